@@ -1,0 +1,19 @@
+# quorvel_warnings(<target>): the project's warning set; errors when QUORVEL_WERROR is on (CI).
+function(quorvel_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wconversion
+                                           -Wno-sign-conversion -Wnon-virtual-dtor -Wold-style-cast)
+  if(QUORVEL_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()
+
+# quorvel_test(<name> <sources...> LIBS <libs...>): one GoogleTest program registered with CTest.
+function(quorvel_test name)
+  cmake_parse_arguments(ARG "" "" "LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_UNPARSED_ARGUMENTS})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  quorvel_warnings(${name})
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${ARG_LABELS}"
+                       ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()

@@ -1,0 +1,1 @@
+#include "engine/audio_engine.h"

@@ -1,0 +1,1 @@
+// CGraphical curve store
