@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+// Every message box, Yes/No question and file chooser goes through this interface: modal boxes
+// in the window, the console in quorvel-cli, a scripted answerer in tests. No logic shows a
+// modal box directly.
+class IUserMessages {
+ public:
+  virtual ~IUserMessages() = default;
+
+  // An OK box with the given text and caption (an empty caption means the program's name).
+  virtual void ShowMessage(const std::string& text, const std::string& caption = "") = 0;
+
+  // A Yes/No question; true for Yes.
+  virtual bool AskYesNo(const std::string& text, const std::string& caption = "") = 0;
+
+  // A file chooser for saving or opening. startFolder may be empty; defaultExtension has no dot
+  // ("wav", "png"). Returns false when the user cancels; otherwise the full path in *path.
+  virtual bool ChooseSaveFile(const std::string& startFolder, const std::string& defaultExtension,
+                              std::string* path) = 0;
+  virtual bool ChooseOpenFile(const std::string& startFolder, const std::string& defaultExtension,
+                              std::string* path) = 0;
+};
