@@ -1,0 +1,126 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct PlayFormat;
+struct PlayHeader;
+
+// The platform audio services: everything the engine needs of the operating system's audio
+// stack, and no more. CAudio reaches the platform only through this interface; the libpulse
+// implementation lives in audio/pulse/, the built-in simulated loudspeaker in audio/sim/.
+//
+// Result codes: capture operations return 32-bit platform results (0 success, negative
+// failure, the audio-client codes below); output operations return the output device's codes
+// (0 success, the codes below).
+
+// ---- capture result codes ----
+constexpr int32_t kAudclntEDeviceInvalidated = static_cast<int32_t>(0x88890004u);
+constexpr int32_t kAudclntEUnsupportedFormat = static_cast<int32_t>(0x88890008u);
+constexpr int32_t kAudclntEDeviceInUse = static_cast<int32_t>(0x8889000Au);
+constexpr int32_t kAudclntEServiceNotRunning = static_cast<int32_t>(0x88890010u);
+constexpr int32_t kAudclntENotInitialized = static_cast<int32_t>(0x88890001u);
+constexpr int32_t kEInvalidArg = static_cast<int32_t>(0x80070057u);
+constexpr int32_t kEPointer = static_cast<int32_t>(0x80004003u);
+
+// ---- output result codes ----
+constexpr int32_t kMmNoError = 0;
+constexpr int32_t kMmErrBadDeviceId = 2;
+constexpr int32_t kMmErrAllocated = 4;
+constexpr int32_t kMmErrInvalHandle = 5;
+constexpr int32_t kMmErrNoDriver = 6;
+constexpr int32_t kMmErrNoMem = 7;
+constexpr int32_t kWaveErrBadFormat = 32;
+constexpr int32_t kWaveErrStillPlaying = 33;
+constexpr int32_t kWaveErrUnprepared = 34;
+constexpr int32_t kWaveErrSync = 35;
+
+// Format tags of a capture format.
+constexpr uint16_t kFormatPcm = 1;
+constexpr uint16_t kFormatIeeeFloat = 3;
+constexpr uint16_t kFormatExtensible = 0xFFFE;
+
+// A capture stream format: the endpoint's mix format, or the format asked for.
+struct CaptureFormat {
+  uint16_t formatTag = 0;  // kFormatPcm, kFormatIeeeFloat or kFormatExtensible
+  uint16_t channels = 0;
+  uint32_t samplesPerSec = 0;
+  uint32_t avgBytesPerSec = 0;
+  uint16_t blockAlign = 0;
+  uint16_t bitsPerSample = 0;
+  // Extensible formats only:
+  uint16_t validBitsPerSample = 0;
+  uint32_t channelMask = 0;
+  uint16_t subFormat = 0;  // kFormatPcm, kFormatIeeeFloat or another value
+};
+
+// Notices of the output stream to its notification routine.
+enum class OutputNotice { kOpened, kClosed, kBufferDone };
+
+// Called on the output's own notification thread (never the play thread or the user-interface
+// thread); must never block.
+using OutputNotifyRoutine = void (*)(void* context, OutputNotice notice);
+
+class IAudioServices {
+ public:
+  virtual ~IAudioServices() = default;
+
+  // ---- capture endpoints (user-interface thread) ----
+  // Lists the friendly names of the active capture endpoints, in an order that stays stable
+  // until the next listing, so index i names the same device when it is opened.
+  virtual int32_t ListCaptureEndpoints(std::vector<std::string>* names) = 0;
+  // Takes endpoint `index` of the last listing and reads its friendly name again.
+  virtual int32_t OpenCaptureEndpoint(int index, std::string* name) = 0;
+  // Stops and releases the capture stream and the endpoint, whichever exist.
+  virtual void ReleaseCaptureEndpoint() = 0;
+
+  // ---- capture stream (user-interface thread) ----
+  virtual int32_t GetMixFormat(CaptureFormat* format) = 0;
+  virtual int32_t GetDevicePeriod(int64_t* period100ns) = 0;
+  // Opens the stream in shared mode with `format` (48000 Hz, 2 channels, signed 32-bit),
+  // converting from the device's own format, with a buffer of `bufferDuration100ns`.
+  virtual int32_t InitializeCapture(const CaptureFormat& format, int64_t bufferDuration100ns) = 0;
+  virtual int32_t GetCaptureBufferSize(uint32_t* frames) = 0;
+  virtual int32_t StartCaptureStream() = 0;
+  virtual int32_t StopCaptureStream() = 0;
+
+  // ---- capture packets (capture thread; polled every 1 ms; never block) ----
+  // Frames available in the next packet, 0 when none yet.
+  virtual int32_t GetNextPacketSize(uint32_t* frames) = 0;
+  // The next packet: interleaved signed 32-bit frames, left then right. `silent` set means the
+  // packet is to be read as zeros.
+  virtual int32_t GetPacket(const int32_t** frames, uint32_t* frameCount, bool* silent) = 0;
+  virtual int32_t ReleasePacket(uint32_t frameCount) = 0;
+
+  // ---- output devices (user-interface thread) ----
+  virtual int OutputDeviceCount() = 0;
+  // Short product name of device `id` (0 .. count-1), at most 31 characters.
+  virtual std::string OutputProductName(int id) = 0;
+  // Full device descriptions in device order; false when they cannot be listed.
+  virtual bool ListOutputDescriptions(std::vector<std::string>* descriptions) = 0;
+
+  // ---- output stream ----
+  // Opens device `deviceId` (-1: the default output) with `format` (48000 Hz, 2 channels,
+  // 16-bit); `routine` receives the opened, closed and buffer-done notices.
+  virtual int32_t OpenOutput(int deviceId, const PlayFormat& format, OutputNotifyRoutine routine,
+                             void* context) = 0;
+  virtual int32_t PrepareHeader(PlayHeader* header) = 0;
+  // Queues a prepared buffer; when it has played, its kHeaderDone flag is set and the routine
+  // gets kBufferDone. Called on the play thread; never blocks.
+  virtual int32_t QueueBuffer(PlayHeader* header) = 0;
+  // Returns every queued buffer at once, marked done.
+  virtual int32_t ResetOutput() = 0;
+  // kWaveErrStillPlaying while the buffer is queued and not yet done.
+  virtual int32_t UnprepareHeader(PlayHeader* header) = 0;
+  virtual int32_t CloseOutput() = 0;
+
+  // ---- endpoint volume (user-interface thread) ----
+  // Master volume of output device `deviceId` (-1: the default output) as a scalar 0..1.
+  virtual bool SetOutputVolume(int deviceId, float level) = 0;
+  virtual bool GetOutputVolume(int deviceId, float* level) = 0;
+
+  // ---- scheduling ----
+  // Millisecond clock; any thread; never blocks.
+  virtual uint32_t MilliSeconds() = 0;
+};
