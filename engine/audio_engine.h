@@ -74,7 +74,13 @@ class CAudio {
   IAudioServices* Services() const { return m_services; }
 
   // ---- engine state ----
+  // Called on the user-interface thread before a measurement or a replay. While a capture
+  // thread runs, the reset is handed to it (see ServiceResetRequest) and this waits for it,
+  // 1 ms at a time, at most about one second; otherwise the reset is done here.
   void ResetAnalysis();
+  // Called on the capture thread once per poll iteration: performs a reset that ResetAnalysis
+  // has handed over, then clears m_resetRequested. Never blocks or allocates.
+  void ServiceResetRequest();
 
   // ---- sweep signal generator ----
   int GenerateSweep(double fmin, double fmax);
@@ -113,6 +119,7 @@ class CAudio {
   void ProcessBlock();
   int DetectSync(double x);
   double BandFilter(int k, double x);
+  void ClearAnalysisState();  // the reset steps proper, on whichever thread owns the analysis
 
   IAudioServices* m_services;
   ICurveListener* m_listener;

@@ -1,1 +1,216 @@
+// Capture analysis: every captured frame goes into the input rings, the record track and the
+// peak meter; while a sweep or a replay runs, every 960 frames make one analysis block. Until
+// the sync burst is found each sample also runs through three band filters tuned to the
+// burst's tones; from the 49th block after the sync on, each block's peak level is one curve
+// point.
+//
+// Everything here runs on the thread that calls PushFrame (the capture thread, or the play
+// thread during a replay), without locks, allocation or system calls.
+#include <cmath>
+#include <cstdint>
+
 #include "engine/audio_engine.h"
+#include "engine/curve_listener.h"
+
+// Eighth-order band-pass filters (0.5 dB ripple, unit gain at one burst tone each), as four
+// second-order sections in direct form II: a1, a2, b0, b1, b2 for 48000 Hz.
+// Filter 1: 1483..1654 Hz around 1567.98 Hz; filter 2: 2494..2781 Hz around 2637.02 Hz;
+// filter 3: 3959..4415 Hz around 4186.01 Hz (-3 dB limits). Each attenuates the other two
+// tones by more than 75 dB.
+const double g_bandCoefficients[3][4][5] = {
+    {
+        {-1.9500891435990948, 0.9963491745625173, 0.19665792895081596, -0.380639705728193,
+         0.19665792895081596},
+        {-1.9589256283438972, 0.9966972499788844, 0.28273881786094535, -0.5578010614621852,
+         0.2827388178609454},
+        {-1.9475597506024944, 0.9910764662860352, 0.035422392015442554, -0.06685118820235728,
+         0.035422392015442554},
+        {-1.9515008779952339, 0.991445840539393, 0.09568704185738208, -0.18990262273254782,
+         0.09568704185738211},
+    },
+    {
+        {-1.8641200466170003, 0.9938763154724581, 0.19775504426164364, -0.3598613973959935,
+         0.1977550442616437},
+        {-1.8883470177359236, 0.9944448842719066, 0.28148558788594125, -0.5414638584191724,
+         0.28148558788594125},
+        {-1.8631468981285848, 0.9850459463039695, 0.036278787335518564, -0.061298411690887095,
+         0.03627878733551856},
+        {-1.8736784685097443, 0.9856472674498369, 0.09479481642692382, -0.1854915004708132,
+         0.09479481642692382},
+    },
+    {
+        {-1.669361820815764, 0.9903287299261431, 0.20060689535917026, -0.31247426625921293,
+         0.20060689535917023},
+        {-1.7278760863774854, 0.9911698664699127, 0.2787991728578534, -0.5045581879066552,
+         0.2787991728578534},
+        {-1.6753150198303797, 0.9763945198428692, 0.03843067281291882, -0.048616499610786325,
+         0.03843067281291882},
+        {-1.7003274022139798, 0.9772799393895123, 0.0929493964188204, -0.17591852623804144,
+         0.09294939641882038},
+    },
+};
+
+// The filters' delay values w1, w2 per section; cleared by ResetAnalysis.
+double g_filterState[3][4][2] = {};
+
+namespace {
+
+constexpr double kScale32 = 4.656612873077393e-10;  // 2^-31: 32-bit sample to full scale
+constexpr double kMinBlockLevel = 2.5e-16;          // an all-zero block reads -312.04 dB
+constexpr double kMinBandLevel = 1e-6;              // band levels are floored at -120 dB
+constexpr double kEnvelopeKeep = 0.997;
+constexpr double kEnvelopeTake = 1.0 - 0.997;  // 0.0030000000000000027
+constexpr double kNoiseFloorKeep = 0.999;
+constexpr double kNoiseFloorTake = 0.001;
+constexpr double kSyncMarginDb = 15.0;    // the burst must exceed the noise floor by this much
+constexpr int32_t kNoiseSamples = 16000;  // [samples] the noise floor is measured over these
+constexpr int32_t kSettlingBlocks = 48;   // blocks after the sync block that give no point
+// [samples] kept before the end of the sync block: covers the silence before the burst.
+constexpr int32_t kPreSyncSamples = 25440;
+constexpr int32_t kInt32Max = 2147483647;
+
+// |s| without overflow for the most negative 32-bit value.
+inline uint32_t Magnitude(int32_t s) {
+  return s < 0 ? 0u - static_cast<uint32_t>(s) : static_cast<uint32_t>(s);
+}
+
+// Meter value of one sample: 1.25 x the sample in single precision, rounded to the nearest
+// integer with halves away from zero, as a magnitude. Samples above 0.8 of full scale
+// saturate at 2147483647.
+inline int32_t MeterValue(int32_t s) {
+  const float scaled = static_cast<float>(1.25 * static_cast<double>(s));
+  // A float below 2^31 plus 0.5 is exact in double, so truncation rounds half away from zero.
+  const double rounded = std::fabs(static_cast<double>(scaled)) + 0.5;
+  return rounded >= 2147483647.0 ? kInt32Max : static_cast<int32_t>(rounded);
+}
+
+inline void RaisePeak(std::atomic<int32_t>& peak, int32_t value) {
+  // The user-interface thread halves the peak after each meter update; a halving lost to a
+  // concurrent raise is harmless, so a plain load and store suffice.
+  if (value > peak.load(std::memory_order_relaxed)) peak.store(value, std::memory_order_relaxed);
+}
+
+}  // namespace
+
+// Called on the analysing thread (the capture thread, or the play thread during a replay) for
+// every frame; never blocks or allocates.
+void CAudio::PushFrame(int32_t left, int32_t right) {
+  const int write = m_ringWrite & kRingMask;
+  m_ringLeft[write] = left;
+  m_ringRight[write] = right;
+
+  // Record track: the louder channel (left when both are equal), its upper 16 bits rounded
+  // toward zero.
+  const int32_t louder = Magnitude(right) > Magnitude(left) ? right : left;
+  m_record[m_recordWrite & kRecordMask] = static_cast<int16_t>(louder / 65536);
+  const int32_t recorded = m_recordCount.load(std::memory_order_relaxed);
+  if (recorded < kInt32Max) m_recordCount.store(recorded + 1, std::memory_order_relaxed);
+  m_recordWrite = (m_recordWrite + 1) & kRecordMask;
+
+  RaisePeak(m_peakLeft, MeterValue(left));
+  RaisePeak(m_peakRight, MeterValue(right));
+
+  // The play thread may set m_blockFill to 0 whenever it writes silence.
+  int32_t fill = m_blockFill.load(std::memory_order_relaxed) + 1;
+  if (fill >= kBlockLength) {
+    if (m_sweepPlaying.load(std::memory_order_relaxed) != 0 ||
+        m_filePlaying.load(std::memory_order_relaxed) != 0) {
+      m_ringWrite = write;
+      ProcessBlock();
+    }
+    fill -= kBlockLength;
+  }
+  m_blockFill.store(fill, std::memory_order_relaxed);
+
+  m_ringWrite = (write + 1) & kRingMask;
+}
+
+// Analyses the 960 samples before the newest one (m_ringWrite still points at the newest).
+void CAudio::ProcessBlock() {
+  int read = (m_ringWrite - kBlockLength) & kRingMask;
+  uint32_t blockPeak = 0;
+  bool synced = m_synced.load(std::memory_order_relaxed) != 0;
+  for (int n = 0; n < kBlockLength; ++n) {
+    const int32_t leftSample = m_ringLeft[read];
+    const int32_t rightSample = m_ringRight[read];
+    const uint32_t l = Magnitude(leftSample);
+    const uint32_t r = Magnitude(rightSample);
+    // The sample of interest is the louder one, left when both are equal.
+    const bool takeRight = r > l;
+    const uint32_t m = takeRight ? r : l;
+    if (!synced) {
+      synced = DetectSync(static_cast<double>(takeRight ? rightSample : leftSample)) != 0;
+    }
+    read = (read + 1) & kRingMask;
+    if (m > blockPeak) blockPeak = m;
+  }
+  m_ringRead = read;
+
+  double level = static_cast<double>(blockPeak) * kScale32;
+  if (level < kMinBlockLevel) level = kMinBlockLevel;
+  const double levelDb = 20.0 * std::log10(level);
+
+  // The block in which the burst is found counts as block 1; blocks 2..48 are dropped.
+  if (synced) {
+    if (m_blocksSinceSync < kInt32Max) ++m_blocksSinceSync;
+    if (m_blocksSinceSync > kSettlingBlocks && m_listener != nullptr) {
+      m_listener->AddPoint(levelDb);
+    }
+  }
+}
+
+// Runs the sync detector on one sample; returns 1 once the burst has been found.
+int CAudio::DetectSync(double x) {
+  if (m_synced.load(std::memory_order_relaxed) != 0) return 1;
+
+  double y[3];
+  for (int k = 0; k < 3; ++k) y[k] = BandFilter(k, x);
+
+  double bandDb[3];
+  for (int k = 0; k < 3; ++k) {
+    m_bandEnvelope[k] = kEnvelopeKeep * m_bandEnvelope[k] + kEnvelopeTake * std::fabs(y[k]);
+    const double level = m_bandEnvelope[k] * kScale32;
+    bandDb[k] = 20.0 * std::log10(level > kMinBandLevel ? level : kMinBandLevel);
+  }
+
+  if (bandDb[0] > m_syncThreshold && bandDb[1] > m_syncThreshold && bandDb[2] > m_syncThreshold) {
+    // Keep the 25440 samples before the end of this block: they hold the silence before the
+    // burst, so a saved capture is synchronised again the same way when replayed.
+    const int32_t recorded = m_recordCount.load(std::memory_order_relaxed);
+    int32_t start = 0;
+    if (m_recordWrite >= kPreSyncSamples) {
+      start = m_recordWrite - kPreSyncSamples;
+    } else if (recorded >= kRecordSize) {
+      // The track has wrapped: the samples before the write index lie at its end.
+      start = (m_recordWrite - kPreSyncSamples) & kRecordMask;
+    }
+    m_recordStart.store(start, std::memory_order_relaxed);
+    m_recordCount.store(kPreSyncSamples, std::memory_order_relaxed);
+    m_synced.store(1, std::memory_order_relaxed);
+    return 1;
+  }
+
+  if (m_noiseCount < kInt32Max) ++m_noiseCount;
+  m_noiseFloor =
+      kNoiseFloorKeep * m_noiseFloor + kNoiseFloorTake * (bandDb[0] + bandDb[1] + bandDb[2]) / 3;
+  // The threshold is set once: until then it is 0 dB, which no band of a normal signal
+  // exceeds, so the burst can only be found once the noise floor has been measured.
+  if (m_noiseCount == kNoiseSamples) m_syncThreshold = m_noiseFloor + kSyncMarginDb;
+  return 0;
+}
+
+// Runs band filter k (0..2) on one raw 32-bit sample value.
+double CAudio::BandFilter(int k, double x) {
+  double in = x;
+  double out = 0.0;
+  for (int s = 0; s < 4; ++s) {
+    const double* c = g_bandCoefficients[k][s];
+    double* state = g_filterState[k][s];
+    const double w = in - c[0] * state[0] - c[1] * state[1];
+    out = c[2] * w + c[3] * state[0] + c[4] * state[1];
+    state[1] = state[0];
+    state[0] = w;
+    in = out;
+  }
+  return out;
+}

@@ -1,1 +1,124 @@
+// The playback signal: half a second of silence, the three-tone sync burst, half a second of
+// silence, one period of fmin, the 20-second logarithmic sweep and a short steady tail.
+#include <cmath>
+#include <cstring>
+
 #include "engine/audio_engine.h"
+
+namespace {
+
+constexpr double kTwoPi = 6.283185307179586;
+constexpr int kTableCycle = 12000;  // [table entries] one cycle of the sine table
+constexpr double kFullScale16 = 32767.0;
+
+// The sync burst's tones as oscillator steps [table entries per sample]: 1567.98 Hz,
+// 2637.02 Hz and 4186.01 Hz at 48000 Hz, one in the pass band of each band filter.
+constexpr double kBurstSteps[3] = {391.995, 659.255, 1046.5025};
+
+// Table oscillator: phase in table entries (0 <= phase < 12000), linear interpolation between
+// neighbouring entries; entry 12000 closes the cycle so that no wrap is needed when reading.
+class TableOscillator {
+ public:
+  explicit TableOscillator(const double* table) : m_pTable(table) {}
+
+  void SetPhase(double phase) { m_phase = phase; }
+
+  // Returns the value at the current phase, then advances the phase by step.
+  double Next(double step) {
+    const int i = static_cast<int>(m_phase);
+    const double v = m_pTable[i] + (m_pTable[i + 1] - m_pTable[i]) * (m_phase - i);
+    m_phase += step;
+    if (m_phase >= kTableCycle) {
+      m_phase -= kTableCycle;
+      // A step of a whole cycle or more (above 48000 Hz) would leave the table otherwise.
+      if (m_phase >= kTableCycle) m_phase = std::fmod(m_phase, static_cast<double>(kTableCycle));
+    }
+    return v;
+  }
+
+ private:
+  const double* m_pTable;
+  double m_phase = 0.0;
+};
+
+// Every conversion to a 16-bit sample truncates toward zero.
+int16_t ToSample16(double v) {
+  return static_cast<int16_t>(v * kFullScale16);
+}
+
+}  // namespace
+
+void CAudio::GenerateSyncBurst() {
+  TableOscillator tones[3] = {TableOscillator(m_sineTable), TableOscillator(m_sineTable),
+                              TableOscillator(m_sineTable)};
+  for (int n = 0; n < kBurstLength; ++n) {
+    const double v1 = tones[0].Next(kBurstSteps[0]);
+    const double v2 = tones[1].Next(kBurstSteps[1]);
+    const double v3 = tones[2].Next(kBurstSteps[2]);
+    // The sum of three unit sines divided by 3 never leaves -1..1, so the burst stays
+    // within -32767..32767.
+    m_syncBurst[n] = static_cast<int16_t>((v1 + v2 + v3) * kFullScale16 / 3);
+  }
+}
+
+int CAudio::GenerateSweep(double fmin, double fmax) {
+  m_sweepPos.store(0, std::memory_order_relaxed);
+  m_sweepLength = 0;
+  std::memset(m_sweep, 0, sizeof(m_sweep));
+  m_sampleRate = kSampleRate;
+
+  // Refused: fmin <= 0, fmin >= fmax, a value that is not a number, or an infinite limit.
+  if (!(fmin > 0.0) || !(fmin < fmax) || !std::isfinite(fmax)) return 0;
+
+  for (int i = 0; i < kSineTableSize; ++i) {
+    m_sineTable[i] = std::sin(i * kTwoPi / kTableCycle);
+  }
+
+  int p = 0;  // write position [samples]
+  const int halfSecond = m_sampleRate / 2;
+
+  p += halfSecond;  // silence (the buffer is already zeroed)
+
+  GenerateSyncBurst();
+  std::memcpy(m_sweep + p, m_syncBurst, sizeof(m_syncBurst));
+  p += kBurstLength;
+
+  p += halfSecond;  // silence
+
+  TableOscillator oscillator(m_sineTable);
+
+  // Lead-in: one period of fmin, so that the first analysis blocks of the sweep follow a
+  // steady tone. Very low fmin (below about 0.2 Hz) is cut at the end of the buffer.
+  const double leadInPeriod = 48000.0 / fmin;  // [samples]
+  const int room = kSweepCapacity - p;
+  const int leadIn = leadInPeriod >= room ? room : static_cast<int>(leadInPeriod);
+  if (leadIn >= 1) {
+    const double step = fmin * 12000.0 / 48000.0;
+    for (int n = 0; n < leadIn; ++n) m_sweep[p++] = ToSample16(oscillator.Next(step));
+  }
+
+  // The sweep covers its range in exactly 960,000 sample steps whatever fmin and fmax are,
+  // so every 960-sample analysis block spans one thousandth of the range. The frequency is
+  // computed from the index every time (not by repeated multiplication), so rounding decides
+  // the keeping of the last sample the same way for every range.
+  oscillator.SetPhase(0.0);
+  const double decades = std::log10(fmax / fmin);
+  const int sweepSteps = 20 * m_sampleRate;
+  double step = 0.0;  // [table entries per sample] of the last sweep sample written
+  for (int i = 0; i <= sweepSteps && p < kSweepCapacity; ++i) {
+    const double f =
+        fmin * std::pow(10.0, static_cast<double>(i) / static_cast<double>(sweepSteps) * decades);
+    if (!(f <= fmax)) break;  // rounding can push the last value above fmax
+    step = f * 12000.0 / 48000.0;
+    m_sweep[p++] = ToSample16(oscillator.Next(step));
+  }
+
+  // Tail: the last sweep frequency held for a fifth of a second, phase continuous.
+  const int tail = m_sampleRate / 5 + 1;
+  for (int n = 0; n < tail && p < kSweepCapacity; ++n) {
+    m_sweep[p++] = ToSample16(oscillator.Next(step));
+  }
+
+  m_sweepLength = p;
+  return p;
+}
