@@ -1,1 +1,117 @@
-// CGraphical curve store
+// CGraphical's curve store: construction, AddPoint, ClearCurve, UpdateHasCurve, smoothing and
+// the chart preview's level scale. No Qt here; the drawing lives in quorvel_graph_render.
+#include <cmath>
+
+#include "engine/audio_engine.h"
+#include "engine/shared_state.h"
+#include "graph/curve_events.h"
+#include "graph/graph_scales.h"
+#include "graph/graphical.h"
+
+namespace {
+
+// The 15-tap smoothing window before normalisation (symmetric about the eighth tap).
+constexpr double kSmoothingWindow[CGraphical::kKernelSize] = {
+    0.00807591155, 0.0274209939, 0.0508733019, 0.0761575326, 0.100306414,
+    0.12024124,    0.133388713,  0.137987256,  0.133388713,  0.12024124,
+    0.100306414,   0.0761575326, 0.0508733019, 0.0274209939, 0.00807591155};
+
+constexpr int kKernelHalf = CGraphical::kKernelSize / 2;  // 7
+
+}  // namespace
+
+CGraphical::CGraphical(CSharedState& shared, CAudio* audio, ICurveEvents* events)
+    : m_shared(shared), m_pAudio(audio), m_pEvents(events) {
+  for (auto& point : m_points) point.store(kEmptyLevel, std::memory_order_relaxed);
+  for (double& v : m_smoothed) v = 0.0;
+  for (double& v : m_kernel) v = 0.0;
+  for (double& v : m_calibration) v = 0.0;
+}
+
+CGraphical::~CGraphical() {
+  if (m_freeResources != nullptr && m_pResources != nullptr) m_freeResources(m_pResources);
+  m_pResources = nullptr;
+}
+
+void CGraphical::AddPoint(double levelDb) {
+  const int32_t count = m_count.load(std::memory_order_acquire);
+  if (count > kLastPoint) {
+    // The curve is full: report completion once. exchange() makes the once-only test atomic
+    // even if the user-interface thread clears the flag meanwhile.
+    if (m_shared.m_bCurveEndNotified.exchange(1, std::memory_order_acq_rel) == 0) {
+      if (m_pAudio != nullptr) {
+        m_pAudio->m_capturedCount.store(m_pAudio->m_recordCount.load(std::memory_order_acquire),
+                                        std::memory_order_release);
+      }
+      if (m_pEvents != nullptr) m_pEvents->OnCurveComplete();
+    }
+    return;
+  }
+  if (count < 0) return;  // only a direct write by the window could make it so; store nothing
+  double v = levelDb;
+  if (m_shared.m_bCalibrationApplied.load(std::memory_order_acquire) != 0 &&
+      m_shared.m_nSelectedChart.load(std::memory_order_acquire) >= 0) {
+    v -= m_calibration[count];
+  }
+  // the entry first, then the count: a paint never sees a counted point it cannot read
+  m_points[count].store(v, std::memory_order_relaxed);
+  m_count.store(count + 1, std::memory_order_release);
+  if (m_pEvents != nullptr) m_pEvents->OnPointAdded();
+}
+
+void CGraphical::ClearCurve() {
+  for (auto& point : m_points) point.store(kEmptyLevel, std::memory_order_relaxed);
+  m_count.store(0, std::memory_order_release);
+  m_hasCurve.store(0, std::memory_order_relaxed);
+  m_cursorIndex = 0;
+}
+
+int CGraphical::UpdateHasCurve() {
+  for (const auto& point : m_points) {
+    if (point.load(std::memory_order_relaxed) > kNoSignalLevel) {
+      m_hasCurve.store(1, std::memory_order_relaxed);
+      return 1;
+    }
+  }
+  m_hasCurve.store(0, std::memory_order_relaxed);
+  return 0;
+}
+
+void CGraphical::BuildSmoothingKernel() {
+  double sum = 0.0;
+  for (double w : kSmoothingWindow) sum += w;  // 1.1709154699
+  for (int j = 0; j < kKernelSize; ++j) m_kernel[j] = kSmoothingWindow[j] / sum;
+}
+
+void CGraphical::Smooth() {
+  BuildSmoothingKernel();
+  // A copy of points 0..1000 with seven extension values on each side:
+  // before point 0 the points 7..13 mirrored (x(-i) = point 6 + i), beyond point 1000 the curve
+  // mirrored about its last point (x(1000 + i) = point 1000 - i).
+  double x[kLastPoint + 1 + 2 * kKernelHalf];
+  for (int i = 0; i <= kLastPoint; ++i) {
+    x[i + kKernelHalf] = m_points[i].load(std::memory_order_relaxed);
+  }
+  for (int i = 1; i <= kKernelHalf; ++i) {
+    x[kKernelHalf - i] = x[kKernelHalf + 6 + i];
+    x[kKernelHalf + kLastPoint + i] = x[kKernelHalf + kLastPoint - i];
+  }
+  for (int k = 0; k <= kLastPoint; ++k) m_smoothed[k] = 0.0;
+  for (int k = 0; k <= kLastPoint; ++k) {
+    double sum = 0.0;
+    for (int j = 0; j < kKernelSize; ++j) sum += m_kernel[j] * x[k + j];
+    m_smoothed[k] = sum;
+  }
+}
+
+int CGraphical::ChartLevelToRow(double levelDb) {
+  // the chart preview draws 50 dB (-30..+20) over 249 rows
+  double v = levelDb;
+  if (std::isnan(v)) v = -30.0;
+  if (v < -30.0) v = -30.0;
+  if (v > 20.0) v = 20.0;
+  int row = RoundHalfAway((v + 30.0) * 249.0 / 50.0);
+  if (row < 0) row = 0;
+  if (row > 404) row = 404;
+  return row;
+}

@@ -1,0 +1,146 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "engine/curve_listener.h"
+
+class CAudio;
+class ICurveEvents;
+class IUserMessages;
+struct CSharedState;
+struct CGraphResources;
+
+// CGraphical: the response graph. One object for the whole run holds the measured response
+// curve (1001 levels in dB over a logarithmic frequency axis), its smoothed copy, the
+// calibration curve a microphone chart supplies and the marker point, and draws them.
+//
+// The class is split over two libraries so that its header and the curve store stay free of Qt:
+//   quorvel_curve (plain C++): construction, the curve store (graph/response_curve.cpp),
+//     FormatAxisNumber (graph/axis_format.cpp); the scales live in graph/graph_scales.h.
+//   quorvel_graph_render (QtGui): PaintGraph, DrawGrid, DrawLevelLabels, DrawCurve and
+//     SaveCurveImage (graph/graph_render.cpp, graph/graph_resources.cpp). The pens, brushes,
+//     fonts and the off-screen picture live in CGraphResources (graph/graph_resources.h), made
+//     on first use by the render library and reached through m_pResources; the render library
+//     also sets m_freeResources, which the destructor calls to free them. Code that draws with
+//     the palette (level meter, chart preview, printing) includes graph/graph_resources.h.
+//
+// Threads: AddPoint runs on the analysing thread (the capture thread, or the play thread in a
+// replay); everything else runs on the user-interface thread (or quorvel-cli's main thread),
+// which also draws from m_points while AddPoint fills it. There is no lock: AddPoint stores the
+// level before it advances m_count (release), and each entry is an atomic double, so a paint
+// that runs meanwhile sees every point either empty or whole.
+class CGraphical : public ICurveListener {
+ public:
+  static constexpr int kCurveCapacity = 1020;  // entries of m_points, m_smoothed, m_calibration
+  static constexpr int kLastPoint = 1000;      // a complete curve holds points 0..1000
+  static constexpr int kKernelSize = 15;
+  static constexpr double kEmptyLevel = -200.0;     // marks an empty entry [dB]
+  static constexpr double kNoSignalLevel = -90.0;   // at or below: no signal [dB]
+  static constexpr size_t kMaxCaptionLength = 517;  // longer captions are not drawn [characters]
+
+  // shared: the program's shared flags, ranges and caption (must outlive the graph).
+  // audio: the engine whose m_recordCount is copied into m_capturedCount when the curve is
+  // complete (may be null). events: receives the repaint and completion notices (may be null).
+  explicit CGraphical(CSharedState& shared, CAudio* audio = nullptr,
+                      ICurveEvents* events = nullptr);
+  ~CGraphical() override;
+  CGraphical(const CGraphical&) = delete;
+  CGraphical& operator=(const CGraphical&) = delete;
+
+  // Set before a measurement starts (user-interface thread), never while one runs.
+  void SetAudio(CAudio* audio) { m_pAudio = audio; }
+  void SetEvents(ICurveEvents* events) { m_pEvents = events; }
+  CSharedState& Shared() const { return m_shared; }
+
+  // ---- curve store (graph/response_curve.cpp) ----
+
+  // Stores the next level of the curve. Called on the analysing thread once per analysis block;
+  // never blocks, allocates or waits. When the curve already holds its 1001 points, the first
+  // call after that sets m_bCurveEndNotified, copies the engine's m_recordCount into
+  // m_capturedCount and then delivers OnCurveComplete; later calls do nothing.
+  void AddPoint(double levelDb) override;
+
+  // Empties the curve: every entry -200.0, m_count, m_hasCurve and m_cursorIndex 0.
+  // User-interface thread, while no measurement feeds the curve.
+  void ClearCurve();
+
+  // m_hasCurve = 1 when some entry of m_points is above -90 dB, else 0; returns it.
+  int UpdateHasCurve();
+
+  // Fills m_kernel with the 15-tap smoothing window, normalised to a sum of 1.
+  void BuildSmoothingKernel();
+
+  // Fills m_smoothed[0..1000] with m_points smoothed by the 15-tap kernel. Before point 0 the
+  // window reads points 7..13 mirrored (x(-1) = point 7 ... x(-7) = point 13); beyond point
+  // 1000 it reads the curve mirrored about its last point (x(1000 + i) = point 1000 - i), so a
+  // constant curve stays constant and a straight slope keeps its end level up to its curvature.
+  void Smooth();
+
+  // Row of the microphone dialog's chart preview for a level: -30..+20 dB over rows 0..249.
+  static int ChartLevelToRow(double levelDb);
+
+  // ---- labels (graph/axis_format.cpp) ----
+
+  // An axis label of at most width characters (one more for a negative value), e.g. 20 -> "20",
+  // 1234567 in width 6 -> "1234e3", 2.5 -> "2.5", 0.000123 -> "0.0001".
+  static std::string FormatAxisNumber(int width, double value);
+  // The same into out (outBytes bytes, always terminated, cut when too small).
+  static void FormatAxisNumber(char* out, size_t outBytes, int width, double value);
+
+  // ---- drawing (quorvel_graph_render, graph/graph_render.cpp) ----
+
+  // Draws the whole graph into the off-screen picture for a graph area of width x height
+  // pixels: background, axes, frequency and level grid with labels, marker, curve, caption.
+  // The picture is made on the first paint at that size and keeps it for the rest of the run.
+  // Returns false (and draws nothing) for an empty area. User-interface thread.
+  bool PaintGraph(int width, int height);
+
+  // Saves the last painted picture as a PNG or BMP file chosen by the path's extension;
+  // messages (may be null) shows the export's own error box. Returns whether the file was
+  // written. User-interface thread.
+  bool SaveCurveImage(const std::string& path, IUserMessages* messages = nullptr);
+
+  struct Rect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+  };
+
+ private:
+  void DrawGrid();
+  void DrawLevelLabels(double bottom, double top);
+  void DrawCurve();
+
+  CSharedState& m_shared;
+  CAudio* m_pAudio;
+  ICurveEvents* m_pEvents;
+
+ public:
+  // ---- drawing fields ----
+  CGraphResources* m_pResources = nullptr;              // pens, brushes, fonts, off-screen picture
+  void (*m_freeResources)(CGraphResources*) = nullptr;  // set by the render library
+  Rect m_rect;                                          // graph area at the last paint
+  int32_t m_height = 0;                                 // its height [pixels]
+  int32_t m_width = 0;                                  // its width [pixels]
+  int32_t m_plotPoints = 0;                             // point steps across the plot, 1000
+  int32_t m_levelRows = 0;                              // major level lines of the last grid (15)
+
+  // ---- curve fields ----
+  std::atomic<int32_t> m_count{0};               // levels stored in m_points (0..1001)
+  std::atomic<double> m_points[kCurveCapacity];  // the curve [dB]; -200.0 = empty
+  double m_smoothed[kCurveCapacity];             // the smoothed curve, filled by Smooth [dB]
+  double m_kernel[kKernelSize];                  // the smoothing kernel
+  double m_calibration[kCurveCapacity];          // correction of point k [dB]
+  int32_t m_cursorIndex = 0;                     // marker point index; 0 or less: no marker
+  int32_t m_cursorY = -1;                        // height of the marker at the last paint [pixels]
+  double m_dbScale = 0.0;                        // pixels per dB (4.5 once drawn)
+  double m_levelTop = 0.0;                       // level of the top label row [dB]
+  double m_levelBottom = -90.0;                  // level of the bottom label row [dB]
+  double m_cursorFreq = 0.0;                     // marker frequency, written by the drawing [Hz]
+  double m_cursorLevel = 0.0;                    // marker level, written by the drawing [dB]
+  std::atomic<int32_t> m_hasCurve{0};            // some stored level is above -90 dB
+};
