@@ -1,0 +1,274 @@
+#include "files/capture_files.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/audio_engine.h"
+#include "engine/shared_state.h"
+#include "files/capture_samples.h"
+#include "files/user_messages.h"
+#include "files/util.h"
+#include "files/wave_file.h"
+
+namespace {
+
+constexpr uint64_t kSmallestCaptureFile = 1920000;  // [bytes] 20 s of samples at 48000 Hz
+constexpr uint64_t kLargestCaptureFile = 2200000;   // [bytes]
+constexpr uint32_t kFewestSamples = 1000000;        // about 20.8 s at 48000 Hz
+constexpr int32_t kShortestRecording = 48000;       // [samples] one second
+
+bool IsFolder(const char* path) {
+  struct stat st {};
+  return path[0] != '\0' && stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Frees the engine's loaded samples. No thread reads them: the measurement has ended.
+void FreeLoadedSamples(CAudio& audio) {
+  std::free(audio.m_fileSamples);
+  audio.m_fileSamples = nullptr;
+  audio.m_fileSampleCount.store(0);
+}
+
+}  // namespace
+
+// ---- Save Audio File ----
+
+bool CheckCaptureToSave(const CaptureFileContext& ctx) {
+  if (ctx.state.m_bCurveEndNotified.load() == 0 ||
+      ctx.audio.m_capturedCount.load() < kShortestRecording) {
+    ctx.messages.ShowMessage("No new capture performed");
+    return false;
+  }
+  return true;
+}
+
+std::string CaptureFileStartFolder(const CSharedState& state) {
+  std::string folder;
+  if (state.m_szWavPath[0] != '\0') {
+    folder =
+        IsFolder(state.m_szWavPath) ? state.m_szWavPath : CUtil::DirectoryOfPath(state.m_szWavPath);
+  } else {
+    folder = state.m_szExeDir;
+  }
+  return IsFolder(folder.c_str()) ? folder : std::string();
+}
+
+bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path) {
+  CWave& wave = ctx.wave;
+  CSharedState& state = ctx.state;
+  if (!wave.CreateCaptureFile(path.c_str())) {
+    ctx.messages.ShowMessage("Could not create File!");
+    return false;
+  }
+  CUtil::CopyText(state.m_szWavPath, path.c_str());
+  ctx.preferences.WriteText("Wav", state.m_szWavPath);
+
+  int32_t count = ctx.audio.m_capturedCount.load();
+  if (count > CAudio::kRecordSize) count = CAudio::kRecordSize;
+  for (int32_t i = 0; i < count; ++i) {
+    if (!wave.IsWriting() || !wave.WriteSample(ctx.audio.m_record[i])) {
+      // The file stays open in the writer without tags; the next create or the writer's end
+      // closes it.
+      ctx.messages.ShowMessage("Could not write to File...");
+      return false;
+    }
+  }
+
+  CUtil::CopyText(wave.m_szArtist, sizeof wave.m_szArtist, "Quorvel");
+  CUtil::CopyText(wave.m_szAlbum, sizeof wave.m_szAlbum,
+                  CUtil::StripExtension(CUtil::FileNameOfPath(state.m_szWavPath)));
+  CUtil::FormatText(wave.m_szTitle, sizeof wave.m_szTitle, "%.2lf-%.2lf Hz", state.m_fmin,
+                    state.m_fmax);
+  wave.m_szComment[0] = '\0';
+  const int32_t chart = state.m_nSelectedChart.load();
+  if (chart >= 0 && state.m_bCalibrationApplied.load() != 0 &&
+      static_cast<size_t>(chart) < state.m_chartNames.size()) {
+    CUtil::CopyText(wave.m_szComment, sizeof wave.m_szComment,
+                    state.m_chartNames[static_cast<size_t>(chart)].c_str());
+  }
+  if (!wave.CloseCaptureFile(true)) {
+    ctx.messages.ShowMessage("Could not write to File...");
+    return false;
+  }
+  return true;
+}
+
+bool SaveAudioFile(const CaptureFileContext& ctx) {
+  if (!CheckCaptureToSave(ctx)) return false;
+  std::string path;
+  if (!ctx.messages.ChooseSaveFile(CaptureFileStartFolder(ctx.state), "wav", &path)) {
+    return false;
+  }
+  return SaveCaptureFile(ctx, path);
+}
+
+// ---- Load Audio File ----
+
+bool IsMeasurementActive(const CaptureFileContext& ctx) {
+  const CAudio& audio = ctx.audio;
+  return ctx.state.m_bCapturing.load() != 0 || audio.m_sweepPlaying.load() != 0 ||
+         ctx.state.m_bInputOpen.load() != 0 || audio.m_hWaveOut.load() != 0 ||
+         audio.m_hPlayThread.load() != 0 || audio.m_hCaptureThread.load() != 0;
+}
+
+bool LoadCaptureFile(const CaptureFileContext& ctx, const std::string& path,
+                     LoadedCaptureFile* result) {
+  CAudio& audio = ctx.audio;
+  CSharedState& state = ctx.state;
+  CWave& wave = ctx.wave;
+  IUserMessages& messages = ctx.messages;
+
+  // Size test on the file as it is on disk.
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    char text[CUtil::kFormatSize];
+    CUtil::FormatText(text, sizeof text, "Could not open File %s: error %d\n", path.c_str(), errno);
+    messages.ShowMessage(text);
+    return false;
+  }
+  struct stat st {};
+  const uint64_t size =
+      fstat(fileno(file), &st) == 0 && st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : 0;
+  if (size < kSmallestCaptureFile) {
+    std::fclose(file);
+    messages.ShowMessage("Sorry this file is too short to be a valid 'Quorvel' file...");
+    return false;
+  }
+  if (size > kLargestCaptureFile) {
+    std::fclose(file);
+    messages.ShowMessage("Sorry this file is too big to be a valid 'Quorvel' file...");
+    return false;
+  }
+  FreeLoadedSamples(audio);
+  std::fclose(file);
+  CUtil::CopyText(state.m_szWavPath, path.c_str());
+
+  // The samples. The full path is opened (m_szWavPath keeps at most 519 characters).
+  file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) {
+    messages.ShowMessage("Sorry this file is not convenient...");
+    return false;
+  }
+  uint32_t sampleCount = 0;
+  int32_t channels = 0;
+  int16_t* samples = nullptr;
+  int32_t rate = 0;
+  if (!ReadCaptureSamples(file, &sampleCount, &channels, &samples, &rate)) {
+    messages.ShowMessage("Sorry this file is not convenient...");
+    return false;
+  }
+  audio.m_fileSamples = samples;
+  audio.m_fileChannels = channels;
+  audio.m_fileRate = rate;
+  audio.m_fileSampleCount.store(static_cast<int32_t>(sampleCount));
+  if (sampleCount < kFewestSamples || channels != 1 || rate != CAudio::kSampleRate) {
+    FreeLoadedSamples(audio);
+    messages.ShowMessage("Sorry this file is not convenient for 'Quorvel'...");
+    return false;
+  }
+
+  // The tags: a tagged file must name the tool as its artist.
+  wave.ReadWave(path.c_str());
+  const WaveInfo& info = wave.m_info;
+  double fmin = 20.0;
+  double fmax = 20000.0;
+  if (wave.m_nTagCount > 0 &&
+      (info.artist[0] == '\0' || CUtil::FindNoCase(info.artist, "Quorvel") < 0)) {
+    FreeLoadedSamples(audio);
+    messages.ShowMessage("Sorry this file is not a genuine 'Quorvel' wav file...");
+    return false;
+  }
+
+  // The range the recording was measured with, from the title "%.2lf-%.2lf Hz".
+  if (info.title[0] != '\0') {
+    char title[128] = {};
+    std::memcpy(title, info.title, 127);
+    fmin = 0.0;
+    fmax = 0.0;
+    if (std::sscanf(title, "%lf-%lf", &fmin, &fmax) < 1) fmin = 0.0;
+    if (!(fmin > 0.0) || !std::isfinite(fmin)) {
+      fmin = 20.0;
+      fmax = 20000.0;
+    } else if (!(fmin < fmax) || !(fmax <= 20000.0)) {
+      // A reversed range, or an upper limit beyond 20 kHz (NaN and infinity included).
+      fmax = 20000.0;
+      if (fmin > 2000.0) fmin = 2000.0;
+    }
+  }
+
+  // The microphone whose chart was in force when the file was saved.
+  bool calibrationApplied = false;
+  if (info.comment[0] != '\0') {
+    const std::string kept = ctx.preferences.ReadText("MicroSelected", "");
+    ctx.preferences.WriteText("MicroSelected", info.comment);
+    std::string message;
+    const int index = ctx.charts != nullptr ? ctx.charts->FindChart(info.comment) : -1;
+    if (index < 0 || static_cast<size_t>(index) >= state.m_chartPaths.size()) {
+      char text[CUtil::kFormatSize];
+      CUtil::FormatText(text, sizeof text,
+                        "Sorry, could not find microphone \"%s\" for calibration", info.comment);
+      message = text;
+    } else if (!ctx.charts->ValidateChart(index)) {
+      message = "The response curve of the selected microphone is not valid";
+    } else if (ctx.charts->LoadChart(state.m_chartPaths[static_cast<size_t>(index)], fmin, fmax)) {
+      state.m_nSelectedChart.store(index);
+      state.m_bCalibrationApplied.store(1);
+      calibrationApplied = true;
+    } else {
+      message = "The response curve of the selected microphone is not valid";
+    }
+    if (!calibrationApplied) {
+      messages.ShowMessage(message);
+      state.m_nSelectedChart.store(-1);
+      state.m_bCalibrationApplied.store(0);
+      ctx.preferences.WriteText("MicroSelected", kept);
+    }
+  }
+
+  state.m_bCurveEndNotified.store(0);
+  state.m_curveFmin = fmin;
+  state.m_curveFmax = fmax;
+  ctx.preferences.WriteText("Wav", state.m_szWavPath);
+
+  const std::string name =
+      info.album[0] != '\0'
+          ? std::string(info.album)
+          : std::string(CUtil::StripExtension(CUtil::FileNameOfPath(state.m_szWavPath)));
+  const int32_t chart = state.m_nSelectedChart.load();
+  if (chart < 0 || static_cast<size_t>(chart) >= state.m_chartNames.size()) {
+    CUtil::FormatText(state.m_szGraphCaption, sizeof state.m_szGraphCaption, "Playing File \"%s\"",
+                      name.c_str());
+  } else {
+    CUtil::FormatText(state.m_szGraphCaption, sizeof state.m_szGraphCaption,
+                      "Playing \"%s\" captured with microphone \"%s\"", name.c_str(),
+                      state.m_chartNames[static_cast<size_t>(chart)].c_str());
+  }
+
+  if (result != nullptr) {
+    result->fmin = fmin;
+    result->fmax = fmax;
+    result->name = name;
+    result->calibrationApplied = calibrationApplied;
+  }
+  return true;
+}
+
+bool LoadAudioFile(const CaptureFileContext& ctx, const std::function<void()>& endMeasurement,
+                   LoadedCaptureFile* result) {
+  CSharedState& state = ctx.state;
+  CUtil::CopyText(state.m_szWavPath, ctx.preferences.ReadText("Wav", "").c_str());
+  const std::string folder = CaptureFileStartFolder(state);
+  if (IsMeasurementActive(ctx)) {
+    if (endMeasurement) endMeasurement();
+    state.m_bCalibrationApplied.store(0);
+    state.m_bCapturing.store(0);
+  }
+  std::string path;
+  if (!ctx.messages.ChooseOpenFile(folder, "wav", &path)) return false;
+  return LoadCaptureFile(ctx, path, result);
+}

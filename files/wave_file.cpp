@@ -1,0 +1,215 @@
+#include "files/wave_file.h"
+
+#include <cstring>
+#include <new>
+
+#include "files/bounded_reader.h"
+#include "files/util.h"
+#include "files/wave_bytes.h"
+
+namespace {
+
+bool WriteAll(std::FILE* file, const void* data, size_t count) {
+  return std::fwrite(data, 1, count, file) == count;
+}
+
+bool WriteU32(std::FILE* file, uint32_t value) {
+  uint8_t b[4];
+  wavebytes::PutLe32(b, value);
+  return WriteAll(file, b, 4);
+}
+
+}  // namespace
+
+void ClearWaveInfo(WaveInfo& info) {
+  std::memset(&info, 0, sizeof info);
+}
+
+CWave::CWave() {
+  std::memset(m_szTitle, 0, sizeof m_szTitle);
+  std::memset(m_szArtist, 0, sizeof m_szArtist);
+  std::memset(m_szAlbum, 0, sizeof m_szAlbum);
+  std::memset(m_szComment, 0, sizeof m_szComment);
+  std::memset(m_riffId, 0, sizeof m_riffId);
+  std::memset(m_riffType, 0, sizeof m_riffType);
+  std::memset(m_fmtId, 0, sizeof m_fmtId);
+  ClearWaveInfo(m_info);
+}
+
+CWave::~CWave() {
+  if (m_outFile != nullptr) CloseCaptureFile(false);
+}
+
+// ---- writer ----
+
+bool CWave::CreateCaptureFile(const char* path) {
+  if (m_outFile != nullptr) {
+    // A file left open by a failed sample write is dropped without patching its sizes.
+    std::fclose(m_outFile);
+  }
+  m_outFile = nullptr;
+  m_dataBytes = 0;
+  m_writeFailed = false;
+  m_id3Written = false;
+
+  char mended[1024];
+  if (path == nullptr || CUtil::CheckFileName(mended, path) != 0) return false;
+  m_outFile = std::fopen(path, "wb");
+  if (m_outFile == nullptr) return false;
+  if (!WriteHeader()) {
+    std::fclose(m_outFile);
+    m_outFile = nullptr;
+    return false;
+  }
+  return true;
+}
+
+bool CWave::WriteHeader() {
+  // PCM, 1 channel, 48000 Hz, 96000 bytes per second, block align 2, 16 bits.
+  static const uint8_t kFormat[16] = {1,    0,    1,    0, 0x80, 0xBB, 0,  0,
+                                      0x00, 0x77, 0x01, 0, 2,    0,    16, 0};
+  if (!WriteAll(m_outFile, "RIFF", 4)) return false;
+  m_riffSizePos = std::ftell(m_outFile);
+  if (!WriteU32(m_outFile, 36)) return false;
+  if (!WriteAll(m_outFile, "WAVEfmt ", 8)) return false;
+  if (!WriteU32(m_outFile, 16)) return false;
+  if (!WriteAll(m_outFile, kFormat, sizeof kFormat)) return false;
+  if (!WriteAll(m_outFile, "data", 4)) return false;
+  m_dataSizePos = std::ftell(m_outFile);
+  return WriteU32(m_outFile, 0);
+}
+
+bool CWave::WriteSample(int16_t value) {
+  if (m_outFile == nullptr) return false;
+  uint8_t b[2];
+  wavebytes::PutLe16(b, static_cast<uint16_t>(value));
+  if (!WriteAll(m_outFile, b, 2)) {
+    m_dataBytes = 0;
+    m_writeFailed = true;
+    return false;
+  }
+  m_dataBytes += 2;
+  return true;
+}
+
+bool CWave::CloseCaptureFile(bool withMetadata) {
+  if (m_outFile == nullptr) return false;
+  m_id3Written = false;
+  if (withMetadata && !WriteMetadata(nullptr)) {
+    // The tag itself could not be written: WriteMetadata has closed the file.
+    return false;
+  }
+  bool ok = !m_writeFailed;
+  ok = std::fflush(m_outFile) == 0 && ok;
+  const long length = std::ftell(m_outFile);  // [bytes] the whole file
+  ok = length >= 44 && ok;
+  if (m_id3Written && length > 0) {
+    // The last byte of the "id3 " chunk is its pad byte or the end of its last frame's
+    // terminator: zero by format.
+    ok = std::fseek(m_outFile, length - 1, SEEK_SET) == 0 && std::fputc(0, m_outFile) == 0 && ok;
+  }
+  ok =
+      std::fseek(m_outFile, m_dataSizePos, SEEK_SET) == 0 && WriteU32(m_outFile, m_dataBytes) && ok;
+  ok = std::fseek(m_outFile, m_riffSizePos, SEEK_SET) == 0 &&
+       WriteU32(m_outFile, static_cast<uint32_t>(length - 8)) && ok;
+  ok = std::fclose(m_outFile) == 0 && ok;
+  m_outFile = nullptr;
+  m_writeFailed = false;
+  return ok;
+}
+
+// ---- reader ----
+
+int CWave::ReadWave(const char* path) {
+  ClearWaveInfo(m_info);
+  std::memset(m_riffId, 0, sizeof m_riffId);
+  std::memset(m_riffType, 0, sizeof m_riffType);
+  std::memset(m_fmtId, 0, sizeof m_fmtId);
+  m_riffSize = m_fmtSize = m_sampleRate = m_byteRate = m_factSampleCount = 0;
+  m_formatTag = m_channels = m_blockAlign = m_bitsPerSample = 0;
+  m_extensionSize = m_extensionValue = 0;
+  m_extensibleFormat.clear();
+  m_extensibleFormat.shrink_to_fit();
+
+  std::FILE* file = path != nullptr ? std::fopen(path, "rb") : nullptr;
+  if (file == nullptr) return kReadDone;  // the tag count of an earlier read stays
+  CBoundedReader in(file);                // closes the file on every return
+
+  uint8_t header[24];
+  if (in.Read(header, 12) != 12) return kReadShort;
+  std::memcpy(m_riffId, header, 4);
+  m_riffSize = wavebytes::GetLe32(header + 4);
+  std::memcpy(m_riffType, header + 8, 4);
+  if (!wavebytes::IdEquals(m_riffId, "RIFF") || !wavebytes::IdEquals(m_riffType, "WAVE")) {
+    return kReadNotWave;
+  }
+
+  if (in.Read(header, 24) != 24) return kReadShort;
+  std::memcpy(m_fmtId, header, 4);
+  if (!wavebytes::IdPrefixEquals(m_fmtId, "fmt", 3)) return kReadNotWave;
+  m_fmtSize = wavebytes::GetLe32(header + 4);
+  m_formatTag = wavebytes::GetLe16(header + 8);
+  m_channels = wavebytes::GetLe16(header + 10);
+  m_sampleRate = wavebytes::GetLe32(header + 12);
+  m_byteRate = wavebytes::GetLe32(header + 16);
+  m_blockAlign = wavebytes::GetLe16(header + 20);
+  m_bitsPerSample = wavebytes::GetLe16(header + 22);
+
+  if (m_fmtSize > 16) {
+    const uint32_t extra = m_fmtSize - 16;
+    // A format chunk longer than the file can only end in a short read: say so before
+    // allocating or reading anything for it.
+    if (extra > in.Left()) return kReadShort;
+    if (m_formatTag == 0xFFFE) {
+      try {
+        m_extensibleFormat.resize(static_cast<size_t>(m_fmtSize) + 8);
+      } catch (const std::bad_alloc&) {
+        return kReadNoMemory;
+      }
+      std::memcpy(m_extensibleFormat.data(), header, 24);
+      if (in.Read(m_extensibleFormat.data() + 24, extra) != extra) return kReadShort;
+    } else {
+      uint32_t rest = extra;
+      if (extra >= 4) {
+        if (!in.ReadU16(&m_extensionSize) || !in.ReadU16(&m_extensionValue)) return kReadShort;
+        rest -= 4;
+      } else if (extra == 2) {
+        if (!in.ReadU16(&m_extensionSize)) return kReadShort;
+        rest -= 2;
+      }
+      if (!in.Skip(rest)) return kReadShort;
+    }
+  }
+
+  // The chunk walk follows the size fields exactly (no pad byte after an odd size). A chunk
+  // that claims more than the RIFF size or more than the rest of the file ends the walk.
+  uint8_t id[4];
+  while (in.Read(id, 4) == 4) {
+    uint32_t size = 0;
+    if (!in.ReadU32(&size)) break;
+    if (size > m_riffSize || size > in.Left()) break;
+    if (wavebytes::IdEquals(id, "fact")) {
+      if (size >= 4 && !in.ReadU32(&m_factSampleCount)) return kReadShort;
+    } else if (wavebytes::IdEquals(id, "LIST") || wavebytes::IdEquals(id, "id3 ")) {
+      std::vector<uint8_t> chunk;
+      try {
+        chunk.assign(static_cast<size_t>(size) + 16, 0);
+      } catch (const std::bad_alloc&) {
+        return kReadNoMemory;
+      }
+      if (in.Read(chunk.data(), size) != size) break;
+      if (wavebytes::IdEquals(id, "LIST")) {
+        if (size >= 4 && (wavebytes::IdEquals(chunk.data(), "INFO") ||
+                          wavebytes::IdEquals(chunk.data(), "adtl"))) {
+          ParseInfoList(chunk.data() + 4, size - 4);
+        }
+      } else if (size >= 3 && std::memcmp(chunk.data(), "ID3", 3) == 0) {
+        ParseId3Tag(chunk.data(), size);
+      }
+    } else if (!in.Skip(size)) {
+      break;  // "data" and every other chunk are passed over, never read
+    }
+  }
+  m_nTagCount = CountTagFields();
+  return kReadDone;
+}

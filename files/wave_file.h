@@ -1,0 +1,116 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "files/wave_info.h"
+
+// CWave: the one object that writes and reads RIFF/WAVE files.
+//
+// Writing a capture file: CreateCaptureFile, any number of WriteSample, fill the four text
+// buffers, then CloseCaptureFile(true). The file is 16-bit PCM mono at 48000 Hz; closing it
+// with metadata appends a "LIST"/"INFO" chunk and an "id3 " chunk (ID3v2.3) after the samples.
+//
+// Reading: ReadWave walks the chunks of a file and fills the tag record m_info and its field
+// count m_nTagCount; the samples themselves are read by ReadCaptureSamples
+// (files/capture_samples.h). Every size field read from a file is checked against what the file
+// (or the buffer holding the chunk) really holds before it is used for a read, a skip or an
+// allocation.
+//
+// All operations run on the user-interface thread; the object is not safe for concurrent use.
+class CWave {
+ public:
+  static constexpr int kTextBytes = 520;
+
+  // ReadWave result codes.
+  static constexpr int kReadDone = 1;      // read completed, or the file could not be opened
+  static constexpr int kReadNotWave = 2;   // not "RIFF"/"WAVE", or the first chunk is not "fmt"
+  static constexpr int kReadShort = 4;     // a header or format read came up short
+  static constexpr int kReadNoMemory = 7;  // a buffer could not be allocated
+
+  CWave();
+  virtual ~CWave();
+  CWave(const CWave&) = delete;
+  CWave& operator=(const CWave&) = delete;
+
+  // ---- writer ----
+  // Creates (or truncates) the file and writes the 44-byte header with placeholder sizes.
+  // A path holding a character that a file name may not hold is refused and nothing is created.
+  bool CreateCaptureFile(const char* path);
+  // Appends one signed 16-bit sample (little-endian).
+  bool WriteSample(int16_t value);
+  // Appends the metadata chunks when withMetadata is set, patches the RIFF and data sizes and
+  // closes the file. Returns false when no file was open or when any write, the flush or the
+  // close failed, so that the caller can tell the user the file is incomplete.
+  bool CloseCaptureFile(bool withMetadata);
+  // True while a file created by CreateCaptureFile is open.
+  bool IsWriting() const { return m_outFile != nullptr; }
+
+  // ---- metadata (files/wave_metadata.cpp) ----
+  // Appends the "LIST" chunk and the "id3 " chunk at the current position of stream (null: the
+  // open output file). Takes the year from the local clock (m_year) first.
+  bool WriteMetadata(std::FILE* stream = nullptr);
+  // The complete "LIST"/"INFO" chunk built from m_title, m_artist, m_album, m_comment, m_track
+  // and m_year. Empty when it cannot be built.
+  std::vector<uint8_t> BuildInfoList() const;
+  // The complete ID3v2.3 tag (without the "id3 " chunk header), of even length.
+  std::vector<uint8_t> BuildId3Tag() const;
+  // Fills m_info from the bytes that follow the list type "INFO" or "adtl".
+  void ParseInfoList(const uint8_t* data, size_t count);
+  // Fills m_info from an ID3v2 tag held in a buffer of limit bytes.
+  bool ParseId3Tag(const uint8_t* tag, size_t limit);
+  // Number of non-empty text slots (subtitle excepted) plus numbers above 0 of m_info.
+  int CountTagFields() const;
+
+  // ---- reader ----
+  // Walks the file's chunks; returns kReadDone, kReadNotWave, kReadShort or kReadNoMemory.
+  int ReadWave(const char* path);
+
+  // ---- tag texts to write (filled by the caller before CloseCaptureFile) ----
+  char m_szTitle[kTextBytes];
+  char m_szArtist[kTextBytes];
+  char m_szAlbum[kTextBytes];
+  char m_szComment[kTextBytes];
+  // Copies of the buffers taken when metadata is written; read by the builders.
+  std::string m_title;
+  std::string m_artist;
+  std::string m_album;
+  std::string m_comment;
+  int32_t m_year = 0;        // 0 or less: absent
+  int32_t m_track = 0;       // 0 for every file this tool writes
+  int32_t m_trackTotal = 0;  // 0 or less: absent
+
+  // ---- reader results ----
+  char m_riffId[4];
+  uint32_t m_riffSize = 0;
+  char m_riffType[4];
+  char m_fmtId[4];
+  uint32_t m_fmtSize = 0;
+  uint16_t m_formatTag = 0;
+  uint16_t m_channels = 0;
+  uint32_t m_sampleRate = 0;
+  uint32_t m_byteRate = 0;
+  uint16_t m_blockAlign = 0;
+  uint16_t m_bitsPerSample = 0;
+  uint16_t m_extensionSize = 0;             // the format extension size, when present
+  uint16_t m_extensionValue = 0;            // the 16-bit value after it, when present
+  std::vector<uint8_t> m_extensibleFormat;  // the whole format chunk of a 0xFFFE format
+  uint32_t m_factSampleCount = 0;
+  WaveInfo m_info;
+  int m_nTagCount = 0;
+
+ private:
+  bool WriteHeader();
+  // Stores one ID3 frame the reader understands (content: size bytes, size >= 1).
+  void HandleId3Frame(const uint8_t* id, const uint8_t* content, size_t size);
+
+  std::FILE* m_outFile = nullptr;
+  uint32_t m_dataBytes = 0;    // sample bytes written since the file was created
+  long m_riffSizePos = 0;      // 4 for files this object creates
+  long m_dataSizePos = 0;      // 40
+  bool m_id3Written = false;   // the last WriteMetadata appended the "id3 " chunk
+  bool m_writeFailed = false;  // a write of the metadata or of a sample came up short
+};
