@@ -207,7 +207,8 @@ TEST(UtilFiles, CheckFileNameReplacesEachRefusedCharacter) {
 }
 
 TEST(UtilFiles, CheckFileNameCountsRefusedCharactersPastTheCopiedPart) {
-  const std::string path = "/" + std::string(1500, 'x') + "?.wav";
+  std::string path(1500, 'x');
+  path += "?.wav";
   std::vector<char> out(CUtil::kCheckFileNameSize + 16, '#');
   EXPECT_EQ(CUtil::CheckFileName(out.data(), path.c_str()), 1);
   EXPECT_EQ(std::string(out.data()).size(), 1023u);
