@@ -1,1 +1,30 @@
-int main() { return 0; }
+// quorvel-cli: the headless front end over the same core as the window.
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "cli/commands.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: quorvel-cli <command> [options]\n"
+    "commands:\n"
+    "  sweep --fmin F --fmax F --out FILE.wav   write the playback signal as a WAV file\n"
+    "  analyze CAPTURE.wav [--fmin F] [--fmax F] [--csv FILE]\n"
+    "                                           analyse a saved capture as a replay would\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+    std::fputs(kUsage, argc < 2 ? stderr : stdout);
+    return argc < 2 ? kExitBadArguments : kExitOk;
+  }
+  const std::string command = argv[1];
+  const Arguments args(argv + 2, argv + argc);
+  if (command == "sweep") return RunSweep(args);
+  if (command == "analyze") return RunAnalyze(args);
+  std::fprintf(stderr, "quorvel-cli: unknown command %s\n%s", command.c_str(), kUsage);
+  return kExitBadArguments;
+}

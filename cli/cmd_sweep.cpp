@@ -1,0 +1,49 @@
+// quorvel-cli sweep: the generated playback signal as a mono 16-bit 48 kHz WAV file.
+#include <cstdio>
+#include <memory>
+
+#include "cli/cli_options.h"
+#include "cli/commands.h"
+#include "engine/audio_engine.h"
+#include "files/wave_file.h"
+
+namespace {
+const char kSweepUsage[] = "quorvel-cli sweep --fmin F --fmax F --out FILE.wav";
+}
+
+int RunSweep(const Arguments& args) {
+  CliOptions options({"fmin", "fmax", "out"}, {}, 0);
+  std::string error;
+  if (!options.Parse(args, &error)) return ArgumentError(error, kSweepUsage);
+  double fmin = 0.0;
+  double fmax = 0.0;
+  if (!options.Number("fmin", 20.0, &fmin, &error) ||
+      !options.Number("fmax", 20000.0, &fmax, &error)) {
+    return ArgumentError(error, kSweepUsage);
+  }
+  if (!options.Has("out")) return ArgumentError("--out FILE.wav is required", kSweepUsage);
+
+  auto audio = std::make_unique<CAudio>();
+  const int length = audio->GenerateSweep(fmin, fmax);
+  if (length == 0) {
+    return ArgumentError("the range needs 0 < fmin < fmax", kSweepUsage);
+  }
+
+  const std::string path = options.Value("out");
+  CWave wave;
+  if (!wave.CreateCaptureFile(path.c_str())) {
+    std::fprintf(stderr, "Could not create File!\n");
+    return kExitFailure;
+  }
+  for (int i = 0; i < length; ++i) {
+    if (!wave.WriteSample(audio->m_sweep[i])) {
+      std::fprintf(stderr, "Could not write to File...\n");
+      wave.CloseCaptureFile(false);
+      return kExitFailure;
+    }
+  }
+  wave.CloseCaptureFile(false);
+  std::printf("%s: %d samples (%.2f s) from %g Hz to %g Hz\n", path.c_str(), length,
+              length / static_cast<double>(CAudio::kSampleRate), fmin, fmax);
+  return kExitOk;
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Exit status of every command: 0 success, 1 a failure (with the message the window would
+// show), 2 bad arguments.
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitBadArguments = 2;
+
+using Arguments = std::vector<std::string>;
+
+// quorvel-cli sweep --fmin F --fmax F --out FILE.wav
+int RunSweep(const Arguments& args);
+
+// quorvel-cli analyze CAPTURE.wav [--fmin F] [--fmax F] [--csv FILE]
+int RunAnalyze(const Arguments& args);
