@@ -1,0 +1,203 @@
+// The connection to the PulseAudio server: the threaded mainloop, the context, bounded waits,
+// and the sink lookups that the output and volume operations share.
+#include "audio/pulse/pulse_audio_services.h"
+
+#include <chrono>
+
+#include "audio/pulse/pulse_services.h"
+
+namespace {
+
+// A request to the server that has not completed after this long counts as failed, so a
+// server that stops answering never hangs the user interface.
+constexpr int kOperationTimeoutMs = 2000;
+
+// Ring of captured frames: 65536 frames, 1.37 s at 48000 Hz, far beyond the 100 ms buffer,
+// so a capture thread that is late by a few scheduling periods loses nothing.
+constexpr uint32_t kCaptureRingFrames = 65536;
+
+struct TimeoutFlag {
+  pa_threaded_mainloop* mainloop;
+  bool expired;
+};
+
+}  // namespace
+
+CPulseAudioServices::CPulseAudioServices() : m_captureRing(kCaptureRingFrames) {}
+
+std::unique_ptr<CPulseAudioServices> CPulseAudioServices::Connect(std::string* whyNot,
+                                                                  int timeoutMs) {
+  std::unique_ptr<CPulseAudioServices> services(new CPulseAudioServices());
+  if (!services->Start(whyNot, timeoutMs)) return nullptr;
+  return services;
+}
+
+std::unique_ptr<IAudioServices> CreatePulseAudioServices(std::string* whyNot) {
+  return CPulseAudioServices::Connect(whyNot, 1000);
+}
+
+bool CPulseAudioServices::Start(std::string* whyNot, int timeoutMs) {
+  auto fail = [whyNot](const std::string& reason) {
+    if (whyNot != nullptr) *whyNot = reason;
+    return false;
+  };
+  m_pMainloop = pa_threaded_mainloop_new();
+  if (m_pMainloop == nullptr) return fail("the PulseAudio main loop could not be created");
+  m_pApi = pa_threaded_mainloop_get_api(m_pMainloop);
+  pa_proplist* properties = pa_proplist_new();
+  pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, "Quorvel");
+  pa_proplist_sets(properties, PA_PROP_APPLICATION_ID, "org.velkar.Quorvel");
+  m_pContext = pa_context_new_with_proplist(m_pApi, "Quorvel", properties);
+  pa_proplist_free(properties);
+  if (m_pContext == nullptr) return fail("the PulseAudio context could not be created");
+  pa_context_set_state_callback(m_pContext, &OnContextState, this);
+
+  if (pa_threaded_mainloop_start(m_pMainloop) < 0) {
+    return fail("the PulseAudio main loop thread could not be started");
+  }
+  pa_threaded_mainloop_lock(m_pMainloop);
+  // Never autospawn: a server that is not running stays not running, and the caller falls
+  // back to the simulated devices.
+  bool ready = false;
+  if (pa_context_connect(m_pContext, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) {
+    ready = WaitLocked([this] { return ContextReady(); }, timeoutMs);
+  }
+  std::string reason;
+  if (!ready) {
+    const int error = pa_context_errno(m_pContext);
+    reason = "no PulseAudio server answered";
+    if (error != PA_OK) reason += std::string(": ") + pa_strerror(error);
+  } else {
+    m_pNoticeEvent = m_pApi->defer_new(m_pApi, &OnNotices, this);
+    m_pApi->defer_enable(m_pNoticeEvent, 0);
+  }
+  pa_threaded_mainloop_unlock(m_pMainloop);
+  if (!ready) return fail(reason);
+  return true;
+}
+
+CPulseAudioServices::~CPulseAudioServices() {
+  if (m_pMainloop == nullptr) return;
+  pa_threaded_mainloop_lock(m_pMainloop);
+  DestroyCaptureStream();
+  DestroyOutputStream();
+  if (m_pNoticeEvent != nullptr) {
+    m_pApi->defer_free(m_pNoticeEvent);
+    m_pNoticeEvent = nullptr;
+  }
+  if (m_pContext != nullptr) {
+    pa_context_set_state_callback(m_pContext, nullptr, nullptr);
+    pa_context_disconnect(m_pContext);
+    pa_context_unref(m_pContext);
+    m_pContext = nullptr;
+  }
+  pa_threaded_mainloop_unlock(m_pMainloop);
+  pa_threaded_mainloop_stop(m_pMainloop);
+  pa_threaded_mainloop_free(m_pMainloop);
+}
+
+uint32_t CPulseAudioServices::MilliSeconds() {
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+// ---- bounded waits ----
+
+bool CPulseAudioServices::ContextReady() const {
+  return m_pContext != nullptr && pa_context_get_state(m_pContext) == PA_CONTEXT_READY;
+}
+
+bool CPulseAudioServices::WaitLocked(const std::function<bool()>& done, int timeoutMs,
+                                     bool whileConnected) {
+  TimeoutFlag flag{m_pMainloop, false};
+  struct timeval deadline;
+  pa_gettimeofday(&deadline);
+  pa_timeval_add(&deadline, static_cast<pa_usec_t>(timeoutMs) * PA_USEC_PER_MSEC);
+  pa_time_event* timer = m_pApi->time_new(m_pApi, &deadline, &OnTimeout, &flag);
+  while (!done() && !flag.expired &&
+         (!whileConnected ||
+          (m_pContext != nullptr && PA_CONTEXT_IS_GOOD(pa_context_get_state(m_pContext))))) {
+    pa_threaded_mainloop_wait(m_pMainloop);
+  }
+  if (timer != nullptr) m_pApi->time_free(timer);
+  return done();
+}
+
+bool CPulseAudioServices::WaitOperation(pa_operation* op) {
+  if (op == nullptr) return false;
+  pa_operation_set_state_callback(op, &OnOperationState, this);
+  const bool finished = WaitLocked([op] { return pa_operation_get_state(op) == PA_OPERATION_DONE; },
+                                   kOperationTimeoutMs);
+  if (!finished) pa_operation_cancel(op);
+  pa_operation_set_state_callback(op, nullptr, nullptr);
+  pa_operation_unref(op);
+  return finished;
+}
+
+// Mainloop thread.
+void CPulseAudioServices::OnContextState(pa_context* context, void* self) {
+  auto* services = static_cast<CPulseAudioServices*>(self);
+  const pa_context_state_t state = pa_context_get_state(context);
+  if (state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED) {
+    services->m_bServerLost.store(1, std::memory_order_release);
+    // The capture thread sees the loss at its next poll.
+    if (services->m_pCaptureStream != nullptr) {
+      int32_t expected = 0;
+      services->m_captureFailure.compare_exchange_strong(expected, kAudclntEServiceNotRunning);
+    }
+    if (services->m_pOutputStream != nullptr) services->HandleOutputLoss();
+  }
+  pa_threaded_mainloop_signal(services->m_pMainloop, 0);
+}
+
+// Mainloop thread.
+void CPulseAudioServices::OnOperationState(pa_operation*, void* self) {
+  pa_threaded_mainloop_signal(static_cast<CPulseAudioServices*>(self)->m_pMainloop, 0);
+}
+
+// Mainloop thread.
+void CPulseAudioServices::OnTimeout(pa_mainloop_api*, pa_time_event*, const struct timeval*,
+                                    void* flag) {
+  auto* timeout = static_cast<TimeoutFlag*>(flag);
+  timeout->expired = true;
+  pa_threaded_mainloop_signal(timeout->mainloop, 0);
+}
+
+// ---- sinks ----
+
+bool CPulseAudioServices::QuerySinks(std::vector<DeviceEntry>* sinks) {
+  if (!ContextReady()) return false;
+  struct Listing {
+    std::vector<DeviceEntry>* sinks;
+  } listing{sinks};
+  sinks->clear();
+  auto onSink = [](pa_context*, const pa_sink_info* info, int eol, void* data) {
+    if (eol != 0 || info == nullptr) return;
+    auto* target = static_cast<Listing*>(data);
+    DeviceEntry entry;
+    entry.name = info->name != nullptr ? info->name : "";
+    entry.description = (info->description != nullptr && info->description[0] != '\0')
+                            ? info->description
+                            : entry.name;
+    target->sinks->push_back(entry);
+  };
+  return WaitOperation(pa_context_get_sink_info_list(m_pContext, onSink, &listing));
+}
+
+bool CPulseAudioServices::DefaultSinkName(std::string* name) {
+  if (!ContextReady()) return false;
+  auto onServer = [](pa_context*, const pa_server_info* info, void* data) {
+    auto* target = static_cast<std::string*>(data);
+    if (info != nullptr && info->default_sink_name != nullptr) *target = info->default_sink_name;
+  };
+  name->clear();
+  return WaitOperation(pa_context_get_server_info(m_pContext, onServer, name)) && !name->empty();
+}
+
+bool CPulseAudioServices::SinkNameFor(int deviceId, std::string* name) {
+  if (deviceId < 0) return DefaultSinkName(name);
+  if (m_sinks.empty() && !QuerySinks(&m_sinks)) return false;
+  if (static_cast<size_t>(deviceId) >= m_sinks.size()) return false;
+  *name = m_sinks[static_cast<size_t>(deviceId)].name;
+  return true;
+}

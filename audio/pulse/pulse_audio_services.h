@@ -1,0 +1,161 @@
+#pragma once
+
+#include <pulse/pulseaudio.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio/audio_services.h"
+#include "audio/pulse/spsc_ring.h"
+
+// Result codes this implementation needs beyond the shared ones.
+constexpr int32_t kAudclntSBufferEmpty = static_cast<int32_t>(0x08890001u);
+constexpr int32_t kAudclntEAlreadyInitialized = static_cast<int32_t>(0x88890002u);
+constexpr int32_t kAudclntEInvalidSize = static_cast<int32_t>(0x88890009u);
+constexpr int32_t kMmErrInvalParam = 11;
+
+// Header flag of a buffer that sits in the output queue (set by QueueBuffer, cleared when the
+// mainloop has taken its last sample or a reset returns it). Beside the engine's own flags.
+constexpr uint32_t kHeaderInQueue = 0x10;
+
+// The audio services on a PulseAudio server through libpulse. One threaded mainloop runs every
+// pulse callback; those callbacks only copy between pulse and the two single-producer
+// single-consumer rings (captured frames, queued output buffers), so the engine's capture and
+// play threads reach this object without any lock. Calls from the user-interface thread take
+// the mainloop lock and wait at most a couple of seconds for the server.
+//
+// Sources are the capture endpoints, by description, real sources first and monitors after
+// them; sinks are the output devices, in the server's order; -1 is the default sink.
+class CPulseAudioServices final : public IAudioServices {
+ public:
+  // Connects within `timeoutMs`; null with the reason in `whyNot` when no server answers.
+  static std::unique_ptr<CPulseAudioServices> Connect(std::string* whyNot, int timeoutMs);
+
+  ~CPulseAudioServices() override;
+  CPulseAudioServices(const CPulseAudioServices&) = delete;
+  CPulseAudioServices& operator=(const CPulseAudioServices&) = delete;
+
+  // ---- capture endpoints and stream (pulse_capture.cpp) ----
+  int32_t ListCaptureEndpoints(std::vector<std::string>* names) override;
+  int32_t OpenCaptureEndpoint(int index, std::string* name) override;
+  void ReleaseCaptureEndpoint() override;
+  int32_t GetMixFormat(CaptureFormat* format) override;
+  int32_t GetDevicePeriod(int64_t* period100ns) override;
+  int32_t InitializeCapture(const CaptureFormat& format, int64_t bufferDuration100ns) override;
+  int32_t GetCaptureBufferSize(uint32_t* frames) override;
+  int32_t StartCaptureStream() override;
+  int32_t StopCaptureStream() override;
+  int32_t GetNextPacketSize(uint32_t* frames) override;
+  int32_t GetPacket(const int32_t** frames, uint32_t* frameCount, bool* silent) override;
+  int32_t ReleasePacket(uint32_t frameCount) override;
+
+  // ---- output devices, stream and volume (pulse_playback.cpp) ----
+  int OutputDeviceCount() override;
+  std::string OutputProductName(int id) override;
+  bool ListOutputDescriptions(std::vector<std::string>* descriptions) override;
+  int32_t OpenOutput(int deviceId, const PlayFormat& format, OutputNotifyRoutine routine,
+                     void* context) override;
+  int32_t PrepareHeader(PlayHeader* header) override;
+  int32_t QueueBuffer(PlayHeader* header) override;
+  int32_t ResetOutput() override;
+  int32_t UnprepareHeader(PlayHeader* header) override;
+  int32_t CloseOutput() override;
+  bool SetOutputVolume(int deviceId, float level) override;
+  bool GetOutputVolume(int deviceId, float* level) override;
+
+  uint32_t MilliSeconds() override;
+
+  // Frames the capture ring had to drop because the capture thread fell behind.
+  uint64_t DroppedCaptureFrames() const { return m_nDroppedFrames.load(); }
+
+ private:
+  struct DeviceEntry {
+    std::string name;         // the server's name of the source or sink
+    std::string description;  // what the user sees
+  };
+
+  CPulseAudioServices();
+  bool Start(std::string* whyNot, int timeoutMs);
+
+  // ---- waiting on the mainloop (pulse_audio_services.cpp); lock held, never on the
+  // mainloop thread ----
+  bool ContextReady() const;
+  // Waits until `done` holds, `timeoutMs` passes or (when `whileConnected`) the connection
+  // fails; returns done().
+  bool WaitLocked(const std::function<bool()>& done, int timeoutMs, bool whileConnected = true);
+  // Waits for `op` to finish (and unrefs it); false when it did not complete.
+  bool WaitOperation(pa_operation* op);
+  bool QuerySinks(std::vector<DeviceEntry>* sinks);
+  bool DefaultSinkName(std::string* name);
+  bool SinkNameFor(int deviceId, std::string* name);
+
+  static void OnContextState(pa_context* context, void* self);
+  static void OnOperationState(pa_operation* op, void* self);
+  static void OnTimeout(pa_mainloop_api* api, pa_time_event* event, const struct timeval* tv,
+                        void* flag);
+
+  // ---- capture (pulse_capture.cpp) ----
+  int32_t CaptureLossCode() const;
+  void DestroyCaptureStream();
+  int32_t CorkCapture(int cork);
+  void StoreCaptured(const unsigned char* bytes, size_t count);
+  static void OnCaptureState(pa_stream* stream, void* self);
+  static void OnCaptureRead(pa_stream* stream, size_t bytes, void* self);
+
+  // ---- output (pulse_playback.cpp) ----
+  void PumpOutput();
+  void FinishHeader(PlayHeader* header);
+  void ReturnQueuedBuffers(bool notifyNow);
+  void DestroyOutputStream();
+  void PostNotices();
+  bool WaitNoticesDelivered();
+  void HandleOutputLoss();
+  static void OnOutputState(pa_stream* stream, void* self);
+  static void OnOutputWrite(pa_stream* stream, size_t bytes, void* self);
+  static void OnOutputTick(pa_mainloop_api* api, pa_time_event* event, const struct timeval* tv,
+                           void* self);
+  static void OnNotices(pa_mainloop_api* api, pa_defer_event* event, void* self);
+
+  pa_threaded_mainloop* m_pMainloop = nullptr;
+  pa_mainloop_api* m_pApi = nullptr;
+  pa_context* m_pContext = nullptr;
+  std::atomic<int32_t> m_bServerLost{0};  // the connection to the server has ended
+
+  // ---- capture; the endpoint and stream fields belong to the user-interface thread ----
+  std::vector<DeviceEntry> m_sources;  // the last listing, in endpoint order
+  bool m_bEndpointOpen = false;
+  std::string m_openSourceName;
+  pa_sample_spec m_openSourceSpec{};
+  pa_stream* m_pCaptureStream = nullptr;
+  uint32_t m_nCaptureBufferFrames = 0;
+  CFrameRing m_captureRing;
+  std::atomic<int32_t> m_bCaptureReady{0};    // initialised: packets may be asked for
+  std::atomic<int32_t> m_captureFailure{0};   // the stream's loss code once it is lost
+  std::atomic<uint32_t> m_nPacketFrames{0};   // the packet handed out (capture thread)
+  std::atomic<uint64_t> m_nDroppedFrames{0};  // [frames]
+  unsigned char m_partialFrame[CFrameRing::kFrameBytes] = {};  // mainloop thread
+  size_t m_nPartialBytes = 0;                                  // mainloop thread
+
+  // ---- output ----
+  std::vector<DeviceEntry> m_sinks;  // the last listing, in device order
+  pa_stream* m_pOutputStream = nullptr;
+  std::atomic<int32_t> m_bOutputOpen{0};
+  std::atomic<int32_t> m_bOutputLost{0};
+  CHeaderQueue m_outputQueue;
+  // Mainloop side (or lock held): the buffer being written and how far [bytes].
+  PlayHeader* m_pCurrentHeader = nullptr;
+  uint32_t m_nCurrentOffset = 0;
+  size_t m_nFrameBytes = 4;
+  pa_time_event* m_pOutputTick = nullptr;
+  // Notices waiting for the mainloop thread (lock held to touch them).
+  pa_defer_event* m_pNoticeEvent = nullptr;
+  OutputNotifyRoutine m_pRoutine = nullptr;
+  void* m_pRoutineContext = nullptr;
+  uint32_t m_nPendingDone = 0;
+  bool m_bPendingClosed = false;
+  bool m_bClosedNoticeDue = false;  // the current stream has not yet sent its closed notice
+};

@@ -1,0 +1,457 @@
+// Output on PulseAudio: sinks as output devices, one playback stream of 16-bit stereo fed from
+// the queue of buffers the play thread hands over, the buffer-done notices, and sink volume.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "audio/pulse/pulse_audio_services.h"
+#include "engine/audio_engine.h"
+
+namespace {
+
+// Longest short product name of an output device. [bytes]
+constexpr size_t kProductNameBytes = 31;
+
+// The server holds this much of the output ahead of the sink; the rest waits in the queue of
+// buffers. [ms]
+constexpr uint32_t kOutputLatencyMs = 50;
+
+// While an output is open the mainloop looks at the queue this often, so buffers queued after
+// the server has run dry start to play without any call from the play thread. [us]
+constexpr pa_usec_t kOutputTickUs = 5000;
+
+// Longest wait of close for its notices to be delivered. [ms]
+constexpr int kNoticeWaitMs = 1000;
+
+// `text` cut to at most `limit` bytes without splitting a UTF-8 character.
+std::string CutUtf8(const std::string& text, size_t limit) {
+  if (text.size() <= limit) return text;
+  size_t end = limit;
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0u) == 0x80u) --end;
+  return text.substr(0, end);
+}
+
+// Marks a queued header as played (done, out of the queue) in one step.
+void MarkDone(PlayHeader* header) {
+  uint32_t flags = header->flags.load(std::memory_order_relaxed);
+  while (!header->flags.compare_exchange_weak(flags, (flags & ~kHeaderInQueue) | kHeaderDone,
+                                              std::memory_order_acq_rel)) {
+  }
+}
+
+}  // namespace
+
+// ---- output devices (user-interface thread) ----
+
+int CPulseAudioServices::OutputDeviceCount() {
+  pa_threaded_mainloop_lock(m_pMainloop);
+  std::vector<DeviceEntry> sinks;
+  if (QuerySinks(&sinks)) {
+    m_sinks = sinks;
+  } else {
+    m_sinks.clear();
+  }
+  const int count = static_cast<int>(m_sinks.size());
+  pa_threaded_mainloop_unlock(m_pMainloop);
+  return count;
+}
+
+std::string CPulseAudioServices::OutputProductName(int id) {
+  if (id < 0 || static_cast<size_t>(id) >= m_sinks.size()) return std::string();
+  return CutUtf8(m_sinks[static_cast<size_t>(id)].description, kProductNameBytes);
+}
+
+bool CPulseAudioServices::ListOutputDescriptions(std::vector<std::string>* descriptions) {
+  if (descriptions == nullptr) return false;
+  descriptions->clear();
+  if (m_sinks.empty()) OutputDeviceCount();
+  if (m_bServerLost.load(std::memory_order_acquire) != 0) return false;
+  // The descriptions of the last count, so that entry i stays device i.
+  for (const DeviceEntry& sink : m_sinks) descriptions->push_back(sink.description);
+  return true;
+}
+
+// ---- output stream ----
+
+int32_t CPulseAudioServices::OpenOutput(int deviceId, const PlayFormat& format,
+                                        OutputNotifyRoutine routine, void* context) {
+  const int channels = format.channels;
+  if (format.formatTag != kFormatPcm || (channels != 1 && channels != 2) ||
+      format.bitsPerSample != 16 || format.blockAlign != channels * 2) {
+    return kWaveErrBadFormat;
+  }
+  pa_sample_spec spec{};
+  spec.format = PA_SAMPLE_S16LE;
+  spec.rate = format.samplesPerSec;
+  spec.channels = static_cast<uint8_t>(channels);
+  if (!pa_sample_spec_valid(&spec)) return kWaveErrBadFormat;
+
+  pa_threaded_mainloop_lock(m_pMainloop);
+  int32_t result = kMmNoError;
+  std::string sinkName;
+  if (!ContextReady()) {
+    result = kMmErrNoDriver;
+  } else if (m_pOutputStream != nullptr) {
+    result = kMmErrAllocated;
+  } else if (deviceId >= 0 && !SinkNameFor(deviceId, &sinkName)) {
+    result = ContextReady() ? kMmErrBadDeviceId : kMmErrNoDriver;
+  } else if (!WaitNoticesDelivered()) {
+    result = kMmErrNoDriver;
+  }
+  if (result == kMmNoError) {
+    m_outputQueue.Clear();
+    m_pCurrentHeader = nullptr;
+    m_nCurrentOffset = 0;
+    m_nFrameBytes = static_cast<size_t>(channels) * 2;
+    m_pRoutine = routine;
+    m_pRoutineContext = context;
+    m_bOutputLost.store(0, std::memory_order_relaxed);
+    m_bClosedNoticeDue = true;
+    pa_channel_map map;
+    if (channels == 2) {
+      pa_channel_map_init_stereo(&map);
+    } else {
+      pa_channel_map_init_mono(&map);
+    }
+    m_pOutputStream = pa_stream_new(m_pContext, "Quorvel measurement signal", &spec, &map);
+    if (m_pOutputStream == nullptr) {
+      result = kMmErrNoDriver;
+    } else {
+      pa_stream_set_state_callback(m_pOutputStream, &OnOutputState, this);
+      pa_stream_set_write_callback(m_pOutputStream, &OnOutputWrite, this);
+      pa_buffer_attr attr;
+      attr.maxlength = static_cast<uint32_t>(-1);
+      attr.tlength =
+          static_cast<uint32_t>(pa_usec_to_bytes(kOutputLatencyMs * PA_USEC_PER_MSEC, &spec));
+      attr.prebuf = static_cast<uint32_t>(-1);
+      attr.minreq = static_cast<uint32_t>(-1);
+      attr.fragsize = static_cast<uint32_t>(-1);
+      // A chosen device stays chosen; the default output follows the server's default.
+      auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY);
+      if (deviceId >= 0) flags = static_cast<pa_stream_flags_t>(flags | PA_STREAM_DONT_MOVE);
+      if (pa_stream_connect_playback(m_pOutputStream, deviceId >= 0 ? sinkName.c_str() : nullptr,
+                                     &attr, flags, nullptr, nullptr) < 0) {
+        result = kMmErrNoDriver;
+      } else {
+        pa_stream* stream = m_pOutputStream;
+        const bool settled = WaitLocked(
+            [stream] { return pa_stream_get_state(stream) != PA_STREAM_CREATING; }, 2000);
+        if (!settled || pa_stream_get_state(stream) != PA_STREAM_READY) {
+          result =
+              pa_context_errno(m_pContext) == PA_ERR_NOENTITY ? kMmErrBadDeviceId : kMmErrNoDriver;
+        }
+      }
+    }
+    if (result != kMmNoError) {
+      m_bClosedNoticeDue = false;
+      DestroyOutputStream();
+      m_pRoutine = nullptr;
+      m_pRoutineContext = nullptr;
+    } else {
+      m_bOutputOpen.store(1, std::memory_order_release);
+      m_pOutputTick =
+          pa_context_rttime_new(m_pContext, pa_rtclock_now() + kOutputTickUs, &OnOutputTick, this);
+    }
+  }
+  pa_threaded_mainloop_unlock(m_pMainloop);
+  return result;
+}
+
+// Play thread; never locks, allocates or blocks.
+int32_t CPulseAudioServices::PrepareHeader(PlayHeader* header) {
+  if (header == nullptr || header->data == nullptr) return kMmErrInvalParam;
+  if (m_bOutputOpen.load(std::memory_order_acquire) == 0) return kMmErrInvalHandle;
+  if (m_bOutputLost.load(std::memory_order_acquire) != 0) return kMmErrNoDriver;
+  header->flags.fetch_or(kHeaderPrepared, std::memory_order_acq_rel);
+  return kMmNoError;
+}
+
+// Play thread; never locks, allocates or blocks.
+int32_t CPulseAudioServices::QueueBuffer(PlayHeader* header) {
+  if (header == nullptr || header->data == nullptr) return kMmErrInvalParam;
+  if (m_bOutputOpen.load(std::memory_order_acquire) == 0) return kMmErrInvalHandle;
+  if (m_bOutputLost.load(std::memory_order_acquire) != 0) return kMmErrNoDriver;
+  uint32_t flags = header->flags.load(std::memory_order_acquire);
+  if ((flags & kHeaderPrepared) == 0) return kWaveErrUnprepared;
+  // A buffer is in the queue at most once.
+  if ((flags & kHeaderInQueue) != 0) return kWaveErrStillPlaying;
+  while (!header->flags.compare_exchange_weak(flags, (flags & ~kHeaderDone) | kHeaderInQueue,
+                                              std::memory_order_acq_rel)) {
+  }
+  if (!m_outputQueue.Push(header)) {
+    header->flags.fetch_and(~kHeaderInQueue, std::memory_order_acq_rel);
+    return kMmErrNoMem;
+  }
+  return kMmNoError;
+}
+
+int32_t CPulseAudioServices::ResetOutput() {
+  pa_threaded_mainloop_lock(m_pMainloop);
+  int32_t result = kMmNoError;
+  if (m_pOutputStream == nullptr) {
+    result = kMmErrInvalHandle;
+  } else {
+    ReturnQueuedBuffers(false);
+    if (PA_STREAM_IS_GOOD(pa_stream_get_state(m_pOutputStream))) {
+      // What the server still holds is dropped; nothing waits for it.
+      pa_operation* op = pa_stream_flush(m_pOutputStream, nullptr, nullptr);
+      if (op != nullptr) pa_operation_unref(op);
+    } else {
+      result = kMmErrNoDriver;
+    }
+  }
+  pa_threaded_mainloop_unlock(m_pMainloop);
+  return result;
+}
+
+// Any thread; never locks, allocates or blocks.
+int32_t CPulseAudioServices::UnprepareHeader(PlayHeader* header) {
+  if (header == nullptr) return kMmErrInvalParam;
+  const uint32_t flags = header->flags.load(std::memory_order_acquire);
+  // A queued buffer of a live output is still playing; after a loss or a close no buffer is.
+  if ((flags & kHeaderInQueue) != 0 && m_bOutputOpen.load(std::memory_order_acquire) != 0 &&
+      m_bOutputLost.load(std::memory_order_acquire) == 0) {
+    return kWaveErrStillPlaying;
+  }
+  header->flags.fetch_and(~(kHeaderPrepared | kHeaderInQueue), std::memory_order_acq_rel);
+  return kMmNoError;
+}
+
+int32_t CPulseAudioServices::CloseOutput() {
+  pa_threaded_mainloop_lock(m_pMainloop);
+  int32_t result = kMmNoError;
+  if (m_pOutputStream == nullptr) {
+    result = kMmErrInvalHandle;
+  } else {
+    if (m_bOutputLost.load(std::memory_order_acquire) != 0) result = kMmErrNoDriver;
+    ReturnQueuedBuffers(false);
+    DestroyOutputStream();
+    if (m_bClosedNoticeDue) {
+      m_bClosedNoticeDue = false;
+      m_bPendingClosed = true;
+      PostNotices();
+    }
+    // The closed notice has reached the engine when close returns.
+    WaitNoticesDelivered();
+  }
+  pa_threaded_mainloop_unlock(m_pMainloop);
+  return result;
+}
+
+// Lock held: takes every queued buffer (and the one being written) out of the queue, marks it
+// done and counts its notice; `notifyNow` (mainloop thread only) sends the notices at once.
+void CPulseAudioServices::ReturnQueuedBuffers(bool notifyNow) {
+  uint32_t returned = 0;
+  if (m_pCurrentHeader != nullptr) {
+    MarkDone(m_pCurrentHeader);
+    m_pCurrentHeader = nullptr;
+    m_nCurrentOffset = 0;
+    ++returned;
+  }
+  while (PlayHeader* header = m_outputQueue.Pop()) {
+    MarkDone(header);
+    ++returned;
+  }
+  if (notifyNow) {
+    for (uint32_t i = 0; i < returned && m_pRoutine != nullptr; ++i) {
+      m_pRoutine(m_pRoutineContext, OutputNotice::kBufferDone);
+    }
+  } else if (returned != 0) {
+    m_nPendingDone += returned;
+    PostNotices();
+  }
+}
+
+// Lock held.
+void CPulseAudioServices::DestroyOutputStream() {
+  m_bOutputOpen.store(0, std::memory_order_release);
+  if (m_pOutputTick != nullptr) {
+    m_pApi->time_free(m_pOutputTick);
+    m_pOutputTick = nullptr;
+  }
+  if (m_pOutputStream == nullptr) return;
+  pa_stream_set_state_callback(m_pOutputStream, nullptr, nullptr);
+  pa_stream_set_write_callback(m_pOutputStream, nullptr, nullptr);
+  if (PA_STREAM_IS_GOOD(pa_stream_get_state(m_pOutputStream))) {
+    pa_stream_disconnect(m_pOutputStream);
+  }
+  pa_stream_unref(m_pOutputStream);
+  m_pOutputStream = nullptr;
+}
+
+// ---- notices ----
+
+// Lock held: the pending notices go out from the mainloop thread.
+void CPulseAudioServices::PostNotices() {
+  if (m_pNoticeEvent != nullptr) m_pApi->defer_enable(m_pNoticeEvent, 1);
+}
+
+// Lock held, never on the mainloop thread.
+bool CPulseAudioServices::WaitNoticesDelivered() {
+  // Notices are delivered even after the server has gone, so this wait does not end with the
+  // connection.
+  return WaitLocked([this] { return m_nPendingDone == 0 && !m_bPendingClosed; }, kNoticeWaitMs,
+                    false);
+}
+
+// Mainloop thread.
+void CPulseAudioServices::OnNotices(pa_mainloop_api* api, pa_defer_event* event, void* self) {
+  auto* services = static_cast<CPulseAudioServices*>(self);
+  api->defer_enable(event, 0);
+  const uint32_t done = services->m_nPendingDone;
+  const bool closed = services->m_bPendingClosed;
+  services->m_nPendingDone = 0;
+  services->m_bPendingClosed = false;
+  if (services->m_pRoutine != nullptr) {
+    for (uint32_t i = 0; i < done; ++i) {
+      services->m_pRoutine(services->m_pRoutineContext, OutputNotice::kBufferDone);
+    }
+    if (closed) services->m_pRoutine(services->m_pRoutineContext, OutputNotice::kClosed);
+  }
+  pa_threaded_mainloop_signal(services->m_pMainloop, 0);
+}
+
+// ---- feeding the server (mainloop thread; copy only) ----
+
+// Copies queued buffers into the stream, as much as the server takes now; a buffer whose last
+// byte has gone is marked done and its notice sent.
+void CPulseAudioServices::PumpOutput() {
+  if (m_pOutputStream == nullptr || pa_stream_get_state(m_pOutputStream) != PA_STREAM_READY) {
+    return;
+  }
+  size_t writable = pa_stream_writable_size(m_pOutputStream);
+  writable -= writable % m_nFrameBytes;
+  while (writable > 0) {
+    if (m_pCurrentHeader == nullptr) {
+      m_pCurrentHeader = m_outputQueue.Pop();
+      m_nCurrentOffset = 0;
+      if (m_pCurrentHeader == nullptr) return;
+    }
+    PlayHeader* header = m_pCurrentHeader;
+    size_t piece = std::min<size_t>(header->length - m_nCurrentOffset, writable);
+    if (piece > 0) {
+      void* target = nullptr;
+      size_t room = piece;
+      if (pa_stream_begin_write(m_pOutputStream, &target, &room) < 0 || target == nullptr) return;
+      piece = std::min(piece, room);
+      std::memcpy(target, header->data + m_nCurrentOffset, piece);
+      if (pa_stream_write(m_pOutputStream, target, piece, nullptr, 0, PA_SEEK_RELATIVE) < 0) {
+        return;
+      }
+      m_nCurrentOffset += static_cast<uint32_t>(piece);
+      writable -= piece;
+    }
+    if (m_nCurrentOffset >= header->length) {
+      m_pCurrentHeader = nullptr;
+      m_nCurrentOffset = 0;
+      FinishHeader(header);
+    }
+  }
+}
+
+void CPulseAudioServices::FinishHeader(PlayHeader* header) {
+  MarkDone(header);
+  if (m_pRoutine != nullptr) m_pRoutine(m_pRoutineContext, OutputNotice::kBufferDone);
+}
+
+// The server or the sink has gone: every queued buffer comes back done, and the output
+// announces that it is closed, so neither the play thread nor a close waits for it.
+void CPulseAudioServices::HandleOutputLoss() {
+  m_bOutputLost.store(1, std::memory_order_release);
+  ReturnQueuedBuffers(true);
+  if (m_bClosedNoticeDue) {
+    m_bClosedNoticeDue = false;
+    if (m_pRoutine != nullptr) m_pRoutine(m_pRoutineContext, OutputNotice::kClosed);
+  }
+}
+
+void CPulseAudioServices::OnOutputState(pa_stream* stream, void* self) {
+  auto* services = static_cast<CPulseAudioServices*>(self);
+  switch (pa_stream_get_state(stream)) {
+    case PA_STREAM_READY:
+      if (services->m_pRoutine != nullptr) {
+        services->m_pRoutine(services->m_pRoutineContext, OutputNotice::kOpened);
+      }
+      break;
+    case PA_STREAM_FAILED:
+    case PA_STREAM_TERMINATED:
+      services->HandleOutputLoss();
+      break;
+    default:
+      break;
+  }
+  pa_threaded_mainloop_signal(services->m_pMainloop, 0);
+}
+
+void CPulseAudioServices::OnOutputWrite(pa_stream*, size_t, void* self) {
+  static_cast<CPulseAudioServices*>(self)->PumpOutput();
+}
+
+void CPulseAudioServices::OnOutputTick(pa_mainloop_api*, pa_time_event* event,
+                                       const struct timeval*, void* self) {
+  auto* services = static_cast<CPulseAudioServices*>(self);
+  services->PumpOutput();
+  pa_context_rttime_restart(services->m_pContext, event, pa_rtclock_now() + kOutputTickUs);
+}
+
+// ---- endpoint volume (user-interface thread) ----
+
+namespace {
+
+struct SinkVolume {
+  bool found = false;
+  pa_cvolume volume{};
+};
+
+void OnSinkVolume(pa_context*, const pa_sink_info* info, int eol, void* data) {
+  if (eol != 0 || info == nullptr) return;
+  auto* target = static_cast<SinkVolume*>(data);
+  target->found = true;
+  target->volume = info->volume;
+}
+
+}  // namespace
+
+bool CPulseAudioServices::SetOutputVolume(int deviceId, float level) {
+  if (!std::isfinite(level)) return false;
+  const float scalar = std::clamp(level, 0.0f, 1.0f);
+  pa_threaded_mainloop_lock(m_pMainloop);
+  std::string sink;
+  SinkVolume current;
+  bool ok = ContextReady() && SinkNameFor(deviceId, &sink) &&
+            WaitOperation(pa_context_get_sink_info_by_name(m_pContext, sink.c_str(), &OnSinkVolume,
+                                                           &current)) &&
+            current.found;
+  if (ok) {
+    // The loudest channel becomes the level asked for; the balance between channels stays.
+    const auto target = static_cast<pa_volume_t>(
+        std::lround(static_cast<double>(scalar) * static_cast<double>(PA_VOLUME_NORM)));
+    pa_cvolume volume = current.volume;
+    pa_cvolume_scale(&volume, target);
+    int success = 0;
+    auto onDone = [](pa_context*, int done, void* flag) { *static_cast<int*>(flag) = done; };
+    ok = WaitOperation(pa_context_set_sink_volume_by_name(m_pContext, sink.c_str(), &volume, onDone,
+                                                          &success)) &&
+         success != 0;
+  }
+  pa_threaded_mainloop_unlock(m_pMainloop);
+  return ok;
+}
+
+bool CPulseAudioServices::GetOutputVolume(int deviceId, float* level) {
+  if (level == nullptr) return false;
+  pa_threaded_mainloop_lock(m_pMainloop);
+  std::string sink;
+  SinkVolume current;
+  const bool ok = ContextReady() && SinkNameFor(deviceId, &sink) &&
+                  WaitOperation(pa_context_get_sink_info_by_name(m_pContext, sink.c_str(),
+                                                                 &OnSinkVolume, &current)) &&
+                  current.found;
+  pa_threaded_mainloop_unlock(m_pMainloop);
+  if (!ok) return false;
+  // The sink's loudest channel in parts of the normal volume; a boost above normal reads 1.
+  const double scalar =
+      static_cast<double>(pa_cvolume_max(&current.volume)) / static_cast<double>(PA_VOLUME_NORM);
+  *level = static_cast<float>(std::min(scalar, 1.0));
+  return true;
+}
