@@ -381,14 +381,17 @@ void CWave::ParseInfoList(const uint8_t* data, size_t count) {
 
 bool CWave::ParseId3Tag(const uint8_t* tag, size_t limit) {
   if (tag == nullptr || limit < 10) return false;
-  const size_t size = wavebytes::GetSynchsafe32(tag + 6);
+  const size_t size = wavebytes::GetSynchsafe32(tag + 6);  // without the 10-byte header
   if (size > limit) return false;
+  // The frames fill the size bytes after the header; a tag cut short by its chunk is read as
+  // far as the chunk goes.
+  const size_t end = size + 10 < limit ? size + 10 : limit;
   size_t pos = 10;
-  while (pos + 10 <= size) {
+  while (pos + 10 <= end) {
     const uint8_t* id = tag + pos;
     const size_t contentSize = wavebytes::GetBe32(tag + pos + 4);
     const bool known = IsKnownFrame(id);
-    if (contentSize > size - pos - 10) {
+    if (contentSize > end - pos - 10) {
       // A frame that claims more than the tag holds ends the parse; what was stored stays.
       return !known;
     }
