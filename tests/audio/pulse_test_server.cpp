@@ -1,0 +1,221 @@
+#include "tests/audio/pulse_test_server.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+// How long the server may take to accept connections on a loaded machine. [ms]
+constexpr int kStartWaitMs = 15000;
+
+bool SocketAccepts(const std::string& path) {
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof(address.sun_path), "%s", path.c_str());
+  const bool ok = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+  close(fd);
+  return ok;
+}
+
+}  // namespace
+
+std::string FindPulseAudioProgram() {
+  const char* path = std::getenv("PATH");
+  std::stringstream folders(path != nullptr ? path : "/usr/bin:/bin");
+  std::string folder;
+  while (std::getline(folders, folder, ':')) {
+    if (folder.empty()) continue;
+    const std::string candidate = folder + "/pulseaudio";
+    if (access(candidate.c_str(), X_OK) == 0) return candidate;
+  }
+  return std::string();
+}
+
+CPulseTestServer::~CPulseTestServer() {
+  Stop();
+  if (m_serverSet) {
+    if (m_hadPreviousServer) {
+      setenv("PULSE_SERVER", m_previousServer.c_str(), 1);
+    } else {
+      unsetenv("PULSE_SERVER");
+    }
+  }
+  if (!m_folder.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(m_folder, ignored);
+  }
+}
+
+bool CPulseTestServer::Start(std::string* whyNot, bool* missing) {
+  *missing = false;
+  const std::string program = FindPulseAudioProgram();
+  if (program.empty()) {
+    *missing = true;
+    *whyNot = "the pulseaudio program is not installed (Debian package pulseaudio)";
+    return false;
+  }
+  char folderTemplate[] = "/tmp/quorvel-pulse.XXXXXX";
+  if (mkdtemp(folderTemplate) == nullptr) {
+    *whyNot = std::string("no temporary folder: ") + std::strerror(errno);
+    return false;
+  }
+  m_folder = folderTemplate;
+  const std::string socketPath = m_folder + "/native";
+  const std::string logPath = m_folder + "/server.log";
+
+  // No configuration script (-n): exactly the modules below. Running as root (as in CI) only
+  // earns a warning as long as the server is not asked to run system-wide.
+  std::vector<std::string> arguments = {
+      program,
+      "-n",
+      "--daemonize=no",
+      "--use-pid-file=no",
+      "--system=no",
+      "--exit-idle-time=-1",
+      "--disallow-exit",
+      "--log-target=stderr",
+      "--log-level=notice",
+      "-L",
+      "module-null-sink sink_name=quorvel_null rate=48000 channels=2 "
+      "sink_properties=\"device.description='Quorvel Null Output'\"",
+      "-L",
+      "module-null-sink sink_name=quorvel_second rate=48000 channels=2 "
+      "sink_properties=\"device.description='Quorvel Second Null Output With A Long "
+      "Description'\"",
+      "-L",
+      "module-null-source source_name=quorvel_mic rate=48000 channels=2 "
+      "description='Quorvel Null Microphone'",
+      "-L",
+      "module-native-protocol-unix socket=" + socketPath + " auth-anonymous=1",
+  };
+  std::vector<char*> argv;
+  for (std::string& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+
+  // The server's environment: the test's, with its runtime, state and home folders in the
+  // private folder, so nothing of the user's own sound setup is read or changed.
+  std::vector<std::string> environment;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string text = *entry;
+    const std::string key = text.substr(0, text.find('='));
+    if (key == "XDG_RUNTIME_DIR" || key == "PULSE_RUNTIME_PATH" || key == "PULSE_STATE_PATH" ||
+        key == "HOME" || key == "PULSE_SERVER" || key == "XDG_CONFIG_HOME") {
+      continue;
+    }
+    environment.push_back(text);
+  }
+  environment.push_back("XDG_RUNTIME_DIR=" + m_folder);
+  environment.push_back("PULSE_RUNTIME_PATH=" + m_folder);
+  environment.push_back("PULSE_STATE_PATH=" + m_folder + "/state");
+  environment.push_back("HOME=" + m_folder);
+  environment.push_back("XDG_CONFIG_HOME=" + m_folder + "/config");
+  std::vector<char*> envp;
+  for (std::string& entry : environment) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logPath.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+  pid_t pid = -1;
+  const int spawned =
+      posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) {
+    *whyNot = std::string("pulseaudio could not be started: ") + std::strerror(spawned);
+    return false;
+  }
+  m_pid = pid;
+
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartWaitMs);
+  while (!SocketAccepts(socketPath)) {
+    int status = 0;
+    if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+      m_pid = -1;
+      *whyNot = "pulseaudio ended during start-up:\n" + Log();
+      return false;
+    }
+    if (std::chrono::steady_clock::now() > deadline) {
+      Stop();
+      *whyNot = "pulseaudio did not open its socket in time:\n" + Log();
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+
+  const char* previous = std::getenv("PULSE_SERVER");
+  m_hadPreviousServer = previous != nullptr;
+  if (previous != nullptr) m_previousServer = previous;
+  setenv("PULSE_SERVER", ("unix:" + socketPath).c_str(), 1);
+  m_serverSet = true;
+  return true;
+}
+
+void CPulseTestServer::Kill() {
+  Reap(SIGKILL, 0);
+}
+
+void CPulseTestServer::Stop() {
+  Reap(SIGTERM, 5000);
+}
+
+void CPulseTestServer::Reap(int signalNumber, int graceMs) {
+  if (m_pid <= 0) return;
+  kill(m_pid, signalNumber);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(graceMs);
+  int status = 0;
+  while (waitpid(m_pid, &status, WNOHANG) != m_pid) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(m_pid, SIGKILL);
+      waitpid(m_pid, &status, 0);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  m_pid = -1;
+}
+
+std::string CPulseTestServer::Log() const {
+  std::ifstream file(m_folder + "/server.log");
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+std::string CPulseTestServer::Pactl(const std::string& arguments, int* status) const {
+  const std::string command = "pactl " + arguments + " 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) {
+    if (status != nullptr) *status = -1;
+    return std::string();
+  }
+  std::string output;
+  char chunk[512];
+  size_t got = 0;
+  while ((got = std::fread(chunk, 1, sizeof(chunk), pipe)) > 0) output.append(chunk, got);
+  const int result = pclose(pipe);
+  if (status != nullptr) *status = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
+  return output;
+}

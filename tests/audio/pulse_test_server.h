@@ -1,0 +1,79 @@
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/types.h>
+
+#include <memory>
+#include <string>
+
+#include "audio/pulse/pulse_audio_services.h"
+
+// A private PulseAudio server for the tests, started as a child process of the test: its own
+// runtime folder in /tmp, no autospawn, no configuration files, and only these devices:
+//   sink 0 "Quorvel Null Output" (quorvel_null, 48000 Hz stereo, the default output),
+//   sink 1 "Quorvel Second Null Output With A Long Description" (quorvel_second),
+//   source "Quorvel Null Microphone" (quorvel_mic, a real input that records silence),
+// plus the two sinks' monitors. PULSE_SERVER points at it while it runs.
+class CPulseTestServer {
+ public:
+  static constexpr const char* kNullSinkDescription = "Quorvel Null Output";
+  static constexpr const char* kSecondSinkDescription =
+      "Quorvel Second Null Output With A Long Description";
+  static constexpr const char* kMicrophoneDescription = "Quorvel Null Microphone";
+
+  CPulseTestServer() = default;
+  ~CPulseTestServer();
+  CPulseTestServer(const CPulseTestServer&) = delete;
+  CPulseTestServer& operator=(const CPulseTestServer&) = delete;
+
+  // Starts the server and waits until its socket accepts connections. False with the reason
+  // when it cannot; `missing` is set when no pulseaudio program is installed at all.
+  bool Start(std::string* whyNot, bool* missing);
+  // Ends the server at once (SIGKILL), as a crash would, and reaps it.
+  void Kill();
+  // Ends the server politely (SIGTERM, SIGKILL after 5 s) and reaps it.
+  void Stop();
+  // Runs pactl against the server; its standard output, and its exit status in `status`
+  // (-1 when it could not run).
+  std::string Pactl(const std::string& arguments, int* status = nullptr) const;
+
+  bool Running() const { return m_pid > 0; }
+  const std::string& Folder() const { return m_folder; }
+  std::string Log() const;
+
+ private:
+  void Reap(int signalNumber, int graceMs);
+
+  pid_t m_pid = -1;
+  std::string m_folder;
+  std::string m_previousServer;
+  bool m_hadPreviousServer = false;
+  bool m_serverSet = false;
+};
+
+// Where the pulseaudio program is, or empty when it is not installed.
+std::string FindPulseAudioProgram();
+
+// Tests against a real server: each test starts its own, connects, and ends both. Without a
+// pulseaudio program the test is skipped with the reason, never passed silently.
+class PulseServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string why;
+    bool missing = false;
+    if (!m_server.Start(&why, &missing)) {
+      if (missing) GTEST_SKIP() << why;
+      FAIL() << why;
+    }
+    // A generous bound: the server has only just started, and the machine may be loaded.
+    m_services = CPulseAudioServices::Connect(&why, 10000);
+    ASSERT_NE(m_services, nullptr) << why << "\n" << m_server.Log();
+  }
+  void TearDown() override {
+    m_services.reset();
+    m_server.Stop();
+  }
+
+  CPulseTestServer m_server;
+  std::unique_ptr<CPulseAudioServices> m_services;
+};
