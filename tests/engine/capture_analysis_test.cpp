@@ -1,0 +1,414 @@
+// Capture analysis: record track, peak meter, block levels, the sync detector and the counting
+// of blocks after the sync.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "engine/audio_engine.h"
+#include "tests/engine/engine_test_support.h"
+
+namespace {
+
+using engine_test::CollectingListener;
+using engine_test::LevelDb;
+using engine_test::PushBurstUntilSynced;
+using engine_test::PushSignal;
+using engine_test::PushSilence;
+using engine_test::To32;
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr int kBlock = 960;
+constexpr double kZeroBlockDb = -312.0411998265592;  // 20 log10(2.5e-16)
+
+class CaptureAnalysisTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_audio = std::make_unique<CAudio>(nullptr, &m_listener);
+    ASSERT_GT(m_audio->GenerateSweep(20.0, 20000.0), 0);  // for the burst
+    m_audio->ResetAnalysis();
+  }
+
+  // Analysis on, half a second of digital silence, then the burst until the detector fires;
+  // returns with the sync block just analysed.
+  void SyncOnBurst(double gain = 1.0) {
+    m_audio->m_sweepPlaying.store(1);
+    PushSilence(*m_audio, 24000);
+    PushBurstUntilSynced(*m_audio, gain);
+    ASSERT_EQ(m_audio->m_synced.load(), 1);
+    ASSERT_EQ(m_audio->m_blockFill.load(), 0);  // found at the end of a block
+  }
+
+  // After SyncOnBurst: pushes the 47 dropped blocks of zeros; the next block is point 0.
+  void PushSettlingBlocks() {
+    PushSilence(*m_audio, 47 * kBlock);
+    ASSERT_TRUE(m_listener.Points().empty());
+  }
+
+  CollectingListener m_listener;
+  std::unique_ptr<CAudio> m_audio;
+};
+
+// ---- record track ----
+
+TEST_F(CaptureAnalysisTest, RecordSampleIsTheLouderChannelsUpperBitsTowardZero) {
+  struct Case {
+    int32_t left;
+    int32_t right;
+    int16_t expected;
+  };
+  const Case cases[] = {
+      {-65537, 65535, -1},     // left louder: -1.00002 toward zero
+      {65535, -65537, -1},     // right louder
+      {-131072, 131072, -2},   // equal magnitudes: left
+      {65535, 0, 0},           // below one unit: 0
+      {-65535, 0, 0},          // toward zero, not down
+      {INT32_MIN, 0, -32768},  // the most negative value
+      {2147483647, -2147483647, 32767},
+      {100 * 65536, -300 * 65536, -300},
+  };
+  for (const Case& c : cases) {
+    auto audio = std::make_unique<CAudio>();
+    audio->PushFrame(c.left, c.right);
+    EXPECT_EQ(audio->m_record[0], c.expected) << c.left << ", " << c.right;
+    EXPECT_EQ(audio->m_recordWrite, 1);
+    EXPECT_EQ(audio->m_recordCount.load(), 1);
+    EXPECT_EQ(audio->m_ringLeft[0], c.left);
+    EXPECT_EQ(audio->m_ringRight[0], c.right);
+  }
+}
+
+TEST_F(CaptureAnalysisTest, RecordTrackWrapsAndKeepsTheNewestSamples) {
+  auto value = [](int n) { return static_cast<int16_t>(n % 30011 - 15000); };
+  const int total = CAudio::kRecordSize + 1000;
+  for (int n = 0; n < total; ++n) m_audio->PushFrame(value(n) * 65536, 0);
+  EXPECT_EQ(m_audio->m_recordWrite, 1000);
+  EXPECT_EQ(m_audio->m_recordCount.load(), total);
+  EXPECT_EQ(m_audio->m_ringWrite, total & CAudio::kRingMask);
+  for (int i = 0; i < 1000; ++i) {
+    ASSERT_EQ(m_audio->m_record[i], value(CAudio::kRecordSize + i)) << "index " << i;
+  }
+  // From the write index on, the oldest samples still held.
+  for (int i = 1000; i < 1100; ++i) ASSERT_EQ(m_audio->m_record[i], value(i)) << "index " << i;
+  EXPECT_EQ(m_audio->m_record[CAudio::kRecordSize - 1], value(CAudio::kRecordSize - 1));
+}
+
+TEST_F(CaptureAnalysisTest, SyncKeepsTheRecordingFromTheStartOfTheCapture) {
+  // Straight from the reset the burst is found at the end of block 26: fewer than 25440
+  // samples are recorded, so the capture starts at index 0.
+  m_audio->m_sweepPlaying.store(1);
+  const int16_t* signal = m_audio->m_sweep;
+  int pushed = 0;
+  while (m_audio->m_synced.load() == 0 && pushed < 60000) {
+    PushSignal(*m_audio, signal, pushed, pushed + 1);
+    ++pushed;
+  }
+  ASSERT_EQ(m_audio->m_synced.load(), 1);
+  ASSERT_LT(m_audio->m_recordWrite, 25440);
+  EXPECT_EQ(m_audio->m_recordStart.load(), 0);
+  EXPECT_EQ(m_audio->m_recordCount.load(), 25440);
+  for (int i = 0; i < pushed; ++i) ASSERT_EQ(m_audio->m_record[i], signal[i]) << "index " << i;
+  // From now on the count follows the recording.
+  PushSignal(*m_audio, signal, pushed, pushed + 500);
+  EXPECT_EQ(m_audio->m_recordCount.load(), 25440 + 500);
+}
+
+TEST_F(CaptureAnalysisTest, SyncWithWriteIndex10000GivesStart0AndCount25440) {
+  // Find at which frame the burst is found, then feed the same frames to a second engine whose
+  // recording began 10000 frames before that.
+  m_audio->m_sweepPlaying.store(1);
+  const int16_t* signal = m_audio->m_sweep;
+  int syncFrames = 0;
+  while (m_audio->m_synced.load() == 0 && syncFrames < 60000) {
+    PushSignal(*m_audio, signal, syncFrames, syncFrames + 1);
+    ++syncFrames;
+  }
+  ASSERT_EQ(m_audio->m_synced.load(), 1);
+
+  auto audio = std::make_unique<CAudio>();
+  audio->GenerateSweep(20.0, 20000.0);
+  audio->ResetAnalysis();
+  audio->m_sweepPlaying.store(1);
+  PushSignal(*audio, audio->m_sweep, 0, syncFrames - 10000);
+  audio->m_recordWrite = 0;
+  audio->m_recordCount.store(0);
+  PushSignal(*audio, audio->m_sweep, syncFrames - 10000, syncFrames);
+  ASSERT_EQ(audio->m_synced.load(), 1);
+  ASSERT_EQ(audio->m_recordWrite, 10000);
+  EXPECT_EQ(audio->m_recordStart.load(), 0);
+  EXPECT_EQ(audio->m_recordCount.load(), 25440);
+}
+
+TEST_F(CaptureAnalysisTest, SyncAfterTheTrackHasWrappedKeepsThe25440SamplesBeforeIt) {
+  // Idle input long enough that the write index passes the end of the track during the
+  // measurement's first half second; then the measurement.
+  const int idle = CAudio::kRecordSize - 5000;
+  PushSilence(*m_audio, idle);
+  m_audio->m_sweepPlaying.store(1);
+  const int16_t* signal = m_audio->m_sweep;
+  int pushed = 0;
+  while (m_audio->m_synced.load() == 0 && pushed < 60000) {
+    PushSignal(*m_audio, signal, pushed, pushed + 1);
+    ++pushed;
+  }
+  ASSERT_EQ(m_audio->m_synced.load(), 1);
+  const int write = m_audio->m_recordWrite;
+  ASSERT_EQ(write, (idle + pushed) & CAudio::kRecordMask);
+  ASSERT_LT(write, 25440);  // the case where the start lies at the end of the track
+  const int start = m_audio->m_recordStart.load();
+  EXPECT_EQ(start, (write - 25440) & CAudio::kRecordMask);
+  EXPECT_EQ(m_audio->m_recordCount.load(), 25440);
+  // The kept stretch is exactly the 25440 frames before the end of the sync block: the end of
+  // the idle silence, then the signal up to the burst's onset.
+  ASSERT_LT(pushed - 25440, 24000);
+  for (int i = 0; i < 25440; ++i) {
+    const int frame = pushed - 25440 + i;  // negative: the idle frames before the signal
+    const int16_t expected = frame < 0 ? 0 : signal[frame];
+    ASSERT_EQ(m_audio->m_record[(start + i) & CAudio::kRecordMask], expected)
+        << "kept sample " << i;
+  }
+  EXPECT_EQ(m_audio->m_record[(start + 25440 - (pushed - 24000)) & CAudio::kRecordMask],
+            m_audio->m_syncBurst[0]);
+  EXPECT_NE(m_audio->m_record[(start + 25440 - (pushed - 24000) + 1) & CAudio::kRecordMask], 0);
+}
+
+// ---- peak meter ----
+
+TEST_F(CaptureAnalysisTest, PeakMeterTakesOneAndAQuarterTimesTheLargestMagnitude) {
+  m_audio->PushFrame(1000, -2);
+  EXPECT_EQ(m_audio->m_peakLeft.load(), 1250);
+  EXPECT_EQ(m_audio->m_peakRight.load(), 3);  // 2.5 rounds away from zero
+  m_audio->PushFrame(1, 3);                   // 1.25 and 3.75: below the peaks
+  EXPECT_EQ(m_audio->m_peakLeft.load(), 1250);
+  EXPECT_EQ(m_audio->m_peakRight.load(), 4);
+  m_audio->PushFrame(-1001, 0);  // -1251.25
+  EXPECT_EQ(m_audio->m_peakLeft.load(), 1251);
+
+  // The meter halves the peaks; the next frames raise them only when larger.
+  m_audio->m_peakLeft.store(625);
+  m_audio->PushFrame(400, 0);  // 500
+  EXPECT_EQ(m_audio->m_peakLeft.load(), 625);
+  m_audio->PushFrame(600, 0);  // 750
+  EXPECT_EQ(m_audio->m_peakLeft.load(), 750);
+}
+
+TEST_F(CaptureAnalysisTest, PeakMeterRoundsInSinglePrecisionAndSaturatesAboveFourFifths) {
+  // 1.25 x 1717986815 = 2147483518.75, which single precision holds as 2147483520.
+  m_audio->PushFrame(1717986815, -1717986815);
+  EXPECT_EQ(m_audio->m_peakLeft.load(), 2147483520);
+  EXPECT_EQ(m_audio->m_peakRight.load(), 2147483520);
+  for (int32_t s : {1717986918, 2147483647, -2147483647, INT32_MIN}) {
+    auto audio = std::make_unique<CAudio>();
+    audio->PushFrame(s, s);
+    EXPECT_EQ(audio->m_peakLeft.load(), 2147483647) << s;
+    EXPECT_EQ(audio->m_peakRight.load(), 2147483647) << s;
+  }
+}
+
+// ---- blocks ----
+
+TEST_F(CaptureAnalysisTest, IdleInputFillsRingsButAnalysesNothing) {
+  PushSilence(*m_audio, 959);
+  EXPECT_EQ(m_audio->m_blockFill.load(), 959);
+  m_audio->PushFrame(5 * 65536, -7);
+  EXPECT_EQ(m_audio->m_blockFill.load(), 0);  // wraps at 960 even when idle
+  EXPECT_EQ(m_audio->m_ringLeft[959], 5 * 65536);
+  EXPECT_EQ(m_audio->m_ringRight[959], -7);
+  EXPECT_EQ(m_audio->m_record[959], 5);
+  EXPECT_EQ(m_audio->m_ringWrite, 960);
+  // Even a loud burst is not looked at.
+  PushSilence(*m_audio, 24000);
+  PushBurstUntilSynced(*m_audio);
+  EXPECT_EQ(m_audio->m_synced.load(), 0);
+  EXPECT_EQ(m_audio->m_noiseCount, 0);
+  EXPECT_EQ(m_audio->m_syncThreshold, 0.0);
+  EXPECT_TRUE(m_listener.Points().empty());
+  EXPECT_GT(m_audio->m_peakLeft.load(), 0);
+}
+
+TEST_F(CaptureAnalysisTest, ReplayFlagRunsTheAnalysisToo) {
+  m_audio->m_filePlaying.store(1);
+  PushSilence(*m_audio, 2 * kBlock);
+  EXPECT_EQ(m_audio->m_noiseCount, 2 * kBlock);
+}
+
+TEST_F(CaptureAnalysisTest, BlockOfZerosReads312DbBelowFullScale) {
+  ASSERT_NO_FATAL_FAILURE(SyncOnBurst());
+  ASSERT_NO_FATAL_FAILURE(PushSettlingBlocks());
+  PushSilence(*m_audio, 3 * kBlock);
+  ASSERT_EQ(m_listener.Points().size(), 3u);
+  for (double db : m_listener.Points()) {
+    EXPECT_DOUBLE_EQ(db, kZeroBlockDb);
+    EXPECT_NEAR(db, -312.04, 0.005);
+  }
+}
+
+TEST_F(CaptureAnalysisTest, BlockLevelIsThePeakInDbOfFullScale) {
+  ASSERT_NO_FATAL_FAILURE(SyncOnBurst());
+  ASSERT_NO_FATAL_FAILURE(PushSettlingBlocks());
+  // A block reaching 2147483647 on the right channel only.
+  for (int i = 0; i < kBlock; ++i) m_audio->PushFrame(0, i == 500 ? 2147483647 : 0);
+  // A block holding the most negative value.
+  for (int i = 0; i < kBlock; ++i) m_audio->PushFrame(i == 300 ? INT32_MIN : 0, 0);
+  // A 1 kHz sine at -20 dB of full scale.
+  const double amplitude = 0.1 * 2147483648.0;
+  for (int i = 0; i < kBlock; ++i) {
+    const auto v =
+        static_cast<int32_t>(std::lround(amplitude * std::sin(2.0 * kPi * 1000.0 * i / 48000.0)));
+    m_audio->PushFrame(v, -v);
+  }
+  ASSERT_EQ(m_listener.Points().size(), 3u);
+  EXPECT_DOUBLE_EQ(m_listener.Points()[0], LevelDb(2147483647.0));
+  EXPECT_LT(m_listener.Points()[0], 0.0);
+  EXPECT_GT(m_listener.Points()[0], -1e-8);  // about -4.0e-9 dB
+  EXPECT_DOUBLE_EQ(m_listener.Points()[1], 0.0);
+  EXPECT_NEAR(m_listener.Points()[2], -20.0, 0.05);
+}
+
+TEST_F(CaptureAnalysisTest, PointsStart48BlocksAfterTheSyncBlockOnePerBlock) {
+  m_audio->m_sweepPlaying.store(1);
+  const int16_t* signal = m_audio->m_sweep;
+  const int length = m_audio->m_sweepLength;
+  int syncBlock = 0;
+  std::vector<int> pointBlock;  // block in which point k arrived
+  for (int block = 1; block * kBlock <= length; ++block) {
+    const size_t before = m_listener.Points().size();
+    PushSignal(*m_audio, signal, (block - 1) * kBlock, block * kBlock);
+    const size_t after = m_listener.Points().size();
+    ASSERT_LE(after - before, 1u) << "block " << block;
+    if (after > before) pointBlock.push_back(block);
+    if (syncBlock == 0 && m_audio->m_synced.load() != 0) syncBlock = block;
+  }
+  ASSERT_GT(syncBlock, 0);
+  ASSERT_GT(pointBlock.size(), 1001u);
+  for (size_t k = 0; k < pointBlock.size(); ++k) {
+    ASSERT_EQ(pointBlock[k], syncBlock + 48 + static_cast<int>(k)) << "point " << k;
+  }
+  EXPECT_EQ(m_audio->m_blocksSinceSync, length / kBlock - syncBlock + 1);
+}
+
+// ---- sync detector ----
+
+TEST_F(CaptureAnalysisTest, DigitalSilenceSetsTheThresholdAt105DbBelowFullScale) {
+  m_audio->m_sweepPlaying.store(1);
+  PushSilence(*m_audio, 15 * kBlock);  // 14400 detector samples
+  EXPECT_EQ(m_audio->m_syncThreshold, 0.0);
+  PushSilence(*m_audio, 2 * kBlock);  // 16320: the floor has been measured
+  EXPECT_NEAR(m_audio->m_syncThreshold, -105.0, 1e-3);
+  PushSilence(*m_audio, 24000 - 17 * kBlock);
+  EXPECT_EQ(m_audio->m_noiseCount, 24000);
+  EXPECT_NEAR(m_audio->m_noiseFloor, -120.0, 1e-3);
+  EXPECT_NEAR(m_audio->m_syncThreshold, -105.0, 1e-3);  // set once
+  EXPECT_EQ(m_audio->m_synced.load(), 0);
+}
+
+TEST_F(CaptureAnalysisTest, BurstIsFoundWithinItsFirst250SamplesAtEveryLevel) {
+  struct Level {
+    double gain;
+    int latestSample;  // 1-based sample of the burst at which it must be found
+  };
+  for (Level level : {Level{1.0, 18}, Level{0.1, 250}, Level{0.001, 250}}) {
+    SCOPED_TRACE(testing::Message() << "burst at " << level.gain << " of full scale");
+    auto audio = std::make_unique<CAudio>();
+    audio->GenerateSweep(20.0, 20000.0);
+    audio->ResetAnalysis();
+    audio->m_sweepPlaying.store(1);
+    PushSilence(*audio, 24000);
+    PushBurstUntilSynced(*audio, level.gain);
+    ASSERT_EQ(audio->m_synced.load(), 1);
+    // The detector saw the ring's initial zero, then the frames in order; every sample but the
+    // one that found the burst counts as noise. So the burst sample is noiseCount - 24000.
+    const int burstSample = audio->m_noiseCount - 24000;
+    EXPECT_GE(burstSample, 1);
+    EXPECT_LE(burstSample, level.latestSample);
+    if (level.gain == 1.0) {
+      EXPECT_EQ(burstSample, 18);
+    }
+  }
+}
+
+TEST_F(CaptureAnalysisTest, DetectorCannotFireBeforeItHasMeasuredTheNoiseFloor) {
+  // A full-scale burst from the first frame on, over and over.
+  m_audio->m_sweepPlaying.store(1);
+  for (int block = 0; block < 50; ++block) {
+    for (int i = 0; i < kBlock; ++i) {
+      const int32_t v = To32(m_audio->m_syncBurst[(block * kBlock + i) % CAudio::kBurstLength]);
+      m_audio->PushFrame(v, v);
+    }
+    ASSERT_EQ(m_audio->m_synced.load(), 0) << "block " << block;
+    if (m_audio->m_noiseCount < 16000) {
+      ASSERT_EQ(m_audio->m_syncThreshold, 0.0);
+    }
+  }
+  // The floor measured on the burst itself puts the threshold above the burst.
+  EXPECT_GT(m_audio->m_syncThreshold, -10.0);
+}
+
+TEST_F(CaptureAnalysisTest, DetectorStopsOnceSynced) {
+  ASSERT_NO_FATAL_FAILURE(SyncOnBurst());
+  const int noise = m_audio->m_noiseCount;
+  double state[3][4][2];
+  std::memcpy(state, g_filterState, sizeof(state));
+  PushBurstUntilSynced(*m_audio);  // already synced: pushes nothing
+  PushSignal(*m_audio, m_audio->m_syncBurst, 0, CAudio::kBurstLength);
+  EXPECT_EQ(m_audio->m_noiseCount, noise);
+  EXPECT_EQ(std::memcmp(state, g_filterState, sizeof(state)), 0);
+}
+
+// Noise of the given peak (32-bit units), uniform, from a fixed seed.
+class NoiseSource {
+ public:
+  explicit NoiseSource(double peak) : m_peak(peak) {}
+  double Next() {
+    m_state = m_state * 6364136223846793005ull + 1442695040888963407ull;
+    const double unit = static_cast<double>(m_state >> 11) * (1.0 / 9007199254740992.0);
+    return (2.0 * unit - 1.0) * m_peak;
+  }
+
+ private:
+  double m_peak;
+  uint64_t m_state = 0x1234567887654321ull;
+};
+
+// Half a second of noise, then half a second of noise plus tones at the burst's frequencies
+// (each of amplitude gain x 32767 / 3 in 16-bit units); returns whether the detector fired.
+bool RunTonesOverNoise(CAudio& audio, bool withThirdTone, double gain) {
+  const double freqs[3] = {1567.98, 2637.02, 4186.01};
+  const double toneAmplitude = gain * 32767.0 / 3.0 * 65536.0;
+  NoiseSource noise(2147483648.0 * 1e-3);  // -60 dB of full scale
+  audio.m_sweepPlaying.store(1);
+  for (int i = 0; i < 24000; ++i) {
+    const auto v = static_cast<int32_t>(std::lround(noise.Next()));
+    audio.PushFrame(v, v);
+  }
+  for (int i = 0; i < 24000 && audio.m_synced.load() == 0; ++i) {
+    double x = noise.Next();
+    for (int k = 0; k < (withThirdTone ? 3 : 2); ++k) {
+      x += toneAmplitude * std::sin(2.0 * kPi * freqs[k] * i / 48000.0);
+    }
+    const auto v = static_cast<int32_t>(std::lround(x));
+    audio.PushFrame(v, v);
+  }
+  return audio.m_synced.load() != 0;
+}
+
+TEST_F(CaptureAnalysisTest, WeakTwoToneBurstOverNoiseIsNeverFound) {
+  const double gain = 0.01;  // the tones stand about 20 dB above the threshold in their bands
+  // The same tones with the third one are found: the level is enough.
+  ASSERT_TRUE(RunTonesOverNoise(*m_audio, true, gain));
+
+  auto audio = std::make_unique<CAudio>();
+  audio->ResetAnalysis();
+  EXPECT_FALSE(RunTonesOverNoise(*audio, false, gain));
+  // The two present tones stand well above the threshold; the third band stays below it.
+  const double threshold = audio->m_syncThreshold;
+  ASSERT_LT(threshold, -60.0);
+  EXPECT_GT(LevelDb(audio->m_bandEnvelope[0]), threshold + 6.0);
+  EXPECT_GT(LevelDb(audio->m_bandEnvelope[1]), threshold + 6.0);
+  EXPECT_LT(LevelDb(audio->m_bandEnvelope[2]), threshold);
+}
+
+}  // namespace
