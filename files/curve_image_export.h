@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QImage>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class IUserMessages;
+
+// Curve image export: the graph's picture saved as a PNG file (through Qt's PNG writer) or as a
+// 24-bit BMP file written byte for byte here. The picture goes the same way for both: the
+// snapshot of the graph (a QImage as the screen holds it) becomes a device-independent picture
+// (rows bottom-up, 2777 pixels per metre, 32 bits per pixel), and that is what is written.
+// User-interface thread only (or quorvel-cli's main thread).
+
+constexpr int32_t kDibPixelsPerMetre = 2777;  // about 70.5 pixels per inch
+constexpr uint32_t kBitmapInfoHeaderSize = 40;
+constexpr uint32_t kBitmapFileHeaderSize = 14;
+constexpr uint32_t kBmpPixelOffset = 54;  // file header + info header [bytes]
+
+// The 40-byte bitmap info header (stored little-endian in a BMP file).
+struct BitmapInfoHeader {
+  uint32_t size = kBitmapInfoHeaderSize;
+  int32_t width = 0;   // [pixels]
+  int32_t height = 0;  // [pixels], positive: rows bottom-up
+  uint16_t planes = 1;
+  uint16_t bitCount = 0;     // bits per pixel: 32 in memory and for PNG, 24 in a BMP file
+  uint32_t compression = 0;  // none
+  uint32_t sizeImage = 0;    // bytes of pixel rows
+  int32_t xPelsPerMeter = kDibPixelsPerMetre;
+  int32_t yPelsPerMeter = kDibPixelsPerMetre;
+  uint32_t clrUsed = 0;
+  uint32_t clrImportant = 0;
+};
+
+// A picture on its way to a file: first as the screen holds it, then, after ConvertToDib, in its
+// device-independent form.
+struct CurvePicture {
+  QImage screen;  // before ConvertToDib: the snapshot; null afterwards
+  bool isDib = false;
+  BitmapInfoHeader header;           // when isDib: describes bits
+  std::vector<uint8_t> bits;         // when isDib: pixel rows, bottom row first, each padded to a
+                                     // multiple of 4 bytes
+  std::vector<uint32_t> colorTable;  // when isDib with 8 bits per pixel or fewer: 2^depth entries
+};
+
+// Bytes per row of a device-independent picture: width * bits rounded up to 4 bytes.
+uint32_t DibRowStride(int32_t width, int bitsPerPixel);
+
+// Replaces the screen picture by its device-independent form of the same size and depth (rows
+// bottom-up, 2777 pixels per metre; for 8 bits or fewer a colour table of 2^depth entries from
+// the picture's own). Fails for a picture that is already device-independent or empty.
+bool ConvertToDib(CurvePicture& picture);
+
+// Writes the picture to path as PNG or BMP, chosen by the extension after the file name's last
+// "." (any case); any other extension fails. messages (may be null) shows the export's own error
+// box. Returns whether the file was written.
+bool SaveBitmapByExtension(const std::string& path, CurvePicture& picture,
+                           IUserMessages* messages = nullptr);
+
+// Writes the picture to basePath + "." + extension ("png" or "bmp", any case); a base path that
+// already ends in the same extension loses it ("curve.png" + "png" gives curve.png). An existing
+// file of the target path is deleted first. PNG needs a 32-bit device-independent picture; BMP a
+// 32-bit picture, which is copied and converted to 24-bit rows.
+bool WriteImageFile(CurvePicture* picture, const std::string& basePath,
+                    const std::string& extension, IUserMessages* messages = nullptr);
+
+// The image writer for an extension ("png", any case, gives the writer of "image/png"), as the
+// format name QImage::save takes; empty when there is none.
+std::string FindImageEncoder(const std::string& extension);
+
+// A new 32-bit device-independent copy of the picture (from its screen form or its DIB form);
+// null when the picture has no pixels or is not 32 bits per pixel.
+std::unique_ptr<CurvePicture> CopyToDib32(const CurvePicture& picture);
+
+// The header and pixel rows of a 32-bit device-independent picture; false (nothing written)
+// for any other picture.
+bool FillDibHeader(const CurvePicture& picture, BitmapInfoHeader* header, const uint8_t** bits);
+
+// The bytes of a 24-bit BMP file for a 32-bit device-independent picture: the 14-byte file
+// header, the 40-byte info header and the rows (blue, green, red; padding bytes zero).
+// Empty when the header does not describe 32-bit rows or bits is too short for it.
+std::vector<uint8_t> EncodeBmp24(const BitmapInfoHeader& header, const uint8_t* bits,
+                                 size_t bitsSize);

@@ -1,0 +1,269 @@
+// The drawing of the response graph: PaintGraph with its grid, level labels, curve, marker and
+// caption, drawn into the off-screen RGB32 picture; and SaveCurveImage.
+// User-interface thread only. The picture is drawn without antialiasing: lines and rectangles
+// go straight into its pixels (graph/pixel_canvas.h), texts through QPainter with fonts that
+// have antialiasing switched off.
+#include <QPainter>
+#include <QString>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "engine/shared_state.h"
+#include "files/curve_image_export.h"
+#include "graph/graph_resources.h"
+#include "graph/graph_scales.h"
+#include "graph/graphical.h"
+#include "graph/pixel_canvas.h"
+
+namespace {
+
+constexpr QRgb kBlack = qRgb(0, 0, 0);
+
+enum class Align { kLeft, kCenter, kRight };
+
+// Draws text with its baseline on row baselineRow, its left edge, centre or right edge at x.
+void DrawLabel(QPainter& painter, const QFont& font, QRgb color, const QString& text, int x,
+               int baselineRow, Align align) {
+  painter.setFont(font);
+  painter.setPen(QColor::fromRgb(color));
+  int left = x;
+  if (align != Align::kLeft) {
+    const int advance = painter.fontMetrics().horizontalAdvance(text);
+    left = align == Align::kCenter ? x - advance / 2 : x - advance;
+  }
+  painter.drawText(QPoint(left, baselineRow), text);
+}
+
+QString Latin(const std::string& text) {
+  return QString::fromLatin1(text.data(), text.size());
+}
+
+}  // namespace
+
+bool CGraphical::PaintGraph(int width, int height) {
+  if (width <= 0 || height <= 0) return false;  // no graph area: nothing to draw
+  CGraphResources& resources = GraphResources(*this);
+  m_rect = Rect{0, 0, width, height};
+  m_width = width;
+  m_height = height;
+  if (resources.m_bitmap.isNull()) {
+    // made once, at the size of the first paint
+    resources.m_bitmap = QImage(width, height, QImage::Format_RGB32);
+    if (resources.m_bitmap.isNull()) return false;
+  }
+
+  CPixelCanvas canvas(resources.m_bitmap, m_height);
+  QPainter painter(&resources.m_bitmap);
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.setRenderHint(QPainter::TextAntialiasing, false);
+  painter.setBackgroundMode(Qt::TransparentMode);
+  resources.m_canvas = &canvas;
+  resources.m_painter = &painter;
+
+  DrawGrid();
+  DrawCurve();
+
+  // the caption, centred at the top
+  const char* caption = m_shared.m_szGraphCaption;
+  const size_t captionLength = strnlen(caption, sizeof m_shared.m_szGraphCaption);
+  if (captionLength >= 1 && captionLength <= kMaxCaptionLength) {
+    const QString text = QString::fromUtf8(caption, static_cast<qsizetype>(captionLength));
+    const int ascent = QFontMetrics(resources.m_fontMedium).ascent();
+    DrawLabel(painter, resources.m_fontMedium, PaletteColor(kColorCaption), text, m_width / 2,
+              8 + ascent, Align::kCenter);
+  }
+
+  resources.m_canvas = nullptr;
+  resources.m_painter = nullptr;
+  return true;
+}
+
+void CGraphical::DrawGrid() {
+  CGraphResources& resources = *m_pResources;
+  CPixelCanvas& canvas = *resources.m_canvas;
+  QPainter& painter = *resources.m_painter;
+  const QRgb frame = PaletteColor(kColorFrame);
+  const QRgb minor = PaletteColor(kColorMinorGrid);
+  const QRgb major = PaletteColor(kColorMajorGrid);
+
+  // 1. background and frame
+  canvas.Rectangle(m_rect.left, m_rect.top, m_rect.right, m_rect.bottom, frame,
+                   PaletteColor(kColorBackground));
+  m_plotPoints = kPlotWidth;
+
+  // 2. the grid needs at least about one decade
+  const double fmin = m_shared.m_fmin;
+  const double fmax = m_shared.m_fmax;
+  if (!GridIsDrawable(fmin, fmax)) return;
+
+  // 4. x axis with its arrow head
+  canvas.LineH(kPlotLeft, kAxisHeight, 1049, kAxisHeight, kBlack);
+  canvas.LineH(1043, 20, 1045, 20, kBlack);
+  canvas.LineH(1043, 21, 1047, 21, kBlack);
+  canvas.LineH(1043, 23, 1047, 23, kBlack);
+  canvas.LineH(1043, 24, 1045, 24, kBlack);
+
+  // 5. frequency ticks, labels and the vertical grid on multiples of fmin
+  FrequencyTick ticks[kMaxFrequencyTicks];
+  const int tickCount = BuildFrequencyTicks(fmin, fmax, ticks);
+  const int labelRow = m_height - 8;
+  for (int i = 0; i < tickCount; ++i) {
+    const FrequencyTick& tick = ticks[i];
+    if (tick.decadeStart) {
+      canvas.LineH(tick.x, kAxisHeight, tick.x, 16, kBlack);
+    } else {
+      canvas.LineH(tick.x, kAxisHeight, tick.x, 19, kBlack);
+      canvas.LineH(tick.x, 23, tick.x, kPlotTop, minor);
+    }
+    if (tick.labelled) {
+      DrawLabel(painter, resources.m_fontSmall, kBlack, Latin(FormatAxisNumber(6, tick.frequency)),
+                tick.x, labelRow, Align::kCenter);
+    }
+  }
+
+  // 6. y axis with its arrow head
+  canvas.LineH(kPlotLeft, kAxisHeight, kPlotLeft, 441, kBlack);
+  canvas.LineH(31, 435, 31, 437, kBlack);
+  canvas.LineH(32, 435, 32, 439, kBlack);
+  canvas.LineH(34, 435, 34, 439, kBlack);
+  canvas.LineH(35, 435, 35, 437, kBlack);
+
+  // 7. level ticks; 8. minor level lines
+  for (int i = 0; i < kLevelRowCount; ++i) {
+    const int h = LevelRowHeight(i);
+    canvas.LineH(32, h, i % 3 == 0 ? 27 : 30, h, kBlack);
+  }
+  for (int i = 0; i < kLevelRowCount; ++i) {
+    if (i % 3 == 0) continue;
+    const int h = LevelRowHeight(i);
+    canvas.LineH(34, h, kPlotRight, h, minor);
+  }
+
+  // 9. decade lines
+  int decades[kMaxDecadeLines];
+  const int decadeCount = BuildDecadeLines(fmin, fmax, decades);
+  for (int i = 0; i < decadeCount; ++i) canvas.LineH(decades[i], 23, decades[i], kPlotTop, major);
+
+  // 10. major level lines
+  m_levelRows = 0;
+  for (int i = 3; i < kLevelRowCount; i += 3) {
+    const int h = LevelRowHeight(i);
+    canvas.LineH(34, h, kPlotRight, h, major);
+    ++m_levelRows;
+  }
+
+  // 11.
+  DrawLevelLabels(m_levelBottom, m_levelTop);
+}
+
+void CGraphical::DrawLevelLabels(double bottom, double top) {
+  CGraphResources& resources = *m_pResources;
+  CPixelCanvas& canvas = *resources.m_canvas;
+  QPainter& painter = *resources.m_painter;
+  const double step = m_levelRows > 0 ? (top - bottom) / m_levelRows : 0.0;
+  double v = bottom;
+  for (int i = 0; i < kLevelRowCount; ++i) {
+    const int h = LevelRowHeight(i);
+    if (i % 3 != 0) {
+      canvas.LineH(32, h, 30, h, kBlack);
+      continue;
+    }
+    canvas.LineH(32, h, 27, h, kBlack);
+    char label[32];
+    FormatLevelLabel(label, sizeof label, v);
+    DrawLabel(painter, resources.m_fontSmall, kBlack, QString::fromLatin1(label), 27,
+              m_height - h + 4, Align::kRight);
+    v += step;
+  }
+  DrawLabel(painter, resources.m_fontSmall, kBlack, QStringLiteral("dB"), 38, m_height - 442,
+            Align::kRight);
+}
+
+void CGraphical::DrawCurve() {
+  if (UpdateHasCurve() == 0) return;
+  CGraphResources& resources = *m_pResources;
+  CPixelCanvas& canvas = *resources.m_canvas;
+
+  // copy what the drawing needs first: the analysing thread may be adding points meanwhile
+  double source[kLastPoint + 1];
+  if (m_shared.m_bSmoothing.load(std::memory_order_acquire) != 0) {
+    std::copy(m_smoothed, m_smoothed + kLastPoint + 1, source);
+  } else {
+    for (int k = 0; k <= kLastPoint; ++k) source[k] = m_points[k].load(std::memory_order_relaxed);
+  }
+  m_dbScale = kPixelsPerDb;
+  const double fmin = m_shared.m_fmin;
+  const double fmax = m_shared.m_fmax;
+  const double curveFmin = m_shared.m_curveFmin;
+  const double curveFmax = m_shared.m_curveFmax;
+
+  // the marker: a vertical and a horizontal line meeting at the point
+  bool markerDrawn = false;
+  const int c = m_cursorIndex;
+  if (c > 0 && c <= kLastPoint) {
+    const double f = MarkerFrequency(c, fmin, fmax);
+    if (fmin <= f && f <= fmax) {
+      m_cursorFreq = f;
+      const double v = source[c];
+      if (v > kNoSignalLevel) {
+        m_cursorLevel = v;
+        const int h = LevelToHeightUnclamped(v);
+        if (h > kAxisHeight) {
+          const QRgb marker = PaletteColor(kColorMarker);
+          canvas.MoveToH(c + 34, 23);
+          canvas.LineToH(c + 34, h, marker);
+          canvas.LineToH(kPlotLeft, h, marker);
+          m_cursorY = h;
+          markerDrawn = true;
+        }
+      }
+    }
+  }
+
+  // the curve: point k at x = 32 + k; a point below -90 dB takes the pen to the x axis
+  const QRgb curve = PaletteColor(kColorCurve);
+  const bool sameRange = curveFmin == fmin && curveFmax == fmax;
+  for (int k = 0; k < kPlotWidth; ++k) {
+    const int x = PointToX(k);
+    const double v = source[k];
+    if (!(v >= kNoSignalLevel)) {
+      canvas.MoveToH(x, kAxisHeight);
+      continue;
+    }
+    int h;
+    if (sameRange) {
+      h = LevelToHeight(v);
+    } else {
+      // the curve was measured over another range: show the measured point at this frequency
+      const int measured = DisplayedCurveIndex(k, fmin, fmax, curveFmin, curveFmax);
+      h = LevelToHeight(std::fmax(source[measured], kNoSignalLevel));
+    }
+    if (k <= 1) {
+      canvas.MoveToH(x, h);
+    } else {
+      canvas.LineToH(x + 1, h, curve);
+    }
+  }
+
+  if (markerDrawn) {
+    QPainter& painter = *resources.m_painter;
+    const QRgb marker = PaletteColor(kColorMarker);
+    char text[64];
+    std::snprintf(text, sizeof text, "%g Hz", m_cursorFreq);
+    DrawLabel(painter, resources.m_fontMedium, marker, QString::fromLatin1(text), c + 52,
+              m_height - 38, Align::kRight);
+    std::snprintf(text, sizeof text, "%0.2f dB", m_cursorLevel);
+    DrawLabel(painter, resources.m_fontMedium, marker, QString::fromLatin1(text), 40,
+              m_height - (m_cursorY + 3), Align::kLeft);
+  }
+}
+
+bool CGraphical::SaveCurveImage(const std::string& path, IUserMessages* messages) {
+  CurvePicture picture;
+  picture.screen = SnapshotBitmap(*this);
+  if (picture.screen.isNull()) return false;
+  if (!ConvertToDib(picture)) return false;
+  return SaveBitmapByExtension(path, picture, messages);
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QBrush>
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QPen>
+#include <cstdint>
+
+class CGraphical;
+class CPixelCanvas;
+class QPainter;
+
+// The drawing resources of the response graph: its palette of 18 colours with a one-pixel solid
+// pen and a solid brush for each, its three fonts and the off-screen picture. The level meter,
+// the chart preview and printing draw with the same palette and fonts.
+//
+// The fonts ask for "Courier New" (fixed pitch); on Linux fontconfig stands Liberation Mono in.
+// Each is sized so that its cell (ascent + descent) is the asked height and its character
+// advance the asked width, drawn without antialiasing like the rest of the graph.
+struct CGraphResources {
+  static constexpr int kPaletteSize = 18;
+  static constexpr int kPaletteRoom = 24;
+
+  QPen m_pens[kPaletteRoom];       // colour i of the palette, width 1, solid
+  QBrush m_brushes[kPaletteRoom];  // colour i of the palette, solid
+  QFont m_fontSmall;               // labels: cell 14, advance 6, thin
+  QFont m_fontMedium;              // caption and marker texts: cell 16, advance 8, thin
+  QFont m_fontLarge;               // the main window's start button: cell 29, advance 8, bold
+  QImage m_bitmap;                 // the off-screen picture (RGB32), null before the first paint
+
+  // Valid only while PaintGraph runs: where DrawGrid, DrawLevelLabels and DrawCurve draw.
+  QPainter* m_painter = nullptr;     // texts
+  CPixelCanvas* m_canvas = nullptr;  // lines and rectangles
+};
+
+// Palette indices with a fixed use.
+enum GraphColor : int {
+  kColorBackground = 0,  // 255, 245, 220: graph background, chart preview, printing
+  kColorMarker = 1,      // 0, 0, 240: marker lines and texts
+  kColorCaption = 2,     // 100, 120, 250: the caption text
+  kColorMajorGrid = 3,   // 240, 60, 240: decade lines and major level lines
+  kColorCurve = 4,       // 255, 0, 0: the curve
+  kColorMinorGrid = 6,   // 255, 160, 240: minor grid lines
+  kColorFrame = 7,       // 128, 128, 128: graph frame; level meter brush
+  kColorMeterPen = 16,   // 232, 232, 232: level meter pen
+};
+
+// Colour i of the palette (0..17) as an opaque RGB value; black outside the palette.
+QRgb PaletteColor(int index);
+
+// The graph's resources, made on first use (a QGuiApplication must exist for the fonts).
+// User-interface thread only.
+CGraphResources& GraphResources(CGraphical& graph);
+
+// The off-screen picture as the last PaintGraph left it; a null image before the first paint.
+// The window copies it to the screen at (0, 0).
+const QImage& GraphPicture(const CGraphical& graph);
+
+// A new picture of the graph area's size at the last paint, holding the top-left part of the
+// off-screen picture (black where the area is larger than the picture); a null image when
+// nothing has been painted yet.
+QImage SnapshotBitmap(const CGraphical& graph);
+
+// A font of the given face whose cell (ascent + descent) is at most cellHeight pixels and as
+// close to it as the face allows, whose digit advance is charWidth pixels, with the given weight
+// (100 thin .. 700 bold), fixed pitch, no antialiasing.
+QFont MakeCellFont(const char* face, int cellHeight, int charWidth, int weight);
