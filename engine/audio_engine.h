@@ -2,9 +2,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <semaphore>
+#include <thread>
+
+#include "audio/audio_services.h"
+#include "audio/one_shot_timer.h"
 
 class ICurveListener;
-class IAudioServices;
 
 // Result codes of the engine's capture operations: 0 success, negative failure.
 constexpr int32_t kResultOk = 0;
@@ -114,6 +118,28 @@ class CAudio {
   void StopPlaybackTimerProc();
   int SetEndpointVolume(float level);
   int GetEndpointVolume(float* level);
+  // The output's notification routine: opened, closed and buffer-done notices. Called on the
+  // output's notification thread; never blocks.
+  void WaveOutProc(OutputNotice notice);
+  static void WaveOutRoutine(void* context, OutputNotice notice);
+
+  // ---- device threads and hand-offs (audio/) ----
+  // Schedules StopPlaybackTimerProc once, delayMs from now, on the stop timer's own thread.
+  // Any thread; never blocks or allocates. False when the timer is not running.
+  bool ScheduleStopPlayback(int delayMs);
+  // Waits (user-interface thread, bounded by timeoutMs) until no scheduled or running playback
+  // stop remains, no play thread exists and the output is closed.
+  bool WaitPlaybackStopped(int timeoutMs);
+  // The end of a replay's samples, reached by FillFileBuffer on the play thread: the routine
+  // set here (the measurement sequence's EndReplay) or, without one, EndReplayPlayback.
+  // Set on the user-interface thread while no play thread runs.
+  void SetEndReplayHook(void (*hook)(void* context), void* context);
+  // The engine's part of the end of a replay: clears m_fileSampleCount and m_filePlaying and
+  // schedules the playback stop (20 ms). Returns false when no replay was playing. Play thread;
+  // never blocks or allocates (the samples are freed later by the user-interface thread).
+  bool EndReplayPlayback();
+  // Device threads (capture, play) whose thread objects still exist. User-interface thread.
+  int DeviceThreadCount() const;
 
  private:
   void ProcessBlock();
@@ -198,6 +224,29 @@ class CAudio {
   std::atomic<int32_t> m_closingOutput;    // guard of CloseOutputDevice
   std::atomic<int32_t> m_synced;           // the sync burst has been found
   std::atomic<int32_t> m_resetRequested;   // ResetAnalysis handed to the running capture thread
+
+  // ---- device platform objects (audio/) ----
+  CaptureFormat m_captureFormat{};         // the capture stream format after the rewrite
+  int32_t m_captureEndpointCount = -1;     // endpoints of the last listing; -1: not listed
+  std::thread m_captureThread;             // joined by StopCapture (never killed)
+  std::thread m_playThread;                // joined by StopPlayThread (never killed)
+  std::binary_semaphore m_hPlayEvent{0};   // auto-reset event: a buffer has played
+  std::atomic<int32_t> m_playEventSet{0};  // the event is signalled and not yet taken
+  COneShotTimer m_stopTimer{&CAudio::StopTimerRoutine, this};  // runs StopPlaybackTimerProc
+  void (*m_endReplayHook)(void* context) = nullptr;
+  void* m_endReplayContext = nullptr;
+
+ private:
+  static void StopTimerRoutine(void* context);
+  void SignalPlayEvent();
+  bool WaitPlayEvent(int timeoutMs);
+  void ShutDownDevices();
+  // Stops the stop timer, the play thread and the output when the engine goes away; keep it
+  // the last member, so everything it touches still exists when it runs.
+  struct CDeviceShutdown {
+    CAudio* owner;
+    ~CDeviceShutdown() { owner->ShutDownDevices(); }
+  } m_deviceShutdown{this};
 };
 
 // The analysis' band filters: 3 filters x 4 second-order sections x (a1, a2, b0, b1, b2),

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "audio/audio_services.h"
+
+struct SimulatedAudioOptions;
+
+// The audio services the program runs on: the PulseAudio server when one answers (and
+// `simulated` is false), otherwise the built-in simulated loudspeaker. `description` (may be
+// null) receives a line saying which was chosen and why, e.g.
+// "simulated loudspeaker (no PulseAudio server: ...)". User-interface thread.
+std::unique_ptr<IAudioServices> CreateAudioServices(bool simulated, std::string* description);
+
+// The simulated loudspeaker with the given options (tests, benchmarks).
+std::unique_ptr<IAudioServices> CreateSimulatedAudioServices(const SimulatedAudioOptions& options);

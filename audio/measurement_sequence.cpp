@@ -1,0 +1,385 @@
+// The order of the engine calls of a measurement and of a replay, shared by the window and
+// quorvel-cli.
+#include "audio/measurement_sequence.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+#include "audio/audio_services.h"
+#include "audio/device_enumeration.h"
+#include "engine/audio_engine.h"
+#include "engine/record_track.h"
+#include "engine/shared_state.h"
+#include "files/user_messages.h"
+
+namespace {
+
+void SleepMs(int ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// The deferred stop runs 20 ms after it is asked for, or 100 ms after the play thread ends, and
+// each stop hand-shake is bounded by about one second.
+constexpr int kPlaybackStopWaitMs = 3000;
+
+// Copies text into a name field of `size` bytes, at most 520 characters, always terminated.
+void CopyField(char* field, size_t size, const char* text) {
+  size_t limit = size - 1;
+  if (limit > 520) limit = 520;
+  CopyDeviceName(field, text, limit);
+}
+
+std::string Format(const char* pattern, const char* text) {
+  char buffer[2600];
+  std::snprintf(buffer, sizeof(buffer), pattern, text);
+  return buffer;
+}
+
+}  // namespace
+
+const char* OutputOpenErrorText(int32_t code) {
+  switch (code) {
+    case kMmErrBadDeviceId:
+      return "Bad device Id";
+    case kMmErrAllocated:
+      return "Ressource still allocated";
+    case kMmErrNoDriver:
+      return "No driver available";
+    case kMmErrNoMem:
+      return "Not enough memory";
+    case kWaveErrBadFormat:
+      return "Bad format";
+    case kWaveErrSync:
+      return "Synchronization error";
+    default:
+      return "";
+  }
+}
+
+CMeasurementSequence::CMeasurementSequence(CAudio& audio, CSharedState& shared,
+                                           IUserMessages& messages)
+    : m_audio(audio), m_shared(shared), m_messages(messages) {
+  m_audio.SetEndReplayHook(&CMeasurementSequence::EndReplayHook, this);
+}
+
+CMeasurementSequence::~CMeasurementSequence() {
+  if (m_audio.m_endReplayContext == this) m_audio.SetEndReplayHook(nullptr, nullptr);
+}
+
+void CMeasurementSequence::ShowMessage(const std::string& text) {
+  m_messages.ShowMessage(text);
+}
+
+void CMeasurementSequence::CalibrationOff() {
+  m_shared.m_bCalibrationApplied.store(0, std::memory_order_release);
+}
+
+// ---- input peripheral ----
+
+int CMeasurementSequence::OpenInputPeripheral(int index) {
+  m_audio.m_sweepPlaying.store(0, std::memory_order_release);
+
+  const int count = m_audio.m_inputCount;
+  const bool valid = count >= 1 && index >= 0 && index < count && index < CAudio::kMaxDevices &&
+                     m_audio.m_inputNames[index][0] != '\0';
+  if (!valid) {
+    ShowMessage(kMsgInvalidInput);
+    InputFailurePath();
+    return 0;
+  }
+  m_audio.m_inputIndex = index;
+  CopyField(m_audio.m_inputName, sizeof(m_audio.m_inputName), m_audio.m_inputNames[index]);
+
+  if (m_shared.m_bInputOpen.load(std::memory_order_acquire) == 0) {
+    const int32_t status = m_audio.OpenInputDevice(index);
+    if (status != 0) {
+      ShowMessage(Format(kMsgCannotOpenInput, m_audio.GetErrorText(status)));
+      InputFailurePath();
+      return 0;
+    }
+  }
+  m_shared.m_bInputOpen.store(1, std::memory_order_release);
+
+  if (m_audio.StartCapture() != 0) {
+    ShowMessage(kMsgInputThread);
+    InputFailurePath();
+    return 0;
+  }
+  SleepMs(10);
+  return 1;
+}
+
+void CMeasurementSequence::InputFailurePath() {
+  EndCapture();
+  CalibrationOff();
+  m_shared.m_bInputOpen.store(0, std::memory_order_release);
+}
+
+void CMeasurementSequence::CloseInputPeripheral() {
+  if (m_audio.m_hCaptureThread.load(std::memory_order_acquire) != 0 ||
+      m_audio.m_captureThread.joinable()) {
+    m_audio.StopCapture();
+  }
+  SleepMs(10);
+  m_audio.ReleaseCapture();
+  m_audio.m_peakLeft.store(0, std::memory_order_relaxed);
+  m_audio.m_peakRight.store(0, std::memory_order_relaxed);
+  m_shared.m_bInputOpen.store(0, std::memory_order_release);
+}
+
+// ---- sweep and playback ----
+
+int CMeasurementSequence::StartSweep(double fmin, double fmax, int outputIndex) {
+  m_audio.GenerateSweep(fmin, fmax);
+  m_audio.m_filePlaying.store(0, std::memory_order_release);
+  m_audio.ResetAnalysis();
+  const int result = StartPlayback(outputIndex);
+  if (result == 1) m_audio.m_sweepPlaying.store(1, std::memory_order_release);
+  return result;
+}
+
+int CMeasurementSequence::StartPlayback(int outputIndex) {
+  if (m_audio.m_hPlayThread.load(std::memory_order_acquire) != 0) m_audio.StopPlayThread();
+
+  if (m_audio.m_hWaveOut.load(std::memory_order_acquire) == 0) {
+    m_audio.m_waveOutOpened.store(0, std::memory_order_release);
+    // The last entry (and no choice at all) is the default output, id -1.
+    int deviceId = -1;
+    if (outputIndex >= 0 && outputIndex < m_audio.m_outputCount - 1 &&
+        outputIndex < CAudio::kMaxDevices) {
+      deviceId = outputIndex;
+      CopyField(m_audio.m_outputName, sizeof(m_audio.m_outputName),
+                m_audio.m_outputNames[outputIndex]);
+    } else {
+      CopyField(m_audio.m_outputName, sizeof(m_audio.m_outputName), kOutputMapperName);
+    }
+    m_audio.m_outputDeviceId = deviceId;
+    m_audio.m_playChannels = 2;
+    m_audio.m_playBits = 16;
+    m_audio.m_playRate = m_audio.m_captureRate;
+
+    const int32_t code = m_audio.OpenOutputDevice(deviceId);
+    if (code != 0) {
+      ShowMessage(std::string(kMsgCannotOpenOutput) + OutputOpenErrorText(code));
+      m_audio.m_hWaveOut.store(0, std::memory_order_release);
+      m_audio.m_waveOutOpened.store(0, std::memory_order_release);
+      m_audio.m_outputName[0] = '\0';
+      DeferPlaybackStop();
+      return 0;
+    }
+    if (m_audio.Services() != nullptr) m_audio.Services()->ResetOutput();
+    m_audio.m_waveOutOpened.store(1, std::memory_order_release);
+  }
+
+  m_audio.m_sweepPlaying.store(0, std::memory_order_release);
+  if (m_audio.StartPlayThread() != 0) {
+    SleepMs(10);
+    return 1;
+  }
+  ShowMessage(kMsgPlayThread);
+  DeferPlaybackStop();
+  return 0;
+}
+
+void CMeasurementSequence::DeferPlaybackStop() {
+  if (m_audio.m_sweepPlaying.load(std::memory_order_acquire) == 0) return;
+  if (m_audio.m_waveOutOpened.load(std::memory_order_acquire) != 0 ||
+      m_audio.m_hPlayThread.load(std::memory_order_acquire) != 0) {
+    m_audio.ScheduleStopPlayback(20);
+  }
+  m_audio.m_sweepPlaying.store(0, std::memory_order_release);
+}
+
+void CMeasurementSequence::EndCapture() {
+  DeferPlaybackStop();
+  SleepMs(20);
+  CloseInputPeripheral();
+  m_shared.m_bCapturing.store(0, std::memory_order_release);
+  RotateRecordTrack(m_audio);
+  if (m_audio.m_filePlaying.load(std::memory_order_acquire) == 0) {
+    const int chart = m_shared.m_nSelectedChart.load(std::memory_order_acquire);
+    if (chart >= 0 && m_shared.m_bCalibrationApplied.load(std::memory_order_acquire) != 0 &&
+        static_cast<size_t>(chart) < m_shared.m_chartNames.size()) {
+      std::snprintf(m_shared.m_szGraphCaption, sizeof(m_shared.m_szGraphCaption),
+                    "Quorvel Capture with microphone \"%s\"",
+                    m_shared.m_chartNames[static_cast<size_t>(chart)].c_str());
+    } else {
+      std::snprintf(m_shared.m_szGraphCaption, sizeof(m_shared.m_szGraphCaption), "%s",
+                    "Quorvel Capture");
+    }
+  }
+}
+
+// ---- replay ----
+
+int CMeasurementSequence::StartReplay(int outputIndex) {
+  if (m_shared.m_bCapturing.load(std::memory_order_acquire) != 0) return 0;
+  // Only one thread may feed the analysis: the input is closed first.
+  if (m_shared.m_bInputOpen.load(std::memory_order_acquire) != 0 ||
+      m_audio.m_hCaptureThread.load(std::memory_order_acquire) != 0) {
+    CloseInputPeripheral();
+  }
+  m_curveComplete.store(0, std::memory_order_release);
+  m_replayEnded.store(0, std::memory_order_release);
+  m_shared.m_bCurveEndNotified.store(0, std::memory_order_release);
+  m_audio.ResetAnalysis();
+  SleepMs(10);
+  m_audio.m_filePlayPos.store(0, std::memory_order_release);
+  m_audio.m_filePlaying.store(1, std::memory_order_release);
+  m_audio.m_sweepPlaying.store(0, std::memory_order_release);
+  if (StartPlayback(outputIndex) == 1) return 1;
+  EndCapture();
+  CalibrationOff();
+  m_audio.m_filePlaying.store(0, std::memory_order_release);
+  return 0;
+}
+
+// Play thread (the engine's end-of-replay hook); never blocks or allocates. The samples are
+// freed later on the user-interface thread (ReleaseReplaySamples), once the play thread has
+// stopped reading them.
+void CMeasurementSequence::EndReplay() {
+  if (m_audio.EndReplayPlayback()) m_replayEnded.store(1, std::memory_order_release);
+}
+
+void CMeasurementSequence::EndReplayHook(void* context) {
+  static_cast<CMeasurementSequence*>(context)->EndReplay();
+}
+
+void CMeasurementSequence::ReleaseReplaySamples() {
+  if (m_audio.m_hPlayThread.load(std::memory_order_acquire) != 0 ||
+      m_audio.m_filePlaying.load(std::memory_order_acquire) != 0) {
+    return;
+  }
+  std::free(m_audio.m_fileSamples);
+  m_audio.m_fileSamples = nullptr;
+  m_audio.m_fileSampleCount.store(0, std::memory_order_release);
+}
+
+// ---- notices ----
+
+void CMeasurementSequence::OnPointAdded() {
+  m_points.fetch_add(1, std::memory_order_acq_rel);
+}
+
+void CMeasurementSequence::OnCurveComplete() {
+  m_curveComplete.store(1, std::memory_order_release);
+}
+
+void CMeasurementSequence::RequestStop() {
+  m_stopRequested.store(1, std::memory_order_release);
+}
+
+// ---- whole runs ----
+
+MeasurementOutcome CMeasurementSequence::RunMeasurement(const MeasurementRequest& request,
+                                                        const std::function<void()>& poll) {
+  m_curveComplete.store(0, std::memory_order_release);
+  m_points.store(0, std::memory_order_release);
+  m_shared.m_curveFmin = request.fmin;
+  m_shared.m_curveFmax = request.fmax;
+  m_shared.m_fmin = request.fmin;
+  m_shared.m_fmax = request.fmax;
+  m_shared.m_bCurveEndNotified.store(0, std::memory_order_release);
+  m_audio.m_inputGain.store(std::pow(10.0, request.gainDb / 20.0), std::memory_order_relaxed);
+  m_audio.ResetAnalysis();
+  SleepMs(20);
+
+  if (m_shared.m_bInputOpen.load(std::memory_order_acquire) == 0 &&
+      OpenInputPeripheral(request.inputIndex) == 0) {
+    m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs);
+    return MeasurementOutcome::kFailed;
+  }
+  if (StartSweep(request.fmin, request.fmax, request.outputIndex) == 0) {
+    CloseInputPeripheral();
+    m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs);
+    return MeasurementOutcome::kFailed;
+  }
+  m_shared.m_bCapturing.store(1, std::memory_order_release);
+
+  IAudioServices* services = m_audio.Services();
+  const uint32_t started = services->MilliSeconds();
+  MeasurementOutcome outcome = MeasurementOutcome::kComplete;
+  for (;;) {
+    if (CurveComplete()) break;
+    if (m_stopRequested.exchange(0, std::memory_order_acq_rel) != 0) {
+      outcome = MeasurementOutcome::kStopped;
+      break;
+    }
+    if (m_audio.m_hCaptureThread.load(std::memory_order_acquire) == 0) {
+      ShowMessage(Format(kMsgInputStopped, m_audio.GetErrorText(m_audio.m_captureResult.load(
+                                               std::memory_order_acquire))));
+      outcome = MeasurementOutcome::kFailed;
+      break;
+    }
+    if (m_audio.m_hWaveOut.load(std::memory_order_acquire) == 0) {
+      ShowMessage(kMsgOutputStopped);
+      outcome = MeasurementOutcome::kFailed;
+      break;
+    }
+    if (request.timeoutMs != 0 && services->MilliSeconds() - started > request.timeoutMs) {
+      ShowMessage(m_audio.m_synced.load(std::memory_order_acquire) != 0 ? kMsgNotComplete
+                                                                        : kMsgNoSync);
+      outcome = MeasurementOutcome::kFailed;
+      break;
+    }
+    if (poll) poll();
+    SleepMs(10);
+  }
+  EndCapture();
+  m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs);
+  return outcome;
+}
+
+MeasurementOutcome CMeasurementSequence::RunReplay(int outputIndex, uint32_t timeoutMs,
+                                                   const std::function<void()>& poll) {
+  m_stopRequested.store(0, std::memory_order_release);
+  m_points.store(0, std::memory_order_release);
+  if (StartReplay(outputIndex) == 0) {
+    m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs);
+    ReleaseReplaySamples();
+    return MeasurementOutcome::kFailed;
+  }
+  IAudioServices* services = m_audio.Services();
+  const uint32_t started = services != nullptr ? services->MilliSeconds() : 0;
+  bool completionHandled = false;
+  MeasurementOutcome outcome = MeasurementOutcome::kComplete;
+  for (;;) {
+    if (CurveComplete() && !completionHandled) {
+      completionHandled = true;
+      EndCapture();
+      if (m_audio.m_filePlaying.load(std::memory_order_acquire) != 0) CalibrationOff();
+    }
+    if (ReplayEnded()) break;
+    if (m_stopRequested.exchange(0, std::memory_order_acq_rel) != 0) {
+      m_audio.EndReplayPlayback();
+      outcome = MeasurementOutcome::kStopped;
+      break;
+    }
+    if (m_audio.m_hWaveOut.load(std::memory_order_acquire) == 0) {
+      ShowMessage(kMsgOutputStopped);
+      m_audio.m_filePlaying.store(0, std::memory_order_release);
+      outcome = MeasurementOutcome::kFailed;
+      break;
+    }
+    if (timeoutMs != 0 && services != nullptr && services->MilliSeconds() - started > timeoutMs) {
+      m_audio.EndReplayPlayback();
+      ShowMessage(kMsgNotComplete);
+      outcome = MeasurementOutcome::kFailed;
+      break;
+    }
+    if (poll) poll();
+    SleepMs(10);
+  }
+  m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs);
+  ReleaseReplaySamples();
+  if (outcome == MeasurementOutcome::kComplete && !CurveComplete()) {
+    // The samples ran out first: the curve stays incomplete.
+    ShowMessage(kMsgNotComplete);
+    outcome = MeasurementOutcome::kFailed;
+  }
+  return outcome;
+}

@@ -1,0 +1,489 @@
+// CAudio's playback stream: the output device, the play thread that keeps 128 buffers queued
+// (the sweep, or a loaded file that it also feeds to the analysis), the stall watchdog and the
+// deferred stop.
+#include "audio/playback_stream.h"
+
+#include <chrono>
+#include <cstring>
+#include <system_error>
+
+#include "audio/audio_services.h"
+#include "audio/thread_priority.h"
+#include "engine/audio_engine.h"
+
+namespace {
+
+void SleepMs(int ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// Unprepare retries while the device still holds a buffer: every 10 ms, at most this often.
+constexpr int kUnprepareRetries = 100;
+
+// Play thread exit codes.
+constexpr int32_t kPlayEndedNormally = 0;
+constexpr int32_t kPlayPrepareFailed = 1;
+
+// m_hPlayThread: no thread, a running thread, a thread being stopped by StopPlayThread.
+constexpr int32_t kPlayThreadNone = 0;
+constexpr int32_t kPlayThreadRunning = 1;
+constexpr int32_t kPlayThreadStopping = 2;
+
+int32_t PutSample(char* frame, int16_t sample) {
+  // Both channels carry the same sample, little-endian.
+  const auto bits = static_cast<uint16_t>(sample);
+  frame[0] = static_cast<char>(bits & 0xFFu);
+  frame[1] = static_cast<char>(bits >> 8);
+  frame[2] = frame[0];
+  frame[3] = frame[1];
+  return 4;
+}
+
+}  // namespace
+
+// ---- output device (user-interface thread unless stated) ----
+
+int32_t CAudio::OpenOutputDevice(int deviceId) {
+  int rate = m_captureRate != 0 ? m_captureRate : (m_sampleRate != 0 ? m_sampleRate : m_playRate);
+  m_playRate = rate;
+  if (deviceId < 0) deviceId = -1;
+
+  // A play thread still running would write into the buffers being released: stop it first
+  // (which closes the output); then close an output that is still open.
+  if (m_hPlayThread.load(std::memory_order_acquire) != kPlayThreadNone) StopPlayThread();
+  if (m_hWaveOut.load(std::memory_order_acquire) != 0) CloseOutputDevice();
+  if (m_services == nullptr) return kMmErrNoDriver;
+  m_stopTimer.Start();
+
+  m_playFormat.formatTag = kFormatPcm;
+  m_playFormat.channels = 2;
+  m_playFormat.samplesPerSec = static_cast<uint32_t>(rate);
+  m_playFormat.avgBytesPerSec = static_cast<uint32_t>(rate) * 4u;
+  m_playFormat.blockAlign = 4;
+  m_playFormat.bitsPerSample = 16;
+  m_playFormat.extraSize = 18;
+  m_openDeviceId = deviceId;
+  m_playChannels = 2;
+
+  const int32_t code =
+      m_services->OpenOutput(deviceId, m_playFormat, &CAudio::WaveOutRoutine, this);
+  if (code != kMmNoError) {
+    m_hWaveOut.store(0, std::memory_order_release);
+    return code;
+  }
+  m_hWaveOut.store(1, std::memory_order_release);
+  return kMmNoError;
+}
+
+// The output's notification thread; never blocks.
+void CAudio::WaveOutProc(OutputNotice notice) {
+  switch (notice) {
+    case OutputNotice::kOpened:
+      m_waveOutOpened.store(1, std::memory_order_release);
+      break;
+    case OutputNotice::kClosed:
+      m_waveOutOpened.store(0, std::memory_order_release);
+      break;
+    case OutputNotice::kBufferDone:
+      SignalPlayEvent();
+      break;
+  }
+}
+
+void CAudio::WaveOutRoutine(void* context, OutputNotice notice) {
+  static_cast<CAudio*>(context)->WaveOutProc(notice);
+}
+
+// An auto-reset event: only the first signal after a wait releases the semaphore, so its count
+// never passes one. Any thread; never blocks.
+void CAudio::SignalPlayEvent() {
+  if (m_playEventSet.exchange(1, std::memory_order_acq_rel) == 0) m_hPlayEvent.release();
+}
+
+// Play thread: the only bounded wait it makes.
+bool CAudio::WaitPlayEvent(int timeoutMs) {
+  if (m_hPlayEvent.try_acquire_for(std::chrono::milliseconds(timeoutMs))) {
+    m_playEventSet.store(0, std::memory_order_release);
+    return true;
+  }
+  return false;
+}
+
+// StopPlaybackTimerProc (timer thread), StopPlayThread, OpenOutputDevice, the destructor.
+int CAudio::CloseOutputDevice() {
+  if (m_closingOutput.exchange(1, std::memory_order_acq_rel) != 0) return 1;
+  int result = 1;
+  if (m_hWaveOut.load(std::memory_order_acquire) != 0 && m_services != nullptr) {
+    if (m_services->ResetOutput() != kMmNoError) m_services->ResetOutput();
+    for (PlayHeader& header : m_playHeaders) {
+      if (header.data == nullptr) continue;
+      // A device that keeps a buffer for a whole second is not waited for any longer.
+      for (int retry = 0; retry < kUnprepareRetries; ++retry) {
+        if (m_services->UnprepareHeader(&header) != kWaveErrStillPlaying) break;
+        SleepMs(10);
+      }
+      header.data = nullptr;
+      header.length = 0;
+      header.flags.store(0, std::memory_order_release);
+    }
+    int32_t code = kMmNoError;
+    for (int i = 0; i < 100; ++i) {
+      SleepMs(10);
+      if (m_waveOutOpened.load(std::memory_order_acquire) == 0) break;
+      code = m_services->CloseOutput();
+    }
+    if (code == kMmErrInvalHandle || code == kMmErrNoDriver || code == kMmErrNoMem ||
+        code == kWaveErrStillPlaying) {
+      result = 0;
+    }
+  }
+  m_hWaveOut.store(0, std::memory_order_release);
+  m_closingOutput.store(0, std::memory_order_release);
+  return result;
+}
+
+// ---- play thread ----
+
+int CAudio::StartPlayThread() {
+  if (m_hWaveOut.load(std::memory_order_acquire) == 0) return 0;
+  if (m_hPlayThread.load(std::memory_order_acquire) != kPlayThreadNone) return 1;
+  // A thread object of a play thread that ended by itself is collected first.
+  if (m_playThread.joinable()) m_playThread.join();
+
+  std::memset(m_playData, 0, sizeof(m_playData));
+  m_stopPlay.store(0, std::memory_order_release);
+  // The event starts unsignalled.
+  while (m_hPlayEvent.try_acquire()) {
+  }
+  m_playEventSet.store(0, std::memory_order_release);
+  try {
+    m_playThread = std::thread([this]() { PlayThreadProc(); });
+  } catch (const std::system_error&) {
+    return 0;
+  }
+  m_hPlayThread.store(kPlayThreadRunning, std::memory_order_release);
+  return 1;
+}
+
+// The play thread. Keeps the 128 buffers queued; waits for a played buffer at most 50 ms and
+// looks at m_stopPlay after every wait, so it always ends by itself. No lock or allocation;
+// the bounded wait for the buffer-done event is its only blocking call.
+int32_t CAudio::PlayThreadProc() {
+  RaiseCurrentThreadPriority(AudioThreadRole::kPlay);
+  std::memset(m_playData, 0, sizeof(m_playData));
+  m_playThreadAlive.store(1, std::memory_order_release);
+
+  IAudioServices& services = *m_services;
+  int32_t exitCode = kPlayEndedNormally;
+  bool stalled = false;
+
+  // Refills buffer i from the active source; false when the device refused it.
+  // Neither source: nothing is queued and the analysis side is held idle.
+  auto refill = [this](int i, bool* queued) {
+    *queued = false;
+    if (m_sweepPlaying.load(std::memory_order_acquire) != 0) {
+      if (FillSweepBuffer(i) == 0) return false;
+      *queued = true;
+    } else if (m_filePlaying.load(std::memory_order_acquire) != 0 && m_fileSamples != nullptr) {
+      if (FillFileBuffer(i) == 0) return false;
+      *queued = true;
+    } else {
+      m_blockFill.store(0, std::memory_order_relaxed);
+      m_sweepPos.store(0, std::memory_order_relaxed);
+    }
+    return true;
+  };
+  auto advance = [this, &services]() {
+    m_lastWriteTime.store(services.MilliSeconds(), std::memory_order_release);
+    m_nextHeader.store((m_nextHeader.load(std::memory_order_relaxed) + 1) % kPlayBufferCount,
+                       std::memory_order_release);
+  };
+  auto deviceGone = [this]() { return m_hWaveOut.load(std::memory_order_acquire) == 0; };
+
+  for (;;) {
+    // (Re)start: after a stall the device first gives back every buffer it still holds, so
+    // none is queued twice.
+    if (stalled) services.ResetOutput();
+    stalled = false;
+    m_nextHeader.store(0, std::memory_order_release);
+    m_lastWriteTime.store(services.MilliSeconds(), std::memory_order_release);
+    m_blockFill.store(0, std::memory_order_relaxed);
+    bool prepared = true;
+    for (int i = 0; i < kPlayBufferCount; ++i) {
+      PlayHeader& header = m_playHeaders[i];
+      header.flags.store(0, std::memory_order_release);
+      header.data = m_playData[i];
+      header.length = static_cast<uint32_t>(m_playChannels * m_playBits / 8 * kPlayBufferFrames);
+      if (header.length > static_cast<uint32_t>(kPlayBufferBytes)) header.length = kPlayBufferBytes;
+      if (services.PrepareHeader(&header) != kMmNoError) {
+        prepared = false;
+        break;
+      }
+      if (i == 0) header.flags.fetch_or(kHeaderBeginLoop, std::memory_order_acq_rel);
+    }
+    if (!prepared) {
+      exitCode = kPlayPrepareFailed;
+      break;
+    }
+
+    // Pre-fill the queue.
+    for (int i = 0; i < kPlayBufferCount; ++i) {
+      bool queued = false;
+      if (!refill(i, &queued)) {
+        m_stopPlay.store(1, std::memory_order_release);
+        m_blockFill.store(0, std::memory_order_relaxed);
+        m_sweepPos.store(0, std::memory_order_relaxed);
+        break;
+      }
+      if (queued) advance();
+    }
+    if (m_stopPlay.load(std::memory_order_acquire) != 0) break;
+
+    // Keep it full.
+    for (;;) {
+      WaitPlayEvent(kPlayEventWaitMs);
+      const bool sourceActive = m_sweepPlaying.load(std::memory_order_acquire) != 0 ||
+                                m_filePlaying.load(std::memory_order_acquire) != 0;
+      if (m_stopPlay.load(std::memory_order_acquire) != 0 && !sourceActive) break;
+      bool gone = false;
+      for (int pass = 0; pass < kPlayBufferCount; ++pass) {
+        if (deviceGone()) {
+          gone = true;
+          break;
+        }
+        const int i = m_nextHeader.load(std::memory_order_relaxed);
+        if ((m_playHeaders[i].flags.load(std::memory_order_acquire) & kHeaderDone) != 0) {
+          bool queued = false;
+          if (!refill(i, &queued)) {
+            m_stopPlay.store(1, std::memory_order_release);
+            break;
+          }
+          if (queued) advance();
+          continue;
+        }
+        if (services.MilliSeconds() - m_lastWriteTime.load(std::memory_order_acquire) >
+            kOutputStallMs) {
+          stalled = true;  // the device has stopped giving buffers back: rebuild the queue
+        }
+        break;
+      }
+      if (stalled) break;
+      if (gone || deviceGone() || m_stopPlay.load(std::memory_order_acquire) != 0) break;
+    }
+    if (!stalled) break;
+  }
+
+  m_playThreadAlive.store(0, std::memory_order_release);
+  ScheduleStopPlayback(100);
+  return exitCode;
+}
+
+// Play thread: the next 128 frames of the sweep (silence while no sweep plays) into buffer
+// `index`, queued. Never blocks or allocates.
+int CAudio::FillSweepBuffer(int index) {
+  if (m_hWaveOut.load(std::memory_order_acquire) == 0) return 0;
+  PlayHeader& header = m_playHeaders[index];
+  header.flags.fetch_and(~kHeaderDone, std::memory_order_acq_rel);
+  char* out = m_playData[index];
+  int32_t pos = m_sweepPos.load(std::memory_order_relaxed);
+  for (int frame = 0; frame < kPlayBufferFrames; ++frame) {
+    if (m_sweepPlaying.load(std::memory_order_acquire) != 0 && m_sweepLength > 0) {
+      if (pos >= m_sweepLength || pos < 0) pos = 0;
+      const int16_t sample = m_sweep[pos];
+      if (++pos >= m_sweepLength) pos = 0;
+      out += PutSample(out, OutputSample(sample, m_playVolume));
+    } else {
+      m_blockFill.store(0, std::memory_order_relaxed);
+      out += PutSample(out, 0);
+      pos = 0;
+    }
+  }
+  m_sweepPos.store(pos, std::memory_order_relaxed);
+  uint32_t marks = kHeaderPrepared;
+  if (m_stopPlay.load(std::memory_order_acquire) != 0 ||
+      m_sweepPlaying.load(std::memory_order_acquire) == 0) {
+    marks |= kHeaderEndLoop;
+  }
+  header.flags.fetch_or(marks, std::memory_order_acq_rel);
+  if (m_services->QueueBuffer(&header) != kMmNoError) {
+    m_services->ResetOutput();
+    return 0;
+  }
+  return 1;
+}
+
+// Play thread: the next 128 samples of the loaded file into buffer `index`, each also handed
+// to the analysis; at the end of the samples the replay ends (EndReplay) and silence follows.
+// Never blocks or allocates.
+int CAudio::FillFileBuffer(int index) {
+  if (m_hWaveOut.load(std::memory_order_acquire) == 0) return 0;
+  if (m_filePlaying.load(std::memory_order_acquire) == 0) return 0;
+  const int16_t* samples = m_fileSamples;
+  if (samples == nullptr || m_fileSampleCount.load(std::memory_order_acquire) == 0) return 0;
+
+  PlayHeader& header = m_playHeaders[index];
+  header.flags.fetch_and(~kHeaderDone, std::memory_order_acq_rel);
+  char* out = m_playData[index];
+  for (int frame = 0; frame < kPlayBufferFrames; ++frame) {
+    const int32_t count = m_fileSampleCount.load(std::memory_order_acquire);
+    const int32_t pos = m_filePlayPos.load(std::memory_order_relaxed);
+    if (count == 0) {
+      m_blockFill.store(0, std::memory_order_relaxed);
+      out += PutSample(out, 0);
+    } else if (pos >= count || pos < 0) {
+      if (m_endReplayHook != nullptr) {
+        m_endReplayHook(m_endReplayContext);
+      } else {
+        EndReplayPlayback();
+      }
+      out += PutSample(out, 0);
+    } else {
+      const int16_t sample = samples[pos];
+      m_filePlayPos.store(pos + 1, std::memory_order_relaxed);
+      PushFrame(sample * 65535, sample * 65535);
+      out += PutSample(out, OutputSample(sample, m_playVolume));
+    }
+  }
+  uint32_t marks = kHeaderPrepared;
+  if (m_stopPlay.load(std::memory_order_acquire) != 0 ||
+      m_filePlaying.load(std::memory_order_acquire) == 0) {
+    marks |= kHeaderEndLoop;
+  }
+  header.flags.fetch_or(marks, std::memory_order_acq_rel);
+  if (m_services->QueueBuffer(&header) != kMmNoError) {
+    m_services->ResetOutput();
+    return 0;
+  }
+  return 1;
+}
+
+// Play thread; never blocks or allocates.
+bool CAudio::EndReplayPlayback() {
+  if (m_filePlaying.load(std::memory_order_acquire) == 0) return false;
+  m_fileSampleCount.store(0, std::memory_order_release);
+  m_filePlaying.store(0, std::memory_order_release);
+  if (m_waveOutOpened.load(std::memory_order_acquire) != 0 ||
+      m_hPlayThread.load(std::memory_order_acquire) != kPlayThreadNone) {
+    ScheduleStopPlayback(20);
+  }
+  return true;
+}
+
+void CAudio::SetEndReplayHook(void (*hook)(void* context), void* context) {
+  m_endReplayHook = hook;
+  m_endReplayContext = context;
+}
+
+// The user-interface thread or the stop timer's thread.
+void CAudio::StopPlayThread() {
+  int32_t state = m_hPlayThread.load(std::memory_order_acquire);
+  if (state == kPlayThreadNone) return;
+  if (state == kPlayThreadStopping || !m_hPlayThread.compare_exchange_strong(
+                                          state, kPlayThreadStopping, std::memory_order_acq_rel)) {
+    // Another thread is stopping it: wait (bounded) until it has.
+    for (int i = 0; i < 1500 && m_hPlayThread.load(std::memory_order_acquire) != kPlayThreadNone;
+         ++i) {
+      SleepMs(1);
+    }
+    return;
+  }
+
+  m_stopPlay.store(1, std::memory_order_release);
+  SignalPlayEvent();
+  for (int i = 0; i < 100 && m_playThreadAlive.load(std::memory_order_acquire) != 0; ++i) {
+    SleepMs(10);
+  }
+  // The thread looks at m_stopPlay at least every 50 ms and never blocks otherwise, so it ends
+  // by itself: it is joined, never killed.
+  SleepMs(10);
+  if (m_playThread.joinable()) m_playThread.join();
+  m_hPlayThread.store(kPlayThreadNone, std::memory_order_release);
+
+  if (m_hWaveOut.load(std::memory_order_acquire) != 0 &&
+      m_closingOutput.load(std::memory_order_acquire) == 0) {
+    CloseOutputDevice();
+  }
+}
+
+// The stop timer's thread (20 ms after DeferPlaybackStop, 100 ms after the play thread ends).
+void CAudio::StopPlaybackTimerProc() {
+  if (m_stopBusy.exchange(1, std::memory_order_acq_rel) != 0) return;
+  m_sweepPlaying.store(0, std::memory_order_release);
+  if (m_hPlayThread.load(std::memory_order_acquire) != kPlayThreadNone) StopPlayThread();
+  if (m_hWaveOut.load(std::memory_order_acquire) != 0) CloseOutputDevice();
+  m_stopBusy.store(0, std::memory_order_release);
+}
+
+// ---- endpoint volume (user-interface thread) ----
+
+namespace {
+// A second volume call while one runs returns 0 at once.
+std::atomic<int32_t> g_volumeBusy{0};
+}  // namespace
+
+int CAudio::SetEndpointVolume(float level) {
+  if (g_volumeBusy.exchange(1, std::memory_order_acq_rel) != 0) return 0;
+  int result = 0;
+  if (m_outputName[0] != '\0' && m_services != nullptr) {
+    // A real device when one is open, else the default output.
+    const int id =
+        (m_openDeviceId >= 0 && m_openDeviceId < m_outputCount - 1) ? m_openDeviceId : -1;
+    if (!(level >= 0.0f)) level = 0.0f;
+    if (level > 1.0f) level = 1.0f;
+    result = m_services->SetOutputVolume(id, level) ? 1 : 0;
+  }
+  g_volumeBusy.store(0, std::memory_order_release);
+  return result;
+}
+
+int CAudio::GetEndpointVolume(float* level) {
+  if (g_volumeBusy.exchange(1, std::memory_order_acq_rel) != 0) return 0;
+  int result = 0;
+  if (m_outputName[0] != '\0' && level != nullptr) {
+    *level = -1.0f;
+    float value = -1.0f;
+    const int id =
+        (m_openDeviceId >= 0 && m_openDeviceId < m_outputCount - 1) ? m_openDeviceId : -1;
+    if (m_services != nullptr && m_services->GetOutputVolume(id, &value)) {
+      *level = value;
+      result = 1;
+    }
+  }
+  g_volumeBusy.store(0, std::memory_order_release);
+  return result;
+}
+
+void CAudio::StopTimerRoutine(void* context) {
+  static_cast<CAudio*>(context)->StopPlaybackTimerProc();
+}
+
+// Any thread; never blocks or allocates.
+bool CAudio::ScheduleStopPlayback(int delayMs) {
+  return m_stopTimer.Schedule(delayMs);
+}
+
+// User-interface thread.
+bool CAudio::WaitPlaybackStopped(int timeoutMs) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    const bool idle = !m_stopTimer.IsBusy() && m_stopBusy.load(std::memory_order_acquire) == 0 &&
+                      m_hPlayThread.load(std::memory_order_acquire) == kPlayThreadNone &&
+                      m_playThreadAlive.load(std::memory_order_acquire) == 0 &&
+                      m_hWaveOut.load(std::memory_order_acquire) == 0;
+    if (idle) return true;
+    if (std::chrono::steady_clock::now() >= end) return false;
+    SleepMs(1);
+  }
+}
+
+int CAudio::DeviceThreadCount() const {
+  return (m_captureThread.joinable() ? 1 : 0) + (m_playThread.joinable() ? 1 : 0);
+}
+
+// When the engine goes away: no timer routine may run any more, then the play thread and the
+// output are stopped as the deferred stop would.
+void CAudio::ShutDownDevices() {
+  m_stopTimer.Stop();
+  StopPlaybackTimerProc();
+  if (m_playThread.joinable()) m_playThread.join();
+}

@@ -1,0 +1,414 @@
+#include "audio/sim/simulated_services.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+
+#include "engine/audio_engine.h"
+
+namespace {
+
+// Header flag of a buffer the device holds (queued, not yet played).
+constexpr uint32_t kHeaderInQueue = 0x10;
+constexpr int32_t kAudclntEAlreadyInitialized = static_cast<int32_t>(0x88890002u);
+constexpr uint32_t kTickTimeSlots = 4096;
+
+int64_t NowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+bool IsPcm32Stereo48k(const CaptureFormat& format) {
+  const bool pcm = format.formatTag == kFormatPcm ||
+                   (format.formatTag == kFormatExtensible && format.subFormat == kFormatPcm);
+  return pcm && format.channels == 2 && format.bitsPerSample == 32 &&
+         format.samplesPerSec == 48000 && format.blockAlign == 8;
+}
+
+}  // namespace
+
+CSimulatedAudioServices::CSimulatedAudioServices(const SimulatedAudioOptions& options)
+    : m_options(options),
+      m_model(options.noise, options.noiseSeed),
+      m_captureRing(new int32_t[kCaptureRingFrames * 2]()),
+      m_tickTimes(new std::atomic<int64_t>[kTickTimeSlots]) {
+  if (!(m_options.clockFactor >= 0.01)) m_options.clockFactor = 1.0;
+  for (uint32_t i = 0; i < kTickTimeSlots; ++i) m_tickTimes[i].store(0);
+  for (int i = 0; i < m_options.inputCount; ++i) {
+    m_inputNames.push_back(i == 0 ? std::string(kInputName)
+                                  : std::string(kInputName) + " " + std::to_string(i + 1));
+  }
+  m_deviceThread = std::thread(&CSimulatedAudioServices::DeviceThreadProc, this);
+}
+
+CSimulatedAudioServices::~CSimulatedAudioServices() {
+  m_quit.store(1);
+  m_deviceThread.join();
+}
+
+// ---- the device thread: one tick of 128 frames at a time on the simulated clock ----
+
+void CSimulatedAudioServices::DeviceThreadProc() {
+  using Clock = std::chrono::steady_clock;
+  const double tickNs = kTickFrames * 1e9 / CLoudspeakerModel::kRate / m_options.clockFactor;
+  auto start = Clock::now();
+  uint64_t ticks = 0;
+  while (m_quit.load(std::memory_order_acquire) == 0) {
+    const auto due =
+        start + std::chrono::nanoseconds(static_cast<int64_t>(tickNs * static_cast<double>(ticks)));
+    const auto now = Clock::now();
+    if (due > now) {
+      std::this_thread::sleep_until(due);
+    } else if (now - due > std::chrono::milliseconds(200)) {
+      // Far behind (the machine was busy): the lost time is skipped rather than run at once.
+      start =
+          now - std::chrono::nanoseconds(static_cast<int64_t>(tickNs * static_cast<double>(ticks)));
+    }
+    Tick();
+    ++ticks;
+  }
+}
+
+void CSimulatedAudioServices::FinishBuffer(PlayHeader* header, OutputNotifyRoutine routine,
+                                           void* context) {
+  uint32_t flags = header->flags.load(std::memory_order_acquire);
+  while (!header->flags.compare_exchange_weak(flags, (flags | kHeaderDone) & ~kHeaderInQueue,
+                                              std::memory_order_acq_rel)) {
+  }
+  m_outstanding.fetch_sub(1, std::memory_order_acq_rel);
+  if (routine != nullptr) routine(context, OutputNotice::kBufferDone);
+}
+
+void CSimulatedAudioServices::Tick() {
+  OutputNotifyRoutine routine = nullptr;
+  void* context = nullptr;
+  bool notifyOpened = false;
+  bool notifyClosed = false;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    routine = m_routine;
+    context = m_context;
+    notifyOpened = m_openedNoticePending;
+    m_openedNoticePending = false;
+  }
+  if (notifyOpened && routine != nullptr) routine(context, OutputNotice::kOpened);
+
+  // Give back every held buffer when a reset was asked for.
+  const uint32_t requests = m_resetRequests.load(std::memory_order_acquire);
+  if (requests != m_resetsDone.load(std::memory_order_relaxed)) {
+    if (m_current != nullptr) {
+      FinishBuffer(m_current, routine, context);
+      m_current = nullptr;
+    }
+    uint32_t read = m_queueRead.load(std::memory_order_relaxed);
+    while (read != m_queueWrite.load(std::memory_order_acquire)) {
+      FinishBuffer(m_queue[read % kQueueSize], routine, context);
+      ++read;
+    }
+    m_queueRead.store(read, std::memory_order_release);
+    m_resets.fetch_add(1);
+    m_resetsDone.store(requests, std::memory_order_release);
+  }
+
+  const bool playing = m_outputState.load(std::memory_order_acquire) == kOutputOpen &&
+                       m_stalled.load(std::memory_order_acquire) == 0;
+  const bool recording = m_captureRunning.load(std::memory_order_acquire) != 0;
+  const float volume = m_volume.load(std::memory_order_relaxed);
+  uint64_t write = m_captureWrite.load(std::memory_order_relaxed);
+  const uint64_t read = m_captureRead.load(std::memory_order_acquire);
+  if (recording) {
+    m_tickTimes[(write / kTickFrames) % kTickTimeSlots].store(NowNs(), std::memory_order_relaxed);
+  }
+  for (int frame = 0; frame < kTickFrames; ++frame) {
+    double x = 0.0;
+    if (playing) {
+      if (m_current == nullptr) {
+        const uint32_t qread = m_queueRead.load(std::memory_order_relaxed);
+        if (qread != m_queueWrite.load(std::memory_order_acquire)) {
+          m_current = m_queue[qread % kQueueSize];
+          m_queueRead.store(qread + 1, std::memory_order_release);
+          m_currentPos = 0;
+        }
+      }
+      if (m_current != nullptr) {
+        if (m_currentPos + 4 <= m_current->length && m_current->data != nullptr) {
+          int16_t left = 0;
+          int16_t right = 0;
+          std::memcpy(&left, m_current->data + m_currentPos, 2);
+          std::memcpy(&right, m_current->data + m_currentPos + 2, 2);
+          x = (static_cast<double>(left) + static_cast<double>(right)) / 65536.0 * volume;
+        }
+        m_currentPos += 4;
+        if (m_currentPos >= m_current->length) {
+          PlayHeader* done = m_current;
+          m_current = nullptr;
+          m_buffersPlayed.fetch_add(1);
+          FinishBuffer(done, routine, context);
+        }
+      }
+    }
+    const double y = m_model.Process(x);
+    if (recording) {
+      if (write - read >= kCaptureRingFrames) {
+        m_overruns.fetch_add(1);
+        continue;
+      }
+      double scaled = std::round(y * 2147483647.0);
+      if (scaled > 2147483647.0) scaled = 2147483647.0;
+      if (scaled < -2147483648.0) scaled = -2147483648.0;
+      const auto sample = static_cast<int32_t>(scaled);
+      const size_t slot = static_cast<size_t>(write % kCaptureRingFrames) * 2;
+      m_captureRing[slot] = sample;
+      m_captureRing[slot + 1] = sample;
+      ++write;
+    }
+  }
+  m_captureWrite.store(write, std::memory_order_release);
+  m_deviceFrames.fetch_add(kTickFrames, std::memory_order_acq_rel);
+
+  if (m_outputState.load(std::memory_order_acquire) == kOutputClosing) {
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_routine = nullptr;
+      m_context = nullptr;
+      m_outputState.store(kOutputClosed, std::memory_order_release);
+    }
+    notifyClosed = true;
+  }
+  if (notifyClosed && routine != nullptr) routine(context, OutputNotice::kClosed);
+}
+
+// ---- capture endpoints and stream ----
+
+int32_t CSimulatedAudioServices::ListCaptureEndpoints(std::vector<std::string>* names) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  names->clear();
+  for (int i = 0; i < m_options.inputCount; ++i) {
+    names->push_back(i == 0 ? std::string(kInputName)
+                            : std::string(kInputName) + " " + std::to_string(i + 1));
+  }
+  // A listing restores the names: the endpoints are what they are now.
+  m_inputNames = *names;
+  return 0;
+}
+
+void CSimulatedAudioServices::SetInputName(int index, const std::string& name) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (index >= 0 && static_cast<size_t>(index) < m_inputNames.size()) m_inputNames[index] = name;
+}
+
+int32_t CSimulatedAudioServices::OpenCaptureEndpoint(int index, std::string* name) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (index < 0 || static_cast<size_t>(index) >= m_inputNames.size()) return kEInvalidArg;
+  *name = m_inputNames[static_cast<size_t>(index)];
+  m_captureOpen.store(1);
+  m_captureInitialised = false;
+  return 0;
+}
+
+void CSimulatedAudioServices::ReleaseCaptureEndpoint() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_captureRunning.store(0);
+  m_captureOpen.store(0);
+  m_captureInitialised = false;
+}
+
+int32_t CSimulatedAudioServices::GetMixFormat(CaptureFormat* format) {
+  if (m_captureOpen.load() == 0) return kAudclntENotInitialized;
+  *format = m_options.mixFormat;
+  return 0;
+}
+
+int32_t CSimulatedAudioServices::GetDevicePeriod(int64_t* period100ns) {
+  if (m_captureOpen.load() == 0) return kAudclntENotInitialized;
+  *period100ns = 100000;  // 10 ms
+  return 0;
+}
+
+int32_t CSimulatedAudioServices::InitializeCapture(const CaptureFormat& format,
+                                                   int64_t bufferDuration100ns) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (m_captureOpen.load() == 0) return kAudclntENotInitialized;
+  if (m_captureInitialised) return kAudclntEAlreadyInitialized;
+  if (!IsPcm32Stereo48k(format) || bufferDuration100ns <= 0) return kAudclntEUnsupportedFormat;
+  m_captureInitialised = true;
+  return 0;
+}
+
+int32_t CSimulatedAudioServices::GetCaptureBufferSize(uint32_t* frames) {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (!m_captureInitialised) return kAudclntENotInitialized;
+  *frames = kCaptureBufferFrames;
+  return 0;
+}
+
+int32_t CSimulatedAudioServices::StartCaptureStream() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (!m_captureInitialised) return kAudclntENotInitialized;
+  if (m_captureRunning.load() == 0) {
+    // The capture thread does not read yet: the ring starts empty.
+    m_captureRead.store(m_captureWrite.load(std::memory_order_acquire), std::memory_order_release);
+    m_packetFrames = 0;
+    m_captureRunning.store(1, std::memory_order_release);
+  }
+  return 0;
+}
+
+int32_t CSimulatedAudioServices::StopCaptureStream() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (!m_captureInitialised) return kAudclntENotInitialized;
+  m_captureRunning.store(0, std::memory_order_release);
+  return 0;
+}
+
+// Capture thread; never blocks.
+int32_t CSimulatedAudioServices::GetNextPacketSize(uint32_t* frames) {
+  if (m_inputLost.load(std::memory_order_acquire) != 0) return kAudclntEDeviceInvalidated;
+  const uint64_t read = m_captureRead.load(std::memory_order_relaxed);
+  const uint64_t available = m_captureWrite.load(std::memory_order_acquire) - read;
+  uint64_t packet = available < kMaxPacketFrames ? available : kMaxPacketFrames;
+  const uint64_t toEnd = kCaptureRingFrames - read % kCaptureRingFrames;
+  if (packet > toEnd) packet = toEnd;
+  *frames = static_cast<uint32_t>(packet);
+  return 0;
+}
+
+// Capture thread; never blocks.
+int32_t CSimulatedAudioServices::GetPacket(const int32_t** frames, uint32_t* frameCount,
+                                           bool* silent) {
+  if (m_inputLost.load(std::memory_order_acquire) != 0) return kAudclntEDeviceInvalidated;
+  uint32_t packet = 0;
+  GetNextPacketSize(&packet);
+  const uint64_t read = m_captureRead.load(std::memory_order_relaxed);
+  *frames = m_captureRing.get() + static_cast<size_t>(read % kCaptureRingFrames) * 2;
+  *frameCount = packet;
+  *silent = false;
+  m_packetFrames = packet;
+  if (packet != 0) {
+    const int64_t recorded =
+        m_tickTimes[(read / kTickFrames) % kTickTimeSlots].load(std::memory_order_relaxed);
+    const int64_t latency = NowNs() - recorded;
+    int64_t worst = m_maxCaptureLatencyNs.load(std::memory_order_relaxed);
+    while (latency > worst && !m_maxCaptureLatencyNs.compare_exchange_weak(
+                                  worst, latency, std::memory_order_relaxed)) {
+    }
+  }
+  return 0;
+}
+
+// Capture thread; never blocks.
+int32_t CSimulatedAudioServices::ReleasePacket(uint32_t frameCount) {
+  if (frameCount > m_packetFrames) return kEInvalidArg;
+  m_captureRead.fetch_add(frameCount, std::memory_order_acq_rel);
+  m_packetFrames = 0;
+  return 0;
+}
+
+// ---- output devices and stream ----
+
+int CSimulatedAudioServices::OutputDeviceCount() {
+  return 1;
+}
+
+std::string CSimulatedAudioServices::OutputProductName(int id) {
+  return id == 0 ? std::string(kOutputName) : std::string();
+}
+
+bool CSimulatedAudioServices::ListOutputDescriptions(std::vector<std::string>* descriptions) {
+  descriptions->assign(1, std::string(kOutputName) + " (built-in loudspeaker model)");
+  return true;
+}
+
+int32_t CSimulatedAudioServices::OpenOutput(int deviceId, const PlayFormat& format,
+                                            OutputNotifyRoutine routine, void* context) {
+  if (deviceId != 0 && deviceId != -1) return kMmErrBadDeviceId;
+  if (format.channels != 2 || format.bitsPerSample != 16 || format.samplesPerSec != 48000 ||
+      format.blockAlign != 4) {
+    return kWaveErrBadFormat;
+  }
+  std::lock_guard<std::mutex> lock(m_mutex);
+  if (m_outputState.load() != kOutputClosed) return kMmErrAllocated;
+  m_routine = routine;
+  m_context = context;
+  m_openedNoticePending = true;
+  m_outputState.store(kOutputOpen, std::memory_order_release);
+  return kMmNoError;
+}
+
+int32_t CSimulatedAudioServices::PrepareHeader(PlayHeader* header) {
+  if (m_outputState.load(std::memory_order_acquire) != kOutputOpen) return kMmErrInvalHandle;
+  if (header == nullptr || header->data == nullptr) return kEInvalidArg;
+  header->flags.fetch_or(kHeaderPrepared, std::memory_order_acq_rel);
+  return kMmNoError;
+}
+
+// Play thread; never blocks or allocates.
+int32_t CSimulatedAudioServices::QueueBuffer(PlayHeader* header) {
+  if (m_outputState.load(std::memory_order_acquire) != kOutputOpen) return kMmErrInvalHandle;
+  if (m_refuse.load(std::memory_order_acquire) != 0) {
+    m_refusals.fetch_add(1);
+    return kMmErrNoMem;
+  }
+  const uint32_t flags = header->flags.load(std::memory_order_acquire);
+  if ((flags & kHeaderPrepared) == 0) return kWaveErrUnprepared;
+  if ((flags & kHeaderInQueue) != 0) return kWaveErrStillPlaying;
+  const uint32_t write = m_queueWrite.load(std::memory_order_relaxed);
+  if (write - m_queueRead.load(std::memory_order_acquire) >= kQueueSize) return kMmErrNoMem;
+  header->flags.fetch_or(kHeaderInQueue, std::memory_order_acq_rel);
+  header->flags.fetch_and(~kHeaderDone, std::memory_order_acq_rel);
+  m_outstanding.fetch_add(1, std::memory_order_acq_rel);
+  m_queue[write % kQueueSize] = header;
+  m_queueWrite.store(write + 1, std::memory_order_release);
+  return kMmNoError;
+}
+
+// Any thread. Waits for the device thread to give every held buffer back (one tick).
+int32_t CSimulatedAudioServices::ResetOutput() {
+  if (m_outputState.load(std::memory_order_acquire) == kOutputClosed) return kMmErrInvalHandle;
+  if (m_outstanding.load(std::memory_order_acquire) == 0) return kMmNoError;
+  const uint32_t request = m_resetRequests.fetch_add(1, std::memory_order_acq_rel) + 1;
+  for (int i = 0; i < 20000; ++i) {
+    if (static_cast<int32_t>(m_resetsDone.load(std::memory_order_acquire) - request) >= 0) {
+      return kMmNoError;
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(50));
+  }
+  return kMmErrNoMem;
+}
+
+int32_t CSimulatedAudioServices::UnprepareHeader(PlayHeader* header) {
+  if (m_outputState.load(std::memory_order_acquire) == kOutputClosed) return kMmErrInvalHandle;
+  if ((header->flags.load(std::memory_order_acquire) & kHeaderInQueue) != 0) {
+    return kWaveErrStillPlaying;
+  }
+  header->flags.fetch_and(~kHeaderPrepared, std::memory_order_acq_rel);
+  return kMmNoError;
+}
+
+int32_t CSimulatedAudioServices::CloseOutput() {
+  std::lock_guard<std::mutex> lock(m_mutex);
+  const int32_t state = m_outputState.load();
+  if (state == kOutputClosed) return kMmErrInvalHandle;
+  if (state == kOutputClosing) return kMmNoError;
+  if (m_outstanding.load(std::memory_order_acquire) != 0) return kWaveErrStillPlaying;
+  m_outputState.store(kOutputClosing, std::memory_order_release);
+  return kMmNoError;
+}
+
+bool CSimulatedAudioServices::SetOutputVolume(int deviceId, float level) {
+  if (deviceId != 0 && deviceId != -1) return false;
+  if (!(level >= 0.0f && level <= 1.0f)) return false;
+  m_volume.store(level);
+  return true;
+}
+
+bool CSimulatedAudioServices::GetOutputVolume(int deviceId, float* level) {
+  if (deviceId != 0 && deviceId != -1) return false;
+  *level = m_volume.load();
+  return true;
+}
+
+uint32_t CSimulatedAudioServices::MilliSeconds() {
+  return static_cast<uint32_t>(m_deviceFrames.load(std::memory_order_acquire) / 48u);
+}

@@ -1,0 +1,158 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audio/audio_services.h"
+#include "audio/sim/loudspeaker_model.h"
+
+// What the simulated devices look like.
+struct SimulatedAudioOptions {
+  // How fast the simulated devices' clock runs: 1 = real time, 20 = twenty times faster.
+  double clockFactor = 1.0;
+  // Capture endpoints offered (0: none). The first is "Simulated measurement microphone", the
+  // others the same name with " 2", " 3", ...
+  int inputCount = 1;
+  // The microphone's own format (the capture stream converts from it): 48000 Hz float stereo.
+  CaptureFormat mixFormat{kFormatIeeeFloat, 2, 48000, 384000, 8, 32, 0, 0, 0};
+  bool noise = true;
+  uint32_t noiseSeed = 0x2545F491u;
+};
+
+// The built-in simulated loudspeaker: an audio services implementation with one input, the
+// "Simulated measurement microphone", and one output, the "Simulated loudspeaker" (the engine
+// adds the default output after it; both open the same simulated device). What the output plays
+// reaches the input through CLoudspeakerModel. The devices run on a clock of their own, at real
+// time or faster, on one device thread that plays the queued buffers, sends the notices and
+// records the microphone.
+//
+// The engine's capture and play threads never wait on a lock here: the capture packets come
+// from a single-producer single-consumer ring, and queued output buffers go through another.
+// Control operations (open, close, start, stop) take a mutex that the device thread holds only
+// briefly; ResetOutput waits for the device thread to give the buffers back (one tick at most).
+//
+// Fault switches for tests: a stalled output (stops consuming buffers), an output that refuses
+// buffers, an input whose name changed since the listing, an input that is lost mid-stream.
+//
+// Destroy the engine that uses these services first.
+class CSimulatedAudioServices final : public IAudioServices {
+ public:
+  static constexpr char kInputName[] = "Simulated measurement microphone";
+  static constexpr char kOutputName[] = "Simulated loudspeaker";
+  static constexpr uint32_t kCaptureBufferFrames = 4800;  // 100 ms
+  static constexpr int kTickFrames = 128;                 // frames per device clock tick
+
+  explicit CSimulatedAudioServices(const SimulatedAudioOptions& options = {});
+  ~CSimulatedAudioServices() override;
+  CSimulatedAudioServices(const CSimulatedAudioServices&) = delete;
+  CSimulatedAudioServices& operator=(const CSimulatedAudioServices&) = delete;
+
+  // ---- IAudioServices ----
+  int32_t ListCaptureEndpoints(std::vector<std::string>* names) override;
+  int32_t OpenCaptureEndpoint(int index, std::string* name) override;
+  void ReleaseCaptureEndpoint() override;
+  int32_t GetMixFormat(CaptureFormat* format) override;
+  int32_t GetDevicePeriod(int64_t* period100ns) override;
+  int32_t InitializeCapture(const CaptureFormat& format, int64_t bufferDuration100ns) override;
+  int32_t GetCaptureBufferSize(uint32_t* frames) override;
+  int32_t StartCaptureStream() override;
+  int32_t StopCaptureStream() override;
+  int32_t GetNextPacketSize(uint32_t* frames) override;
+  int32_t GetPacket(const int32_t** frames, uint32_t* frameCount, bool* silent) override;
+  int32_t ReleasePacket(uint32_t frameCount) override;
+  int OutputDeviceCount() override;
+  std::string OutputProductName(int id) override;
+  bool ListOutputDescriptions(std::vector<std::string>* descriptions) override;
+  int32_t OpenOutput(int deviceId, const PlayFormat& format, OutputNotifyRoutine routine,
+                     void* context) override;
+  int32_t PrepareHeader(PlayHeader* header) override;
+  int32_t QueueBuffer(PlayHeader* header) override;
+  int32_t ResetOutput() override;
+  int32_t UnprepareHeader(PlayHeader* header) override;
+  int32_t CloseOutput() override;
+  bool SetOutputVolume(int deviceId, float level) override;
+  bool GetOutputVolume(int deviceId, float* level) override;
+  // The simulated devices' clock [ms]: it advances with the frames the devices have run.
+  uint32_t MilliSeconds() override;
+
+  // ---- fault switches (any thread) ----
+  void SetOutputStalled(bool stalled) { m_stalled.store(stalled ? 1 : 0); }
+  void SetRefuseBuffers(bool refuse) { m_refuse.store(refuse ? 1 : 0); }
+  void SetInputLost(bool lost) { m_inputLost.store(lost ? 1 : 0); }
+  // The name endpoint `index` has when it is opened (as if another device took its place).
+  void SetInputName(int index, const std::string& name);
+
+  // ---- observation (any thread) ----
+  bool IsOutputOpen() const { return m_outputState.load() != kOutputClosed; }
+  bool IsCaptureOpen() const { return m_captureOpen.load() != 0; }
+  bool IsCaptureRunning() const { return m_captureRunning.load() != 0; }
+  int QueuedBuffers() const { return m_outstanding.load(); }
+  int64_t OutputResets() const { return m_resets.load(); }
+  int64_t BuffersPlayed() const { return m_buffersPlayed.load(); }
+  int64_t QueueRefusals() const { return m_refusals.load(); }
+  int64_t CaptureOverruns() const { return m_overruns.load(); }
+  uint64_t DeviceFrames() const { return m_deviceFrames.load(); }
+  double ClockFactor() const { return m_options.clockFactor; }
+  // Largest delay between a frame's recording and the capture side taking it [ns] (bench).
+  int64_t MaxCaptureLatencyNs() const { return m_maxCaptureLatencyNs.load(); }
+
+ private:
+  enum { kOutputClosed = 0, kOutputOpen = 1, kOutputClosing = 2 };
+  static constexpr uint32_t kQueueSize = 256;               // output buffers in flight
+  static constexpr uint64_t kCaptureRingFrames = 1u << 18;  // 5.4 s of microphone frames
+  static constexpr uint32_t kMaxPacketFrames = 480;         // 10 ms
+
+  void DeviceThreadProc();
+  void Tick();
+  void FinishBuffer(PlayHeader* header, OutputNotifyRoutine routine, void* context);
+
+  SimulatedAudioOptions m_options;
+  CLoudspeakerModel m_model;
+
+  std::mutex m_mutex;  // control state below; never taken on the engine's audio threads
+  std::vector<std::string> m_inputNames;
+  OutputNotifyRoutine m_routine = nullptr;
+  void* m_context = nullptr;
+  bool m_openedNoticePending = false;
+  bool m_captureInitialised = false;
+
+  std::atomic<int32_t> m_outputState{kOutputClosed};
+  std::atomic<int32_t> m_captureOpen{0};
+  std::atomic<int32_t> m_captureRunning{0};
+  std::atomic<int32_t> m_stalled{0};
+  std::atomic<int32_t> m_refuse{0};
+  std::atomic<int32_t> m_inputLost{0};
+  std::atomic<float> m_volume{1.0f};
+
+  // Output queue: producer QueueBuffer (play thread), consumer the device thread.
+  PlayHeader* m_queue[kQueueSize] = {};
+  std::atomic<uint32_t> m_queueWrite{0};
+  std::atomic<uint32_t> m_queueRead{0};
+  std::atomic<int32_t> m_outstanding{0};  // queued buffers not yet given back
+  PlayHeader* m_current = nullptr;        // device thread only
+  uint32_t m_currentPos = 0;              // [bytes], device thread only
+  std::atomic<uint32_t> m_resetRequests{0};
+  std::atomic<uint32_t> m_resetsDone{0};
+
+  // Microphone ring: producer the device thread, consumer the capture thread.
+  std::unique_ptr<int32_t[]> m_captureRing;
+  std::unique_ptr<std::atomic<int64_t>[]> m_tickTimes;  // recording time of each tick [ns]
+  std::atomic<uint64_t> m_captureWrite{0};              // frames written
+  std::atomic<uint64_t> m_captureRead{0};               // frames given back
+  uint32_t m_packetFrames = 0;                          // capture thread only
+
+  std::atomic<int64_t> m_resets{0};
+  std::atomic<int64_t> m_buffersPlayed{0};
+  std::atomic<int64_t> m_refusals{0};
+  std::atomic<int64_t> m_overruns{0};
+  std::atomic<int64_t> m_maxCaptureLatencyNs{0};
+  std::atomic<uint64_t> m_deviceFrames{0};
+
+  std::atomic<int32_t> m_quit{0};
+  std::thread m_deviceThread;
+};
