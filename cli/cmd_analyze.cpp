@@ -11,12 +11,15 @@
 #include "engine/full_speed_replay.h"
 #include "engine/shared_state.h"
 #include "files/capture_samples.h"
+#include "files/util.h"
 #include "graph/curve_events.h"
+#include "graph/curve_image_render.h"
 #include "graph/graphical.h"
 
 namespace {
 
-const char kAnalyzeUsage[] = "quorvel-cli analyze CAPTURE.wav [--fmin F] [--fmax F] [--csv FILE]";
+const char kAnalyzeUsage[] =
+    "quorvel-cli analyze CAPTURE.wav [--fmin F] [--fmax F] [--csv FILE] [--png FILE] [--bmp FILE]";
 
 // The replay runs on this very thread, so the notices only need to be counted.
 class CReplayEvents : public ICurveEvents {
@@ -30,7 +33,7 @@ class CReplayEvents : public ICurveEvents {
 }  // namespace
 
 int RunAnalyze(const Arguments& args) {
-  CliOptions options({"fmin", "fmax", "csv"}, {}, 1);
+  CliOptions options({"fmin", "fmax", "csv", "png", "bmp"}, {}, 1);
   std::string error;
   if (!options.Parse(args, &error)) return ArgumentError(error, kAnalyzeUsage);
   if (options.Positional().empty()) return ArgumentError("no capture file given", kAnalyzeUsage);
@@ -75,6 +78,22 @@ int RunAnalyze(const Arguments& args) {
   if (options.Has("csv") && !WriteCurveCsv(options.Value("csv"), levels, points, fmin, fmax)) {
     std::fprintf(stderr, "Could not write the curve to %s\n", options.Value("csv").c_str());
     return kExitFailure;
+  }
+  // --png / --bmp: the graph as the window shows it after replaying the file
+  for (const std::string format : {"png", "bmp"}) {
+    if (!options.Has(format)) continue;
+    if (graph->UpdateHasCurve() == 0) {
+      std::fprintf(stderr, "No Response Curve on screen\n");
+      return kExitFailure;
+    }
+    const std::string title = CUtil::StripExtension(CUtil::FileNameOfPath(path.c_str()));
+    char caption[CUtil::kFormatSize];
+    CUtil::FormatText(caption, sizeof caption, "Playing File \"%s\"", title.c_str());
+    if (!RenderCurveImage(*graph, shared, WithImageExtension(options.Value(format), format),
+                          caption)) {
+      std::fprintf(stderr, "Cannot save the file to disk...\n");
+      return kExitFailure;
+    }
   }
   std::printf("%s: %u samples, %d of 1001 points%s\n", path.c_str(), sampleCount, points,
               events.m_complete ? ", curve complete" : "");

@@ -11,7 +11,7 @@ const char kUsage[] =
     "usage: quorvel-cli <command> [options]\n"
     "commands:\n"
     "  sweep --fmin F --fmax F --out FILE.wav   write the playback signal as a WAV file\n"
-    "  analyze CAPTURE.wav [--fmin F] [--fmax F] [--csv FILE]\n"
+    "  analyze CAPTURE.wav [--fmin F] [--fmax F] [--csv FILE] [--png FILE] [--bmp FILE]\n"
     "                                           analyse a saved capture as a replay would\n";
 
 }  // namespace

@@ -14,6 +14,7 @@
 namespace {
 
 constexpr size_t kMaxImagePath = 4095;  // longest target path [bytes]
+constexpr int kPngQuality = -1;         // the PNG writer's default compression
 
 bool EqualsNoCase(const std::string& a, const char* b) {
   const size_t n = std::strlen(b);
@@ -257,8 +258,10 @@ bool WriteImageFile(CurvePicture* picture, const std::string& basePath,
     for (int32_t row = 0; row < header.height; ++row) {
       std::memcpy(image.scanLine(header.height - 1 - row), bits + row * rowBytes, rowBytes);
     }
+    // Qt's PNG writer turns a quality into a zlib level (95 would mean no compression at all);
+    // PNG is lossless either way, so the writer keeps its default compression.
     return image.save(QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())),
-                      encoder.c_str(), 95);
+                      encoder.c_str(), kPngQuality);
   }
 
   const std::vector<uint8_t> file = EncodeBmp24(header, bits, source->bits.size());
