@@ -84,10 +84,18 @@ inline int32_t MeterValue(int32_t s) {
   return rounded >= 2147483647.0 ? kInt32Max : static_cast<int32_t>(rounded);
 }
 
-inline void RaisePeak(std::atomic<int32_t>& peak, int32_t value) {
+inline void RaisePeak(std::atomic<int32_t>& peak, int32_t sample) {
   // The user-interface thread halves the peak after each meter update; a halving lost to a
   // concurrent raise is harmless, so a plain load and store suffice.
-  if (value > peak.load(std::memory_order_relaxed)) peak.store(value, std::memory_order_relaxed);
+  const int32_t held = peak.load(std::memory_order_relaxed);
+  // 1.25 x the magnitude, plus the largest single-precision rounding below 2^32 (128) and the
+  // final rounding, bounds the meter value from above: most samples stay below the held
+  // peak and skip the exact rounding.
+  // (At most 2^31 + 2^29 + 130: no overflow in 32 unsigned bits.)
+  const uint32_t m = Magnitude(sample);
+  if (held >= 0 && m + (m >> 2) + 130u <= static_cast<uint32_t>(held)) return;
+  const int32_t value = MeterValue(sample);
+  if (value > held) peak.store(value, std::memory_order_relaxed);
 }
 
 }  // namespace
@@ -102,13 +110,14 @@ void CAudio::PushFrame(int32_t left, int32_t right) {
   // Record track: the louder channel (left when both are equal), its upper 16 bits rounded
   // toward zero.
   const int32_t louder = Magnitude(right) > Magnitude(left) ? right : left;
-  m_record[m_recordWrite & kRecordMask] = static_cast<int16_t>(louder / 65536);
+  const int recordWrite = m_recordWrite & kRecordMask;
+  m_record[recordWrite] = static_cast<int16_t>(louder / 65536);
   const int32_t recorded = m_recordCount.load(std::memory_order_relaxed);
-  if (recorded < kInt32Max) m_recordCount.store(recorded + 1, std::memory_order_relaxed);
-  m_recordWrite = (m_recordWrite + 1) & kRecordMask;
+  m_recordCount.store(recorded + (recorded != kInt32Max ? 1 : 0), std::memory_order_relaxed);
+  m_recordWrite = (recordWrite + 1) & kRecordMask;
 
-  RaisePeak(m_peakLeft, MeterValue(left));
-  RaisePeak(m_peakRight, MeterValue(right));
+  RaisePeak(m_peakLeft, left);
+  RaisePeak(m_peakRight, right);
 
   // The play thread may set m_blockFill to 0 whenever it writes silence.
   int32_t fill = m_blockFill.load(std::memory_order_relaxed) + 1;
@@ -125,26 +134,57 @@ void CAudio::PushFrame(int32_t left, int32_t right) {
   m_ringWrite = (write + 1) & kRingMask;
 }
 
+namespace {
+
+// Largest magnitude of either channel over ring entries [from, to).
+inline uint32_t PeakOf(const int32_t* left, const int32_t* right, int from, int to) {
+  uint32_t peak = 0;
+  for (int i = from; i < to; ++i) {
+    const uint32_t l = Magnitude(left[i]);
+    const uint32_t r = Magnitude(right[i]);
+    const uint32_t m = r > l ? r : l;
+    peak = m > peak ? m : peak;
+  }
+  return peak;
+}
+
+}  // namespace
+
 // Analyses the 960 samples before the newest one (m_ringWrite still points at the newest).
 void CAudio::ProcessBlock() {
-  int read = (m_ringWrite - kBlockLength) & kRingMask;
+  const int first = (m_ringWrite - kBlockLength) & kRingMask;
   uint32_t blockPeak = 0;
   bool synced = m_synced.load(std::memory_order_relaxed) != 0;
-  for (int n = 0; n < kBlockLength; ++n) {
-    const int32_t leftSample = m_ringLeft[read];
-    const int32_t rightSample = m_ringRight[read];
-    const uint32_t l = Magnitude(leftSample);
-    const uint32_t r = Magnitude(rightSample);
-    // The sample of interest is the louder one, left when both are equal.
-    const bool takeRight = r > l;
-    const uint32_t m = takeRight ? r : l;
-    if (!synced) {
-      synced = DetectSync(static_cast<double>(takeRight ? rightSample : leftSample)) != 0;
+  if (synced) {
+    // Once the burst has been found only the peak counts: the block is at most two
+    // contiguous stretches of the ring.
+    const int end = first + kBlockLength;
+    if (end <= kRingSize) {
+      blockPeak = PeakOf(m_ringLeft, m_ringRight, first, end);
+    } else {
+      const uint32_t a = PeakOf(m_ringLeft, m_ringRight, first, kRingSize);
+      const uint32_t b = PeakOf(m_ringLeft, m_ringRight, 0, end - kRingSize);
+      blockPeak = a > b ? a : b;
     }
-    read = (read + 1) & kRingMask;
-    if (m > blockPeak) blockPeak = m;
+    m_ringRead = end & kRingMask;
+  } else {
+    int read = first;
+    for (int n = 0; n < kBlockLength; ++n) {
+      const int32_t leftSample = m_ringLeft[read];
+      const int32_t rightSample = m_ringRight[read];
+      const uint32_t l = Magnitude(leftSample);
+      const uint32_t r = Magnitude(rightSample);
+      // The sample of interest is the louder one, left when both are equal.
+      const bool takeRight = r > l;
+      const uint32_t m = takeRight ? r : l;
+      if (!synced) {
+        synced = DetectSync(static_cast<double>(takeRight ? rightSample : leftSample)) != 0;
+      }
+      read = (read + 1) & kRingMask;
+      if (m > blockPeak) blockPeak = m;
+    }
+    m_ringRead = read;
   }
-  m_ringRead = read;
 
   double level = static_cast<double>(blockPeak) * kScale32;
   if (level < kMinBlockLevel) level = kMinBlockLevel;

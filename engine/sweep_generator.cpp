@@ -28,10 +28,12 @@ class TableOscillator {
     const int i = static_cast<int>(m_phase);
     const double v = m_pTable[i] + (m_pTable[i + 1] - m_pTable[i]) * (m_phase - i);
     m_phase += step;
-    if (m_phase >= kTableCycle) {
-      m_phase -= kTableCycle;
-      // A step of a whole cycle or more (above 48000 Hz) would leave the table otherwise.
-      if (m_phase >= kTableCycle) m_phase = std::fmod(m_phase, static_cast<double>(kTableCycle));
+    // One subtraction wraps the phase (written without a branch: near the top of the range it
+    // wraps every two or three samples, which a branch predictor cannot follow).
+    m_phase -= m_phase >= kTableCycle ? static_cast<double>(kTableCycle) : 0.0;
+    // A step of a whole cycle or more (above 48000 Hz) would leave the table otherwise.
+    if (m_phase >= kTableCycle) [[unlikely]] {
+      m_phase = std::fmod(m_phase, static_cast<double>(kTableCycle));
     }
     return v;
   }
@@ -105,12 +107,26 @@ int CAudio::GenerateSweep(double fmin, double fmax) {
   const double decades = std::log10(fmax / fmin);
   const int sweepSteps = 20 * m_sampleRate;
   double step = 0.0;  // [table entries per sample] of the last sweep sample written
-  for (int i = 0; i <= sweepSteps && p < kSweepCapacity; ++i) {
-    const double f =
-        fmin * std::pow(10.0, static_cast<double>(i) / static_cast<double>(sweepSteps) * decades);
-    if (!(f <= fmax)) break;  // rounding can push the last value above fmax
-    step = f * 12000.0 / 48000.0;
-    m_sweep[p++] = ToSample16(oscillator.Next(step));
+  // The frequencies are computed a batch at a time ahead of the oscillator, which then runs
+  // without a library call in its loop.
+  constexpr int kBatch = 256;
+  double frequency[kBatch];  // [Hz]
+  bool ended = false;
+  for (int i = 0; !ended && i <= sweepSteps; i += kBatch) {
+    const int count = sweepSteps - i + 1 < kBatch ? sweepSteps - i + 1 : kBatch;
+    for (int k = 0; k < count; ++k) {
+      frequency[k] = fmin * std::pow(10.0, static_cast<double>(i + k) /
+                                               static_cast<double>(sweepSteps) * decades);
+    }
+    for (int k = 0; k < count; ++k) {
+      // Rounding can push the last value above fmax, which drops the final sample.
+      if (!(frequency[k] <= fmax) || p >= kSweepCapacity) {
+        ended = true;
+        break;
+      }
+      step = frequency[k] * 12000.0 / 48000.0;
+      m_sweep[p++] = ToSample16(oscillator.Next(step));
+    }
   }
 
   // Tail: the last sweep frequency held for a fifth of a second, phase continuous.
