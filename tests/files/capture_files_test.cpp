@@ -1,0 +1,547 @@
+// The save and load rules of capture files, on real files in a scratch folder, with a scripted
+// answerer in place of the message boxes and file choosers.
+
+#include "files/capture_files.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/audio_engine.h"
+#include "engine/record_track.h"
+#include "engine/shared_state.h"
+#include "files/capture_samples.h"
+#include "files/user_messages.h"
+#include "files/wave_file.h"
+#include "tests/files/wave_builder.h"
+
+namespace {
+
+using wavetest::Bytes;
+using wavetest::Chunk;
+using wavetest::FormatContent;
+using wavetest::RiffFile;
+using wavetest::operator+;
+
+constexpr size_t kCaptureSamples = 1000500;  // a little over the 1000000 a file must hold
+
+class ScriptedMessages : public IUserMessages {
+ public:
+  void ShowMessage(const std::string& text, const std::string& /*caption*/) override {
+    shown.push_back(text);
+  }
+  bool AskYesNo(const std::string& /*text*/, const std::string& /*caption*/) override {
+    ADD_FAILURE() << "no question is asked";
+    return false;
+  }
+  bool ChooseSaveFile(const std::string& startFolder, const std::string& extension,
+                      std::string* path) override {
+    chooserFolder = startFolder;
+    chooserExtension = extension;
+    if (answer.empty()) return false;
+    *path = answer;
+    return true;
+  }
+  bool ChooseOpenFile(const std::string& startFolder, const std::string& extension,
+                      std::string* path) override {
+    return ChooseSaveFile(startFolder, extension, path);
+  }
+
+  std::vector<std::string> shown;
+  std::string answer;  // empty: the chooser is cancelled
+  std::string chooserFolder;
+  std::string chooserExtension;
+};
+
+class MapPreferences : public ICapturePreferences {
+ public:
+  std::string ReadText(const char* name, const char* defaultValue) override {
+    const auto it = values.find(name);
+    return it == values.end() ? defaultValue : it->second;
+  }
+  void WriteText(const char* name, const std::string& value) override {
+    values[name] = value;
+    ++writes[name];
+  }
+  std::map<std::string, std::string> values;
+  std::map<std::string, int> writes;
+};
+
+// Charts by name; a chart is valid and loads unless listed otherwise.
+class FakeCharts : public ICalibrationCharts {
+ public:
+  int FindChart(const std::string& name) override {
+    for (size_t i = 0; i < names.size(); ++i) {
+      if (names[i] == name) return static_cast<int>(i);
+    }
+    return -1;
+  }
+  bool ValidateChart(int index) override { return index != invalidIndex; }
+  bool LoadChart(const std::string& path, double fmin, double fmax) override {
+    loadedPath = path;
+    loadedFmin = fmin;
+    loadedFmax = fmax;
+    return !failLoad;
+  }
+  std::vector<std::string> names;
+  int invalidIndex = -1;
+  bool failLoad = false;
+  std::string loadedPath;
+  double loadedFmin = 0.0;
+  double loadedFmax = 0.0;
+};
+
+int CurrentYear() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return local.tm_year + 1900;
+}
+
+class CaptureFilesTest : public ::testing::Test {
+ protected:
+  CaptureFilesTest()
+      : m_audio(std::make_unique<CAudio>()), m_ctx{*m_audio,   m_state, m_wave,
+                                                   m_messages, m_prefs, nullptr} {}
+
+  // A capture file as this tool writes it, with the given samples and tags (null: absent).
+  void WriteCapture(const std::string& path, const std::vector<int16_t>& samples, const char* title,
+                    const char* artist, const char* album, const char* comment = nullptr) {
+    CWave wave;
+    ASSERT_TRUE(wave.CreateCaptureFile(path.c_str()));
+    for (int16_t s : samples) ASSERT_TRUE(wave.WriteSample(s));
+    const bool tagged =
+        title != nullptr || artist != nullptr || album != nullptr || comment != nullptr;
+    if (title != nullptr) std::strcpy(wave.m_szTitle, title);
+    if (artist != nullptr) std::strcpy(wave.m_szArtist, artist);
+    if (album != nullptr) std::strcpy(wave.m_szAlbum, album);
+    if (comment != nullptr) std::strcpy(wave.m_szComment, comment);
+    ASSERT_TRUE(wave.CloseCaptureFile(tagged));
+  }
+  std::string TaggedCapture(const char* title, const char* comment = nullptr,
+                            const char* artist = "Quorvel") {
+    const std::string path = m_dir.File("tagged.wav");
+    WriteCapture(path, Samples(), title, artist, "session 7", comment);
+    return path;
+  }
+  static const std::vector<int16_t>& Samples() {
+    static const std::vector<int16_t> ramp = wavetest::Ramp(kCaptureSamples, 11);
+    return ramp;
+  }
+  // A finished capture in the record track, rotated the way the end of a capture leaves it.
+  void FinishCapture(int32_t count, int32_t start) {
+    m_audio->m_recordStart.store(start);
+    m_audio->m_capturedCount.store(count);
+    for (int32_t i = 0; i < count; ++i) {
+      m_audio->m_record[(start + i) & CAudio::kRecordMask] = static_cast<int16_t>(i * 3);
+    }
+    RotateRecordTrack(*m_audio);
+    m_state.m_bCurveEndNotified.store(1);
+  }
+  std::string LastMessage() const {
+    return m_messages.shown.empty() ? "" : m_messages.shown.back();
+  }
+
+  wavetest::ScratchFolder m_dir;
+  std::unique_ptr<CAudio> m_audio;
+  CSharedState m_state;
+  CWave m_wave;
+  ScriptedMessages m_messages;
+  MapPreferences m_prefs;
+  CaptureFileContext m_ctx;
+};
+
+// ---- Save Audio File ----
+
+TEST_F(CaptureFilesTest, SaveRefusesWithoutACompletedCurve) {
+  m_audio->m_capturedCount.store(100000);
+  m_state.m_bCurveEndNotified.store(0);
+  m_messages.answer = m_dir.File("never.wav");
+  EXPECT_FALSE(SaveAudioFile(m_ctx));
+  EXPECT_EQ(m_messages.shown, std::vector<std::string>{"No new capture performed"});
+  m_state.m_bCurveEndNotified.store(1);
+  m_audio->m_capturedCount.store(47999);
+  EXPECT_FALSE(SaveAudioFile(m_ctx));
+  EXPECT_EQ(m_messages.shown.size(), 2u);
+  EXPECT_EQ(LastMessage(), "No new capture performed");
+  EXPECT_TRUE(m_messages.chooserExtension.empty());  // the chooser was never shown
+  EXPECT_FALSE(std::filesystem::exists(m_dir.File("never.wav")));
+  m_audio->m_capturedCount.store(48000);
+  EXPECT_TRUE(CheckCaptureToSave(m_ctx));
+}
+
+TEST_F(CaptureFilesTest, SaveWritesTheRecordingAndItsTags) {
+  FinishCapture(120000, 3000000);  // the recording started deep in the track
+  m_state.m_fmin = 31.5;
+  m_state.m_fmax = 16000.0;
+  m_state.m_chartNames = {"Mic A", "Mic B"};
+  m_state.m_chartPaths = {"/charts/a.txt", "/charts/b.txt"};
+  m_state.m_nSelectedChart.store(1);
+  m_state.m_bCalibrationApplied.store(1);
+  const std::string path = m_dir.File("living room.wav");
+  m_messages.answer = path;
+  ASSERT_TRUE(SaveAudioFile(m_ctx));
+  EXPECT_TRUE(m_messages.shown.empty());
+  EXPECT_EQ(m_messages.chooserExtension, "wav");
+  EXPECT_STREQ(m_state.m_szWavPath, path.c_str());
+  EXPECT_EQ(m_prefs.values["Wav"], path);
+
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  ASSERT_NE(file, nullptr);
+  uint32_t count = 0;
+  int32_t channels = 0;
+  int32_t rate = 0;
+  int16_t* samples = nullptr;
+  ASSERT_TRUE(ReadCaptureSamples(file, &count, &channels, &samples, &rate));
+  ASSERT_EQ(count, 120000u);
+  EXPECT_EQ(channels, 1);
+  EXPECT_EQ(rate, 48000);
+  int mismatches = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    mismatches += samples[i] != static_cast<int16_t>(i * 3);
+  }
+  EXPECT_EQ(mismatches, 0);
+  std::free(samples);
+
+  CWave reader;
+  ASSERT_EQ(reader.ReadWave(path.c_str()), CWave::kReadDone);
+  EXPECT_STREQ(reader.m_info.title, "31.50-16000.00 Hz");
+  EXPECT_STREQ(reader.m_info.artist, "Quorvel");
+  EXPECT_STREQ(reader.m_info.album, "living room");
+  EXPECT_STREQ(reader.m_info.comment, "Mic B");
+  EXPECT_EQ(reader.m_info.year, CurrentYear());
+  EXPECT_EQ(reader.m_nTagCount, 5);
+}
+
+TEST_F(CaptureFilesTest, SaveWithoutCalibrationHasNoComment) {
+  FinishCapture(50000, 0);
+  m_state.m_chartNames = {"Mic A"};
+  m_state.m_nSelectedChart.store(0);
+  m_state.m_bCalibrationApplied.store(0);
+  const std::string path = m_dir.File("plain.wav");
+  ASSERT_TRUE(SaveCaptureFile(m_ctx, path));
+  CWave reader;
+  ASSERT_EQ(reader.ReadWave(path.c_str()), CWave::kReadDone);
+  EXPECT_STREQ(reader.m_info.comment, "");
+  EXPECT_STREQ(reader.m_info.title, "20.00-20000.00 Hz");
+  EXPECT_EQ(reader.m_nTagCount, 4);
+  // Header and samples, the list (12 + IPRD 14 + IART 16 + INAM 26 + ICRD 14) and the tag
+  // (8 + 10 + TIT2 49 + TPE1 29 + TALB 25 + TYER 16 + 1 pad).
+  EXPECT_EQ(std::filesystem::file_size(path), 44u + 100000u + 82u + 138u);
+}
+
+TEST_F(CaptureFilesTest, SaveToAForbiddenNameCreatesNothing) {
+  FinishCapture(50000, 0);
+  std::strcpy(m_state.m_szWavPath, "/earlier/file.wav");
+  const std::string path = m_dir.File("what?.wav");
+  EXPECT_FALSE(SaveCaptureFile(m_ctx, path));
+  EXPECT_EQ(m_messages.shown, std::vector<std::string>{"Could not create File!"});
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_STREQ(m_state.m_szWavPath, "/earlier/file.wav");
+  EXPECT_EQ(m_prefs.writes["Wav"], 0);
+}
+
+TEST_F(CaptureFilesTest, ChooserStartsInTheFolderOfTheLastFile) {
+  FinishCapture(50000, 0);
+  const std::string last = m_dir.File("last.wav");
+  std::strcpy(m_state.m_szWavPath, last.c_str());
+  EXPECT_FALSE(SaveAudioFile(m_ctx));  // cancelled
+  EXPECT_TRUE(m_messages.shown.empty());
+  EXPECT_EQ(m_messages.chooserFolder, m_dir.Path().string());
+  // A folder is taken as it is; an empty path falls back to the executable's folder.
+  std::strcpy(m_state.m_szWavPath, m_dir.Path().string().c_str());
+  EXPECT_EQ(CaptureFileStartFolder(m_state), m_dir.Path().string());
+  m_state.m_szWavPath[0] = '\0';
+  std::strcpy(m_state.m_szExeDir, m_dir.Path().string().c_str());
+  EXPECT_EQ(CaptureFileStartFolder(m_state), m_dir.Path().string());
+  std::strcpy(m_state.m_szWavPath, "/no/such/folder/x.wav");
+  EXPECT_EQ(CaptureFileStartFolder(m_state), "");
+}
+
+// ---- Load Audio File: refusals ----
+
+TEST_F(CaptureFilesTest, LoadRefusesAMissingFile) {
+  const std::string path = m_dir.File("missing.wav");
+  EXPECT_FALSE(LoadCaptureFile(m_ctx, path, nullptr));
+  EXPECT_EQ(LastMessage(), "Could not open File " + path + ": error 2\n");
+  EXPECT_STREQ(m_state.m_szWavPath, "");
+}
+
+TEST_F(CaptureFilesTest, LoadRefusesFilesOutsideTheSizeLimits) {
+  // Earlier loaded samples stay while the size test fails.
+  m_audio->m_fileSamples = static_cast<int16_t*>(std::malloc(64));
+  m_audio->m_fileSampleCount.store(32);
+  const std::string small = m_dir.File("small.wav");
+  WriteCapture(small, wavetest::Ramp(959977), nullptr, nullptr, nullptr);  // 1919998 bytes
+  EXPECT_FALSE(LoadCaptureFile(m_ctx, small, nullptr));
+  EXPECT_EQ(LastMessage(), "Sorry this file is too short to be a valid 'Quorvel' file...");
+  const std::string big = m_dir.File("big.wav");
+  wavetest::WriteBytes(big, Bytes(2200001, 0));
+  EXPECT_FALSE(LoadCaptureFile(m_ctx, big, nullptr));
+  EXPECT_EQ(LastMessage(), "Sorry this file is too big to be a valid 'Quorvel' file...");
+  EXPECT_NE(m_audio->m_fileSamples, nullptr);
+  EXPECT_EQ(m_audio->m_fileSampleCount.load(), 32);
+  EXPECT_STREQ(m_state.m_szWavPath, "");
+  EXPECT_EQ(m_messages.shown.size(), 2u);
+}
+
+TEST_F(CaptureFilesTest, FileOfExactlyTheSmallestSizeFailsTheSampleCount) {
+  m_audio->m_fileSamples = static_cast<int16_t*>(std::malloc(64));
+  const std::string path = m_dir.File("edge.wav");
+  WriteCapture(path, wavetest::Ramp((1920000 - 44) / 2), nullptr, nullptr, nullptr);
+  ASSERT_EQ(std::filesystem::file_size(path), 1920000u);
+  EXPECT_FALSE(LoadCaptureFile(m_ctx, path, nullptr));
+  EXPECT_EQ(LastMessage(), "Sorry this file is not convenient for 'Quorvel'...");
+  EXPECT_EQ(m_audio->m_fileSamples, nullptr);  // the earlier samples are gone
+  EXPECT_STREQ(m_state.m_szWavPath, path.c_str());
+}
+
+TEST_F(CaptureFilesTest, LoadRefusesWhatTheSampleReaderCannotRead) {
+  const std::string path = m_dir.File("noise.wav");
+  wavetest::WriteBytes(path, Bytes(2000000, 'x'));
+  EXPECT_FALSE(LoadCaptureFile(m_ctx, path, nullptr));
+  EXPECT_EQ(LastMessage(), "Sorry this file is not convenient...");
+  EXPECT_EQ(m_audio->m_fileSamples, nullptr);
+  // A float file of the right size.
+  const Bytes data = Chunk("data", Bytes(2000000, 0));
+  wavetest::WriteBytes(path, RiffFile(Chunk("fmt ", FormatContent(1, 48000, 16, 3)) + data));
+  EXPECT_FALSE(LoadCaptureFile(m_ctx, path, nullptr));
+  EXPECT_EQ(LastMessage(), "Sorry this file is not convenient...");
+}
+
+TEST_F(CaptureFilesTest, LoadRefusesStereoAndOtherRates) {
+  const std::string path = m_dir.File("other.wav");
+  const Bytes data = Chunk("data", Bytes(2100000, 1));
+  wavetest::WriteBytes(path, RiffFile(Chunk("fmt ", FormatContent(2, 48000, 16)) + data));
+  EXPECT_FALSE(LoadCaptureFile(m_ctx, path, nullptr));
+  EXPECT_EQ(LastMessage(), "Sorry this file is not convenient for 'Quorvel'...");
+  wavetest::WriteBytes(path, RiffFile(Chunk("fmt ", FormatContent(1, 44100, 16)) + data));
+  EXPECT_FALSE(LoadCaptureFile(m_ctx, path, nullptr));
+  EXPECT_EQ(LastMessage(), "Sorry this file is not convenient for 'Quorvel'...");
+  EXPECT_EQ(m_audio->m_fileSamples, nullptr);
+  EXPECT_EQ(m_audio->m_fileSampleCount.load(), 0);
+}
+
+TEST_F(CaptureFilesTest, TaggedFileMustNameTheToolAsArtist) {
+  // Only a genre tag, no artist.
+  const std::string path = m_dir.File("genre.wav");
+  Bytes list = Bytes{'I', 'N', 'F', 'O'} + Chunk("IGNR", Bytes{'P', 'o', 'p', 0});
+  wavetest::WriteBytes(
+      path, RiffFile(Chunk("fmt ", FormatContent(1, 48000, 16)) +
+                     Chunk("data", wavetest::SampleBytes(Samples())) + Chunk("LIST", list)));
+  EXPECT_FALSE(LoadCaptureFile(m_ctx, path, nullptr));
+  EXPECT_EQ(LastMessage(), "Sorry this file is not a genuine 'Quorvel' wav file...");
+  EXPECT_EQ(m_audio->m_fileSamples, nullptr);
+  // Another tool's name.
+  EXPECT_FALSE(
+      LoadCaptureFile(m_ctx, TaggedCapture("20.00-20000.00 Hz", nullptr, "Audacity"), nullptr));
+  EXPECT_EQ(LastMessage(), "Sorry this file is not a genuine 'Quorvel' wav file...");
+  // The tool's name anywhere in the artist, in any case.
+  LoadedCaptureFile loaded;
+  EXPECT_TRUE(LoadCaptureFile(
+      m_ctx, TaggedCapture("20.00-20000.00 Hz", nullptr, "my QUORVEL recording"), &loaded));
+  EXPECT_EQ(m_messages.shown.size(), 2u);
+}
+
+// ---- Load Audio File: what a load sets ----
+
+TEST_F(CaptureFilesTest, LoadOfATaggedCaptureSetsEverything) {
+  m_state.m_bCurveEndNotified.store(1);
+  const std::string path = TaggedCapture("100.00-8000.00 Hz");
+  LoadedCaptureFile loaded;
+  ASSERT_TRUE(LoadCaptureFile(m_ctx, path, &loaded));
+  EXPECT_TRUE(m_messages.shown.empty());
+  EXPECT_DOUBLE_EQ(loaded.fmin, 100.0);
+  EXPECT_DOUBLE_EQ(loaded.fmax, 8000.0);
+  EXPECT_EQ(loaded.name, "session 7");
+  EXPECT_FALSE(loaded.calibrationApplied);
+  EXPECT_DOUBLE_EQ(m_state.m_curveFmin, 100.0);
+  EXPECT_DOUBLE_EQ(m_state.m_curveFmax, 8000.0);
+  EXPECT_EQ(m_state.m_bCurveEndNotified.load(), 0);
+  EXPECT_STREQ(m_state.m_szGraphCaption, "Playing File \"session 7\"");
+  EXPECT_STREQ(m_state.m_szWavPath, path.c_str());
+  EXPECT_EQ(m_prefs.values["Wav"], path);
+  ASSERT_NE(m_audio->m_fileSamples, nullptr);
+  ASSERT_EQ(m_audio->m_fileSampleCount.load(), static_cast<int32_t>(kCaptureSamples));
+  EXPECT_EQ(m_audio->m_fileChannels, 1);
+  EXPECT_EQ(m_audio->m_fileRate, 48000);
+  EXPECT_EQ(std::memcmp(m_audio->m_fileSamples, Samples().data(), kCaptureSamples * 2), 0);
+  // Nothing new to save until the replay's curve completes.
+  m_audio->m_capturedCount.store(1000000);
+  EXPECT_FALSE(CheckCaptureToSave(m_ctx));
+  EXPECT_EQ(LastMessage(), "No new capture performed");
+}
+
+TEST_F(CaptureFilesTest, ForeignUntaggedFileIsAcceptedWithTheFullRange) {
+  const std::string path = m_dir.File("foreign take.wav");
+  WriteCapture(path, Samples(), nullptr, nullptr, nullptr);
+  m_state.m_curveFmin = 5.0;
+  LoadedCaptureFile loaded;
+  ASSERT_TRUE(LoadCaptureFile(m_ctx, path, &loaded));
+  EXPECT_DOUBLE_EQ(loaded.fmin, 20.0);
+  EXPECT_DOUBLE_EQ(loaded.fmax, 20000.0);
+  EXPECT_DOUBLE_EQ(m_state.m_curveFmin, 20.0);
+  EXPECT_EQ(loaded.name, "foreign take");
+  EXPECT_STREQ(m_state.m_szGraphCaption, "Playing File \"foreign take\"");
+  EXPECT_TRUE(m_messages.shown.empty());
+}
+
+TEST_F(CaptureFilesTest, RangeComesFromTheTitleTag) {
+  struct Case {
+    const char* title;
+    double fmin;
+    double fmax;
+  };
+  const Case cases[] = {
+      {"500.00-200.00 Hz", 500, 20000}, {"3000-1000 Hz", 2000, 20000},
+      {"20.00-25000.00 Hz", 20, 20000}, {"Hz", 20, 20000},
+      {"-5-100 Hz", 20, 20000},         {"50.00-5000.00 Hz", 50, 5000},
+      {"nan-nan Hz", 20, 20000},        {"100-nan Hz", 100, 20000},
+      {"100-inf Hz", 100, 20000},       {"4000", 2000, 20000},
+  };
+  for (const Case& c : cases) {
+    LoadedCaptureFile loaded;
+    ASSERT_TRUE(LoadCaptureFile(m_ctx, TaggedCapture(c.title), &loaded)) << c.title;
+    EXPECT_DOUBLE_EQ(loaded.fmin, c.fmin) << c.title;
+    EXPECT_DOUBLE_EQ(loaded.fmax, c.fmax) << c.title;
+  }
+  EXPECT_TRUE(m_messages.shown.empty());
+}
+
+TEST_F(CaptureFilesTest, MissingMicrophoneIsReportedAndTheLoadGoesOn) {
+  m_prefs.values["MicroSelected"] = "Earlier Mic";
+  LoadedCaptureFile loaded;
+  ASSERT_TRUE(LoadCaptureFile(m_ctx, TaggedCapture("20.00-20000.00 Hz", "Mic Ω"), &loaded));
+  EXPECT_EQ(m_messages.shown,
+            std::vector<std::string>{"Sorry, could not find microphone \"Mic Ω\" for calibration"});
+  EXPECT_EQ(m_prefs.values["MicroSelected"], "Earlier Mic");
+  EXPECT_EQ(m_prefs.writes["MicroSelected"], 2);  // the comment, then the kept value back
+  EXPECT_EQ(m_state.m_nSelectedChart.load(), -1);
+  EXPECT_FALSE(loaded.calibrationApplied);
+  EXPECT_EQ(m_state.m_bCalibrationApplied.load(), 0);
+  EXPECT_STREQ(m_state.m_szGraphCaption, "Playing File \"session 7\"");
+  EXPECT_NE(m_audio->m_fileSamples, nullptr);
+}
+
+TEST_F(CaptureFilesTest, NamedMicrophoneWithAChartIsApplied) {
+  FakeCharts charts;
+  charts.names = {"Other", "Mic 1"};
+  m_state.m_chartNames = charts.names;
+  m_state.m_chartPaths = {"/c/other.txt", "/c/mic1.txt"};
+  m_ctx.charts = &charts;
+  LoadedCaptureFile loaded;
+  ASSERT_TRUE(LoadCaptureFile(m_ctx, TaggedCapture("40.00-12000.00 Hz", "Mic 1"), &loaded));
+  EXPECT_TRUE(m_messages.shown.empty());
+  EXPECT_TRUE(loaded.calibrationApplied);
+  EXPECT_EQ(m_state.m_nSelectedChart.load(), 1);
+  EXPECT_EQ(m_state.m_bCalibrationApplied.load(), 1);
+  EXPECT_EQ(charts.loadedPath, "/c/mic1.txt");
+  EXPECT_DOUBLE_EQ(charts.loadedFmin, 40.0);
+  EXPECT_DOUBLE_EQ(charts.loadedFmax, 12000.0);
+  EXPECT_EQ(m_prefs.values["MicroSelected"], "Mic 1");
+  EXPECT_STREQ(m_state.m_szGraphCaption,
+               "Playing \"session 7\" captured with microphone \"Mic 1\"");
+}
+
+TEST_F(CaptureFilesTest, UnusableChartIsReportedAndDropped) {
+  FakeCharts charts;
+  charts.names = {"Mic 1"};
+  m_state.m_chartNames = charts.names;
+  m_state.m_chartPaths = {"/c/mic1.txt"};
+  m_ctx.charts = &charts;
+  m_prefs.values["MicroSelected"] = "Kept";
+  charts.invalidIndex = 0;
+  ASSERT_TRUE(LoadCaptureFile(m_ctx, TaggedCapture("20.00-20000.00 Hz", "Mic 1"), nullptr));
+  EXPECT_EQ(LastMessage(), "The response curve of the selected microphone is not valid");
+  EXPECT_TRUE(charts.loadedPath.empty());
+  charts.invalidIndex = -1;
+  charts.failLoad = true;
+  LoadedCaptureFile loaded;
+  ASSERT_TRUE(LoadCaptureFile(m_ctx, TaggedCapture("20.00-20000.00 Hz", "Mic 1"), &loaded));
+  EXPECT_EQ(LastMessage(), "The response curve of the selected microphone is not valid");
+  EXPECT_EQ(m_messages.shown.size(), 2u);
+  EXPECT_FALSE(loaded.calibrationApplied);
+  EXPECT_EQ(m_state.m_nSelectedChart.load(), -1);
+  EXPECT_EQ(m_state.m_bCalibrationApplied.load(), 0);
+  EXPECT_EQ(m_prefs.values["MicroSelected"], "Kept");
+  EXPECT_STREQ(m_state.m_szGraphCaption, "Playing File \"session 7\"");
+}
+
+TEST_F(CaptureFilesTest, TwoDataChunksAreOneRecording) {
+  const std::vector<int16_t>& all = Samples();
+  const std::vector<int16_t> first(all.begin(), all.begin() + 400000);
+  const std::vector<int16_t> second(all.begin() + 400000, all.end());
+  const std::string path = m_dir.File("two parts.wav");
+  wavetest::WriteBytes(path, RiffFile(Chunk("fmt ", FormatContent(1, 48000, 16)) +
+                                      Chunk("data", wavetest::SampleBytes(first)) +
+                                      Chunk("data", wavetest::SampleBytes(second))));
+  ASSERT_TRUE(LoadCaptureFile(m_ctx, path, nullptr));
+  ASSERT_EQ(m_audio->m_fileSampleCount.load(), static_cast<int32_t>(kCaptureSamples));
+  EXPECT_EQ(std::memcmp(m_audio->m_fileSamples, all.data(), kCaptureSamples * 2), 0);
+}
+
+TEST_F(CaptureFilesTest, LoadCommandEndsARunningMeasurementBeforeTheChooser) {
+  m_prefs.values["Wav"] = m_dir.File("previous.wav");
+  m_state.m_bCapturing.store(1);
+  m_state.m_bCalibrationApplied.store(1);
+  int ended = 0;
+  EXPECT_FALSE(LoadAudioFile(
+      m_ctx, [&] { ++ended; }, nullptr));  // cancelled
+  EXPECT_EQ(ended, 1);
+  EXPECT_EQ(m_state.m_bCapturing.load(), 0);
+  EXPECT_EQ(m_state.m_bCalibrationApplied.load(), 0);
+  EXPECT_EQ(m_messages.chooserFolder, m_dir.Path().string());
+  EXPECT_STREQ(m_state.m_szWavPath, m_dir.File("previous.wav").c_str());
+  EXPECT_TRUE(m_messages.shown.empty());
+  // Idle: nothing to end; the chosen file is loaded.
+  m_messages.answer = TaggedCapture("20.00-20000.00 Hz");
+  m_audio->m_hPlayThread.store(0);
+  LoadedCaptureFile loaded;
+  EXPECT_TRUE(LoadAudioFile(
+      m_ctx, [&] { ++ended; }, &loaded));
+  EXPECT_EQ(ended, 1);
+  EXPECT_EQ(loaded.name, "session 7");
+}
+
+TEST_F(CaptureFilesTest, MeasurementActivityIsSeenInEveryFlag) {
+  EXPECT_FALSE(IsMeasurementActive(m_ctx));
+  m_audio->m_sweepPlaying.store(1);
+  EXPECT_TRUE(IsMeasurementActive(m_ctx));
+  m_audio->m_sweepPlaying.store(0);
+  m_state.m_bInputOpen.store(1);
+  EXPECT_TRUE(IsMeasurementActive(m_ctx));
+  m_state.m_bInputOpen.store(0);
+  m_audio->m_hWaveOut.store(1);
+  EXPECT_TRUE(IsMeasurementActive(m_ctx));
+  m_audio->m_hWaveOut.store(0);
+  m_audio->m_hCaptureThread.store(1);
+  EXPECT_TRUE(IsMeasurementActive(m_ctx));
+  m_audio->m_hCaptureThread.store(0);
+  m_audio->m_hPlayThread.store(1);
+  EXPECT_TRUE(IsMeasurementActive(m_ctx));
+}
+
+TEST_F(CaptureFilesTest, SavedCaptureLoadsBackUnchanged) {
+  FinishCapture(static_cast<int32_t>(kCaptureSamples), 123456);
+  m_state.m_fmin = 63.0;
+  m_state.m_fmax = 12500.0;
+  const std::string path = m_dir.File("round trip.wav");
+  ASSERT_TRUE(SaveCaptureFile(m_ctx, path));
+  LoadedCaptureFile loaded;
+  ASSERT_TRUE(LoadCaptureFile(m_ctx, path, &loaded));
+  EXPECT_TRUE(m_messages.shown.empty());
+  EXPECT_DOUBLE_EQ(loaded.fmin, 63.0);
+  EXPECT_DOUBLE_EQ(loaded.fmax, 12500.0);
+  EXPECT_EQ(loaded.name, "round trip");
+  ASSERT_EQ(m_audio->m_fileSampleCount.load(), static_cast<int32_t>(kCaptureSamples));
+  EXPECT_EQ(std::memcmp(m_audio->m_fileSamples, m_audio->m_record, kCaptureSamples * 2), 0);
+}
+
+}  // namespace
