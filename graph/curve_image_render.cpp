@@ -3,6 +3,7 @@
 
 #include <QGuiApplication>
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 
 #include "engine/shared_state.h"
@@ -15,10 +16,14 @@ void EnsureGuiApplication() {
   static int argc = 1;
   static char name[] = "quorvel-cli";
   static char* argv[] = {name, nullptr};
-  // Reachable through this static until the program ends; deleting it during static
-  // destruction would run after Qt's own globals are gone.
-  static QGuiApplication* application = new QGuiApplication(argc, argv);
-  (void)application;
+  static QGuiApplication* application = nullptr;
+  application = new QGuiApplication(argc, argv);
+  // Ended when the program ends, before the Qt globals it made while starting are destroyed
+  // (exit handlers run in reverse order of registration).
+  std::atexit([] {
+    delete application;
+    application = nullptr;
+  });
 }
 
 bool RenderCurveImage(CGraphical& graph, CSharedState& shared, const std::string& path,
