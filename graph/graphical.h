@@ -25,7 +25,9 @@ struct CGraphResources;
 //     fonts and the off-screen picture live in CGraphResources (graph/graph_resources.h), made
 //     on first use by the render library and reached through m_pResources; the render library
 //     also sets m_freeResources, which the destructor calls to free them. Code that draws with
-//     the palette (level meter, chart preview, printing) includes graph/graph_resources.h.
+//     the palette (level meter, chart preview, printing) or copies the picture to the screen
+//     (GraphPicture, SnapshotBitmap) includes graph/graph_resources.h; front ends without a
+//     window save pictures with RenderCurveImage (graph/curve_image_render.h).
 //
 // Threads: AddPoint runs on the analysing thread (the capture thread, or the play thread in a
 // replay); everything else runs on the user-interface thread (or quorvel-cli's main thread),
@@ -76,7 +78,7 @@ class CGraphical : public ICurveListener {
   // Fills m_smoothed[0..1000] with m_points smoothed by the 15-tap kernel. Before point 0 the
   // window reads points 7..13 mirrored (x(-1) = point 7 ... x(-7) = point 13); beyond point
   // 1000 it reads the curve mirrored about its last point (x(1000 + i) = point 1000 - i), so a
-  // constant curve stays constant and a straight slope keeps its end level up to its curvature.
+  // constant curve stays constant and the last points are smoothed with the curve's own shape.
   void Smooth();
 
   // Row of the microphone dialog's chart preview for a level: -30..+20 dB over rows 0..249.
