@@ -20,7 +20,8 @@
 #endif
 
 #ifdef QUORVEL_TEST_SANITIZED
-#include <sanitizer/allocator_interface.h>
+// Provided by the sanitizer runtimes (declared here: not every compiler ships its header).
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #else
 #include <malloc.h>
 #endif
