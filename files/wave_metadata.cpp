@@ -137,8 +137,9 @@ void StoreSlot(char* slot, const char* text) {
 }
 
 // A decoded ID3 text. Encoding 0 is a single-byte text (trimmed, Latin-1 bytes turned into
-// UTF-8); the other encodings go through TextToAnsi (UTF-16 with or without byte-order mark,
-// UTF-8). The source is handed over as a bounded copy so nothing past the frame is read.
+// UTF-8); encoding 1 goes through TextToAnsi (UTF-16 with or without byte-order mark); the
+// ID3v2.4 encodings 2 (UTF-16BE) and 3 (UTF-8) are decoded as what they are. The source is handed
+// over as a bounded copy so nothing past the frame is read.
 std::string DecodeId3Text(uint8_t encoding, const uint8_t* src, size_t count) {
   std::vector<char> out(CUtil::kTextWorkSize + 1, '\0');
   if (count == 0) return std::string();
@@ -147,6 +148,14 @@ std::string DecodeId3Text(uint8_t encoding, const uint8_t* src, size_t count) {
     CUtil::CopyTrimmed(trimmed.data(), count, reinterpret_cast<const char*>(src));
     CUtil::Utf8ToAnsi(reinterpret_cast<const uint8_t*>(trimmed.data()), out.data(), out.size(),
                       std::strlen(trimmed.data()));
+  } else if (encoding == 3) {
+    // UTF-8 (ID3v2.4): its terminator is one zero byte, which must not be taken for UTF-16.
+    CUtil::Utf8ToAnsi(src, out.data(), out.size(), count);
+  } else if (encoding == 2) {
+    // UTF-16 big-endian without a byte-order mark (ID3v2.4): given the mark it lacks.
+    std::vector<uint8_t> marked{0xFE, 0xFF};
+    marked.insert(marked.end(), src, src + count);
+    CUtil::TextToAnsi(out.data(), out.size(), marked.data(), marked.size());
   } else {
     CUtil::TextToAnsi(out.data(), out.size(), src, count);
   }

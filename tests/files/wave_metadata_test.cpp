@@ -381,6 +381,17 @@ TEST_F(MetadataTest, Id3Latin1TextBecomesUtf8) {
   EXPECT_STREQ(m_wave.m_info.artist, "Caf\xC3\xA9");
 }
 
+TEST_F(MetadataTest, Id3v24EncodingsAreDecoded) {
+  // UTF-8 with its one-byte terminator, and UTF-16 big-endian without a mark.
+  EXPECT_TRUE(
+      ParseTag(Tag(Frame("TPE1", Bytes{3} + Text("Quorvel \xC3\xA9") + Bytes{0}) +
+                   Frame("TALB", Bytes{2, 0, 'A', 0, 'b', 0, 0}) +
+                   Frame("COMM", Bytes{3} + Text("eng") + Bytes{0} + Text("Mic") + Bytes{0}))));
+  EXPECT_STREQ(m_wave.m_info.artist, "Quorvel \xC3\xA9");
+  EXPECT_STREQ(m_wave.m_info.album, "Ab");
+  EXPECT_STREQ(m_wave.m_info.comment, "Mic");
+}
+
 TEST_F(MetadataTest, LongTextsAreCutToTheSlot) {
   EXPECT_TRUE(ParseTag(Tag(Latin("TALB", std::string(3000, 'q')))));
   EXPECT_EQ(std::strlen(m_wave.m_info.album), 1023u);

@@ -1,0 +1,83 @@
+#pragma once
+
+// Stand-ins for the window's seams in the capture-file tests: a scripted answerer for messages
+// and file choosers, preferences in a map, calibration charts by name.
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "files/capture_files.h"
+#include "files/user_messages.h"
+
+namespace wavetest {
+
+class ScriptedMessages : public IUserMessages {
+ public:
+  void ShowMessage(const std::string& text, const std::string& /*caption*/) override {
+    shown.push_back(text);
+  }
+  bool AskYesNo(const std::string& /*text*/, const std::string& /*caption*/) override {
+    ADD_FAILURE() << "no question is asked";
+    return false;
+  }
+  bool ChooseSaveFile(const std::string& startFolder, const std::string& extension,
+                      std::string* path) override {
+    chooserFolder = startFolder;
+    chooserExtension = extension;
+    if (answer.empty()) return false;
+    *path = answer;
+    return true;
+  }
+  bool ChooseOpenFile(const std::string& startFolder, const std::string& extension,
+                      std::string* path) override {
+    return ChooseSaveFile(startFolder, extension, path);
+  }
+
+  std::vector<std::string> shown;
+  std::string answer;  // empty: the chooser is cancelled
+  std::string chooserFolder;
+  std::string chooserExtension;
+};
+
+class MapPreferences : public ICapturePreferences {
+ public:
+  std::string ReadText(const char* name, const char* defaultValue) override {
+    const auto it = values.find(name);
+    return it == values.end() ? defaultValue : it->second;
+  }
+  void WriteText(const char* name, const std::string& value) override {
+    values[name] = value;
+    ++writes[name];
+  }
+  std::map<std::string, std::string> values;
+  std::map<std::string, int> writes;
+};
+
+// Charts by name; a chart is valid and loads unless listed otherwise.
+class FakeCharts : public ICalibrationCharts {
+ public:
+  int FindChart(const std::string& name) override {
+    for (size_t i = 0; i < names.size(); ++i) {
+      if (names[i] == name) return static_cast<int>(i);
+    }
+    return -1;
+  }
+  bool ValidateChart(int index) override { return index != invalidIndex; }
+  bool LoadChart(const std::string& path, double fmin, double fmax) override {
+    loadedPath = path;
+    loadedFmin = fmin;
+    loadedFmax = fmax;
+    return !failLoad;
+  }
+  std::vector<std::string> names;
+  int invalidIndex = -1;
+  bool failLoad = false;
+  std::string loadedPath;
+  double loadedFmin = 0.0;
+  double loadedFmax = 0.0;
+};
+
+}  // namespace wavetest
