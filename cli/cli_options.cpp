@@ -21,17 +21,17 @@ bool CliOptions::Parse(const std::vector<std::string>& args, std::string* error)
         m_values[name] = "1";
       } else if (m_valueOptions.count(name) != 0) {
         if (i + 1 >= args.size()) {
-          *error = "option --" + name + " needs a value";
+          error->assign("option --").append(name).append(" needs a value");
           return false;
         }
         m_values[name] = args[++i];
       } else {
-        *error = "unknown option " + arg;
+        error->assign("unknown option ").append(arg);
         return false;
       }
     } else {
       if (m_positional.size() >= m_maxPositional) {
-        *error = "unexpected argument " + arg;
+        error->assign("unexpected argument ").append(arg);
         return false;
       }
       m_positional.push_back(arg);
@@ -60,7 +60,7 @@ bool CliOptions::Number(const std::string& name, double fallback, double* value,
   char* end = nullptr;
   const double parsed = std::strtod(text, &end);
   if (end == text || *end != '\0' || !std::isfinite(parsed)) {
-    *error = "--" + name + " is not a number: " + it->second;
+    error->assign("--").append(name).append(" is not a number: ").append(it->second);
     return false;
   }
   *value = parsed;

@@ -12,7 +12,9 @@ void CConsoleMessages::ShowMessage(const std::string& text, const std::string& c
 }
 
 bool CConsoleMessages::AskYesNo(const std::string& text, const std::string& caption) {
-  ShowMessage(text + " (answered No)", caption);
+  std::string shown = text;
+  shown += " (answered No)";
+  ShowMessage(shown, caption);
   return false;
 }
 
