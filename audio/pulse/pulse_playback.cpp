@@ -16,6 +16,10 @@ constexpr size_t kProductNameBytes = 31;
 // buffers. [ms]
 constexpr uint32_t kOutputLatencyMs = 50;
 
+// Playback starts (and restarts after running dry) as soon as the server holds this much, so a
+// queue that the server only takes part of at first still starts at once. [ms]
+constexpr uint32_t kOutputStartMs = 10;
+
 // While an output is open the mainloop looks at the queue this often, so buffers queued after
 // the server has run dry start to play without any call from the play thread. [us]
 constexpr pa_usec_t kOutputTickUs = 5000;
@@ -123,7 +127,8 @@ int32_t CPulseAudioServices::OpenOutput(int deviceId, const PlayFormat& format,
       attr.maxlength = static_cast<uint32_t>(-1);
       attr.tlength =
           static_cast<uint32_t>(pa_usec_to_bytes(kOutputLatencyMs * PA_USEC_PER_MSEC, &spec));
-      attr.prebuf = static_cast<uint32_t>(-1);
+      attr.prebuf =
+          static_cast<uint32_t>(pa_usec_to_bytes(kOutputStartMs * PA_USEC_PER_MSEC, &spec));
       attr.minreq = static_cast<uint32_t>(-1);
       attr.fragsize = static_cast<uint32_t>(-1);
       // A chosen device stays chosen; the default output follows the server's default.

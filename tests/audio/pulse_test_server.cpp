@@ -174,27 +174,49 @@ bool CPulseTestServer::Start(std::string* whyNot, bool* missing) {
 }
 
 void CPulseTestServer::Kill() {
-  Reap(SIGKILL, 0);
+  Reap(&m_pid, SIGKILL, 0);
 }
 
 void CPulseTestServer::Stop() {
-  Reap(SIGTERM, 5000);
+  Reap(&m_keeperPid, SIGTERM, 5000);
+  Reap(&m_pid, SIGTERM, 5000);
 }
 
-void CPulseTestServer::Reap(int signalNumber, int graceMs) {
-  if (m_pid <= 0) return;
-  kill(m_pid, signalNumber);
+void CPulseTestServer::Reap(pid_t* pid, int signalNumber, int graceMs) {
+  if (*pid <= 0) return;
+  kill(*pid, signalNumber);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(graceMs);
   int status = 0;
-  while (waitpid(m_pid, &status, WNOHANG) != m_pid) {
+  while (waitpid(*pid, &status, WNOHANG) != *pid) {
     if (std::chrono::steady_clock::now() > deadline) {
-      kill(m_pid, SIGKILL);
-      waitpid(m_pid, &status, 0);
+      kill(*pid, SIGKILL);
+      waitpid(*pid, &status, 0);
       break;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  m_pid = -1;
+  *pid = -1;
+}
+
+bool CPulseTestServer::KeepNullSinkBusy() {
+  if (m_pid <= 0 || m_keeperPid > 0) return m_keeperPid > 0;
+  std::vector<std::string> arguments = {
+      "pacat",        "--raw", "--latency-msec=20", "--format=s16le", "--rate=48000",
+      "--channels=2", "-d",    "quorvel_null",      "/dev/zero"};
+  std::vector<char*> argv;
+  for (std::string& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  // The environment names the server (PULSE_SERVER) by now.
+  const int spawned = posix_spawnp(&pid, "pacat", &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return false;
+  m_keeperPid = pid;
+  return true;
 }
 
 std::string CPulseTestServer::Log() const {

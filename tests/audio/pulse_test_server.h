@@ -33,6 +33,11 @@ class CPulseTestServer {
   void Kill();
   // Ends the server politely (SIGTERM, SIGKILL after 5 s) and reaps it.
   void Stop();
+  // Plays silence into the first null sink for as long as the server runs (pacat reading
+  // /dev/zero), so that the sink stays at a short latency. An idle null sink renders about two
+  // seconds ahead, and a stream that starts then waits that long before its first buffer is
+  // taken. False when pacat cannot be started.
+  bool KeepNullSinkBusy();
   // Runs pactl against the server; its standard output, and its exit status in `status`
   // (-1 when it could not run).
   std::string Pactl(const std::string& arguments, int* status = nullptr) const;
@@ -42,9 +47,10 @@ class CPulseTestServer {
   std::string Log() const;
 
  private:
-  void Reap(int signalNumber, int graceMs);
+  static void Reap(pid_t* pid, int signalNumber, int graceMs);
 
   pid_t m_pid = -1;
+  pid_t m_keeperPid = -1;
   std::string m_folder;
   std::string m_previousServer;
   bool m_hadPreviousServer = false;

@@ -1,0 +1,195 @@
+// Whole measurements on a private PulseAudio server: the sweep is played into the null sink and
+// recorded from its monitor, so the measured response is that of a perfect loudspeaker; and a
+// server that dies in the middle of the sweep ends the measurement with a failure, at once.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audio/measurement_sequence.h"
+#include "engine/audio_engine.h"
+#include "engine/shared_state.h"
+#include "files/user_messages.h"
+#include "graph/graphical.h"
+#include "tests/audio/pulse_test_server.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Index of the null sink's monitor in the engine's input list (the microphone comes first),
+// and of the null sink in its output list.
+constexpr int kNullMonitorInput = 1;
+constexpr int kNullSinkOutput = 0;
+
+// The whole sweep lasts about 22 s; on a loaded machine the null sink may run slower than
+// real time, so the measurement is given far longer. [ms on the devices' clock]
+constexpr uint32_t kMeasurementLimitMs = 180000;
+
+// After the server dies, the measurement must have ended within this; the loss is seen at
+// once, and the bound only tells a hang from a slow machine. [ms]
+constexpr int kEndAfterLossBoundMs = 4000;
+
+class CScriptedMessages : public IUserMessages {
+ public:
+  void ShowMessage(const std::string& text, const std::string&) override {
+    m_shown.push_back(text);
+  }
+  bool AskYesNo(const std::string&, const std::string&) override { return false; }
+  bool ChooseSaveFile(const std::string&, const std::string&, std::string*) override {
+    return false;
+  }
+  bool ChooseOpenFile(const std::string&, const std::string&, std::string*) override {
+    return false;
+  }
+  std::string All() const {
+    std::string text;
+    for (const std::string& message : m_shown) text += message + "\n";
+    return text;
+  }
+  std::vector<std::string> m_shown;
+};
+
+// Point k of a curve from fmin to fmax lies at fmin * (fmax / fmin)^(k / 1000).
+int PointAt(double frequencyHz, double fmin, double fmax) {
+  return static_cast<int>(std::ceil(1000.0 * std::log(frequencyHz / fmin) / std::log(fmax / fmin)));
+}
+
+class PulseMeasurementTest : public PulseServerTest {
+ protected:
+  void SetUp() override {
+    PulseServerTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    m_audio = std::make_unique<CAudio>(m_services.get());
+    m_sequence = std::make_unique<CMeasurementSequence>(*m_audio, m_shared, m_messages);
+    m_graph = std::make_unique<CGraphical>(m_shared, m_audio.get(), m_sequence.get());
+    m_audio->SetCurveListener(m_graph.get());
+
+    // The device lists, as the main window fills them at start-up.
+    int count = 0;
+    ASSERT_EQ(m_audio->EnumerateInputDevices(&count), 0);
+    m_audio->m_inputCount = count;
+    ASSERT_EQ(count, 3);
+    ASSERT_STREQ(m_audio->m_inputNames[kNullMonitorInput], "Monitor of Quorvel Null Output");
+    m_audio->m_outputCount = m_audio->EnumerateOutputDevices();
+    ASSERT_EQ(m_audio->m_outputCount, 3);
+    ASSERT_STREQ(m_audio->m_outputNames[kNullSinkOutput], "Quorvel Null Output");
+    m_graph->ClearCurve();
+    WarmUpNullSink();
+  }
+
+  // Keeps the null sink at a short latency and waits until it takes buffers promptly, so the
+  // measurement starts at once rather than after the idle sink's two seconds.
+  void WarmUpNullSink() {
+    if (!m_server.KeepNullSinkBusy()) return;  // without pacat the start is only slower
+    PlayFormat format;
+    format.formatTag = 1;
+    format.channels = 2;
+    format.samplesPerSec = 48000;
+    format.avgBytesPerSec = 192000;
+    format.blockAlign = 4;
+    format.bitsPerSample = 16;
+    ASSERT_EQ(m_services->OpenOutput(kNullSinkOutput, format, &IgnoreNotice, nullptr), 0);
+    std::vector<char> silence(32 * 512, 0);
+    std::vector<PlayHeader> headers(32);
+    for (size_t i = 0; i < headers.size(); ++i) {
+      headers[i].data = silence.data() + i * 512;
+      headers[i].length = 512;
+      ASSERT_EQ(m_services->PrepareHeader(&headers[i]), 0);
+      ASSERT_EQ(m_services->QueueBuffer(&headers[i]), 0);
+    }
+    const auto deadline = Clock::now() + std::chrono::seconds(15);
+    while ((headers.back().flags.load() & kHeaderDone) == 0 && Clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(m_services->CloseOutput(), 0);
+  }
+
+  static void IgnoreNotice(void*, OutputNotice) {}
+
+  void TearDown() override {
+    m_graph.reset();
+    m_sequence.reset();
+    m_audio.reset();
+    PulseServerTest::TearDown();
+  }
+
+  CSharedState m_shared;
+  CScriptedMessages m_messages;
+  std::unique_ptr<CAudio> m_audio;
+  std::unique_ptr<CMeasurementSequence> m_sequence;
+  std::unique_ptr<CGraphical> m_graph;
+};
+
+}  // namespace
+
+TEST_F(PulseMeasurementTest, TheNullSinkMeasuresFlat) {
+  MeasurementRequest request;
+  request.inputIndex = kNullMonitorInput;
+  request.outputIndex = kNullSinkOutput;
+  request.fmin = 20.0;
+  request.fmax = 20000.0;
+  // 1.33 x 0.5: the recorded sweep stays below full scale, so no block is clipped flat.
+  request.gainDb = -6.0;
+  request.timeoutMs = kMeasurementLimitMs;
+  const MeasurementOutcome outcome = m_sequence->RunMeasurement(request, nullptr);
+  ASSERT_EQ(outcome, MeasurementOutcome::kComplete) << m_messages.All();
+  EXPECT_TRUE(m_messages.m_shown.empty()) << m_messages.All();
+  ASSERT_EQ(m_graph->m_count.load(), 1001);
+  EXPECT_EQ(m_shared.m_bInputOpen.load(), 0);
+  EXPECT_EQ(m_audio->m_hWaveOut.load(), 0);
+
+  // Between 100 Hz and 15 kHz every point lies within 0.5 dB of the median.
+  const int first = PointAt(100.0, request.fmin, request.fmax);
+  const int last = PointAt(15000.0, request.fmin, request.fmax) - 1;
+  std::vector<double> levels;
+  for (int k = first; k <= last; ++k) levels.push_back(m_graph->m_points[k].load());
+  std::vector<double> sorted = levels;
+  std::nth_element(sorted.begin(), sorted.begin() + static_cast<long>(sorted.size() / 2),
+                   sorted.end());
+  const double median = sorted[sorted.size() / 2];
+  // The sweep is played near full scale; what the monitor gives back is far above the floor.
+  EXPECT_GT(median, -20.0);
+  for (size_t i = 0; i < levels.size(); ++i) {
+    EXPECT_NEAR(levels[i], median, 0.5) << "point " << first + static_cast<int>(i);
+  }
+}
+
+TEST_F(PulseMeasurementTest, AServerKilledDuringTheSweepEndsTheMeasurementWithAFailure) {
+  MeasurementRequest request;
+  request.inputIndex = kNullMonitorInput;
+  request.outputIndex = kNullSinkOutput;
+  request.timeoutMs = kMeasurementLimitMs;
+  // The user-interface thread's poll kills the server once the curve has begun.
+  Clock::time_point killedAt;
+  bool killed = false;
+  auto poll = [&] {
+    if (!killed && m_sequence->PointsAdded() >= 50) {
+      m_server.Kill();
+      killedAt = Clock::now();
+      killed = true;
+    }
+  };
+  const MeasurementOutcome outcome = m_sequence->RunMeasurement(request, poll);
+  const Clock::time_point ended = Clock::now();
+  ASSERT_TRUE(killed) << m_messages.All();
+  EXPECT_EQ(outcome, MeasurementOutcome::kFailed);
+  const auto endedAfterMs =
+      std::chrono::duration_cast<std::chrono::milliseconds>(ended - killedAt).count();
+  EXPECT_LT(endedAfterMs, kEndAfterLossBoundMs);
+  RecordProperty("endedAfterLossMs", static_cast<int>(endedAfterMs));
+  // One message tells the user which device stopped.
+  ASSERT_FALSE(m_messages.m_shown.empty());
+  EXPECT_TRUE(m_messages.m_shown[0].find("stopped during the measurement") != std::string::npos)
+      << m_messages.All();
+  EXPECT_LT(m_graph->m_count.load(), 1001);
+  // Every thread has ended and both devices are closed.
+  EXPECT_EQ(m_audio->m_hCaptureThread.load(), 0);
+  EXPECT_EQ(m_audio->m_hPlayThread.load(), 0);
+  EXPECT_EQ(m_audio->m_hWaveOut.load(), 0);
+  EXPECT_EQ(m_shared.m_bInputOpen.load(), 0);
+}
