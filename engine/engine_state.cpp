@@ -117,6 +117,8 @@ CAudio::CAudio(IAudioServices* services, ICurveListener* listener)
 CAudio::~CAudio() {
   // Stops a running capture thread before anything it uses goes away.
   ReleaseCapture();
+  // A replay's play thread reads the loaded samples: playback ends before they are freed.
+  ShutDownDevices();
   // A loaded file's samples come from std::malloc/std::realloc (the WAV sample reader).
   std::free(m_fileSamples);
   m_fileSamples = nullptr;
