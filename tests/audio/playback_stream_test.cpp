@@ -1,0 +1,229 @@
+// The playback stream: output samples, the fill rules of the sweep and of a loaded file, the
+// play thread's queue on the simulated loudspeaker with its stall watchdog and a refusing
+// device, and the deferred stop's guard.
+#include "audio/playback_stream.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <thread>
+
+#include "engine/audio_engine.h"
+#include "tests/audio/audio_test_support.h"
+#include "tests/audio/scripted_services.h"
+
+namespace {
+
+int16_t BufferSample(const CAudio& audio, int buffer, int frame, int channel) {
+  int16_t value = 0;
+  std::memcpy(&value, audio.m_playData[buffer] + frame * 4 + channel * 2, 2);
+  return value;
+}
+
+TEST(OutputSamples, FullVolumeScale) {
+  EXPECT_EQ(OutputSample(32767, 65535), 32766);
+  EXPECT_EQ(OutputSample(-32768, 65535), -32768);
+  EXPECT_EQ(OutputSample(-1, 65535), -1);
+  EXPECT_EQ(OutputSample(1, 65535), 0);
+  EXPECT_EQ(OutputSample(0, 65535), 0);
+  EXPECT_EQ(OutputSample(1000, 65535), 999);
+}
+
+// ---- fill rules, on a scripted output ----
+
+struct ScriptedOutput : testing::Test {
+  void SetUp() override { ASSERT_EQ(audio->OpenOutputDevice(0), 0); }
+  void TearDown() override {
+    // A stop the test scheduled (the end of a replay) runs first.
+    EXPECT_TRUE(audio->m_stopTimer.WaitIdle(5000));
+    audio->StopPlaybackTimerProc();
+    EXPECT_EQ(audio->m_hWaveOut.load(), 0);
+  }
+  CScriptedServices services;
+  std::unique_ptr<CAudio> audio = std::make_unique<CAudio>(&services);
+};
+
+TEST_F(ScriptedOutput, OpeningFixesTheFormatAndTheDefaultOutputId) {
+  EXPECT_EQ(audio->m_waveOutOpened.load(), 1);
+  EXPECT_EQ(audio->m_playFormat.channels, 2);
+  EXPECT_EQ(audio->m_playFormat.samplesPerSec, 48000u);
+  EXPECT_EQ(audio->m_playFormat.avgBytesPerSec, 192000u);
+  EXPECT_EQ(audio->m_playFormat.blockAlign, 4);
+  EXPECT_EQ(audio->m_playFormat.bitsPerSample, 16);
+  EXPECT_EQ(audio->m_playFormat.extraSize, 18);
+  EXPECT_EQ(audio->OpenOutputDevice(-5), 0);
+  EXPECT_EQ(audio->m_openDeviceId, -1);
+  EXPECT_EQ(audio->m_playChannels, 2);
+}
+
+TEST_F(ScriptedOutput, TheSweepWrapsToItsStartAndGoesToBothChannels) {
+  ASSERT_EQ(audio->GenerateSweep(20, 20000), 1044002);
+  audio->m_sweepPos.store(1044002 - 10);
+  audio->m_sweepPlaying.store(1);
+  ASSERT_EQ(audio->FillSweepBuffer(0), 1);
+  EXPECT_EQ(audio->m_sweepPos.load(), 118);
+  for (int frame = 0; frame < 128; ++frame) {
+    const int pos = frame < 10 ? 1044002 - 10 + frame : frame - 10;
+    const int16_t expected = OutputSample(audio->m_sweep[pos], 65535);
+    EXPECT_EQ(BufferSample(*audio, 0, frame, 0), expected) << frame;
+    EXPECT_EQ(BufferSample(*audio, 0, frame, 1), expected) << frame;
+  }
+  EXPECT_EQ(audio->m_playHeaders[0].flags.load() & kHeaderEndLoop, 0u);
+}
+
+TEST_F(ScriptedOutput, WithoutTheSweepFlagEveryBufferIsSilentAndTheAnalysisHeldIdle) {
+  ASSERT_EQ(audio->GenerateSweep(20, 20000), 1044002);
+  audio->m_sweepPos.store(5000);
+  audio->m_blockFill.store(300);
+  ASSERT_EQ(audio->FillSweepBuffer(3), 1);
+  EXPECT_EQ(audio->m_sweepPos.load(), 0);
+  EXPECT_EQ(audio->m_blockFill.load(), 0);
+  for (int frame = 0; frame < 128; ++frame) EXPECT_EQ(BufferSample(*audio, 3, frame, 0), 0);
+  EXPECT_NE(audio->m_playHeaders[3].flags.load() & kHeaderEndLoop, 0u);
+}
+
+TEST_F(ScriptedOutput, ARefusedBufferResetsTheDevice) {
+  services.queueResult.store(kMmErrNoMem);
+  audio->m_sweepPlaying.store(1);
+  EXPECT_EQ(audio->FillSweepBuffer(0), 0);
+  EXPECT_EQ(services.resetCalls.load(), 1);
+}
+
+TEST_F(ScriptedOutput, AFileOfAThousandSamplesFeedsTheAnalysisOnceAndEndsTheReplayOnce) {
+  static int endings = 0;
+  endings = 0;
+  audio->SetEndReplayHook(
+      [](void* context) {
+        ++endings;
+        static_cast<CAudio*>(context)->EndReplayPlayback();
+      },
+      audio.get());
+  auto* samples = static_cast<int16_t*>(std::malloc(1000 * sizeof(int16_t)));
+  for (int i = 0; i < 1000; ++i) samples[i] = static_cast<int16_t>(i * 30 - 15000);
+  audio->m_fileSamples = samples;
+  audio->m_fileSampleCount.store(1000);
+  audio->m_filePlayPos.store(0);
+  audio->m_filePlaying.store(1);
+  int buffer = 0;
+  while (audio->m_filePlaying.load() != 0 && buffer < 16) {
+    ASSERT_EQ(audio->FillFileBuffer(buffer % 128), 1);
+    ++buffer;
+  }
+  EXPECT_EQ(buffer, 8);  // 1000 samples: the eighth buffer holds the end
+  EXPECT_EQ(endings, 1);
+  EXPECT_EQ(audio->m_recordCount.load(), 1000);  // one analysis frame per sample
+  EXPECT_EQ(audio->m_ringLeft[999], samples[999] * 65535);
+  EXPECT_EQ(audio->m_fileSampleCount.load(), 0);
+  EXPECT_EQ(BufferSample(*audio, 7, 1000 - 7 * 128 - 1, 0), OutputSample(samples[999], 65535));
+  for (int frame = 1000 - 7 * 128; frame < 128; ++frame) {
+    EXPECT_EQ(BufferSample(*audio, 7, frame, 0), 0) << frame;
+  }
+  // The replay has ended: nothing more is filled.
+  EXPECT_EQ(audio->FillFileBuffer(8), 0);
+}
+
+TEST_F(ScriptedOutput, TheDeferredStopTwiceAtOnceRunsItsBodyOnce) {
+  services.CloseResetGate();
+  std::thread first([&] { audio->StopPlaybackTimerProc(); });
+  ASSERT_TRUE(WaitFor([&] { return services.resetEntered.load() == 1; }, 5000));
+  // The first call is inside its body (closing the output): the second returns at once.
+  audio->StopPlaybackTimerProc();
+  EXPECT_EQ(services.resetEntered.load(), 1);
+  EXPECT_EQ(audio->m_stopBusy.load(), 1);
+  services.OpenResetGate();
+  first.join();
+  EXPECT_EQ(services.resetCalls.load(), 1);
+  EXPECT_EQ(audio->m_stopBusy.load(), 0);
+  EXPECT_EQ(audio->m_hWaveOut.load(), 0);
+  EXPECT_EQ(audio->m_waveOutOpened.load(), 0);
+}
+
+TEST(EndpointVolume, NeedsAnOutputNameAndReachesTheChosenOutput) {
+  CScriptedServices services;
+  auto audio = std::make_unique<CAudio>(&services);
+  float level = 3.0f;
+  EXPECT_EQ(audio->SetEndpointVolume(0.25f), 0);
+  EXPECT_EQ(audio->GetEndpointVolume(&level), 0);
+  EXPECT_EQ(level, 3.0f);
+  EXPECT_FLOAT_EQ(services.volume, 0.5f);
+  std::strcpy(audio->m_outputName, "Default Audio Output");
+  EXPECT_EQ(audio->SetEndpointVolume(0.25f), 1);
+  EXPECT_FLOAT_EQ(services.volume, 0.25f);
+  EXPECT_EQ(audio->GetEndpointVolume(&level), 1);
+  EXPECT_FLOAT_EQ(level, 0.25f);
+}
+
+// ---- the play thread on the simulated loudspeaker ----
+
+struct SimulatedPlayback : testing::Test {
+  void SetUp() override {
+    SimulatedAudioOptions options;
+    options.clockFactor = TestClockFactor();
+    sim = std::make_unique<CSimulatedAudioServices>(options);
+    audio = std::make_unique<CAudio>(sim.get());
+    ASSERT_EQ(audio->GenerateSweep(20, 20000), 1044002);
+    ASSERT_EQ(audio->OpenOutputDevice(-1), 0);
+    ASSERT_EQ(audio->StartPlayThread(), 1);
+    audio->m_sweepPlaying.store(1);
+  }
+  void TearDown() override {
+    audio.reset();  // stops the play thread and closes the output
+    EXPECT_FALSE(sim->IsOutputOpen());
+    EXPECT_EQ(sim->QueuedBuffers(), 0);
+  }
+  std::unique_ptr<CSimulatedAudioServices> sim;
+  std::unique_ptr<CAudio> audio;
+};
+
+TEST_F(SimulatedPlayback, TheQueueStaysFullAndTheDeferredStopEndsEverything) {
+  ASSERT_TRUE(WaitFor([&] { return sim->BuffersPlayed() > 500; }, 20000));
+  EXPECT_GT(audio->m_sweepPos.load(), 500 * 128 - 16384);
+  ASSERT_TRUE(audio->ScheduleStopPlayback(20));
+  ASSERT_TRUE(audio->WaitPlaybackStopped(5000));
+  EXPECT_EQ(audio->m_sweepPlaying.load(), 0);
+  EXPECT_EQ(audio->DeviceThreadCount(), 0);
+  EXPECT_FALSE(sim->IsOutputOpen());
+  for (const PlayHeader& header : audio->m_playHeaders) EXPECT_EQ(header.data, nullptr);
+}
+
+TEST_F(SimulatedPlayback, AStalledOutputHasItsQueueRebuilt) {
+  ASSERT_TRUE(WaitFor([&] { return sim->BuffersPlayed() > 200; }, 20000));
+  const int64_t resets = sim->OutputResets();
+  sim->SetOutputStalled(true);
+  // 200 ms of the devices' clock without a buffer back: the queue is given back and rebuilt.
+  ASSERT_TRUE(WaitFor([&] { return sim->OutputResets() > resets; }, 20000));
+  ASSERT_TRUE(WaitFor([&] { return sim->QueuedBuffers() == 128; }, 20000));
+  const int64_t played = sim->BuffersPlayed();
+  sim->SetOutputStalled(false);
+  ASSERT_TRUE(WaitFor([&] { return sim->BuffersPlayed() > played + 256; }, 20000));
+  EXPECT_EQ(audio->m_playThreadAlive.load(), 1);
+  EXPECT_EQ(sim->QueueRefusals(), 0);
+}
+
+TEST_F(SimulatedPlayback, ARefusedBufferEndsThePlayThreadAndClosesTheOutput) {
+  ASSERT_TRUE(WaitFor([&] { return sim->BuffersPlayed() > 100; }, 20000));
+  sim->SetRefuseBuffers(true);
+  // The thread ends; 100 ms later the deferred stop closes the output.
+  ASSERT_TRUE(WaitFor([&] { return audio->m_hWaveOut.load() == 0; }, 10000));
+  ASSERT_TRUE(audio->WaitPlaybackStopped(5000));
+  EXPECT_GT(sim->QueueRefusals(), 0);
+  EXPECT_EQ(audio->m_playThreadAlive.load(), 0);
+  EXPECT_EQ(audio->m_hPlayThread.load(), 0);
+  EXPECT_EQ(audio->m_sweepPlaying.load(), 0);
+  EXPECT_EQ(audio->DeviceThreadCount(), 0);
+  EXPECT_FALSE(sim->IsOutputOpen());
+}
+
+TEST_F(SimulatedPlayback, StoppingThePlayThreadDirectlyClosesTheOutputToo) {
+  ASSERT_TRUE(WaitFor([&] { return sim->BuffersPlayed() > 50; }, 20000));
+  audio->m_sweepPlaying.store(0);
+  audio->StopPlayThread();
+  EXPECT_EQ(audio->m_hPlayThread.load(), 0);
+  EXPECT_EQ(audio->m_hWaveOut.load(), 0);
+  EXPECT_EQ(audio->DeviceThreadCount(), 0);
+  EXPECT_FALSE(sim->IsOutputOpen());
+}
+
+}  // namespace
