@@ -4,14 +4,20 @@
 #include <cstdlib>
 #include <memory>
 
+#include <map>
+#include <string>
+
 #include "cli/cli_options.h"
 #include "cli/commands.h"
+#include "cli/console_messages.h"
 #include "cli/curve_csv.h"
 #include "engine/audio_engine.h"
 #include "engine/full_speed_replay.h"
+#include "engine/record_track.h"
 #include "engine/shared_state.h"
-#include "files/capture_samples.h"
+#include "files/capture_files.h"
 #include "files/util.h"
+#include "files/wave_file.h"
 #include "graph/curve_events.h"
 #include "graph/curve_image_render.h"
 #include "graph/graphical.h"
@@ -19,7 +25,8 @@
 namespace {
 
 const char kAnalyzeUsage[] =
-    "quorvel-cli analyze CAPTURE.wav [--fmin F] [--fmax F] [--csv FILE] [--png FILE] [--bmp FILE]";
+    "quorvel-cli analyze CAPTURE.wav [--fmin F] [--fmax F] [--csv FILE] [--png FILE] [--bmp FILE]"
+    " [--save COPY.wav]";
 
 // The replay runs on this very thread, so the notices only need to be counted.
 class CReplayEvents : public ICurveEvents {
@@ -30,10 +37,24 @@ class CReplayEvents : public ICurveEvents {
   bool m_complete = false;
 };
 
+// The command line leaves the window's preferences alone: what a load or save stores lives
+// for this run only.
+class CRunPreferences : public ICapturePreferences {
+ public:
+  std::string ReadText(const char* name, const char* defaultValue) override {
+    const auto it = m_values.find(name);
+    return it == m_values.end() ? defaultValue : it->second;
+  }
+  void WriteText(const char* name, const std::string& value) override { m_values[name] = value; }
+
+ private:
+  std::map<std::string, std::string> m_values;
+};
+
 }  // namespace
 
 int RunAnalyze(const Arguments& args) {
-  CliOptions options({"fmin", "fmax", "csv", "png", "bmp"}, {}, 1);
+  CliOptions options({"fmin", "fmax", "csv", "png", "bmp", "save"}, {}, 1);
   std::string error;
   if (!options.Parse(args, &error)) return ArgumentError(error, kAnalyzeUsage);
   if (options.Positional().empty()) return ArgumentError("no capture file given", kAnalyzeUsage);
@@ -43,34 +64,33 @@ int RunAnalyze(const Arguments& args) {
       !options.Number("fmax", 20000.0, &fmax, &error)) {
     return ArgumentError(error, kAnalyzeUsage);
   }
+  const std::string& path = options.Positional()[0];
+
+  // The checks and messages of Load Audio File; the engine then holds the samples.
+  CSharedState shared;
+  auto audio = std::make_unique<CAudio>();
+  CWave wave;
+  CConsoleMessages messages;
+  CRunPreferences preferences;
+  const CaptureFileContext files{*audio, shared, wave, messages, preferences, nullptr};
+  LoadedCaptureFile loaded;
+  if (!LoadCaptureFile(files, path, &loaded)) return kExitFailure;
+  // The range of the title tag, unless the command line gives one.
+  if (!options.Has("fmin")) fmin = loaded.fmin;
+  if (!options.Has("fmax")) fmax = loaded.fmax;
   if (!(fmin > 0.0 && fmin < fmax)) {
     return ArgumentError("the range needs 0 < fmin < fmax", kAnalyzeUsage);
   }
-  const std::string& path = options.Positional()[0];
-
-  uint32_t sampleCount = 0;
-  int32_t channels = 0;
-  int32_t rate = 0;
-  int16_t* samples = nullptr;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr || !ReadCaptureSamples(file, &sampleCount, &channels, &samples, &rate)) {
-    std::fprintf(stderr, "Sorry this file is not convenient...\n");
-    return kExitFailure;
-  }
-  std::unique_ptr<int16_t, decltype(&std::free)> owned(samples, &std::free);
-
-  CSharedState shared;
   shared.m_curveFmin = shared.m_fmin = fmin;
   shared.m_curveFmax = shared.m_fmax = fmax;
-  auto audio = std::make_unique<CAudio>();
+  const uint32_t sampleCount = static_cast<uint32_t>(audio->m_fileSampleCount.load());
   CReplayEvents events;
   auto graph = std::make_unique<CGraphical>(shared, audio.get(), &events);
   audio->SetCurveListener(graph.get());
   graph->ClearCurve();
 
   // A replay analyses what it plays, one mono sample per frame.
-  const int count = static_cast<int>(sampleCount * static_cast<uint32_t>(channels));
-  ReplayAtFullSpeed(*audio, owned.get(), count);
+  ReplayAtFullSpeed(*audio, audio->m_fileSamples, static_cast<int>(sampleCount));
 
   const int points = graph->m_count.load();
   double levels[CGraphical::kCurveCapacity];
@@ -86,12 +106,17 @@ int RunAnalyze(const Arguments& args) {
       std::fprintf(stderr, "No Response Curve on screen\n");
       return kExitFailure;
     }
-    const std::string title = CUtil::StripExtension(CUtil::FileNameOfPath(path.c_str()));
-    char caption[CUtil::kFormatSize];
-    CUtil::FormatText(caption, sizeof caption, "Playing File \"%s\"", title.c_str());
     if (!RenderCurveImage(*graph, shared, WithImageExtension(options.Value(format), format),
-                          caption)) {
+                          nullptr)) {
       std::fprintf(stderr, "Cannot save the file to disk...\n");
+      return kExitFailure;
+    }
+  }
+  // --save: what Save Audio File writes once the replay's curve is complete: the recording
+  // moved to the start of the record track, with the tags.
+  if (options.Has("save")) {
+    if (events.m_complete) RotateRecordTrack(*audio);
+    if (!CheckCaptureToSave(files) || !SaveCaptureFile(files, options.Value("save"))) {
       return kExitFailure;
     }
   }

@@ -14,5 +14,6 @@ using Arguments = std::vector<std::string>;
 // quorvel-cli sweep --fmin F --fmax F --out FILE.wav
 int RunSweep(const Arguments& args);
 
-// quorvel-cli analyze CAPTURE.wav [--fmin F] [--fmax F] [--csv FILE]
+// quorvel-cli analyze CAPTURE.wav [--fmin F] [--fmax F] [--csv FILE] [--png FILE] [--bmp FILE]
+//                     [--save COPY.wav]
 int RunAnalyze(const Arguments& args);

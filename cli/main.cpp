@@ -12,6 +12,7 @@ const char kUsage[] =
     "commands:\n"
     "  sweep --fmin F --fmax F --out FILE.wav   write the playback signal as a WAV file\n"
     "  analyze CAPTURE.wav [--fmin F] [--fmax F] [--csv FILE] [--png FILE] [--bmp FILE]\n"
+    "          [--save COPY.wav]\n"
     "                                           analyse a saved capture as a replay would\n";
 
 }  // namespace
