@@ -16,6 +16,9 @@ constexpr int kOperationTimeoutMs = 2000;
 // so a capture thread that is late by a few scheduling periods loses nothing.
 constexpr uint32_t kCaptureRingFrames = 65536;
 
+// A listing after a lost connection waits this long for the server to answer again. [ms]
+constexpr int kReconnectTimeoutMs = 1000;
+
 struct TimeoutFlag {
   pa_threaded_mainloop* mainloop;
   bool expired;
@@ -44,36 +47,68 @@ bool CPulseAudioServices::Start(std::string* whyNot, int timeoutMs) {
   m_pMainloop = pa_threaded_mainloop_new();
   if (m_pMainloop == nullptr) return fail("the PulseAudio main loop could not be created");
   m_pApi = pa_threaded_mainloop_get_api(m_pMainloop);
-  pa_proplist* properties = pa_proplist_new();
-  pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, "Quorvel");
-  pa_proplist_sets(properties, PA_PROP_APPLICATION_ID, "org.velkar.Quorvel");
-  m_pContext = pa_context_new_with_proplist(m_pApi, "Quorvel", properties);
-  pa_proplist_free(properties);
-  if (m_pContext == nullptr) return fail("the PulseAudio context could not be created");
-  pa_context_set_state_callback(m_pContext, &OnContextState, this);
-
   if (pa_threaded_mainloop_start(m_pMainloop) < 0) {
     return fail("the PulseAudio main loop thread could not be started");
   }
   pa_threaded_mainloop_lock(m_pMainloop);
-  // Never autospawn: a server that is not running stays not running, and the caller falls
-  // back to the simulated devices.
-  bool ready = false;
-  if (pa_context_connect(m_pContext, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) {
-    ready = WaitLocked([this] { return ContextReady(); }, timeoutMs);
-  }
   std::string reason;
-  if (!ready) {
-    const int error = pa_context_errno(m_pContext);
-    reason = "no PulseAudio server answered";
-    if (error != PA_OK) reason += std::string(": ") + pa_strerror(error);
-  } else {
+  const bool ready = ConnectContext(timeoutMs, &reason);
+  if (ready) {
     m_pNoticeEvent = m_pApi->defer_new(m_pApi, &OnNotices, this);
     m_pApi->defer_enable(m_pNoticeEvent, 0);
   }
   pa_threaded_mainloop_unlock(m_pMainloop);
   if (!ready) return fail(reason);
   return true;
+}
+
+// Lock held: a new context, connected within `timeoutMs`; the reason in `whyNot` when not.
+bool CPulseAudioServices::ConnectContext(int timeoutMs, std::string* whyNot) {
+  DropContext();
+  pa_proplist* properties = pa_proplist_new();
+  pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, "Quorvel");
+  pa_proplist_sets(properties, PA_PROP_APPLICATION_ID, "org.velkar.Quorvel");
+  m_pContext = pa_context_new_with_proplist(m_pApi, "Quorvel", properties);
+  pa_proplist_free(properties);
+  if (m_pContext == nullptr) {
+    *whyNot = "the PulseAudio context could not be created";
+    return false;
+  }
+  pa_context_set_state_callback(m_pContext, &OnContextState, this);
+  // Never autospawn: a server that is not running stays not running, and the caller falls
+  // back to the simulated devices.
+  bool ready = false;
+  if (pa_context_connect(m_pContext, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) {
+    ready = WaitLocked([this] { return ContextReady(); }, timeoutMs);
+  }
+  if (!ready) {
+    const int error = pa_context_errno(m_pContext);
+    *whyNot = "no PulseAudio server answered";
+    if (error != PA_OK) *whyNot += std::string(": ") + pa_strerror(error);
+    return false;
+  }
+  m_bServerLost.store(0, std::memory_order_release);
+  return true;
+}
+
+// Lock held.
+void CPulseAudioServices::DropContext() {
+  if (m_pContext == nullptr) return;
+  pa_context_set_state_callback(m_pContext, nullptr, nullptr);
+  pa_context_disconnect(m_pContext);
+  pa_context_unref(m_pContext);
+  m_pContext = nullptr;
+}
+
+// Lock held. After the server has gone (PulseAudio or PipeWire restarted), the next device
+// listing connects again, once no stream of the old connection is left open.
+void CPulseAudioServices::ReconnectIfLost() {
+  if (m_bServerLost.load(std::memory_order_acquire) == 0 || m_pCaptureStream != nullptr ||
+      m_pOutputStream != nullptr) {
+    return;
+  }
+  std::string ignored;
+  ConnectContext(kReconnectTimeoutMs, &ignored);
 }
 
 CPulseAudioServices::~CPulseAudioServices() {
@@ -85,12 +120,7 @@ CPulseAudioServices::~CPulseAudioServices() {
     m_pApi->defer_free(m_pNoticeEvent);
     m_pNoticeEvent = nullptr;
   }
-  if (m_pContext != nullptr) {
-    pa_context_set_state_callback(m_pContext, nullptr, nullptr);
-    pa_context_disconnect(m_pContext);
-    pa_context_unref(m_pContext);
-    m_pContext = nullptr;
-  }
+  DropContext();
   pa_threaded_mainloop_unlock(m_pMainloop);
   pa_threaded_mainloop_stop(m_pMainloop);
   pa_threaded_mainloop_free(m_pMainloop);

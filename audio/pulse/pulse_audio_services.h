@@ -80,6 +80,9 @@ class CPulseAudioServices final : public IAudioServices {
 
   CPulseAudioServices();
   bool Start(std::string* whyNot, int timeoutMs);
+  bool ConnectContext(int timeoutMs, std::string* whyNot);
+  void DropContext();
+  void ReconnectIfLost();
 
   // ---- waiting on the mainloop (pulse_audio_services.cpp); lock held, never on the
   // mainloop thread ----

@@ -56,6 +56,7 @@ int32_t CPulseAudioServices::ListCaptureEndpoints(std::vector<std::string>* name
   if (names == nullptr) return kEPointer;
   names->clear();
   pa_threaded_mainloop_lock(m_pMainloop);
+  ReconnectIfLost();
   struct Listing {
     std::vector<DeviceEntry> real;
     std::vector<DeviceEntry> monitors;

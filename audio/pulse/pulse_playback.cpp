@@ -49,6 +49,7 @@ void MarkDone(PlayHeader* header) {
 
 int CPulseAudioServices::OutputDeviceCount() {
   pa_threaded_mainloop_lock(m_pMainloop);
+  ReconnectIfLost();
   std::vector<DeviceEntry> sinks;
   if (QuerySinks(&sinks)) {
     m_sinks = sinks;
@@ -110,7 +111,7 @@ int32_t CPulseAudioServices::OpenOutput(int deviceId, const PlayFormat& format,
     m_pRoutine = routine;
     m_pRoutineContext = context;
     m_bOutputLost.store(0, std::memory_order_relaxed);
-    m_bClosedNoticeDue = true;
+    m_bClosedNoticeDue = false;  // until the opened notice has gone out
     pa_channel_map map;
     if (channels == 2) {
       pa_channel_map_init_stereo(&map);
@@ -374,6 +375,7 @@ void CPulseAudioServices::OnOutputState(pa_stream* stream, void* self) {
   auto* services = static_cast<CPulseAudioServices*>(self);
   switch (pa_stream_get_state(stream)) {
     case PA_STREAM_READY:
+      services->m_bClosedNoticeDue = true;
       if (services->m_pRoutine != nullptr) {
         services->m_pRoutine(services->m_pRoutineContext, OutputNotice::kOpened);
       }

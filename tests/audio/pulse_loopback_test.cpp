@@ -472,7 +472,43 @@ TEST_F(PulseLoopbackTest, AServerKilledMidStreamFailsEveryCallWithoutHanging) {
   EXPECT_FALSE(m_services->SetOutputVolume(-1, 0.5f));
   EXPECT_EQ(m_services->OpenOutput(-1, EnginePlayFormat(), &CPlayThread::Notify, &player),
             kMmErrNoDriver);
-  m_services.reset();
+}
+
+// PulseAudio (or PipeWire) restarted: once the streams of the lost connection are closed, the
+// next device listing connects to the new server, and its devices play and record again.
+TEST_F(PulseLoopbackTest, AListingAfterARestartedServerConnectsAgain) {
+  ASSERT_NO_FATAL_FAILURE(OpenCapture(kNullMonitorIndex));
+  m_server.Kill();
+  uint32_t frames = 0;
+  ASSERT_TRUE(WaitFor([&] { return m_services->GetNextPacketSize(&frames) != 0; }, 10000));
+  m_services->ReleaseCaptureEndpoint();
+  std::vector<std::string> names;
+  EXPECT_EQ(m_services->ListCaptureEndpoints(&names), kAudclntEServiceNotRunning);
+
+  std::string why;
+  bool missing = false;
+  ASSERT_TRUE(m_server.Start(&why, &missing)) << why;
+  ASSERT_EQ(m_services->ListCaptureEndpoints(&names), 0);
+  EXPECT_EQ(names.size(), 3u);
+  EXPECT_EQ(m_services->OutputDeviceCount(), 2);
+  ASSERT_NO_FATAL_FAILURE(OpenCapture(kNullMonitorIndex));
+  CCaptureThread capture(m_services.get());
+  capture.Start();
+  CPlayThread player(m_services.get(), 128, 128, 0);
+  ASSERT_EQ(m_services->OpenOutput(0, EnginePlayFormat(), &CPlayThread::Notify, &player), 0);
+  player.Start();
+  // The tone comes back from the new server's monitor.
+  ASSERT_TRUE(WaitFor(
+      [&] {
+        return capture.FrameCount() > static_cast<size_t>(kRate) / 2 &&
+               player.Done() > 2 * kRate / 128;
+      },
+      30000));
+  player.Stop();
+  capture.Stop();
+  EXPECT_EQ(capture.Failure(), 0);
+  EXPECT_LT(ToneStart(capture.Frames()), capture.Frames().size() / 2);
+  EXPECT_EQ(m_services->CloseOutput(), kMmNoError);
 }
 
 TEST_F(PulseLoopbackTest, ARemovedMicrophoneInvalidatesTheCapture) {

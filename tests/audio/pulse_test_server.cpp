@@ -74,6 +74,13 @@ bool CPulseTestServer::Start(std::string* whyNot, bool* missing) {
     *whyNot = "the pulseaudio program is not installed (Debian package pulseaudio)";
     return false;
   }
+  // A second start (a restarted server) gets a fresh folder of its own.
+  Stop();
+  if (!m_folder.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(m_folder, ignored);
+    m_folder.clear();
+  }
   char folderTemplate[] = "/tmp/quorvel-pulse.XXXXXX";
   if (mkdtemp(folderTemplate) == nullptr) {
     *whyNot = std::string("no temporary folder: ") + std::strerror(errno);
@@ -165,9 +172,11 @@ bool CPulseTestServer::Start(std::string* whyNot, bool* missing) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
 
-  const char* previous = std::getenv("PULSE_SERVER");
-  m_hadPreviousServer = previous != nullptr;
-  if (previous != nullptr) m_previousServer = previous;
+  if (!m_serverSet) {
+    const char* previous = std::getenv("PULSE_SERVER");
+    m_hadPreviousServer = previous != nullptr;
+    if (previous != nullptr) m_previousServer = previous;
+  }
   setenv("PULSE_SERVER", ("unix:" + socketPath).c_str(), 1);
   m_serverSet = true;
   return true;
