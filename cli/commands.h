@@ -17,3 +17,10 @@ int RunSweep(const Arguments& args);
 // quorvel-cli analyze CAPTURE.wav [--fmin F] [--fmax F] [--csv FILE] [--png FILE] [--bmp FILE]
 //                     [--save COPY.wav]
 int RunAnalyze(const Arguments& args);
+
+// quorvel-cli devices [--simulated]
+int RunDevices(const Arguments& args);
+
+// quorvel-cli measure [--input NAME] [--output NAME] [--simulated] [--fmin F] [--fmax F]
+//                     [--gain DB] [--save CAPTURE.wav] [--csv FILE] [--png FILE] [--bmp FILE]
+int RunMeasure(const Arguments& args);

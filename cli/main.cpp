@@ -13,7 +13,12 @@ const char kUsage[] =
     "  sweep --fmin F --fmax F --out FILE.wav   write the playback signal as a WAV file\n"
     "  analyze CAPTURE.wav [--fmin F] [--fmax F] [--csv FILE] [--png FILE] [--bmp FILE]\n"
     "          [--save COPY.wav]\n"
-    "                                           analyse a saved capture as a replay would\n";
+    "                                           analyse a saved capture as a replay would\n"
+    "  devices [--simulated]                    list the input and output devices\n"
+    "  measure [--input NAME] [--output NAME] [--simulated] [--fmin F] [--fmax F] [--gain DB]\n"
+    "          [--save CAPTURE.wav] [--csv FILE] [--png FILE] [--bmp FILE]\n"
+    "                                           measure a loudspeaker (the simulated one when\n"
+    "                                           no PulseAudio server answers)\n";
 
 }  // namespace
 
@@ -26,6 +31,8 @@ int main(int argc, char** argv) {
   const Arguments args(argv + 2, argv + argc);
   if (command == "sweep") return RunSweep(args);
   if (command == "analyze") return RunAnalyze(args);
+  if (command == "devices") return RunDevices(args);
+  if (command == "measure") return RunMeasure(args);
   std::fprintf(stderr, "quorvel-cli: unknown command %s\n%s", command.c_str(), kUsage);
   return kExitBadArguments;
 }
