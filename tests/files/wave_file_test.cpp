@@ -26,7 +26,9 @@ using wavetest::operator+;
 TEST(WaveWriter, SamplesWithoutMetadataMakeHeaderPlusTwoBytesEach) {
   wavetest::ScratchFolder dir;
   for (size_t n : {size_t{0}, size_t{1}, size_t{1001}, size_t{48000}}) {
-    const std::string path = dir.File("n" + std::to_string(n) + ".wav");
+    std::string name = std::to_string(n);
+    name.append(".wav");
+    const std::string path = dir.File(name);
     const std::vector<int16_t> samples = wavetest::Ramp(n, 97);
     {
       CWave wave;
