@@ -79,7 +79,8 @@ inline uint32_t Magnitude(int32_t s) {
 // saturate at 2147483647.
 inline int32_t MeterValue(int32_t s) {
   const float scaled = static_cast<float>(1.25 * static_cast<double>(s));
-  // A float below 2^31 plus 0.5 is exact in double, so truncation rounds half away from zero.
+  // Such a float (below 2^32) plus 0.5 is exact in double, so truncation rounds half away from
+  // zero.
   const double rounded = std::fabs(static_cast<double>(scaled)) + 0.5;
   return rounded >= 2147483647.0 ? kInt32Max : static_cast<int32_t>(rounded);
 }
