@@ -1,5 +1,7 @@
 #include "audio/audio_backend.h"
 
+#include <cstdlib>
+
 #include "audio/sim/simulated_services.h"
 
 #ifdef QUORVEL_HAVE_PULSE
@@ -25,6 +27,10 @@ std::unique_ptr<IAudioServices> CreateAudioServices(bool simulated, std::string*
     why = "built without PulseAudio";
 #endif
   }
+  SimulatedAudioOptions options;
+  // Tests run the simulated devices faster than real time.
+  const char* factor = std::getenv("QUORVEL_SIM_CLOCK_FACTOR");
+  if (factor != nullptr && std::atof(factor) >= 1.0) options.clockFactor = std::atof(factor);
   if (description != nullptr) *description = "simulated loudspeaker (" + why + ")";
-  return CreateSimulatedAudioServices(SimulatedAudioOptions{});
+  return CreateSimulatedAudioServices(options);
 }

@@ -10,7 +10,8 @@ struct SimulatedAudioOptions;
 // The audio services the program runs on: the PulseAudio server when one answers (and
 // `simulated` is false), otherwise the built-in simulated loudspeaker. `description` (may be
 // null) receives a line saying which was chosen and why, e.g.
-// "simulated loudspeaker (no PulseAudio server: ...)". User-interface thread.
+// "simulated loudspeaker (no PulseAudio server: ...)". The simulated devices run at real time,
+// or QUORVEL_SIM_CLOCK_FACTOR times faster when that is set (tests). User-interface thread.
 std::unique_ptr<IAudioServices> CreateAudioServices(bool simulated, std::string* description);
 
 // The simulated loudspeaker with the given options (tests, benchmarks).

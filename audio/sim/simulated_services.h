@@ -100,6 +100,7 @@ class CSimulatedAudioServices final : public IAudioServices {
   double ClockFactor() const { return m_options.clockFactor; }
   // Largest delay between a frame's recording and the capture side taking it [ns] (bench).
   int64_t MaxCaptureLatencyNs() const { return m_maxCaptureLatencyNs.load(); }
+  void ResetCaptureLatency() { m_maxCaptureLatencyNs.store(0); }
 
  private:
   enum { kOutputClosed = 0, kOutputOpen = 1, kOutputClosing = 2 };

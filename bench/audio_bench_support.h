@@ -1,0 +1,96 @@
+#pragma once
+
+#include <pthread.h>
+
+#include <chrono>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "audio/measurement_sequence.h"
+#include "audio/sim/simulated_services.h"
+#include "engine/audio_engine.h"
+#include "engine/shared_state.h"
+#include "files/user_messages.h"
+#include "graph/graphical.h"
+
+// CPU use of the capture and play threads over the sweep of one measurement.
+struct MeasurementCpu {
+  bool complete = false;
+  double capturePercent = 0.0;  // of one core, over the devices' time (sweep time at 1 x)
+  double playPercent = 0.0;
+  double maxCaptureLatencyMs = 0.0;
+};
+
+inline double ThreadCpuSeconds(std::thread& thread) {
+  clockid_t clock{};
+  if (!thread.joinable() || pthread_getcpuclockid(thread.native_handle(), &clock) != 0) return -1;
+  timespec ts{};
+  clock_gettime(clock, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+class CQuietMessages : public IUserMessages {
+ public:
+  void ShowMessage(const std::string&, const std::string&) override {}
+  bool AskYesNo(const std::string&, const std::string&) override { return false; }
+  bool ChooseSaveFile(const std::string&, const std::string&, std::string*) override {
+    return false;
+  }
+  bool ChooseOpenFile(const std::string&, const std::string&, std::string*) override {
+    return false;
+  }
+};
+
+// One measurement on the simulated loudspeaker with the clock `factor` x real time. The thread
+// CPU clocks are read at the sync and at the 1001st point (from the measurement's poll); the
+// percentages are CPU seconds over the simulated seconds between the two readings.
+inline MeasurementCpu RunMeasurementForCpu(double factor) {
+  SimulatedAudioOptions options;
+  options.clockFactor = factor;
+  auto sim = std::make_unique<CSimulatedAudioServices>(options);
+  auto audio = std::make_unique<CAudio>(sim.get());
+  CSharedState shared;
+  CQuietMessages messages;
+  auto sequence = std::make_unique<CMeasurementSequence>(*audio, shared, messages);
+  auto graph = std::make_unique<CGraphical>(shared, audio.get(), sequence.get());
+  audio->SetCurveListener(graph.get());
+  int count = 0;
+  audio->EnumerateInputDevices(&count);
+  audio->m_inputCount = count;
+  audio->m_outputCount = audio->EnumerateOutputDevices();
+
+  double capture0 = -1, play0 = -1, capture1 = -1, play1 = -1;
+  uint64_t frames0 = 0, frames1 = 0;
+  auto poll = [&]() {
+    if (capture0 < 0 && audio->m_synced.load() != 0) {
+      capture0 = ThreadCpuSeconds(audio->m_captureThread);
+      play0 = ThreadCpuSeconds(audio->m_playThread);
+      frames0 = sim->DeviceFrames();
+      sim->ResetCaptureLatency();  // from here on: the steady polling, not the first wait
+    }
+    if (capture0 >= 0 && graph->m_count.load() < 1001) {
+      capture1 = ThreadCpuSeconds(audio->m_captureThread);
+      play1 = ThreadCpuSeconds(audio->m_playThread);
+      frames1 = sim->DeviceFrames();
+    }
+  };
+  graph->ClearCurve();
+  MeasurementRequest request;
+  request.timeoutMs = 60000;
+  MeasurementCpu result;
+  result.complete = sequence->RunMeasurement(request, poll) == MeasurementOutcome::kComplete;
+  const double deviceSeconds = static_cast<double>(frames1 - frames0) / 48000.0;
+  if (capture0 >= 0 && capture1 >= 0 && deviceSeconds > 0) {
+    // CPU per second of sound, scaled to real time: at factor x the same work runs in 1/x of
+    // the wall time.
+    result.capturePercent = 100.0 * (capture1 - capture0) / deviceSeconds;
+    result.playPercent = 100.0 * (play1 - play0) / deviceSeconds;
+  }
+  result.maxCaptureLatencyMs = static_cast<double>(sim->MaxCaptureLatencyNs()) / 1e6;
+  graph.reset();
+  sequence.reset();
+  audio.reset();
+  return result;
+}

@@ -1,0 +1,114 @@
+// quorvel-cli devices and measure, run as the real program on the simulated loudspeaker (its
+// clock ten times faster than real time).
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <unistd.h>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct CliRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadAll(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class CliMeasure : public testing::Test {
+ protected:
+  void SetUp() override {
+    m_dir = std::filesystem::temp_directory_path() /
+            ("quorvel_cli_measure_" + std::to_string(::getpid()) + "_" +
+             testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(m_dir);
+  }
+  void TearDown() override { std::filesystem::remove_all(m_dir); }
+
+  CliRun Cli(const std::string& arguments) {
+    const auto out = m_dir / "stdout.txt";
+    const auto err = m_dir / "stderr.txt";
+    const std::string command = "QUORVEL_SIM_CLOCK_FACTOR=10 QT_QPA_PLATFORM=offscreen '" +
+                                std::string(QUORVEL_CLI) + "' " + arguments + " > '" +
+                                out.string() + "' 2> '" + err.string() + "' < /dev/null";
+    CliRun run;
+    const int raw = std::system(command.c_str());
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = ReadAll(out);
+    run.err = ReadAll(err);
+    return run;
+  }
+  std::filesystem::path m_dir;
+};
+
+TEST_F(CliMeasure, DevicesListsTheSimulatedLoudspeakerWithTheDefaultOutputLast) {
+  const CliRun run = Cli("devices --simulated");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("Audio Input (Microphone):\n   0  Simulated measurement microphone\n"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("Audio Output (Sweep Generator):\n   0  Simulated loudspeaker"),
+            std::string::npos)
+      << run.out;
+  EXPECT_NE(run.out.find("  -1  Default Audio Output\n"), std::string::npos) << run.out;
+}
+
+TEST_F(CliMeasure, AMeasurementWritesTheCurveAndTheRecording) {
+  const auto csv = m_dir / "curve.csv";
+  const auto wav = m_dir / "capture.wav";
+  const CliRun run = Cli("measure --simulated --fmin 50 --fmax 16000 --csv '" + csv.string() +
+                         "' --save '" + wav.string() + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("1001 of 1001 points, 50.00-16000.00 Hz"), std::string::npos) << run.out;
+  EXPECT_NE(run.err.find("1001 of 1001 points"), std::string::npos);  // the progress line
+
+  std::istringstream lines(ReadAll(csv));
+  std::string line;
+  std::getline(lines, line);
+  EXPECT_EQ(line, "index,frequency_hz,level_db");
+  int rows = 0;
+  double first = 0.0;
+  double last = 0.0;
+  while (std::getline(lines, line)) {
+    double f = 0.0;
+    double level = 0.0;
+    int index = -1;
+    ASSERT_EQ(std::sscanf(line.c_str(), "%d,%lf,%lf", &index, &f, &level), 3) << line;
+    EXPECT_EQ(index, rows);
+    if (rows == 0) first = f;
+    last = f;
+    ++rows;
+  }
+  EXPECT_EQ(rows, 1001);
+  EXPECT_NEAR(first, 50.0, 1e-6);
+  EXPECT_NEAR(last, 16000.0, 1e-6);
+  // A capture file of about 21.5 s of 16-bit mono samples.
+  EXPECT_GT(std::filesystem::file_size(wav), 2 * 48000 * 20u);
+}
+
+TEST_F(CliMeasure, AnUnknownInputIsNotAValidPeripheral) {
+  const CliRun run = Cli("measure --simulated --input 'Studio microphone'");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("Not a valid Audio Input peripheral"), std::string::npos) << run.err;
+}
+
+TEST_F(CliMeasure, BadArgumentsExitWithTwo) {
+  EXPECT_EQ(Cli("measure --simulated --fmin 2000 --fmax 1000").status, 2);
+  EXPECT_EQ(Cli("measure --simulated --gain 13").status, 2);
+  EXPECT_EQ(Cli("measure --simulated --volume 3").status, 2);
+  EXPECT_EQ(Cli("devices extra").status, 2);
+}
+
+}  // namespace
