@@ -193,6 +193,28 @@ TEST(MeasurementSequence, StopAfterCompletionChangesNothingAndANewMeasurementRun
   EXPECT_TRUE(DevicesAtRest(*rig.audio, *rig.sim));
 }
 
+TEST(MeasurementSequence, AReplayStoppedMidwayEndsAndFreesItsSamples) {
+  Rig rig;
+  ASSERT_EQ(rig.Measure(), MeasurementOutcome::kComplete);
+  const int captured = rig.audio->m_capturedCount.load();
+  auto* samples =
+      static_cast<int16_t*>(std::malloc(sizeof(int16_t) * static_cast<size_t>(captured)));
+  ASSERT_NE(samples, nullptr);
+  std::memcpy(samples, rig.audio->m_record, sizeof(int16_t) * static_cast<size_t>(captured));
+  rig.audio->m_fileSamples = samples;
+  rig.audio->m_fileSampleCount.store(captured);
+  rig.graph->ClearCurve();
+  auto poll = [&]() {
+    if (rig.graph->m_count.load() >= 100) rig.sequence->RequestStop();
+  };
+  EXPECT_EQ(rig.sequence->RunReplay(-1, kTimeoutMs, poll), MeasurementOutcome::kStopped);
+  EXPECT_LT(rig.graph->m_count.load(), 1001);
+  EXPECT_EQ(rig.audio->m_fileSamples, nullptr);
+  EXPECT_EQ(rig.audio->m_filePlaying.load(), 0);
+  EXPECT_TRUE(DevicesAtRest(*rig.audio, *rig.sim));
+  EXPECT_TRUE(rig.messages.Messages().empty());
+}
+
 // ---- failures ----
 
 TEST(MeasurementFailure, NoInputDeviceIsNotAValidPeripheral) {
