@@ -18,7 +18,7 @@ bool CliOptions::Parse(const std::vector<std::string>& args, std::string* error)
     if (arg.size() > 2 && arg.compare(0, 2, "--") == 0) {
       const std::string name = arg.substr(2);
       if (m_flags.count(name) != 0) {
-        m_values[name] = "1";
+        m_values.insert_or_assign(name, std::string(1, '1'));
       } else if (m_valueOptions.count(name) != 0) {
         if (i + 1 >= args.size()) {
           error->assign("option --").append(name).append(" needs a value");
