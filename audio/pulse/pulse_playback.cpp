@@ -13,8 +13,9 @@ namespace {
 constexpr size_t kProductNameBytes = 31;
 
 // The server holds this much of the output ahead of the sink; the rest waits in the queue of
-// buffers. [ms]
-constexpr uint32_t kOutputLatencyMs = 50;
+// buffers. Long enough that a busy machine, which may keep the server's or our own mainloop
+// thread from running for a while, does not leave the sink without samples. [ms]
+constexpr uint32_t kOutputLatencyMs = 200;
 
 // Playback starts (and restarts after running dry) as soon as the server holds this much, so a
 // queue that the server only takes part of at first still starts at once. [ms]

@@ -399,8 +399,9 @@ TEST_F(PulseLoopbackTest, ResetReturnsEveryQueuedBuffer) {
 TEST_F(PulseLoopbackTest, CloseReturnsQueuedBuffersBeforeItsClosedNotice) {
   CPlayThread notices(m_services.get(), 1, 128, 1);
   ASSERT_EQ(m_services->OpenOutput(1, EnginePlayFormat(), &CPlayThread::Notify, &notices), 0);
-  std::vector<PlayHeader> headers(64);
-  std::vector<char> data(64 * 512, 0);
+  // 341 ms of buffers: more than the server takes at once.
+  std::vector<PlayHeader> headers(128);
+  std::vector<char> data(128 * 512, 0);
   for (size_t i = 0; i < headers.size(); ++i) {
     headers[i].data = data.data() + i * 512;
     headers[i].length = 512;
@@ -408,7 +409,7 @@ TEST_F(PulseLoopbackTest, CloseReturnsQueuedBuffersBeforeItsClosedNotice) {
     ASSERT_EQ(m_services->QueueBuffer(&headers[i]), kMmNoError);
   }
   ASSERT_EQ(m_services->CloseOutput(), kMmNoError);
-  EXPECT_EQ(notices.Done(), 64);
+  EXPECT_EQ(notices.Done(), 128);
   EXPECT_EQ(notices.Closed(), 1);
   for (PlayHeader& header : headers) {
     EXPECT_NE(header.flags.load() & kHeaderDone, 0u);

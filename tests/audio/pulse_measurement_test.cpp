@@ -94,8 +94,10 @@ class PulseMeasurementTest : public PulseServerTest {
     format.blockAlign = 4;
     format.bitsPerSample = 16;
     ASSERT_EQ(m_services->OpenOutput(kNullSinkOutput, format, &IgnoreNotice, nullptr), 0);
-    std::vector<char> silence(32 * 512, 0);
-    std::vector<PlayHeader> headers(32);
+    // 341 ms of silence, more than the server takes at once: the last buffer is done only once
+    // the sink really plays.
+    std::vector<char> silence(128 * 512, 0);
+    std::vector<PlayHeader> headers(128);
     for (size_t i = 0; i < headers.size(); ++i) {
       headers[i].data = silence.data() + i * 512;
       headers[i].length = 512;
