@@ -225,14 +225,20 @@ int CAudio::DetectSync(double x) {
     // burst, so a saved capture is synchronised again the same way when replayed.
     const int32_t recorded = m_recordCount.load(std::memory_order_relaxed);
     int32_t start = 0;
+    int32_t kept = kPreSyncSamples;
     if (m_recordWrite >= kPreSyncSamples) {
       start = m_recordWrite - kPreSyncSamples;
     } else if (recorded >= kRecordSize) {
       // The track has wrapped: the samples before the write index lie at its end.
       start = (m_recordWrite - kPreSyncSamples) & kRecordMask;
+    } else {
+      // Fewer samples than that have been recorded since the reset: the capture is what was
+      // recorded. Counting 25440 would take in track entries not yet written, which a replay's
+      // play thread may be writing while the finished recording is moved and saved.
+      kept = m_recordWrite;
     }
     m_recordStart.store(start, std::memory_order_relaxed);
-    m_recordCount.store(kPreSyncSamples, std::memory_order_relaxed);
+    m_recordCount.store(kept, std::memory_order_relaxed);
     m_synced.store(1, std::memory_order_relaxed);
     return 1;
   }
