@@ -2,7 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -47,18 +47,42 @@ bool SocketAccepts(const std::string& path) {
   return ok;
 }
 
-}  // namespace
+// Starts `path` with `argv` and `envp`, its output into `outputPath`. The child is killed when
+// the test process ends in any way, so an aborted test leaves no server behind. Only
+// async-signal-safe calls run between fork and exec.
+pid_t SpawnChild(const std::string& path, char** argv, char** envp, const std::string& outputPath) {
+  const pid_t parent = getpid();
+  const pid_t pid = fork();
+  if (pid != 0) return pid;  // the parent, or -1
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  if (getppid() != parent) _exit(127);
+  const int input = open("/dev/null", O_RDONLY);
+  const int output = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (input < 0 || output < 0) _exit(127);
+  dup2(input, STDIN_FILENO);
+  dup2(output, STDOUT_FILENO);
+  dup2(output, STDERR_FILENO);
+  execve(path.c_str(), argv, envp);
+  _exit(127);
+}
 
-std::string FindPulseAudioProgram() {
+// Where program `name` is on the PATH, or empty.
+std::string FindProgram(const std::string& name) {
   const char* path = std::getenv("PATH");
   std::stringstream folders(path != nullptr ? path : "/usr/bin:/bin");
   std::string folder;
   while (std::getline(folders, folder, ':')) {
     if (folder.empty()) continue;
-    const std::string candidate = folder + "/pulseaudio";
+    const std::string candidate = folder + "/" + name;
     if (access(candidate.c_str(), X_OK) == 0) return candidate;
   }
   return std::string();
+}
+
+}  // namespace
+
+std::string FindPulseAudioProgram() {
+  return FindProgram("pulseaudio");
 }
 
 CPulseTestServer::~CPulseTestServer() {
@@ -150,18 +174,9 @@ bool CPulseTestServer::Start(std::string* whyNot, bool* missing) {
   for (std::string& entry : environment) envp.push_back(entry.data());
   envp.push_back(nullptr);
 
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logPath.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-  pid_t pid = -1;
-  const int spawned =
-      posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) {
-    *whyNot = std::string("pulseaudio could not be started: ") + std::strerror(spawned);
+  const pid_t pid = SpawnChild(program, argv.data(), envp.data(), logPath);
+  if (pid < 0) {
+    *whyNot = std::string("pulseaudio could not be started: ") + std::strerror(errno);
     return false;
   }
   m_pid = pid;
@@ -225,15 +240,11 @@ bool CPulseTestServer::KeepNullSinkBusy() {
   std::vector<char*> argv;
   for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  pid_t pid = -1;
+  const std::string program = FindProgram("pacat");
+  if (program.empty()) return false;
   // The environment names the server (PULSE_SERVER) by now.
-  const int spawned = posix_spawnp(&pid, "pacat", &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (spawned != 0) return false;
+  const pid_t pid = SpawnChild(program, argv.data(), environ, "/dev/null");
+  if (pid < 0) return false;
   m_keeperPid = pid;
   return true;
 }
