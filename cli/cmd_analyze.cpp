@@ -4,13 +4,13 @@
 #include <cstdlib>
 #include <memory>
 
-#include <map>
 #include <string>
 
 #include "cli/cli_options.h"
 #include "cli/commands.h"
 #include "cli/console_messages.h"
 #include "cli/curve_csv.h"
+#include "cli/run_preferences.h"
 #include "engine/audio_engine.h"
 #include "engine/full_speed_replay.h"
 #include "engine/record_track.h"
@@ -35,20 +35,6 @@ class CReplayEvents : public ICurveEvents {
   void OnCurveComplete() override { m_complete = true; }
   int m_points = 0;
   bool m_complete = false;
-};
-
-// The command line leaves the window's preferences alone: what a load or save stores lives
-// for this run only.
-class CRunPreferences : public ICapturePreferences {
- public:
-  std::string ReadText(const char* name, const char* defaultValue) override {
-    const auto it = m_values.find(name);
-    return it == m_values.end() ? defaultValue : it->second;
-  }
-  void WriteText(const char* name, const std::string& value) override { m_values[name] = value; }
-
- private:
-  std::map<std::string, std::string> m_values;
 };
 
 }  // namespace

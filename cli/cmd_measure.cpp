@@ -4,7 +4,6 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <string>
 
@@ -15,6 +14,7 @@
 #include "cli/commands.h"
 #include "cli/console_messages.h"
 #include "cli/curve_csv.h"
+#include "cli/run_preferences.h"
 #include "engine/audio_engine.h"
 #include "engine/shared_state.h"
 #include "files/capture_files.h"
@@ -38,19 +38,6 @@ extern "C" void OnInterrupt(int) {
   CMeasurementSequence* sequence = g_running.load();
   if (sequence != nullptr) sequence->RequestStop();
 }
-
-// The window's preferences are left alone: what a save stores lives for this run only.
-class CRunPreferences : public ICapturePreferences {
- public:
-  std::string ReadText(const char* name, const char* defaultValue) override {
-    const auto it = m_values.find(name);
-    return it == m_values.end() ? defaultValue : it->second;
-  }
-  void WriteText(const char* name, const std::string& value) override { m_values[name] = value; }
-
- private:
-  std::map<std::string, std::string> m_values;
-};
 
 // Index of the entry named `name` (letters compared upper-cased; a name that starts an entry
 // when no entry matches whole), or -1.
