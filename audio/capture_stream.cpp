@@ -224,16 +224,7 @@ int32_t CAudio::CaptureThreadProc() {
   RaiseCurrentThreadPriority(AudioThreadRole::kCapture);
 
   // Reset the capture.
-  m_captureResult.store(0, std::memory_order_relaxed);
-  m_blockFill.store(0, std::memory_order_relaxed);
-  m_ringWrite = 0;
-  m_capturedCount.store(0, std::memory_order_relaxed);
-  m_recordCount.store(0, std::memory_order_relaxed);
-  m_recordWrite = 0;
-  m_recordStart.store(0, std::memory_order_relaxed);
-  std::memset(m_record, 0, sizeof(m_record));
-  m_peakLeft.store(0, std::memory_order_relaxed);
-  m_peakRight.store(0, std::memory_order_relaxed);
+  ClearCaptureCounters();
 
   int32_t result = kResultOk;
   if (m_captureFormat.blockAlign != kCaptureBlockAlign) {

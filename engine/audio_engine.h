@@ -146,6 +146,10 @@ class CAudio {
   int DetectSync(double x);
   double BandFilter(int k, double x);
   void ClearAnalysisState();  // the reset steps proper, on whichever thread owns the analysis
+  // The counters, record track and peaks a new capture starts from: the first part of the
+  // reset, and what the capture thread clears when it starts. On the thread that owns the
+  // analysis.
+  void ClearCaptureCounters();
 
   IAudioServices* m_services;
   ICurveListener* m_listener;

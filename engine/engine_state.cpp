@@ -161,7 +161,7 @@ void CAudio::ServiceResetRequest() {
   m_resetRequested.store(kResetNone, std::memory_order_release);
 }
 
-void CAudio::ClearAnalysisState() {
+void CAudio::ClearCaptureCounters() {
   m_captureResult.store(0, std::memory_order_relaxed);
   m_blockFill.store(0, std::memory_order_relaxed);
   m_ringWrite = 0;
@@ -174,6 +174,10 @@ void CAudio::ClearAnalysisState() {
 
   m_peakLeft.store(0, std::memory_order_relaxed);
   m_peakRight.store(0, std::memory_order_relaxed);
+}
+
+void CAudio::ClearAnalysisState() {
+  ClearCaptureCounters();
 
   std::memset(m_ringLeft, 0, sizeof(m_ringLeft));
   std::memset(m_ringRight, 0, sizeof(m_ringRight));
