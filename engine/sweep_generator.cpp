@@ -34,6 +34,9 @@ class TableOscillator {
     // A step of a whole cycle or more (above 48000 Hz) would leave the table otherwise.
     if (m_phase >= kTableCycle) [[unlikely]] {
       m_phase = std::fmod(m_phase, static_cast<double>(kTableCycle));
+      // A step that overflowed to infinity (f above about 1.5e304 Hz) has no phase: the
+      // oscillator stays at phase 0 and gives silence.
+      if (!(m_phase >= 0.0)) m_phase = 0.0;
     }
     return v;
   }

@@ -245,6 +245,22 @@ TEST_F(SweepGeneratorTest, RangeAboveTheSampleRateStaysInsideTheSineTable) {
   EXPECT_NEAR(tailF, 4000.0, 20.0);
 }
 
+TEST_F(SweepGeneratorTest, UpperLimitWhoseStepOverflowsEndsInSilenceInsideTheTable) {
+  // Near 1e308 Hz the step f * 12000 / 48000 overflows to infinity: such a frequency has no
+  // phase, so those samples are silent instead of reading the table at a nonsense index.
+  const int length = m_audio->GenerateSweep(20.0, 1e308);
+  ASSERT_GE(length, kLeadStart + 2400 + kSweepSteps + kTail);
+  ASSERT_LE(length, kLeadStart + 2400 + kSweepSteps + 1 + kTail);
+  for (int i = length - kTail; i < length; ++i) ASSERT_EQ(m_audio->m_sweep[i], 0) << i;
+  // The start of the sweep is untouched by it: 20 Hz rises from phase 0.
+  EXPECT_EQ(m_audio->m_sweep[kLeadStart + 2400], 0);
+  EXPECT_GT(m_audio->m_sweep[kLeadStart + 2400 + 100], 0);
+  // A range lying wholly beyond that: no lead-in (48000 / fmin truncates to 0), silent sweep.
+  const int high = m_audio->GenerateSweep(1e306, 1e307);
+  ASSERT_GT(high, kLeadStart);
+  for (int i = kLeadStart; i < high; ++i) ASSERT_EQ(m_audio->m_sweep[i], 0) << i;
+}
+
 TEST_F(SweepGeneratorTest, GeneratingAgainGivesTheSameSignal) {
   const int first = m_audio->GenerateSweep(40.0, 16000.0);
   auto other = std::make_unique<CAudio>();
