@@ -1,6 +1,8 @@
 #include "files/capture_files.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
@@ -123,33 +125,34 @@ bool LoadCaptureFile(const CaptureFileContext& ctx, const std::string& path,
   CWave& wave = ctx.wave;
   IUserMessages& messages = ctx.messages;
 
-  // Size test on the file as it is on disk.
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) {
+  // Size test on the file as it is on disk. Opened without waiting: a named pipe would
+  // otherwise block the command until some program writes to it. Only a regular file has a
+  // size; anything else is too short.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
     char text[CUtil::kFormatSize];
     CUtil::FormatText(text, sizeof text, "Could not open File %s: error %d\n", path.c_str(), errno);
     messages.ShowMessage(text);
     return false;
   }
   struct stat st {};
-  const uint64_t size =
-      fstat(fileno(file), &st) == 0 && st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : 0;
+  const uint64_t size = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0
+                            ? static_cast<uint64_t>(st.st_size)
+                            : 0;
+  close(fd);
   if (size < kSmallestCaptureFile) {
-    std::fclose(file);
     messages.ShowMessage("Sorry this file is too short to be a valid 'Quorvel' file...");
     return false;
   }
   if (size > kLargestCaptureFile) {
-    std::fclose(file);
     messages.ShowMessage("Sorry this file is too big to be a valid 'Quorvel' file...");
     return false;
   }
   FreeLoadedSamples(audio);
-  std::fclose(file);
   CUtil::CopyText(state.m_szWavPath, path.c_str());
 
   // The samples. The full path is opened (m_szWavPath keeps at most 519 characters).
-  file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) {
     messages.ShowMessage("Sorry this file is not convenient...");
     return false;

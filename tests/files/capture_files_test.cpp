@@ -3,8 +3,13 @@
 
 #include "files/capture_files.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -12,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/audio_engine.h"
@@ -228,6 +234,35 @@ TEST_F(CaptureFilesTest, LoadRefusesFilesOutsideTheSizeLimits) {
   EXPECT_EQ(m_audio->m_fileSampleCount.load(), 32);
   EXPECT_STREQ(m_state.m_szWavPath, "");
   EXPECT_EQ(m_messages.shown.size(), 2u);
+}
+
+TEST_F(CaptureFilesTest, NamedPipeWithoutAWriterIsRefusedWithoutWaiting) {
+  // A pipe chosen in the file chooser (or given to quorvel-cli) must not block the command
+  // until some other program writes to it: it holds no file, so it is too short.
+  const std::string fifo = m_dir.File("pipe.wav");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::atomic<bool> done{false};
+  bool loaded = true;
+  std::thread load([&] {
+    loaded = LoadCaptureFile(m_ctx, fifo, nullptr);
+    done.store(true);
+  });
+  // Bounded wait: the load ends at once; should it block, a writer that opens and closes the
+  // pipe releases it so the test ends and reports the hang.
+  for (int i = 0; i < 10000 && !done.load(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  const bool endedByItself = done.load();
+  while (!done.load()) {
+    const int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    if (writer >= 0) close(writer);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  load.join();
+  EXPECT_TRUE(endedByItself) << "the load waited for a writer";
+  EXPECT_FALSE(loaded);
+  EXPECT_EQ(LastMessage(), "Sorry this file is too short to be a valid 'Quorvel' file...");
+  EXPECT_STREQ(m_state.m_szWavPath, "");
 }
 
 TEST_F(CaptureFilesTest, FileOfExactlyTheSmallestSizeFailsTheSampleCount) {
