@@ -1,5 +1,8 @@
 #include "files/wave_file.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <new>
 
@@ -54,8 +57,20 @@ bool CWave::CreateCaptureFile(const char* path) {
 
   char mended[1024];
   if (path == nullptr || CUtil::CheckFileName(mended, path) != 0) return false;
-  m_outFile = std::fopen(path, "wb");
-  if (m_outFile == nullptr) return false;
+  // Opened as "wb" opens, but without waiting: a named pipe without a reader would otherwise
+  // block the command until some program reads it; it is refused instead.
+  const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags == -1 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1) {
+    close(fd);
+    return false;
+  }
+  m_outFile = fdopen(fd, "wb");
+  if (m_outFile == nullptr) {
+    close(fd);
+    return false;
+  }
   if (!WriteHeader()) {
     std::fclose(m_outFile);
     m_outFile = nullptr;

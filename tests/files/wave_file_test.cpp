@@ -3,12 +3,18 @@
 
 #include "files/wave_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "tests/files/wave_builder.h"
 
@@ -71,6 +77,37 @@ TEST(WaveWriter, FolderThatDoesNotExistIsRefused) {
   EXPECT_FALSE(wave.CreateCaptureFile(dir.File("missing/x.wav").c_str()));
   EXPECT_FALSE(wave.WriteSample(1));
   EXPECT_FALSE(wave.CloseCaptureFile(true));
+}
+
+TEST(WaveWriter, NamedPipeWithoutAReaderIsRefusedWithoutWaiting) {
+  // A pipe chosen as the file to save must not block the command until some program reads it.
+  wavetest::ScratchFolder dir;
+  const std::string fifo = dir.File("pipe.wav");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  CWave wave;
+  std::atomic<bool> done{false};
+  bool created = true;
+  std::thread create([&] {
+    created = wave.CreateCaptureFile(fifo.c_str());
+    done.store(true);
+  });
+  // Bounded wait: the create ends at once; should it block, a reader that opens the pipe
+  // releases it so the test ends and reports the hang.
+  for (int i = 0; i < 10000 && !done.load(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  const bool endedByItself = done.load();
+  int reader = -1;  // kept open to the end, so nothing is written into a pipe without reader
+  while (!done.load()) {
+    if (reader < 0) reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  create.join();
+  EXPECT_TRUE(endedByItself) << "the create waited for a reader";
+  EXPECT_FALSE(created);
+  EXPECT_FALSE(wave.IsWriting());
+  wave.CloseCaptureFile(false);
+  if (reader >= 0) close(reader);
 }
 
 TEST(WaveWriter, DestructorPatchesAFileLeftOpen) {
