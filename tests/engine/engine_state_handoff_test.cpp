@@ -14,9 +14,16 @@ namespace {
 
 constexpr int kFramesPerPoll = 48;  // 1 ms of frames at 48000 Hz
 
-// Frame n carries n in its upper 16 bits, so the record track tells which frames it holds.
+constexpr int kFrameValues = 32000;  // frame numbers repeat after this many frames
+
+// The record sample of frame n (counted from 1): the frames are numbered 1..32000 over and
+// over, so the record track tells which frames it holds however long the thread runs.
+int RecordValue(int n) {
+  return (n - 1) % kFrameValues + 1;
+}
+// Frame n carries its record value in its upper 16 bits.
 int32_t FrameValue(int n) {
-  return n * 65536;
+  return RecordValue(n) * 65536;
 }
 
 // A stand-in for the capture thread: polls every millisecond, pushes one packet of frames,
@@ -43,8 +50,8 @@ class FakeCaptureThread {
   void Run() {
     int n = 1;
     while (!m_stop.load()) {
-      // Values stay below 32768 so that every frame is recognisable in the record track.
-      for (int i = 0; i < kFramesPerPoll && n < 32000; ++i, ++n) {
+      // The thread never runs out of frames, however late the other side comes.
+      for (int i = 0; i < kFramesPerPoll; ++i, ++n) {
         m_audio.PushFrame(FrameValue(n), -FrameValue(n) / 2);
         m_afterReset.fetch_add(1);
       }
@@ -91,16 +98,19 @@ TEST(ResetHandOffTest, CaptureThreadPerformsTheResetBetweenTwoPackets) {
   capture.Stop();
   EXPECT_EQ(audio->m_capturing.load(), 0);
 
-  // What the track holds is one unbroken run of frames that follows the reset: no frame of
+  // What the track holds is one unbroken run of the frames pushed after the reset: no frame of
   // before the reset is left, and none after it is lost.
   const int written = audio->m_recordWrite;
   ASSERT_GE(written, 960);
+  EXPECT_EQ(written, capture.FramesAfterLastReset());
+  EXPECT_GE(capture.Pushed(), pushedBeforeReset + written);
   EXPECT_EQ(audio->m_recordCount.load(), written);
   const int first = audio->m_record[0];
-  EXPECT_GT(first, pushedBeforeReset);
-  for (int i = 1; i < written; ++i) ASSERT_EQ(audio->m_record[i], first + i) << "index " << i;
+  for (int i = 1; i < written; ++i) {
+    ASSERT_EQ(audio->m_record[i], RecordValue(first + i)) << "index " << i;
+  }
   for (int i = written; i < written + 40000; ++i) ASSERT_EQ(audio->m_record[i], 0) << i;
-  EXPECT_EQ(audio->m_ringLeft[0], FrameValue(first));
+  EXPECT_EQ(audio->m_ringLeft[(written - 1) & CAudio::kRingMask], FrameValue(first + written - 1));
 }
 
 TEST(ResetHandOffTest, RepeatedResetsDuringAnAnalysedCaptureAreEachHandedOver) {
