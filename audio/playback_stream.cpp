@@ -126,11 +126,16 @@ int CAudio::CloseOutputDevice() {
       header.length = 0;
       header.flags.store(0, std::memory_order_release);
     }
+    // The device is closed at least once: an output that has lost its device (a removed sink,
+    // a server gone) announces itself closed before anyone closes it, and would otherwise keep
+    // its handle, so that the next open is refused as still allocated.
     int32_t code = kMmNoError;
+    bool closeAsked = false;
     for (int i = 0; i < 100; ++i) {
       SleepMs(10);
-      if (m_waveOutOpened.load(std::memory_order_acquire) == 0) break;
+      if (closeAsked && m_waveOutOpened.load(std::memory_order_acquire) == 0) break;
       code = m_services->CloseOutput();
+      closeAsked = true;
     }
     if (code == kMmErrInvalHandle || code == kMmErrNoDriver || code == kMmErrNoMem ||
         code == kWaveErrStillPlaying) {

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,6 +26,7 @@ using Clock = std::chrono::steady_clock;
 // and of the null sink in its output list.
 constexpr int kNullMonitorInput = 1;
 constexpr int kNullSinkOutput = 0;
+constexpr int kSecondSinkOutput = 1;
 
 // The whole sweep lasts about 22 s; on a loaded machine the null sink may run slower than
 // real time, so the measurement is given far longer. [ms on the devices' clock]
@@ -194,4 +196,57 @@ TEST_F(PulseMeasurementTest, AServerKilledDuringTheSweepEndsTheMeasurementWithAF
   EXPECT_EQ(m_audio->m_hPlayThread.load(), 0);
   EXPECT_EQ(m_audio->m_hWaveOut.load(), 0);
   EXPECT_EQ(m_shared.m_bInputOpen.load(), 0);
+}
+
+// The chosen output's sink is removed in the middle of the sweep: the measurement ends with the
+// output's failure, and the output is really given back, so the next start opens another sink
+// instead of being told the device is still allocated.
+TEST_F(PulseMeasurementTest, AfterItsSinkWasRemovedTheNextStartOpensAnotherOutput) {
+  // The module that made the second sink.
+  std::string module;
+  {
+    std::stringstream modules(m_server.Pactl("list short modules"));
+    std::string line;
+    while (std::getline(modules, line)) {
+      if (line.find("sink_name=quorvel_second") != std::string::npos) {
+        module = line.substr(0, line.find('\t'));
+      }
+    }
+  }
+  ASSERT_FALSE(module.empty());
+
+  MeasurementRequest request;
+  request.inputIndex = kNullMonitorInput;
+  request.outputIndex = kSecondSinkOutput;
+  request.timeoutMs = kMeasurementLimitMs;
+  // Once the second sink has taken a second of the sweep, its module is unloaded.
+  bool removed = false;
+  auto poll = [&] {
+    if (!removed && m_audio->m_sweepPos.load() > 48000) {
+      int status = -1;
+      m_server.Pactl("unload-module " + module, &status);
+      removed = status == 0;
+    }
+  };
+  EXPECT_EQ(m_sequence->RunMeasurement(request, poll), MeasurementOutcome::kFailed);
+  ASSERT_TRUE(removed) << m_messages.All();
+  ASSERT_EQ(m_messages.m_shown, std::vector<std::string>{kMsgOutputStopped});
+  EXPECT_EQ(m_audio->m_hWaveOut.load(), 0);
+  EXPECT_EQ(m_audio->m_hPlayThread.load(), 0);
+
+  // The next start, on the sink that is still there, opens it and plays.
+  m_audio->GenerateSweep(20.0, 20000.0);
+  m_audio->m_sweepPos.store(0);  // no play thread runs now
+  ASSERT_EQ(m_sequence->StartPlayback(kNullSinkOutput), 1) << m_messages.All();
+  EXPECT_EQ(m_messages.m_shown.size(), 1u) << m_messages.All();
+  m_audio->m_sweepPlaying.store(1);
+  // The sink takes the sweep: more than a second of it is queued and given back.
+  const auto deadline = Clock::now() + std::chrono::seconds(30);
+  while (m_audio->m_sweepPos.load() < 2 * 48000 && Clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_GE(m_audio->m_sweepPos.load(), 2 * 48000);
+  m_sequence->DeferPlaybackStop();
+  EXPECT_TRUE(m_audio->WaitPlaybackStopped(5000));
+  EXPECT_EQ(m_audio->m_hWaveOut.load(), 0);
 }
