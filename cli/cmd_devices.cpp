@@ -29,7 +29,10 @@ int RunDevices(const Arguments& args) {
   int inputs = 0;
   const int32_t listed = audio->EnumerateInputDevices(&inputs);
   if (listed != 0) {
-    std::printf("  (none: %s)\n", audio->GetErrorText(listed));
+    // The error text ends with a line break of its own.
+    std::string text = audio->GetErrorText(listed);
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    std::printf("  (none: %s)\n", text.c_str());
   } else {
     for (int i = 0; i < inputs; ++i) std::printf("  %2d  %s\n", i, audio->m_inputNames[i]);
   }
