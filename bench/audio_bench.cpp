@@ -64,16 +64,7 @@ BENCHMARK(BM_LastFrameToAddPoint)->UseManualTime()->Unit(benchmark::kMicrosecond
 // threads relative to the sweep's own duration, and the largest delay between a frame's
 // recording and the capture thread taking it.
 void BM_MeasurementThreadsFastClock(benchmark::State& state) {
-  for (auto _ : state) {
-    const MeasurementCpu cpu = RunMeasurementForCpu(10.0);
-    if (!cpu.complete) {
-      state.SkipWithError("the measurement did not complete");
-      break;
-    }
-    state.counters["capture_cpu_pct"] = cpu.capturePercent;
-    state.counters["play_cpu_pct"] = cpu.playPercent;
-    state.counters["max_capture_latency_ms"] = cpu.maxCaptureLatencyMs;
-  }
+  ReportMeasurementCpu(state, 10.0);
 }
 BENCHMARK(BM_MeasurementThreadsFastClock)->Iterations(1)->Unit(benchmark::kMillisecond);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <benchmark/benchmark.h>
 #include <pthread.h>
 
 #include <chrono>
@@ -93,4 +94,19 @@ inline MeasurementCpu RunMeasurementForCpu(double factor) {
   sequence.reset();
   audio.reset();
   return result;
+}
+
+// The body of a thread-CPU benchmark: one measurement at `factor` times real time per
+// iteration, its figures reported as counters.
+inline void ReportMeasurementCpu(benchmark::State& state, double factor) {
+  for (auto _ : state) {
+    const MeasurementCpu cpu = RunMeasurementForCpu(factor);
+    if (!cpu.complete) {
+      state.SkipWithError("the measurement did not complete");
+      break;
+    }
+    state.counters["capture_cpu_pct"] = cpu.capturePercent;
+    state.counters["play_cpu_pct"] = cpu.playPercent;
+    state.counters["max_capture_latency_ms"] = cpu.maxCaptureLatencyMs;
+  }
 }

@@ -7,16 +7,7 @@
 namespace {
 
 void BM_MeasurementThreadsRealTime(benchmark::State& state) {
-  for (auto _ : state) {
-    const MeasurementCpu cpu = RunMeasurementForCpu(1.0);
-    if (!cpu.complete) {
-      state.SkipWithError("the measurement did not complete");
-      break;
-    }
-    state.counters["capture_cpu_pct"] = cpu.capturePercent;
-    state.counters["play_cpu_pct"] = cpu.playPercent;
-    state.counters["max_capture_latency_ms"] = cpu.maxCaptureLatencyMs;
-  }
+  ReportMeasurementCpu(state, 1.0);
 }
 BENCHMARK(BM_MeasurementThreadsRealTime)->Iterations(1)->Unit(benchmark::kSecond);
 
