@@ -11,10 +11,10 @@
 
 #include "audio/audio_services.h"
 #include "audio/device_enumeration.h"
+#include "base/shared_state.h"
+#include "base/user_messages.h"
 #include "engine/audio_engine.h"
 #include "engine/record_track.h"
-#include "engine/shared_state.h"
-#include "files/user_messages.h"
 
 namespace {
 

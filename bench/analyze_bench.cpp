@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 
+#include "base/shared_state.h"
 #include "engine/audio_engine.h"
 #include "engine/full_speed_replay.h"
-#include "engine/shared_state.h"
 #include "files/capture_samples.h"
 #include "files/wave_file.h"
 #include "graph/graphical.h"

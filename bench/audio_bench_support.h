@@ -11,9 +11,9 @@
 
 #include "audio/measurement_sequence.h"
 #include "audio/sim/simulated_services.h"
+#include "base/shared_state.h"
+#include "base/user_messages.h"
 #include "engine/audio_engine.h"
-#include "engine/shared_state.h"
-#include "files/user_messages.h"
 #include "graph/graphical.h"
 
 // CPU use of the capture and play threads over the sweep of one measurement.
@@ -42,6 +42,7 @@ class CQuietMessages : public IUserMessages {
   bool ChooseOpenFile(const std::string&, const std::string&, std::string*) override {
     return false;
   }
+  bool ChooseFolder(const std::string&, const std::string&, std::string*) override { return false; }
 };
 
 // One measurement on the simulated loudspeaker with the clock `factor` x real time. The thread

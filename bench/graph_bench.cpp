@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "engine/shared_state.h"
+#include "base/shared_state.h"
 #include "graph/graphical.h"
 
 namespace {

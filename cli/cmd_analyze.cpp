@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "base/shared_state.h"
+#include "base/util.h"
 #include "cli/cli_options.h"
 #include "cli/commands.h"
 #include "cli/console_messages.h"
@@ -14,9 +16,7 @@
 #include "engine/audio_engine.h"
 #include "engine/full_speed_replay.h"
 #include "engine/record_track.h"
-#include "engine/shared_state.h"
 #include "files/capture_files.h"
-#include "files/util.h"
 #include "files/wave_file.h"
 #include "graph/curve_events.h"
 #include "graph/curve_image_render.h"

@@ -25,3 +25,7 @@ bool CConsoleMessages::ChooseSaveFile(const std::string&, const std::string&, st
 bool CConsoleMessages::ChooseOpenFile(const std::string&, const std::string&, std::string*) {
   return false;
 }
+
+bool CConsoleMessages::ChooseFolder(const std::string&, const std::string&, std::string*) {
+  return false;
+}

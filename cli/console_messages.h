@@ -1,10 +1,10 @@
 #pragma once
 
-#include "files/user_messages.h"
+#include "base/user_messages.h"
 
 // Messages of quorvel-cli: printed on stderr. There is nobody to answer questions or choose
-// files, so a question is answered No and a file chooser is cancelled; the commands take their
-// paths from the command line instead.
+// files, so a question is answered No and a file or folder chooser is cancelled; the commands take
+// their paths from the command line instead.
 class CConsoleMessages : public IUserMessages {
  public:
   void ShowMessage(const std::string& text, const std::string& caption = "") override;
@@ -13,6 +13,8 @@ class CConsoleMessages : public IUserMessages {
                       std::string* path) override;
   bool ChooseOpenFile(const std::string& startFolder, const std::string& defaultExtension,
                       std::string* path) override;
+  bool ChooseFolder(const std::string& startFolder, const std::string& caption,
+                    std::string* path) override;
 
   // The last message shown (empty when none).
   const std::string& LastMessage() const { return m_last; }

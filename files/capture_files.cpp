@@ -10,11 +10,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/shared_state.h"
+#include "base/user_messages.h"
+#include "base/util.h"
 #include "engine/audio_engine.h"
-#include "engine/shared_state.h"
 #include "files/capture_samples.h"
-#include "files/user_messages.h"
-#include "files/util.h"
 #include "files/wave_file.h"
 
 namespace {

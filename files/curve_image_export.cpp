@@ -9,7 +9,7 @@
 #include <cstring>
 #include <limits>
 
-#include "files/user_messages.h"
+#include "base/user_messages.h"
 
 namespace {
 

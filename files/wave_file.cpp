@@ -6,8 +6,8 @@
 #include <cstring>
 #include <new>
 
+#include "base/util.h"
 #include "files/bounded_reader.h"
-#include "files/util.h"
 #include "files/wave_bytes.h"
 
 namespace {

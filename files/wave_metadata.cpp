@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "files/util.h"
+#include "base/util.h"
 #include "files/wave_bytes.h"
 #include "files/wave_file.h"
 

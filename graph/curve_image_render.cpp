@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "engine/shared_state.h"
+#include "base/shared_state.h"
 #include "graph/graphical.h"
 
 void EnsureGuiApplication() {

@@ -2,7 +2,7 @@
 // and the level axis labels.
 #include <cmath>
 
-#include "files/util.h"
+#include "base/util.h"
 #include "graph/graph_scales.h"
 #include "graph/graphical.h"
 

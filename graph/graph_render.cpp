@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/shared_state.h"
+#include "base/shared_state.h"
 #include "files/curve_image_export.h"
 #include "graph/graph_resources.h"
 #include "graph/graph_scales.h"

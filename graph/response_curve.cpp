@@ -2,8 +2,8 @@
 // the chart preview's level scale. No Qt here; the drawing lives in quorvel_graph_render.
 #include <cmath>
 
+#include "base/shared_state.h"
 #include "engine/audio_engine.h"
-#include "engine/shared_state.h"
 #include "graph/curve_events.h"
 #include "graph/graph_scales.h"
 #include "graph/graphical.h"

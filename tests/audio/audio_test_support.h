@@ -13,8 +13,8 @@
 #include <gtest/gtest.h>
 
 #include "audio/sim/simulated_services.h"
+#include "base/user_messages.h"
 #include "engine/audio_engine.h"
-#include "files/user_messages.h"
 
 // Clock factor of the simulated devices in the threaded tests: 10 times real time (a complete
 // measurement takes about 2.2 s); QUORVEL_TEST_CLOCK_FACTOR overrides it.
@@ -48,6 +48,7 @@ class CRecordingMessages : public IUserMessages {
   bool ChooseOpenFile(const std::string&, const std::string&, std::string*) override {
     return false;
   }
+  bool ChooseFolder(const std::string&, const std::string&, std::string*) override { return false; }
   std::vector<std::string> Messages() {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_messages;

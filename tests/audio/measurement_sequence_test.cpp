@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "audio/sim/loudspeaker_model.h"
-#include "engine/shared_state.h"
+#include "base/shared_state.h"
 #include "graph/graphical.h"
 #include "tests/audio/audio_test_support.h"
 

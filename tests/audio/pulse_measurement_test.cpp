@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "audio/measurement_sequence.h"
+#include "base/shared_state.h"
+#include "base/user_messages.h"
 #include "engine/audio_engine.h"
-#include "engine/shared_state.h"
-#include "files/user_messages.h"
 #include "graph/graphical.h"
 #include "tests/audio/pulse_test_server.h"
 
@@ -48,6 +48,7 @@ class CScriptedMessages : public IUserMessages {
   bool ChooseOpenFile(const std::string&, const std::string&, std::string*) override {
     return false;
   }
+  bool ChooseFolder(const std::string&, const std::string&, std::string*) override { return false; }
   std::string All() const {
     std::string text;
     for (const std::string& message : m_shown) text += message + "\n";

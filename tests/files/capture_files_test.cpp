@@ -20,11 +20,11 @@
 #include <thread>
 #include <vector>
 
+#include "base/shared_state.h"
+#include "base/user_messages.h"
 #include "engine/audio_engine.h"
 #include "engine/record_track.h"
-#include "engine/shared_state.h"
 #include "files/capture_samples.h"
-#include "files/user_messages.h"
 #include "files/wave_file.h"
 #include "tests/files/capture_test_support.h"
 #include "tests/files/wave_builder.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "base/user_messages.h"
 #include "files/capture_files.h"
-#include "files/user_messages.h"
 
 namespace wavetest {
 
@@ -34,6 +34,10 @@ class ScriptedMessages : public IUserMessages {
   bool ChooseOpenFile(const std::string& startFolder, const std::string& extension,
                       std::string* path) override {
     return ChooseSaveFile(startFolder, extension, path);
+  }
+  bool ChooseFolder(const std::string& startFolder, const std::string& /*caption*/,
+                    std::string* path) override {
+    return ChooseSaveFile(startFolder, "", path);
   }
 
   std::vector<std::string> shown;

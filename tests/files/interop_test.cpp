@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "base/shared_state.h"
 #include "engine/audio_engine.h"
 #include "engine/record_track.h"
-#include "engine/shared_state.h"
 #include "files/capture_files.h"
 #include "files/wave_file.h"
 #include "tests/files/capture_test_support.h"

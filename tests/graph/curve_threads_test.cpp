@@ -6,8 +6,8 @@
 #include <memory>
 #include <thread>
 
+#include "base/shared_state.h"
 #include "engine/audio_engine.h"
-#include "engine/shared_state.h"
 #include "graph/curve_events.h"
 #include "graph/graphical.h"
 

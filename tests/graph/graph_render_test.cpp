@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/shared_state.h"
+#include "base/shared_state.h"
 #include "graph/graph_resources.h"
 #include "graph/graph_scales.h"
 #include "graph/graphical.h"

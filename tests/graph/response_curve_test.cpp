@@ -4,7 +4,7 @@
 #include <atomic>
 #include <cmath>
 
-#include "engine/shared_state.h"
+#include "base/shared_state.h"
 #include "graph/curve_events.h"
 #include "graph/graphical.h"
 

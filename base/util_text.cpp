@@ -6,7 +6,7 @@
 #include <cstdarg>
 #include <cstring>
 
-#include "files/util.h"
+#include "base/util.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
-#include "files/util.h"
-#include "files/util_unicode.h"
+#include "base/util.h"
+#include "base/util_unicode.h"
 
 namespace {
 

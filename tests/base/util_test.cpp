@@ -1,6 +1,6 @@
 // Tests of CUtil: path splitting, real files and folders in a temporary directory, bounded text
 // copies and formatting, case-blind comparison, tag text decoding and label rounding.
-#include "files/util.h"
+#include "base/util.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

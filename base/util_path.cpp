@@ -5,8 +5,8 @@
 #include <system_error>
 #include <unordered_set>
 
-#include "files/util.h"
-#include "files/util_unicode.h"
+#include "base/util.h"
+#include "base/util_unicode.h"
 
 #ifdef __linux__
 #include <unistd.h>
