@@ -1,11 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-struct PlayFormat;
-struct PlayHeader;
 
 // The platform audio services: everything the engine needs of the operating system's audio
 // stack, and no more. CAudio reaches the platform only through this interface; the libpulse
@@ -14,6 +12,11 @@ struct PlayHeader;
 // Result codes: capture operations return 32-bit platform results (0 success, negative
 // failure, the audio-client codes below); output operations return the output device's codes
 // (0 success, the codes below).
+
+// ---- the engine's own results ----
+constexpr int32_t kResultOk = 0;
+// The engine's own refusal of a capture operation (wrong state, an index out of range).
+constexpr int32_t kE_UNEXPECTED = static_cast<int32_t>(0x8000FFFFu);
 
 // ---- capture result codes ----
 constexpr int32_t kAudclntEDeviceInvalidated = static_cast<int32_t>(0x88890004u);
@@ -54,6 +57,33 @@ struct CaptureFormat {
   uint32_t channelMask = 0;
   uint16_t subFormat = 0;  // kFormatPcm, kFormatIeeeFloat or another value
 };
+
+// Output format record (PCM, channels, rate, bytes per second, block align, bits, extra size).
+struct PlayFormat {
+  uint16_t formatTag = 0;
+  uint16_t channels = 0;
+  uint32_t samplesPerSec = 0;
+  uint32_t avgBytesPerSec = 0;
+  uint16_t blockAlign = 0;
+  uint16_t bitsPerSample = 0;
+  uint16_t extraSize = 0;
+};
+
+// One output buffer header: the buffer's address and length and the device's flags.
+// The flags are written by the play thread and by the output's notification thread (through
+// the helpers of audio/output_buffer_flags.h on the services' side).
+struct PlayHeader {
+  char* data = nullptr;
+  uint32_t length = 0;
+  std::atomic<uint32_t> flags{0};
+};
+
+// Output buffer header flags.
+constexpr uint32_t kHeaderDone = 0x01;      // played (or returned by a reset)
+constexpr uint32_t kHeaderPrepared = 0x02;  // prepared, until unprepared
+constexpr uint32_t kHeaderBeginLoop = 0x04;
+constexpr uint32_t kHeaderEndLoop = 0x08;
+constexpr uint32_t kHeaderInQueue = 0x10;  // held by the device: queued and not yet done
 
 // Notices of the output stream to its notification routine.
 enum class OutputNotice { kOpened, kClosed, kBufferDone };
@@ -101,18 +131,26 @@ class IAudioServices {
   virtual bool ListOutputDescriptions(std::vector<std::string>* descriptions) = 0;
 
   // ---- output stream ----
+  // Threads: OpenOutput on the user-interface thread; PrepareHeader and QueueBuffer on the play
+  // thread; ResetOutput on the play thread (after a stall or a refused buffer) and on whichever
+  // thread closes the output; UnprepareHeader and CloseOutput on the thread that closes the
+  // output (the user-interface thread, or the one-shot timer's thread for the deferred stop).
+  // The notification routine runs on the output's own notification thread.
+  //
   // Opens device `deviceId` (-1: the default output) with `format` (48000 Hz, 2 channels,
   // 16-bit); `routine` receives the opened, closed and buffer-done notices.
   virtual int32_t OpenOutput(int deviceId, const PlayFormat& format, OutputNotifyRoutine routine,
                              void* context) = 0;
+  // Marks a buffer prepared. Never blocks.
   virtual int32_t PrepareHeader(PlayHeader* header) = 0;
   // Queues a prepared buffer; when it has played, its kHeaderDone flag is set and the routine
-  // gets kBufferDone. Called on the play thread; never blocks.
+  // gets kBufferDone. Never blocks, locks or allocates.
   virtual int32_t QueueBuffer(PlayHeader* header) = 0;
-  // Returns every queued buffer at once, marked done.
+  // Returns every queued buffer at once, marked done. May wait briefly for the device.
   virtual int32_t ResetOutput() = 0;
-  // kWaveErrStillPlaying while the buffer is queued and not yet done.
+  // kWaveErrStillPlaying while the buffer is queued and not yet done. Never blocks.
   virtual int32_t UnprepareHeader(PlayHeader* header) = 0;
+  // May wait briefly for the device; the closed notice follows on the notification thread.
   virtual int32_t CloseOutput() = 0;
 
   // ---- endpoint volume (user-interface thread) ----

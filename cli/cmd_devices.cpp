@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "audio/audio_backend.h"
+#include "audio/backend/audio_backend.h"
 #include "cli/cli_options.h"
 #include "cli/commands.h"
 #include "engine/audio_engine.h"

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "audio/audio_backend.h"
+#include "audio/backend/audio_backend.h"
 #include "audio/device_enumeration.h"
 #include "audio/measurement_sequence.h"
 #include "base/shared_state.h"

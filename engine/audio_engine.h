@@ -10,35 +10,6 @@
 
 class ICurveListener;
 
-// Result codes of the engine's capture operations: 0 success, negative failure.
-constexpr int32_t kResultOk = 0;
-constexpr int32_t kE_UNEXPECTED = static_cast<int32_t>(0x8000FFFFu);
-
-// Output format record (PCM, channels, rate, bytes per second, block align, bits, extra size).
-struct PlayFormat {
-  uint16_t formatTag = 0;
-  uint16_t channels = 0;
-  uint32_t samplesPerSec = 0;
-  uint32_t avgBytesPerSec = 0;
-  uint16_t blockAlign = 0;
-  uint16_t bitsPerSample = 0;
-  uint16_t extraSize = 0;
-};
-
-// One output buffer header: the buffer's address and length and the device's flags.
-// The flags are written by the play thread and by the output's notification routine.
-struct PlayHeader {
-  char* data = nullptr;
-  uint32_t length = 0;
-  std::atomic<uint32_t> flags{0};
-};
-
-// Output buffer header flags.
-constexpr uint32_t kHeaderDone = 0x01;
-constexpr uint32_t kHeaderPrepared = 0x02;
-constexpr uint32_t kHeaderBeginLoop = 0x04;
-constexpr uint32_t kHeaderEndLoop = 0x08;
-
 // Capability record of one output device; only the short product name is used.
 struct OutputCaps {
   char name[32] = {};

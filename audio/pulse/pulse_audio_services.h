@@ -18,10 +18,6 @@ constexpr int32_t kAudclntEAlreadyInitialized = static_cast<int32_t>(0x88890002u
 constexpr int32_t kAudclntEInvalidSize = static_cast<int32_t>(0x88890009u);
 constexpr int32_t kMmErrInvalParam = 11;
 
-// Header flag of a buffer that sits in the output queue (set by QueueBuffer, cleared when the
-// mainloop has taken its last sample or a reset returns it). Beside the engine's own flags.
-constexpr uint32_t kHeaderInQueue = 0x10;
-
 // The audio services on a PulseAudio server through libpulse. One threaded mainloop runs every
 // pulse callback; those callbacks only copy between pulse and the two single-producer
 // single-consumer rings (captured frames, queued output buffers), so the engine's capture and

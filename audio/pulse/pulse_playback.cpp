@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "audio/output_buffer_flags.h"
 #include "audio/pulse/pulse_audio_services.h"
-#include "engine/audio_engine.h"
 
 namespace {
 
@@ -34,14 +34,6 @@ std::string CutUtf8(const std::string& text, size_t limit) {
   size_t end = limit;
   while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0u) == 0x80u) --end;
   return text.substr(0, end);
-}
-
-// Marks a queued header as played (done, out of the queue) in one step.
-void MarkDone(PlayHeader* header) {
-  uint32_t flags = header->flags.load(std::memory_order_relaxed);
-  while (!header->flags.compare_exchange_weak(flags, (flags & ~kHeaderInQueue) | kHeaderDone,
-                                              std::memory_order_acq_rel)) {
-  }
 }
 
 }  // namespace
@@ -169,7 +161,7 @@ int32_t CPulseAudioServices::PrepareHeader(PlayHeader* header) {
   if (header == nullptr || header->data == nullptr) return kMmErrInvalParam;
   if (m_bOutputOpen.load(std::memory_order_acquire) == 0) return kMmErrInvalHandle;
   if (m_bOutputLost.load(std::memory_order_acquire) != 0) return kMmErrNoDriver;
-  header->flags.fetch_or(kHeaderPrepared, std::memory_order_acq_rel);
+  MarkBufferPrepared(*header);
   return kMmNoError;
 }
 
@@ -178,15 +170,10 @@ int32_t CPulseAudioServices::QueueBuffer(PlayHeader* header) {
   if (header == nullptr || header->data == nullptr) return kMmErrInvalParam;
   if (m_bOutputOpen.load(std::memory_order_acquire) == 0) return kMmErrInvalHandle;
   if (m_bOutputLost.load(std::memory_order_acquire) != 0) return kMmErrNoDriver;
-  uint32_t flags = header->flags.load(std::memory_order_acquire);
-  if ((flags & kHeaderPrepared) == 0) return kWaveErrUnprepared;
-  // A buffer is in the queue at most once.
-  if ((flags & kHeaderInQueue) != 0) return kWaveErrStillPlaying;
-  while (!header->flags.compare_exchange_weak(flags, (flags & ~kHeaderDone) | kHeaderInQueue,
-                                              std::memory_order_acq_rel)) {
-  }
+  const int32_t marked = MarkBufferQueued(*header);
+  if (marked != kMmNoError) return marked;
   if (!m_outputQueue.Push(header)) {
-    header->flags.fetch_and(~kHeaderInQueue, std::memory_order_acq_rel);
+    UnmarkBufferQueued(*header);
     return kMmErrNoMem;
   }
   return kMmNoError;
@@ -214,14 +201,9 @@ int32_t CPulseAudioServices::ResetOutput() {
 // Any thread; never locks, allocates or blocks.
 int32_t CPulseAudioServices::UnprepareHeader(PlayHeader* header) {
   if (header == nullptr) return kMmErrInvalParam;
-  const uint32_t flags = header->flags.load(std::memory_order_acquire);
   // A queued buffer of a live output is still playing; after a loss or a close no buffer is.
-  if ((flags & kHeaderInQueue) != 0 && m_bOutputOpen.load(std::memory_order_acquire) != 0 &&
-      m_bOutputLost.load(std::memory_order_acquire) == 0) {
-    return kWaveErrStillPlaying;
-  }
-  header->flags.fetch_and(~(kHeaderPrepared | kHeaderInQueue), std::memory_order_acq_rel);
-  return kMmNoError;
+  return MarkBufferUnprepared(*header, m_bOutputOpen.load(std::memory_order_acquire) != 0 &&
+                                           m_bOutputLost.load(std::memory_order_acquire) == 0);
 }
 
 int32_t CPulseAudioServices::CloseOutput() {
@@ -250,13 +232,13 @@ int32_t CPulseAudioServices::CloseOutput() {
 void CPulseAudioServices::ReturnQueuedBuffers(bool notifyNow) {
   uint32_t returned = 0;
   if (m_pCurrentHeader != nullptr) {
-    MarkDone(m_pCurrentHeader);
+    MarkBufferDone(*m_pCurrentHeader);
     m_pCurrentHeader = nullptr;
     m_nCurrentOffset = 0;
     ++returned;
   }
   while (PlayHeader* header = m_outputQueue.Pop()) {
-    MarkDone(header);
+    MarkBufferDone(*header);
     ++returned;
   }
   if (notifyNow) {
@@ -357,7 +339,7 @@ void CPulseAudioServices::PumpOutput() {
 }
 
 void CPulseAudioServices::FinishHeader(PlayHeader* header) {
-  MarkDone(header);
+  MarkBufferDone(*header);
   if (m_pRoutine != nullptr) m_pRoutine(m_pRoutineContext, OutputNotice::kBufferDone);
 }
 

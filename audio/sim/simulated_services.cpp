@@ -4,12 +4,10 @@
 #include <cmath>
 #include <cstring>
 
-#include "engine/audio_engine.h"
+#include "audio/output_buffer_flags.h"
 
 namespace {
 
-// Header flag of a buffer the device holds (queued, not yet played).
-constexpr uint32_t kHeaderInQueue = 0x10;
 constexpr int32_t kAudclntEAlreadyInitialized = static_cast<int32_t>(0x88890002u);
 constexpr uint32_t kTickTimeSlots = 4096;
 
@@ -72,10 +70,7 @@ void CSimulatedAudioServices::DeviceThreadProc() {
 
 void CSimulatedAudioServices::FinishBuffer(PlayHeader* header, OutputNotifyRoutine routine,
                                            void* context) {
-  uint32_t flags = header->flags.load(std::memory_order_acquire);
-  while (!header->flags.compare_exchange_weak(flags, (flags | kHeaderDone) & ~kHeaderInQueue,
-                                              std::memory_order_acq_rel)) {
-  }
+  MarkBufferDone(*header);
   m_outstanding.fetch_sub(1, std::memory_order_acq_rel);
   if (routine != nullptr) routine(context, OutputNotice::kBufferDone);
 }
@@ -339,7 +334,7 @@ int32_t CSimulatedAudioServices::OpenOutput(int deviceId, const PlayFormat& form
 int32_t CSimulatedAudioServices::PrepareHeader(PlayHeader* header) {
   if (m_outputState.load(std::memory_order_acquire) != kOutputOpen) return kMmErrInvalHandle;
   if (header == nullptr || header->data == nullptr) return kEInvalidArg;
-  header->flags.fetch_or(kHeaderPrepared, std::memory_order_acq_rel);
+  MarkBufferPrepared(*header);
   return kMmNoError;
 }
 
@@ -350,13 +345,13 @@ int32_t CSimulatedAudioServices::QueueBuffer(PlayHeader* header) {
     m_refusals.fetch_add(1);
     return kMmErrNoMem;
   }
-  const uint32_t flags = header->flags.load(std::memory_order_acquire);
-  if ((flags & kHeaderPrepared) == 0) return kWaveErrUnprepared;
-  if ((flags & kHeaderInQueue) != 0) return kWaveErrStillPlaying;
+  const int32_t marked = MarkBufferQueued(*header);
+  if (marked != kMmNoError) return marked;
   const uint32_t write = m_queueWrite.load(std::memory_order_relaxed);
-  if (write - m_queueRead.load(std::memory_order_acquire) >= kQueueSize) return kMmErrNoMem;
-  header->flags.fetch_or(kHeaderInQueue, std::memory_order_acq_rel);
-  header->flags.fetch_and(~kHeaderDone, std::memory_order_acq_rel);
+  if (write - m_queueRead.load(std::memory_order_acquire) >= kQueueSize) {
+    UnmarkBufferQueued(*header);
+    return kMmErrNoMem;
+  }
   m_outstanding.fetch_add(1, std::memory_order_acq_rel);
   m_queue[write % kQueueSize] = header;
   m_queueWrite.store(write + 1, std::memory_order_release);
@@ -379,11 +374,7 @@ int32_t CSimulatedAudioServices::ResetOutput() {
 
 int32_t CSimulatedAudioServices::UnprepareHeader(PlayHeader* header) {
   if (m_outputState.load(std::memory_order_acquire) == kOutputClosed) return kMmErrInvalHandle;
-  if ((header->flags.load(std::memory_order_acquire) & kHeaderInQueue) != 0) {
-    return kWaveErrStillPlaying;
-  }
-  header->flags.fetch_and(~kHeaderPrepared, std::memory_order_acq_rel);
-  return kMmNoError;
+  return MarkBufferUnprepared(*header, true);
 }
 
 int32_t CSimulatedAudioServices::CloseOutput() {

@@ -1,4 +1,4 @@
-#include "audio/audio_backend.h"
+#include "audio/backend/audio_backend.h"
 
 #include <cstdlib>
 
