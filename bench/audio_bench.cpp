@@ -10,9 +10,9 @@
 #include <memory>
 #include <string>
 
-#include "audio/measurement_sequence.h"
 #include "audio/sim/simulated_services.h"
 #include "bench/audio_bench_support.h"
+#include "control/measurement_sequence.h"
 #include "engine/audio_engine.h"
 #include "engine/curve_listener.h"
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <thread>
 
-#include "audio/measurement_sequence.h"
 #include "audio/sim/simulated_services.h"
 #include "base/shared_state.h"
 #include "base/user_messages.h"
+#include "control/measurement_sequence.h"
 #include "engine/audio_engine.h"
 #include "graph/graphical.h"
 

@@ -3,7 +3,7 @@
 #include <map>
 #include <string>
 
-#include "files/capture_files.h"
+#include "control/capture_files.h"
 
 // The preferences a capture-file load or save reads and writes, kept for this run only:
 // quorvel-cli leaves the window's stored preferences alone.

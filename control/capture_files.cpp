@@ -1,4 +1,4 @@
-#include "files/capture_files.h"
+#include "control/capture_files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,7 +1,7 @@
 // CAudio's playback stream: the output device, the play thread that keeps 128 buffers queued
 // (the sweep, or a loaded file that it also feeds to the analysis), the stall watchdog and the
 // deferred stop.
-#include "audio/playback_stream.h"
+#include "engine/playback_stream.h"
 
 #include <chrono>
 #include <cstring>

@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "audio/audio_services.h"
 #include "audio/pulse/spsc_ring.h"
-#include "engine/audio_engine.h"
 
 namespace {
 

@@ -15,11 +15,11 @@
 #include <vector>
 
 #include "base/shared_state.h"
+#include "control/capture_files.h"
 #include "engine/audio_engine.h"
 #include "engine/record_track.h"
-#include "files/capture_files.h"
 #include "files/wave_file.h"
-#include "tests/files/capture_test_support.h"
+#include "tests/control/capture_test_support.h"
 #include "tests/files/wave_builder.h"
 
 namespace {

@@ -9,9 +9,9 @@
 #include <thread>
 #include <vector>
 
+#include "audio/audio_services.h"
 #include "audio/pulse/pulse_services.h"
-#include "engine/audio_engine.h"
-#include "tests/audio/pulse_test_server.h"
+#include "tests/audio/pulse/pulse_test_server.h"
 
 namespace {
 

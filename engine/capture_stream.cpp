@@ -1,6 +1,6 @@
 // CAudio's capture stream: opening the chosen input through the audio services, the capture
 // thread that converts every frame and hands it to the analysis, and the result-code texts.
-#include "audio/capture_stream.h"
+#include "engine/capture_stream.h"
 
 #include <chrono>
 #include <cstdio>
@@ -9,9 +9,9 @@
 #include <system_error>
 
 #include "audio/audio_services.h"
-#include "audio/device_enumeration.h"
 #include "audio/thread_priority.h"
 #include "engine/audio_engine.h"
+#include "engine/device_enumeration.h"
 
 namespace {
 

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "audio/audio_services.h"
-#include "engine/audio_engine.h"
 
 // A test double of the audio services: device lists, capture packets and output results are
 // whatever the test scripts. Output notices are delivered synchronously; ResetOutput can be

@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "engine/audio_engine.h"
-#include "tests/audio/pulse_test_server.h"
+#include "audio/audio_services.h"
+#include "tests/audio/pulse/pulse_test_server.h"
 
 namespace {
 

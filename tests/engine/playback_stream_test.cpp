@@ -1,7 +1,7 @@
 // The playback stream: output samples, the fill rules of the sweep and of a loaded file, the
 // play thread's queue on the simulated loudspeaker with its stall watchdog and a refusing
 // device, and the deferred stop's guard.
-#include "audio/playback_stream.h"
+#include "engine/playback_stream.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,10 @@
 #include <memory>
 #include <thread>
 
+#include "audio/sim/simulated_services.h"
 #include "engine/audio_engine.h"
 #include "tests/audio/audio_test_support.h"
-#include "tests/audio/scripted_services.h"
+#include "tests/engine/scripted_services.h"
 
 namespace {
 

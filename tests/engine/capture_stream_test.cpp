@@ -1,16 +1,17 @@
 // The capture stream: result texts, the sample conversion, the format asked of the stack, and
 // the capture thread feeding the analysis (a scripted packet source and the simulated
 // microphone), started and stopped without leaving a thread behind.
-#include "audio/capture_stream.h"
+#include "engine/capture_stream.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <memory>
 
+#include "audio/sim/simulated_services.h"
 #include "engine/audio_engine.h"
 #include "tests/audio/audio_test_support.h"
-#include "tests/audio/scripted_services.h"
+#include "tests/engine/scripted_services.h"
 
 namespace {
 

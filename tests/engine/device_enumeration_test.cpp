@@ -5,9 +5,9 @@
 #include <memory>
 #include <string>
 
-#include "audio/device_enumeration.h"
 #include "engine/audio_engine.h"
-#include "tests/audio/scripted_services.h"
+#include "engine/device_enumeration.h"
+#include "tests/engine/scripted_services.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // CAudio's device lists: the capture endpoints' friendly names and the output devices' names,
 // widened by their full descriptions, with the default output last.
-#include "audio/device_enumeration.h"
+#include "engine/device_enumeration.h"
 
 #include <cstring>
 #include <string>

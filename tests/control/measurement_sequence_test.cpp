@@ -1,7 +1,7 @@
 // Whole measurements and replays on the simulated loudspeaker, with the fast clock: the curve
 // against the loudspeaker model, the replay against the live curve, and every way a measurement
 // can end leaving no thread, stream or buffer behind.
-#include "audio/measurement_sequence.h"
+#include "control/measurement_sequence.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +16,8 @@
 #include "base/shared_state.h"
 #include "graph/graphical.h"
 #include "tests/audio/audio_test_support.h"
+#include "tests/base/recording_messages.h"
+#include "tests/engine/device_test_support.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The order of the engine calls of a measurement and of a replay, shared by the window and
 // quorvel-cli.
-#include "audio/measurement_sequence.h"
+#include "control/measurement_sequence.h"
 
 #include <chrono>
 #include <cmath>
@@ -10,10 +10,10 @@
 #include <thread>
 
 #include "audio/audio_services.h"
-#include "audio/device_enumeration.h"
 #include "base/shared_state.h"
 #include "base/user_messages.h"
 #include "engine/audio_engine.h"
+#include "engine/device_enumeration.h"
 #include "engine/record_track.h"
 
 namespace {

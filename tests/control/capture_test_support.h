@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "base/user_messages.h"
-#include "files/capture_files.h"
+#include "control/capture_files.h"
 
 namespace wavetest {
 

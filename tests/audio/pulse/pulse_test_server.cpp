@@ -1,4 +1,4 @@
-#include "tests/audio/pulse_test_server.h"
+#include "tests/audio/pulse/pulse_test_server.h"
 
 #include <fcntl.h>
 #include <signal.h>

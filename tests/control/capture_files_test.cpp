@@ -1,7 +1,7 @@
 // The save and load rules of capture files, on real files in a scratch folder, with a scripted
 // answerer in place of the message boxes and file choosers.
 
-#include "files/capture_files.h"
+#include "control/capture_files.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -26,7 +26,7 @@
 #include "engine/record_track.h"
 #include "files/capture_samples.h"
 #include "files/wave_file.h"
-#include "tests/files/capture_test_support.h"
+#include "tests/control/capture_test_support.h"
 #include "tests/files/wave_builder.h"
 
 namespace {

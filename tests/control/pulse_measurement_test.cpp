@@ -11,12 +11,12 @@
 #include <thread>
 #include <vector>
 
-#include "audio/measurement_sequence.h"
 #include "base/shared_state.h"
 #include "base/user_messages.h"
+#include "control/measurement_sequence.h"
 #include "engine/audio_engine.h"
 #include "graph/graphical.h"
-#include "tests/audio/pulse_test_server.h"
+#include "tests/audio/pulse/pulse_test_server.h"
 
 namespace {
 

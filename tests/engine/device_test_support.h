@@ -1,0 +1,27 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "audio/sim/simulated_services.h"
+#include "engine/audio_engine.h"
+
+// True when nothing of the devices is left: no capture or play thread (object included), no
+// open input or output, no queued or prepared output buffer.
+inline ::testing::AssertionResult DevicesAtRest(const CAudio& audio,
+                                                const CSimulatedAudioServices& sim) {
+  if (audio.DeviceThreadCount() != 0) return ::testing::AssertionFailure() << "thread left";
+  if (audio.m_hCaptureThread.load() != 0) return ::testing::AssertionFailure() << "capture flag";
+  if (audio.m_hPlayThread.load() != 0) return ::testing::AssertionFailure() << "play flag";
+  if (audio.m_playThreadAlive.load() != 0) return ::testing::AssertionFailure() << "play alive";
+  if (audio.m_hWaveOut.load() != 0) return ::testing::AssertionFailure() << "output handle";
+  if (audio.m_captureOpen != 0) return ::testing::AssertionFailure() << "input handle";
+  if (sim.IsOutputOpen()) return ::testing::AssertionFailure() << "output open";
+  if (sim.IsCaptureOpen()) return ::testing::AssertionFailure() << "input open";
+  if (sim.QueuedBuffers() != 0) return ::testing::AssertionFailure() << "buffers queued";
+  for (const PlayHeader& header : audio.m_playHeaders) {
+    if ((header.flags.load() & kHeaderPrepared) != 0 || header.data != nullptr) {
+      return ::testing::AssertionFailure() << "buffer still prepared";
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
