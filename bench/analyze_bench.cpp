@@ -40,7 +40,8 @@ void BM_AnalyzeCapture(benchmark::State& state) {
   CSharedState shared;
   shared.m_curveFmin = shared.m_fmin = 20.0;
   shared.m_curveFmax = shared.m_fmax = 20000.0;
-  auto graph = std::make_unique<CGraphical>(shared, audio.get());
+  auto graph = std::make_unique<CGraphical>(shared);
+  graph->SetRecordCounters(&audio->m_recordCount, &audio->m_capturedCount);
   audio->SetCurveListener(graph.get());
   int points = 0;
   for (auto _ : state) {

@@ -55,8 +55,9 @@ inline MeasurementCpu RunMeasurementForCpu(double factor) {
   auto audio = std::make_unique<CAudio>(sim.get());
   CSharedState shared;
   CQuietMessages messages;
-  auto sequence = std::make_unique<CMeasurementSequence>(*audio, shared, messages);
-  auto graph = std::make_unique<CGraphical>(shared, audio.get(), sequence.get());
+  auto graph = std::make_unique<CGraphical>(shared);
+  graph->SetRecordCounters(&audio->m_recordCount, &audio->m_capturedCount);
+  auto sequence = std::make_unique<CMeasurementSequence>(*audio, *graph, shared, messages);
   audio->SetCurveListener(graph.get());
   int count = 0;
   audio->EnumerateInputDevices(&count);

@@ -18,7 +18,6 @@
 #include "engine/full_speed_replay.h"
 #include "engine/record_track.h"
 #include "files/wave_file.h"
-#include "graph/curve_events.h"
 #include "graph/curve_image_render.h"
 #include "graph/graphical.h"
 
@@ -27,15 +26,6 @@ namespace {
 const char kAnalyzeUsage[] =
     "quorvel-cli analyze CAPTURE.wav [--fmin F] [--fmax F] [--csv FILE] [--png FILE] [--bmp FILE]"
     " [--save COPY.wav]";
-
-// The replay runs on this very thread, so the notices only need to be counted.
-class CReplayEvents : public ICurveEvents {
- public:
-  void OnPointAdded() override { ++m_points; }
-  void OnCurveComplete() override { m_complete = true; }
-  int m_points = 0;
-  bool m_complete = false;
-};
 
 }  // namespace
 
@@ -70,13 +60,14 @@ int RunAnalyze(const Arguments& args) {
   shared.m_curveFmin = shared.m_fmin = fmin;
   shared.m_curveFmax = shared.m_fmax = fmax;
   const uint32_t sampleCount = static_cast<uint32_t>(audio->m_fileSampleCount.load());
-  CReplayEvents events;
-  auto graph = std::make_unique<CGraphical>(shared, audio.get(), &events);
+  auto graph = std::make_unique<CGraphical>(shared);
+  graph->SetRecordCounters(&audio->m_recordCount, &audio->m_capturedCount);
   audio->SetCurveListener(graph.get());
   graph->ClearCurve();
 
   // A replay analyses what it plays, one mono sample per frame.
   ReplayAtFullSpeed(*audio, audio->m_fileSamples, static_cast<int>(sampleCount));
+  const bool complete = graph->m_curvesCompleted.load() != 0;
 
   const int points = graph->m_count.load();
   double levels[CGraphical::kCurveCapacity];
@@ -101,13 +92,13 @@ int RunAnalyze(const Arguments& args) {
   // --save: what Save Audio File writes once the replay's curve is complete: the recording
   // moved to the start of the record track, with the tags.
   if (options.Has("save")) {
-    if (events.m_complete) RotateRecordTrack(*audio);
+    if (complete) RotateRecordTrack(*audio);
     if (!CheckCaptureToSave(files) || !SaveCaptureFile(files, options.Value("save"))) {
       return kExitFailure;
     }
   }
   std::printf("%s: %u samples, %d of 1001 points%s\n", path.c_str(), sampleCount, points,
-              events.m_complete ? ", curve complete" : "");
+              complete ? ", curve complete" : "");
   if (points > 0) {
     std::printf("first point: %.6f Hz %.4f dB\nlast point: %.6f Hz %.4f dB\n", fmin, levels[0],
                 fmin * std::pow(fmax / fmin, (points - 1) / 1000.0), levels[points - 1]);

@@ -81,8 +81,9 @@ int RunMeasure(const Arguments& args) {
   CSharedState shared;
   CConsoleMessages messages;
   auto audio = std::make_unique<CAudio>(services.get());
-  auto sequence = std::make_unique<CMeasurementSequence>(*audio, shared, messages);
-  auto graph = std::make_unique<CGraphical>(shared, audio.get(), sequence.get());
+  auto graph = std::make_unique<CGraphical>(shared);
+  graph->SetRecordCounters(&audio->m_recordCount, &audio->m_capturedCount);
+  auto sequence = std::make_unique<CMeasurementSequence>(*audio, *graph, shared, messages);
   audio->SetCurveListener(graph.get());
 
   int inputs = 0;

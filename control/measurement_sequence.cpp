@@ -15,6 +15,7 @@
 #include "engine/audio_engine.h"
 #include "engine/device_enumeration.h"
 #include "engine/record_track.h"
+#include "graph/graphical.h"
 
 namespace {
 
@@ -63,9 +64,9 @@ const char* OutputOpenErrorText(int32_t code) {
   }
 }
 
-CMeasurementSequence::CMeasurementSequence(CAudio& audio, CSharedState& shared,
+CMeasurementSequence::CMeasurementSequence(CAudio& audio, CGraphical& graph, CSharedState& shared,
                                            IUserMessages& messages)
-    : m_audio(audio), m_shared(shared), m_messages(messages) {
+    : m_audio(audio), m_graph(graph), m_shared(shared), m_messages(messages) {
   m_audio.SetEndReplayHook(&CMeasurementSequence::EndReplayHook, this);
 }
 
@@ -226,7 +227,7 @@ int CMeasurementSequence::StartReplay(int outputIndex) {
       m_audio.m_hCaptureThread.load(std::memory_order_acquire) != 0) {
     CloseInputPeripheral();
   }
-  m_curveComplete.store(0, std::memory_order_release);
+  TakeCurveBaseline();
   m_replayEnded.store(0, std::memory_order_release);
   m_shared.m_bCurveEndNotified.store(0, std::memory_order_release);
   m_audio.ResetAnalysis();
@@ -264,12 +265,20 @@ void CMeasurementSequence::ReleaseReplaySamples() {
 
 // ---- notices ----
 
-void CMeasurementSequence::OnPointAdded() {
-  m_points.fetch_add(1, std::memory_order_acq_rel);
+void CMeasurementSequence::TakeCurveBaseline() {
+  m_completionsBefore = m_graph.m_curvesCompleted.load(std::memory_order_acquire);
 }
 
-void CMeasurementSequence::OnCurveComplete() {
-  m_curveComplete.store(1, std::memory_order_release);
+void CMeasurementSequence::TakePointBaseline() {
+  m_pointsBefore = m_graph.m_pointsAdded.load(std::memory_order_acquire);
+}
+
+bool CMeasurementSequence::CurveComplete() const {
+  return m_graph.m_curvesCompleted.load(std::memory_order_acquire) != m_completionsBefore;
+}
+
+int CMeasurementSequence::PointsAdded() const {
+  return static_cast<int>(m_graph.m_pointsAdded.load(std::memory_order_acquire) - m_pointsBefore);
 }
 
 void CMeasurementSequence::RequestStop() {
@@ -280,9 +289,9 @@ void CMeasurementSequence::RequestStop() {
 
 MeasurementOutcome CMeasurementSequence::RunMeasurement(const MeasurementRequest& request,
                                                         const std::function<void()>& poll) {
-  m_curveComplete.store(0, std::memory_order_release);
+  TakeCurveBaseline();
   m_stopRequested.store(0, std::memory_order_release);
-  m_points.store(0, std::memory_order_release);
+  TakePointBaseline();
   m_shared.m_curveFmin = request.fmin;
   m_shared.m_curveFmax = request.fmax;
   m_shared.m_fmin = request.fmin;
@@ -341,7 +350,7 @@ MeasurementOutcome CMeasurementSequence::RunMeasurement(const MeasurementRequest
 MeasurementOutcome CMeasurementSequence::RunReplay(int outputIndex, uint32_t timeoutMs,
                                                    const std::function<void()>& poll) {
   m_stopRequested.store(0, std::memory_order_release);
-  m_points.store(0, std::memory_order_release);
+  TakePointBaseline();
   if (StartReplay(outputIndex) == 0) {
     m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs);
     ReleaseReplaySamples();

@@ -5,9 +5,8 @@
 #include <functional>
 #include <string>
 
-#include "graph/curve_events.h"
-
 class CAudio;
+class CGraphical;
 class IUserMessages;
 struct CSharedState;
 
@@ -48,14 +47,15 @@ enum class MeasurementOutcome { kComplete, kStopped, kFailed };
 // A replay likewise: reset, set the file flag, open the output and start the play thread; the
 // play thread ends the replay at the end of the samples.
 //
-// The sequence receives the curve store's notices (it is an ICurveEvents: pass it to
-// CGraphical, or forward to it) and installs itself as the engine's end-of-replay hook.
+// The sequence reads the curve store's notices (its atomic counters) and installs itself as the
+// engine's end-of-replay hook.
 // Every operation runs on the user-interface thread (quorvel-cli's main thread) unless marked;
 // messages go through IUserMessages.
-class CMeasurementSequence : public ICurveEvents {
+class CMeasurementSequence {
  public:
-  CMeasurementSequence(CAudio& audio, CSharedState& shared, IUserMessages& messages);
-  ~CMeasurementSequence() override;
+  CMeasurementSequence(CAudio& audio, CGraphical& graph, CSharedState& shared,
+                       IUserMessages& messages);
+  ~CMeasurementSequence();
   CMeasurementSequence(const CMeasurementSequence&) = delete;
   CMeasurementSequence& operator=(const CMeasurementSequence&) = delete;
 
@@ -82,9 +82,7 @@ class CMeasurementSequence : public ICurveEvents {
   void ReleaseReplaySamples();
 
   // ---- notices from other threads; never block ----
-  void OnPointAdded() override;     // analysing thread
-  void OnCurveComplete() override;  // analysing thread
-  void RequestStop();               // any thread
+  void RequestStop();  // any thread
   // The end of a replay's samples. Play thread (through the engine's hook).
   void EndReplay();
 
@@ -100,9 +98,11 @@ class CMeasurementSequence : public ICurveEvents {
   MeasurementOutcome RunReplay(int outputIndex, uint32_t timeoutMs,
                                const std::function<void()>& poll);
 
-  bool CurveComplete() const { return m_curveComplete.load(std::memory_order_acquire) != 0; }
+  // The curve store has found the curve complete since the run started.
+  bool CurveComplete() const;
   bool ReplayEnded() const { return m_replayEnded.load(std::memory_order_acquire) != 0; }
-  int PointsAdded() const { return m_points.load(std::memory_order_acquire); }
+  // Points the curve store has taken since the run started.
+  int PointsAdded() const;
 
  private:
   void InputFailurePath();
@@ -110,11 +110,16 @@ class CMeasurementSequence : public ICurveEvents {
   void ShowMessage(const std::string& text);
   static void EndReplayHook(void* context);
 
+  // The curve store's counters as the run found them at its start.
+  void TakeCurveBaseline();
+  void TakePointBaseline();
+
   CAudio& m_audio;
+  CGraphical& m_graph;
   CSharedState& m_shared;
   IUserMessages& m_messages;
-  std::atomic<int32_t> m_curveComplete{0};
+  uint32_t m_completionsBefore = 0;
+  uint32_t m_pointsBefore = 0;
   std::atomic<int32_t> m_stopRequested{0};
   std::atomic<int32_t> m_replayEnded{0};
-  std::atomic<int32_t> m_points{0};
 };

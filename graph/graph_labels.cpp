@@ -7,7 +7,7 @@
 #include "graph/graphical.h"
 
 double MarkerFrequency(int c, double fmin, double fmax) {
-  return CUtil::RoundForLabel(fmin * std::pow(fmax / fmin, (c + 1) / 1000.0));
+  return CUtil::RoundForLabel(PointFrequency(c + 1, fmin, fmax));
 }
 
 void FormatLevelLabel(char* out, int outBytes, double levelDb) {

@@ -11,7 +11,7 @@
 #include <cstring>
 
 #include "base/shared_state.h"
-#include "files/curve_image_export.h"
+#include "graph/curve_image_export.h"
 #include "graph/graph_resources.h"
 #include "graph/graph_scales.h"
 #include "graph/graphical.h"

@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QFontMetricsF>
 #include <cmath>
+#include <utility>
 
 #include "graph/graphical.h"
 
@@ -74,7 +75,7 @@ QFont MakeCellFont(const char* face, int cellHeight, int charWidth, int weight) 
 
 CGraphResources& GraphResources(CGraphical& graph) {
   if (graph.m_pResources == nullptr) {
-    auto* resources = new CGraphResources;
+    CGraphical::ResourcesPtr resources(new CGraphResources, &FreeGraphResources);
     for (int i = 0; i < CGraphResources::kPaletteSize; ++i) {
       const QColor color = QColor::fromRgb(kPalette[i]);
       resources->m_pens[i] = QPen(color, 1, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
@@ -83,8 +84,7 @@ CGraphResources& GraphResources(CGraphical& graph) {
     resources->m_fontSmall = MakeCellFont("Courier New", 14, 6, 100);
     resources->m_fontMedium = MakeCellFont("Courier New", 16, 8, 100);
     resources->m_fontLarge = MakeCellFont("Courier New", 29, 8, 700);
-    graph.m_pResources = resources;
-    graph.m_freeResources = &FreeGraphResources;
+    graph.m_pResources = std::move(resources);
   }
   return *graph.m_pResources;
 }

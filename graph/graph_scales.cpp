@@ -13,10 +13,6 @@ int RoundHalfAway(double x) {
   return static_cast<int>(std::lround(x));  // lround rounds halves away from zero
 }
 
-double PointFrequency(int k, double fmin, double fmax) {
-  return fmin * std::pow(fmax / fmin, static_cast<double>(k) / 1000.0);
-}
-
 int FrequencyToX(double f, double fmin, double fmax) {
   const double pixelsPerDecade = kPlotWidth / std::log10(fmax / fmin);
   const double offset = std::log10(f / fmin) * pixelsPerDecade + 0.5;

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "base/point_frequency.h"
+
 // The scales of the response graph, shared by the drawing, the marker and the exports.
 // Pixel heights are measured upward from the bottom edge of the graph area; a height h is drawn
 // at row H - h, H being the area's height. The plot is a fixed 1000 pixels wide (x = 33..1033)
@@ -22,10 +24,6 @@ constexpr int kMaxDecadeLines = 4;
 // x rounded half away from zero to an int; NaN gives 0 and values beyond the int range are
 // clamped.
 int RoundHalfAway(double x);
-
-// Frequency of point k of a curve measured from fmin to fmax: fmin*(fmax/fmin)^(k/1000) [Hz].
-// The sweep spends exactly one analysis block per thousandth of its range.
-double PointFrequency(int k, double fmin, double fmax);
 
 // x of frequency f on a display of fmin..fmax:
 // 33 + trunc(log10(f/fmin) * 1000 / log10(fmax/fmin) + 0.5).

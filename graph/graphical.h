@@ -3,12 +3,11 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "engine/curve_listener.h"
 
-class CAudio;
-class ICurveEvents;
 class IUserMessages;
 struct CSharedState;
 struct CGraphResources;
@@ -23,17 +22,18 @@ struct CGraphResources;
 //   quorvel_graph_render (QtGui): PaintGraph, DrawGrid, DrawLevelLabels, DrawCurve and
 //     SaveCurveImage (graph/graph_render.cpp, graph/graph_resources.cpp). The pens, brushes,
 //     fonts and the off-screen picture live in CGraphResources (graph/graph_resources.h), made
-//     on first use by the render library and reached through m_pResources; the render library
-//     also sets m_freeResources, which the destructor calls to free them. Code that draws with
-//     the palette (level meter, chart preview, printing) or copies the picture to the screen
-//     (GraphPicture, SnapshotBitmap) includes graph/graph_resources.h; front ends without a
-//     window save pictures with RenderCurveImage (graph/curve_image_render.h).
+//     on first use by the render library and owned through m_pResources, whose deleter the
+//     render library supplies. Code that draws with the palette (level meter, chart preview,
+//     printing) or copies the picture to the screen (GraphPicture, SnapshotBitmap) includes
+//     graph/graph_resources.h; front ends without a window save pictures with RenderCurveImage
+//     (graph/curve_image_render.h).
 //
 // Threads: AddPoint runs on the analysing thread (the capture thread, or the play thread in a
 // replay); everything else runs on the user-interface thread (or quorvel-cli's main thread),
 // which also draws from m_points while AddPoint fills it. There is no lock: AddPoint stores the
 // level before it advances m_count (release), and each entry is an atomic double, so a paint
-// that runs meanwhile sees every point either empty or whole.
+// that runs meanwhile sees every point either empty or whole. AddPoint tells nobody: it raises
+// m_pointsAdded and m_curvesCompleted, which the front end polls on its own thread.
 class CGraphical : public ICurveListener {
  public:
   static constexpr int kCurveCapacity = 1020;  // entries of m_points, m_smoothed, m_calibration
@@ -44,25 +44,29 @@ class CGraphical : public ICurveListener {
   static constexpr size_t kMaxCaptionLength = 517;  // longer captions are not drawn [characters]
 
   // shared: the program's shared flags, ranges and caption (must outlive the graph).
-  // audio: the engine whose m_recordCount is copied into m_capturedCount when the curve is
-  // complete (may be null). events: receives the repaint and completion notices (may be null).
-  explicit CGraphical(CSharedState& shared, CAudio* audio = nullptr,
-                      ICurveEvents* events = nullptr);
+  explicit CGraphical(CSharedState& shared);
   ~CGraphical() override;
   CGraphical(const CGraphical&) = delete;
   CGraphical& operator=(const CGraphical&) = delete;
 
-  // Set before a measurement starts (user-interface thread), never while one runs.
-  void SetAudio(CAudio* audio) { m_pAudio = audio; }
-  void SetEvents(ICurveEvents* events) { m_pEvents = events; }
+  // The engine's two counters the completion of a curve touches: recordCount (the recording's
+  // length, read) is copied into capturedCount (written) when the curve is complete. Either may
+  // be null: nothing is copied. Set before a measurement starts (user-interface thread), never
+  // while one runs; both must outlive the graph or be unset first.
+  void SetRecordCounters(const std::atomic<int32_t>* recordCount,
+                         std::atomic<int32_t>* capturedCount) {
+    m_pRecordCount = recordCount;
+    m_pCapturedCount = capturedCount;
+  }
   CSharedState& Shared() const { return m_shared; }
 
   // ---- curve store (graph/response_curve.cpp) ----
 
-  // Stores the next level of the curve. Called on the analysing thread once per analysis block;
-  // never blocks, allocates or waits. When the curve already holds its 1001 points, the first
-  // call after that sets m_bCurveEndNotified, copies the engine's m_recordCount into
-  // m_capturedCount and then delivers OnCurveComplete; later calls do nothing.
+  // Stores the next level of the curve and raises m_pointsAdded. Called on the analysing thread
+  // once per analysis block; never blocks, locks, allocates or waits. When the curve already
+  // holds its 1001 points, the first call after that sets m_bCurveEndNotified, copies the
+  // record count into the captured count and then raises m_curvesCompleted; later calls do
+  // nothing until m_bCurveEndNotified is cleared again.
   void AddPoint(double levelDb) override;
 
   // Empties the curve: every entry -200.0, m_count, m_hasCurve and m_cursorIndex 0.
@@ -118,18 +122,24 @@ class CGraphical : public ICurveListener {
   void DrawCurve();
 
   CSharedState& m_shared;
-  CAudio* m_pAudio;
-  ICurveEvents* m_pEvents;
+  const std::atomic<int32_t>* m_pRecordCount = nullptr;
+  std::atomic<int32_t>* m_pCapturedCount = nullptr;
 
  public:
+  // The drawing resources; made and freed by the render library, which supplies the deleter.
+  using ResourcesPtr = std::unique_ptr<CGraphResources, void (*)(CGraphResources*)>;
+
+  // ---- notices, raised on the analysing thread and polled by the front end ----
+  std::atomic<uint32_t> m_pointsAdded{0};      // one more for every stored point (repaint)
+  std::atomic<uint32_t> m_curvesCompleted{0};  // one more when a curve is found complete
+
   // ---- drawing fields ----
-  CGraphResources* m_pResources = nullptr;              // pens, brushes, fonts, off-screen picture
-  void (*m_freeResources)(CGraphResources*) = nullptr;  // set by the render library
-  Rect m_rect;                                          // graph area at the last paint
-  int32_t m_height = 0;                                 // its height [pixels]
-  int32_t m_width = 0;                                  // its width [pixels]
-  int32_t m_plotPoints = 0;                             // point steps across the plot, 1000
-  int32_t m_levelRows = 0;                              // major level lines of the last grid (15)
+  ResourcesPtr m_pResources{nullptr, nullptr};  // pens, brushes, fonts, off-screen picture
+  Rect m_rect;                                  // graph area at the last paint
+  int32_t m_height = 0;                         // its height [pixels]
+  int32_t m_width = 0;                          // its width [pixels]
+  int32_t m_plotPoints = 0;                     // point steps across the plot, 1000
+  int32_t m_levelRows = 0;                      // major level lines of the last grid (15)
 
   // ---- curve fields ----
   std::atomic<int32_t> m_count{0};               // levels stored in m_points (0..1001)

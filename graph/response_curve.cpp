@@ -3,8 +3,6 @@
 #include <cmath>
 
 #include "base/shared_state.h"
-#include "engine/audio_engine.h"
-#include "graph/curve_events.h"
 #include "graph/graph_scales.h"
 #include "graph/graphical.h"
 
@@ -20,18 +18,14 @@ constexpr int kKernelHalf = CGraphical::kKernelSize / 2;  // 7
 
 }  // namespace
 
-CGraphical::CGraphical(CSharedState& shared, CAudio* audio, ICurveEvents* events)
-    : m_shared(shared), m_pAudio(audio), m_pEvents(events) {
+CGraphical::CGraphical(CSharedState& shared) : m_shared(shared) {
   for (auto& point : m_points) point.store(kEmptyLevel, std::memory_order_relaxed);
   for (double& v : m_smoothed) v = 0.0;
   for (double& v : m_kernel) v = 0.0;
   for (double& v : m_calibration) v = 0.0;
 }
 
-CGraphical::~CGraphical() {
-  if (m_freeResources != nullptr && m_pResources != nullptr) m_freeResources(m_pResources);
-  m_pResources = nullptr;
-}
+CGraphical::~CGraphical() = default;
 
 void CGraphical::AddPoint(double levelDb) {
   const int32_t count = m_count.load(std::memory_order_acquire);
@@ -39,11 +33,12 @@ void CGraphical::AddPoint(double levelDb) {
     // The curve is full: report completion once. exchange() makes the once-only test atomic
     // even if the user-interface thread clears the flag meanwhile.
     if (m_shared.m_bCurveEndNotified.exchange(1, std::memory_order_acq_rel) == 0) {
-      if (m_pAudio != nullptr) {
-        m_pAudio->m_capturedCount.store(m_pAudio->m_recordCount.load(std::memory_order_acquire),
-                                        std::memory_order_release);
+      if (m_pRecordCount != nullptr && m_pCapturedCount != nullptr) {
+        m_pCapturedCount->store(m_pRecordCount->load(std::memory_order_acquire),
+                                std::memory_order_release);
       }
-      if (m_pEvents != nullptr) m_pEvents->OnCurveComplete();
+      // after the captured count: whoever sees the completion finds the length in place
+      m_curvesCompleted.fetch_add(1, std::memory_order_acq_rel);
     }
     return;
   }
@@ -56,7 +51,7 @@ void CGraphical::AddPoint(double levelDb) {
   // the entry first, then the count: a paint never sees a counted point it cannot read
   m_points[count].store(v, std::memory_order_relaxed);
   m_count.store(count + 1, std::memory_order_release);
-  if (m_pEvents != nullptr) m_pEvents->OnPointAdded();
+  m_pointsAdded.fetch_add(1, std::memory_order_release);
 }
 
 void CGraphical::ClearCurve() {

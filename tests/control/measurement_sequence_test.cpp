@@ -28,9 +28,9 @@ struct Rig {
     options.clockFactor = TestClockFactor();
     sim = std::make_unique<CSimulatedAudioServices>(options);
     audio = std::make_unique<CAudio>(sim.get());
-    graph = std::make_unique<CGraphical>(shared, audio.get());
-    sequence = std::make_unique<CMeasurementSequence>(*audio, shared, messages);
-    graph->SetEvents(sequence.get());
+    graph = std::make_unique<CGraphical>(shared);
+    graph->SetRecordCounters(&audio->m_recordCount, &audio->m_capturedCount);
+    sequence = std::make_unique<CMeasurementSequence>(*audio, *graph, shared, messages);
     audio->SetCurveListener(graph.get());
     int count = 0;
     if (audio->EnumerateInputDevices(&count) == 0) audio->m_inputCount = count;

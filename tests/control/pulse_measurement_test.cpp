@@ -68,8 +68,9 @@ class PulseMeasurementTest : public PulseServerTest {
     PulseServerTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
     m_audio = std::make_unique<CAudio>(m_services.get());
-    m_sequence = std::make_unique<CMeasurementSequence>(*m_audio, m_shared, m_messages);
-    m_graph = std::make_unique<CGraphical>(m_shared, m_audio.get(), m_sequence.get());
+    m_graph = std::make_unique<CGraphical>(m_shared);
+    m_graph->SetRecordCounters(&m_audio->m_recordCount, &m_audio->m_capturedCount);
+    m_sequence = std::make_unique<CMeasurementSequence>(*m_audio, *m_graph, m_shared, m_messages);
     m_audio->SetCurveListener(m_graph.get());
 
     // The device lists, as the main window fills them at start-up.

@@ -7,27 +7,9 @@
 #include <thread>
 
 #include "base/shared_state.h"
-#include "engine/audio_engine.h"
-#include "graph/curve_events.h"
 #include "graph/graphical.h"
 
 namespace {
-
-// What quorvel-cli and the measurement sequence do: atomics set on the analysing thread.
-class AtomicEvents : public ICurveEvents {
- public:
-  explicit AtomicEvents(CAudio* audio) : m_audio(audio) {}
-  void OnPointAdded() override { m_points.fetch_add(1, std::memory_order_relaxed); }
-  void OnCurveComplete() override {
-    // the captured length must already be in place when the notice arrives
-    m_capturedAtNotice.store(m_audio->m_capturedCount.load(std::memory_order_acquire));
-    m_completions.fetch_add(1, std::memory_order_release);
-  }
-  CAudio* m_audio;
-  std::atomic<int> m_points{0};
-  std::atomic<int> m_completions{0};
-  std::atomic<int32_t> m_capturedAtNotice{-1};
-};
 
 // level of point k in the test pattern: every value distinct and above -90 dB
 double PatternLevel(int k) {
@@ -36,11 +18,10 @@ double PatternLevel(int k) {
 
 TEST(CurveThreads, CompletionArrivesOnceFromTheAnalysingThreadWithoutWaiting) {
   CSharedState shared;
-  auto audio = std::make_unique<CAudio>();
-  audio->m_recordCount.store(1234567);
-  audio->m_capturedCount.store(0);
-  AtomicEvents events(audio.get());
-  CGraphical graph(shared, audio.get(), &events);
+  std::atomic<int32_t> recordCount{1234567};  // the engine's counters
+  std::atomic<int32_t> capturedCount{0};
+  CGraphical graph(shared);
+  graph.SetRecordCounters(&recordCount, &capturedCount);
 
   std::atomic<bool> analysisDone{false};
   std::thread analysis([&] {
@@ -49,10 +30,15 @@ TEST(CurveThreads, CompletionArrivesOnceFromTheAnalysingThreadWithoutWaiting) {
     analysisDone.store(true, std::memory_order_release);
   });
 
-  // the user-interface side paints meanwhile: every counted point must be whole
+  // the user-interface side paints meanwhile: every counted point must be whole, and once it
+  // sees the completion the captured length is already in place
   int torn = 0;
   int paints = 0;
+  int32_t capturedAtNotice = -1;
   while (!analysisDone.load(std::memory_order_acquire) || paints == 0) {
+    if (capturedAtNotice < 0 && graph.m_curvesCompleted.load(std::memory_order_acquire) != 0) {
+      capturedAtNotice = capturedCount.load(std::memory_order_acquire);
+    }
     const int32_t count = graph.m_count.load(std::memory_order_acquire);
     for (int k = 0; k < count && k <= CGraphical::kLastPoint; ++k) {
       if (graph.m_points[k].load(std::memory_order_relaxed) != PatternLevel(k)) ++torn;
@@ -61,13 +47,14 @@ TEST(CurveThreads, CompletionArrivesOnceFromTheAnalysingThreadWithoutWaiting) {
     ++paints;
   }
   analysis.join();  // the analysing thread ended by itself: it never waited for an answer
+  if (capturedAtNotice < 0) capturedAtNotice = capturedCount.load();
 
   EXPECT_EQ(torn, 0);
   EXPECT_EQ(graph.m_count.load(), 1001);
-  EXPECT_EQ(events.m_points.load(), 1001);
-  EXPECT_EQ(events.m_completions.load(), 1);
-  EXPECT_EQ(events.m_capturedAtNotice.load(), 1234567);
-  EXPECT_EQ(audio->m_capturedCount.load(), 1234567);
+  EXPECT_EQ(graph.m_pointsAdded.load(), 1001u);
+  EXPECT_EQ(graph.m_curvesCompleted.load(), 1u);
+  EXPECT_EQ(capturedAtNotice, 1234567);
+  EXPECT_EQ(capturedCount.load(), 1234567);
   EXPECT_EQ(shared.m_bCurveEndNotified.load(), 1);
 }
 
@@ -75,9 +62,7 @@ TEST(CurveThreads, CompletionIsReportedOnceEvenWhenTwoThreadsRace) {
   // a replay and a capture should never feed the curve together, but if they did the notice
   // still arrives only once
   CSharedState shared;
-  auto audio = std::make_unique<CAudio>();
-  AtomicEvents events(audio.get());
-  CGraphical graph(shared, audio.get(), &events);
+  CGraphical graph(shared);
   for (int k = 0; k <= CGraphical::kLastPoint; ++k) graph.AddPoint(PatternLevel(k));
   std::thread a([&] {
     for (int i = 0; i < 500; ++i) graph.AddPoint(-1.0);
@@ -87,7 +72,7 @@ TEST(CurveThreads, CompletionIsReportedOnceEvenWhenTwoThreadsRace) {
   });
   a.join();
   b.join();
-  EXPECT_EQ(events.m_completions.load(), 1);
+  EXPECT_EQ(graph.m_curvesCompleted.load(), 1u);
   EXPECT_EQ(graph.m_count.load(), 1001);
 }
 

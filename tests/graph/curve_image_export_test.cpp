@@ -1,5 +1,5 @@
 // Curve image export: BMP files byte for byte, PNG files read back through Qt, the naming rules.
-#include "files/curve_image_export.h"
+#include "graph/curve_image_export.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

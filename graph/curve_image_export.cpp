@@ -1,5 +1,5 @@
 // Curve image export: the graph's picture as a PNG or a 24-bit BMP file.
-#include "files/curve_image_export.h"
+#include "graph/curve_image_export.h"
 
 #include <QImageWriter>
 #include <QString>
