@@ -12,7 +12,8 @@
 #include "audio/sim/simulated_services.h"
 #include "base/shared_state.h"
 #include "base/user_messages.h"
-#include "control/measurement_sequence.h"
+#include "control/memory_preferences.h"
+#include "control/quorvel_core.h"
 #include "engine/audio_engine.h"
 #include "graph/graphical.h"
 
@@ -51,18 +52,14 @@ class CQuietMessages : public IUserMessages {
 inline MeasurementCpu RunMeasurementForCpu(double factor) {
   SimulatedAudioOptions options;
   options.clockFactor = factor;
-  auto sim = std::make_unique<CSimulatedAudioServices>(options);
-  auto audio = std::make_unique<CAudio>(sim.get());
-  CSharedState shared;
+  auto services = std::make_unique<CSimulatedAudioServices>(options);
+  CSimulatedAudioServices* sim = services.get();
+  CMemoryPreferences preferences;
   CQuietMessages messages;
-  auto graph = std::make_unique<CGraphical>(shared);
-  graph->SetRecordCounters(&audio->m_recordCount, &audio->m_capturedCount);
-  auto sequence = std::make_unique<CMeasurementSequence>(*audio, *graph, shared, messages);
-  audio->SetCurveListener(graph.get());
-  int count = 0;
-  audio->EnumerateInputDevices(&count);
-  audio->m_inputCount = count;
-  audio->m_outputCount = audio->EnumerateOutputDevices();
+  CQuorvelCore core(std::move(services), preferences, messages);
+  CAudio* audio = &core.Audio();
+  CGraphical* graph = &core.Graph();
+  CMeasurementSequence* sequence = &core.Sequence();
 
   double capture0 = -1, play0 = -1, capture1 = -1, play1 = -1;
   uint64_t frames0 = 0, frames1 = 0;
@@ -83,7 +80,16 @@ inline MeasurementCpu RunMeasurementForCpu(double factor) {
   MeasurementRequest request;
   request.timeoutMs = 60000;
   MeasurementCpu result;
-  result.complete = sequence->RunMeasurement(request, poll) == MeasurementOutcome::kComplete;
+  // quorvel-cli's loop: a step every 10 ms, the readings between them.
+  SequenceStatus status = SequenceStatus::kFailed;
+  if (sequence->Start(request)) {
+    while (sequence->Tick() == SequenceStatus::kRunning) {
+      poll();
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+  status = sequence->Finish();
+  result.complete = status == SequenceStatus::kComplete;
   const double deviceSeconds = static_cast<double>(frames1 - frames0) / 48000.0;
   if (capture0 >= 0 && capture1 >= 0 && deviceSeconds > 0) {
     // CPU per second of sound, scaled to real time: at factor x the same work runs in 1/x of
@@ -92,9 +98,6 @@ inline MeasurementCpu RunMeasurementForCpu(double factor) {
     result.playPercent = 100.0 * (play1 - play0) / deviceSeconds;
   }
   result.maxCaptureLatencyMs = static_cast<double>(sim->MaxCaptureLatencyNs()) / 1e6;
-  graph.reset();
-  sequence.reset();
-  audio.reset();
   return result;
 }
 

@@ -12,8 +12,8 @@
 #include "cli/commands.h"
 #include "cli/console_messages.h"
 #include "cli/curve_csv.h"
-#include "cli/run_preferences.h"
 #include "control/capture_files.h"
+#include "control/memory_preferences.h"
 #include "engine/audio_engine.h"
 #include "engine/full_speed_replay.h"
 #include "engine/record_track.h"
@@ -47,7 +47,7 @@ int RunAnalyze(const Arguments& args) {
   auto audio = std::make_unique<CAudio>();
   CWave wave;
   CConsoleMessages messages;
-  CRunPreferences preferences;
+  CMemoryPreferences preferences;
   const CaptureFileContext files{*audio, shared, wave, messages, preferences, nullptr};
   LoadedCaptureFile loaded;
   if (!LoadCaptureFile(files, path, &loaded)) return kExitFailure;

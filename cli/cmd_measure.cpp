@@ -1,11 +1,13 @@
 // quorvel-cli measure: a complete measurement on the chosen (or default) devices, with a
 // progress line, then the curve as CSV, pictures and the recording as a capture file.
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "audio/backend/audio_backend.h"
 #include "base/shared_state.h"
@@ -13,9 +15,9 @@
 #include "cli/commands.h"
 #include "cli/console_messages.h"
 #include "cli/curve_csv.h"
-#include "cli/run_preferences.h"
 #include "control/capture_files.h"
 #include "control/measurement_sequence.h"
+#include "control/memory_preferences.h"
 #include "engine/audio_engine.h"
 #include "engine/device_enumeration.h"
 #include "files/wave_file.h"
@@ -142,16 +144,24 @@ int RunMeasure(const Arguments& args) {
   graph->ClearCurve();
   g_running.store(sequence.get());
   std::signal(SIGINT, OnInterrupt);
-  const MeasurementOutcome outcome = sequence->RunMeasurement(request, progress);
+  SequenceStatus outcome = SequenceStatus::kFailed;
+  if (sequence->Start(request)) {
+    // The sequence's steps, every 10 ms, with the progress line between them.
+    while (sequence->Tick() == SequenceStatus::kRunning) {
+      progress();
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
+  outcome = sequence->Finish();
   std::signal(SIGINT, SIG_DFL);
   g_running.store(nullptr);
   progress();
   std::fprintf(stderr, "\n");
-  if (outcome == MeasurementOutcome::kStopped) {
+  if (outcome == SequenceStatus::kStopped) {
     std::fprintf(stderr, "Measurement stopped\n");
     return kExitFailure;
   }
-  if (outcome == MeasurementOutcome::kFailed) return kExitFailure;
+  if (outcome == SequenceStatus::kFailed) return kExitFailure;
 
   const int points = graph->m_count.load();
   double levels[CGraphical::kCurveCapacity];
@@ -172,7 +182,7 @@ int RunMeasure(const Arguments& args) {
     // What Save Audio File writes: the recording (already at the start of the record track)
     // with its tags.
     CWave wave;
-    CRunPreferences preferences;
+    CMemoryPreferences preferences;
     const CaptureFileContext files{*audio, shared, wave, messages, preferences, nullptr};
     if (!CheckCaptureToSave(files) || !SaveCaptureFile(files, options.Value("save"))) {
       return kExitFailure;

@@ -1,5 +1,7 @@
 #include "control/capture_files.h"
 
+#include "control/preferences.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -68,7 +70,7 @@ bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path) {
     return false;
   }
   CUtil::CopyText(state.m_szWavPath, path.c_str());
-  ctx.preferences.WriteText("Wav", state.m_szWavPath);
+  ctx.preferences.WriteString(kPrefWav, state.m_szWavPath);
 
   int32_t count = ctx.audio.m_capturedCount.load();
   if (count > CAudio::kRecordSize) count = CAudio::kRecordSize;
@@ -207,8 +209,8 @@ bool LoadCaptureFile(const CaptureFileContext& ctx, const std::string& path,
   // The microphone whose chart was in force when the file was saved.
   bool calibrationApplied = false;
   if (info.comment[0] != '\0') {
-    const std::string kept = ctx.preferences.ReadText("MicroSelected", "");
-    ctx.preferences.WriteText("MicroSelected", info.comment);
+    const std::string kept = ctx.preferences.ReadString(kPrefMicroSelected, kDefaultMicroSelected);
+    ctx.preferences.WriteString(kPrefMicroSelected, info.comment);
     std::string message;
     const int index = ctx.charts != nullptr ? ctx.charts->FindChart(info.comment) : -1;
     if (index < 0 || static_cast<size_t>(index) >= state.m_chartPaths.size()) {
@@ -229,14 +231,14 @@ bool LoadCaptureFile(const CaptureFileContext& ctx, const std::string& path,
       messages.ShowMessage(message);
       state.m_nSelectedChart.store(-1);
       state.m_bCalibrationApplied.store(0);
-      ctx.preferences.WriteText("MicroSelected", kept);
+      ctx.preferences.WriteString(kPrefMicroSelected, kept);
     }
   }
 
   state.m_bCurveEndNotified.store(0);
   state.m_curveFmin = fmin;
   state.m_curveFmax = fmax;
-  ctx.preferences.WriteText("Wav", state.m_szWavPath);
+  ctx.preferences.WriteString(kPrefWav, state.m_szWavPath);
 
   const std::string name =
       info.album[0] != '\0'
@@ -264,7 +266,7 @@ bool LoadCaptureFile(const CaptureFileContext& ctx, const std::string& path,
 bool LoadAudioFile(const CaptureFileContext& ctx, const std::function<void()>& endMeasurement,
                    LoadedCaptureFile* result) {
   CSharedState& state = ctx.state;
-  CUtil::CopyText(state.m_szWavPath, ctx.preferences.ReadText("Wav", "").c_str());
+  CUtil::CopyText(state.m_szWavPath, ctx.preferences.ReadString(kPrefWav, "").c_str());
   const std::string folder = CaptureFileStartFolder(state);
   if (IsMeasurementActive(ctx)) {
     if (endMeasurement) endMeasurement();

@@ -5,6 +5,7 @@
 
 class CAudio;
 class CWave;
+class IPreferences;
 class IUserMessages;
 struct CSharedState;
 
@@ -13,15 +14,6 @@ struct CSharedState;
 // microphone chart in force and the year. The main window and quorvel-cli both call these;
 // every message goes through IUserMessages. All of it runs on the user-interface thread, while
 // no measurement is running.
-
-// The preference texts read and written here: "Wav" (the last capture file) and
-// "MicroSelected" (the remembered microphone chart).
-class ICapturePreferences {
- public:
-  virtual ~ICapturePreferences() = default;
-  virtual std::string ReadText(const char* name, const char* defaultValue) = 0;
-  virtual void WriteText(const char* name, const std::string& value) = 0;
-};
 
 // The microphone calibration charts, as the calibration code offers them: FindChart returns the
 // index (into CSharedState::m_chartPaths / m_chartNames) of the usable chart of that name or
@@ -42,7 +34,7 @@ struct CaptureFileContext {
   CSharedState& state;
   CWave& wave;
   IUserMessages& messages;
-  ICapturePreferences& preferences;
+  IPreferences& preferences;  // "Wav" and "MicroSelected" are read and written here
   ICalibrationCharts* charts = nullptr;
 };
 

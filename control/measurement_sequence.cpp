@@ -220,7 +220,7 @@ void CMeasurementSequence::EndCapture() {
 
 // ---- replay ----
 
-int CMeasurementSequence::StartReplay(int outputIndex) {
+int CMeasurementSequence::PlayLoadedSamples(int outputIndex) {
   if (m_shared.m_bCapturing.load(std::memory_order_acquire) != 0) return 0;
   // Only one thread may feed the analysis: the input is closed first.
   if (m_shared.m_bInputOpen.load(std::memory_order_acquire) != 0 ||
@@ -285,10 +285,9 @@ void CMeasurementSequence::RequestStop() {
   m_stopRequested.store(1, std::memory_order_release);
 }
 
-// ---- whole runs ----
+// ---- a run, step by step ----
 
-MeasurementOutcome CMeasurementSequence::RunMeasurement(const MeasurementRequest& request,
-                                                        const std::function<void()>& poll) {
+bool CMeasurementSequence::Start(const MeasurementRequest& request) {
   TakeCurveBaseline();
   m_stopRequested.store(0, std::memory_order_release);
   TakePointBaseline();
@@ -301,103 +300,131 @@ MeasurementOutcome CMeasurementSequence::RunMeasurement(const MeasurementRequest
   m_audio.ResetAnalysis();
   SleepMs(20);
 
+  m_mode = Mode::kIdle;
+  m_status = SequenceStatus::kFailed;
   if (m_shared.m_bInputOpen.load(std::memory_order_acquire) == 0 &&
       OpenInputPeripheral(request.inputIndex) == 0) {
-    m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs);
-    return MeasurementOutcome::kFailed;
+    static_cast<void>(m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs));
+    return false;
   }
   if (StartSweep(request.fmin, request.fmax, request.outputIndex) == 0) {
     CloseInputPeripheral();
-    m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs);
-    return MeasurementOutcome::kFailed;
+    static_cast<void>(m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs));
+    return false;
   }
   m_shared.m_bCapturing.store(1, std::memory_order_release);
 
-  IAudioServices* services = m_audio.Services();
-  const uint32_t started = services->MilliSeconds();
-  MeasurementOutcome outcome = MeasurementOutcome::kComplete;
-  for (;;) {
-    if (CurveComplete()) break;
-    if (m_stopRequested.exchange(0, std::memory_order_acq_rel) != 0) {
-      outcome = MeasurementOutcome::kStopped;
-      break;
-    }
-    if (m_audio.m_hCaptureThread.load(std::memory_order_acquire) == 0) {
-      ShowMessage(Format(kMsgInputStopped, m_audio.GetErrorText(m_audio.m_captureResult.load(
-                                               std::memory_order_acquire))));
-      outcome = MeasurementOutcome::kFailed;
-      break;
-    }
-    if (m_audio.m_hWaveOut.load(std::memory_order_acquire) == 0) {
-      ShowMessage(kMsgOutputStopped);
-      outcome = MeasurementOutcome::kFailed;
-      break;
-    }
-    if (request.timeoutMs != 0 && services->MilliSeconds() - started > request.timeoutMs) {
-      ShowMessage(m_audio.m_synced.load(std::memory_order_acquire) != 0 ? kMsgNotComplete
-                                                                        : kMsgNoSync);
-      outcome = MeasurementOutcome::kFailed;
-      break;
-    }
-    if (poll) poll();
-    SleepMs(10);
-  }
-  EndCapture();
-  m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs);
-  return outcome;
+  m_startedMs = m_audio.Services()->MilliSeconds();
+  m_timeoutMs = request.timeoutMs;
+  m_mode = Mode::kMeasurement;
+  m_status = SequenceStatus::kRunning;
+  return true;
 }
 
-MeasurementOutcome CMeasurementSequence::RunReplay(int outputIndex, uint32_t timeoutMs,
-                                                   const std::function<void()>& poll) {
+bool CMeasurementSequence::StartReplay(int outputIndex, uint32_t timeoutMs) {
   m_stopRequested.store(0, std::memory_order_release);
   TakePointBaseline();
-  if (StartReplay(outputIndex) == 0) {
-    m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs);
+  m_mode = Mode::kIdle;
+  m_status = SequenceStatus::kFailed;
+  if (PlayLoadedSamples(outputIndex) == 0) {
+    static_cast<void>(m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs));
     ReleaseReplaySamples();
-    return MeasurementOutcome::kFailed;
+    return false;
   }
   IAudioServices* services = m_audio.Services();
-  const uint32_t started = services != nullptr ? services->MilliSeconds() : 0;
-  bool completionHandled = false;
-  MeasurementOutcome outcome = MeasurementOutcome::kComplete;
-  for (;;) {
-    if (CurveComplete() && !completionHandled) {
-      completionHandled = true;
-      EndCapture();
-      if (m_audio.m_filePlaying.load(std::memory_order_acquire) != 0) CalibrationOff();
-    }
-    if (ReplayEnded()) break;
-    if (m_stopRequested.exchange(0, std::memory_order_acq_rel) != 0) {
-      m_audio.EndReplayPlayback();
-      outcome = MeasurementOutcome::kStopped;
+  m_startedMs = services != nullptr ? services->MilliSeconds() : 0;
+  m_timeoutMs = timeoutMs;
+  m_completionHandled = false;
+  m_mode = Mode::kReplay;
+  m_status = SequenceStatus::kRunning;
+  return true;
+}
+
+SequenceStatus CMeasurementSequence::Tick() {
+  if (m_status != SequenceStatus::kRunning) return m_status;
+  switch (m_mode) {
+    case Mode::kMeasurement:
+      m_status = TickMeasurement();
       break;
-    }
-    if (m_audio.m_hWaveOut.load(std::memory_order_acquire) == 0) {
-      ShowMessage(kMsgOutputStopped);
-      m_audio.m_filePlaying.store(0, std::memory_order_release);
-      outcome = MeasurementOutcome::kFailed;
+    case Mode::kReplay:
+      m_status = TickReplay();
       break;
-    }
-    if (timeoutMs != 0 && services != nullptr && services->MilliSeconds() - started > timeoutMs) {
-      m_audio.EndReplayPlayback();
-      ShowMessage(kMsgNotComplete);
-      outcome = MeasurementOutcome::kFailed;
+    case Mode::kIdle:
       break;
-    }
-    if (poll) poll();
-    SleepMs(10);
   }
-  m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs);
+  return m_status;
+}
+
+SequenceStatus CMeasurementSequence::TickMeasurement() {
+  if (CurveComplete()) return SequenceStatus::kComplete;
+  if (m_stopRequested.exchange(0, std::memory_order_acq_rel) != 0) return SequenceStatus::kStopped;
+  if (m_audio.m_hCaptureThread.load(std::memory_order_acquire) == 0) {
+    ShowMessage(Format(kMsgInputStopped, m_audio.GetErrorText(m_audio.m_captureResult.load(
+                                             std::memory_order_acquire))));
+    return SequenceStatus::kFailed;
+  }
+  if (m_audio.m_hWaveOut.load(std::memory_order_acquire) == 0) {
+    ShowMessage(kMsgOutputStopped);
+    return SequenceStatus::kFailed;
+  }
+  if (m_timeoutMs != 0 && m_audio.Services()->MilliSeconds() - m_startedMs > m_timeoutMs) {
+    ShowMessage(m_audio.m_synced.load(std::memory_order_acquire) != 0 ? kMsgNotComplete
+                                                                      : kMsgNoSync);
+    return SequenceStatus::kFailed;
+  }
+  return SequenceStatus::kRunning;
+}
+
+SequenceStatus CMeasurementSequence::TickReplay() {
+  if (CurveComplete() && !m_completionHandled) {
+    m_completionHandled = true;
+    EndCapture();
+    if (m_audio.m_filePlaying.load(std::memory_order_acquire) != 0) CalibrationOff();
+  }
+  if (ReplayEnded()) return SequenceStatus::kComplete;
+  if (m_stopRequested.exchange(0, std::memory_order_acq_rel) != 0) {
+    static_cast<void>(m_audio.EndReplayPlayback());
+    return SequenceStatus::kStopped;
+  }
+  if (m_audio.m_hWaveOut.load(std::memory_order_acquire) == 0) {
+    ShowMessage(kMsgOutputStopped);
+    m_audio.m_filePlaying.store(0, std::memory_order_release);
+    return SequenceStatus::kFailed;
+  }
+  IAudioServices* services = m_audio.Services();
+  if (m_timeoutMs != 0 && services != nullptr &&
+      services->MilliSeconds() - m_startedMs > m_timeoutMs) {
+    static_cast<void>(m_audio.EndReplayPlayback());
+    ShowMessage(kMsgNotComplete);
+    return SequenceStatus::kFailed;
+  }
+  return SequenceStatus::kRunning;
+}
+
+SequenceStatus CMeasurementSequence::Finish() {
+  const Mode mode = m_mode;
+  m_mode = Mode::kIdle;
+  if (mode == Mode::kIdle) return m_status;
+  if (m_status == SequenceStatus::kRunning) {
+    // Ended before Tick saw an end: the front end stops it.
+    m_status = SequenceStatus::kStopped;
+    if (mode == Mode::kReplay) static_cast<void>(m_audio.EndReplayPlayback());
+  }
+  if (mode == Mode::kMeasurement) {
+    EndCapture();
+    static_cast<void>(m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs));
+    return m_status;
+  }
+  static_cast<void>(m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs));
   ReleaseReplaySamples();
   // A saved recording ends with the block that completed the live curve; the replay's blocks
   // start at the file's first sample, so its last block can need a few hundred samples more
   // than the file holds: the samples then run out after the 1001st point but before the block
   // that would report the curve complete. The curve is whole all the same.
-  if (outcome == MeasurementOutcome::kComplete && !CurveComplete() &&
-      PointsAdded() < kCurvePoints) {
+  if (m_status == SequenceStatus::kComplete && !CurveComplete() && PointsAdded() < kCurvePoints) {
     // The samples ran out first: the curve stays incomplete.
     ShowMessage(kMsgNotComplete);
-    outcome = MeasurementOutcome::kFailed;
+    m_status = SequenceStatus::kFailed;
   }
-  return outcome;
+  return m_status;
 }

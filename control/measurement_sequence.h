@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <string>
 
 class CAudio;
@@ -38,7 +37,8 @@ struct MeasurementRequest {
   uint32_t timeoutMs = 0;
 };
 
-enum class MeasurementOutcome { kComplete, kStopped, kFailed };
+// What a run's step reports: still running, or how it ended.
+enum class SequenceStatus { kRunning, kComplete, kStopped, kFailed };
 
 // The order of the engine calls of a measurement, in one place for the window and quorvel-cli:
 // open the input, generate the sweep, reset the analysis, open the output and start the play
@@ -47,10 +47,13 @@ enum class MeasurementOutcome { kComplete, kStopped, kFailed };
 // A replay likewise: reset, set the file flag, open the output and start the play thread; the
 // play thread ends the replay at the end of the samples.
 //
+// A run goes in steps, so the front end keeps its own loop and stays responsive: Start (or
+// StartReplay), then Tick until it no longer reports kRunning (quorvel-cli every 10 ms, the
+// window from its 30 ms timer), then Finish. Nothing here waits for the curve.
+//
 // The sequence reads the curve store's notices (its atomic counters) and installs itself as the
-// engine's end-of-replay hook.
-// Every operation runs on the user-interface thread (quorvel-cli's main thread) unless marked;
-// messages go through IUserMessages.
+// engine's end-of-replay hook. Every operation runs on the user-interface thread (quorvel-cli's
+// main thread) unless marked; messages go through IUserMessages.
 class CMeasurementSequence {
  public:
   CMeasurementSequence(CAudio& audio, CGraphical& graph, CSharedState& shared,
@@ -59,44 +62,56 @@ class CMeasurementSequence {
   CMeasurementSequence(const CMeasurementSequence&) = delete;
   CMeasurementSequence& operator=(const CMeasurementSequence&) = delete;
 
+  // ---- a run, step by step ----
+  // The start button's measurement: range, gain, reset, input, sweep. True when the sweep
+  // plays; false after a message, with nothing left running (Finish then only reports kFailed).
+  // The caller has emptied the curve. May block briefly (device hand-shakes, at most seconds).
+  [[nodiscard]] bool Start(const MeasurementRequest& request);
+  // A replay of the samples loaded into the engine on output list entry `outputIndex`, until
+  // the curve is complete and the samples have run out (or a stop request, or timeoutMs on the
+  // devices' clock when not 0). False after a message, with the samples freed. The caller has
+  // emptied the curve.
+  [[nodiscard]] bool StartReplay(int outputIndex, uint32_t timeoutMs);
+  // One look at the running measurement or replay: kRunning, or how it ended (a completed
+  // curve, a stop request, a failure already shown as a message). A replay's completed curve
+  // is handled here once (EndCapture). After the end, every further call reports the same.
+  [[nodiscard]] SequenceStatus Tick();
+  // Ends the run: a measurement's EndCapture, then the wait for the playback stop; a replay's
+  // wait for the playback stop and the release of its samples. A run that still ran counts as
+  // stopped. Returns how the run ended (a replay whose samples ran out before the curve was
+  // whole ends here as kFailed, with its message). Blocks until the devices have stopped (at
+  // most a few seconds).
+  SequenceStatus Finish();
+  // A run has started and not yet been finished.
+  bool IsRunning() const { return m_mode != Mode::kIdle; }
+
   // ---- the capture control's steps ----
   // Opens input `index` of the engine's list and starts its capture thread. 1 on success;
   // 0 after a message, with the input closed and calibration off.
-  int OpenInputPeripheral(int index);
+  [[nodiscard]] int OpenInputPeripheral(int index);
   void CloseInputPeripheral();
   // Generates the sweep for fmin..fmax, resets the analysis and starts playback on output list
   // entry `outputIndex`; sets the sweep flag on success. 1 on success, 0 after a message.
-  int StartSweep(double fmin, double fmax, int outputIndex);
+  [[nodiscard]] int StartSweep(double fmin, double fmax, int outputIndex);
   // Opens the output when none is open and starts the play thread. 1 on success, 0 after a
   // message.
-  int StartPlayback(int outputIndex);
+  [[nodiscard]] int StartPlayback(int outputIndex);
   // Schedules the playback stop (20 ms) when the sweep plays, and clears the sweep flag.
   void DeferPlaybackStop();
   // Ends a capture (or a replay's curve): deferred playback stop, input closed, recording moved
   // to the start of the record track, caption set (unless a replay runs).
   void EndCapture();
-  // Replays the samples loaded into the engine (m_fileSamples) on output list entry
-  // `outputIndex`; the input is closed first. 1 when the replay runs.
-  int StartReplay(int outputIndex);
+  // Plays the samples loaded into the engine (m_fileSamples) on output list entry
+  // `outputIndex` through the analysis; the input is closed first. 1 when the replay runs.
+  [[nodiscard]] int PlayLoadedSamples(int outputIndex);
   // Frees the replay's samples once the replay has ended and its play thread is gone.
   void ReleaseReplaySamples();
 
   // ---- notices from other threads; never block ----
   void RequestStop();  // any thread
-  // The end of a replay's samples. Play thread (through the engine's hook).
+  // The end of a replay's samples. Play thread (through the engine's hook); never blocks or
+  // allocates.
   void EndReplay();
-
-  // ---- whole runs (user-interface thread; `poll` runs every 10 ms while waiting) ----
-  // The start button's measurement: range, gain, reset, input, sweep, then the wait for the
-  // curve, a stop request or a failure, then EndCapture and the wait for the playback stop.
-  // The caller has emptied the curve.
-  MeasurementOutcome RunMeasurement(const MeasurementRequest& request,
-                                    const std::function<void()>& poll);
-  // A replay of the loaded samples until the curve is complete and the samples have run out
-  // (or a stop request, or timeoutMs on the devices' clock when not 0). The caller has emptied
-  // the curve.
-  MeasurementOutcome RunReplay(int outputIndex, uint32_t timeoutMs,
-                               const std::function<void()>& poll);
 
   // The curve store has found the curve complete since the run started.
   bool CurveComplete() const;
@@ -105,11 +120,14 @@ class CMeasurementSequence {
   int PointsAdded() const;
 
  private:
+  enum class Mode { kIdle, kMeasurement, kReplay };
+
+  SequenceStatus TickMeasurement();
+  SequenceStatus TickReplay();
   void InputFailurePath();
   void CalibrationOff();
   void ShowMessage(const std::string& text);
   static void EndReplayHook(void* context);
-
   // The curve store's counters as the run found them at its start.
   void TakeCurveBaseline();
   void TakePointBaseline();
@@ -122,4 +140,11 @@ class CMeasurementSequence {
   uint32_t m_pointsBefore = 0;
   std::atomic<int32_t> m_stopRequested{0};
   std::atomic<int32_t> m_replayEnded{0};
+
+  // The run in progress (user-interface thread only).
+  Mode m_mode = Mode::kIdle;
+  SequenceStatus m_status = SequenceStatus::kComplete;
+  uint32_t m_startedMs = 0;  // the devices' clock at the start [ms]
+  uint32_t m_timeoutMs = 0;  // 0: no limit
+  bool m_completionHandled = false;
 };

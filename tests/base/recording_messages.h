@@ -26,6 +26,12 @@ class CRecordingMessages : public IUserMessages {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_messages;
   }
+  // Every message, one a line (for failure reports).
+  std::string All() {
+    std::string text;
+    for (const std::string& message : Messages()) text += message + "\n";
+    return text;
+  }
 
  private:
   std::mutex m_mutex;

@@ -22,6 +22,7 @@
 
 #include "base/shared_state.h"
 #include "base/user_messages.h"
+#include "control/memory_preferences.h"
 #include "engine/audio_engine.h"
 #include "engine/record_track.h"
 #include "files/capture_samples.h"
@@ -37,7 +38,6 @@ using wavetest::FormatContent;
 using wavetest::RiffFile;
 using wavetest::operator+;
 using wavetest::FakeCharts;
-using wavetest::MapPreferences;
 using wavetest::ScriptedMessages;
 
 constexpr size_t kCaptureSamples = 1000500;  // a little over the 1000000 a file must hold
@@ -98,7 +98,7 @@ class CaptureFilesTest : public ::testing::Test {
   CSharedState m_state;
   CWave m_wave;
   ScriptedMessages m_messages;
-  MapPreferences m_prefs;
+  CMemoryPreferences m_prefs;
   CaptureFileContext m_ctx;
 };
 
@@ -135,7 +135,7 @@ TEST_F(CaptureFilesTest, SaveWritesTheRecordingAndItsTags) {
   EXPECT_TRUE(m_messages.shown.empty());
   EXPECT_EQ(m_messages.chooserExtension, "wav");
   EXPECT_STREQ(m_state.m_szWavPath, path.c_str());
-  EXPECT_EQ(m_prefs.values["Wav"], path);
+  EXPECT_EQ(m_prefs.StoredText("Wav"), path);
 
   std::FILE* file = std::fopen(path.c_str(), "rb");
   ASSERT_NE(file, nullptr);
@@ -189,7 +189,7 @@ TEST_F(CaptureFilesTest, SaveToAForbiddenNameCreatesNothing) {
   EXPECT_EQ(m_messages.shown, std::vector<std::string>{"Could not create File!"});
   EXPECT_FALSE(std::filesystem::exists(path));
   EXPECT_STREQ(m_state.m_szWavPath, "/earlier/file.wav");
-  EXPECT_EQ(m_prefs.writes["Wav"], 0);
+  EXPECT_EQ(m_prefs.WriteCount("Wav"), 0);
 }
 
 TEST_F(CaptureFilesTest, ChooserStartsInTheFolderOfTheLastFile) {
@@ -340,7 +340,7 @@ TEST_F(CaptureFilesTest, LoadOfATaggedCaptureSetsEverything) {
   EXPECT_EQ(m_state.m_bCurveEndNotified.load(), 0);
   EXPECT_STREQ(m_state.m_szGraphCaption, "Playing File \"session 7\"");
   EXPECT_STREQ(m_state.m_szWavPath, path.c_str());
-  EXPECT_EQ(m_prefs.values["Wav"], path);
+  EXPECT_EQ(m_prefs.StoredText("Wav"), path);
   ASSERT_NE(m_audio->m_fileSamples, nullptr);
   ASSERT_EQ(m_audio->m_fileSampleCount.load(), static_cast<int32_t>(kCaptureSamples));
   EXPECT_EQ(m_audio->m_fileChannels, 1);
@@ -389,13 +389,15 @@ TEST_F(CaptureFilesTest, RangeComesFromTheTitleTag) {
 }
 
 TEST_F(CaptureFilesTest, MissingMicrophoneIsReportedAndTheLoadGoesOn) {
-  m_prefs.values["MicroSelected"] = "Earlier Mic";
+  m_prefs.WriteString("MicroSelected", "Earlier Mic");
+  const int writesBefore = m_prefs.WriteCount("MicroSelected");
   LoadedCaptureFile loaded;
   ASSERT_TRUE(LoadCaptureFile(m_ctx, TaggedCapture("20.00-20000.00 Hz", "Mic Ω"), &loaded));
   EXPECT_EQ(m_messages.shown,
             std::vector<std::string>{"Sorry, could not find microphone \"Mic Ω\" for calibration"});
-  EXPECT_EQ(m_prefs.values["MicroSelected"], "Earlier Mic");
-  EXPECT_EQ(m_prefs.writes["MicroSelected"], 2);  // the comment, then the kept value back
+  EXPECT_EQ(m_prefs.StoredText("MicroSelected"), "Earlier Mic");
+  // the comment, then the kept value back
+  EXPECT_EQ(m_prefs.WriteCount("MicroSelected") - writesBefore, 2);
   EXPECT_EQ(m_state.m_nSelectedChart.load(), -1);
   EXPECT_FALSE(loaded.calibrationApplied);
   EXPECT_EQ(m_state.m_bCalibrationApplied.load(), 0);
@@ -418,7 +420,7 @@ TEST_F(CaptureFilesTest, NamedMicrophoneWithAChartIsApplied) {
   EXPECT_EQ(charts.loadedPath, "/c/mic1.txt");
   EXPECT_DOUBLE_EQ(charts.loadedFmin, 40.0);
   EXPECT_DOUBLE_EQ(charts.loadedFmax, 12000.0);
-  EXPECT_EQ(m_prefs.values["MicroSelected"], "Mic 1");
+  EXPECT_EQ(m_prefs.StoredText("MicroSelected"), "Mic 1");
   EXPECT_STREQ(m_state.m_szGraphCaption,
                "Playing \"session 7\" captured with microphone \"Mic 1\"");
 }
@@ -429,7 +431,7 @@ TEST_F(CaptureFilesTest, UnusableChartIsReportedAndDropped) {
   m_state.m_chartNames = charts.names;
   m_state.m_chartPaths = {"/c/mic1.txt"};
   m_ctx.charts = &charts;
-  m_prefs.values["MicroSelected"] = "Kept";
+  m_prefs.WriteString("MicroSelected", "Kept");
   charts.invalidIndex = 0;
   ASSERT_TRUE(LoadCaptureFile(m_ctx, TaggedCapture("20.00-20000.00 Hz", "Mic 1"), nullptr));
   EXPECT_EQ(LastMessage(), "The response curve of the selected microphone is not valid");
@@ -443,7 +445,7 @@ TEST_F(CaptureFilesTest, UnusableChartIsReportedAndDropped) {
   EXPECT_FALSE(loaded.calibrationApplied);
   EXPECT_EQ(m_state.m_nSelectedChart.load(), -1);
   EXPECT_EQ(m_state.m_bCalibrationApplied.load(), 0);
-  EXPECT_EQ(m_prefs.values["MicroSelected"], "Kept");
+  EXPECT_EQ(m_prefs.StoredText("MicroSelected"), "Kept");
   EXPECT_STREQ(m_state.m_szGraphCaption, "Playing File \"session 7\"");
 }
 
@@ -461,7 +463,7 @@ TEST_F(CaptureFilesTest, TwoDataChunksAreOneRecording) {
 }
 
 TEST_F(CaptureFilesTest, LoadCommandEndsARunningMeasurementBeforeTheChooser) {
-  m_prefs.values["Wav"] = m_dir.File("previous.wav");
+  m_prefs.WriteString("Wav", m_dir.File("previous.wav"));
   m_state.m_bCapturing.store(1);
   m_state.m_bCalibrationApplied.store(1);
   int ended = 0;
@@ -481,24 +483,6 @@ TEST_F(CaptureFilesTest, LoadCommandEndsARunningMeasurementBeforeTheChooser) {
       m_ctx, [&] { ++ended; }, &loaded));
   EXPECT_EQ(ended, 1);
   EXPECT_EQ(loaded.name, "session 7");
-}
-
-TEST_F(CaptureFilesTest, MeasurementActivityIsSeenInEveryFlag) {
-  EXPECT_FALSE(IsMeasurementActive(m_ctx));
-  m_audio->m_sweepPlaying.store(1);
-  EXPECT_TRUE(IsMeasurementActive(m_ctx));
-  m_audio->m_sweepPlaying.store(0);
-  m_state.m_bInputOpen.store(1);
-  EXPECT_TRUE(IsMeasurementActive(m_ctx));
-  m_state.m_bInputOpen.store(0);
-  m_audio->m_hWaveOut.store(1);
-  EXPECT_TRUE(IsMeasurementActive(m_ctx));
-  m_audio->m_hWaveOut.store(0);
-  m_audio->m_hCaptureThread.store(1);
-  EXPECT_TRUE(IsMeasurementActive(m_ctx));
-  m_audio->m_hCaptureThread.store(0);
-  m_audio->m_hPlayThread.store(1);
-  EXPECT_TRUE(IsMeasurementActive(m_ctx));
 }
 
 TEST_F(CaptureFilesTest, SavedCaptureLoadsBackUnchanged) {

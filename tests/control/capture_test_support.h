@@ -1,11 +1,10 @@
 #pragma once
 
 // Stand-ins for the window's seams in the capture-file tests: a scripted answerer for messages
-// and file choosers, preferences in a map, calibration charts by name.
+// and file choosers, calibration charts by name.
 
 #include <gtest/gtest.h>
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -44,20 +43,6 @@ class ScriptedMessages : public IUserMessages {
   std::string answer;  // empty: the chooser is cancelled
   std::string chooserFolder;
   std::string chooserExtension;
-};
-
-class MapPreferences : public ICapturePreferences {
- public:
-  std::string ReadText(const char* name, const char* defaultValue) override {
-    const auto it = values.find(name);
-    return it == values.end() ? defaultValue : it->second;
-  }
-  void WriteText(const char* name, const std::string& value) override {
-    values[name] = value;
-    ++writes[name];
-  }
-  std::map<std::string, std::string> values;
-  std::map<std::string, int> writes;
 };
 
 // Charts by name; a chart is valid and loads unless listed otherwise.

@@ -16,6 +16,7 @@
 
 #include "base/shared_state.h"
 #include "control/capture_files.h"
+#include "control/memory_preferences.h"
 #include "engine/audio_engine.h"
 #include "engine/record_track.h"
 #include "files/wave_file.h"
@@ -152,7 +153,7 @@ class InteropTest : public ::testing::Test {
   CSharedState m_state;
   CWave m_wave;
   wavetest::ScriptedMessages m_messages;
-  wavetest::MapPreferences m_prefs;
+  CMemoryPreferences m_prefs;
   CaptureFileContext m_ctx;
 };
 

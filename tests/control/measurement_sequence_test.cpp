@@ -13,55 +13,30 @@
 #include <vector>
 
 #include "audio/sim/loudspeaker_model.h"
+#include "base/point_frequency.h"
 #include "base/shared_state.h"
+#include "control/capture_files.h"
 #include "graph/graphical.h"
-#include "tests/audio/audio_test_support.h"
-#include "tests/base/recording_messages.h"
+#include "tests/control/control_test_support.h"
 #include "tests/engine/device_test_support.h"
 
 namespace {
 
 constexpr uint32_t kTimeoutMs = 60000;  // on the simulated clock
 
-struct Rig {
-  explicit Rig(SimulatedAudioOptions options = {}) {
-    options.clockFactor = TestClockFactor();
-    sim = std::make_unique<CSimulatedAudioServices>(options);
-    audio = std::make_unique<CAudio>(sim.get());
-    graph = std::make_unique<CGraphical>(shared);
-    graph->SetRecordCounters(&audio->m_recordCount, &audio->m_capturedCount);
-    sequence = std::make_unique<CMeasurementSequence>(*audio, *graph, shared, messages);
-    audio->SetCurveListener(graph.get());
-    int count = 0;
-    if (audio->EnumerateInputDevices(&count) == 0) audio->m_inputCount = count;
-    audio->m_outputCount = audio->EnumerateOutputDevices();
-  }
-  ~Rig() {
-    sequence.reset();
-    audio.reset();  // the engine goes before the services it uses
-  }
-  std::vector<double> Curve() const {
-    std::vector<double> points;
-    for (int k = 0; k < graph->m_count.load(); ++k) points.push_back(graph->m_points[k].load());
-    return points;
-  }
-  MeasurementOutcome Measure(const std::function<void()>& poll = {}) {
-    graph->ClearCurve();
+struct Rig : SimulatedCore {
+  using SimulatedCore::SimulatedCore;
+  SequenceStatus Measure(const std::function<void()>& poll = {}) {
+    Graph().ClearCurve();
     MeasurementRequest request;
     request.timeoutMs = kTimeoutMs;
-    return sequence->RunMeasurement(request, poll);
+    return RunMeasurement(Sequence(), request, poll);
   }
-
-  CSharedState shared;
-  CRecordingMessages messages;
-  std::unique_ptr<CSimulatedAudioServices> sim;
-  std::unique_ptr<CAudio> audio;
-  std::unique_ptr<CGraphical> graph;
-  std::unique_ptr<CMeasurementSequence> sequence;
 };
 
-double PointFrequency(int k) {
-  return 20.0 * std::pow(1000.0, k / 1000.0);
+// Frequency of point k of the default 20 Hz .. 20 kHz curve.
+double PointHz(int k) {
+  return PointFrequency(k, 20.0, 20000.0);
 }
 
 double Median(std::vector<double> values) {
@@ -73,7 +48,7 @@ double Median(std::vector<double> values) {
 std::vector<int> MidBandPoints() {
   std::vector<int> points;
   for (int k = 0; k <= 1000; ++k) {
-    const double f = PointFrequency(k);
+    const double f = PointHz(k);
     if (f >= 100.0 && f <= 15000.0) points.push_back(k);
   }
   return points;
@@ -81,30 +56,30 @@ std::vector<int> MidBandPoints() {
 
 TEST(MeasurementSequence, CompleteMeasurementFollowsTheLoudspeakerAndItsReplayRepeatsIt) {
   Rig rig;
-  ASSERT_EQ(rig.audio->m_inputCount, 1);
-  ASSERT_EQ(rig.audio->m_outputCount, 2);
-  EXPECT_STREQ(rig.audio->m_outputNames[1], "Default Audio Output");
+  ASSERT_EQ(rig.Audio().m_inputCount, 1);
+  ASSERT_EQ(rig.Audio().m_outputCount, 2);
+  EXPECT_STREQ(rig.Audio().m_outputNames[1], "Default Audio Output");
 
-  ASSERT_EQ(rig.Measure(), MeasurementOutcome::kComplete)
+  ASSERT_EQ(rig.Measure(), SequenceStatus::kComplete)
       << testing::PrintToString(rig.messages.Messages());
   EXPECT_TRUE(rig.messages.Messages().empty());
   const std::vector<double> live = rig.Curve();
   ASSERT_EQ(live.size(), 1001u);
-  EXPECT_TRUE(DevicesAtRest(*rig.audio, *rig.sim));
-  EXPECT_EQ(rig.shared.m_bCapturing.load(), 0);
-  EXPECT_EQ(rig.shared.m_bInputOpen.load(), 0);
-  EXPECT_STREQ(rig.shared.m_szGraphCaption, "Quorvel Capture");
+  EXPECT_TRUE(DevicesAtRest(rig.Audio(), *rig.sim));
+  EXPECT_EQ(rig.Shared().m_bCapturing.load(), 0);
+  EXPECT_EQ(rig.Shared().m_bInputOpen.load(), 0);
+  EXPECT_STREQ(rig.Shared().m_szGraphCaption, "Quorvel Capture");
   EXPECT_EQ(rig.sim->CaptureOverruns(), 0);
 
   // The measured curve is the model's response plus one overall level (sweep level, capture
   // gain 1.33, the model's loss), within 1 dB from 100 Hz to 15 kHz.
   std::vector<double> offsets;
   for (int k : MidBandPoints()) {
-    offsets.push_back(live[k] - CLoudspeakerModel::ResponseDb(PointFrequency(k)));
+    offsets.push_back(live[k] - CLoudspeakerModel::ResponseDb(PointHz(k)));
   }
   const double level = Median(offsets);
   for (int k : MidBandPoints()) {
-    const double f = PointFrequency(k);
+    const double f = PointHz(k);
     EXPECT_NEAR(live[k] - level, CLoudspeakerModel::ResponseDb(f), 1.0)
         << "point " << k << " at " << f << " Hz";
   }
@@ -113,23 +88,15 @@ TEST(MeasurementSequence, CompleteMeasurementFollowsTheLoudspeakerAndItsReplayRe
   EXPECT_NEAR(level, 2.48, 0.5);
 
   // The recording starts at index 0 of the record track; replay it as a loaded file would be.
-  const int captured = rig.audio->m_capturedCount.load();
-  ASSERT_GT(captured, 48000 * 20);
-  auto* samples =
-      static_cast<int16_t*>(std::malloc(sizeof(int16_t) * static_cast<size_t>(captured)));
-  ASSERT_NE(samples, nullptr);
-  std::memcpy(samples, rig.audio->m_record, sizeof(int16_t) * static_cast<size_t>(captured));
-  rig.audio->m_fileSamples = samples;
-  rig.audio->m_fileSampleCount.store(captured);
-  rig.audio->m_fileChannels = 1;
-  rig.audio->m_fileRate = 48000;
-  rig.graph->ClearCurve();
-  ASSERT_EQ(rig.sequence->RunReplay(-1, kTimeoutMs, {}), MeasurementOutcome::kComplete)
+  ASSERT_GT(rig.Audio().m_capturedCount.load(), 48000 * 20);
+  ASSERT_NO_FATAL_FAILURE(LoadRecordingAsSamples(rig.Audio()));
+  rig.Graph().ClearCurve();
+  ASSERT_EQ(RunReplay(rig.Sequence(), -1, kTimeoutMs), SequenceStatus::kComplete)
       << testing::PrintToString(rig.messages.Messages());
-  EXPECT_TRUE(rig.sequence->ReplayEnded());
-  EXPECT_EQ(rig.audio->m_fileSamples, nullptr);  // freed once the play thread had gone
-  EXPECT_EQ(rig.audio->m_filePlaying.load(), 0);
-  EXPECT_TRUE(DevicesAtRest(*rig.audio, *rig.sim));
+  EXPECT_TRUE(rig.Sequence().ReplayEnded());
+  EXPECT_EQ(rig.Audio().m_fileSamples, nullptr);  // freed once the play thread had gone
+  EXPECT_EQ(rig.Audio().m_filePlaying.load(), 0);
+  EXPECT_TRUE(DevicesAtRest(rig.Audio(), *rig.sim));
 
   const std::vector<double> replayed = rig.Curve();
   ASSERT_EQ(replayed.size(), 1001u);
@@ -148,9 +115,9 @@ TEST_P(MeasurementStop, LeavesNoThreadStreamOrBuffer) {
   bool requested = false;
   auto poll = [&]() {
     if (requested) return;
-    const bool playing = rig.audio->m_sweepPlaying.load() != 0;
-    const bool synced = rig.audio->m_synced.load() != 0;
-    const int points = rig.graph->m_count.load();
+    const bool playing = rig.Audio().m_sweepPlaying.load() != 0;
+    const bool synced = rig.Audio().m_synced.load() != 0;
+    const int points = rig.Graph().m_count.load();
     bool now = false;
     switch (GetParam()) {
       case StopPoint::kBeforeSync:
@@ -165,16 +132,16 @@ TEST_P(MeasurementStop, LeavesNoThreadStreamOrBuffer) {
     }
     if (now) {
       requested = true;
-      rig.sequence->RequestStop();
+      rig.Sequence().RequestStop();
     }
   };
-  EXPECT_EQ(rig.Measure(poll), MeasurementOutcome::kStopped);
+  EXPECT_EQ(rig.Measure(poll), SequenceStatus::kStopped);
   EXPECT_TRUE(requested);
-  EXPECT_LT(rig.graph->m_count.load(), 1001);
-  EXPECT_TRUE(DevicesAtRest(*rig.audio, *rig.sim));
-  EXPECT_EQ(rig.audio->m_sweepPlaying.load(), 0);
+  EXPECT_LT(rig.Graph().m_count.load(), 1001);
+  EXPECT_TRUE(DevicesAtRest(rig.Audio(), *rig.sim));
+  EXPECT_EQ(rig.Audio().m_sweepPlaying.load(), 0);
   // A stopped capture leaves no recording to save.
-  EXPECT_EQ(rig.audio->m_capturedCount.load(), 0);
+  EXPECT_EQ(rig.Audio().m_capturedCount.load(), 0);
   EXPECT_TRUE(rig.messages.Messages().empty());
 }
 
@@ -184,36 +151,67 @@ INSTANTIATE_TEST_SUITE_P(EveryPoint, MeasurementStop,
 
 TEST(MeasurementSequence, StopAfterCompletionChangesNothingAndANewMeasurementRuns) {
   Rig rig;
-  ASSERT_EQ(rig.Measure(), MeasurementOutcome::kComplete);
-  const int captured = rig.audio->m_capturedCount.load();
-  rig.sequence->RequestStop();
-  EXPECT_TRUE(DevicesAtRest(*rig.audio, *rig.sim));
-  EXPECT_EQ(rig.audio->m_capturedCount.load(), captured);
+  ASSERT_EQ(rig.Measure(), SequenceStatus::kComplete);
+  const int captured = rig.Audio().m_capturedCount.load();
+  rig.Sequence().RequestStop();
+  EXPECT_TRUE(DevicesAtRest(rig.Audio(), *rig.sim));
+  EXPECT_EQ(rig.Audio().m_capturedCount.load(), captured);
   // The next measurement starts afresh (the old stop request does not end it).
-  ASSERT_EQ(rig.Measure(), MeasurementOutcome::kComplete);
-  EXPECT_EQ(rig.graph->m_count.load(), 1001);
-  EXPECT_TRUE(DevicesAtRest(*rig.audio, *rig.sim));
+  ASSERT_EQ(rig.Measure(), SequenceStatus::kComplete);
+  EXPECT_EQ(rig.Graph().m_count.load(), 1001);
+  EXPECT_TRUE(DevicesAtRest(rig.Audio(), *rig.sim));
 }
 
 TEST(MeasurementSequence, AReplayStoppedMidwayEndsAndFreesItsSamples) {
   Rig rig;
-  ASSERT_EQ(rig.Measure(), MeasurementOutcome::kComplete);
-  const int captured = rig.audio->m_capturedCount.load();
-  auto* samples =
-      static_cast<int16_t*>(std::malloc(sizeof(int16_t) * static_cast<size_t>(captured)));
-  ASSERT_NE(samples, nullptr);
-  std::memcpy(samples, rig.audio->m_record, sizeof(int16_t) * static_cast<size_t>(captured));
-  rig.audio->m_fileSamples = samples;
-  rig.audio->m_fileSampleCount.store(captured);
-  rig.graph->ClearCurve();
+  ASSERT_EQ(rig.Measure(), SequenceStatus::kComplete);
+  ASSERT_NO_FATAL_FAILURE(LoadRecordingAsSamples(rig.Audio()));
+  rig.Graph().ClearCurve();
   auto poll = [&]() {
-    if (rig.graph->m_count.load() >= 100) rig.sequence->RequestStop();
+    if (rig.Graph().m_count.load() >= 100) rig.Sequence().RequestStop();
   };
-  EXPECT_EQ(rig.sequence->RunReplay(-1, kTimeoutMs, poll), MeasurementOutcome::kStopped);
-  EXPECT_LT(rig.graph->m_count.load(), 1001);
-  EXPECT_EQ(rig.audio->m_fileSamples, nullptr);
-  EXPECT_EQ(rig.audio->m_filePlaying.load(), 0);
-  EXPECT_TRUE(DevicesAtRest(*rig.audio, *rig.sim));
+  EXPECT_EQ(RunReplay(rig.Sequence(), -1, kTimeoutMs, poll), SequenceStatus::kStopped);
+  EXPECT_LT(rig.Graph().m_count.load(), 1001);
+  EXPECT_EQ(rig.Audio().m_fileSamples, nullptr);
+  EXPECT_EQ(rig.Audio().m_filePlaying.load(), 0);
+  EXPECT_TRUE(DevicesAtRest(rig.Audio(), *rig.sim));
+  EXPECT_TRUE(rig.messages.Messages().empty());
+}
+
+// ---- what the Load Audio File command sees ----
+
+TEST(MeasurementActivity, LastsFromTheOpenInputOrTheStartUntilTheRunIsFinished) {
+  Rig rig;
+  const CaptureFileContext files = rig.core->FileContext();
+  EXPECT_FALSE(IsMeasurementActive(files));
+
+  // The input button alone.
+  ASSERT_EQ(rig.Sequence().OpenInputPeripheral(0), 1);
+  EXPECT_TRUE(IsMeasurementActive(files));
+  rig.Sequence().CloseInputPeripheral();
+  EXPECT_FALSE(IsMeasurementActive(files));
+
+  // A measurement, stopped by the user.
+  rig.Graph().ClearCurve();
+  MeasurementRequest request;
+  request.timeoutMs = kTimeoutMs;
+  ASSERT_TRUE(rig.Sequence().Start(request));
+  EXPECT_TRUE(IsMeasurementActive(files));
+  rig.Sequence().RequestStop();
+  EXPECT_EQ(RunToEnd(rig.Sequence()), SequenceStatus::kStopped);
+  EXPECT_FALSE(IsMeasurementActive(files));
+
+  // A replay of loaded samples (ten seconds of silence), stopped by the user.
+  auto* samples = static_cast<int16_t*>(std::calloc(480000, sizeof(int16_t)));
+  ASSERT_NE(samples, nullptr);
+  rig.Audio().m_fileSamples = samples;
+  rig.Audio().m_fileSampleCount.store(480000);
+  ASSERT_TRUE(rig.Sequence().StartReplay(-1, kTimeoutMs));
+  EXPECT_TRUE(IsMeasurementActive(files));
+  rig.Sequence().RequestStop();
+  EXPECT_EQ(RunToEnd(rig.Sequence()), SequenceStatus::kStopped);
+  EXPECT_FALSE(IsMeasurementActive(files));
+  EXPECT_TRUE(DevicesAtRest(rig.Audio(), *rig.sim));
   EXPECT_TRUE(rig.messages.Messages().empty());
 }
 
@@ -224,73 +222,73 @@ TEST(MeasurementFailure, NoInputDeviceIsNotAValidPeripheral) {
   options.inputCount = 0;
   Rig rig(options);
   int count = 7;
-  EXPECT_EQ(rig.audio->EnumerateInputDevices(&count), kE_UNEXPECTED);
+  EXPECT_EQ(rig.Audio().EnumerateInputDevices(&count), kE_UNEXPECTED);
   EXPECT_EQ(count, 7);
-  EXPECT_EQ(rig.Measure(), MeasurementOutcome::kFailed);
+  EXPECT_EQ(rig.Measure(), SequenceStatus::kFailed);
   EXPECT_EQ(rig.messages.Messages(),
             std::vector<std::string>{"Not a valid Audio Input peripheral"});
-  EXPECT_TRUE(DevicesAtRest(*rig.audio, *rig.sim));
-  EXPECT_EQ(rig.shared.m_bCapturing.load(), 0);
+  EXPECT_TRUE(DevicesAtRest(rig.Audio(), *rig.sim));
+  EXPECT_EQ(rig.Shared().m_bCapturing.load(), 0);
 }
 
 TEST(MeasurementFailure, InputIndexOutOfRangeIsNotAValidPeripheral) {
   Rig rig;
   MeasurementRequest request;
   request.inputIndex = 3;
-  EXPECT_EQ(rig.sequence->RunMeasurement(request, {}), MeasurementOutcome::kFailed);
+  EXPECT_EQ(RunMeasurement(rig.Sequence(), request), SequenceStatus::kFailed);
   EXPECT_EQ(rig.messages.Messages(),
             std::vector<std::string>{"Not a valid Audio Input peripheral"});
-  EXPECT_TRUE(DevicesAtRest(*rig.audio, *rig.sim));
+  EXPECT_TRUE(DevicesAtRest(rig.Audio(), *rig.sim));
 }
 
 TEST(MeasurementFailure, InputRenamedSinceTheListingCannotBeOpened) {
   Rig rig;
   rig.sim->SetInputName(0, "USB microphone");
-  EXPECT_EQ(rig.Measure(), MeasurementOutcome::kFailed);
+  EXPECT_EQ(rig.Measure(), SequenceStatus::kFailed);
   EXPECT_EQ(rig.messages.Messages(),
             std::vector<std::string>{
                 "Could Not Open this Audio Input Device: \n0x8000FFFF : UNKNOWN ERROR\n"});
-  EXPECT_TRUE(DevicesAtRest(*rig.audio, *rig.sim));
-  EXPECT_EQ(rig.shared.m_bInputOpen.load(), 0);
+  EXPECT_TRUE(DevicesAtRest(rig.Audio(), *rig.sim));
+  EXPECT_EQ(rig.Shared().m_bInputOpen.load(), 0);
 }
 
 TEST(MeasurementFailure, InputLostDuringTheSweepEndsTheMeasurement) {
   Rig rig;
   auto poll = [&]() {
-    if (rig.graph->m_count.load() >= 50) rig.sim->SetInputLost(true);
+    if (rig.Graph().m_count.load() >= 50) rig.sim->SetInputLost(true);
   };
-  EXPECT_EQ(rig.Measure(poll), MeasurementOutcome::kFailed);
+  EXPECT_EQ(rig.Measure(poll), SequenceStatus::kFailed);
   EXPECT_EQ(rig.messages.Messages(),
             std::vector<std::string>{"The Audio Input stopped during the measurement: \n"
                                      "0x88890004 : AUDCLNT_E_DEVICE_INVALIDATED\n"});
-  EXPECT_TRUE(DevicesAtRest(*rig.audio, *rig.sim));
+  EXPECT_TRUE(DevicesAtRest(rig.Audio(), *rig.sim));
 }
 
 TEST(MeasurementFailure, OutputRefusingBuffersEndsTheMeasurement) {
   Rig rig;
   auto poll = [&]() {
-    if (rig.graph->m_count.load() >= 20) rig.sim->SetRefuseBuffers(true);
+    if (rig.Graph().m_count.load() >= 20) rig.sim->SetRefuseBuffers(true);
   };
-  EXPECT_EQ(rig.Measure(poll), MeasurementOutcome::kFailed);
+  EXPECT_EQ(rig.Measure(poll), SequenceStatus::kFailed);
   EXPECT_GT(rig.sim->QueueRefusals(), 0);
   EXPECT_EQ(rig.messages.Messages(),
             std::vector<std::string>{"The Audio Output stopped during the measurement"});
-  EXPECT_TRUE(DevicesAtRest(*rig.audio, *rig.sim));
+  EXPECT_TRUE(DevicesAtRest(rig.Audio(), *rig.sim));
 }
 
 TEST(MeasurementFailure, SilentLoudspeakerTimesOutWithoutSync) {
   Rig rig;
   rig.sim->SetOutputStalled(false);
-  rig.audio->m_playVolume = 0;  // every output sample is 0: nothing reaches the microphone
-  rig.graph->ClearCurve();
+  rig.Audio().m_playVolume = 0;  // every output sample is 0: nothing reaches the microphone
+  rig.Graph().ClearCurve();
   MeasurementRequest request;
   request.timeoutMs = 3000;
-  EXPECT_EQ(rig.sequence->RunMeasurement(request, {}), MeasurementOutcome::kFailed);
+  EXPECT_EQ(RunMeasurement(rig.Sequence(), request), SequenceStatus::kFailed);
   EXPECT_EQ(rig.messages.Messages(),
             std::vector<std::string>{
                 "No sync burst was heard: check the loudspeaker and the microphone"});
-  EXPECT_EQ(rig.graph->m_count.load(), 0);
-  EXPECT_TRUE(DevicesAtRest(*rig.audio, *rig.sim));
+  EXPECT_EQ(rig.Graph().m_count.load(), 0);
+  EXPECT_TRUE(DevicesAtRest(rig.Audio(), *rig.sim));
 }
 
 }  // namespace

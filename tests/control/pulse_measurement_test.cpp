@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "base/shared_state.h"
-#include "base/user_messages.h"
 #include "control/measurement_sequence.h"
 #include "engine/audio_engine.h"
 #include "graph/graphical.h"
 #include "tests/audio/pulse/pulse_test_server.h"
+#include "tests/control/control_test_support.h"
 
 namespace {
 
@@ -36,27 +36,6 @@ constexpr uint32_t kMeasurementLimitMs = 180000;
 // once, and the bound only tells a hang from a slow machine. [ms]
 constexpr int kEndAfterLossBoundMs = 4000;
 
-class CScriptedMessages : public IUserMessages {
- public:
-  void ShowMessage(const std::string& text, const std::string&) override {
-    m_shown.push_back(text);
-  }
-  bool AskYesNo(const std::string&, const std::string&) override { return false; }
-  bool ChooseSaveFile(const std::string&, const std::string&, std::string*) override {
-    return false;
-  }
-  bool ChooseOpenFile(const std::string&, const std::string&, std::string*) override {
-    return false;
-  }
-  bool ChooseFolder(const std::string&, const std::string&, std::string*) override { return false; }
-  std::string All() const {
-    std::string text;
-    for (const std::string& message : m_shown) text += message + "\n";
-    return text;
-  }
-  std::vector<std::string> m_shown;
-};
-
 // Point k of a curve from fmin to fmax lies at fmin * (fmax / fmin)^(k / 1000).
 int PointAt(double frequencyHz, double fmin, double fmax) {
   return static_cast<int>(std::ceil(1000.0 * std::log(frequencyHz / fmin) / std::log(fmax / fmin)));
@@ -67,17 +46,15 @@ class PulseMeasurementTest : public PulseServerTest {
   void SetUp() override {
     PulseServerTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    m_audio = std::make_unique<CAudio>(m_services.get());
-    m_graph = std::make_unique<CGraphical>(m_shared);
-    m_graph->SetRecordCounters(&m_audio->m_recordCount, &m_audio->m_capturedCount);
-    m_sequence = std::make_unique<CMeasurementSequence>(*m_audio, *m_graph, m_shared, m_messages);
-    m_audio->SetCurveListener(m_graph.get());
+    m_pulse = m_services.get();
+    m_core = std::make_unique<CQuorvelCore>(std::move(m_services), m_preferences, m_messages);
+    m_audio = &m_core->Audio();
+    m_graph = &m_core->Graph();
+    m_sequence = &m_core->Sequence();
 
-    // The device lists, as the main window fills them at start-up.
-    int count = 0;
-    ASSERT_EQ(m_audio->EnumerateInputDevices(&count), 0);
-    m_audio->m_inputCount = count;
-    ASSERT_EQ(count, 3);
+    // The device lists, as the core filled them at its start.
+    ASSERT_EQ(m_core->InputListResult(), 0);
+    ASSERT_EQ(m_audio->m_inputCount, 3);
     ASSERT_STREQ(m_audio->m_inputNames[kNullMonitorInput], "Monitor of Quorvel Null Output");
     m_audio->m_outputCount = m_audio->EnumerateOutputDevices();
     ASSERT_EQ(m_audio->m_outputCount, 3);
@@ -97,7 +74,7 @@ class PulseMeasurementTest : public PulseServerTest {
     format.avgBytesPerSec = 192000;
     format.blockAlign = 4;
     format.bitsPerSample = 16;
-    ASSERT_EQ(m_services->OpenOutput(kNullSinkOutput, format, &IgnoreNotice, nullptr), 0);
+    ASSERT_EQ(m_pulse->OpenOutput(kNullSinkOutput, format, &IgnoreNotice, nullptr), 0);
     // 341 ms of silence, more than the server takes at once: the last buffer is done only once
     // the sink really plays.
     std::vector<char> silence(128 * 512, 0);
@@ -105,30 +82,30 @@ class PulseMeasurementTest : public PulseServerTest {
     for (size_t i = 0; i < headers.size(); ++i) {
       headers[i].data = silence.data() + i * 512;
       headers[i].length = 512;
-      ASSERT_EQ(m_services->PrepareHeader(&headers[i]), 0);
-      ASSERT_EQ(m_services->QueueBuffer(&headers[i]), 0);
+      ASSERT_EQ(m_pulse->PrepareHeader(&headers[i]), 0);
+      ASSERT_EQ(m_pulse->QueueBuffer(&headers[i]), 0);
     }
     const auto deadline = Clock::now() + std::chrono::seconds(15);
     while ((headers.back().flags.load() & kHeaderDone) == 0 && Clock::now() < deadline) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    EXPECT_EQ(m_services->CloseOutput(), 0);
+    EXPECT_EQ(m_pulse->CloseOutput(), 0);
   }
 
   static void IgnoreNotice(void*, OutputNotice) {}
 
   void TearDown() override {
-    m_graph.reset();
-    m_sequence.reset();
-    m_audio.reset();
+    m_core.reset();  // the engine and the services go before the server
     PulseServerTest::TearDown();
   }
 
-  CSharedState m_shared;
-  CScriptedMessages m_messages;
-  std::unique_ptr<CAudio> m_audio;
-  std::unique_ptr<CMeasurementSequence> m_sequence;
-  std::unique_ptr<CGraphical> m_graph;
+  CMemoryPreferences m_preferences;
+  CRecordingMessages m_messages;
+  CPulseAudioServices* m_pulse = nullptr;  // the core's
+  std::unique_ptr<CQuorvelCore> m_core;
+  CAudio* m_audio = nullptr;
+  CGraphical* m_graph = nullptr;
+  CMeasurementSequence* m_sequence = nullptr;
 };
 
 }  // namespace
@@ -142,11 +119,11 @@ TEST_F(PulseMeasurementTest, TheNullSinkMeasuresFlat) {
   // 1.33 x 0.5: the recorded sweep stays below full scale, so no block is clipped flat.
   request.gainDb = -6.0;
   request.timeoutMs = kMeasurementLimitMs;
-  const MeasurementOutcome outcome = m_sequence->RunMeasurement(request, nullptr);
-  ASSERT_EQ(outcome, MeasurementOutcome::kComplete) << m_messages.All();
-  EXPECT_TRUE(m_messages.m_shown.empty()) << m_messages.All();
+  const SequenceStatus outcome = RunMeasurement(*m_sequence, request);
+  ASSERT_EQ(outcome, SequenceStatus::kComplete) << m_messages.All();
+  EXPECT_TRUE(m_messages.Messages().empty()) << m_messages.All();
   ASSERT_EQ(m_graph->m_count.load(), 1001);
-  EXPECT_EQ(m_shared.m_bInputOpen.load(), 0);
+  EXPECT_EQ(m_core->Shared().m_bInputOpen.load(), 0);
   EXPECT_EQ(m_audio->m_hWaveOut.load(), 0);
 
   // Between 100 Hz and 15 kHz every point lies within 0.5 dB of the median.
@@ -180,24 +157,24 @@ TEST_F(PulseMeasurementTest, AServerKilledDuringTheSweepEndsTheMeasurementWithAF
       killed = true;
     }
   };
-  const MeasurementOutcome outcome = m_sequence->RunMeasurement(request, poll);
+  const SequenceStatus outcome = RunMeasurement(*m_sequence, request, poll);
   const Clock::time_point ended = Clock::now();
   ASSERT_TRUE(killed) << m_messages.All();
-  EXPECT_EQ(outcome, MeasurementOutcome::kFailed);
+  EXPECT_EQ(outcome, SequenceStatus::kFailed);
   const auto endedAfterMs =
       std::chrono::duration_cast<std::chrono::milliseconds>(ended - killedAt).count();
   EXPECT_LT(endedAfterMs, kEndAfterLossBoundMs);
   RecordProperty("endedAfterLossMs", static_cast<int>(endedAfterMs));
   // One message tells the user which device stopped.
-  ASSERT_FALSE(m_messages.m_shown.empty());
-  EXPECT_TRUE(m_messages.m_shown[0].find("stopped during the measurement") != std::string::npos)
+  ASSERT_FALSE(m_messages.Messages().empty());
+  EXPECT_TRUE(m_messages.Messages()[0].find("stopped during the measurement") != std::string::npos)
       << m_messages.All();
   EXPECT_LT(m_graph->m_count.load(), 1001);
   // Every thread has ended and both devices are closed.
   EXPECT_EQ(m_audio->m_hCaptureThread.load(), 0);
   EXPECT_EQ(m_audio->m_hPlayThread.load(), 0);
   EXPECT_EQ(m_audio->m_hWaveOut.load(), 0);
-  EXPECT_EQ(m_shared.m_bInputOpen.load(), 0);
+  EXPECT_EQ(m_core->Shared().m_bInputOpen.load(), 0);
 }
 
 // The chosen output's sink is removed in the middle of the sweep: the measurement ends with the
@@ -230,9 +207,9 @@ TEST_F(PulseMeasurementTest, AfterItsSinkWasRemovedTheNextStartOpensAnotherOutpu
       removed = status == 0;
     }
   };
-  EXPECT_EQ(m_sequence->RunMeasurement(request, poll), MeasurementOutcome::kFailed);
+  EXPECT_EQ(RunMeasurement(*m_sequence, request, poll), SequenceStatus::kFailed);
   ASSERT_TRUE(removed) << m_messages.All();
-  ASSERT_EQ(m_messages.m_shown, std::vector<std::string>{kMsgOutputStopped});
+  ASSERT_EQ(m_messages.Messages(), std::vector<std::string>{kMsgOutputStopped});
   EXPECT_EQ(m_audio->m_hWaveOut.load(), 0);
   EXPECT_EQ(m_audio->m_hPlayThread.load(), 0);
 
@@ -240,7 +217,7 @@ TEST_F(PulseMeasurementTest, AfterItsSinkWasRemovedTheNextStartOpensAnotherOutpu
   m_audio->GenerateSweep(20.0, 20000.0);
   m_audio->m_sweepPos.store(0);  // no play thread runs now
   ASSERT_EQ(m_sequence->StartPlayback(kNullSinkOutput), 1) << m_messages.All();
-  EXPECT_EQ(m_messages.m_shown.size(), 1u) << m_messages.All();
+  EXPECT_EQ(m_messages.Messages().size(), 1u) << m_messages.All();
   m_audio->m_sweepPlaying.store(1);
   // The sink takes the sweep: more than a second of it is queued and given back.
   const auto deadline = Clock::now() + std::chrono::seconds(30);

@@ -1,0 +1,85 @@
+#pragma once
+
+// Helpers of the control tests: a core on the simulated loudspeaker, and running the measurement
+// sequence's steps to the end the way quorvel-cli does.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "audio/sim/simulated_services.h"
+#include "control/measurement_sequence.h"
+#include "control/memory_preferences.h"
+#include "control/quorvel_core.h"
+#include "tests/audio/audio_test_support.h"
+#include "tests/base/recording_messages.h"
+
+// Ticks a started run every 10 ms until it ends, with `poll` between the ticks, then finishes it.
+inline SequenceStatus RunToEnd(CMeasurementSequence& sequence,
+                               const std::function<void()>& poll = {}) {
+  while (sequence.Tick() == SequenceStatus::kRunning) {
+    if (poll) poll();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return sequence.Finish();
+}
+
+// A whole measurement: Start, the ticks, Finish.
+inline SequenceStatus RunMeasurement(CMeasurementSequence& sequence,
+                                     const MeasurementRequest& request,
+                                     const std::function<void()>& poll = {}) {
+  if (!sequence.Start(request)) return sequence.Finish();
+  return RunToEnd(sequence, poll);
+}
+
+// A whole replay of the engine's loaded samples.
+inline SequenceStatus RunReplay(CMeasurementSequence& sequence, int outputIndex, uint32_t timeoutMs,
+                                const std::function<void()>& poll = {}) {
+  if (!sequence.StartReplay(outputIndex, timeoutMs)) return sequence.Finish();
+  return RunToEnd(sequence, poll);
+}
+
+// A core on the simulated loudspeaker running at the test clock; `sim` stays the core's.
+struct SimulatedCore {
+  explicit SimulatedCore(SimulatedAudioOptions options = {}) {
+    options.clockFactor = TestClockFactor();
+    auto services = std::make_unique<CSimulatedAudioServices>(options);
+    sim = services.get();
+    core = std::make_unique<CQuorvelCore>(std::move(services), preferences, messages);
+  }
+  CAudio& Audio() { return core->Audio(); }
+  CGraphical& Graph() { return core->Graph(); }
+  CSharedState& Shared() { return core->Shared(); }
+  CMeasurementSequence& Sequence() { return core->Sequence(); }
+  // The stored curve, point by point.
+  std::vector<double> Curve() {
+    std::vector<double> points;
+    for (int k = 0; k < Graph().m_count.load(); ++k) points.push_back(Graph().m_points[k].load());
+    return points;
+  }
+
+  CMemoryPreferences preferences;
+  CRecordingMessages messages;
+  CSimulatedAudioServices* sim = nullptr;
+  std::unique_ptr<CQuorvelCore> core;
+};
+
+// Hands the finished recording (at the start of the record track) to the engine as loaded
+// samples, as Load Audio File would after a save: a heap block the engine frees.
+inline void LoadRecordingAsSamples(CAudio& audio) {
+  const int captured = audio.m_capturedCount.load();
+  ASSERT_GT(captured, 0);
+  auto* samples =
+      static_cast<int16_t*>(std::malloc(sizeof(int16_t) * static_cast<size_t>(captured)));
+  ASSERT_NE(samples, nullptr);
+  std::memcpy(samples, audio.m_record, sizeof(int16_t) * static_cast<size_t>(captured));
+  audio.m_fileSamples = samples;
+  audio.m_fileSampleCount.store(captured);
+  audio.m_fileChannels = 1;
+  audio.m_fileRate = 48000;
+}
