@@ -1,12 +1,10 @@
 // quorvel-cli devices: the input and output lists as the main window would show them.
 #include <cstdio>
-#include <memory>
 #include <string>
 
-#include "audio/backend/audio_backend.h"
 #include "cli/cli_options.h"
+#include "cli/cli_session.h"
 #include "cli/commands.h"
-#include "engine/audio_engine.h"
 
 namespace {
 
@@ -19,30 +17,28 @@ int RunDevices(const Arguments& args) {
   std::string error;
   if (!options.Parse(args, &error)) return ArgumentError(error, kDevicesUsage);
 
-  std::string description;
-  const std::unique_ptr<IAudioServices> services =
-      CreateAudioServices(options.Has("simulated"), &description);
-  auto audio = std::make_unique<CAudio>(services.get());
-  std::printf("Audio services: %s\n", description.c_str());
+  CCliSession session(options.Has("simulated") ? AudioChoice::kSimulated : AudioChoice::kDefault);
+  CQuorvelCore& core = session.Core();
+  CAudio& audio = core.Audio();
+  std::printf("Audio services: %s\n", core.ServicesDescription().c_str());
 
   std::printf("Audio Input (Microphone):\n");
-  int inputs = 0;
-  const int32_t listed = audio->EnumerateInputDevices(&inputs);
-  if (listed != 0) {
+  if (core.InputListResult() != kResultOk) {
     // The error text ends with a line break of its own.
-    std::string text = audio->GetErrorText(listed);
+    std::string text = audio.GetErrorText(core.InputListResult());
     while (!text.empty() && text.back() == '\n') text.pop_back();
     std::printf("  (none: %s)\n", text.c_str());
   } else {
-    for (int i = 0; i < inputs; ++i) std::printf("  %2d  %s\n", i, audio->m_inputNames[i]);
+    for (int i = 0; i < audio.m_inputCount; ++i) {
+      std::printf("  %2d  %s\n", i, audio.m_inputNames[i]);
+    }
   }
 
   std::printf("Audio Output (Sweep Generator):\n");
-  const int outputs = audio->EnumerateOutputDevices();
+  const int outputs = audio.m_outputCount;
   for (int i = 0; i < outputs; ++i) {
     // The last entry is the default output, opened as device -1.
-    std::printf("  %2d  %s\n", i == outputs - 1 ? -1 : i, audio->m_outputNames[i]);
+    std::printf("  %2d  %s\n", i == outputs - 1 ? -1 : i, audio.m_outputNames[i]);
   }
-  audio.reset();  // the engine goes before the services it uses
   return kExitOk;
 }

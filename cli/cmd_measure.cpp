@@ -2,27 +2,19 @@
 // progress line, then the curve as CSV, pictures and the recording as a capture file.
 #include <atomic>
 #include <chrono>
-#include <cmath>
 #include <csignal>
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <thread>
 
-#include "audio/backend/audio_backend.h"
-#include "base/shared_state.h"
+#include "base/point_frequency.h"
 #include "cli/cli_options.h"
+#include "cli/cli_session.h"
 #include "cli/commands.h"
-#include "cli/console_messages.h"
-#include "cli/curve_csv.h"
+#include "cli/curve_outputs.h"
 #include "control/capture_files.h"
 #include "control/measurement_sequence.h"
-#include "control/memory_preferences.h"
-#include "engine/audio_engine.h"
 #include "engine/device_enumeration.h"
-#include "files/wave_file.h"
-#include "graph/curve_image_render.h"
-#include "graph/graphical.h"
 
 namespace {
 
@@ -32,6 +24,9 @@ const char kMeasureUsage[] =
 
 // The longest wait for the curve, on the devices' clock: a sweep lasts about 22 s [ms].
 constexpr uint32_t kMeasureTimeoutMs = 60000;
+
+// The sequence's steps come this often [ms].
+constexpr int kTickMs = 10;
 
 // Ctrl-C asks the running measurement to stop (an atomic store: safe in a signal handler).
 std::atomic<CMeasurementSequence*> g_running{nullptr};
@@ -51,6 +46,45 @@ int FindDevice(const char (*names)[CAudio::kDeviceNameBytes], int count, const s
     if (DeviceNameStartsWith(names[i], name.c_str(), name.size())) return i;
   }
   return -1;
+}
+
+// The measurement's steps, with the progress line between them: points of 1001 and the
+// frequency of the last one.
+SequenceStatus RunWithProgress(CQuorvelCore& core, const MeasurementRequest& request) {
+  CMeasurementSequence& sequence = core.Sequence();
+  int shown = -1;
+  bool synced = false;
+  auto progress = [&]() {
+    const int points = core.Graph().m_count.load();
+    const bool nowSynced = core.Audio().m_synced.load() != 0;
+    if (points == shown && nowSynced == synced) return;
+    shown = points;
+    synced = nowSynced;
+    if (points == 0) {
+      std::fprintf(stderr, "\r%s",
+                   synced ? "sync burst found, settling...        "
+                          : "waiting for the sync burst...        ");
+    } else {
+      std::fprintf(stderr, "\r%4d of 1001 points, %9.1f Hz   ", points,
+                   PointFrequency(points - 1, request.fmin, request.fmax));
+    }
+    std::fflush(stderr);
+  };
+
+  g_running.store(&sequence);
+  std::signal(SIGINT, OnInterrupt);
+  if (sequence.Start(request)) {
+    while (sequence.Tick() == SequenceStatus::kRunning) {
+      progress();
+      std::this_thread::sleep_for(std::chrono::milliseconds(kTickMs));
+    }
+  }
+  const SequenceStatus outcome = sequence.Finish();
+  std::signal(SIGINT, SIG_DFL);
+  g_running.store(nullptr);
+  progress();
+  std::fprintf(stderr, "\n");
+  return outcome;
 }
 
 }  // namespace
@@ -75,22 +109,10 @@ int RunMeasure(const Arguments& args) {
     return ArgumentError("the gain lies within -12 .. +12 dB", kMeasureUsage);
   }
 
-  std::string description;
-  const std::unique_ptr<IAudioServices> services =
-      CreateAudioServices(options.Has("simulated"), &description);
-  std::fprintf(stderr, "Audio services: %s\n", description.c_str());
-
-  CSharedState shared;
-  CConsoleMessages messages;
-  auto audio = std::make_unique<CAudio>(services.get());
-  auto graph = std::make_unique<CGraphical>(shared);
-  graph->SetRecordCounters(&audio->m_recordCount, &audio->m_capturedCount);
-  auto sequence = std::make_unique<CMeasurementSequence>(*audio, *graph, shared, messages);
-  audio->SetCurveListener(graph.get());
-
-  int inputs = 0;
-  if (audio->EnumerateInputDevices(&inputs) == 0) audio->m_inputCount = inputs;
-  audio->m_outputCount = audio->EnumerateOutputDevices();
+  CCliSession session(options.Has("simulated") ? AudioChoice::kSimulated : AudioChoice::kDefault);
+  CQuorvelCore& core = session.Core();
+  CAudio& audio = core.Audio();
+  std::fprintf(stderr, "Audio services: %s\n", core.ServicesDescription().c_str());
 
   MeasurementRequest request;
   request.fmin = fmin;
@@ -99,103 +121,46 @@ int RunMeasure(const Arguments& args) {
   request.timeoutMs = kMeasureTimeoutMs;
   request.inputIndex = 0;
   if (options.Has("input")) {
-    request.inputIndex =
-        FindDevice(audio->m_inputNames, audio->m_inputCount, options.Value("input"));
+    request.inputIndex = FindDevice(audio.m_inputNames, audio.m_inputCount, options.Value("input"));
     if (request.inputIndex < 0) {
-      messages.ShowMessage(kMsgInvalidInput);
+      session.Messages().ShowMessage(kMsgInvalidInput);
       return kExitFailure;
     }
   }
-  request.outputIndex = audio->m_outputCount - 1;  // the default output
+  request.outputIndex = audio.m_outputCount - 1;  // the default output
   if (options.Has("output")) {
     request.outputIndex =
-        FindDevice(audio->m_outputNames, audio->m_outputCount, options.Value("output"));
+        FindDevice(audio.m_outputNames, audio.m_outputCount, options.Value("output"));
     if (request.outputIndex < 0) {
-      messages.ShowMessage(std::string(kMsgCannotOpenOutput) +
-                           OutputOpenErrorText(kMmErrBadDeviceId));
+      session.Messages().ShowMessage(std::string(kMsgCannotOpenOutput) +
+                                     OutputOpenErrorText(kMmErrBadDeviceId));
       return kExitFailure;
     }
   }
-  if (audio->m_inputCount > 0 && request.inputIndex < audio->m_inputCount) {
-    std::fprintf(stderr, "Input: %s\nOutput: %s\n", audio->m_inputNames[request.inputIndex],
-                 audio->m_outputNames[request.outputIndex]);
+  if (audio.m_inputCount > 0 && request.inputIndex < audio.m_inputCount) {
+    std::fprintf(stderr, "Input: %s\nOutput: %s\n", audio.m_inputNames[request.inputIndex],
+                 audio.m_outputNames[request.outputIndex]);
   }
 
-  // The progress line: points of 1001 and the frequency of the last one.
-  int shown = -1;
-  bool synced = false;
-  auto progress = [&]() {
-    const int points = graph->m_count.load();
-    const bool nowSynced = audio->m_synced.load() != 0;
-    if (points == shown && nowSynced == synced) return;
-    shown = points;
-    synced = nowSynced;
-    if (points == 0) {
-      std::fprintf(stderr, "\r%s",
-                   synced ? "sync burst found, settling...        "
-                          : "waiting for the sync burst...        ");
-    } else {
-      std::fprintf(stderr, "\r%4d of 1001 points, %9.1f Hz   ", points,
-                   fmin * std::pow(fmax / fmin, (points - 1) / 1000.0));
-    }
-    std::fflush(stderr);
-  };
-
-  graph->ClearCurve();
-  g_running.store(sequence.get());
-  std::signal(SIGINT, OnInterrupt);
-  SequenceStatus outcome = SequenceStatus::kFailed;
-  if (sequence->Start(request)) {
-    // The sequence's steps, every 10 ms, with the progress line between them.
-    while (sequence->Tick() == SequenceStatus::kRunning) {
-      progress();
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-  }
-  outcome = sequence->Finish();
-  std::signal(SIGINT, SIG_DFL);
-  g_running.store(nullptr);
-  progress();
-  std::fprintf(stderr, "\n");
+  core.Graph().ClearCurve();
+  const SequenceStatus outcome = RunWithProgress(core, request);
   if (outcome == SequenceStatus::kStopped) {
     std::fprintf(stderr, "Measurement stopped\n");
     return kExitFailure;
   }
   if (outcome == SequenceStatus::kFailed) return kExitFailure;
 
-  const int points = graph->m_count.load();
-  double levels[CGraphical::kCurveCapacity];
-  for (int k = 0; k < points; ++k) levels[k] = graph->m_points[k].load();
-  if (options.Has("csv") && !WriteCurveCsv(options.Value("csv"), levels, points, fmin, fmax)) {
-    std::fprintf(stderr, "Could not write the curve to %s\n", options.Value("csv").c_str());
-    return kExitFailure;
-  }
-  for (const std::string format : {"png", "bmp"}) {
-    if (!options.Has(format)) continue;
-    if (!RenderCurveImage(*graph, shared, WithImageExtension(options.Value(format), format),
-                          shared.m_szGraphCaption)) {
-      std::fprintf(stderr, "Cannot save the file to disk...\n");
-      return kExitFailure;
-    }
-  }
+  if (!WriteCurveOutputs(options, core, fmin, fmax, false)) return kExitFailure;
   if (options.Has("save")) {
     // What Save Audio File writes: the recording (already at the start of the record track)
     // with its tags.
-    CWave wave;
-    CMemoryPreferences preferences;
-    const CaptureFileContext files{*audio, shared, wave, messages, preferences, nullptr};
+    const CaptureFileContext files = core.FileContext();
     if (!CheckCaptureToSave(files) || !SaveCaptureFile(files, options.Value("save"))) {
       return kExitFailure;
     }
   }
-  std::printf("%d of 1001 points, %.2f-%.2f Hz, recording of %d samples\n", points, fmin, fmax,
-              audio->m_capturedCount.load());
-  if (points > 0) {
-    std::printf("first point: %.6f Hz %.4f dB\nlast point: %.6f Hz %.4f dB\n", fmin, levels[0],
-                fmin * std::pow(fmax / fmin, (points - 1) / 1000.0), levels[points - 1]);
-  }
-  graph.reset();
-  sequence.reset();
-  audio.reset();  // the engine goes before the services it uses
+  std::printf("%d of 1001 points, %.2f-%.2f Hz, recording of %d samples\n",
+              core.Graph().m_count.load(), fmin, fmax, audio.m_capturedCount.load());
+  PrintCurveEnds(core, fmin, fmax);
   return kExitOk;
 }

@@ -1,11 +1,9 @@
 // quorvel-cli sweep: the generated playback signal as a mono 16-bit 48 kHz WAV file.
 #include <cstdio>
-#include <memory>
 
 #include "cli/cli_options.h"
+#include "cli/cli_session.h"
 #include "cli/commands.h"
-#include "engine/audio_engine.h"
-#include "files/wave_file.h"
 
 namespace {
 const char kSweepUsage[] = "quorvel-cli sweep --fmin F --fmax F --out FILE.wav";
@@ -23,20 +21,21 @@ int RunSweep(const Arguments& args) {
   }
   if (!options.Has("out")) return ArgumentError("--out FILE.wav is required", kSweepUsage);
 
-  auto audio = std::make_unique<CAudio>();
-  const int length = audio->GenerateSweep(fmin, fmax);
+  CCliSession session(AudioChoice::kNone);
+  CAudio& audio = session.Core().Audio();
+  const int length = audio.GenerateSweep(fmin, fmax);
   if (length == 0) {
     return ArgumentError("the range needs 0 < fmin < fmax", kSweepUsage);
   }
 
   const std::string path = options.Value("out");
-  CWave wave;
+  CWave& wave = session.Core().Wave();
   if (!wave.CreateCaptureFile(path.c_str())) {
     std::fprintf(stderr, "Could not create File!\n");
     return kExitFailure;
   }
   for (int i = 0; i < length; ++i) {
-    if (!wave.WriteSample(audio->m_sweep[i])) {
+    if (!wave.WriteSample(audio.m_sweep[i])) {
       std::fprintf(stderr, "Could not write to File...\n");
       wave.CloseCaptureFile(false);
       return kExitFailure;

@@ -1,0 +1,54 @@
+#include "cli/curve_outputs.h"
+
+#include <cstdio>
+
+#include "base/point_frequency.h"
+#include "cli/cli_options.h"
+#include "control/quorvel_core.h"
+#include "graph/curve_image_render.h"
+
+bool WriteCurveCsv(const std::string& path, const double* levelsDb, int count, double fmin,
+                   double fmax) {
+  FILE* file = std::fopen(path.c_str(), "w");
+  if (file == nullptr) return false;
+  bool ok = std::fprintf(file, "index,frequency_hz,level_db\n") > 0;
+  for (int k = 0; ok && k < count; ++k) {
+    ok = std::fprintf(file, "%d,%.6f,%.4f\n", k, PointFrequency(k, fmin, fmax), levelsDb[k]) > 0;
+  }
+  if (std::fclose(file) != 0) ok = false;
+  return ok;
+}
+
+bool WriteCurveOutputs(const CliOptions& options, CQuorvelCore& core, double fmin, double fmax,
+                       bool needCurveOnScreen) {
+  CGraphical& graph = core.Graph();
+  const int points = graph.m_count.load();
+  double levels[CGraphical::kCurveCapacity];
+  for (int k = 0; k < points; ++k) levels[k] = graph.m_points[k].load();
+  if (options.Has("csv") && !WriteCurveCsv(options.Value("csv"), levels, points, fmin, fmax)) {
+    std::fprintf(stderr, "Could not write the curve to %s\n", options.Value("csv").c_str());
+    return false;
+  }
+  for (const std::string format : {"png", "bmp"}) {
+    if (!options.Has(format)) continue;
+    if (needCurveOnScreen && graph.UpdateHasCurve() == 0) {
+      std::fprintf(stderr, "No Response Curve on screen\n");
+      return false;
+    }
+    if (!RenderCurveImage(graph, core.Shared(),
+                          WithImageExtension(options.Value(format), format))) {
+      std::fprintf(stderr, "Cannot save the file to disk...\n");
+      return false;
+    }
+  }
+  return true;
+}
+
+void PrintCurveEnds(CQuorvelCore& core, double fmin, double fmax) {
+  CGraphical& graph = core.Graph();
+  const int points = graph.m_count.load();
+  if (points <= 0) return;
+  std::printf("first point: %.6f Hz %.4f dB\nlast point: %.6f Hz %.4f dB\n",
+              PointFrequency(0, fmin, fmax), graph.m_points[0].load(),
+              PointFrequency(points - 1, fmin, fmax), graph.m_points[points - 1].load());
+}
