@@ -99,36 +99,38 @@ class IAudioServices {
   // ---- capture endpoints (user-interface thread) ----
   // Lists the friendly names of the active capture endpoints, in an order that stays stable
   // until the next listing, so index i names the same device when it is opened.
-  virtual int32_t ListCaptureEndpoints(std::vector<std::string>* names) = 0;
+  [[nodiscard]] virtual int32_t ListCaptureEndpoints(std::vector<std::string>* names) = 0;
   // Takes endpoint `index` of the last listing and reads its friendly name again.
-  virtual int32_t OpenCaptureEndpoint(int index, std::string* name) = 0;
+  [[nodiscard]] virtual int32_t OpenCaptureEndpoint(int index, std::string* name) = 0;
   // Stops and releases the capture stream and the endpoint, whichever exist.
   virtual void ReleaseCaptureEndpoint() = 0;
 
   // ---- capture stream (user-interface thread) ----
-  virtual int32_t GetMixFormat(CaptureFormat* format) = 0;
-  virtual int32_t GetDevicePeriod(int64_t* period100ns) = 0;
+  [[nodiscard]] virtual int32_t GetMixFormat(CaptureFormat* format) = 0;
+  [[nodiscard]] virtual int32_t GetDevicePeriod(int64_t* period100ns) = 0;
   // Opens the stream in shared mode with `format` (48000 Hz, 2 channels, signed 32-bit),
   // converting from the device's own format, with a buffer of `bufferDuration100ns`.
-  virtual int32_t InitializeCapture(const CaptureFormat& format, int64_t bufferDuration100ns) = 0;
-  virtual int32_t GetCaptureBufferSize(uint32_t* frames) = 0;
-  virtual int32_t StartCaptureStream() = 0;
-  virtual int32_t StopCaptureStream() = 0;
+  [[nodiscard]] virtual int32_t InitializeCapture(const CaptureFormat& format,
+                                                  int64_t bufferDuration100ns) = 0;
+  [[nodiscard]] virtual int32_t GetCaptureBufferSize(uint32_t* frames) = 0;
+  [[nodiscard]] virtual int32_t StartCaptureStream() = 0;
+  [[nodiscard]] virtual int32_t StopCaptureStream() = 0;
 
   // ---- capture packets (capture thread; polled every 1 ms; never block) ----
   // Frames available in the next packet, 0 when none yet.
-  virtual int32_t GetNextPacketSize(uint32_t* frames) = 0;
+  [[nodiscard]] virtual int32_t GetNextPacketSize(uint32_t* frames) = 0;
   // The next packet: interleaved signed 32-bit frames, left then right. `silent` set means the
   // packet is to be read as zeros.
-  virtual int32_t GetPacket(const int32_t** frames, uint32_t* frameCount, bool* silent) = 0;
-  virtual int32_t ReleasePacket(uint32_t frameCount) = 0;
+  [[nodiscard]] virtual int32_t GetPacket(const int32_t** frames, uint32_t* frameCount,
+                                          bool* silent) = 0;
+  [[nodiscard]] virtual int32_t ReleasePacket(uint32_t frameCount) = 0;
 
   // ---- output devices (user-interface thread) ----
-  virtual int OutputDeviceCount() = 0;
+  [[nodiscard]] virtual int OutputDeviceCount() = 0;
   // Short product name of device `id` (0 .. count-1), at most 31 characters.
-  virtual std::string OutputProductName(int id) = 0;
+  [[nodiscard]] virtual std::string OutputProductName(int id) = 0;
   // Full device descriptions in device order; false when they cannot be listed.
-  virtual bool ListOutputDescriptions(std::vector<std::string>* descriptions) = 0;
+  [[nodiscard]] virtual bool ListOutputDescriptions(std::vector<std::string>* descriptions) = 0;
 
   // ---- output stream ----
   // Threads: OpenOutput on the user-interface thread; PrepareHeader and QueueBuffer on the play
@@ -139,26 +141,26 @@ class IAudioServices {
   //
   // Opens device `deviceId` (-1: the default output) with `format` (48000 Hz, 2 channels,
   // 16-bit); `routine` receives the opened, closed and buffer-done notices.
-  virtual int32_t OpenOutput(int deviceId, const PlayFormat& format, OutputNotifyRoutine routine,
-                             void* context) = 0;
+  [[nodiscard]] virtual int32_t OpenOutput(int deviceId, const PlayFormat& format,
+                                           OutputNotifyRoutine routine, void* context) = 0;
   // Marks a buffer prepared. Never blocks.
-  virtual int32_t PrepareHeader(PlayHeader* header) = 0;
+  [[nodiscard]] virtual int32_t PrepareHeader(PlayHeader* header) = 0;
   // Queues a prepared buffer; when it has played, its kHeaderDone flag is set and the routine
   // gets kBufferDone. Never blocks, locks or allocates.
-  virtual int32_t QueueBuffer(PlayHeader* header) = 0;
+  [[nodiscard]] virtual int32_t QueueBuffer(PlayHeader* header) = 0;
   // Returns every queued buffer at once, marked done. May wait briefly for the device.
-  virtual int32_t ResetOutput() = 0;
+  [[nodiscard]] virtual int32_t ResetOutput() = 0;
   // kWaveErrStillPlaying while the buffer is queued and not yet done. Never blocks.
-  virtual int32_t UnprepareHeader(PlayHeader* header) = 0;
+  [[nodiscard]] virtual int32_t UnprepareHeader(PlayHeader* header) = 0;
   // May wait briefly for the device; the closed notice follows on the notification thread.
-  virtual int32_t CloseOutput() = 0;
+  [[nodiscard]] virtual int32_t CloseOutput() = 0;
 
   // ---- endpoint volume (user-interface thread) ----
   // Master volume of output device `deviceId` (-1: the default output) as a scalar 0..1.
-  virtual bool SetOutputVolume(int deviceId, float level) = 0;
-  virtual bool GetOutputVolume(int deviceId, float* level) = 0;
+  [[nodiscard]] virtual bool SetOutputVolume(int deviceId, float level) = 0;
+  [[nodiscard]] virtual bool GetOutputVolume(int deviceId, float* level) = 0;
 
   // ---- scheduling ----
   // Millisecond clock; any thread; never blocks.
-  virtual uint32_t MilliSeconds() = 0;
+  [[nodiscard]] virtual uint32_t MilliSeconds() = 0;
 };

@@ -27,7 +27,7 @@ class COneShotTimer {
 
   // Starts the timer's thread if it is not running. User-interface thread. False when the
   // thread cannot be created.
-  bool Start();
+  [[nodiscard]] bool Start();
   // Drops pending shots, lets a running routine finish and joins the thread.
   // User-interface thread (never the timer's own thread).
   void Stop();
@@ -35,13 +35,13 @@ class COneShotTimer {
 
   // Runs the routine once, delayMs [ms] from now. Any thread; never blocks or allocates.
   // False when the timer's thread is not running or kMaxPending shots are already waiting.
-  bool Schedule(int delayMs);
+  [[nodiscard]] bool Schedule(int delayMs);
 
   // True while a shot waits or the routine runs. Any thread.
-  bool IsBusy() const;
+  [[nodiscard]] bool IsBusy() const;
   // Waits until no shot waits and the routine does not run, at most timeoutMs [ms].
   // Never called on the timer's own thread. True when idle.
-  bool WaitIdle(int timeoutMs) const;
+  [[nodiscard]] bool WaitIdle(int timeoutMs) const;
 
  private:
   void ThreadProc();

@@ -138,7 +138,8 @@ void CMeasurementSequence::CloseInputPeripheral() {
 // ---- sweep and playback ----
 
 int CMeasurementSequence::StartSweep(double fmin, double fmax, int outputIndex) {
-  m_audio.GenerateSweep(fmin, fmax);
+  // A refused range leaves the sweep silent: the measurement then finds no sync burst.
+  static_cast<void>(m_audio.GenerateSweep(fmin, fmax));
   m_audio.m_filePlaying.store(0, std::memory_order_release);
   m_audio.ResetAnalysis();
   const int result = StartPlayback(outputIndex);
@@ -175,7 +176,7 @@ int CMeasurementSequence::StartPlayback(int outputIndex) {
       DeferPlaybackStop();
       return 0;
     }
-    if (m_audio.Services() != nullptr) m_audio.Services()->ResetOutput();
+    if (m_audio.Services() != nullptr) static_cast<void>(m_audio.Services()->ResetOutput());
     m_audio.m_waveOutOpened.store(1, std::memory_order_release);
   }
 

@@ -17,11 +17,65 @@ struct OutputCaps {
 
 // CAudio: the audio engine. One object owns every buffer, counter and flag of a measurement
 // (about 13.8 MB): it is always created on the heap, never on the stack. Nothing is allocated
-// while audio runs; the only heap block it owns is a loaded file's samples.
+// while audio runs; the only heap block it owns is a loaded file's samples. It reaches the
+// platform only through the audio services it is given, and the curve store only through its
+// listener.
 //
-// Its member functions live in the files of their job: engine/engine_state.cpp (construction,
-// ResetAnalysis), engine/sweep_generator.cpp, engine/capture_analysis.cpp, and the audio/
-// folder for the device operations (enumeration, capture stream, playback stream).
+// Its member functions live in the files of their job: engine_state.cpp (construction, reset),
+// sweep_generator.cpp, capture_analysis.cpp, record_track.cpp, full_speed_replay.cpp,
+// device_enumeration.cpp, capture_stream.cpp and playback_stream.cpp.
+//
+// Threads. The user-interface thread (quorvel-cli's main thread) makes every call not marked
+// otherwise. The capture thread (CaptureThreadProc) and, during a replay, the play thread
+// (PlayThreadProc) are the analysing thread: they alone call PushFrame. The output's
+// notification thread calls WaveOutProc; the one-shot timer's thread runs StopPlaybackTimerProc.
+// No lock is taken between them. The atomics they share, with their writers (W) and readers (R):
+//
+//   CAudio
+//   m_capturing        W: UI (StartCapture sets, StopCapture clears), capture thread (clears at
+//                         its end)                          R: capture thread, UI
+//   m_hCaptureThread   W: UI (start, join), capture thread (clears at its end)       R: UI
+//   m_captureResult    W: capture thread, the reset         R: UI
+//   m_resetRequested   W: UI (asks, withdraws), capture thread (takes, clears)  R: both
+//   m_inputGain        W: UI                                R: capture thread
+//   m_sweepPlaying     W: UI, timer thread (clears)         R: analysing thread, play thread
+//   m_filePlaying      W: UI, play thread (EndReplayPlayback clears)
+//                                                           R: analysing thread, play thread, UI
+//   m_fileSampleCount  W: UI (load), play thread (clears at the end)  R: play thread, UI
+//   m_filePlayPos      W: play thread; UI before a replay   R: play thread, UI
+//   m_sweepPos         W: play thread; UI before playback   R: play thread, UI
+//   m_blockFill        W: analysing thread; play thread (0 while it plays silence); the reset
+//                                                           R: analysing thread
+//   m_synced, m_recordCount, m_recordStart
+//                      W: analysing thread; the reset       R: UI (progress, end of capture),
+//                                                              analysing thread (curve store)
+//   m_capturedCount    W: analysing thread (the curve store at completion); the reset
+//                                                           R: UI (save, record track)
+//   m_peakLeft, m_peakRight
+//                      W: analysing thread (raise), UI (halve, clear)       R: UI (meter)
+//   m_hWaveOut         W: UI (open, close), timer thread (close)   R: play thread, UI
+//   m_waveOutOpened    W: notification thread, UI           R: UI, timer thread, play thread
+//   m_hPlayThread      W: UI (start), the stopping thread (UI or timer)     R: play thread, UI
+//   m_playThreadAlive  W: play thread                       R: the stopping thread, UI
+//   m_stopPlay         W: the stopping thread; play thread (a refused buffer)  R: play thread
+//   m_playEventSet     W: notification thread (signal), play thread (take)     R: both
+//   m_closingOutput    W: the closing thread (UI or timer)  R: the stopping thread
+//   m_stopBusy         W: timer thread (or UI at the end)   R: UI (WaitPlaybackStopped)
+//   m_lastWriteTime, m_nextHeader
+//                      W: play thread                       R: play thread
+//   m_playHeaders[i].flags
+//                      W: play thread, the services' output thread (done), the closing thread
+//                                                           R: play thread, services
+//
+//   CSharedState (base/shared_state.h)
+//   m_bCurveEndNotified  W: analysing thread (the curve store sets it once), UI (clears before
+//                           a run)                          R: UI (save check)
+//   m_bCalibrationApplied, m_nSelectedChart
+//                        W: UI                              R: analysing thread (the curve
+//                                                              store subtracts the chart)
+//   m_bCapturing, m_bInputOpen, m_bSmoothing, m_bMeterNeedsFrame
+//                        W: UI                              R: UI (one thread; atomic so that
+//                                                              the window's timers may read them)
 class CAudio {
  public:
   static constexpr int kSampleRate = 48000;
@@ -41,76 +95,110 @@ class CAudio {
   // services: the platform audio services (null: no device, analysis only).
   // listener: receives the curve points (null: points are dropped).
   explicit CAudio(IAudioServices* services = nullptr, ICurveListener* listener = nullptr);
+  // Stops the capture thread, the deferred stop, the play thread and the output (in that
+  // order) and frees a loaded file's samples. May block for the bounded stop hand-shakes.
   virtual ~CAudio();
   CAudio(const CAudio&) = delete;
   CAudio& operator=(const CAudio&) = delete;
 
+  // Set while no analysing thread runs.
   void SetCurveListener(ICurveListener* listener) { m_listener = listener; }
   IAudioServices* Services() const { return m_services; }
 
   // ---- engine state ----
-  // Called on the user-interface thread before a measurement or a replay. While a capture
-  // thread runs, the reset is handed to it (see ServiceResetRequest) and this waits for it,
-  // 1 ms at a time, at most about one second; otherwise the reset is done here.
+  // Before a measurement or a replay. While a capture thread runs, the reset is handed to it
+  // (see ServiceResetRequest) and this waits for it, 1 ms at a time, at most about one second;
+  // otherwise the reset is done here.
   void ResetAnalysis();
-  // Called on the capture thread once per poll iteration: performs a reset that ResetAnalysis
-  // has handed over, then clears m_resetRequested. Never blocks or allocates.
+  // Capture thread, once per poll iteration: performs a reset that ResetAnalysis has handed
+  // over, then clears m_resetRequested. Never blocks or allocates.
   void ServiceResetRequest();
 
   // ---- sweep signal generator ----
-  int GenerateSweep(double fmin, double fmax);
+  // Fills m_sweep with the playback signal for fmin..fmax [Hz]; returns its length [samples],
+  // 0 for a refused range (then m_sweep is silence). Precondition: no sweep plays (the play
+  // thread reads m_sweep while m_sweepPlaying is set).
+  [[nodiscard]] int GenerateSweep(double fmin, double fmax);
   void GenerateSyncBurst();
 
   // ---- capture analysis ----
-  // Called on the analysing thread (capture thread, or play thread in a replay) for every
-  // frame; never blocks or allocates.
+  // Analysing thread (capture thread, or play thread in a replay), for every frame; never
+  // blocks or allocates.
   void PushFrame(int32_t left, int32_t right);
 
-  // ---- device enumeration ----
-  int32_t EnumerateInputDevices(int* count);
-  int EnumerateOutputDevices();
+  // ---- device enumeration (before any capture or playback starts) ----
+  [[nodiscard]] int32_t EnumerateInputDevices(int* count);
+  [[nodiscard]] int EnumerateOutputDevices();
 
   // ---- capture stream ----
-  int32_t OpenInputDevice(int index);
-  int32_t StartCapture();
+  [[nodiscard]] int32_t OpenInputDevice(int index);
+  // Starts the capture thread and waits 100 ms for its first result.
+  [[nodiscard]] int32_t StartCapture();
+  // Clears the run flag and joins the capture thread (bounded: it looks at the flag at least
+  // every 10 ms), then stops and releases the stream. May block about a second at most.
   void StopCapture();
   void ReleaseCapture();
+  // The capture thread: polls the capture packets every 1 ms and hands every frame to
+  // PushFrame until m_capturing is cleared or the stream fails. No lock, allocation or blocking
+  // call but its 1 ms and 10 ms sleeps. Returns the stream's last result.
   int32_t CaptureThreadProc();
+  // The text of a capture result, "0x%X : NAME\n", in m_errorText.
   const char* GetErrorText(int32_t code);
 
   // ---- playback stream ----
-  int32_t OpenOutputDevice(int deviceId);
+  [[nodiscard]] int32_t OpenOutputDevice(int deviceId);
+  // Resets the output, unprepares every buffer (retrying every 10 ms, at most a second) and
+  // closes the device. User-interface thread, or the timer thread through the deferred stop;
+  // a second call while one runs returns at once. Blocks for the bounded hand-shakes.
+  // 1 on success.
   int CloseOutputDevice();
-  int StartPlayThread();
+  [[nodiscard]] int StartPlayThread();
+  // Asks the play thread to stop and joins it (it looks at m_stopPlay at least every 50 ms),
+  // then closes the output. User-interface thread or the timer thread; when another thread is
+  // already stopping it, waits (bounded) until it has. Blocks about a second at most.
   void StopPlayThread();
+  // The play thread: keeps the 128 buffers queued from the active source (sweep, loaded file
+  // or silence), rebuilds the queue after a stall, and schedules the deferred stop when it
+  // ends. Its only blocking call is the bounded wait for a played buffer. Returns its exit code.
   int32_t PlayThreadProc();
-  int FillSweepBuffer(int index);
-  int FillFileBuffer(int index);
+  // Play thread: the next 128 frames of the sweep (silence while no sweep plays) into buffer
+  // `index`, queued. Never blocks or allocates. 0 when the device refused it.
+  [[nodiscard]] int FillSweepBuffer(int index);
+  // Play thread: the next 128 samples of the loaded file into buffer `index`, each also handed
+  // to PushFrame; at the end of the samples the replay ends (the end-of-replay hook) and
+  // silence follows. Never blocks or allocates. 0 when there is nothing to play or the device
+  // refused the buffer.
+  [[nodiscard]] int FillFileBuffer(int index);
+  // The deferred playback stop: clears the sweep flag, stops the play thread and closes the
+  // output. One-shot timer thread (20 ms after DeferPlaybackStop, 100 ms after the play thread
+  // ends), or the destructor; a second call while one runs returns at once. Blocks for the
+  // bounded hand-shakes of StopPlayThread and CloseOutputDevice.
   void StopPlaybackTimerProc();
-  int SetEndpointVolume(float level);
-  int GetEndpointVolume(float* level);
-  // The output's notification routine: opened, closed and buffer-done notices. Called on the
-  // output's notification thread; never blocks.
+  [[nodiscard]] int SetEndpointVolume(float level);
+  [[nodiscard]] int GetEndpointVolume(float* level);
+  // The output's notification routine: opened, closed and buffer-done notices. Output's
+  // notification thread; never blocks.
   void WaveOutProc(OutputNotice notice);
   static void WaveOutRoutine(void* context, OutputNotice notice);
 
-  // ---- device threads and hand-offs (audio/) ----
+  // ---- device threads and hand-offs ----
   // Schedules StopPlaybackTimerProc once, delayMs from now, on the stop timer's own thread.
   // Any thread; never blocks or allocates. False when the timer is not running.
   bool ScheduleStopPlayback(int delayMs);
-  // Waits (user-interface thread, bounded by timeoutMs) until no scheduled or running playback
-  // stop remains, no play thread exists and the output is closed.
-  bool WaitPlaybackStopped(int timeoutMs);
+  // Waits (bounded by timeoutMs) until no scheduled or running playback stop remains, no play
+  // thread exists and the output is closed. True when that is so.
+  [[nodiscard]] bool WaitPlaybackStopped(int timeoutMs);
   // The end of a replay's samples, reached by FillFileBuffer on the play thread: the routine
   // set here (the measurement sequence's EndReplay) or, without one, EndReplayPlayback.
-  // Set on the user-interface thread while no play thread runs.
+  // Set while no play thread runs.
   void SetEndReplayHook(void (*hook)(void* context), void* context);
   // The engine's part of the end of a replay: clears m_fileSampleCount and m_filePlaying and
-  // schedules the playback stop (20 ms). Returns false when no replay was playing. Play thread;
-  // never blocks or allocates (the samples are freed later by the user-interface thread).
+  // schedules the playback stop (20 ms). Returns false when no replay was playing. Play thread
+  // (or the user-interface thread stopping a replay); never blocks or allocates (the samples
+  // are freed later by the user-interface thread).
   bool EndReplayPlayback();
-  // Device threads (capture, play) whose thread objects still exist. User-interface thread.
-  int DeviceThreadCount() const;
+  // Device threads (capture, play) whose thread objects still exist.
+  [[nodiscard]] int DeviceThreadCount() const;
 
  private:
   void ProcessBlock();
@@ -126,81 +214,82 @@ class CAudio {
   ICurveListener* m_listener;
 
  public:
-  // Fields, in the order of the engine's state table. The main window (and the measurement
-  // sequence) reads and writes several of them directly.
+  // Fields, in the order of the engine's state table; every one starts at zero unless its
+  // initialiser says otherwise. The measurement sequence and the window read and write several
+  // of them directly; the cross-thread ones are mapped above.
 
   // ---- platform objects (the audio services stand in for the endpoint API) ----
-  int32_t m_captureOpen;  // an input endpoint is open through the services
-  uint32_t m_bufferFrames;
-  int64_t m_bufferDuration;  // [microseconds]
-  PlayFormat m_playFormat;
-  PlayHeader m_playHeaders[kPlayBufferCount];
-  std::atomic<int32_t> m_hWaveOut;  // output stream open (nonzero), 0 when closed
-  char m_errorText[2048];
-  int32_t m_inputCount;
-  int32_t m_inputIndex;
-  int32_t m_outputCount;
-  int32_t m_outputDeviceId;
-  int32_t m_sampleRate;
-  int32_t m_openDeviceId;
-  int32_t m_playChannels;
-  int32_t m_playBits;
-  int32_t m_playRate;
-  int32_t m_captureRate;
-  std::atomic<int32_t> m_sweepPos;
-  int32_t m_sweepLength;
-  int32_t m_playVolume;
-  int32_t m_noiseCount;
-  std::atomic<int32_t> m_capturedCount;
-  std::atomic<int32_t> m_recordCount;
-  int32_t m_recordWrite;
-  std::atomic<int32_t> m_recordStart;
-  char m_playData[kPlayBufferCount][kPlayBufferBytes];
-  double m_sineTable[kSineTableSize];
-  int16_t m_sweep[kSweepCapacity];
-  int16_t m_record[kRecordSize];
-  int16_t m_syncBurst[kBurstLength];
-  int32_t m_ringLeft[kRingSize];
-  int32_t m_ringRight[kRingSize];
-  OutputCaps m_outputCaps[kMaxDevices];
-  char m_inputNames[kMaxDevices][kDeviceNameBytes];
-  char m_outputNames[kMaxDevices][kDeviceNameBytes];
-  char m_inputName[1024];
-  char m_outputName[1024];
-  double m_bandEnvelope[3];
-  double m_syncThreshold;
-  std::atomic<double> m_inputGain;
-  double m_noiseFloor;
-  std::atomic<int32_t> m_filePlaying;
-  int16_t* m_fileSamples;
-  int32_t m_fileChannels;
-  std::atomic<int32_t> m_fileSampleCount;
-  int32_t m_fileRate;
-  std::atomic<int32_t> m_filePlayPos;
-  std::atomic<int32_t> m_hPlayThread;     // a play thread exists
-  std::atomic<int32_t> m_hCaptureThread;  // a capture thread exists; it clears this itself
-  std::atomic<uint32_t> m_lastWriteTime;  // [ms] clock value of the last buffer submission
-  std::atomic<int32_t> m_peakLeft;
-  std::atomic<int32_t> m_peakRight;
-  std::atomic<int32_t> m_blockFill;
-  std::atomic<int32_t> m_nextHeader;
-  int32_t m_blocksSinceSync;
-  std::atomic<int32_t> m_captureResult;
-  int32_t m_ringWrite;
-  int32_t m_ringRead;
+  int32_t m_captureOpen = 0;  // an input endpoint is open through the services
+  uint32_t m_bufferFrames = 0;
+  int64_t m_bufferDuration = 0;  // [microseconds]
+  PlayFormat m_playFormat{};
+  PlayHeader m_playHeaders[kPlayBufferCount]{};
+  std::atomic<int32_t> m_hWaveOut{0};  // output stream open (nonzero), 0 when closed
+  char m_errorText[2048] = {};
+  int32_t m_inputCount = 0;
+  int32_t m_inputIndex = -1;
+  int32_t m_outputCount = 0;
+  int32_t m_outputDeviceId = -1;  // -1: the default output
+  int32_t m_sampleRate = kSampleRate;
+  int32_t m_openDeviceId = 0;
+  int32_t m_playChannels = 1;
+  int32_t m_playBits = 16;
+  int32_t m_playRate = 0;
+  int32_t m_captureRate = 0;
+  std::atomic<int32_t> m_sweepPos{0};
+  int32_t m_sweepLength = 0;
+  int32_t m_playVolume = 65535;
+  int32_t m_noiseCount = 0;
+  std::atomic<int32_t> m_capturedCount{0};
+  std::atomic<int32_t> m_recordCount{0};
+  int32_t m_recordWrite = 0;
+  std::atomic<int32_t> m_recordStart{0};
+  char m_playData[kPlayBufferCount][kPlayBufferBytes] = {};
+  double m_sineTable[kSineTableSize] = {};
+  int16_t m_sweep[kSweepCapacity] = {};
+  int16_t m_record[kRecordSize] = {};
+  int16_t m_syncBurst[kBurstLength] = {};
+  int32_t m_ringLeft[kRingSize] = {};
+  int32_t m_ringRight[kRingSize] = {};
+  OutputCaps m_outputCaps[kMaxDevices]{};
+  char m_inputNames[kMaxDevices][kDeviceNameBytes] = {};
+  char m_outputNames[kMaxDevices][kDeviceNameBytes] = {};
+  char m_inputName[1024] = {};
+  char m_outputName[1024] = {};
+  double m_bandEnvelope[3] = {};
+  double m_syncThreshold = 0.0;
+  std::atomic<double> m_inputGain{1.0};
+  double m_noiseFloor = 0.0;
+  std::atomic<int32_t> m_filePlaying{0};
+  int16_t* m_fileSamples = nullptr;  // from std::malloc/std::realloc; the engine frees it
+  int32_t m_fileChannels = 0;
+  std::atomic<int32_t> m_fileSampleCount{0};
+  int32_t m_fileRate = 0;
+  std::atomic<int32_t> m_filePlayPos{0};
+  std::atomic<int32_t> m_hPlayThread{0};     // a play thread exists
+  std::atomic<int32_t> m_hCaptureThread{0};  // a capture thread exists; it clears this itself
+  std::atomic<uint32_t> m_lastWriteTime{0};  // [ms] clock value of the last buffer submission
+  std::atomic<int32_t> m_peakLeft{0};
+  std::atomic<int32_t> m_peakRight{0};
+  std::atomic<int32_t> m_blockFill{0};
+  std::atomic<int32_t> m_nextHeader{0};
+  int32_t m_blocksSinceSync = 0;
+  std::atomic<int32_t> m_captureResult{0};
+  int32_t m_ringWrite = 0;
+  int32_t m_ringRead = 0;
 
-  // ---- flags shared between threads, all in one place ----
-  std::atomic<int32_t> m_capturing;        // capture thread run flag
-  std::atomic<int32_t> m_sweepPlaying;     // the sweep is played and analysed
-  std::atomic<int32_t> m_stopPlay;         // stop request to the play thread
-  std::atomic<int32_t> m_stopBusy;         // guard of StopPlaybackTimerProc
-  std::atomic<int32_t> m_waveOutOpened;    // set by the open notice, cleared by the close notice
-  std::atomic<int32_t> m_playThreadAlive;  // set by the play thread while it runs
-  std::atomic<int32_t> m_closingOutput;    // guard of CloseOutputDevice
-  std::atomic<int32_t> m_synced;           // the sync burst has been found
-  std::atomic<int32_t> m_resetRequested;   // ResetAnalysis handed to the running capture thread
+  // ---- flags shared between threads ----
+  std::atomic<int32_t> m_capturing{0};        // capture thread run flag
+  std::atomic<int32_t> m_sweepPlaying{0};     // the sweep is played and analysed
+  std::atomic<int32_t> m_stopPlay{0};         // stop request to the play thread
+  std::atomic<int32_t> m_stopBusy{0};         // guard of StopPlaybackTimerProc
+  std::atomic<int32_t> m_waveOutOpened{0};    // set by the open notice, cleared by the close notice
+  std::atomic<int32_t> m_playThreadAlive{0};  // set by the play thread while it runs
+  std::atomic<int32_t> m_closingOutput{0};    // guard of CloseOutputDevice
+  std::atomic<int32_t> m_synced{0};           // the sync burst has been found
+  std::atomic<int32_t> m_resetRequested{0};   // ResetAnalysis handed to the running capture thread
 
-  // ---- device platform objects (audio/) ----
+  // ---- device objects ----
   CaptureFormat m_captureFormat{};         // the capture stream format after the rewrite
   int32_t m_captureEndpointCount = -1;     // endpoints of the last listing; -1: not listed
   std::thread m_captureThread;             // joined by StopCapture (never killed)
@@ -213,6 +302,8 @@ class CAudio {
 
  private:
   static void StopTimerRoutine(void* context);
+  // Play thread: the end of both fill routines (end-of-loop mark, queue, reset on a refusal).
+  int QueueFilledBuffer(PlayHeader& header, const std::atomic<int32_t>& sourcePlaying);
   void SignalPlayEvent();
   bool WaitPlayEvent(int timeoutMs);
   void ShutDownDevices();

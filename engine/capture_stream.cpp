@@ -294,7 +294,7 @@ void CAudio::StopCapture() {
   EndCaptureThread(*this);
 
   if (m_services != nullptr && m_captureOpen != 0) {
-    m_services->StopCaptureStream();
+    static_cast<void>(m_services->StopCaptureStream());
     m_services->ReleaseCaptureEndpoint();
   }
   m_captureOpen = 0;
@@ -306,7 +306,7 @@ void CAudio::ReleaseCapture() {
     StopCapture();
   }
   if (m_services != nullptr && m_captureOpen != 0) {
-    m_services->StopCaptureStream();
+    static_cast<void>(m_services->StopCaptureStream());
     m_services->ReleaseCaptureEndpoint();
   }
   m_captureOpen = 0;

@@ -23,94 +23,10 @@ void SleepOneMs() {
 
 }  // namespace
 
+// Every field has its initialiser in the class; the band filters' delay values are
+// process-wide, so a new engine starts them clean.
 CAudio::CAudio(IAudioServices* services, ICurveListener* listener)
     : m_services(services), m_listener(listener) {
-  // Platform objects and handles: nothing is open, no thread runs.
-  m_captureOpen = 0;
-  m_hWaveOut.store(0, std::memory_order_relaxed);
-  m_hPlayThread.store(0, std::memory_order_relaxed);
-  m_hCaptureThread.store(0, std::memory_order_relaxed);
-
-  // Output format and buffer headers.
-  m_playFormat = PlayFormat{};
-  for (PlayHeader& header : m_playHeaders) {
-    header.data = nullptr;
-    header.length = 0;
-    header.flags.store(0, std::memory_order_relaxed);
-  }
-
-  // Input rings and the whole record track.
-  std::memset(m_ringLeft, 0, sizeof(m_ringLeft));
-  std::memset(m_ringRight, 0, sizeof(m_ringRight));
-  std::memset(m_record, 0, sizeof(m_record));
-
-  // Counters, indices and flags that start at 0.
-  m_blockFill.store(0, std::memory_order_relaxed);
-  m_ringWrite = 0;
-  m_ringRead = 0;
-  m_playThreadAlive.store(0, std::memory_order_relaxed);
-  m_lastWriteTime.store(0, std::memory_order_relaxed);
-  m_openDeviceId = 0;
-  m_sweepPos.store(0, std::memory_order_relaxed);
-  m_closingOutput.store(0, std::memory_order_relaxed);
-  m_stopBusy.store(0, std::memory_order_relaxed);
-  m_stopPlay.store(0, std::memory_order_relaxed);
-  m_capturing.store(0, std::memory_order_relaxed);
-  m_synced.store(0, std::memory_order_relaxed);
-  m_blocksSinceSync = 0;
-  m_inputCount = 0;
-  m_outputCount = 0;
-  m_peakLeft.store(0, std::memory_order_relaxed);
-  m_peakRight.store(0, std::memory_order_relaxed);
-
-  // Defaults.
-  m_playBits = 16;
-  m_playChannels = 1;
-  m_inputGain.store(1.0, std::memory_order_relaxed);
-  m_inputIndex = -1;
-  m_outputDeviceId = -1;
-  m_sampleRate = kSampleRate;
-  m_playVolume = 65535;
-  m_inputName[0] = '\0';
-  m_outputName[0] = '\0';
-
-  // Every other field starts at zero.
-  m_bufferFrames = 0;
-  m_bufferDuration = 0;
-  std::memset(m_errorText, 0, sizeof(m_errorText));
-  m_playRate = 0;
-  m_captureRate = 0;
-  m_sweepLength = 0;
-  m_noiseCount = 0;
-  m_capturedCount.store(0, std::memory_order_relaxed);
-  m_recordCount.store(0, std::memory_order_relaxed);
-  m_recordWrite = 0;
-  m_recordStart.store(0, std::memory_order_relaxed);
-  std::memset(m_playData, 0, sizeof(m_playData));
-  std::memset(m_sineTable, 0, sizeof(m_sineTable));
-  std::memset(m_sweep, 0, sizeof(m_sweep));
-  std::memset(m_syncBurst, 0, sizeof(m_syncBurst));
-  for (OutputCaps& caps : m_outputCaps) caps = OutputCaps{};
-  std::memset(m_inputNames, 0, sizeof(m_inputNames));
-  std::memset(m_outputNames, 0, sizeof(m_outputNames));
-  std::memset(m_inputName, 0, sizeof(m_inputName));
-  std::memset(m_outputName, 0, sizeof(m_outputName));
-  for (double& envelope : m_bandEnvelope) envelope = 0.0;
-  m_syncThreshold = 0.0;
-  m_noiseFloor = 0.0;
-  m_filePlaying.store(0, std::memory_order_relaxed);
-  m_fileSamples = nullptr;
-  m_fileChannels = 0;
-  m_fileSampleCount.store(0, std::memory_order_relaxed);
-  m_fileRate = 0;
-  m_filePlayPos.store(0, std::memory_order_relaxed);
-  m_nextHeader.store(0, std::memory_order_relaxed);
-  m_captureResult.store(0, std::memory_order_relaxed);
-  m_sweepPlaying.store(0, std::memory_order_relaxed);
-  m_waveOutOpened.store(0, std::memory_order_relaxed);
-  m_resetRequested.store(kResetNone, std::memory_order_relaxed);
-
-  // The band filters' delay values are process-wide; a new engine starts them clean.
   std::memset(g_filterState, 0, sizeof(g_filterState));
 }
 

@@ -53,7 +53,9 @@ int32_t CAudio::OpenOutputDevice(int deviceId) {
   if (m_hPlayThread.load(std::memory_order_acquire) != kPlayThreadNone) StopPlayThread();
   if (m_hWaveOut.load(std::memory_order_acquire) != 0) CloseOutputDevice();
   if (m_services == nullptr) return kMmErrNoDriver;
-  m_stopTimer.Start();
+  // Without its thread the deferred stop cannot be scheduled; the play thread's end and the
+  // engine's end still stop the output.
+  static_cast<void>(m_stopTimer.Start());
 
   m_playFormat.formatTag = kFormatPcm;
   m_playFormat.channels = 2;
@@ -114,7 +116,7 @@ int CAudio::CloseOutputDevice() {
   if (m_closingOutput.exchange(1, std::memory_order_acq_rel) != 0) return 1;
   int result = 1;
   if (m_hWaveOut.load(std::memory_order_acquire) != 0 && m_services != nullptr) {
-    if (m_services->ResetOutput() != kMmNoError) m_services->ResetOutput();
+    if (m_services->ResetOutput() != kMmNoError) static_cast<void>(m_services->ResetOutput());
     for (PlayHeader& header : m_playHeaders) {
       if (header.data == nullptr) continue;
       // A device that keeps a buffer for a whole second is not waited for any longer.
@@ -208,7 +210,7 @@ int32_t CAudio::PlayThreadProc() {
   for (;;) {
     // (Re)start: after a stall the device first gives back every buffer it still holds, so
     // none is queued twice.
-    if (stalled) services.ResetOutput();
+    if (stalled) static_cast<void>(services.ResetOutput());
     stalled = false;
     m_nextHeader.store(0, std::memory_order_release);
     m_lastWriteTime.store(services.MilliSeconds(), std::memory_order_release);
@@ -304,17 +306,7 @@ int CAudio::FillSweepBuffer(int index) {
     }
   }
   m_sweepPos.store(pos, std::memory_order_relaxed);
-  uint32_t marks = kHeaderPrepared;
-  if (m_stopPlay.load(std::memory_order_acquire) != 0 ||
-      m_sweepPlaying.load(std::memory_order_acquire) == 0) {
-    marks |= kHeaderEndLoop;
-  }
-  header.flags.fetch_or(marks, std::memory_order_acq_rel);
-  if (m_services->QueueBuffer(&header) != kMmNoError) {
-    m_services->ResetOutput();
-    return 0;
-  }
-  return 1;
+  return QueueFilledBuffer(header, m_sweepPlaying);
 }
 
 // Play thread: the next 128 samples of the loaded file into buffer `index`, each also handed
@@ -349,14 +341,21 @@ int CAudio::FillFileBuffer(int index) {
       out += PutSample(out, OutputSample(sample, m_playVolume));
     }
   }
+  return QueueFilledBuffer(header, m_filePlaying);
+}
+
+// Play thread: the end of both fill routines. A buffer after which the source stops (or the
+// thread is asked to stop) is marked the end of the loop; a buffer the device refuses makes it
+// give back every other one. Never blocks or allocates.
+int CAudio::QueueFilledBuffer(PlayHeader& header, const std::atomic<int32_t>& sourcePlaying) {
   uint32_t marks = kHeaderPrepared;
   if (m_stopPlay.load(std::memory_order_acquire) != 0 ||
-      m_filePlaying.load(std::memory_order_acquire) == 0) {
+      sourcePlaying.load(std::memory_order_acquire) == 0) {
     marks |= kHeaderEndLoop;
   }
   header.flags.fetch_or(marks, std::memory_order_acq_rel);
   if (m_services->QueueBuffer(&header) != kMmNoError) {
-    m_services->ResetOutput();
+    static_cast<void>(m_services->ResetOutput());  // the play thread stops after a refusal
     return 0;
   }
   return 1;

@@ -214,7 +214,7 @@ TEST_F(PulseMeasurementTest, AfterItsSinkWasRemovedTheNextStartOpensAnotherOutpu
   EXPECT_EQ(m_audio->m_hPlayThread.load(), 0);
 
   // The next start, on the sink that is still there, opens it and plays.
-  m_audio->GenerateSweep(20.0, 20000.0);
+  ASSERT_GT(m_audio->GenerateSweep(20.0, 20000.0), 0);
   m_audio->m_sweepPos.store(0);  // no play thread runs now
   ASSERT_EQ(m_sequence->StartPlayback(kNullSinkOutput), 1) << m_messages.All();
   EXPECT_EQ(m_messages.Messages().size(), 1u) << m_messages.All();

@@ -129,7 +129,7 @@ TEST_F(CaptureAnalysisTest, SyncWithWriteIndex10000KeepsTheTenThousandRecordedSa
   ASSERT_EQ(m_audio->m_synced.load(), 1);
 
   auto audio = std::make_unique<CAudio>();
-  audio->GenerateSweep(20.0, 20000.0);
+  ASSERT_GT(audio->GenerateSweep(20.0, 20000.0), 0);
   audio->ResetAnalysis();
   audio->m_sweepPlaying.store(1);
   PushSignal(*audio, audio->m_sweep, 0, syncFrames - 10000);
@@ -313,7 +313,7 @@ TEST_F(CaptureAnalysisTest, BurstIsFoundWithinItsFirst250SamplesAtEveryLevel) {
   for (Level level : {Level{1.0, 18}, Level{0.1, 250}, Level{0.001, 250}}) {
     SCOPED_TRACE(testing::Message() << "burst at " << level.gain << " of full scale");
     auto audio = std::make_unique<CAudio>();
-    audio->GenerateSweep(20.0, 20000.0);
+    ASSERT_GT(audio->GenerateSweep(20.0, 20000.0), 0);
     audio->ResetAnalysis();
     audio->m_sweepPlaying.store(1);
     PushSilence(*audio, 24000);

@@ -11,6 +11,7 @@
 #include "audio/sim/simulated_services.h"
 #include "engine/audio_engine.h"
 #include "tests/audio/audio_test_support.h"
+#include "tests/engine/device_test_support.h"
 #include "tests/engine/scripted_services.h"
 
 namespace {
@@ -131,14 +132,10 @@ TEST_F(ScriptedCapture, StartingWithoutAnOpenInputFails) {
 // ---- the simulated microphone ----
 
 TEST(SimulatedCapture, RunsUntilStoppedAndEndsWithALostDevice) {
-  SimulatedAudioOptions options;
-  options.clockFactor = TestClockFactor();
-  CSimulatedAudioServices sim(options);
-  auto audio = std::make_unique<CAudio>(&sim);
-  int count = 0;
-  ASSERT_EQ(audio->EnumerateInputDevices(&count), 0);
-  ASSERT_EQ(audio->OpenInputDevice(0), 0);
-  ASSERT_EQ(audio->StartCapture(), 0);
+  SimulatedEngine engine;
+  CSimulatedAudioServices& sim = engine.sim;
+  auto& audio = engine.audio;
+  ASSERT_NO_FATAL_FAILURE(StartCapturing(*audio));
   EXPECT_TRUE(sim.IsCaptureRunning());
   // The noise floor of the microphone keeps the record track growing.
   ASSERT_TRUE(WaitFor([&] { return audio->m_recordCount.load() > 48000; }, 10000));
@@ -158,15 +155,10 @@ TEST(SimulatedCapture, RunsUntilStoppedAndEndsWithALostDevice) {
 }
 
 TEST(SimulatedCapture, DestroyingTheEngineStopsARunningCapture) {
-  SimulatedAudioOptions options;
-  options.clockFactor = TestClockFactor();
-  CSimulatedAudioServices sim(options);
-  auto audio = std::make_unique<CAudio>(&sim);
-  int count = 0;
-  ASSERT_EQ(audio->EnumerateInputDevices(&count), 0);
-  ASSERT_EQ(audio->OpenInputDevice(0), 0);
-  ASSERT_EQ(audio->StartCapture(), 0);
-  audio.reset();
+  SimulatedEngine engine;
+  CSimulatedAudioServices& sim = engine.sim;
+  ASSERT_NO_FATAL_FAILURE(StartCapturing(*engine.audio));
+  engine.audio.reset();
   EXPECT_FALSE(sim.IsCaptureOpen());
   EXPECT_FALSE(sim.IsCaptureRunning());
 }

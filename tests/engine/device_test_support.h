@@ -2,8 +2,31 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "audio/sim/simulated_services.h"
 #include "engine/audio_engine.h"
+#include "tests/audio/audio_test_support.h"
+
+// An engine on the simulated loudspeaker at the test clock.
+struct SimulatedEngine {
+  static SimulatedAudioOptions TestOptions() {
+    SimulatedAudioOptions options;
+    options.clockFactor = TestClockFactor();
+    return options;
+  }
+  CSimulatedAudioServices sim{TestOptions()};
+  std::unique_ptr<CAudio> audio = std::make_unique<CAudio>(&sim);
+};
+
+// The input button's start of a capture: the inputs listed, input 0 opened, its capture
+// thread started.
+inline void StartCapturing(CAudio& audio) {
+  int count = 0;
+  ASSERT_EQ(audio.EnumerateInputDevices(&count), 0);
+  ASSERT_EQ(audio.OpenInputDevice(0), 0);
+  ASSERT_EQ(audio.StartCapture(), 0);
+}
 
 // True when nothing of the devices is left: no capture or play thread (object included), no
 // open input or output, no queued or prepared output buffer.

@@ -115,7 +115,7 @@ TEST(ResetHandOffTest, CaptureThreadPerformsTheResetBetweenTwoPackets) {
 
 TEST(ResetHandOffTest, RepeatedResetsDuringAnAnalysedCaptureAreEachHandedOver) {
   auto audio = std::make_unique<CAudio>();
-  audio->GenerateSweep(20.0, 20000.0);
+  ASSERT_GT(audio->GenerateSweep(20.0, 20000.0), 0);
   audio->m_sweepPlaying.store(1);  // the detector runs on the capture thread too
   FakeCaptureThread capture(*audio);
   for (int round = 1; round <= 10; ++round) {

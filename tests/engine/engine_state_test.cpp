@@ -6,9 +6,11 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "engine/audio_engine.h"
 #include "tests/engine/engine_test_support.h"
+#include "tests/engine/scripted_services.h"
 
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
@@ -77,46 +79,67 @@ void RunPastTheSync(CAudio& audio) {
   audio.m_sweepPlaying.store(0);
 }
 
-TEST(EngineStateTest, FreshEngineHasItsDefaultsAndNothingOpen) {
-  auto audio = std::make_unique<CAudio>();
-  EXPECT_EQ(audio->m_sampleRate, 48000);
-  EXPECT_EQ(audio->m_inputGain.load(), 1.0);
-  EXPECT_EQ(audio->m_playVolume, 65535);
-  EXPECT_EQ(audio->m_inputIndex, -1);
-  EXPECT_EQ(audio->m_outputDeviceId, -1);
-  EXPECT_EQ(audio->m_playBits, 16);
-  EXPECT_EQ(audio->m_playChannels, 1);
-  EXPECT_EQ(audio->m_openDeviceId, 0);
-  // No device open, no thread.
-  EXPECT_EQ(audio->m_captureOpen, 0);
-  EXPECT_EQ(audio->m_hWaveOut.load(), 0);
-  EXPECT_EQ(audio->m_waveOutOpened.load(), 0);
-  EXPECT_EQ(audio->m_hPlayThread.load(), 0);
-  EXPECT_EQ(audio->m_hCaptureThread.load(), 0);
-  EXPECT_EQ(audio->m_playThreadAlive.load(), 0);
-  EXPECT_EQ(audio->m_capturing.load(), 0);
-  EXPECT_EQ(audio->m_captureRate, 0);
-  // Nothing measured, nothing loaded.
-  EXPECT_EQ(audio->m_sweepPlaying.load(), 0);
-  EXPECT_EQ(audio->m_filePlaying.load(), 0);
-  EXPECT_EQ(audio->m_fileSamples, nullptr);
-  EXPECT_EQ(audio->m_fileSampleCount.load(), 0);
-  EXPECT_EQ(audio->m_sweepLength, 0);
-  EXPECT_EQ(audio->m_synced.load(), 0);
-  EXPECT_EQ(audio->m_syncThreshold, 0.0);
-  EXPECT_EQ(audio->m_recordCount.load(), 0);
-  EXPECT_EQ(audio->m_recordWrite, 0);
-  EXPECT_EQ(audio->m_blockFill.load(), 0);
-  EXPECT_EQ(audio->m_peakLeft.load(), 0);
-  EXPECT_EQ(audio->m_inputCount, 0);
-  EXPECT_EQ(audio->m_outputCount, 0);
-  EXPECT_STREQ(audio->m_inputName, "");
-  EXPECT_STREQ(audio->m_outputName, "");
-  EXPECT_EQ(audio->m_resetRequested.load(), 0);
-  EXPECT_EQ(CountNonZero(audio->m_record, CAudio::kRecordSize), 0);
-  EXPECT_EQ(CountNonZero(audio->m_sweep, CAudio::kSweepCapacity), 0);
-  EXPECT_EQ(CountNonZero(audio->m_ringLeft, CAudio::kRingSize), 0);
-  EXPECT_TRUE(FilterStateIsClear());
+// What the analysis makes of a signal: the curve points and the recording it keeps.
+struct Analysis {
+  std::vector<double> points;
+  int32_t recordCount = 0;
+  int32_t recordStart = 0;
+  std::vector<int16_t> record;
+};
+
+// Half a second of silence, then the playback signal, as a perfect loopback would capture it.
+Analysis AnalyseTheSweep(CAudio& audio, CollectingListener& listener) {
+  audio.m_sweepPlaying.store(1);
+  PushSilence(audio, 24000);
+  engine_test::PushSignal(audio, audio.m_sweep, 0, audio.m_sweepLength);
+  audio.m_sweepPlaying.store(0);
+  Analysis result;
+  result.points = listener.Points();
+  result.recordCount = audio.m_recordCount.load();
+  result.recordStart = audio.m_recordStart.load();
+  result.record.assign(audio.m_record, audio.m_record + audio.m_recordWrite);
+  return result;
+}
+
+TEST(EngineStateTest, AFreshEngineAnalysesExactlyLikeOneJustReset) {
+  CollectingListener freshListener;
+  auto fresh = std::make_unique<CAudio>(nullptr, &freshListener);
+  ASSERT_GT(fresh->GenerateSweep(20.0, 20000.0), 0);
+  const Analysis first = AnalyseTheSweep(*fresh, freshListener);
+  ASSERT_GE(first.points.size(), 1001u);
+
+  CollectingListener usedListener;
+  auto used = std::make_unique<CAudio>(nullptr, &usedListener);
+  ASSERT_GT(used->GenerateSweep(20.0, 20000.0), 0);
+  ASSERT_NO_FATAL_FAILURE(RunPastTheSync(*used));
+  used->ResetAnalysis();
+  CollectingListener resetListener;
+  used->SetCurveListener(&resetListener);
+  const Analysis second = AnalyseTheSweep(*used, resetListener);
+
+  EXPECT_EQ(first.points, second.points);
+  EXPECT_EQ(first.recordCount, second.recordCount);
+  EXPECT_EQ(first.recordStart, second.recordStart);
+  EXPECT_TRUE(first.record == second.record);
+}
+
+TEST(EngineStateTest, AFreshEngineHasNothingOpenToStopOrClose) {
+  CScriptedServices services;
+  auto audio = std::make_unique<CAudio>(&services);
+  EXPECT_EQ(audio->DeviceThreadCount(), 0);
+  EXPECT_TRUE(audio->WaitPlaybackStopped(0));
+  audio->StopCapture();
+  audio->ReleaseCapture();
+  audio->StopPlayThread();
+  EXPECT_EQ(audio->CloseOutputDevice(), 1);
+  audio->StopPlaybackTimerProc();
+  EXPECT_EQ(services.closeCalls.load(), 0);
+  EXPECT_EQ(services.resetEntered.load(), 0);
+  EXPECT_EQ(services.queued.load(), 0);
+  // Nothing was loaded: a replay has nothing to play.
+  EXPECT_FALSE(audio->EndReplayPlayback());
+  EXPECT_EQ(audio->StartPlayThread(), 0);  // no output is open
+  EXPECT_EQ(audio->DeviceThreadCount(), 0);
 }
 
 TEST(EngineStateTest, ResetAnalysisClearsEveryPieceOfAnalysisState) {
@@ -196,7 +219,7 @@ TEST(EngineStateTest, ResetAnalysisLeavesSweepPlaybackAndDevicesAlone) {
 
 TEST(EngineStateTest, AfterAResetNoBurstIsFoundForTheNext16000DetectorSamples) {
   auto audio = std::make_unique<CAudio>();
-  audio->GenerateSweep(20.0, 20000.0);
+  ASSERT_GT(audio->GenerateSweep(20.0, 20000.0), 0);
   ASSERT_NO_FATAL_FAILURE(RunPastTheSync(*audio));
   audio->ResetAnalysis();
   audio->m_sweepPlaying.store(1);

@@ -86,7 +86,7 @@ TEST_F(SweepGeneratorTest, FullRangeLayoutHasSilenceBurstSilenceLeadInSweepAndTa
 }
 
 TEST_F(SweepGeneratorTest, SyncBurstStartsAtZeroStaysInRangeAndHoldsItsThreeTones) {
-  m_audio->GenerateSweep(20.0, 20000.0);
+  ASSERT_GT(m_audio->GenerateSweep(20.0, 20000.0), 0);
   const int16_t* burst = m_audio->m_syncBurst;
   EXPECT_EQ(burst[0], 0);
   int peak = 0;
@@ -108,7 +108,7 @@ TEST_F(SweepGeneratorTest, SyncBurstStartsAtZeroStaysInRangeAndHoldsItsThreeTone
 }
 
 TEST_F(SweepGeneratorTest, SineTableHoldsOneCycleClosedByItsLastEntry) {
-  m_audio->GenerateSweep(20.0, 20000.0);
+  ASSERT_GT(m_audio->GenerateSweep(20.0, 20000.0), 0);
   const double* table = m_audio->m_sineTable;
   EXPECT_EQ(table[0], 0.0);
   EXPECT_EQ(table[3000], 1.0);
@@ -264,7 +264,7 @@ TEST_F(SweepGeneratorTest, UpperLimitWhoseStepOverflowsEndsInSilenceInsideTheTab
 TEST_F(SweepGeneratorTest, GeneratingAgainGivesTheSameSignal) {
   const int first = m_audio->GenerateSweep(40.0, 16000.0);
   auto other = std::make_unique<CAudio>();
-  other->GenerateSweep(20.0, 20000.0);
+  ASSERT_GT(other->GenerateSweep(20.0, 20000.0), 0);
   const int second = other->GenerateSweep(40.0, 16000.0);
   ASSERT_EQ(first, second);
   for (int i = 0; i < CAudio::kSweepCapacity; ++i) {
