@@ -49,23 +49,23 @@ class CUtil {
 
   // The name cut at its last "." when something printable follows the dot; otherwise the whole
   // name. Only a dot after the last separator counts. At most 259 characters are kept.
-  static const char* StripExtension(const char* name);
+  [[nodiscard]] static const char* StripExtension(const char* name);
 
   // The part after the last separator; without one, the part after the last ":"; otherwise the
   // whole text (extension kept). At most 259 characters are kept.
-  static const char* FileNameOfPath(const char* path);
+  [[nodiscard]] static const char* FileNameOfPath(const char* path);
 
   // The path cut at its last separator (no trailing separator); empty for a path without a
   // separator or a null path. At most 519 characters are kept.
-  static const char* DirectoryOfPath(const char* path);
+  [[nodiscard]] static const char* DirectoryOfPath(const char* path);
 
   // The part after the last separator, cut before its last "."; empty when the path has no
   // separator at all.
-  static std::string FileTitleOfPath(const std::string& path);
+  [[nodiscard]] static std::string FileTitleOfPath(const std::string& path);
 
   // Size of the file in bytes, 0 when it does not exist or is not a regular file; sizes above
   // 0xFFFFFFFF report 0xFFFFFFFF.
-  static uint32_t FileSizeOf(const char* fileName);
+  [[nodiscard]] static uint32_t FileSizeOf(const char* fileName);
 
   // Scans folder and its subfolders (depth first, in the order the file system returns the
   // entries) and appends to *list every file whose extension (".txt", any case) is one of
@@ -76,7 +76,7 @@ class CUtil {
 
   // The path with its separators normalised to the platform separator, as UTF-16; null when the
   // path is null or longer than kMaxPath characters.
-  static const char16_t* ToWidePath(const char* path);
+  [[nodiscard]] static const char16_t* ToWidePath(const char* path);
 
   // Writes into out (kCheckFileNameSize bytes) a copy of path (at most 1023 characters) with
   // every character a file name may not hold replaced, and returns the number of such
@@ -84,19 +84,19 @@ class CUtil {
   static int CheckFileName(char* out, const char* path);
 
   // fopen(path, mode) when CheckFileName finds nothing to replace; otherwise null.
-  static FILE* OpenFileChecked(const char* path, const char* mode);
+  [[nodiscard]] static FILE* OpenFileChecked(const char* path, const char* mode);
 
   // ---- text operations (util_text.cpp) ----
 
   // Length of the text; 0 for null; never more than kMaxBoundedLength.
-  static int BoundedLength(const char* text);
+  [[nodiscard]] static int BoundedLength(const char* text);
 
   // Number of leading characters from 0x20 to 0x7E (at most kMaxPrintableLength); 0 for null.
   // A result above 0 means the text holds something worth storing.
-  static int PrintableLength(const char* text);
+  [[nodiscard]] static int PrintableLength(const char* text);
 
   // True for a null or empty text or one made only of spaces (first 4096 characters).
-  static bool IsBlank(const char* text);
+  [[nodiscard]] static bool IsBlank(const char* text);
 
   // Copies src into dst and terminates it. The two-argument form writes into a path buffer of
   // kPathBufferSize bytes (at most 519 characters); the sized form copies at most
@@ -118,12 +118,12 @@ class CUtil {
   // Case-blind comparisons (ASCII letters): the difference of the first unequal pair of
   // upper-cased characters, 0 when equal. CompareNoCase looks at no more than 520 characters,
   // CompareNoCaseN at no more than n; both stop after a terminator.
-  static int CompareNoCase(const char* a, const char* b);
-  static int CompareNoCaseN(const char* a, const char* b, size_t n);
+  [[nodiscard]] static int CompareNoCase(const char* a, const char* b);
+  [[nodiscard]] static int CompareNoCaseN(const char* a, const char* b, size_t n);
 
   // Position of the first case-blind occurrence of pattern in text; -1 when absent or either
   // text is null; 0 for an empty pattern.
-  static int FindNoCase(const char* text, const char* pattern);
+  [[nodiscard]] static int FindNoCase(const char* text, const char* pattern);
 
   // printf-style formatting through a kFormatSize work buffer. The short form writes into a
   // destination of kFormatSize bytes; the sized form never writes more than dstSize bytes.
@@ -155,15 +155,15 @@ class CUtil {
 
   // The ASCII look-alike of one byte: the byte itself below 0x80, otherwise the entry of the
   // Windows-1252 look-alike table (accented letters keep their case: 0xE9 gives 'e').
-  static char AsciiLookAlike(unsigned char byte);
+  [[nodiscard]] static char AsciiLookAlike(unsigned char byte);
 
   // ---- number operations (util_text.cpp) ----
 
   // A frequency in Hz read from text such as "1,5 kHz" (1500) or "250" (250); 0 when the text
   // does not start with a number. The decimal separator may be "." or ",".
-  static double ParseFrequency(const char* text);
+  [[nodiscard]] static double ParseFrequency(const char* text);
 
   // The value rounded for graph and chart labels: three significant digits below 1000, a
   // multiple of 10 above; 0 for magnitudes below 0.01; halves round away from zero.
-  static double RoundForLabel(double value);
+  [[nodiscard]] static double RoundForLabel(double value);
 };

@@ -25,8 +25,9 @@ std::string WriteLoopbackCapture() {
       (std::filesystem::temp_directory_path() / "quorvel_analyze_bench.wav").string();
   CWave wave;
   if (!wave.CreateCaptureFile(path.c_str())) return "";
-  for (int i = 0; i < length; ++i) wave.WriteSample(audio->m_sweep[i]);
-  wave.CloseCaptureFile(false);
+  bool written = true;
+  for (int i = 0; i < length && written; ++i) written = wave.WriteSample(audio->m_sweep[i]);
+  if (!wave.CloseCaptureFile(false) || !written) return "";
   return path;
 }
 

@@ -25,7 +25,8 @@ struct GraphFixture {
       graph.AddPoint(-30.0 + 10.0 * std::sin(k / 50.0));
     }
     graph.m_cursorIndex = 420;
-    graph.PaintGraph(kWidth, kHeight);  // the off-screen picture is made on the first paint
+    // the off-screen picture is made on the first paint
+    static_cast<void>(graph.PaintGraph(kWidth, kHeight));
   }
   CSharedState shared;
   CGraphical graph{shared};

@@ -37,11 +37,15 @@ int RunSweep(const Arguments& args) {
   for (int i = 0; i < length; ++i) {
     if (!wave.WriteSample(audio.m_sweep[i])) {
       std::fprintf(stderr, "Could not write to File...\n");
-      wave.CloseCaptureFile(false);
+      static_cast<void>(wave.CloseCaptureFile(false));  // already failed
       return kExitFailure;
     }
   }
-  wave.CloseCaptureFile(false);
+  // The last samples and the sizes reach the file only now: a failure here is a failure too.
+  if (!wave.CloseCaptureFile(false)) {
+    std::fprintf(stderr, "Could not write to File...\n");
+    return kExitFailure;
+  }
   std::printf("%s: %d samples (%.2f s) from %g Hz to %g Hz\n", path.c_str(), length,
               length / static_cast<double>(CAudio::kSampleRate), fmin, fmax);
   return kExitOk;

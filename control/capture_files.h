@@ -42,11 +42,11 @@ struct CaptureFileContext {
 
 // True when a completed curve with at least one second of recording can be saved; otherwise
 // shows "No new capture performed" and returns false.
-bool CheckCaptureToSave(const CaptureFileContext& ctx);
+[[nodiscard]] bool CheckCaptureToSave(const CaptureFileContext& ctx);
 
 // The folder a capture file chooser opens in: m_szWavPath when it names an existing folder,
 // else its folder; m_szExeDir when m_szWavPath is empty. Empty when the folder does not exist.
-std::string CaptureFileStartFolder(const CSharedState& state);
+[[nodiscard]] std::string CaptureFileStartFolder(const CSharedState& state);
 
 // Writes the record track (index 0 .. m_capturedCount - 1; rotated beforehand by
 // RotateRecordTrack) to path with the tags: title "%.2lf-%.2lf Hz" of m_fmin and m_fmax, artist
@@ -54,11 +54,11 @@ std::string CaptureFileStartFolder(const CSharedState& state);
 // applied), year. Sets m_szWavPath and the preference "Wav" once the file is created. Shows
 // "Could not create File!" or "Could not write to File..." and returns false on a failure.
 // The caller has checked CheckCaptureToSave first.
-bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path);
+[[nodiscard]] bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path);
 
 // The whole command: CheckCaptureToSave, the save-file chooser (".wav", starting in
 // CaptureFileStartFolder), SaveCaptureFile. False when nothing was saved.
-bool SaveAudioFile(const CaptureFileContext& ctx);
+[[nodiscard]] bool SaveAudioFile(const CaptureFileContext& ctx);
 
 // ---- Load Audio File ----
 
@@ -72,7 +72,7 @@ struct LoadedCaptureFile {
 
 // True while anything of a measurement is active: a capture, a playing sweep, an open input or
 // output, a play thread or a capture thread.
-bool IsMeasurementActive(const CaptureFileContext& ctx);
+[[nodiscard]] bool IsMeasurementActive(const CaptureFileContext& ctx);
 
 // Checks and loads the capture file at path, in this order, each failing check showing its
 // message and returning false: the file opens ("Could not open File %s: error %d\n"), its size
@@ -94,12 +94,13 @@ bool IsMeasurementActive(const CaptureFileContext& ctx);
 //
 // Once the size check has passed, earlier loaded samples are freed (and stay freed on a later
 // failure) and m_szWavPath names the file.
-bool LoadCaptureFile(const CaptureFileContext& ctx, const std::string& path,
-                     LoadedCaptureFile* result);
+[[nodiscard]] bool LoadCaptureFile(const CaptureFileContext& ctx, const std::string& path,
+                                   LoadedCaptureFile* result);
 
 // The whole command: m_szWavPath from the preference "Wav"; when a measurement is active,
 // endMeasurement() (the window's EndCapture and calibration-off step), then calibration off and
 // m_bCapturing = 0; the open-file chooser (".wav", starting in CaptureFileStartFolder);
 // LoadCaptureFile. False when the chooser was cancelled or the file was refused.
-bool LoadAudioFile(const CaptureFileContext& ctx, const std::function<void()>& endMeasurement,
-                   LoadedCaptureFile* result);
+[[nodiscard]] bool LoadAudioFile(const CaptureFileContext& ctx,
+                                 const std::function<void()>& endMeasurement,
+                                 LoadedCaptureFile* result);

@@ -23,7 +23,7 @@ constexpr char kMsgNoSync[] = "No sync burst was heard: check the loudspeaker an
 constexpr char kMsgNotComplete[] = "The measurement did not complete in time";
 
 // The text appended to kMsgCannotOpenOutput for an output result code (empty for others).
-const char* OutputOpenErrorText(int32_t code);
+[[nodiscard]] const char* OutputOpenErrorText(int32_t code);
 
 // What a measurement is asked to do.
 struct MeasurementRequest {

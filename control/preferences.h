@@ -65,7 +65,7 @@ class IPreferences {
 };
 
 // A number as a preference stores it: "%lf" (fixed, six decimals) in the C locale.
-std::string FormatPreferenceDouble(double value);
+[[nodiscard]] std::string FormatPreferenceDouble(double value);
 // A preference text read as "%lf" would: leading white space and a sign allowed, the longest
 // number that starts the text; 0.0 when it does not start with a number.
-double ParsePreferenceDouble(const std::string& text);
+[[nodiscard]] double ParsePreferenceDouble(const std::string& text);

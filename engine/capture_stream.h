@@ -8,7 +8,7 @@ constexpr int64_t kCaptureBufferDuration100ns = 1'000'000;
 // A captured sample as it reaches the analysis: raw x 1.33 x gain, computed in floating point,
 // clamped to -2147483647..2147483647 and truncated toward zero (a gain that is not a number
 // gives 0). Called on the capture thread for every sample; never blocks.
-inline int32_t ConvertCaptureSample(int32_t raw, double gain) {
+[[nodiscard]] inline int32_t ConvertCaptureSample(int32_t raw, double gain) {
   double value = static_cast<double>(raw) * 1.33 * gain;
   if (!(value == value)) return 0;
   if (value > 2147483647.0) value = 2147483647.0;
@@ -17,4 +17,4 @@ inline int32_t ConvertCaptureSample(int32_t raw, double gain) {
 }
 
 // The text of a capture result code ("UNKNOWN ERROR" for a code not in the table).
-const char* CaptureResultText(int32_t code);
+[[nodiscard]] const char* CaptureResultText(int32_t code);

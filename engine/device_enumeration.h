@@ -14,8 +14,8 @@ constexpr size_t kMaxDeviceNameLength = 511;
 size_t CopyDeviceName(char* dst, const char* text, size_t maxBytes);
 
 // Case-blind comparison of two texts, byte by byte with ASCII letters upper-cased.
-bool DeviceNamesEqual(const char* a, const char* b);
+[[nodiscard]] bool DeviceNamesEqual(const char* a, const char* b);
 
 // True when the first `length` bytes of `text` equal those of `prefix`, letters compared
 // upper-cased; text must be at least `length` bytes long.
-bool DeviceNameStartsWith(const char* text, const char* prefix, size_t length);
+[[nodiscard]] bool DeviceNameStartsWith(const char* text, const char* prefix, size_t length);

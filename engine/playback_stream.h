@@ -12,6 +12,6 @@ constexpr int kPlayEventWaitMs = 50;
 
 // An output sample for a signal sample s: (s x volume) >> 16, an arithmetic shift, stored in
 // 16 bits. With the volume 65535 this is s - 1 for a positive s and s otherwise.
-inline int16_t OutputSample(int16_t sample, int32_t volume) {
+[[nodiscard]] inline int16_t OutputSample(int16_t sample, int32_t volume) {
   return static_cast<int16_t>((static_cast<int64_t>(sample) * volume) >> 16);
 }

@@ -14,5 +14,5 @@
 // On success: *sampleCount = gathered bytes / (2 x channels), *channels and *rate from the
 // format chunk, *samples = a buffer from std::malloc (interleaved signed 16-bit values in host
 // order) that the caller frees with std::free. On failure the four results are 0 or null.
-bool ReadCaptureSamples(std::FILE* file, uint32_t* sampleCount, int32_t* channels,
-                        int16_t** samples, int32_t* rate);
+[[nodiscard]] bool ReadCaptureSamples(std::FILE* file, uint32_t* sampleCount, int32_t* channels,
+                                      int16_t** samples, int32_t* rate);

@@ -39,35 +39,35 @@ class CWave {
   // ---- writer ----
   // Creates (or truncates) the file and writes the 44-byte header with placeholder sizes.
   // A path holding a character that a file name may not hold is refused and nothing is created.
-  bool CreateCaptureFile(const char* path);
+  [[nodiscard]] bool CreateCaptureFile(const char* path);
   // Appends one signed 16-bit sample (little-endian).
-  bool WriteSample(int16_t value);
+  [[nodiscard]] bool WriteSample(int16_t value);
   // Appends the metadata chunks when withMetadata is set, patches the RIFF and data sizes and
   // closes the file. Returns false when no file was open or when any write, the flush or the
   // close failed, so that the caller can tell the user the file is incomplete.
-  bool CloseCaptureFile(bool withMetadata);
+  [[nodiscard]] bool CloseCaptureFile(bool withMetadata);
   // True while a file created by CreateCaptureFile is open.
   bool IsWriting() const { return m_outFile != nullptr; }
 
   // ---- metadata (files/wave_metadata.cpp) ----
   // Appends the "LIST" chunk and the "id3 " chunk at the current position of stream (null: the
   // open output file). Takes the year from the local clock (m_year) first.
-  bool WriteMetadata(std::FILE* stream = nullptr);
+  [[nodiscard]] bool WriteMetadata(std::FILE* stream = nullptr);
   // The complete "LIST"/"INFO" chunk built from m_title, m_artist, m_album, m_comment, m_track
   // and m_year. Empty when it cannot be built.
-  std::vector<uint8_t> BuildInfoList() const;
+  [[nodiscard]] std::vector<uint8_t> BuildInfoList() const;
   // The complete ID3v2.3 tag (without the "id3 " chunk header), of even length.
-  std::vector<uint8_t> BuildId3Tag() const;
+  [[nodiscard]] std::vector<uint8_t> BuildId3Tag() const;
   // Fills m_info from the bytes that follow the list type "INFO" or "adtl".
   void ParseInfoList(const uint8_t* data, size_t count);
   // Fills m_info from an ID3v2 tag held in a buffer of limit bytes.
   bool ParseId3Tag(const uint8_t* tag, size_t limit);
   // Number of non-empty text slots (subtitle excepted) plus numbers above 0 of m_info.
-  int CountTagFields() const;
+  [[nodiscard]] int CountTagFields() const;
 
   // ---- reader ----
   // Walks the file's chunks; returns kReadDone, kReadNotWave, kReadShort or kReadNoMemory.
-  int ReadWave(const char* path);
+  [[nodiscard]] int ReadWave(const char* path);
 
   // ---- tag texts to write (filled by the caller before CloseCaptureFile) ----
   char m_szTitle[kTextBytes];

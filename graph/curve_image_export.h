@@ -46,40 +46,41 @@ struct CurvePicture {
 };
 
 // Bytes per row of a device-independent picture: width * bits rounded up to 4 bytes.
-uint32_t DibRowStride(int32_t width, int bitsPerPixel);
+[[nodiscard]] uint32_t DibRowStride(int32_t width, int bitsPerPixel);
 
 // Replaces the screen picture by its device-independent form of the same size and depth (rows
 // bottom-up, 2777 pixels per metre; for 8 bits or fewer a colour table of 2^depth entries from
 // the picture's own). Fails for a picture that is already device-independent or empty.
-bool ConvertToDib(CurvePicture& picture);
+[[nodiscard]] bool ConvertToDib(CurvePicture& picture);
 
 // Writes the picture to path as PNG or BMP, chosen by the extension after the file name's last
 // "." (any case); any other extension fails. messages (may be null) shows the export's own error
 // box. Returns whether the file was written.
-bool SaveBitmapByExtension(const std::string& path, CurvePicture& picture,
-                           IUserMessages* messages = nullptr);
+[[nodiscard]] bool SaveBitmapByExtension(const std::string& path, CurvePicture& picture,
+                                         IUserMessages* messages = nullptr);
 
 // Writes the picture to basePath + "." + extension ("png" or "bmp", any case); a base path that
 // already ends in the same extension loses it ("curve.png" + "png" gives curve.png). An existing
 // file of the target path is deleted first. PNG needs a 32-bit device-independent picture; BMP a
 // 32-bit picture, which is copied and converted to 24-bit rows.
-bool WriteImageFile(CurvePicture* picture, const std::string& basePath,
-                    const std::string& extension, IUserMessages* messages = nullptr);
+[[nodiscard]] bool WriteImageFile(CurvePicture* picture, const std::string& basePath,
+                                  const std::string& extension, IUserMessages* messages = nullptr);
 
 // The image writer for an extension ("png", any case, gives the writer of "image/png"), as the
 // format name QImage::save takes; empty when there is none.
-std::string FindImageEncoder(const std::string& extension);
+[[nodiscard]] std::string FindImageEncoder(const std::string& extension);
 
 // A new 32-bit device-independent copy of the picture (from its screen form or its DIB form);
 // null when the picture has no pixels or is not 32 bits per pixel.
-std::unique_ptr<CurvePicture> CopyToDib32(const CurvePicture& picture);
+[[nodiscard]] std::unique_ptr<CurvePicture> CopyToDib32(const CurvePicture& picture);
 
 // The header and pixel rows of a 32-bit device-independent picture; false (nothing written)
 // for any other picture.
-bool FillDibHeader(const CurvePicture& picture, BitmapInfoHeader* header, const uint8_t** bits);
+[[nodiscard]] bool FillDibHeader(const CurvePicture& picture, BitmapInfoHeader* header,
+                                 const uint8_t** bits);
 
 // The bytes of a 24-bit BMP file for a 32-bit device-independent picture: the 14-byte file
 // header, the 40-byte info header and the rows (blue, green, red; padding bytes zero).
 // Empty when the header does not describe 32-bit rows or bits is too short for it.
-std::vector<uint8_t> EncodeBmp24(const BitmapInfoHeader& header, const uint8_t* bits,
-                                 size_t bitsSize);
+[[nodiscard]] std::vector<uint8_t> EncodeBmp24(const BitmapInfoHeader& header, const uint8_t* bits,
+                                               size_t bitsSize);

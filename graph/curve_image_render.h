@@ -16,8 +16,8 @@ constexpr int kGraphAreaHeight = 455;
 // the file was written. Makes a headless QGuiApplication (platform "offscreen" unless
 // QT_QPA_PLATFORM says otherwise) when none exists yet, for the fonts. Call it on the main
 // thread, never while a measurement feeds the curve.
-bool RenderCurveImage(CGraphical& graph, CSharedState& shared, const std::string& path,
-                      const char* caption = nullptr);
+[[nodiscard]] bool RenderCurveImage(CGraphical& graph, CSharedState& shared,
+                                    const std::string& path, const char* caption = nullptr);
 
 // Makes the headless QGuiApplication described above if none exists; it lives until the
 // program ends. Main thread only.
@@ -26,4 +26,4 @@ void EnsureGuiApplication();
 // The path with ".extension" appended unless it already ends in it (any case), as the save
 // dialog adds its default extension: ("curve", "png") gives "curve.png", ("a.PNG", "png")
 // stays.
-std::string WithImageExtension(const std::string& path, const std::string& extension);
+[[nodiscard]] std::string WithImageExtension(const std::string& path, const std::string& extension);

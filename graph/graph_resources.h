@@ -47,7 +47,7 @@ enum GraphColor : int {
 };
 
 // Colour i of the palette (0..17) as an opaque RGB value; black outside the palette.
-QRgb PaletteColor(int index);
+[[nodiscard]] QRgb PaletteColor(int index);
 
 // The graph's resources, made on first use (a QGuiApplication must exist for the fonts).
 // User-interface thread only.
@@ -55,14 +55,14 @@ CGraphResources& GraphResources(CGraphical& graph);
 
 // The off-screen picture as the last PaintGraph left it; a null image before the first paint.
 // The window copies it to the screen at (0, 0).
-const QImage& GraphPicture(const CGraphical& graph);
+[[nodiscard]] const QImage& GraphPicture(const CGraphical& graph);
 
 // A new picture of the graph area's size at the last paint, holding the top-left part of the
 // off-screen picture (black where the area is larger than the picture); a null image when
 // nothing has been painted yet.
-QImage SnapshotBitmap(const CGraphical& graph);
+[[nodiscard]] QImage SnapshotBitmap(const CGraphical& graph);
 
 // A font of the given face whose cell (ascent + descent) is at most cellHeight pixels and as
 // close to it as the face allows, whose digit advance is charWidth pixels, with the given weight
 // (100 thin .. 700 bold), fixed pitch, no antialiasing.
-QFont MakeCellFont(const char* face, int cellHeight, int charWidth, int weight);
+[[nodiscard]] QFont MakeCellFont(const char* face, int cellHeight, int charWidth, int weight);

@@ -23,36 +23,37 @@ constexpr int kMaxDecadeLines = 4;
 
 // x rounded half away from zero to an int; NaN gives 0 and values beyond the int range are
 // clamped.
-int RoundHalfAway(double x);
+[[nodiscard]] int RoundHalfAway(double x);
 
 // x of frequency f on a display of fmin..fmax:
 // 33 + trunc(log10(f/fmin) * 1000 / log10(fmax/fmin) + 0.5).
-int FrequencyToX(double f, double fmin, double fmax);
+[[nodiscard]] int FrequencyToX(double f, double fmin, double fmax);
 
 // x at which point k of the displayed curve is drawn: 32 + k.
-constexpr int PointToX(int k) {
+[[nodiscard]] constexpr int PointToX(int k) {
   return 32 + k;
 }
 
 // Height of a level: 426 + round(4.5 * v), halves away from zero, never below the x axis (22);
 // a level that is not a number sits at the x axis.
-int LevelToHeight(double levelDb);
+[[nodiscard]] int LevelToHeight(double levelDb);
 
 // Height of a level without the floor at the x axis (the marker tests it against 22).
-int LevelToHeightUnclamped(double levelDb);
+[[nodiscard]] int LevelToHeightUnclamped(double levelDb);
 
 // True when the display fmin..fmax spans about one decade or more and fmin is at least
 // 0.01 Hz: only then are the axes, grid and labels drawn.
-bool GridIsDrawable(double fmin, double fmax);
+[[nodiscard]] bool GridIsDrawable(double fmin, double fmax);
 
 // The point of a curve measured over curveFmin..curveFmax that pixel step k (0..999) of a
 // display of fmin..fmax shows: round(log10(f/curveFmin) * 1000 / log10(curveFmax/curveFmin))
 // with f = fmin*(fmax/fmin)^(k/1000), halves away from zero, clamped to 0..1000.
-int DisplayedCurveIndex(int k, double fmin, double fmax, double curveFmin, double curveFmax);
+[[nodiscard]] int DisplayedCurveIndex(int k, double fmin, double fmax, double curveFmin,
+                                      double curveFmax);
 
 // Frequency the marker at point c reads on a display of fmin..fmax, rounded for its label:
 // RoundForLabel(fmin*(fmax/fmin)^((c+1)/1000)) [Hz].
-double MarkerFrequency(int c, double fmin, double fmax);
+[[nodiscard]] double MarkerFrequency(int c, double fmin, double fmax);
 
 // One tick of the frequency axis.
 struct FrequencyTick {
@@ -65,14 +66,15 @@ struct FrequencyTick {
 // The frequency ticks of a display of fmin..fmax, in drawing order: for each decade start
 // d = fmin, 10 fmin, ... (at most four, none above fmax) the tick of d, then its multiples
 // d*2 .. d*10 up to fmax. Multiples 2..5, 7 and 10 carry labels. Returns the count written.
-int BuildFrequencyTicks(double fmin, double fmax, FrequencyTick (&ticks)[kMaxFrequencyTicks]);
+[[nodiscard]] int BuildFrequencyTicks(double fmin, double fmax,
+                                      FrequencyTick (&ticks)[kMaxFrequencyTicks]);
 
 // x of the decade lines of a display of fmin..fmax: 10 fmin, 100 fmin, ... up to fmax (at most
 // four). Returns the count written.
-int BuildDecadeLines(double fmin, double fmax, int (&xs)[kMaxDecadeLines]);
+[[nodiscard]] int BuildDecadeLines(double fmin, double fmax, int (&xs)[kMaxDecadeLines]);
 
 // Height of grid row i (0..45): 22 + 9i [pixels]. Every third row is a major row with a label.
-constexpr int LevelRowHeight(int i) {
+[[nodiscard]] constexpr int LevelRowHeight(int i) {
   return kAxisHeight + kLevelRowSpacing * i;
 }
 

@@ -86,13 +86,13 @@ class CGraphical : public ICurveListener {
   void Smooth();
 
   // Row of the microphone dialog's chart preview for a level: -30..+20 dB over rows 0..249.
-  static int ChartLevelToRow(double levelDb);
+  [[nodiscard]] static int ChartLevelToRow(double levelDb);
 
   // ---- labels (graph/axis_format.cpp) ----
 
   // An axis label of at most width characters (one more for a negative value), e.g. 20 -> "20",
   // 1234567 in width 6 -> "1234e3", 2.5 -> "2.5", 0.000123 -> "0.0001".
-  static std::string FormatAxisNumber(int width, double value);
+  [[nodiscard]] static std::string FormatAxisNumber(int width, double value);
   // The same into out (outBytes bytes, always terminated, cut when too small).
   static void FormatAxisNumber(char* out, size_t outBytes, int width, double value);
 
@@ -102,12 +102,12 @@ class CGraphical : public ICurveListener {
   // pixels: background, axes, frequency and level grid with labels, marker, curve, caption.
   // The picture is made on the first paint at that size and keeps it for the rest of the run.
   // Returns false (and draws nothing) for an empty area. User-interface thread.
-  bool PaintGraph(int width, int height);
+  [[nodiscard]] bool PaintGraph(int width, int height);
 
   // Saves the last painted picture as a PNG or BMP file chosen by the path's extension;
   // messages (may be null) shows the export's own error box. Returns whether the file was
   // written. User-interface thread.
-  bool SaveCurveImage(const std::string& path, IUserMessages* messages = nullptr);
+  [[nodiscard]] bool SaveCurveImage(const std::string& path, IUserMessages* messages = nullptr);
 
   struct Rect {
     int left = 0;

@@ -1,0 +1,83 @@
+// quorvel-cli sweep, run as a program: the playback signal as a mono 16-bit 48 kHz WAV file, and
+// a file that cannot be written whole reported as a failure.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "engine/audio_engine.h"
+#include "files/wave_file.h"
+
+namespace {
+
+struct Outcome {
+  int status = -1;
+  std::string output;  // standard output and standard error together
+};
+
+// Runs quorvel-cli sweep in a shell (after `prefix`, e.g. a ulimit).
+Outcome Sweep(const std::string& prefix, const std::string& arguments) {
+  Outcome result;
+  const std::string command =
+      prefix + " '" + std::string(QUORVEL_CLI_PATH) + "' sweep " + arguments + " 2>&1";
+  std::FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return result;
+  char buffer[4096];
+  size_t n = 0;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
+  const int status = pclose(pipe);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+class CmdSweep : public testing::Test {
+ protected:
+  void SetUp() override {
+    m_dir = std::filesystem::temp_directory_path() /
+            ("quorvel_cmd_sweep_" + std::to_string(::getpid()) + "_" +
+             testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(m_dir);
+  }
+  void TearDown() override { std::filesystem::remove_all(m_dir); }
+  std::filesystem::path m_dir;
+};
+
+TEST_F(CmdSweep, WritesTheGeneratedSignalAsAMonoCaptureFile) {
+  const std::string path = (m_dir / "sweep.wav").string();
+  const Outcome run = Sweep("", "--fmin 40 --fmax 16000 --out '" + path + "'");
+  ASSERT_EQ(run.status, 0) << run.output;
+  auto audio = std::make_unique<CAudio>();
+  const int length = audio->GenerateSweep(40.0, 16000.0);
+  ASSERT_GT(length, 0);
+  EXPECT_EQ(std::filesystem::file_size(path), 44u + 2u * static_cast<unsigned>(length));
+  CWave wave;
+  ASSERT_EQ(wave.ReadWave(path.c_str()), CWave::kReadDone);
+  EXPECT_EQ(wave.m_channels, 1);
+  EXPECT_EQ(wave.m_sampleRate, 48000u);
+  EXPECT_EQ(wave.m_bitsPerSample, 16);
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  ASSERT_NE(file, nullptr);
+  std::vector<int16_t> samples(static_cast<size_t>(length));
+  ASSERT_EQ(std::fseek(file, 44, SEEK_SET), 0);
+  ASSERT_EQ(std::fread(samples.data(), 2, samples.size(), file), samples.size());
+  std::fclose(file);
+  EXPECT_EQ(std::memcmp(samples.data(), audio->m_sweep, samples.size() * 2), 0);
+}
+
+TEST_F(CmdSweep, AFileCutShortAtItsLastBytesIsAFailure) {
+  // 20..20000 Hz gives 44 + 2 x 1,044,002 bytes = 2,088,048; a size limit of 4078 blocks of
+  // 512 bytes (the shell's unit: 2,087,936 bytes) lets every full 4096-byte buffer through and
+  // stops only the last one, which is written when the file is closed.
+  const std::string path = (m_dir / "short.wav").string();
+  const Outcome run =
+      Sweep("trap '' XFSZ; ulimit -f 4078;", "--fmin 20 --fmax 20000 --out '" + path + "'");
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("Could not write to File..."), std::string::npos) << run.output;
+}
+
+}  // namespace
