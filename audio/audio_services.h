@@ -13,6 +13,8 @@
 // failure, the audio-client codes below); output operations return the output device's codes
 // (0 success, the codes below).
 
+namespace quorvel {
+
 // ---- the engine's own results ----
 constexpr int32_t kResultOk = 0;
 // The engine's own refusal of a capture operation (wrong state, an index out of range).
@@ -164,3 +166,5 @@ class IAudioServices {
   // Millisecond clock; any thread; never blocks.
   [[nodiscard]] virtual uint32_t MilliSeconds() = 0;
 };
+
+}  // namespace quorvel

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <system_error>
 
+namespace quorvel {
+
 namespace {
 
 int64_t NowNs() {
@@ -117,3 +119,5 @@ void COneShotTimer::ThreadProc() {
     }
   }
 }
+
+}  // namespace quorvel

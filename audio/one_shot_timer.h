@@ -5,6 +5,8 @@
 #include <semaphore>
 #include <thread>
 
+namespace quorvel {
+
 // A one-shot timer service: runs a fixed routine once, a given delay after it was asked for
 // (the deferred playback stop: 20 ms after the user asks, 100 ms after the play thread ends),
 // on a thread of its own -- never on the user-interface thread or the play thread.
@@ -57,3 +59,5 @@ class COneShotTimer {
   std::binary_semaphore m_wake{0};
   std::thread m_thread;
 };
+
+}  // namespace quorvel

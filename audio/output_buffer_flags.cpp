@@ -1,5 +1,7 @@
 #include "audio/output_buffer_flags.h"
 
+namespace quorvel {
+
 void MarkBufferPrepared(PlayHeader& header) {
   header.flags.fetch_or(kHeaderPrepared, std::memory_order_acq_rel);
 }
@@ -34,3 +36,5 @@ int32_t MarkBufferUnprepared(PlayHeader& header, bool outputLive) {
   header.flags.fetch_and(~(kHeaderPrepared | kHeaderInQueue), std::memory_order_acq_rel);
   return kMmNoError;
 }
+
+}  // namespace quorvel

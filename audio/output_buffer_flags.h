@@ -9,6 +9,8 @@
 // play thread and the device's own thread never see a buffer half queued or half done.
 // Any thread; none of them blocks, locks or allocates.
 
+namespace quorvel {
+
 // PrepareHeader: the buffer is prepared.
 void MarkBufferPrepared(PlayHeader& header);
 
@@ -28,3 +30,5 @@ void MarkBufferDone(PlayHeader& header);
 // an output that still plays (outputLive); otherwise the buffer is no longer prepared nor
 // queued, and kMmNoError is returned.
 [[nodiscard]] int32_t MarkBufferUnprepared(PlayHeader& header, bool outputLive);
+
+}  // namespace quorvel

@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 
+namespace quorvel {
+
 bool RaiseCurrentThreadPriority(AudioThreadRole role) {
   // QUORVEL_NO_REALTIME=1 keeps every thread at normal priority (debugging, profiling).
   const char* off = std::getenv("QUORVEL_NO_REALTIME");
@@ -19,3 +21,5 @@ bool RaiseCurrentThreadPriority(AudioThreadRole role) {
   if (param.sched_priority > high) param.sched_priority = high;
   return pthread_setschedparam(pthread_self(), SCHED_RR, &param) == 0;
 }
+
+}  // namespace quorvel

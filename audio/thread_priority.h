@@ -1,5 +1,7 @@
 #pragma once
 
+namespace quorvel {
+
 // Real-time scheduling for the capture and play threads, where the system grants it.
 enum class AudioThreadRole { kCapture, kPlay };
 
@@ -8,3 +10,5 @@ enum class AudioThreadRole { kCapture, kPlay };
 // thread silently keeps its normal priority. Returns whether the raise was granted.
 // Called once at the start of the thread; never blocks.
 bool RaiseCurrentThreadPriority(AudioThreadRole role);
+
+}  // namespace quorvel

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace quorvel {
+
 // The state that several parts of the program share: the measurement flags, the range of the
 // curve and of the range fields, the data paths, the graph caption and the calibration choice.
 // The application object owns one for the whole run (quorvel-cli and the tests own their own);
@@ -36,3 +38,5 @@ struct CSharedState {
   int32_t m_nChartCount = 0;
   std::atomic<int32_t> m_nSelectedChart{-1};  // -1: no chart selected
 };
+
+}  // namespace quorvel

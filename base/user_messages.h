@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace quorvel {
+
 // Every message box, Yes/No question and file or folder chooser goes through this interface:
 // modal boxes in the window, the console in quorvel-cli, a scripted answerer in tests. No logic
 // shows a modal box directly. Every call comes from the user-interface thread and may block
@@ -31,3 +33,5 @@ class IUserMessages {
   [[nodiscard]] virtual bool ChooseFolder(const std::string& startFolder,
                                           const std::string& caption, std::string* path) = 0;
 };
+
+}  // namespace quorvel

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace quorvel {
+
 // CUtil: the small path, file, text and number operations every part of Quorvel calls.
 //
 // Narrow texts are zero-terminated UTF-8 (the Linux narrow encoding); byte-level rules such as
@@ -167,3 +169,5 @@ class CUtil {
   // multiple of 10 above; 0 for magnitudes below 0.01; halves round away from zero.
   [[nodiscard]] static double RoundForLabel(double value);
 };
+
+}  // namespace quorvel

@@ -7,6 +7,8 @@
 #include "base/util.h"
 #include "base/util_unicode.h"
 
+namespace quorvel {
+
 namespace {
 
 // Unicode characters of the Windows-1252 bytes 0x80..0x9F ("?" for the five undefined bytes).
@@ -232,3 +234,5 @@ int CUtil::ToAsciiUpper(char* dst, size_t dstSize, const char* text) {
   dst[n] = '\0';
   return static_cast<int>(n);
 }
+
+}  // namespace quorvel

@@ -12,6 +12,8 @@
 #include <unistd.h>
 #endif
 
+namespace quorvel {
+
 using util_detail::IsPathSeparator;
 
 namespace {
@@ -246,3 +248,5 @@ FILE* CUtil::OpenFileChecked(const char* path, const char* mode) {
   if (CheckFileName(mended, path) != 0) return nullptr;
   return std::fopen(path, mode);
 }
+
+}  // namespace quorvel

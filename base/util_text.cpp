@@ -8,6 +8,8 @@
 
 #include "base/util.h"
 
+namespace quorvel {
+
 namespace {
 
 // ASCII-only case changes: the result never depends on the process locale.
@@ -186,3 +188,5 @@ double CUtil::RoundForLabel(double value) {
   if (value < 0) n = -n;
   return n / c;
 }
+
+}  // namespace quorvel

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace quorvel {
+
 // UTF-8 and Windows-1252 helpers shared by the CUtil sources (not part of CUtil's interface).
 namespace util_detail {
 
@@ -31,3 +33,5 @@ inline constexpr char kPlatformSeparator = '/';
 #endif
 
 }  // namespace util_detail
+
+}  // namespace quorvel

@@ -15,6 +15,8 @@
 #include "files/wave_file.h"
 #include "graph/graphical.h"
 
+namespace quorvel {
+
 namespace {
 
 // A perfect loopback of the 20 Hz - 20 kHz signal: 1,044,002 samples.
@@ -69,5 +71,7 @@ void BM_AnalyzeCapture(benchmark::State& state) {
 BENCHMARK(BM_AnalyzeCapture)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+}  // namespace quorvel
 
 BENCHMARK_MAIN();

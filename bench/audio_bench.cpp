@@ -16,6 +16,8 @@
 #include "engine/audio_engine.h"
 #include "engine/curve_listener.h"
 
+namespace quorvel {
+
 namespace {
 
 // Takes the time of every AddPoint call.
@@ -69,5 +71,7 @@ void BM_MeasurementThreadsFastClock(benchmark::State& state) {
 BENCHMARK(BM_MeasurementThreadsFastClock)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
+
+}  // namespace quorvel
 
 BENCHMARK_MAIN();

@@ -17,6 +17,8 @@
 #include "engine/audio_engine.h"
 #include "graph/graphical.h"
 
+namespace quorvel {
+
 // CPU use of the capture and play threads over the sweep of one measurement.
 struct MeasurementCpu {
   bool complete = false;
@@ -115,3 +117,5 @@ inline void ReportMeasurementCpu(benchmark::State& state, double factor) {
     state.counters["max_capture_latency_ms"] = cpu.maxCaptureLatencyMs;
   }
 }
+
+}  // namespace quorvel

@@ -4,6 +4,8 @@
 
 #include "bench/audio_bench_support.h"
 
+namespace quorvel {
+
 namespace {
 
 void BM_MeasurementThreadsRealTime(benchmark::State& state) {
@@ -12,5 +14,7 @@ void BM_MeasurementThreadsRealTime(benchmark::State& state) {
 BENCHMARK(BM_MeasurementThreadsRealTime)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
+
+}  // namespace quorvel
 
 BENCHMARK_MAIN();

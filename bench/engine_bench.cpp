@@ -8,6 +8,8 @@
 #include "engine/audio_engine.h"
 #include "engine/curve_listener.h"
 
+namespace quorvel {
+
 namespace {
 
 // Counts the points, as cheaply as the curve store keeps them.
@@ -77,3 +79,5 @@ void BM_PushFrameListening(benchmark::State& state) {
 BENCHMARK(BM_PushFrameListening);
 
 }  // namespace
+
+}  // namespace quorvel

@@ -9,6 +9,8 @@
 #include "base/shared_state.h"
 #include "graph/graphical.h"
 
+namespace quorvel {
+
 namespace {
 
 constexpr int kWidth = 1065;  // the main window's graph area [pixels]
@@ -50,6 +52,8 @@ void BM_PaintGraphResampled(benchmark::State& state) {
 BENCHMARK(BM_PaintGraphResampled)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
+
+}  // namespace quorvel
 
 int main(int argc, char** argv) {
   // the fonts need a QGuiApplication; no display is needed

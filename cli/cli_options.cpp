@@ -6,6 +6,8 @@
 
 #include "cli/commands.h"
 
+namespace quorvel {
+
 CliOptions::CliOptions(std::set<std::string> valueOptions, std::set<std::string> flags,
                        size_t maxPositional)
     : m_valueOptions(std::move(valueOptions)),
@@ -71,3 +73,5 @@ int ArgumentError(const std::string& message, const char* usage) {
   std::fprintf(stderr, "quorvel-cli: %s\nusage: %s\n", message.c_str(), usage);
   return kExitBadArguments;
 }
+
+}  // namespace quorvel

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace quorvel {
+
 // The options of one quorvel-cli command: "--name value" pairs, "--flag" switches and
 // positional arguments, checked against what the command knows.
 class CliOptions {
@@ -32,3 +34,5 @@ class CliOptions {
 // Prints "quorvel-cli: <message>" and the usage line of the command to stderr; returns the
 // bad-arguments exit status.
 int ArgumentError(const std::string& message, const char* usage);
+
+}  // namespace quorvel

@@ -4,6 +4,8 @@
 #include "control/memory_preferences.h"
 #include "control/quorvel_core.h"
 
+namespace quorvel {
+
 // What every quorvel-cli command works on: the console for messages, preferences kept for this
 // run only (the window's stored preferences stay untouched), and the core. This is the one
 // place where quorvel-cli makes its core. Main thread only.
@@ -22,3 +24,5 @@ class CCliSession {
   CMemoryPreferences m_preferences;
   CQuorvelCore m_core;  // last made, first gone: it holds the two above
 };
+
+}  // namespace quorvel

@@ -10,6 +10,8 @@
 #include "engine/full_speed_replay.h"
 #include "engine/record_track.h"
 
+namespace quorvel {
+
 namespace {
 
 const char kAnalyzeUsage[] =
@@ -69,3 +71,5 @@ int RunAnalyze(const Arguments& args) {
   PrintCurveEnds(core, fmin, fmax);
   return kExitOk;
 }
+
+}  // namespace quorvel

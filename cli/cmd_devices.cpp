@@ -6,6 +6,8 @@
 #include "cli/cli_session.h"
 #include "cli/commands.h"
 
+namespace quorvel {
+
 namespace {
 
 const char kDevicesUsage[] = "quorvel-cli devices [--simulated]";
@@ -42,3 +44,5 @@ int RunDevices(const Arguments& args) {
   }
   return kExitOk;
 }
+
+}  // namespace quorvel

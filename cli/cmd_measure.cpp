@@ -16,6 +16,8 @@
 #include "control/measurement_sequence.h"
 #include "engine/device_enumeration.h"
 
+namespace quorvel {
+
 namespace {
 
 const char kMeasureUsage[] =
@@ -164,3 +166,5 @@ int RunMeasure(const Arguments& args) {
   PrintCurveEnds(core, fmin, fmax);
   return kExitOk;
 }
+
+}  // namespace quorvel

@@ -5,6 +5,8 @@
 #include "cli/cli_session.h"
 #include "cli/commands.h"
 
+namespace quorvel {
+
 namespace {
 const char kSweepUsage[] = "quorvel-cli sweep --fmin F --fmax F --out FILE.wav";
 }
@@ -50,3 +52,5 @@ int RunSweep(const Arguments& args) {
               length / static_cast<double>(CAudio::kSampleRate), fmin, fmax);
   return kExitOk;
 }
+
+}  // namespace quorvel

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+namespace quorvel {
+
 // Exit status of every command: 0 success, 1 a failure (with the message the window would
 // show), 2 bad arguments.
 constexpr int kExitOk = 0;
@@ -24,3 +26,5 @@ int RunDevices(const Arguments& args);
 // quorvel-cli measure [--input NAME] [--output NAME] [--simulated] [--fmin F] [--fmax F]
 //                     [--gain DB] [--save CAPTURE.wav] [--csv FILE] [--png FILE] [--bmp FILE]
 int RunMeasure(const Arguments& args);
+
+}  // namespace quorvel

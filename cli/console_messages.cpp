@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace quorvel {
+
 void CConsoleMessages::ShowMessage(const std::string& text, const std::string& caption) {
   m_last = text;
   if (caption.empty()) {
@@ -29,3 +31,5 @@ bool CConsoleMessages::ChooseOpenFile(const std::string&, const std::string&, st
 bool CConsoleMessages::ChooseFolder(const std::string&, const std::string&, std::string*) {
   return false;
 }
+
+}  // namespace quorvel

@@ -2,6 +2,8 @@
 
 #include "base/user_messages.h"
 
+namespace quorvel {
+
 // Messages of quorvel-cli: printed on stderr. There is nobody to answer questions or choose
 // files, so a question is answered No and a file or folder chooser is cancelled; the commands take
 // their paths from the command line instead.
@@ -22,3 +24,5 @@ class CConsoleMessages : public IUserMessages {
  private:
   std::string m_last;
 };
+
+}  // namespace quorvel

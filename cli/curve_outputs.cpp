@@ -7,6 +7,8 @@
 #include "control/quorvel_core.h"
 #include "graph/curve_image_render.h"
 
+namespace quorvel {
+
 bool WriteCurveCsv(const std::string& path, const double* levelsDb, int count, double fmin,
                    double fmax) {
   FILE* file = std::fopen(path.c_str(), "w");
@@ -52,3 +54,5 @@ void PrintCurveEnds(CQuorvelCore& core, double fmin, double fmax) {
               PointFrequency(0, fmin, fmax), graph.m_points[0].load(),
               PointFrequency(points - 1, fmin, fmax), graph.m_points[points - 1].load());
 }
+
+}  // namespace quorvel

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace quorvel {
+
 class CliOptions;
 class CQuorvelCore;
 
@@ -22,3 +24,5 @@ class CQuorvelCore;
 // The closing lines every curve command prints on stdout: the first and the last stored point,
 // "first point: F Hz L dB" and "last point: F Hz L dB" (nothing for an empty curve).
 void PrintCurveEnds(CQuorvelCore& core, double fmin, double fmax);
+
+}  // namespace quorvel

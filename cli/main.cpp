@@ -5,6 +5,8 @@
 
 #include "cli/commands.h"
 
+namespace quorvel {
+
 namespace {
 
 const char kUsage[] =
@@ -22,7 +24,7 @@ const char kUsage[] =
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int RunCommandLine(int argc, char** argv) {
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
     std::fputs(kUsage, argc < 2 ? stderr : stdout);
     return argc < 2 ? kExitBadArguments : kExitOk;
@@ -35,4 +37,10 @@ int main(int argc, char** argv) {
   if (command == "measure") return RunMeasure(args);
   std::fprintf(stderr, "quorvel-cli: unknown command %s\n%s", command.c_str(), kUsage);
   return kExitBadArguments;
+}
+
+}  // namespace quorvel
+
+int main(int argc, char** argv) {
+  return quorvel::RunCommandLine(argc, argv);
 }

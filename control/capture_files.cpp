@@ -19,6 +19,8 @@
 #include "files/capture_samples.h"
 #include "files/wave_file.h"
 
+namespace quorvel {
+
 namespace {
 
 constexpr uint64_t kSmallestCaptureFile = 1920000;  // [bytes] 20 s of samples at 48000 Hz
@@ -278,3 +280,5 @@ bool LoadAudioFile(const CaptureFileContext& ctx, const std::function<void()>& e
   if (!ctx.messages.ChooseOpenFile(folder, "wav", &path)) return false;
   return LoadCaptureFile(ctx, path, result);
 }
+
+}  // namespace quorvel

@@ -3,6 +3,8 @@
 #include <functional>
 #include <string>
 
+namespace quorvel {
+
 class CAudio;
 class CWave;
 class IPreferences;
@@ -104,3 +106,5 @@ struct LoadedCaptureFile {
 [[nodiscard]] bool LoadAudioFile(const CaptureFileContext& ctx,
                                  const std::function<void()>& endMeasurement,
                                  LoadedCaptureFile* result);
+
+}  // namespace quorvel

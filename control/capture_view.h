@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace quorvel {
+
 // The start/stop button's captions.
 inline constexpr char kStartCaptionIdle[] = "+ S T A R T +\nC A P T U R E";
 inline constexpr char kStartCaptionCapturing[] = "- S T O P -\nC A P T U R E";
@@ -32,3 +34,5 @@ class ICaptureView {
   // The graph is to be painted again (once, on the window's next paint).
   virtual void RequestGraphRepaint() = 0;
 };
+
+}  // namespace quorvel

@@ -17,6 +17,8 @@
 #include "engine/record_track.h"
 #include "graph/graphical.h"
 
+namespace quorvel {
+
 namespace {
 
 void SleepMs(int ms) {
@@ -429,3 +431,5 @@ SequenceStatus CMeasurementSequence::Finish() {
   }
   return m_status;
 }
+
+}  // namespace quorvel

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+namespace quorvel {
+
 class CAudio;
 class CGraphical;
 class IUserMessages;
@@ -148,3 +150,5 @@ class CMeasurementSequence {
   uint32_t m_timeoutMs = 0;  // 0: no limit
   bool m_completionHandled = false;
 };
+
+}  // namespace quorvel

@@ -1,5 +1,7 @@
 #include "control/memory_preferences.h"
 
+namespace quorvel {
+
 std::string CMemoryPreferences::StoredText(const char* name) const {
   const auto it = m_texts.find(name);
   return it == m_texts.end() ? std::string() : it->second;
@@ -35,3 +37,5 @@ void CMemoryPreferences::StoreInt(const char* name, int32_t value) {
   m_numbers[name] = value;
   ++m_writes[name];
 }
+
+}  // namespace quorvel

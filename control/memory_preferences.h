@@ -6,6 +6,8 @@
 
 #include "control/preferences.h"
 
+namespace quorvel {
+
 // Preferences kept in memory for one run: quorvel-cli (which leaves the window's stored
 // preferences alone) and the tests. It also counts the writes of each value, for tests.
 class CMemoryPreferences : public IPreferences {
@@ -26,3 +28,5 @@ class CMemoryPreferences : public IPreferences {
   std::map<std::string, int32_t> m_numbers;
   std::map<std::string, int> m_writes;
 };
+
+}  // namespace quorvel

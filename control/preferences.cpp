@@ -5,6 +5,8 @@
 #include <string_view>
 #include <system_error>
 
+namespace quorvel {
+
 namespace {
 
 // True when the text's leading run of printable characters (0x20 .. 0x7E) holds one above 0x20:
@@ -109,3 +111,5 @@ int32_t IPreferences::ReadInt(const char* name, int32_t defaultValue) {
 void IPreferences::WriteInt(const char* name, int32_t value) {
   StoreInt(name, value);
 }
+
+}  // namespace quorvel

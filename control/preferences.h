@@ -10,6 +10,8 @@
 // keeps them in QSettings (app/); quorvel-cli and the tests keep them in memory
 // (CMemoryPreferences). Only the user-interface thread reads or writes preferences.
 
+namespace quorvel {
+
 // ---- the values and their defaults ----
 inline constexpr char kPrefAudioInPeripheral[] = "AudioInPeripheral";  // text
 inline constexpr char kDefaultAudioInPeripheral[] = "Microphone";
@@ -69,3 +71,5 @@ class IPreferences {
 // A preference text read as "%lf" would: leading white space and a sign allowed, the longest
 // number that starts the text; 0.0 when it does not start with a number.
 [[nodiscard]] double ParsePreferenceDouble(const std::string& text);
+
+}  // namespace quorvel

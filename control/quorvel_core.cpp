@@ -4,6 +4,8 @@
 
 #include "audio/backend/audio_backend.h"
 
+namespace quorvel {
+
 CQuorvelCore::ChosenServices CQuorvelCore::Choose(AudioChoice choice) {
   ChosenServices chosen;
   if (choice == AudioChoice::kNone) {
@@ -44,3 +46,5 @@ CQuorvelCore::~CQuorvelCore() = default;
 CaptureFileContext CQuorvelCore::FileContext(ICalibrationCharts* charts) {
   return CaptureFileContext{*m_audio, m_shared, m_wave, m_messages, m_preferences, charts};
 }
+
+}  // namespace quorvel

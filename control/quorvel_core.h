@@ -12,6 +12,8 @@
 #include "files/wave_file.h"
 #include "graph/graphical.h"
 
+namespace quorvel {
+
 class IPreferences;
 class IUserMessages;
 
@@ -77,3 +79,5 @@ class CQuorvelCore {
   CMeasurementSequence m_sequence;
   int32_t m_inputListResult = kE_UNEXPECTED;
 };
+
+}  // namespace quorvel

@@ -8,6 +8,8 @@
 #include "audio/audio_services.h"
 #include "audio/one_shot_timer.h"
 
+namespace quorvel {
+
 class ICurveListener;
 
 // Capability record of one output device; only the short product name is used.
@@ -319,3 +321,5 @@ class CAudio {
 // and their delay values (w1, w2).
 extern const double g_bandCoefficients[3][4][5];
 extern double g_filterState[3][4][2];
+
+}  // namespace quorvel

@@ -12,6 +12,8 @@
 #include "engine/audio_engine.h"
 #include "engine/curve_listener.h"
 
+namespace quorvel {
+
 // Eighth-order band-pass filters (0.5 dB ripple, unit gain at one burst tone each), as four
 // second-order sections in direct form II: a1, a2, b0, b1, b2 for 48000 Hz.
 // Filter 1: 1483..1654 Hz around 1567.98 Hz; filter 2: 2494..2781 Hz around 2637.02 Hz;
@@ -267,3 +269,5 @@ double CAudio::BandFilter(int k, double x) {
   }
   return out;
 }
+
+}  // namespace quorvel

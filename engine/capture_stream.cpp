@@ -13,6 +13,8 @@
 #include "engine/audio_engine.h"
 #include "engine/device_enumeration.h"
 
+namespace quorvel {
+
 namespace {
 
 struct ResultText {
@@ -311,3 +313,5 @@ void CAudio::ReleaseCapture() {
   }
   m_captureOpen = 0;
 }
+
+}  // namespace quorvel

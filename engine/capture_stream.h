@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace quorvel {
+
 // Requested capture buffer: 100 ms in units of 100 ns.
 constexpr int64_t kCaptureBufferDuration100ns = 1'000'000;
 
@@ -18,3 +20,5 @@ constexpr int64_t kCaptureBufferDuration100ns = 1'000'000;
 
 // The text of a capture result code ("UNKNOWN ERROR" for a code not in the table).
 [[nodiscard]] const char* CaptureResultText(int32_t code);
+
+}  // namespace quorvel

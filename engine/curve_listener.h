@@ -1,5 +1,7 @@
 #pragma once
 
+namespace quorvel {
+
 // The engine hands every curve point to the response graph through this interface, so the
 // engine never depends on the graph (or on any user-interface type).
 class ICurveListener {
@@ -10,3 +12,5 @@ class ICurveListener {
   // once per analysis block from the 49th block after the sync on; never blocks or allocates.
   virtual void AddPoint(double levelDb) = 0;
 };
+
+}  // namespace quorvel

@@ -9,6 +9,8 @@
 #include "audio/audio_services.h"
 #include "engine/audio_engine.h"
 
+namespace quorvel {
+
 namespace {
 
 char UpperAscii(char c) {
@@ -104,3 +106,5 @@ int CAudio::EnumerateOutputDevices() {
   CopyDeviceName(m_outputNames[n], kOutputMapperName, kMaxDeviceNameLength);
   return n + 1;
 }
+
+}  // namespace quorvel

@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+namespace quorvel {
+
 // The output list's last entry: the platform's default output (device id -1).
 constexpr char kOutputMapperName[] = "Default Audio Output";
 
@@ -19,3 +21,5 @@ size_t CopyDeviceName(char* dst, const char* text, size_t maxBytes);
 // True when the first `length` bytes of `text` equal those of `prefix`, letters compared
 // upper-cased; text must be at least `length` bytes long.
 [[nodiscard]] bool DeviceNameStartsWith(const char* text, const char* prefix, size_t length);
+
+}  // namespace quorvel

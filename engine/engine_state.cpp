@@ -6,6 +6,8 @@
 
 #include "engine/audio_engine.h"
 
+namespace quorvel {
+
 namespace {
 
 // ResetAnalysis waits for the capture thread in 1 ms steps, at most this many times.
@@ -113,3 +115,5 @@ void CAudio::ClearAnalysisState() {
   m_synced.store(0, std::memory_order_relaxed);
   m_blocksSinceSync = 0;
 }
+
+}  // namespace quorvel

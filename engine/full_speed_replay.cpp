@@ -2,6 +2,8 @@
 
 #include "engine/audio_engine.h"
 
+namespace quorvel {
+
 void ReplayAtFullSpeed(CAudio& audio, const int16_t* samples, int count) {
   audio.ResetAnalysis();
   audio.m_filePlayPos.store(0, std::memory_order_relaxed);
@@ -13,3 +15,5 @@ void ReplayAtFullSpeed(CAudio& audio, const int16_t* samples, int count) {
   }
   audio.m_filePlaying.store(0, std::memory_order_release);
 }
+
+}  // namespace quorvel

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace quorvel {
+
 class CAudio;
 
 // Analyses a loaded recording as a replay does, but at full speed and without an output
@@ -10,3 +12,5 @@ class CAudio;
 // the duration. The curve points reach the engine's curve listener as they are found.
 // Runs on the calling thread, which is the analysing thread for the duration.
 void ReplayAtFullSpeed(CAudio& audio, const int16_t* samples, int count);
+
+}  // namespace quorvel

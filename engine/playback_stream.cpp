@@ -11,6 +11,8 @@
 #include "audio/thread_priority.h"
 #include "engine/audio_engine.h"
 
+namespace quorvel {
+
 namespace {
 
 void SleepMs(int ms) {
@@ -491,3 +493,5 @@ void CAudio::ShutDownDevices() {
   StopPlaybackTimerProc();
   if (m_playThread.joinable()) m_playThread.join();
 }
+
+}  // namespace quorvel

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace quorvel {
+
 // Frames in one output buffer: 128 frames of two 16-bit samples (512 bytes).
 constexpr int kPlayBufferFrames = 128;
 // A queued buffer that has not come back for longer than this means the output has stalled
@@ -15,3 +17,5 @@ constexpr int kPlayEventWaitMs = 50;
 [[nodiscard]] inline int16_t OutputSample(int16_t sample, int32_t volume) {
   return static_cast<int16_t>((static_cast<int64_t>(sample) * volume) >> 16);
 }
+
+}  // namespace quorvel

@@ -4,6 +4,8 @@
 
 #include "engine/audio_engine.h"
 
+namespace quorvel {
+
 void RotateRecordTrack(CAudio& audio) {
   const int count = audio.m_capturedCount.load(std::memory_order_acquire);
   const int start = audio.m_recordStart.load(std::memory_order_acquire) & CAudio::kRecordMask;
@@ -19,3 +21,5 @@ void RotateRecordTrack(CAudio& audio) {
   // would overwrite before reading. Rotating the whole track keeps every entry.
   std::rotate(audio.m_record, audio.m_record + start, audio.m_record + CAudio::kRecordSize);
 }
+
+}  // namespace quorvel

@@ -1,5 +1,7 @@
 #pragma once
 
+namespace quorvel {
+
 class CAudio;
 
 // Moves the finished recording to the start of the record track: entry i takes entry
@@ -8,3 +10,5 @@ class CAudio;
 // thread has stopped (end of a capture or of a replay's curve); the saved capture file is written
 // from index 0.
 void RotateRecordTrack(CAudio& audio);
+
+}  // namespace quorvel

@@ -5,6 +5,8 @@
 
 #include "engine/audio_engine.h"
 
+namespace quorvel {
+
 namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
@@ -141,3 +143,5 @@ int CAudio::GenerateSweep(double fmin, double fmax) {
   m_sweepLength = p;
   return p;
 }
+
+}  // namespace quorvel

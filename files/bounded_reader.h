@@ -7,6 +7,8 @@
 
 #include "files/wave_bytes.h"
 
+namespace quorvel {
+
 // A stream opened for reading whose every read and skip is bounded by what it really holds:
 // the size is measured once by seeking to the end, so a size field read from the file can be
 // compared with the bytes that remain before it is used. Closes the stream when destroyed.
@@ -60,3 +62,5 @@ class CBoundedReader {
   uint64_t m_size = 0;  // [bytes]
   uint64_t m_pos = 0;   // [bytes]
 };
+
+}  // namespace quorvel

@@ -8,6 +8,8 @@
 #include "files/bounded_reader.h"
 #include "files/wave_bytes.h"
 
+namespace quorvel {
+
 bool ReadCaptureSamples(std::FILE* file, uint32_t* sampleCount, int32_t* channels,
                         int16_t** samples, int32_t* rate) {
   *sampleCount = 0;
@@ -74,3 +76,5 @@ bool ReadCaptureSamples(std::FILE* file, uint32_t* sampleCount, int32_t* channel
   *samples = reinterpret_cast<int16_t*>(gathered);
   return true;
 }
+
+}  // namespace quorvel

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 
+namespace quorvel {
+
 // Reads the samples of a 16-bit PCM WAV file from an open stream and closes the stream in
 // every case.
 //
@@ -16,3 +18,5 @@
 // order) that the caller frees with std::free. On failure the four results are 0 or null.
 [[nodiscard]] bool ReadCaptureSamples(std::FILE* file, uint32_t* sampleCount, int32_t* channels,
                                       int16_t** samples, int32_t* rate);
+
+}  // namespace quorvel

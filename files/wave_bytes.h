@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace quorvel {
+
 // Byte-order and chunk-id helpers shared by the WAV writer, the chunk walk, the metadata
 // parsers and the capture sample reader.
 namespace wavebytes {
@@ -64,3 +66,5 @@ inline bool IdEquals(const void* id, const char* text) {
 }
 
 }  // namespace wavebytes
+
+}  // namespace quorvel

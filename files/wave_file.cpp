@@ -10,6 +10,8 @@
 #include "files/bounded_reader.h"
 #include "files/wave_bytes.h"
 
+namespace quorvel {
+
 namespace {
 
 bool WriteAll(std::FILE* file, const void* data, size_t count) {
@@ -229,3 +231,5 @@ int CWave::ReadWave(const char* path) {
   m_nTagCount = CountTagFields();
   return kReadDone;
 }
+
+}  // namespace quorvel

@@ -8,6 +8,8 @@
 
 #include "files/wave_info.h"
 
+namespace quorvel {
+
 // CWave: the one object that writes and reads RIFF/WAVE files.
 //
 // Writing a capture file: CreateCaptureFile, any number of WriteSample, fill the four text
@@ -114,3 +116,5 @@ class CWave {
   bool m_id3Written = false;   // the last WriteMetadata appended the "id3 " chunk
   bool m_writeFailed = false;  // a write of the metadata or of a sample came up short
 };
+
+}  // namespace quorvel

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace quorvel {
+
 // The tag record that reading a WAV file fills from its "LIST"/"INFO" chunk and its "id3 "
 // chunk. Texts are zero-terminated narrow texts (UTF-8 on Linux); an empty slot is the empty
 // text. A number of 0 means absent.
@@ -30,3 +32,5 @@ struct WaveInfo {
 
 // Empties every slot and sets every number to 0.
 void ClearWaveInfo(WaveInfo& info);
+
+}  // namespace quorvel

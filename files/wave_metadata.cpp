@@ -12,6 +12,8 @@
 #include "files/wave_bytes.h"
 #include "files/wave_file.h"
 
+namespace quorvel {
+
 namespace {
 
 constexpr size_t kSlotChars = WaveInfo::kSlotBytes - 1;  // 1023
@@ -518,3 +520,5 @@ int CWave::CountTagFields() const {
   }
   return count;
 }
+
+}  // namespace quorvel

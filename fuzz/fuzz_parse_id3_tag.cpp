@@ -7,6 +7,8 @@
 
 #include "files/wave_file.h"
 
+using namespace quorvel;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::unique_ptr<uint8_t[]> copy(new uint8_t[size > 0 ? size : 1]);
   if (size > 0) std::memcpy(copy.get(), data, size);

@@ -6,6 +6,8 @@
 
 #include "files/wave_file.h"
 
+using namespace quorvel;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // An exact-size copy, so that a read one byte past the list is caught.
   std::unique_ptr<uint8_t[]> copy(new uint8_t[size > 0 ? size : 1]);

@@ -8,6 +8,8 @@
 
 #include "files/capture_samples.h"
 
+using namespace quorvel;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;  // an empty memory stream cannot be opened
   std::unique_ptr<uint8_t[]> copy(new uint8_t[size]);

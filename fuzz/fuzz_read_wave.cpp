@@ -8,6 +8,8 @@
 
 #include "files/wave_file.h"
 
+using namespace quorvel;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // ReadWave opens a path: the input is handed over as an in-memory file.
   static const int fd = memfd_create("quorvel_fuzz_wave", 0);

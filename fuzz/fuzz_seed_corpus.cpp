@@ -9,6 +9,8 @@
 
 #include "files/wave_file.h"
 
+using namespace quorvel;
+
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -44,7 +46,9 @@ int main(int argc, char** argv) {
   const std::filesystem::path tagged = root / "wave" / "tagged.wav";
   CWave wave;
   if (!wave.CreateCaptureFile(tagged.c_str())) return 1;
-  for (int i = 0; i < 64; ++i) wave.WriteSample(static_cast<int16_t>(i * 512 - 16000));
+  for (int i = 0; i < 64; ++i) {
+    if (!wave.WriteSample(static_cast<int16_t>(i * 512 - 16000))) return 1;
+  }
   std::strcpy(wave.m_szTitle, "20.00-20000.00 Hz");
   std::strcpy(wave.m_szArtist, "Quorvel");
   std::strcpy(wave.m_szAlbum, "capture");

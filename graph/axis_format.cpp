@@ -8,6 +8,8 @@
 #include "graph/graph_scales.h"
 #include "graph/graphical.h"
 
+namespace quorvel {
+
 namespace {
 
 std::string Printf(const char* format, auto... args) {
@@ -106,3 +108,5 @@ void CGraphical::FormatAxisNumber(char* out, size_t outBytes, int width, double 
   std::memcpy(out, text.data(), n);
   out[n] = '\0';
 }
+
+}  // namespace quorvel

@@ -11,6 +11,8 @@
 
 #include "base/user_messages.h"
 
+namespace quorvel {
+
 namespace {
 
 constexpr size_t kMaxImagePath = 4095;  // longest target path [bytes]
@@ -276,3 +278,5 @@ bool SaveBitmapByExtension(const std::string& path, CurvePicture& picture,
   if (!EqualsNoCase(extension, "png") && !EqualsNoCase(extension, "bmp")) return false;
   return WriteImageFile(&picture, path.substr(0, dot), extension, messages);
 }
+
+}  // namespace quorvel

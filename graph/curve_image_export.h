@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace quorvel {
+
 class IUserMessages;
 
 // Curve image export: the graph's picture saved as a PNG file (through Qt's PNG writer) or as a
@@ -84,3 +86,5 @@ struct CurvePicture {
 // Empty when the header does not describe 32-bit rows or bits is too short for it.
 [[nodiscard]] std::vector<uint8_t> EncodeBmp24(const BitmapInfoHeader& header, const uint8_t* bits,
                                                size_t bitsSize);
+
+}  // namespace quorvel

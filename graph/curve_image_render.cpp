@@ -9,6 +9,8 @@
 #include "base/shared_state.h"
 #include "graph/graphical.h"
 
+namespace quorvel {
+
 void EnsureGuiApplication() {
   if (QGuiApplication::instance() != nullptr) return;
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -53,3 +55,5 @@ std::string WithImageExtension(const std::string& path, const std::string& exten
   }
   return path + suffix;
 }
+
+}  // namespace quorvel

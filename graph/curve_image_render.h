@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace quorvel {
+
 class CGraphical;
 struct CSharedState;
 
@@ -27,3 +29,5 @@ void EnsureGuiApplication();
 // dialog adds its default extension: ("curve", "png") gives "curve.png", ("a.PNG", "png")
 // stays.
 [[nodiscard]] std::string WithImageExtension(const std::string& path, const std::string& extension);
+
+}  // namespace quorvel

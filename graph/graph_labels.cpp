@@ -6,6 +6,8 @@
 #include "graph/graph_scales.h"
 #include "graph/graphical.h"
 
+namespace quorvel {
+
 double MarkerFrequency(int c, double fmin, double fmax) {
   return CUtil::RoundForLabel(PointFrequency(c + 1, fmin, fmax));
 }
@@ -15,3 +17,5 @@ void FormatLevelLabel(char* out, int outBytes, double levelDb) {
   CGraphical::FormatAxisNumber(out, static_cast<size_t>(outBytes), 8,
                                CUtil::RoundForLabel(levelDb));
 }
+
+}  // namespace quorvel

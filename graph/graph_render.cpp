@@ -17,6 +17,8 @@
 #include "graph/graphical.h"
 #include "graph/pixel_canvas.h"
 
+namespace quorvel {
+
 namespace {
 
 constexpr QRgb kBlack = qRgb(0, 0, 0);
@@ -267,3 +269,5 @@ bool CGraphical::SaveCurveImage(const std::string& path, IUserMessages* messages
   if (!ConvertToDib(picture)) return false;
   return SaveBitmapByExtension(path, picture, messages);
 }
+
+}  // namespace quorvel

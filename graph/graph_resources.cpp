@@ -8,6 +8,8 @@
 
 #include "graph/graphical.h"
 
+namespace quorvel {
+
 namespace {
 
 constexpr QRgb kPalette[CGraphResources::kPaletteSize] = {
@@ -109,3 +111,5 @@ QImage SnapshotBitmap(const CGraphical& graph) {
   }
   return snapshot;
 }
+
+}  // namespace quorvel

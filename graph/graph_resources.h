@@ -7,9 +7,12 @@
 #include <QPen>
 #include <cstdint>
 
+class QPainter;
+
+namespace quorvel {
+
 class CGraphical;
 class CPixelCanvas;
-class QPainter;
 
 // The drawing resources of the response graph: its palette of 18 colours with a one-pixel solid
 // pen and a solid brush for each, its three fonts and the off-screen picture. The level meter,
@@ -66,3 +69,5 @@ CGraphResources& GraphResources(CGraphical& graph);
 // close to it as the face allows, whose digit advance is charWidth pixels, with the given weight
 // (100 thin .. 700 bold), fixed pitch, no antialiasing.
 [[nodiscard]] QFont MakeCellFont(const char* face, int cellHeight, int charWidth, int weight);
+
+}  // namespace quorvel

@@ -6,6 +6,8 @@
 
 #include "graph/graphical.h"
 
+namespace quorvel {
+
 int RoundHalfAway(double x) {
   if (std::isnan(x)) return 0;
   if (x >= static_cast<double>(INT_MAX)) return INT_MAX;
@@ -77,3 +79,5 @@ int BuildDecadeLines(double fmin, double fmax, int (&xs)[kMaxDecadeLines]) {
   }
   return count;
 }
+
+}  // namespace quorvel

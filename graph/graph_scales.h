@@ -9,6 +9,8 @@
 // at row H - h, H being the area's height. The plot is a fixed 1000 pixels wide (x = 33..1033)
 // and 427 pixels high whatever the size of the area.
 
+namespace quorvel {
+
 constexpr int kPlotLeft = 33;       // x of the y axis and of the lowest displayed frequency
 constexpr int kPlotRight = 1033;    // x of the highest displayed frequency
 constexpr int kPlotWidth = 1000;    // [pixels], also the number of point steps
@@ -80,3 +82,5 @@ struct FrequencyTick {
 
 // Label text of the level axis for value v: FormatAxisNumber(8, RoundForLabel(v)).
 void FormatLevelLabel(char* out, int outBytes, double levelDb);
+
+}  // namespace quorvel

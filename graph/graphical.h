@@ -8,6 +8,8 @@
 
 #include "engine/curve_listener.h"
 
+namespace quorvel {
+
 class IUserMessages;
 struct CSharedState;
 struct CGraphResources;
@@ -156,3 +158,5 @@ class CGraphical : public ICurveListener {
   double m_cursorLevel = 0.0;                    // marker level, written by the drawing [dB]
   std::atomic<int32_t> m_hasCurve{0};            // some stored level is above -90 dB
 };
+
+}  // namespace quorvel

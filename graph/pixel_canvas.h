@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+namespace quorvel {
+
 // Lines and rectangles written straight into the graph's RGB32 off-screen picture with the
 // pen-position rules the graph's geometry is laid out in: a line from (x1, y1) to (x2, y2) sets
 // every pixel from the first point up to, but not including, the last one, so a polyline sets
@@ -119,3 +121,5 @@ class CPixelCanvas {
   int m_penX = 0;
   int m_penY = 0;
 };
+
+}  // namespace quorvel

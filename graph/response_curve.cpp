@@ -6,6 +6,8 @@
 #include "graph/graph_scales.h"
 #include "graph/graphical.h"
 
+namespace quorvel {
+
 namespace {
 
 // The 15-tap smoothing window before normalisation (symmetric about the eighth tap).
@@ -110,3 +112,5 @@ int CGraphical::ChartLevelToRow(double levelDb) {
   if (row > 404) row = 404;
   return row;
 }
+
+}  // namespace quorvel

@@ -8,6 +8,8 @@
 #include "audio/pulse/pulse_services.h"
 #endif
 
+namespace quorvel {
+
 std::unique_ptr<IAudioServices> CreateSimulatedAudioServices(const SimulatedAudioOptions& options) {
   return std::make_unique<CSimulatedAudioServices>(options);
 }
@@ -34,3 +36,5 @@ std::unique_ptr<IAudioServices> CreateAudioServices(bool simulated, std::string*
   if (description != nullptr) *description = "simulated loudspeaker (" + why + ")";
   return CreateSimulatedAudioServices(options);
 }
+
+}  // namespace quorvel

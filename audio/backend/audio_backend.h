@@ -5,6 +5,8 @@
 
 #include "audio/audio_services.h"
 
+namespace quorvel {
+
 struct SimulatedAudioOptions;
 
 // The audio services the program runs on: the PulseAudio server when one answers (and
@@ -16,3 +18,5 @@ std::unique_ptr<IAudioServices> CreateAudioServices(bool simulated, std::string*
 
 // The simulated loudspeaker with the given options (tests, benchmarks).
 std::unique_ptr<IAudioServices> CreateSimulatedAudioServices(const SimulatedAudioOptions& options);
+
+}  // namespace quorvel

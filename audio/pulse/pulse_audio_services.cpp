@@ -6,6 +6,8 @@
 
 #include "audio/pulse/pulse_services.h"
 
+namespace quorvel {
+
 namespace {
 
 // A request to the server that has not completed after this long counts as failed, so a
@@ -231,3 +233,5 @@ bool CPulseAudioServices::SinkNameFor(int deviceId, std::string* name) {
   *name = m_sinks[static_cast<size_t>(deviceId)].name;
   return true;
 }
+
+}  // namespace quorvel

@@ -12,6 +12,8 @@
 #include "audio/audio_services.h"
 #include "audio/pulse/spsc_ring.h"
 
+namespace quorvel {
+
 // Result codes this implementation needs beyond the shared ones.
 constexpr int32_t kAudclntSBufferEmpty = static_cast<int32_t>(0x08890001u);
 constexpr int32_t kAudclntEAlreadyInitialized = static_cast<int32_t>(0x88890002u);
@@ -158,3 +160,5 @@ class CPulseAudioServices final : public IAudioServices {
   bool m_bPendingClosed = false;
   bool m_bClosedNoticeDue = false;  // the current stream has not yet sent its closed notice
 };
+
+}  // namespace quorvel

@@ -5,6 +5,8 @@
 
 #include "audio/pulse/pulse_audio_services.h"
 
+namespace quorvel {
+
 namespace {
 
 // A packet never holds more than this many frames, so a reader's own silent block of 64 KiB
@@ -399,3 +401,5 @@ void CPulseAudioServices::StoreCaptured(const unsigned char* bytes, size_t count
     }
   }
 }
+
+}  // namespace quorvel

@@ -7,6 +7,8 @@
 #include "audio/output_buffer_flags.h"
 #include "audio/pulse/pulse_audio_services.h"
 
+namespace quorvel {
+
 namespace {
 
 // Longest short product name of an output device. [bytes]
@@ -445,3 +447,5 @@ bool CPulseAudioServices::GetOutputVolume(int deviceId, float* level) {
   *level = static_cast<float>(std::min(scalar, 1.0));
   return true;
 }
+
+}  // namespace quorvel

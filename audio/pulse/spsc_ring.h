@@ -7,6 +7,8 @@
 #include <cstring>
 #include <memory>
 
+namespace quorvel {
+
 struct PlayHeader;
 
 // Single-producer single-consumer ring of stereo signed 32-bit frames (left, right). The
@@ -130,3 +132,5 @@ class CHeaderQueue {
   alignas(64) std::atomic<uint32_t> m_nWrite{0};
   alignas(64) std::atomic<uint32_t> m_nRead{0};
 };
+
+}  // namespace quorvel

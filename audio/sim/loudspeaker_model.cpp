@@ -3,6 +3,8 @@
 #include <cmath>
 #include <complex>
 
+namespace quorvel {
+
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
@@ -96,3 +98,5 @@ double CLoudspeakerModel::ResponseDb(double frequencyHz) {
          CBiquad::Peak(kPeakHz, kPeakQ, kPeakGainDb, kRate).MagnitudeDb(frequencyHz, kRate) +
          CBiquad::LowPass(kLowPassHz, kLowPassQ, kRate).MagnitudeDb(frequencyHz, kRate) + kLevelDb;
 }
+
+}  // namespace quorvel

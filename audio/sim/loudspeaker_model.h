@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace quorvel {
+
 // One second-order section, direct form I: y = b0 x + b1 x1 + b2 x2 - a1 y1 - a2 y2.
 struct CBiquad {
   double b0 = 1.0, b1 = 0.0, b2 = 0.0, a1 = 0.0, a2 = 0.0;
@@ -69,3 +71,5 @@ class CLoudspeakerModel {
   std::vector<double> m_delay;
   int m_delayPos = 0;
 };
+
+}  // namespace quorvel

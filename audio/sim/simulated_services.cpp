@@ -6,6 +6,8 @@
 
 #include "audio/output_buffer_flags.h"
 
+namespace quorvel {
+
 namespace {
 
 constexpr int32_t kAudclntEAlreadyInitialized = static_cast<int32_t>(0x88890002u);
@@ -403,3 +405,5 @@ bool CSimulatedAudioServices::GetOutputVolume(int deviceId, float* level) {
 uint32_t CSimulatedAudioServices::MilliSeconds() {
   return static_cast<uint32_t>(m_deviceFrames.load(std::memory_order_acquire) / 48u);
 }
+
+}  // namespace quorvel

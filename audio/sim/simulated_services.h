@@ -11,6 +11,8 @@
 #include "audio/audio_services.h"
 #include "audio/sim/loudspeaker_model.h"
 
+namespace quorvel {
+
 // What the simulated devices look like.
 struct SimulatedAudioOptions {
   // How fast the simulated devices' clock runs: 1 = real time, 20 = twenty times faster.
@@ -157,3 +159,5 @@ class CSimulatedAudioServices final : public IAudioServices {
   std::atomic<int32_t> m_quit{0};
   std::thread m_deviceThread;
 };
+
+}  // namespace quorvel

@@ -5,6 +5,8 @@
 #include <functional>
 #include <thread>
 
+namespace quorvel {
+
 // Clock factor of the simulated devices in the threaded tests: 10 times real time (a complete
 // measurement takes about 2.2 s); QUORVEL_TEST_CLOCK_FACTOR overrides it.
 inline double TestClockFactor() {
@@ -22,3 +24,5 @@ inline bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
   }
   return true;
 }
+
+}  // namespace quorvel

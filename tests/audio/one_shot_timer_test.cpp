@@ -10,6 +10,8 @@
 
 #include "tests/audio/audio_test_support.h"
 
+namespace quorvel {
+
 namespace {
 
 struct Shots {
@@ -93,3 +95,5 @@ TEST(OneShotTimer, SchedulingFromManyThreadsAtOnce) {
 }
 
 }  // namespace
+
+}  // namespace quorvel

@@ -6,6 +6,8 @@
 
 #include <thread>
 
+namespace quorvel {
+
 namespace {
 
 TEST(OutputBufferFlags, ABufferGoesThroughPrepareQueueDoneAndUnprepare) {
@@ -74,3 +76,5 @@ TEST(OutputBufferFlags, QueueAndDoneFromTwoThreadsNeverLoseAFlag) {
 }
 
 }  // namespace
+
+}  // namespace quorvel

@@ -6,6 +6,8 @@
 
 #include "base/user_messages.h"
 
+namespace quorvel {
+
 // The messages a test would have seen in boxes; questions are answered No and every chooser
 // is cancelled.
 class CRecordingMessages : public IUserMessages {
@@ -37,3 +39,5 @@ class CRecordingMessages : public IUserMessages {
   std::mutex m_mutex;
   std::vector<std::string> m_messages;
 };
+
+}  // namespace quorvel

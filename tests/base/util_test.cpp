@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+namespace quorvel {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -615,3 +617,5 @@ TEST(UtilEncoding, LookAlikeTableSortsLettersFromPunctuation) {
 }
 
 }  // namespace
+
+}  // namespace quorvel

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace quorvel {
+
 namespace {
 
 struct CliRun {
@@ -112,3 +114,5 @@ TEST_F(CliMeasure, BadArgumentsExitWithTwo) {
 }
 
 }  // namespace
+
+}  // namespace quorvel

@@ -18,6 +18,8 @@
 #include "files/wave_file.h"
 #include "tests/files/wave_builder.h"
 
+namespace quorvel {
+
 namespace {
 
 struct Outcome {
@@ -185,3 +187,5 @@ TEST_F(AnalyzeCommandTest, SaveNeedsACompletedCurve) {
 }
 
 }  // namespace
+
+}  // namespace quorvel

@@ -13,6 +13,8 @@
 #include "engine/audio_engine.h"
 #include "files/wave_file.h"
 
+namespace quorvel {
+
 namespace {
 
 struct Outcome {
@@ -81,3 +83,5 @@ TEST_F(CmdSweep, AFileCutShortAtItsLastBytesIsAFailure) {
 }
 
 }  // namespace
+
+}  // namespace quorvel

@@ -30,6 +30,8 @@
 #include "tests/control/capture_test_support.h"
 #include "tests/files/wave_builder.h"
 
+namespace quorvel {
+
 namespace {
 
 using wavetest::Bytes;
@@ -502,3 +504,5 @@ TEST_F(CaptureFilesTest, SavedCaptureLoadsBackUnchanged) {
 }
 
 }  // namespace
+
+}  // namespace quorvel

@@ -11,6 +11,8 @@
 #include "base/user_messages.h"
 #include "control/capture_files.h"
 
+namespace quorvel {
+
 namespace wavetest {
 
 class ScriptedMessages : public IUserMessages {
@@ -70,3 +72,5 @@ class FakeCharts : public ICalibrationCharts {
 };
 
 }  // namespace wavetest
+
+}  // namespace quorvel

@@ -19,6 +19,8 @@
 #include "tests/audio/audio_test_support.h"
 #include "tests/base/recording_messages.h"
 
+namespace quorvel {
+
 // Ticks a started run every 10 ms until it ends, with `poll` between the ticks, then finishes it.
 inline SequenceStatus RunToEnd(CMeasurementSequence& sequence,
                                const std::function<void()>& poll = {}) {
@@ -83,3 +85,5 @@ inline void LoadRecordingAsSamples(CAudio& audio) {
   audio.m_fileChannels = 1;
   audio.m_fileRate = 48000;
 }
+
+}  // namespace quorvel

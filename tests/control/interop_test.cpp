@@ -23,6 +23,8 @@
 #include "tests/control/capture_test_support.h"
 #include "tests/files/wave_builder.h"
 
+namespace quorvel {
+
 namespace {
 
 using wavetest::Bytes;
@@ -375,3 +377,5 @@ TEST_F(InteropTest, SoxFileTaggedByMutagenIsReadInBothId3Versions) {
 }
 
 }  // namespace
+
+}  // namespace quorvel

@@ -20,6 +20,8 @@
 #include "tests/control/control_test_support.h"
 #include "tests/engine/device_test_support.h"
 
+namespace quorvel {
+
 namespace {
 
 constexpr uint32_t kTimeoutMs = 60000;  // on the simulated clock
@@ -292,3 +294,5 @@ TEST(MeasurementFailure, SilentLoudspeakerTimesOutWithoutSync) {
 }
 
 }  // namespace
+
+}  // namespace quorvel

@@ -11,6 +11,8 @@
 
 #include "control/memory_preferences.h"
 
+namespace quorvel {
+
 namespace {
 
 TEST(Preferences, EachValueHasItsDefault) {
@@ -139,3 +141,5 @@ TEST(Preferences, WholeNumbersAreStoredAsNumbers) {
 }
 
 }  // namespace
+
+}  // namespace quorvel

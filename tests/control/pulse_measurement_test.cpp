@@ -18,6 +18,8 @@
 #include "tests/audio/pulse/pulse_test_server.h"
 #include "tests/control/control_test_support.h"
 
+namespace quorvel {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -229,3 +231,5 @@ TEST_F(PulseMeasurementTest, AfterItsSinkWasRemovedTheNextStartOpensAnotherOutpu
   EXPECT_TRUE(m_audio->WaitPlaybackStopped(5000));
   EXPECT_EQ(m_audio->m_hWaveOut.load(), 0);
 }
+
+}  // namespace quorvel

@@ -11,6 +11,8 @@
 #include "tests/control/control_test_support.h"
 #include "tests/engine/device_test_support.h"
 
+namespace quorvel {
+
 namespace {
 
 TEST(QuorvelCore, WithoutServicesOnlyTheDefaultOutputIsListed) {
@@ -75,3 +77,5 @@ TEST(QuorvelCore, EndingWhileAMeasurementRunsStopsItsThreadsBeforeTheServicesGo)
 }
 
 }  // namespace
+
+}  // namespace quorvel

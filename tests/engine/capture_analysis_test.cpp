@@ -11,6 +11,8 @@
 #include "engine/audio_engine.h"
 #include "tests/engine/engine_test_support.h"
 
+namespace quorvel {
+
 namespace {
 
 using engine_test::CollectingListener;
@@ -412,3 +414,5 @@ TEST_F(CaptureAnalysisTest, WeakTwoToneBurstOverNoiseIsNeverFound) {
 }
 
 }  // namespace
+
+}  // namespace quorvel

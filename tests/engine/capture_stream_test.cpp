@@ -14,6 +14,8 @@
 #include "tests/engine/device_test_support.h"
 #include "tests/engine/scripted_services.h"
 
+namespace quorvel {
+
 namespace {
 
 // ---- texts ----
@@ -164,3 +166,5 @@ TEST(SimulatedCapture, DestroyingTheEngineStopsARunningCapture) {
 }
 
 }  // namespace
+
+}  // namespace quorvel

@@ -9,6 +9,8 @@
 #include "engine/device_enumeration.h"
 #include "tests/engine/scripted_services.h"
 
+namespace quorvel {
+
 namespace {
 
 struct Enumeration : testing::Test {
@@ -146,3 +148,5 @@ TEST(DeviceNames, CaseBlindComparisons) {
 }
 
 }  // namespace
+
+}  // namespace quorvel

@@ -8,6 +8,8 @@
 #include "engine/audio_engine.h"
 #include "tests/audio/audio_test_support.h"
 
+namespace quorvel {
+
 // An engine on the simulated loudspeaker at the test clock.
 struct SimulatedEngine {
   static SimulatedAudioOptions TestOptions() {
@@ -48,3 +50,5 @@ inline ::testing::AssertionResult DevicesAtRest(const CAudio& audio,
   }
   return ::testing::AssertionSuccess();
 }
+
+}  // namespace quorvel

@@ -10,6 +10,8 @@
 
 #include "engine/audio_engine.h"
 
+namespace quorvel {
+
 namespace {
 
 constexpr int kFramesPerPoll = 48;  // 1 ms of frames at 48000 Hz
@@ -146,3 +148,5 @@ TEST(ResetHandOffTest, ResetAfterTheCaptureThreadHasEndedIsDoneAtOnce) {
 }
 
 }  // namespace
+
+}  // namespace quorvel

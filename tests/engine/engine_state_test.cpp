@@ -28,6 +28,8 @@ extern "C" size_t __sanitizer_get_current_allocated_bytes();
 #include <malloc.h>
 #endif
 
+namespace quorvel {
+
 namespace {
 
 // Bytes the heap currently hands out (small blocks; large ones are mapped separately).
@@ -283,3 +285,5 @@ TEST(EngineStateTest, DestructorFreesTheLoadedFilesSamples) {
 }
 
 }  // namespace
+
+}  // namespace quorvel

@@ -10,6 +10,8 @@
 #include "engine/audio_engine.h"
 #include "engine/curve_listener.h"
 
+namespace quorvel {
+
 namespace engine_test {
 
 // Keeps every point it is given, the way the curve store keeps the first 1001 of them.
@@ -67,3 +69,5 @@ inline double LevelDb(double magnitude) {
 }
 
 }  // namespace engine_test
+
+}  // namespace quorvel

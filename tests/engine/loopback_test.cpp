@@ -10,6 +10,8 @@
 #include "engine/audio_engine.h"
 #include "tests/engine/engine_test_support.h"
 
+namespace quorvel {
+
 namespace {
 
 using engine_test::CollectingListener;
@@ -116,3 +118,5 @@ TEST(LoopbackTest, OtherRangesAreFlatToo) {
 }
 
 }  // namespace
+
+}  // namespace quorvel

@@ -15,6 +15,8 @@
 #include "tests/audio/audio_test_support.h"
 #include "tests/engine/scripted_services.h"
 
+namespace quorvel {
+
 namespace {
 
 int16_t BufferSample(const CAudio& audio, int buffer, int frame, int channel) {
@@ -228,3 +230,5 @@ TEST_F(SimulatedPlayback, StoppingThePlayThreadDirectlyClosesTheOutputToo) {
 }
 
 }  // namespace
+
+}  // namespace quorvel

@@ -10,6 +10,8 @@
 #include "engine/record_track.h"
 #include "tests/engine/engine_test_support.h"
 
+namespace quorvel {
+
 namespace {
 
 using engine_test::To32;
@@ -120,3 +122,5 @@ TEST(RecordTrackTest, RecordingWhoseStartLiesBeforeTheWrapPointStaysWhole) {
 }
 
 }  // namespace
+
+}  // namespace quorvel

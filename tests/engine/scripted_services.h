@@ -9,6 +9,8 @@
 
 #include "audio/audio_services.h"
 
+namespace quorvel {
+
 // A test double of the audio services: device lists, capture packets and output results are
 // whatever the test scripts. Output notices are delivered synchronously; ResetOutput can be
 // held at a gate so a test can catch an operation in the middle.
@@ -161,3 +163,5 @@ class CScriptedServices : public IAudioServices {
   OutputNotifyRoutine m_routine = nullptr;
   void* m_context = nullptr;
 };
+
+}  // namespace quorvel

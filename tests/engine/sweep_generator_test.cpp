@@ -10,6 +10,8 @@
 
 #include "engine/audio_engine.h"
 
+namespace quorvel {
+
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
@@ -273,3 +275,5 @@ TEST_F(SweepGeneratorTest, GeneratingAgainGivesTheSameSignal) {
 }
 
 }  // namespace
+
+}  // namespace quorvel

@@ -13,6 +13,8 @@
 #include "files/wave_file.h"
 #include "tests/files/wave_builder.h"
 
+namespace quorvel {
+
 namespace {
 
 using wavetest::Bytes;
@@ -197,3 +199,5 @@ TEST(CaptureSamplesNull, NullFileFails) {
 }
 
 }  // namespace
+
+}  // namespace quorvel

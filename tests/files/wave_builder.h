@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+namespace quorvel {
+
 namespace wavetest {
 
 using Bytes = std::vector<uint8_t>;
@@ -143,3 +145,5 @@ class ScratchFolder {
 };
 
 }  // namespace wavetest
+
+}  // namespace quorvel

@@ -18,6 +18,8 @@
 
 #include "tests/files/wave_builder.h"
 
+namespace quorvel {
+
 namespace {
 
 using wavetest::Bytes;
@@ -352,3 +354,5 @@ TEST_F(ReadWaveTest, WholeCaptureFileRoundTrip) {
 }
 
 }  // namespace
+
+}  // namespace quorvel

@@ -9,6 +9,8 @@
 #include "files/wave_file.h"
 #include "tests/files/wave_builder.h"
 
+namespace quorvel {
+
 namespace {
 
 using wavetest::Be32;
@@ -398,3 +400,5 @@ TEST_F(MetadataTest, LongTextsAreCutToTheSlot) {
 }
 
 }  // namespace
+
+}  // namespace quorvel

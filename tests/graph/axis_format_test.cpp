@@ -6,6 +6,8 @@
 #include "graph/graph_scales.h"
 #include "graph/graphical.h"
 
+namespace quorvel {
+
 namespace {
 
 std::string Format(int width, double value) {
@@ -80,3 +82,5 @@ TEST(MarkerFrequency, IsRoundedForItsLabel) {
 }
 
 }  // namespace
+
+}  // namespace quorvel

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace quorvel {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -249,3 +251,5 @@ TEST_F(CurveImageExportTest, PngEncoderIsFoundByExtension) {
 }
 
 }  // namespace
+
+}  // namespace quorvel

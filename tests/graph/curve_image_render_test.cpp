@@ -15,6 +15,8 @@
 #include "graph/graph_scales.h"
 #include "graph/graphical.h"
 
+namespace quorvel {
+
 namespace {
 
 TEST(RenderCurveImage, SavesTheGraphAsTheWindowWouldShowIt) {
@@ -66,3 +68,5 @@ TEST(RenderCurveImage, DefaultExtensionIsAddedLikeTheSaveDialogDoes) {
 }
 
 }  // namespace
+
+}  // namespace quorvel

@@ -9,6 +9,8 @@
 #include "base/shared_state.h"
 #include "graph/graphical.h"
 
+namespace quorvel {
+
 namespace {
 
 // level of point k in the test pattern: every value distinct and above -90 dB
@@ -77,3 +79,5 @@ TEST(CurveThreads, CompletionIsReportedOnceEvenWhenTwoThreadsRace) {
 }
 
 }  // namespace
+
+}  // namespace quorvel

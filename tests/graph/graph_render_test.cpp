@@ -16,6 +16,8 @@
 #include "graph/graph_scales.h"
 #include "graph/graphical.h"
 
+namespace quorvel {
+
 namespace {
 
 constexpr int kWidth = 1065;  // the main window's graph area [pixels]
@@ -397,6 +399,8 @@ TEST_F(GraphRenderTest, SaveCurveImageWritesWhatWasDrawn) {
 }
 
 }  // namespace
+
+}  // namespace quorvel
 
 int main(int argc, char** argv) {
   // headless: the fonts need a QGuiApplication, not a display

@@ -8,6 +8,8 @@
 #include "graph/graph_scales.h"
 #include "graph/graphical.h"
 
+namespace quorvel {
+
 namespace {
 
 TEST(GraphScales, PointFrequencyFollowsTheSweep) {
@@ -87,3 +89,5 @@ TEST(GraphScales, ResampledDisplayPicksTheMeasuredPoint) {
 }
 
 }  // namespace
+
+}  // namespace quorvel

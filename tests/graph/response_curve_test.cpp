@@ -7,6 +7,8 @@
 #include "base/shared_state.h"
 #include "graph/graphical.h"
 
+namespace quorvel {
+
 namespace {
 
 class ResponseCurveTest : public ::testing::Test {
@@ -169,3 +171,5 @@ TEST(ChartLevelToRow, MapsMinus30To20DbOnto249Rows) {
 }
 
 }  // namespace
+
+}  // namespace quorvel

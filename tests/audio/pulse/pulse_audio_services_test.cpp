@@ -13,6 +13,8 @@
 #include "audio/pulse/pulse_services.h"
 #include "tests/audio/pulse/pulse_test_server.h"
 
+namespace quorvel {
+
 namespace {
 
 // One step of the server's volume scale, as a scalar.
@@ -329,3 +331,5 @@ TEST_F(PulseAudioServicesTest, TheClockCountsMilliseconds) {
   EXPECT_GE(second - first, 30u);
   EXPECT_LT(second - first, 60000u);
 }
+
+}  // namespace quorvel

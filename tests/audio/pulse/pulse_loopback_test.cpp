@@ -14,6 +14,8 @@
 #include "audio/audio_services.h"
 #include "tests/audio/pulse/pulse_test_server.h"
 
+namespace quorvel {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -568,3 +570,5 @@ TEST_F(PulseLoopbackTest, ARemovedSinkRefusesBuffersAndClosesTheOutput) {
   second.Stop();
   EXPECT_EQ(m_services->CloseOutput(), kMmNoError);
 }
+
+}  // namespace quorvel

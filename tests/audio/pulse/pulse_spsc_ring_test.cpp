@@ -10,6 +10,8 @@
 #include "audio/audio_services.h"
 #include "audio/pulse/spsc_ring.h"
 
+namespace quorvel {
+
 namespace {
 
 // Frame n of a test signal: left n, right -n.
@@ -136,3 +138,5 @@ TEST(PulseHeaderQueue, APlayThreadAndAMainloopThreadPassEveryHeaderOnce) {
   for (int count : seen) total += count;
   EXPECT_EQ(total, kRounds);
 }
+
+}  // namespace quorvel

@@ -31,6 +31,8 @@ extern "C" const char* __tsan_default_suppressions() {
          "race:pa_mutex_free\n";
 }
 
+namespace quorvel {
+
 namespace {
 
 // How long the server may take to accept connections on a loaded machine. [ms]
@@ -271,3 +273,5 @@ std::string CPulseTestServer::Pactl(const std::string& arguments, int* status) c
   if (status != nullptr) *status = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
   return output;
 }
+
+}  // namespace quorvel

@@ -8,6 +8,8 @@
 
 #include "audio/pulse/pulse_audio_services.h"
 
+namespace quorvel {
+
 // A private PulseAudio server for the tests, started as a child process of the test: its own
 // runtime folder in /tmp, no autospawn, no configuration files, and only these devices:
 //   sink 0 "Quorvel Null Output" (quorvel_null, 48000 Hz stereo, the default output),
@@ -83,3 +85,5 @@ class PulseServerTest : public ::testing::Test {
   CPulseTestServer m_server;
   std::unique_ptr<CPulseAudioServices> m_services;
 };
+
+}  // namespace quorvel

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <vector>
 
+namespace quorvel {
+
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
@@ -62,3 +64,5 @@ TEST(LoudspeakerModel, NoiseFloorNearMinus90Dbfs) {
 }
 
 }  // namespace
+
+}  // namespace quorvel
