@@ -16,6 +16,7 @@
 #include "control/quorvel_core.h"
 #include "engine/audio_engine.h"
 #include "graph/graphical.h"
+#include "tests/base/recording_messages.h"
 
 namespace quorvel {
 
@@ -35,19 +36,6 @@ inline double ThreadCpuSeconds(std::thread& thread) {
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
-class CQuietMessages : public IUserMessages {
- public:
-  void ShowMessage(const std::string&, const std::string&) override {}
-  bool AskYesNo(const std::string&, const std::string&) override { return false; }
-  bool ChooseSaveFile(const std::string&, const std::string&, std::string*) override {
-    return false;
-  }
-  bool ChooseOpenFile(const std::string&, const std::string&, std::string*) override {
-    return false;
-  }
-  bool ChooseFolder(const std::string&, const std::string&, std::string*) override { return false; }
-};
-
 // One measurement on the simulated loudspeaker with the clock `factor` x real time. The thread
 // CPU clocks are read at the sync and at the 1001st point (from the measurement's poll); the
 // percentages are CPU seconds over the simulated seconds between the two readings.
@@ -57,7 +45,7 @@ inline MeasurementCpu RunMeasurementForCpu(double factor) {
   auto services = std::make_unique<CSimulatedAudioServices>(options);
   CSimulatedAudioServices* sim = services.get();
   CMemoryPreferences preferences;
-  CQuietMessages messages;
+  CRecordingMessages messages;
   CQuorvelCore core(std::move(services), preferences, messages);
   CAudio* audio = &core.Audio();
   CGraphical* graph = &core.Graph();

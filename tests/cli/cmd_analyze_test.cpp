@@ -16,35 +16,19 @@
 
 #include "engine/audio_engine.h"
 #include "files/wave_file.h"
+#include "tests/cli/cli_test_support.h"
 #include "tests/files/wave_builder.h"
 
 namespace quorvel {
 
 namespace {
 
-struct Outcome {
-  int status = -1;
-  std::string output;  // standard output and standard error together
-};
-
-std::string Quote(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
+CliOutcome Analyze(const std::string& arguments) {
+  return RunCli("analyze " + arguments);
 }
 
-Outcome Analyze(const std::string& arguments) {
-  Outcome result;
-  const std::string command =
-      std::string(Quote(QUORVEL_CLI_PATH)) + " analyze " + arguments + " 2>&1";
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
+std::string Quote(const std::string& text) {
+  return ShellQuote(text);
 }
 
 // The curve CSV: frequency and level of every point.
@@ -95,7 +79,8 @@ TEST_F(AnalyzeCommandTest, RangeComesFromTheTitleTagAndSaveWritesTheReplayedReco
       WriteSweepCapture("capture.wav", 200.0, 8000.0, "200.00-8000.00 Hz", "Quorvel");
   const std::string csv = m_dir.File("curve.csv");
   const std::string copy = m_dir.File("copy.wav");
-  const Outcome run = Analyze(Quote(capture) + " --csv " + Quote(csv) + " --save " + Quote(copy));
+  const CliOutcome run =
+      Analyze(Quote(capture) + " --csv " + Quote(csv) + " --save " + Quote(copy));
   ASSERT_EQ(run.status, 0) << run.output;
   EXPECT_NE(run.output.find("curve complete"), std::string::npos) << run.output;
   const std::vector<CurvePoint> curve = ReadCsv(csv);
@@ -113,7 +98,7 @@ TEST_F(AnalyzeCommandTest, RangeComesFromTheTitleTagAndSaveWritesTheReplayedReco
 
   // Replayed in its turn, the copy gives the same curve: the recording was saved from its start.
   const std::string csv2 = m_dir.File("curve2.csv");
-  const Outcome again = Analyze(Quote(copy) + " --csv " + Quote(csv2));
+  const CliOutcome again = Analyze(Quote(copy) + " --csv " + Quote(csv2));
   ASSERT_EQ(again.status, 0) << again.output;
   const std::vector<CurvePoint> curve2 = ReadCsv(csv2);
   ASSERT_EQ(curve2.size(), 1001u);
@@ -132,14 +117,14 @@ TEST_F(AnalyzeCommandTest, CommandLineRangeOverridesTheTitle) {
   const std::string capture =
       WriteSweepCapture("capture.wav", 100.0, 10000.0, "100.00-10000.00 Hz", "Quorvel");
   const std::string csv = m_dir.File("curve.csv");
-  const Outcome run = Analyze(Quote(capture) + " --fmin 50 --csv " + Quote(csv));
+  const CliOutcome run = Analyze(Quote(capture) + " --fmin 50 --csv " + Quote(csv));
   ASSERT_EQ(run.status, 0) << run.output;
   const std::vector<CurvePoint> curve = ReadCsv(csv);
   ASSERT_FALSE(curve.empty());
   EXPECT_NEAR(curve.front().frequencyHz, 50.0, 1e-6);
   EXPECT_NEAR(50.0 * std::pow(10000.0 / 50.0, static_cast<double>(curve.size() - 1) / 1000.0),
               curve.back().frequencyHz, 1e-6);
-  const Outcome bad = Analyze(Quote(capture) + " --fmin 20000");
+  const CliOutcome bad = Analyze(Quote(capture) + " --fmin 20000");
   EXPECT_EQ(bad.status, 2) << bad.output;
 }
 
@@ -151,7 +136,7 @@ TEST_F(AnalyzeCommandTest, RefusedFilesExitWithTheLoadMessages) {
     for (int i = 0; i < 48000; ++i) static_cast<void>(wave.WriteSample(static_cast<int16_t>(i)));
     ASSERT_TRUE(wave.CloseCaptureFile(false));
   }
-  Outcome run = Analyze(Quote(shortFile));
+  CliOutcome run = Analyze(Quote(shortFile));
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.output.find("Sorry this file is too short to be a valid 'Quorvel' file..."),
             std::string::npos)
@@ -180,7 +165,7 @@ TEST_F(AnalyzeCommandTest, SaveNeedsACompletedCurve) {
     ASSERT_TRUE(wave.CloseCaptureFile(false));
   }
   const std::string copy = m_dir.File("copy.wav");
-  const Outcome run = Analyze(Quote(silent) + " --save " + Quote(copy));
+  const CliOutcome run = Analyze(Quote(silent) + " --save " + Quote(copy));
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.output.find("No new capture performed"), std::string::npos) << run.output;
   EXPECT_FALSE(std::ifstream(copy).good());

@@ -12,46 +12,25 @@
 
 #include "engine/audio_engine.h"
 #include "files/wave_file.h"
+#include "tests/cli/cli_test_support.h"
+#include "tests/files/wave_builder.h"
 
 namespace quorvel {
 
 namespace {
 
-struct Outcome {
-  int status = -1;
-  std::string output;  // standard output and standard error together
-};
-
-// Runs quorvel-cli sweep in a shell (after `prefix`, e.g. a ulimit).
-Outcome Sweep(const std::string& prefix, const std::string& arguments) {
-  Outcome result;
-  const std::string command =
-      prefix + " '" + std::string(QUORVEL_CLI_PATH) + "' sweep " + arguments + " 2>&1";
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[4096];
-  size_t n = 0;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
+CliOutcome Sweep(const std::string& arguments, const std::string& prefix = "") {
+  return RunCli("sweep " + arguments, prefix);
 }
 
 class CmdSweep : public testing::Test {
  protected:
-  void SetUp() override {
-    m_dir = std::filesystem::temp_directory_path() /
-            ("quorvel_cmd_sweep_" + std::to_string(::getpid()) + "_" +
-             testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(m_dir);
-  }
-  void TearDown() override { std::filesystem::remove_all(m_dir); }
-  std::filesystem::path m_dir;
+  wavetest::ScratchFolder m_dir;
 };
 
 TEST_F(CmdSweep, WritesTheGeneratedSignalAsAMonoCaptureFile) {
-  const std::string path = (m_dir / "sweep.wav").string();
-  const Outcome run = Sweep("", "--fmin 40 --fmax 16000 --out '" + path + "'");
+  const std::string path = m_dir.File("sweep.wav");
+  const CliOutcome run = Sweep("--fmin 40 --fmax 16000 --out " + ShellQuote(path));
   ASSERT_EQ(run.status, 0) << run.output;
   auto audio = std::make_unique<CAudio>();
   const int length = audio->GenerateSweep(40.0, 16000.0);
@@ -75,9 +54,9 @@ TEST_F(CmdSweep, AFileCutShortAtItsLastBytesIsAFailure) {
   // 20..20000 Hz gives 44 + 2 x 1,044,002 bytes = 2,088,048; a size limit of 4078 blocks of
   // 512 bytes (the shell's unit: 2,087,936 bytes) lets every full 4096-byte buffer through and
   // stops only the last one, which is written when the file is closed.
-  const std::string path = (m_dir / "short.wav").string();
-  const Outcome run =
-      Sweep("trap '' XFSZ; ulimit -f 4078;", "--fmin 20 --fmax 20000 --out '" + path + "'");
+  const std::string path = m_dir.File("short.wav");
+  const CliOutcome run =
+      Sweep("--fmin 20 --fmax 20000 --out " + ShellQuote(path), "trap '' XFSZ; ulimit -f 4078;");
   EXPECT_EQ(run.status, 1) << run.output;
   EXPECT_NE(run.output.find("Could not write to File..."), std::string::npos) << run.output;
 }

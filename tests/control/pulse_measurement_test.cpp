@@ -69,14 +69,7 @@ class PulseMeasurementTest : public PulseServerTest {
   // measurement starts at once rather than after the idle sink's two seconds.
   void WarmUpNullSink() {
     if (!m_server.KeepNullSinkBusy()) return;  // without pacat the start is only slower
-    PlayFormat format;
-    format.formatTag = 1;
-    format.channels = 2;
-    format.samplesPerSec = 48000;
-    format.avgBytesPerSec = 192000;
-    format.blockAlign = 4;
-    format.bitsPerSample = 16;
-    ASSERT_EQ(m_pulse->OpenOutput(kNullSinkOutput, format, &IgnoreNotice, nullptr), 0);
+    ASSERT_EQ(m_pulse->OpenOutput(kNullSinkOutput, EnginePlayFormat(), &IgnoreNotice, nullptr), 0);
     // 341 ms of silence, more than the server takes at once: the last buffer is done only once
     // the sink really plays.
     std::vector<char> silence(128 * 512, 0);

@@ -19,6 +19,7 @@ using engine_test::CollectingListener;
 using engine_test::LevelDb;
 using engine_test::PushBurstUntilSynced;
 using engine_test::PushSignal;
+using engine_test::PushSignalUntilSynced;
 using engine_test::PushSilence;
 using engine_test::To32;
 
@@ -103,11 +104,7 @@ TEST_F(CaptureAnalysisTest, SyncKeepsTheRecordingFromTheStartOfTheCapture) {
   // samples are recorded, so the capture starts at index 0 and holds just what was recorded.
   m_audio->m_sweepPlaying.store(1);
   const int16_t* signal = m_audio->m_sweep;
-  int pushed = 0;
-  while (m_audio->m_synced.load() == 0 && pushed < 60000) {
-    PushSignal(*m_audio, signal, pushed, pushed + 1);
-    ++pushed;
-  }
+  const int pushed = PushSignalUntilSynced(*m_audio, signal, 60000);
   ASSERT_EQ(m_audio->m_synced.load(), 1);
   ASSERT_LT(m_audio->m_recordWrite, 25440);
   EXPECT_EQ(m_audio->m_recordStart.load(), 0);
@@ -122,12 +119,7 @@ TEST_F(CaptureAnalysisTest, SyncWithWriteIndex10000KeepsTheTenThousandRecordedSa
   // Find at which frame the burst is found, then feed the same frames to a second engine whose
   // recording began 10000 frames before that.
   m_audio->m_sweepPlaying.store(1);
-  const int16_t* signal = m_audio->m_sweep;
-  int syncFrames = 0;
-  while (m_audio->m_synced.load() == 0 && syncFrames < 60000) {
-    PushSignal(*m_audio, signal, syncFrames, syncFrames + 1);
-    ++syncFrames;
-  }
+  const int syncFrames = PushSignalUntilSynced(*m_audio, m_audio->m_sweep, 60000);
   ASSERT_EQ(m_audio->m_synced.load(), 1);
 
   auto audio = std::make_unique<CAudio>();
@@ -151,11 +143,7 @@ TEST_F(CaptureAnalysisTest, SyncAfterTheTrackHasWrappedKeepsThe25440SamplesBefor
   PushSilence(*m_audio, idle);
   m_audio->m_sweepPlaying.store(1);
   const int16_t* signal = m_audio->m_sweep;
-  int pushed = 0;
-  while (m_audio->m_synced.load() == 0 && pushed < 60000) {
-    PushSignal(*m_audio, signal, pushed, pushed + 1);
-    ++pushed;
-  }
+  const int pushed = PushSignalUntilSynced(*m_audio, signal, 60000);
   ASSERT_EQ(m_audio->m_synced.load(), 1);
   const int write = m_audio->m_recordWrite;
   ASSERT_EQ(write, (idle + pushed) & CAudio::kRecordMask);

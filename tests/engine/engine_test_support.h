@@ -51,6 +51,17 @@ inline void PushSilence(CAudio& audio, int frames) {
   for (int i = 0; i < frames; ++i) audio.PushFrame(0, 0);
 }
 
+// Pushes a 16-bit signal from its start, frame by frame, until the detector fires, at most
+// `limit` frames; returns the number of frames pushed.
+inline int PushSignalUntilSynced(CAudio& audio, const int16_t* signal, int limit) {
+  int pushed = 0;
+  while (audio.m_synced.load() == 0 && pushed < limit) {
+    PushSignal(audio, signal, pushed, pushed + 1);
+    ++pushed;
+  }
+  return pushed;
+}
+
 // Pushes the sync burst (scaled) frame by frame until the detector fires, at most the whole
 // burst; returns the number of burst frames pushed.
 inline int PushBurstUntilSynced(CAudio& audio, double gain = 1.0) {

@@ -20,29 +20,6 @@ namespace {
 // One step of the server's volume scale, as a scalar.
 constexpr float kVolumeStep = 1.0f / 65536.0f;
 
-CaptureFormat StereoInt32Format() {
-  CaptureFormat format;
-  format.formatTag = kFormatPcm;
-  format.channels = 2;
-  format.samplesPerSec = 48000;
-  format.blockAlign = 8;
-  format.avgBytesPerSec = 384000;
-  format.bitsPerSample = 32;
-  return format;
-}
-
-PlayFormat StereoInt16Format() {
-  PlayFormat format;
-  format.formatTag = 1;
-  format.channels = 2;
-  format.samplesPerSec = 48000;
-  format.avgBytesPerSec = 192000;
-  format.blockAlign = 4;
-  format.bitsPerSample = 16;
-  format.extraSize = 18;
-  return format;
-}
-
 // The raw volume of the first channel of `sink` as pactl reports it ("front-left: 32768 / ..."),
 // or -1.
 double PactlSinkVolume(const CPulseTestServer& server, const std::string& sink) {
@@ -174,23 +151,23 @@ TEST_F(PulseAudioServicesTest, CaptureStreamRefusals) {
   std::vector<std::string> names;
   ASSERT_EQ(m_services->ListCaptureEndpoints(&names), 0);
   // Nothing open yet.
-  EXPECT_EQ(m_services->InitializeCapture(StereoInt32Format(), 1000000), kAudclntENotInitialized);
+  EXPECT_EQ(m_services->InitializeCapture(EngineCaptureFormat(), 1000000), kAudclntENotInitialized);
   uint32_t frames = 0;
   EXPECT_EQ(m_services->GetNextPacketSize(&frames), kAudclntENotInitialized);
   EXPECT_EQ(m_services->StartCaptureStream(), kAudclntENotInitialized);
 
   std::string name;
   ASSERT_EQ(m_services->OpenCaptureEndpoint(0, &name), 0);
-  CaptureFormat sixteenBits = StereoInt32Format();
+  CaptureFormat sixteenBits = EngineCaptureFormat();
   sixteenBits.bitsPerSample = 16;
   sixteenBits.blockAlign = 4;
   EXPECT_EQ(m_services->InitializeCapture(sixteenBits, 1000000), kAudclntEUnsupportedFormat);
-  CaptureFormat floats = StereoInt32Format();
+  CaptureFormat floats = EngineCaptureFormat();
   floats.formatTag = kFormatIeeeFloat;
   EXPECT_EQ(m_services->InitializeCapture(floats, 1000000), kAudclntEUnsupportedFormat);
 
   // The engine's own format, in its extensible form too, is taken once.
-  CaptureFormat extensible = StereoInt32Format();
+  CaptureFormat extensible = EngineCaptureFormat();
   extensible.formatTag = kFormatExtensible;
   extensible.subFormat = kFormatPcm;
   extensible.validBitsPerSample = 32;
@@ -290,11 +267,11 @@ TEST_F(PulseAudioServicesTest, VolumeFailuresLeaveTheLevelUntouched) {
 TEST_F(PulseAudioServicesTest, OutputStreamRefusalsAndNotices) {
   ASSERT_EQ(m_services->OutputDeviceCount(), 2);
   NoticeCounts counts;
-  PlayFormat eightBits = StereoInt16Format();
+  PlayFormat eightBits = EnginePlayFormat();
   eightBits.bitsPerSample = 8;
   eightBits.blockAlign = 2;
   EXPECT_EQ(m_services->OpenOutput(0, eightBits, &CountNotice, &counts), kWaveErrBadFormat);
-  EXPECT_EQ(m_services->OpenOutput(2, StereoInt16Format(), &CountNotice, &counts),
+  EXPECT_EQ(m_services->OpenOutput(2, EnginePlayFormat(), &CountNotice, &counts),
             kMmErrBadDeviceId);
   EXPECT_EQ(counts.opened, 0);
 
@@ -306,9 +283,9 @@ TEST_F(PulseAudioServicesTest, OutputStreamRefusalsAndNotices) {
   EXPECT_EQ(m_services->CloseOutput(), kMmErrInvalHandle);
 
   // The open notice has arrived when the open returns; the closed notice when the close does.
-  ASSERT_EQ(m_services->OpenOutput(1, StereoInt16Format(), &CountNotice, &counts), kMmNoError);
+  ASSERT_EQ(m_services->OpenOutput(1, EnginePlayFormat(), &CountNotice, &counts), kMmNoError);
   EXPECT_EQ(counts.opened, 1);
-  EXPECT_EQ(m_services->OpenOutput(0, StereoInt16Format(), &CountNotice, &counts), kMmErrAllocated);
+  EXPECT_EQ(m_services->OpenOutput(0, EnginePlayFormat(), &CountNotice, &counts), kMmErrAllocated);
   EXPECT_EQ(m_services->QueueBuffer(&header), kWaveErrUnprepared);
   PlayHeader empty;
   EXPECT_EQ(m_services->PrepareHeader(&empty), kMmErrInvalParam);
@@ -317,7 +294,7 @@ TEST_F(PulseAudioServicesTest, OutputStreamRefusalsAndNotices) {
   EXPECT_EQ(counts.done, 0);
 
   // The default output opens as well.
-  ASSERT_EQ(m_services->OpenOutput(-1, StereoInt16Format(), &CountNotice, &counts), kMmNoError);
+  ASSERT_EQ(m_services->OpenOutput(-1, EnginePlayFormat(), &CountNotice, &counts), kMmNoError);
   EXPECT_EQ(counts.opened, 2);
   ASSERT_EQ(m_services->CloseOutput(), kMmNoError);
   EXPECT_EQ(counts.closed, 2);

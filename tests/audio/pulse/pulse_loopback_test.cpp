@@ -33,29 +33,6 @@ constexpr int kLossBoundMs = 2000;
 // Index of the null sink's monitor among the capture endpoints (the microphone comes first).
 constexpr int kNullMonitorIndex = 1;
 
-CaptureFormat EngineCaptureFormat() {
-  CaptureFormat format;
-  format.formatTag = kFormatPcm;
-  format.channels = 2;
-  format.samplesPerSec = kRate;
-  format.blockAlign = 8;
-  format.avgBytesPerSec = kRate * 8;
-  format.bitsPerSample = 32;
-  return format;
-}
-
-PlayFormat EnginePlayFormat() {
-  PlayFormat format;
-  format.formatTag = 1;
-  format.channels = 2;
-  format.samplesPerSec = kRate;
-  format.avgBytesPerSec = kRate * 4;
-  format.blockAlign = 4;
-  format.bitsPerSample = 16;
-  format.extraSize = 18;
-  return format;
-}
-
 // Polls the capture services every 1 ms as the engine's capture thread does and keeps every
 // frame; stops at the first failure and notes when it came.
 class CCaptureThread {

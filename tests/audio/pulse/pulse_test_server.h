@@ -59,6 +59,31 @@ class CPulseTestServer {
   bool m_serverSet = false;
 };
 
+// The formats the engine asks of the services: capture 48000 Hz stereo signed 32-bit, output
+// 48000 Hz stereo 16-bit.
+inline CaptureFormat EngineCaptureFormat() {
+  CaptureFormat format;
+  format.formatTag = kFormatPcm;
+  format.channels = 2;
+  format.samplesPerSec = 48000;
+  format.blockAlign = 8;
+  format.avgBytesPerSec = 384000;
+  format.bitsPerSample = 32;
+  return format;
+}
+
+inline PlayFormat EnginePlayFormat() {
+  PlayFormat format;
+  format.formatTag = kFormatPcm;
+  format.channels = 2;
+  format.samplesPerSec = 48000;
+  format.avgBytesPerSec = 192000;
+  format.blockAlign = 4;
+  format.bitsPerSample = 16;
+  format.extraSize = 18;
+  return format;
+}
+
 // Where the pulseaudio program is, or empty when it is not installed.
 std::string FindPulseAudioProgram();
 
