@@ -50,12 +50,11 @@ struct CaptureFileContext {
 // else its folder; m_szExeDir when m_szWavPath is empty. Empty when the folder does not exist.
 [[nodiscard]] std::string CaptureFileStartFolder(const CSharedState& state);
 
-// Writes the record track (index 0 .. m_capturedCount - 1; rotated beforehand by
-// RotateRecordTrack) to path with the tags: title "%.2lf-%.2lf Hz" of m_fmin and m_fmax, artist
-// "Quorvel", album the file's own title, comment the chart in force (when calibration is
-// applied), year. Sets m_szWavPath and the preference "Wav" once the file is created. Shows
-// "Could not create File!" or "Could not write to File..." and returns false on a failure.
-// The caller has checked CheckCaptureToSave first.
+// Writes the finished recording (record track entries 0 .. m_capturedCount - 1, already
+// rotated to the start) to path with the tool's tags: the range as title, "Quorvel" as artist,
+// the file's own title as album, the chart in force as comment, the year. Once the file is
+// created, m_szWavPath and the preference "Wav" name it. False after a message. The caller has
+// passed CheckCaptureToSave.
 [[nodiscard]] bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path);
 
 // The whole command: CheckCaptureToSave, the save-file chooser (".wav", starting in
@@ -76,26 +75,14 @@ struct LoadedCaptureFile {
 // output, a play thread or a capture thread.
 [[nodiscard]] bool IsMeasurementActive(const CaptureFileContext& ctx);
 
-// Checks and loads the capture file at path, in this order, each failing check showing its
-// message and returning false: the file opens ("Could not open File %s: error %d\n"), its size
-// lies within 1920000 .. 2200000 bytes ("Sorry this file is too short/too big to be a valid
-// 'Quorvel' file..."), its samples read ("Sorry this file is not convenient..."), at least
-// 1000000 samples, mono, 48000 Hz ("Sorry this file is not convenient for 'Quorvel'..."), and
-// a tagged file names the tool as its artist ("Sorry this file is not a genuine 'Quorvel' wav
-// file..."). Then the range comes from the title tag and the microphone named in the comment is
-// looked up (a missing or unusable chart shows its message and the load goes on without it).
-//
-// On success the engine holds the samples (m_fileSamples, m_fileSampleCount, m_fileChannels,
-// m_fileRate); m_bCurveEndNotified is 0; m_curveFmin and m_curveFmax are the file's range;
-// m_szWavPath and the preference "Wav" name the file; m_szGraphCaption reads "Playing File
-// \"name\"" or "Playing \"name\" captured with microphone \"chart\""; m_nSelectedChart and
-// m_bCalibrationApplied say whether a chart was taken. The caller then does the window's part:
-// smoothing off, the start button disabled, the curve cleared, the range fields set from
-// result->fmin and result->fmax (with and without validation), the calibration button from
-// result->calibrationApplied, a repaint, and the replay.
-//
-// Once the size check has passed, earlier loaded samples are freed (and stay freed on a later
-// failure) and m_szWavPath names the file.
+// Checks the capture file at path and loads it: it must open, have the size of a 20-second
+// recording, hold at least 1,000,000 mono 48000 Hz 16-bit samples and, when tagged, name the
+// tool as its artist; each refusal shows its message and returns false. Earlier loaded samples
+// are freed once the size check has passed. On success the engine holds the samples; the
+// shared state holds the file's range (from its title tag), its path, the caption "Playing
+// ..." and the calibration of the microphone the file names (a missing or unusable chart shows
+// its message and the load goes on without it); *result (may be null) tells the window what to
+// show before it starts the replay.
 [[nodiscard]] bool LoadCaptureFile(const CaptureFileContext& ctx, const std::string& path,
                                    LoadedCaptureFile* result);
 
