@@ -124,10 +124,7 @@ TEST(ChartFile, SizeLimitsAndTextBytes) {
     double last;  // entry 999 when usable
   } cases[] = {
       {"empty.txt", "", false, 0},
-      {"ctrlz.txt",
-       "20 1\n20000 2\n\x1A"
-       "20000 9\n",
-       true, 2.0},
+      {"ctrlz.txt", "20 1\x1A\n20000 9\n", true, 1.0},
       {"ctrlz_first.txt",
        "\x1A"
        "20 1\n",
@@ -147,6 +144,35 @@ TEST(ChartFile, SizeLimitsAndTextBytes) {
     if (loaded) {
       EXPECT_DOUBLE_EQ(curve[999], c.last) << c.name;
     }
+  }
+}
+
+TEST(ChartFile, TextModeBytes) {
+  const struct {
+    std::string bytes;
+    std::string text;
+  } cases[] = {
+      {"20 1\r\n30 2\r\n", "20 1\n30 2\n"},
+      {"20 1\r30 2\r", "20 1\r30 2\r"},  // a lone CR stays
+      {"20\r\r\n", "20\r\n"},
+      {"20 1\n\x1A"
+       "30 2\n",
+       "20 1\n"},
+      {std::string("20 1\n\0"
+                   "30 2\n",
+                   11),
+       "20 1\n"},
+      {"\xEF\xBB\xBF"
+       "20 1\n",
+       "20 1\n"},
+      {"20 \xEF\xBB\xBF"
+       "1\n",
+       "20 \xEF\xBB\xBF"
+       "1\n"},  // only at the start
+      {"\xEF\xBB", "\xEF\xBB"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(quorvel::ChartTextOfBytes(c.bytes.data(), c.bytes.size()), c.text) << c.bytes;
   }
 }
 
