@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "files/wave_file.h"
+#include "tests/calibration/chart_reference.h"
 
 using namespace quorvel;
 
@@ -38,7 +39,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::filesystem::path root = argv[1];
-  for (const char* sub : {"wave", "info", "id3", "samples"}) {
+  for (const char* sub : {"wave", "info", "id3", "samples", "chart"}) {
     std::filesystem::create_directories(root / sub);
   }
 
@@ -91,5 +92,11 @@ int main(int argc, char** argv) {
       "POPM\x00\x00\x00\x09\x00\x00"
       "a@b.c\x00\x80\x00\x00";
   Put(root / "id3" / "foreign.bin", Bytes(foreign, foreign + sizeof foreign - 1));
+
+  // Calibration charts in the shapes users bring them, cut to the fuzzers' input length.
+  for (const auto& sample : charttest::ChartSamples()) {
+    const std::string bytes = sample.bytes.substr(0, 8192);
+    Put(root / "chart" / (std::string(sample.name) + ".txt"), Bytes(bytes.begin(), bytes.end()));
+  }
   return 0;
 }
