@@ -10,9 +10,9 @@
 #include <thread>
 
 #include "audio/sim/simulated_services.h"
+#include "base/memory_preferences.h"
 #include "base/shared_state.h"
 #include "base/user_messages.h"
-#include "control/memory_preferences.h"
 #include "control/quorvel_core.h"
 #include "engine/audio_engine.h"
 #include "graph/graphical.h"

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "base/memory_preferences.h"
 #include "cli/console_messages.h"
-#include "control/memory_preferences.h"
 #include "control/quorvel_core.h"
 
 namespace quorvel {

@@ -1,6 +1,6 @@
 #include "control/capture_files.h"
 
-#include "control/preferences.h"
+#include "base/preferences.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

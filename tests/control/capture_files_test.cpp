@@ -20,9 +20,9 @@
 #include <thread>
 #include <vector>
 
+#include "base/memory_preferences.h"
 #include "base/shared_state.h"
 #include "base/user_messages.h"
-#include "control/memory_preferences.h"
 #include "engine/audio_engine.h"
 #include "engine/record_track.h"
 #include "files/capture_samples.h"

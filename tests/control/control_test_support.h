@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "audio/sim/simulated_services.h"
+#include "base/memory_preferences.h"
 #include "control/measurement_sequence.h"
-#include "control/memory_preferences.h"
 #include "control/quorvel_core.h"
 #include "tests/audio/audio_test_support.h"
 #include "tests/base/recording_messages.h"

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "base/memory_preferences.h"
 #include "base/shared_state.h"
 #include "control/capture_files.h"
-#include "control/memory_preferences.h"
 #include "engine/audio_engine.h"
 #include "engine/record_track.h"
 #include "files/wave_file.h"

@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "control/memory_preferences.h"
+#include "base/memory_preferences.h"
 #include "engine/full_speed_replay.h"
 #include "tests/control/control_test_support.h"
 #include "tests/engine/device_test_support.h"

@@ -1,4 +1,4 @@
-#include "control/memory_preferences.h"
+#include "base/memory_preferences.h"
 
 namespace quorvel {
 

@@ -4,7 +4,7 @@
 #include <map>
 #include <string>
 
-#include "control/preferences.h"
+#include "base/preferences.h"
 
 namespace quorvel {
 

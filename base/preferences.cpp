@@ -1,4 +1,4 @@
-#include "control/preferences.h"
+#include "base/preferences.h"
 
 #include <charconv>
 #include <limits>

@@ -1,6 +1,6 @@
 // The preferences' rules on the in-memory store: defaults stored on a missing or blank value,
 // the length limit, "%lf" numbers whatever the locale, 32-bit numbers.
-#include "control/preferences.h"
+#include "base/preferences.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <limits>
 #include <string>
 
-#include "control/memory_preferences.h"
+#include "base/memory_preferences.h"
 
 namespace quorvel {
 
@@ -20,8 +20,6 @@ TEST(Preferences, EachValueHasItsDefault) {
   EXPECT_EQ(preferences.ReadString(kPrefAudioInPeripheral, kDefaultAudioInPeripheral),
             "Microphone");
   EXPECT_EQ(preferences.ReadInt(kPrefAudioInGain, kDefaultAudioInGain), 12);
-  EXPECT_EQ(preferences.ReadString(kPrefAudioOutPeripheral, kDefaultAudioOutPeripheral),
-            "Default Audio Output");
   EXPECT_EQ(preferences.ReadInt(kPrefVolume, kDefaultVolume), 16);
   EXPECT_EQ(preferences.ReadDouble(kPrefFmin, kDefaultFmin), 20.0);
   EXPECT_EQ(preferences.ReadDouble(kPrefFmax, kDefaultFmax), 20000.0);

@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/device_enumeration.h"
-
 // The user's settings kept between runs: eleven named values, each with its default. The window
 // keeps them in QSettings (app/); quorvel-cli and the tests keep them in memory
-// (CMemoryPreferences). Only the user-interface thread reads or writes preferences.
+// (CMemoryPreferences). Only the user-interface thread reads or writes preferences. The store sits
+// in the bottom layer so that every layer that keeps a setting (the calibration's chart folder
+// and remembered microphone, the capture files, the window) reads it through the same rules.
 
 namespace quorvel {
 
@@ -18,7 +18,8 @@ inline constexpr char kDefaultAudioInPeripheral[] = "Microphone";
 inline constexpr char kPrefAudioInGain[] = "AudioInGain";  // 32-bit number: slider position
 inline constexpr int32_t kDefaultAudioInGain = 12;         // 0 dB
 inline constexpr char kPrefAudioOutPeripheral[] = "AudioOutPeripheral";  // text
-inline constexpr const char* kDefaultAudioOutPeripheral = kOutputMapperName;
+// (its default, the output mapper entry, is kDefaultAudioOutPeripheral in
+// control/preference_defaults.h: the mapper's name belongs to the engine)
 inline constexpr char kPrefVolume[] = "Volume";  // 32-bit number: slider position
 inline constexpr int32_t kDefaultVolume = 16;
 inline constexpr char kPrefFmin[] = "Fmin";  // number as "%lf" text [Hz]
