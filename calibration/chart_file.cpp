@@ -9,8 +9,8 @@
 #include <cmath>
 #include <memory>
 
-#include "calibration/chart_file.h"
 #include "base/util.h"
+#include "calibration/chart_file.h"
 
 namespace quorvel {
 

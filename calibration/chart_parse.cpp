@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "calibration/chart_file.h"
 #include "base/util.h"
+#include "calibration/chart_file.h"
 
 namespace quorvel {
 
