@@ -1,0 +1,102 @@
+#pragma once
+
+#include <string>
+
+namespace quorvel {
+
+class CGraphical;
+class IPreferences;
+class IUserMessages;
+struct CSharedState;
+
+// The window's calibration button as the calibration code drives it: checked with the face
+// colour RGB(255,180,180) and the caption "Microphone\nCalibration applied" when applied,
+// unchecked with the neutral face and "Select Microphone\nCalibration" otherwise. The window
+// implements it; quorvel-cli and the tests need none.
+class ICalibrationButton {
+ public:
+  virtual ~ICalibrationButton() = default;
+  virtual void SetCalibrationButton(bool applied) = 0;
+};
+
+// CMicroListProc: the calibration state's operations. The charts of the chart folder (the
+// preference "CalibFiles") are listed in the shared state (m_chartPaths, m_chartNames,
+// m_nChartCount), the chosen one is m_nSelectedChart and the remembered microphone is the
+// preference "MicroSelected". The chosen chart, resampled onto the coming curve's range, goes to
+// the curve store's m_calibration, which AddPoint subtracts while m_bCalibrationApplied is set
+// and a chart is selected.
+//
+// Every operation runs on the user-interface thread (or quorvel-cli's main thread) while no
+// measurement feeds the curve: m_calibration is complete before the first point that reads it.
+class CMicroListProc {
+ public:
+  // The question asked at a capture start when a remembered chart is not applied yet.
+  static constexpr const char* kApplyQuestion =
+      "Do you want to apply the calibation with microphone \"%s\" ?";
+
+  CMicroListProc(CSharedState& state, IPreferences& preferences, IUserMessages& messages,
+                 CGraphical& graph);
+  virtual ~CMicroListProc();
+  CMicroListProc(const CMicroListProc&) = delete;
+  CMicroListProc& operator=(const CMicroListProc&) = delete;
+
+  // The window's calibration button (may be null: nothing but the flag changes).
+  void SetButton(ICalibrationButton* button) { m_pButton = button; }
+
+  // Rebuilds the chart lists from the chart folder: every ".txt" or ".frd" file of the folder
+  // and its subfolders that holds 1 to 128000 bytes and opens, in the order of the listing. The
+  // selection becomes the last chart named like "MicroSelected" (case-blind), or -1. Returns
+  // the number of charts, 0 when the folder is missing or not a folder, -1 when no chart folder
+  // is configured (the lists then stay as they were).
+  int ScanCharts();
+
+  // Rescans, then returns the index of the first chart named name (case-blind) when that chart
+  // loads; -1 otherwise.
+  int FindChart(const std::string& name);
+
+  // True when the chart at index loads (into a scratch curve).
+  bool ValidateChart(int index);
+
+  // LoadChart of the chart file at path for fmin..fmax [Hz] into the curve store's
+  // m_calibration; false (the curve untouched) when the chart is unusable.
+  bool LoadCalibration(const std::string& path, double fmin, double fmax);
+
+  // The capture-start step, with the range of the coming curve [Hz]: loads the selected chart
+  // (or the remembered one, found again) for that range; when the calibration is not applied
+  // yet, asks kApplyQuestion and applies it or forgets the microphone. A chart that is gone or
+  // no longer loads is forgotten and the not-applied state shown.
+  void PrepareCalibration(double fmin, double fmax);
+
+  // Sets m_bCalibrationApplied and the window's calibration button.
+  void SetCalibrationApplied(bool applied);
+
+  // ---- what the selection dialog changes ----
+
+  // m_szChartFolder from "CalibFiles", the current folder as its default.
+  void ReadChartFolder();
+  // A folder chosen by the user: m_szChartFolder (at most 519 characters) and "CalibFiles".
+  void SetChartFolder(const std::string& folder);
+  // "OK, Apply": "MicroSelected" becomes the selected chart's name when one is selected.
+  void RememberSelection();
+  // "Cancel": no selection, not applied, "MicroSelected" emptied.
+  void ForgetSelection();
+
+  // The name of chart index, empty when there is none.
+  std::string ChartName(int index) const;
+  std::string ChartPath(int index) const;
+  int ChartCount() const;
+  int SelectedChart() const;
+  void SelectChart(int index);
+  std::string ChartFolder() const;
+
+ private:
+  void Reset();
+
+  CSharedState& m_state;
+  IPreferences& m_preferences;
+  IUserMessages& m_messages;
+  CGraphical& m_graph;
+  ICalibrationButton* m_pButton = nullptr;
+};
+
+}  // namespace quorvel

@@ -1,0 +1,214 @@
+// Tests of CMicroListProc on a real chart folder: the scan with its usable and unusable files,
+// the remembered microphone, FindChart and ValidateChart, the capture-start step with its
+// question and answers, and the correction the curve store applies with the loaded chart.
+#include "calibration/micro_list_proc.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "base/memory_preferences.h"
+#include "base/preferences.h"
+#include "base/shared_state.h"
+#include "base/user_messages.h"
+#include "calibration/chart_file.h"
+#include "graph/graphical.h"
+
+namespace fs = std::filesystem;
+
+namespace quorvel {
+
+namespace {
+
+class ScriptedMessages : public IUserMessages {
+ public:
+  void ShowMessage(const std::string& text, const std::string& /*caption*/) override {
+    shown.push_back(text);
+  }
+  bool AskYesNo(const std::string& text, const std::string& /*caption*/) override {
+    asked.push_back(text);
+    return yes;
+  }
+  bool ChooseSaveFile(const std::string&, const std::string&, std::string*) override {
+    return false;
+  }
+  bool ChooseOpenFile(const std::string&, const std::string&, std::string*) override {
+    return false;
+  }
+  bool ChooseFolder(const std::string&, const std::string&, std::string*) override { return false; }
+  std::vector<std::string> shown;
+  std::vector<std::string> asked;
+  bool yes = true;
+};
+
+class Button : public ICalibrationButton {
+ public:
+  void SetCalibrationButton(bool applied) override { states.push_back(applied); }
+  std::vector<bool> states;
+};
+
+// A chart folder: two charts named "MicA" (one in a subfolder), "micb", a template without
+// data, and files that are never listed.
+class ChartFolderFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static std::atomic<int> counter{0};
+    m_root = fs::temp_directory_path() /
+             ("quorvel_charts_" + std::to_string(getpid()) + "_" + std::to_string(counter++));
+    fs::create_directories(m_root / "sub");
+    Write("MicA.txt", "20 1\n20000 1\n");
+    Write("sub/MicA.TXT", "20 2\n20000 2\n");
+    Write("micb.frd", "20 -3\n1000 0\n20000 6\n");
+    Write("Template.txt", "* Freq dB\n");
+    Write("empty.txt", "");
+    Write("big.txt", std::string(128001, '#'));
+    Write("notes.doc", "20 1\n");
+    state.m_bCalibrationApplied.store(0);
+    proc.SetButton(&button);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(m_root, ec);
+  }
+  std::string Write(const std::string& relative, const std::string& text) {
+    const fs::path path = m_root / relative;
+    std::ofstream(path, std::ios::binary) << text;
+    return path.string();
+  }
+  std::string Folder() const { return m_root.string(); }
+  int IndexOfPath(const std::string& relative) const {
+    const std::string wanted = (m_root / relative).string();
+    const auto it = std::find(state.m_chartPaths.begin(), state.m_chartPaths.end(), wanted);
+    return it == state.m_chartPaths.end() ? -1 : static_cast<int>(it - state.m_chartPaths.begin());
+  }
+
+  fs::path m_root;
+  CSharedState state;
+  CMemoryPreferences preferences;
+  ScriptedMessages messages;
+  Button button;
+  CGraphical graph{state};
+  CMicroListProc proc{state, preferences, messages, graph};
+};
+
+TEST_F(ChartFolderFixture, ScanChartsListsUsableChartsAndTheRememberedOne) {
+  // no chart folder at all: -1, the lists stay as they were
+  state.m_chartNames = {"earlier"};
+  EXPECT_EQ(proc.ScanCharts(), -1);
+  EXPECT_EQ(state.m_chartNames.size(), 1u);
+
+  preferences.WriteString("CalibFiles", Folder() + "/missing");
+  EXPECT_EQ(proc.ScanCharts(), 0);
+  EXPECT_TRUE(state.m_chartNames.empty());
+
+  preferences.WriteString("CalibFiles", Folder());
+  preferences.WriteString("MicroSelected", "mica");
+  ASSERT_EQ(proc.ScanCharts(), 4);
+  EXPECT_STREQ(state.m_szChartFolder, Folder().c_str());
+  std::vector<std::string> names = state.m_chartNames;
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"MicA", "MicA", "Template", "micb"}));
+  // the later of the two "MicA" charts, whichever the listing gave last
+  const int first = std::min(IndexOfPath("MicA.txt"), IndexOfPath("sub/MicA.TXT"));
+  const int last = std::max(IndexOfPath("MicA.txt"), IndexOfPath("sub/MicA.TXT"));
+  EXPECT_EQ(proc.SelectedChart(), last);
+
+  // FindChart: the first chart of the name, when it loads
+  EXPECT_EQ(proc.FindChart("MICA"), first);
+  EXPECT_EQ(proc.FindChart("micB"), IndexOfPath("micb.frd"));
+  EXPECT_EQ(proc.FindChart("Template"), -1);  // listed, but no point in it
+  EXPECT_EQ(proc.FindChart("nobody"), -1);
+  EXPECT_FALSE(proc.ValidateChart(-1));
+  EXPECT_FALSE(proc.ValidateChart(4));
+  EXPECT_TRUE(proc.ValidateChart(IndexOfPath("micb.frd")));
+}
+
+TEST_F(ChartFolderFixture, CaptureStartAsksAndApplies) {
+  preferences.WriteString("CalibFiles", Folder());
+  const double fmin = 40.0;
+  const double fmax = 16000.0;
+
+  // nothing remembered: reset, no question
+  proc.PrepareCalibration(fmin, fmax);
+  EXPECT_TRUE(messages.asked.empty());
+  EXPECT_EQ(proc.SelectedChart(), -1);
+  EXPECT_EQ(state.m_bCalibrationApplied.load(), 0);
+
+  // remembered in other capitals, answered Yes
+  preferences.WriteString("MicroSelected", "MICB");
+  proc.PrepareCalibration(fmin, fmax);
+  ASSERT_EQ(messages.asked.size(), 1u);
+  EXPECT_EQ(messages.asked[0], "Do you want to apply the calibation with microphone \"micb\" ?");
+  const int micb = IndexOfPath("micb.frd");
+  EXPECT_EQ(proc.SelectedChart(), micb);
+  EXPECT_EQ(preferences.StoredText(kPrefMicroSelected), "micb");
+  EXPECT_EQ(state.m_bCalibrationApplied.load(), 1);
+  EXPECT_EQ(button.states.back(), true);
+  std::array<double, kChartCurveSize> expected;
+  ASSERT_TRUE(LoadChart(Folder() + "/micb.frd", fmin, fmax, expected));
+  EXPECT_TRUE(std::equal(expected.begin(), expected.end(), graph.m_calibration));
+
+  // already applied: a new range reloads the chart without asking
+  proc.PrepareCalibration(20.0, 20000.0);
+  EXPECT_EQ(messages.asked.size(), 1u);
+  ASSERT_TRUE(LoadChart(Folder() + "/micb.frd", 20.0, 20000.0, expected));
+  EXPECT_TRUE(std::equal(expected.begin(), expected.end(), graph.m_calibration));
+
+  // the selected chart is gone: not applied, no selection, "MicroSelected" kept
+  fs::remove(m_root / "micb.frd");
+  proc.PrepareCalibration(fmin, fmax);
+  EXPECT_EQ(proc.SelectedChart(), -1);
+  EXPECT_EQ(state.m_bCalibrationApplied.load(), 0);
+  EXPECT_EQ(preferences.StoredText(kPrefMicroSelected), "micb");
+  // at the next start it is not found any more: forgotten
+  proc.PrepareCalibration(fmin, fmax);
+  EXPECT_EQ(preferences.StoredText(kPrefMicroSelected), "");
+
+  // answered No: forgotten as well
+  preferences.WriteString("MicroSelected", "mica");
+  messages.yes = false;
+  proc.PrepareCalibration(fmin, fmax);
+  EXPECT_EQ(messages.asked.size(), 2u);
+  EXPECT_EQ(proc.SelectedChart(), -1);
+  EXPECT_EQ(preferences.StoredText(kPrefMicroSelected), "");
+  EXPECT_EQ(state.m_bCalibrationApplied.load(), 0);
+
+  // a remembered chart that no longer loads is forgotten without a question
+  preferences.WriteString("MicroSelected", "Template");
+  proc.PrepareCalibration(fmin, fmax);
+  EXPECT_EQ(messages.asked.size(), 2u);
+  EXPECT_EQ(preferences.StoredText(kPrefMicroSelected), "");
+}
+
+// The curve store subtracts the chart from every point while it is applied and a chart is
+// selected, and from none otherwise.
+TEST_F(ChartFolderFixture, CurveStoreSubtractsTheLoadedChart) {
+  ASSERT_TRUE(proc.LoadCalibration(Write("slope.txt", "20 -6\n20000 12\n"), 20.0, 20000.0));
+  for (const bool applied : {true, false}) {
+    state.m_bCalibrationApplied.store(applied ? 1 : 0);
+    state.m_nSelectedChart.store(0);
+    graph.ClearCurve();
+    for (int k = 0; k <= CGraphical::kLastPoint; ++k) graph.AddPoint(-20.0 + 0.01 * k);
+    for (int k = 0; k <= CGraphical::kLastPoint; ++k) {
+      const double expected = -20.0 + 0.01 * k - (applied ? graph.m_calibration[k] : 0.0);
+      ASSERT_DOUBLE_EQ(graph.m_points[k].load(), expected) << k;
+    }
+  }
+  // selected -1: not in force even when applied
+  state.m_bCalibrationApplied.store(1);
+  state.m_nSelectedChart.store(-1);
+  graph.ClearCurve();
+  graph.AddPoint(-20.0);
+  EXPECT_DOUBLE_EQ(graph.m_points[0].load(), -20.0);
+}
+
+}  // namespace
+
+}  // namespace quorvel
