@@ -32,6 +32,8 @@ CQuorvelCore::CQuorvelCore(ChosenServices chosen, IPreferences& preferences,
       m_messages(messages),
       m_graph(m_shared),
       m_audio(std::make_unique<CAudio>(m_services.get(), &m_graph)),
+      m_microList(m_shared, preferences, messages, m_graph),
+      m_charts(m_microList),
       m_sequence(*m_audio, m_graph, m_shared, messages) {
   m_graph.SetRecordCounters(&m_audio->m_recordCount, &m_audio->m_capturedCount);
   // The device lists, once, as the main window fills them at start-up.
@@ -42,6 +44,10 @@ CQuorvelCore::CQuorvelCore(ChosenServices chosen, IPreferences& preferences,
 }
 
 CQuorvelCore::~CQuorvelCore() = default;
+
+CaptureFileContext CQuorvelCore::FileContext() {
+  return FileContext(&m_charts);
+}
 
 CaptureFileContext CQuorvelCore::FileContext(ICalibrationCharts* charts) {
   return CaptureFileContext{*m_audio, m_shared, m_wave, m_messages, m_preferences, charts};

@@ -6,6 +6,8 @@
 
 #include "audio/audio_services.h"
 #include "base/shared_state.h"
+#include "calibration/micro_list_proc.h"
+#include "control/calibration_charts.h"
 #include "control/capture_files.h"
 #include "control/measurement_sequence.h"
 #include "engine/audio_engine.h"
@@ -26,11 +28,11 @@ enum class AudioChoice {
 
 // CQuorvelCore: the one object both front ends create. It owns the service objects in their
 // construction order -- the audio services, the shared state, the curve store (CGraphical),
-// the engine (CAudio), the WAV object (CWave) and the measurement sequence -- wires the engine
-// to the curve store, holds the front end's preferences and messages, and lists the devices
-// once. They are destroyed in the reverse order: the sequence and the engine (whose threads
-// feed the curve store) before the curve store, the engine before the services it uses.
-// User-interface thread only.
+// the engine (CAudio), the WAV object (CWave), the calibration charts (CMicroListProc) and the
+// measurement sequence -- wires the engine to the curve store, holds the front end's
+// preferences and messages, and lists the devices once. They are destroyed in the reverse order:
+// the sequence and the engine (whose threads feed the curve store) before the curve store, the
+// engine before the services it uses. User-interface thread only.
 class CQuorvelCore {
  public:
   // The services come from the backend chooser; ServicesDescription says which it took.
@@ -57,8 +59,14 @@ class CQuorvelCore {
   // The result of listing the input devices at construction (0: the list is in the engine).
   int32_t InputListResult() const { return m_inputListResult; }
 
-  // What the capture-file commands work on; charts may be null (no calibration charts).
-  CaptureFileContext FileContext(ICalibrationCharts* charts = nullptr);
+  // The calibration charts of the chart folder (the preference "CalibFiles"), the remembered
+  // microphone and the capture-start step.
+  CMicroListProc& MicroList() { return m_microList; }
+
+  // What the capture-file commands work on: the core's own calibration charts, or the charts
+  // given (null: no calibration charts).
+  CaptureFileContext FileContext();
+  CaptureFileContext FileContext(ICalibrationCharts* charts);
 
  private:
   struct ChosenServices {
@@ -76,6 +84,8 @@ class CQuorvelCore {
   CGraphical m_graph;
   std::unique_ptr<CAudio> m_audio;  // about 13.8 MB: always on the heap
   CWave m_wave;
+  CMicroListProc m_microList;  // the chart lists live in m_shared, the chart curve in m_graph
+  CCalibrationCharts m_charts;
   CMeasurementSequence m_sequence;
   int32_t m_inputListResult = kE_UNEXPECTED;
 };

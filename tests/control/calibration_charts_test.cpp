@@ -1,0 +1,123 @@
+// Load Audio File's microphone step over the real charts of a chart folder: the chart a capture
+// file names is found, loaded for the file's range and applied; a name without a usable chart is
+// reported and the file replays without calibration. And the capture-start step reaching a
+// window's calibration button.
+#include "control/calibration_charts.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "base/memory_preferences.h"
+#include "base/preferences.h"
+#include "calibration/chart_file.h"
+#include "control/capture_view.h"
+#include "control/quorvel_core.h"
+#include "files/wave_file.h"
+#include "tests/base/recording_messages.h"
+#include "tests/files/wave_builder.h"
+
+namespace quorvel {
+
+namespace {
+
+class CalibrationChartsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    m_charts = m_dir.Path() / "charts";
+    std::filesystem::create_directories(m_charts / "sub");
+    Write("Mic 1.txt", "20 -2\n1000 0\n20000 3\n");
+    Write("sub/Other.frd", "20 5\n20000 5\n");
+    Write("Blank.txt", "* no data yet\n");
+    m_preferences.WriteString(kPrefCalibFiles, m_charts.string());
+  }
+  void Write(const std::string& name, const std::string& text) {
+    std::ofstream(m_charts / name, std::ios::binary) << text;
+  }
+  // A capture file of this tool naming the microphone `comment`, over 40..12000 Hz.
+  std::string Capture(const char* comment) {
+    const std::string path = m_dir.File("capture.wav");
+    CWave wave;
+    EXPECT_TRUE(wave.CreateCaptureFile(path.c_str()));
+    for (int16_t s : wavetest::Ramp(1000500, 11)) EXPECT_TRUE(wave.WriteSample(s));
+    std::strcpy(wave.m_szTitle, "40.00-12000.00 Hz");
+    std::strcpy(wave.m_szArtist, "Quorvel");
+    std::strcpy(wave.m_szAlbum, "session");
+    std::strcpy(wave.m_szComment, comment);
+    EXPECT_TRUE(wave.CloseCaptureFile(true));
+    return path;
+  }
+
+  wavetest::ScratchFolder m_dir;
+  std::filesystem::path m_charts;
+  CMemoryPreferences m_preferences;
+  CRecordingMessages m_messages;
+};
+
+TEST_F(CalibrationChartsTest, LoadAudioFileAppliesTheChartTheFileNames) {
+  CQuorvelCore core(AudioChoice::kNone, m_preferences, m_messages);
+  LoadedCaptureFile loaded;
+  ASSERT_TRUE(LoadCaptureFile(core.FileContext(), Capture("mic 1"), &loaded));
+  EXPECT_TRUE(m_messages.Messages().empty()) << m_messages.All();
+  EXPECT_TRUE(loaded.calibrationApplied);
+  const CSharedState& shared = core.Shared();
+  ASSERT_GE(shared.m_nSelectedChart.load(), 0);
+  EXPECT_EQ(shared.m_chartNames[size_t(shared.m_nSelectedChart.load())], "Mic 1");
+  EXPECT_EQ(shared.m_bCalibrationApplied.load(), 1);
+  EXPECT_STREQ(shared.m_szGraphCaption, "Playing \"session\" captured with microphone \"Mic 1\"");
+  EXPECT_EQ(m_preferences.StoredText(kPrefMicroSelected), "mic 1");
+  // the chart over the file's range is what the curve store subtracts
+  std::array<double, kChartCurveSize> expected;
+  ASSERT_TRUE(LoadChart((m_charts / "Mic 1.txt").string(), 40.0, 12000.0, expected));
+  for (size_t k = 0; k < expected.size(); ++k) {
+    ASSERT_EQ(core.Graph().m_calibration[k], expected[k]) << k;
+  }
+}
+
+TEST_F(CalibrationChartsTest, AMicrophoneWithoutAUsableChartIsReported) {
+  CQuorvelCore core(AudioChoice::kNone, m_preferences, m_messages);
+  m_preferences.WriteString(kPrefMicroSelected, "Other");
+  for (const char* name : {"Nobody", "Blank"}) {  // missing, and listed without any data
+    LoadedCaptureFile loaded;
+    ASSERT_TRUE(LoadCaptureFile(core.FileContext(), Capture(name), &loaded)) << name;
+    EXPECT_EQ(m_messages.Messages().back(),
+              "Sorry, could not find microphone \"" + std::string(name) + "\" for calibration");
+    EXPECT_FALSE(loaded.calibrationApplied);
+    EXPECT_EQ(core.Shared().m_nSelectedChart.load(), -1);
+    EXPECT_EQ(core.Shared().m_bCalibrationApplied.load(), 0);
+    EXPECT_EQ(m_preferences.StoredText(kPrefMicroSelected), "Other");
+    EXPECT_STREQ(core.Shared().m_szGraphCaption, "Playing File \"session\"");
+  }
+}
+
+class ButtonView : public ICaptureView {
+ public:
+  void EnableStartButton(bool) override {}
+  void SetStartButton(bool) override {}
+  void SetInputButton(bool) override {}
+  void SetCalibrationButton(bool applied) override { calibration.push_back(applied); }
+  void SetRangeFieldTexts(const std::string&, const std::string&) override {}
+  void RequestGraphRepaint() override {}
+  std::vector<bool> calibration;
+};
+
+TEST_F(CalibrationChartsTest, TheCaptureStartShowsItsOutcomeOnTheWindowsButton) {
+  CQuorvelCore core(AudioChoice::kNone, m_preferences, m_messages);
+  ButtonView view;
+  CCaptureViewCalibrationButton button(view);
+  core.MicroList().SetButton(&button);
+  // remembered, but the question is answered No: forgotten, not applied
+  m_preferences.WriteString(kPrefMicroSelected, "Other");
+  core.MicroList().PrepareCalibration(20.0, 20000.0);
+  EXPECT_EQ(view.calibration, std::vector<bool>{false});
+  EXPECT_EQ(m_preferences.StoredText(kPrefMicroSelected), "");
+}
+
+}  // namespace
+
+}  // namespace quorvel
