@@ -9,6 +9,11 @@ class IPreferences;
 class IUserMessages;
 struct CSharedState;
 
+// The message of a chart that cannot be used: no chart file, or one without a point, or (in the
+// selection dialog) one whose curve lies at the bottom of the preview's scale.
+inline constexpr char kMsgChartNotValid[] =
+    "The response curve of the selected microphone is not valid";
+
 // The window's calibration button as the calibration code drives it: checked with the face
 // colour RGB(255,180,180) and the caption "Microphone\nCalibration applied" when applied,
 // unchecked with the neutral face and "Select Microphone\nCalibration" otherwise. The window

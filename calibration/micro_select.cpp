@@ -168,7 +168,7 @@ void CMicroSelect::LoadPreviewFor(int index) {
     case PreviewStatus::kNotValid:
       // the list keeps the highlighted entry, the name above it its earlier text
       m_proc.SelectChart(-1);
-      m_messages.ShowMessage(kNotValidMessage);
+      m_messages.ShowMessage(kMsgChartNotValid);
       return;
     case PreviewStatus::kValid:
       m_proc.SelectChart(index);

@@ -30,8 +30,6 @@ class IUserMessages;
 // User-interface thread only.
 class CMicroSelect : public QDialog {
  public:
-  static constexpr const char* kNotValidMessage =
-      "The response curve of the selected microphone is not valid";
   static constexpr const char* kNoFolderText = "Select a Directory";
 
   CMicroSelect(CMicroListProc& proc, IUserMessages& messages, CGraphical& graph,

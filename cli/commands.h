@@ -27,4 +27,7 @@ int RunDevices(const Arguments& args);
 //                     [--gain DB] [--save CAPTURE.wav] [--csv FILE] [--png FILE] [--bmp FILE]
 int RunMeasure(const Arguments& args);
 
+// quorvel-cli chart CHART [--fmin F] [--fmax F] [--csv FILE]
+int RunChart(const Arguments& args);
+
 }  // namespace quorvel

@@ -20,7 +20,10 @@ const char kUsage[] =
     "  measure [--input NAME] [--output NAME] [--simulated] [--fmin F] [--fmax F] [--gain DB]\n"
     "          [--save CAPTURE.wav] [--csv FILE] [--png FILE] [--bmp FILE]\n"
     "                                           measure a loudspeaker (the simulated one when\n"
-    "                                           no PulseAudio server answers)\n";
+    "                                           no PulseAudio server answers)\n"
+    "  chart CHART [--fmin F] [--fmax F] [--csv FILE]\n"
+    "                                           a calibration chart resampled onto the curve\n"
+    "                                           grid of the range\n";
 
 }  // namespace
 
@@ -35,6 +38,7 @@ int RunCommandLine(int argc, char** argv) {
   if (command == "analyze") return RunAnalyze(args);
   if (command == "devices") return RunDevices(args);
   if (command == "measure") return RunMeasure(args);
+  if (command == "chart") return RunChart(args);
   std::fprintf(stderr, "quorvel-cli: unknown command %s\n%s", command.c_str(), kUsage);
   return kExitBadArguments;
 }

@@ -1,0 +1,113 @@
+// quorvel-cli chart, run as a program on chart files of the shapes users bring: the 1002
+// resampled entries against an independent reading of the chart rules, on stdout and as a CSV
+// file; unusable charts and bad ranges refused with their exit status.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/calibration/chart_reference.h"
+#include "tests/cli/cli_test_support.h"
+#include "tests/files/wave_builder.h"
+
+namespace quorvel {
+
+namespace {
+
+struct Entry {
+  int index;
+  double frequencyHz;
+  double levelDb;
+};
+
+// The CSV lines after the header; a line that does not scan ends the list.
+std::vector<Entry> ParseEntries(const std::string& text) {
+  std::istringstream lines(text);
+  std::string line;
+  std::getline(lines, line);
+  EXPECT_EQ(line, "index,frequency_hz,level_db");
+  std::vector<Entry> entries;
+  while (std::getline(lines, line)) {
+    Entry e{};
+    if (std::sscanf(line.c_str(), "%d,%lf,%lf", &e.index, &e.frequencyHz, &e.levelDb) != 3) break;
+    entries.push_back(e);
+  }
+  return entries;
+}
+
+void ExpectEntries(const std::vector<Entry>& entries, const std::array<double, 1020>& expected,
+                   double fmin, double fmax, const char* name) {
+  ASSERT_EQ(entries.size(), 1002u) << name;
+  for (int k = 0; k < 1002; ++k) {
+    const Entry& e = entries[size_t(k)];
+    ASSERT_EQ(e.index, k) << name;
+    ASSERT_NEAR(e.frequencyHz, fmin * std::pow(fmax / fmin, k / 999.0), 5e-7 * (1.0 + fmax))
+        << name << " entry " << k;
+    ASSERT_NEAR(e.levelDb, expected[size_t(k)], 0.00005 + 1e-9) << name << " entry " << k;
+  }
+}
+
+TEST(ChartCommand, ResampledEntriesOfEveryShape) {
+  wavetest::ScratchFolder dir;
+  for (const auto& sample : charttest::ChartSamples()) {
+    const std::string chart = dir.File(std::string(sample.name) + ".frd");
+    std::ofstream(chart, std::ios::binary) << sample.bytes;
+    const CliOutcome shown = RunCli("chart " + ShellQuote(chart) + " --fmin 31.5 --fmax 16000");
+    if (!sample.usable) {
+      EXPECT_EQ(shown.status, 1) << sample.name;
+      EXPECT_EQ(shown.output, "The response curve of the selected microphone is not valid\n");
+      continue;
+    }
+    ASSERT_EQ(shown.status, 0) << sample.name << shown.output;
+    const auto points = charttest::ReferencePoints(sample.bytes);
+    ASSERT_TRUE(points.has_value()) << sample.name;
+    ExpectEntries(ParseEntries(shown.output), charttest::ReferenceCurve(*points, 31.5, 16000), 31.5,
+                  16000, sample.name);
+    // the same into a file, over the default range
+    const std::string csv = dir.File(std::string(sample.name) + ".csv");
+    const CliOutcome written = RunCli("chart " + ShellQuote(chart) + " --csv " + ShellQuote(csv));
+    ASSERT_EQ(written.status, 0) << written.output;
+    EXPECT_EQ(written.output, "");
+    std::ifstream in(csv);
+    std::stringstream text;
+    text << in.rdbuf();
+    ExpectEntries(ParseEntries(text.str()), charttest::ReferenceCurve(*points, 20, 20000), 20,
+                  20000, sample.name);
+  }
+}
+
+TEST(ChartCommand, RefusesMissingChartsAndBadRanges) {
+  wavetest::ScratchFolder dir;
+  const std::string chart = dir.File("mic.txt");
+  std::ofstream(chart) << "20 0\n20000 1\n";
+  const struct {
+    std::string arguments;
+    int status;
+  } cases[] = {
+      {ShellQuote(dir.File("missing.txt")), 1},
+      {ShellQuote(dir.Path().string()), 1},
+      {ShellQuote(chart) + " --fmin 0", 2},
+      {ShellQuote(chart) + " --fmin 2000 --fmax 1000", 2},
+      {ShellQuote(chart) + " --fmax nan", 2},
+      {"", 2},
+      {ShellQuote(chart) + " --csv " + ShellQuote(dir.File("no/such/folder.csv")), 1},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(RunCli("chart " + c.arguments).status, c.status) << c.arguments;
+  }
+  // fmin equal to fmax: every entry at that one frequency
+  const CliOutcome one =
+      RunCli("chart " + ShellQuote(chart) + " --fmin 632.455532 --fmax 632.455532");
+  ASSERT_EQ(one.status, 0);
+  const std::vector<Entry> entries = ParseEntries(one.output);
+  ASSERT_EQ(entries.size(), 1002u);
+  for (const Entry& e : entries) EXPECT_NEAR(e.levelDb, 0.5, 0.00006);
+}
+
+}  // namespace
+
+}  // namespace quorvel
