@@ -18,6 +18,7 @@ class CCliSession {
 
   CQuorvelCore& Core() { return m_core; }
   CConsoleMessages& Messages() { return m_messages; }
+  CMemoryPreferences& Preferences() { return m_preferences; }
 
  private:
   CConsoleMessages m_messages;

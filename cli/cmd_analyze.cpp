@@ -2,6 +2,8 @@
 #include <cstdio>
 #include <string>
 
+#include "calibration/micro_list_proc.h"
+#include "cli/calibration_options.h"
 #include "cli/cli_options.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"
@@ -15,13 +17,14 @@ namespace quorvel {
 namespace {
 
 const char kAnalyzeUsage[] =
-    "quorvel-cli analyze CAPTURE.wav [--fmin F] [--fmax F] [--csv FILE] [--png FILE] [--bmp FILE]"
-    " [--save COPY.wav]";
+    "quorvel-cli analyze CAPTURE.wav [--fmin F] [--fmax F] [--calibration CHART]"
+    " [--chart-folder DIR] [--csv FILE] [--png FILE] [--bmp FILE] [--save COPY.wav]";
 
 }  // namespace
 
 int RunAnalyze(const Arguments& args) {
-  CliOptions options({"fmin", "fmax", "csv", "png", "bmp", "save"}, {}, 1);
+  CliOptions options({"fmin", "fmax", "calibration", "chart-folder", "csv", "png", "bmp", "save"},
+                     {}, 1);
   std::string error;
   if (!options.Parse(args, &error)) return ArgumentError(error, kAnalyzeUsage);
   if (options.Positional().empty()) return ArgumentError("no capture file given", kAnalyzeUsage);
@@ -38,6 +41,8 @@ int RunAnalyze(const Arguments& args) {
   CQuorvelCore& core = session.Core();
   CAudio& audio = core.Audio();
   CSharedState& shared = core.Shared();
+  // A microphone the file names is looked up in the chart folder, as the window does.
+  UseChartFolderOption(options, session.Preferences());
   const CaptureFileContext files = core.FileContext();
   LoadedCaptureFile loaded;
   if (!LoadCaptureFile(files, path, &loaded)) return kExitFailure;
@@ -46,6 +51,17 @@ int RunAnalyze(const Arguments& args) {
   if (!options.Has("fmax")) fmax = loaded.fmax;
   if (!(fmin > 0.0 && fmin < fmax)) {
     return ArgumentError("the range needs 0 < fmin < fmax", kAnalyzeUsage);
+  }
+  // The file's chart was loaded for the file's range: again for another one.
+  const int chart = shared.m_nSelectedChart.load();
+  if (loaded.calibrationApplied && (fmin != loaded.fmin || fmax != loaded.fmax) &&
+      !core.MicroList().LoadCalibration(core.MicroList().ChartPath(chart), fmin, fmax)) {
+    session.Messages().ShowMessage(kMsgChartNotValid);
+    return kExitFailure;
+  }
+  if (options.Has("calibration") &&
+      !ApplyCalibrationOption(core, options.Value("calibration"), fmin, fmax)) {
+    return kExitFailure;
   }
   shared.m_curveFmin = shared.m_fmin = fmin;
   shared.m_curveFmax = shared.m_fmax = fmax;

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "base/point_frequency.h"
+#include "cli/calibration_options.h"
 #include "cli/cli_options.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"
@@ -22,7 +23,8 @@ namespace {
 
 const char kMeasureUsage[] =
     "quorvel-cli measure [--input NAME] [--output NAME] [--simulated] [--fmin F] [--fmax F]"
-    " [--gain DB] [--save CAPTURE.wav] [--csv FILE] [--png FILE] [--bmp FILE]";
+    " [--gain DB] [--calibration CHART] [--save CAPTURE.wav] [--csv FILE] [--png FILE]"
+    " [--bmp FILE]";
 
 // The longest wait for the curve, on the devices' clock: a sweep lasts about 22 s [ms].
 constexpr uint32_t kMeasureTimeoutMs = 60000;
@@ -92,8 +94,9 @@ SequenceStatus RunWithProgress(CQuorvelCore& core, const MeasurementRequest& req
 }  // namespace
 
 int RunMeasure(const Arguments& args) {
-  CliOptions options({"input", "output", "fmin", "fmax", "gain", "save", "csv", "png", "bmp"},
-                     {"simulated"}, 0);
+  CliOptions options(
+      {"input", "output", "fmin", "fmax", "gain", "calibration", "save", "csv", "png", "bmp"},
+      {"simulated"}, 0);
   std::string error;
   if (!options.Parse(args, &error)) return ArgumentError(error, kMeasureUsage);
   double fmin = 0.0;
@@ -145,6 +148,11 @@ int RunMeasure(const Arguments& args) {
   }
 
   core.Graph().ClearCurve();
+  // The chart for the coming curve's range, before the sweep plays.
+  if (options.Has("calibration") &&
+      !ApplyCalibrationOption(core, options.Value("calibration"), fmin, fmax)) {
+    return kExitFailure;
+  }
   const SequenceStatus outcome = RunWithProgress(core, request);
   if (outcome == SequenceStatus::kStopped) {
     std::fprintf(stderr, "Measurement stopped\n");

@@ -16,7 +16,8 @@ using Arguments = std::vector<std::string>;
 // quorvel-cli sweep --fmin F --fmax F --out FILE.wav
 int RunSweep(const Arguments& args);
 
-// quorvel-cli analyze CAPTURE.wav [--fmin F] [--fmax F] [--csv FILE] [--png FILE] [--bmp FILE]
+// quorvel-cli analyze CAPTURE.wav [--fmin F] [--fmax F] [--calibration CHART]
+//                     [--chart-folder DIR] [--csv FILE] [--png FILE] [--bmp FILE]
 //                     [--save COPY.wav]
 int RunAnalyze(const Arguments& args);
 
@@ -24,7 +25,8 @@ int RunAnalyze(const Arguments& args);
 int RunDevices(const Arguments& args);
 
 // quorvel-cli measure [--input NAME] [--output NAME] [--simulated] [--fmin F] [--fmax F]
-//                     [--gain DB] [--save CAPTURE.wav] [--csv FILE] [--png FILE] [--bmp FILE]
+//                     [--gain DB] [--calibration CHART] [--save CAPTURE.wav] [--csv FILE]
+//                     [--png FILE] [--bmp FILE]
 int RunMeasure(const Arguments& args);
 
 // quorvel-cli chart CHART [--fmin F] [--fmax F] [--csv FILE]

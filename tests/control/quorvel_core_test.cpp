@@ -4,12 +4,19 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <atomic>
+#include <fstream>
 #include <memory>
 
 #include "base/memory_preferences.h"
+#include "base/preferences.h"
+#include "calibration/chart_file.h"
+#include "calibration/micro_list_proc.h"
 #include "engine/full_speed_replay.h"
 #include "tests/control/control_test_support.h"
 #include "tests/engine/device_test_support.h"
+#include "tests/files/wave_builder.h"
 
 namespace quorvel {
 
@@ -74,6 +81,64 @@ TEST(QuorvelCore, EndingWhileAMeasurementRunsStopsItsThreadsBeforeTheServicesGo)
   EXPECT_EQ(rig.Sequence().Tick(), SequenceStatus::kRunning);
   rig.core.reset();
   EXPECT_TRUE(rig.messages.Messages().empty());
+}
+
+// Hands every level the engine measures to the curve store and keeps a copy: the curve as it
+// would be without calibration.
+class RawLevels : public ICurveListener {
+ public:
+  explicit RawLevels(CGraphical& graph) : m_graph(graph) {}
+  // Capture thread; never blocks or allocates.
+  void AddPoint(double levelDb) override {
+    const int n = m_count.load(std::memory_order_relaxed);
+    if (n < CGraphical::kCurveCapacity) {
+      m_levels[static_cast<size_t>(n)] = levelDb;
+      m_count.store(n + 1, std::memory_order_release);
+    }
+    m_graph.AddPoint(levelDb);
+  }
+  int Count() const { return m_count.load(std::memory_order_acquire); }
+  double Level(int k) const { return m_levels[static_cast<size_t>(k)]; }
+
+ private:
+  CGraphical& m_graph;
+  std::array<double, CGraphical::kCurveCapacity> m_levels{};
+  std::atomic<int> m_count{0};
+};
+
+TEST(QuorvelCore, AMeasurementWithTheChartAppliedIsTheRawCurveMinusTheChart) {
+  SimulatedCore rig;
+  wavetest::ScratchFolder charts;
+  std::ofstream(charts.File("Mic 3.txt")) << "20 -4\n200 1.5\n2000 0\n20000 6\n";
+  // the remembered microphone, applied as "OK, Apply" leaves it
+  rig.preferences.WriteString(kPrefCalibFiles, charts.Path().string());
+  rig.preferences.WriteString(kPrefMicroSelected, "mic 3");
+  CMicroListProc& microList = rig.core->MicroList();
+  ASSERT_EQ(microList.ScanCharts(), 1);
+  ASSERT_EQ(microList.SelectedChart(), 0);
+  microList.SetCalibrationApplied(true);
+  // the capture start: the chart for the coming range, applied without a question
+  microList.PrepareCalibration(40.0, 16000.0);
+  EXPECT_TRUE(rig.messages.Messages().empty()) << rig.messages.All();
+
+  RawLevels raw(rig.Graph());
+  rig.Audio().SetCurveListener(&raw);
+  rig.Graph().ClearCurve();
+  MeasurementRequest request;
+  request.fmin = 40.0;
+  request.fmax = 16000.0;
+  request.timeoutMs = 60000;
+  const SequenceStatus outcome = RunMeasurement(rig.Sequence(), request);
+  rig.Audio().SetCurveListener(&rig.Graph());
+  ASSERT_EQ(outcome, SequenceStatus::kComplete) << rig.messages.All();
+  ASSERT_EQ(rig.Graph().m_count.load(), 1001);
+  ASSERT_GE(raw.Count(), 1001);
+  std::array<double, kChartCurveSize> chart;
+  ASSERT_TRUE(LoadChart(charts.File("Mic 3.txt"), 40.0, 16000.0, chart));
+  for (int k = 0; k <= CGraphical::kLastPoint; ++k) {
+    ASSERT_DOUBLE_EQ(rig.Graph().m_points[k].load(), raw.Level(k) - chart[size_t(k)]) << k;
+  }
+  EXPECT_STREQ(rig.Shared().m_szGraphCaption, "Quorvel Capture with microphone \"Mic 3\"");
 }
 
 }  // namespace
