@@ -59,7 +59,7 @@ void BM_AnalyzeCapture(benchmark::State& state) {
       state.SkipWithError("could not read the capture file");
       break;
     }
-    ReplayAtFullSpeed(*audio, samples, static_cast<int>(count));
+    ReplayAtFullSpeed(*audio, samples, static_cast<int>(count), 20.0);
     std::free(samples);
     points = graph->m_count.load();
   }

@@ -16,6 +16,8 @@ namespace quorvel {
 
 namespace {
 
+constexpr int kCurvePoints = CGraphical::kLastPoint + 1;
+
 const char kAnalyzeUsage[] =
     "quorvel-cli analyze CAPTURE.wav [--fmin F] [--fmax F] [--calibration CHART]"
     " [--chart-folder DIR] [--csv FILE] [--png FILE] [--bmp FILE] [--save COPY.wav]";
@@ -68,9 +70,17 @@ int RunAnalyze(const Arguments& args) {
   const auto sampleCount = static_cast<uint32_t>(audio.m_fileSampleCount.load());
   core.Graph().ClearCurve();
 
-  // A replay analyses what it plays, one mono sample per frame.
-  ReplayAtFullSpeed(audio, audio.m_fileSamples, static_cast<int>(sampleCount));
+  // A replay analyses what it plays, one mono sample per frame, its points timed for a sweep
+  // from the range's fmin.
+  ReplayAtFullSpeed(audio, audio.m_fileSamples, static_cast<int>(sampleCount), fmin);
   const bool complete = core.Graph().m_curvesCompleted.load() != 0;
+  // A recording that ends before the curve is whole (one saved before the points were timed on
+  // their own frequencies ends a few blocks early) gives the points it holds, and no more.
+  const int points = core.Graph().m_count.load();
+  if (points < kCurvePoints) {
+    std::fprintf(stderr, "warning: the recording lacks %d of the %d points of a curve\n",
+                 kCurvePoints - points, kCurvePoints);
+  }
 
   // --png / --bmp: the graph as the window shows it after replaying the file
   if (!WriteCurveOutputs(options, core, fmin, fmax, true)) return kExitFailure;
@@ -82,8 +92,8 @@ int RunAnalyze(const Arguments& args) {
       return kExitFailure;
     }
   }
-  std::printf("%s: %u samples, %d of 1001 points%s\n", path.c_str(), sampleCount,
-              core.Graph().m_count.load(), complete ? ", curve complete" : "");
+  std::printf("%s: %u samples, %d of 1001 points%s\n", path.c_str(), sampleCount, points,
+              complete ? ", curve complete" : "");
   PrintCurveEnds(core, fmin, fmax);
   return kExitOk;
 }

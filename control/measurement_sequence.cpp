@@ -233,6 +233,9 @@ int CMeasurementSequence::PlayLoadedSamples(int outputIndex) {
   TakeCurveBaseline();
   m_replayEnded.store(0, std::memory_order_release);
   m_shared.m_bCurveEndNotified.store(0, std::memory_order_release);
+  // The points are timed for the sweep the file recorded: the range of the curve it replays
+  // (its title tag's, the default, or the one the front end chose).
+  m_audio.SetPointTiming(m_shared.m_curveFmin);
   m_audio.ResetAnalysis();
   SleepMs(10);
   m_audio.m_filePlayPos.store(0, std::memory_order_release);

@@ -104,7 +104,8 @@ class CMeasurementSequence {
   // to the start of the record track, caption set (unless a replay runs).
   void EndCapture();
   // Plays the samples loaded into the engine (m_fileSamples) on output list entry
-  // `outputIndex` through the analysis; the input is closed first. 1 when the replay runs.
+  // `outputIndex` through the analysis, its points timed for a sweep from m_curveFmin; the input
+  // is closed first. 1 when the replay runs.
   [[nodiscard]] int PlayLoadedSamples(int outputIndex);
   // Frees the replay's samples once the replay has ended and its play thread is gone.
   void ReleaseReplaySamples();

@@ -7,6 +7,7 @@
 
 #include "audio/audio_services.h"
 #include "audio/one_shot_timer.h"
+#include "engine/point_timing.h"
 
 namespace quorvel {
 
@@ -48,6 +49,7 @@ struct OutputCaps {
 //   m_sweepPos         W: play thread; UI before playback   R: play thread, UI
 //   m_blockFill        W: analysing thread; play thread (0 while it plays silence); the reset
 //                                                           R: analysing thread
+//   m_pointDelayBlocks W: UI (GenerateSweep, SetPointTiming)  R: analysing thread
 //   m_synced, m_recordCount, m_recordStart
 //                      W: analysing thread; the reset       R: UI (progress, end of capture),
 //                                                              analysing thread (curve store)
@@ -127,6 +129,12 @@ class CAudio {
   // Analysing thread (capture thread, or play thread in a replay), for every frame; never
   // blocks or allocates.
   void PushFrame(int32_t left, int32_t right);
+  // Points are taken at the instants a sweep from fmin [Hz] passes them (point_timing.h).
+  // GenerateSweep sets this for its own range; a replay sets it for the range it replays with.
+  // Called before the analysis starts (before the sweep or file flag is set).
+  void SetPointTiming(double fmin) {
+    m_pointDelayBlocks.store(PointDelayBlocks(fmin), std::memory_order_relaxed);
+  }
 
   // ---- device enumeration (before any capture or playback starts) ----
   [[nodiscard]] int32_t EnumerateInputDevices(int* count);
@@ -276,6 +284,9 @@ class CAudio {
   std::atomic<int32_t> m_blockFill{0};
   std::atomic<int32_t> m_nextHeader{0};
   int32_t m_blocksSinceSync = 0;
+  // D: blocks skipped after the 48 settling blocks before the first point (point_timing.h); the
+  // default range's until a sweep or a replay sets it.
+  std::atomic<int32_t> m_pointDelayBlocks{PointDelayBlocks(20.0)};
   std::atomic<int32_t> m_captureResult{0};
   int32_t m_ringWrite = 0;
   int32_t m_ringRead = 0;

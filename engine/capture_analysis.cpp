@@ -1,8 +1,9 @@
 // Capture analysis: every captured frame goes into the input rings, the record track and the
 // peak meter; while a sweep or a replay runs, every 960 frames make one analysis block. Until
 // the sync burst is found each sample also runs through three band filters tuned to the
-// burst's tones; from the 49th block after the sync on, each block's peak level is one curve
-// point.
+// burst's tones; after the 48 settling blocks and the D blocks that centre each point's block on
+// the instant the sweep passes the point's frequency (point_timing.h), each block's peak level
+// is one curve point.
 //
 // Everything here runs on the thread that calls PushFrame (the capture thread, or the play
 // thread during a replay), without locks, allocation or system calls.
@@ -66,7 +67,6 @@ constexpr double kNoiseFloorKeep = 0.999;
 constexpr double kNoiseFloorTake = 0.001;
 constexpr double kSyncMarginDb = 15.0;    // the burst must exceed the noise floor by this much
 constexpr int32_t kNoiseSamples = 16000;  // [samples] the noise floor is measured over these
-constexpr int32_t kSettlingBlocks = 48;   // blocks after the sync block that give no point
 // [samples] kept before the end of the sync block: covers the silence before the burst.
 constexpr int32_t kPreSyncSamples = 25440;
 constexpr int32_t kInt32Max = 2147483647;
@@ -199,12 +199,12 @@ void CAudio::ProcessBlock() {
   if (level < kMinBlockLevel) level = kMinBlockLevel;
   const double levelDb = 20.0 * std::log10(level);
 
-  // The block in which the burst is found counts as block 1; blocks 2..48 are dropped.
+  // The block in which the burst is found counts as block 1; blocks 2 .. 48 + D are dropped,
+  // and block 49 + D + k is point k.
   if (synced) {
     if (m_blocksSinceSync < kInt32Max) ++m_blocksSinceSync;
-    if (m_blocksSinceSync > kSettlingBlocks && m_listener != nullptr) {
-      m_listener->AddPoint(levelDb);
-    }
+    const int32_t dropped = kSettlingBlocks + m_pointDelayBlocks.load(std::memory_order_relaxed);
+    if (m_blocksSinceSync > dropped && m_listener != nullptr) m_listener->AddPoint(levelDb);
   }
 }
 

@@ -9,7 +9,8 @@ class ICurveListener {
   virtual ~ICurveListener() = default;
 
   // Called on the analysing thread (the capture thread, or the play thread during a replay)
-  // once per analysis block from the 49th block after the sync on; never blocks or allocates.
+  // once per analysis block from the (49 + D)th block after the sync on (point_timing.h); never
+  // blocks or allocates.
   virtual void AddPoint(double levelDb) = 0;
 };
 

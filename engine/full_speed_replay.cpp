@@ -4,7 +4,8 @@
 
 namespace quorvel {
 
-void ReplayAtFullSpeed(CAudio& audio, const int16_t* samples, int count) {
+void ReplayAtFullSpeed(CAudio& audio, const int16_t* samples, int count, double fmin) {
+  audio.SetPointTiming(fmin);
   audio.ResetAnalysis();
   audio.m_filePlayPos.store(0, std::memory_order_relaxed);
   audio.m_filePlaying.store(1, std::memory_order_release);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/audio_engine.h"
+#include "engine/point_timing.h"
 
 namespace quorvel {
 
@@ -12,6 +13,8 @@ namespace {
 constexpr double kTwoPi = 6.283185307179586;
 constexpr int kTableCycle = 12000;  // [table entries] one cycle of the sine table
 constexpr double kFullScale16 = 32767.0;
+
+static_assert(kSignalCapacity == CAudio::kSweepCapacity);
 
 // The sync burst's tones as oscillator steps [table entries per sample]: 1567.98 Hz,
 // 2637.02 Hz and 4186.01 Hz at 48000 Hz, one in the pass band of each band filter.
@@ -75,7 +78,12 @@ int CAudio::GenerateSweep(double fmin, double fmax) {
   m_sampleRate = kSampleRate;
 
   // Refused: fmin <= 0, fmin >= fmax, a value that is not a number, or an infinite limit.
-  if (!(fmin > 0.0) || !(fmin < fmax) || !std::isfinite(fmax)) return 0;
+  const bool refused = !(fmin > 0.0) || !(fmin < fmax) || !std::isfinite(fmax);
+  // The analysis of this signal takes its points at the instants the sweep passes them; a
+  // refused range writes no lead-in.
+  const int leadIn = refused ? 0 : SweepLeadInSamples(fmin);
+  m_pointDelayBlocks.store(PointDelayBlocksForLeadIn(leadIn), std::memory_order_relaxed);
+  if (refused) return 0;
 
   for (int i = 0; i < kSineTableSize; ++i) {
     m_sineTable[i] = std::sin(i * kTwoPi / kTableCycle);
@@ -96,9 +104,6 @@ int CAudio::GenerateSweep(double fmin, double fmax) {
 
   // Lead-in: one period of fmin, so that the first analysis blocks of the sweep follow a
   // steady tone. Very low fmin (below about 0.2 Hz) is cut at the end of the buffer.
-  const double leadInPeriod = 48000.0 / fmin;  // [samples]
-  const int room = kSweepCapacity - p;
-  const int leadIn = leadInPeriod >= room ? room : static_cast<int>(leadInPeriod);
   if (leadIn >= 1) {
     const double step = fmin * 12000.0 / 48000.0;
     for (int n = 0; n < leadIn; ++n) m_sweep[p++] = ToSample16(oscillator.Next(step));

@@ -60,7 +60,7 @@ TEST(QuorvelCore, TheEngineFeedsTheCurveStoreAndCompletionSetsTheRecordingLength
   const int length = audio.GenerateSweep(20.0, 20000.0);
   ASSERT_GT(length, 0);
   core.Graph().ClearCurve();
-  ReplayAtFullSpeed(audio, audio.m_sweep, length);
+  ReplayAtFullSpeed(audio, audio.m_sweep, length, 20.0);
   EXPECT_EQ(core.Graph().m_count.load(), 1001);
   EXPECT_EQ(core.Graph().m_curvesCompleted.load(), 1u);
   EXPECT_EQ(core.Shared().m_bCurveEndNotified.load(), 1);

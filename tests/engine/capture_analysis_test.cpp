@@ -45,9 +45,10 @@ class CaptureAnalysisTest : public ::testing::Test {
     ASSERT_EQ(m_audio->m_blockFill.load(), 0);  // found at the end of a block
   }
 
-  // After SyncOnBurst: pushes the 47 dropped blocks of zeros; the next block is point 0.
+  // After SyncOnBurst: pushes the dropped blocks of zeros (47 settling blocks and the 4 that a
+  // 20 Hz sweep skips after them); the next block is point 0.
   void PushSettlingBlocks() {
-    PushSilence(*m_audio, 47 * kBlock);
+    PushSilence(*m_audio, (47 + 4) * kBlock);
     ASSERT_TRUE(m_listener.Points().empty());
   }
 
@@ -258,26 +259,61 @@ TEST_F(CaptureAnalysisTest, BlockLevelIsThePeakInDbOfFullScale) {
   EXPECT_NEAR(m_listener.Points()[2], -20.0, 0.05);
 }
 
-TEST_F(CaptureAnalysisTest, PointsStart48BlocksAfterTheSyncBlockOnePerBlock) {
-  m_audio->m_sweepPlaying.store(1);
-  const int16_t* signal = m_audio->m_sweep;
-  const int length = m_audio->m_sweepLength;
-  int syncBlock = 0;
-  std::vector<int> pointBlock;  // block in which point k arrived
-  for (int block = 1; block * kBlock <= length; ++block) {
-    const size_t before = m_listener.Points().size();
-    PushSignal(*m_audio, signal, (block - 1) * kBlock, block * kBlock);
-    const size_t after = m_listener.Points().size();
-    ASSERT_LE(after - before, 1u) << "block " << block;
-    if (after > before) pointBlock.push_back(block);
-    if (syncBlock == 0 && m_audio->m_synced.load() != 0) syncBlock = block;
+TEST_F(CaptureAnalysisTest, PointsStartDBlocksAfterTheSettlingBlocksOnePerBlock) {
+  // D, the blocks skipped after the 48 settling blocks, follows the lead-in of the range's fmin:
+  // (2382 + 48000 / fmin) / 960.
+  struct Range {
+    double fmin;
+    double fmax;
+    int skipped;  // D
+  };
+  for (const Range range : {Range{20.0, 20000.0, 4}, Range{100.0, 10000.0, 2},
+                            Range{40.0, 4000.0, 3}, Range{2.0, 2000.0, 27}}) {
+    SCOPED_TRACE(testing::Message() << range.fmin << ".." << range.fmax << " Hz");
+    CollectingListener listener;
+    auto audio = std::make_unique<CAudio>(nullptr, &listener);
+    const int length = audio->GenerateSweep(range.fmin, range.fmax);
+    audio->ResetAnalysis();
+    audio->m_sweepPlaying.store(1);
+    const int16_t* signal = audio->m_sweep;
+    int syncBlock = 0;
+    std::vector<int> pointBlock;  // block in which point k arrived
+    for (int block = 1; block * kBlock <= length; ++block) {
+      const size_t before = listener.Points().size();
+      PushSignal(*audio, signal, (block - 1) * kBlock, block * kBlock);
+      const size_t after = listener.Points().size();
+      ASSERT_LE(after - before, 1u) << "block " << block;
+      if (after > before) pointBlock.push_back(block);
+      if (syncBlock == 0 && audio->m_synced.load() != 0) syncBlock = block;
+    }
+    ASSERT_GT(syncBlock, 0);
+    // The signal holds every point and the block after the last one.
+    ASSERT_GT(pointBlock.size(), 1001u);
+    for (size_t k = 0; k < pointBlock.size(); ++k) {
+      ASSERT_EQ(pointBlock[k], syncBlock + 48 + range.skipped + static_cast<int>(k))
+          << "point " << k;
+    }
+    EXPECT_EQ(audio->m_blocksSinceSync, length / kBlock - syncBlock + 1);
   }
-  ASSERT_GT(syncBlock, 0);
-  ASSERT_GT(pointBlock.size(), 1001u);
-  for (size_t k = 0; k < pointBlock.size(); ++k) {
-    ASSERT_EQ(pointBlock[k], syncBlock + 48 + static_cast<int>(k)) << "point " << k;
+}
+
+TEST_F(CaptureAnalysisTest, AReplayTakesThePointTimingOfTheRangeItIsGiven) {
+  // The sweep of 2..2000 Hz analysed with the timing of 20 Hz: 23 points more, each read 23
+  // blocks early.
+  CollectingListener timedFor2;
+  CollectingListener timedFor20;
+  for (auto [listener, fmin] : {std::pair{&timedFor2, 2.0}, std::pair{&timedFor20, 20.0}}) {
+    auto audio = std::make_unique<CAudio>(nullptr, listener);
+    const int length = audio->GenerateSweep(2.0, 2000.0);
+    audio->SetPointTiming(fmin);
+    audio->ResetAnalysis();
+    audio->m_filePlaying.store(1);
+    PushSignal(*audio, audio->m_sweep, 0, length);
   }
-  EXPECT_EQ(m_audio->m_blocksSinceSync, length / kBlock - syncBlock + 1);
+  ASSERT_EQ(timedFor20.Points().size(), timedFor2.Points().size() + 23);
+  for (size_t k = 0; k < timedFor2.Points().size(); ++k) {
+    ASSERT_EQ(timedFor2.Points()[k], timedFor20.Points()[k + 23]) << "point " << k;
+  }
 }
 
 // ---- sync detector ----

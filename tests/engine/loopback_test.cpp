@@ -54,7 +54,7 @@ LoopbackResult RunLoopback(int chunk, double gain = 1.0, bool replay = false, do
     EXPECT_EQ(fill, pos % kBlock);
   }
   result.points = listener.Points();
-  // Blocks from the sync on, and 47 of them dropped.
+  // Blocks from the sync on.
   result.syncBlock = result.length / kBlock - audio->m_blocksSinceSync + 1;
   return result;
 }
@@ -66,10 +66,10 @@ double Spread(const std::vector<double>& points, int from, int to) {
 
 TEST(LoopbackTest, PerfectLoopbackGivesAFlatCurveOf1001Points) {
   const LoopbackResult result = RunLoopback(4096);
-  // One point per block from the 48th block after the sync block to the end of the signal;
-  // the curve keeps the first 1001.
+  // One point per block from the 52nd block after the sync block (48 settling blocks and the 4
+  // that a 20 Hz sweep skips) to the end of the signal; the curve keeps the first 1001.
   const int blocks = result.length / kBlock;
-  ASSERT_EQ(static_cast<int>(result.points.size()), blocks - (result.syncBlock + 48) + 1);
+  ASSERT_EQ(static_cast<int>(result.points.size()), blocks - (result.syncBlock + 52) + 1);
   ASSERT_GE(result.points.size(), 1001u);
   const std::vector<double> curve(result.points.begin(), result.points.begin() + 1001);
   EXPECT_EQ(curve.size(), 1001u);

@@ -86,12 +86,12 @@ TEST(RecordTrackTest, RecordingInsideTheTrackMovesToIndexZero) {
   Capture capture = RunCapture(listener, 0);
   ASSERT_GT(listener.m_points, CompletingListener::kCurvePoints);
   const int count = capture.audio->m_capturedCount.load();
-  // The burst comes before 25440 samples have been recorded, so the recording starts with the
-  // capture; then 48 blocks, the 1001 points' blocks and the one that found the curve full.
+  // The burst comes before 25440 samples have been recorded (it is found in the block that ends
+  // at 24960), so the recording starts with the capture; then the 48 settling blocks, the 4 that
+  // a 20 Hz sweep skips, the 1001 points' blocks and the one that found the curve full.
   EXPECT_EQ(capture.audio->m_recordStart.load(), 0);
   EXPECT_EQ(static_cast<size_t>(count), capture.historyAtEnd);
-  EXPECT_EQ(count % 960, 0);
-  EXPECT_GE(count, 24000 + 1049 * 960);
+  EXPECT_EQ(count, 24960 + (48 + 4 + 1001) * 960);
   RotateRecordTrack(*capture.audio);
   ExpectRotatedRecording(capture);
 }
