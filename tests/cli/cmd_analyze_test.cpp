@@ -1,14 +1,18 @@
 // quorvel-cli analyze, run as a program on capture files the test writes: the load checks with
-// their messages and exit status, the range from the title tag, and --save.
+// their messages and exit status, the range from the title tag, --save, and the points of a
+// recording against a reading of its samples made here.
 
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -169,6 +173,142 @@ TEST_F(AnalyzeCommandTest, SaveNeedsACompletedCurve) {
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.output.find("No new capture performed"), std::string::npos) << run.output;
   EXPECT_FALSE(std::ifstream(copy).good());
+}
+
+// ---- recordings as a live capture saves them ----
+
+// What a live capture saves: the recording starts 25440 samples before the end of the block in
+// which the burst was found, and ends with the block after the curve's last point. Here the
+// played signal of fmin..fmax stands for the microphone, after `lead` samples of silence; the
+// recording holds `count` samples (26.5 blocks before the end of the live sync block, then
+// 1049 + D blocks for a recording made with this point timing, 1049 before it).
+std::vector<int16_t> LiveStyleRecording(double fmin, double fmax, int lead, int count) {
+  auto audio = std::make_unique<CAudio>();
+  const int length = audio->GenerateSweep(fmin, fmax);
+  std::vector<int16_t> recording(static_cast<size_t>(count), 0);
+  for (int i = lead; i < count && i - lead < length; ++i) {
+    recording[static_cast<size_t>(i)] = audio->m_sweep[i - lead];
+  }
+  return recording;
+}
+
+std::string WriteRecording(const std::string& path, const std::vector<int16_t>& samples,
+                           const char* title) {
+  CWave wave;
+  EXPECT_TRUE(wave.CreateCaptureFile(path.c_str()));
+  for (int16_t s : samples) static_cast<void>(wave.WriteSample(s));
+  std::strcpy(wave.m_szTitle, title);
+  std::strcpy(wave.m_szArtist, "Quorvel");
+  EXPECT_TRUE(wave.CloseCaptureFile(true));
+  return path;
+}
+
+// The samples of a capture file read from its bytes: the 16-bit values of its "data" chunk,
+// which this tool writes right after the 44-byte header.
+std::vector<int16_t> ReadDataChunk(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
+                                   std::istreambuf_iterator<char>());
+  if (bytes.size() < 44 || std::memcmp(bytes.data() + 36, "data", 4) != 0) return {};
+  const size_t size = bytes[40] | bytes[41] << 8 | bytes[42] << 16 | size_t{bytes[43]} << 24;
+  std::vector<int16_t> samples;
+  for (size_t i = 44; i + 1 < 44 + size && i + 1 < bytes.size(); i += 2) {
+    samples.push_back(static_cast<int16_t>(bytes[i] | bytes[i + 1] << 8));
+  }
+  return samples;
+}
+
+// The curve of a recording worked out here, apart from the program: the replay feeds every
+// sample s as s * 65535 in 32 bits; a block is looked at each time 960 more samples have come,
+// and covers the 960 samples before the newest one; the block that holds the burst's onset
+// (placed where the detector's first 250 samples stay inside it) counts as block 1, and point k
+// is block 49 + D + k, D = (2382 + 48000 / fmin) / 960. A point is the block's largest
+// magnitude in dB of 32-bit full scale.
+std::vector<double> IndependentCurve(const std::vector<int16_t>& samples, int burstOnset,
+                                     double fmin) {
+  const int syncBlockEnd = (burstOnset / 960 + 1) * 960;
+  const int skipped = (2382 + static_cast<int>(48000.0 / fmin)) / 960;
+  std::vector<double> curve;
+  for (int k = 0; k < 1001; ++k) {
+    const size_t end =
+        static_cast<size_t>(syncBlockEnd) + static_cast<size_t>(48 + skipped + k) * 960;
+    if (end > samples.size()) break;
+    int peak = 0;
+    for (size_t i = end - 961; i < end - 1; ++i) peak = std::max(peak, std::abs(int{samples[i]}));
+    const double level = std::max(peak * 65535.0 / 2147483648.0, 2.5e-16);
+    curve.push_back(20.0 * std::log10(level));
+  }
+  return curve;
+}
+
+TEST_F(AnalyzeCommandTest, ACaptureOfThisTimingGivesTheCurveOfAnIndependentReading) {
+  struct Case {
+    double fmin;
+    double fmax;
+    int skipped;  // D
+  };
+  for (const Case c : {Case{20.0, 20000.0, 4}, Case{2.0, 2000.0, 27}, Case{100.0, 5000.0, 2}}) {
+    SCOPED_TRACE(testing::Message() << c.fmin << ".." << c.fmax << " Hz");
+    // The burst's onset 480 samples into the file's block 26, so the live sync block (26.5
+    // blocks into the file) holds it.
+    const int lead = 480;
+    const int count = 25440 + (1049 + c.skipped) * 960;
+    char title[64];
+    std::snprintf(title, sizeof title, "%.2f-%.2f Hz", c.fmin, c.fmax);
+    const std::string path = WriteRecording(m_dir.File("new.wav"),
+                                            LiveStyleRecording(c.fmin, c.fmax, lead, count), title);
+    const std::string csv = m_dir.File("new.csv");
+    const CliOutcome run = Analyze(Quote(path) + " --csv " + Quote(csv));
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output.find("warning"), std::string::npos) << run.output;
+    const std::vector<CurvePoint> curve = ReadCsv(csv);
+    const std::vector<double> expected =
+        IndependentCurve(ReadDataChunk(path), lead + 24000, c.fmin);
+    ASSERT_EQ(curve.size(), 1001u);
+    ASSERT_EQ(expected.size(), 1001u);
+    int apart = 0;
+    for (size_t k = 0; k < curve.size(); ++k) {
+      if (std::fabs(curve[k].levelDb - expected[k]) > 0.05) ++apart;
+    }
+    EXPECT_EQ(apart, 0);
+  }
+}
+
+TEST_F(AnalyzeCommandTest, ACaptureSavedBeforeThisTimingGivesThePointsItHoldsAndAWarning) {
+  // Saved before the points were timed on their frequencies, a recording ends D blocks earlier:
+  // 25440 + 1049 x 960 samples. Replayed, it holds the points up to the last whole block: 1002 - D
+  // when the burst is found in the first half of the live sync block (the replay's block then
+  // ends half a block before the live one), 1001 - D in its second half.
+  struct Case {
+    int lead;    // silence before the signal [samples]; the onset is 24000 later
+    int points;  // at 20 Hz, D = 4
+  };
+  for (const Case c : {Case{480, 998}, Case{1000, 997}}) {
+    SCOPED_TRACE(testing::Message() << "burst onset at " << c.lead + 24000);
+    const int count = 25440 + 1049 * 960;
+    const std::string path =
+        WriteRecording(m_dir.File("old.wav"), LiveStyleRecording(20.0, 20000.0, c.lead, count),
+                       "20.00-20000.00 Hz");
+    const std::string csv = m_dir.File("old.csv");
+    const std::string png = m_dir.File("old.png");
+    const CliOutcome run = Analyze(Quote(path) + " --csv " + Quote(csv) + " --png " + Quote(png));
+    ASSERT_EQ(run.status, 0) << run.output;
+    const std::string warning = "warning: the recording lacks " + std::to_string(1001 - c.points) +
+                                " of the 1001 points of a curve\n";
+    EXPECT_NE(run.output.find(warning), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find(std::to_string(c.points) + " of 1001 points\n"), std::string::npos)
+        << run.output;
+    const std::vector<CurvePoint> curve = ReadCsv(csv);
+    ASSERT_EQ(curve.size(), static_cast<size_t>(c.points));
+    // The points it has are the right ones.
+    const std::vector<double> expected =
+        IndependentCurve(ReadDataChunk(path), c.lead + 24000, 20.0);
+    ASSERT_EQ(expected.size(), curve.size());
+    for (size_t k = 0; k < curve.size(); ++k) {
+      ASSERT_NEAR(curve[k].levelDb, expected[k], 0.05) << "point " << k;
+    }
+    EXPECT_TRUE(std::ifstream(png).good());
+  }
 }
 
 }  // namespace
