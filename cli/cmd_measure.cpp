@@ -32,6 +32,8 @@ constexpr uint32_t kMeasureTimeoutMs = 60000;
 // The sequence's steps come this often [ms].
 constexpr int kTickMs = 10;
 
+constexpr double kLowestFmin = 1.9;  // [Hz]
+
 // Ctrl-C asks the running measurement to stop (an atomic store: safe in a signal handler).
 std::atomic<CMeasurementSequence*> g_running{nullptr};
 
@@ -107,8 +109,10 @@ int RunMeasure(const Arguments& args) {
       !options.Number("gain", 0.0, &gainDb, &error)) {
     return ArgumentError(error, kMeasureUsage);
   }
-  if (!(fmin > 0.0 && fmin < fmax && fmax <= 24000.0)) {
-    return ArgumentError("the range needs 0 < fmin < fmax <= 24000", kMeasureUsage);
+  // The lowest fmin the window's range fields allow: a lower one lengthens the recording (its
+  // lead-in, and the points waiting for it) beyond what a capture file may hold.
+  if (!(fmin >= kLowestFmin && fmin < fmax && fmax <= 24000.0)) {
+    return ArgumentError("the range needs 1.9 <= fmin < fmax <= 24000", kMeasureUsage);
   }
   if (!(gainDb >= -12.0 && gainDb <= 12.0)) {
     return ArgumentError("the gain lies within -12 .. +12 dB", kMeasureUsage);
