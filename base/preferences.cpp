@@ -1,9 +1,6 @@
 #include "base/preferences.h"
 
-#include <charconv>
-#include <limits>
-#include <string_view>
-#include <system_error>
+#include "base/number_text.h"
 
 namespace quorvel {
 
@@ -29,52 +26,16 @@ std::string CutText(const std::string& text) {
   return text.substr(0, end);
 }
 
-bool IsCSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 }  // namespace
 
 std::string FormatPreferenceDouble(double value) {
-  // std::to_chars never looks at the locale: "%lf" as the C locale writes it.
-  char buffer[400];
-  const std::to_chars_result result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
-  if (result.ec != std::errc()) return "0.000000";
-  return std::string(buffer, result.ptr);
+  return FormatFixed(value, 6);  // "%lf" as the C locale writes it
 }
 
 double ParsePreferenceDouble(const std::string& text) {
-  const char* p = text.data();
-  const char* end = text.data() + text.size();
-  while (p != end && IsCSpace(*p)) ++p;
-  bool negative = false;
-  if (p != end && (*p == '+' || *p == '-')) {
-    negative = *p == '-';
-    ++p;
-  }
-  // std::from_chars takes no sign of its own here (a second one is no number) and no "0x".
-  if (p == end || *p == '+' || *p == '-') return 0.0;
   double value = 0.0;
-  std::from_chars_result result{};
-  if (end - p >= 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
-    result = std::from_chars(p + 2, end, value, std::chars_format::hex);
-    if (result.ec != std::errc()) value = 0.0;  // "0x" alone reads as the 0 before it
-  } else {
-    result = std::from_chars(p, end, value, std::chars_format::general);
-    if (result.ec == std::errc::invalid_argument) return 0.0;
-  }
-  if (result.ec == std::errc::result_out_of_range) {
-    // from_chars leaves the value alone; "%lf" gives infinity for a number too large and 0 for
-    // one too small (a negative exponent).
-    const std::string_view number(p, static_cast<size_t>(result.ptr - p));
-    const bool tiny = number.find("e-") != std::string_view::npos ||
-                      number.find("E-") != std::string_view::npos ||
-                      number.find("p-") != std::string_view::npos ||
-                      number.find("P-") != std::string_view::npos;
-    value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
-  }
-  return negative ? -value : value;
+  if (ScanDouble(text.data(), text.data() + text.size(), &value) == nullptr) return 0.0;
+  return value;
 }
 
 std::string IPreferences::ReadString(const char* name, const std::string& defaultValue) {

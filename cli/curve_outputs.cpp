@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/number_text.h"
 #include "base/point_frequency.h"
 #include "cli/cli_options.h"
 #include "control/quorvel_core.h"
@@ -11,11 +12,15 @@ namespace quorvel {
 
 bool WriteCurveCsv(const std::string& path, const double* levelsDb, int count, double fmin,
                    double fmax) {
-  FILE* file = std::fopen(path.c_str(), "w");
+  std::FILE* file = std::fopen(path.c_str(), "w");
   if (file == nullptr) return false;
-  bool ok = std::fprintf(file, "index,frequency_hz,level_db\n") > 0;
+  bool ok = std::fputs("index,frequency_hz,level_db\n", file) >= 0;
   for (int k = 0; ok && k < count; ++k) {
-    ok = std::fprintf(file, "%d,%.6f,%.4f\n", k, PointFrequency(k, fmin, fmax), levelsDb[k]) > 0;
+    // "%d,%.6f,%.4f" with a decimal point whatever the locale
+    const std::string line = std::to_string(k) + "," +
+                             FormatFixed(PointFrequency(k, fmin, fmax), 6) + "," +
+                             FormatFixed(levelsDb[k], 4) + "\n";
+    ok = std::fputs(line.c_str(), file) >= 0;
   }
   if (std::fclose(file) != 0) ok = false;
   return ok;

@@ -18,6 +18,9 @@ function(quorvel_test name)
   add_executable(${name} ${ARG_UNPARSED_ARGUMENTS})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  # Where tests/base/decimal_comma_locale.h generates its locale.
+  target_compile_definitions(${name} PRIVATE
+                             QUORVEL_TEST_LOCALE_DIR="${CMAKE_BINARY_DIR}/test-locales")
   quorvel_warnings(${name})
   set(properties ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
   if(ARG_LABELS)

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/number_text.h"
 #include "base/shared_state.h"
 #include "base/user_messages.h"
 #include "base/util.h"
@@ -41,6 +42,19 @@ void FreeLoadedSamples(CAudio& audio) {
 }
 
 }  // namespace
+
+std::string FormatRangeTitle(double fmin, double fmax) {
+  return FormatFixed(fmin, 2) + "-" + FormatFixed(fmax, 2) + " Hz";
+}
+
+void ReadRangeTitle(const char* title, double* fmin, double* fmax) {
+  *fmin = 0.0;
+  *fmax = 0.0;
+  const char* end = title + strnlen(title, 127);
+  const char* p = ScanDouble(title, end, fmin);
+  if (p == nullptr || p == end || *p != '-') return;
+  static_cast<void>(ScanDouble(p + 1, end, fmax));
+}
 
 // ---- Save Audio File ----
 
@@ -88,8 +102,8 @@ bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path) {
   CUtil::CopyText(wave.m_szArtist, sizeof wave.m_szArtist, "Quorvel");
   CUtil::CopyText(wave.m_szAlbum, sizeof wave.m_szAlbum,
                   CUtil::StripExtension(CUtil::FileNameOfPath(state.m_szWavPath)));
-  CUtil::FormatText(wave.m_szTitle, sizeof wave.m_szTitle, "%.2lf-%.2lf Hz", state.m_fmin,
-                    state.m_fmax);
+  CUtil::CopyText(wave.m_szTitle, sizeof wave.m_szTitle,
+                  FormatRangeTitle(state.m_fmin, state.m_fmax).c_str());
   wave.m_szComment[0] = '\0';
   const int32_t chart = state.m_nSelectedChart.load();
   if (chart >= 0 && state.m_bCalibrationApplied.load() != 0 &&
@@ -194,11 +208,7 @@ bool LoadCaptureFile(const CaptureFileContext& ctx, const std::string& path,
 
   // The range the recording was measured with, from the title "%.2lf-%.2lf Hz".
   if (info.title[0] != '\0') {
-    char title[128] = {};
-    std::memcpy(title, info.title, 127);
-    fmin = 0.0;
-    fmax = 0.0;
-    if (std::sscanf(title, "%lf-%lf", &fmin, &fmax) < 1) fmin = 0.0;
+    ReadRangeTitle(info.title, &fmin, &fmax);
     if (!(fmin > 0.0) || !std::isfinite(fmin)) {
       fmin = 20.0;
       fmax = 20000.0;

@@ -40,6 +40,16 @@ struct CaptureFileContext {
   ICalibrationCharts* charts = nullptr;
 };
 
+// ---- the range in the title tag ----
+
+// The title tag of a capture file: the range as "%.2lf-%.2lf Hz" writes it in the C locale
+// ("100.00-5000.00 Hz"), whatever the user's locale.
+[[nodiscard]] std::string FormatRangeTitle(double fmin, double fmax);
+
+// The range read from (at most the first 127 characters of) a title as "%lf-%lf" reads it in
+// the C locale: *fmin and *fmax are 0 first, and each takes the number found in its place.
+void ReadRangeTitle(const char* title, double* fmin, double* fmax);
+
 // ---- Save Audio File ----
 
 // True when a completed curve with at least one second of recording can be saved; otherwise

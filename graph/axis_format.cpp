@@ -1,10 +1,13 @@
-// FormatAxisNumber: the labels of the graph's axes and of the chart preview.
+// FormatAxisNumber: the labels of the graph's axes and of the chart preview. Integers are
+// written with printf (no locale changes them); fractions with FormatGeneral, which keeps the
+// decimal point in every locale.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "base/number_text.h"
 #include "graph/graph_scales.h"
 #include "graph/graphical.h"
 
@@ -66,7 +69,7 @@ std::string CGraphical::FormatAxisNumber(int width, double value) {
 
   // fractional form: the most significant digits that fit the width
   for (int p = width - 2; p >= 1; --p) {
-    text = Printf("%.*g", p, value);
+    text = FormatGeneral(value, p);  // "%.*g", with a decimal point whatever the locale
     TidyExponent(text);
     const int len = static_cast<int>(text.size());
     if (len == width) break;

@@ -3,6 +3,7 @@
 
 #include <QGuiApplication>
 #include <cctype>
+#include <clocale>
 #include <cstdlib>
 #include <cstring>
 
@@ -20,6 +21,10 @@ void EnsureGuiApplication() {
   static char* argv[] = {name, nullptr};
   static QGuiApplication* application = nullptr;
   application = new QGuiApplication(argc, argv);
+  // Qt has set the C library's locale from the environment: under a decimal-comma locale
+  // printf and scanf would write and read "1,5". Numbers in files, tags and labels never follow
+  // the user's locale, so the numeric part goes back to "C" at once.
+  std::setlocale(LC_NUMERIC, "C");
   // Ended when the program ends, before the Qt globals it made while starting are destroyed
   // (exit handlers run in reverse order of registration).
   std::atexit([] {

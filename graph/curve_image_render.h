@@ -22,7 +22,8 @@ constexpr int kGraphAreaHeight = 455;
                                     const std::string& path, const char* caption = nullptr);
 
 // Makes the headless QGuiApplication described above if none exists; it lives until the
-// program ends. Main thread only.
+// program ends, and LC_NUMERIC is set back to "C" as soon as it exists (Qt sets the whole C
+// locale from the environment). Main thread only.
 void EnsureGuiApplication();
 
 // The path with ".extension" appended unless it already ends in it (any case), as the save

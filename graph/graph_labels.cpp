@@ -1,7 +1,8 @@
-// The label values of the graph that go through CUtil::RoundForLabel: the marker's frequency
-// and the level axis labels.
+// The label values of the graph: the marker's frequency and level texts, and the level axis
+// labels.
 #include <cmath>
 
+#include "base/number_text.h"
 #include "base/util.h"
 #include "graph/graph_scales.h"
 #include "graph/graphical.h"
@@ -16,6 +17,14 @@ void FormatLevelLabel(char* out, int outBytes, double levelDb) {
   if (outBytes <= 0) return;
   CGraphical::FormatAxisNumber(out, static_cast<size_t>(outBytes), 8,
                                CUtil::RoundForLabel(levelDb));
+}
+
+std::string MarkerFrequencyText(double frequencyHz) {
+  return FormatGeneral(frequencyHz, 6) + " Hz";
+}
+
+std::string MarkerLevelText(double levelDb) {
+  return FormatFixed(levelDb, 2) + " dB";
 }
 
 }  // namespace quorvel

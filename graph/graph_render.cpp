@@ -7,7 +7,6 @@
 #include <QString>
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 
 #include "base/shared_state.h"
@@ -252,12 +251,11 @@ void CGraphical::DrawCurve() {
   if (markerDrawn) {
     QPainter& painter = *resources.m_painter;
     const QRgb marker = PaletteColor(kColorMarker);
-    char text[64];
-    std::snprintf(text, sizeof text, "%g Hz", m_cursorFreq);
-    DrawLabel(painter, resources.m_fontMedium, marker, QString::fromLatin1(text), c + 52,
-              m_height - 38, Align::kRight);
-    std::snprintf(text, sizeof text, "%0.2f dB", m_cursorLevel);
-    DrawLabel(painter, resources.m_fontMedium, marker, QString::fromLatin1(text), 40,
+    DrawLabel(painter, resources.m_fontMedium, marker,
+              QString::fromStdString(MarkerFrequencyText(m_cursorFreq)), c + 52, m_height - 38,
+              Align::kRight);
+    DrawLabel(painter, resources.m_fontMedium, marker,
+              QString::fromStdString(MarkerLevelText(m_cursorLevel)), 40,
               m_height - (m_cursorY + 3), Align::kLeft);
   }
 }

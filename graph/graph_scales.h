@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "base/point_frequency.h"
 
@@ -82,5 +83,10 @@ struct FrequencyTick {
 
 // Label text of the level axis for value v: FormatAxisNumber(8, RoundForLabel(v)).
 void FormatLevelLabel(char* out, int outBytes, double levelDb);
+
+// The marker's two texts, "%g Hz" of its frequency and "%0.2f dB" of its level, with a decimal
+// point whatever the locale.
+[[nodiscard]] std::string MarkerFrequencyText(double frequencyHz);
+[[nodiscard]] std::string MarkerLevelText(double levelDb);
 
 }  // namespace quorvel

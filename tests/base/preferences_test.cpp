@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <cmath>
 #include <limits>
 #include <string>
 
 #include "base/memory_preferences.h"
+#include "tests/base/decimal_comma_locale.h"
 
 namespace quorvel {
 
@@ -109,22 +109,17 @@ TEST(Preferences, NumbersAreWrittenAndReadAsPercentLfText) {
 }
 
 TEST(Preferences, NumbersDoNotDependOnTheUsersLocale) {
-  const char* comma[] = {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8", "nl_NL.UTF-8"};
-  const char* found = nullptr;
-  for (const char* name : comma) {
-    if (std::setlocale(LC_ALL, name) != nullptr) {
-      found = name;
-      break;
-    }
-  }
-  if (found == nullptr) GTEST_SKIP() << "no locale with a decimal comma is installed";
+  QUORVEL_IN_DECIMAL_COMMA_LOCALE(comma);
   CMemoryPreferences preferences;
   preferences.WriteDouble(kPrefFmin, 31.5);
-  const std::string stored = preferences.StoredText(kPrefFmin);
-  const double read = preferences.ReadDouble(kPrefFmin, 0.0);
-  std::setlocale(LC_ALL, "C");
-  EXPECT_EQ(stored, "31.500000") << found;
-  EXPECT_EQ(read, 31.5) << found;
+  EXPECT_EQ(preferences.StoredText(kPrefFmin), "31.500000");
+  EXPECT_EQ(preferences.ReadDouble(kPrefFmin, 0.0), 31.5);
+  // A text stored by another run is read with its decimal point too; a comma ends the number,
+  // as it does for "%lf" in the C locale.
+  preferences.WriteString(kPrefFmax, "12345.678900");
+  EXPECT_EQ(preferences.ReadDouble(kPrefFmax, 0.0), 12345.6789);
+  preferences.WriteString(kPrefFmax, "2,5");
+  EXPECT_EQ(preferences.ReadDouble(kPrefFmax, 0.0), 2.0);
 }
 
 TEST(Preferences, WholeNumbersAreStoredAsNumbers) {

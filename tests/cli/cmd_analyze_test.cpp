@@ -1,6 +1,6 @@
 // quorvel-cli analyze, run as a program on capture files the test writes: the load checks with
-// their messages and exit status, the range from the title tag, --save, and the points of a
-// recording against a reading of its samples made here.
+// their messages and exit status, the range from the title tag, --save, the points of a
+// recording against a reading of its samples made here, and numbers in a decimal-comma locale.
 
 #include <sys/wait.h>
 
@@ -20,6 +20,7 @@
 
 #include "engine/audio_engine.h"
 #include "files/wave_file.h"
+#include "tests/base/decimal_comma_locale.h"
 #include "tests/cli/cli_test_support.h"
 #include "tests/files/wave_builder.h"
 
@@ -309,6 +310,43 @@ TEST_F(AnalyzeCommandTest, ACaptureSavedBeforeThisTimingGivesThePointsItHoldsAnd
     }
     EXPECT_TRUE(std::ifstream(png).good());
   }
+}
+
+// ---- numbers and the user's locale ----
+
+TEST_F(AnalyzeCommandTest, NumbersKeepTheirDecimalPointInADecimalCommaLocale) {
+  std::string why;
+  const std::string folder = testlocale::DecimalCommaLocaleFolder(&why);
+  if (folder.empty()) {
+    if (!testlocale::CScopedDecimalComma::Available()) GTEST_SKIP() << why;
+    FAIL() << why;
+  }
+  const std::string capture =
+      WriteSweepCapture("capture.wav", 100.0, 5000.0, "100.00-5000.00 Hz", "Quorvel");
+  const std::string csv = m_dir.File("curve.csv");
+  const std::string png = m_dir.File("curve.png");
+  const std::string copy = m_dir.File("copy.wav");
+  // The picture makes the program start Qt, which takes the locale from the environment; the
+  // copy's title and the closing lines come after it.
+  const CliOutcome run = RunCli("analyze " + Quote(capture) + " --png " + Quote(png) + " --csv " +
+                                    Quote(csv) + " --save " + Quote(copy),
+                                testlocale::DecimalCommaEnvironment(folder));
+  ASSERT_EQ(run.status, 0) << run.output;
+  CWave reader;
+  ASSERT_EQ(reader.ReadWave(copy.c_str()), CWave::kReadDone);
+  EXPECT_STREQ(reader.m_info.title, "100.00-5000.00 Hz");
+  EXPECT_NE(run.output.find("first point: 100.000000 Hz"), std::string::npos) << run.output;
+  const std::vector<CurvePoint> curve = ReadCsv(csv);
+  ASSERT_EQ(curve.size(), 1001u);
+  EXPECT_NEAR(curve.back().frequencyHz, 5000.0, 1e-6);
+  // The same program in the C locale gives the same texts.
+  const std::string csvC = m_dir.File("curve_c.csv");
+  ASSERT_EQ(Analyze(Quote(capture) + " --csv " + Quote(csvC)).status, 0);
+  std::ifstream a(csv);
+  std::ifstream b(csvC);
+  const std::string textA((std::istreambuf_iterator<char>(a)), std::istreambuf_iterator<char>());
+  const std::string textB((std::istreambuf_iterator<char>(b)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(textA, textB);
 }
 
 }  // namespace

@@ -27,6 +27,7 @@
 #include "engine/record_track.h"
 #include "files/capture_samples.h"
 #include "files/wave_file.h"
+#include "tests/base/decimal_comma_locale.h"
 #include "tests/control/capture_test_support.h"
 #include "tests/files/wave_builder.h"
 
@@ -192,6 +193,32 @@ TEST_F(CaptureFilesTest, SaveToAForbiddenNameCreatesNothing) {
   EXPECT_FALSE(std::filesystem::exists(path));
   EXPECT_STREQ(m_state.m_szWavPath, "/earlier/file.wav");
   EXPECT_EQ(m_prefs.WriteCount("Wav"), 0);
+}
+
+TEST_F(CaptureFilesTest, TheRangeInTheTitleKeepsItsDecimalPointInEveryLocale) {
+  FinishCapture(50000, 0);
+  m_state.m_fmin = 100.0;
+  m_state.m_fmax = 5000.0;
+  const std::string saved = m_dir.File("comma.wav");
+  {
+    QUORVEL_IN_DECIMAL_COMMA_LOCALE(comma);
+    ASSERT_TRUE(SaveCaptureFile(m_ctx, saved));
+    EXPECT_EQ(FormatRangeTitle(31.25, 16000.0), "31.25-16000.00 Hz");
+    // A title read back in the same locale gives the range it names.
+    LoadedCaptureFile loaded;
+    ASSERT_TRUE(LoadCaptureFile(m_ctx, TaggedCapture("100.00-5000.00 Hz"), &loaded));
+    EXPECT_DOUBLE_EQ(loaded.fmin, 100.0);
+    EXPECT_DOUBLE_EQ(loaded.fmax, 5000.0);
+    // A title with decimal commas (what the fault wrote) reads as "%lf-%lf" reads it in the C
+    // locale: 100, then no "-" after it, so fmax 0, and the range is put right to 100..20000.
+    ASSERT_TRUE(LoadCaptureFile(m_ctx, TaggedCapture("100,00-5000,00 Hz"), &loaded));
+    EXPECT_DOUBLE_EQ(loaded.fmin, 100.0);
+    EXPECT_DOUBLE_EQ(loaded.fmax, 20000.0);
+  }
+  CWave reader;
+  ASSERT_EQ(reader.ReadWave(saved.c_str()), CWave::kReadDone);
+  EXPECT_STREQ(reader.m_info.title, "100.00-5000.00 Hz");
+  EXPECT_TRUE(m_messages.shown.empty()) << testing::PrintToString(m_messages.shown);
 }
 
 TEST_F(CaptureFilesTest, ChooserStartsInTheFolderOfTheLastFile) {

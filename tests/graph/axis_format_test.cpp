@@ -1,10 +1,12 @@
-// Axis labels: FormatAxisNumber, the level labels and the marker's rounded frequency.
+// Axis labels: FormatAxisNumber, the level labels, the marker's rounded frequency and its texts,
+// also in a locale that writes a decimal comma.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "graph/graph_scales.h"
 #include "graph/graphical.h"
+#include "tests/base/decimal_comma_locale.h"
 
 namespace quorvel {
 
@@ -79,6 +81,30 @@ TEST(MarkerFrequency, IsRoundedForItsLabel) {
   EXPECT_DOUBLE_EQ(MarkerFrequency(499, 20.0, 20000.0), 632.0);
   // point 999: 20000 Hz, already round
   EXPECT_DOUBLE_EQ(MarkerFrequency(999, 20.0, 20000.0), 20000.0);
+}
+
+TEST(MarkerTexts, AreTheFrequencyInGAndTheLevelWithTwoDecimals) {
+  EXPECT_EQ(MarkerFrequencyText(632.0), "632 Hz");
+  EXPECT_EQ(MarkerFrequencyText(1.25), "1.25 Hz");
+  EXPECT_EQ(MarkerFrequencyText(20000.0), "20000 Hz");
+  EXPECT_EQ(MarkerFrequencyText(1234567.0), "1.23457e+06 Hz");
+  EXPECT_EQ(MarkerLevelText(-3.14159), "-3.14 dB");
+  EXPECT_EQ(MarkerLevelText(0.0), "0.00 dB");
+}
+
+TEST(AxisLabels, KeepTheirDecimalPointInADecimalCommaLocale) {
+  QUORVEL_IN_DECIMAL_COMMA_LOCALE(comma);
+  EXPECT_EQ(Format(6, 2.5), "2.5");
+  EXPECT_EQ(Format(6, 3.14159), "3.142");
+  EXPECT_EQ(Format(6, 0.00001234), "1.2e-5");
+  EXPECT_EQ(Format(8, 1.5e-5), "1.500e-5");
+  EXPECT_EQ(Format(6, 12.5e3), "12500");
+  EXPECT_EQ(Format(6, 1.25e7), "1250e4");
+  char label[32];
+  FormatLevelLabel(label, sizeof label, -3.14159);
+  EXPECT_STREQ(label, "-3.14");
+  EXPECT_EQ(MarkerFrequencyText(1.25), "1.25 Hz");
+  EXPECT_EQ(MarkerLevelText(-3.14159), "-3.14 dB");
 }
 
 }  // namespace
