@@ -1,5 +1,8 @@
 #include "cli/curve_outputs.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "base/number_text.h"
@@ -10,9 +13,25 @@
 
 namespace quorvel {
 
+namespace {
+
+// Opens path for writing as fopen(path, "w") does, but without waiting: a named pipe that no
+// program reads is refused rather than blocking the command until one does.
+std::FILE* OpenForWritingNow(const std::string& path) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  const int flags = fcntl(fd, F_GETFL);
+  std::FILE* file = nullptr;
+  if (flags != -1 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != -1) file = fdopen(fd, "w");
+  if (file == nullptr) close(fd);
+  return file;
+}
+
+}  // namespace
+
 bool WriteCurveCsv(const std::string& path, const double* levelsDb, int count, double fmin,
                    double fmax) {
-  std::FILE* file = std::fopen(path.c_str(), "w");
+  std::FILE* file = OpenForWritingNow(path);
   if (file == nullptr) return false;
   bool ok = std::fputs("index,frequency_hz,level_db\n", file) >= 0;
   for (int k = 0; ok && k < count; ++k) {

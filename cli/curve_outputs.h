@@ -9,7 +9,8 @@ class CQuorvelCore;
 
 // Writes a curve as CSV: the header "index,frequency_hz,level_db", then one line per stored
 // point k with its frequency PointFrequency(k, fmin, fmax) in %.6f and its level in %.4f, with
-// a decimal point whatever the locale. False when the file cannot be written completely.
+// a decimal point whatever the locale. False when the file cannot be written completely, and at
+// once for a named pipe that no program reads (it is never waited for).
 [[nodiscard]] bool WriteCurveCsv(const std::string& path, const double* levelsDb, int count,
                                  double fmin, double fmax);
 

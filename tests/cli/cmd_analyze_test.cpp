@@ -2,6 +2,7 @@
 // their messages and exit status, the range from the title tag, --save, the points of a
 // recording against a reading of its samples made here, and numbers in a decimal-comma locale.
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
@@ -347,6 +348,22 @@ TEST_F(AnalyzeCommandTest, NumbersKeepTheirDecimalPointInADecimalCommaLocale) {
   const std::string textA((std::istreambuf_iterator<char>(a)), std::istreambuf_iterator<char>());
   const std::string textB((std::istreambuf_iterator<char>(b)), std::istreambuf_iterator<char>());
   EXPECT_EQ(textA, textB);
+}
+
+// ---- curve files ----
+
+TEST_F(AnalyzeCommandTest, CsvOntoANamedPipeWithoutAReaderIsRefusedAtOnce) {
+  const std::string capture =
+      WriteSweepCapture("capture.wav", 100.0, 5000.0, "100.00-5000.00 Hz", "Quorvel");
+  const std::string pipe = m_dir.File("curve.fifo");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  // Without the refusal the program would wait for a reader for ever: the shell's timeout ends
+  // such a run with status 124.
+  const CliOutcome run =
+      RunCli("analyze " + Quote(capture) + " --csv " + Quote(pipe), "timeout 60");
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("Could not write the curve to " + pipe), std::string::npos)
+      << run.output;
 }
 
 }  // namespace
