@@ -1,8 +1,11 @@
 // Curve image export: the graph's picture as a PNG or a 24-bit BMP file.
 #include "graph/curve_image_export.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QImageWriter>
 #include <QString>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -79,6 +82,16 @@ QImage InDibByteOrder(const QImage& image) {
       if (image.depth() == 32) return image.convertToFormat(QImage::Format_RGB32);
       return image;
   }
+}
+
+// Makes room for the picture at path: an existing file there (or a symbolic link, which is
+// removed itself, never its target) is deleted. Anything else at that path, such as a folder or
+// a named pipe, stays and the save fails.
+bool ClearImagePath(const std::string& path) {
+  struct stat st {};
+  if (lstat(path.c_str(), &st) != 0) return true;  // nothing there
+  if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return false;
+  return unlink(path.c_str()) == 0;
 }
 
 bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
@@ -245,7 +258,7 @@ bool WriteImageFile(CurvePicture* picture, const std::string& basePath,
 
   const std::string path = base + "." + extension;
   if (path.size() > kMaxImagePath) return false;
-  std::remove(path.c_str());  // an existing file of that name goes first
+  if (!ClearImagePath(path)) return false;  // an existing file of that name goes first
 
   BitmapInfoHeader header;
   const uint8_t* bits = nullptr;
@@ -256,6 +269,9 @@ bool WriteImageFile(CurvePicture* picture, const std::string& basePath,
     if (encoder.empty()) return false;
     QImage image(header.width, header.height, QImage::Format_RGB32);
     if (image.isNull()) return false;
+    // The resolution the picture carries, as in the BMP header (Qt's own default is 3780).
+    image.setDotsPerMeterX(header.xPelsPerMeter);
+    image.setDotsPerMeterY(header.yPelsPerMeter);
     const size_t rowBytes = static_cast<size_t>(header.width) * 4;
     for (int32_t row = 0; row < header.height; ++row) {
       std::memcpy(image.scanLine(header.height - 1 - row), bits + row * rowBytes, rowBytes);

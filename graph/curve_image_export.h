@@ -63,8 +63,10 @@ struct CurvePicture {
 
 // Writes the picture to basePath + "." + extension ("png" or "bmp", any case); a base path that
 // already ends in the same extension loses it ("curve.png" + "png" gives curve.png). An existing
-// file of the target path is deleted first. PNG needs a 32-bit device-independent picture; BMP a
-// 32-bit picture, which is copied and converted to 24-bit rows.
+// file of the target path (a regular file, or a symbolic link) is deleted first; anything else
+// there, such as a folder, makes the save fail and stays. PNG needs a 32-bit device-independent
+// picture and carries its 2777 pixels per metre; BMP a 32-bit picture, which is copied and
+// converted to 24-bit rows.
 [[nodiscard]] bool WriteImageFile(CurvePicture* picture, const std::string& basePath,
                                   const std::string& extension, IUserMessages* messages = nullptr);
 

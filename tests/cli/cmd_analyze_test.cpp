@@ -352,6 +352,19 @@ TEST_F(AnalyzeCommandTest, NumbersKeepTheirDecimalPointInADecimalCommaLocale) {
 
 // ---- curve files ----
 
+TEST_F(AnalyzeCommandTest, APictureOntoAFolderIsRefusedAndTheFolderStays) {
+  const std::string capture =
+      WriteSweepCapture("capture.wav", 100.0, 5000.0, "100.00-5000.00 Hz", "Quorvel");
+  const std::string folder = m_dir.File("curve.png");
+  ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+  const CliOutcome run = Analyze(Quote(capture) + " --png " + Quote(folder));
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("Cannot save the file to disk..."), std::string::npos) << run.output;
+  struct stat st {};
+  ASSERT_EQ(stat(folder.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISDIR(st.st_mode));
+}
+
 TEST_F(AnalyzeCommandTest, CsvOntoANamedPipeWithoutAReaderIsRefusedAtOnce) {
   const std::string capture =
       WriteSweepCapture("capture.wav", 100.0, 5000.0, "100.00-5000.00 Hz", "Quorvel");

@@ -2,6 +2,7 @@
 #include "graph/curve_image_export.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QImage>
@@ -146,6 +147,61 @@ TEST_F(CurveImageExportTest, PngReadsBackAsThePicture) {
   QImage back(QString::fromStdString(path), "PNG");
   ASSERT_FALSE(back.isNull());
   EXPECT_EQ(back.convertToFormat(QImage::Format_RGB32), image);
+}
+
+TEST_F(CurveImageExportTest, PngCarries2777PixelsPerMetreLikeTheBmp) {
+  CurvePicture picture = Dib(Pattern(9, 5));
+  const std::string path = PathOf("curve.png");
+  ASSERT_TRUE(SaveBitmapByExtension(path, picture));
+  // The "pHYs" chunk, found by walking the chunks: 4-byte big-endian length, type, data, CRC.
+  const std::vector<uint8_t> file = ReadAll(path);
+  const auto be32 = [&](size_t at) {
+    return static_cast<uint32_t>(file[at]) << 24 | file[at + 1] << 16 | file[at + 2] << 8 |
+           file[at + 3];
+  };
+  bool found = false;
+  for (size_t at = 8; at + 12 <= file.size();) {
+    const uint32_t length = be32(at);
+    if (std::string(file.begin() + static_cast<long>(at) + 4,
+                    file.begin() + static_cast<long>(at) + 8) == "pHYs") {
+      ASSERT_EQ(length, 9u);
+      EXPECT_EQ(be32(at + 8), 2777u);   // pixels per unit across
+      EXPECT_EQ(be32(at + 12), 2777u);  // pixels per unit down
+      EXPECT_EQ(file[at + 16], 1);      // the unit is the metre
+      found = true;
+      break;
+    }
+    at += 12 + length;
+  }
+  EXPECT_TRUE(found);
+  // Qt reads the same resolution back.
+  QImage back(QString::fromStdString(path), "PNG");
+  EXPECT_EQ(back.dotsPerMeterX(), 2777);
+  EXPECT_EQ(back.dotsPerMeterY(), 2777);
+}
+
+TEST_F(CurveImageExportTest, OnlyAFileAtTheTargetIsReplaced) {
+  CurvePicture picture = Dib(Pattern(2, 2));
+  // An empty folder, a named pipe or a folder with a file in it where the picture should go:
+  // the save fails and the thing stays as it was.
+  fs::create_directories(m_dir / "empty.png");
+  EXPECT_FALSE(SaveBitmapByExtension(PathOf("empty.png"), picture));
+  EXPECT_TRUE(fs::is_directory(m_dir / "empty.png"));
+  fs::create_directories(m_dir / "empty.bmp");
+  EXPECT_FALSE(SaveBitmapByExtension(PathOf("empty.bmp"), picture));
+  EXPECT_TRUE(fs::is_directory(m_dir / "empty.bmp"));
+  ASSERT_EQ(mkfifo(PathOf("pipe.bmp").c_str(), 0600), 0);
+  EXPECT_FALSE(SaveBitmapByExtension(PathOf("pipe.bmp"), picture));
+  EXPECT_TRUE(fs::is_fifo(m_dir / "pipe.bmp"));
+  // A symbolic link is replaced by the picture; the file it pointed to stays.
+  {
+    std::ofstream out(PathOf("target.txt"));
+    out << "kept";
+  }
+  fs::create_symlink(m_dir / "target.txt", m_dir / "link.png");
+  ASSERT_TRUE(SaveBitmapByExtension(PathOf("link.png"), picture));
+  EXPECT_FALSE(fs::is_symlink(m_dir / "link.png"));
+  EXPECT_EQ(ReadAll(PathOf("target.txt")).size(), 4u);
 }
 
 TEST_F(CurveImageExportTest, ExtensionDecidesTheFormatWithoutRegardToCase) {
