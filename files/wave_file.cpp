@@ -139,7 +139,10 @@ bool CWave::CloseCaptureFile(bool withMetadata) {
 // ---- reader ----
 
 int CWave::ReadWave(const char* path) {
+  // Every return leaves the tag count matching the tag record, so the cleared record of a
+  // failed read is never taken for the tags of an earlier file.
   ClearWaveInfo(m_info);
+  m_nTagCount = 0;
   std::memset(m_riffId, 0, sizeof m_riffId);
   std::memset(m_riffType, 0, sizeof m_riffType);
   std::memset(m_fmtId, 0, sizeof m_fmtId);
@@ -150,8 +153,8 @@ int CWave::ReadWave(const char* path) {
   m_extensibleFormat.shrink_to_fit();
 
   std::FILE* file = path != nullptr ? std::fopen(path, "rb") : nullptr;
-  if (file == nullptr) return kReadDone;  // the tag count of an earlier read stays
-  CBoundedReader in(file);                // closes the file on every return
+  if (file == nullptr) return kReadDone;
+  CBoundedReader in(file);  // closes the file on every return
 
   uint8_t header[24];
   if (in.Read(header, 12) != 12) return kReadShort;

@@ -17,7 +17,9 @@ namespace quorvel {
 // with metadata appends a "LIST"/"INFO" chunk and an "id3 " chunk (ID3v2.3) after the samples.
 //
 // Reading: ReadWave walks the chunks of a file and fills the tag record m_info and its field
-// count m_nTagCount; the samples themselves are read by ReadCaptureSamples
+// count m_nTagCount (both cleared first, so after any return the count is that of the record:
+// 0 for a file that could not be opened or read); the samples themselves are read by
+// ReadCaptureSamples
 // (files/capture_samples.h). Every size field read from a file is checked against what the file
 // (or the buffer holding the chunk) really holds before it is used for a read, a skip or an
 // allocation.

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -393,6 +394,28 @@ TEST_F(CaptureFilesTest, ForeignUntaggedFileIsAcceptedWithTheFullRange) {
   EXPECT_EQ(loaded.name, "foreign take");
   EXPECT_STREQ(m_state.m_szGraphCaption, "Playing File \"foreign take\"");
   EXPECT_TRUE(m_messages.shown.empty());
+}
+
+TEST_F(CaptureFilesTest, AnUntaggedFileAfterATaggedOneIsNotTakenForTagged) {
+  // An untagged file whose header ReadWave refuses ("RIFX": the sample reader does not look at
+  // the form id) after a tagged file: the tag count of the earlier read must not make it look
+  // tagged without an artist.
+  LoadedCaptureFile loaded;
+  ASSERT_TRUE(LoadCaptureFile(m_ctx, TaggedCapture("50.00-5000.00 Hz"), &loaded));
+  ASSERT_GT(m_wave.m_nTagCount, 0);
+  const std::string path = m_dir.File("rifx take.wav");
+  WriteCapture(path, Samples(), nullptr, nullptr, nullptr);
+  {
+    std::FILE* file = std::fopen(path.c_str(), "r+b");
+    ASSERT_NE(file, nullptr);
+    ASSERT_EQ(std::fwrite("RIFX", 1, 4, file), 4u);
+    ASSERT_EQ(std::fclose(file), 0);
+  }
+  ASSERT_TRUE(LoadCaptureFile(m_ctx, path, &loaded)) << LastMessage();
+  EXPECT_EQ(m_wave.m_nTagCount, 0);
+  EXPECT_DOUBLE_EQ(loaded.fmin, 20.0);
+  EXPECT_DOUBLE_EQ(loaded.fmax, 20000.0);
+  EXPECT_TRUE(m_messages.shown.empty()) << LastMessage();
 }
 
 TEST_F(CaptureFilesTest, RangeComesFromTheTitleTag) {

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -240,13 +241,35 @@ TEST_F(ReadWaveTest, ShortHeadersAreReported) {
             CWave::kReadShort);
 }
 
-TEST_F(ReadWaveTest, MissingFileReturnsDoneAndKeepsTheTagCount) {
-  ASSERT_EQ(Read(RiffFile(Fmt() + InfoList({{"IART", "A"}, {"INAM", "T"}}))), CWave::kReadDone);
-  ASSERT_EQ(m_wave.m_nTagCount, 2);
-  EXPECT_EQ(m_wave.ReadWave(m_dir.File("absent.wav").c_str()), CWave::kReadDone);
-  EXPECT_EQ(m_wave.m_nTagCount, 2);
-  EXPECT_EQ(Read({'x'}), CWave::kReadShort);
-  EXPECT_EQ(m_wave.m_nTagCount, 2);
+TEST_F(ReadWaveTest, EveryReturnLeavesTheTagCountOfTheClearedRecord) {
+  // After a tagged file, each way a read can end leaves no tags and a count of 0: a stale count
+  // would make the next untagged file look tagged without an artist.
+  Bytes notRiff = RiffFile(Fmt());
+  std::memcpy(notRiff.data(), "RIFX", 4);
+  struct Case {
+    const char* what;
+    std::function<int()> read;
+    int result;
+  };
+  const Case cases[] = {
+      {"missing file", [&] { return m_wave.ReadWave(m_dir.File("absent.wav").c_str()); },
+       CWave::kReadDone},
+      {"short header", [&] { return Read({'x'}); }, CWave::kReadShort},
+      {"not RIFF", [&] { return Read(notRiff); }, CWave::kReadNotWave},
+      {"list before the format",
+       [&] {
+         return Read(RiffFile(InfoList({{"IART", "B"}}) + Fmt()));
+       },
+       CWave::kReadNotWave},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(Read(RiffFile(Fmt() + InfoList({{"IART", "A"}, {"INAM", "T"}}))), CWave::kReadDone);
+    ASSERT_EQ(m_wave.m_nTagCount, 2);
+    EXPECT_EQ(c.read(), c.result);
+    EXPECT_EQ(m_wave.m_nTagCount, 0);
+    EXPECT_STREQ(m_wave.m_info.artist, "");
+  }
 }
 
 TEST_F(ReadWaveTest, FormatExtensionIsConsumedExactly) {
