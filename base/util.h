@@ -57,8 +57,9 @@ class CUtil {
   // whole text (extension kept). At most 259 characters are kept.
   [[nodiscard]] static const char* FileNameOfPath(const char* path);
 
-  // The path cut at its last separator (no trailing separator); empty for a path without a
-  // separator or a null path. At most 519 characters are kept.
+  // The path cut at its last separator (no trailing separator); the separator itself when it is
+  // the path's first character ("/a.wav" gives "/"); empty for a path without a separator or a
+  // null path. At most 519 characters are kept.
   [[nodiscard]] static const char* DirectoryOfPath(const char* path);
 
   // The part after the last separator, cut before its last "."; empty when the path has no
@@ -112,9 +113,10 @@ class CUtil {
   static void AppendText(char* dst, const char* src);
   static void AppendText(char* dst, size_t dstSize, const char* src);
 
-  // Skips leading bytes of 0x20 or below within the first count bytes of src, copies until a
-  // zero byte or until count bytes of src are consumed, terminates, and removes trailing bytes
-  // of 0x20 or below. dst holds at least count + 1 bytes. Null pointers: nothing happens.
+  // Skips leading bytes of 0x20 or below (zero bytes included) within the first count bytes of
+  // src, copies until a zero byte or until count bytes of src are consumed, terminates, and
+  // removes trailing bytes of 0x20 or below. src holds at least count bytes; dst at least
+  // count + 1. Null pointers: nothing happens.
   static void CopyTrimmed(char* dst, size_t count, const char* src);
 
   // Case-blind comparisons (ASCII letters): the difference of the first unequal pair of

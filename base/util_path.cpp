@@ -139,7 +139,8 @@ const char* CUtil::DirectoryOfPath(const char* path) {
   thread_local char result[kDirectorySize];
   CopyBounded(result, path, kDirectorySize - 1);
   const long cut = LastSeparator(result);
-  result[cut < 0 ? 0 : cut] = '\0';
+  // A file in the root folder ("/a.wav") has the root as its folder, not an empty text.
+  result[cut < 0 ? 0 : (cut == 0 ? 1 : cut)] = '\0';
   return result;
 }
 

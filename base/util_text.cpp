@@ -99,11 +99,9 @@ void CUtil::AppendText(char* dst, size_t dstSize, const char* src) {
 
 void CUtil::CopyTrimmed(char* dst, size_t count, const char* src) {
   if (dst == nullptr || src == nullptr) return;
-  // Blanks and control bytes are bytes 0x01..0x20; a zero byte always ends the text.
-  const auto isBlank = [](char c) {
-    const auto b = static_cast<unsigned char>(c);
-    return b != 0 && b <= 0x20;
-  };
+  // Leading bytes of 0x20 or below are skipped, zero bytes among them (a text padded in front
+  // with zeros keeps its words); after the first other byte a zero byte ends the text.
+  const auto isBlank = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
   size_t start = 0;
   while (start < count && isBlank(src[start])) ++start;
   size_t n = 0;

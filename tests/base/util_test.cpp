@@ -131,6 +131,10 @@ TEST(UtilPath, DirectoryOfPath) {
   EXPECT_STREQ(CUtil::DirectoryOfPath("/home/user/Wav/a.wav"), "/home/user/Wav");
   EXPECT_STREQ(CUtil::DirectoryOfPath("a.wav"), "");
   EXPECT_STREQ(CUtil::DirectoryOfPath(nullptr), "");
+  // A file in the root folder: the root, which is a folder that exists.
+  EXPECT_STREQ(CUtil::DirectoryOfPath("/a.wav"), "/");
+  EXPECT_STREQ(CUtil::DirectoryOfPath("\\a.wav"), "\\");
+  EXPECT_STREQ(CUtil::DirectoryOfPath("/Wav/a.wav"), "/Wav");
   // A path longer than the buffer is cut at 519 characters before the separator is sought.
   const std::string longPath = std::string(510, 'd') + "/" + std::string(100, 'f');
   EXPECT_EQ(std::string(CUtil::DirectoryOfPath(longPath.c_str())), std::string(510, 'd'));
@@ -412,7 +416,17 @@ TEST(UtilText, CopyTrimmed) {
   EXPECT_STREQ(out, "x y");
   CUtil::CopyTrimmed(out, 10, "\xC3\xA9t\xC3\xA9");  // letters at the ends are not blanks
   EXPECT_STREQ(out, "\xC3\xA9t\xC3\xA9");
-  CUtil::CopyTrimmed(out, 10, "");
+  const char zeros[10] = {};
+  CUtil::CopyTrimmed(out, sizeof zeros, zeros);  // nothing but zero bytes: empty
+  EXPECT_STREQ(out, "");
+  CUtil::CopyTrimmed(out, 0, "abc");  // no byte to consume
+  EXPECT_STREQ(out, "");
+  // Zero bytes in front are skipped like the other control bytes; after the text one ends it.
+  const char padded[9] = {'\0', '\0', ' ', 'a', 'b', '\0', 'c', ' ', '\0'};
+  CUtil::CopyTrimmed(out, sizeof padded, padded);
+  EXPECT_STREQ(out, "ab");
+  const char onlyPadding[3] = {'\0', '\t', '\0'};
+  CUtil::CopyTrimmed(out, sizeof onlyPadding, onlyPadding);
   EXPECT_STREQ(out, "");
   // A source that holds exactly count bytes and no terminator.
   const char unterminated[4] = {'w', 'x', 'y', 'z'};
