@@ -18,6 +18,14 @@ using util_detail::IsPathSeparator;
 
 namespace {
 
+// Windows keeps ":" for drive letters and streams; on Linux it is an ordinary character of a
+// file name ("capture 12:30.wav").
+#ifdef _WIN32
+constexpr bool kColonIsRefused = true;
+#else
+constexpr bool kColonIsRefused = false;
+#endif
+
 // Copies at most maxChars characters of src (null counts as empty) into dst and terminates it;
 // returns the number copied.
 size_t CopyBounded(char* dst, const char* src, size_t maxChars) {
@@ -231,7 +239,7 @@ int CUtil::CheckFileName(char* out, const char* path) {
       mended = '\'';
     } else if (c == '*' || c == '?') {
       mended = ' ';
-    } else if (c == ':' && !IsPathSeparator(path[i + 1])) {
+    } else if (kColonIsRefused && c == ':' && !IsPathSeparator(path[i + 1])) {
       mended = ';';  // a drive letter's colon, followed by a separator, stays
     } else if (c == '|') {
       mended = ',';

@@ -193,7 +193,9 @@ TEST(UtilFiles, CheckFileNameReplacesEachRefusedCharacter) {
                         {"a>b", "a'b"},
                         {"a*b", "a b"},
                         {"a?b", "a b"},
+#ifdef _WIN32
                         {"a:b", "a;b"},
+#endif
                         {"a|b", "a,b"}};
   for (const Case& c : cases) {
     char out[CUtil::kCheckFileNameSize];
@@ -207,6 +209,14 @@ TEST(UtilFiles, CheckFileNameReplacesEachRefusedCharacter) {
   EXPECT_EQ(CUtil::CheckFileName(out, "C:/Wav/a.wav"), 0);  // a drive colon before "/"
   EXPECT_EQ(CUtil::CheckFileName(out, "/home/u/J\xC3\xBCrgen.wav"), 0);
   EXPECT_EQ(CUtil::CheckFileName(out, "<a|b>*?"), 5);
+#ifdef _WIN32
+  EXPECT_EQ(CUtil::CheckFileName(out, "C:\\Wav\\capture 12:30.wav"), 1);
+#else
+  // ":" is an ordinary character of a Linux file name.
+  EXPECT_EQ(CUtil::CheckFileName(out, "/home/u/capture 12:30.wav"), 0);
+  EXPECT_STREQ(out, "/home/u/capture 12:30.wav");
+  EXPECT_EQ(CUtil::CheckFileName(out, "/home/u/a:b?.wav"), 1);  // the others stay refused
+#endif
   EXPECT_EQ(CUtil::CheckFileName(out, ""), 0);
   EXPECT_EQ(CUtil::CheckFileName(nullptr, "a"), -1);
   EXPECT_EQ(CUtil::CheckFileName(out, nullptr), -1);

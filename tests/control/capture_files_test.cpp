@@ -196,6 +196,22 @@ TEST_F(CaptureFilesTest, SaveToAForbiddenNameCreatesNothing) {
   EXPECT_EQ(m_prefs.WriteCount("Wav"), 0);
 }
 
+TEST_F(CaptureFilesTest, SaveAcceptsAColonInTheNameOnLinux) {
+  FinishCapture(50000, 0);
+  const std::string path = m_dir.File("capture 12:30.wav");
+#ifdef _WIN32
+  EXPECT_FALSE(SaveCaptureFile(m_ctx, path));
+  EXPECT_EQ(m_messages.shown, std::vector<std::string>{"Could not create File!"});
+#else
+  ASSERT_TRUE(SaveCaptureFile(m_ctx, path)) << testing::PrintToString(m_messages.shown);
+  EXPECT_TRUE(m_messages.shown.empty());
+  EXPECT_STREQ(m_state.m_szWavPath, path.c_str());
+  CWave reader;
+  ASSERT_EQ(reader.ReadWave(path.c_str()), CWave::kReadDone);
+  EXPECT_STREQ(reader.m_info.album, "capture 12:30");
+#endif
+}
+
 TEST_F(CaptureFilesTest, TheRangeInTheTitleKeepsItsDecimalPointInEveryLocale) {
   FinishCapture(50000, 0);
   m_state.m_fmin = 100.0;
