@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/util.h"
+#include "base/util_unicode.h"
 #include "files/wave_bytes.h"
 #include "files/wave_file.h"
 
@@ -138,18 +139,35 @@ void StoreSlot(char* slot, const char* text) {
   slot[len] = '\0';
 }
 
-// A decoded ID3 text. Encoding 0 is a single-byte text (trimmed, Latin-1 bytes turned into
-// UTF-8); encoding 1 goes through TextToAnsi (UTF-16 with or without byte-order mark); the
-// ID3v2.4 encodings 2 (UTF-16BE) and 3 (UTF-8) are decoded as what they are. The source is handed
-// over as a bounded copy so nothing past the frame is read.
+// A single-byte text as UTF-8: every byte is one character, the Latin-1 character of its
+// number, or for 0x80..0x9F (control codes in Latin-1) the Windows-1252 character that a text
+// written on Windows means by it. At most CUtil::kTextWorkSize bytes, cut at whole characters.
+std::string SingleByteTextToUtf8(const char* text) {
+  std::string out;
+  for (const char* p = text; *p != '\0'; ++p) {
+    const char32_t c = util_detail::Cp1252ToUnicode(static_cast<uint8_t>(*p));
+    char encoded[4];
+    const size_t n = util_detail::EncodeUtf8(c, encoded);
+    if (out.size() + n > CUtil::kTextWorkSize) break;
+    out.append(encoded, n);
+  }
+  return out;
+}
+
+// A decoded ID3 text. Encoding 0 is what ID3v2.3 defines it to be, a single-byte Latin-1 text:
+// trimmed, each byte one character (SingleByteTextToUtf8). UTF-8 is not tried first: a Latin-1
+// text may hold byte pairs that also read as UTF-8 (C3 A9 is "A tilde, copyright sign", not
+// "e acute"), and this tool itself writes nothing but ASCII digits with encoding 0. Encoding 1
+// goes through TextToAnsi (UTF-16 with or without byte-order mark); the ID3v2.4 encodings 2
+// (UTF-16BE) and 3 (UTF-8) are decoded as what they are. The source is handed over as a bounded
+// copy so nothing past the frame is read.
 std::string DecodeId3Text(uint8_t encoding, const uint8_t* src, size_t count) {
   std::vector<char> out(CUtil::kTextWorkSize + 1, '\0');
   if (count == 0) return std::string();
   if (encoding == 0) {
     std::vector<char> trimmed(count + 1, '\0');
     CUtil::CopyTrimmed(trimmed.data(), count, reinterpret_cast<const char*>(src));
-    CUtil::Utf8ToAnsi(reinterpret_cast<const uint8_t*>(trimmed.data()), out.data(), out.size(),
-                      std::strlen(trimmed.data()));
+    return SingleByteTextToUtf8(trimmed.data());
   } else if (encoding == 3) {
     // UTF-8 (ID3v2.4): its terminator is one zero byte, which must not be taken for UTF-16.
     CUtil::Utf8ToAnsi(src, out.data(), out.size(), count);

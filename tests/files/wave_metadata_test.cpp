@@ -381,6 +381,18 @@ TEST_F(MetadataTest, Id3TextFramesRoundTripThroughUtf16WithNonAsciiLetters) {
 TEST_F(MetadataTest, Id3Latin1TextBecomesUtf8) {
   EXPECT_TRUE(ParseTag(Tag(Frame("TPE1", Bytes{0, 'C', 'a', 'f', 0xE9}))));
   EXPECT_STREQ(m_wave.m_info.artist, "Caf\xC3\xA9");
+  // Every byte of an encoding-0 text is one Latin-1 character, also where two of them would
+  // read as one UTF-8 character: C3 A9 is "A tilde" and "copyright sign".
+  EXPECT_TRUE(ParseTag(Tag(Frame("TIT2", Bytes{0, 'x', 0xC3, 0xA9, 'y'}))));
+  EXPECT_STREQ(m_wave.m_info.title, "x\xC3\x83\xC2\xA9y");
+  // 0x80 .. 0x9F are the Windows-1252 characters a text written on Windows means by them.
+  EXPECT_TRUE(ParseTag(Tag(Frame("TALB", Bytes{0, 0x80, '5', 0x96, 'X'}))));
+  EXPECT_STREQ(m_wave.m_info.album,
+               "\xE2\x82\xAC"
+               "5\xE2\x80\x93X");  // euro, en dash
+  // Zero bytes before the text are skipped with the other blanks.
+  EXPECT_TRUE(ParseTag(Tag(Frame("TPE2", Bytes{0, 0, 0, ' ', 'B', 'a', 'n', 'd', 0}))));
+  EXPECT_STREQ(m_wave.m_info.band, "Band");
 }
 
 TEST_F(MetadataTest, Id3v24EncodingsAreDecoded) {
