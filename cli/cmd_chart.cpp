@@ -5,10 +5,12 @@
 #include <cstdio>
 #include <string>
 
+#include "base/number_text.h"
 #include "calibration/chart_file.h"
 #include "calibration/micro_list_proc.h"
 #include "cli/cli_options.h"
 #include "cli/commands.h"
+#include "cli/curve_outputs.h"
 
 namespace quorvel {
 
@@ -16,14 +18,17 @@ namespace {
 
 const char kChartUsage[] = "quorvel-cli chart CHART [--fmin F] [--fmax F] [--csv FILE]";
 
-// The header, then entry k at fmin*(fmax/fmin)^(k/999) in %.6f and its level in %.4f, for the
-// 1002 entries. False when the text could not be written whole.
+// The header, then entry k at fmin*(fmax/fmin)^(k/999) in %.6f and its level in %.4f, with a
+// decimal point whatever the locale, for the 1002 entries. False when the text could not be
+// written whole.
 bool WriteChartCsv(std::FILE* out, const std::array<double, kChartCurveSize>& curve, double fmin,
                    double fmax) {
-  bool ok = std::fprintf(out, "index,frequency_hz,level_db\n") > 0;
+  bool ok = std::fputs("index,frequency_hz,level_db\n", out) >= 0;
   for (int k = 0; ok && k < kChartCurveEntries; ++k) {
     const double frequency = fmin * std::pow(fmax / fmin, static_cast<double>(k) / kChartGridSteps);
-    ok = std::fprintf(out, "%d,%.6f,%.4f\n", k, frequency, curve[static_cast<size_t>(k)]) > 0;
+    const std::string line = std::to_string(k) + "," + FormatFixed(frequency, 6) + "," +
+                             FormatFixed(curve[static_cast<size_t>(k)], 4) + "\n";
+    ok = std::fputs(line.c_str(), out) >= 0;
   }
   return ok;
 }
@@ -51,7 +56,7 @@ int RunChart(const Arguments& args) {
   }
   if (!options.Has("csv")) return WriteChartCsv(stdout, curve, fmin, fmax) ? kExitOk : kExitFailure;
   const std::string path = options.Value("csv");
-  std::FILE* file = std::fopen(path.c_str(), "w");
+  std::FILE* file = OpenForWritingNow(path);  // a named pipe without a reader is refused
   bool ok = file != nullptr && WriteChartCsv(file, curve, fmin, fmax);
   if (file != nullptr && std::fclose(file) != 0) ok = false;
   if (!ok) {

@@ -13,10 +13,6 @@
 
 namespace quorvel {
 
-namespace {
-
-// Opens path for writing as fopen(path, "w") does, but without waiting: a named pipe that no
-// program reads is refused rather than blocking the command until one does.
 std::FILE* OpenForWritingNow(const std::string& path) {
   const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
   if (fd < 0) return nullptr;
@@ -26,8 +22,6 @@ std::FILE* OpenForWritingNow(const std::string& path) {
   if (file == nullptr) close(fd);
   return file;
 }
-
-}  // namespace
 
 bool WriteCurveCsv(const std::string& path, const double* levelsDb, int count, double fmin,
                    double fmax) {

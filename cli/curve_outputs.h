@@ -1,11 +1,16 @@
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 namespace quorvel {
 
 class CliOptions;
 class CQuorvelCore;
+
+// Opens path for writing as fopen(path, "w") does, but without waiting: a named pipe that no
+// program reads is refused (null) rather than blocking the command until one does.
+[[nodiscard]] std::FILE* OpenForWritingNow(const std::string& path);
 
 // Writes a curve as CSV: the header "index,frequency_hz,level_db", then one line per stored
 // point k with its frequency PointFrequency(k, fmin, fmax) in %.6f and its level in %.4f, with

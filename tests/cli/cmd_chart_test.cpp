@@ -2,6 +2,7 @@
 // resampled entries against an independent reading of the chart rules, on stdout and as a CSV
 // file; unusable charts and bad ranges refused with their exit status.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstdio>
@@ -106,6 +107,20 @@ TEST(ChartCommand, RefusesMissingChartsAndBadRanges) {
   const std::vector<Entry> entries = ParseEntries(one.output);
   ASSERT_EQ(entries.size(), 1002u);
   for (const Entry& e : entries) EXPECT_NEAR(e.levelDb, 0.5, 0.00006);
+}
+
+TEST(ChartCommand, CsvOntoANamedPipeWithoutAReaderIsRefusedAtOnce) {
+  wavetest::ScratchFolder dir;
+  const std::string chart = dir.File("mic.txt");
+  std::ofstream(chart) << "20 0\n20000 1\n";
+  const std::string pipe = dir.File("chart.fifo");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  // Waiting for a reader would end in the shell's timeout, status 124.
+  const CliOutcome run =
+      RunCli("chart " + ShellQuote(chart) + " --csv " + ShellQuote(pipe), "timeout 60");
+  EXPECT_EQ(run.status, 1) << run.output;
+  EXPECT_NE(run.output.find("Could not write the chart to " + pipe), std::string::npos)
+      << run.output;
 }
 
 }  // namespace
