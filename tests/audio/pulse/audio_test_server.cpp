@@ -1,5 +1,8 @@
 #include "tests/audio/pulse/audio_test_server.h"
 
+#include "tests/audio/pulse/pipewire_test_server.h"
+#include "tests/audio/pulse/pulse_test_server.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -142,6 +145,11 @@ std::string ShellQuoted(const std::string& text) {
   return quoted + "'";
 }
 
+std::unique_ptr<CAudioTestServer> MakeAudioTestServer(const std::string& name) {
+  if (name == "PipeWire") return std::make_unique<CPipeWireTestServer>();
+  return std::make_unique<CPulseTestServer>();
+}
+
 // ---- CAudioTestServer ----
 
 CAudioTestServer::~CAudioTestServer() {
@@ -235,6 +243,24 @@ bool CAudioTestServer::PlayBriefly(const std::string& name, int ms) const {
   return true;
 }
 
+bool CAudioTestServer::AddNullSink(const std::string& name, const std::string& description,
+                                   int rate, std::string* whyNot) {
+  int status = -1;
+  Pactl("load-module module-null-sink sink_name=" + name + " rate=" + std::to_string(rate) +
+            " channels=2 " + ShellQuoted("sink_properties=" + DescriptionProperty(description)),
+        &status);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (status == 0 && SinkState(name).empty()) {
+    if (std::chrono::steady_clock::now() > deadline) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  if (status != 0 || SinkState(name).empty()) {
+    *whyNot = std::string(Name()) + " did not make the null sink " + name + ":\n" + Log();
+    return false;
+  }
+  return true;
+}
+
 bool CAudioTestServer::AddHighPassSink(const std::string& name, const std::string& description,
                                        double cutoffHz, std::string* whyNot) {
   char cutoff[32];
@@ -251,9 +277,14 @@ bool CAudioTestServer::AddHighPassSink(const std::string& name, const std::strin
               Log();
     return false;
   }
-  if (SinkState(name).empty()) {
-    *whyNot = "the high-pass sink " + name + " did not appear";
-    return false;
+  // The sink appears a moment after its module has loaded.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (SinkState(name).empty()) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      *whyNot = "the high-pass sink " + name + " did not appear";
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   return true;
 }

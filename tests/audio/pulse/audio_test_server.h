@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,11 @@ class CAudioTestServer {
   bool AddHighPassSink(const std::string& name, const std::string& description, double cutoffHz,
                        std::string* whyNot);
 
+  // One more null sink `name`, described as `description`, running at `rate` [Hz] (its monitor
+  // is one more input). False, with the reason, when the module cannot be loaded.
+  bool AddNullSink(const std::string& name, const std::string& description, int rate,
+                   std::string* whyNot);
+
   // Plays `ms` of silence into sink `name` (pacat), so that the sink has run and is idle
   // afterwards. False when pacat cannot be run.
   bool PlayBriefly(const std::string& name, int ms) const;
@@ -86,6 +92,11 @@ class CAudioTestServer {
   bool m_hadPreviousServer = false;
   bool m_serverSet = false;
 };
+
+// A new, not yet started test server: "PulseAudio" or "PipeWire".
+std::unique_ptr<CAudioTestServer> MakeAudioTestServer(const std::string& name);
+// The names of the servers the tests run against, for parameterised tests.
+inline const char* const kTestServerNames[] = {"PulseAudio", "PipeWire"};
 
 // ---- process helpers shared by the servers ----
 

@@ -16,11 +16,6 @@ namespace quorvel {
 
 namespace {
 
-std::unique_ptr<CAudioTestServer> MakeServer(const std::string& name) {
-  if (name == "PipeWire") return std::make_unique<CPipeWireTestServer>();
-  return std::make_unique<CPulseTestServer>();
-}
-
 class AudioTestServerTest : public testing::TestWithParam<const char*> {
  protected:
   // Starts the server (after `configure`); skips when its programs are not installed.
@@ -33,7 +28,7 @@ class AudioTestServerTest : public testing::TestWithParam<const char*> {
     }
   }
 
-  std::unique_ptr<CAudioTestServer> m_server = MakeServer(GetParam());
+  std::unique_ptr<CAudioTestServer> m_server = MakeAudioTestServer(GetParam());
 };
 
 TEST_P(AudioTestServerTest, OffersTheTestDevicesThroughLibpulse) {
@@ -103,7 +98,7 @@ TEST_P(AudioTestServerTest, StopLeavesNoProcessBehind) {
   EXPECT_NE(status, 0);  // nothing answers on the socket any more
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, AudioTestServerTest, testing::Values("PulseAudio", "PipeWire"),
+INSTANTIATE_TEST_SUITE_P(Servers, AudioTestServerTest, testing::ValuesIn(kTestServerNames),
                          [](const testing::TestParamInfo<const char*>& param) {
                            return std::string(param.param);
                          });

@@ -133,7 +133,6 @@ bool CPipeWireTestServer::MakeDevices(std::string* whyNot) {
       "load-module module-null-sink media.class=Audio/Source/Virtual sink_name=quorvel_mic "
       "rate=48000 channels=2 " +
           properties(kMicrophoneDescription),
-      "set-default-sink quorvel_null",
   };
   for (const std::string& command : commands) {
     int status = -1;
@@ -143,18 +142,23 @@ bool CPipeWireTestServer::MakeDevices(std::string* whyNot) {
       return false;
     }
   }
-  // The session manager has taken charge once it reports the chosen default sink; only then
-  // does a new stream get linked to its device.
+  // The new nodes appear a moment after their modules have loaded. The session manager has
+  // taken charge once it reports the chosen default sink; only then does a new stream get
+  // linked to its device.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSettleWaitMs);
   for (;;) {
-    const std::string info = Pactl("info");
-    const std::string clients = Pactl("list short clients");
-    if (info.find("Default Sink: quorvel_null\n") != std::string::npos &&
-        clients.find("wireplumber") != std::string::npos) {
+    const std::string sinks = Pactl("list short sinks");
+    const bool listed = sinks.find("quorvel_null\t") != std::string::npos &&
+                        sinks.find("quorvel_second\t") != std::string::npos &&
+                        Pactl("list short sources").find("quorvel_mic\t") != std::string::npos;
+    const std::string info = listed ? Pactl("info") : std::string();
+    if (listed && info.find("Default Sink: quorvel_null\n") == std::string::npos) {
+      Pactl("set-default-sink quorvel_null");
+    } else if (listed && Pactl("list short clients").find("wireplumber") != std::string::npos) {
       return true;
     }
     if (std::chrono::steady_clock::now() > deadline) {
-      *whyNot = "wireplumber did not take charge of the devices in time:\n" + info;
+      *whyNot = "the devices or wireplumber were not ready in time:\n" + sinks + info;
       return false;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
