@@ -87,8 +87,10 @@ constexpr uint32_t kHeaderBeginLoop = 0x04;
 constexpr uint32_t kHeaderEndLoop = 0x08;
 constexpr uint32_t kHeaderInQueue = 0x10;  // held by the device: queued and not yet done
 
-// Notices of the output stream to its notification routine.
-enum class OutputNotice { kOpened, kClosed, kBufferDone };
+// Notices of the output stream to its notification routine. kStarted: the device has begun to
+// play what is queued (after the open, after RestartOutput, after running dry); kUnderflow: a
+// playing device ran out of queued samples and played a gap.
+enum class OutputNotice { kOpened, kClosed, kBufferDone, kStarted, kUnderflow };
 
 // Called on the output's own notification thread (never the play thread or the user-interface
 // thread); must never block.
@@ -104,6 +106,9 @@ class IAudioServices {
   [[nodiscard]] virtual int32_t ListCaptureEndpoints(std::vector<std::string>* names) = 0;
   // Takes endpoint `index` of the last listing and reads its friendly name again.
   [[nodiscard]] virtual int32_t OpenCaptureEndpoint(int index, std::string* name) = 0;
+  // The sample rate endpoint `index` of the last listing runs at [Hz]; 0 when unknown. The
+  // capture stream is converted to 48000 Hz when it differs.
+  [[nodiscard]] virtual uint32_t CaptureEndpointRate(int index) = 0;
   // Stops and releases the capture stream and the endpoint, whichever exist.
   virtual void ReleaseCaptureEndpoint() = 0;
 
@@ -118,7 +123,7 @@ class IAudioServices {
   [[nodiscard]] virtual int32_t StartCaptureStream() = 0;
   [[nodiscard]] virtual int32_t StopCaptureStream() = 0;
 
-  // ---- capture packets (capture thread; polled every 1 ms; never block) ----
+  // ---- capture packets (capture thread; never block but WaitCapturePacket) ----
   // Frames available in the next packet, 0 when none yet.
   [[nodiscard]] virtual int32_t GetNextPacketSize(uint32_t* frames) = 0;
   // The next packet: interleaved signed 32-bit frames, left then right. `silent` set means the
@@ -126,6 +131,12 @@ class IAudioServices {
   [[nodiscard]] virtual int32_t GetPacket(const int32_t** frames, uint32_t* frameCount,
                                           bool* silent) = 0;
   [[nodiscard]] virtual int32_t ReleasePacket(uint32_t frameCount) = 0;
+  // Waits at most timeoutMs for a packet; returns at once when one is ready. The wait takes no
+  // lock: the services' own thread posts it when frames arrive. True when a packet may be ready.
+  virtual bool WaitCapturePacket(int timeoutMs) = 0;
+  // Frames the engine never got since the stream was initialised: dropped because the capture
+  // thread fell behind, or holes in the device's stream. Any thread; never blocks.
+  [[nodiscard]] virtual uint64_t CaptureFramesLost() = 0;
 
   // ---- output devices (user-interface thread) ----
   [[nodiscard]] virtual int OutputDeviceCount() = 0;
@@ -133,16 +144,20 @@ class IAudioServices {
   [[nodiscard]] virtual std::string OutputProductName(int id) = 0;
   // Full device descriptions in device order; false when they cannot be listed.
   [[nodiscard]] virtual bool ListOutputDescriptions(std::vector<std::string>* descriptions) = 0;
+  // The sample rate device `id` (-1: the default output) runs at [Hz]; 0 when unknown.
+  [[nodiscard]] virtual uint32_t OutputDeviceRate(int id) = 0;
 
   // ---- output stream ----
-  // Threads: OpenOutput on the user-interface thread; PrepareHeader and QueueBuffer on the play
-  // thread; ResetOutput on the play thread (after a stall or a refused buffer) and on whichever
-  // thread closes the output; UnprepareHeader and CloseOutput on the thread that closes the
-  // output (the user-interface thread, or the one-shot timer's thread for the deferred stop).
-  // The notification routine runs on the output's own notification thread.
+  // Threads: OpenOutput, PauseOutput and RestartOutput on the user-interface thread;
+  // PrepareHeader and QueueBuffer on the play thread; ResetOutput on the play thread (after a
+  // stall or a refused buffer) and on whichever thread closes the output; UnprepareHeader and
+  // CloseOutput on the thread that closes the output (the user-interface thread, or the
+  // one-shot timer's thread for the deferred stop). The notification routine runs on the
+  // output's own notification thread.
   //
   // Opens device `deviceId` (-1: the default output) with `format` (48000 Hz, 2 channels,
-  // 16-bit); `routine` receives the opened, closed and buffer-done notices.
+  // 16-bit); `routine` receives the notices. The output plays as soon as buffers are queued,
+  // unless it is paused first.
   [[nodiscard]] virtual int32_t OpenOutput(int deviceId, const PlayFormat& format,
                                            OutputNotifyRoutine routine, void* context) = 0;
   // Marks a buffer prepared. Never blocks.
@@ -156,6 +171,15 @@ class IAudioServices {
   [[nodiscard]] virtual int32_t UnprepareHeader(PlayHeader* header) = 0;
   // May wait briefly for the device; the closed notice follows on the notification thread.
   [[nodiscard]] virtual int32_t CloseOutput() = 0;
+  // Holds the open output: queued buffers wait and nothing plays until RestartOutput, which
+  // lets it play (the started notice follows once the device really plays). User-interface
+  // thread; may wait briefly for the device.
+  [[nodiscard]] virtual int32_t PauseOutput() = 0;
+  [[nodiscard]] virtual int32_t RestartOutput() = 0;
+  // Frames the device has played since the output was opened, as far as the device has told:
+  // what is heard now. It stops moving when the device stops playing. Any thread; never blocks.
+  // False when the output is not open.
+  [[nodiscard]] virtual bool GetOutputPosition(uint64_t* frames) = 0;
 
   // ---- endpoint volume (user-interface thread) ----
   // Master volume of output device `deviceId` (-1: the default output) as a scalar 0..1.

@@ -4,6 +4,7 @@
 #include <sched.h>
 
 #include <cstdlib>
+#include <cstring>
 
 namespace quorvel {
 
@@ -17,9 +18,16 @@ bool RaiseCurrentThreadPriority(AudioThreadRole role) {
   // Modest real-time levels: enough to run ahead of ordinary work, far below the system's own
   // real-time threads.
   sched_param param{};
-  param.sched_priority = low + (role == AudioThreadRole::kCapture ? 10 : 9);
+  // The services' thread feeds both, so it runs with the capture thread, above the play thread.
+  param.sched_priority = low + (role == AudioThreadRole::kPlay ? 9 : 10);
   if (param.sched_priority > high) param.sched_priority = high;
   return pthread_setschedparam(pthread_self(), SCHED_RR, &param) == 0;
+}
+
+void NameCurrentThread(const char* name) {
+  char shortName[16] = {};
+  std::strncpy(shortName, name, sizeof(shortName) - 1);
+  pthread_setname_np(pthread_self(), shortName);
 }
 
 }  // namespace quorvel

@@ -12,6 +12,13 @@ namespace {
 
 const char kDevicesUsage[] = "quorvel-cli devices [--simulated]";
 
+// "  (runs at 44100 Hz, resampled)" for a device that does not run at 48000 Hz; empty for one
+// that does, or whose rate is not known.
+std::string RateSuffix(uint32_t rate) {
+  if (rate == 0 || rate == static_cast<uint32_t>(CAudio::kSampleRate)) return std::string();
+  return "  (runs at " + std::to_string(rate) + " Hz, resampled)";
+}
+
 }  // namespace
 
 int RunDevices(const Arguments& args) {
@@ -24,15 +31,19 @@ int RunDevices(const Arguments& args) {
   CAudio& audio = core.Audio();
   std::printf("Audio services: %s\n", core.ServicesDescription().c_str());
 
+  IAudioServices* services = audio.Services();
   std::printf("Audio Input (Microphone):\n");
   if (core.InputListResult() != kResultOk) {
     // The error text ends with a line break of its own.
     std::string text = audio.GetErrorText(core.InputListResult());
     while (!text.empty() && text.back() == '\n') text.pop_back();
+    // The engine's own refusal of the listing means that it found no input.
+    if (core.InputListResult() == kE_UNEXPECTED) text += ", no input device was found";
     std::printf("  (none: %s)\n", text.c_str());
   } else {
     for (int i = 0; i < audio.m_inputCount; ++i) {
-      std::printf("  %2d  %s\n", i, audio.m_inputNames[i]);
+      std::printf("  %2d  %s%s\n", i, audio.m_inputNames[i],
+                  RateSuffix(services != nullptr ? services->CaptureEndpointRate(i) : 0).c_str());
     }
   }
 
@@ -40,7 +51,9 @@ int RunDevices(const Arguments& args) {
   const int outputs = audio.m_outputCount;
   for (int i = 0; i < outputs; ++i) {
     // The last entry is the default output, opened as device -1.
-    std::printf("  %2d  %s\n", i == outputs - 1 ? -1 : i, audio.m_outputNames[i]);
+    const int id = i == outputs - 1 ? -1 : i;
+    std::printf("  %2d  %s%s\n", id, audio.m_outputNames[i],
+                RateSuffix(services != nullptr ? services->OutputDeviceRate(id) : 0).c_str());
   }
   return kExitOk;
 }

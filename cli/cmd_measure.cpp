@@ -12,6 +12,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"
+#include "cli/console_messages.h"
 #include "cli/curve_outputs.h"
 #include "control/capture_files.h"
 #include "control/measurement_sequence.h"
@@ -43,8 +44,9 @@ extern "C" void OnInterrupt(int) {
 }
 
 // Index of the entry named `name` (letters compared upper-cased; a name that starts an entry
-// when no entry matches whole), or -1.
+// when no entry matches whole), or -1. An empty name names no entry.
 int FindDevice(const char (*names)[CAudio::kDeviceNameBytes], int count, const std::string& name) {
+  if (name.empty()) return -1;
   for (int i = 0; i < count; ++i) {
     if (DeviceNamesEqual(names[i], name.c_str())) return i;
   }
@@ -54,27 +56,47 @@ int FindDevice(const char (*names)[CAudio::kDeviceNameBytes], int count, const s
   return -1;
 }
 
-// The measurement's steps, with the progress line between them: points of 1001 and the
-// frequency of the last one.
-SequenceStatus RunWithProgress(CQuorvelCore& core, const MeasurementRequest& request) {
+// A line that names a device the server resamples, or empty for one at 48000 Hz (or of an
+// unknown rate).
+std::string ResampledNote(const char* role, const char* name, uint32_t rate) {
+  if (rate == 0 || rate == static_cast<uint32_t>(CAudio::kSampleRate)) return std::string();
+  char line[1400];
+  std::snprintf(line, sizeof(line),
+                "Note: the %s \"%s\" runs at %u Hz; the audio server resamples to and from "
+                "48000 Hz, and the top octave shows its resampler",
+                role, name, rate);
+  return line;
+}
+
+// The measurement's steps with its progress between them: what the start waits for, then the
+// points of 1001 and the frequency of the last one. On a terminal one line rewrites itself;
+// into a pipe or a log a line is printed at every change of phase and every 100 points.
+SequenceStatus RunWithProgress(CQuorvelCore& core, CConsoleMessages& console,
+                               const MeasurementRequest& request) {
   CMeasurementSequence& sequence = core.Sequence();
-  int shown = -1;
-  bool synced = false;
+  std::string shown;
+  int shownPoints = 0;
   auto progress = [&]() {
     const int points = core.Graph().m_count.load();
-    const bool nowSynced = core.Audio().m_synced.load() != 0;
-    if (points == shown && nowSynced == synced) return;
-    shown = points;
-    synced = nowSynced;
-    if (points == 0) {
-      std::fprintf(stderr, "\r%s",
-                   synced ? "sync burst found, settling...        "
-                          : "waiting for the sync burst...        ");
-    } else {
-      std::fprintf(stderr, "\r%4d of 1001 points, %9.1f Hz   ", points,
-                   PointFrequency(points - 1, request.fmin, request.fmax));
+    std::string text = sequence.WaitingText();
+    const bool pointLine = text.empty() && points > 0;
+    if (text.empty() && points == 0) {
+      text = core.Audio().m_synced.load() != 0 ? "sync burst found, settling..."
+                                               : "waiting for the sync burst...";
+    } else if (pointLine) {
+      char line[64];
+      std::snprintf(line, sizeof(line), "%4d of 1001 points, %9.1f Hz", points,
+                    PointFrequency(points - 1, request.fmin, request.fmax));
+      text = line;
     }
-    std::fflush(stderr);
+    if (text == shown) return;
+    if (pointLine && !console.ProgressOnTerminal() && points / 100 == shownPoints / 100 &&
+        points < 1001) {
+      return;
+    }
+    shown = text;
+    if (pointLine) shownPoints = points;
+    console.ShowProgress(text);
   };
 
   g_running.store(&sequence);
@@ -88,8 +110,9 @@ SequenceStatus RunWithProgress(CQuorvelCore& core, const MeasurementRequest& req
   const SequenceStatus outcome = sequence.Finish();
   std::signal(SIGINT, SIG_DFL);
   g_running.store(nullptr);
-  progress();
-  std::fprintf(stderr, "\n");
+  // After a failure its message is the last word: no progress line follows it.
+  if (outcome == SequenceStatus::kComplete) progress();
+  console.EndProgress();
   return outcome;
 }
 
@@ -149,6 +172,15 @@ int RunMeasure(const Arguments& args) {
   if (audio.m_inputCount > 0 && request.inputIndex < audio.m_inputCount) {
     std::fprintf(stderr, "Input: %s\nOutput: %s\n", audio.m_inputNames[request.inputIndex],
                  audio.m_outputNames[request.outputIndex]);
+    IAudioServices* services = audio.Services();
+    const int outputId = request.outputIndex == audio.m_outputCount - 1 ? -1 : request.outputIndex;
+    for (const std::string& note :
+         {ResampledNote("Audio Input", audio.m_inputNames[request.inputIndex],
+                        services->CaptureEndpointRate(request.inputIndex)),
+          ResampledNote("Audio Output", audio.m_outputNames[request.outputIndex],
+                        services->OutputDeviceRate(outputId))}) {
+      if (!note.empty()) std::fprintf(stderr, "%s\n", note.c_str());
+    }
   }
 
   core.Graph().ClearCurve();
@@ -157,7 +189,7 @@ int RunMeasure(const Arguments& args) {
       !ApplyCalibrationOption(core, options.Value("calibration"), fmin, fmax)) {
     return kExitFailure;
   }
-  const SequenceStatus outcome = RunWithProgress(core, request);
+  const SequenceStatus outcome = RunWithProgress(core, session.Messages(), request);
   if (outcome == SequenceStatus::kStopped) {
     std::fprintf(stderr, "Measurement stopped\n");
     return kExitFailure;
@@ -176,6 +208,9 @@ int RunMeasure(const Arguments& args) {
   std::printf("%d of 1001 points, %.2f-%.2f Hz, recording of %d samples\n",
               core.Graph().m_count.load(), fmin, fmax, audio.m_capturedCount.load());
   PrintCurveEnds(core, fmin, fmax);
+  // The curve is whole, but a clipped input flattened its peaks.
+  const std::string warning = core.Sequence().ClipWarning();
+  if (!warning.empty()) std::fprintf(stderr, "Warning: %s\n", warning.c_str());
   return kExitOk;
 }
 

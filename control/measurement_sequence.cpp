@@ -12,6 +12,7 @@
 #include "audio/audio_services.h"
 #include "base/shared_state.h"
 #include "base/user_messages.h"
+#include "control/failure_words.h"
 #include "engine/audio_engine.h"
 #include "engine/device_enumeration.h"
 #include "engine/record_track.h"
@@ -103,7 +104,8 @@ int CMeasurementSequence::OpenInputPeripheral(int index) {
   if (m_shared.m_bInputOpen.load(std::memory_order_acquire) == 0) {
     const int32_t status = m_audio.OpenInputDevice(index);
     if (status != 0) {
-      ShowMessage(Format(kMsgCannotOpenInput, m_audio.GetErrorText(status)));
+      ShowMessage(WithWords(Format(kMsgCannotOpenInput, m_audio.GetErrorText(status)),
+                            CaptureFailureWords(status)));
       InputFailurePath();
       return 0;
     }
@@ -144,12 +146,14 @@ int CMeasurementSequence::StartSweep(double fmin, double fmax, int outputIndex) 
   static_cast<void>(m_audio.GenerateSweep(fmin, fmax));
   m_audio.m_filePlaying.store(0, std::memory_order_release);
   m_audio.ResetAnalysis();
-  const int result = StartPlayback(outputIndex);
+  // The output is held until the detector has measured the input's own floor: the leading
+  // silence must reach it after that, whenever the input starts to deliver.
+  const int result = StartPlayback(outputIndex, true);
   if (result == 1) m_audio.m_sweepPlaying.store(1, std::memory_order_release);
   return result;
 }
 
-int CMeasurementSequence::StartPlayback(int outputIndex) {
+int CMeasurementSequence::StartPlayback(int outputIndex, bool paused) {
   if (m_audio.m_hPlayThread.load(std::memory_order_acquire) != 0) m_audio.StopPlayThread();
 
   if (m_audio.m_hWaveOut.load(std::memory_order_acquire) == 0) {
@@ -171,7 +175,8 @@ int CMeasurementSequence::StartPlayback(int outputIndex) {
 
     const int32_t code = m_audio.OpenOutputDevice(deviceId);
     if (code != 0) {
-      ShowMessage(std::string(kMsgCannotOpenOutput) + OutputOpenErrorText(code));
+      ShowMessage(WithWords(std::string(kMsgCannotOpenOutput) + OutputOpenErrorText(code),
+                            OutputFailureWords(code)));
       m_audio.m_hWaveOut.store(0, std::memory_order_release);
       m_audio.m_waveOutOpened.store(0, std::memory_order_release);
       m_audio.m_outputName[0] = '\0';
@@ -180,6 +185,15 @@ int CMeasurementSequence::StartPlayback(int outputIndex) {
     }
     if (m_audio.Services() != nullptr) static_cast<void>(m_audio.Services()->ResetOutput());
     m_audio.m_waveOutOpened.store(1, std::memory_order_release);
+  }
+  if (paused) {
+    const int32_t code = m_audio.PauseOutputDevice();
+    if (code != 0) {
+      ShowMessage(WithWords(std::string(kMsgCannotOpenOutput) + OutputOpenErrorText(code),
+                            OutputFailureWords(code)));
+      m_audio.ScheduleStopPlayback(20);
+      return 0;
+    }
   }
 
   m_audio.m_sweepPlaying.store(0, std::memory_order_release);
@@ -322,6 +336,9 @@ bool CMeasurementSequence::Start(const MeasurementRequest& request) {
 
   m_startedMs = m_audio.Services()->MilliSeconds();
   m_timeoutMs = request.timeoutMs;
+  m_phase = Phase::kWaitInput;
+  m_phaseStartedMs = m_startedMs;
+  m_clippedPoints = 0;
   m_mode = Mode::kMeasurement;
   m_status = SequenceStatus::kRunning;
   return true;
@@ -362,23 +379,129 @@ SequenceStatus CMeasurementSequence::Tick() {
 }
 
 SequenceStatus CMeasurementSequence::TickMeasurement() {
-  if (CurveComplete()) return SequenceStatus::kComplete;
+  if (m_phase == Phase::kSweep && CurveComplete()) {
+    m_clippedPoints = m_audio.m_clippedPoints.load(std::memory_order_acquire);
+    return SequenceStatus::kComplete;
+  }
   if (m_stopRequested.exchange(0, std::memory_order_acq_rel) != 0) return SequenceStatus::kStopped;
   if (m_audio.m_hCaptureThread.load(std::memory_order_acquire) == 0) {
-    ShowMessage(Format(kMsgInputStopped, m_audio.GetErrorText(m_audio.m_captureResult.load(
-                                             std::memory_order_acquire))));
+    const int32_t code = m_audio.m_captureResult.load(std::memory_order_acquire);
+    ShowMessage(
+        WithWords(Format(kMsgInputStopped, m_audio.GetErrorText(code)), CaptureFailureWords(code)));
     return SequenceStatus::kFailed;
   }
-  if (m_audio.m_hWaveOut.load(std::memory_order_acquire) == 0) {
-    ShowMessage(kMsgOutputStopped);
+  // A refused buffer or a stall ends the play thread, and the output closes 100 ms later; the
+  // output has stopped already, whatever underflow its end may show meanwhile.
+  if (m_audio.m_hWaveOut.load(std::memory_order_acquire) == 0 ||
+      m_audio.m_outputFailure.load(std::memory_order_acquire) != 0 ||
+      m_audio.m_outputStalled.load(std::memory_order_acquire) != 0) {
+    ShowMessage(OutputStoppedMessage());
     return SequenceStatus::kFailed;
   }
-  if (m_timeoutMs != 0 && m_audio.Services()->MilliSeconds() - m_startedMs > m_timeoutMs) {
+  const uint32_t now = m_audio.Services()->MilliSeconds();
+  if (m_phase != Phase::kSweep) {
+    const SequenceStatus status = TickStart(now);
+    if (status != SequenceStatus::kRunning) return status;
+  } else {
+    const std::string dropout = Dropout();
+    if (!dropout.empty()) {
+      ShowMessage(Format(kMsgDropout, dropout.c_str()));
+      return SequenceStatus::kFailed;
+    }
+  }
+  if (m_timeoutMs != 0 && now - m_startedMs > m_timeoutMs) {
     ShowMessage(m_audio.m_synced.load(std::memory_order_acquire) != 0 ? kMsgNotComplete
                                                                       : kMsgNoSync);
     return SequenceStatus::kFailed;
   }
   return SequenceStatus::kRunning;
+}
+
+// The two waits before the sweep plays, each bounded by kStartWaitMs.
+SequenceStatus CMeasurementSequence::TickStart(uint32_t now) {
+  if (m_phase == Phase::kWaitInput) {
+    // The detector has seen 16000 frames of the input's own floor: the output may play now.
+    if (m_audio.m_noiseFloorReady.load(std::memory_order_acquire) != 0) {
+      m_underflowsBefore = m_audio.m_outputUnderflows.load(std::memory_order_acquire);
+      const int32_t code = m_audio.RestartOutputDevice();
+      if (code != 0) {
+        ShowMessage(WithWords(kMsgOutputStopped, OutputFailureWords(code)));
+        return SequenceStatus::kFailed;
+      }
+      m_phase = Phase::kWaitOutput;
+      m_phaseStartedMs = now;
+    } else if (now - m_phaseStartedMs > kStartWaitMs) {
+      ShowMessage(Format(kMsgInputSilent, m_audio.m_inputName));
+      return SequenceStatus::kFailed;
+    }
+    return SequenceStatus::kRunning;
+  }
+  if (m_audio.m_outputStarted.load(std::memory_order_acquire) != 0) {
+    // From here on every frame counts: the recording must not lose any.
+    IAudioServices* services = m_audio.Services();
+    m_framesLostBefore = services->CaptureFramesLost();
+    m_phase = Phase::kSweep;
+  } else if (now - m_phaseStartedMs > kStartWaitMs) {
+    ShowMessage(Format(kMsgOutputNotStarted, m_audio.m_outputName));
+    return SequenceStatus::kFailed;
+  }
+  return SequenceStatus::kRunning;
+}
+
+std::string CMeasurementSequence::Dropout() const {
+  if (m_audio.m_outputUnderflows.load(std::memory_order_acquire) != m_underflowsBefore) {
+    return "the Audio Output ran out of samples (an underflow)";
+  }
+  const uint64_t lost = m_audio.Services()->CaptureFramesLost() - m_framesLostBefore;
+  if (lost != 0) {
+    return "the Audio Input lost " + std::to_string(lost) + " frames";
+  }
+  if (m_audio.m_silentPoints.load(std::memory_order_acquire) != 0) {
+    return "the recording has a gap of silence";
+  }
+  return std::string();
+}
+
+std::string CMeasurementSequence::OutputStoppedMessage() const {
+  if (m_audio.m_outputStalled.load(std::memory_order_acquire) != 0) {
+    return WithWords(kMsgOutputStopped, "The device stopped playing for more than a second.");
+  }
+  return WithWords(kMsgOutputStopped,
+                   OutputFailureWords(m_audio.m_outputFailure.load(std::memory_order_acquire)));
+}
+
+MeasurementWait CMeasurementSequence::Waiting() const {
+  if (m_mode != Mode::kMeasurement || m_status != SequenceStatus::kRunning) {
+    return MeasurementWait::kNone;
+  }
+  switch (m_phase) {
+    case Phase::kWaitInput:
+      return MeasurementWait::kInput;
+    case Phase::kWaitOutput:
+      return MeasurementWait::kOutput;
+    case Phase::kSweep:
+      break;
+  }
+  return MeasurementWait::kNone;
+}
+
+std::string CMeasurementSequence::WaitingText() const {
+  switch (Waiting()) {
+    case MeasurementWait::kInput:
+      return Format(kMsgWaitInput, m_audio.m_inputName);
+    case MeasurementWait::kOutput:
+      return Format(kMsgWaitOutput, m_audio.m_outputName);
+    case MeasurementWait::kNone:
+      break;
+  }
+  return std::string();
+}
+
+std::string CMeasurementSequence::ClipWarning() const {
+  if (m_clippedPoints <= 0) return std::string();
+  char text[256];
+  std::snprintf(text, sizeof(text), kMsgInputClipped, m_clippedPoints);
+  return text;
 }
 
 SequenceStatus CMeasurementSequence::TickReplay() {
@@ -393,7 +516,7 @@ SequenceStatus CMeasurementSequence::TickReplay() {
     return SequenceStatus::kStopped;
   }
   if (m_audio.m_hWaveOut.load(std::memory_order_acquire) == 0) {
-    ShowMessage(kMsgOutputStopped);
+    ShowMessage(OutputStoppedMessage());
     m_audio.m_filePlaying.store(0, std::memory_order_release);
     return SequenceStatus::kFailed;
   }

@@ -23,6 +23,25 @@ constexpr char kMsgInputStopped[] = "The Audio Input stopped during the measurem
 constexpr char kMsgOutputStopped[] = "The Audio Output stopped during the measurement";
 constexpr char kMsgNoSync[] = "No sync burst was heard: check the loudspeaker and the microphone";
 constexpr char kMsgNotComplete[] = "The measurement did not complete in time";
+// The start of a measurement waits for the input to deliver and for the output to play, each
+// at most kStartWaitMs; a sweep with a dropout, and a clipped input, are reported.
+constexpr char kMsgInputSilent[] =
+    "The Audio Input \"%s\" delivered nothing within 10 s: check that the device is connected and "
+    "that no other program holds it";
+constexpr char kMsgOutputNotStarted[] =
+    "The Audio Output \"%s\" did not start playing within 10 s: check that the device is "
+    "connected and that no other program holds it";
+constexpr char kMsgDropout[] =
+    "The measurement was interrupted by a dropout during the sweep: %s. Measure again";
+constexpr char kMsgInputClipped[] =
+    "The Audio Input clipped during the sweep (%d of 1001 points at full scale): lower the input "
+    "gain and measure again";
+constexpr char kMsgWaitInput[] = "waiting for the Audio Input \"%s\" to deliver...";
+constexpr char kMsgWaitOutput[] = "waiting for the Audio Output \"%s\" to start...";
+
+// The longest wait for the input to deliver, and then for the output to play, on the devices'
+// clock [ms]: a device that resumes from suspend can take seconds.
+constexpr uint32_t kStartWaitMs = 10000;
 
 // The text appended to kMsgCannotOpenOutput for an output result code (empty for others).
 [[nodiscard]] const char* OutputOpenErrorText(int32_t code);
@@ -42,10 +61,15 @@ struct MeasurementRequest {
 // What a run's step reports: still running, or how it ended.
 enum class SequenceStatus { kRunning, kComplete, kStopped, kFailed };
 
+// What a measurement waits for before its sweep plays.
+enum class MeasurementWait { kNone, kInput, kOutput };
+
 // The order of the engine calls of a measurement, in one place for the window and quorvel-cli:
-// open the input, generate the sweep, reset the analysis, open the output and start the play
-// thread, set the sweep flag; when the curve is complete (or on a stop or a failure) schedule
-// the playback stop, close the input and move the recording to the start of the record track.
+// open the input, generate the sweep, reset the analysis, open the output paused and start the
+// play thread, set the sweep flag; once the detector has measured the input's own floor, let
+// the output play, and once it plays, watch the sweep for dropouts; when the curve is complete
+// (or on a stop or a failure) schedule the playback stop, close the input and move the
+// recording to the start of the record track.
 // A replay likewise: reset, set the file flag, open the output and start the play thread; the
 // play thread ends the replay at the end of the samples.
 //
@@ -65,9 +89,10 @@ class CMeasurementSequence {
   CMeasurementSequence& operator=(const CMeasurementSequence&) = delete;
 
   // ---- a run, step by step ----
-  // The start button's measurement: range, gain, reset, input, sweep. True when the sweep
-  // plays; false after a message, with nothing left running (Finish then only reports kFailed).
-  // The caller has emptied the curve. May block briefly (device hand-shakes, at most seconds).
+  // The start button's measurement: range, gain, reset, input, sweep (its output held). True
+  // when it runs; false after a message, with nothing left running (Finish then only reports
+  // kFailed). The caller has emptied the curve. May block briefly (device hand-shakes, at most
+  // seconds).
   [[nodiscard]] bool Start(const MeasurementRequest& request);
   // A replay of the samples loaded into the engine on output list entry `outputIndex`, until
   // the curve is complete and the samples have run out (or a stop request, or timeoutMs on the
@@ -75,8 +100,11 @@ class CMeasurementSequence {
   // emptied the curve.
   [[nodiscard]] bool StartReplay(int outputIndex, uint32_t timeoutMs);
   // One look at the running measurement or replay: kRunning, or how it ended (a completed
-  // curve, a stop request, a failure already shown as a message). A replay's completed curve
-  // is handled here once (EndCapture). After the end, every further call reports the same.
+  // curve, a stop request, a failure already shown as a message). A measurement goes on here
+  // from waiting for the input's floor to waiting for the output to play to the sweep, and
+  // fails when a wait passes kStartWaitMs or the sweep has a dropout (an output underflow,
+  // capture frames lost, a gap of silence in the curve). A replay's completed curve is handled
+  // here once (EndCapture). After the end, every further call reports the same.
   [[nodiscard]] SequenceStatus Tick();
   // Ends the run: a measurement's EndCapture, then the wait for the playback stop; a replay's
   // wait for the playback stop and the release of its samples. A run that still ran counts as
@@ -86,6 +114,15 @@ class CMeasurementSequence {
   SequenceStatus Finish();
   // A run has started and not yet been finished.
   bool IsRunning() const { return m_mode != Mode::kIdle; }
+  // What the running measurement waits for (kNone once its sweep plays, or without one), and
+  // that in words naming the device, for quorvel-cli's progress line and the window's caption
+  // (empty for kNone).
+  MeasurementWait Waiting() const;
+  std::string WaitingText() const;
+  // After a complete measurement: its points whose block reached full scale, and the warning
+  // that says the input clipped and the gain should be lowered (empty when none did).
+  int ClippedPoints() const { return m_clippedPoints; }
+  std::string ClipWarning() const;
 
   // ---- the capture control's steps ----
   // Opens input `index` of the engine's list and starts its capture thread. 1 on success;
@@ -93,11 +130,13 @@ class CMeasurementSequence {
   [[nodiscard]] int OpenInputPeripheral(int index);
   void CloseInputPeripheral();
   // Generates the sweep for fmin..fmax, resets the analysis and starts playback on output list
-  // entry `outputIndex`; sets the sweep flag on success. 1 on success, 0 after a message.
+  // entry `outputIndex` with the output held (RestartOutputDevice lets it play); sets the sweep
+  // flag on success, so the play thread queues the sweep's start and the analysis measures the
+  // input's floor. 1 on success, 0 after a message.
   [[nodiscard]] int StartSweep(double fmin, double fmax, int outputIndex);
-  // Opens the output when none is open and starts the play thread. 1 on success, 0 after a
-  // message.
-  [[nodiscard]] int StartPlayback(int outputIndex);
+  // Opens the output when none is open (held when `paused`) and starts the play thread. 1 on
+  // success, 0 after a message.
+  [[nodiscard]] int StartPlayback(int outputIndex, bool paused = false);
   // Schedules the playback stop (20 ms) when the sweep plays, and clears the sweep flag.
   void DeferPlaybackStop();
   // Ends a capture (or a replay's curve): deferred playback stop, input closed, recording moved
@@ -124,8 +163,14 @@ class CMeasurementSequence {
 
  private:
   enum class Mode { kIdle, kMeasurement, kReplay };
+  // A measurement's phases: the input's floor, the output's start, the sweep.
+  enum class Phase { kWaitInput, kWaitOutput, kSweep };
 
   SequenceStatus TickMeasurement();
+  SequenceStatus TickStart(uint32_t now);
+  // The dropout the running sweep has had, in words; empty when none.
+  std::string Dropout() const;
+  std::string OutputStoppedMessage() const;
   SequenceStatus TickReplay();
   void InputFailurePath();
   void CalibrationOff();
@@ -150,6 +195,11 @@ class CMeasurementSequence {
   uint32_t m_startedMs = 0;  // the devices' clock at the start [ms]
   uint32_t m_timeoutMs = 0;  // 0: no limit
   bool m_completionHandled = false;
+  Phase m_phase = Phase::kWaitInput;
+  uint32_t m_phaseStartedMs = 0;  // the devices' clock when the phase began [ms]
+  int32_t m_underflowsBefore = 0;
+  uint64_t m_framesLostBefore = 0;
+  int m_clippedPoints = 0;  // of the last complete measurement
 };
 
 }  // namespace quorvel

@@ -57,8 +57,15 @@ struct OutputCaps {
 //                                                           R: UI (save, record track)
 //   m_peakLeft, m_peakRight
 //                      W: analysing thread (raise), UI (halve, clear)       R: UI (meter)
+//   m_noiseFloorReady, m_clippedPoints, m_silentPoints
+//                      W: analysing thread; the reset       R: UI (the measurement's steps)
 //   m_hWaveOut         W: UI (open, close), timer thread (close)   R: play thread, UI
 //   m_waveOutOpened    W: notification thread, UI           R: UI, timer thread, play thread
+//   m_outputStarted    W: notification thread (started, underflow), UI (open)
+//                                                           R: play thread (watchdog), UI
+//   m_outputUnderflows W: notification thread, UI (open)    R: UI
+//   m_outputStalled, m_outputFailure
+//                      W: play thread, UI (open)            R: UI
 //   m_hPlayThread      W: UI (start), the stopping thread (UI or timer)     R: play thread, UI
 //   m_playThreadAlive  W: play thread                       R: the stopping thread, UI
 //   m_stopPlay         W: the stopping thread; play thread (a refused buffer)  R: play thread
@@ -148,9 +155,11 @@ class CAudio {
   // every 10 ms), then stops and releases the stream. May block about a second at most.
   void StopCapture();
   void ReleaseCapture();
-  // The capture thread: polls the capture packets every 1 ms and hands every frame to
-  // PushFrame until m_capturing is cleared or the stream fails. No lock, allocation or blocking
-  // call but its 1 ms and 10 ms sleeps. Returns the stream's last result.
+  // The capture thread: takes every capture packet and hands every frame to PushFrame until
+  // m_capturing is cleared or the stream fails; between packets it waits for the services'
+  // signal that frames have arrived, at most 10 ms. A frame whose converted sample meets the
+  // clamp marks its block clipped. No lock, allocation or blocking call but its bounded waits.
+  // Returns the stream's last result.
   int32_t CaptureThreadProc();
   // The text of a capture result, "0x%X : NAME\n", in m_errorText.
   const char* GetErrorText(int32_t code);
@@ -163,13 +172,20 @@ class CAudio {
   // 1 on success.
   int CloseOutputDevice();
   [[nodiscard]] int StartPlayThread();
+  // Hold the open output (queued buffers wait, nothing plays) and let it play again; the
+  // started notice sets m_outputStarted once it really plays. Output result codes.
+  [[nodiscard]] int32_t PauseOutputDevice();
+  [[nodiscard]] int32_t RestartOutputDevice();
   // Asks the play thread to stop and joins it (it looks at m_stopPlay at least every 50 ms),
   // then closes the output. User-interface thread or the timer thread; when another thread is
   // already stopping it, waits (bounded) until it has. Blocks about a second at most.
   void StopPlayThread();
   // The play thread: keeps the 128 buffers queued from the active source (sweep, loaded file
-  // or silence), rebuilds the queue after a stall, and schedules the deferred stop when it
-  // ends. Its only blocking call is the bounded wait for a played buffer. Returns its exit code.
+  // or silence) and schedules the deferred stop when it ends. Its watchdog runs once the output
+  // has started and its play position has moved: a position that then stands still for
+  // kOutputStallMs while buffers wait is a stall. A stall during a sweep ends the thread (the
+  // measurement fails, m_outputStalled); otherwise the queue is rebuilt. Its only blocking call
+  // is the bounded wait for a played buffer. Returns its exit code.
   int32_t PlayThreadProc();
   // Play thread: the next 128 frames of the sweep (silence while no sweep plays) into buffer
   // `index`, queued. Never blocks or allocates. 0 when the device refused it.
@@ -186,8 +202,8 @@ class CAudio {
   void StopPlaybackTimerProc();
   [[nodiscard]] int SetEndpointVolume(float level);
   [[nodiscard]] int GetEndpointVolume(float* level);
-  // The output's notification routine: opened, closed and buffer-done notices. Output's
-  // notification thread; never blocks.
+  // The output's notification routine: opened, closed, buffer-done, started and underflow
+  // notices. Output's notification thread; never blocks.
   void WaveOutProc(OutputNotice notice);
   static void WaveOutRoutine(void* context, OutputNotice notice);
 
@@ -212,6 +228,8 @@ class CAudio {
 
  private:
   void ProcessBlock();
+  // The point quality counters for a curve point whose block peaked at `blockPeak`.
+  void CountPoint(uint32_t blockPeak);
   int DetectSync(double x);
   double BandFilter(int k, double x);
   void ClearAnalysisState();  // the reset steps proper, on whichever thread owns the analysis
@@ -287,6 +305,10 @@ class CAudio {
   // D: blocks skipped after the 48 settling blocks before the first point (point_timing.h); the
   // default range's until a sweep or a replay sets it.
   std::atomic<int32_t> m_pointDelayBlocks{PointDelayBlocks(20.0)};
+  // Analysing thread: the frames of the current block include one at full scale; a curve point
+  // with signal has been taken since the reset.
+  int32_t m_blockClipped = 0;
+  int32_t m_pointsWithSignal = 0;
   std::atomic<int32_t> m_captureResult{0};
   int32_t m_ringWrite = 0;
   int32_t m_ringRead = 0;
@@ -301,6 +323,13 @@ class CAudio {
   std::atomic<int32_t> m_closingOutput{0};    // guard of CloseOutputDevice
   std::atomic<int32_t> m_synced{0};           // the sync burst has been found
   std::atomic<int32_t> m_resetRequested{0};   // ResetAnalysis handed to the running capture thread
+  std::atomic<int32_t> m_noiseFloorReady{0};  // the detector has measured the input's floor
+  std::atomic<int32_t> m_clippedPoints{0};    // curve points whose block reached full scale
+  std::atomic<int32_t> m_silentPoints{0};     // all-zero curve points after one with signal
+  std::atomic<int32_t> m_outputStarted{0};    // the output plays (started, no underflow since)
+  std::atomic<int32_t> m_outputUnderflows{0};  // underflows since the output was opened
+  std::atomic<int32_t> m_outputStalled{0};     // the play thread ended a sweep on a stall
+  std::atomic<int32_t> m_outputFailure{0};     // the code of a buffer the output refused
 
   // ---- device objects ----
   CaptureFormat m_captureFormat{};         // the capture stream format after the rewrite

@@ -204,7 +204,23 @@ void CAudio::ProcessBlock() {
   if (synced) {
     if (m_blocksSinceSync < kInt32Max) ++m_blocksSinceSync;
     const int32_t dropped = kSettlingBlocks + m_pointDelayBlocks.load(std::memory_order_relaxed);
-    if (m_blocksSinceSync > dropped && m_listener != nullptr) m_listener->AddPoint(levelDb);
+    if (m_blocksSinceSync > dropped && m_listener != nullptr) {
+      CountPoint(blockPeak);
+      m_listener->AddPoint(levelDb);
+    }
+  }
+  m_blockClipped = 0;  // the next block starts unmarked
+}
+
+// A point from a block that reached full scale is clipped. A point of exact digital silence
+// after the curve has had signal is a gap in the recording: no microphone, and no sweep that
+// still plays, gives 960 zero samples in a row.
+void CAudio::CountPoint(uint32_t blockPeak) {
+  if (m_blockClipped != 0) m_clippedPoints.fetch_add(1, std::memory_order_relaxed);
+  if (blockPeak == 0) {
+    if (m_pointsWithSignal != 0) m_silentPoints.fetch_add(1, std::memory_order_relaxed);
+  } else {
+    m_pointsWithSignal = 1;
   }
 }
 
@@ -250,7 +266,10 @@ int CAudio::DetectSync(double x) {
       kNoiseFloorKeep * m_noiseFloor + kNoiseFloorTake * (bandDb[0] + bandDb[1] + bandDb[2]) / 3;
   // The threshold is set once: until then it is 0 dB, which no band of a normal signal
   // exceeds, so the burst can only be found once the noise floor has been measured.
-  if (m_noiseCount == kNoiseSamples) m_syncThreshold = m_noiseFloor + kSyncMarginDb;
+  if (m_noiseCount == kNoiseSamples) {
+    m_syncThreshold = m_noiseFloor + kSyncMarginDb;
+    m_noiseFloorReady.store(1, std::memory_order_release);
+  }
   return 0;
 }
 

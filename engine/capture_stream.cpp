@@ -28,6 +28,7 @@ constexpr ResultText kResultTexts[] = {
     {0x08890002u, "AUDCLNT_S_THREAD_ALREADY_REGISTERED"},
     {0x08890003u, "AUDCLNT_S_POSITION_STALLED"},
     {0x80004003u, "E_POINTER"},
+    {0x8000FFFFu, "E_UNEXPECTED"},
     {0x800401F0u, "CO_E_NOTINITIALIZED: you must call CoInitialize() before Pa_OpenStream()"},
     {0x80070057u, "E_INVALIDARG"},
     {0x88890001u, "AUDCLNT_E_NOT_INITIALIZED"},
@@ -218,12 +219,13 @@ int32_t CAudio::StartCapture() {
   return m_captureResult.load(std::memory_order_acquire);
 }
 
-// The capture thread. Polls the capture packets every 1 ms and hands every frame to the
-// analysis; looks at m_capturing at least every packet and every 10 ms, so it always ends by
-// itself soon after StopCapture clears it. No lock, allocation or blocking call but its 1 ms
-// sleeps.
+// The capture thread. Takes every packet and hands every frame to the analysis, then waits for
+// the services' signal of new frames; looks at m_capturing at least every packet and every
+// 10 ms, so it always ends by itself soon after StopCapture clears it. No lock, allocation or
+// blocking call but its bounded waits.
 int32_t CAudio::CaptureThreadProc() {
   RaiseCurrentThreadPriority(AudioThreadRole::kCapture);
+  NameCurrentThread("quorvel-capture");
 
   // Reset the capture.
   ClearCaptureCounters();
@@ -264,8 +266,13 @@ int32_t CAudio::CaptureThreadProc() {
         for (uint32_t i = 0; i < count; ++i) PushFrame(0, 0);
       } else {
         for (uint32_t i = 0; i < count; ++i) {
-          PushFrame(ConvertCaptureSample(data[2 * i], gain),
-                    ConvertCaptureSample(data[2 * i + 1], gain));
+          const int32_t leftSample = ConvertCaptureSample(data[2 * i], gain);
+          const int32_t rightSample = ConvertCaptureSample(data[2 * i + 1], gain);
+          // The mark belongs to the block this frame completes or continues.
+          if (AtFullScale(leftSample) || AtFullScale(rightSample)) {
+            m_blockClipped = 1;
+          }
+          PushFrame(leftSample, rightSample);
         }
       }
       if (m_capturing.load(std::memory_order_acquire) == 0) {
@@ -279,7 +286,9 @@ int32_t CAudio::CaptureThreadProc() {
       if (result != 0) break;
     }
     if (result != 0 || left) break;
-    SleepMs(1);
+    // The services post this when frames arrive; a bounded wait, so m_capturing is looked at
+    // again within 10 ms.
+    static_cast<void>(services.WaitCapturePacket(kCaptureFlagPollMs));
   }
 
   // A reset handed over just before the end is still done, so ResetAnalysis never waits long.

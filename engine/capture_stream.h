@@ -18,7 +18,16 @@ constexpr int64_t kCaptureBufferDuration100ns = 1'000'000;
   return static_cast<int32_t>(value);
 }
 
-// The text of a capture result code ("UNKNOWN ERROR" for a code not in the table).
+// A converted sample that the clamp has met: the input reached the analysis' full scale, and
+// the block holding it reads flat. (The raw sample cannot tell: a digital loopback of the
+// sweep, which is played at full scale, touches the 16-bit device's negative full scale without
+// any clipping.) Capture thread, for every sample; never blocks.
+[[nodiscard]] inline bool AtFullScale(int32_t converted) {
+  return converted >= 2147483647 || converted <= -2147483647;
+}
+
+// The text of a capture result code ("UNKNOWN ERROR" for a code not in the table; the engine's
+// own refusal 0x8000FFFF reads "E_UNEXPECTED").
 [[nodiscard]] const char* CaptureResultText(int32_t code);
 
 }  // namespace quorvel

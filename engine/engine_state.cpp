@@ -111,9 +111,15 @@ void CAudio::ClearAnalysisState() {
   m_noiseFloor = 0.0;
   m_syncThreshold = 0.0;
   m_noiseCount = 0;
+  m_noiseFloorReady.store(0, std::memory_order_relaxed);
 
   m_synced.store(0, std::memory_order_relaxed);
   m_blocksSinceSync = 0;
+
+  m_blockClipped = 0;
+  m_pointsWithSignal = 0;
+  m_clippedPoints.store(0, std::memory_order_relaxed);
+  m_silentPoints.store(0, std::memory_order_relaxed);
 }
 
 }  // namespace quorvel

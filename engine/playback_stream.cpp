@@ -68,6 +68,12 @@ int32_t CAudio::OpenOutputDevice(int deviceId) {
   m_playFormat.extraSize = 18;
   m_openDeviceId = deviceId;
   m_playChannels = 2;
+  // A new output has not started, underflowed, stalled or refused anything yet (no notice of
+  // an older one comes any more: its close waited for them).
+  m_outputStarted.store(0, std::memory_order_release);
+  m_outputUnderflows.store(0, std::memory_order_release);
+  m_outputStalled.store(0, std::memory_order_release);
+  m_outputFailure.store(0, std::memory_order_release);
 
   const int32_t code =
       m_services->OpenOutput(deviceId, m_playFormat, &CAudio::WaveOutRoutine, this);
@@ -91,7 +97,28 @@ void CAudio::WaveOutProc(OutputNotice notice) {
     case OutputNotice::kBufferDone:
       SignalPlayEvent();
       break;
+    case OutputNotice::kStarted:
+      m_outputStarted.store(1, std::memory_order_release);
+      break;
+    case OutputNotice::kUnderflow:
+      m_outputStarted.store(0, std::memory_order_release);
+      m_outputUnderflows.fetch_add(1, std::memory_order_acq_rel);
+      break;
   }
+}
+
+int32_t CAudio::PauseOutputDevice() {
+  if (m_hWaveOut.load(std::memory_order_acquire) == 0 || m_services == nullptr) {
+    return kMmErrInvalHandle;
+  }
+  return m_services->PauseOutput();
+}
+
+int32_t CAudio::RestartOutputDevice() {
+  if (m_hWaveOut.load(std::memory_order_acquire) == 0 || m_services == nullptr) {
+    return kMmErrInvalHandle;
+  }
+  return m_services->RestartOutput();
 }
 
 void CAudio::WaveOutRoutine(void* context, OutputNotice notice) {
@@ -179,16 +206,20 @@ int CAudio::StartPlayThread() {
 // the bounded wait for the buffer-done event is its only blocking call.
 int32_t CAudio::PlayThreadProc() {
   RaiseCurrentThreadPriority(AudioThreadRole::kPlay);
+  NameCurrentThread("quorvel-play");
   std::memset(m_playData, 0, sizeof(m_playData));
   m_playThreadAlive.store(1, std::memory_order_release);
 
   IAudioServices& services = *m_services;
   int32_t exitCode = kPlayEndedNormally;
   bool stalled = false;
+  // Buffers queued since the (re)start; one never queued is free to fill, so the sweep starts
+  // as soon as its flag is set.
+  bool queuedOnce[kPlayBufferCount] = {};
 
   // Refills buffer i from the active source; false when the device refused it.
   // Neither source: nothing is queued and the analysis side is held idle.
-  auto refill = [this](int i, bool* queued) {
+  auto refill = [this, &queuedOnce](int i, bool* queued) {
     *queued = false;
     if (m_sweepPlaying.load(std::memory_order_acquire) != 0) {
       if (FillSweepBuffer(i) == 0) return false;
@@ -200,6 +231,7 @@ int32_t CAudio::PlayThreadProc() {
       m_blockFill.store(0, std::memory_order_relaxed);
       m_sweepPos.store(0, std::memory_order_relaxed);
     }
+    if (*queued) queuedOnce[i] = true;
     return true;
   };
   auto advance = [this, &services]() {
@@ -209,11 +241,37 @@ int32_t CAudio::PlayThreadProc() {
   };
   auto deviceGone = [this]() { return m_hWaveOut.load(std::memory_order_acquire) == 0; };
 
+  // The watchdog: judged by the play position, and only once the output has started and its
+  // position has moved (a device holds it for its latency after every start).
+  bool watching = false;
+  bool moved = false;
+  uint64_t lastPosition = 0;
+  uint32_t positionSince = 0;  // [ms] when the position last moved
+  auto outputStalled = [&]() {
+    uint64_t position = 0;
+    const uint32_t now = services.MilliSeconds();
+    if (m_outputStarted.load(std::memory_order_acquire) == 0 ||
+        !services.GetOutputPosition(&position)) {
+      watching = false;  // not playing (yet, or since an underflow): nothing to judge
+      return false;
+    }
+    if (!watching || position != lastPosition) {
+      moved = watching;
+      watching = true;
+      lastPosition = position;
+      positionSince = now;
+      return false;
+    }
+    return moved && now - positionSince > kOutputStallMs;
+  };
+
   for (;;) {
     // (Re)start: after a stall the device first gives back every buffer it still holds, so
     // none is queued twice.
     if (stalled) static_cast<void>(services.ResetOutput());
     stalled = false;
+    watching = false;
+    for (bool& once : queuedOnce) once = false;
     m_nextHeader.store(0, std::memory_order_release);
     m_lastWriteTime.store(services.MilliSeconds(), std::memory_order_release);
     m_blockFill.store(0, std::memory_order_relaxed);
@@ -261,25 +319,32 @@ int32_t CAudio::PlayThreadProc() {
           break;
         }
         const int i = m_nextHeader.load(std::memory_order_relaxed);
-        if ((m_playHeaders[i].flags.load(std::memory_order_acquire) & kHeaderDone) != 0) {
+        if (!queuedOnce[i] ||
+            (m_playHeaders[i].flags.load(std::memory_order_acquire) & kHeaderDone) != 0) {
           bool queued = false;
           if (!refill(i, &queued)) {
             m_stopPlay.store(1, std::memory_order_release);
             break;
           }
-          if (queued) advance();
+          if (!queued) break;  // nothing to play now
+          advance();
           continue;
         }
-        if (services.MilliSeconds() - m_lastWriteTime.load(std::memory_order_acquire) >
-            kOutputStallMs) {
-          stalled = true;  // the device has stopped giving buffers back: rebuild the queue
-        }
+        stalled = outputStalled();  // buffer i waits to be played
         break;
       }
       if (stalled) break;
       if (gone || deviceGone() || m_stopPlay.load(std::memory_order_acquire) != 0) break;
     }
     if (!stalled) break;
+    if (m_sweepPlaying.load(std::memory_order_acquire) != 0) {
+      // A sweep never resumes from an advanced position: what the detector and the analysis
+      // have seen no longer matches what plays. The measurement ends with the output's failure.
+      m_outputStalled.store(1, std::memory_order_release);
+      m_stopPlay.store(1, std::memory_order_release);
+      break;
+    }
+    // Silence, or a replay (whose analysis follows what is queued): rebuild the queue.
   }
 
   m_playThreadAlive.store(0, std::memory_order_release);
@@ -339,6 +404,8 @@ int CAudio::FillFileBuffer(int index) {
     } else {
       const int16_t sample = samples[pos];
       m_filePlayPos.store(pos + 1, std::memory_order_relaxed);
+      // A recorded sample at 16-bit full scale was clipped when it was recorded.
+      if (sample >= 32767 || sample <= -32767) m_blockClipped = 1;
       PushFrame(sample * 65535, sample * 65535);
       out += PutSample(out, OutputSample(sample, m_playVolume));
     }
@@ -356,7 +423,9 @@ int CAudio::QueueFilledBuffer(PlayHeader& header, const std::atomic<int32_t>& so
     marks |= kHeaderEndLoop;
   }
   header.flags.fetch_or(marks, std::memory_order_acq_rel);
-  if (m_services->QueueBuffer(&header) != kMmNoError) {
+  const int32_t code = m_services->QueueBuffer(&header);
+  if (code != kMmNoError) {
+    m_outputFailure.store(code, std::memory_order_release);
     static_cast<void>(m_services->ResetOutput());  // the play thread stops after a refusal
     return 0;
   }

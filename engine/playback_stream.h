@@ -6,9 +6,12 @@ namespace quorvel {
 
 // Frames in one output buffer: 128 frames of two 16-bit samples (512 bytes).
 constexpr int kPlayBufferFrames = 128;
-// A queued buffer that has not come back for longer than this means the output has stalled
-// and the queue is rebuilt [ms].
-constexpr uint32_t kOutputStallMs = 200;
+// An output that has started and whose play position then stands still for longer than this,
+// while buffers wait, has stalled [ms]. The servers report the position in steps of up to a
+// quarter of a second under load, and a device holds it for its latency after every start, so
+// the limit stays well above both; a stall long enough to leave a gap is also reported as an
+// underflow.
+constexpr uint32_t kOutputStallMs = 1000;
 // The play thread waits for a played buffer at most this long before it looks again [ms].
 constexpr int kPlayEventWaitMs = 50;
 

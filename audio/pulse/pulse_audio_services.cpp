@@ -2,9 +2,13 @@
 // and the sink lookups that the output and volume operations share.
 #include "audio/pulse/pulse_audio_services.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <chrono>
 
 #include "audio/pulse/pulse_services.h"
+#include "audio/thread_priority.h"
 
 namespace quorvel {
 
@@ -52,7 +56,13 @@ bool CPulseAudioServices::Start(std::string* whyNot, int timeoutMs) {
   if (pa_threaded_mainloop_start(m_pMainloop) < 0) {
     return fail("the PulseAudio main loop thread could not be started");
   }
+  // The play thread's wake-up for an output that ran out: an event counter the mainloop
+  // watches, written without blocking.
+  m_wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  if (m_wakeFd < 0) return fail("the PulseAudio main loop's wake-up could not be created");
   pa_threaded_mainloop_lock(m_pMainloop);
+  pa_mainloop_api_once(m_pApi, &OnMainloopStarted, this);
+  m_pWakeEvent = m_pApi->io_new(m_pApi, m_wakeFd, PA_IO_EVENT_INPUT, &OnWake, this);
   std::string reason;
   const bool ready = ConnectContext(timeoutMs, &reason);
   if (ready) {
@@ -62,6 +72,12 @@ bool CPulseAudioServices::Start(std::string* whyNot, int timeoutMs) {
   pa_threaded_mainloop_unlock(m_pMainloop);
   if (!ready) return fail(reason);
   return true;
+}
+
+// Mainloop thread, once at its start: it moves every sample between the server and the
+// engine's capture and play threads, so it runs with them.
+void CPulseAudioServices::OnMainloopStarted(pa_mainloop_api*, void*) {
+  RaiseCurrentThreadPriority(AudioThreadRole::kServices);
 }
 
 // Lock held: a new context, connected within `timeoutMs`; the reason in `whyNot` when not.
@@ -122,10 +138,15 @@ CPulseAudioServices::~CPulseAudioServices() {
     m_pApi->defer_free(m_pNoticeEvent);
     m_pNoticeEvent = nullptr;
   }
+  if (m_pWakeEvent != nullptr) {
+    m_pApi->io_free(m_pWakeEvent);
+    m_pWakeEvent = nullptr;
+  }
   DropContext();
   pa_threaded_mainloop_unlock(m_pMainloop);
   pa_threaded_mainloop_stop(m_pMainloop);
   pa_threaded_mainloop_free(m_pMainloop);
+  if (m_wakeFd >= 0) close(m_wakeFd);
 }
 
 uint32_t CPulseAudioServices::MilliSeconds() {
@@ -211,6 +232,7 @@ bool CPulseAudioServices::QuerySinks(std::vector<DeviceEntry>* sinks) {
     entry.description = (info->description != nullptr && info->description[0] != '\0')
                             ? info->description
                             : entry.name;
+    entry.rate = info->sample_spec.rate;
     target->sinks->push_back(entry);
   };
   return WaitOperation(pa_context_get_sink_info_list(m_pContext, onSink, &listing));

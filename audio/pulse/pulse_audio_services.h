@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <semaphore>
 #include <string>
 #include <vector>
 
@@ -23,8 +24,11 @@ constexpr int32_t kMmErrInvalParam = 11;
 // The audio services on a PulseAudio server through libpulse. One threaded mainloop runs every
 // pulse callback; those callbacks only copy between pulse and the two single-producer
 // single-consumer rings (captured frames, queued output buffers), so the engine's capture and
-// play threads reach this object without any lock. Calls from the user-interface thread take
-// the mainloop lock and wait at most a couple of seconds for the server.
+// play threads reach this object without any lock. The capture thread sleeps on a semaphore
+// that the mainloop posts when frames arrive; the play thread wakes the mainloop through an
+// event file descriptor when it queues into an output that has run out. Calls from the
+// user-interface thread take the mainloop lock and wait at most a couple of seconds for the
+// server. The mainloop thread runs at the audio threads' real-time priority where granted.
 //
 // Sources are the capture endpoints, by description, real sources first and monitors after
 // them; sinks are the output devices, in the server's order; -1 is the default sink.
@@ -40,6 +44,7 @@ class CPulseAudioServices final : public IAudioServices {
   // ---- capture endpoints and stream (pulse_capture.cpp) ----
   int32_t ListCaptureEndpoints(std::vector<std::string>* names) override;
   int32_t OpenCaptureEndpoint(int index, std::string* name) override;
+  uint32_t CaptureEndpointRate(int index) override;
   void ReleaseCaptureEndpoint() override;
   int32_t GetMixFormat(CaptureFormat* format) override;
   int32_t GetDevicePeriod(int64_t* period100ns) override;
@@ -50,11 +55,14 @@ class CPulseAudioServices final : public IAudioServices {
   int32_t GetNextPacketSize(uint32_t* frames) override;
   int32_t GetPacket(const int32_t** frames, uint32_t* frameCount, bool* silent) override;
   int32_t ReleasePacket(uint32_t frameCount) override;
+  bool WaitCapturePacket(int timeoutMs) override;
+  uint64_t CaptureFramesLost() override;
 
   // ---- output devices, stream and volume (pulse_playback.cpp) ----
   int OutputDeviceCount() override;
   std::string OutputProductName(int id) override;
   bool ListOutputDescriptions(std::vector<std::string>* descriptions) override;
+  uint32_t OutputDeviceRate(int id) override;
   int32_t OpenOutput(int deviceId, const PlayFormat& format, OutputNotifyRoutine routine,
                      void* context) override;
   int32_t PrepareHeader(PlayHeader* header) override;
@@ -62,6 +70,9 @@ class CPulseAudioServices final : public IAudioServices {
   int32_t ResetOutput() override;
   int32_t UnprepareHeader(PlayHeader* header) override;
   int32_t CloseOutput() override;
+  int32_t PauseOutput() override;
+  int32_t RestartOutput() override;
+  bool GetOutputPosition(uint64_t* frames) override;
   bool SetOutputVolume(int deviceId, float level) override;
   bool GetOutputVolume(int deviceId, float* level) override;
 
@@ -69,11 +80,14 @@ class CPulseAudioServices final : public IAudioServices {
 
   // Frames the capture ring had to drop because the capture thread fell behind.
   uint64_t DroppedCaptureFrames() const { return m_nDroppedFrames.load(); }
+  // Frames of holes the server left in the recording (stored as silence).
+  uint64_t CaptureHoleFrames() const { return m_nHoleFrames.load(); }
 
  private:
   struct DeviceEntry {
     std::string name;         // the server's name of the source or sink
     std::string description;  // what the user sees
+    uint32_t rate = 0;        // the rate the device runs at [Hz]
   };
 
   CPulseAudioServices();
@@ -98,6 +112,7 @@ class CPulseAudioServices final : public IAudioServices {
   static void OnOperationState(pa_operation* op, void* self);
   static void OnTimeout(pa_mainloop_api* api, pa_time_event* event, const struct timeval* tv,
                         void* flag);
+  static void OnMainloopStarted(pa_mainloop_api* api, void* self);
 
   // ---- capture (pulse_capture.cpp) ----
   int32_t CaptureLossCode() const;
@@ -106,6 +121,7 @@ class CPulseAudioServices final : public IAudioServices {
   void StoreCaptured(const unsigned char* bytes, size_t count);
   static void OnCaptureState(pa_stream* stream, void* self);
   static void OnCaptureRead(pa_stream* stream, size_t bytes, void* self);
+  void PostCaptureEvent();
 
   // ---- output (pulse_playback.cpp) ----
   void PumpOutput();
@@ -115,10 +131,18 @@ class CPulseAudioServices final : public IAudioServices {
   void PostNotices();
   bool WaitNoticesDelivered();
   void HandleOutputLoss();
+  int32_t CorkOutput(int cork);
+  int32_t OutputLossCode() const;
+  void Notify(OutputNotice notice);
   static void OnOutputState(pa_stream* stream, void* self);
   static void OnOutputWrite(pa_stream* stream, size_t bytes, void* self);
+  static void OnOutputStarted(pa_stream* stream, void* self);
+  static void OnOutputUnderflow(pa_stream* stream, void* self);
   static void OnOutputTick(pa_mainloop_api* api, pa_time_event* event, const struct timeval* tv,
                            void* self);
+  static void OnTimingInfo(pa_stream* stream, int success, void* self);
+  static void OnWake(pa_mainloop_api* api, pa_io_event* event, int fd, pa_io_event_flags_t flags,
+                     void* self);
   static void OnNotices(pa_mainloop_api* api, pa_defer_event* event, void* self);
 
   pa_threaded_mainloop* m_pMainloop = nullptr;
@@ -138,6 +162,11 @@ class CPulseAudioServices final : public IAudioServices {
   std::atomic<int32_t> m_captureFailure{0};   // the stream's loss code once it is lost
   std::atomic<uint32_t> m_nPacketFrames{0};   // the packet handed out (capture thread)
   std::atomic<uint64_t> m_nDroppedFrames{0};  // [frames]
+  std::atomic<uint64_t> m_nHoleFrames{0};     // [frames]
+  // Posted by the mainloop when frames arrive; the capture thread's wait. The flag keeps the
+  // count at one at most.
+  std::binary_semaphore m_captureEvent{0};
+  std::atomic<int32_t> m_captureEventSet{0};
   unsigned char m_partialFrame[CFrameRing::kFrameBytes] = {};  // mainloop thread
   size_t m_nPartialBytes = 0;                                  // mainloop thread
 
@@ -146,12 +175,24 @@ class CPulseAudioServices final : public IAudioServices {
   pa_stream* m_pOutputStream = nullptr;
   std::atomic<int32_t> m_bOutputOpen{0};
   std::atomic<int32_t> m_bOutputLost{0};
+  // kMmErrNoDriver when the server has gone, kMmErrBadDeviceId when only the sink has.
+  std::atomic<int32_t> m_nOutputLossCode{kMmErrNoDriver};
   CHeaderQueue m_outputQueue;
   // Mainloop side (or lock held): the buffer being written and how far [bytes].
   PlayHeader* m_pCurrentHeader = nullptr;
   uint32_t m_nCurrentOffset = 0;
   size_t m_nFrameBytes = 4;
+  uint32_t m_nOutputRate = 48000;  // [Hz]
+  // While an output is open: the timing requests and a look at the queue.
   pa_time_event* m_pOutputTick = nullptr;
+  bool m_bTimingPending = false;             // mainloop thread
+  std::atomic<uint64_t> m_nPlayedFrames{0};  // the play position [frames]
+  std::atomic<int32_t> m_bPositionKnown{0};  // a timing reply has come since the open
+  // The mainloop found the queue empty while the server wanted samples; the play thread's next
+  // queued buffer wakes it through m_wakeFd.
+  std::atomic<int32_t> m_bOutputHungry{0};
+  int m_wakeFd = -1;
+  pa_io_event* m_pWakeEvent = nullptr;
   // Notices waiting for the mainloop thread (lock held to touch them).
   pa_defer_event* m_pNoticeEvent = nullptr;
   OutputNotifyRoutine m_pRoutine = nullptr;

@@ -1,6 +1,7 @@
 // Capture on PulseAudio: sources as capture endpoints, one record stream of 48000 Hz stereo
 // signed 32-bit frames, and the packets that the capture thread takes from the frame ring.
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 #include "audio/pulse/pulse_audio_services.h"
@@ -71,6 +72,7 @@ int32_t CPulseAudioServices::ListCaptureEndpoints(std::vector<std::string>* name
     entry.description = (info->description != nullptr && info->description[0] != '\0')
                             ? info->description
                             : entry.name;
+    entry.rate = info->sample_spec.rate;
     // A monitor records what a sink plays; it is listed after the real inputs.
     if (info->monitor_of_sink != PA_INVALID_INDEX) {
       target->monitors.push_back(entry);
@@ -125,6 +127,11 @@ int32_t CPulseAudioServices::OpenCaptureEndpoint(int index, std::string* name) {
   }
   pa_threaded_mainloop_unlock(m_pMainloop);
   return result;
+}
+
+uint32_t CPulseAudioServices::CaptureEndpointRate(int index) {
+  if (index < 0 || static_cast<size_t>(index) >= m_sources.size()) return 0;
+  return m_sources[static_cast<size_t>(index)].rate;
 }
 
 void CPulseAudioServices::ReleaseCaptureEndpoint() {
@@ -231,6 +238,8 @@ int32_t CPulseAudioServices::InitializeCapture(const CaptureFormat& format,
   } else {
     m_captureRing.Clear();
     m_nPartialBytes = 0;
+    m_nDroppedFrames.store(0, std::memory_order_relaxed);
+    m_nHoleFrames.store(0, std::memory_order_relaxed);
     m_nPacketFrames.store(0, std::memory_order_relaxed);
     m_captureFailure.store(0, std::memory_order_relaxed);
     pa_channel_map map;
@@ -335,6 +344,23 @@ int32_t CPulseAudioServices::GetPacket(const int32_t** frames, uint32_t* frameCo
   return 0;
 }
 
+// Capture thread: sleeps on the semaphore the mainloop posts after it stores frames; no lock.
+bool CPulseAudioServices::WaitCapturePacket(int timeoutMs) {
+  if (m_captureFailure.load(std::memory_order_acquire) != 0 ||
+      m_captureRing.ReadableFrames() != 0) {
+    return true;
+  }
+  if (!m_captureEvent.try_acquire_for(std::chrono::milliseconds(timeoutMs))) return false;
+  m_captureEventSet.store(0, std::memory_order_release);
+  return true;
+}
+
+// Any thread.
+uint64_t CPulseAudioServices::CaptureFramesLost() {
+  return m_nDroppedFrames.load(std::memory_order_acquire) +
+         m_nHoleFrames.load(std::memory_order_acquire);
+}
+
 int32_t CPulseAudioServices::ReleasePacket(uint32_t frameCount) {
   if (m_bCaptureReady.load(std::memory_order_acquire) == 0) return kAudclntENotInitialized;
   if (frameCount > m_nPacketFrames.load(std::memory_order_relaxed)) return kAudclntEInvalidSize;
@@ -355,6 +381,7 @@ void CPulseAudioServices::OnCaptureState(pa_stream* stream, void* self) {
                           !PA_CONTEXT_IS_GOOD(pa_context_get_state(services->m_pContext))
                       ? kAudclntEServiceNotRunning
                       : kAudclntEDeviceInvalidated);
+    services->PostCaptureEvent();  // the capture thread sees the loss at once
   }
   pa_threaded_mainloop_signal(services->m_pMainloop, 0);
 }
@@ -365,10 +392,19 @@ void CPulseAudioServices::OnCaptureRead(pa_stream* stream, size_t, void* self) {
     const void* data = nullptr;
     size_t bytes = 0;
     if (pa_stream_peek(stream, &data, &bytes) < 0 || bytes == 0) return;
-    // A hole in the recording (data null) is stored as silence.
+    // A hole in the recording (data null) is stored as silence, and counted as lost.
+    if (data == nullptr) {
+      services->m_nHoleFrames.fetch_add(bytes / CFrameRing::kFrameBytes, std::memory_order_acq_rel);
+    }
     services->StoreCaptured(static_cast<const unsigned char*>(data), bytes);
     pa_stream_drop(stream);
   }
+  services->PostCaptureEvent();
+}
+
+// Mainloop thread: wakes the capture thread. The flag keeps the semaphore's count at one.
+void CPulseAudioServices::PostCaptureEvent() {
+  if (m_captureEventSet.exchange(1, std::memory_order_acq_rel) == 0) m_captureEvent.release();
 }
 
 // Copies `count` bytes of whole or split frames into the ring (`bytes` null: silence).

@@ -1,5 +1,7 @@
 // Output on PulseAudio: sinks as output devices, one playback stream of 16-bit stereo fed from
 // the queue of buffers the play thread hands over, the buffer-done notices, and sink volume.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -16,16 +18,20 @@ constexpr size_t kProductNameBytes = 31;
 
 // The server holds this much of the output ahead of the sink; the rest waits in the queue of
 // buffers. Long enough that a busy machine, which may keep the server's or our own mainloop
-// thread from running for a while, does not leave the sink without samples. [ms]
-constexpr uint32_t kOutputLatencyMs = 200;
+// thread from running for a while, does not leave the sink without samples (with 200 ms a
+// loaded machine made PulseAudio's null sink underflow in the middle of the sweep now and then),
+// and shorter than the play thread's queue of buffers (128 of 128 frames, 341 ms): a stream that
+// never fills its target makes the sink render ahead without it and mix it in afterwards by a
+// rewind, which a monitor does not see, so the monitor records gaps. [ms]
+constexpr uint32_t kOutputLatencyMs = 300;
 
 // Playback starts (and restarts after running dry) as soon as the server holds this much, so a
 // queue that the server only takes part of at first still starts at once. [ms]
 constexpr uint32_t kOutputStartMs = 10;
 
-// While an output is open the mainloop looks at the queue this often, so buffers queued after
-// the server has run dry start to play without any call from the play thread. [us]
-constexpr pa_usec_t kOutputTickUs = 5000;
+// While an output is open the mainloop asks the server for the play position this often (and
+// looks at the queue, in case a wake-up from the play thread crossed its last look). [us]
+constexpr pa_usec_t kOutputTickUs = 40000;
 
 // Longest wait of close for its notices to be delivered. [ms]
 constexpr int kNoticeWaitMs = 1000;
@@ -71,6 +77,24 @@ bool CPulseAudioServices::ListOutputDescriptions(std::vector<std::string>* descr
   return true;
 }
 
+uint32_t CPulseAudioServices::OutputDeviceRate(int id) {
+  pa_threaded_mainloop_lock(m_pMainloop);
+  uint32_t rate = 0;
+  std::string name;
+  if (id >= 0) {
+    if (static_cast<size_t>(id) < m_sinks.size()) rate = m_sinks[static_cast<size_t>(id)].rate;
+  } else if (DefaultSinkName(&name)) {
+    std::vector<DeviceEntry> sinks;
+    if (QuerySinks(&sinks)) {
+      for (const DeviceEntry& sink : sinks) {
+        if (sink.name == name) rate = sink.rate;
+      }
+    }
+  }
+  pa_threaded_mainloop_unlock(m_pMainloop);
+  return rate;
+}
+
 // ---- output stream ----
 
 int32_t CPulseAudioServices::OpenOutput(int deviceId, const PlayFormat& format,
@@ -105,6 +129,11 @@ int32_t CPulseAudioServices::OpenOutput(int deviceId, const PlayFormat& format,
     m_nFrameBytes = static_cast<size_t>(channels) * 2;
     m_pRoutine = routine;
     m_pRoutineContext = context;
+    m_nOutputRate = spec.rate;
+    m_nPlayedFrames.store(0, std::memory_order_relaxed);
+    m_bPositionKnown.store(0, std::memory_order_relaxed);
+    m_bOutputHungry.store(0, std::memory_order_relaxed);
+    m_bTimingPending = false;
     m_bOutputLost.store(0, std::memory_order_relaxed);
     m_bClosedNoticeDue = false;  // until the opened notice has gone out
     pa_channel_map map;
@@ -119,6 +148,8 @@ int32_t CPulseAudioServices::OpenOutput(int deviceId, const PlayFormat& format,
     } else {
       pa_stream_set_state_callback(m_pOutputStream, &OnOutputState, this);
       pa_stream_set_write_callback(m_pOutputStream, &OnOutputWrite, this);
+      pa_stream_set_started_callback(m_pOutputStream, &OnOutputStarted, this);
+      pa_stream_set_underflow_callback(m_pOutputStream, &OnOutputUnderflow, this);
       pa_buffer_attr attr;
       attr.maxlength = static_cast<uint32_t>(-1);
       attr.tlength =
@@ -162,7 +193,7 @@ int32_t CPulseAudioServices::OpenOutput(int deviceId, const PlayFormat& format,
 int32_t CPulseAudioServices::PrepareHeader(PlayHeader* header) {
   if (header == nullptr || header->data == nullptr) return kMmErrInvalParam;
   if (m_bOutputOpen.load(std::memory_order_acquire) == 0) return kMmErrInvalHandle;
-  if (m_bOutputLost.load(std::memory_order_acquire) != 0) return kMmErrNoDriver;
+  if (m_bOutputLost.load(std::memory_order_acquire) != 0) return OutputLossCode();
   MarkBufferPrepared(*header);
   return kMmNoError;
 }
@@ -171,12 +202,21 @@ int32_t CPulseAudioServices::PrepareHeader(PlayHeader* header) {
 int32_t CPulseAudioServices::QueueBuffer(PlayHeader* header) {
   if (header == nullptr || header->data == nullptr) return kMmErrInvalParam;
   if (m_bOutputOpen.load(std::memory_order_acquire) == 0) return kMmErrInvalHandle;
-  if (m_bOutputLost.load(std::memory_order_acquire) != 0) return kMmErrNoDriver;
+  if (m_bOutputLost.load(std::memory_order_acquire) != 0) return OutputLossCode();
   const int32_t marked = MarkBufferQueued(*header);
   if (marked != kMmNoError) return marked;
   if (!m_outputQueue.Push(header)) {
     UnmarkBufferQueued(*header);
     return kMmErrNoMem;
+  }
+  // The mainloop found nothing to give the server: wake it for this buffer. (Both sides fence
+  // between the queue and the flag, so one of them always sees the other.)
+  std::atomic_thread_fence(std::memory_order_seq_cst);
+  if (m_bOutputHungry.load(std::memory_order_relaxed) != 0 &&
+      m_bOutputHungry.exchange(0, std::memory_order_acq_rel) != 0) {
+    const uint64_t one = 1;
+    // A full counter already wakes the mainloop; nothing is lost when the write is refused.
+    static_cast<void>(write(m_wakeFd, &one, sizeof(one)));
   }
   return kMmNoError;
 }
@@ -214,7 +254,7 @@ int32_t CPulseAudioServices::CloseOutput() {
   if (m_pOutputStream == nullptr) {
     result = kMmErrInvalHandle;
   } else {
-    if (m_bOutputLost.load(std::memory_order_acquire) != 0) result = kMmErrNoDriver;
+    if (m_bOutputLost.load(std::memory_order_acquire) != 0) result = OutputLossCode();
     ReturnQueuedBuffers(false);
     DestroyOutputStream();
     if (m_bClosedNoticeDue) {
@@ -227,6 +267,50 @@ int32_t CPulseAudioServices::CloseOutput() {
   }
   pa_threaded_mainloop_unlock(m_pMainloop);
   return result;
+}
+
+// Any thread: the code of every refusal once the output is lost: the server has gone, or only
+// the device.
+int32_t CPulseAudioServices::OutputLossCode() const {
+  return m_nOutputLossCode.load(std::memory_order_relaxed);
+}
+
+// Lock held: corks (pauses) or uncorks (restarts) the output and waits for the server.
+int32_t CPulseAudioServices::CorkOutput(int cork) {
+  if (m_pOutputStream == nullptr) return kMmErrInvalHandle;
+  if (m_bOutputLost.load(std::memory_order_acquire) != 0) return OutputLossCode();
+  int success = 0;
+  auto onDone = [](pa_stream*, int ok, void* flag) { *static_cast<int*>(flag) = ok; };
+  if (!WaitOperation(pa_stream_cork(m_pOutputStream, cork, onDone, &success)) || success == 0) {
+    return kMmErrNoDriver;
+  }
+  // Samples queued while it was corked go out now.
+  if (cork == 0) PumpOutput();
+  return kMmNoError;
+}
+
+int32_t CPulseAudioServices::PauseOutput() {
+  pa_threaded_mainloop_lock(m_pMainloop);
+  const int32_t result = CorkOutput(1);
+  pa_threaded_mainloop_unlock(m_pMainloop);
+  return result;
+}
+
+int32_t CPulseAudioServices::RestartOutput() {
+  pa_threaded_mainloop_lock(m_pMainloop);
+  const int32_t result = CorkOutput(0);
+  pa_threaded_mainloop_unlock(m_pMainloop);
+  return result;
+}
+
+// Any thread; never locks or blocks.
+bool CPulseAudioServices::GetOutputPosition(uint64_t* frames) {
+  if (frames == nullptr || m_bOutputOpen.load(std::memory_order_acquire) == 0 ||
+      m_bPositionKnown.load(std::memory_order_acquire) == 0) {
+    return false;
+  }
+  *frames = m_nPlayedFrames.load(std::memory_order_acquire);
+  return true;
 }
 
 // Lock held: takes every queued buffer (and the one being written) out of the queue, marks it
@@ -256,6 +340,8 @@ void CPulseAudioServices::ReturnQueuedBuffers(bool notifyNow) {
 // Lock held.
 void CPulseAudioServices::DestroyOutputStream() {
   m_bOutputOpen.store(0, std::memory_order_release);
+  m_bPositionKnown.store(0, std::memory_order_release);
+  m_bTimingPending = false;
   if (m_pOutputTick != nullptr) {
     m_pApi->time_free(m_pOutputTick);
     m_pOutputTick = nullptr;
@@ -263,6 +349,8 @@ void CPulseAudioServices::DestroyOutputStream() {
   if (m_pOutputStream == nullptr) return;
   pa_stream_set_state_callback(m_pOutputStream, nullptr, nullptr);
   pa_stream_set_write_callback(m_pOutputStream, nullptr, nullptr);
+  pa_stream_set_started_callback(m_pOutputStream, nullptr, nullptr);
+  pa_stream_set_underflow_callback(m_pOutputStream, nullptr, nullptr);
   if (PA_STREAM_IS_GOOD(pa_stream_get_state(m_pOutputStream))) {
     pa_stream_disconnect(m_pOutputStream);
   }
@@ -316,7 +404,16 @@ void CPulseAudioServices::PumpOutput() {
     if (m_pCurrentHeader == nullptr) {
       m_pCurrentHeader = m_outputQueue.Pop();
       m_nCurrentOffset = 0;
-      if (m_pCurrentHeader == nullptr) return;
+      if (m_pCurrentHeader == nullptr) {
+        // The server wants samples and none are queued: the play thread's next buffer wakes
+        // the mainloop. The queue is looked at once more after the flag is up, so a buffer
+        // queued in between is not left waiting.
+        m_bOutputHungry.store(1, std::memory_order_relaxed);
+        std::atomic_thread_fence(std::memory_order_seq_cst);
+        m_pCurrentHeader = m_outputQueue.Pop();
+        if (m_pCurrentHeader == nullptr) return;
+        m_bOutputHungry.store(0, std::memory_order_relaxed);
+      }
     }
     PlayHeader* header = m_pCurrentHeader;
     size_t piece = std::min<size_t>(header->length - m_nCurrentOffset, writable);
@@ -348,6 +445,12 @@ void CPulseAudioServices::FinishHeader(PlayHeader* header) {
 // The server or the sink has gone: every queued buffer comes back done, and the output
 // announces that it is closed, so neither the play thread nor a close waits for it.
 void CPulseAudioServices::HandleOutputLoss() {
+  // The context's callback comes before its streams fail, so a lost server is known here.
+  const bool serverLost = m_bServerLost.load(std::memory_order_acquire) != 0 ||
+                          m_pContext == nullptr ||
+                          !PA_CONTEXT_IS_GOOD(pa_context_get_state(m_pContext));
+  m_nOutputLossCode.store(serverLost ? kMmErrNoDriver : kMmErrBadDeviceId,
+                          std::memory_order_relaxed);
   m_bOutputLost.store(1, std::memory_order_release);
   ReturnQueuedBuffers(true);
   if (m_bClosedNoticeDue) {
@@ -379,11 +482,57 @@ void CPulseAudioServices::OnOutputWrite(pa_stream*, size_t, void* self) {
   static_cast<CPulseAudioServices*>(self)->PumpOutput();
 }
 
+// Mainloop thread: a notice straight to the engine's routine (which never blocks).
+void CPulseAudioServices::Notify(OutputNotice notice) {
+  if (m_pRoutine != nullptr) m_pRoutine(m_pRoutineContext, notice);
+}
+
+// The server has begun to play the stream: at the first start, after a restart and after an
+// underflow.
+void CPulseAudioServices::OnOutputStarted(pa_stream*, void* self) {
+  static_cast<CPulseAudioServices*>(self)->Notify(OutputNotice::kStarted);
+}
+
+// The server ran out of the stream's samples while playing it.
+void CPulseAudioServices::OnOutputUnderflow(pa_stream*, void* self) {
+  static_cast<CPulseAudioServices*>(self)->Notify(OutputNotice::kUnderflow);
+}
+
 void CPulseAudioServices::OnOutputTick(pa_mainloop_api*, pa_time_event* event,
                                        const struct timeval*, void* self) {
   auto* services = static_cast<CPulseAudioServices*>(self);
   services->PumpOutput();
+  pa_stream* stream = services->m_pOutputStream;
+  // One timing request at a time: a server that does not answer is not asked again and again.
+  if (stream != nullptr && !services->m_bTimingPending &&
+      pa_stream_get_state(stream) == PA_STREAM_READY) {
+    pa_operation* op = pa_stream_update_timing_info(stream, &OnTimingInfo, services);
+    if (op != nullptr) {
+      services->m_bTimingPending = true;
+      pa_operation_unref(op);
+    }
+  }
   pa_context_rttime_restart(services->m_pContext, event, pa_rtclock_now() + kOutputTickUs);
+}
+
+// The server's timing reply: the stream's time is what is heard now. Asked without
+// interpolation, so it stands still when the server does not play.
+void CPulseAudioServices::OnTimingInfo(pa_stream* stream, int success, void* self) {
+  auto* services = static_cast<CPulseAudioServices*>(self);
+  services->m_bTimingPending = false;
+  pa_usec_t time = 0;
+  if (success == 0 || pa_stream_get_time(stream, &time) < 0) return;
+  const uint64_t frames = time * services->m_nOutputRate / PA_USEC_PER_SEC;
+  services->m_nPlayedFrames.store(frames, std::memory_order_release);
+  services->m_bPositionKnown.store(1, std::memory_order_release);
+}
+
+// The play thread has queued a buffer into an output that had run out.
+void CPulseAudioServices::OnWake(pa_mainloop_api*, pa_io_event*, int fd, pa_io_event_flags_t,
+                                 void* self) {
+  uint64_t count = 0;
+  static_cast<void>(read(fd, &count, sizeof(count)));
+  static_cast<CPulseAudioServices*>(self)->PumpOutput();
 }
 
 // ---- endpoint volume (user-interface thread) ----

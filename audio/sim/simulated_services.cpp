@@ -12,6 +12,11 @@ namespace {
 
 constexpr int32_t kAudclntEAlreadyInitialized = static_cast<int32_t>(0x88890002u);
 constexpr uint32_t kTickTimeSlots = 4096;
+// The device thread runs late ticks at once up to this far behind; beyond, the lost time is
+// skipped [ms of real time].
+constexpr int kMaxLateMs = 5;
+// The capture thread's wake-ups come this often [frames]: 10 ms.
+constexpr uint64_t kWakeFrames = 480;
 
 int64_t NowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -60,8 +65,10 @@ void CSimulatedAudioServices::DeviceThreadProc() {
     const auto now = Clock::now();
     if (due > now) {
       std::this_thread::sleep_until(due);
-    } else if (now - due > std::chrono::milliseconds(200)) {
-      // Far behind (the machine was busy): the lost time is skipped rather than run at once.
+    } else if (now - due > std::chrono::milliseconds(kMaxLateMs)) {
+      // Behind (the machine was busy): the devices' clock stood still meanwhile, as a device's
+      // does when it is not serviced, rather than racing through the lost time, which would
+      // drain the output queue faster than any play thread refills it.
       start =
           now - std::chrono::nanoseconds(static_cast<int64_t>(tickNs * static_cast<double>(ticks)));
     }
@@ -75,6 +82,61 @@ void CSimulatedAudioServices::FinishBuffer(PlayHeader* header, OutputNotifyRouti
   MarkBufferDone(*header);
   m_outstanding.fetch_sub(1, std::memory_order_acq_rel);
   if (routine != nullptr) routine(context, OutputNotice::kBufferDone);
+}
+
+double CSimulatedAudioServices::PlayFrame(OutputNotifyRoutine routine, void* context,
+                                          float volume) {
+  if (m_startWait > 0) {
+    --m_startWait;
+    return 0.0;
+  }
+  if (m_gapLeft > 0) {
+    --m_gapLeft;
+    if (m_running) {
+      m_running = false;
+      m_underflows.fetch_add(1);
+      if (routine != nullptr) routine(context, OutputNotice::kUnderflow);
+    }
+    return 0.0;
+  }
+  if (m_current == nullptr) {
+    const uint32_t qread = m_queueRead.load(std::memory_order_relaxed);
+    if (qread != m_queueWrite.load(std::memory_order_acquire)) {
+      m_current = m_queue[qread % kQueueSize];
+      m_queueRead.store(qread + 1, std::memory_order_release);
+      m_currentPos = 0;
+    }
+  }
+  if (m_current == nullptr) {
+    // Nothing queued: a playing output has run dry.
+    if (m_running) {
+      m_running = false;
+      m_underflows.fetch_add(1);
+      if (routine != nullptr) routine(context, OutputNotice::kUnderflow);
+    }
+    return 0.0;
+  }
+  if (!m_running) {
+    m_running = true;
+    if (routine != nullptr) routine(context, OutputNotice::kStarted);
+  }
+  double x = 0.0;
+  if (m_currentPos + 4 <= m_current->length && m_current->data != nullptr) {
+    int16_t left = 0;
+    int16_t right = 0;
+    std::memcpy(&left, m_current->data + m_currentPos, 2);
+    std::memcpy(&right, m_current->data + m_currentPos + 2, 2);
+    x = (static_cast<double>(left) + static_cast<double>(right)) / 65536.0 * volume;
+  }
+  m_currentPos += 4;
+  m_playedFrames.fetch_add(1, std::memory_order_acq_rel);
+  if (m_currentPos >= m_current->length) {
+    PlayHeader* done = m_current;
+    m_current = nullptr;
+    m_buffersPlayed.fetch_add(1);
+    FinishBuffer(done, routine, context);
+  }
+  return x;
 }
 
 void CSimulatedAudioServices::Tick() {
@@ -108,60 +170,63 @@ void CSimulatedAudioServices::Tick() {
     m_resetsDone.store(requests, std::memory_order_release);
   }
 
+  // Opened or restarted: the output waits before it plays, as a device that wakes up first.
+  if (m_restarted.exchange(0, std::memory_order_acq_rel) != 0) {
+    m_startWait = m_outputStartDelayFrames.load(std::memory_order_relaxed);
+    m_running = false;
+  }
+  m_gapLeft += m_gapFrames.exchange(0, std::memory_order_acq_rel);
+  m_loseLeft += m_loseFrames.exchange(0, std::memory_order_acq_rel);
   const bool playing = m_outputState.load(std::memory_order_acquire) == kOutputOpen &&
-                       m_stalled.load(std::memory_order_acquire) == 0;
+                       m_stalled.load(std::memory_order_acquire) == 0 &&
+                       m_paused.load(std::memory_order_acquire) == 0;
   const bool recording = m_captureRunning.load(std::memory_order_acquire) != 0;
   const float volume = m_volume.load(std::memory_order_relaxed);
   uint64_t write = m_captureWrite.load(std::memory_order_relaxed);
+  const uint64_t written = write;
   const uint64_t read = m_captureRead.load(std::memory_order_acquire);
   if (recording) {
     m_tickTimes[(write / kTickFrames) % kTickTimeSlots].store(NowNs(), std::memory_order_relaxed);
   }
+  uint32_t inputWaitAtStart = recording ? m_inputWait.load(std::memory_order_acquire) : 0;
+  uint32_t inputWait = inputWaitAtStart;
   for (int frame = 0; frame < kTickFrames; ++frame) {
-    double x = 0.0;
-    if (playing) {
-      if (m_current == nullptr) {
-        const uint32_t qread = m_queueRead.load(std::memory_order_relaxed);
-        if (qread != m_queueWrite.load(std::memory_order_acquire)) {
-          m_current = m_queue[qread % kQueueSize];
-          m_queueRead.store(qread + 1, std::memory_order_release);
-          m_currentPos = 0;
-        }
-      }
-      if (m_current != nullptr) {
-        if (m_currentPos + 4 <= m_current->length && m_current->data != nullptr) {
-          int16_t left = 0;
-          int16_t right = 0;
-          std::memcpy(&left, m_current->data + m_currentPos, 2);
-          std::memcpy(&right, m_current->data + m_currentPos + 2, 2);
-          x = (static_cast<double>(left) + static_cast<double>(right)) / 65536.0 * volume;
-        }
-        m_currentPos += 4;
-        if (m_currentPos >= m_current->length) {
-          PlayHeader* done = m_current;
-          m_current = nullptr;
-          m_buffersPlayed.fetch_add(1);
-          FinishBuffer(done, routine, context);
-        }
-      }
-    }
+    const double x = playing ? PlayFrame(routine, context, volume) : 0.0;
     const double y = m_model.Process(x);
-    if (recording) {
-      if (write - read >= kCaptureRingFrames) {
-        m_overruns.fetch_add(1);
-        continue;
-      }
-      double scaled = std::round(y * 2147483647.0);
-      if (scaled > 2147483647.0) scaled = 2147483647.0;
-      if (scaled < -2147483648.0) scaled = -2147483648.0;
-      const auto sample = static_cast<int32_t>(scaled);
-      const size_t slot = static_cast<size_t>(write % kCaptureRingFrames) * 2;
-      m_captureRing[slot] = sample;
-      m_captureRing[slot + 1] = sample;
-      ++write;
+    if (!recording) continue;
+    if (inputWait > 0) {
+      --inputWait;  // the input does not deliver yet
+      continue;
     }
+    if (m_loseLeft > 0) {
+      --m_loseLeft;
+      m_lostFrames.fetch_add(1, std::memory_order_acq_rel);
+      continue;
+    }
+    if (write - read >= kCaptureRingFrames) {
+      m_overruns.fetch_add(1);
+      m_lostFrames.fetch_add(1, std::memory_order_acq_rel);
+      continue;
+    }
+    double scaled = std::round(y * 2147483647.0);
+    if (scaled > 2147483647.0) scaled = 2147483647.0;
+    if (scaled < -2147483648.0) scaled = -2147483648.0;
+    const auto sample = static_cast<int32_t>(scaled);
+    const size_t slot = static_cast<size_t>(write % kCaptureRingFrames) * 2;
+    m_captureRing[slot] = sample;
+    m_captureRing[slot + 1] = sample;
+    ++write;
+  }
+  // A start of the stream meanwhile (a new wait) wins over this tick's count.
+  if (inputWait != inputWaitAtStart) {
+    m_inputWait.compare_exchange_strong(inputWaitAtStart, inputWait, std::memory_order_acq_rel);
   }
   m_captureWrite.store(write, std::memory_order_release);
+  // The capture thread is woken about every 10 ms of recording, as a device period would.
+  if (write / kWakeFrames != written / kWakeFrames &&
+      m_captureEventSet.exchange(1, std::memory_order_acq_rel) == 0) {
+    m_captureEvent.release();
+  }
   m_deviceFrames.fetch_add(kTickFrames, std::memory_order_acq_rel);
 
   if (m_outputState.load(std::memory_order_acquire) == kOutputClosing) {
@@ -202,6 +267,10 @@ int32_t CSimulatedAudioServices::OpenCaptureEndpoint(int index, std::string* nam
   m_captureOpen.store(1);
   m_captureInitialised = false;
   return 0;
+}
+
+uint32_t CSimulatedAudioServices::CaptureEndpointRate(int index) {
+  return index >= 0 && index < m_options.inputCount ? m_options.mixFormat.samplesPerSec : 0;
 }
 
 void CSimulatedAudioServices::ReleaseCaptureEndpoint() {
@@ -247,6 +316,7 @@ int32_t CSimulatedAudioServices::StartCaptureStream() {
     // The capture thread does not read yet: the ring starts empty.
     m_captureRead.store(m_captureWrite.load(std::memory_order_acquire), std::memory_order_release);
     m_packetFrames = 0;
+    m_inputWait.store(m_inputStartDelayFrames.load(), std::memory_order_release);
     m_captureRunning.store(1, std::memory_order_release);
   }
   return 0;
@@ -302,6 +372,22 @@ int32_t CSimulatedAudioServices::ReleasePacket(uint32_t frameCount) {
   return 0;
 }
 
+// Capture thread: sleeps on the semaphore the device thread posts; no lock.
+bool CSimulatedAudioServices::WaitCapturePacket(int timeoutMs) {
+  if (m_inputLost.load(std::memory_order_acquire) != 0 ||
+      m_captureWrite.load(std::memory_order_acquire) !=
+          m_captureRead.load(std::memory_order_relaxed)) {
+    return true;
+  }
+  if (!m_captureEvent.try_acquire_for(std::chrono::milliseconds(timeoutMs))) return false;
+  m_captureEventSet.store(0, std::memory_order_release);
+  return true;
+}
+
+uint64_t CSimulatedAudioServices::CaptureFramesLost() {
+  return m_lostFrames.load(std::memory_order_acquire);
+}
+
 // ---- output devices and stream ----
 
 int CSimulatedAudioServices::OutputDeviceCount() {
@@ -317,6 +403,10 @@ bool CSimulatedAudioServices::ListOutputDescriptions(std::vector<std::string>* d
   return true;
 }
 
+uint32_t CSimulatedAudioServices::OutputDeviceRate(int id) {
+  return id == 0 || id == -1 ? static_cast<uint32_t>(CLoudspeakerModel::kRate) : 0;
+}
+
 int32_t CSimulatedAudioServices::OpenOutput(int deviceId, const PlayFormat& format,
                                             OutputNotifyRoutine routine, void* context) {
   if (deviceId != 0 && deviceId != -1) return kMmErrBadDeviceId;
@@ -329,6 +419,9 @@ int32_t CSimulatedAudioServices::OpenOutput(int deviceId, const PlayFormat& form
   m_routine = routine;
   m_context = context;
   m_openedNoticePending = true;
+  m_paused.store(0, std::memory_order_release);
+  m_playedFrames.store(0, std::memory_order_release);
+  m_restarted.store(1, std::memory_order_release);
   m_outputState.store(kOutputOpen, std::memory_order_release);
   return kMmNoError;
 }
@@ -387,6 +480,27 @@ int32_t CSimulatedAudioServices::CloseOutput() {
   if (m_outstanding.load(std::memory_order_acquire) != 0) return kWaveErrStillPlaying;
   m_outputState.store(kOutputClosing, std::memory_order_release);
   return kMmNoError;
+}
+
+int32_t CSimulatedAudioServices::PauseOutput() {
+  if (m_outputState.load(std::memory_order_acquire) != kOutputOpen) return kMmErrInvalHandle;
+  m_paused.store(1, std::memory_order_release);
+  return kMmNoError;
+}
+
+int32_t CSimulatedAudioServices::RestartOutput() {
+  if (m_outputState.load(std::memory_order_acquire) != kOutputOpen) return kMmErrInvalHandle;
+  if (m_paused.exchange(0, std::memory_order_acq_rel) != 0) {
+    m_restarted.store(1, std::memory_order_release);
+  }
+  return kMmNoError;
+}
+
+// Any thread; never blocks.
+bool CSimulatedAudioServices::GetOutputPosition(uint64_t* frames) {
+  if (m_outputState.load(std::memory_order_acquire) != kOutputOpen) return false;
+  *frames = m_playedFrames.load(std::memory_order_acquire);
+  return true;
 }
 
 bool CSimulatedAudioServices::SetOutputVolume(int deviceId, float level) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <semaphore>
 #include <string>
 #include <thread>
 #include <vector>
@@ -39,7 +40,8 @@ struct SimulatedAudioOptions {
 // briefly; ResetOutput waits for the device thread to give the buffers back (one tick at most).
 //
 // Fault switches for tests: a stalled output (stops consuming buffers), an output that refuses
-// buffers, an input whose name changed since the listing, an input that is lost mid-stream.
+// buffers, an input whose name changed since the listing, an input that is lost mid-stream, an
+// output or an input that starts late, a gap in the output, frames lost on the input.
 //
 // Destroy the engine that uses these services first.
 class CSimulatedAudioServices final : public IAudioServices {
@@ -57,6 +59,7 @@ class CSimulatedAudioServices final : public IAudioServices {
   // ---- IAudioServices ----
   int32_t ListCaptureEndpoints(std::vector<std::string>* names) override;
   int32_t OpenCaptureEndpoint(int index, std::string* name) override;
+  uint32_t CaptureEndpointRate(int index) override;
   void ReleaseCaptureEndpoint() override;
   int32_t GetMixFormat(CaptureFormat* format) override;
   int32_t GetDevicePeriod(int64_t* period100ns) override;
@@ -67,9 +70,12 @@ class CSimulatedAudioServices final : public IAudioServices {
   int32_t GetNextPacketSize(uint32_t* frames) override;
   int32_t GetPacket(const int32_t** frames, uint32_t* frameCount, bool* silent) override;
   int32_t ReleasePacket(uint32_t frameCount) override;
+  bool WaitCapturePacket(int timeoutMs) override;
+  uint64_t CaptureFramesLost() override;
   int OutputDeviceCount() override;
   std::string OutputProductName(int id) override;
   bool ListOutputDescriptions(std::vector<std::string>* descriptions) override;
+  uint32_t OutputDeviceRate(int id) override;
   int32_t OpenOutput(int deviceId, const PlayFormat& format, OutputNotifyRoutine routine,
                      void* context) override;
   int32_t PrepareHeader(PlayHeader* header) override;
@@ -77,6 +83,9 @@ class CSimulatedAudioServices final : public IAudioServices {
   int32_t ResetOutput() override;
   int32_t UnprepareHeader(PlayHeader* header) override;
   int32_t CloseOutput() override;
+  int32_t PauseOutput() override;
+  int32_t RestartOutput() override;
+  bool GetOutputPosition(uint64_t* frames) override;
   bool SetOutputVolume(int deviceId, float level) override;
   bool GetOutputVolume(int deviceId, float* level) override;
   // The simulated devices' clock [ms]: it advances with the frames the devices have run.
@@ -86,6 +95,17 @@ class CSimulatedAudioServices final : public IAudioServices {
   void SetOutputStalled(bool stalled) { m_stalled.store(stalled ? 1 : 0); }
   void SetRefuseBuffers(bool refuse) { m_refuse.store(refuse ? 1 : 0); }
   void SetInputLost(bool lost) { m_inputLost.store(lost ? 1 : 0); }
+  // The output takes its first buffer only this long after it was opened or restarted, as a
+  // suspended device that has to wake up first [ms of the devices' clock].
+  void SetOutputStartDelay(uint32_t ms) { m_outputStartDelayFrames.store(ms * 48u); }
+  // The input delivers nothing for this long after its stream is started [ms of the devices'
+  // clock].
+  void SetInputStartDelay(uint32_t ms) { m_inputStartDelayFrames.store(ms * 48u); }
+  // The playing output runs dry for `frames` frames from now on: it plays silence without
+  // taking buffers (underflow, then started again).
+  void InsertOutputGap(uint32_t frames) { m_gapFrames.store(frames); }
+  // The next `frames` recorded frames never reach the capture ring (counted as lost).
+  void LoseInputFrames(uint32_t frames) { m_loseFrames.store(frames); }
   // The name endpoint `index` has when it is opened (as if another device took its place).
   void SetInputName(int index, const std::string& name);
 
@@ -98,6 +118,7 @@ class CSimulatedAudioServices final : public IAudioServices {
   int64_t BuffersPlayed() const { return m_buffersPlayed.load(); }
   int64_t QueueRefusals() const { return m_refusals.load(); }
   int64_t CaptureOverruns() const { return m_overruns.load(); }
+  int64_t OutputUnderflows() const { return m_underflows.load(); }
   uint64_t DeviceFrames() const { return m_deviceFrames.load(); }
   double ClockFactor() const { return m_options.clockFactor; }
   // Largest delay between a frame's recording and the capture side taking it [ns] (bench).
@@ -113,6 +134,8 @@ class CSimulatedAudioServices final : public IAudioServices {
   void DeviceThreadProc();
   void Tick();
   void FinishBuffer(PlayHeader* header, OutputNotifyRoutine routine, void* context);
+  // One frame of the output: the next sample of the queued buffers, or silence (device thread).
+  double PlayFrame(OutputNotifyRoutine routine, void* context, float volume);
 
   SimulatedAudioOptions m_options;
   CLoudspeakerModel m_model;
@@ -130,6 +153,11 @@ class CSimulatedAudioServices final : public IAudioServices {
   std::atomic<int32_t> m_stalled{0};
   std::atomic<int32_t> m_refuse{0};
   std::atomic<int32_t> m_inputLost{0};
+  std::atomic<int32_t> m_paused{0};
+  std::atomic<uint32_t> m_outputStartDelayFrames{0};
+  std::atomic<uint32_t> m_inputStartDelayFrames{0};
+  std::atomic<uint32_t> m_gapFrames{0};
+  std::atomic<uint32_t> m_loseFrames{0};
   std::atomic<float> m_volume{1.0f};
 
   // Output queue: producer QueueBuffer (play thread), consumer the device thread.
@@ -139,6 +167,15 @@ class CSimulatedAudioServices final : public IAudioServices {
   std::atomic<int32_t> m_outstanding{0};  // queued buffers not yet given back
   PlayHeader* m_current = nullptr;        // device thread only
   uint32_t m_currentPos = 0;              // [bytes], device thread only
+  // Device thread: frames still to wait before the output plays, and whether it plays now
+  // (between its started and underflow notices).
+  uint32_t m_startWait = 0;
+  uint32_t m_gapLeft = 0;   // frames of a gap still to play
+  uint32_t m_loseLeft = 0;  // recorded frames still to lose
+  bool m_running = false;
+  std::atomic<int32_t> m_restarted{0};      // open or restart: the start wait begins again
+  std::atomic<uint64_t> m_playedFrames{0};  // frames taken from buffers since the open
+  std::atomic<int64_t> m_underflows{0};
   std::atomic<uint32_t> m_resetRequests{0};
   std::atomic<uint32_t> m_resetsDone{0};
 
@@ -148,6 +185,11 @@ class CSimulatedAudioServices final : public IAudioServices {
   std::atomic<uint64_t> m_captureWrite{0};              // frames written
   std::atomic<uint64_t> m_captureRead{0};               // frames given back
   uint32_t m_packetFrames = 0;                          // capture thread only
+  std::atomic<uint32_t> m_inputWait{0};                 // frames before the input delivers
+  std::atomic<uint64_t> m_lostFrames{0};
+  // Posted by the device thread after each recorded tick; the capture thread's wait.
+  std::binary_semaphore m_captureEvent{0};
+  std::atomic<int32_t> m_captureEventSet{0};
 
   std::atomic<int64_t> m_resets{0};
   std::atomic<int64_t> m_buffersPlayed{0};

@@ -28,6 +28,11 @@ class CRecordingMessages : public IUserMessages {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_messages;
   }
+  // Forgets the messages shown so far.
+  void Clear() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_messages.clear();
+  }
   // Every message, one a line (for failure reports).
   std::string All() {
     std::string text;

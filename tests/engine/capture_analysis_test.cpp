@@ -437,6 +437,61 @@ TEST_F(CaptureAnalysisTest, WeakTwoToneBurstOverNoiseIsNeverFound) {
   EXPECT_LT(LevelDb(audio->m_bandEnvelope[2]), threshold);
 }
 
+// ---- what the measurement watches ----
+
+TEST_F(CaptureAnalysisTest, TheFloorIsReadyOnceTheDetectorHasSeen16000SamplesOfIt) {
+  m_audio->m_sweepPlaying.store(1);
+  PushSilence(*m_audio, 16 * kBlock);  // 15360 detector samples
+  EXPECT_EQ(m_audio->m_noiseFloorReady.load(), 0);
+  PushSilence(*m_audio, kBlock);  // 16320
+  EXPECT_EQ(m_audio->m_noiseFloorReady.load(), 1);
+  m_audio->ResetAnalysis();
+  EXPECT_EQ(m_audio->m_noiseFloorReady.load(), 0);
+  // Frames that reach no analysis (no sweep, no replay) do not count.
+  m_audio->m_sweepPlaying.store(0);
+  PushSilence(*m_audio, 20 * kBlock);
+  EXPECT_EQ(m_audio->m_noiseFloorReady.load(), 0);
+}
+
+// The whole sweep as a perfect loopback delivers it, with `hole` frames from `holeAt` (after
+// the sweep's own start) made digital silence, as a dropout leaves them.
+int SilentPointsOfTheSweep(CAudio& audio, int holeAt, int hole) {
+  audio.ResetAnalysis();
+  audio.m_sweepPlaying.store(1);
+  std::vector<int16_t> signal(audio.m_sweep, audio.m_sweep + audio.m_sweepLength);
+  for (int i = holeAt; i < holeAt + hole && i < static_cast<int>(signal.size()); ++i) signal[i] = 0;
+  PushSignal(audio, signal.data(), 0, static_cast<int>(signal.size()));
+  return audio.m_silentPoints.load();
+}
+
+TEST_F(CaptureAnalysisTest, AGapOfSilenceInTheSweepCountsButTheSilenceBeforeItDoesNot) {
+  // A clean sweep on a digital loopback has no all-zero point at all.
+  EXPECT_EQ(SilentPointsOfTheSweep(*m_audio, 0, 0), 0);
+  ASSERT_GT(m_listener.Points().size(), 1001u);
+  // 100 ms of silence in the middle of the sweep holds four whole blocks, whatever their
+  // alignment.
+  constexpr int kSweepStart = 74400;  // silence, burst, silence, the 20 Hz lead-in [samples]
+  EXPECT_GE(SilentPointsOfTheSweep(*m_audio, kSweepStart + 480000, 4800), 4);
+  EXPECT_LE(m_audio->m_silentPoints.load(), 5);
+  // 10 ms never covers a whole block: the curve does not show it, and it is not counted.
+  EXPECT_EQ(SilentPointsOfTheSweep(*m_audio, kSweepStart + 480000, 480), 0);
+}
+
+TEST_F(CaptureAnalysisTest, APointFromAClippedBlockIsCountedOnce) {
+  ASSERT_NO_FATAL_FAILURE(SyncOnBurst());
+  ASSERT_NO_FATAL_FAILURE(PushSettlingBlocks());
+  // The capture thread marks the block of a frame that met the clamp; the mark lasts one block.
+  for (int i = 0; i < kBlock; ++i) {
+    if (i == 100) m_audio->m_blockClipped = 1;
+    m_audio->PushFrame(2147483647, 0);
+  }
+  PushSilence(*m_audio, 2 * kBlock);
+  ASSERT_EQ(m_listener.Points().size(), 3u);
+  EXPECT_EQ(m_audio->m_clippedPoints.load(), 1);
+  m_audio->ResetAnalysis();
+  EXPECT_EQ(m_audio->m_clippedPoints.load(), 0);
+}
+
 }  // namespace
 
 }  // namespace quorvel

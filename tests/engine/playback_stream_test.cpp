@@ -191,18 +191,70 @@ TEST_F(SimulatedPlayback, TheQueueStaysFullAndTheDeferredStopEndsEverything) {
   for (const PlayHeader& header : audio->m_playHeaders) EXPECT_EQ(header.data, nullptr);
 }
 
-TEST_F(SimulatedPlayback, AStalledOutputHasItsQueueRebuilt) {
+TEST_F(SimulatedPlayback, AStallDuringTheSweepEndsThePlayThreadInsteadOfSkippingAhead) {
   ASSERT_TRUE(WaitFor([&] { return sim->BuffersPlayed() > 200; }, 20000));
+  EXPECT_EQ(audio->m_outputStarted.load(), 1);
   const int64_t resets = sim->OutputResets();
   sim->SetOutputStalled(true);
-  // 200 ms of the devices' clock without a buffer back: the queue is given back and rebuilt.
+  // A second of the devices' clock with the play position standing still: the thread ends, and
+  // the deferred stop closes the output. The sweep is not played on from a later position.
+  ASSERT_TRUE(WaitFor([&] { return audio->m_hWaveOut.load() == 0; }, 20000));
+  EXPECT_EQ(audio->m_outputStalled.load(), 1);
+  ASSERT_TRUE(audio->WaitPlaybackStopped(5000));
+  EXPECT_EQ(audio->m_playThreadAlive.load(), 0);
+  // Only the close gave the buffers back: no queue was rebuilt.
+  EXPECT_EQ(sim->OutputResets(), resets + 1);
+  EXPECT_FALSE(sim->IsOutputOpen());
+}
+
+TEST_F(SimulatedPlayback, AStallDuringAReplayHasItsQueueRebuilt) {
+  // A long replay takes the place of the sweep (its analysis follows what is queued, so the
+  // queue may start again from buffer 0).
+  constexpr int kSamples = 48000 * 60;
+  audio->m_fileSamples = static_cast<int16_t*>(std::malloc(kSamples * sizeof(int16_t)));
+  ASSERT_NE(audio->m_fileSamples, nullptr);
+  for (int i = 0; i < kSamples; ++i) audio->m_fileSamples[i] = static_cast<int16_t>(i % 2000);
+  audio->m_fileSampleCount.store(kSamples);
+  audio->m_filePlaying.store(1);
+  audio->m_sweepPlaying.store(0);
+  ASSERT_TRUE(WaitFor([&] { return audio->m_filePlayPos.load() > 48000; }, 20000));
+  const int64_t resets = sim->OutputResets();
+  sim->SetOutputStalled(true);
   ASSERT_TRUE(WaitFor([&] { return sim->OutputResets() > resets; }, 20000));
   ASSERT_TRUE(WaitFor([&] { return sim->QueuedBuffers() == 128; }, 20000));
   const int64_t played = sim->BuffersPlayed();
   sim->SetOutputStalled(false);
   ASSERT_TRUE(WaitFor([&] { return sim->BuffersPlayed() > played + 256; }, 20000));
   EXPECT_EQ(audio->m_playThreadAlive.load(), 1);
+  EXPECT_EQ(audio->m_outputStalled.load(), 0);
   EXPECT_EQ(sim->QueueRefusals(), 0);
+  audio->m_filePlaying.store(0);
+}
+
+TEST_F(SimulatedPlayback, AnOutputThatHasNotStartedIsNotJudgedStalled) {
+  // Paused, the output plays nothing and its position stands still far longer than the stall
+  // limit: it has not started, so nothing is rebuilt and nothing ends.
+  ASSERT_TRUE(WaitFor([&] { return sim->BuffersPlayed() > 50; }, 20000));
+  audio->m_sweepPlaying.store(0);
+  audio->StopPlayThread();                        // closes the output
+  ASSERT_TRUE(audio->WaitPlaybackStopped(5000));  // and the deferred stop of its end has run
+  ASSERT_EQ(audio->OpenOutputDevice(-1), 0);
+  ASSERT_EQ(audio->PauseOutputDevice(), 0);
+  ASSERT_EQ(audio->StartPlayThread(), 1);
+  audio->m_sweepPlaying.store(1);
+  ASSERT_TRUE(WaitFor([&] { return sim->QueuedBuffers() == 128; }, 20000));
+  const int64_t resets = sim->OutputResets();
+  const int64_t played = sim->BuffersPlayed();
+  const uint32_t until = sim->MilliSeconds() + 3 * kOutputStallMs;
+  ASSERT_TRUE(WaitFor([&] { return sim->MilliSeconds() > until; }, 20000));
+  EXPECT_EQ(audio->m_outputStarted.load(), 0);
+  EXPECT_EQ(sim->OutputResets(), resets);
+  EXPECT_EQ(audio->m_hWaveOut.load(), 1);
+  EXPECT_EQ(sim->BuffersPlayed(), played);
+  // Let go, it plays the sweep from its start.
+  ASSERT_EQ(audio->RestartOutputDevice(), 0);
+  ASSERT_TRUE(WaitFor([&] { return audio->m_outputStarted.load() == 1; }, 20000));
+  ASSERT_TRUE(WaitFor([&] { return sim->BuffersPlayed() > played + 10; }, 20000));
 }
 
 TEST_F(SimulatedPlayback, ARefusedBufferEndsThePlayThreadAndClosesTheOutput) {

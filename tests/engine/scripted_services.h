@@ -1,10 +1,12 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "audio/audio_services.h"
@@ -53,12 +55,17 @@ class CScriptedServices : public IAudioServices {
   std::atomic<int> closeCalls{0};
   std::atomic<int> queued{0};
   std::atomic<int> releasedPackets{0};
+  std::atomic<bool> paused{false};
+  std::atomic<int> restarts{0};
+  std::atomic<uint64_t> position{0};    // what GetOutputPosition reports [frames]
+  std::atomic<uint64_t> framesLost{0};  // what CaptureFramesLost reports
 
   // ---- IAudioServices ----
   int32_t ListCaptureEndpoints(std::vector<std::string>* names) override {
     *names = captureNames;
     return listResult;
   }
+  uint32_t CaptureEndpointRate(int) override { return 48000; }
   int32_t OpenCaptureEndpoint(int index, std::string* name) override {
     if (index < 0 || static_cast<size_t>(index) >= captureNames.size()) return kEInvalidArg;
     *name = captureNames[static_cast<size_t>(index)];
@@ -103,6 +110,13 @@ class CScriptedServices : public IAudioServices {
     releasedPackets.fetch_add(1);
     return 0;
   }
+  // The capture thread's wait between packets: a short sleep, the double's own business.
+  bool WaitCapturePacket(int) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return true;
+  }
+  uint64_t CaptureFramesLost() override { return framesLost.load(); }
+  uint32_t OutputDeviceRate(int) override { return 48000; }
   int OutputDeviceCount() override { return static_cast<int>(productNames.size()); }
   std::string OutputProductName(int id) override {
     return productNames.at(static_cast<size_t>(id)).substr(0, 31);
@@ -135,6 +149,23 @@ class CScriptedServices : public IAudioServices {
   int32_t UnprepareHeader(PlayHeader* header) override {
     header->flags.fetch_and(~kHeaderPrepared);
     return 0;
+  }
+  int32_t PauseOutput() override {
+    paused.store(true);
+    return 0;
+  }
+  int32_t RestartOutput() override {
+    paused.store(false);
+    restarts.fetch_add(1);
+    return 0;
+  }
+  bool GetOutputPosition(uint64_t* frames) override {
+    *frames = position.load();
+    return true;
+  }
+  // Sends a notice to the output's routine as its notification thread would.
+  void Notify(OutputNotice notice) {
+    if (m_routine != nullptr) m_routine(m_context, notice);
   }
   int32_t CloseOutput() override {
     closeCalls.fetch_add(1);

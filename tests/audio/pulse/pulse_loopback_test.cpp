@@ -533,11 +533,12 @@ TEST_F(PulseLoopbackTest, ARemovedSinkRefusesBuffersAndClosesTheOutput) {
   m_server.Pactl("unload-module " + index, &status);
   ASSERT_EQ(status, 0);
   ASSERT_TRUE(WaitFor([&] { return player.Finished(); }, 10000));
-  EXPECT_EQ(player.Refusal(), kMmErrNoDriver);
+  // The server is still there: the refusals say the device has gone, not the server.
+  EXPECT_EQ(player.Refusal(), kMmErrBadDeviceId);
   EXPECT_EQ(player.Closed(), 1);
   EXPECT_EQ(player.Done(), player.Queued());
   player.Stop();
-  EXPECT_EQ(m_services->CloseOutput(), kMmErrNoDriver);
+  EXPECT_EQ(m_services->CloseOutput(), kMmErrBadDeviceId);
   EXPECT_EQ(player.Closed(), 1);
   // The other sink still plays.
   CPlayThread second(m_services.get(), 16, 128, 64);

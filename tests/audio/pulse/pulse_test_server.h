@@ -7,56 +7,36 @@
 #include <string>
 
 #include "audio/pulse/pulse_audio_services.h"
+#include "tests/audio/pulse/audio_test_server.h"
 
 namespace quorvel {
 
-// A private PulseAudio server for the tests, started as a child process of the test: its own
-// runtime folder in /tmp, no autospawn, no configuration files, and only these devices:
-//   sink 0 "Quorvel Null Output" (quorvel_null, 48000 Hz stereo, the default output),
-//   sink 1 "Quorvel Second Null Output With A Long Description" (quorvel_second),
-//   source "Quorvel Null Microphone" (quorvel_mic, a real input that records silence),
-// plus the two sinks' monitors. PULSE_SERVER points at it while it runs.
-class CPulseTestServer {
+// A private PulseAudio server: `pulseaudio -n` with only the modules of the devices
+// CAudioTestServer names (null sinks and a null source), no autospawn and no configuration
+// files.
+class CPulseTestServer final : public CAudioTestServer {
  public:
-  static constexpr const char* kNullSinkDescription = "Quorvel Null Output";
-  static constexpr const char* kSecondSinkDescription =
-      "Quorvel Second Null Output With A Long Description";
-  static constexpr const char* kMicrophoneDescription = "Quorvel Null Microphone";
-
   CPulseTestServer() = default;
-  ~CPulseTestServer();
-  CPulseTestServer(const CPulseTestServer&) = delete;
-  CPulseTestServer& operator=(const CPulseTestServer&) = delete;
+  ~CPulseTestServer() override;
 
-  // Starts the server and waits until its socket accepts connections. False with the reason
-  // when it cannot; `missing` is set when no pulseaudio program is installed at all.
-  bool Start(std::string* whyNot, bool* missing);
-  // Ends the server at once (SIGKILL), as a crash would, and reaps it.
-  void Kill();
-  // Ends the server politely (SIGTERM, SIGKILL after 5 s) and reaps it.
-  void Stop();
+  const char* Name() const override { return "PulseAudio"; }
+  bool Start(std::string* whyNot, bool* missing) override;
+  void Kill() override;
+  void Stop() override;
+  void Freeze(int ms) override;
+  bool Running() const override { return m_pid > 0; }
+  std::string Log() const override;
+
   // Plays silence into the first null sink for as long as the server runs (pacat reading
-  // /dev/zero), so that the sink stays at a short latency. An idle null sink renders about two
-  // seconds ahead, and a stream that starts then waits that long before its first buffer is
-  // taken. False when pacat cannot be started.
+  // /dev/zero), so that the sink stays at a short latency. False when pacat cannot be started.
   bool KeepNullSinkBusy();
-  // Runs pactl against the server; its standard output, and its exit status in `status`
-  // (-1 when it could not run).
-  std::string Pactl(const std::string& arguments, int* status = nullptr) const;
 
-  bool Running() const { return m_pid > 0; }
-  const std::string& Folder() const { return m_folder; }
-  std::string Log() const;
+ protected:
+  std::string DescriptionProperty(const std::string& description) const override;
 
  private:
-  static void Reap(pid_t* pid, int signalNumber, int graceMs);
-
   pid_t m_pid = -1;
   pid_t m_keeperPid = -1;
-  std::string m_folder;
-  std::string m_previousServer;
-  bool m_hadPreviousServer = false;
-  bool m_serverSet = false;
 };
 
 // The formats the engine asks of the services: capture 48000 Hz stereo signed 32-bit, output

@@ -1,0 +1,185 @@
+// quorvel-cli run as a program against real audio servers (PulseAudio, and PipeWire's PulseAudio
+// server), each started privately and fresh: a whole measurement with its progress written to a
+// file, the device list naming a device the server resamples, and a failure whose message is the
+// last thing printed.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/audio/pulse/audio_test_server.h"
+
+namespace quorvel {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string ReadAll(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class CliOnServer : public testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override {
+    m_dir = std::filesystem::temp_directory_path() /
+            ("quorvel_cli_server_" + std::to_string(::getpid()) + "_" + std::string(GetParam()));
+    std::filesystem::create_directories(m_dir);
+    m_server = MakeAudioTestServer(GetParam());
+    std::string why;
+    bool missing = false;
+    if (!m_server->Start(&why, &missing)) {
+      if (missing) GTEST_SKIP() << why;
+      FAIL() << why;
+    }
+  }
+  void TearDown() override {
+    if (m_server != nullptr) m_server->Stop();
+    std::filesystem::remove_all(m_dir);
+  }
+
+  // Starts quorvel-cli `arguments` (PULSE_SERVER names the test server) with its standard output
+  // and error in files; returns its process id.
+  pid_t StartCli(const std::string& arguments) {
+    const std::string command = "exec '" + std::string(QUORVEL_CLI_PATH) + "' " + arguments +
+                                " > '" + (m_dir / "stdout.txt").string() + "' 2> '" +
+                                (m_dir / "stderr.txt").string() + "' < /dev/null";
+    const pid_t pid = fork();
+    if (pid == 0) {
+      execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    return pid;
+  }
+  static int WaitExit(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  std::string Out() const { return ReadAll(m_dir / "stdout.txt"); }
+  std::string Err() const { return ReadAll(m_dir / "stderr.txt"); }
+
+  std::filesystem::path m_dir;
+  std::unique_ptr<CAudioTestServer> m_server;
+};
+
+TEST_P(CliOnServer, MeasuresTheWholeCurveWithItsProgressAsPlainLines) {
+  const std::string csv = (m_dir / "curve.csv").string();
+  const std::string arguments =
+      "measure --input 'Monitor of Quorvel Null Output' --output 'Quorvel Null Output' --gain -12 "
+      "--csv '" +
+      csv + "'";
+  int status = -1;
+  // A dropout of a machine too busy for the server is reported, and the run repeated.
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    status = WaitExit(StartCli(arguments));
+    if (status != 1 || Err().find("interrupted by a dropout") == std::string::npos) break;
+  }
+  ASSERT_EQ(status, 0) << Err();
+  const std::string err = Err();
+  EXPECT_NE(Out().find("1001 of 1001 points, 20.00-20000.00 Hz"), std::string::npos) << Out();
+  EXPECT_EQ(err.find('\r'), std::string::npos) << err;
+  EXPECT_NE(err.find("waiting for the Audio Output \"Quorvel Null Output\" to start...\n"),
+            std::string::npos)
+      << err;
+  // The devices run at 48000 Hz: no note of a resampler.
+  EXPECT_EQ(err.find("Note:"), std::string::npos) << err;
+  std::istringstream lines(ReadAll(csv));
+  int rows = 0;
+  for (std::string line; std::getline(lines, line);) ++rows;
+  EXPECT_EQ(rows, 1 + 1001);
+}
+
+TEST_P(CliOnServer, NamesTheRateOfADeviceTheServerResamples) {
+  std::string why;
+  ASSERT_TRUE(m_server->AddNullSink("quorvel_slow", "Quorvel Slow Output", 44100, &why)) << why;
+  ASSERT_EQ(WaitExit(StartCli("devices")), 0) << Err();
+  const std::string out = Out();
+  EXPECT_NE(out.find("  Quorvel Slow Output  (runs at 44100 Hz, resampled)\n"), std::string::npos)
+      << out;
+  EXPECT_NE(out.find("  Monitor of Quorvel Slow Output  (runs at 44100 Hz, resampled)\n"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("  Quorvel Null Output\n"), std::string::npos) << out;
+  // The measurement names it before it starts (it is stopped at once: only the note counts).
+  const pid_t cli = StartCli(
+      "measure --input 'Monitor of Quorvel Null Output' --output "
+      "'Quorvel Slow Output' --gain -12");
+  const auto deadline = Clock::now() + std::chrono::seconds(30);
+  while (Err().find("waiting for") == std::string::npos && Clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  kill(cli, SIGINT);
+  EXPECT_EQ(WaitExit(cli), 1);
+  EXPECT_NE(Err().find("Note: the Audio Output \"Quorvel Slow Output\" runs at 44100 Hz; the audio "
+                       "server resamples to and from 48000 Hz, and the top octave shows its "
+                       "resampler\n"),
+            std::string::npos)
+      << Err();
+}
+
+TEST_P(CliOnServer, AFailureMessageIsTheLastLinePrinted) {
+  // Once the curve has begun, the server dies. (A run that ends before, on a dropout of a
+  // machine too busy for the server, is started again.)
+  pid_t cli = -1;
+  bool begun = false;
+  for (int attempt = 0; attempt < 4 && !begun; ++attempt) {
+    cli = StartCli(
+        "measure --input 'Monitor of Quorvel Null Output' --output 'Quorvel Null Output' "
+        "--gain -12");
+    const auto deadline = Clock::now() + std::chrono::seconds(120);
+    int status = 0;
+    bool ended = false;
+    while (!begun && !ended && Clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      begun = Err().find(" of 1001 points,") != std::string::npos;
+      ended = !begun && waitpid(cli, &status, WNOHANG) == cli;
+    }
+    ASSERT_TRUE(begun || ended) << Err();
+    if (ended) {
+      ASSERT_NE(Err().find("interrupted by a dropout"), std::string::npos) << Err();
+    }
+  }
+  ASSERT_TRUE(begun) << Err();
+  m_server->Kill();
+  EXPECT_EQ(WaitExit(cli), 1);
+  const std::string err = Err();
+  ASSERT_FALSE(err.empty());
+  // The message, and nothing after it: no progress line follows a failure.
+  const std::string lastLines =
+      "The Audio Output stopped during the measurement\n"
+      "The audio server connection was lost.\n";
+  const std::string inputStopped = "The Audio Input stopped during the measurement: \n";
+  const bool outputLast =
+      err.size() >= lastLines.size() &&
+      err.compare(err.size() - lastLines.size(), lastLines.size(), lastLines) == 0;
+  const size_t input = err.rfind(inputStopped);
+  const bool inputLast =
+      input != std::string::npos &&
+      err.substr(input).find(" of 1001 points,") == std::string::npos &&
+      err.compare(err.size() - 39, 39, "\nThe audio server connection was lost.\n") == 0;
+  EXPECT_TRUE(outputLast || inputLast) << err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, CliOnServer, testing::ValuesIn(kTestServerNames),
+                         [](const testing::TestParamInfo<const char*>& param) {
+                           return std::string(param.param);
+                         });
+
+}  // namespace
+
+}  // namespace quorvel
