@@ -9,6 +9,7 @@
 #include "cli/commands.h"
 #include "cli/curve_outputs.h"
 #include "control/capture_files.h"
+#include "control/curve_completion.h"
 #include "engine/full_speed_replay.h"
 #include "engine/record_track.h"
 
@@ -70,7 +71,8 @@ int RunAnalyze(const Arguments& args) {
 
   // A replay analyses what it plays, one mono sample per frame.
   ReplayAtFullSpeed(audio, audio.m_fileSamples, static_cast<int>(sampleCount));
-  const bool complete = core.Graph().m_curvesCompleted.load() != 0;
+  // The samples have run out: a curve that holds its 1001 points is complete, as in the window.
+  const bool complete = TakeWholeCurveAsComplete(audio, core.Graph());
 
   // --png / --bmp: the graph as the window shows it after replaying the file
   if (!WriteCurveOutputs(options, core, fmin, fmax, true)) return kExitFailure;
