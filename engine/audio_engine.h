@@ -55,6 +55,8 @@ struct OutputCaps {
 //                                                           R: UI (save, record track)
 //   m_peakLeft, m_peakRight
 //                      W: analysing thread (raise), UI (halve, clear)       R: UI (meter)
+//   m_playVolume       W: UI (the volume slider when the endpoint volume cannot be set)
+//                                                           R: play thread
 //   m_hWaveOut         W: UI (open, close), timer thread (close)   R: play thread, UI
 //   m_waveOutOpened    W: notification thread, UI           R: UI, timer thread, play thread
 //   m_hPlayThread      W: UI (start), the stopping thread (UI or timer)     R: play thread, UI
@@ -240,7 +242,7 @@ class CAudio {
   int32_t m_captureRate = 0;
   std::atomic<int32_t> m_sweepPos{0};
   int32_t m_sweepLength = 0;
-  int32_t m_playVolume = 65535;
+  std::atomic<int32_t> m_playVolume{65535};  // output sample scale, 65535 = full
   int32_t m_noiseCount = 0;
   std::atomic<int32_t> m_capturedCount{0};
   std::atomic<int32_t> m_recordCount{0};
