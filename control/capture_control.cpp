@@ -261,6 +261,7 @@ bool CCaptureControl::StartReplay() {
   m_window.RepaintNow();
   m_pointsSeen = m_graph.m_pointsAdded.load(std::memory_order_acquire);
   m_replaying = true;
+  m_replayCurveEnded = false;
   SyncButtons();
   if (!m_sequence.StartReplay(m_window.OutputSelection(), 0)) {
     m_replaying = false;
@@ -280,8 +281,14 @@ void CCaptureControl::TickMeasurement() {
   // A capture whose input the user closed waits for Stop: its curve cannot grow any more.
   if (!m_replaying && m_inputClosedDuringCapture) return;
   m_ticking = true;  // a message box shown by the step runs this timer's loop again
-  if (m_replaying && m_sequence.ReplayEnded()) {
-    static_cast<void>(TakeWholeCurveAsComplete(m_audio, m_graph));
+  if (m_replaying) {
+    if (m_sequence.ReplayEnded()) static_cast<void>(TakeWholeCurveAsComplete(m_audio, m_graph));
+    // The end of a replay's curve switches the calibration off, whether the samples run out
+    // just after it or a while later.
+    if (!m_replayCurveEnded && m_sequence.CurveComplete()) {
+      m_replayCurveEnded = true;
+      m_shared.m_bCalibrationApplied.store(0, std::memory_order_release);
+    }
   }
   if (m_sequence.Tick() != SequenceStatus::kRunning) {
     OnRunEnded();

@@ -150,6 +150,7 @@ class CCaptureControl {
   bool m_softwareVolume = false;  // the endpoint volume could not be set: the samples are scaled
   bool m_outputWasOpen = false;
   bool m_replaying = false;
+  bool m_replayCurveEnded = false;          // the replay's curve is complete: calibration went off
   bool m_inputClosedDuringCapture = false;  // the user closed the input of a running capture
   bool m_ticking = false;                   // re-entry guard: a message box runs its own loop
   uint32_t m_pointsSeen = 0;                // the curve store's point counter at the last repaint

@@ -92,8 +92,11 @@ std::string FindHelpFile(const std::string& exeDir,
   for (const std::string& folder : installedDataDirs) {
     if (!folder.empty()) candidates.push_back(folder + "/" + kHelpFileName);
   }
+  // Each is looked at as a full path without ".." parts, so that "bin/../share" holds even where
+  // bin/ is not a folder one can pass through.
   for (const std::string& candidate : candidates) {
-    if (CUtil::FileSizeOf(candidate.c_str()) > 0) return FullPath(candidate);
+    const std::string path = FullPath(candidate);
+    if (CUtil::FileSizeOf(path.c_str()) > 0) return path;
   }
   return std::string();
 }
