@@ -360,8 +360,10 @@ void CQuorvelDlg::LevelMeterChanged() {
   m_meter->SlotsChanged();
 }
 
+// The dialog's own repaint does not reach its opaque graph area: both are painted.
 void CQuorvelDlg::RepaintNow() {
   repaint();
+  m_graphArea->repaint();
 }
 
 uint32_t CQuorvelDlg::NowMs() const {
