@@ -28,6 +28,14 @@ bool IsWritableFolder(const std::string& folder) {
   return !folder.empty() && access(folder.c_str(), W_OK) == 0;
 }
 
+// An installed executable: its folder has the installed data folder beside it (bin/ and
+// share/quorvel/ of one prefix). Its folder is never the data folders' base, even where it can
+// be written (by root).
+bool IsInstalled(const std::string& exeDir) {
+  const std::string page = FullPath(exeDir + "/" + QUORVEL_DATA_FROM_BIN + "/" + kHelpFileName);
+  return CUtil::FileSizeOf(page.c_str()) > 0;
+}
+
 }  // namespace
 
 CQuorvelApp::CQuorvelApp() : CQuorvelApp(Options{}) {}
@@ -84,7 +92,8 @@ bool CQuorvelApp::Start() {
       (QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/" +
        CPreferences::kOrganization + "/" + CPreferences::kApplication)
           .toStdString();
-  ResolveDataFolders(m_preferences, shared, exeDir, IsWritableFolder(exeDir), userDataDir);
+  ResolveDataFolders(m_preferences, shared, exeDir,
+                     IsWritableFolder(exeDir) && !IsInstalled(exeDir), userDataDir);
   CUtil::CopyText(shared.m_szHelpFile, FindHelpFile(exeDir, InstalledDataDirs(exeDir)).c_str());
 
   m_dialog = std::make_unique<CQuorvelDlg>(*m_core);

@@ -49,9 +49,10 @@ TEST_F(QuorvelAppTest, ABuildTreeKeepsItsDataBesideTheExecutable) {
 }
 
 TEST_F(QuorvelAppTest, AnInstalledExecutableUsesTheUsersDataFolderAndTheInstalledHelp) {
-  // An executable folder that cannot be written (here: one that is not there) and the help
-  // page in the data folder an installation puts beside bin/.
+  // The help page in the data folder an installation puts beside bin/: even where bin/ can be
+  // written (by root), the data folders are the user's.
   const auto prefix = m_folder / "usr";
+  std::filesystem::create_directories(prefix / "bin");
   std::filesystem::create_directories(prefix / "share" / "quorvel");
   std::ofstream(prefix / "share" / "quorvel" / "Quorvel.html") << "<html>help</html>";
   const auto data = m_folder / "data";
@@ -63,6 +64,7 @@ TEST_F(QuorvelAppTest, AnInstalledExecutableUsesTheUsersDataFolderAndTheInstalle
   EXPECT_TRUE(std::filesystem::is_directory(data / "Velkar" / "Quorvel" / "CalibFiles"));
   EXPECT_EQ(std::string(shared.m_szHelpFile),
             (prefix / "share" / "quorvel" / "Quorvel.html").string());
+  EXPECT_FALSE(std::filesystem::exists(prefix / "bin" / "Wav"));
   ::unsetenv("XDG_DATA_HOME");
 }
 
