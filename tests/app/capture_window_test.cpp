@@ -22,6 +22,7 @@
 #include "tests/app/gui_test_support.h"
 #include "tests/control/control_test_support.h"
 #include "tests/engine/device_test_support.h"
+#include "tests/engine/scripted_services.h"
 
 namespace quorvel {
 
@@ -167,6 +168,46 @@ TEST_F(CaptureWindowTest, WithoutAnInputTheStartShowsItsMessage) {
   EXPECT_FALSE(Dialog().CalibrationButton()->IsChecked());  // calibration off
   EXPECT_EQ(Dialog().InputButton()->text(), "Open Input Peripheral");
   EXPECT_TRUE(ProcessUntil([&] { return bool(DevicesAtRest(Audio(), *m_sim)); }));
+}
+
+TEST_F(CaptureWindowTest, AnInputThatCannotBeOpenedShowsItsMessage) {
+  OpenWindow();
+  m_sim->SetInputName(0, "Another microphone");  // another device took its place since the listing
+  Click(Dialog().StartButton());
+  ASSERT_EQ(m_messages.Messages().size(), 1u) << m_messages.All();
+  EXPECT_EQ(m_messages.Messages()[0].rfind("Could Not Open this Audio Input Device: \n", 0), 0u)
+      << m_messages.All();
+  EXPECT_FALSE(Capturing());
+  EXPECT_EQ(Dialog().InputButton()->text(), "Open Input Peripheral");
+  EXPECT_TRUE(ProcessUntil([&] { return bool(DevicesAtRest(Audio(), *m_sim)); }));
+}
+
+// Services whose output cannot be opened: another program holds it.
+class CBusyOutputServices : public CScriptedServices {
+ public:
+  CBusyOutputServices() {
+    captureNames = {"Microphone"};
+    productNames = {"Speakers"};
+    descriptions = {"Speakers"};
+  }
+  int32_t OpenOutput(int, const PlayFormat&, OutputNotifyRoutine, void*) override {
+    return kMmErrAllocated;
+  }
+};
+
+TEST_F(CaptureWindowTest, AnOutputThatCannotBeOpenedShowsItsMessage) {
+  OpenWindow(std::make_unique<CBusyOutputServices>());
+  Click(Dialog().StartButton());
+  EXPECT_EQ(m_messages.Messages(),
+            std::vector<std::string>{
+                "Could Not Open the Audio Output Device: Ressource still allocated"});
+  EXPECT_FALSE(Capturing());
+  EXPECT_EQ(Dialog().StartButton()->text(), "+ S T A R T +\nC A P T U R E");
+  EXPECT_EQ(Audio().m_hWaveOut.load(), 0);
+  EXPECT_STREQ(Audio().m_outputName, "");
+  // the measurement's start closes the input it opened
+  EXPECT_EQ(Shared().m_bInputOpen.load(), 0);
+  EXPECT_TRUE(ProcessUntil([&] { return Audio().DeviceThreadCount() == 0; }));
 }
 
 TEST_F(CaptureWindowTest, AnInputLostMidSweepEndsTheMeasurementWithAMessage) {
