@@ -297,6 +297,10 @@ void CQuorvelDlg::SetInputButton(bool open) {
   m_btnInput->setText(open ? kInputOpenCaption : kInputClosedCaption);
 }
 
+void CQuorvelDlg::EnableInputButton(bool enabled) {
+  m_btnInput->setEnabled(enabled);
+}
+
 void CQuorvelDlg::SetCalibrationButton(bool applied) {
   m_btnCalibration->SetChecked(applied);
   m_btnCalibration->SetFace(applied ? kCalibrationAppliedFace : m_faceColor);

@@ -76,6 +76,7 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   void EnableStartButton(bool enabled) override;
   void SetStartButton(bool capturing) override;
   void SetInputButton(bool open) override;
+  void EnableInputButton(bool enabled) override;
   void SetCalibrationButton(bool applied) override;
   void SetRangeFieldTexts(const std::string& fminText, const std::string& fmaxText) override;
   void RequestGraphRepaint() override;

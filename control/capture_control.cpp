@@ -112,10 +112,14 @@ void CCaptureControl::SyncButtons() {
     m_shownCalibration = calibration;
     m_window.SetCalibrationButton(calibration != 0);
   }
-  const int startEnabled = m_replaying ? 0 : 1;
-  if (startEnabled != m_shownStartEnabled) {
-    m_shownStartEnabled = startEnabled;
-    m_window.EnableStartButton(startEnabled != 0);
+  const int enabled = m_replaying ? 0 : 1;
+  if (enabled != m_shownStartEnabled) {
+    m_shownStartEnabled = enabled;
+    m_window.EnableStartButton(enabled != 0);
+  }
+  if (enabled != m_shownInputEnabled) {
+    m_shownInputEnabled = enabled;
+    m_window.EnableInputButton(enabled != 0);
   }
 }
 
@@ -187,6 +191,9 @@ void CCaptureControl::CloseInputPeripheral() {
 }
 
 void CCaptureControl::OnInputButton() {
+  // A replay's play thread feeds the analysis; a capture thread beside it would feed the same
+  // rings and record track at the same time.
+  if (m_replaying) return;
   if (m_shared.m_bInputOpen.load(std::memory_order_acquire) != 0) {
     // During a capture the curve then stops growing; the capture runs on until Stop.
     if (Capturing()) m_inputClosedDuringCapture = true;

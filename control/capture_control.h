@@ -36,6 +36,9 @@ class ICaptureWindow : public ICaptureView {
   virtual void SetGainSliderPosition(int position) = 0;
   [[nodiscard]] virtual int VolumeSliderPosition() const = 0;
   virtual void SetVolumeSliderPosition(int position) = 0;
+  // The input button: enabled or greyed out (while a loaded file replays: its play thread is
+  // then the one thread that feeds the analysis).
+  virtual void EnableInputButton(bool enabled) = 0;
   // The smoothing button: on is checked on RGB(100, 150, 250), off unchecked on the neutral face.
   virtual void SetSmoothButton(bool on) = 0;
   // The level meter's slots changed (CCaptureControl::Meter()).
@@ -72,7 +75,7 @@ class CCaptureControl {
   // Start a measurement (range read and stored, curve cleared, input opened when closed, sweep
   // started; the button turns red) or stop the running one (the curve so far stays).
   void OnCaptureButton();
-  // Open the input (the meter restarts) or close it.
+  // Open the input (the meter restarts) or close it. Nothing while a file replays.
   void OnInputButton();
   // Smoothing on when a curve is shown and it is off; off otherwise.
   void OnSmoothButton();
@@ -159,6 +162,7 @@ class CCaptureControl {
   int m_shownInputOpen = -1;
   int m_shownCalibration = -1;
   int m_shownStartEnabled = -1;
+  int m_shownInputEnabled = -1;
 };
 
 }  // namespace quorvel

@@ -330,8 +330,13 @@ TEST_F(CaptureWindowTest, AReplayRedrawsTheCurveAndItsRecordingCanBeSavedAgain) 
 
   ASSERT_TRUE(Dialog().Control().StartReplay());
   EXPECT_FALSE(Dialog().StartButton()->isEnabled());
+  // the input cannot be opened meanwhile: only the play thread feeds the analysis
+  EXPECT_FALSE(Dialog().InputButton()->isEnabled());
+  Dialog().Control().OnInputButton();
+  EXPECT_EQ(Shared().m_bInputOpen.load(), 0);
   ASSERT_TRUE(ProcessUntil([&] { return Dialog().StartButton()->isEnabled(); }))
       << m_messages.All();
+  EXPECT_TRUE(Dialog().InputButton()->isEnabled());
   EXPECT_TRUE(m_messages.Messages().empty()) << m_messages.All();
   const std::vector<double> replayed = Curve();
   ASSERT_EQ(replayed.size(), 1001u);

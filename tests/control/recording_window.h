@@ -15,6 +15,7 @@ class CRecordingWindow : public ICaptureWindow {
   void EnableStartButton(bool enabled) override { startEnabled = enabled; }
   void SetStartButton(bool capturing) override { startCapturing = capturing; }
   void SetInputButton(bool open) override { inputOpen = open; }
+  void EnableInputButton(bool enabled) override { inputEnabled = enabled; }
   void SetCalibrationButton(bool applied) override { calibrationApplied = applied; }
   void SetRangeFieldTexts(const std::string& fmin, const std::string& fmax) override {
     fminText = fmin;
@@ -41,6 +42,7 @@ class CRecordingWindow : public ICaptureWindow {
   uint32_t NowMs() const override { return nowMs; }
 
   bool startEnabled = true;
+  bool inputEnabled = true;
   bool startCapturing = false;
   bool inputOpen = false;
   bool calibrationApplied = false;
