@@ -3,7 +3,7 @@
 #include <QString>
 #include <memory>
 
-#include "control/preferences.h"
+#include "base/preferences.h"
 
 class QSettings;
 

@@ -6,11 +6,12 @@
 #include <chrono>
 #include <thread>
 
+#include "base/preferences.h"
 #include "base/shared_state.h"
 #include "control/curve_completion.h"
 #include "control/device_choice.h"
 #include "control/measurement_sequence.h"
-#include "control/preferences.h"
+#include "control/preference_defaults.h"
 #include "control/quorvel_core.h"
 #include "engine/audio_engine.h"
 #include "engine/device_enumeration.h"

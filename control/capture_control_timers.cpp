@@ -1,9 +1,9 @@
 // The main window's two timers: the sliders (27 ms) and the level meter with the measurement's
 // step (30 ms).
+#include "base/preferences.h"
 #include "base/shared_state.h"
 #include "control/capture_control.h"
 #include "control/device_choice.h"
-#include "control/preferences.h"
 #include "engine/audio_engine.h"
 #include "graph/graphical.h"
 

@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/preferences.h"
 #include "base/shared_state.h"
 #include "base/util.h"
-#include "control/preferences.h"
 
 namespace quorvel {
 

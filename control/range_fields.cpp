@@ -6,11 +6,11 @@
 #include <cmath>
 #include <system_error>
 
+#include "base/preferences.h"
 #include "base/shared_state.h"
 #include "base/user_messages.h"
 #include "base/util.h"
 #include "control/capture_view.h"
-#include "control/preferences.h"
 #include "graph/graphical.h"
 
 namespace quorvel {

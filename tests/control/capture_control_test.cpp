@@ -6,8 +6,8 @@
 
 #include <memory>
 
+#include "base/memory_preferences.h"
 #include "control/device_choice.h"
-#include "control/memory_preferences.h"
 #include "control/quorvel_core.h"
 #include "tests/base/recording_messages.h"
 #include "tests/control/recording_window.h"

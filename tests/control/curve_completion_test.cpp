@@ -7,9 +7,9 @@
 #include <memory>
 #include <vector>
 
+#include "base/memory_preferences.h"
 #include "base/shared_state.h"
 #include "control/capture_files.h"
-#include "control/memory_preferences.h"
 #include "control/quorvel_core.h"
 #include "engine/full_speed_replay.h"
 #include "tests/base/recording_messages.h"

@@ -9,8 +9,8 @@
 #include <fstream>
 #include <string>
 
+#include "base/memory_preferences.h"
 #include "base/shared_state.h"
-#include "control/memory_preferences.h"
 
 namespace quorvel {
 

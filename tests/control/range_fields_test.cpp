@@ -7,8 +7,8 @@
 #include <clocale>
 #include <string>
 
+#include "base/memory_preferences.h"
 #include "base/shared_state.h"
-#include "control/memory_preferences.h"
 #include "graph/graphical.h"
 #include "tests/base/scripted_messages.h"
 #include "tests/control/recording_window.h"
