@@ -221,6 +221,9 @@ void CCaptureControl::OnCaptureButton() {
   m_shared.m_curveFmax = m_range.ReadFmaxField();
   m_graph.ClearCurve();
   m_shared.m_bCurveEndNotified.store(0, std::memory_order_release);
+  // the selected or remembered chart for the coming range; it may ask whether to apply it
+  m_core.MicroList().PrepareCalibration(m_shared.m_curveFmin, m_shared.m_curveFmax);
+  SyncButtons();
   m_graph.UpdateHasCurve();
   SmoothingOff();
   m_window.RepaintNow();

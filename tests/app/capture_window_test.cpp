@@ -6,6 +6,7 @@
 #include <QSlider>
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <vector>
 
 #include "app/colour_button.h"
@@ -118,6 +119,25 @@ TEST_F(CaptureWindowTest, StartMeasuresTheLoudspeakerAndEndsByItself) {
   EXPECT_EQ(Stored(kPrefAudioInPeripheral).toString(), "Simulated measurement microphone");
   EXPECT_EQ(Stored(kPrefAudioOutPeripheral).toString(), "Default Audio Output");
   EXPECT_TRUE(CheckCaptureToSave(m_core->FileContext()));
+}
+
+TEST_F(CaptureWindowTest, ARememberedChartIsOfferedAtTheStartAndNamedInTheCaption) {
+  const auto charts = m_folder / "charts";
+  std::filesystem::create_directories(charts);
+  std::ofstream(charts / "Mic 7.txt") << "10 0.0\n100 0.0\n1000 0.0\n10000 0.0\n30000 0.0\n";
+  Store(kPrefMicroSelected, "Mic 7");
+  OpenWindow();
+  std::snprintf(Shared().m_szChartFolder, sizeof Shared().m_szChartFolder, "%s", charts.c_str());
+  m_messages.AnswerNext(true);
+  Click(Dialog().StartButton());
+  EXPECT_EQ(
+      m_messages.Questions(),
+      std::vector<std::string>{"Do you want to apply the calibation with microphone \"Mic 7\" ?"});
+  EXPECT_TRUE(Dialog().CalibrationButton()->IsChecked());
+  EXPECT_EQ(Dialog().CalibrationButton()->text(), "Microphone\nCalibration applied");
+  WaitForTheEnd();
+  EXPECT_STREQ(Shared().m_szGraphCaption, "Quorvel Capture with microphone \"Mic 7\"");
+  EXPECT_EQ(Points(), 1001);
 }
 
 TEST_F(CaptureWindowTest, StopMidwayKeepsTheCurveWithNothingToSave) {
