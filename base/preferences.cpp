@@ -6,13 +6,13 @@ namespace quorvel {
 
 namespace {
 
-// True when the text's leading run of printable characters (0x20 .. 0x7E) holds one above 0x20:
-// only then does it hold something worth keeping.
+// True when the text holds at least one character above 0x20 other than 0x7F: only then does
+// it hold something worth keeping. The whole UTF-8 text counts, and every byte from 0x80 on is
+// part of a character, so a device "\xC3\x89cho mic" is kept like "Echo mic".
 bool HoldsSomething(const std::string& text) {
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte > 0x7E) return false;
-    if (byte > 0x20) return true;
+    if (byte > 0x20 && byte != 0x7F) return true;
   }
   return false;
 }

@@ -41,9 +41,10 @@ inline constexpr size_t kMaxPreferenceText = 519;
 
 // IPreferences: the rules every store follows, over the storage an implementation supplies.
 //
-// A text is used when it is stored, at most kMaxPreferenceText bytes long, and its leading run of
-// printable characters (0x20 .. 0x7E) holds one above 0x20; otherwise (missing, too long, empty,
-// only spaces) the read gives the default and stores it. Numbers read as texts are written with
+// A text is used when it is stored, at most kMaxPreferenceText bytes long, and holds at least one
+// character above 0x20 other than 0x7F (bytes from 0x80 on count: a UTF-8 name such as
+// "\xC3\x89cho" is kept); otherwise (missing, too long, empty, only spaces and control bytes) the
+// read gives the default and stores it. Numbers read as texts are written with
 // "%lf" (six decimals, "20.000000") and read back the same way, whatever the user's locale; a
 // stored text that does not start with a number reads as 0.0. 32-bit numbers are stored as
 // numbers; a missing one reads as the default and stores it.

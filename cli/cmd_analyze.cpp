@@ -9,6 +9,7 @@
 #include "cli/commands.h"
 #include "cli/curve_outputs.h"
 #include "control/capture_files.h"
+#include "control/curve_completion.h"
 #include "engine/full_speed_replay.h"
 #include "engine/record_track.h"
 
@@ -73,7 +74,8 @@ int RunAnalyze(const Arguments& args) {
   // A replay analyses what it plays, one mono sample per frame, its points timed for a sweep
   // from the range's fmin.
   ReplayAtFullSpeed(audio, audio.m_fileSamples, static_cast<int>(sampleCount), fmin);
-  const bool complete = core.Graph().m_curvesCompleted.load() != 0;
+  // The samples have run out: a curve that holds its 1001 points is complete, as in the window.
+  const bool complete = TakeWholeCurveAsComplete(audio, core.Graph());
   // A recording that ends before the curve is whole (one saved before the points were timed on
   // their own frequencies ends a few blocks early) gives the points it holds, and no more.
   const int points = core.Graph().m_count.load();

@@ -59,6 +59,8 @@ struct OutputCaps {
 //                      W: analysing thread (raise), UI (halve, clear)       R: UI (meter)
 //   m_noiseFloorReady, m_clippedPoints, m_silentPoints
 //                      W: analysing thread; the reset       R: UI (the measurement's steps)
+//   m_playVolume       W: UI (the volume slider when the endpoint volume cannot be set)
+//                                                           R: play thread
 //   m_hWaveOut         W: UI (open, close), timer thread (close)   R: play thread, UI
 //   m_waveOutOpened    W: notification thread, UI           R: UI, timer thread, play thread
 //   m_outputStarted    W: notification thread (started, underflow), UI (open)
@@ -266,7 +268,7 @@ class CAudio {
   int32_t m_captureRate = 0;
   std::atomic<int32_t> m_sweepPos{0};
   int32_t m_sweepLength = 0;
-  int32_t m_playVolume = 65535;
+  std::atomic<int32_t> m_playVolume{65535};  // output sample scale, 65535 = full
   int32_t m_noiseCount = 0;
   std::atomic<int32_t> m_capturedCount{0};
   std::atomic<int32_t> m_recordCount{0};

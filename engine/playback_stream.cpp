@@ -365,7 +365,7 @@ int CAudio::FillSweepBuffer(int index) {
       if (pos >= m_sweepLength || pos < 0) pos = 0;
       const int16_t sample = m_sweep[pos];
       if (++pos >= m_sweepLength) pos = 0;
-      out += PutSample(out, OutputSample(sample, m_playVolume));
+      out += PutSample(out, OutputSample(sample, m_playVolume.load(std::memory_order_relaxed)));
     } else {
       m_blockFill.store(0, std::memory_order_relaxed);
       out += PutSample(out, 0);
@@ -407,7 +407,7 @@ int CAudio::FillFileBuffer(int index) {
       // A recorded sample at 16-bit full scale was clipped when it was recorded.
       if (sample >= 32767 || sample <= -32767) m_blockClipped = 1;
       PushFrame(sample * 65535, sample * 65535);
-      out += PutSample(out, OutputSample(sample, m_playVolume));
+      out += PutSample(out, OutputSample(sample, m_playVolume.load(std::memory_order_relaxed)));
     }
   }
   return QueueFilledBuffer(header, m_filePlaying);

@@ -41,16 +41,22 @@ TEST(Preferences, AMissingOrBlankTextReadsAsTheDefaultAndStoresIt) {
       {nullptr, "Default"},
       {"", "Default"},
       {"    ", "Default"},
-      {"\t Mic", "Default"},  // the printable run is empty
+      {"\t \x7F\r\n", "Default"},  // only blanks, control bytes and DEL
+      {"\t Mic", "\t Mic"},        // something above 0x20 anywhere in the text counts
       {"\x7F"
        "Mic",
-       "Default"},
+       "\x7F"
+       "Mic"},
       {"  Mic", "  Mic"},
       {"USB Mic 2", "USB Mic 2"},
       {"Mic \xC3\xA9t\xC3\xA9", "Mic \xC3\xA9t\xC3\xA9"},
+      // A UTF-8 name whose first byte is above 0x7F: a device "Echo mic" with an accent, or a
+      // folder under a user "josé", must survive a restart.
       {"\xC3\x89"
-       "cho",
-       "Default"},  // a first byte outside 0x20..0x7E: nothing printable
+       "cho mic",
+       "\xC3\x89"
+       "cho mic"},
+      {"\xE9\x9F\xB3", "\xE9\x9F\xB3"},  // one CJK character and nothing else
   };
   for (const Case& c : cases) {
     CMemoryPreferences preferences;
@@ -89,7 +95,7 @@ TEST(Preferences, NumbersAreWrittenAndReadAsPercentLfText) {
       {"abc", 0.0},        {"+-1", 0.0},
       {".25", 0.25},       {"1e999", std::numeric_limits<double>::infinity()},
       {"1e-999", 0.0},     {" 7", 7.0},
-      {"\t7", 20.0},
+      {"\t7", 7.0},
   };
   for (const Case& c : cases) {
     CMemoryPreferences preferences;

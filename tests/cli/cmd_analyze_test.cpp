@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "engine/audio_engine.h"
+#include "engine/curve_listener.h"
 #include "files/wave_file.h"
 #include "tests/base/decimal_comma_locale.h"
 #include "tests/cli/cli_test_support.h"
@@ -159,6 +160,47 @@ TEST_F(AnalyzeCommandTest, RefusedFilesExitWithTheLoadMessages) {
   run = Analyze(Quote(m_dir.File("absent.wav")));
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.output.find("Could not open File"), std::string::npos) << run.output;
+}
+
+// Counts the curve points the analysis finds.
+struct PointCounter : ICurveListener {
+  void AddPoint(double) override { ++points; }
+  int points = 0;
+};
+
+TEST_F(AnalyzeCommandTest, ARecordingEndingRightAfterItsLastPointCanBeSavedAgain) {
+  // A saved recording ends with the block that completed the live curve; replayed from the
+  // file's first sample, its blocks can run out after the 1001st point and before the block
+  // that reports the curve complete. Here the samples end half a block after that point.
+  PointCounter counter;
+  auto audio = std::make_unique<CAudio>(nullptr, &counter);
+  const int length = audio->GenerateSweep(20.0, 20000.0);
+  audio->ResetAnalysis();
+  audio->m_filePlaying.store(1);
+  int end = 0;
+  for (int i = 0; i < length && end == 0; ++i) {
+    audio->PushFrame(audio->m_sweep[i] * 65535, audio->m_sweep[i] * 65535);
+    if (counter.points == 1001) end = i + 1 + 480;
+  }
+  ASSERT_GT(end, 1000000);
+  const std::string capture = m_dir.File("ends.wav");
+  {
+    CWave wave;
+    ASSERT_TRUE(wave.CreateCaptureFile(capture.c_str()));
+    for (int i = 0; i < end; ++i) ASSERT_TRUE(wave.WriteSample(audio->m_sweep[i]));
+    std::strcpy(wave.m_szTitle, "20.00-20000.00 Hz");
+    std::strcpy(wave.m_szArtist, "Quorvel");
+    ASSERT_TRUE(wave.CloseCaptureFile(true));
+  }
+  const std::string copy = m_dir.File("again.wav");
+  const CliOutcome run = Analyze(Quote(capture) + " --save " + Quote(copy));
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(run.output.find("No new capture performed"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("1001 of 1001 points, curve complete"), std::string::npos)
+      << run.output;
+  CWave reader;
+  ASSERT_EQ(reader.ReadWave(copy.c_str()), CWave::kReadDone);
+  EXPECT_STREQ(reader.m_info.title, "20.00-20000.00 Hz");
 }
 
 TEST_F(AnalyzeCommandTest, SaveNeedsACompletedCurve) {

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QWidget>
+
+#include "control/level_meter.h"
+
+namespace quorvel {
+
+// The input level meter (control 1014): a grey frame holding the 31 drawn segment slots in the
+// colours the meter's arithmetic (CLevelMeter) chose, the peak mark outlined in white. It only
+// draws.
+class CLevelMeterWidget : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kBorder = 1;  // the frame [pixels]
+
+  CLevelMeterWidget(const CLevelMeter& meter, QWidget* parent = nullptr);
+  // Sizes the meter for the control's place (its outer width and height): its width becomes
+  // what the 32 slots need.
+  void Place(const QRect& outer);
+  const CLevelMeter::Geometry& Geometry() const { return m_geometry; }
+  // Some slot changed: the meter is drawn again.
+  void SlotsChanged();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QRect SlotRect(int slot) const;
+
+  const CLevelMeter& m_meter;
+  CLevelMeter::Geometry m_geometry;
+};
+
+}  // namespace quorvel

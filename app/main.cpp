@@ -1,0 +1,17 @@
+// quorvel: the loudspeaker measurement window.
+#include <QApplication>
+#include <clocale>
+
+#include "app/quorvel_app.h"
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  // QApplication sets the C library's locale from the environment; every number Quorvel reads
+  // or writes (files, tags, preferences, labels) is written the C way, whatever the language.
+  std::setlocale(LC_NUMERIC, "C");
+  QApplication::setOrganizationName("Velkar");
+  QApplication::setApplicationName("Quorvel");
+  QApplication::setDesktopFileName("quorvel");
+  quorvel::CQuorvelApp app;
+  return app.Run();
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+#include "base/preferences.h"
+
+class QSettings;
+
+namespace quorvel {
+
+// CPreferences: the user's settings kept between runs in QSettings, organization "Velkar",
+// application "Quorvel", group "Preferences": the registry key
+// Software\Velkar\Quorvel\Preferences on Windows, the INI file Velkar/Quorvel.conf under the
+// user's configuration folder ($XDG_CONFIG_HOME, else ~/.config) on Linux. Texts are stored
+// whole as UTF-8 strings, the two slider positions as 32-bit integers, and every write is
+// synced at once. The rules (defaults, blanks, lengths, "%lf" numbers) are IPreferences'.
+// User-interface thread only.
+class CPreferences : public IPreferences {
+ public:
+  static constexpr char kOrganization[] = "Velkar";
+  static constexpr char kApplication[] = "Quorvel";
+  static constexpr char kGroup[] = "Preferences";
+
+  CPreferences();
+  ~CPreferences() override;
+  CPreferences(const CPreferences&) = delete;
+  CPreferences& operator=(const CPreferences&) = delete;
+
+  // Opens the store, creating its folder and group when missing. False when it can be neither
+  // read nor written; until it is open every read gives the default and nothing is stored.
+  [[nodiscard]] bool OpenKeys();
+  bool IsOpen() const { return m_settings != nullptr; }
+  // The file the settings live in.
+  [[nodiscard]] static QString FileName();
+
+ protected:
+  bool LoadText(const char* name, std::string* value) override;
+  void StoreText(const char* name, const std::string& value) override;
+  bool LoadInt(const char* name, int32_t* value) override;
+  void StoreInt(const char* name, int32_t value) override;
+
+ private:
+  static QString Key(const char* name);
+
+  std::unique_ptr<QSettings> m_settings;
+};
+
+}  // namespace quorvel

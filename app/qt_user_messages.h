@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "base/user_messages.h"
+
+namespace quorvel {
+
+// The window's messages: modal message boxes with an OK button, Yes/No questions, and the
+// file and folder choosers of the desktop, owned by the main window once it exists.
+class CQtUserMessages : public IUserMessages {
+ public:
+  // The window the boxes belong to (null: none, as for the fatal start-up messages).
+  void SetOwner(QWidget* owner) { m_owner = owner; }
+
+  void ShowMessage(const std::string& text, const std::string& caption = "") override;
+  bool AskYesNo(const std::string& text, const std::string& caption = "") override;
+  bool ChooseSaveFile(const std::string& startFolder, const std::string& defaultExtension,
+                      std::string* path) override;
+  bool ChooseOpenFile(const std::string& startFolder, const std::string& defaultExtension,
+                      std::string* path) override;
+  bool ChooseFolder(const std::string& startFolder, const std::string& caption,
+                    std::string* path) override;
+
+ private:
+  QPointer<QWidget> m_owner;
+};
+
+}  // namespace quorvel

@@ -1,0 +1,111 @@
+// The start-up of the window program: executable folder, preferences, data folders, help page,
+// core and main window.
+#include "app/quorvel_app.h"
+
+#include <unistd.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <chrono>
+#include <thread>
+
+#include "app/quorvel_dlg.h"
+#include "base/shared_state.h"
+#include "base/util.h"
+#include "control/data_folders.h"
+#include "control/quorvel_core.h"
+
+#ifndef QUORVEL_DATA_FROM_BIN
+#define QUORVEL_DATA_FROM_BIN "../share/quorvel"
+#endif
+
+namespace quorvel {
+
+namespace {
+
+bool IsWritableFolder(const std::string& folder) {
+  return !folder.empty() && access(folder.c_str(), W_OK) == 0;
+}
+
+// An installed executable: its folder has the installed data folder beside it (bin/ and
+// share/quorvel/ of one prefix). Its folder is never the data folders' base, even where it can
+// be written (by root).
+bool IsInstalled(const std::string& exeDir) {
+  const std::string page = FullPath(exeDir + "/" + QUORVEL_DATA_FROM_BIN + "/" + kHelpFileName);
+  return CUtil::FileSizeOf(page.c_str()) > 0;
+}
+
+}  // namespace
+
+CQuorvelApp::CQuorvelApp() : CQuorvelApp(Options{}) {}
+
+CQuorvelApp::CQuorvelApp(Options options)
+    : m_options(std::move(options)),
+      m_messages(m_options.messages != nullptr ? m_options.messages : &m_boxes) {}
+
+// The window goes before the core it shows, the core before the preferences it holds.
+CQuorvelApp::~CQuorvelApp() {
+  m_dialog.reset();
+  m_core.reset();
+}
+
+void CQuorvelApp::Fatal(const char* text) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  m_boxes.SetOwner(nullptr);
+  m_messages->ShowMessage(text, kFatalCaption);
+}
+
+std::vector<std::string> CQuorvelApp::InstalledDataDirs(const std::string& exeDir) {
+  std::vector<std::string> folders = {exeDir + "/" + QUORVEL_DATA_FROM_BIN};
+  for (const QString& folder :
+       QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation)) {
+    folders.push_back((folder + "/quorvel").toStdString());
+  }
+  return folders;
+}
+
+bool CQuorvelApp::Start() {
+  std::string exeDir = m_options.exeDir;
+  if (exeDir.empty()) {
+    char folder[CUtil::kPathBufferSize] = {};
+    if (CUtil::GetExeDirectory(folder) > 0) exeDir = folder;
+  }
+  if (exeDir.empty()) {
+    Fatal(kMsgNoExeDir);
+    return false;
+  }
+  if (!m_preferences.OpenKeys()) {
+    Fatal(kMsgPreferences);
+    return false;
+  }
+
+  if (m_options.makeCore) {
+    m_core = m_options.makeCore(m_preferences, *m_messages);
+  } else {
+    m_core = std::make_unique<CQuorvelCore>(AudioChoice::kDefault, m_preferences, *m_messages);
+  }
+  CSharedState& shared = m_core->Shared();
+  CUtil::CopyText(shared.m_szExeDir, exeDir.c_str());
+  // The user's data folder: ~/.local/share/Velkar/Quorvel
+  const std::string userDataDir =
+      (QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/" +
+       CPreferences::kOrganization + "/" + CPreferences::kApplication)
+          .toStdString();
+  ResolveDataFolders(m_preferences, shared, exeDir,
+                     IsWritableFolder(exeDir) && !IsInstalled(exeDir), userDataDir);
+  CUtil::CopyText(shared.m_szHelpFile, FindHelpFile(exeDir, InstalledDataDirs(exeDir)).c_str());
+
+  m_dialog = std::make_unique<CQuorvelDlg>(*m_core);
+  m_boxes.SetOwner(m_dialog.get());
+  return true;
+}
+
+int CQuorvelApp::Run() {
+  if (!Start()) return 0;
+  m_dialog->exec();
+  m_boxes.SetOwner(nullptr);
+  return 0;
+}
+
+}  // namespace quorvel

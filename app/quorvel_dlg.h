@@ -1,0 +1,145 @@
+#pragma once
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTimer>
+
+#include "app/help_window.h"
+#include "control/capture_control.h"
+#include "control/curve_marker.h"
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QSlider;
+
+namespace quorvel {
+
+class CColourButton;
+class CGraphArea;
+class CLevelMeterWidget;
+class CQuorvelCore;
+class CUpDown;
+
+// CQuorvelDlg: the main window, "Quorvel". It shows the response graph in its frame, the two
+// device lists, the gain and volume sliders, the level meter, the start/stop, input,
+// calibration and smoothing buttons, the frequency range fields with their arrows and the
+// command buttons, laid out from the dialog units of its template. It is a thin view: every
+// command and timer goes to CCaptureControl (control/), which tells it what to show through
+// ICaptureWindow.
+//
+// The about box is reached from the window's context menu ("&About Quorvel...": right-click
+// anywhere on the window, or the Menu key), as Linux desktops have no system menu for a
+// program to add to. Closing the window in any way (Quit, Escape, the window manager) runs the
+// Quit sequence first.
+class CQuorvelDlg : public QDialog, public ICaptureWindow {
+  Q_OBJECT
+
+ public:
+  // The window timers: sliders and device volume; level meter and the measurement's steps.
+  static constexpr int kPollTimerMs = 27;   // timer 1025
+  static constexpr int kMeterTimerMs = 30;  // timer 1026
+  static constexpr char kAboutEntry[] = "&About Quorvel...";
+
+  explicit CQuorvelDlg(CQuorvelCore& core, QWidget* parent = nullptr);
+  ~CQuorvelDlg() override;
+
+  CCaptureControl& Control() { return m_control; }
+  // The controls, for the tests.
+  CColourButton* StartButton() const { return m_btnCapture; }
+  CColourButton* InputButton() const { return m_btnInput; }
+  CColourButton* CalibrationButton() const { return m_btnCalibration; }
+  CColourButton* SmoothButton() const { return m_btnSmooth; }
+  QPushButton* HelpButton() const { return m_btnHelp; }
+  QPushButton* QuitButton() const { return m_btnQuit; }
+  QComboBox* InputList() const { return m_inputList; }
+  QComboBox* OutputList() const { return m_outputList; }
+  QSlider* GainSlider() const { return m_gainSlider; }
+  QSlider* VolumeSlider() const { return m_volumeSlider; }
+  QLineEdit* FminField() const { return m_fminField; }
+  QLineEdit* FmaxField() const { return m_fmaxField; }
+  CUpDown* FminArrows() const { return m_fminSpin; }
+  CUpDown* FmaxArrows() const { return m_fmaxSpin; }
+  CGraphArea* GraphArea() const { return m_graphArea; }
+  CLevelMeterWidget* LevelMeter() const { return m_meter; }
+  CHelpWindow* HelpWindow() const { return m_helpWindow; }
+  // The about box, shown modally.
+  void ShowAbout();
+  // The context menu holding the about entry.
+  QMenu* CreateWindowMenu();
+
+  // ---- ICaptureWindow ----
+  void EnableStartButton(bool enabled) override;
+  void SetStartButton(bool capturing) override;
+  void SetInputButton(bool open) override;
+  void EnableInputButton(bool enabled) override;
+  void SetCalibrationButton(bool applied) override;
+  void SetRangeFieldTexts(const std::string& fminText, const std::string& fmaxText) override;
+  void RequestGraphRepaint() override;
+  void SetInputList(const std::vector<std::string>& names, int selection) override;
+  void SetOutputList(const std::vector<std::string>& names, int selection) override;
+  int InputSelection() const override;
+  int OutputSelection() const override;
+  int GainSliderPosition() const override;
+  void SetGainSliderPosition(int position) override;
+  int VolumeSliderPosition() const override;
+  void SetVolumeSliderPosition(int position) override;
+  void SetSmoothButton(bool on) override;
+  void LevelMeterChanged() override;
+  void RepaintNow() override;
+  uint32_t NowMs() const override;
+
+ public slots:
+  // Closing in any way: the Quit sequence, then the dialog ends.
+  void reject() override;
+
+ protected:
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+
+ private:
+  void CreateControls();
+  void ConnectControls();
+  void OnHelpButton();
+  void OnGraphMouse(int action, QPoint position);
+  void ShowMarkerCursor(MarkerCursor cursor);
+
+  CQuorvelCore& m_core;
+  CCaptureControl m_control;
+  CCurveMarker m_marker;
+  QColor m_faceColor;
+  QElapsedTimer m_clock;
+  QTimer m_pollTimer;
+  QTimer m_meterTimer;
+  bool m_quitting = false;
+  MarkerCursor m_cursor = MarkerCursor::kArrow;
+
+  QGroupBox* m_frame = nullptr;
+  CGraphArea* m_graphArea = nullptr;
+  QComboBox* m_inputList = nullptr;
+  QComboBox* m_outputList = nullptr;
+  CColourButton* m_btnInput = nullptr;
+  CColourButton* m_btnCalibration = nullptr;
+  CColourButton* m_btnCapture = nullptr;
+  CColourButton* m_btnSmooth = nullptr;
+  CLevelMeterWidget* m_meter = nullptr;
+  QSlider* m_gainSlider = nullptr;
+  QSlider* m_volumeSlider = nullptr;
+  QLineEdit* m_fminField = nullptr;
+  QLineEdit* m_fmaxField = nullptr;
+  CUpDown* m_fminSpin = nullptr;
+  CUpDown* m_fmaxSpin = nullptr;
+  QPushButton* m_btnLoad = nullptr;
+  QPushButton* m_btnSave = nullptr;
+  QPushButton* m_btnSaveCurve = nullptr;
+  QPushButton* m_btnPrint = nullptr;
+  QPushButton* m_btnHelp = nullptr;
+  QPushButton* m_btnQuit = nullptr;
+  QPointer<CHelpWindow> m_helpWindow;
+};
+
+}  // namespace quorvel

@@ -1,0 +1,341 @@
+// The main window's logic of measuring: set-up, the start/stop and input buttons, the end of a
+// run, replays, smoothing, calibration and Quit. The timers' steps are in
+// capture_control_timers.cpp.
+#include "control/capture_control.h"
+
+#include <chrono>
+#include <thread>
+
+#include "base/preferences.h"
+#include "base/shared_state.h"
+#include "control/curve_completion.h"
+#include "control/device_choice.h"
+#include "control/measurement_sequence.h"
+#include "control/preference_defaults.h"
+#include "control/quorvel_core.h"
+#include "engine/audio_engine.h"
+#include "engine/device_enumeration.h"
+#include "graph/graphical.h"
+
+namespace quorvel {
+
+namespace {
+
+void SleepMs(int ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// The stop of the playback after Quit, at most [ms].
+constexpr int kQuitPlaybackWaitMs = 3000;
+
+std::vector<std::string> ListNames(const char (*names)[CAudio::kDeviceNameBytes], int count) {
+  if (count < 0) count = 0;
+  if (count > CAudio::kMaxDevices) count = CAudio::kMaxDevices;
+  std::vector<std::string> list;
+  for (int i = 0; i < count; ++i) list.emplace_back(names[i]);
+  return list;
+}
+
+}  // namespace
+
+CCaptureControl::CCaptureControl(CQuorvelCore& core, ICaptureWindow& window)
+    : m_core(core),
+      m_audio(core.Audio()),
+      m_graph(core.Graph()),
+      m_shared(core.Shared()),
+      m_sequence(core.Sequence()),
+      m_preferences(core.Preferences()),
+      m_messages(core.Messages()),
+      m_window(window),
+      m_range(m_shared, m_preferences, window, m_graph, m_messages) {}
+
+CCaptureControl::~CCaptureControl() = default;
+
+bool CCaptureControl::Capturing() const {
+  return m_shared.m_bCapturing.load(std::memory_order_acquire) != 0;
+}
+
+void CCaptureControl::Initialise() {
+  // the input list, and the input the preferences name
+  const int inputCount = m_core.InputListResult() == 0 ? m_audio.m_inputCount : 0;
+  const std::vector<std::string> inputs = ListNames(m_audio.m_inputNames, inputCount);
+  m_audio.m_inputIndex = 0;
+  const InputChoice input = ChooseInputDevice(
+      inputs, m_preferences.ReadString(kPrefAudioInPeripheral, kDefaultAudioInPeripheral));
+  CopyDeviceName(m_audio.m_inputName, input.name.c_str(), 520);
+  m_window.SetInputList(inputs, inputs.empty() ? -1 : input.index);
+
+  m_lastGainPos =
+      GainPositionFromPreference(m_preferences.ReadInt(kPrefAudioInGain, kDefaultAudioInGain));
+  m_window.SetGainSliderPosition(m_lastGainPos);
+  m_audio.m_inputGain.store(GainFactor(m_lastGainPos), std::memory_order_relaxed);
+
+  // the output list, and the output the preferences name (of two equal names, the later)
+  const std::string outputName =
+      m_preferences.ReadString(kPrefAudioOutPeripheral, kDefaultAudioOutPeripheral);
+  CopyDeviceName(m_audio.m_outputName, outputName.c_str(), 520);
+  const std::vector<std::string> outputs = ListNames(m_audio.m_outputNames, m_audio.m_outputCount);
+  const int output = ChooseOutputDevice(outputs, outputName);
+  m_audio.m_outputDeviceId = output;
+  m_window.SetOutputList(outputs, outputs.empty() ? -1 : output);
+
+  // The volume slider shows the stored position; the device's own volume takes its place at
+  // the first timer ticks.
+  m_lastVolumePos =
+      VolumePositionFromPreference(m_preferences.ReadInt(kPrefVolume, kDefaultVolume));
+  m_window.SetVolumeSliderPosition(m_lastVolumePos);
+
+  m_range.Initialise();
+
+  m_graph.UpdateHasCurve();
+  SmoothingOff();
+  SyncButtons();
+  m_window.RepaintNow();
+  m_shared.m_bMeterNeedsFrame.store(1, std::memory_order_release);
+}
+
+// ---- buttons ----
+
+void CCaptureControl::SyncButtons() {
+  const int capturing = Capturing() ? 1 : 0;
+  if (capturing != m_shownCapturing) {
+    m_shownCapturing = capturing;
+    m_window.SetStartButton(capturing != 0);
+  }
+  const int inputOpen = m_shared.m_bInputOpen.load(std::memory_order_acquire) != 0 ? 1 : 0;
+  if (inputOpen != m_shownInputOpen) {
+    m_shownInputOpen = inputOpen;
+    m_window.SetInputButton(inputOpen != 0);
+  }
+  const int calibration =
+      m_shared.m_bCalibrationApplied.load(std::memory_order_acquire) != 0 ? 1 : 0;
+  if (calibration != m_shownCalibration) {
+    m_shownCalibration = calibration;
+    m_window.SetCalibrationButton(calibration != 0);
+  }
+  const int enabled = m_replaying ? 0 : 1;
+  if (enabled != m_shownStartEnabled) {
+    m_shownStartEnabled = enabled;
+    m_window.EnableStartButton(enabled != 0);
+  }
+  if (enabled != m_shownInputEnabled) {
+    m_shownInputEnabled = enabled;
+    m_window.EnableInputButton(enabled != 0);
+  }
+}
+
+void CCaptureControl::SmoothingOff() {
+  m_shared.m_bSmoothing.store(0, std::memory_order_release);
+  m_window.SetSmoothButton(false);
+}
+
+void CCaptureControl::ApplySmoothing(bool on) {
+  if (on && m_graph.m_hasCurve.load(std::memory_order_relaxed) != 0) {
+    m_window.SetSmoothButton(true);
+    m_graph.Smooth();
+    m_shared.m_bSmoothing.store(1, std::memory_order_release);
+  } else {
+    SmoothingOff();
+  }
+  m_window.RepaintNow();
+}
+
+void CCaptureControl::OnSmoothButton() {
+  if (m_graph.UpdateHasCurve() == 0 || m_shared.m_bSmoothing.load(std::memory_order_acquire) != 0) {
+    ApplySmoothing(false);
+  } else {
+    ApplySmoothing(true);
+  }
+}
+
+void CCaptureControl::SetCalibrationButton(bool on) {
+  m_shared.m_bCalibrationApplied.store(on ? 1 : 0, std::memory_order_release);
+  SyncButtons();
+}
+
+void CCaptureControl::OnCalibrationButton() {
+  if (m_shared.m_bCalibrationApplied.load(std::memory_order_acquire) != 0) {
+    SetCalibrationButton(false);  // a second press takes the calibration off, no dialog
+    return;
+  }
+  SetCalibrationButton(m_selectMicrophone && m_selectMicrophone());
+}
+
+// ---- input ----
+
+int CCaptureControl::OpenInputPeripheral() {
+  const int result = m_sequence.OpenInputPeripheral(m_window.InputSelection());
+  if (result == 1) {
+    m_preferences.WriteString(kPrefAudioInPeripheral, m_audio.m_inputName);
+  } else {
+    InputFailureShown();
+  }
+  SyncButtons();
+  return result;
+}
+
+// After a failed opening of the input (its message shown): calibration off, the meter at zero.
+void CCaptureControl::InputFailureShown() {
+  m_shared.m_bCalibrationApplied.store(0, std::memory_order_release);
+  const bool cleared = m_meter.Draw(
+      0, false, m_audio.m_sweepPlaying.load(std::memory_order_acquire) != 0, m_window.NowMs());
+  if (cleared) {
+    m_audio.m_peakLeft.store(0, std::memory_order_relaxed);
+    m_audio.m_peakRight.store(0, std::memory_order_relaxed);
+  }
+  m_window.LevelMeterChanged();
+}
+
+void CCaptureControl::CloseInputPeripheral() {
+  m_sequence.CloseInputPeripheral();
+  SyncButtons();
+}
+
+void CCaptureControl::OnInputButton() {
+  // A replay's play thread feeds the analysis; a capture thread beside it would feed the same
+  // rings and record track at the same time.
+  if (m_replaying) return;
+  if (m_shared.m_bInputOpen.load(std::memory_order_acquire) != 0) {
+    // During a capture the curve then stops growing; the capture runs on until Stop.
+    if (Capturing()) m_inputClosedDuringCapture = true;
+    CloseInputPeripheral();
+    return;
+  }
+  m_meter.Init(m_window.NowMs());
+  m_audio.m_peakLeft.store(0, std::memory_order_relaxed);
+  m_audio.m_peakRight.store(0, std::memory_order_relaxed);
+  m_window.LevelMeterChanged();
+  static_cast<void>(OpenInputPeripheral());
+}
+
+// ---- capture ----
+
+void CCaptureControl::OnCaptureButton() {
+  if (Capturing()) {
+    EndCapture();  // the curve measured so far stays
+    return;
+  }
+  if (m_replaying) return;  // the button is greyed while a file replays
+
+  m_shared.m_curveFmin = m_range.ReadFminField();
+  m_shared.m_curveFmax = m_range.ReadFmaxField();
+  m_graph.ClearCurve();
+  m_shared.m_bCurveEndNotified.store(0, std::memory_order_release);
+  // the selected or remembered chart for the coming range; it may ask whether to apply it
+  m_core.MicroList().PrepareCalibration(m_shared.m_curveFmin, m_shared.m_curveFmax);
+  SyncButtons();
+  m_graph.UpdateHasCurve();
+  SmoothingOff();
+  m_window.RepaintNow();
+  m_inputClosedDuringCapture = false;
+  if (m_shared.m_bInputOpen.load(std::memory_order_acquire) == 0 && OpenInputPeripheral() == 0) {
+    return;
+  }
+
+  // the sweep: the range read once more and stored
+  const double fmax = m_range.ReadFmaxField();
+  const double fmin = m_range.ReadFminField();
+  m_preferences.WriteDouble(kPrefFmin, fmin);
+  m_preferences.WriteDouble(kPrefFmax, fmax);
+  MeasurementRequest request;
+  request.inputIndex = m_audio.m_inputIndex;
+  request.outputIndex = m_window.OutputSelection();
+  request.fmin = fmin;
+  request.fmax = fmax;
+  request.gainDb = m_lastGainPos - 12;
+  request.timeoutMs = 0;  // the window waits for its user
+  m_pointsSeen = m_graph.m_pointsAdded.load(std::memory_order_acquire);
+  const bool started = m_sequence.Start(request);
+  if (started) m_preferences.WriteString(kPrefAudioOutPeripheral, m_audio.m_outputName);
+  SyncButtons();
+  m_window.RepaintNow();
+}
+
+void CCaptureControl::EndCapture() {
+  if (m_sequence.IsRunning()) {
+    static_cast<void>(m_sequence.Finish());  // EndCapture, then the playback stop waited for
+  } else {
+    m_sequence.EndCapture();
+  }
+  m_inputClosedDuringCapture = false;
+  m_graph.UpdateHasCurve();
+  SmoothingOff();
+  SyncButtons();
+  m_window.RepaintNow();
+}
+
+// ---- replay ----
+
+bool CCaptureControl::StartReplay() {
+  if (Capturing() || m_sequence.IsRunning()) return false;
+  m_graph.ClearCurve();
+  m_window.RepaintNow();
+  m_pointsSeen = m_graph.m_pointsAdded.load(std::memory_order_acquire);
+  m_replaying = true;
+  m_replayCurveEnded = false;
+  SyncButtons();
+  if (!m_sequence.StartReplay(m_window.OutputSelection(), 0)) {
+    m_replaying = false;
+    SyncButtons();
+    m_window.RepaintNow();
+    return false;
+  }
+  m_preferences.WriteString(kPrefAudioOutPeripheral, m_audio.m_outputName);
+  SyncButtons();
+  return true;
+}
+
+// ---- the end of a run ----
+
+void CCaptureControl::TickMeasurement() {
+  if (m_ticking || !m_sequence.IsRunning()) return;
+  // A capture whose input the user closed waits for Stop: its curve cannot grow any more.
+  if (!m_replaying && m_inputClosedDuringCapture) return;
+  m_ticking = true;  // a message box shown by the step runs this timer's loop again
+  if (m_replaying) {
+    if (m_sequence.ReplayEnded()) static_cast<void>(TakeWholeCurveAsComplete(m_audio, m_graph));
+    // The end of a replay's curve switches the calibration off, whether the samples run out
+    // just after it or a while later.
+    if (!m_replayCurveEnded && m_sequence.CurveComplete()) {
+      m_replayCurveEnded = true;
+      m_shared.m_bCalibrationApplied.store(0, std::memory_order_release);
+    }
+  }
+  if (m_sequence.Tick() != SequenceStatus::kRunning) {
+    OnRunEnded();
+  } else if (m_replaying) {
+    SyncButtons();  // the replay's curve completed: calibration off, input closed
+  }
+  m_ticking = false;
+}
+
+void CCaptureControl::OnRunEnded() {
+  if (m_replaying) {
+    static_cast<void>(m_sequence.Finish());  // the playback stopped, the samples freed
+    m_replaying = false;
+    m_graph.UpdateHasCurve();
+    SyncButtons();
+    m_window.RepaintNow();
+    return;
+  }
+  // The curve is complete, or the run failed with its message shown: the capture ends.
+  EndCapture();
+}
+
+void CCaptureControl::Quit() {
+  m_ticking = true;  // no step of a run any more
+  SleepMs(50);
+  if (m_sequence.IsRunning()) {
+    static_cast<void>(m_sequence.Finish());
+    m_replaying = false;
+  } else {
+    m_sequence.CloseInputPeripheral();
+  }
+  SleepMs(100);
+  m_sequence.DeferPlaybackStop();
+  SleepMs(100);
+  static_cast<void>(m_audio.WaitPlaybackStopped(kQuitPlaybackWaitMs));
+  m_sequence.ReleaseReplaySamples();
+}
+
+}  // namespace quorvel

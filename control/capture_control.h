@@ -1,0 +1,168 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "control/capture_view.h"
+#include "control/level_meter.h"
+#include "control/range_fields.h"
+
+namespace quorvel {
+
+class CAudio;
+class CGraphical;
+class CMeasurementSequence;
+class CQuorvelCore;
+class IPreferences;
+class IUserMessages;
+struct CSharedState;
+
+// What the main window shows beyond ICaptureView: the device lists, the two sliders, the
+// smoothing button, the level meter and the whole window's repaint. The window implements it;
+// every call comes on the user-interface thread and only changes or reads what the user sees.
+class ICaptureWindow : public ICaptureView {
+ public:
+  // The lists' entries and the entry shown (-1: none).
+  virtual void SetInputList(const std::vector<std::string>& names, int selection) = 0;
+  virtual void SetOutputList(const std::vector<std::string>& names, int selection) = 0;
+  // The entry the user has chosen; -1 when none (the output list is editable: a typed text that
+  // names no entry is no choice).
+  [[nodiscard]] virtual int InputSelection() const = 0;
+  [[nodiscard]] virtual int OutputSelection() const = 0;
+  // Slider positions, 0..24.
+  [[nodiscard]] virtual int GainSliderPosition() const = 0;
+  virtual void SetGainSliderPosition(int position) = 0;
+  [[nodiscard]] virtual int VolumeSliderPosition() const = 0;
+  virtual void SetVolumeSliderPosition(int position) = 0;
+  // The input button: enabled or greyed out (while a loaded file replays: its play thread is
+  // then the one thread that feeds the analysis).
+  virtual void EnableInputButton(bool enabled) = 0;
+  // The smoothing button: on is checked on RGB(100, 150, 250), off unchecked on the neutral face.
+  virtual void SetSmoothButton(bool on) = 0;
+  // The level meter's slots changed (CCaptureControl::Meter()).
+  virtual void LevelMeterChanged() = 0;
+  // The whole window, the graph included, painted again at once.
+  virtual void RepaintNow() = 0;
+  // The window's millisecond clock (the meter's peak hold and redraw).
+  [[nodiscard]] virtual uint32_t NowMs() const = 0;
+};
+
+// CCaptureControl: the main window's logic of measuring -- the start/stop and input buttons,
+// the end of a curve, replays, the two window timers (the sliders every 27 ms; the level meter,
+// the measurement's steps and the repaint of a growing curve every 30 ms), smoothing, the
+// calibration button, the range fields and the Quit sequence. It drives the measurement
+// sequence's steps (Start, Tick, Finish) and tells the window what to show.
+//
+// Every operation runs on the user-interface thread. The analysing thread reaches it only
+// through the curve store's counters and the sequence's atomic flags, which the 30 ms timer
+// reads: each new point asks for at most one repaint per tick, and the end of a curve is
+// handled exactly once.
+class CCaptureControl {
+ public:
+  CCaptureControl(CQuorvelCore& core, ICaptureWindow& window);
+  ~CCaptureControl();
+  CCaptureControl(const CCaptureControl&) = delete;
+  CCaptureControl& operator=(const CCaptureControl&) = delete;
+
+  // The dialog's set-up: the device lists and the devices chosen from the preferences, the
+  // gain (its stored position clamped to 0..24) and volume sliders, the range fields, the idle
+  // buttons, smoothing off, the empty meter.
+  void Initialise();
+
+  // ---- commands ----
+  // Start a measurement (range read and stored, curve cleared, input opened when closed, sweep
+  // started; the button turns red) or stop the running one (the curve so far stays).
+  void OnCaptureButton();
+  // Open the input (the meter restarts) or close it. Nothing while a file replays.
+  void OnInputButton();
+  // Smoothing on when a curve is shown and it is off; off otherwise.
+  void OnSmoothButton();
+  void ApplySmoothing(bool on);
+  // Applied: calibration off. Not applied: the microphone selection, when the window has one
+  // (SetMicrophoneSelection), decides; without one the button shows the not-applied state.
+  void OnCalibrationButton();
+  void SetCalibrationButton(bool on);
+  // The microphone selection dialog: true when it ended with a chart applied.
+  void SetMicrophoneSelection(std::function<bool()> select) {
+    m_selectMicrophone = std::move(select);
+  }
+  // The replay of the samples Load Audio File put into the engine: the start button is greyed
+  // until the samples have run out. False (after a message) when the playback cannot start.
+  bool StartReplay();
+  // The range fields' arrows.
+  void OnFminSpin(bool up) { m_range.OnFminSpin(up); }
+  void OnFmaxSpin(bool up) { m_range.OnFmaxSpin(up); }
+  // The sliders' release.
+  void OnGainReleased() { PollInputGain(); }
+  void OnVolumeReleased();
+  // The Quit sequence after the window has stopped its timers: a running measurement or
+  // replay is finished (input closed, playback stopped and waited for, the replay's samples
+  // freed). Leaves no device thread running.
+  void Quit();
+
+  // ---- window timers ----
+  // Timer 1025 (27 ms): PollInputGain, SyncVolumeFromDevice, PollOutputVolume.
+  void OnPollTimer();
+  // Timer 1026 (30 ms): the level meter (not during a replay), the measurement's step and its
+  // end, and one repaint when points arrived.
+  void OnMeterTimer();
+
+  // ---- steps, for the timers and the tests ----
+  void PollInputGain();
+  void SyncVolumeFromDevice();
+  void PollOutputVolume();
+  void UpdateLevelMeter();
+
+  // ---- state ----
+  [[nodiscard]] bool Capturing() const;
+  [[nodiscard]] bool Replaying() const { return m_replaying; }
+  [[nodiscard]] bool SoftwareVolume() const { return m_softwareVolume; }
+  [[nodiscard]] const CLevelMeter& Meter() const { return m_meter; }
+  [[nodiscard]] CRangeFields& Range() { return m_range; }
+  [[nodiscard]] int LastGainPosition() const { return m_lastGainPos; }
+  [[nodiscard]] int LastVolumePosition() const { return m_lastVolumePos; }
+
+ private:
+  int OpenInputPeripheral();
+  void CloseInputPeripheral();
+  void EndCapture();
+  void SmoothingOff();
+  void InputFailureShown();
+  void TickMeasurement();
+  void OnRunEnded();
+  // The buttons as the shared flags say, each told only when it changes.
+  void SyncButtons();
+  void ApplySoftwareVolume();
+
+  CQuorvelCore& m_core;
+  CAudio& m_audio;
+  CGraphical& m_graph;
+  CSharedState& m_shared;
+  CMeasurementSequence& m_sequence;
+  IPreferences& m_preferences;
+  IUserMessages& m_messages;
+  ICaptureWindow& m_window;
+  CRangeFields m_range;
+  CLevelMeter m_meter;
+  std::function<bool()> m_selectMicrophone;
+
+  int m_lastGainPos = -1;
+  int m_lastVolumePos = -1;
+  bool m_softwareVolume = false;  // the endpoint volume could not be set: the samples are scaled
+  bool m_outputWasOpen = false;
+  bool m_replaying = false;
+  bool m_replayCurveEnded = false;          // the replay's curve is complete: calibration went off
+  bool m_inputClosedDuringCapture = false;  // the user closed the input of a running capture
+  bool m_ticking = false;                   // re-entry guard: a message box runs its own loop
+  uint32_t m_pointsSeen = 0;                // the curve store's point counter at the last repaint
+  // What the buttons show (-1: not yet told).
+  int m_shownCapturing = -1;
+  int m_shownInputOpen = -1;
+  int m_shownCalibration = -1;
+  int m_shownStartEnabled = -1;
+  int m_shownInputEnabled = -1;
+};
+
+}  // namespace quorvel

@@ -1,0 +1,112 @@
+// The main window's two timers: the sliders (27 ms) and the level meter with the measurement's
+// step (30 ms).
+#include "base/preferences.h"
+#include "base/shared_state.h"
+#include "control/capture_control.h"
+#include "control/device_choice.h"
+#include "engine/audio_engine.h"
+#include "graph/graphical.h"
+
+namespace quorvel {
+
+void CCaptureControl::OnPollTimer() {
+  PollInputGain();
+  SyncVolumeFromDevice();
+  PollOutputVolume();
+}
+
+void CCaptureControl::OnMeterTimer() {
+  if (m_audio.m_filePlaying.load(std::memory_order_acquire) == 0) UpdateLevelMeter();
+  TickMeasurement();
+  // one repaint for every point that arrived since the last tick
+  const uint32_t points = m_graph.m_pointsAdded.load(std::memory_order_acquire);
+  if (points != m_pointsSeen) {
+    m_pointsSeen = points;
+    m_window.RequestGraphRepaint();
+  }
+}
+
+void CCaptureControl::PollInputGain() {
+  const int position = m_window.GainSliderPosition();
+  if (position == m_lastGainPos) return;
+  m_lastGainPos = position;
+  m_preferences.WriteInt(kPrefAudioInGain, position);
+  m_audio.m_inputGain.store(GainFactor(position), std::memory_order_relaxed);
+}
+
+// A volume changed elsewhere in the system only moves the slider. While the samples are scaled
+// in software the device's volume is not the slider's: the slider stays where the user put it.
+void CCaptureControl::SyncVolumeFromDevice() {
+  if (m_softwareVolume) return;
+  float volume = -1.0f;
+  if (m_audio.GetEndpointVolume(&volume) == 0 || volume < 0.0f) return;
+  const int position = VolumePositionOfScalar(volume);
+  if (position == m_lastVolumePos) return;
+  m_window.SetVolumeSliderPosition(position);
+  m_lastVolumePos = position;
+}
+
+void CCaptureControl::PollOutputVolume() {
+  if (m_audio.m_hWaveOut.load(std::memory_order_acquire) == 0) {
+    m_outputWasOpen = false;
+    return;
+  }
+  if (!m_outputWasOpen) {
+    // An output has just opened. When its volume can be read it rules and the slider shows it;
+    // when it cannot, the slider's position scales the samples.
+    m_outputWasOpen = true;
+    float volume = -1.0f;
+    m_softwareVolume = m_audio.GetEndpointVolume(&volume) == 0 || volume < 0.0f;
+    if (m_softwareVolume) {
+      ApplySoftwareVolume();
+    } else {
+      m_audio.m_playVolume.store(kFullPlayVolume, std::memory_order_relaxed);
+    }
+  }
+  const int position = m_window.VolumeSliderPosition();
+  if (position == m_lastVolumePos) return;
+  m_lastVolumePos = position;
+  m_preferences.WriteInt(kPrefVolume, position);
+  if (m_audio.SetEndpointVolume(static_cast<float>(position) / 24.0f) != 0) {
+    m_softwareVolume = false;
+    m_audio.m_playVolume.store(kFullPlayVolume, std::memory_order_relaxed);
+  } else {
+    // the endpoint volume cannot be set: the slider must still change the level
+    m_softwareVolume = true;
+    ApplySoftwareVolume();
+  }
+}
+
+void CCaptureControl::ApplySoftwareVolume() {
+  m_audio.m_playVolume.store(SoftwareVolumeScale(m_window.VolumeSliderPosition()),
+                             std::memory_order_relaxed);
+}
+
+void CCaptureControl::OnVolumeReleased() {
+  if (m_audio.m_hWaveOut.load(std::memory_order_acquire) != 0) PollOutputVolume();
+}
+
+void CCaptureControl::UpdateLevelMeter() {
+  if (m_shared.m_bMeterNeedsFrame.exchange(0, std::memory_order_acq_rel) != 0) {
+    m_meter.RequestFrame();
+  }
+  // The capture thread raises the peaks and this halves them without a lock: a lost update
+  // only changes one reading of the meter.
+  const CLevelMeter::Step step =
+      m_meter.Update(m_audio.m_peakLeft.load(std::memory_order_relaxed),
+                     m_audio.m_peakRight.load(std::memory_order_relaxed),
+                     m_shared.m_bInputOpen.load(std::memory_order_acquire) != 0,
+                     m_audio.m_sweepPlaying.load(std::memory_order_acquire) != 0, m_window.NowMs());
+  if (step.clearPeaks) {
+    m_audio.m_peakLeft.store(0, std::memory_order_relaxed);
+    m_audio.m_peakRight.store(0, std::memory_order_relaxed);
+  } else if (step.halvePeaks) {
+    m_audio.m_peakLeft.store(m_audio.m_peakLeft.load(std::memory_order_relaxed) / 2,
+                             std::memory_order_relaxed);
+    m_audio.m_peakRight.store(m_audio.m_peakRight.load(std::memory_order_relaxed) / 2,
+                              std::memory_order_relaxed);
+  }
+  if (step.changed) m_window.LevelMeterChanged();
+}
+
+}  // namespace quorvel

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quorvel {
+
+class IPreferences;
+struct CSharedState;
+
+// The data folders and the help page, found at start-up. Plain rules over the file system and
+// the preferences; the window's start-up supplies the platform's folders. User-interface thread.
+
+// The three data folders: the preference that holds each, the folder name, the file types
+// looked for in it.
+struct DataFolderKind {
+  const char* preference;  // "CalibFiles", "Wav", "Curves"
+  std::vector<std::string> extensions;
+};
+[[nodiscard]] const std::vector<DataFolderKind>& DataFolderKinds();
+
+// The base of the data folders: "InstallDataDir" when it is set; otherwise the executable's
+// folder when it is writable (a build tree, an unpacked folder); otherwise the user's data
+// folder.
+[[nodiscard]] std::string DataFolderBase(const std::string& installDataDir,
+                                         const std::string& exeDir, bool exeDirWritable,
+                                         const std::string& userDataDir);
+
+// Reads "InstallDataDir" into m_szInstallDataDir, then for CalibFiles, Wav and Curves in that
+// order: the preference, or when it is empty base/NAME, which is stored; a missing folder is
+// created (silently, when that fails); when neither the folder nor its subfolders hold a file
+// of its types but exeDir/../NAME does, that folder is used for this run (not stored); the
+// result as a full path without "." or ".." parts, into m_szChartFolder, m_szWavPath and
+// m_szCurvesDir.
+void ResolveDataFolders(IPreferences& preferences, CSharedState& shared, const std::string& exeDir,
+                        bool exeDirWritable, const std::string& userDataDir);
+
+// The help page "Quorvel.html": beside the executable, then in "../Doc/" beside the
+// executable's folder, then in each installed data folder given; a file counts when it is not
+// empty. Empty when there is none.
+inline constexpr char kHelpFileName[] = "Quorvel.html";
+[[nodiscard]] std::string FindHelpFile(const std::string& exeDir,
+                                       const std::vector<std::string>& installedDataDirs);
+
+// The path made absolute and lexically normal ("a/b/../c" is "a/c"), without a trailing
+// separator.
+[[nodiscard]] std::string FullPath(const std::string& path);
+
+}  // namespace quorvel

@@ -1,0 +1,85 @@
+// The window program's start-up: the data folders and the help page beside a build tree's
+// executable or in the user's data folder, the defaults stored, and the fatal message when the
+// preferences cannot be written.
+#include "app/quorvel_app.h"
+
+#include <fstream>
+
+#include "base/shared_state.h"
+#include "tests/app/gui_test_support.h"
+
+namespace quorvel {
+
+namespace {
+
+class QuorvelAppTest : public GuiTest {
+ protected:
+  CQuorvelApp::Options Options(const std::string& exeDir) {
+    CQuorvelApp::Options options;
+    options.exeDir = exeDir;
+    options.messages = &m_messages;
+    options.makeCore = [](IPreferences& preferences, IUserMessages& messages) {
+      SimulatedAudioOptions sim;
+      sim.clockFactor = kGuiClockFactor;
+      return std::make_unique<CQuorvelCore>(std::make_unique<CSimulatedAudioServices>(sim),
+                                            preferences, messages);
+    };
+    return options;
+  }
+};
+
+TEST_F(QuorvelAppTest, ABuildTreeKeepsItsDataBesideTheExecutable) {
+  const auto bin = m_folder / "build" / "app";
+  std::filesystem::create_directories(bin);
+  std::ofstream(bin / "Quorvel.html") << "<html>help</html>";
+  CQuorvelApp app(Options(bin.string()));
+  ASSERT_TRUE(app.Start()) << m_messages.All();
+  ASSERT_NE(app.Dialog(), nullptr);
+  const CSharedState& shared = app.Core()->Shared();
+  EXPECT_EQ(std::string(shared.m_szChartFolder), (bin / "CalibFiles").string());
+  EXPECT_EQ(std::string(shared.m_szWavPath), (bin / "Wav").string());
+  EXPECT_EQ(std::string(shared.m_szCurvesDir), (bin / "Curves").string());
+  EXPECT_TRUE(std::filesystem::is_directory(bin / "Curves"));
+  EXPECT_EQ(std::string(shared.m_szHelpFile), (bin / "Quorvel.html").string());
+  EXPECT_EQ(std::string(shared.m_szExeDir), bin.string());
+  EXPECT_EQ(Stored(kPrefCalibFiles).toString().toStdString(), (bin / "CalibFiles").string());
+  EXPECT_EQ(Stored(kPrefInstallDataDir).toString(), "");
+  EXPECT_EQ(Stored(kPrefAudioInGain).toInt(), 12);
+  EXPECT_TRUE(m_messages.Messages().empty()) << m_messages.All();
+}
+
+TEST_F(QuorvelAppTest, AnInstalledExecutableUsesTheUsersDataFolderAndTheInstalledHelp) {
+  // The help page in the data folder an installation puts beside bin/: even where bin/ can be
+  // written (by root), the data folders are the user's.
+  const auto prefix = m_folder / "usr";
+  std::filesystem::create_directories(prefix / "bin");
+  std::filesystem::create_directories(prefix / "share" / "quorvel");
+  std::ofstream(prefix / "share" / "quorvel" / "Quorvel.html") << "<html>help</html>";
+  const auto data = m_folder / "data";
+  ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+  CQuorvelApp app(Options((prefix / "bin").string()));
+  ASSERT_TRUE(app.Start()) << m_messages.All();
+  const CSharedState& shared = app.Core()->Shared();
+  EXPECT_EQ(std::string(shared.m_szWavPath), (data / "Velkar" / "Quorvel" / "Wav").string());
+  EXPECT_TRUE(std::filesystem::is_directory(data / "Velkar" / "Quorvel" / "CalibFiles"));
+  EXPECT_EQ(std::string(shared.m_szHelpFile),
+            (prefix / "share" / "quorvel" / "Quorvel.html").string());
+  EXPECT_FALSE(std::filesystem::exists(prefix / "bin" / "Wav"));
+  ::unsetenv("XDG_DATA_HOME");
+}
+
+TEST_F(QuorvelAppTest, PreferencesThatCannotBeWrittenEndTheStart) {
+  const auto file = m_folder / "not-a-folder";
+  std::ofstream(file) << "x";
+  ::setenv("XDG_CONFIG_HOME", file.c_str(), 1);
+  CQuorvelApp app(Options(m_folder.string()));
+  EXPECT_FALSE(app.Start());
+  EXPECT_EQ(app.Dialog(), nullptr);
+  EXPECT_EQ(m_messages.Messages(),
+            std::vector<std::string>{"Could not Write to the Preferences File"});
+  EXPECT_EQ(m_messages.Captions(), std::vector<std::string>{"FATAL ERROR"});
+}
+
+}  // namespace
+
+}  // namespace quorvel

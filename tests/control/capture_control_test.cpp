@@ -1,0 +1,92 @@
+// Capture control's volume slider on outputs whose volume cannot be set: the slider's position
+// then scales the output samples, so that it never does nothing.
+#include "control/capture_control.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "base/memory_preferences.h"
+#include "control/device_choice.h"
+#include "control/quorvel_core.h"
+#include "tests/base/recording_messages.h"
+#include "tests/control/recording_window.h"
+#include "tests/engine/scripted_services.h"
+
+namespace quorvel {
+
+namespace {
+
+// An output whose volume cannot be set; whether it can be read is the test's choice.
+class CFixedVolumeServices : public CScriptedServices {
+ public:
+  explicit CFixedVolumeServices(bool readable) : m_readable(readable) {
+    captureNames = {"Mic"};
+    productNames = {"Speakers"};
+    descriptions = {"Speakers"};
+  }
+  bool SetOutputVolume(int, float) override { return false; }
+  bool GetOutputVolume(int, float* level) override {
+    *level = 0.5f;
+    return m_readable;
+  }
+
+ private:
+  bool m_readable;
+};
+
+struct Rig {
+  explicit Rig(bool readable)
+      : core(std::make_unique<CFixedVolumeServices>(readable), preferences, messages) {
+    control.Initialise();
+  }
+  ~Rig() {
+    if (core.Audio().m_hWaveOut.load() != 0) static_cast<void>(core.Audio().CloseOutputDevice());
+  }
+  // The output opens, as a measurement's start opens it.
+  void OpenOutput() { ASSERT_EQ(core.Audio().OpenOutputDevice(-1), 0); }
+
+  CMemoryPreferences preferences;
+  CRecordingMessages messages;
+  CQuorvelCore core;
+  CRecordingWindow window;
+  CCaptureControl control{core, window};
+};
+
+TEST(CaptureControlVolume, AnOutputWhoseVolumeCannotBeSetIsScaledBySlider) {
+  Rig rig(true);
+  rig.control.OnPollTimer();
+  EXPECT_EQ(rig.window.volume, 12);  // the slider shows the device's own volume
+  rig.OpenOutput();
+  rig.control.OnPollTimer();
+  EXPECT_FALSE(rig.control.SoftwareVolume());
+  EXPECT_EQ(rig.core.Audio().m_playVolume.load(), kFullPlayVolume);
+
+  rig.window.volume = 6;  // the user moves the slider
+  rig.control.OnPollTimer();
+  EXPECT_TRUE(rig.control.SoftwareVolume());
+  EXPECT_EQ(rig.core.Audio().m_playVolume.load(), SoftwareVolumeScale(6));
+  EXPECT_EQ(rig.preferences.ReadInt(kPrefVolume, 0), 6);
+  // the device's volume no longer moves the slider back
+  for (int i = 0; i < 3; ++i) rig.control.OnPollTimer();
+  EXPECT_EQ(rig.window.volume, 6);
+  EXPECT_EQ(rig.core.Audio().m_playVolume.load(), SoftwareVolumeScale(6));
+  rig.window.volume = 24;
+  rig.control.OnVolumeReleased();
+  EXPECT_EQ(rig.core.Audio().m_playVolume.load(), kFullPlayVolume);
+}
+
+TEST(CaptureControlVolume, AnOutputWithoutAVolumeTakesTheSlidersPositionAsItOpens) {
+  Rig rig(false);
+  EXPECT_EQ(rig.window.volume, 16);  // the stored default
+  rig.control.OnPollTimer();
+  EXPECT_EQ(rig.window.volume, 16);
+  rig.OpenOutput();
+  rig.control.OnPollTimer();
+  EXPECT_TRUE(rig.control.SoftwareVolume());
+  EXPECT_EQ(rig.core.Audio().m_playVolume.load(), SoftwareVolumeScale(16));
+}
+
+}  // namespace
+
+}  // namespace quorvel
