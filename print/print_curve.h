@@ -1,0 +1,75 @@
+#pragma once
+
+#include <string>
+#include <utility>
+
+class QPrinter;
+class QWidget;
+
+namespace quorvel {
+
+class CGraphical;
+class IUserMessages;
+
+// The messages of printing (OK boxes).
+inline constexpr char kMsgPrintBitmap[] = "SYSTEM ERROR: Could not create bitmap";
+inline constexpr char kMsgPrintDisplayContext[] = "SYSTEM ERROR: Could not create Display Context";
+inline constexpr char kMsgPrinterNotFound[] =
+    "Could not find the printer. Check installed printers.";
+inline constexpr char kMsgPrintJob[] = "Printing error occured. Unable to find printer.";
+
+// The printer chooser: the print dialog in the window; tests and front ends without a window
+// choose without asking. User-interface thread.
+class IPrinterChooser {
+ public:
+  virtual ~IPrinterChooser() = default;
+
+  // Lets the user choose where the job goes. printer comes prepared for the page: landscape,
+  // pages 1 to 1, document name "Quorvel", the printer's own resolution. Returns false when
+  // the user cancels; otherwise printer holds the choice. May block until the user answers.
+  [[nodiscard]] virtual bool ChoosePrinter(QPrinter& printer) = 0;
+};
+
+// The platform's print dialog (QPrintDialog, modal over parent): any printer of the system, or a
+// PDF file, with the page range 1 to 1 offered and nothing else to print.
+class CPrintDialogChooser final : public IPrinterChooser {
+ public:
+  explicit CPrintDialogChooser(QWidget* parent = nullptr) : m_parent(parent) {}
+  [[nodiscard]] bool ChoosePrinter(QPrinter& printer) override;
+
+ private:
+  QWidget* m_parent;
+};
+
+// Prints to a PDF file without asking (GUI tests, front ends without a window).
+class CPdfFileChooser final : public IPrinterChooser {
+ public:
+  explicit CPdfFileChooser(std::string path) : m_path(std::move(path)) {}
+  [[nodiscard]] bool ChoosePrinter(QPrinter& printer) override;
+
+ private:
+  std::string m_path;
+};
+
+// The title printed above the graph for the capture path wavPath (UTF-8): its last name without
+// folder and extension when it has at least 2 characters, otherwise "Quorvel". Before any
+// capture file was saved or loaded, the path is the capture folder, whose last name it gives.
+[[nodiscard]] std::string PrintTitle(const char* wavPath);
+
+// Prints the graph as it was last painted, with title in the band above it and the caption
+// below, on one page of the printer the user chooses. Returns true when the page was printed
+// or the user cancelled the chooser; false without a message when the graph has not been
+// painted yet; false after a message (through messages) when the picture cannot be made
+// (kMsgPrintBitmap, kMsgPrintDisplayContext), the chosen printer is not a valid printer of the
+// system (kMsgPrinterNotFound), or the job cannot be started or finished (kMsgPrintJob, e.g. a
+// PDF file that cannot be written). User-interface thread; a QApplication must exist for the
+// print dialog.
+[[nodiscard]] bool PrintCurve(const std::string& title, CGraphical& graph, IUserMessages& messages,
+                              IPrinterChooser& chooser);
+
+// The Print button: nothing (false) while the graph has not been painted; otherwise PrintCurve
+// with the title of the graph's capture path (PrintTitle of m_szWavPath), whose result it
+// returns.
+bool PrintShownGraph(CGraphical& graph, IUserMessages& messages, IPrinterChooser& chooser);
+
+}  // namespace quorvel

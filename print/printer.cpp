@@ -1,0 +1,7 @@
+#include "print/printer.h"
+
+namespace quorvel {
+
+CPrinter::~CPrinter() = default;
+
+}  // namespace quorvel
