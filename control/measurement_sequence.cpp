@@ -221,7 +221,9 @@ void CMeasurementSequence::EndCapture() {
   CloseInputPeripheral();
   m_shared.m_bCapturing.store(0, std::memory_order_release);
   RotateRecordTrack(m_audio);
-  if (m_audio.m_filePlaying.load(std::memory_order_acquire) == 0) {
+  // A replay keeps its "Playing ..." caption, also when its samples ran out just before its
+  // curve was complete.
+  if (m_mode != Mode::kReplay && m_audio.m_filePlaying.load(std::memory_order_acquire) == 0) {
     const int chart = m_shared.m_nSelectedChart.load(std::memory_order_acquire);
     if (chart >= 0 && m_shared.m_bCalibrationApplied.load(std::memory_order_acquire) != 0 &&
         static_cast<size_t>(chart) < m_shared.m_chartNames.size()) {
