@@ -4,10 +4,14 @@
 #include "control/capture_control.h"
 
 #include <chrono>
+#include <cstdio>
+#include <cstring>
 #include <thread>
 
 #include "base/preferences.h"
 #include "base/shared_state.h"
+#include "base/user_messages.h"
+#include "control/capture_files.h"
 #include "control/curve_completion.h"
 #include "control/device_choice.h"
 #include "control/measurement_sequence.h"
@@ -264,6 +268,43 @@ void CCaptureControl::EndCapture() {
   m_window.RepaintNow();
 }
 
+// ---- capture files and pictures ----
+
+void CCaptureControl::OnSaveAudioFile() {
+  static_cast<void>(SaveAudioFile(m_core.FileContext()));
+}
+
+void CCaptureControl::OnLoadAudioFile() {
+  // Whatever runs ends before the chooser opens: a capture as the Stop button ends it, a replay
+  // with its playback stopped and its samples freed; then the calibration goes off.
+  const auto endMeasurement = [this] {
+    EndCapture();
+    m_replaying = false;
+    SetCalibrationButton(false);
+  };
+  LoadedCaptureFile loaded;
+  if (!LoadAudioFile(m_core.FileContext(), endMeasurement, &loaded)) {
+    SyncButtons();
+    m_window.RepaintNow();
+    return;
+  }
+  SetCalibrationButton(loaded.calibrationApplied);
+  ApplySmoothing(false);
+  m_graph.ClearCurve();
+  m_range.SetFminField(false, loaded.fmin);
+  m_range.SetFmaxField(loaded.fmax, false);
+  m_range.SetFminField(true, loaded.fmin);
+  m_range.SetFmaxField(loaded.fmax, true);
+  m_window.RepaintNow();
+  static_cast<void>(StartReplay());
+}
+
+void CCaptureControl::OnSaveCurve() {
+  static_cast<void>(
+      SaveCurve(m_graph, m_preferences, m_messages, m_shared.m_szExeDir, m_writePicture));
+  m_window.RepaintNow();
+}
+
 // ---- replay ----
 
 bool CCaptureControl::StartReplay() {
@@ -301,15 +342,31 @@ void CCaptureControl::TickMeasurement() {
       m_shared.m_bCalibrationApplied.store(0, std::memory_order_release);
     }
   }
-  if (m_sequence.Tick() != SequenceStatus::kRunning) {
-    OnRunEnded();
+  const SequenceStatus status = m_sequence.Tick();
+  if (!m_replaying) ShowWaitInCaption();
+  if (status != SequenceStatus::kRunning) {
+    OnRunEnded(status);
   } else if (m_replaying) {
     SyncButtons();  // the replay's curve completed: calibration off, input closed
   }
   m_ticking = false;
 }
 
-void CCaptureControl::OnRunEnded() {
+// Before its sweep plays, a measurement waits for the input's floor and for the output to
+// start: the graph's caption says which, and gets its own text back when the wait is over.
+void CCaptureControl::ShowWaitInCaption() {
+  const std::string wait = m_sequence.WaitingText();
+  if (wait == m_waitShown) return;
+  char* caption = m_shared.m_szGraphCaption;
+  const size_t size = sizeof m_shared.m_szGraphCaption;
+  if (m_waitShown.empty()) m_captionBeforeWait.assign(caption, strnlen(caption, size));
+  const std::string& text = wait.empty() ? m_captionBeforeWait : wait;
+  std::snprintf(caption, size, "%s", text.c_str());
+  m_waitShown = wait;
+  m_window.RepaintNow();
+}
+
+void CCaptureControl::OnRunEnded(SequenceStatus status) {
   if (m_replaying) {
     static_cast<void>(m_sequence.Finish());  // the playback stopped, the samples freed
     m_replaying = false;
@@ -318,8 +375,11 @@ void CCaptureControl::OnRunEnded() {
     m_window.RepaintNow();
     return;
   }
-  // The curve is complete, or the run failed with its message shown: the capture ends.
+  // The curve is complete, or the run failed with its message shown: the capture ends. A
+  // complete curve whose input reached full scale is shown with the warning to lower the gain.
   EndCapture();
+  const std::string clipped = m_sequence.ClipWarning();
+  if (status == SequenceStatus::kComplete && !clipped.empty()) m_messages.ShowMessage(clipped);
 }
 
 void CCaptureControl::Quit() {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "control/save_curve.h"
+
 #include "control/capture_view.h"
 #include "control/level_meter.h"
 #include "control/range_fields.h"
@@ -14,6 +16,7 @@ namespace quorvel {
 class CAudio;
 class CGraphical;
 class CMeasurementSequence;
+enum class SequenceStatus;
 class CQuorvelCore;
 class IPreferences;
 class IUserMessages;
@@ -88,6 +91,16 @@ class CCaptureControl {
   void SetMicrophoneSelection(std::function<bool()> select) {
     m_selectMicrophone = std::move(select);
   }
+  // Save Audio File: the finished recording into a capture file the user chooses.
+  void OnSaveAudioFile();
+  // Load Audio File: a running measurement or replay ended first, then the chosen capture file
+  // checked and loaded, the range fields set to its range, the calibration button to its
+  // microphone, and its replay started (the start button greyed meanwhile).
+  void OnLoadAudioFile();
+  // Save Curve: the graph as shown, through the picture export the window hands in
+  // (SetCurvePictureWriter).
+  void OnSaveCurve();
+  void SetCurvePictureWriter(CurvePictureWriter write) { m_writePicture = std::move(write); }
   // The replay of the samples Load Audio File put into the engine: the start button is greyed
   // until the samples have run out. False (after a message) when the playback cannot start.
   bool StartReplay();
@@ -131,7 +144,8 @@ class CCaptureControl {
   void SmoothingOff();
   void InputFailureShown();
   void TickMeasurement();
-  void OnRunEnded();
+  void OnRunEnded(SequenceStatus status);
+  void ShowWaitInCaption();
   // The buttons as the shared flags say, each told only when it changes.
   void SyncButtons();
   void ApplySoftwareVolume();
@@ -147,6 +161,7 @@ class CCaptureControl {
   CRangeFields m_range;
   CLevelMeter m_meter;
   std::function<bool()> m_selectMicrophone;
+  CurvePictureWriter m_writePicture;
 
   int m_lastGainPos = -1;
   int m_lastVolumePos = -1;
@@ -155,6 +170,8 @@ class CCaptureControl {
   bool m_replaying = false;
   bool m_replayCurveEnded = false;          // the replay's curve is complete: calibration went off
   bool m_inputClosedDuringCapture = false;  // the user closed the input of a running capture
+  std::string m_waitShown;                 // the wait the graph caption names, empty for none
+  std::string m_captionBeforeWait;         // the caption the wait replaced
   bool m_ticking = false;                   // re-entry guard: a message box runs its own loop
   uint32_t m_pointsSeen = 0;                // the curve store's point counter at the last repaint
   // What the buttons show (-1: not yet told).

@@ -140,6 +140,17 @@ TEST_F(CaptureWindowTest, ARememberedChartIsOfferedAtTheStartAndNamedInTheCaptio
   EXPECT_EQ(Points(), 1001);
 }
 
+TEST_F(CaptureWindowTest, AClippedInputIsReportedAfterTheWholeCurve) {
+  Store(kPrefAudioInGain, 24);  // +12 dB: the simulated sweep 4.5 dB over full scale
+  OpenWindow();
+  Click(Dialog().StartButton());
+  WaitForTheEnd();
+  EXPECT_EQ(Points(), 1001);
+  const std::vector<std::string> messages = m_messages.Messages();
+  ASSERT_EQ(messages.size(), 1u) << m_messages.All();
+  EXPECT_EQ(messages[0].rfind("The Audio Input clipped during the sweep (", 0), 0u) << messages[0];
+}
+
 TEST_F(CaptureWindowTest, StopMidwayKeepsTheCurveWithNothingToSave) {
   OpenWindow();
   Click(Dialog().StartButton());
@@ -218,9 +229,12 @@ class CBusyOutputServices : public CScriptedServices {
 TEST_F(CaptureWindowTest, AnOutputThatCannotBeOpenedShowsItsMessage) {
   OpenWindow(std::make_unique<CBusyOutputServices>());
   Click(Dialog().StartButton());
-  EXPECT_EQ(m_messages.Messages(),
-            std::vector<std::string>{
-                "Could Not Open the Audio Output Device: Ressource still allocated"});
+  // the message first, then what it means in plain words
+  ASSERT_EQ(m_messages.Messages().size(), 1u) << m_messages.All();
+  EXPECT_EQ(m_messages.Messages()[0].rfind(
+                "Could Not Open the Audio Output Device: Ressource still allocated\n", 0),
+            0u)
+      << m_messages.All();
   EXPECT_FALSE(Capturing());
   EXPECT_EQ(Dialog().StartButton()->text(), "+ S T A R T +\nC A P T U R E");
   EXPECT_EQ(Audio().m_hWaveOut.load(), 0);

@@ -1,5 +1,6 @@
-// Capture control's volume slider on outputs whose volume cannot be set: the slider's position
-// then scales the output samples, so that it never does nothing.
+// Capture control's volume slider on outputs whose volume cannot be set (the slider's position
+// then scales the output samples, so that it never does nothing), and the caption of a
+// measurement that waits for its input.
 #include "control/capture_control.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include <memory>
 
 #include "base/memory_preferences.h"
+#include "base/shared_state.h"
 #include "control/device_choice.h"
 #include "control/quorvel_core.h"
 #include "tests/base/recording_messages.h"
@@ -85,6 +87,20 @@ TEST(CaptureControlVolume, AnOutputWithoutAVolumeTakesTheSlidersPositionAsItOpen
   rig.control.OnPollTimer();
   EXPECT_TRUE(rig.control.SoftwareVolume());
   EXPECT_EQ(rig.core.Audio().m_playVolume.load(), SoftwareVolumeScale(16));
+}
+
+// An input that delivers nothing: the graph's caption says what the measurement waits for, and
+// the stop ends the wait with the capture's own caption.
+TEST(CaptureControlWait, TheCaptionNamesTheInputAwaited) {
+  Rig rig(true);
+  rig.control.OnCaptureButton();
+  ASSERT_TRUE(rig.control.Capturing()) << rig.messages.All();
+  rig.control.OnMeterTimer();
+  EXPECT_STREQ(rig.core.Shared().m_szGraphCaption,
+               "waiting for the Audio Input \"Mic\" to deliver...");
+  rig.control.OnCaptureButton();
+  EXPECT_FALSE(rig.control.Capturing());
+  EXPECT_STREQ(rig.core.Shared().m_szGraphCaption, "Quorvel Capture");
 }
 
 }  // namespace
