@@ -21,10 +21,12 @@
 #include "app/level_meter_widget.h"
 #include "app/up_down.h"
 #include "base/shared_state.h"
+#include "calibration/micro_select.h"
 #include "control/device_choice.h"
 #include "control/quorvel_core.h"
 #include "graph/graph_resources.h"
 #include "graph/graphical.h"
+#include "print/print_curve.h"
 
 namespace quorvel {
 
@@ -85,6 +87,10 @@ CQuorvelDlg::CQuorvelDlg(CQuorvelCore& core, QWidget* parent)
 
   CreateControls();
   ConnectControls();
+  m_control.SetMicrophoneSelection([this] { return SelectMicrophone(); });
+  m_control.SetCurvePictureWriter([this](const std::string& path) {
+    return m_core.Graph().SaveCurveImage(path, &m_core.Messages());
+  });
   m_control.Initialise();
 
   m_pollTimer.setInterval(kPollTimerMs);
@@ -164,8 +170,6 @@ void CQuorvelDlg::CreateControls() {
     button->setGeometry(DialogRect(x, 377, 88, 16));
     return button;
   };
-  // Load and Save Audio File, Save Curve and Print are commands of the capture-file, picture and
-  // printing code; the window shows their buttons.
   m_btnLoad = bottomButton("Load Audio File", 13);
   m_btnSave = bottomButton("Save Audio File", 115);
   m_btnSaveCurve = bottomButton("Save Curve", 217);
@@ -190,6 +194,10 @@ void CQuorvelDlg::ConnectControls() {
   connect(m_btnCalibration, &QPushButton::clicked, this,
           [this] { m_control.OnCalibrationButton(); });
   connect(m_btnSmooth, &QPushButton::clicked, this, [this] { m_control.OnSmoothButton(); });
+  connect(m_btnLoad, &QPushButton::clicked, this, [this] { m_control.OnLoadAudioFile(); });
+  connect(m_btnSave, &QPushButton::clicked, this, [this] { m_control.OnSaveAudioFile(); });
+  connect(m_btnSaveCurve, &QPushButton::clicked, this, [this] { m_control.OnSaveCurve(); });
+  connect(m_btnPrint, &QPushButton::clicked, this, [this] { OnPrintButton(); });
   connect(m_btnHelp, &QPushButton::clicked, this, [this] { OnHelpButton(); });
   connect(m_btnQuit, &QPushButton::clicked, this, &CQuorvelDlg::reject);
   connect(m_gainSlider, &QSlider::sliderReleased, this, [this] { m_control.OnGainReleased(); });
@@ -211,6 +219,18 @@ void CQuorvelDlg::reject() {
   m_control.Quit();
   if (m_helpWindow) m_helpWindow->close();
   QDialog::reject();
+}
+
+// The microphone selection dialog, modal: true when it ended with OK (a chart applied).
+bool CQuorvelDlg::SelectMicrophone() {
+  CMicroSelect dialog(m_core.MicroList(), m_core.Messages(), m_core.Graph(), this);
+  return dialog.exec() == QDialog::Accepted;
+}
+
+void CQuorvelDlg::OnPrintButton() {
+  CPrintDialogChooser printDialog(this);
+  IPrinterChooser& chooser = m_printerChooser != nullptr ? *m_printerChooser : printDialog;
+  static_cast<void>(PrintShownGraph(m_core.Graph(), m_core.Messages(), chooser));
 }
 
 void CQuorvelDlg::OnHelpButton() {

@@ -21,6 +21,7 @@ namespace quorvel {
 
 class CColourButton;
 class CGraphArea;
+class IPrinterChooser;
 class CLevelMeterWidget;
 class CQuorvelCore;
 class CUpDown;
@@ -54,6 +55,10 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   CColourButton* InputButton() const { return m_btnInput; }
   CColourButton* CalibrationButton() const { return m_btnCalibration; }
   CColourButton* SmoothButton() const { return m_btnSmooth; }
+  QPushButton* LoadButton() const { return m_btnLoad; }
+  QPushButton* SaveButton() const { return m_btnSave; }
+  QPushButton* SaveCurveButton() const { return m_btnSaveCurve; }
+  QPushButton* PrintButton() const { return m_btnPrint; }
   QPushButton* HelpButton() const { return m_btnHelp; }
   QPushButton* QuitButton() const { return m_btnQuit; }
   QComboBox* InputList() const { return m_inputList; }
@@ -67,6 +72,9 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   CGraphArea* GraphArea() const { return m_graphArea; }
   CLevelMeterWidget* LevelMeter() const { return m_meter; }
   CHelpWindow* HelpWindow() const { return m_helpWindow; }
+  // Where Print sends the page: the print dialog (QPrintDialog) unless a chooser is set here
+  // (tests print to a PDF file without asking). Not owned; null for the dialog again.
+  void SetPrinterChooser(IPrinterChooser* chooser) { m_printerChooser = chooser; }
   // The about box, shown modally.
   void ShowAbout();
   // The context menu holding the about entry.
@@ -105,6 +113,8 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   void CreateControls();
   void ConnectControls();
   void OnHelpButton();
+  void OnPrintButton();
+  bool SelectMicrophone();
   void OnGraphMouse(int action, QPoint position);
   void ShowMarkerCursor(MarkerCursor cursor);
 
@@ -116,6 +126,7 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   QTimer m_pollTimer;
   QTimer m_meterTimer;
   bool m_quitting = false;
+  IPrinterChooser* m_printerChooser = nullptr;
   MarkerCursor m_cursor = MarkerCursor::kArrow;
 
   QGroupBox* m_frame = nullptr;

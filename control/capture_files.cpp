@@ -67,15 +67,18 @@ bool CheckCaptureToSave(const CaptureFileContext& ctx) {
   return true;
 }
 
-std::string CaptureFileStartFolder(const CSharedState& state) {
+std::string ChooserStartFolder(const std::string& lastPath, const std::string& exeDir) {
   std::string folder;
-  if (state.m_szWavPath[0] != '\0') {
-    folder =
-        IsFolder(state.m_szWavPath) ? state.m_szWavPath : CUtil::DirectoryOfPath(state.m_szWavPath);
+  if (!lastPath.empty()) {
+    folder = IsFolder(lastPath.c_str()) ? lastPath : CUtil::DirectoryOfPath(lastPath.c_str());
   } else {
-    folder = state.m_szExeDir;
+    folder = exeDir;
   }
   return IsFolder(folder.c_str()) ? folder : std::string();
+}
+
+std::string CaptureFileStartFolder(const CSharedState& state) {
+  return ChooserStartFolder(state.m_szWavPath, state.m_szExeDir);
 }
 
 bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path) {

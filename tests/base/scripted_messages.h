@@ -25,6 +25,24 @@ class CScriptedMessages : public CRecordingMessages {
     m_answers.pop_front();
     return answer;
   }
+  // The next file chooser (open or save) answers path; an empty path cancels it.
+  void ChooseNext(const std::string& path) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_files.push_back(path);
+  }
+  bool ChooseSaveFile(const std::string& folder, const std::string& extension,
+                      std::string* path) override {
+    return Choose(folder, extension, path);
+  }
+  bool ChooseOpenFile(const std::string& folder, const std::string& extension,
+                      std::string* path) override {
+    return Choose(folder, extension, path);
+  }
+  // Each chooser shown: its start folder and default extension, "folder|extension".
+  std::vector<std::string> Choosers() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_choosers;
+  }
   std::vector<std::string> Questions() {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_questions;
@@ -41,8 +59,22 @@ class CScriptedMessages : public CRecordingMessages {
   }
 
  private:
+  bool Choose(const std::string& folder, const std::string& extension, std::string* path) {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_choosers.push_back(folder + "|" + extension);
+    if (m_files.empty() || m_files.front().empty()) {
+      if (!m_files.empty()) m_files.pop_front();
+      return false;
+    }
+    *path = m_files.front();
+    m_files.pop_front();
+    return true;
+  }
+
   std::mutex m_mutex;
   std::deque<bool> m_answers;
+  std::deque<std::string> m_files;
+  std::vector<std::string> m_choosers;
   std::vector<std::string> m_questions;
   std::vector<std::string> m_captions;
 };

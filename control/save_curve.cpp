@@ -1,0 +1,27 @@
+#include "control/save_curve.h"
+
+#include "base/preferences.h"
+#include "base/user_messages.h"
+#include "control/capture_files.h"
+#include "graph/graphical.h"
+
+namespace quorvel {
+
+bool SaveCurve(CGraphical& graph, IPreferences& preferences, IUserMessages& messages,
+               const std::string& exeDir, const CurvePictureWriter& writePicture) {
+  if (graph.UpdateHasCurve() == 0) {
+    messages.ShowMessage("No Response Curve on screen");
+    return false;
+  }
+  const std::string folder = ChooserStartFolder(preferences.ReadString(kPrefCurves, ""), exeDir);
+  std::string path;
+  if (!messages.ChooseSaveFile(folder, "png", &path)) return false;
+  preferences.WriteString(kPrefCurves, path);
+  if (!writePicture || !writePicture(path)) {
+    messages.ShowMessage("Cannot save the file to disk...");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace quorvel
