@@ -5,11 +5,13 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -194,6 +196,28 @@ TEST_F(CaptureFilesTest, SaveToAForbiddenNameCreatesNothing) {
   EXPECT_FALSE(std::filesystem::exists(path));
   EXPECT_STREQ(m_state.m_szWavPath, "/earlier/file.wav");
   EXPECT_EQ(m_prefs.WriteCount("Wav"), 0);
+}
+
+// A disk that fills up while the recording is written, made by a file size limit of 64 KiB:
+// the save says so, and the capture stays there to be saved elsewhere.
+TEST_F(CaptureFilesTest, ADiskThatFillsUpDuringTheSaveIsReported) {
+  FinishCapture(120000, 0);
+  rlimit before{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails (EFBIG)
+  rlimit limited = before;
+  limited.rlim_cur = 64 * 1024;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  const std::string path = m_dir.File("full disk.wav");
+  const bool saved = SaveCaptureFile(m_ctx, path);
+  setrlimit(RLIMIT_FSIZE, &before);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_FALSE(saved);
+  EXPECT_EQ(m_messages.shown, std::vector<std::string>{"Could not write to File..."});
+  EXPECT_TRUE(CheckCaptureToSave(m_ctx));
+  ASSERT_TRUE(SaveCaptureFile(m_ctx, m_dir.File("elsewhere.wav")));
+  CWave reader;
+  EXPECT_EQ(reader.ReadWave(m_dir.File("elsewhere.wav").c_str()), CWave::kReadDone);
 }
 
 TEST_F(CaptureFilesTest, SaveAcceptsAColonInTheNameOnLinux) {
