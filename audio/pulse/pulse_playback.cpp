@@ -209,10 +209,10 @@ int32_t CPulseAudioServices::QueueBuffer(PlayHeader* header) {
     UnmarkBufferQueued(*header);
     return kMmErrNoMem;
   }
-  // The mainloop found nothing to give the server: wake it for this buffer. (Both sides fence
-  // between the queue and the flag, so one of them always sees the other.)
-  std::atomic_thread_fence(std::memory_order_seq_cst);
-  if (m_bOutputHungry.load(std::memory_order_relaxed) != 0 &&
+  // The mainloop found nothing to give the server: wake it for this buffer. (Both sides use the
+  // queue's write index and the flag sequentially consistent, so one of them always sees the
+  // other.)
+  if (m_bOutputHungry.load(std::memory_order_seq_cst) != 0 &&
       m_bOutputHungry.exchange(0, std::memory_order_acq_rel) != 0) {
     const uint64_t one = 1;
     // A full counter already wakes the mainloop; nothing is lost when the write is refused.
@@ -408,8 +408,7 @@ void CPulseAudioServices::PumpOutput() {
         // The server wants samples and none are queued: the play thread's next buffer wakes
         // the mainloop. The queue is looked at once more after the flag is up, so a buffer
         // queued in between is not left waiting.
-        m_bOutputHungry.store(1, std::memory_order_relaxed);
-        std::atomic_thread_fence(std::memory_order_seq_cst);
+        m_bOutputHungry.store(1, std::memory_order_seq_cst);
         m_pCurrentHeader = m_outputQueue.Pop();
         if (m_pCurrentHeader == nullptr) return;
         m_bOutputHungry.store(0, std::memory_order_relaxed);

@@ -98,7 +98,10 @@ class CFrameRing {
 // Single-producer single-consumer queue of output buffer headers. The producer is the play
 // thread (QueueBuffer), the consumer the pulse mainloop thread, or a thread holding the mainloop
 // lock (reset and close), which keeps the mainloop's callbacks out meanwhile. Fixed storage;
-// never blocks or allocates.
+// never blocks or allocates. The write index is stored and read sequentially consistent: with the
+// output's hungry flag, which both sides also use so, the producer's push and the consumer's
+// last look at an empty queue are ordered, and one side always sees the other (no fence, which
+// ThreadSanitizer does not model).
 class CHeaderQueue {
  public:
   static constexpr uint32_t kCapacity = 256;  // twice the engine's 128 buffers
@@ -108,14 +111,14 @@ class CHeaderQueue {
     const uint32_t write = m_nWrite.load(std::memory_order_relaxed);
     if (write - m_nRead.load(std::memory_order_acquire) >= kCapacity) return false;
     m_slots[write & (kCapacity - 1)] = header;
-    m_nWrite.store(write + 1, std::memory_order_release);
+    m_nWrite.store(write + 1, std::memory_order_seq_cst);
     return true;
   }
 
   // Consumer; nullptr when empty.
   PlayHeader* Pop() {
     const uint32_t read = m_nRead.load(std::memory_order_relaxed);
-    if (read == m_nWrite.load(std::memory_order_acquire)) return nullptr;
+    if (read == m_nWrite.load(std::memory_order_seq_cst)) return nullptr;
     PlayHeader* header = m_slots[read & (kCapacity - 1)];
     m_nRead.store(read + 1, std::memory_order_release);
     return header;
