@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <vector>
@@ -166,22 +167,29 @@ TEST_F(FileCommandsTest, AChartChosenInTheDialogIsAppliedAndAMissingOneIsReporte
   const auto charts = m_folder / "charts";
   std::filesystem::create_directories(charts);
   std::ofstream(charts / "Mic 7.txt") << "10 0.0\n100 -2.0\n1000 0.0\n10000 3.0\n30000 0.0\n";
-  Store(kPrefCalibFiles, QString::fromStdString(charts.string()));
   OpenWindow();
-  // The calibration button opens the selection: the chart picked and previewed, then OK.
+  // The calibration button opens the selection: the chart folder chosen with "Select ", the
+  // chart picked and its curve previewed, then OK.
   bool listed = false;
+  bool previewed = false;
   WhenModalShows([&](QWidget* modal) {
     auto* select = dynamic_cast<CMicroSelect*>(modal);
     if (select == nullptr) {
       modal->close();
       return;
     }
+    m_messages.ChooseNext(charts.string());
+    Click(select->SelectButton());
     listed = select->ChartList()->count() == 1;
     select->ChartList()->setCurrentRow(0);
+    previewed = std::count_if(select->Preview().rows.begin(), select->Preview().rows.end(),
+                              [](int row) { return row > 0; }) >= 10;
     Click(select->OkButton());
   });
   Click(Dialog().CalibrationButton());
   EXPECT_TRUE(listed);
+  EXPECT_TRUE(previewed);
+  EXPECT_EQ(Stored(kPrefCalibFiles).toString().toStdString(), charts.string());
   EXPECT_TRUE(m_messages.Messages().empty()) << m_messages.All();
   EXPECT_TRUE(Dialog().CalibrationButton()->IsChecked());
   EXPECT_EQ(Stored(kPrefMicroSelected).toString(), "Mic 7");

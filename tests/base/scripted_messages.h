@@ -25,7 +25,7 @@ class CScriptedMessages : public CRecordingMessages {
     m_answers.pop_front();
     return answer;
   }
-  // The next file chooser (open or save) answers path; an empty path cancels it.
+  // The next file or folder chooser answers path; an empty path cancels it.
   void ChooseNext(const std::string& path) {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_files.push_back(path);
@@ -38,7 +38,12 @@ class CScriptedMessages : public CRecordingMessages {
                       std::string* path) override {
     return Choose(folder, extension, path);
   }
-  // Each chooser shown: its start folder and default extension, "folder|extension".
+  bool ChooseFolder(const std::string& folder, const std::string& caption,
+                    std::string* path) override {
+    return Choose(folder, caption, path);
+  }
+  // Each chooser shown: its start folder and default extension (a folder chooser: its
+  // caption), "folder|extension".
   std::vector<std::string> Choosers() {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_choosers;
