@@ -170,8 +170,8 @@ class CCaptureControl {
   bool m_replaying = false;
   bool m_replayCurveEnded = false;          // the replay's curve is complete: calibration went off
   bool m_inputClosedDuringCapture = false;  // the user closed the input of a running capture
-  std::string m_waitShown;                 // the wait the graph caption names, empty for none
-  std::string m_captionBeforeWait;         // the caption the wait replaced
+  std::string m_waitShown;                  // the wait the graph caption names, empty for none
+  std::string m_captionBeforeWait;          // the caption the wait replaced
   bool m_ticking = false;                   // re-entry guard: a message box runs its own loop
   uint32_t m_pointsSeen = 0;                // the curve store's point counter at the last repaint
   // What the buttons show (-1: not yet told).

@@ -59,7 +59,8 @@ void ReadRangeTitle(const char* title, double* fmin, double* fmax);
 // The folder a file chooser opens in for the remembered path lastPath: lastPath when it names an
 // existing folder, else its folder; exeDir when lastPath is empty. Empty when that folder does
 // not exist.
-[[nodiscard]] std::string ChooserStartFolder(const std::string& lastPath, const std::string& exeDir);
+[[nodiscard]] std::string ChooserStartFolder(const std::string& lastPath,
+                                             const std::string& exeDir);
 
 // The folder a capture file chooser opens in: m_szWavPath when it names an existing folder,
 // else its folder; m_szExeDir when m_szWavPath is empty. Empty when the folder does not exist.
