@@ -159,7 +159,12 @@ TEST_F(FileCommandsTest, NothingIsSavedWhereNoFileCanBeCreated) {
   }
   m_messages.ChooseNext((readOnly / "c.wav").string());
   Click(Dialog().SaveButton());
-  EXPECT_EQ(m_messages.Messages(), std::vector<std::string>{"Could not create File!"});
+  // The second line names the path and the system's reason.
+  ASSERT_EQ(m_messages.Messages().size(), 1u);
+  EXPECT_EQ(m_messages.Messages()[0].rfind(
+                "Could not create File!\n" + (readOnly / "c.wav").string() + ": ", 0),
+            0u)
+      << m_messages.Messages()[0];
   ::chmod(readOnly.c_str(), 0755);
 }
 

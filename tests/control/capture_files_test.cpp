@@ -213,7 +213,9 @@ TEST_F(CaptureFilesTest, ADiskThatFillsUpDuringTheSaveIsReported) {
   setrlimit(RLIMIT_FSIZE, &before);
   std::signal(SIGXFSZ, oldHandler);
   EXPECT_FALSE(saved);
-  EXPECT_EQ(m_messages.shown, std::vector<std::string>{"Could not write to File..."});
+  EXPECT_EQ(m_messages.shown,
+            std::vector<std::string>{"Could not write to File...\n" + path + ": File too large"});
+  EXPECT_FALSE(std::filesystem::exists(path));  // nothing cut short is left
   EXPECT_TRUE(CheckCaptureToSave(m_ctx));
   ASSERT_TRUE(SaveCaptureFile(m_ctx, m_dir.File("elsewhere.wav")));
   CWave reader;
