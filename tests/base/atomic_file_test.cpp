@@ -1,5 +1,4 @@
-// Files written whole or not at all, on real files: what stays at the target and beside it
-// after a save that succeeds and after one that fails.
+// Files written whole or not at all: what stays at the target and beside it.
 #include "base/atomic_file.h"
 
 #include <gtest/gtest.h>
@@ -7,10 +6,8 @@
 #include <sys/stat.h>
 
 #include <csignal>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <map>
 #include <string>
@@ -20,97 +17,66 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Every entry of a folder: a file's bytes, a link's destination, or its kind.
+// Every entry of a folder: a file's bytes, a link's destination, or "other".
 std::map<std::string, std::string> Listing(const fs::path& dir) {
   std::map<std::string, std::string> entries;
   for (const fs::directory_entry& e : fs::directory_iterator(dir)) {
-    const fs::file_status st = e.symlink_status();
-    std::string& what = entries[e.path().filename().string()];
-    if (fs::is_symlink(st)) {
+    std::string& what = entries[e.path().filename().string()] = "other";
+    if (e.is_symlink()) {
       what = "link to " + fs::read_symlink(e.path()).string();
-    } else if (fs::is_regular_file(st)) {
+    } else if (e.is_regular_file()) {  // a named pipe is never opened
       std::ifstream in(e.path(), std::ios::binary);
-      what.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    } else {
-      what = fs::is_directory(st) ? "folder" : "other";
+      what.assign(std::istreambuf_iterator<char>(in), {});
     }
   }
   return entries;
 }
 
-struct Case {
-  const char* what;
-  std::function<std::string(const fs::path& dir)> target;  // prepares the folder
-  const char* reason;  // the failure's words after "<path>: "; null for a save that succeeds
-  bool fileSizeLimit;  // 64 KiB, as a disk that fills up
-  bool probeSaves;     // what CheckCanBeSaved says beforehand
-};
-
 TEST(AtomicFile, ATargetIsReplacedWholeOrStaysAsItWas) {
-  const Case cases[] = {
-      {"a new file", [](const fs::path& d) { return d / "new.csv"; }, nullptr, false, true},
-      {"an earlier file", [](const fs::path& d) { return d / "earlier.csv"; }, nullptr, false,
-       true},
-      {"a full disk", [](const fs::path& d) { return d / "earlier.csv"; }, "File too large", true,
-       true},
-      {"a link to another file",
-       [](const fs::path& d) {
-         fs::create_symlink(d / "earlier.csv", d / "link.csv");
-         return d / "link.csv";
-       },
-       nullptr, false, true},
-      {"a link loop in the folder",
-       [](const fs::path& d) {
-         fs::create_symlink(d / "loop", d / "loop");
-         return d / "loop" / "a.csv";
-       },
-       "Too many levels of symbolic links", false, false},
-      {"a named pipe without a reader",
-       [](const fs::path& d) {
-         EXPECT_EQ(mkfifo((d / "pipe").c_str(), 0600), 0);
-         return d / "pipe";
-       },
-       "No program reads this named pipe", false, true},
-      {"a folder",
-       [](const fs::path& d) {
-         fs::create_directory(d / "folder");
-         return d / "folder";
-       },
-       "Is a directory", false, false},
-      {"a missing folder", [](const fs::path& d) { return d / "missing" / "a.csv"; },
-       "No such file or directory", false, false},
-  };
+  const struct {
+    const char* target;  // in a folder holding "earlier.csv"
+    const char* made;    // what is made at `target` first: "link", "loop", "pipe", "folder"
+    const char* reason;  // the failure's words after "<path>: "; null for a save
+    bool fullDisk;       // a file size limit of 64 KiB
+    bool probeSaves;     // what CheckCanBeSaved says before
+  } cases[] = {{"new.csv", "", nullptr, false, true},
+               {"earlier.csv", "", nullptr, false, true},
+               {"earlier.csv", "", "File too large", true, true},
+               {"link.csv", "link", nullptr, false, true},
+               {"loop/a.csv", "loop", "Too many levels of symbolic links", false, false},
+               {"pipe", "pipe", "No program reads this named pipe", false, true},
+               {"folder", "folder", "Is a directory", false, false},
+               {"missing/a.csv", "", "No such file or directory", false, false}};
   const std::string content(200000, 'n');  // beyond the writer's buffer and the size limit
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    std::string pattern = testing::TempDir() + "quorvel_atomic_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    const fs::path dir = pattern;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.target);
+    std::string folder = testing::TempDir() + "quorvel_atomic_XXXXXX";
+    ASSERT_NE(mkdtemp(folder.data()), nullptr);
+    const fs::path dir = folder;
     std::ofstream(dir / "earlier.csv") << "earlier";
-    const std::string path = c.target(dir);
-    const std::map<std::string, std::string> before = Listing(dir);
+    const std::string made = c.made;
+    if (made == "link") fs::create_symlink(dir / "earlier.csv", dir / "link.csv");
+    if (made == "loop") fs::create_symlink(dir / "loop", dir / "loop");
+    if (made == "pipe" && mkfifo((dir / "pipe").c_str(), 0600) != 0) FAIL() << "mkfifo";
+    if (made == "folder") fs::create_directory(dir / "folder");
+    const std::string path = (dir / c.target).string();
+    std::map<std::string, std::string> expected = Listing(dir);
     EXPECT_EQ(CAtomicFile::CheckCanBeSaved(path, nullptr), c.probeSaves);
-    EXPECT_EQ(Listing(dir), before);  // the probe leaves nothing behind
 
     rlimit unlimited{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
-    const auto handler = std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails (EFBIG)
     rlimit limited = unlimited;
     limited.rlim_cur = 64 * 1024;
-    if (c.fileSizeLimit) {
-      ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    }
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, c.fullDisk ? &limited : &unlimited), 0);
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails (EFBIG)
     std::string words;
     const bool saved = WriteWholeFile(path, content.data(), content.size(), &words);
     setrlimit(RLIMIT_FSIZE, &unlimited);
     std::signal(SIGXFSZ, handler);
 
-    std::map<std::string, std::string> expected = before;
-    if (c.reason == nullptr) {
-      EXPECT_TRUE(saved) << words;
-      expected[fs::path(path).filename().string()] = content;  // a link there is replaced
-    } else {
-      EXPECT_FALSE(saved);
+    EXPECT_EQ(saved, c.reason == nullptr) << words;
+    if (saved) expected[fs::path(path).filename().string()] = content;  // a link is replaced
+    if (!saved && c.reason != nullptr) {
       EXPECT_EQ(words, path + ": " + c.reason);
     }
     EXPECT_EQ(Listing(dir), expected);  // no temporary file; "earlier.csv" as it was

@@ -151,21 +151,18 @@ TEST_F(CliMeasure, AClippedInputEndsWithAWarningLine) {
 }
 
 TEST_F(CliMeasure, OutputsWithNowhereToGoAreNamedBeforeAnythingPlays) {
-  std::filesystem::create_directories(m_dir / "pic.png");
   const std::string pic = (m_dir / "pic.png").string();
-  const std::string save = (m_dir / "ok.wav").string();
+  std::filesystem::create_directories(pic);
   const CliRun run =
-      Cli("measure --simulated --csv /missing/a.csv --png '" + pic + "' --save '" + save + "'");
+      Cli("measure --simulated --csv /missing/a.csv --png '" + pic + "' --save ok.wav");
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("Could not write the curve to /missing/a.csv\n/missing/a.csv: No such "
-                         "file or directory\n"),
-            std::string::npos)
-      << run.err;
-  EXPECT_NE(run.err.find("Cannot save the file to disk...\n" + pic + ": Is a directory\n"),
+                         "file or directory\nCannot save the file to disk...\n" +
+                         pic + ": Is a directory"),
             std::string::npos)
       << run.err;
   EXPECT_EQ(run.err.find("Audio services"), std::string::npos) << run.err;  // nothing started
-  EXPECT_FALSE(std::filesystem::exists(save));
+  EXPECT_FALSE(std::filesystem::exists("ok.wav"));
 }
 
 TEST_F(CliMeasure, AfterTheMeasurementEveryOutputThatCanBeWrittenIs) {
