@@ -1,10 +1,13 @@
 // quorvel: the loudspeaker measurement window.
 #include <QApplication>
 #include <clocale>
+#include <csignal>
 
 #include "app/quorvel_app.h"
 
 int main(int argc, char** argv) {
+  // A save beyond the file size limit fails with its message instead of ending the program.
+  std::signal(SIGXFSZ, SIG_IGN);
   QApplication application(argc, argv);
   // QApplication sets the C library's locale from the environment; every number Quorvel reads
   // or writes (files, tags, preferences, labels) is written the C way, whatever the language.

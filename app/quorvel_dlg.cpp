@@ -88,8 +88,8 @@ CQuorvelDlg::CQuorvelDlg(CQuorvelCore& core, QWidget* parent)
   CreateControls();
   ConnectControls();
   m_control.SetMicrophoneSelection([this] { return SelectMicrophone(); });
-  m_control.SetCurvePictureWriter([this](const std::string& path) {
-    return m_core.Graph().SaveCurveImage(path, &m_core.Messages());
+  m_control.SetCurvePictureWriter([this](const std::string& path, std::string* failureWords) {
+    return m_core.Graph().SaveCurveImage(path, &m_core.Messages(), failureWords);
   });
   m_control.Initialise();
 

@@ -83,9 +83,9 @@ class CUtil {
 
   // Writes into out (kCheckFileNameSize bytes) a copy of path (at most 1023 characters) with
   // every character a file name may not hold replaced, and returns the number of such
-  // characters in the whole path; -1 when out or path is null; 0 for an empty path. Refused:
-  // control bytes 0x01..0x1F, '"', '<', '>', '*', '?', '|', and on Windows a ':' that no
-  // separator follows (on Linux ':' is an ordinary character of a name).
+  // characters in the whole path; -1 when out or path is null; 0 for an empty path. Refused on
+  // Windows: control bytes 0x01..0x1F, '"', '<', '>', '*', '?', '|' and a ':' that no separator
+  // follows. On Linux a name may hold any byte but "/" and NUL, so nothing is replaced.
   static int CheckFileName(char* out, const char* path);
 
   // fopen(path, mode) when CheckFileName finds nothing to replace; otherwise null.

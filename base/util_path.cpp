@@ -18,12 +18,13 @@ using util_detail::IsPathSeparator;
 
 namespace {
 
-// Windows keeps ":" for drive letters and streams; on Linux it is an ordinary character of a
-// file name ("capture 12:30.wav").
+// Windows refuses control bytes and '"' '<' '>' '*' '?' '|' in a file name, and keeps ":" for
+// drive letters and streams. On Linux only "/" (the separator) and NUL (the end of the text) may
+// not stand in a name: every other character is an ordinary one ("what?.wav", "12:30.wav").
 #ifdef _WIN32
-constexpr bool kColonIsRefused = true;
+constexpr bool kNameCharactersRefused = true;
 #else
-constexpr bool kColonIsRefused = false;
+constexpr bool kNameCharactersRefused = false;
 #endif
 
 // Copies at most maxChars characters of src (null counts as empty) into dst and terminates it;
@@ -233,13 +234,15 @@ int CUtil::CheckFileName(char* out, const char* path) {
   for (size_t i = 0; path[i] != '\0'; ++i) {
     const auto c = static_cast<unsigned char>(path[i]);
     char mended = path[i];
-    if (c >= 0x01 && c <= 0x1F) {
+    if (!kNameCharactersRefused) {
+      // nothing to replace
+    } else if (c >= 0x01 && c <= 0x1F) {
       mended = '_';
     } else if (c == '"' || c == '<' || c == '>') {
       mended = '\'';
     } else if (c == '*' || c == '?') {
       mended = ' ';
-    } else if (kColonIsRefused && c == ':' && !IsPathSeparator(path[i + 1])) {
+    } else if (c == ':' && !IsPathSeparator(path[i + 1])) {
       mended = ';';  // a drive letter's colon, followed by a separator, stays
     } else if (c == '|') {
       mended = ',';

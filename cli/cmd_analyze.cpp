@@ -19,6 +19,11 @@ namespace {
 
 constexpr int kCurvePoints = CGraphical::kLastPoint + 1;
 
+constexpr char kMsgRecordingHoldsNoSync[] =
+    "The recording holds no sync burst: it gives no response curve";
+constexpr char kMsgRecordingHoldsNoPoint[] =
+    "The recording ends before the first point of the response curve";
+
 const char kAnalyzeUsage[] =
     "quorvel-cli analyze CAPTURE.wav [--fmin F] [--fmax F] [--calibration CHART]"
     " [--chart-folder DIR] [--csv FILE] [--png FILE] [--bmp FILE] [--save COPY.wav]";
@@ -52,8 +57,10 @@ int RunAnalyze(const Arguments& args) {
   // The range of the title tag, unless the command line gives one.
   if (!options.Has("fmin")) fmin = loaded.fmin;
   if (!options.Has("fmax")) fmax = loaded.fmax;
-  if (!(fmin > 0.0 && fmin < fmax)) {
-    return ArgumentError("the range needs 0 < fmin < fmax", kAnalyzeUsage);
+  // A range given on the command line follows the limits of a measurement; the title's range
+  // has been made sane by the load.
+  if ((options.Has("fmin") || options.Has("fmax")) && !CheckSweepRange(fmin, fmax, &error)) {
+    return ArgumentError(error, kAnalyzeUsage);
   }
   // The file's chart was loaded for the file's range: again for another one.
   const int chart = shared.m_nSelectedChart.load();
@@ -76,28 +83,38 @@ int RunAnalyze(const Arguments& args) {
   ReplayAtFullSpeed(audio, audio.m_fileSamples, static_cast<int>(sampleCount), fmin);
   // The samples have run out: a curve that holds its 1001 points is complete, as in the window.
   const bool complete = TakeWholeCurveAsComplete(audio, core.Graph());
+  const int points = core.Graph().m_count.load();
+  // No curve at all is no success: say why there is none.
+  if (audio.m_synced.load() == 0) {
+    std::fprintf(stderr, "%s\n", kMsgRecordingHoldsNoSync);
+    return kExitFailure;
+  }
+  if (points == 0) {
+    std::fprintf(stderr, "%s\n", kMsgRecordingHoldsNoPoint);
+    return kExitFailure;
+  }
   // A recording that ends before the curve is whole (one saved before the points were timed on
   // their own frequencies ends a few blocks early) gives the points it holds, and no more.
-  const int points = core.Graph().m_count.load();
   if (points < kCurvePoints) {
     std::fprintf(stderr, "warning: the recording lacks %d of the %d points of a curve\n",
                  kCurvePoints - points, kCurvePoints);
   }
 
-  // --png / --bmp: the graph as the window shows it after replaying the file
-  if (!WriteCurveOutputs(options, core, fmin, fmax, true)) return kExitFailure;
+  // --csv, --png / --bmp: the curve, and the graph as the window shows it after replaying the
+  // file; every output that can be written is.
+  bool written = WriteCurveOutputs(options, core, fmin, fmax, true);
   // --save: what Save Audio File writes once the replay's curve is complete: the recording
   // moved to the start of the record track, with the tags.
   if (options.Has("save")) {
     if (complete) RotateRecordTrack(audio);
     if (!CheckCaptureToSave(files) || !SaveCaptureFile(files, options.Value("save"))) {
-      return kExitFailure;
+      written = false;
     }
   }
   std::printf("%s: %u samples, %d of 1001 points%s\n", path.c_str(), sampleCount, points,
               complete ? ", curve complete" : "");
   PrintCurveEnds(core, fmin, fmax);
-  return kExitOk;
+  return written ? kExitOk : kExitFailure;
 }
 
 }  // namespace quorvel

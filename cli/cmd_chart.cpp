@@ -5,12 +5,13 @@
 #include <cstdio>
 #include <string>
 
+#include "base/atomic_file.h"
 #include "base/number_text.h"
 #include "calibration/chart_file.h"
 #include "calibration/micro_list_proc.h"
 #include "cli/cli_options.h"
 #include "cli/commands.h"
-#include "cli/curve_outputs.h"
+#include "control/failure_words.h"
 
 namespace quorvel {
 
@@ -19,18 +20,16 @@ namespace {
 const char kChartUsage[] = "quorvel-cli chart CHART [--fmin F] [--fmax F] [--csv FILE]";
 
 // The header, then entry k at fmin*(fmax/fmin)^(k/999) in %.6f and its level in %.4f, with a
-// decimal point whatever the locale, for the 1002 entries. False when the text could not be
-// written whole.
-bool WriteChartCsv(std::FILE* out, const std::array<double, kChartCurveSize>& curve, double fmin,
-                   double fmax) {
-  bool ok = std::fputs("index,frequency_hz,level_db\n", out) >= 0;
-  for (int k = 0; ok && k < kChartCurveEntries; ++k) {
+// decimal point whatever the locale, for the 1002 entries.
+std::string ChartCsvText(const std::array<double, kChartCurveSize>& curve, double fmin,
+                         double fmax) {
+  std::string text = "index,frequency_hz,level_db\n";
+  for (int k = 0; k < kChartCurveEntries; ++k) {
     const double frequency = fmin * std::pow(fmax / fmin, static_cast<double>(k) / kChartGridSteps);
-    const std::string line = std::to_string(k) + "," + FormatFixed(frequency, 6) + "," +
-                             FormatFixed(curve[static_cast<size_t>(k)], 4) + "\n";
-    ok = std::fputs(line.c_str(), out) >= 0;
+    text += std::to_string(k) + "," + FormatFixed(frequency, 6) + "," +
+            FormatFixed(curve[static_cast<size_t>(k)], 4) + "\n";
   }
-  return ok;
+  return text;
 }
 
 }  // namespace
@@ -54,13 +53,17 @@ int RunChart(const Arguments& args) {
     std::fprintf(stderr, "%s\n", kMsgChartNotValid);
     return kExitFailure;
   }
-  if (!options.Has("csv")) return WriteChartCsv(stdout, curve, fmin, fmax) ? kExitOk : kExitFailure;
+  const std::string text = ChartCsvText(curve, fmin, fmax);
+  if (!options.Has("csv")) {
+    return std::fputs(text.c_str(), stdout) >= 0 && std::fflush(stdout) == 0 ? kExitOk
+                                                                             : kExitFailure;
+  }
+  // Written whole or not at all; a named pipe without a reader is refused at once.
   const std::string path = options.Value("csv");
-  std::FILE* file = OpenForWritingNow(path);  // a named pipe without a reader is refused
-  bool ok = file != nullptr && WriteChartCsv(file, curve, fmin, fmax);
-  if (file != nullptr && std::fclose(file) != 0) ok = false;
-  if (!ok) {
-    std::fprintf(stderr, "Could not write the chart to %s\n", path.c_str());
+  std::string failureWords;
+  if (!WriteWholeFile(path, text.data(), text.size(), &failureWords)) {
+    std::fprintf(stderr, "%s\n",
+                 WithWords("Could not write the chart to " + path, failureWords).c_str());
     return kExitFailure;
   }
   return kExitOk;

@@ -33,8 +33,6 @@ constexpr uint32_t kMeasureTimeoutMs = 60000;
 // The sequence's steps come this often [ms].
 constexpr int kTickMs = 10;
 
-constexpr double kLowestFmin = 1.9;  // [Hz]
-
 // Ctrl-C asks the running measurement to stop (an atomic store: safe in a signal handler).
 std::atomic<CMeasurementSequence*> g_running{nullptr};
 
@@ -132,14 +130,12 @@ int RunMeasure(const Arguments& args) {
       !options.Number("gain", 0.0, &gainDb, &error)) {
     return ArgumentError(error, kMeasureUsage);
   }
-  // The lowest fmin the window's range fields allow: a lower one lengthens the recording (its
-  // lead-in, and the points waiting for it) beyond what a capture file may hold.
-  if (!(fmin >= kLowestFmin && fmin < fmax && fmax <= 24000.0)) {
-    return ArgumentError("the range needs 1.9 <= fmin < fmax <= 24000", kMeasureUsage);
-  }
+  if (!CheckSweepRange(fmin, fmax, &error)) return ArgumentError(error, kMeasureUsage);
   if (!(gainDb >= -12.0 && gainDb <= 12.0)) {
     return ArgumentError("the gain lies within -12 .. +12 dB", kMeasureUsage);
   }
+  // A measurement is not made to be thrown away: every output must have a place to go first.
+  if (!CheckOutputPaths(options)) return kExitFailure;
 
   CCliSession session(options.Has("simulated") ? AudioChoice::kSimulated : AudioChoice::kDefault);
   CQuorvelCore& core = session.Core();
@@ -196,13 +192,14 @@ int RunMeasure(const Arguments& args) {
   }
   if (outcome == SequenceStatus::kFailed) return kExitFailure;
 
-  if (!WriteCurveOutputs(options, core, fmin, fmax, false)) return kExitFailure;
+  // Every output that can be written is; each that cannot is named.
+  bool written = WriteCurveOutputs(options, core, fmin, fmax, false);
   if (options.Has("save")) {
     // What Save Audio File writes: the recording (already at the start of the record track)
     // with its tags.
     const CaptureFileContext files = core.FileContext();
     if (!CheckCaptureToSave(files) || !SaveCaptureFile(files, options.Value("save"))) {
-      return kExitFailure;
+      written = false;
     }
   }
   std::printf("%d of 1001 points, %.2f-%.2f Hz, recording of %d samples\n",
@@ -211,7 +208,7 @@ int RunMeasure(const Arguments& args) {
   // The curve is whole, but a clipped input flattened its peaks.
   const std::string warning = core.Sequence().ClipWarning();
   if (!warning.empty()) std::fprintf(stderr, "Warning: %s\n", warning.c_str());
-  return kExitOk;
+  return written ? kExitOk : kExitFailure;
 }
 
 }  // namespace quorvel

@@ -4,6 +4,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"
+#include "control/failure_words.h"
 
 namespace quorvel {
 
@@ -33,19 +34,15 @@ int RunSweep(const Arguments& args) {
   const std::string path = options.Value("out");
   CWave& wave = session.Core().Wave();
   if (!wave.CreateCaptureFile(path.c_str())) {
-    std::fprintf(stderr, "Could not create File!\n");
+    std::fprintf(stderr, "%s\n", WithWords("Could not create File!", wave.FailureWords()).c_str());
     return kExitFailure;
   }
-  for (int i = 0; i < length; ++i) {
-    if (!wave.WriteSample(audio.m_sweep[i])) {
-      std::fprintf(stderr, "Could not write to File...\n");
-      static_cast<void>(wave.CloseCaptureFile(false));  // already failed
-      return kExitFailure;
-    }
-  }
+  bool written = true;
+  for (int i = 0; written && i < length; ++i) written = wave.WriteSample(audio.m_sweep[i]);
   // The last samples and the sizes reach the file only now: a failure here is a failure too.
-  if (!wave.CloseCaptureFile(false)) {
-    std::fprintf(stderr, "Could not write to File...\n");
+  if (!written || !wave.CloseCaptureFile(false)) {
+    std::fprintf(stderr, "%s\n",
+                 WithWords("Could not write to File...", wave.FailureWords()).c_str());
     return kExitFailure;
   }
   std::printf("%s: %d samples (%.2f s) from %g Hz to %g Hz\n", path.c_str(), length,

@@ -1,41 +1,71 @@
 #include "cli/curve_outputs.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdio>
+#include <utility>
 
+#include "base/atomic_file.h"
 #include "base/number_text.h"
 #include "base/point_frequency.h"
+#include "base/util.h"
 #include "cli/cli_options.h"
+#include "control/failure_words.h"
 #include "control/quorvel_core.h"
 #include "graph/curve_image_render.h"
 
 namespace quorvel {
 
-std::FILE* OpenForWritingNow(const std::string& path) {
-  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
-  if (fd < 0) return nullptr;
-  const int flags = fcntl(fd, F_GETFL);
-  std::FILE* file = nullptr;
-  if (flags != -1 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != -1) file = fdopen(fd, "w");
-  if (file == nullptr) close(fd);
-  return file;
+namespace {
+
+constexpr char kMsgCannotSaveFile[] = "Cannot save the file to disk...";
+constexpr char kMsgCannotCreateFile[] = "Could not create File!";
+
+std::string CurveCsvFailure(const std::string& path) {
+  return "Could not write the curve to " + path;
 }
 
-bool WriteCurveCsv(const std::string& path, const double* levelsDb, int count, double fmin,
-                   double fmax) {
-  std::FILE* file = OpenForWritingNow(path);
-  if (file == nullptr) return false;
-  bool ok = std::fputs("index,frequency_hz,level_db\n", file) >= 0;
-  for (int k = 0; ok && k < count; ++k) {
+void PrintFailure(const std::string& message, const std::string& failureWords) {
+  std::fprintf(stderr, "%s\n", WithWords(message, failureWords).c_str());
+}
+
+// The header "index,frequency_hz,level_db", then one line per stored point.
+std::string CurveCsvText(const double* levelsDb, int count, double fmin, double fmax) {
+  std::string text = "index,frequency_hz,level_db\n";
+  for (int k = 0; k < count; ++k) {
     // "%d,%.6f,%.4f" with a decimal point whatever the locale
-    const std::string line = std::to_string(k) + "," +
-                             FormatFixed(PointFrequency(k, fmin, fmax), 6) + "," +
-                             FormatFixed(levelsDb[k], 4) + "\n";
-    ok = std::fputs(line.c_str(), file) >= 0;
+    text += std::to_string(k) + "," + FormatFixed(PointFrequency(k, fmin, fmax), 6) + "," +
+            FormatFixed(levelsDb[k], 4) + "\n";
   }
-  if (std::fclose(file) != 0) ok = false;
+  return text;
+}
+
+}  // namespace
+
+bool WriteCurveCsv(const std::string& path, const double* levelsDb, int count, double fmin,
+                   double fmax, std::string* failureWords) {
+  const std::string text = CurveCsvText(levelsDb, count, fmin, fmax);
+  return WriteWholeFile(path, text.data(), text.size(), failureWords);
+}
+
+bool CheckOutputPaths(const CliOptions& options) {
+  const std::pair<std::string, std::string> outputs[] = {
+      {"csv", CurveCsvFailure(options.Value("csv"))},
+      {"png", kMsgCannotSaveFile},
+      {"bmp", kMsgCannotSaveFile},
+      {"save", kMsgCannotCreateFile}};
+  bool ok = true;
+  for (const auto& [option, message] : outputs) {
+    if (!options.Has(option)) continue;
+    std::string path = options.Value(option);
+    if (option == "png" || option == "bmp") path = WithImageExtension(path, option);
+    // A capture file's name follows the same rule as Save Audio File's.
+    char mended[CUtil::kCheckFileNameSize];
+    const bool nameRefused = option == "save" && CUtil::CheckFileName(mended, path.c_str()) != 0;
+    std::string failureWords;
+    if (nameRefused || !CAtomicFile::CheckCanBeSaved(path, &failureWords)) {
+      PrintFailure(message, failureWords);
+      ok = false;
+    }
+  }
   return ok;
 }
 
@@ -45,23 +75,28 @@ bool WriteCurveOutputs(const CliOptions& options, CQuorvelCore& core, double fmi
   const int points = graph.m_count.load();
   double levels[CGraphical::kCurveCapacity];
   for (int k = 0; k < points; ++k) levels[k] = graph.m_points[k].load();
-  if (options.Has("csv") && !WriteCurveCsv(options.Value("csv"), levels, points, fmin, fmax)) {
-    std::fprintf(stderr, "Could not write the curve to %s\n", options.Value("csv").c_str());
-    return false;
+  bool ok = true;
+  std::string failureWords;
+  if (options.Has("csv") &&
+      !WriteCurveCsv(options.Value("csv"), levels, points, fmin, fmax, &failureWords)) {
+    PrintFailure(CurveCsvFailure(options.Value("csv")), failureWords);
+    ok = false;
   }
   for (const std::string format : {"png", "bmp"}) {
     if (!options.Has(format)) continue;
     if (needCurveOnScreen && graph.UpdateHasCurve() == 0) {
       std::fprintf(stderr, "No Response Curve on screen\n");
-      return false;
+      ok = false;
+      continue;
     }
-    if (!RenderCurveImage(graph, core.Shared(),
-                          WithImageExtension(options.Value(format), format))) {
-      std::fprintf(stderr, "Cannot save the file to disk...\n");
-      return false;
+    failureWords.clear();
+    if (!RenderCurveImage(graph, core.Shared(), WithImageExtension(options.Value(format), format),
+                          nullptr, &failureWords)) {
+      PrintFailure(kMsgCannotSaveFile, failureWords);
+      ok = false;
     }
   }
-  return true;
+  return ok;
 }
 
 void PrintCurveEnds(CQuorvelCore& core, double fmin, double fmax) {

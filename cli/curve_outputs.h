@@ -1,6 +1,5 @@
 #pragma once
 
-#include <cstdio>
 #include <string>
 
 namespace quorvel {
@@ -8,22 +7,27 @@ namespace quorvel {
 class CliOptions;
 class CQuorvelCore;
 
-// Opens path for writing as fopen(path, "w") does, but without waiting: a named pipe that no
-// program reads is refused (null) rather than blocking the command until one does.
-[[nodiscard]] std::FILE* OpenForWritingNow(const std::string& path);
-
 // Writes a curve as CSV: the header "index,frequency_hz,level_db", then one line per stored
 // point k with its frequency PointFrequency(k, fmin, fmax) in %.6f and its level in %.4f, with
-// a decimal point whatever the locale. False when the file cannot be written completely, and at
-// once for a named pipe that no program reads (it is never waited for).
+// a decimal point whatever the locale. The file is written whole or not at all (CAtomicFile: an
+// earlier file stays unless the new one is complete; a named pipe is written into, and one that
+// no program reads is refused at once). False with the path and the system's reason in
+// *failureWords.
 [[nodiscard]] bool WriteCurveCsv(const std::string& path, const double* levelsDb, int count,
-                                 double fmin, double fmax);
+                                 double fmin, double fmax, std::string* failureWords);
+
+// Before a measurement: whether each output asked for (--csv, --png, --bmp, --save) can be
+// saved where it is to go (its folder exists and takes a new file, no folder stands at its
+// path). Each that cannot is named on stderr with the message its failed write would give and
+// the reason on a second line. False when any cannot.
+[[nodiscard]] bool CheckOutputPaths(const CliOptions& options);
 
 // The curve outputs a command was asked for, from the core's curve measured over fmin..fmax:
 // --csv FILE (WriteCurveCsv), --png FILE and --bmp FILE (the graph as the window shows it,
 // 1065 x 455 pixels, its extension added when missing). needCurveOnScreen: a picture is refused
-// with "No Response Curve on screen" when no point lies above -90 dB. False after a message on
-// stderr. Main thread, while no measurement feeds the curve.
+// with "No Response Curve on screen" when no point lies above -90 dB. Every output is tried;
+// each that fails is named on stderr with the reason on a second line, and the result is
+// false. Main thread, while no measurement feeds the curve.
 [[nodiscard]] bool WriteCurveOutputs(const CliOptions& options, CQuorvelCore& core, double fmin,
                                      double fmax, bool needCurveOnScreen);
 

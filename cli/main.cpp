@@ -1,4 +1,5 @@
 // quorvel-cli: the headless front end over the same core as the window.
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -46,5 +47,7 @@ int RunCommandLine(int argc, char** argv) {
 }  // namespace quorvel
 
 int main(int argc, char** argv) {
+  // A write beyond the file size limit fails (and is reported) instead of ending the program.
+  std::signal(SIGXFSZ, SIG_IGN);
   return quorvel::RunCommandLine(argc, argv);
 }

@@ -16,6 +16,7 @@
 #include "base/shared_state.h"
 #include "base/user_messages.h"
 #include "base/util.h"
+#include "control/failure_words.h"
 #include "engine/audio_engine.h"
 #include "files/capture_samples.h"
 #include "files/wave_file.h"
@@ -85,7 +86,7 @@ bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path) {
   CWave& wave = ctx.wave;
   CSharedState& state = ctx.state;
   if (!wave.CreateCaptureFile(path.c_str())) {
-    ctx.messages.ShowMessage("Could not create File!");
+    ctx.messages.ShowMessage(WithWords("Could not create File!", wave.FailureWords()));
     return false;
   }
   CUtil::CopyText(state.m_szWavPath, path.c_str());
@@ -95,9 +96,8 @@ bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path) {
   if (count > CAudio::kRecordSize) count = CAudio::kRecordSize;
   for (int32_t i = 0; i < count; ++i) {
     if (!wave.IsWriting() || !wave.WriteSample(ctx.audio.m_record[i])) {
-      // The file stays open in the writer without tags; the next create or the writer's end
-      // closes it.
-      ctx.messages.ShowMessage("Could not write to File...");
+      // The unfinished file is gone; an earlier file of that name stays as it was.
+      ctx.messages.ShowMessage(WithWords("Could not write to File...", wave.FailureWords()));
       return false;
     }
   }
@@ -115,7 +115,7 @@ bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path) {
                     state.m_chartNames[static_cast<size_t>(chart)].c_str());
   }
   if (!wave.CloseCaptureFile(true)) {
-    ctx.messages.ShowMessage("Could not write to File...");
+    ctx.messages.ShowMessage(WithWords("Could not write to File...", wave.FailureWords()));
     return false;
   }
   return true;

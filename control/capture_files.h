@@ -69,8 +69,9 @@ void ReadRangeTitle(const char* title, double* fmin, double* fmax);
 // Writes the finished recording (record track entries 0 .. m_capturedCount - 1, already
 // rotated to the start) to path with the tool's tags: the range as title, "Quorvel" as artist,
 // the file's own title as album, the chart in force as comment, the year. Once the file is
-// created, m_szWavPath and the preference "Wav" name it. False after a message. The caller has
-// passed CheckCaptureToSave.
+// created, m_szWavPath and the preference "Wav" name it. An earlier file at path is replaced
+// only by the whole new one. False after a message whose second line names the path and the
+// system's reason. The caller has passed CheckCaptureToSave.
 [[nodiscard]] bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path);
 
 // The whole command: CheckCaptureToSave, the save-file chooser (".wav", starting in

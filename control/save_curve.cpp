@@ -3,6 +3,7 @@
 #include "base/preferences.h"
 #include "base/user_messages.h"
 #include "control/capture_files.h"
+#include "control/failure_words.h"
 #include "graph/graphical.h"
 
 namespace quorvel {
@@ -17,8 +18,9 @@ bool SaveCurve(CGraphical& graph, IPreferences& preferences, IUserMessages& mess
   std::string path;
   if (!messages.ChooseSaveFile(folder, "png", &path)) return false;
   preferences.WriteString(kPrefCurves, path);
-  if (!writePicture || !writePicture(path)) {
-    messages.ShowMessage("Cannot save the file to disk...");
+  std::string failureWords;
+  if (!writePicture || !writePicture(path, &failureWords)) {
+    messages.ShowMessage(WithWords("Cannot save the file to disk...", failureWords));
     return false;
   }
   return true;

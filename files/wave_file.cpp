@@ -1,8 +1,5 @@
 #include "files/wave_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstring>
 #include <new>
 
@@ -11,20 +8,6 @@
 #include "files/wave_bytes.h"
 
 namespace quorvel {
-
-namespace {
-
-bool WriteAll(std::FILE* file, const void* data, size_t count) {
-  return std::fwrite(data, 1, count, file) == count;
-}
-
-bool WriteU32(std::FILE* file, uint32_t value) {
-  uint8_t b[4];
-  wavebytes::PutLe32(b, value);
-  return WriteAll(file, b, 4);
-}
-
-}  // namespace
 
 void ClearWaveInfo(WaveInfo& info) {
   std::memset(&info, 0, sizeof info);
@@ -42,41 +25,27 @@ CWave::CWave() {
 }
 
 CWave::~CWave() {
-  // A file still open is closed as it is; there is nobody left to tell of a failure.
-  if (m_outFile != nullptr) static_cast<void>(CloseCaptureFile(false));
+  // A file still open is closed with its sizes patched; there is nobody left to tell of a
+  // failure, and a failed close leaves the earlier file of that name in place.
+  if (m_out.IsOpen()) static_cast<void>(CloseCaptureFile(false));
 }
 
 // ---- writer ----
 
 bool CWave::CreateCaptureFile(const char* path) {
-  if (m_outFile != nullptr) {
-    // A file left open by a failed sample write is dropped without patching its sizes.
-    std::fclose(m_outFile);
-  }
-  m_outFile = nullptr;
+  // A file left unfinished by a failed write is dropped: it never takes the target's place.
+  m_out.Discard();
   m_dataBytes = 0;
   m_writeFailed = false;
   m_id3Written = false;
 
   char mended[1024];
   if (path == nullptr || CUtil::CheckFileName(mended, path) != 0) return false;
-  // Opened as "wb" opens, but without waiting: a named pipe without a reader would otherwise
-  // block the command until some program reads it; it is refused instead.
-  const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  const int flags = fcntl(fd, F_GETFL);
-  if (flags == -1 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == -1) {
-    close(fd);
-    return false;
-  }
-  m_outFile = fdopen(fd, "wb");
-  if (m_outFile == nullptr) {
-    close(fd);
-    return false;
-  }
+  // The samples go to a temporary file that replaces the target only once it is whole; a
+  // named pipe is written into, and one without a reader is refused at once.
+  if (!m_out.Open(path)) return false;
   if (!WriteHeader()) {
-    std::fclose(m_outFile);
-    m_outFile = nullptr;
+    m_out.Discard();
     return false;
   }
   return true;
@@ -86,22 +55,25 @@ bool CWave::WriteHeader() {
   // PCM, 1 channel, 48000 Hz, 96000 bytes per second, block align 2, 16 bits.
   static const uint8_t kFormat[16] = {1,    0,    1,    0, 0x80, 0xBB, 0,  0,
                                       0x00, 0x77, 0x01, 0, 2,    0,    16, 0};
-  if (!WriteAll(m_outFile, "RIFF", 4)) return false;
-  m_riffSizePos = std::ftell(m_outFile);
-  if (!WriteU32(m_outFile, 36)) return false;
-  if (!WriteAll(m_outFile, "WAVEfmt ", 8)) return false;
-  if (!WriteU32(m_outFile, 16)) return false;
-  if (!WriteAll(m_outFile, kFormat, sizeof kFormat)) return false;
-  if (!WriteAll(m_outFile, "data", 4)) return false;
-  m_dataSizePos = std::ftell(m_outFile);
-  return WriteU32(m_outFile, 0);
+  if (!m_out.Write("RIFF", 4)) return false;
+  m_riffSizePos = m_out.Position();
+  if (!WriteU32(36) || !m_out.Write("WAVEfmt ", 8) || !WriteU32(16)) return false;
+  if (!m_out.Write(kFormat, sizeof kFormat) || !m_out.Write("data", 4)) return false;
+  m_dataSizePos = m_out.Position();
+  return WriteU32(0);
+}
+
+bool CWave::WriteU32(uint32_t value) {
+  uint8_t b[4];
+  wavebytes::PutLe32(b, value);
+  return m_out.Write(b, 4);
 }
 
 bool CWave::WriteSample(int16_t value) {
-  if (m_outFile == nullptr) return false;
+  if (!m_out.IsOpen()) return false;
   uint8_t b[2];
   wavebytes::PutLe16(b, static_cast<uint16_t>(value));
-  if (!WriteAll(m_outFile, b, 2)) {
+  if (!m_out.Write(b, 2)) {
     m_dataBytes = 0;
     m_writeFailed = true;
     return false;
@@ -111,27 +83,25 @@ bool CWave::WriteSample(int16_t value) {
 }
 
 bool CWave::CloseCaptureFile(bool withMetadata) {
-  if (m_outFile == nullptr) return false;
+  if (!m_out.IsOpen()) return false;
   m_id3Written = false;
   if (withMetadata && !WriteMetadata(nullptr)) {
-    // The tag itself could not be written: WriteMetadata has closed the file.
+    // The tag itself could not be written: WriteMetadata has dropped the file.
     return false;
   }
-  bool ok = !m_writeFailed;
-  ok = std::fflush(m_outFile) == 0 && ok;
-  const long length = std::ftell(m_outFile);  // [bytes] the whole file
-  ok = length >= 44 && ok;
-  if (m_id3Written && length > 0) {
+  const uint64_t length = m_out.Position();  // [bytes] the whole file
+  bool ok = !m_writeFailed && length >= 44;
+  if (ok && m_id3Written) {
     // The last byte of the "id3 " chunk is its pad byte or the end of its last frame's
     // terminator: zero by format.
-    ok = std::fseek(m_outFile, length - 1, SEEK_SET) == 0 && std::fputc(0, m_outFile) == 0 && ok;
+    const uint8_t zero = 0;
+    ok = m_out.Seek(length - 1) && m_out.Write(&zero, 1);
   }
-  ok =
-      std::fseek(m_outFile, m_dataSizePos, SEEK_SET) == 0 && WriteU32(m_outFile, m_dataBytes) && ok;
-  ok = std::fseek(m_outFile, m_riffSizePos, SEEK_SET) == 0 &&
-       WriteU32(m_outFile, static_cast<uint32_t>(length - 8)) && ok;
-  ok = std::fclose(m_outFile) == 0 && ok;
-  m_outFile = nullptr;
+  ok = ok && m_out.Seek(m_dataSizePos) && WriteU32(m_dataBytes);
+  ok = ok && m_out.Seek(m_riffSizePos) && WriteU32(static_cast<uint32_t>(length - 8));
+  // Only a whole file takes the target's place; otherwise the earlier file stays.
+  ok = ok && m_out.Commit();
+  if (!ok && m_out.IsOpen()) m_out.Discard();  // a failed step has dropped it already
   m_writeFailed = false;
   return ok;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/atomic_file.h"
 #include "files/wave_info.h"
 
 namespace quorvel {
@@ -41,17 +42,23 @@ class CWave {
   CWave& operator=(const CWave&) = delete;
 
   // ---- writer ----
-  // Creates (or truncates) the file and writes the 44-byte header with placeholder sizes.
-  // A path holding a character that a file name may not hold is refused and nothing is created.
+  // Starts the file and writes the 44-byte header with placeholder sizes. The file is written
+  // to a temporary file beside the target and replaces it only when CloseCaptureFile has
+  // written it whole (see CAtomicFile); a file left unfinished by a failure is dropped, and the
+  // earlier file of that name stays. A path holding a character that a file name may not hold
+  // is refused and nothing is created.
   [[nodiscard]] bool CreateCaptureFile(const char* path);
   // Appends one signed 16-bit sample (little-endian).
   [[nodiscard]] bool WriteSample(int16_t value);
   // Appends the metadata chunks when withMetadata is set, patches the RIFF and data sizes and
-  // closes the file. Returns false when no file was open or when any write, the flush or the
-  // close failed, so that the caller can tell the user the file is incomplete.
+  // puts the file in place of the target. Returns false when no file was open or when any
+  // write, the flush, the close or the rename failed: nothing has then replaced the target.
   [[nodiscard]] bool CloseCaptureFile(bool withMetadata);
-  // True while a file created by CreateCaptureFile is open.
-  bool IsWriting() const { return m_outFile != nullptr; }
+  // True while a file created by CreateCaptureFile is open (a failed write drops it).
+  bool IsWriting() const { return m_out.IsOpen(); }
+  // The path and the system's reason of the last failed create, write or close ("/w/a.wav: No
+  // space left on device"); empty when the system gave none.
+  const std::string& FailureWords() const { return m_out.FailureWords(); }
 
   // ---- metadata (files/wave_metadata.cpp) ----
   // Appends the "LIST" chunk and the "id3 " chunk at the current position of stream (null: the
@@ -108,13 +115,14 @@ class CWave {
 
  private:
   bool WriteHeader();
+  bool WriteU32(uint32_t value);
   // Stores one ID3 frame the reader understands (content: size bytes, size >= 1).
   void HandleId3Frame(const uint8_t* id, const uint8_t* content, size_t size);
 
-  std::FILE* m_outFile = nullptr;
+  CAtomicFile m_out;
   uint32_t m_dataBytes = 0;    // sample bytes written since the file was created
-  long m_riffSizePos = 0;      // 4 for files this object creates
-  long m_dataSizePos = 0;      // 40
+  uint64_t m_riffSizePos = 0;  // 4 for files this object creates
+  uint64_t m_dataSizePos = 0;  // 40
   bool m_id3Written = false;   // the last WriteMetadata appended the "id3 " chunk
   bool m_writeFailed = false;  // a write of the metadata or of a sample came up short
 };

@@ -233,9 +233,12 @@ bool IsKnownFrame(const uint8_t* id) {
 // ---- writing ----
 
 bool CWave::WriteMetadata(std::FILE* stream) {
-  std::FILE* out = stream != nullptr ? stream : m_outFile;
   m_id3Written = false;
-  if (out == nullptr) return false;
+  if (stream == nullptr && !m_out.IsOpen()) return false;
+  auto put = [&](const void* data, size_t count) {
+    return stream != nullptr ? std::fwrite(data, 1, count, stream) == count
+                             : m_out.Write(data, count);
+  };
 
   m_title = m_szTitle;
   m_artist = m_szArtist;
@@ -260,24 +263,18 @@ bool CWave::WriteMetadata(std::FILE* stream) {
   const std::vector<uint8_t> tag = BuildId3Tag();
   if (list.empty() || tag.empty()) return true;  // nothing is written
 
-  if (std::fwrite(list.data(), 1, list.size(), out) != list.size()) {
+  if (!put(list.data(), list.size())) {
     m_writeFailed = true;
     return true;
   }
-  const bool idWritten = std::fwrite("id3 ", 1, 4, out) == 4;
+  const bool idWritten = put("id3 ", 4);
   uint8_t size[4];
   wavebytes::PutLe32(size, static_cast<uint32_t>(tag.size()));
-  if (!idWritten || std::fwrite(size, 1, 4, out) != 4) {
+  if (!idWritten || !put(size, 4)) {
     m_writeFailed = true;
     return true;
   }
-  if (std::fwrite(tag.data(), 1, tag.size(), out) != tag.size()) {
-    if (out == m_outFile) {
-      std::fclose(m_outFile);
-      m_outFile = nullptr;
-    }
-    return false;
-  }
+  if (!put(tag.data(), tag.size())) return false;  // a failed write has dropped the output
   m_id3Written = true;
   return true;
 }

@@ -1,17 +1,16 @@
 // Curve image export: the graph's picture as a PNG or a 24-bit BMP file.
 #include "graph/curve_image_export.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include <QBuffer>
+#include <QByteArray>
 #include <QImageWriter>
-#include <QString>
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 
+#include "base/atomic_file.h"
 #include "base/user_messages.h"
 
 namespace quorvel {
@@ -82,24 +81,6 @@ QImage InDibByteOrder(const QImage& image) {
       if (image.depth() == 32) return image.convertToFormat(QImage::Format_RGB32);
       return image;
   }
-}
-
-// Makes room for the picture at path: an existing file there (or a symbolic link, which is
-// removed itself, never its target) is deleted. Anything else at that path, such as a folder or
-// a named pipe, stays and the save fails.
-bool ClearImagePath(const std::string& path) {
-  struct stat st {};
-  if (lstat(path.c_str(), &st) != 0) return true;  // nothing there
-  if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) return false;
-  return unlink(path.c_str()) == 0;
-}
-
-bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  const size_t written = std::fwrite(bytes.data(), 1, bytes.size(), file);
-  const int closed = std::fclose(file);
-  return written == bytes.size() && closed == 0;
 }
 
 }  // namespace
@@ -230,7 +211,8 @@ std::vector<uint8_t> EncodeBmp24(const BitmapInfoHeader& header, const uint8_t* 
 }
 
 bool WriteImageFile(CurvePicture* picture, const std::string& basePath,
-                    const std::string& extension, IUserMessages* messages) {
+                    const std::string& extension, IUserMessages* messages,
+                    std::string* failureWords) {
   if (picture == nullptr) return false;
   const bool png = EqualsNoCase(extension, "png");
   const bool bmp = EqualsNoCase(extension, "bmp");
@@ -258,7 +240,6 @@ bool WriteImageFile(CurvePicture* picture, const std::string& basePath,
 
   const std::string path = base + "." + extension;
   if (path.size() > kMaxImagePath) return false;
-  if (!ClearImagePath(path)) return false;  // an existing file of that name goes first
 
   BitmapInfoHeader header;
   const uint8_t* bits = nullptr;
@@ -277,22 +258,28 @@ bool WriteImageFile(CurvePicture* picture, const std::string& basePath,
       std::memcpy(image.scanLine(header.height - 1 - row), bits + row * rowBytes, rowBytes);
     }
     // Qt's PNG writer turns a quality into a zlib level (95 would mean no compression at all);
-    // PNG is lossless either way, so the writer keeps its default compression.
-    return image.save(QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())),
-                      encoder.c_str(), kPngQuality);
+    // PNG is lossless either way, so the writer keeps its default compression. The picture is
+    // encoded in memory: a save straight to a file does not report a failed write.
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, encoder.c_str(), kPngQuality)) {
+      return false;
+    }
+    return WriteWholeFile(path, encoded.constData(), static_cast<size_t>(encoded.size()),
+                          failureWords);
   }
 
   const std::vector<uint8_t> file = EncodeBmp24(header, bits, source->bits.size());
   if (file.empty()) return false;
-  return WriteWholeFile(path, file);
+  return WriteWholeFile(path, file.data(), file.size(), failureWords);
 }
 
-bool SaveBitmapByExtension(const std::string& path, CurvePicture& picture,
-                           IUserMessages* messages) {
+bool SaveBitmapByExtension(const std::string& path, CurvePicture& picture, IUserMessages* messages,
+                           std::string* failureWords) {
   const size_t dot = ExtensionDot(path);
   const std::string extension = dot == std::string::npos ? std::string() : path.substr(dot + 1);
   if (!EqualsNoCase(extension, "png") && !EqualsNoCase(extension, "bmp")) return false;
-  return WriteImageFile(&picture, path.substr(0, dot), extension, messages);
+  return WriteImageFile(&picture, path.substr(0, dot), extension, messages, failureWords);
 }
 
 }  // namespace quorvel

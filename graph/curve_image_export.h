@@ -57,18 +57,23 @@ struct CurvePicture {
 
 // Writes the picture to path as PNG or BMP, chosen by the extension after the file name's last
 // "." (any case); any other extension fails. messages (may be null) shows the export's own error
-// box. Returns whether the file was written.
+// box. Returns whether the file was written; when writing it failed, *failureWords (may be
+// null) names the path and the system's reason.
 [[nodiscard]] bool SaveBitmapByExtension(const std::string& path, CurvePicture& picture,
-                                         IUserMessages* messages = nullptr);
+                                         IUserMessages* messages = nullptr,
+                                         std::string* failureWords = nullptr);
 
 // Writes the picture to basePath + "." + extension ("png" or "bmp", any case); a base path that
-// already ends in the same extension loses it ("curve.png" + "png" gives curve.png). An existing
-// file of the target path (a regular file, or a symbolic link) is deleted first; anything else
-// there, such as a folder, makes the save fail and stays. PNG needs a 32-bit device-independent
-// picture and carries its 2777 pixels per metre; BMP a 32-bit picture, which is copied and
-// converted to 24-bit rows.
+// already ends in the same extension loses it ("curve.png" + "png" gives curve.png). The file is
+// encoded in memory and written with CAtomicFile: an earlier file of the target path is
+// replaced only by the whole new one, a symbolic link there is replaced rather than written
+// through, and a folder there makes the save fail and stays. PNG needs a 32-bit
+// device-independent picture and carries its 2777 pixels per metre; BMP a 32-bit picture,
+// which is copied and converted to 24-bit rows. *failureWords (may be null) as for
+// SaveBitmapByExtension.
 [[nodiscard]] bool WriteImageFile(CurvePicture* picture, const std::string& basePath,
-                                  const std::string& extension, IUserMessages* messages = nullptr);
+                                  const std::string& extension, IUserMessages* messages = nullptr,
+                                  std::string* failureWords = nullptr);
 
 // The image writer for an extension ("png", any case, gives the writer of "image/png"), as the
 // format name QImage::save takes; empty when there is none.

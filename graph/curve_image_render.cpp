@@ -34,7 +34,7 @@ void EnsureGuiApplication() {
 }
 
 bool RenderCurveImage(CGraphical& graph, CSharedState& shared, const std::string& path,
-                      const char* caption) {
+                      const char* caption, std::string* failureWords) {
   EnsureGuiApplication();
   shared.m_fmin = shared.m_curveFmin;
   shared.m_fmax = shared.m_curveFmax;
@@ -44,7 +44,7 @@ bool RenderCurveImage(CGraphical& graph, CSharedState& shared, const std::string
     shared.m_szGraphCaption[length] = '\0';
   }
   if (!graph.PaintGraph(kGraphAreaWidth, kGraphAreaHeight)) return false;
-  return graph.SaveCurveImage(path);
+  return graph.SaveCurveImage(path, nullptr, failureWords);
 }
 
 std::string WithImageExtension(const std::string& path, const std::string& extension) {

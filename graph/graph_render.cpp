@@ -260,12 +260,13 @@ void CGraphical::DrawCurve() {
   }
 }
 
-bool CGraphical::SaveCurveImage(const std::string& path, IUserMessages* messages) {
+bool CGraphical::SaveCurveImage(const std::string& path, IUserMessages* messages,
+                                std::string* failureWords) {
   CurvePicture picture;
   picture.screen = SnapshotBitmap(*this);
   if (picture.screen.isNull()) return false;
   if (!ConvertToDib(picture)) return false;
-  return SaveBitmapByExtension(path, picture, messages);
+  return SaveBitmapByExtension(path, picture, messages, failureWords);
 }
 
 }  // namespace quorvel

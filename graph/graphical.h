@@ -108,8 +108,10 @@ class CGraphical : public ICurveListener {
 
   // Saves the last painted picture as a PNG or BMP file chosen by the path's extension;
   // messages (may be null) shows the export's own error box. Returns whether the file was
-  // written. User-interface thread.
-  [[nodiscard]] bool SaveCurveImage(const std::string& path, IUserMessages* messages = nullptr);
+  // written; when writing it failed, *failureWords (may be null) names the path and the
+  // system's reason. User-interface thread.
+  [[nodiscard]] bool SaveCurveImage(const std::string& path, IUserMessages* messages = nullptr,
+                                    std::string* failureWords = nullptr);
 
   struct Rect {
     int left = 0;

@@ -19,6 +19,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
+#ifdef _WIN32
+constexpr bool kWindows = true;
+#else
+constexpr bool kWindows = false;  // only "/" and NUL are refused in a Linux name
+#endif
+
 // A fresh folder under the system's temporary folder, removed again with everything in it.
 class TempFolder {
  public:
@@ -199,23 +205,23 @@ TEST(UtilFiles, CheckFileNameReplacesEachRefusedCharacter) {
                         {"a|b", "a,b"}};
   for (const Case& c : cases) {
     char out[CUtil::kCheckFileNameSize];
-    EXPECT_EQ(CUtil::CheckFileName(out, c.path), 1) << c.mended;
-    EXPECT_STREQ(out, c.mended);
+    // On Linux a name may hold anything but "/" and NUL: the path comes back whole.
+    EXPECT_EQ(CUtil::CheckFileName(out, c.path), kWindows ? 1 : 0) << c.mended;
+    EXPECT_STREQ(out, kWindows ? c.mended : c.path);
   }
   char out[CUtil::kCheckFileNameSize];
-  EXPECT_EQ(CUtil::CheckFileName(out, "C:\\Wav\\a?.wav"), 1);
+  EXPECT_EQ(CUtil::CheckFileName(out, "C:\\Wav\\a?.wav"), kWindows ? 1 : 0);
   EXPECT_EQ(CUtil::CheckFileName(out, "C:\\Wav\\a.wav"), 0);
   EXPECT_STREQ(out, "C:\\Wav\\a.wav");
   EXPECT_EQ(CUtil::CheckFileName(out, "C:/Wav/a.wav"), 0);  // a drive colon before "/"
   EXPECT_EQ(CUtil::CheckFileName(out, "/home/u/J\xC3\xBCrgen.wav"), 0);
-  EXPECT_EQ(CUtil::CheckFileName(out, "<a|b>*?"), 5);
+  EXPECT_EQ(CUtil::CheckFileName(out, "<a|b>*?"), kWindows ? 5 : 0);
 #ifdef _WIN32
   EXPECT_EQ(CUtil::CheckFileName(out, "C:\\Wav\\capture 12:30.wav"), 1);
 #else
   // ":" is an ordinary character of a Linux file name.
   EXPECT_EQ(CUtil::CheckFileName(out, "/home/u/capture 12:30.wav"), 0);
   EXPECT_STREQ(out, "/home/u/capture 12:30.wav");
-  EXPECT_EQ(CUtil::CheckFileName(out, "/home/u/a:b?.wav"), 1);  // the others stay refused
 #endif
   EXPECT_EQ(CUtil::CheckFileName(out, ""), 0);
   EXPECT_EQ(CUtil::CheckFileName(nullptr, "a"), -1);
@@ -226,7 +232,7 @@ TEST(UtilFiles, CheckFileNameCountsRefusedCharactersPastTheCopiedPart) {
   std::string path(1500, 'x');
   path += "?.wav";
   std::vector<char> out(CUtil::kCheckFileNameSize + 16, '#');
-  EXPECT_EQ(CUtil::CheckFileName(out.data(), path.c_str()), 1);
+  EXPECT_EQ(CUtil::CheckFileName(out.data(), path.c_str()), kWindows ? 1 : 0);
   EXPECT_EQ(std::string(out.data()).size(), 1023u);
   EXPECT_EQ(out[1024], '#');  // nothing written past the 1024-byte buffer
 }
@@ -241,10 +247,11 @@ TEST(UtilFiles, OpenFileCheckedOpensOnlyClearNames) {
   EXPECT_STREQ(line, "20 0\n");
   std::fclose(file);
 
-  // Linux allows "?" in a name, the program does not: the file exists but is refused.
+  // "?" is an ordinary character of a Linux name: such a file opens.
   const std::string odd = folder.Write("chart?.txt", "20 0\n");
-  ASSERT_TRUE(fs::exists(odd));
-  EXPECT_EQ(CUtil::OpenFileChecked(odd.c_str(), "rb"), nullptr);
+  file = CUtil::OpenFileChecked(odd.c_str(), "rb");
+  EXPECT_NE(file, nullptr);
+  if (file != nullptr) std::fclose(file);
   EXPECT_EQ(CUtil::OpenFileChecked((folder.Path() + "/missing.txt").c_str(), "rb"), nullptr);
   EXPECT_EQ(CUtil::OpenFileChecked(nullptr, "rb"), nullptr);
 }

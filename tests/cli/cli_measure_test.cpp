@@ -1,6 +1,7 @@
 // quorvel-cli devices and measure, run as the real program on the simulated loudspeaker (its
 // clock ten times faster than real time).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <unistd.h>
@@ -147,6 +148,33 @@ TEST_F(CliMeasure, AClippedInputEndsWithAWarningLine) {
   const size_t warning = run.err.find("Warning: The Audio Input clipped during the sweep (");
   ASSERT_NE(warning, std::string::npos) << run.err;
   EXPECT_NE(run.err.find("lower the input gain and measure again\n", warning), std::string::npos);
+}
+
+TEST_F(CliMeasure, OutputsWithNowhereToGoAreNamedBeforeAnythingPlays) {
+  const std::string pic = (m_dir / "pic.png").string();
+  std::filesystem::create_directories(pic);
+  const CliRun run =
+      Cli("measure --simulated --csv /missing/a.csv --png '" + pic + "' --save ok.wav");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("Could not write the curve to /missing/a.csv\n/missing/a.csv: No such "
+                         "file or directory\nCannot save the file to disk...\n" +
+                         pic + ": Is a directory"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.err.find("Audio services"), std::string::npos) << run.err;  // nothing started
+  EXPECT_FALSE(std::filesystem::exists("ok.wav"));
+}
+
+TEST_F(CliMeasure, AfterTheMeasurementEveryOutputThatCanBeWrittenIs) {
+  // A named pipe passes the check before the measurement; nobody reads it afterwards.
+  const std::string pipe = (m_dir / "curve.fifo").string();
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  const std::string save = (m_dir / "ok.wav").string();
+  const CliRun run = Cli("measure --simulated --csv '" + pipe + "' --save '" + save + "'");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find(pipe + ": No program reads this named pipe"), std::string::npos)
+      << run.err;
+  EXPECT_GT(std::filesystem::file_size(save), 2000000u);
 }
 
 TEST_F(CliMeasure, BadArgumentsExitWithTwo) {

@@ -12,11 +12,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/audio_engine.h"
@@ -131,8 +133,10 @@ TEST_F(AnalyzeCommandTest, CommandLineRangeOverridesTheTitle) {
   EXPECT_NEAR(curve.front().frequencyHz, 50.0, 1e-6);
   EXPECT_NEAR(50.0 * std::pow(10000.0 / 50.0, static_cast<double>(curve.size() - 1) / 1000.0),
               curve.back().frequencyHz, 1e-6);
-  const CliOutcome bad = Analyze(Quote(capture) + " --fmin 20000");
-  EXPECT_EQ(bad.status, 2) << bad.output;
+  // A range on the command line follows the limits of a measurement.
+  for (const char* range : {"--fmin 20000", "--fmin 1.8", "--fmax 24001"}) {
+    EXPECT_EQ(Analyze(Quote(capture) + " " + range).status, 2) << range;
+  }
 }
 
 TEST_F(AnalyzeCommandTest, RefusedFilesExitWithTheLoadMessages) {
@@ -203,8 +207,8 @@ TEST_F(AnalyzeCommandTest, ARecordingEndingRightAfterItsLastPointCanBeSavedAgain
   EXPECT_STREQ(reader.m_info.title, "20.00-20000.00 Hz");
 }
 
-TEST_F(AnalyzeCommandTest, SaveNeedsACompletedCurve) {
-  // A million samples of silence: the sync burst is never found, so no curve completes.
+TEST_F(AnalyzeCommandTest, ARecordingThatGivesNoCurveIsAFailure) {
+  // Silence: no sync burst. A title's fmin of 0.00001 Hz: a lead-in of days before any point.
   const std::string silent = m_dir.File("silent.wav");
   {
     CWave wave;
@@ -212,11 +216,51 @@ TEST_F(AnalyzeCommandTest, SaveNeedsACompletedCurve) {
     for (int i = 0; i < 1000000; ++i) static_cast<void>(wave.WriteSample(0));
     ASSERT_TRUE(wave.CloseCaptureFile(false));
   }
-  const std::string copy = m_dir.File("copy.wav");
-  const CliOutcome run = Analyze(Quote(silent) + " --save " + Quote(copy));
-  EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.output.find("No new capture performed"), std::string::npos) << run.output;
-  EXPECT_FALSE(std::ifstream(copy).good());
+  const std::string tiny =
+      WriteSweepCapture("tiny.wav", 20.0, 20000.0, "0.00001-20000 Hz", "Quorvel");
+  for (const auto& [capture, message] :
+       {std::pair{silent, "The recording holds no sync burst: it gives no response curve"},
+        std::pair{tiny, "The recording ends before the first point of the response curve"}}) {
+    const std::string csv = m_dir.File("curve.csv");
+    const CliOutcome run = Analyze(Quote(capture) + " --csv " + Quote(csv));
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_NE(run.output.find(message), std::string::npos) << run.output;
+    EXPECT_FALSE(std::ifstream(csv).good());
+  }
+}
+
+// A disk that fills up under each output, made by a file size limit of 1 KiB (two of the
+// shell's 512-byte blocks): each fails with exit 1, names the reason, and leaves the earlier
+// file byte for byte and nothing beside it.
+TEST_F(AnalyzeCommandTest, OnAFullDiskEveryOutputFailsAndTheEarlierFileStays) {
+  const std::string analyze = "analyze " + Quote(WriteSweepCapture("capture.wav", 200.0, 8000.0,
+                                                                   "200.00-8000.00 Hz", "Quorvel"));
+  std::ofstream(m_dir.File("mic.txt")) << "20 0\n20000 1\n";
+  const std::string chart = "chart " + Quote(m_dir.File("mic.txt"));
+  const struct {
+    std::string command;
+    const char* file;
+    const char* message;
+  } cases[] = {{analyze + " --csv ", "curve.csv", "Could not write the curve to "},
+               {analyze + " --png ", "curve.png", "Cannot save the file to disk..."},
+               {analyze + " --bmp ", "curve.bmp", "Cannot save the file to disk..."},
+               {analyze + " --save ", "copy.wav", "Could not write to File..."},
+               {chart + " --csv ", "chart.csv", "Could not write the chart to "}};
+  const auto entries = [&] {
+    return std::distance(std::filesystem::directory_iterator(m_dir.Path()), {});
+  };
+  for (const auto& c : cases) {
+    const std::string target = m_dir.File(c.file);
+    std::ofstream(target) << "earlier";
+    const auto before = entries();
+    const CliOutcome run = RunCli(c.command + Quote(target), "trap '' XFSZ; ulimit -f 2;");
+    EXPECT_EQ(run.status, 1) << c.file << run.output;
+    EXPECT_NE(run.output.find(c.message), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find(target + ": File too large"), std::string::npos) << run.output;
+    std::ifstream in(target);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "earlier") << c.file;
+    EXPECT_EQ(entries(), before) << c.file;  // no temporary file is left
+  }
 }
 
 // ---- recordings as a live capture saves them ----

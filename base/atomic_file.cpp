@@ -1,0 +1,233 @@
+// Files written whole or not at all: a temporary file beside the target, renamed over it.
+#include "base/atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+namespace quorvel {
+
+namespace {
+
+constexpr size_t kBufferBytes = 64 * 1024;     // written to the file in pieces of this size
+constexpr size_t kLongestTemporaryStem = 200;  // [bytes] of the target's name in the hidden name
+constexpr int kTemporaryTries = 100;
+
+// Writes all count bytes at the file's position; 0, or the error number.
+int WriteFully(int fd, const uint8_t* data, size_t count) {
+  while (count > 0) {
+    const ssize_t n = ::write(fd, data, count);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) return EIO;
+    data += n;
+    count -= static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+bool IsUnder(const char* path, const char* folder) {
+  const size_t n = std::strlen(folder);
+  return std::strncmp(path, folder, n) == 0 && (path[n] == '\0' || path[n] == '/');
+}
+
+// Six letters or digits that differ from call to call and from process to process.
+std::string UniqueSuffix() {
+  static std::atomic<uint64_t> counter{0};
+  static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  uint64_t x = static_cast<uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+               (static_cast<uint64_t>(getpid()) << 32) ^
+               (counter.fetch_add(1) * 0x9E3779B97F4A7C15u);
+  std::string suffix(6, 'X');
+  for (char& c : suffix) {
+    c = kLetters[x % 62];
+    x /= 62;
+  }
+  return suffix;
+}
+
+}  // namespace
+
+std::string SystemErrorWords(int error) {
+#ifdef __GLIBC__
+  const char* words = strerrordesc_np(error);
+  if (words != nullptr) return words;
+#endif
+  return "error " + std::to_string(error);
+}
+
+CAtomicFile::~CAtomicFile() {
+  Abandon();
+}
+
+bool CAtomicFile::Open(const std::string& path) {
+  return Start(path, true);
+}
+
+bool CAtomicFile::CheckCanBeSaved(const std::string& path, std::string* failureWords) {
+  CAtomicFile probe;
+  const bool ok = probe.Start(path, false);
+  if (failureWords != nullptr) *failureWords = probe.m_failure;
+  probe.Abandon();  // the probe's temporary file goes at once
+  return ok;
+}
+
+bool CAtomicFile::Start(const std::string& path, bool openStream) {
+  Discard();
+  m_path = path;
+  m_streamed = false;
+  const size_t slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "."
+                             : slash == 0               ? "/"
+                                                        : path.substr(0, slash);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (name.empty()) return Fail(path.empty() ? ENOENT : EISDIR);
+
+  struct stat target {};
+  const bool exists = stat(path.c_str(), &target) == 0;  // through a link
+  if (exists && S_ISDIR(target.st_mode)) return Fail(EISDIR);
+  // Pipes, terminals and devices are written into; so is everything in /dev and /proc (such as
+  // /dev/stdout redirected to a file), where no file is ever created or renamed.
+  char realFolder[PATH_MAX];
+  m_streamed = (exists && !S_ISREG(target.st_mode)) ||
+               (realpath(folder.c_str(), realFolder) != nullptr &&
+                (IsUnder(realFolder, "/dev") || IsUnder(realFolder, "/proc")));
+  if (m_streamed) {
+    if (!openStream) return true;
+    // Opened without waiting: a named pipe that no program reads is refused rather than
+    // blocking the command until one does.
+    m_fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_NONBLOCK | O_CLOEXEC);
+    if (m_fd < 0) {
+      if (errno == ENXIO && exists && S_ISFIFO(target.st_mode)) {
+        return FailWith("No program reads this named pipe");
+      }
+      return Fail(errno);
+    }
+    const int flags = fcntl(m_fd, F_GETFL);
+    if (flags == -1 || fcntl(m_fd, F_SETFL, flags & ~O_NONBLOCK) == -1) return Fail(errno);
+    m_buffer.reserve(kBufferBytes);
+    return true;
+  }
+
+  // A file that may not be written stays, as it would for a plain open (a link is replaced).
+  struct stat entry {};
+  if (lstat(path.c_str(), &entry) == 0 && S_ISREG(entry.st_mode) &&
+      faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) {
+    return Fail(errno);
+  }
+  const std::string stem =
+      folder + "/." + name.substr(0, std::min(name.size(), kLongestTemporaryStem)) + ".";
+  for (int i = 0; i < kTemporaryTries && m_fd < 0; ++i) {
+    const std::string candidate = stem + UniqueSuffix();
+    m_fd = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (m_fd >= 0) {
+      m_temporary = candidate;
+    } else if (errno != EEXIST) {
+      return Fail(errno);
+    }
+  }
+  if (m_fd < 0) return Fail(EEXIST);
+  m_buffer.reserve(kBufferBytes);
+  return true;
+}
+
+bool CAtomicFile::Write(const void* data, size_t count) {
+  if (m_fd < 0) return false;
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  if (m_buffer.size() + count > kBufferBytes) {
+    if (!Flush()) return false;
+    if (count >= kBufferBytes) {
+      const int error = WriteFully(m_fd, bytes, count);
+      if (error != 0) return Fail(error);
+      m_bufferStart += count;
+      return true;
+    }
+  }
+  m_buffer.insert(m_buffer.end(), bytes, bytes + count);
+  return true;
+}
+
+bool CAtomicFile::Flush() {
+  if (m_fd < 0) return false;
+  if (m_buffer.empty()) return true;
+  const int error = WriteFully(m_fd, m_buffer.data(), m_buffer.size());
+  if (error != 0) return Fail(error);
+  m_bufferStart += m_buffer.size();
+  m_buffer.clear();
+  return true;
+}
+
+bool CAtomicFile::Seek(uint64_t offset) {
+  if (!Flush()) return false;
+  if (lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) < 0) return Fail(errno);
+  m_bufferStart = offset;
+  return true;
+}
+
+bool CAtomicFile::Commit() {
+  if (!Flush()) return false;
+  if (!m_streamed && fsync(m_fd) != 0) return Fail(errno);
+  const int fd = m_fd;
+  m_fd = -1;
+  if (close(fd) != 0 && errno != EINTR) return Fail(errno);  // Linux has closed it all the same
+  if (m_streamed) return true;
+  if (rename(m_temporary.c_str(), m_path.c_str()) != 0) return Fail(errno);
+  m_temporary.clear();
+  // The rename itself reaches the disk with its folder.
+  const size_t slash = m_path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "."
+                             : slash == 0               ? "/"
+                                                        : m_path.substr(0, slash);
+  const int folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd >= 0) {
+    static_cast<void>(fsync(folderFd));  // the new file is in place whatever this says
+    close(folderFd);
+  }
+  m_buffer.clear();
+  m_bufferStart = 0;
+  return true;
+}
+
+void CAtomicFile::Discard() {
+  Abandon();
+  m_failure.clear();
+}
+
+bool CAtomicFile::Fail(int error) {
+  return FailWith(SystemErrorWords(error));
+}
+
+bool CAtomicFile::FailWith(const std::string& reason) {
+  if (m_failure.empty()) m_failure = m_path + ": " + reason;
+  Abandon();
+  return false;
+}
+
+void CAtomicFile::Abandon() {
+  if (m_fd >= 0) close(m_fd);
+  m_fd = -1;
+  if (!m_temporary.empty()) unlink(m_temporary.c_str());
+  m_temporary.clear();
+  m_buffer.clear();
+  m_bufferStart = 0;
+}
+
+bool WriteWholeFile(const std::string& path, const void* data, size_t count,
+                    std::string* failureWords) {
+  CAtomicFile file;
+  const bool ok = file.Open(path) && file.Write(data, count) && file.Commit();
+  if (failureWords != nullptr) *failureWords = file.FailureWords();
+  return ok;
+}
+
+}  // namespace quorvel

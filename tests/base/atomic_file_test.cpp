@@ -1,0 +1,88 @@
+// Files written whole or not at all: what stays at the target and beside it.
+#include "base/atomic_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+
+namespace quorvel {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Every entry of a folder: a file's bytes, a link's destination, or "other".
+std::map<std::string, std::string> Listing(const fs::path& dir) {
+  std::map<std::string, std::string> entries;
+  for (const fs::directory_entry& e : fs::directory_iterator(dir)) {
+    std::string& what = entries[e.path().filename().string()] = "other";
+    if (e.is_symlink()) {
+      what = "link to " + fs::read_symlink(e.path()).string();
+    } else if (e.is_regular_file()) {  // a named pipe is never opened
+      std::ifstream in(e.path(), std::ios::binary);
+      what.assign(std::istreambuf_iterator<char>(in), {});
+    }
+  }
+  return entries;
+}
+
+TEST(AtomicFile, ATargetIsReplacedWholeOrStaysAsItWas) {
+  const struct {
+    const char* target;  // in a folder holding "earlier.csv"
+    const char* made;    // what is made at `target` first: "link", "loop", "pipe", "folder"
+    const char* reason;  // the failure's words after "<path>: "; null for a save
+    bool fullDisk;       // a file size limit of 64 KiB
+    bool probeSaves;     // what CheckCanBeSaved says before
+  } cases[] = {{"new.csv", "", nullptr, false, true},
+               {"earlier.csv", "", nullptr, false, true},
+               {"earlier.csv", "", "File too large", true, true},
+               {"link.csv", "link", nullptr, false, true},
+               {"loop/a.csv", "loop", "Too many levels of symbolic links", false, false},
+               {"pipe", "pipe", "No program reads this named pipe", false, true},
+               {"folder", "folder", "Is a directory", false, false},
+               {"missing/a.csv", "", "No such file or directory", false, false}};
+  const std::string content(200000, 'n');  // beyond the writer's buffer and the size limit
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.target);
+    std::string folder = testing::TempDir() + "quorvel_atomic_XXXXXX";
+    ASSERT_NE(mkdtemp(folder.data()), nullptr);
+    const fs::path dir = folder;
+    std::ofstream(dir / "earlier.csv") << "earlier";
+    const std::string made = c.made;
+    if (made == "link") fs::create_symlink(dir / "earlier.csv", dir / "link.csv");
+    if (made == "loop") fs::create_symlink(dir / "loop", dir / "loop");
+    if (made == "pipe" && mkfifo((dir / "pipe").c_str(), 0600) != 0) FAIL() << "mkfifo";
+    if (made == "folder") fs::create_directory(dir / "folder");
+    const std::string path = (dir / c.target).string();
+    std::map<std::string, std::string> expected = Listing(dir);
+    EXPECT_EQ(CAtomicFile::CheckCanBeSaved(path, nullptr), c.probeSaves);
+
+    rlimit unlimited{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+    rlimit limited = unlimited;
+    limited.rlim_cur = 64 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, c.fullDisk ? &limited : &unlimited), 0);
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails (EFBIG)
+    std::string words;
+    const bool saved = WriteWholeFile(path, content.data(), content.size(), &words);
+    setrlimit(RLIMIT_FSIZE, &unlimited);
+    std::signal(SIGXFSZ, handler);
+
+    EXPECT_EQ(saved, c.reason == nullptr) << words;
+    if (saved) expected[fs::path(path).filename().string()] = content;  // a link is replaced
+    if (!saved && c.reason != nullptr) {
+      EXPECT_EQ(words, path + ": " + c.reason);
+    }
+    EXPECT_EQ(Listing(dir), expected);  // no temporary file; "earlier.csv" as it was
+    fs::remove_all(dir);
+  }
+}
+
+}  // namespace
+}  // namespace quorvel
