@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "base/shared_state.h"
+#include "control/settings_file.h"
 #include "tests/app/gui_test_support.h"
 
 namespace quorvel {
@@ -66,6 +67,18 @@ TEST_F(QuorvelAppTest, AnInstalledExecutableUsesTheUsersDataFolderAndTheInstalle
             (prefix / "share" / "quorvel" / "Quorvel.html").string());
   EXPECT_FALSE(std::filesystem::exists(prefix / "bin" / "Wav"));
   ::unsetenv("XDG_DATA_HOME");
+}
+
+TEST_F(QuorvelAppTest, ASettingsFileThatCannotBeParsedIsKeptAndSaidOnce) {
+  std::filesystem::create_directories(m_folder / "config" / "Velkar");
+  std::ofstream(m_folder / "config" / "Velkar" / "Quorvel.conf") << "[Preferences\n";
+  CQuorvelApp app(Options(m_folder.string()));
+  ASSERT_TRUE(app.Start()) << m_messages.All();
+  ASSERT_TRUE(ProcessUntil([&] { return !m_messages.Messages().empty(); }));
+  ProcessFor(20);
+  ASSERT_EQ(m_messages.Messages().size(), 1u) << m_messages.All();
+  EXPECT_EQ(m_messages.Messages()[0], SettingsKeptAsideMessage(app.Preferences().KeptAside()));
+  EXPECT_TRUE(std::filesystem::exists(app.Preferences().KeptAside()));
 }
 
 TEST_F(QuorvelAppTest, PreferencesThatCannotBeWrittenEndTheStart) {
