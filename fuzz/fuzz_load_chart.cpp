@@ -53,8 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const double fmax = size > 1 ? 1.0 + data[1] * 100.0 : 20000.0;
   Curve expected;
   quorvel::ResampleChart(*table, fmin, fmax, expected);
-  const bool finite =
-      std::all_of(expected.begin(), expected.end(), [](double v) { return std::isfinite(v); });
+  bool finite = true;
+  for (const double value : expected) finite = finite && std::isfinite(value);
   Curve curve;
   curve.fill(-1234.5);
   const bool loaded = quorvel::LoadChart(path, fmin, fmax, curve);
@@ -64,7 +64,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   Check(curve == expected);
-  // A loaded calibration is finite everywhere: it is subtracted from every response point.
   for (const double value : curve) Check(std::isfinite(value));
   // Interpolation stays between the chart's lowest and highest level.
   const double slack = 1e-9 * (1.0 + std::max(std::fabs(low), std::fabs(high)));

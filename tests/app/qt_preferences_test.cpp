@@ -1,6 +1,5 @@
 // The window's preferences in their INI file: texts whole as UTF-8 across a restart, the length
-// limit, 32-bit numbers, a file that cannot be parsed or is a named pipe, and a configuration
-// folder that cannot be written.
+// limit, 32-bit numbers, a named pipe and a configuration folder that cannot be written.
 #include "app/qt_preferences.h"
 
 #include <sys/stat.h>
@@ -63,19 +62,8 @@ TEST_F(QtPreferencesTest, NumbersAreThirtyTwoBitIntegers) {
   EXPECT_EQ(Stored(kPrefFmin).toString(), "1400.000000");
 }
 
-TEST_F(QtPreferencesTest, AFileThatCannotBeParsedIsKeptAsideAndTheSettingsStartAgain) {
-  const auto file = m_folder / "config" / "Velkar" / "Quorvel.conf";
-  std::filesystem::create_directories(file.parent_path());
-  std::ofstream(file) << "[Preferences\nFmin=40\n";
-  ASSERT_TRUE(m_preferences.OpenKeys());
-  std::ifstream kept(m_preferences.KeptAside());
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "[Preferences\nFmin=40\n");
-  EXPECT_EQ(m_preferences.ReadDouble(kPrefFmin, 20.0), 20.0);
-  EXPECT_EQ(Stored(kPrefFmin).toString(), "20.000000");  // a new file, written
-}
-
 TEST_F(QtPreferencesTest, ANamedPipeIsRefusedWithoutWaitingForAWriter) {
-  const auto file = m_folder / "config" / "Velkar" / "Quorvel.conf";
+  const std::filesystem::path file = CPreferences::FileName().toStdString();
   std::filesystem::create_directories(file.parent_path());
   ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
   EXPECT_FALSE(m_preferences.OpenKeys());

@@ -73,6 +73,7 @@ TEST(RangeFields, StoredRangesAreValidatedInOrder) {
       {"40.000000", "150.000000", 20, 200},          // ... then a decade below it, in one check
       {"2.000000", "12.000000", 2, 20000},           // fmax too low again
       {"abc", "20000", 20, 20000},                   // no number: 0, corrected to 20
+      {"nan", "inf", 20, 20000},                     // not finite: the defaults, stored
   };
   for (const auto& c : cases) {
     Rig rig(c.fmin, c.fmax);
