@@ -5,7 +5,10 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QVariant>
+#include <ctime>
 #include <limits>
+
+#include "control/settings_file.h"
 
 namespace quorvel {
 
@@ -27,8 +30,27 @@ bool CPreferences::OpenKeys() {
   const QString file = FileName();
   const QFileInfo info(file);
   if (!QDir().mkpath(info.absolutePath())) return false;
+  const std::string path = file.toStdString();
+  // QSettings would wait for a writer of a named pipe: only a regular file (or none) is opened.
+  if (InspectSettingsFile(path) == SettingsFileKind::kOther) {
+    m_problem = NotARegularFileWords(path);
+    return false;
+  }
   auto settings = std::make_unique<QSettings>(file, QSettings::IniFormat);
   settings->sync();  // reads the file, or finds it cannot be read
+  if (settings->status() == QSettings::FormatError) {
+    // Nothing is written over a file that cannot be parsed: it is kept aside, and the settings
+    // start again from their defaults.
+    settings.reset();
+    std::string reason;
+    m_keptAside = KeepSettingsFileAside(path, std::time(nullptr), &reason);
+    if (m_keptAside.empty()) {
+      m_problem = path + " cannot be parsed and could not be kept aside: " + reason;
+      return false;
+    }
+    settings = std::make_unique<QSettings>(file, QSettings::IniFormat);
+    settings->sync();
+  }
   if (settings->status() != QSettings::NoError || !settings->isWritable()) return false;
   m_settings = std::move(settings);
   return true;

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <memory>
+#include <string>
 
 #include "base/preferences.h"
 
@@ -27,10 +28,17 @@ class CPreferences : public IPreferences {
   CPreferences(const CPreferences&) = delete;
   CPreferences& operator=(const CPreferences&) = delete;
 
-  // Opens the store, creating its folder and group when missing. False when it can be neither
-  // read nor written; until it is open every read gives the default and nothing is stored.
+  // Opens the store, creating its folder and group when missing. A file that cannot be parsed
+  // is kept aside beside it (KeptAside names it) and the store starts empty. False when it can be
+  // neither read nor written, or when its path holds something other than a regular file (a
+  // named pipe is never opened); until it is open every read gives the default and nothing is
+  // stored.
   [[nodiscard]] bool OpenKeys();
   bool IsOpen() const { return m_settings != nullptr; }
+  // Where OpenKeys kept an unreadable file; empty when it kept none.
+  const std::string& KeptAside() const { return m_keptAside; }
+  // Why OpenKeys failed, in words, when it knows more than that it failed; else empty.
+  const std::string& Problem() const { return m_problem; }
   // The file the settings live in.
   [[nodiscard]] static QString FileName();
 
@@ -44,6 +52,8 @@ class CPreferences : public IPreferences {
   static QString Key(const char* name);
 
   std::unique_ptr<QSettings> m_settings;
+  std::string m_keptAside;
+  std::string m_problem;
 };
 
 }  // namespace quorvel

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTimer>
 #include <chrono>
 #include <thread>
 
@@ -14,7 +15,9 @@
 #include "base/shared_state.h"
 #include "base/util.h"
 #include "control/data_folders.h"
+#include "control/failure_words.h"
 #include "control/quorvel_core.h"
+#include "control/settings_file.h"
 
 #ifndef QUORVEL_DATA_FROM_BIN
 #define QUORVEL_DATA_FROM_BIN "../share/quorvel"
@@ -76,7 +79,7 @@ bool CQuorvelApp::Start() {
     return false;
   }
   if (!m_preferences.OpenKeys()) {
-    Fatal(kMsgPreferences);
+    Fatal(WithWords(kMsgPreferences, m_preferences.Problem()).c_str());
     return false;
   }
 
@@ -98,6 +101,13 @@ bool CQuorvelApp::Start() {
 
   m_dialog = std::make_unique<CQuorvelDlg>(*m_core);
   m_boxes.SetOwner(m_dialog.get());
+  if (!m_preferences.KeptAside().empty()) {
+    // said once, over the window, as soon as it runs
+    QTimer::singleShot(0, m_dialog.get(),
+                       [this, text = SettingsKeptAsideMessage(m_preferences.KeptAside())] {
+                         m_messages->ShowMessage(text);
+                       });
+  }
   return true;
 }
 

@@ -20,8 +20,9 @@ inline constexpr char kMsgPreferences[] = "Could not Write to the Preferences Fi
 
 // CQuorvelApp: the program's one application object. Its start-up finds the executable's
 // folder, opens the preferences, finds the data folders (creating the missing ones) and the
-// help page, makes the core and runs the main window until it is closed. A QApplication must
-// exist. User-interface thread.
+// help page, makes the core and runs the main window until it is closed. A settings file that
+// could not be parsed was kept aside by the preferences: the window says once where it went.
+// A QApplication must exist. User-interface thread.
 class CQuorvelApp {
  public:
   // What tests change: where the executable is, who answers messages (the window's boxes

@@ -1,5 +1,7 @@
 #include "base/preferences.h"
 
+#include <cmath>
+
 #include "base/number_text.h"
 
 namespace quorvel {
@@ -55,7 +57,11 @@ void IPreferences::WriteString(const char* name, const std::string& value) {
 double IPreferences::ReadDouble(const char* name, double defaultValue) {
   const std::string text = ReadString(name, FormatPreferenceDouble(defaultValue));
   if (text.empty()) return defaultValue;
-  return ParsePreferenceDouble(text);
+  const double value = ParsePreferenceDouble(text);
+  if (std::isfinite(value)) return value;
+  // "nan" or "inf" in a damaged settings file: no setting can use it, so it is replaced
+  WriteDouble(name, defaultValue);
+  return defaultValue;
 }
 
 void IPreferences::WriteDouble(const char* name, double value) {

@@ -46,7 +46,8 @@ inline constexpr size_t kMaxPreferenceText = 519;
 // "\xC3\x89cho" is kept); otherwise (missing, too long, empty, only spaces and control bytes) the
 // read gives the default and stores it. Numbers read as texts are written with
 // "%lf" (six decimals, "20.000000") and read back the same way, whatever the user's locale; a
-// stored text that does not start with a number reads as 0.0. 32-bit numbers are stored as
+// stored text that does not start with a number reads as 0.0, and one that reads as infinity
+// or NaN ("inf", "nan", "1e999") as the default, which is stored. 32-bit numbers are stored as
 // numbers; a missing one reads as the default and stores it.
 class IPreferences {
  public:

@@ -38,18 +38,27 @@ double LevelAt(const ChartPointTable& table, double m) {
 
 std::string ChartTextOfBytes(const char* bytes, size_t count) {
   std::string text;
+  // A UTF-16 chart, with a byte-order mark or with a NUL in every other byte: read byte by byte,
+  // its first character would make a point that ends the chart, a calibration that is not there.
+  const auto byte = [bytes](size_t k) { return static_cast<unsigned char>(bytes[k]); };
+  if (count >= 2 &&
+      ((byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == 0xFE && byte(1) == 0xFF))) {
+    return text;
+  }
+  if (count >= 4 && byte(0) != 0 && byte(1) == 0 && byte(2) != 0 && byte(3) == 0) return text;
   text.reserve(count);
   size_t i = 0;
   // A chart saved as "UTF-8 with BOM" keeps its first line.
-  if (count >= 3 && static_cast<unsigned char>(bytes[0]) == 0xEF &&
-      static_cast<unsigned char>(bytes[1]) == 0xBB &&
-      static_cast<unsigned char>(bytes[2]) == 0xBF) {
-    i = 3;
-  }
+  if (count >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) i = 3;
   for (; i < count; ++i) {
     const char c = bytes[i];
     if (c == '\x1A' || c == '\0') break;  // Ctrl-Z and NUL end the text
-    if (c == '\r' && i + 1 < count && bytes[i + 1] == '\n') continue;  // CR LF reads as LF
+    if (c == '\r') {
+      // CR LF reads as LF, and so does a lone CR (the line end of older files)
+      if (i + 1 < count && bytes[i + 1] == '\n') continue;
+      text.push_back('\n');
+      continue;
+    }
     text.push_back(c);
   }
   return text;
@@ -108,6 +117,11 @@ bool LoadChart(const std::string& path, double fmin, double fmax,
   if (ParseChart(text, table.get()) == 0) return false;
   std::array<double, kChartCurveSize> resampled;
   ResampleChart(*table, fmin, fmax, resampled);
+  // Levels near the limits of a double overflow in the interpolation: an infinite calibration
+  // would turn every response point into infinity.
+  if (!std::all_of(resampled.begin(), resampled.end(), [](double v) { return std::isfinite(v); })) {
+    return false;
+  }
   std::copy(resampled.begin(), resampled.end(), curve.begin());
   return true;
 }

@@ -11,8 +11,9 @@
 // curve store subtracts the result from every response point while the calibration is applied.
 //
 // The reading rules, in short:
-// - the file holds 1 to 128000 bytes; CR LF reads as LF, a Ctrl-Z or NUL byte ends the text and
-//   a UTF-8 byte-order mark at the start is skipped;
+// - the file holds 1 to 128000 bytes; CR LF and a lone CR read as LF, a Ctrl-Z or NUL byte ends
+//   the text, a UTF-8 byte-order mark at the start is skipped, and a UTF-16 text (a NUL in every
+//   other byte, with or without a byte-order mark) reads as no text;
 // - the text is cut into line pieces of at most 63 characters (a longer line is examined 63
 //   characters at a time);
 // - a piece that starts with a digit or "." is a data line: frequency [Hz] and level [dB] read
@@ -20,7 +21,8 @@
 //   part of a number token; whatever follows the level is ignored; every other piece is a comment;
 // - a point is taken when its frequency is above 0 and both numbers are finite; at most 2000;
 // - a data line with a single number gives a point at 0 dB and ends the chart;
-// - a chart from which no point is taken is unusable.
+// - a chart from which no point is taken is unusable, and so is one whose resampled levels are
+//   not all finite (levels near the limits of a double overflow in the interpolation).
 //
 // Everything here runs on the user-interface thread (or the command line's main thread).
 
@@ -50,7 +52,9 @@ struct ChartPointTable {
 int ParseChartLine(const char* text, double* frequencyHz, double* levelDb);
 
 // The chart text of a file's bytes as they would read in text mode: a UTF-8 byte-order mark at
-// the start is skipped, CR LF becomes LF, and the text ends at a Ctrl-Z (0x1A) or NUL byte.
+// the start is skipped, CR LF and a lone CR become LF, and the text ends at a Ctrl-Z (0x1A) or
+// NUL byte. Empty for a UTF-16 text: one that starts with its byte-order mark (FF FE or FE FF)
+// or has a NUL as its second and fourth byte.
 std::string ChartTextOfBytes(const char* bytes, size_t count);
 
 // Reads the chart file at path into *text (see ChartTextOfBytes). False when the file is not a
@@ -74,7 +78,7 @@ void ResampleChart(const ChartPointTable& table, double fmin, double fmax,
 
 // Reads, parses and resamples the chart file at path for the range fmin..fmax [Hz] into curve.
 // False, with curve untouched, when the file is unusable (ReadChartText fails), no point is
-// taken from it, or the range is not positive and finite.
+// taken from it, a resampled level is not finite, or the range is not positive and finite.
 bool LoadChart(const std::string& path, double fmin, double fmax,
                std::span<double, kChartCurveSize> curve);
 

@@ -16,6 +16,7 @@
 #include "base/shared_state.h"
 #include "base/user_messages.h"
 #include "base/util.h"
+#include "control/data_folders.h"
 #include "control/failure_words.h"
 #include "engine/audio_engine.h"
 #include "files/capture_samples.h"
@@ -69,13 +70,8 @@ bool CheckCaptureToSave(const CaptureFileContext& ctx) {
 }
 
 std::string ChooserStartFolder(const std::string& lastPath, const std::string& exeDir) {
-  std::string folder;
-  if (!lastPath.empty()) {
-    folder = IsFolder(lastPath.c_str()) ? lastPath : CUtil::DirectoryOfPath(lastPath.c_str());
-  } else {
-    folder = exeDir;
-  }
-  return IsFolder(folder.c_str()) ? folder : std::string();
+  if (!lastPath.empty()) return NearestExistingFolder(lastPath);
+  return IsFolder(exeDir.c_str()) ? exeDir : std::string();
 }
 
 std::string CaptureFileStartFolder(const CSharedState& state) {

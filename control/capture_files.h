@@ -56,14 +56,13 @@ void ReadRangeTitle(const char* title, double* fmin, double* fmax);
 // shows "No new capture performed" and returns false.
 [[nodiscard]] bool CheckCaptureToSave(const CaptureFileContext& ctx);
 
-// The folder a file chooser opens in for the remembered path lastPath: lastPath when it names an
-// existing folder, else its folder; exeDir when lastPath is empty. Empty when that folder does
-// not exist.
+// The folder a file chooser opens in for the remembered path lastPath: the nearest existing
+// folder of it (lastPath itself, its folder, or the nearest parent that still exists); exeDir
+// when lastPath is empty. Empty when there is no such folder.
 [[nodiscard]] std::string ChooserStartFolder(const std::string& lastPath,
                                              const std::string& exeDir);
 
-// The folder a capture file chooser opens in: m_szWavPath when it names an existing folder,
-// else its folder; m_szExeDir when m_szWavPath is empty. Empty when the folder does not exist.
+// The folder a capture file chooser opens in: ChooserStartFolder of m_szWavPath and m_szExeDir.
 [[nodiscard]] std::string CaptureFileStartFolder(const CSharedState& state);
 
 // Writes the finished recording (record track entries 0 .. m_capturedCount - 1, already

@@ -25,6 +25,12 @@ bool HoldsFilesOfKind(const std::string& folder, const DataFolderKind& kind) {
   return !files.empty();
 }
 
+// The path names the data folder itself: the chart folder always does; "Wav" and "Curves" do
+// when its last part is the folder's own name.
+bool IsTheDataFolderItself(const std::string& path, const DataFolderKind& kind) {
+  return !kind.holdsLastFile || fs::path(FullPath(path)).filename() == kind.preference;
+}
+
 char* FolderField(CSharedState& shared, const char* preference) {
   if (std::string(preference) == kPrefCalibFiles) return shared.m_szChartFolder;
   if (std::string(preference) == kPrefWav) return shared.m_szWavPath;
@@ -35,9 +41,9 @@ char* FolderField(CSharedState& shared, const char* preference) {
 
 const std::vector<DataFolderKind>& DataFolderKinds() {
   static const std::vector<DataFolderKind> kinds = {
-      {kPrefCalibFiles, {".txt", ".frd"}},
-      {kPrefWav, {".wav"}},
-      {kPrefCurves, {".png", ".bmp"}},
+      {kPrefCalibFiles, {".txt", ".frd"}, false},
+      {kPrefWav, {".wav"}, true},
+      {kPrefCurves, {".png", ".bmp"}, true},
   };
   return kinds;
 }
@@ -72,7 +78,9 @@ void ResolveDataFolders(IPreferences& preferences, CSharedState& shared, const s
       folder = base + "/" + kind.preference;
       preferences.WriteString(kind.preference, folder);
     }
-    if (!IsFolder(folder)) {
+    if (!IsFolder(folder) && IsTheDataFolderItself(folder, kind)) {
+      // Only a missing data folder is made: "Wav" and "Curves" also hold the last file's path,
+      // and a file that is gone must not come back as a folder of its name.
       std::error_code error;
       fs::create_directories(folder, error);  // a folder that cannot be made is no error here
     }
@@ -83,6 +91,17 @@ void ResolveDataFolders(IPreferences& preferences, CSharedState& shared, const s
     }
     CUtil::CopyText(FolderField(shared, kind.preference), FullPath(folder).c_str());
   }
+}
+
+std::string NearestExistingFolder(const std::string& path) {
+  std::string at = path;
+  while (!at.empty()) {
+    if (IsFolder(at)) return at;
+    std::string up = CUtil::DirectoryOfPath(at.c_str());
+    if (up == at) break;
+    at = std::move(up);
+  }
+  return std::string();
 }
 
 std::string FindHelpFile(const std::string& exeDir,

@@ -16,6 +16,7 @@ struct CSharedState;
 struct DataFolderKind {
   const char* preference;  // "CalibFiles", "Wav", "Curves"
   std::vector<std::string> extensions;
+  bool holdsLastFile;  // the preference also holds the path of the last file saved or loaded
 };
 [[nodiscard]] const std::vector<DataFolderKind>& DataFolderKinds();
 
@@ -27,13 +28,19 @@ struct DataFolderKind {
                                          const std::string& userDataDir);
 
 // Reads "InstallDataDir" into m_szInstallDataDir, then for CalibFiles, Wav and Curves in that
-// order: the preference, or when it is empty base/NAME, which is stored; a missing folder is
-// created (silently, when that fails); when neither the folder nor its subfolders hold a file
-// of its types but exeDir/../NAME does, that folder is used for this run (not stored); the
+// order: the preference, or when it is empty base/NAME, which is stored; a missing chart folder,
+// and a missing Wav or Curves folder whose own name is NAME, is created (silently, when that
+// fails), while any other missing path of "Wav" or "Curves" (the last capture file or curve
+// picture, which they also hold) is left as it is; when neither the folder nor its subfolders hold
+// a file of its types but exeDir/../NAME does, that folder is used for this run (not stored); the
 // result as a full path without "." or ".." parts, into m_szChartFolder, m_szWavPath and
 // m_szCurvesDir.
 void ResolveDataFolders(IPreferences& preferences, CSharedState& shared, const std::string& exeDir,
                         bool exeDirWritable, const std::string& userDataDir);
+
+// The nearest existing folder of a path: the path itself when it is a folder, else the first of
+// its parent folders that exists. Empty when none does (or the path is empty).
+[[nodiscard]] std::string NearestExistingFolder(const std::string& path);
 
 // The help page "Quorvel.html": beside the executable, then in "../Doc/" beside the
 // executable's folder, then in each installed data folder given; a file counts when it is not

@@ -52,11 +52,12 @@ int FindStep(double value) {
 }
 
 int ValidateRange(double* fmin, double* fmax) {
-  if (*fmax < 19.0 || *fmax > 20001.0) {
+  // Written as "not within" so that a NaN (a damaged settings file) is out of range too.
+  if (!(*fmax >= 19.0 && *fmax <= 20001.0)) {
     *fmax = 20000.0;
     return 0;
   }
-  if (*fmin < 1.9 || *fmin > 2001.0) {
+  if (!(*fmin >= 1.9 && *fmin <= 2001.0)) {
     *fmin = 20.0;
     return 0;
   }

@@ -42,8 +42,8 @@ inline constexpr char kMsgResetCurve[] =
 [[nodiscard]] int FindStep(double value);
 
 // The checks of a range, in order; the first four return at once:
-//   1. fmax below 19 or above 20001: fmax = 20000;
-//   2. fmin below 1.9 or above 2001: fmin = 20;
+//   1. fmax not within 19..20001 (NaN included): fmax = 20000;
+//   2. fmin not within 1.9..2001 (NaN included): fmin = 20;
 //   3. fmax not one of the steps: fmax = the first step at or above it (20000 when none);
 //   4. fmin above fmax / 10 + 0.1 (less than a decade): fmin = fmax / 10, or when that falls
 //      below the first step, fmax = 10 x the old fmin instead.

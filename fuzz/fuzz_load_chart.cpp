@@ -1,5 +1,5 @@
 // libFuzzer target: LoadChart on arbitrary chart file contents, checked against the same text
-// parsed and resampled in memory.
+// parsed and resampled in memory; a loaded curve holds only finite values.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -51,17 +51,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The range comes from the input's first bytes, as any caller might pass it.
   const double fmin = size > 0 ? 1.0 + data[0] * 10.0 : 20.0;
   const double fmax = size > 1 ? 1.0 + data[1] * 100.0 : 20000.0;
+  Curve expected;
+  quorvel::ResampleChart(*table, fmin, fmax, expected);
+  bool finite = true;
+  for (const double value : expected) finite = finite && std::isfinite(value);
   Curve curve;
   curve.fill(-1234.5);
   const bool loaded = quorvel::LoadChart(path, fmin, fmax, curve);
-  Check(loaded == (size <= quorvel::kMaxChartFileSize && count > 0));
+  Check(loaded == (size <= quorvel::kMaxChartFileSize && count > 0 && finite));
   if (!loaded) {
     Check(curve[0] == -1234.5 && curve[1019] == -1234.5);
     return 0;
   }
-  Curve expected;
-  quorvel::ResampleChart(*table, fmin, fmax, expected);
   Check(curve == expected);
+  for (const double value : curve) Check(std::isfinite(value));
   // Interpolation stays between the chart's lowest and highest level.
   const double slack = 1e-9 * (1.0 + std::max(std::fabs(low), std::fabs(high)));
   const bool moderate = std::max(std::fabs(low), std::fabs(high)) < 1e300;

@@ -1,6 +1,8 @@
 // The window's preferences in their INI file: texts whole as UTF-8 across a restart, the length
-// limit, 32-bit numbers, and a configuration folder that cannot be written.
+// limit, 32-bit numbers, a named pipe and a configuration folder that cannot be written.
 #include "app/qt_preferences.h"
+
+#include <sys/stat.h>
 
 #include <fstream>
 
@@ -58,6 +60,14 @@ TEST_F(QtPreferencesTest, NumbersAreThirtyTwoBitIntegers) {
   EXPECT_EQ(m_preferences.ReadInt(kPrefVolume, 16), -2147483647 - 1);
   m_preferences.WriteDouble(kPrefFmin, 1400.0);
   EXPECT_EQ(Stored(kPrefFmin).toString(), "1400.000000");
+}
+
+TEST_F(QtPreferencesTest, ANamedPipeIsRefusedWithoutWaitingForAWriter) {
+  const std::filesystem::path file = CPreferences::FileName().toStdString();
+  std::filesystem::create_directories(file.parent_path());
+  ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+  EXPECT_FALSE(m_preferences.OpenKeys());
+  EXPECT_EQ(m_preferences.Problem(), file.string() + " is not a regular file");
 }
 
 TEST_F(QtPreferencesTest, AConfigurationFolderThatCannotBeMadeCannotBeOpened) {

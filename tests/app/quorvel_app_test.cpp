@@ -1,11 +1,12 @@
 // The window program's start-up: the data folders and the help page beside a build tree's
-// executable or in the user's data folder, the defaults stored, and the fatal message when the
-// preferences cannot be written.
+// executable or in the user's data folder, the defaults stored, an unparsable settings file kept
+// aside, and the fatal message when the preferences cannot be written.
 #include "app/quorvel_app.h"
 
 #include <fstream>
 
 #include "base/shared_state.h"
+#include "control/settings_file.h"
 #include "tests/app/gui_test_support.h"
 
 namespace quorvel {
@@ -66,6 +67,25 @@ TEST_F(QuorvelAppTest, AnInstalledExecutableUsesTheUsersDataFolderAndTheInstalle
             (prefix / "share" / "quorvel" / "Quorvel.html").string());
   EXPECT_FALSE(std::filesystem::exists(prefix / "bin" / "Wav"));
   ::unsetenv("XDG_DATA_HOME");
+}
+
+TEST_F(QuorvelAppTest, ASettingsFileThatCannotBeParsedIsKeptAsideAndSaidOnce) {
+  const std::filesystem::path file = CPreferences::FileName().toStdString();
+  std::filesystem::create_directories(file.parent_path());
+  std::vector<std::string> kept;
+  for (const char* text : {"[Preferences\nFmin=40\n", "[Preferences\nFmin=60\n"}) {
+    std::ofstream(file) << text;  // two starts, most likely within one second
+    CQuorvelApp app(Options(m_folder.string()));
+    ASSERT_TRUE(app.Start()) << m_messages.All();
+    ASSERT_TRUE(ProcessUntil([&] { return m_messages.Messages().size() > kept.size(); }));
+    kept.push_back(app.Preferences().KeptAside());
+    EXPECT_EQ(m_messages.Messages().back(), SettingsKeptAsideMessage(kept.back()));
+  }
+  ProcessFor(20);
+  EXPECT_EQ(m_messages.Messages().size(), 2u) << m_messages.All();  // once each
+  std::ifstream first(kept[0]), second(kept[1]);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(first), {}), "[Preferences\nFmin=40\n");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(second), {}), "[Preferences\nFmin=60\n");
 }
 
 TEST_F(QuorvelAppTest, PreferencesThatCannotBeWrittenEndTheStart) {

@@ -134,8 +134,9 @@ TEST(ChartFile, SizeLimitsAndTextBytes) {
                    "20 1\n",
                    6),
        false, 0},
-      {"lone_cr.txt", "20 1\r20000 2\r", true,
-       1.0},  // a lone CR is a separator, not an end of line
+      {"lone_cr.txt", "20 1\r20000 2\r", true, 2.0},  // a lone CR ends a line
+      {"utf16le_no_bom.txt", std::string{'2', 0, '0', 0, ' ', 0, '1', 0, '\n', 0}, false, 0},
+      {"overflowing.txt", "10 1e308\n100000 -1e308\n", false, 0},  // infinite in between
       {"bom_only.txt", "\xEF\xBB\xBF", false, 0},
   };
   for (const auto& c : cases) {
@@ -153,8 +154,10 @@ TEST(ChartFile, TextModeBytes) {
     std::string text;
   } cases[] = {
       {"20 1\r\n30 2\r\n", "20 1\n30 2\n"},
-      {"20 1\r30 2\r", "20 1\r30 2\r"},  // a lone CR stays
-      {"20\r\r\n", "20\r\n"},
+      {"20 1\r30 2\r", "20 1\n30 2\n"},  // a lone CR ends a line too
+      {"20\r\r\n", "20\n\n"},
+      {std::string{'2', 0, '0', 0}, ""},  // UTF-16, without or with a byte-order mark
+      {std::string{'\xFF', '\xFE', '2', 0}, ""},
       {"20 1\n\x1A"
        "30 2\n",
        "20 1\n"},

@@ -45,6 +45,7 @@ inline std::optional<std::vector<Point>> ReferencePoints(std::string t) {
   for (size_t p = t.find("\r\n"); p != std::string::npos; p = t.find("\r\n", p + 1)) {
     t.erase(p, 1);
   }
+  std::replace(t.begin(), t.end(), '\r', '\n');
   const std::string token = TokenBytes();
   std::vector<Point> points;
   for (size_t at = 0; at < t.size() && points.size() < 2000;) {

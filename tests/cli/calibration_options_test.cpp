@@ -4,6 +4,7 @@
 // folder given on the command line or in the window's settings, or reported as missing; an
 // unusable chart refused with its message and exit status 1.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstdio>
@@ -144,6 +145,20 @@ TEST_F(CalibrationOptionsTest, TheCapturesMicrophoneIsLookedUpInTheChartFolder) 
   ExpectCalibrated(narrow, Analyze(capture, "--fmin 100 --fmax 8000"),
                    charttest::ReferenceCurve(*charttest::ReferencePoints(text), 100.0, 8000.0),
                    "narrow");
+}
+
+TEST_F(CalibrationOptionsTest, AnUnreadableSettingsFileIsLeftAloneAndAPipeNeverWaitedFor) {
+  const std::string capture = Capture("");
+  const auto file = m_config / "Velkar" / "Quorvel.conf";
+  std::ofstream(file) << "[Preferences\n";
+  CliOutcome run;
+  Analyze(capture, "", &run);
+  EXPECT_NE(run.output.find(file.string() + " cannot be read as settings"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::exists(file));  // left for the window to keep aside
+  std::filesystem::remove(file);
+  ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+  Analyze(capture, "", &run);
+  EXPECT_NE(run.output.find(file.string() + " is not a regular file"), std::string::npos);
 }
 
 TEST_F(CalibrationOptionsTest, MeasureAppliesTheChartAndNamesItInTheCapture) {

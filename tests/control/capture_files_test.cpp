@@ -266,8 +266,11 @@ TEST_F(CaptureFilesTest, ChooserStartsInTheFolderOfTheLastFile) {
   m_state.m_szWavPath[0] = '\0';
   std::strcpy(m_state.m_szExeDir, m_dir.Path().string().c_str());
   EXPECT_EQ(CaptureFileStartFolder(m_state), m_dir.Path().string());
+  // A file whose folder is gone too: the nearest folder that still exists.
+  std::strcpy(m_state.m_szWavPath, m_dir.File("gone/deeper/x.wav").c_str());
+  EXPECT_EQ(CaptureFileStartFolder(m_state), m_dir.Path().string());
   std::strcpy(m_state.m_szWavPath, "/no/such/folder/x.wav");
-  EXPECT_EQ(CaptureFileStartFolder(m_state), "");
+  EXPECT_EQ(CaptureFileStartFolder(m_state), "/");
 }
 
 // ---- Load Audio File: refusals ----

@@ -92,6 +92,16 @@ TEST_F(DataFolders, AnEmptyFolderGivesWayToASiblingOfTheExecutablesFolderForThis
   EXPECT_EQ(std::string(m_shared.m_szChartFolder), stored);
 }
 
+TEST_F(DataFolders, AFileThatIsGoneNeverComesBackAsAFolder) {
+  // "Wav" and "Curves" also hold the last file's path
+  const fs::path wav = m_root / "Wav" / "capture.wav", curve = m_root / "pics" / "curve3.jpg";
+  m_preferences.WriteString(kPrefWav, wav.string());
+  m_preferences.WriteString(kPrefCurves, curve.string());
+  Resolve(true);
+  EXPECT_FALSE(fs::exists(wav));
+  EXPECT_FALSE(fs::exists(curve.parent_path()));
+}
+
 TEST_F(DataFolders, TheHelpPageIsLookedUpBesideTheExecutableThenInDocThenInstalled) {
   const std::string installed = (m_root / "tree" / "share" / "quorvel").string();
   EXPECT_EQ(FindHelpFile(m_exe, {installed}), "");

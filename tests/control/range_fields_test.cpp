@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cmath>
 #include <string>
 
 #include "base/memory_preferences.h"
@@ -72,6 +73,7 @@ TEST(RangeFields, StoredRangesAreValidatedInOrder) {
       {"40.000000", "150.000000", 20, 200},          // ... then a decade below it, in one check
       {"2.000000", "12.000000", 2, 20000},           // fmax too low again
       {"abc", "20000", 20, 20000},                   // no number: 0, corrected to 20
+      {"nan", "inf", 20, 20000},                     // not finite: the defaults, stored
   };
   for (const auto& c : cases) {
     Rig rig(c.fmin, c.fmax);
@@ -104,6 +106,9 @@ TEST(RangeFields, ValidationReturnsOneOnlyWhenNothingChanged) {
       {2, 19, 0, 2, 20},
       {5, 30, 0, 4, 40},
       {3, 19.9995, 0, 3, 30},  // a decade below fmax would fall under 2 Hz: fmax moves up instead
+      {std::nan(""), 20000, 0, 20, 20000},  // not a number is out of range
+      {20, std::nan(""), 0, 20, 20000},
+      {-INFINITY, 200, 0, 20, 200},
   };
   for (const auto& c : cases) {
     double fmin = c.fmin;
