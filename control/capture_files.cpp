@@ -264,7 +264,9 @@ bool LoadCaptureFile(const CaptureFileContext& ctx, const std::string& path,
       info.album[0] != '\0'
           ? std::string(info.album)
           : std::string(CUtil::StripExtension(CUtil::FileNameOfPath(state.m_szWavPath)));
-  const int32_t chart = state.m_nSelectedChart.load();
+  // The microphone words only for the chart this file named and that was applied: a chart
+  // selected before names no microphone of this recording.
+  const int32_t chart = calibrationApplied ? state.m_nSelectedChart.load() : -1;
   if (chart < 0 || static_cast<size_t>(chart) >= state.m_chartNames.size()) {
     CUtil::FormatText(state.m_szGraphCaption, sizeof state.m_szGraphCaption, "Playing File \"%s\"",
                       name.c_str());

@@ -585,8 +585,8 @@ TEST_F(CaptureFilesTest, LoadCommandEndsARunningMeasurementBeforeTheChooser) {
 
 TEST_F(CaptureFilesTest, SavedCaptureLoadsBackUnchanged) {
   FinishCapture(static_cast<int32_t>(kCaptureSamples), 123456);
-  m_state.m_fmin = 63.0;
-  m_state.m_fmax = 12500.0;
+  m_state.m_curveFmin = 63.0;
+  m_state.m_curveFmax = 12500.0;
   const std::string path = m_dir.File("round trip.wav");
   ASSERT_TRUE(SaveCaptureFile(m_ctx, path));
   LoadedCaptureFile loaded;
