@@ -329,8 +329,9 @@ bool CMeasurementSequence::Start(const MeasurementRequest& request) {
     static_cast<void>(m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs));
     return false;
   }
+  // An output that cannot be opened, or a play thread that cannot start, leaves the input
+  // open, as its button shows it: the next start measures without opening it again.
   if (StartSweep(request.fmin, request.fmax, request.outputIndex) == 0) {
-    CloseInputPeripheral();
     static_cast<void>(m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs));
     return false;
   }

@@ -90,9 +90,9 @@ class CMeasurementSequence {
 
   // ---- a run, step by step ----
   // The start button's measurement: range, gain, reset, input, sweep (its output held). True
-  // when it runs; false after a message, with nothing left running (Finish then only reports
-  // kFailed). The caller has emptied the curve. May block briefly (device hand-shakes, at most
-  // seconds).
+  // when it runs; false after a message, with nothing left running but the input when it was
+  // the output or the play thread that failed (Finish then only reports kFailed). The caller has
+  // emptied the curve. May block briefly (device hand-shakes, at most seconds).
   [[nodiscard]] bool Start(const MeasurementRequest& request);
   // A replay of the samples loaded into the engine on output list entry `outputIndex`, until
   // the curve is complete and the samples have run out (or a stop request, or timeoutMs on the
