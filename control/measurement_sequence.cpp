@@ -554,8 +554,10 @@ SequenceStatus CMeasurementSequence::Finish() {
   // than the file holds: the samples then run out after the 1001st point but before the block
   // that would report the curve complete. The curve is whole all the same.
   if (m_status == SequenceStatus::kComplete && !CurveComplete() && PointsAdded() < kCurvePoints) {
-    // The samples ran out first: the curve stays incomplete.
-    ShowMessage(kMsgNotComplete);
+    // The samples ran out first: the curve stays incomplete, or never began when the recording
+    // holds no sync burst.
+    ShowMessage(m_audio.m_synced.load(std::memory_order_acquire) != 0 ? kMsgNotComplete
+                                                                      : kMsgRecordingNoSync);
     m_status = SequenceStatus::kFailed;
   }
   return m_status;

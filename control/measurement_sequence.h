@@ -23,6 +23,9 @@ constexpr char kMsgInputStopped[] = "The Audio Input stopped during the measurem
 constexpr char kMsgOutputStopped[] = "The Audio Output stopped during the measurement";
 constexpr char kMsgNoSync[] = "No sync burst was heard: check the loudspeaker and the microphone";
 constexpr char kMsgNotComplete[] = "The measurement did not complete in time";
+// A replayed recording in which the analysis found no sync burst: no point can be measured.
+constexpr char kMsgRecordingNoSync[] =
+    "The recording holds no sync burst: no response curve can be measured from it";
 // The start of a measurement waits for the input to deliver and for the output to play, each
 // at most kStartWaitMs; a sweep with a dropout, and a clipped input, are reported.
 constexpr char kMsgInputSilent[] =
