@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
+#include "calibration/chart_folder_browser.h"
+
 namespace quorvel {
 
 namespace {
@@ -55,14 +57,10 @@ bool CQtUserMessages::ChooseOpenFile(const std::string& startFolder,
   return true;
 }
 
+// The chart folder browser, with its start folder and link rule.
 bool CQtUserMessages::ChooseFolder(const std::string& startFolder, const std::string& caption,
                                    std::string* path) {
-  QFileDialog dialog(m_owner, QString::fromStdString(caption), QString::fromStdString(startFolder));
-  dialog.setFileMode(QFileDialog::Directory);
-  dialog.setOption(QFileDialog::ShowDirsOnly, true);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
-  *path = dialog.selectedFiles().first().toStdString();
-  return true;
+  return BrowseForFolder(m_owner, startFolder, caption, path);
 }
 
 }  // namespace quorvel

@@ -221,10 +221,9 @@ void CQuorvelDlg::reject() {
   QDialog::reject();
 }
 
-// The microphone selection dialog, modal: true when it ended with OK (a chart applied).
+// The microphone selection dialog, modal: true when it ended with OK and a chart selected.
 bool CQuorvelDlg::SelectMicrophone() {
-  CMicroSelect dialog(m_core.MicroList(), m_core.Messages(), m_core.Graph(), this);
-  return dialog.exec() == QDialog::Accepted;
+  return RunMicrophoneSelection(m_core.MicroList(), m_core.Messages(), m_core.Graph(), this);
 }
 
 void CQuorvelDlg::OnPrintButton() {

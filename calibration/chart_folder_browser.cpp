@@ -18,8 +18,13 @@ bool BrowseForFolder(QWidget* owner, const std::string& initialFolder, const std
   // Qt's own dialog: the platform's native one may resolve links behind our back.
   QFileDialog dialog(owner, QString::fromStdString(caption), start);
   dialog.setFileMode(QFileDialog::Directory);
+  // No new folders from here, and the browser's own "OK" and "Cancel".
   dialog.setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks |
-                    QFileDialog::DontUseNativeDialog);
+                    QFileDialog::DontUseNativeDialog | QFileDialog::ReadOnly);
+  dialog.setLabelText(QFileDialog::Accept, QStringLiteral("OK"));
+  dialog.setLabelText(QFileDialog::Reject, QStringLiteral("Cancel"));
+  auto* newFolder = dialog.findChild<QWidget*>(QStringLiteral("newFolderButton"));
+  if (newFolder != nullptr) newFolder->hide();
 
   // The last folder selected that is not a link: what a selected link leaves in place.
   QString plain = QFileInfo(start).absoluteFilePath();

@@ -18,8 +18,9 @@ namespace quorvel {
 // The caption the selection dialog asks for.
 constexpr const char* kChartFolderCaption = "Folder where the Microphone Charts are located";
 
-// Runs the chooser (QFileDialog in directory mode) with owner as its parent. True with the
-// chosen folder in *chosen when the user confirms. User-interface thread.
+// Runs the chooser (Qt's own QFileDialog in directory mode, with "OK" and "Cancel" and no
+// new-folder button) with owner as its parent. True with the chosen folder in *chosen when the
+// user confirms. User-interface thread.
 bool BrowseForFolder(QWidget* owner, const std::string& initialFolder, const std::string& caption,
                      std::string* chosen);
 

@@ -92,8 +92,10 @@ CMicroSelect::CMicroSelect(CMicroListProc& proc, IUserMessages& messages, CGraph
   m_okButton->setDefault(true);
 
   connect(m_selectButton, &QPushButton::clicked, this, [this] { OnSelectFolder(); });
-  connect(m_listCharts, &QListWidget::currentRowChanged, this,
-          [this](int /*row*/) { OnSelChangeChartList(); });
+  // Only a selection (a click, an arrow key) picks a chart: the focus that Tab brings into the
+  // list moves its current row without selecting anything.
+  connect(m_listCharts, &QListWidget::itemSelectionChanged, this,
+          [this] { OnSelChangeChartList(); });
   connect(m_okButton, &QPushButton::clicked, this, [this] { accept(); });
   connect(m_cancelButton, &QPushButton::clicked, this, [this] { reject(); });
 
@@ -154,7 +156,8 @@ void CMicroSelect::OnSelectFolder() {
 }
 
 void CMicroSelect::OnSelChangeChartList() {
-  const int row = m_listCharts->currentRow();
+  const QList<QListWidgetItem*> selected = m_listCharts->selectedItems();
+  const int row = selected.isEmpty() ? -1 : m_listCharts->row(selected.first());
   m_proc.SelectChart(row < 0 ? -1 : row);
   LoadPreviewFor(m_proc.SelectedChart());
   update();
@@ -211,7 +214,8 @@ void CMicroSelect::closeEvent(QCloseEvent* event) {
 bool RunMicrophoneSelection(CMicroListProc& proc, IUserMessages& messages, CGraphical& graph,
                             QWidget* parent) {
   CMicroSelect dialog(proc, messages, graph, parent);
-  const bool applied = dialog.exec() == QDialog::Accepted;
+  // OK with no chart selected applies nothing
+  const bool applied = dialog.exec() == QDialog::Accepted && proc.SelectedChart() >= 0;
   proc.SetCalibrationApplied(applied);
   return applied;
 }

@@ -89,8 +89,8 @@ class CMicroSelect : public QDialog {
 };
 
 // Opens the selection dialog over parent and sets the calibration state from its end: applied
-// after "OK, Apply", not applied otherwise. Returns whether the calibration is applied. The main
-// window's calibration button calls it while the calibration is not applied.
+// after "OK, Apply" with a chart selected, not applied otherwise. Returns whether the calibration
+// is applied. The main window's calibration button calls it while the calibration is not applied.
 bool RunMicrophoneSelection(CMicroListProc& proc, IUserMessages& messages, CGraphical& graph,
                             QWidget* parent = nullptr);
 

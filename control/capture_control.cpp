@@ -261,6 +261,8 @@ void CCaptureControl::EndCapture() {
   } else {
     m_sequence.EndCapture();
   }
+  // The end wrote the capture's caption over any wait: the next run's wait is shown afresh.
+  m_waitShown.clear();
   m_inputClosedDuringCapture = false;
   m_graph.UpdateHasCurve();
   SmoothingOff();

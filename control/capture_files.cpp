@@ -61,8 +61,11 @@ void ReadRangeTitle(const char* title, double* fmin, double* fmax) {
 // ---- Save Audio File ----
 
 bool CheckCaptureToSave(const CaptureFileContext& ctx) {
+  // A curve reset by a wider range leaves no range for the recording behind it: the reset
+  // question asked whether to reset the capture.
   if (ctx.state.m_bCurveEndNotified.load() == 0 ||
-      ctx.audio.m_capturedCount.load() < kShortestRecording) {
+      ctx.audio.m_capturedCount.load() < kShortestRecording || !(ctx.state.m_curveFmin > 0.0) ||
+      !(ctx.state.m_curveFmin < ctx.state.m_curveFmax)) {
     ctx.messages.ShowMessage("No new capture performed");
     return false;
   }
@@ -101,8 +104,9 @@ bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path) {
   CUtil::CopyText(wave.m_szArtist, sizeof wave.m_szArtist, "Quorvel");
   CUtil::CopyText(wave.m_szAlbum, sizeof wave.m_szAlbum,
                   CUtil::StripExtension(CUtil::FileNameOfPath(state.m_szWavPath)));
+  // the range the recording's sweep covered, whatever the range fields show since
   CUtil::CopyText(wave.m_szTitle, sizeof wave.m_szTitle,
-                  FormatRangeTitle(state.m_fmin, state.m_fmax).c_str());
+                  FormatRangeTitle(state.m_curveFmin, state.m_curveFmax).c_str());
   wave.m_szComment[0] = '\0';
   const int32_t chart = state.m_nSelectedChart.load();
   if (chart >= 0 && state.m_bCalibrationApplied.load() != 0 &&
@@ -256,7 +260,9 @@ bool LoadCaptureFile(const CaptureFileContext& ctx, const std::string& path,
       info.album[0] != '\0'
           ? std::string(info.album)
           : std::string(CUtil::StripExtension(CUtil::FileNameOfPath(state.m_szWavPath)));
-  const int32_t chart = state.m_nSelectedChart.load();
+  // The microphone words only for the chart this file named and that was applied: a chart
+  // selected before names no microphone of this recording.
+  const int32_t chart = calibrationApplied ? state.m_nSelectedChart.load() : -1;
   if (chart < 0 || static_cast<size_t>(chart) >= state.m_chartNames.size()) {
     CUtil::FormatText(state.m_szGraphCaption, sizeof state.m_szGraphCaption, "Playing File \"%s\"",
                       name.c_str());

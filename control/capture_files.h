@@ -52,8 +52,9 @@ void ReadRangeTitle(const char* title, double* fmin, double* fmax);
 
 // ---- Save Audio File ----
 
-// True when a completed curve with at least one second of recording can be saved; otherwise
-// shows "No new capture performed" and returns false.
+// True when a completed curve with at least one second of recording can be saved, and the
+// curve's range (m_curveFmin, m_curveFmax) is still known: a curve reset by a wider range took
+// it. Otherwise shows "No new capture performed" and returns false.
 [[nodiscard]] bool CheckCaptureToSave(const CaptureFileContext& ctx);
 
 // The folder a file chooser opens in for the remembered path lastPath: the nearest existing
@@ -66,7 +67,8 @@ void ReadRangeTitle(const char* title, double* fmin, double* fmax);
 [[nodiscard]] std::string CaptureFileStartFolder(const CSharedState& state);
 
 // Writes the finished recording (record track entries 0 .. m_capturedCount - 1, already
-// rotated to the start) to path with the tool's tags: the range as title, "Quorvel" as artist,
+// rotated to the start) to path with the tool's tags: the range the curve was measured over
+// (m_curveFmin, m_curveFmax, not the range fields) as title, "Quorvel" as artist,
 // the file's own title as album, the chart in force as comment, the year. Once the file is
 // created, m_szWavPath and the preference "Wav" name it. An earlier file at path is replaced
 // only by the whole new one. False after a message whose second line names the path and the

@@ -329,8 +329,9 @@ bool CMeasurementSequence::Start(const MeasurementRequest& request) {
     static_cast<void>(m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs));
     return false;
   }
+  // An output that cannot be opened, or a play thread that cannot start, leaves the input
+  // open, as its button shows it: the next start measures without opening it again.
   if (StartSweep(request.fmin, request.fmax, request.outputIndex) == 0) {
-    CloseInputPeripheral();
     static_cast<void>(m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs));
     return false;
   }
@@ -553,8 +554,10 @@ SequenceStatus CMeasurementSequence::Finish() {
   // than the file holds: the samples then run out after the 1001st point but before the block
   // that would report the curve complete. The curve is whole all the same.
   if (m_status == SequenceStatus::kComplete && !CurveComplete() && PointsAdded() < kCurvePoints) {
-    // The samples ran out first: the curve stays incomplete.
-    ShowMessage(kMsgNotComplete);
+    // The samples ran out first: the curve stays incomplete, or never began when the recording
+    // holds no sync burst.
+    ShowMessage(m_audio.m_synced.load(std::memory_order_acquire) != 0 ? kMsgNotComplete
+                                                                      : kMsgRecordingNoSync);
     m_status = SequenceStatus::kFailed;
   }
   return m_status;

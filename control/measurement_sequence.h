@@ -23,6 +23,9 @@ constexpr char kMsgInputStopped[] = "The Audio Input stopped during the measurem
 constexpr char kMsgOutputStopped[] = "The Audio Output stopped during the measurement";
 constexpr char kMsgNoSync[] = "No sync burst was heard: check the loudspeaker and the microphone";
 constexpr char kMsgNotComplete[] = "The measurement did not complete in time";
+// A replayed recording in which the analysis found no sync burst: no point can be measured.
+constexpr char kMsgRecordingNoSync[] =
+    "The recording holds no sync burst: no response curve can be measured from it";
 // The start of a measurement waits for the input to deliver and for the output to play, each
 // at most kStartWaitMs; a sweep with a dropout, and a clipped input, are reported.
 constexpr char kMsgInputSilent[] =
@@ -90,9 +93,9 @@ class CMeasurementSequence {
 
   // ---- a run, step by step ----
   // The start button's measurement: range, gain, reset, input, sweep (its output held). True
-  // when it runs; false after a message, with nothing left running (Finish then only reports
-  // kFailed). The caller has emptied the curve. May block briefly (device hand-shakes, at most
-  // seconds).
+  // when it runs; false after a message, with nothing left running but the input when it was
+  // the output or the play thread that failed (Finish then only reports kFailed). The caller has
+  // emptied the curve. May block briefly (device hand-shakes, at most seconds).
   [[nodiscard]] bool Start(const MeasurementRequest& request);
   // A replay of the samples loaded into the engine on output list entry `outputIndex`, until
   // the curve is complete and the samples have run out (or a stop request, or timeoutMs on the

@@ -326,9 +326,10 @@ class CAudio {
   std::atomic<int32_t> m_synced{0};           // the sync burst has been found
   std::atomic<int32_t> m_resetRequested{0};   // ResetAnalysis handed to the running capture thread
   std::atomic<int32_t> m_noiseFloorReady{0};  // the detector has measured the input's floor
-  std::atomic<int32_t> m_clippedPoints{0};    // curve points whose block reached full scale
-  std::atomic<int32_t> m_silentPoints{0};     // all-zero curve points after one with signal
-  std::atomic<int32_t> m_outputStarted{0};    // the output plays (started, no underflow since)
+  // Of the curve's 1001 points (not the blocks that follow them):
+  std::atomic<int32_t> m_clippedPoints{0};     // points whose block reached full scale
+  std::atomic<int32_t> m_silentPoints{0};      // all-zero points after one with signal
+  std::atomic<int32_t> m_outputStarted{0};     // the output plays (started, no underflow since)
   std::atomic<int32_t> m_outputUnderflows{0};  // underflows since the output was opened
   std::atomic<int32_t> m_outputStalled{0};     // the play thread ended a sweep on a stall
   std::atomic<int32_t> m_outputFailure{0};     // the code of a buffer the output refused

@@ -205,7 +205,8 @@ void CAudio::ProcessBlock() {
     if (m_blocksSinceSync < kInt32Max) ++m_blocksSinceSync;
     const int32_t dropped = kSettlingBlocks + m_pointDelayBlocks.load(std::memory_order_relaxed);
     if (m_blocksSinceSync > dropped && m_listener != nullptr) {
-      CountPoint(blockPeak);
+      // The blocks after the curve's last point only tell the curve store that it is full.
+      if (m_blocksSinceSync - dropped <= kPointsPerCurve) CountPoint(blockPeak);
       m_listener->AddPoint(levelDb);
     }
   }

@@ -19,6 +19,8 @@ namespace quorvel {
 
 // Blocks after the sync block whose levels are always dropped.
 inline constexpr int kSettlingBlocks = 48;
+// Points of a whole curve: blocks 49 + D .. 1049 + D.
+inline constexpr int kPointsPerCurve = 1001;
 
 // Samples of the signal before the lead-in: silence, burst, silence.
 inline constexpr int kSamplesBeforeLeadIn = 72000;

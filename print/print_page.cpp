@@ -6,6 +6,8 @@
 #include <QFontMetrics>
 #include <QPaintDevice>
 #include <QPainter>
+#include <algorithm>
+#include <cmath>
 
 #include "graph/graph_resources.h"
 #include "graph/pixel_canvas.h"
@@ -15,6 +17,18 @@ namespace quorvel {
 namespace {
 
 constexpr int kTitleBaseline = 26;  // row of the title's baseline in the band
+
+// font at `scale` times its size (its character widths follow).
+QFont ScaledFont(const QFont& font, double scale) {
+  if (!(scale > 0.0)) return font;
+  QFont scaled = font;
+  if (font.pixelSize() > 0) {
+    scaled.setPixelSize(std::max(1, static_cast<int>(std::lround(font.pixelSize() * scale))));
+  } else if (font.pointSizeF() > 0.0) {
+    scaled.setPointSizeF(font.pointSizeF() * scale);
+  }
+  return scaled;
+}
 
 }  // namespace
 
@@ -62,8 +76,10 @@ PrintLayout DrawPrintPage(QPainter& painter, const QImage& picture, const Printa
       QRect(layout.pictureLeft, layout.pictureTop, layout.pictureWidth, layout.pictureHeight),
       picture);
 
+  // The caption keeps the size it has beside the graph on screen: its font grows with the
+  // picture, by E (a 16-pixel font on a 1200 dpi page would be under a point tall).
   const QString caption = QString::fromLatin1(kPrintCaption);
-  painter.setFont(captionFont);
+  painter.setFont(ScaledFont(captionFont, layout.scale));
   painter.setPen(QColor::fromRgb(PaletteColor(kColorCaption)));
   const QFontMetrics metrics = painter.fontMetrics();
   painter.drawText(QPoint(layout.captionRight - metrics.horizontalAdvance(caption),

@@ -39,10 +39,10 @@ struct PrintableArea {
 
 // Draws the printed page with painter, whose origin is the top-left corner of the printable
 // area: the print picture stretched to its place (ComputePrintLayout), then the caption
-// "Response curve created with Quorvel" in captionFont and RGB(100,120,250) with its top-right
-// corner at the layout's caption point. An enlarged picture keeps its pixels sharp (each becomes
-// a block of the same colour); a shrunk one is smoothed. Returns the layout it used. The
-// painter's state is left as it was.
+// "Response curve created with Quorvel" in captionFont, scaled as the picture is (E), and
+// RGB(100,120,250) with its top-right corner at the layout's caption point. An enlarged picture
+// keeps its pixels sharp (each becomes a block of the same colour); a shrunk one is smoothed.
+// Returns the layout it used. The painter's state is left as it was.
 PrintLayout DrawPrintPage(QPainter& painter, const QImage& picture, const PrintableArea& area,
                           const QFont& captionFont);
 

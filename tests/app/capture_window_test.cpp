@@ -239,9 +239,10 @@ TEST_F(CaptureWindowTest, AnOutputThatCannotBeOpenedShowsItsMessage) {
   EXPECT_EQ(Dialog().StartButton()->text(), "+ S T A R T +\nC A P T U R E");
   EXPECT_EQ(Audio().m_hWaveOut.load(), 0);
   EXPECT_STREQ(Audio().m_outputName, "");
-  // the measurement's start closes the input it opened
-  EXPECT_EQ(Shared().m_bInputOpen.load(), 0);
-  EXPECT_TRUE(ProcessUntil([&] { return Audio().DeviceThreadCount() == 0; }));
+  // the input stays open, as its button says
+  EXPECT_EQ(Shared().m_bInputOpen.load(), 1);
+  EXPECT_EQ(Dialog().InputButton()->text(), "Close Input Peripheral");
+  EXPECT_TRUE(ProcessUntil([&] { return Audio().DeviceThreadCount() == 1; }));
 }
 
 TEST_F(CaptureWindowTest, AnInputLostMidSweepEndsTheMeasurementWithAMessage) {

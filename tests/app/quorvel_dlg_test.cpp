@@ -3,6 +3,7 @@
 // box and help.
 #include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -15,8 +16,10 @@
 #include "app/colour_button.h"
 #include "app/graph_area.h"
 #include "app/help_window.h"
+#include "app/qt_user_messages.h"
 #include "app/up_down.h"
 #include "base/shared_state.h"
+#include "calibration/chart_folder_browser.h"
 #include "control/device_choice.h"
 #include "graph/graphical.h"
 #include "tests/app/gui_test_support.h"
@@ -214,6 +217,22 @@ TEST_F(WindowTest, TheCalibrationButtonShowsItsStates) {
   Click(Dialog().CalibrationButton());  // applied: a press takes it off
   EXPECT_FALSE(Dialog().CalibrationButton()->IsChecked());
   EXPECT_EQ(Shared().m_bCalibrationApplied.load(), 0);
+}
+
+// The window's folder chooser is the chart folder browser: a link leaves the folder chosen.
+TEST_F(WindowTest, TheFolderChooserIsTheChartFolderBrowser) {
+  const std::filesystem::path start = m_folder / "charts";
+  std::filesystem::create_directories(start / "elsewhere");
+  std::filesystem::create_directory_symlink(start / "elsewhere", start / "link");
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr) return;
+    dialog->selectFile(QString::fromStdString((start / "link").string()));
+    static_cast<QDialog*>(dialog)->accept();
+  });
+  std::string chosen;
+  ASSERT_TRUE(CQtUserMessages().ChooseFolder(start.string(), kChartFolderCaption, &chosen));
+  EXPECT_EQ(chosen, start.string());
 }
 
 TEST_F(WindowTest, TheWindowMenuOpensTheAboutBox) {

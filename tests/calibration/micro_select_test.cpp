@@ -203,18 +203,27 @@ class MicroSelectTest : public QObject {
       QCOMPARE(state.m_bCalibrationApplied.load(), 0);
       QCOMPARE(button.states, std::vector<bool>{false});
     }
-    // the entry point: OK gives the applied state, whatever ends the dialog otherwise does not
-    for (const bool ok : {true, false}) {
-      QTimer::singleShot(0, [ok] {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        QVERIFY(dialog != nullptr);
-        if (ok) {
-          dialog->accept();
-        } else {
+    // the entry point: OK with a chart selected gives the applied state; Tab into the list
+    // selects nothing, so OK then applies nothing; the title bar's close applies nothing
+    for (const int end : {0, 1, 2}) {
+      const bool ok = end == 0;
+      preferences.WriteString("MicroSelected", ok ? "flat" : "");
+      bool tabbedIn = end != 1;
+      QTimer::singleShot(0, [&] {
+        auto* dialog = dynamic_cast<CMicroSelect*>(QApplication::activeModalWidget());
+        QVERIFY(dialog != nullptr && (end != 1 || QTest::qWaitForWindowActive(dialog)));
+        for (int tab = 0; !tabbedIn && tab < 8; ++tab) {
+          QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+          tabbedIn = QApplication::focusWidget() == dialog->ChartList();
+        }
+        if (end == 2) {
           dialog->close();
+        } else {
+          dialog->accept();
         }
       });
       QCOMPARE(RunMicrophoneSelection(proc, messages, graph), ok);
+      QVERIFY(tabbedIn);
       QCOMPARE(state.m_bCalibrationApplied.load(), ok ? 1 : 0);
       QCOMPARE(button.states.back(), ok);
     }

@@ -101,6 +101,12 @@ TEST(CaptureControlWait, TheCaptionNamesTheInputAwaited) {
   rig.control.OnCaptureButton();
   EXPECT_FALSE(rig.control.Capturing());
   EXPECT_STREQ(rig.core.Shared().m_szGraphCaption, "Quorvel Capture");
+  // the next measurement shows its own wait again
+  rig.control.OnCaptureButton();
+  rig.control.OnMeterTimer();
+  EXPECT_STREQ(rig.core.Shared().m_szGraphCaption,
+               "waiting for the Audio Input \"Mic\" to deliver...");
+  rig.control.OnCaptureButton();
 }
 
 }  // namespace

@@ -94,6 +94,8 @@ class CaptureFilesTest : public ::testing::Test {
     }
     RotateRecordTrack(*m_audio);
     m_state.m_bCurveEndNotified.store(1);
+    m_state.m_curveFmin = 20.0;
+    m_state.m_curveFmax = 20000.0;
   }
   std::string LastMessage() const {
     return m_messages.shown.empty() ? "" : m_messages.shown.back();
@@ -123,14 +125,16 @@ TEST_F(CaptureFilesTest, SaveRefusesWithoutACompletedCurve) {
   EXPECT_EQ(LastMessage(), "No new capture performed");
   EXPECT_TRUE(m_messages.chooserExtension.empty());  // the chooser was never shown
   EXPECT_FALSE(std::filesystem::exists(m_dir.File("never.wav")));
-  m_audio->m_capturedCount.store(48000);
+  FinishCapture(48000, 0);
   EXPECT_TRUE(CheckCaptureToSave(m_ctx));
+  m_state.m_curveFmin = 0.0;  // the curve reset by a wider range, and the capture with it
+  EXPECT_FALSE(CheckCaptureToSave(m_ctx));
 }
 
 TEST_F(CaptureFilesTest, SaveWritesTheRecordingAndItsTags) {
   FinishCapture(120000, 3000000);  // the recording started deep in the track
-  m_state.m_fmin = 31.5;
-  m_state.m_fmax = 16000.0;
+  m_state.m_curveFmin = 31.5;      // the range fields may show another range since
+  m_state.m_curveFmax = 16000.0;
   m_state.m_chartNames = {"Mic A", "Mic B"};
   m_state.m_chartPaths = {"/charts/a.txt", "/charts/b.txt"};
   m_state.m_nSelectedChart.store(1);
@@ -229,8 +233,8 @@ TEST_F(CaptureFilesTest, SaveAcceptsCharactersWindowsRefusesInALinuxName) {
 
 TEST_F(CaptureFilesTest, TheRangeInTheTitleKeepsItsDecimalPointInEveryLocale) {
   FinishCapture(50000, 0);
-  m_state.m_fmin = 100.0;
-  m_state.m_fmax = 5000.0;
+  m_state.m_curveFmin = 100.0;
+  m_state.m_curveFmax = 5000.0;
   const std::string saved = m_dir.File("comma.wav");
   {
     QUORVEL_IN_DECIMAL_COMMA_LOCALE(comma);
@@ -391,6 +395,8 @@ TEST_F(CaptureFilesTest, TaggedFileMustNameTheToolAsArtist) {
 
 TEST_F(CaptureFilesTest, LoadOfATaggedCaptureSetsEverything) {
   m_state.m_bCurveEndNotified.store(1);
+  m_state.m_chartNames = {"Mic A"};  // selected before: this file names no microphone
+  m_state.m_nSelectedChart.store(0);
   const std::string path = TaggedCapture("100.00-8000.00 Hz");
   LoadedCaptureFile loaded;
   ASSERT_TRUE(LoadCaptureFile(m_ctx, path, &loaded));
@@ -573,8 +579,8 @@ TEST_F(CaptureFilesTest, LoadCommandEndsARunningMeasurementBeforeTheChooser) {
 
 TEST_F(CaptureFilesTest, SavedCaptureLoadsBackUnchanged) {
   FinishCapture(static_cast<int32_t>(kCaptureSamples), 123456);
-  m_state.m_fmin = 63.0;
-  m_state.m_fmax = 12500.0;
+  m_state.m_curveFmin = 63.0;
+  m_state.m_curveFmax = 12500.0;
   const std::string path = m_dir.File("round trip.wav");
   ASSERT_TRUE(SaveCaptureFile(m_ctx, path));
   LoadedCaptureFile loaded;

@@ -35,6 +35,8 @@ struct Rig {
   void Replay(const std::vector<int16_t>& samples, int count) {
     core.Graph().ClearCurve();
     core.Shared().m_bCurveEndNotified.store(0);
+    core.Shared().m_curveFmin = 20.0;  // the range a replay takes from its file
+    core.Shared().m_curveFmax = 20000.0;
     ReplayAtFullSpeed(core.Audio(), samples.data(), count, 20.0);
   }
 };

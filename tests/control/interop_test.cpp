@@ -119,8 +119,8 @@ class InteropTest : public ::testing::Test {
     }
     RotateRecordTrack(*m_audio);
     m_state.m_bCurveEndNotified.store(1);
-    m_state.m_fmin = 50.0;
-    m_state.m_fmax = 15000.0;
+    m_state.m_curveFmin = 50.0;
+    m_state.m_curveFmax = 15000.0;
     m_state.m_chartNames = {kMicrophone};
     m_state.m_chartPaths = {"/charts/mic.txt"};
     m_state.m_nSelectedChart.store(0);

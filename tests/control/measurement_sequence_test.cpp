@@ -192,6 +192,14 @@ TEST(MeasurementSequence, AReplayStoppedMidwayEndsAndFreesItsSamples) {
   EXPECT_TRUE(rig.messages.Messages().empty());
 }
 
+TEST(MeasurementSequence, AReplayOfARecordingWithoutASyncBurstSaysSo) {
+  Rig rig;
+  rig.Audio().m_fileSamples = static_cast<int16_t*>(std::calloc(96000, 2));  // 2 s of silence
+  rig.Audio().m_fileSampleCount.store(96000);
+  EXPECT_EQ(RunReplay(rig.Sequence(), -1, 0), SequenceStatus::kFailed);
+  EXPECT_EQ(rig.messages.Messages(), std::vector<std::string>{kMsgRecordingNoSync});
+}
+
 // ---- what the Load Audio File command sees ----
 
 TEST(MeasurementActivity, LastsFromTheOpenInputOrTheStartUntilTheRunIsFinished) {

@@ -488,6 +488,13 @@ TEST_F(CaptureAnalysisTest, APointFromAClippedBlockIsCountedOnce) {
   PushSilence(*m_audio, 2 * kBlock);
   ASSERT_EQ(m_listener.Points().size(), 3u);
   EXPECT_EQ(m_audio->m_clippedPoints.load(), 1);
+  // clipped blocks up to the curve's last point count, the two after it do not
+  for (int block = 3; block < kPointsPerCurve + 2; ++block) {
+    m_audio->m_blockClipped = 1;
+    PushSilence(*m_audio, kBlock);
+  }
+  ASSERT_EQ(m_listener.Points().size(), static_cast<size_t>(kPointsPerCurve + 2));
+  EXPECT_EQ(m_audio->m_clippedPoints.load(), 1 + kPointsPerCurve - 3);
   m_audio->ResetAnalysis();
   EXPECT_EQ(m_audio->m_clippedPoints.load(), 0);
 }

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QRegularExpression>
 #include <QTimer>
 #include <cstring>
 #include <fstream>
@@ -70,6 +71,14 @@ TEST(PrintCurve, PrintsTheTitleBandAndTheCurveOnOneLandscapePdfPage) {
   EXPECT_NEAR(curve.left(), At(inGraph.left(), 0).x(), 3.0);
   EXPECT_NEAR(curve.right(), At(inGraph.right() + 1, 0).x(), 3.0);
   EXPECT_NEAR(curve.center().y(), At(0, 40 + inGraph.center().y() + 0.5).y(), 3.0);
+
+  // the caption as tall beside the picture as on screen: its 16-pixel cell times E [points]
+  const QRegularExpressionMatch word =
+      QRegularExpression(R"re(yMin="([\d.]+)" xMax="[\d.]+" yMax="([\d.]+)">Response<)re")
+          .match(QString::fromStdString(quorvel::Run("pdftotext -bbox '" + pdf + "' -")));
+  ASSERT_TRUE(word.hasMatch());
+  const double cell = 16 * scale * 72 / 1200;  // about 11.4 points
+  EXPECT_NEAR(word.captured(2).toDouble() - word.captured(1).toDouble(), cell, 0.2 * cell);
 }
 
 TEST(PrintCurve, NothingPaintedCancelledOrUnwritableEndsWithoutAPage) {

@@ -78,12 +78,12 @@ TEST_F(PrintPage, PageInAnImageHoldsThePictureScaledAtItsCornerAndTheCaptionBelo
         EXPECT_EQ(page.pixel(at), picture.pixel(x, y)) << x << "," << y;
       }
     }
-    // the caption's cell has its top-right corner at (w * E, (h + 40) * E * 1.15): its ink
-    // ends a pixel or a few left of it and starts a few rows below
-    EXPECT_GE(caption.right(), std::floor(kAreaWidth * scale) - 4);
+    // the caption's cell has its top-right corner at (w * E, (h + 40) * E * 1.15): its ink,
+    // scaled with the picture, ends a few of the picture's pixels left of it and starts below
+    EXPECT_GE(caption.right(), std::floor(kAreaWidth * scale) - 4 * scale);
     EXPECT_LT(caption.right(), std::floor(kAreaWidth * scale));
     EXPECT_GE(caption.top(), std::floor((kAreaHeight + 40) * scale * 1.15));
-    EXPECT_LE(caption.top(), std::floor((kAreaHeight + 40) * scale * 1.15) + 5);
+    EXPECT_LE(caption.top(), std::floor((kAreaHeight + 40) * scale * 1.15) + 2 * scale);
     EXPECT_EQ(caption.top() < box.bottom(), sheet.captionOverPicture);
   }
 }
@@ -124,10 +124,10 @@ TEST_F(PrintPage, PageInAPdfFileStartsAtThePrintableAreaOnEitherOrientation) {
     EXPECT_NEAR(farBox.bottom(), 49, 1);
     const QPoint captionCorner = At(kAreaWidth * scale, (kAreaHeight + 40) * scale * 1.15);
     const QRect caption = BoundingBox(Around(captionCorner, QSize(800, 80)), IsCaptionBlue);
-    EXPECT_GE(caption.right(), 400 - 6);
+    EXPECT_GE(caption.right(), 400 - 4 * scale);
     EXPECT_LT(caption.right(), 400);
     EXPECT_GE(caption.top(), 40 - 1);
-    EXPECT_LE(caption.top(), 40 + 5);
+    EXPECT_LE(caption.top(), 40 + 2 * scale);
   }
 }
 
