@@ -10,6 +10,7 @@
 #include "cli/curve_outputs.h"
 #include "control/capture_files.h"
 #include "control/curve_completion.h"
+#include "control/measurement_sequence.h"
 #include "engine/full_speed_replay.h"
 #include "engine/record_track.h"
 
@@ -19,8 +20,6 @@ namespace {
 
 constexpr int kCurvePoints = CGraphical::kLastPoint + 1;
 
-constexpr char kMsgRecordingHoldsNoSync[] =
-    "The recording holds no sync burst: it gives no response curve";
 constexpr char kMsgRecordingHoldsNoPoint[] =
     "The recording ends before the first point of the response curve";
 
@@ -86,7 +85,7 @@ int RunAnalyze(const Arguments& args) {
   const int points = core.Graph().m_count.load();
   // No curve at all is no success: say why there is none.
   if (audio.m_synced.load() == 0) {
-    std::fprintf(stderr, "%s\n", kMsgRecordingHoldsNoSync);
+    std::fprintf(stderr, "%s\n", kMsgRecordingNoSync);
     return kExitFailure;
   }
   if (points == 0) {

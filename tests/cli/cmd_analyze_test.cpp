@@ -219,7 +219,8 @@ TEST_F(AnalyzeCommandTest, ARecordingThatGivesNoCurveIsAFailure) {
   const std::string tiny =
       WriteSweepCapture("tiny.wav", 20.0, 20000.0, "0.00001-20000 Hz", "Quorvel");
   for (const auto& [capture, message] :
-       {std::pair{silent, "The recording holds no sync burst: it gives no response curve"},
+       {std::pair{silent,
+                  "The recording holds no sync burst: no response curve can be measured from it"},
         std::pair{tiny, "The recording ends before the first point of the response curve"}}) {
     const std::string csv = m_dir.File("curve.csv");
     const CliOutcome run = Analyze(Quote(capture) + " --csv " + Quote(csv));
