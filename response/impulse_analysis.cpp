@@ -74,6 +74,9 @@ ResponseStatus CImpulseAnalysis::Analyze(const int16_t* samples, std::size_t cou
   if (samples == nullptr || count < static_cast<std::size_t>(kChunk)) {
     return ResponseStatus::kNoImpulse;
   }
+  // No capture is longer than the record track; what a longer recording holds beyond that is
+  // not looked at (it would only make the transforms larger).
+  count = std::min(count, static_cast<std::size_t>(CAudio::kRecordSize));
 
   // The recording holds silence, the sync burst, silence, then the lead-in and the sweep. The
   // burst is no part of the reference (which starts at the lead-in), so it is cut out of the

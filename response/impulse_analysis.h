@@ -80,7 +80,8 @@ class CImpulseAnalysis {
 
   // Deconvolves a recording (16-bit mono samples at 48000 Hz, as a capture file holds them) by
   // the signal played for fmin..fmax [Hz], regenerated bit-exactly with the engine's sweep
-  // generator. On kOk the queries below answer for it; otherwise they answer NaN and empty.
+  // generator. At most the record track's length (4194304 samples) is used. On kOk the queries
+  // below answer for it; otherwise they answer NaN and empty.
   [[nodiscard]] ResponseStatus Analyze(const int16_t* samples, std::size_t count, double fmin,
                                        double fmax);
 
