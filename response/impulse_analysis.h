@@ -21,7 +21,8 @@
 // Scales. A level is the dB of the transfer from the generated samples to the recorded samples:
 // 0 dB means the recording equals the played signal. A phase is in degrees, wrapped to
 // (-180, 180], with its time reference at the impulse response's peak. Impulse samples are in
-// the same unit (a recording equal to the played signal gives a single sample of 1.0).
+// the same unit: a recording equal to the played signal gives one peak near 1.0 (the response
+// holds only the sweep's range, so its peak rings a little).
 //
 // Threads: an object is used by one thread at a time; separate objects may run on separate
 // threads. Analyze allocates and takes tens of milliseconds; the queries are cheap.
@@ -44,12 +45,13 @@ inline constexpr char kMsgNoImpulse[] =
 
 enum class ResponseStatus {
   kOk,
-  kRangeRefused,  // not 0 < fmin < fmax <= 24000 Hz
+  kRangeRefused,  // not 0 < fmin < fmax <= 24000 Hz, or fmin too low (below about 0.2 Hz)
+                  // for the signal to hold the whole sweep
   kNoImpulse,     // no impulse response stands above the noise
 };
 
 struct LevelPhase {
-  double levelDb = 0.0;   // NaN outside 0 < f < 24000 Hz or before a successful analysis
+  double levelDb = 0.0;   // NaN outside 0 < f <= 24000 Hz or without a successful analysis
   double phaseDeg = 0.0;  // (-180, 180]
 };
 
@@ -58,7 +60,8 @@ struct DistortionRow {
   double frequencyHz = 0.0;    // the sweep's frequency
   double fundamentalDb = 0.0;  // the linear response at frequencyHz (never gated)
   double harmonicDb[4] = {};   // h2..h5 on the same scale; NaN where k * f lies above fmax
-  double thdPercent = 0.0;     // from h2..h5 over the fundamental; NaN when none is present
+  // 100 sqrt(sum of 10^((hk - fundamental) / 10)) over the harmonics present; NaN when none is
+  double thdPercent = 0.0;
 };
 
 // The microphone's correction [dB] at a frequency [Hz]; subtracted from every level.
@@ -112,7 +115,8 @@ class CImpulseAnalysis {
   // The level [dB] of the k-th harmonic (k = 2..5) made while the sweep passed frequencyHz,
   // on the scale of ResponseAt; the microphone correction is taken at k * frequencyHz, where
   // the harmonic sounds. k = 1: the ungated linear level. NaN where k * frequencyHz lies above
-  // fmax.
+  // fmax. Within about 1% of fmin the harmonics read low (6 dB at fmin itself): the sweep of
+  // their own starts there.
   [[nodiscard]] double HarmonicDb(int k, double frequencyHz) const;
   // One row per 1/12 octave from fmin up to fmax.
   [[nodiscard]] std::vector<DistortionRow> DistortionRows() const;

@@ -131,6 +131,16 @@ LevelPhase CImpulseAnalysis::ResponseAt(double frequencyHz) const {
   return {LevelDb(v) - Correction(frequencyHz), phase};
 }
 
+// Why |H_k(k f)| is the level of the k-th harmonic made while the sweep passed f. The sweep's
+// phase is phi(t) = 2 pi fmin L (e^(t/L) - 1) with L = T / ln(fmax / fmin) (T = 20 s), so its
+// frequency at t is fmin e^(t/L). A distortion that turns a tone of amplitude A at f into
+// harmonics of amplitudes a_k(f) adds a_k(f(t)) sin(k phi(t) + c_k) to the recording, and
+//   k phi(t) = phi(t + L ln k) - 2 pi fmin L (k - 1):
+// that term is the played sweep itself, L ln k earlier, turned by a constant phase and scaled by
+// a_k(f) / A at the instant the sweep passes f, which is when the earlier sweep sounds at k f.
+// Divided by the played signal it becomes a response L ln k before the linear one whose
+// magnitude at k f is a_k(f) / A: the harmonic's amplitude relative to the played amplitude,
+// the scale of the linear response. The constant phase leaves the magnitude alone.
 double CImpulseAnalysis::HarmonicDb(int k, double frequencyHz) const {
   if (!m_bValid || k < 1 || k > m_harmonics || !(frequencyHz > 0.0)) return kNaN;
   const double sounding = k * frequencyHz;
