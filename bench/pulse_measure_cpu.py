@@ -451,9 +451,10 @@ def count_strace(prefix, roles_by_tid, seconds):
     folder, stem = os.path.split(prefix)
     pattern = re.compile(r"^(?:\d+\.\d+ )?(\w+)\(")
     for entry in os.listdir(folder):
-        if not entry.startswith(stem + "."):
+        suffix = entry[len(stem) + 1:]
+        if not entry.startswith(stem + ".") or not suffix.isdigit():
             continue
-        tid = int(entry[len(stem) + 1:])
+        tid = int(suffix)
         role = roles_by_tid.get(tid, "thread %d" % tid)
         calls = counts.setdefault(role, {})
         with open(os.path.join(folder, entry), errors="replace") as f:
