@@ -326,6 +326,7 @@ def measure_once(cli, server, workdir):
         "switches": (usage.ru_nvcsw + usage.ru_nivcsw) / wall,
         "threads": sampler.threads(),
         "load": (load, load_average()),
+        "why": last_words(workdir) if child.returncode != 0 else "",
     }
 
 
@@ -413,6 +414,8 @@ def print_threads(threads, indent="    "):
 def print_run(number, r):
     print("run %d: exit %d, %.1f s, load %.2f-%.2f, process CPU %.2f %%, %.0f context switches/s"
           % (number, r["exit"], r["wall"], r["load"][0], r["load"][1], r["cpu"], r["switches"]))
+    if r["exit"] != 0 and r.get("why"):
+        print("    failed%s" % r["why"])
     print_threads(r["threads"])
     sys.stdout.flush()
 
@@ -485,20 +488,60 @@ def print_strace(calls_by_role, what):
 
 
 def strace_measure(cli, server, workdir):
+    # strace starts the measure itself, so that --seccomp-bpf stops only the traced calls: an
+    # attached strace stops every call, and the slowed measure fails with a dropout.
     prefix = os.path.join(workdir, "strace", "trace")
     os.makedirs(os.path.dirname(prefix), exist_ok=True)
     started = time.monotonic()
-    child = subprocess.Popen(measure_args(cli, workdir), env=server.client_env(),
-                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                             stdin=subprocess.DEVNULL)
-    tracer = strace_attach(child.pid, prefix)
-    sampler = Sampler(child.pid)
-    child.wait()
-    sampler.stop()
+    tracer = subprocess.Popen(["strace", "-f", "-ff", "--seccomp-bpf", "-qq", "-o", prefix, "-e",
+                               "trace=" + ",".join(STRACE_CALLS)] + measure_args(cli, workdir),
+                              env=server.client_env(), stdout=subprocess.DEVNULL,
+                              stderr=open(os.path.join(workdir, "cli.log"), "wb"),
+                              stdin=subprocess.DEVNULL)
+    pid = None
+    while pid is None and tracer.poll() is None:
+        pid = descendant_named(tracer.pid, os.path.basename(cli)[:15])
+        time.sleep(0.005)
+    sampler = Sampler(pid) if pid is not None else None
     tracer.wait()
-    names = {tid: values[0] for tid, (_, values) in sampler.last.items()}
-    print_strace(count_strace(prefix, role_names(child.pid, names), time.monotonic() - started),
-                 "one measure, exit %d" % child.returncode)
+    seconds = time.monotonic() - started
+    names = {}
+    if sampler is not None:
+        sampler.stop()
+        names = {tid: values[0] for tid, (_, values) in sampler.last.items()}
+    print_strace(count_strace(prefix, role_names(pid, names), seconds),
+                 "one measure, exit %d%s" % (tracer.returncode, last_words(workdir)))
+
+
+def descendant_named(ancestor, name):
+    # The process called `name` below `ancestor` (strace runs its tracee through a helper).
+    parents = {}
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/stat" % entry) as f:
+                stat = f.read()
+        except OSError:
+            continue
+        parents[int(entry)] = (stat[stat.index("(") + 1:stat.rindex(")")],
+                               int(stat[stat.rindex(")") + 2:].split()[1]))
+    for pid, (comm, parent) in parents.items():
+        while comm == name and parent > 1:
+            if parent == ancestor:
+                return pid
+            parent = parents.get(parent, ("", 0))[1]
+    return None
+
+
+def last_words(workdir):
+    # The last line quorvel-cli wrote to its error output, to say why a run failed.
+    try:
+        with open(os.path.join(workdir, "cli.log"), errors="replace") as f:
+            lines = [line.strip() for line in f if line.strip()]
+    except OSError:
+        return ""
+    return ": " + lines[-1] if lines else ""
 
 
 def strace_idle(app, folder, xvfb, settle, window_seconds):
