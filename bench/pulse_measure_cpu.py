@@ -23,8 +23,9 @@ Each run prints:
   - each thread, by name ("main" is the process's first thread, unnamed threads are numbered in
     the order they were made): CPU in percent of one core, voluntary and involuntary context
     switches per second, sampled from /proc/PID/task every 100 ms.
-and then, over the runs, the median and the best run (least process CPU) with the spread
-(lowest-highest) of each figure, and the load average seen while the runs ran.
+and then, over the runs that completed (a measure that failed, with its reason, is left out),
+the median and the best run (least process CPU) with the spread (lowest-highest) of each
+figure, and the load average seen while the runs ran.
 
 --strace adds one more run under `strace -f` (not counted in the figures above: tracing slows
 every system call) and prints per thread how many times a second each of the waiting calls was
@@ -424,7 +425,13 @@ def spread(values, digits=2):
     return "%.*f-%.*f" % (digits, min(values), digits, max(values))
 
 
-def print_summary(results):
+def print_summary(all_results):
+    # A failed measure stopped early (a dropout, a missing device): its figures are of another
+    # kind of run and stay out of the summary.
+    results = [r for r in all_results if r["exit"] == 0] or all_results
+    if len(results) != len(all_results):
+        print("\n%d of %d runs failed and are left out" % (len(all_results) - len(results),
+                                                         len(all_results)), end="")
     n = len(results)
     cpus = [r["cpu"] for r in results]
     switches = [r["switches"] for r in results]
@@ -444,7 +451,8 @@ def print_summary(results):
                  "" if len(seen) == n else "  [in %d of %d runs]" % (len(seen), n)))
     best = min(range(n), key=lambda i: results[i]["cpu"])
     print("best: run %d, process CPU %.2f %%, %.0f context switches/s"
-          % (best + 1, results[best]["cpu"], results[best]["switches"]))
+          % (all_results.index(results[best]) + 1, results[best]["cpu"],
+             results[best]["switches"]))
     print_threads(results[best]["threads"])
 
 
