@@ -20,7 +20,8 @@ class CPixelCanvas;
 //
 // The fonts ask for "Courier New" (fixed pitch); on Linux fontconfig stands Liberation Mono in.
 // Each is sized so that its cell (ascent + descent) is the asked height and its character
-// advance the asked width, drawn without antialiasing like the rest of the graph.
+// advance the asked width, drawn without antialiasing like the rest of the graph and hinted
+// vertically on every desktop, so that the pictures are the same at any scale of the screen.
 struct CGraphResources {
   static constexpr int kPaletteSize = 18;
   static constexpr int kPaletteRoom = 24;
