@@ -24,6 +24,7 @@
 #include "calibration/micro_select.h"
 #include "control/device_choice.h"
 #include "control/quorvel_core.h"
+#include "graph/curve_image_render.h"
 #include "graph/graph_resources.h"
 #include "graph/graphical.h"
 #include "print/print_curve.h"
@@ -264,14 +265,15 @@ void CQuorvelDlg::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) {
     // a press outside the graph area hides the marker
     OnGraphMouse(static_cast<int>(CGraphArea::MouseAction::kPress),
-                 m_graphArea->mapFrom(this, event->position().toPoint()));
+                 m_graphArea->ToGraph(m_graphArea->mapFrom(this, event->position())));
   }
   QDialog::mousePressEvent(event);
 }
 
+// position: in the graph's own pixels, whatever the graph area's size on screen
 void CQuorvelDlg::OnGraphMouse(int action, QPoint position) {
-  const int width = m_graphArea->width();
-  const int height = m_graphArea->height();
+  const int width = kGraphAreaWidth;
+  const int height = kGraphAreaHeight;
   CCurveMarker::Response response;
   switch (static_cast<CGraphArea::MouseAction>(action)) {
     case CGraphArea::MouseAction::kPress:

@@ -20,6 +20,8 @@
 #include "calibration/micro_list_proc.h"
 #include "calibration/radio_list_box.h"
 #include "graph/graph_resources.h"
+#include "graph/painter_canvas.h"
+#include "graph/pixel_canvas.h"
 
 namespace quorvel {
 
@@ -33,7 +35,9 @@ QString Text(const std::string& text) {
   return QString::fromStdString(text);
 }
 
-// Control 1001: shows the dialog's off-screen preview, drawn again at every paint.
+// Control 1001: shows the dialog's off-screen preview, drawn again at every paint. At another
+// size, or on a screen of another scale, the preview is drawn again at the area's size in the
+// screen's own pixels, its own pixels mapped onto them.
 class ChartPreviewArea : public QWidget {
  public:
   ChartPreviewArea(CMicroSelect* dialog, QWidget* parent) : QWidget(parent), m_dialog(dialog) {
@@ -42,14 +46,24 @@ class ChartPreviewArea : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* /*event*/) override {
-    const QImage& picture = m_dialog->PaintPreview(width(), height());
+    const QSize own = CMicroSelect::PreviewSize();
+    const QImage& picture = m_dialog->PaintPreview(own.width(), own.height());
     if (picture.isNull()) return;
     QPainter painter(this);
-    painter.drawImage(0, 0, picture);
+    const double ratio = devicePixelRatioF();
+    if (size() == own && ratio == 1.0) {
+      painter.drawImage(0, 0, picture);
+      return;
+    }
+    PaintAtDeviceResolution(painter, size(), ratio, own.width(), own.height(), m_screenPicture,
+                            [this, own](CGraphCanvas& canvas) {
+                              m_dialog->DrawPreview(canvas, own.width(), own.height());
+                            });
   }
 
  private:
   CMicroSelect* m_dialog;
+  QImage m_screenPicture;  // the preview at the area's size in device pixels
 };
 
 }  // namespace
@@ -103,6 +117,10 @@ CMicroSelect::CMicroSelect(CMicroListProc& proc, IUserMessages& messages, CGraph
 }
 
 CMicroSelect::~CMicroSelect() = default;
+
+QSize CMicroSelect::PreviewSize() {
+  return Dlu(180, 16, 540, 188).size();
+}
 
 void CMicroSelect::OnInitDialog() {
   m_preview = ChartPreview();
@@ -186,12 +204,20 @@ const QImage& CMicroSelect::PaintPreview(int width, int height) {
     m_bitmap = QImage(width, height, QImage::Format_RGB32);  // made once per dialog
     if (m_bitmap.isNull()) return m_bitmap;
   }
-  const CGraphResources& resources = GraphResources(m_graph);
-  DrawPreviewFrame(m_bitmap, resources);
-  if (m_proc.SelectedChart() >= 0 && !DrawPreviewCurve(m_bitmap, resources, m_preview.rows)) {
+  QPainter painter(&m_bitmap);
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.setRenderHint(QPainter::TextAntialiasing, false);
+  painter.setBackgroundMode(Qt::TransparentMode);
+  CPixelCanvas canvas(m_bitmap, m_bitmap.height(), &painter);
+  DrawPreview(canvas, m_bitmap.width(), m_bitmap.height());
+  return m_bitmap;
+}
+
+void CMicroSelect::DrawPreview(CGraphCanvas& canvas, int width, int height) {
+  DrawPreviewFrame(canvas, width, height, GraphResources(m_graph));
+  if (m_proc.SelectedChart() >= 0 && !DrawPreviewCurve(canvas, height, m_preview.rows)) {
     m_proc.SelectChart(-1);
   }
-  return m_bitmap;
 }
 
 void CMicroSelect::accept() {

@@ -12,6 +12,7 @@ class QWidget;
 
 namespace quorvel {
 
+class CGraphCanvas;
 class CGraphical;
 class CMicroListProc;
 class CRadioListBox;
@@ -36,6 +37,10 @@ class CMicroSelect : public QDialog {
                QWidget* parent = nullptr);
   ~CMicroSelect() override;
 
+  // The preview area's own size (540 x 188 dialog units): the preview's geometry is laid out in
+  // its pixels.
+  [[nodiscard]] static QSize PreviewSize();
+
   // The dialog's state after initialisation: "CalibFiles" read, the list filled, the remembered
   // microphone selected and previewed. Called by the constructor.
   void OnInitDialog();
@@ -54,6 +59,8 @@ class CMicroSelect : public QDialog {
   // Draws the preview into the off-screen picture at the given size (made once, at the first
   // paint's size) and returns it.
   const QImage& PaintPreview(int width, int height);
+  // Draws the preview for an area of width x height pixels onto a canvas.
+  void DrawPreview(CGraphCanvas& canvas, int width, int height);
   const ChartPreview& Preview() const { return m_preview; }
 
   CRadioListBox* ChartList() const { return m_listCharts; }

@@ -7,12 +7,10 @@
 #include <QPen>
 #include <cstdint>
 
-class QPainter;
-
 namespace quorvel {
 
+class CGraphCanvas;
 class CGraphical;
-class CPixelCanvas;
 
 // The drawing resources of the response graph: its palette of 18 colours with a one-pixel solid
 // pen and a solid brush for each, its three fonts and the off-screen picture. The level meter,
@@ -34,8 +32,7 @@ struct CGraphResources {
   QImage m_bitmap;                 // the off-screen picture (RGB32), null before the first paint
 
   // Valid only while PaintGraph runs: where DrawGrid, DrawLevelLabels and DrawCurve draw.
-  QPainter* m_painter = nullptr;     // texts
-  CPixelCanvas* m_canvas = nullptr;  // lines and rectangles
+  CGraphCanvas* m_canvas = nullptr;
 };
 
 // Palette indices with a fixed use.
