@@ -76,7 +76,6 @@ CMicroSelect::CMicroSelect(CMicroListProc& proc, IUserMessages& messages, CGraph
   QFont font = this->font();
   font.setPixelSize(11);
   setFont(font);
-  setFixedSize(Dlu(0, 0, 730, 235).size());
 
   auto* label = new QLabel(QStringLiteral("Microphone Chart Directory"), this);
   label->setGeometry(Dlu(8, 10, 89, 8));
@@ -93,17 +92,13 @@ CMicroSelect::CMicroSelect(CMicroListProc& proc, IUserMessages& messages, CGraph
   m_nameLabel->setGeometry(Dlu(7, 44, 160, 11));
   m_nameLabel->setTextFormat(Qt::PlainText);
   m_listCharts = new CRadioListBox(this);
-  m_listCharts->setGeometry(Dlu(7, 55, 160, 175));
-  auto* group = new QGroupBox(QStringLiteral("Microphone Freqency Response"), this);
-  group->setGeometry(Dlu(175, 5, 550, 204));
+  m_group = new QGroupBox(QStringLiteral("Microphone Freqency Response"), this);
   m_previewArea = new ChartPreviewArea(this, this);
-  m_previewArea->setGeometry(Dlu(180, 16, 540, 188));
   m_cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
-  m_cancelButton->setGeometry(Dlu(619, 214, 88, 16));
   m_cancelButton->setAutoDefault(false);
   m_okButton = new QPushButton(QStringLiteral("OK, Apply"), this);
-  m_okButton->setGeometry(Dlu(203, 214, 88, 16));
   m_okButton->setDefault(true);
+  SetDialogSize(NaturalSize());
 
   connect(m_selectButton, &QPushButton::clicked, this, [this] { OnSelectFolder(); });
   // Only a selection (a click, an arrow key) picks a chart: the focus that Tab brings into the
@@ -118,8 +113,30 @@ CMicroSelect::CMicroSelect(CMicroListProc& proc, IUserMessages& messages, CGraph
 
 CMicroSelect::~CMicroSelect() = default;
 
+QSize CMicroSelect::NaturalSize() {
+  return Dlu(0, 0, 730, 235).size();
+}
+
+QSize CMicroSelect::LeastSize() {
+  return NaturalSize() - QSize(150, 60);
+}
+
 QSize CMicroSelect::PreviewSize() {
   return Dlu(180, 16, 540, 188).size();
+}
+
+// The preview and its frame take what the dialog gains or loses; the list follows its height,
+// the two buttons its bottom edge and "Cancel" its right edge.
+void CMicroSelect::SetDialogSize(const QSize& size) {
+  const QSize natural = NaturalSize();
+  const int dx = size.width() - natural.width();
+  const int dy = size.height() - natural.height();
+  setFixedSize(size);
+  m_listCharts->setGeometry(Dlu(7, 55, 160, 175).adjusted(0, 0, 0, dy));
+  m_group->setGeometry(Dlu(175, 5, 550, 204).adjusted(0, 0, dx, dy));
+  m_previewArea->setGeometry(Dlu(180, 16, 540, 188).adjusted(0, 0, dx, dy));
+  m_cancelButton->setGeometry(Dlu(619, 214, 88, 16).translated(dx, dy));
+  m_okButton->setGeometry(Dlu(203, 214, 88, 16).translated(0, dy));
 }
 
 void CMicroSelect::OnInitDialog() {
@@ -238,8 +255,9 @@ void CMicroSelect::closeEvent(QCloseEvent* event) {
 }
 
 bool RunMicrophoneSelection(CMicroListProc& proc, IUserMessages& messages, CGraphical& graph,
-                            QWidget* parent) {
+                            QWidget* parent, const QSize& size) {
   CMicroSelect dialog(proc, messages, graph, parent);
+  if (size.isValid() && size != CMicroSelect::NaturalSize()) dialog.SetDialogSize(size);
   // OK with no chart selected applies nothing
   const bool applied = dialog.exec() == QDialog::Accepted && proc.SelectedChart() >= 0;
   proc.SetCalibrationApplied(applied);
