@@ -84,6 +84,7 @@ CQuorvelDlg::CQuorvelDlg(CQuorvelCore& core, QWidget* parent)
   m_faceColor = palette().color(QPalette::Button);
 
   CreateControls();
+  SetToolTips();
   ConnectControls();
   PlaceOnScreen();
   m_control.SetMicrophoneSelection([this] { return SelectMicrophone(); });
@@ -196,6 +197,46 @@ void CQuorvelDlg::CreateControls() {
     button->setAutoDefault(false);
   }
   m_btnCapture->setAutoDefault(false);
+}
+
+// Tooltips, short, in the help page's words.
+void CQuorvelDlg::SetToolTips() {
+  const struct {
+    QWidget* widget;
+    const char* tip;
+  } tips[] = {
+      {m_inputList, "The microphone: the inputs of the sound server"},
+      {m_btnInput,
+       "Opens the chosen input without playing anything, so that you can watch the "
+       "level meter and set the gain; pressed again, it closes the input"},
+      {m_btnCalibration,
+       "Opens the \"Microphone selection\" dialog; pressed while the "
+       "calibration is applied, it switches the calibration off"},
+      {m_meter, "The level of the microphone signal (after the gain); red means the input clips"},
+      {m_gainSlider, "The gain applied to the microphone signal, from -12 dB to +12 dB"},
+      {m_outputList,
+       "The loudspeaker's output: the outputs of the sound server, and last "
+       "\"Default Audio Output\""},
+      {m_volumeSlider, "The volume of the output device, from 0 to Max"},
+      {m_btnCapture, "Starts a measurement; pressed while measuring, it stops"},
+      {m_graphArea,
+       "Press the left mouse button on the graph and drag to read the frequency "
+       "and level of any point"},
+      {m_fminField, "The lower limit of the sweep and of the graph's frequency axis"},
+      {m_fminSpin, "Steps the lower frequency limit up or down"},
+      {m_fmaxField, "The upper limit of the sweep and of the graph's frequency axis"},
+      {m_fmaxSpin, "Steps the upper frequency limit up or down"},
+      {m_btnLoad, "Load a capture file and measure it again"},
+      {m_btnSave, "Save the recording of the last measurement"},
+      {m_btnSaveCurve, "Saves the graph as a PNG or BMP picture"},
+      {m_btnPrint, "Prints the graph, or writes it to a PDF file"},
+      {m_btnSmooth,
+       "Shows a smoothed copy of the curve; press it again to see the measured "
+       "points"},
+      {m_btnHelp, "Opens the help page in a window of its own"},
+      {m_btnQuit, "Ends Quorvel"},
+  };
+  for (const auto& entry : tips) entry.widget->setToolTip(QString::fromUtf8(entry.tip));
 }
 
 // The graph and its frame take what the window gains or loses over its own size; the start

@@ -133,6 +133,7 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   void Place(QWidget* widget, const QRect& where, Anchor anchor = Anchor::kStay);
   void PlaceLabel(const char* text, const QRect& where, Anchor anchor = Anchor::kStay);
   void CreateControls();
+  void SetToolTips();
   void LayOutControls();
   void PlaceOnScreen();
   void KeepPlacement();

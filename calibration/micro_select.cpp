@@ -99,6 +99,19 @@ CMicroSelect::CMicroSelect(CMicroListProc& proc, IUserMessages& messages, CGraph
   m_okButton = new QPushButton(QStringLiteral("OK, Apply"), this);
   m_okButton->setDefault(true);
   SetDialogSize(NaturalSize());
+  // tooltips, short, in the help page's words
+  m_selectButton->setToolTip(QStringLiteral("Opens a folder chooser for the chart folder"));
+  m_folderBox->setToolTip(QStringLiteral("The chart folder"));
+  m_listCharts->setToolTip(
+      QStringLiteral("Every usable chart of the folder: a click or an "
+                     "arrow key selects one"));
+  m_previewArea->setToolTip(
+      QStringLiteral("The selected chart, from 20 Hz to 20 kHz and from "
+                     "-30 dB to +20 dB"));
+  m_okButton->setToolTip(
+      QStringLiteral("Remembers the selected microphone and applies the calibration"));
+  m_cancelButton->setToolTip(
+      QStringLiteral("Forgets the selected microphone; no calibration is applied"));
 
   connect(m_selectButton, &QPushButton::clicked, this, [this] { OnSelectFolder(); });
   // Only a selection (a click, an arrow key) picks a chart: the focus that Tab brings into the
