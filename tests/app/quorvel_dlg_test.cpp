@@ -1,6 +1,7 @@
 // The main window driven as a user drives it: its size and controls, the devices it picks from
 // the stored names, the frequency range arrows with the reset question, smoothing, the about
 // box and help.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
@@ -16,11 +17,13 @@
 #include "app/colour_button.h"
 #include "app/graph_area.h"
 #include "app/help_window.h"
+#include "app/level_meter_widget.h"
 #include "app/qt_user_messages.h"
 #include "app/up_down.h"
 #include "base/shared_state.h"
 #include "calibration/chart_folder_browser.h"
 #include "control/device_choice.h"
+#include "control/window_placement.h"
 #include "graph/graphical.h"
 #include "tests/app/gui_test_support.h"
 #include "tests/engine/scripted_services.h"
@@ -219,6 +222,43 @@ TEST_F(WindowTest, TheCalibrationButtonShowsItsStates) {
   EXPECT_EQ(Shared().m_bCalibrationApplied.load(), 0);
 }
 
+// The file choosers offer their kinds of file and all files; a name typed without an extension
+// takes the chosen kind's.
+TEST_F(WindowTest, TheFileChoosersOfferTheirKindsAndAllFiles) {
+  const struct {
+    const char* extension;
+    QStringList filters;
+    const char* chosen;
+    const char* typed;
+    const char* path;
+  } cases[] = {
+      {"png",
+       {"PNG image (*.png)", "BMP image (*.bmp)", "All files (*)"},
+       "BMP image (*.bmp)",
+       "curve",
+       "curve.bmp"},
+      {"wav", {"WAV audio (*.wav)", "All files (*)"}, "WAV audio (*.wav)", "take", "take.wav"},
+  };
+  for (const auto& c : cases) {
+    QStringList filters;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (dialog == nullptr) return;
+      filters = dialog->nameFilters();
+      auto* kinds = dialog->findChild<QComboBox*>("fileTypeCombo");
+      for (int i = 0; i < kinds->count() && kinds->currentText() != c.chosen; ++i) {
+        QTest::keyClick(kinds, Qt::Key_Down);
+      }
+      dialog->findChild<QLineEdit*>("fileNameEdit")->setText(c.typed);
+      static_cast<QDialog*>(dialog)->accept();
+    });
+    std::string path;
+    ASSERT_TRUE(CQtUserMessages().ChooseSaveFile(m_folder.string(), c.extension, &path));
+    EXPECT_EQ(filters, c.filters);
+    EXPECT_EQ(path, (m_folder / c.path).string());
+  }
+}
+
 // The window's folder chooser is the chart folder browser: a link leaves the folder chosen.
 TEST_F(WindowTest, TheFolderChooserIsTheChartFolderBrowser) {
   const std::filesystem::path start = m_folder / "charts";
@@ -278,6 +318,42 @@ TEST_F(WindowTest, HelpShowsThePageWhenThereIsOne) {
   Click(Dialog().HelpButton());
   EXPECT_TRUE(first.isNull());
   EXPECT_TRUE(Dialog().HelpWindow()->isVisible());
+}
+
+TEST_F(WindowTest, TheWindowOpensWhereItWasWhenItClosed) {
+  OpenWindow();
+  Dialog().setGeometry(40, 80, 1200, 700);
+  EXPECT_EQ(Dialog().GraphArea()->size(), QSize(1065 + 105, 455 + 53));  // the graph takes the room
+  Click(Dialog().QuitButton());
+  EXPECT_EQ(Stored(kPrefWindowWidth).toInt(), 1200);
+  m_dialog.reset();
+  m_core.reset();
+  OpenWindow();
+  EXPECT_EQ(Dialog().geometry(), QRect(40, 80, 1200, 700));
+  Click(Dialog().QuitButton());
+  Store(kPrefWindowLeft, 5000);  // on a screen that is gone: its own size again
+  m_dialog.reset();
+  m_core.reset();
+  OpenWindow();
+  EXPECT_EQ(Dialog().size(), QSize(1095, 647));
+}
+
+TEST_F(WindowTest, EveryControlHasATooltip) {
+  OpenWindow();
+  std::vector<QWidget*> controls;
+  for (QWidget* widget : Dialog().findChildren<QWidget*>()) {
+    if (qobject_cast<QAbstractButton*>(widget) || qobject_cast<QComboBox*>(widget) ||
+        qobject_cast<QSlider*>(widget) || qobject_cast<QLineEdit*>(widget) ||
+        widget == Dialog().GraphArea() || widget == Dialog().LevelMeter()) {
+      controls.push_back(widget);
+    }
+  }
+  ASSERT_GE(controls.size(), 20u);
+  for (QWidget* control : controls) {
+    QWidget* shown = control;  // a control's own parts show its tooltip
+    while (shown != &Dialog() && shown->toolTip().isEmpty()) shown = shown->parentWidget();
+    EXPECT_NE(shown, &Dialog()) << control->metaObject()->className();
+  }
 }
 
 TEST_F(WindowTest, QuitClosesTheWindow) {
