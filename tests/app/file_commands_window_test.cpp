@@ -104,8 +104,7 @@ TEST_F(FileCommandsTest, AMeasurementSavedLoadsBackAfterARestartWithItsRangeAndC
   for (int k = 150; k <= 950; ++k) ASSERT_NEAR(replayed[k], live[k], 0.05) << "point " << k;
 
   // Save Curve: PNG and BMP by extension in any letter case, then a refused extension. The
-  // picture is the one quorvel-cli draws for the same capture, on a desktop of scale 1 whatever
-  // the window's (CTest runs this once more at 1.25).
+  // picture is quorvel-cli's for the same capture at scale 1, whatever the window's scale.
   for (const char* name : {"curve.png", "curve.BMP", "curve.jpg"}) {
     m_messages.ChooseNext(File(name));
     Click(Dialog().SaveCurveButton());
