@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QPalette>
 
+#include "control/text_contrast.h"
+
 namespace quorvel {
 
 CColourButton::CColourButton(const QString& text, QWidget* parent)
@@ -20,6 +22,11 @@ void CColourButton::SetChecked(bool checked) {
   if (checked == m_checked) return;
   m_checked = checked;
   update();
+}
+
+QColor CColourButton::TextColour() const {
+  const RgbColour text = TextColourOn(RgbColour{m_face.red(), m_face.green(), m_face.blue()});
+  return QColor(text.red, text.green, text.blue);
 }
 
 void CColourButton::paintEvent(QPaintEvent*) {
@@ -48,11 +55,18 @@ void CColourButton::paintEvent(QPaintEvent*) {
 
   QRect textRect = rect().adjusted(3, 3, -3, -3);
   if (sunken) textRect.translate(1, 1);
+  // the caption and the focus frame in black, or in white on a dark theme's face
+  const QColor textColour = TextColour();
+  const bool lightText = textColour != QColor(0, 0, 0);
   painter.setFont(font());
-  painter.setPen(isEnabled() ? QColor(0, 0, 0) : m_face.darker(200));
+  if (isEnabled()) {
+    painter.setPen(textColour);
+  } else {
+    painter.setPen(lightText ? m_face.lighter(200) : m_face.darker(200));
+  }
   painter.drawText(textRect, Qt::AlignCenter | Qt::TextWordWrap, text());
   if (hasFocus()) {
-    QPen focus(QColor(0, 0, 0));
+    QPen focus(textColour);
     focus.setStyle(Qt::DotLine);
     painter.setPen(focus);
     painter.drawRect(rect().adjusted(4, 4, -5, -5));

@@ -3,8 +3,10 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "graph/curve_image_render.h"
 #include "graph/graph_resources.h"
 #include "graph/graphical.h"
+#include "graph/painter_canvas.h"
 
 namespace quorvel {
 
@@ -12,10 +14,29 @@ CGraphArea::CGraphArea(CGraphical& graph, QWidget* parent) : QWidget(parent), m_
   setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
+CGraphView CGraphArea::View() const {
+  return CGraphView(kGraphAreaWidth, kGraphAreaHeight, width(), height());
+}
+
+QPoint CGraphArea::ToGraph(const QPointF& position) const {
+  const LogicalPoint point = View().ToLogical(position.x(), position.y());
+  return QPoint(point.x, point.y);
+}
+
 void CGraphArea::paintEvent(QPaintEvent*) {
+  if (!m_graph.PaintGraph(kGraphAreaWidth, kGraphAreaHeight)) return;
   QPainter painter(this);
-  if (!m_graph.PaintGraph(width(), height())) return;
-  painter.drawImage(QPoint(0, 0), GraphPicture(m_graph));
+  const CGraphView view = View();
+  const double ratio = devicePixelRatioF();
+  if (view.AtOwnSize() && ratio == 1.0) {
+    painter.drawImage(QPoint(0, 0), GraphPicture(m_graph));
+    return;
+  }
+  PaintAtDeviceResolution(
+      painter, size(), ratio, kGraphAreaWidth, kGraphAreaHeight, m_screenPicture,
+      [this](CGraphCanvas& canvas) {
+        static_cast<void>(m_graph.PaintGraph(canvas, kGraphAreaWidth, kGraphAreaHeight));
+      });
 }
 
 // A press in the area takes the mouse until the release (Qt's implicit grab): moves and the
@@ -25,12 +46,12 @@ void CGraphArea::mousePressEvent(QMouseEvent* event) {
     QWidget::mousePressEvent(event);
     return;
   }
-  if (m_mouse) m_mouse(MouseAction::kPress, event->position().toPoint());
+  if (m_mouse) m_mouse(MouseAction::kPress, ToGraph(event->position()));
 }
 
 void CGraphArea::mouseMoveEvent(QMouseEvent* event) {
   if ((event->buttons() & Qt::LeftButton) == 0) return;
-  if (m_mouse) m_mouse(MouseAction::kMove, event->position().toPoint());
+  if (m_mouse) m_mouse(MouseAction::kMove, ToGraph(event->position()));
 }
 
 void CGraphArea::mouseReleaseEvent(QMouseEvent* event) {
@@ -38,7 +59,7 @@ void CGraphArea::mouseReleaseEvent(QMouseEvent* event) {
     QWidget::mouseReleaseEvent(event);
     return;
   }
-  if (m_mouse) m_mouse(MouseAction::kRelease, event->position().toPoint());
+  if (m_mouse) m_mouse(MouseAction::kRelease, ToGraph(event->position()));
 }
 
 }  // namespace quorvel

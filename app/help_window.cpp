@@ -2,6 +2,8 @@
 
 #include <QUrl>
 
+#include "app/screen_fit.h"
+
 namespace quorvel {
 
 CHelpWindow::CHelpWindow(QWidget* parent) : QTextBrowser(parent) {
@@ -13,7 +15,10 @@ CHelpWindow::CHelpWindow(QWidget* parent) : QTextBrowser(parent) {
 
 void CHelpWindow::ShowPage(const QString& path) {
   setSource(QUrl::fromLocalFile(path));
-  resize(kWidth, kHeight);  // the size again, where it stands
+  // the size again, where it stands; less on a small screen (the page scrolls)
+  const QWidget* owner = parentWidget();
+  resize(FittedSize(owner != nullptr ? owner->screen() : screen(), QSize(kWidth, kHeight),
+                    QSize(kLeastWidth, kLeastHeight)));
   show();
   raise();
   activateWindow();

@@ -14,11 +14,27 @@ QString Caption(const std::string& caption) {
   return caption.empty() ? QStringLiteral("Quorvel") : QString::fromStdString(caption);
 }
 
-// The chooser's filter for files of one extension ("wav": "*.wav"), and all files.
-QString Filter(const std::string& extension) {
-  if (extension.empty()) return QStringLiteral("All files (*)");
-  const QString e = QString::fromStdString(extension);
-  return QStringLiteral("%1 files (*.%2);;All files (*)").arg(e.toUpper(), e);
+// The chooser's filters for files of one extension, and all files: a curve picture is a PNG or
+// a BMP image, a capture a WAV file.
+QStringList Filters(const std::string& extension) {
+  QStringList filters;
+  if (extension == "png") {
+    filters << QStringLiteral("PNG image (*.png)") << QStringLiteral("BMP image (*.bmp)");
+  } else if (extension == "wav") {
+    filters << QStringLiteral("WAV audio (*.wav)");
+  } else if (!extension.empty()) {
+    const QString e = QString::fromStdString(extension);
+    filters << QStringLiteral("%1 files (*.%2)").arg(e.toUpper(), e);
+  }
+  filters << QStringLiteral("All files (*)");
+  return filters;
+}
+
+// The extension of a filter such as "BMP image (*.bmp)"; empty for all files.
+QString FilterExtension(const QString& filter) {
+  const qsizetype star = filter.lastIndexOf(QStringLiteral("(*."));
+  if (star < 0) return QString();
+  return filter.mid(star + 3).chopped(1);
 }
 
 }  // namespace
@@ -37,10 +53,17 @@ bool CQtUserMessages::AskYesNo(const std::string& text, const std::string& capti
 
 bool CQtUserMessages::ChooseSaveFile(const std::string& startFolder,
                                      const std::string& defaultExtension, std::string* path) {
-  QFileDialog dialog(m_owner, QString(), QString::fromStdString(startFolder),
-                     Filter(defaultExtension));
+  QFileDialog dialog(m_owner, QString(), QString::fromStdString(startFolder));
+  dialog.setNameFilters(Filters(defaultExtension));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix(QString::fromStdString(defaultExtension));
+  // a name typed without an extension takes the chosen filter's ("curve" as a BMP image:
+  // "curve.bmp")
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                   [&dialog](const QString& filter) {
+                     const QString extension = FilterExtension(filter);
+                     if (!extension.isEmpty()) dialog.setDefaultSuffix(extension);
+                   });
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
   *path = dialog.selectedFiles().first().toStdString();
   return true;
@@ -48,8 +71,8 @@ bool CQtUserMessages::ChooseSaveFile(const std::string& startFolder,
 
 bool CQtUserMessages::ChooseOpenFile(const std::string& startFolder,
                                      const std::string& defaultExtension, std::string* path) {
-  QFileDialog dialog(m_owner, QString(), QString::fromStdString(startFolder),
-                     Filter(defaultExtension));
+  QFileDialog dialog(m_owner, QString(), QString::fromStdString(startFolder));
+  dialog.setNameFilters(Filters(defaultExtension));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;

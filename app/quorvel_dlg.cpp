@@ -19,11 +19,14 @@
 #include "app/graph_area.h"
 #include "app/help_window.h"
 #include "app/level_meter_widget.h"
+#include "app/screen_fit.h"
 #include "app/up_down.h"
 #include "base/shared_state.h"
 #include "calibration/micro_select.h"
 #include "control/device_choice.h"
 #include "control/quorvel_core.h"
+#include "control/window_placement.h"
+#include "graph/curve_image_render.h"
 #include "graph/graph_resources.h"
 #include "graph/graphical.h"
 #include "print/print_curve.h"
@@ -47,25 +50,18 @@ constexpr char kCalibrationOnCaption[] = "Microphone\nCalibration applied";
 // opened list.
 constexpr int kComboHeight = 14;
 
-QLabel* Label(const char* text, const QRect& where, QWidget* parent) {
-  auto* label = new QLabel(text, parent);
-  label->setGeometry(where);
-  return label;
-}
-
 QStringList ToStringList(const std::vector<std::string>& names) {
   QStringList list;
   for (const std::string& name : names) list << QString::fromStdString(name);
   return list;
 }
 
-QSlider* Slider(const QRect& where, QWidget* parent) {
+QSlider* Slider(QWidget* parent) {
   auto* slider = new QSlider(Qt::Horizontal, parent);
   slider->setRange(0, kSliderMax);
   slider->setTickPosition(QSlider::TicksAbove);
   slider->setTickInterval(1);
   slider->setPageStep(4);
-  slider->setGeometry(where);
   return slider;
 }
 
@@ -76,17 +72,21 @@ CQuorvelDlg::CQuorvelDlg(CQuorvelCore& core, QWidget* parent)
   m_clock.start();
   setWindowTitle("Quorvel");
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                 Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+                 Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint |
+                 Qt::WindowCloseButtonHint);
   setWindowIcon(ApplicationIcon());
   // The template's 8-point dialog font: about 13 pixels a line at 6 pixels a character.
   QFont dialogFont = font();
   dialogFont.setPixelSize(11);
   setFont(dialogFont);
-  setFixedSize(DialogUnitsX(730), DialogUnitsY(398));
+  setMinimumSize(LeastSize());
+  resize(OwnSize());
   m_faceColor = palette().color(QPalette::Button);
 
   CreateControls();
+  SetToolTips();
   ConnectControls();
+  PlaceOnScreen();
   m_control.SetMicrophoneSelection([this] { return SelectMicrophone(); });
   m_control.SetCurvePictureWriter([this](const std::string& path, std::string* failureWords) {
     return m_core.Graph().SaveCurveImage(path, &m_core.Messages(), failureWords);
@@ -111,63 +111,74 @@ CQuorvelDlg::~CQuorvelDlg() {
   delete m_helpWindow;
 }
 
+void CQuorvelDlg::Place(QWidget* widget, const QRect& where, Anchor anchor) {
+  widget->setGeometry(where);
+  m_placed.push_back(Placed{widget, where, anchor});
+}
+
+void CQuorvelDlg::PlaceLabel(const char* text, const QRect& where, Anchor anchor) {
+  Place(new QLabel(text, this), where, anchor);
+}
+
 void CQuorvelDlg::CreateControls() {
   m_frame = new QGroupBox("Freqency Response", this);
-  m_frame->setGeometry(DialogRect(5, 61, 719, 311));
+  Place(m_frame, DialogRect(5, 61, 719, 311), Anchor::kGrow);
   m_graphArea = new CGraphArea(m_core.Graph(), this);
-  m_graphArea->setGeometry(DialogRect(9, 71, 710, 280));
+  Place(m_graphArea, DialogRect(9, 71, 710, 280), Anchor::kGrow);
 
-  Label("Audio Input (Microphone)", DialogRect(15, 2, 127, 8), this);
+  PlaceLabel("Audio Input (Microphone)", DialogRect(15, 2, 127, 8));
   m_inputList = new QComboBox(this);
-  m_inputList->setGeometry(DialogRect(15, 12, 193, kComboHeight));
+  Place(m_inputList, DialogRect(15, 12, 193, kComboHeight));
   m_btnInput = new CColourButton(kInputClosedCaption, this);
-  m_btnInput->setGeometry(DialogRect(227, 11, 74, 24));
+  Place(m_btnInput, DialogRect(227, 11, 74, 24));
   m_btnCalibration = new CColourButton(kCalibrationOffCaption, this);
-  m_btnCalibration->setGeometry(DialogRect(318, 11, 74, 24));
+  Place(m_btnCalibration, DialogRect(318, 11, 74, 24));
   m_meter = new CLevelMeterWidget(m_control.Meter(), this);
   m_meter->Place(DialogRect(225, 42, 170, 13));
 
-  Label("-12dB", DialogRect(9, 28, 22, 8), this);
-  Label("0", DialogRect(107, 28, 8, 8), this);
-  Label("+12dB", DialogRect(193, 28, 24, 8), this);
-  m_gainSlider = Slider(DialogRect(9, 36, 203, 21), this);
+  PlaceLabel("-12dB", DialogRect(9, 28, 22, 8));
+  PlaceLabel("0", DialogRect(107, 28, 8, 8));
+  PlaceLabel("+12dB", DialogRect(193, 28, 24, 8));
+  m_gainSlider = Slider(this);
+  Place(m_gainSlider, DialogRect(9, 36, 203, 21));
 
-  Label("Audio Output (Sweep Generator)", DialogRect(414, 3, 130, 8), this);
+  PlaceLabel("Audio Output (Sweep Generator)", DialogRect(414, 3, 130, 8));
   m_outputList = new QComboBox(this);
   m_outputList->setEditable(true);
   m_outputList->setInsertPolicy(QComboBox::NoInsert);
-  m_outputList->setGeometry(DialogRect(414, 12, 193, kComboHeight));
-  Label("Volume", DialogRect(488, 28, 30, 8), this);
-  Label("0", DialogRect(414, 28, 8, 8), this);
-  Label("Max", DialogRect(595, 28, 16, 8), this);
-  m_volumeSlider = Slider(DialogRect(408, 36, 203, 21), this);
+  Place(m_outputList, DialogRect(414, 12, 193, kComboHeight));
+  PlaceLabel("Volume", DialogRect(488, 28, 30, 8));
+  PlaceLabel("0", DialogRect(414, 28, 8, 8));
+  PlaceLabel("Max", DialogRect(595, 28, 16, 8));
+  m_volumeSlider = Slider(this);
+  Place(m_volumeSlider, DialogRect(408, 36, 203, 21));
 
   m_btnCapture = new CColourButton(kStartCaptionIdle, this);
-  m_btnCapture->setGeometry(DialogRect(629, 11, 88, 41));
+  Place(m_btnCapture, DialogRect(629, 11, 88, 41), Anchor::kRight);
   m_btnCapture->setFont(GraphResources(m_core.Graph()).m_fontLarge);
   m_btnCapture->SetFace(kStartIdleFace);
 
-  Label("f. min", DialogRect(11, 356, 22, 8), this);
+  PlaceLabel("f. min", DialogRect(11, 356, 22, 8), Anchor::kBottom);
   m_fminField = new QLineEdit(this);
   m_fminField->setReadOnly(true);
   m_fminField->setAlignment(Qt::AlignRight);
-  m_fminField->setGeometry(DialogRect(33, 354, 45, 12));
+  Place(m_fminField, DialogRect(33, 354, 45, 12), Anchor::kBottom);
   m_fminSpin = new CUpDown(this);
-  m_fminSpin->setGeometry(DialogRect(79, 354, 11, 12));
+  Place(m_fminSpin, DialogRect(79, 354, 11, 12), Anchor::kBottom);
   m_fminSpin->SetBuddy(m_fminField);
-  Label("f. max", DialogRect(638, 357, 22, 8), this);
+  PlaceLabel("f. max", DialogRect(638, 357, 22, 8), Anchor::kBottomRight);
   m_fmaxField = new QLineEdit(this);
   m_fmaxField->setReadOnly(true);
   m_fmaxField->setAlignment(Qt::AlignRight);
-  m_fmaxField->setGeometry(DialogRect(662, 354, 45, 12));
+  Place(m_fmaxField, DialogRect(662, 354, 45, 12), Anchor::kBottomRight);
   m_fmaxSpin = new CUpDown(this);
-  m_fmaxSpin->setGeometry(DialogRect(708, 354, 11, 12));
+  Place(m_fmaxSpin, DialogRect(708, 354, 11, 12), Anchor::kBottomRight);
   m_fmaxSpin->SetBuddy(m_fmaxField);
 
   const auto bottomButton = [this](const char* text, int x) {
     auto* button = new QPushButton(text, this);
     button->setAutoDefault(false);
-    button->setGeometry(DialogRect(x, 377, 88, 16));
+    Place(button, DialogRect(x, 377, 88, 16), Anchor::kBottom);
     return button;
   };
   m_btnLoad = bottomButton("Load Audio File", 13);
@@ -175,7 +186,7 @@ void CQuorvelDlg::CreateControls() {
   m_btnSaveCurve = bottomButton("Save Curve", 217);
   m_btnPrint = bottomButton("Print", 319);
   m_btnSmooth = new CColourButton("Smooth curve", this);
-  m_btnSmooth->setGeometry(DialogRect(421, 377, 88, 16));
+  Place(m_btnSmooth, DialogRect(421, 377, 88, 16), Anchor::kBottom);
   m_btnHelp = bottomButton("Help", 523);
   m_btnQuit = bottomButton("Quit", 625);
   m_btnQuit->setDefault(true);
@@ -186,6 +197,99 @@ void CQuorvelDlg::CreateControls() {
     button->setAutoDefault(false);
   }
   m_btnCapture->setAutoDefault(false);
+}
+
+// Tooltips, short, in the help page's words.
+void CQuorvelDlg::SetToolTips() {
+  const struct {
+    QWidget* widget;
+    const char* tip;
+  } tips[] = {
+      {m_inputList, "The microphone: the inputs of the sound server"},
+      {m_btnInput,
+       "Opens the chosen input without playing anything, so that you can watch the "
+       "level meter and set the gain; pressed again, it closes the input"},
+      {m_btnCalibration,
+       "Opens the \"Microphone selection\" dialog; pressed while the "
+       "calibration is applied, it switches the calibration off"},
+      {m_meter, "The level of the microphone signal (after the gain); red means the input clips"},
+      {m_gainSlider, "The gain applied to the microphone signal, from -12 dB to +12 dB"},
+      {m_outputList,
+       "The loudspeaker's output: the outputs of the sound server, and last "
+       "\"Default Audio Output\""},
+      {m_volumeSlider, "The volume of the output device, from 0 to Max"},
+      {m_btnCapture, "Starts a measurement; pressed while measuring, it stops"},
+      {m_graphArea,
+       "Press the left mouse button on the graph and drag to read the frequency "
+       "and level of any point"},
+      {m_fminField, "The lower limit of the sweep and of the graph's frequency axis"},
+      {m_fminSpin, "Steps the lower frequency limit up or down"},
+      {m_fmaxField, "The upper limit of the sweep and of the graph's frequency axis"},
+      {m_fmaxSpin, "Steps the upper frequency limit up or down"},
+      {m_btnLoad, "Load a capture file and measure it again"},
+      {m_btnSave, "Save the recording of the last measurement"},
+      {m_btnSaveCurve, "Saves the graph as a PNG or BMP picture"},
+      {m_btnPrint, "Prints the graph, or writes it to a PDF file"},
+      {m_btnSmooth,
+       "Shows a smoothed copy of the curve; press it again to see the measured "
+       "points"},
+      {m_btnHelp, "Opens the help page in a window of its own"},
+      {m_btnQuit, "Ends Quorvel"},
+  };
+  for (const auto& entry : tips) entry.widget->setToolTip(QString::fromUtf8(entry.tip));
+}
+
+// The graph and its frame take what the window gains or loses over its own size; the start
+// button and the upper frequency field keep to the right edge, the range fields and the
+// command buttons to the bottom edge; the rest keeps its place.
+void CQuorvelDlg::LayOutControls() {
+  const int dx = width() - OwnSize().width();
+  const int dy = height() - OwnSize().height();
+  for (const Placed& placed : m_placed) {
+    QRect r = placed.rect;
+    switch (placed.anchor) {
+      case Anchor::kStay:
+        break;
+      case Anchor::kRight:
+        r.translate(dx, 0);
+        break;
+      case Anchor::kBottom:
+        r.translate(0, dy);
+        break;
+      case Anchor::kBottomRight:
+        r.translate(dx, dy);
+        break;
+      case Anchor::kGrow:
+        r.adjust(0, 0, dx, dy);
+        break;
+    }
+    placed.widget->setGeometry(r);
+  }
+}
+
+void CQuorvelDlg::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  LayOutControls();
+}
+
+// Where the window was when it last closed, when that still lies on a screen; otherwise its own
+// size, or less on a small screen.
+void CQuorvelDlg::PlaceOnScreen() {
+  const WindowPlacement kept = ReadWindowPlacement(m_core.Preferences());
+  const QSize least = LeastSize();
+  if (PlacementFits(kept, WindowSize{least.width(), least.height()}, AvailableAreas())) {
+    setGeometry(ToQRect(kept.rect));
+    if (kept.maximized) setWindowState(windowState() | Qt::WindowMaximized);
+    return;
+  }
+  resize(FittedSize(screen(), OwnSize(), least));
+}
+
+void CQuorvelDlg::KeepPlacement() {
+  WindowPlacement placement;
+  placement.rect = ToWindowRect(normalGeometry());
+  placement.maximized = isMaximized();
+  WriteWindowPlacement(m_core.Preferences(), placement);
 }
 
 void CQuorvelDlg::ConnectControls() {
@@ -209,6 +313,16 @@ void CQuorvelDlg::ConnectControls() {
   });
 }
 
+QSize CQuorvelDlg::OwnSize() {
+  return QSize(DialogUnitsX(730), DialogUnitsY(398));
+}
+
+// The controls' row fits in 1071 pixels (the start button then 3 pixels right of the volume
+// slider); the graph keeps at least 240 of its 455 pixels' height.
+QSize CQuorvelDlg::LeastSize() {
+  return QSize(DialogUnitsX(714), OwnSize().height() - (DialogUnitsY(280) - kLeastGraphHeight));
+}
+
 // ---- commands the window handles itself ----
 
 void CQuorvelDlg::reject() {
@@ -217,13 +331,16 @@ void CQuorvelDlg::reject() {
   m_pollTimer.stop();
   m_meterTimer.stop();
   m_control.Quit();
+  KeepPlacement();
   if (m_helpWindow) m_helpWindow->close();
   QDialog::reject();
 }
 
 // The microphone selection dialog, modal: true when it ended with OK and a chart selected.
 bool CQuorvelDlg::SelectMicrophone() {
-  return RunMicrophoneSelection(m_core.MicroList(), m_core.Messages(), m_core.Graph(), this);
+  return RunMicrophoneSelection(
+      m_core.MicroList(), m_core.Messages(), m_core.Graph(), this,
+      FittedSize(screen(), CMicroSelect::NaturalSize(), CMicroSelect::LeastSize()));
 }
 
 void CQuorvelDlg::OnPrintButton() {
@@ -264,14 +381,15 @@ void CQuorvelDlg::mousePressEvent(QMouseEvent* event) {
   if (event->button() == Qt::LeftButton) {
     // a press outside the graph area hides the marker
     OnGraphMouse(static_cast<int>(CGraphArea::MouseAction::kPress),
-                 m_graphArea->mapFrom(this, event->position().toPoint()));
+                 m_graphArea->ToGraph(m_graphArea->mapFrom(this, event->position())));
   }
   QDialog::mousePressEvent(event);
 }
 
+// position: in the graph's own pixels, whatever the graph area's size on screen
 void CQuorvelDlg::OnGraphMouse(int action, QPoint position) {
-  const int width = m_graphArea->width();
-  const int height = m_graphArea->height();
+  const int width = kGraphAreaWidth;
+  const int height = kGraphAreaHeight;
   CCurveMarker::Response response;
   switch (static_cast<CGraphArea::MouseAction>(action)) {
     case CGraphArea::MouseAction::kPress:

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
+#include <vector>
 
 #include "app/help_window.h"
 #include "control/capture_control.h"
@@ -45,6 +46,14 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   static constexpr int kPollTimerMs = 27;   // timer 1025
   static constexpr int kMeterTimerMs = 30;  // timer 1026
   static constexpr char kAboutEntry[] = "&About Quorvel...";
+  // The graph area's least height on a small screen [pixels].
+  static constexpr int kLeastGraphHeight = 240;
+
+  // The window's own size, 730 x 398 dialog units (the graph area then 1065 x 455 pixels), and
+  // the least it can be made. It opens at its own size, or smaller on a small screen, or where
+  // it was when it last closed; it can be resized and maximised, the graph taking the room.
+  [[nodiscard]] static QSize OwnSize();
+  [[nodiscard]] static QSize LeastSize();
 
   explicit CQuorvelDlg(CQuorvelCore& core, QWidget* parent = nullptr);
   ~CQuorvelDlg() override;
@@ -108,9 +117,26 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
+  // How a control follows the window's size: it stays, keeps to the right edge, the bottom
+  // edge or both, or grows with the window.
+  enum class Anchor { kStay, kRight, kBottom, kBottomRight, kGrow };
+  struct Placed {
+    QWidget* widget;
+    QRect rect;  // at the window's own size
+    Anchor anchor;
+  };
+
+  // A control at its place at the window's own size, following the window's size so.
+  void Place(QWidget* widget, const QRect& where, Anchor anchor = Anchor::kStay);
+  void PlaceLabel(const char* text, const QRect& where, Anchor anchor = Anchor::kStay);
   void CreateControls();
+  void SetToolTips();
+  void LayOutControls();
+  void PlaceOnScreen();
+  void KeepPlacement();
   void ConnectControls();
   void OnHelpButton();
   void OnPrintButton();
@@ -151,6 +177,7 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   QPushButton* m_btnHelp = nullptr;
   QPushButton* m_btnQuit = nullptr;
   QPointer<CHelpWindow> m_helpWindow;
+  std::vector<Placed> m_placed;
 };
 
 }  // namespace quorvel

@@ -1,17 +1,14 @@
-// The chart preview's frame and curve, drawn like the response graph: lines straight into the
-// picture's pixels (graph/pixel_canvas.h), texts through QPainter without antialiasing.
+// The chart preview's frame and curve, drawn like the response graph onto its canvas: lines
+// into the picture's pixels (or the window's), texts without antialiasing.
 #include "calibration/chart_preview_render.h"
 
-#include <QFontMetrics>
-#include <QImage>
-#include <QPainter>
 #include <QString>
 #include <cmath>
 
 #include "base/util.h"
+#include "graph/graph_canvas.h"
 #include "graph/graph_resources.h"
 #include "graph/graphical.h"
-#include "graph/pixel_canvas.h"
 
 namespace quorvel {
 
@@ -24,16 +21,7 @@ constexpr double kLowDb = -30.0;
 constexpr double kHighDb = 20.0;
 constexpr int kMajorLines = 5;
 
-enum class Align { kCenter, kRight };
-
-// text with its base line on row y and its centre or right edge at x
-void DrawText(QPainter& painter, const QFont& font, const QString& text, int x, int y,
-              Align align) {
-  painter.setFont(font);
-  painter.setPen(QColor::fromRgb(kBlack));
-  const int advance = QFontMetrics(font).horizontalAdvance(text);
-  painter.drawText(QPoint(align == Align::kCenter ? x - advance / 2 : x - advance, y), text);
-}
+using Align = CGraphCanvas::Align;
 
 QString Label(int width, double value) {
   return QString::fromStdString(CGraphical::FormatAxisNumber(width, value));
@@ -45,19 +33,14 @@ int PreviewFrequencyX(double frequencyHz) {
   return 30 + static_cast<int>(250.0 * std::log10(frequencyHz / 20.0) + 0.5);
 }
 
-void DrawPreviewFrame(QImage& image, const CGraphResources& resources) {
-  if (image.isNull()) return;
-  const int ch = image.height();
-  CPixelCanvas canvas(image, ch);
-  QPainter painter(&image);
-  painter.setRenderHint(QPainter::Antialiasing, false);
-  painter.setRenderHint(QPainter::TextAntialiasing, false);
-  painter.setBackgroundMode(Qt::TransparentMode);
+void DrawPreviewFrame(CGraphCanvas& canvas, int width, int height,
+                      const CGraphResources& resources) {
+  if (width <= 0 || height <= 0) return;
+  const int ch = height;
   const QRgb minor = PaletteColor(kColorMinorGrid);
   const QRgb major = PaletteColor(kColorMajorGrid);
 
-  canvas.Rectangle(0, 0, image.width(), ch, PaletteColor(kColorFrame),
-                   PaletteColor(kColorBackground));
+  canvas.Rectangle(0, 0, width, ch, PaletteColor(kColorFrame), PaletteColor(kColorBackground));
 
   // frequency axis and its arrow head
   canvas.Line(30, ch - 22, kW + 46, ch - 22, kBlack);
@@ -71,13 +54,13 @@ void DrawPreviewFrame(QImage& image, const CGraphResources& resources) {
   for (double s = 20.0; s <= 20000.001; s *= 10.0) {
     const int xs = PreviewFrequencyX(s);
     canvas.Line(xs, ch - 22, xs, ch - 16, kBlack);
-    DrawText(painter, resources.m_fontSmall, Label(6, s), xs, ch - 8, Align::kCenter);
+    canvas.Text(resources.m_fontSmall, kBlack, Label(6, s), xs, ch - 8, Align::kCenter);
     for (int k = 2; k <= 10 && k * s <= 20000.001; ++k) {
       const int x = PreviewFrequencyX(k * s);
       canvas.Line(x, ch - 22, x, ch - 19, kBlack);
       canvas.Line(x, ch - 23, x, ch - kH - 22, minor);
       if (k == 2 || k == 3 || k == 4 || k == 5 || k == 7 || k == 10) {
-        DrawText(painter, resources.m_fontSmall, Label(6, k * s), x, ch - 8, Align::kCenter);
+        canvas.Text(resources.m_fontSmall, kBlack, Label(6, k * s), x, ch - 8, Align::kCenter);
       }
     }
   }
@@ -109,18 +92,17 @@ void DrawPreviewFrame(QImage& image, const CGraphResources& resources) {
     const int y = ch - 22 - 10 * i;
     canvas.Line(29, y, i % 5 == 0 ? 24 : 27, y, kBlack);
     if (i % 5 != 0) continue;
-    DrawText(painter, resources.m_fontSmall, Label(8, CUtil::RoundForLabel(v)), 24, y + 4,
-             Align::kRight);
+    canvas.Text(resources.m_fontSmall, kBlack, Label(8, CUtil::RoundForLabel(v)), 24, y + 4,
+                Align::kRight);
     v += step;
   }
-  DrawText(painter, resources.m_fontSmall, QStringLiteral("dB"), 35, ch - 293, Align::kRight);
+  canvas.Text(resources.m_fontSmall, kBlack, QStringLiteral("dB"), 35, ch - 293, Align::kRight);
 }
 
-bool DrawPreviewCurve(QImage& image, const CGraphResources& /*resources*/,
+bool DrawPreviewCurve(CGraphCanvas& canvas, int height,
                       const std::array<int, kPreviewRowEntries>& rows) {
-  if (image.isNull() || !PreviewRowsValid(rows)) return false;
-  const int ch = image.height();
-  CPixelCanvas canvas(image, ch);
+  if (height <= 0 || !PreviewRowsValid(rows)) return false;
+  const int ch = height;
   const QRgb red = PaletteColor(kColorCurve);
   // two pixels thick: the line through the rows and the same line one pixel higher
   canvas.MoveTo(29, ch - 22 - rows[0]);

@@ -20,6 +20,8 @@
 #include "calibration/micro_list_proc.h"
 #include "calibration/radio_list_box.h"
 #include "graph/graph_resources.h"
+#include "graph/painter_canvas.h"
+#include "graph/pixel_canvas.h"
 
 namespace quorvel {
 
@@ -33,7 +35,9 @@ QString Text(const std::string& text) {
   return QString::fromStdString(text);
 }
 
-// Control 1001: shows the dialog's off-screen preview, drawn again at every paint.
+// Control 1001: shows the dialog's off-screen preview, drawn again at every paint. At another
+// size, or on a screen of another scale, the preview is drawn again at the area's size in the
+// screen's own pixels, its own pixels mapped onto them.
 class ChartPreviewArea : public QWidget {
  public:
   ChartPreviewArea(CMicroSelect* dialog, QWidget* parent) : QWidget(parent), m_dialog(dialog) {
@@ -42,14 +46,24 @@ class ChartPreviewArea : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* /*event*/) override {
-    const QImage& picture = m_dialog->PaintPreview(width(), height());
+    const QSize own = CMicroSelect::PreviewSize();
+    const QImage& picture = m_dialog->PaintPreview(own.width(), own.height());
     if (picture.isNull()) return;
     QPainter painter(this);
-    painter.drawImage(0, 0, picture);
+    const double ratio = devicePixelRatioF();
+    if (size() == own && ratio == 1.0) {
+      painter.drawImage(0, 0, picture);
+      return;
+    }
+    PaintAtDeviceResolution(painter, size(), ratio, own.width(), own.height(), m_screenPicture,
+                            [this, own](CGraphCanvas& canvas) {
+                              m_dialog->DrawPreview(canvas, own.width(), own.height());
+                            });
   }
 
  private:
   CMicroSelect* m_dialog;
+  QImage m_screenPicture;  // the preview at the area's size in device pixels
 };
 
 }  // namespace
@@ -62,7 +76,6 @@ CMicroSelect::CMicroSelect(CMicroListProc& proc, IUserMessages& messages, CGraph
   QFont font = this->font();
   font.setPixelSize(11);
   setFont(font);
-  setFixedSize(Dlu(0, 0, 730, 235).size());
 
   auto* label = new QLabel(QStringLiteral("Microphone Chart Directory"), this);
   label->setGeometry(Dlu(8, 10, 89, 8));
@@ -79,17 +92,26 @@ CMicroSelect::CMicroSelect(CMicroListProc& proc, IUserMessages& messages, CGraph
   m_nameLabel->setGeometry(Dlu(7, 44, 160, 11));
   m_nameLabel->setTextFormat(Qt::PlainText);
   m_listCharts = new CRadioListBox(this);
-  m_listCharts->setGeometry(Dlu(7, 55, 160, 175));
-  auto* group = new QGroupBox(QStringLiteral("Microphone Freqency Response"), this);
-  group->setGeometry(Dlu(175, 5, 550, 204));
+  m_group = new QGroupBox(QStringLiteral("Microphone Freqency Response"), this);
   m_previewArea = new ChartPreviewArea(this, this);
-  m_previewArea->setGeometry(Dlu(180, 16, 540, 188));
   m_cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
-  m_cancelButton->setGeometry(Dlu(619, 214, 88, 16));
   m_cancelButton->setAutoDefault(false);
   m_okButton = new QPushButton(QStringLiteral("OK, Apply"), this);
-  m_okButton->setGeometry(Dlu(203, 214, 88, 16));
   m_okButton->setDefault(true);
+  SetDialogSize(NaturalSize());
+  // tooltips, short, in the help page's words
+  m_selectButton->setToolTip(QStringLiteral("Opens a folder chooser for the chart folder"));
+  m_folderBox->setToolTip(QStringLiteral("The chart folder"));
+  m_listCharts->setToolTip(
+      QStringLiteral("Every usable chart of the folder: a click or an "
+                     "arrow key selects one"));
+  m_previewArea->setToolTip(
+      QStringLiteral("The selected chart, from 20 Hz to 20 kHz and from "
+                     "-30 dB to +20 dB"));
+  m_okButton->setToolTip(
+      QStringLiteral("Remembers the selected microphone and applies the calibration"));
+  m_cancelButton->setToolTip(
+      QStringLiteral("Forgets the selected microphone; no calibration is applied"));
 
   connect(m_selectButton, &QPushButton::clicked, this, [this] { OnSelectFolder(); });
   // Only a selection (a click, an arrow key) picks a chart: the focus that Tab brings into the
@@ -103,6 +125,32 @@ CMicroSelect::CMicroSelect(CMicroListProc& proc, IUserMessages& messages, CGraph
 }
 
 CMicroSelect::~CMicroSelect() = default;
+
+QSize CMicroSelect::NaturalSize() {
+  return Dlu(0, 0, 730, 235).size();
+}
+
+QSize CMicroSelect::LeastSize() {
+  return NaturalSize() - QSize(150, 60);
+}
+
+QSize CMicroSelect::PreviewSize() {
+  return Dlu(180, 16, 540, 188).size();
+}
+
+// The preview and its frame take what the dialog gains or loses; the list follows its height,
+// the two buttons its bottom edge and "Cancel" its right edge.
+void CMicroSelect::SetDialogSize(const QSize& size) {
+  const QSize natural = NaturalSize();
+  const int dx = size.width() - natural.width();
+  const int dy = size.height() - natural.height();
+  setFixedSize(size);
+  m_listCharts->setGeometry(Dlu(7, 55, 160, 175).adjusted(0, 0, 0, dy));
+  m_group->setGeometry(Dlu(175, 5, 550, 204).adjusted(0, 0, dx, dy));
+  m_previewArea->setGeometry(Dlu(180, 16, 540, 188).adjusted(0, 0, dx, dy));
+  m_cancelButton->setGeometry(Dlu(619, 214, 88, 16).translated(dx, dy));
+  m_okButton->setGeometry(Dlu(203, 214, 88, 16).translated(0, dy));
+}
 
 void CMicroSelect::OnInitDialog() {
   m_preview = ChartPreview();
@@ -186,12 +234,20 @@ const QImage& CMicroSelect::PaintPreview(int width, int height) {
     m_bitmap = QImage(width, height, QImage::Format_RGB32);  // made once per dialog
     if (m_bitmap.isNull()) return m_bitmap;
   }
-  const CGraphResources& resources = GraphResources(m_graph);
-  DrawPreviewFrame(m_bitmap, resources);
-  if (m_proc.SelectedChart() >= 0 && !DrawPreviewCurve(m_bitmap, resources, m_preview.rows)) {
+  QPainter painter(&m_bitmap);
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.setRenderHint(QPainter::TextAntialiasing, false);
+  painter.setBackgroundMode(Qt::TransparentMode);
+  CPixelCanvas canvas(m_bitmap, m_bitmap.height(), &painter);
+  DrawPreview(canvas, m_bitmap.width(), m_bitmap.height());
+  return m_bitmap;
+}
+
+void CMicroSelect::DrawPreview(CGraphCanvas& canvas, int width, int height) {
+  DrawPreviewFrame(canvas, width, height, GraphResources(m_graph));
+  if (m_proc.SelectedChart() >= 0 && !DrawPreviewCurve(canvas, height, m_preview.rows)) {
     m_proc.SelectChart(-1);
   }
-  return m_bitmap;
 }
 
 void CMicroSelect::accept() {
@@ -212,8 +268,9 @@ void CMicroSelect::closeEvent(QCloseEvent* event) {
 }
 
 bool RunMicrophoneSelection(CMicroListProc& proc, IUserMessages& messages, CGraphical& graph,
-                            QWidget* parent) {
+                            QWidget* parent, const QSize& size) {
   CMicroSelect dialog(proc, messages, graph, parent);
+  if (size.isValid() && size != CMicroSelect::NaturalSize()) dialog.SetDialogSize(size);
   // OK with no chart selected applies nothing
   const bool applied = dialog.exec() == QDialog::Accepted && proc.SelectedChart() >= 0;
   proc.SetCalibrationApplied(applied);

@@ -5,6 +5,7 @@
 
 #include "calibration/chart_preview.h"
 
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -12,6 +13,7 @@ class QWidget;
 
 namespace quorvel {
 
+class CGraphCanvas;
 class CGraphical;
 class CMicroListProc;
 class CRadioListBox;
@@ -36,6 +38,16 @@ class CMicroSelect : public QDialog {
                QWidget* parent = nullptr);
   ~CMicroSelect() override;
 
+  // The dialog's own size (730 x 235 dialog units) and its preview area's (540 x 188): the
+  // preview's geometry is laid out in the area's own pixels.
+  [[nodiscard]] static QSize NaturalSize();
+  [[nodiscard]] static QSize PreviewSize();
+  // The least the dialog is made on a small screen (the preview shrinks with it).
+  [[nodiscard]] static QSize LeastSize();
+  // Another size for the dialog, to fit a small screen: the preview and its frame take the
+  // difference, the list its height, the buttons keep to the bottom (and "Cancel" to the right).
+  void SetDialogSize(const QSize& size);
+
   // The dialog's state after initialisation: "CalibFiles" read, the list filled, the remembered
   // microphone selected and previewed. Called by the constructor.
   void OnInitDialog();
@@ -54,6 +66,8 @@ class CMicroSelect : public QDialog {
   // Draws the preview into the off-screen picture at the given size (made once, at the first
   // paint's size) and returns it.
   const QImage& PaintPreview(int width, int height);
+  // Draws the preview for an area of width x height pixels onto a canvas.
+  void DrawPreview(CGraphCanvas& canvas, int width, int height);
   const ChartPreview& Preview() const { return m_preview; }
 
   CRadioListBox* ChartList() const { return m_listCharts; }
@@ -83,6 +97,7 @@ class CMicroSelect : public QDialog {
   QLineEdit* m_folderBox = nullptr;
   QLabel* m_nameLabel = nullptr;
   CRadioListBox* m_listCharts = nullptr;
+  QGroupBox* m_group = nullptr;
   QWidget* m_previewArea = nullptr;
   QPushButton* m_okButton = nullptr;
   QPushButton* m_cancelButton = nullptr;
@@ -90,8 +105,9 @@ class CMicroSelect : public QDialog {
 
 // Opens the selection dialog over parent and sets the calibration state from its end: applied
 // after "OK, Apply" with a chart selected, not applied otherwise. Returns whether the calibration
-// is applied. The main window's calibration button calls it while the calibration is not applied.
+// is applied. The main window's calibration button calls it while the calibration is not
+// applied, with a size that fits its screen (an invalid size: the dialog's own).
 bool RunMicrophoneSelection(CMicroListProc& proc, IUserMessages& messages, CGraphical& graph,
-                            QWidget* parent = nullptr);
+                            QWidget* parent = nullptr, const QSize& size = QSize());
 
 }  // namespace quorvel

@@ -1,5 +1,5 @@
 // The drawing of the response graph: PaintGraph with its grid, level labels, curve, marker and
-// caption, drawn into the off-screen RGB32 picture; and SaveCurveImage.
+// caption, drawn into the off-screen RGB32 picture or onto a window's canvas; and SaveCurveImage.
 // User-interface thread only. The picture is drawn without antialiasing: lines and rectangles
 // go straight into its pixels (graph/pixel_canvas.h), texts through QPainter with fonts that
 // have antialiasing switched off.
@@ -22,20 +22,7 @@ namespace {
 
 constexpr QRgb kBlack = qRgb(0, 0, 0);
 
-enum class Align { kLeft, kCenter, kRight };
-
-// Draws text with its baseline on row baselineRow, its left edge, centre or right edge at x.
-void DrawLabel(QPainter& painter, const QFont& font, QRgb color, const QString& text, int x,
-               int baselineRow, Align align) {
-  painter.setFont(font);
-  painter.setPen(QColor::fromRgb(color));
-  int left = x;
-  if (align != Align::kLeft) {
-    const int advance = painter.fontMetrics().horizontalAdvance(text);
-    left = align == Align::kCenter ? x - advance / 2 : x - advance;
-  }
-  painter.drawText(QPoint(left, baselineRow), text);
-}
+using Align = CGraphCanvas::Align;
 
 QString Latin(const std::string& text) {
   return QString::fromLatin1(text.data(), text.size());
@@ -46,22 +33,26 @@ QString Latin(const std::string& text) {
 bool CGraphical::PaintGraph(int width, int height) {
   if (width <= 0 || height <= 0) return false;  // no graph area: nothing to draw
   CGraphResources& resources = GraphResources(*this);
-  m_rect = Rect{0, 0, width, height};
-  m_width = width;
-  m_height = height;
   if (resources.m_bitmap.isNull()) {
     // made once, at the size of the first paint
     resources.m_bitmap = QImage(width, height, QImage::Format_RGB32);
     if (resources.m_bitmap.isNull()) return false;
   }
-
-  CPixelCanvas canvas(resources.m_bitmap, m_height);
   QPainter painter(&resources.m_bitmap);
   painter.setRenderHint(QPainter::Antialiasing, false);
   painter.setRenderHint(QPainter::TextAntialiasing, false);
   painter.setBackgroundMode(Qt::TransparentMode);
+  CPixelCanvas canvas(resources.m_bitmap, height, &painter);
+  return PaintGraph(canvas, width, height);
+}
+
+bool CGraphical::PaintGraph(CGraphCanvas& canvas, int width, int height) {
+  if (width <= 0 || height <= 0) return false;
+  CGraphResources& resources = GraphResources(*this);
+  m_rect = Rect{0, 0, width, height};
+  m_width = width;
+  m_height = height;
   resources.m_canvas = &canvas;
-  resources.m_painter = &painter;
 
   DrawGrid();
   DrawCurve();
@@ -72,19 +63,17 @@ bool CGraphical::PaintGraph(int width, int height) {
   if (captionLength >= 1 && captionLength <= kMaxCaptionLength) {
     const QString text = QString::fromUtf8(caption, static_cast<qsizetype>(captionLength));
     const int ascent = QFontMetrics(resources.m_fontMedium).ascent();
-    DrawLabel(painter, resources.m_fontMedium, PaletteColor(kColorCaption), text, m_width / 2,
-              8 + ascent, Align::kCenter);
+    canvas.Text(resources.m_fontMedium, PaletteColor(kColorCaption), text, m_width / 2, 8 + ascent,
+                Align::kCenter);
   }
 
   resources.m_canvas = nullptr;
-  resources.m_painter = nullptr;
   return true;
 }
 
 void CGraphical::DrawGrid() {
   CGraphResources& resources = *m_pResources;
-  CPixelCanvas& canvas = *resources.m_canvas;
-  QPainter& painter = *resources.m_painter;
+  CGraphCanvas& canvas = *resources.m_canvas;
   const QRgb frame = PaletteColor(kColorFrame);
   const QRgb minor = PaletteColor(kColorMinorGrid);
   const QRgb major = PaletteColor(kColorMajorGrid);
@@ -119,8 +108,8 @@ void CGraphical::DrawGrid() {
       canvas.LineH(tick.x, 23, tick.x, kPlotTop, minor);
     }
     if (tick.labelled) {
-      DrawLabel(painter, resources.m_fontSmall, kBlack, Latin(FormatAxisNumber(6, tick.frequency)),
-                tick.x, labelRow, Align::kCenter);
+      canvas.Text(resources.m_fontSmall, kBlack, Latin(FormatAxisNumber(6, tick.frequency)), tick.x,
+                  labelRow, Align::kCenter);
     }
   }
 
@@ -161,8 +150,7 @@ void CGraphical::DrawGrid() {
 
 void CGraphical::DrawLevelLabels(double bottom, double top) {
   CGraphResources& resources = *m_pResources;
-  CPixelCanvas& canvas = *resources.m_canvas;
-  QPainter& painter = *resources.m_painter;
+  CGraphCanvas& canvas = *resources.m_canvas;
   const double step = m_levelRows > 0 ? (top - bottom) / m_levelRows : 0.0;
   double v = bottom;
   for (int i = 0; i < kLevelRowCount; ++i) {
@@ -174,18 +162,18 @@ void CGraphical::DrawLevelLabels(double bottom, double top) {
     canvas.LineH(32, h, 27, h, kBlack);
     char label[32];
     FormatLevelLabel(label, sizeof label, v);
-    DrawLabel(painter, resources.m_fontSmall, kBlack, QString::fromLatin1(label), 27,
-              m_height - h + 4, Align::kRight);
+    canvas.Text(resources.m_fontSmall, kBlack, QString::fromLatin1(label), 27, m_height - h + 4,
+                Align::kRight);
     v += step;
   }
-  DrawLabel(painter, resources.m_fontSmall, kBlack, QStringLiteral("dB"), 38, m_height - 442,
-            Align::kRight);
+  canvas.Text(resources.m_fontSmall, kBlack, QStringLiteral("dB"), 38, m_height - 442,
+              Align::kRight);
 }
 
 void CGraphical::DrawCurve() {
   if (UpdateHasCurve() == 0) return;
   CGraphResources& resources = *m_pResources;
-  CPixelCanvas& canvas = *resources.m_canvas;
+  CGraphCanvas& canvas = *resources.m_canvas;
 
   // copy what the drawing needs first: the analysing thread may be adding points meanwhile
   double source[kLastPoint + 1];
@@ -249,14 +237,13 @@ void CGraphical::DrawCurve() {
   }
 
   if (markerDrawn) {
-    QPainter& painter = *resources.m_painter;
     const QRgb marker = PaletteColor(kColorMarker);
-    DrawLabel(painter, resources.m_fontMedium, marker,
-              QString::fromStdString(MarkerFrequencyText(m_cursorFreq)), c + 52, m_height - 38,
-              Align::kRight);
-    DrawLabel(painter, resources.m_fontMedium, marker,
-              QString::fromStdString(MarkerLevelText(m_cursorLevel)), 40,
-              m_height - (m_cursorY + 3), Align::kLeft);
+    canvas.Text(resources.m_fontMedium, marker,
+                QString::fromStdString(MarkerFrequencyText(m_cursorFreq)), c + 52, m_height - 38,
+                Align::kRight);
+    canvas.Text(resources.m_fontMedium, marker,
+                QString::fromStdString(MarkerLevelText(m_cursorLevel)), 40,
+                m_height - (m_cursorY + 3), Align::kLeft);
   }
 }
 

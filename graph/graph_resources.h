@@ -7,12 +7,10 @@
 #include <QPen>
 #include <cstdint>
 
-class QPainter;
-
 namespace quorvel {
 
+class CGraphCanvas;
 class CGraphical;
-class CPixelCanvas;
 
 // The drawing resources of the response graph: its palette of 18 colours with a one-pixel solid
 // pen and a solid brush for each, its three fonts and the off-screen picture. The level meter,
@@ -20,7 +18,8 @@ class CPixelCanvas;
 //
 // The fonts ask for "Courier New" (fixed pitch); on Linux fontconfig stands Liberation Mono in.
 // Each is sized so that its cell (ascent + descent) is the asked height and its character
-// advance the asked width, drawn without antialiasing like the rest of the graph.
+// advance the asked width, drawn without antialiasing like the rest of the graph and hinted
+// vertically on every desktop, so that the pictures are the same at any scale of the screen.
 struct CGraphResources {
   static constexpr int kPaletteSize = 18;
   static constexpr int kPaletteRoom = 24;
@@ -33,8 +32,7 @@ struct CGraphResources {
   QImage m_bitmap;                 // the off-screen picture (RGB32), null before the first paint
 
   // Valid only while PaintGraph runs: where DrawGrid, DrawLevelLabels and DrawCurve draw.
-  QPainter* m_painter = nullptr;     // texts
-  CPixelCanvas* m_canvas = nullptr;  // lines and rectangles
+  CGraphCanvas* m_canvas = nullptr;
 };
 
 // Palette indices with a fixed use.

@@ -10,6 +10,7 @@
 
 namespace quorvel {
 
+class CGraphCanvas;
 class IUserMessages;
 struct CSharedState;
 struct CGraphResources;
@@ -105,6 +106,12 @@ class CGraphical : public ICurveListener {
   // The picture is made on the first paint at that size and keeps it for the rest of the run.
   // Returns false (and draws nothing) for an empty area. User-interface thread.
   [[nodiscard]] bool PaintGraph(int width, int height);
+
+  // Draws the same graph for an area of width x height pixels onto a canvas of the caller's
+  // (graph/graph_canvas.h): a window at another size or scale of the screen draws it there in
+  // the graph's own pixels, mapped onto its own. The off-screen picture is left as it is.
+  // Returns false (and draws nothing) for an empty area. User-interface thread.
+  [[nodiscard]] bool PaintGraph(CGraphCanvas& canvas, int width, int height);
 
   // Saves the last painted picture as a PNG or BMP file chosen by the path's extension;
   // messages (may be null) shows the export's own error box. Returns whether the file was

@@ -1,51 +1,35 @@
 #pragma once
 
 #include <QImage>
+#include <QPainter>
+#include <QString>
 #include <cstdint>
 #include <cstdlib>
 
+#include "graph/graph_canvas.h"
+
 namespace quorvel {
 
-// Lines and rectangles written straight into the graph's RGB32 off-screen picture with the
-// pen-position rules the graph's geometry is laid out in: a line from (x1, y1) to (x2, y2) sets
-// every pixel from the first point up to, but not including, the last one, so a polyline sets
-// each joint once and the point a line ends on is left to the next line. Heights are measured
-// upward from the bottom edge of the graph area: height h is row areaHeight - h. Every pixel is
-// clipped to the picture, so an area larger than the picture never writes outside it.
+// The graph's canvas on its RGB32 off-screen picture: lines and rectangles written straight
+// into its pixels, texts through a QPainter on the picture (none given: no texts). Every pixel
+// is clipped to the picture, so an area larger than the picture never writes outside it.
 // Used on the user-interface thread only, while the picture is not shared.
-class CPixelCanvas {
+class CPixelCanvas final : public CGraphCanvas {
  public:
-  CPixelCanvas(QImage& image, int areaHeight)
-      : m_bits(reinterpret_cast<uint32_t*>(image.bits())),
+  CPixelCanvas(QImage& image, int areaHeight, QPainter* textPainter = nullptr)
+      : CGraphCanvas(areaHeight),
+        m_bits(reinterpret_cast<uint32_t*>(image.bits())),
         m_stride(static_cast<int>(image.bytesPerLine() / 4)),
         m_width(image.width()),
         m_height(image.height()),
-        m_areaHeight(areaHeight) {}
-
-  int Row(int h) const { return m_areaHeight - h; }
+        m_textPainter(textPainter) {}
 
   void SetPixel(int x, int y, uint32_t color) {
     if (x >= 0 && y >= 0 && x < m_width && y < m_height) m_bits[y * m_stride + x] = color;
   }
 
-  // The pen position, as a polyline moves it.
-  void MoveTo(int x, int y) {
-    m_penX = x;
-    m_penY = y;
-  }
-  void LineTo(int x, int y, uint32_t color) {
-    Line(m_penX, m_penY, x, y, color);
-    MoveTo(x, y);
-  }
-  // The same with heights instead of rows.
-  void MoveToH(int x, int h) { MoveTo(x, Row(h)); }
-  void LineToH(int x, int h, uint32_t color) { LineTo(x, Row(h), color); }
-  void LineH(int x1, int h1, int x2, int h2, uint32_t color) {
-    Line(x1, Row(h1), x2, Row(h2), color);
-  }
-
   // Bresenham along the major axis, the last point excluded.
-  void Line(int x1, int y1, int x2, int y2, uint32_t color) {
+  void Line(int x1, int y1, int x2, int y2, uint32_t color) override {
     const int dx = std::abs(x2 - x1);
     const int dy = std::abs(y2 - y1);
     const int sx = x1 < x2 ? 1 : -1;
@@ -85,9 +69,8 @@ class CPixelCanvas {
     }
   }
 
-  // A rectangle over left..right-1, top..bottom-1: frame in frameColor, inside in fillColor.
   void Rectangle(int left, int top, int right, int bottom, uint32_t frameColor,
-                 uint32_t fillColor) {
+                 uint32_t fillColor) override {
     if (right - left < 1 || bottom - top < 1) return;
     for (int y = top; y < bottom; ++y) {
       const bool edge = y == top || y == bottom - 1;
@@ -99,6 +82,19 @@ class CPixelCanvas {
         SetPixel(right - 1, y, frameColor);
       }
     }
+  }
+
+  void Text(const QFont& font, QRgb color, const QString& text, int x, int baselineRow,
+            Align align) override {
+    if (m_textPainter == nullptr) return;
+    m_textPainter->setFont(font);
+    m_textPainter->setPen(QColor::fromRgb(color));
+    int left = x;
+    if (align != Align::kLeft) {
+      const int advance = m_textPainter->fontMetrics().horizontalAdvance(text);
+      left = align == Align::kCenter ? x - advance / 2 : x - advance;
+    }
+    m_textPainter->drawText(QPoint(left, baselineRow), text);
   }
 
  private:
@@ -117,9 +113,7 @@ class CPixelCanvas {
   int m_stride;  // [pixels]
   int m_width;
   int m_height;
-  int m_areaHeight;
-  int m_penX = 0;
-  int m_penY = 0;
+  QPainter* m_textPainter;
 };
 
 }  // namespace quorvel

@@ -104,7 +104,7 @@ TEST_F(FileCommandsTest, AMeasurementSavedLoadsBackAfterARestartWithItsRangeAndC
   for (int k = 150; k <= 950; ++k) ASSERT_NEAR(replayed[k], live[k], 0.05) << "point " << k;
 
   // Save Curve: PNG and BMP by extension in any letter case, then a refused extension. The
-  // picture is the one quorvel-cli draws for the same capture.
+  // picture is quorvel-cli's for the same capture at scale 1, whatever the window's scale.
   for (const char* name : {"curve.png", "curve.BMP", "curve.jpg"}) {
     m_messages.ChooseNext(File(name));
     Click(Dialog().SaveCurveButton());
@@ -118,8 +118,8 @@ TEST_F(FileCommandsTest, AMeasurementSavedLoadsBackAfterARestartWithItsRangeAndC
   ASSERT_EQ(png.size(), QSize(kAreaWidth, kAreaHeight));
   EXPECT_EQ(bmp.convertToFormat(QImage::Format_RGB32), png.convertToFormat(QImage::Format_RGB32));
   const std::string cliPng = File("cli.png");
-  ASSERT_EQ(std::system(("'" QUORVEL_CLI_PATH "' analyze '" + capture + "' --png '" + cliPng +
-                         "' > /dev/null 2>&1")
+  ASSERT_EQ(std::system(("env -u QT_SCALE_FACTOR '" QUORVEL_CLI_PATH "' analyze '" + capture +
+                         "' --png '" + cliPng + "' > /dev/null 2>&1")
                             .c_str()),
             0);
   EXPECT_EQ(QImage(QString::fromStdString(cliPng)).convertToFormat(QImage::Format_RGB32),

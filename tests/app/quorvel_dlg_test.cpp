@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -21,6 +22,7 @@
 #include "base/shared_state.h"
 #include "calibration/chart_folder_browser.h"
 #include "control/device_choice.h"
+#include "control/window_placement.h"
 #include "graph/graphical.h"
 #include "tests/app/gui_test_support.h"
 #include "tests/engine/scripted_services.h"
@@ -219,6 +221,35 @@ TEST_F(WindowTest, TheCalibrationButtonShowsItsStates) {
   EXPECT_EQ(Shared().m_bCalibrationApplied.load(), 0);
 }
 
+// The choosers offer their kinds of file and all files; a bare name takes the kind chosen.
+TEST_F(WindowTest, TheFileChoosersOfferTheirKindsAndAllFiles) {
+  const struct {
+    const char *extension, *filters;
+    int down;
+    const char* path;
+  } cases[] = {
+      {"png", "PNG image (*.png);;BMP image (*.bmp);;All files (*)", 1, "curve.bmp"},
+      {"wav", "WAV audio (*.wav);;All files (*)", 0, "curve.wav"},
+  };
+  for (const auto& c : cases) {
+    QString filters;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (dialog == nullptr) return;
+      filters = dialog->nameFilters().join(";;");
+      for (int i = 0; i < c.down; ++i) {
+        QTest::keyClick(dialog->findChild<QComboBox*>("fileTypeCombo"), Qt::Key_Down);
+      }
+      dialog->findChild<QLineEdit*>("fileNameEdit")->setText("curve");
+      static_cast<QDialog*>(dialog)->accept();
+    });
+    std::string path;
+    ASSERT_TRUE(CQtUserMessages().ChooseSaveFile(m_folder.string(), c.extension, &path));
+    EXPECT_EQ(filters, c.filters);
+    EXPECT_EQ(path, (m_folder / c.path).string());
+  }
+}
+
 // The window's folder chooser is the chart folder browser: a link leaves the folder chosen.
 TEST_F(WindowTest, TheFolderChooserIsTheChartFolderBrowser) {
   const std::filesystem::path start = m_folder / "charts";
@@ -278,6 +309,37 @@ TEST_F(WindowTest, HelpShowsThePageWhenThereIsOne) {
   Click(Dialog().HelpButton());
   EXPECT_TRUE(first.isNull());
   EXPECT_TRUE(Dialog().HelpWindow()->isVisible());
+}
+
+TEST_F(WindowTest, TheWindowOpensWhereItWasWhenItClosed) {
+  OpenWindow();
+  Dialog().setGeometry(40, 80, 1200, 700);
+  EXPECT_EQ(Dialog().GraphArea()->size(), QSize(1065 + 105, 455 + 53));  // the graph takes the room
+  Click(Dialog().QuitButton());
+  m_dialog.reset();
+  m_core.reset();
+  OpenWindow();
+  EXPECT_EQ(Dialog().geometry(), QRect(40, 80, 1200, 700));
+  Click(Dialog().QuitButton());
+  Store(kPrefWindowLeft, 5000);  // on a screen that is gone: its own size again
+  m_dialog.reset();
+  m_core.reset();
+  OpenWindow();
+  EXPECT_EQ(Dialog().size(), QSize(1095, 647));
+}
+
+TEST_F(WindowTest, EveryControlHasATooltip) {
+  OpenWindow();
+  int controls = 0;
+  for (QWidget* widget : Dialog().findChildren<QWidget*>()) {
+    if (qobject_cast<QLabel*>(widget) || qobject_cast<QGroupBox*>(widget) ||
+        widget->parentWidget() != &Dialog()) {
+      continue;  // a label, the frame, a control's own parts
+    }
+    ++controls;
+    EXPECT_FALSE(widget->toolTip().isEmpty()) << widget->metaObject()->className();
+  }
+  EXPECT_EQ(controls, 20);
 }
 
 TEST_F(WindowTest, QuitClosesTheWindow) {

@@ -1,0 +1,138 @@
+// The graph's canvas on a window: the graph's pixels mapped onto the device's.
+#include "graph/painter_canvas.h"
+
+#include <QFontMetrics>
+#include <QPaintDevice>
+#include <QPainter>
+#include <QString>
+#include <algorithm>
+#include <cmath>
+
+namespace quorvel {
+
+CPainterCanvas::CPainterCanvas(QPainter& painter, int areaHeight, double scaleX, double scaleY)
+    : CGraphCanvas(areaHeight),
+      m_painter(painter),
+      m_scaleX(scaleX > 0.0 ? scaleX : 1.0),
+      m_scaleY(scaleY > 0.0 ? scaleY : 1.0),
+      m_textScale(std::min(m_scaleX, m_scaleY)),
+      m_thickness(std::max(1, static_cast<int>(std::lround(m_textScale)))) {
+  const double ratio = painter.device() != nullptr ? painter.device()->devicePixelRatioF() : 1.0;
+  m_toDevice = QTransform::fromScale(1.0 / ratio, 1.0 / ratio);
+  m_painter.save();
+  m_painter.setWorldTransform(m_toDevice);
+  m_painter.setRenderHint(QPainter::Antialiasing, false);
+  m_painter.setRenderHint(QPainter::TextAntialiasing, false);
+  m_painter.setBackgroundMode(Qt::TransparentMode);
+}
+
+CPainterCanvas::~CPainterCanvas() {
+  m_painter.restore();
+}
+
+int CPainterCanvas::DeviceX(int x) const {
+  return static_cast<int>(std::floor(x * m_scaleX + 0.5));
+}
+
+int CPainterCanvas::DeviceY(int y) const {
+  return static_cast<int>(std::floor(y * m_scaleY + 0.5));
+}
+
+void CPainterCanvas::Run(int fromX, int fromY, int width, int height, uint32_t color) {
+  if (width > 0 && height > 0) {
+    m_painter.fillRect(QRect(fromX, fromY, width, height), QColor::fromRgb(color));
+  }
+}
+
+void CPainterCanvas::Line(int x1, int y1, int x2, int y2, uint32_t color) {
+  if (y1 == y2) {
+    // the pixels x1 up to (not including) x2, in either direction
+    const int from = x1 < x2 ? x1 : x2 + 1;
+    const int to = x1 < x2 ? x2 : x1 + 1;
+    if (x1 != x2) Run(DeviceX(from), DeviceY(y1), DeviceX(to) - DeviceX(from), m_thickness, color);
+    return;
+  }
+  if (x1 == x2) {
+    const int from = y1 < y2 ? y1 : y2 + 1;
+    const int to = y1 < y2 ? y2 : y1 + 1;
+    Run(DeviceX(x1), DeviceY(from), m_thickness, DeviceY(to) - DeviceY(from), color);
+    return;
+  }
+  // a slope: through the middles of the lines' device pixels
+  QPen pen(QColor::fromRgb(color));
+  pen.setCosmetic(true);  // its width in device pixels
+  pen.setWidth(m_thickness);
+  pen.setCapStyle(Qt::FlatCap);
+  m_painter.setPen(pen);
+  const double middle = m_thickness / 2.0;
+  m_painter.drawLine(QLineF(DeviceX(x1) + middle, DeviceY(y1) + middle, DeviceX(x2) + middle,
+                            DeviceY(y2) + middle));
+}
+
+void CPainterCanvas::Rectangle(int left, int top, int right, int bottom, uint32_t frameColor,
+                               uint32_t fillColor) {
+  if (right - left < 1 || bottom - top < 1) return;
+  const int x0 = DeviceX(left);
+  const int y0 = DeviceY(top);
+  const int x1 = DeviceX(right);
+  const int y1 = DeviceY(bottom);
+  Run(x0, y0, x1 - x0, y1 - y0, fillColor);
+  // the frame keeps to the rectangle's outer edges
+  const int t = std::min({m_thickness, x1 - x0, y1 - y0});
+  Run(x0, y0, x1 - x0, t, frameColor);
+  Run(x0, y1 - t, x1 - x0, t, frameColor);
+  Run(x0, y0, t, y1 - y0, frameColor);
+  Run(x1 - t, y0, t, y1 - y0, frameColor);
+}
+
+// The font at the device's own size, so that its glyphs are hinted for it as the picture's are
+// for it (a scaled glyph is drawn unhinted, and a small unhinted zero reads as an 8): its pixel
+// size times the text scale, its stretch kept.
+const QFont& CPainterCanvas::DeviceFont(const QFont& font) {
+  if (!m_hasDeviceFont || !(font == m_fontAsked)) {
+    m_fontAsked = font;
+    m_deviceFont = font;
+    if (font.pixelSize() > 0) {
+      m_deviceFont.setPixelSize(
+          std::max(1, static_cast<int>(std::lround(font.pixelSize() * m_textScale))));
+    }
+    m_hasDeviceFont = true;
+  }
+  return m_deviceFont;
+}
+
+void CPainterCanvas::Text(const QFont& font, QRgb color, const QString& text, int x,
+                          int baselineRow, Align align) {
+  const QFont& deviceFont = DeviceFont(font);
+  int left = DeviceX(x);
+  if (align != Align::kLeft) {
+    const int advance = QFontMetrics(deviceFont).horizontalAdvance(text);
+    left -= align == Align::kCenter ? advance / 2 : advance;
+  }
+  m_painter.setFont(deviceFont);
+  m_painter.setPen(QColor::fromRgb(color));
+  m_painter.drawText(QPoint(left, DeviceY(baselineRow)), text);
+}
+
+void PaintAtDeviceResolution(QPainter& painter, const QSize& widgetSize, double ratio,
+                             int logicalWidth, int logicalHeight, QImage& picture,
+                             const std::function<void(CGraphCanvas&)>& draw) {
+  const QSize device(static_cast<int>(std::lround(widgetSize.width() * ratio)),
+                     static_cast<int>(std::lround(widgetSize.height() * ratio)));
+  if (device.isEmpty() || logicalWidth <= 0 || logicalHeight <= 0) return;
+  if (picture.size() != device) picture = QImage(device, QImage::Format_RGB32);
+  if (picture.isNull()) return;
+  // drawn at a ratio of 1, so that the texts are drawn at their own size, hinted for it
+  picture.setDevicePixelRatio(1.0);
+  {
+    QPainter onPicture(&picture);
+    CPainterCanvas canvas(onPicture, logicalHeight,
+                          static_cast<double>(device.width()) / logicalWidth,
+                          static_cast<double>(device.height()) / logicalHeight);
+    draw(canvas);
+  }
+  picture.setDevicePixelRatio(ratio);
+  painter.drawImage(QPoint(0, 0), picture);
+}
+
+}  // namespace quorvel
