@@ -58,7 +58,7 @@ int32_t CPulseAudioServices::CaptureLossCode() const {
 int32_t CPulseAudioServices::ListCaptureEndpoints(std::vector<std::string>* names) {
   if (names == nullptr) return kEPointer;
   names->clear();
-  pa_threaded_mainloop_lock(m_pMainloop);
+  CMainloopLock lock(m_pMainloop);
   ReconnectIfLost();
   struct Listing {
     std::vector<DeviceEntry> real;
@@ -87,14 +87,13 @@ int32_t CPulseAudioServices::ListCaptureEndpoints(std::vector<std::string>* name
     m_sources.insert(m_sources.end(), listing.monitors.begin(), listing.monitors.end());
     for (const DeviceEntry& entry : m_sources) names->push_back(entry.description);
   }
-  pa_threaded_mainloop_unlock(m_pMainloop);
   return listed ? 0 : kAudclntEServiceNotRunning;
 }
 
 int32_t CPulseAudioServices::OpenCaptureEndpoint(int index, std::string* name) {
   ReleaseCaptureEndpoint();
   if (index < 0 || static_cast<size_t>(index) >= m_sources.size()) return kEInvalidArg;
-  pa_threaded_mainloop_lock(m_pMainloop);
+  CMainloopLock lock(m_pMainloop);
   struct Lookup {
     bool found = false;
     std::string description;
@@ -125,7 +124,6 @@ int32_t CPulseAudioServices::OpenCaptureEndpoint(int index, std::string* name) {
     m_openSourceSpec = lookup.spec;
     if (name != nullptr) *name = lookup.description;
   }
-  pa_threaded_mainloop_unlock(m_pMainloop);
   return result;
 }
 
@@ -135,11 +133,10 @@ uint32_t CPulseAudioServices::CaptureEndpointRate(int index) {
 }
 
 void CPulseAudioServices::ReleaseCaptureEndpoint() {
-  pa_threaded_mainloop_lock(m_pMainloop);
+  CMainloopLock lock(m_pMainloop);
   DestroyCaptureStream();
   m_bEndpointOpen = false;
   m_openSourceName.clear();
-  pa_threaded_mainloop_unlock(m_pMainloop);
 }
 
 // Lock held.
@@ -231,7 +228,7 @@ int32_t CPulseAudioServices::InitializeCapture(const CaptureFormat& format,
   bufferFrames = std::clamp<int64_t>(bufferFrames, fragmentFrames,
                                      static_cast<int64_t>(m_captureRing.Capacity() / 2));
 
-  pa_threaded_mainloop_lock(m_pMainloop);
+  CMainloopLock lock(m_pMainloop);
   int32_t result = 0;
   if (!ContextReady()) {
     result = kAudclntEServiceNotRunning;
@@ -278,7 +275,6 @@ int32_t CPulseAudioServices::InitializeCapture(const CaptureFormat& format,
     m_nCaptureBufferFrames = static_cast<uint32_t>(bufferFrames);
     m_bCaptureReady.store(1, std::memory_order_release);
   }
-  pa_threaded_mainloop_unlock(m_pMainloop);
   return result;
 }
 
@@ -303,17 +299,13 @@ int32_t CPulseAudioServices::CorkCapture(int cork) {
 }
 
 int32_t CPulseAudioServices::StartCaptureStream() {
-  pa_threaded_mainloop_lock(m_pMainloop);
-  const int32_t result = CorkCapture(0);
-  pa_threaded_mainloop_unlock(m_pMainloop);
-  return result;
+  CMainloopLock lock(m_pMainloop);
+  return CorkCapture(0);
 }
 
 int32_t CPulseAudioServices::StopCaptureStream() {
-  pa_threaded_mainloop_lock(m_pMainloop);
-  const int32_t result = CorkCapture(1);
-  pa_threaded_mainloop_unlock(m_pMainloop);
-  return result;
+  CMainloopLock lock(m_pMainloop);
+  return CorkCapture(1);
 }
 
 // ---- capture packets (capture thread; never lock, allocate or block) ----
@@ -344,15 +336,13 @@ int32_t CPulseAudioServices::GetPacket(const int32_t** frames, uint32_t* frameCo
   return 0;
 }
 
-// Capture thread: sleeps on the semaphore the mainloop posts after it stores frames; no lock.
+// Capture thread: sleeps on the event the mainloop signals after it stores frames; no lock.
 bool CPulseAudioServices::WaitCapturePacket(int timeoutMs) {
   if (m_captureFailure.load(std::memory_order_acquire) != 0 ||
       m_captureRing.ReadableFrames() != 0) {
     return true;
   }
-  if (!m_captureEvent.try_acquire_for(std::chrono::milliseconds(timeoutMs))) return false;
-  m_captureEventSet.store(0, std::memory_order_release);
-  return true;
+  return m_captureEvent.Wait(std::chrono::milliseconds(timeoutMs));
 }
 
 // Any thread.
@@ -381,7 +371,7 @@ void CPulseAudioServices::OnCaptureState(pa_stream* stream, void* self) {
                           !PA_CONTEXT_IS_GOOD(pa_context_get_state(services->m_pContext))
                       ? kAudclntEServiceNotRunning
                       : kAudclntEDeviceInvalidated);
-    services->PostCaptureEvent();  // the capture thread sees the loss at once
+    services->m_captureEvent.Signal();  // the capture thread sees the loss at once
   }
   pa_threaded_mainloop_signal(services->m_pMainloop, 0);
 }
@@ -399,12 +389,7 @@ void CPulseAudioServices::OnCaptureRead(pa_stream* stream, size_t, void* self) {
     services->StoreCaptured(static_cast<const unsigned char*>(data), bytes);
     pa_stream_drop(stream);
   }
-  services->PostCaptureEvent();
-}
-
-// Mainloop thread: wakes the capture thread. The flag keeps the semaphore's count at one.
-void CPulseAudioServices::PostCaptureEvent() {
-  if (m_captureEventSet.exchange(1, std::memory_order_acq_rel) == 0) m_captureEvent.release();
+  services->m_captureEvent.Signal();
 }
 
 // Copies `count` bytes of whole or split frames into the ring (`bytes` null: silence).

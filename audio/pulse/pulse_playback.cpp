@@ -49,7 +49,7 @@ std::string CutUtf8(const std::string& text, size_t limit) {
 // ---- output devices (user-interface thread) ----
 
 int CPulseAudioServices::OutputDeviceCount() {
-  pa_threaded_mainloop_lock(m_pMainloop);
+  CMainloopLock lock(m_pMainloop);
   ReconnectIfLost();
   std::vector<DeviceEntry> sinks;
   if (QuerySinks(&sinks)) {
@@ -58,7 +58,6 @@ int CPulseAudioServices::OutputDeviceCount() {
     m_sinks.clear();
   }
   const int count = static_cast<int>(m_sinks.size());
-  pa_threaded_mainloop_unlock(m_pMainloop);
   return count;
 }
 
@@ -78,7 +77,7 @@ bool CPulseAudioServices::ListOutputDescriptions(std::vector<std::string>* descr
 }
 
 uint32_t CPulseAudioServices::OutputDeviceRate(int id) {
-  pa_threaded_mainloop_lock(m_pMainloop);
+  CMainloopLock lock(m_pMainloop);
   uint32_t rate = 0;
   std::string name;
   if (id >= 0) {
@@ -91,7 +90,6 @@ uint32_t CPulseAudioServices::OutputDeviceRate(int id) {
       }
     }
   }
-  pa_threaded_mainloop_unlock(m_pMainloop);
   return rate;
 }
 
@@ -110,7 +108,7 @@ int32_t CPulseAudioServices::OpenOutput(int deviceId, const PlayFormat& format,
   spec.channels = static_cast<uint8_t>(channels);
   if (!pa_sample_spec_valid(&spec)) return kWaveErrBadFormat;
 
-  pa_threaded_mainloop_lock(m_pMainloop);
+  CMainloopLock lock(m_pMainloop);
   int32_t result = kMmNoError;
   std::string sinkName;
   if (!ContextReady()) {
@@ -185,7 +183,6 @@ int32_t CPulseAudioServices::OpenOutput(int deviceId, const PlayFormat& format,
           pa_context_rttime_new(m_pContext, pa_rtclock_now() + kOutputTickUs, &OnOutputTick, this);
     }
   }
-  pa_threaded_mainloop_unlock(m_pMainloop);
   return result;
 }
 
@@ -222,7 +219,7 @@ int32_t CPulseAudioServices::QueueBuffer(PlayHeader* header) {
 }
 
 int32_t CPulseAudioServices::ResetOutput() {
-  pa_threaded_mainloop_lock(m_pMainloop);
+  CMainloopLock lock(m_pMainloop);
   int32_t result = kMmNoError;
   if (m_pOutputStream == nullptr) {
     result = kMmErrInvalHandle;
@@ -236,7 +233,6 @@ int32_t CPulseAudioServices::ResetOutput() {
       result = kMmErrNoDriver;
     }
   }
-  pa_threaded_mainloop_unlock(m_pMainloop);
   return result;
 }
 
@@ -249,7 +245,7 @@ int32_t CPulseAudioServices::UnprepareHeader(PlayHeader* header) {
 }
 
 int32_t CPulseAudioServices::CloseOutput() {
-  pa_threaded_mainloop_lock(m_pMainloop);
+  CMainloopLock lock(m_pMainloop);
   int32_t result = kMmNoError;
   if (m_pOutputStream == nullptr) {
     result = kMmErrInvalHandle;
@@ -265,7 +261,6 @@ int32_t CPulseAudioServices::CloseOutput() {
     // The closed notice has reached the engine when close returns.
     WaitNoticesDelivered();
   }
-  pa_threaded_mainloop_unlock(m_pMainloop);
   return result;
 }
 
@@ -290,17 +285,13 @@ int32_t CPulseAudioServices::CorkOutput(int cork) {
 }
 
 int32_t CPulseAudioServices::PauseOutput() {
-  pa_threaded_mainloop_lock(m_pMainloop);
-  const int32_t result = CorkOutput(1);
-  pa_threaded_mainloop_unlock(m_pMainloop);
-  return result;
+  CMainloopLock lock(m_pMainloop);
+  return CorkOutput(1);
 }
 
 int32_t CPulseAudioServices::RestartOutput() {
-  pa_threaded_mainloop_lock(m_pMainloop);
-  const int32_t result = CorkOutput(0);
-  pa_threaded_mainloop_unlock(m_pMainloop);
-  return result;
+  CMainloopLock lock(m_pMainloop);
+  return CorkOutput(0);
 }
 
 // Any thread; never locks or blocks.
@@ -555,7 +546,7 @@ void OnSinkVolume(pa_context*, const pa_sink_info* info, int eol, void* data) {
 bool CPulseAudioServices::SetOutputVolume(int deviceId, float level) {
   if (!std::isfinite(level)) return false;
   const float scalar = std::clamp(level, 0.0f, 1.0f);
-  pa_threaded_mainloop_lock(m_pMainloop);
+  CMainloopLock lock(m_pMainloop);
   std::string sink;
   SinkVolume current;
   bool ok = ContextReady() && SinkNameFor(deviceId, &sink) &&
@@ -574,21 +565,22 @@ bool CPulseAudioServices::SetOutputVolume(int deviceId, float level) {
                                                           &success)) &&
          success != 0;
   }
-  pa_threaded_mainloop_unlock(m_pMainloop);
   return ok;
 }
 
 bool CPulseAudioServices::GetOutputVolume(int deviceId, float* level) {
   if (level == nullptr) return false;
-  pa_threaded_mainloop_lock(m_pMainloop);
-  std::string sink;
   SinkVolume current;
-  const bool ok = ContextReady() && SinkNameFor(deviceId, &sink) &&
-                  WaitOperation(pa_context_get_sink_info_by_name(m_pContext, sink.c_str(),
-                                                                 &OnSinkVolume, &current)) &&
-                  current.found;
-  pa_threaded_mainloop_unlock(m_pMainloop);
-  if (!ok) return false;
+  {
+    CMainloopLock lock(m_pMainloop);
+    std::string sink;
+    if (!ContextReady() || !SinkNameFor(deviceId, &sink) ||
+        !WaitOperation(
+            pa_context_get_sink_info_by_name(m_pContext, sink.c_str(), &OnSinkVolume, &current)) ||
+        !current.found) {
+      return false;
+    }
+  }
   // The sink's loudest channel in parts of the normal volume; a boost above normal reads 1.
   const double scalar =
       static_cast<double>(pa_cvolume_max(&current.volume)) / static_cast<double>(PA_VOLUME_NORM);
