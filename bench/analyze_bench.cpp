@@ -28,7 +28,7 @@ std::string WriteLoopbackCapture() {
   CWave wave;
   if (!wave.CreateCaptureFile(path.c_str())) return "";
   bool written = true;
-  for (int i = 0; i < length && written; ++i) written = wave.WriteSample(audio->m_sweep[i]);
+  for (int i = 0; i < length && written; ++i) written = wave.WriteSample(audio->Sweep()[i]);
   if (!wave.CloseCaptureFile(false) || !written) return "";
   return path;
 }
@@ -44,7 +44,7 @@ void BM_AnalyzeCapture(benchmark::State& state) {
   shared.m_curveFmin = shared.m_fmin = 20.0;
   shared.m_curveFmax = shared.m_fmax = 20000.0;
   auto graph = std::make_unique<CGraphical>(shared);
-  graph->SetRecordCounters(&audio->m_recordCount, &audio->m_capturedCount);
+  graph->SetRecordCounters(&audio->RecordCountForCurve(), &audio->CapturedCountForCurve());
   audio->SetCurveListener(graph.get());
   int points = 0;
   for (auto _ : state) {

@@ -15,12 +15,14 @@
 
 namespace quorvel {
 
+namespace {
+
 // Eighth-order band-pass filters (0.5 dB ripple, unit gain at one burst tone each), as four
 // second-order sections in direct form II: a1, a2, b0, b1, b2 for 48000 Hz.
 // Filter 1: 1483..1654 Hz around 1567.98 Hz; filter 2: 2494..2781 Hz around 2637.02 Hz;
 // filter 3: 3959..4415 Hz around 4186.01 Hz (-3 dB limits). Each attenuates the other two
 // tones by more than 75 dB.
-const double g_bandCoefficients[3][4][5] = {
+constexpr double kBandCoefficients[3][4][5] = {
     {
         {-1.9500891435990948, 0.9963491745625173, 0.19665792895081596, -0.380639705728193,
          0.19665792895081596},
@@ -52,11 +54,6 @@ const double g_bandCoefficients[3][4][5] = {
          0.09294939641882038},
     },
 };
-
-// The filters' delay values w1, w2 per section; cleared by ResetAnalysis.
-double g_filterState[3][4][2] = {};
-
-namespace {
 
 constexpr double kScale32 = 4.656612873077393e-10;  // 2^-31: 32-bit sample to full scale
 constexpr double kMinBlockLevel = 2.5e-16;          // an all-zero block reads -312.04 dB
@@ -279,8 +276,8 @@ double CAudio::BandFilter(int k, double x) {
   double in = x;
   double out = 0.0;
   for (int s = 0; s < 4; ++s) {
-    const double* c = g_bandCoefficients[k][s];
-    double* state = g_filterState[k][s];
+    const double* c = kBandCoefficients[k][s];
+    double* state = m_filterState[k][s];
     const double w = in - c[0] * state[0] - c[1] * state[1];
     out = c[2] * w + c[3] * state[0] + c[4] * state[1];
     state[1] = state[0];

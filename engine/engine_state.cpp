@@ -1,8 +1,8 @@
 // CAudio's own state: construction, destruction and the reset before each measurement.
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 #include "engine/audio_engine.h"
 
@@ -25,21 +25,16 @@ void SleepOneMs() {
 
 }  // namespace
 
-// Every field has its initialiser in the class; the band filters' delay values are
-// process-wide, so a new engine starts them clean.
+// Every field has its initialiser in the class.
 CAudio::CAudio(IAudioServices* services, ICurveListener* listener)
-    : m_services(services), m_listener(listener) {
-  std::memset(g_filterState, 0, sizeof(g_filterState));
-}
+    : m_services(services), m_listener(listener) {}
 
 CAudio::~CAudio() {
   // Stops a running capture thread before anything it uses goes away.
   ReleaseCapture();
-  // A replay's play thread reads the loaded samples: playback ends before they are freed.
+  // A replay's play thread reads the loaded samples: playback ends before they are freed (with
+  // the members).
   ShutDownDevices();
-  // A loaded file's samples come from std::malloc/std::realloc (the WAV sample reader).
-  std::free(m_fileSamples);
-  m_fileSamples = nullptr;
 }
 
 void CAudio::ResetAnalysis() {
@@ -100,12 +95,7 @@ void CAudio::ClearAnalysisState() {
   std::memset(m_ringLeft, 0, sizeof(m_ringLeft));
   std::memset(m_ringRight, 0, sizeof(m_ringRight));
 
-  for (auto& filter : g_filterState) {
-    for (auto& section : filter) {
-      section[0] = 0.0;
-      section[1] = 0.0;
-    }
-  }
+  std::memset(m_filterState, 0, sizeof(m_filterState));
 
   for (double& envelope : m_bandEnvelope) envelope = 0.0;
   m_noiseFloor = 0.0;
@@ -120,6 +110,59 @@ void CAudio::ClearAnalysisState() {
   m_pointsWithSignal = 0;
   m_clippedPoints.store(0, std::memory_order_relaxed);
   m_silentPoints.store(0, std::memory_order_relaxed);
+}
+
+// ---- what the front ends read and set (user-interface thread) ----
+
+EngineCounters CAudio::Counters() const {
+  constexpr auto kAcquire = std::memory_order_acquire;
+  EngineCounters counters;
+  counters.synced = m_synced.load(kAcquire) != 0;
+  counters.noiseFloorReady = m_noiseFloorReady.load(kAcquire) != 0;
+  counters.clippedPoints = m_clippedPoints.load(kAcquire);
+  counters.silentPoints = m_silentPoints.load(kAcquire);
+  counters.recordCount = m_recordCount.load(kAcquire);
+  counters.capturedCount = m_capturedCount.load(kAcquire);
+  counters.captureResult = m_captureResult.load(kAcquire);
+  counters.peakLeft = m_peakLeft.load(std::memory_order_relaxed);
+  counters.peakRight = m_peakRight.load(std::memory_order_relaxed);
+  counters.outputStarted = m_outputStarted.load(kAcquire) != 0;
+  counters.outputUnderflows = m_outputUnderflows.load(kAcquire);
+  counters.outputStalled = m_outputStalled.load(kAcquire) != 0;
+  counters.outputFailure = m_outputFailure.load(kAcquire);
+  counters.sweepPos = m_sweepPos.load(std::memory_order_relaxed);
+  counters.filePlayPos = m_filePlayPos.load(std::memory_order_relaxed);
+  return counters;
+}
+
+void CAudio::HalvePeaks() {
+  m_peakLeft.store(m_peakLeft.load(std::memory_order_relaxed) / 2, std::memory_order_relaxed);
+  m_peakRight.store(m_peakRight.load(std::memory_order_relaxed) / 2, std::memory_order_relaxed);
+}
+
+void CAudio::ClearPeaks() {
+  m_peakLeft.store(0, std::memory_order_relaxed);
+  m_peakRight.store(0, std::memory_order_relaxed);
+}
+
+void CAudio::SetFilePlaying(bool playing) {
+  if (playing) m_filePlayPos.store(0, std::memory_order_release);
+  m_filePlaying.store(playing ? 1 : 0, std::memory_order_release);
+}
+
+void CAudio::LoadSamples(LoadedSamples samples, int32_t count) {
+  m_fileSamples = std::move(samples);
+  m_fileSampleCount.store(m_fileSamples != nullptr ? count : 0, std::memory_order_release);
+}
+
+void CAudio::ReleaseSamples() {
+  m_fileSamples.reset();
+  m_fileSampleCount.store(0, std::memory_order_release);
+}
+
+std::span<const int16_t> CAudio::Loaded() const {
+  const int32_t count = m_fileSampleCount.load(std::memory_order_acquire);
+  return {m_fileSamples.get(), m_fileSamples != nullptr ? static_cast<size_t>(count) : 0};
 }
 
 }  // namespace quorvel

@@ -95,7 +95,7 @@ void CAudio::WaveOutProc(OutputNotice notice) {
       m_waveOutOpened.store(0, std::memory_order_release);
       break;
     case OutputNotice::kBufferDone:
-      SignalPlayEvent();
+      m_playEvent.Signal();
       break;
     case OutputNotice::kStarted:
       m_outputStarted.store(1, std::memory_order_release);
@@ -121,23 +121,22 @@ int32_t CAudio::RestartOutputDevice() {
   return m_services->RestartOutput();
 }
 
+int32_t CAudio::OpenNamedOutput(int deviceId, const char* name) {
+  m_waveOutOpened.store(0, std::memory_order_release);
+  ChooseOutput(name);
+  const int32_t code = OpenOutputDevice(deviceId);
+  if (code != kMmNoError) {
+    m_waveOutOpened.store(0, std::memory_order_release);
+    m_outputName[0] = '\0';
+    return code;
+  }
+  if (m_services != nullptr) static_cast<void>(m_services->ResetOutput());
+  m_waveOutOpened.store(1, std::memory_order_release);
+  return kMmNoError;
+}
+
 void CAudio::WaveOutRoutine(void* context, OutputNotice notice) {
   static_cast<CAudio*>(context)->WaveOutProc(notice);
-}
-
-// An auto-reset event: only the first signal after a wait releases the semaphore, so its count
-// never passes one. Any thread; never blocks.
-void CAudio::SignalPlayEvent() {
-  if (m_playEventSet.exchange(1, std::memory_order_acq_rel) == 0) m_hPlayEvent.release();
-}
-
-// Play thread: the only bounded wait it makes.
-bool CAudio::WaitPlayEvent(int timeoutMs) {
-  if (m_hPlayEvent.try_acquire_for(std::chrono::milliseconds(timeoutMs))) {
-    m_playEventSet.store(0, std::memory_order_release);
-    return true;
-  }
-  return false;
 }
 
 // StopPlaybackTimerProc (timer thread), StopPlayThread, OpenOutputDevice, the destructor.
@@ -188,10 +187,7 @@ int CAudio::StartPlayThread() {
 
   std::memset(m_playData, 0, sizeof(m_playData));
   m_stopPlay.store(0, std::memory_order_release);
-  // The event starts unsignalled.
-  while (m_hPlayEvent.try_acquire()) {
-  }
-  m_playEventSet.store(0, std::memory_order_release);
+  m_playEvent.Clear();  // the event starts unsignalled
   try {
     m_playThread = std::thread([this]() { PlayThreadProc(); });
   } catch (const std::system_error&) {
@@ -308,7 +304,7 @@ int32_t CAudio::PlayThreadProc() {
 
     // Keep it full.
     for (;;) {
-      WaitPlayEvent(kPlayEventWaitMs);
+      static_cast<void>(m_playEvent.Wait(std::chrono::milliseconds(kPlayEventWaitMs)));
       const bool sourceActive = m_sweepPlaying.load(std::memory_order_acquire) != 0 ||
                                 m_filePlaying.load(std::memory_order_acquire) != 0;
       if (m_stopPlay.load(std::memory_order_acquire) != 0 && !sourceActive) break;
@@ -382,7 +378,7 @@ int CAudio::FillSweepBuffer(int index) {
 int CAudio::FillFileBuffer(int index) {
   if (m_hWaveOut.load(std::memory_order_acquire) == 0) return 0;
   if (m_filePlaying.load(std::memory_order_acquire) == 0) return 0;
-  const int16_t* samples = m_fileSamples;
+  const int16_t* samples = m_fileSamples.get();
   if (samples == nullptr || m_fileSampleCount.load(std::memory_order_acquire) == 0) return 0;
 
   PlayHeader& header = m_playHeaders[index];
@@ -444,9 +440,24 @@ bool CAudio::EndReplayPlayback() {
   return true;
 }
 
+// User-interface thread; never blocks.
+bool CAudio::EndSweepPlayback() {
+  if (m_sweepPlaying.load(std::memory_order_acquire) == 0) return false;
+  if (m_waveOutOpened.load(std::memory_order_acquire) != 0 ||
+      m_hPlayThread.load(std::memory_order_acquire) != kPlayThreadNone) {
+    ScheduleStopPlayback(20);
+  }
+  m_sweepPlaying.store(0, std::memory_order_release);
+  return true;
+}
+
 void CAudio::SetEndReplayHook(void (*hook)(void* context), void* context) {
   m_endReplayHook = hook;
   m_endReplayContext = context;
+}
+
+void CAudio::ClearEndReplayHook(void* context) {
+  if (m_endReplayContext == context) SetEndReplayHook(nullptr, nullptr);
 }
 
 // The user-interface thread or the stop timer's thread.
@@ -464,7 +475,7 @@ void CAudio::StopPlayThread() {
   }
 
   m_stopPlay.store(1, std::memory_order_release);
-  SignalPlayEvent();
+  m_playEvent.Signal();
   for (int i = 0; i < 100 && m_playThreadAlive.load(std::memory_order_acquire) != 0; ++i) {
     SleepMs(10);
   }
