@@ -16,6 +16,7 @@
 
 namespace quorvel {
 
+class COutputWatchdog;
 class ICurveListener;
 struct CAudioProbe;
 
@@ -116,7 +117,7 @@ using LoadedSamples = std::unique_ptr<int16_t[], FreeSamples>;
 //                         thread (wait)                     R: play thread
 //   m_closingOutput    W: the closing thread (UI or timer)  R: the stopping thread
 //   m_stopBusy         W: timer thread (or UI at the end)   R: UI (WaitPlaybackStopped)
-//   m_lastWriteTime, m_nextHeader
+//   m_nextHeader, m_queuedOnce
 //                      W: play thread                       R: play thread
 //   m_playHeaders[i].flags
 //                      W: play thread, the services' output thread (done), the closing thread
@@ -291,11 +292,10 @@ class CAudio {
   bool IsSweepPlaying() const { return m_sweepPlaying.load(std::memory_order_acquire) != 0; }
   bool IsFilePlaying() const { return m_filePlaying.load(std::memory_order_acquire) != 0; }
   // The play thread: keeps the 128 buffers queued from the active source (sweep, loaded file
-  // or silence) and schedules the deferred stop when it ends. Its watchdog runs once the output
-  // has started and its play position has moved: a position that then stands still for
-  // kOutputStallMs while buffers wait is a stall. A stall during a sweep ends the thread (the
-  // measurement fails, m_outputStalled); otherwise the queue is rebuilt. Its only blocking call
-  // is the bounded wait for a played buffer. Returns its exit code.
+  // or silence) and schedules the deferred stop when it ends. Its watchdog (output_watchdog.h)
+  // judges a stall; a stall during a sweep ends the thread (the measurement fails,
+  // m_outputStalled), otherwise the queue is rebuilt. Its only blocking call is the bounded
+  // wait for a played buffer. Returns its exit code.
   int32_t PlayThreadProc();
   // Play thread: the next 128 frames of the sweep (silence while no sweep plays) into buffer
   // `index`, queued. Never blocks or allocates. 0 when the device refused it.
@@ -370,6 +370,14 @@ class CAudio {
   // Clears the run flag and waits (bounded) for the capture thread to end, then joins it.
   void EndCaptureThread();
 
+  // Play thread: the steps of PlayThreadProc.
+  enum class QueueEnd { kStopped, kStalled };
+  bool PrepareQueue();
+  // Refills buffer i from the active source; false when the device refused it. Neither
+  // source: nothing is queued (*queued false) and the analysis side is held idle.
+  bool RefillBuffer(int i, bool* queued);
+  void PrefillQueue();
+  QueueEnd KeepQueueFull(COutputWatchdog& watchdog);
   // Play thread: the end of both fill routines (end-of-loop mark, queue, reset on a refusal).
   int QueueFilledBuffer(PlayHeader& header, const std::atomic<int32_t>& sourcePlaying);
   void ShutDownDevices();
@@ -433,8 +441,10 @@ class CAudio {
   std::atomic<int32_t> m_peakLeft{0};
   std::atomic<int32_t> m_peakRight{0};
   std::atomic<int32_t> m_blockFill{0};
-  std::atomic<uint32_t> m_lastWriteTime{0};  // [ms] clock value of the last buffer submission
-  std::atomic<int32_t> m_nextHeader{0};
+  int32_t m_nextHeader = 0;  // play thread: the next buffer to refill
+  // Play thread: buffers queued since the (re)start; one never queued is free to fill, so the
+  // sweep starts as soon as its flag is set.
+  bool m_queuedOnce[kPlayBufferCount] = {};
   int32_t m_blocksSinceSync = 0;
   // D: blocks skipped after the 48 settling blocks before the first point (point_timing.h); the
   // default range's until a sweep or a replay sets it.

@@ -10,6 +10,7 @@
 #include "audio/audio_services.h"
 #include "audio/thread_priority.h"
 #include "engine/audio_engine.h"
+#include "engine/output_watchdog.h"
 
 namespace quorvel {
 
@@ -206,132 +207,21 @@ int32_t CAudio::PlayThreadProc() {
   std::memset(m_playData, 0, sizeof(m_playData));
   m_playThreadAlive.store(1, std::memory_order_release);
 
-  IAudioServices& services = *m_services;
   int32_t exitCode = kPlayEndedNormally;
+  COutputWatchdog watchdog;
   bool stalled = false;
-  // Buffers queued since the (re)start; one never queued is free to fill, so the sweep starts
-  // as soon as its flag is set.
-  bool queuedOnce[kPlayBufferCount] = {};
-
-  // Refills buffer i from the active source; false when the device refused it.
-  // Neither source: nothing is queued and the analysis side is held idle.
-  auto refill = [this, &queuedOnce](int i, bool* queued) {
-    *queued = false;
-    if (m_sweepPlaying.load(std::memory_order_acquire) != 0) {
-      if (FillSweepBuffer(i) == 0) return false;
-      *queued = true;
-    } else if (m_filePlaying.load(std::memory_order_acquire) != 0 && m_fileSamples != nullptr) {
-      if (FillFileBuffer(i) == 0) return false;
-      *queued = true;
-    } else {
-      m_blockFill.store(0, std::memory_order_relaxed);
-      m_sweepPos.store(0, std::memory_order_relaxed);
-    }
-    if (*queued) queuedOnce[i] = true;
-    return true;
-  };
-  auto advance = [this, &services]() {
-    m_lastWriteTime.store(services.MilliSeconds(), std::memory_order_release);
-    m_nextHeader.store((m_nextHeader.load(std::memory_order_relaxed) + 1) % kPlayBufferCount,
-                       std::memory_order_release);
-  };
-  auto deviceGone = [this]() { return m_hWaveOut.load(std::memory_order_acquire) == 0; };
-
-  // The watchdog: judged by the play position, and only once the output has started and its
-  // position has moved (a device holds it for its latency after every start).
-  bool watching = false;
-  bool moved = false;
-  uint64_t lastPosition = 0;
-  uint32_t positionSince = 0;  // [ms] when the position last moved
-  auto outputStalled = [&]() {
-    uint64_t position = 0;
-    const uint32_t now = services.MilliSeconds();
-    if (m_outputStarted.load(std::memory_order_acquire) == 0 ||
-        !services.GetOutputPosition(&position)) {
-      watching = false;  // not playing (yet, or since an underflow): nothing to judge
-      return false;
-    }
-    if (!watching || position != lastPosition) {
-      moved = watching;
-      watching = true;
-      lastPosition = position;
-      positionSince = now;
-      return false;
-    }
-    return moved && now - positionSince > kOutputStallMs;
-  };
-
   for (;;) {
     // (Re)start: after a stall the device first gives back every buffer it still holds, so
     // none is queued twice.
-    if (stalled) static_cast<void>(services.ResetOutput());
-    stalled = false;
-    watching = false;
-    for (bool& once : queuedOnce) once = false;
-    m_nextHeader.store(0, std::memory_order_release);
-    m_lastWriteTime.store(services.MilliSeconds(), std::memory_order_release);
-    m_blockFill.store(0, std::memory_order_relaxed);
-    bool prepared = true;
-    for (int i = 0; i < kPlayBufferCount; ++i) {
-      PlayHeader& header = m_playHeaders[i];
-      header.flags.store(0, std::memory_order_release);
-      header.data = m_playData[i];
-      header.length = static_cast<uint32_t>(m_playChannels * m_playBits / 8 * kPlayBufferFrames);
-      if (header.length > static_cast<uint32_t>(kPlayBufferBytes)) header.length = kPlayBufferBytes;
-      if (services.PrepareHeader(&header) != kMmNoError) {
-        prepared = false;
-        break;
-      }
-      if (i == 0) header.flags.fetch_or(kHeaderBeginLoop, std::memory_order_acq_rel);
-    }
-    if (!prepared) {
+    if (stalled) static_cast<void>(m_services->ResetOutput());
+    watchdog.Reset();
+    if (!PrepareQueue()) {
       exitCode = kPlayPrepareFailed;
       break;
     }
-
-    // Pre-fill the queue.
-    for (int i = 0; i < kPlayBufferCount; ++i) {
-      bool queued = false;
-      if (!refill(i, &queued)) {
-        m_stopPlay.store(1, std::memory_order_release);
-        m_blockFill.store(0, std::memory_order_relaxed);
-        m_sweepPos.store(0, std::memory_order_relaxed);
-        break;
-      }
-      if (queued) advance();
-    }
+    PrefillQueue();
     if (m_stopPlay.load(std::memory_order_acquire) != 0) break;
-
-    // Keep it full.
-    for (;;) {
-      static_cast<void>(m_playEvent.Wait(std::chrono::milliseconds(kPlayEventWaitMs)));
-      const bool sourceActive = m_sweepPlaying.load(std::memory_order_acquire) != 0 ||
-                                m_filePlaying.load(std::memory_order_acquire) != 0;
-      if (m_stopPlay.load(std::memory_order_acquire) != 0 && !sourceActive) break;
-      bool gone = false;
-      for (int pass = 0; pass < kPlayBufferCount; ++pass) {
-        if (deviceGone()) {
-          gone = true;
-          break;
-        }
-        const int i = m_nextHeader.load(std::memory_order_relaxed);
-        if (!queuedOnce[i] ||
-            (m_playHeaders[i].flags.load(std::memory_order_acquire) & kHeaderDone) != 0) {
-          bool queued = false;
-          if (!refill(i, &queued)) {
-            m_stopPlay.store(1, std::memory_order_release);
-            break;
-          }
-          if (!queued) break;  // nothing to play now
-          advance();
-          continue;
-        }
-        stalled = outputStalled();  // buffer i waits to be played
-        break;
-      }
-      if (stalled) break;
-      if (gone || deviceGone() || m_stopPlay.load(std::memory_order_acquire) != 0) break;
-    }
+    stalled = KeepQueueFull(watchdog) == QueueEnd::kStalled;
     if (!stalled) break;
     if (m_sweepPlaying.load(std::memory_order_acquire) != 0) {
       // A sweep never resumes from an advanced position: what the detector and the analysis
@@ -346,6 +236,92 @@ int32_t CAudio::PlayThreadProc() {
   m_playThreadAlive.store(0, std::memory_order_release);
   ScheduleStopPlayback(100);
   return exitCode;
+}
+
+// Play thread: every buffer set up and prepared again, the queue to be filled from buffer 0
+// (which marks the beginning of the loop). False when the device refuses one.
+bool CAudio::PrepareQueue() {
+  for (bool& once : m_queuedOnce) once = false;
+  m_nextHeader = 0;
+  m_blockFill.store(0, std::memory_order_relaxed);
+  for (int i = 0; i < kPlayBufferCount; ++i) {
+    PlayHeader& header = m_playHeaders[i];
+    header.flags.store(0, std::memory_order_release);
+    header.data = m_playData[i];
+    header.length = static_cast<uint32_t>(m_playChannels * m_playBits / 8 * kPlayBufferFrames);
+    if (header.length > static_cast<uint32_t>(kPlayBufferBytes)) header.length = kPlayBufferBytes;
+    if (m_services->PrepareHeader(&header) != kMmNoError) return false;
+    if (i == 0) header.flags.fetch_or(kHeaderBeginLoop, std::memory_order_acq_rel);
+  }
+  return true;
+}
+
+// Play thread; never blocks or allocates. A queued buffer advances the next one to refill.
+bool CAudio::RefillBuffer(int i, bool* queued) {
+  *queued = false;
+  if (m_sweepPlaying.load(std::memory_order_acquire) != 0) {
+    if (FillSweepBuffer(i) == 0) return false;
+    *queued = true;
+  } else if (m_filePlaying.load(std::memory_order_acquire) != 0 && m_fileSamples != nullptr) {
+    if (FillFileBuffer(i) == 0) return false;
+    *queued = true;
+  } else {
+    m_blockFill.store(0, std::memory_order_relaxed);
+    m_sweepPos.store(0, std::memory_order_relaxed);
+  }
+  if (*queued) {
+    m_queuedOnce[i] = true;
+    m_nextHeader = (m_nextHeader + 1) % kPlayBufferCount;
+  }
+  return true;
+}
+
+// Play thread: buffers 0..127 from the active source; a refused buffer asks the thread to stop.
+void CAudio::PrefillQueue() {
+  for (int i = 0; i < kPlayBufferCount; ++i) {
+    bool queued = false;
+    if (!RefillBuffer(i, &queued)) {
+      m_stopPlay.store(1, std::memory_order_release);
+      m_blockFill.store(0, std::memory_order_relaxed);
+      m_sweepPos.store(0, std::memory_order_relaxed);
+      return;
+    }
+  }
+}
+
+// Play thread: refills every played buffer, in order, after each wait for the buffer-done
+// event, until a stop (asked for, a refused buffer, the device gone) or a stall.
+CAudio::QueueEnd CAudio::KeepQueueFull(COutputWatchdog& watchdog) {
+  for (;;) {
+    static_cast<void>(m_playEvent.Wait(std::chrono::milliseconds(kPlayEventWaitMs)));
+    const bool sourceActive = m_sweepPlaying.load(std::memory_order_acquire) != 0 ||
+                              m_filePlaying.load(std::memory_order_acquire) != 0;
+    if (m_stopPlay.load(std::memory_order_acquire) != 0 && !sourceActive) return QueueEnd::kStopped;
+    for (int pass = 0; pass < kPlayBufferCount; ++pass) {
+      if (!IsOutputOpen()) return QueueEnd::kStopped;
+      const int i = m_nextHeader;
+      if (!m_queuedOnce[i] ||
+          (m_playHeaders[i].flags.load(std::memory_order_acquire) & kHeaderDone) != 0) {
+        bool queued = false;
+        if (!RefillBuffer(i, &queued)) {
+          m_stopPlay.store(1, std::memory_order_release);
+          break;
+        }
+        if (!queued) break;  // nothing to play now
+        continue;
+      }
+      // Buffer i waits to be played: has the output stalled?
+      uint64_t position = 0;
+      const uint32_t now = m_services->MilliSeconds();
+      const bool playing = m_outputStarted.load(std::memory_order_acquire) != 0 &&
+                           m_services->GetOutputPosition(&position);
+      if (watchdog.Stalled(playing, position, now)) return QueueEnd::kStalled;
+      break;
+    }
+    if (!IsOutputOpen() || m_stopPlay.load(std::memory_order_acquire) != 0) {
+      return QueueEnd::kStopped;
+    }
+  }
 }
 
 // Play thread: the next 128 frames of the sweep (silence while no sweep plays) into buffer
