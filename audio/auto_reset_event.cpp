@@ -8,49 +8,39 @@
 
 namespace quorvel {
 
-namespace {
-
-// The futex word is the atomic's own storage (a lock-free 32-bit atomic holds just the value).
-static_assert(sizeof(std::atomic<int32_t>) == sizeof(int32_t));
-
-int32_t* Word(std::atomic<int32_t>& state) {
-  return reinterpret_cast<int32_t*>(&state);
-}
-
-}  // namespace
+static_assert(sizeof(std::atomic<int32_t>) == sizeof(int32_t));  // the futex word itself
 
 void CAutoResetEvent::Signal() {
   if (m_state.exchange(kSet, std::memory_order_acq_rel) == kWaiting) {
-    syscall(SYS_futex, Word(m_state), FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
+    syscall(SYS_futex, reinterpret_cast<int32_t*>(&m_state), FUTEX_WAKE_PRIVATE, 1, nullptr,
+            nullptr, 0);
   }
 }
 
 bool CAutoResetEvent::Wait(std::chrono::nanoseconds timeout) {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline = Clock::now() + timeout;
-  int32_t state = m_state.load(std::memory_order_acquire);
   for (;;) {
-    if (state == kSet) {
-      if (m_state.compare_exchange_weak(state, kClear, std::memory_order_acq_rel)) return true;
-      continue;
-    }
+    int32_t state = kSet;
+    if (m_state.compare_exchange_strong(state, kClear, std::memory_order_acq_rel)) return true;
+    // Not set: the sleep is announced (kWaiting), unless the state changed meanwhile.
     if (state == kClear &&
-        !m_state.compare_exchange_weak(state, kWaiting, std::memory_order_acq_rel)) {
+        !m_state.compare_exchange_strong(state, kWaiting, std::memory_order_acq_rel)) {
       continue;
     }
-    const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
-    if (left.count() <= 0) {
-      state = kWaiting;
+    const int64_t left =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now()).count();
+    if (left <= 0) {
+      state = kWaiting;  // gives up, unless it was set meanwhile
       if (m_state.compare_exchange_strong(state, kClear, std::memory_order_acq_rel)) return false;
-      continue;  // set meanwhile: take it
+      continue;
     }
-    timespec relative{};
-    relative.tv_sec = static_cast<time_t>(left.count() / 1000000000);
-    relative.tv_nsec = static_cast<long>(left.count() % 1000000000);
-    // Sleeps only while the word still says kWaiting; a signal, a timeout or an interruption
-    // ends it, and the loop looks again.
-    syscall(SYS_futex, Word(m_state), FUTEX_WAIT_PRIVATE, kWaiting, &relative, nullptr, 0);
-    state = m_state.load(std::memory_order_acquire);
+    const timespec relative{static_cast<time_t>(left / 1000000000),
+                            static_cast<long>(left % 1000000000)};
+    // Sleeps only while the word still says kWaiting; a signal, the timeout or an interruption
+    // ends it.
+    syscall(SYS_futex, reinterpret_cast<int32_t*>(&m_state), FUTEX_WAIT_PRIVATE, kWaiting,
+            &relative, nullptr, 0);
   }
 }
 

@@ -11,15 +11,11 @@ namespace quorvel {
 
 struct PlayHeader;
 
-// The lock-free queues between the audio services' own threads and the engine's capture and
-// play threads.
-
 // Single-producer single-consumer ring of stereo signed 32-bit frames (left, right). The
 // storage is allocated once at construction; writing and reading never allocate, lock or
-// block. The producer is the services' thread that receives the microphone (the pulse
-// mainloop, the simulated devices' thread), the consumer the engine's capture thread; the
-// consumer reads in place, so a packet is a pointer into the ring that stays valid until it is
-// consumed.
+// block. The producer is the services' thread that records (pulse mainloop, simulated device),
+// the consumer the engine's capture thread; the consumer reads in place, so a packet is a
+// pointer into the ring that stays valid until it is consumed.
 class CFrameRing {
  public:
   static constexpr uint32_t kChannels = 2;
@@ -65,8 +61,7 @@ class CFrameRing {
     m_nWrite.store(write, std::memory_order_release);
     return count;
   }
-  // Frames written since the start, wrapping at 2^32.
-  uint32_t Written() const { return m_nWrite.load(std::memory_order_relaxed); }
+  uint32_t Written() const { return m_nWrite.load(std::memory_order_relaxed); }  // mod 2^32
 
   // ---- consumer side; never blocks or allocates ----
   uint32_t ReadableFrames() const {
@@ -85,8 +80,7 @@ class CFrameRing {
   void Consume(uint32_t frames) {
     m_nRead.store(m_nRead.load(std::memory_order_relaxed) + frames, std::memory_order_release);
   }
-  // Frames consumed since the start, wrapping at 2^32.
-  uint32_t Consumed() const { return m_nRead.load(std::memory_order_relaxed); }
+  uint32_t Consumed() const { return m_nRead.load(std::memory_order_relaxed); }  // mod 2^32
 
   // Empties the ring; only while neither side runs.
   void Clear() {

@@ -4,9 +4,8 @@
 
 namespace quorvel {
 
-// Holds libpulse's threaded mainloop lock for its scope, which keeps the mainloop's callbacks
-// out meanwhile. Never on the mainloop's own thread (its callbacks run with the lock held), and
-// never on the engine's capture or play thread.
+// Holds libpulse's threaded mainloop lock for its scope (never on the mainloop's own thread,
+// whose callbacks hold it, nor on the engine's capture or play thread).
 class CMainloopLock {
  public:
   explicit CMainloopLock(pa_threaded_mainloop* mainloop) : m_pMainloop(mainloop) {

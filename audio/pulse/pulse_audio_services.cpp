@@ -60,18 +60,14 @@ bool CPulseAudioServices::Start(std::string* whyNot, int timeoutMs) {
   // watches, written without blocking.
   m_wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   if (m_wakeFd < 0) return fail("the PulseAudio main loop's wake-up could not be created");
+  CMainloopLock lock(m_pMainloop);
+  pa_mainloop_api_once(m_pApi, &OnMainloopStarted, this);
+  m_pWakeEvent = m_pApi->io_new(m_pApi, m_wakeFd, PA_IO_EVENT_INPUT, &OnWake, this);
   std::string reason;
-  {
-    CMainloopLock lock(m_pMainloop);
-    pa_mainloop_api_once(m_pApi, &OnMainloopStarted, this);
-    m_pWakeEvent = m_pApi->io_new(m_pApi, m_wakeFd, PA_IO_EVENT_INPUT, &OnWake, this);
-    if (ConnectContext(timeoutMs, &reason)) {
-      m_pNoticeEvent = m_pApi->defer_new(m_pApi, &OnNotices, this);
-      m_pApi->defer_enable(m_pNoticeEvent, 0);
-      return true;
-    }
-  }
-  return fail(reason);
+  if (!ConnectContext(timeoutMs, &reason)) return fail(reason);
+  m_pNoticeEvent = m_pApi->defer_new(m_pApi, &OnNotices, this);
+  m_pApi->defer_enable(m_pNoticeEvent, 0);
+  return true;
 }
 
 // Mainloop thread, once at its start: it moves every sample between the server and the

@@ -80,14 +80,14 @@ int32_t CPulseAudioServices::ListCaptureEndpoints(std::vector<std::string>* name
       target->real.push_back(entry);
     }
   };
-  const bool listed = ContextReady() && WaitOperation(pa_context_get_source_info_list(
-                                            m_pContext, onSource, &listing));
-  if (listed) {
-    m_sources = listing.real;
-    m_sources.insert(m_sources.end(), listing.monitors.begin(), listing.monitors.end());
-    for (const DeviceEntry& entry : m_sources) names->push_back(entry.description);
+  if (!ContextReady() ||
+      !WaitOperation(pa_context_get_source_info_list(m_pContext, onSource, &listing))) {
+    return kAudclntEServiceNotRunning;
   }
-  return listed ? 0 : kAudclntEServiceNotRunning;
+  m_sources = listing.real;
+  m_sources.insert(m_sources.end(), listing.monitors.begin(), listing.monitors.end());
+  for (const DeviceEntry& entry : m_sources) names->push_back(entry.description);
+  return 0;
 }
 
 int32_t CPulseAudioServices::OpenCaptureEndpoint(int index, std::string* name) {
@@ -109,22 +109,18 @@ int32_t CPulseAudioServices::OpenCaptureEndpoint(int index, std::string* name) {
     target->spec = info->sample_spec;
   };
   const DeviceEntry& entry = m_sources[static_cast<size_t>(index)];
-  int32_t result = 0;
-  if (!ContextReady()) {
-    result = kAudclntEServiceNotRunning;
-  } else if (!WaitOperation(pa_context_get_source_info_by_name(m_pContext, entry.name.c_str(),
-                                                               onSource, &lookup))) {
+  if (!ContextReady()) return kAudclntEServiceNotRunning;
+  if (!WaitOperation(
+          pa_context_get_source_info_by_name(m_pContext, entry.name.c_str(), onSource, &lookup))) {
     // The source has gone since the listing (the lookup ends with "no such entity").
-    result = ContextReady() ? kAudclntEDeviceInvalidated : kAudclntEServiceNotRunning;
-  } else if (!lookup.found) {
-    result = kAudclntEDeviceInvalidated;
-  } else {
-    m_bEndpointOpen = true;
-    m_openSourceName = entry.name;
-    m_openSourceSpec = lookup.spec;
-    if (name != nullptr) *name = lookup.description;
+    return ContextReady() ? kAudclntEDeviceInvalidated : kAudclntEServiceNotRunning;
   }
-  return result;
+  if (!lookup.found) return kAudclntEDeviceInvalidated;
+  m_bEndpointOpen = true;
+  m_openSourceName = entry.name;
+  m_openSourceSpec = lookup.spec;
+  if (name != nullptr) *name = lookup.description;
+  return 0;
 }
 
 uint32_t CPulseAudioServices::CaptureEndpointRate(int index) {
@@ -229,53 +225,44 @@ int32_t CPulseAudioServices::InitializeCapture(const CaptureFormat& format,
                                      static_cast<int64_t>(m_captureRing.Capacity() / 2));
 
   CMainloopLock lock(m_pMainloop);
-  int32_t result = 0;
-  if (!ContextReady()) {
-    result = kAudclntEServiceNotRunning;
-  } else {
-    m_captureRing.Clear();
-    m_nPartialBytes = 0;
-    m_nDroppedFrames.store(0, std::memory_order_relaxed);
-    m_nHoleFrames.store(0, std::memory_order_relaxed);
-    m_nPacketFrames.store(0, std::memory_order_relaxed);
-    m_captureFailure.store(0, std::memory_order_relaxed);
-    pa_channel_map map;
-    pa_channel_map_init_stereo(&map);
-    m_pCaptureStream = pa_stream_new(m_pContext, "Quorvel measurement input", &spec, &map);
-    if (m_pCaptureStream == nullptr) {
-      result = StreamFailureCode(m_pContext);
-    } else {
-      pa_stream_set_state_callback(m_pCaptureStream, &OnCaptureState, this);
-      pa_stream_set_read_callback(m_pCaptureStream, &OnCaptureRead, this);
-      pa_buffer_attr attr;
-      attr.maxlength = static_cast<uint32_t>(-1);
-      attr.tlength = static_cast<uint32_t>(-1);
-      attr.prebuf = static_cast<uint32_t>(-1);
-      attr.minreq = static_cast<uint32_t>(-1);
-      attr.fragsize =
-          static_cast<uint32_t>(pa_usec_to_bytes(kFragmentMs * PA_USEC_PER_MSEC, &spec));
-      // The stream starts corked (StartCaptureStream uncorks it) and stays on the chosen source:
-      // if that source goes away, the stream ends instead of moving to another microphone.
-      const auto flags = static_cast<pa_stream_flags_t>(
-          PA_STREAM_ADJUST_LATENCY | PA_STREAM_START_CORKED | PA_STREAM_DONT_MOVE);
-      if (pa_stream_connect_record(m_pCaptureStream, m_openSourceName.c_str(), &attr, flags) < 0) {
-        result = StreamFailureCode(m_pContext);
-      } else {
-        pa_stream* stream = m_pCaptureStream;
-        const bool ready = WaitLocked(
-            [stream] { return pa_stream_get_state(stream) != PA_STREAM_CREATING; }, 2000);
-        if (!ready || pa_stream_get_state(stream) != PA_STREAM_READY) {
-          result = ready ? StreamFailureCode(m_pContext) : kAudclntEServiceNotRunning;
-        }
-      }
-      if (result != 0) DestroyCaptureStream();
-    }
+  if (!ContextReady()) return kAudclntEServiceNotRunning;
+  m_captureRing.Clear();
+  m_nPartialBytes = 0;
+  m_nDroppedFrames.store(0, std::memory_order_relaxed);
+  m_nHoleFrames.store(0, std::memory_order_relaxed);
+  m_nPacketFrames.store(0, std::memory_order_relaxed);
+  m_captureFailure.store(0, std::memory_order_relaxed);
+  pa_channel_map map;
+  pa_channel_map_init_stereo(&map);
+  m_pCaptureStream = pa_stream_new(m_pContext, "Quorvel measurement input", &spec, &map);
+  if (m_pCaptureStream == nullptr) return StreamFailureCode(m_pContext);
+  pa_stream_set_state_callback(m_pCaptureStream, &OnCaptureState, this);
+  pa_stream_set_read_callback(m_pCaptureStream, &OnCaptureRead, this);
+  pa_buffer_attr attr;
+  attr.maxlength = static_cast<uint32_t>(-1);
+  attr.tlength = static_cast<uint32_t>(-1);
+  attr.prebuf = static_cast<uint32_t>(-1);
+  attr.minreq = static_cast<uint32_t>(-1);
+  attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(kFragmentMs * PA_USEC_PER_MSEC, &spec));
+  // The stream starts corked (StartCaptureStream uncorks it) and stays on the chosen source:
+  // if that source goes away, the stream ends instead of moving to another microphone.
+  const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY |
+                                                    PA_STREAM_START_CORKED | PA_STREAM_DONT_MOVE);
+  auto fail = [this](int32_t code) {
+    DestroyCaptureStream();
+    return code;
+  };
+  if (pa_stream_connect_record(m_pCaptureStream, m_openSourceName.c_str(), &attr, flags) < 0) {
+    return fail(StreamFailureCode(m_pContext));
   }
-  if (result == 0) {
-    m_nCaptureBufferFrames = static_cast<uint32_t>(bufferFrames);
-    m_bCaptureReady.store(1, std::memory_order_release);
+  pa_stream* stream = m_pCaptureStream;
+  if (!WaitLocked([stream] { return pa_stream_get_state(stream) != PA_STREAM_CREATING; }, 2000)) {
+    return fail(kAudclntEServiceNotRunning);
   }
-  return result;
+  if (pa_stream_get_state(stream) != PA_STREAM_READY) return fail(StreamFailureCode(m_pContext));
+  m_nCaptureBufferFrames = static_cast<uint32_t>(bufferFrames);
+  m_bCaptureReady.store(1, std::memory_order_release);
+  return 0;
 }
 
 int32_t CPulseAudioServices::GetCaptureBufferSize(uint32_t* frames) {

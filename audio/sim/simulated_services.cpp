@@ -1,5 +1,6 @@
 #include "audio/sim/simulated_services.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -26,10 +27,8 @@ int64_t NowNs() {
 
 // The microphone's 32-bit sample of the model's output (full scale 1.0).
 int32_t MicrophoneSample(double y) {
-  double scaled = std::round(y * 2147483647.0);
-  if (scaled > 2147483647.0) scaled = 2147483647.0;
-  if (scaled < -2147483648.0) scaled = -2147483648.0;
-  return static_cast<int32_t>(scaled);
+  return static_cast<int32_t>(
+      std::clamp(std::round(y * 2147483647.0), -2147483648.0, 2147483647.0));
 }
 
 bool IsPcm32Stereo48k(const CaptureFormat& format) {
@@ -98,21 +97,15 @@ double CSimulatedAudioServices::PlayFrame(OutputNotifyRoutine routine, void* con
     --m_startWait;
     return 0.0;
   }
-  if (m_gapLeft > 0) {
+  const bool gap = m_gapLeft > 0;
+  if (gap) {
     --m_gapLeft;
-    if (m_running) {
-      m_running = false;
-      m_underflows.fetch_add(1);
-      if (routine != nullptr) routine(context, OutputNotice::kUnderflow);
-    }
-    return 0.0;
-  }
-  if (m_current == nullptr) {
+  } else if (m_current == nullptr) {
     m_current = m_queue.Pop();
     m_currentPos = 0;
   }
-  if (m_current == nullptr) {
-    // Nothing queued: a playing output has run dry.
+  if (gap || m_current == nullptr) {
+    // A gap, or nothing queued: a playing output has run dry.
     if (m_running) {
       m_running = false;
       m_underflows.fetch_add(1);
