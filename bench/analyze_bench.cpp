@@ -10,7 +10,6 @@
 
 #include "base/shared_state.h"
 #include "engine/audio_engine.h"
-#include "engine/full_speed_replay.h"
 #include "files/capture_samples.h"
 #include "files/wave_file.h"
 #include "graph/graphical.h"
@@ -59,7 +58,7 @@ void BM_AnalyzeCapture(benchmark::State& state) {
       state.SkipWithError("could not read the capture file");
       break;
     }
-    ReplayAtFullSpeed(*audio, samples, static_cast<int>(count), 20.0);
+    audio->ReplayAtFullSpeed(samples, static_cast<int>(count), 20.0);
     std::free(samples);
     points = graph->m_count.load();
   }

@@ -12,7 +12,6 @@
 #include "control/curve_completion.h"
 #include "control/measurement_sequence.h"
 #include "engine/audio_engine.h"
-#include "engine/full_speed_replay.h"
 
 namespace quorvel {
 
@@ -80,7 +79,7 @@ int RunAnalyze(const Arguments& args) {
 
   // A replay analyses what it plays, one mono sample per frame, its points timed for a sweep
   // from the range's fmin.
-  ReplayAtFullSpeed(audio, samples.data(), static_cast<int>(sampleCount), fmin);
+  audio.ReplayAtFullSpeed(samples.data(), static_cast<int>(sampleCount), fmin);
   // The samples have run out: a curve that holds its 1001 points is complete, as in the window.
   const bool complete = TakeWholeCurveAsComplete(audio, core.Graph());
   const int points = core.Graph().m_count.load();

@@ -81,9 +81,8 @@ void CMeasurementSequence::CalibrationOff() {
 int CMeasurementSequence::OpenInputPeripheral(int index) {
   m_audio.SetSweepPlaying(false);
 
-  const int count = m_audio.InputCount();
-  const bool valid = count >= 1 && index >= 0 && index < count && index < CAudio::kMaxDevices &&
-                     m_audio.InputName(index)[0] != '\0';
+  const bool valid =
+      index >= 0 && index < m_audio.InputCount() && m_audio.InputName(index)[0] != '\0';
   if (!valid) {
     ShowMessage(kMsgInvalidInput);
     InputFailurePath();

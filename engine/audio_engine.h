@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
@@ -7,43 +8,39 @@
 #include <span>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "audio/audio_services.h"
 #include "audio/auto_reset_event.h"
 #include "audio/one_shot_timer.h"
+#include "engine/device_enumeration.h"
 #include "engine/point_timing.h"
 
 namespace quorvel {
 
 class COutputWatchdog;
 class ICurveListener;
-struct CAudioProbe;
 
-// What a front end watches of a measurement, read at one moment (each value on its own, with
-// acquire). User-interface thread.
+// What a front end watches of a measurement, each value read on its own (acquire).
 struct EngineCounters {
   bool synced = false;           // the sync burst has been found
   bool noiseFloorReady = false;  // the detector has measured the input's floor
-  // Of the curve's 1001 points: those whose block reached full scale, and the all-zero ones
-  // after a point with signal.
-  int32_t clippedPoints = 0;
-  int32_t silentPoints = 0;
-  int32_t recordCount = 0;    // samples recorded since the capture started (25440 at the sync)
-  int32_t capturedCount = 0;  // the finished recording's length [samples]
-  int32_t captureResult = 0;  // what the capture thread ended with, 0 = nothing
-  int32_t peakLeft = 0;       // the input level meter's values
+  int32_t clippedPoints = 0;     // of the curve's 1001 points: those at full scale,
+  int32_t silentPoints = 0;      // and the all-zero ones after a point with signal
+  int32_t recordCount = 0;       // [samples] recorded since the capture started
+  int32_t capturedCount = 0;     // [samples] the finished recording's length
+  int32_t captureResult = 0;     // what the capture thread ended with, 0 = nothing
+  int32_t peakLeft = 0;          // the input level meter's values
   int32_t peakRight = 0;
   bool outputStarted = false;    // the output plays (started, no underflow since)
   int32_t outputUnderflows = 0;  // since the output was opened
   bool outputStalled = false;    // the play thread ended a sweep on a stall
   int32_t outputFailure = 0;     // the code of a buffer the output refused
   int32_t sweepPos = 0;          // [samples] the play thread's position in the sweep
-  int32_t filePlayPos = 0;       // [samples] and in the loaded samples
 };
 
-// A loaded file's samples: a block from std::malloc (the WAV sample reader's), owned by the
-// engine from LoadSamples on.
+// A loaded file's samples, from std::malloc (the WAV sample reader), owned by the engine.
 struct FreeSamples {
   void operator()(int16_t* samples) const noexcept { std::free(samples); }
 };
@@ -68,9 +65,9 @@ using LoadedSamples = std::unique_ptr<int16_t[], FreeSamples>;
 // and the operations through which the user-interface thread reaches it:
 //
 //   CAudio
-//   m_capturing        W: UI (StartCapture sets, StopCapture clears), capture thread (clears at
-//                         its end)                          R: capture thread, UI
-//   m_hCaptureThread   W: UI (start, join), capture thread (clears at its end)
+//   m_capturing        W: UI (StartCapture, StopCapture), capture thread (clears at its end)
+//                                                           R: capture thread, UI
+//   m_hCaptureThread   W: UI (start, join), capture thread (at its end)
 //                                                           R: UI (IsCaptureThreadRunning)
 //   m_captureResult    W: capture thread, the reset         R: UI (Counters)
 //   m_resetRequested   W: UI (asks, withdraws), capture thread (takes, clears)  R: both
@@ -80,26 +77,22 @@ using LoadedSamples = std::unique_ptr<int16_t[], FreeSamples>;
 //   m_filePlaying      W: UI (SetFilePlaying), play thread (EndReplayPlayback clears)
 //                                                           R: analysing thread, play thread, UI
 //   m_fileSampleCount  W: UI (LoadSamples, ReleaseSamples), play thread (clears at the end)
-//                                                           R: play thread, UI (LoadedSamples)
-//   m_filePlayPos      W: play thread; UI before a replay   R: play thread, UI (Counters)
-//   m_sweepPos         W: play thread; UI before playback   R: play thread, UI (Counters)
+//                                                           R: play thread, UI (Loaded)
+//   m_filePlayPos, m_sweepPos
+//                      W: play thread; UI before playback   R: play thread, UI (Counters)
 //   m_blockFill        W: analysing thread; play thread (0 while it plays silence); the reset
 //                                                           R: analysing thread
 //   m_pointDelayBlocks W: UI (GenerateSweep, SetPointTiming)  R: analysing thread
-//   m_synced, m_recordCount, m_recordStart
-//                      W: analysing thread; the reset       R: UI (Counters, the record track
-//                                                              after the capture), analysing
-//                                                              thread (curve store)
-//   m_capturedCount    W: analysing thread (the curve store at completion), UI
-//                         (TakeRecordingAsCapture); the reset
-//                                                           R: UI (Recording, Counters)
+//   m_synced, m_recordCount, m_recordStart, m_capturedCount
+//                      W: analysing thread (the curve store sets the captured count at
+//                         completion); UI (TakeRecordingAsCapture); the reset
+//                                                           R: UI (Counters, Recording),
+//                                                              analysing thread (curve store)
 //   m_peakLeft, m_peakRight
-//                      W: analysing thread (raise), UI (HalvePeaks, ClearPeaks)
-//                                                           R: UI (Counters: the meter)
+//                      W: analysing thread (raise), UI (HalvePeaks, ClearPeaks)  R: UI (Counters)
 //   m_noiseFloorReady, m_clippedPoints, m_silentPoints
 //                      W: analysing thread; the reset       R: UI (Counters)
-//   m_playVolume       W: UI (SetPlayVolume: the volume slider when the endpoint volume cannot
-//                         be set)                           R: play thread
+//   m_playVolume       W: UI (SetPlayVolume)                R: play thread
 //   m_hWaveOut         W: UI (open, close), timer thread (close)
 //                                                           R: play thread, UI (IsOutputOpen)
 //   m_waveOutOpened    W: notification thread, UI           R: UI, timer thread, play thread
@@ -108,17 +101,13 @@ using LoadedSamples = std::unique_ptr<int16_t[], FreeSamples>;
 //   m_outputUnderflows W: notification thread, UI (open)    R: UI (Counters)
 //   m_outputStalled, m_outputFailure
 //                      W: play thread, UI (open)            R: UI (Counters)
-//   m_hPlayThread      W: UI (start), the stopping thread (UI or timer)
-//                                                           R: play thread, UI
-//                                                              (IsPlayThreadRunning)
+//   m_hPlayThread      W: UI (start), the stopping thread (UI or timer)  R: play thread,
+//                                                              UI (IsPlayThreadRunning)
 //   m_playThreadAlive  W: play thread                       R: the stopping thread, UI
 //   m_stopPlay         W: the stopping thread; play thread (a refused buffer)  R: play thread
-//   m_playEvent        W: notification thread (signal), the stopping thread (signal), play
-//                         thread (wait)                     R: play thread
+//   m_playEvent        W: notification thread, the stopping thread (signal)  R: play thread
 //   m_closingOutput    W: the closing thread (UI or timer)  R: the stopping thread
 //   m_stopBusy         W: timer thread (or UI at the end)   R: UI (WaitPlaybackStopped)
-//   m_nextHeader, m_queuedOnce
-//                      W: play thread                       R: play thread
 //   m_playHeaders[i].flags
 //                      W: play thread, the services' output thread (done), the closing thread
 //                                                           R: play thread, services
@@ -191,46 +180,62 @@ class CAudio {
   void SetPointTiming(double fmin) {
     m_pointDelayBlocks.store(PointDelayBlocks(fmin), std::memory_order_relaxed);
   }
-  // The input level meter: halved after each update, cleared when the meter starts again. A
-  // halving lost to the capture thread's raise only changes one reading.
-  void HalvePeaks();
-  void ClearPeaks();
+  // Analyses samples as a replay does (point timing for fmin [Hz], reset, each sample s as the
+  // frame (s * 65535, s * 65535)), but at full speed on the calling thread, without an output.
+  void ReplayAtFullSpeed(const int16_t* samples, int count, double fmin);
+  // The level meter's peaks (a halving lost to the capture thread's raise changes one reading).
+  void HalvePeaks() {
+    m_peakLeft.store(m_peakLeft.load(std::memory_order_relaxed) / 2, std::memory_order_relaxed);
+    m_peakRight.store(m_peakRight.load(std::memory_order_relaxed) / 2, std::memory_order_relaxed);
+  }
+  void ClearPeaks() {
+    m_peakLeft.store(0, std::memory_order_relaxed);
+    m_peakRight.store(0, std::memory_order_relaxed);
+  }
 
   // ---- record track (record_track.cpp) ----
   // The finished recording: the first min(captured count, track size) entries of the track,
   // once RotateRecordTrack has moved it to the start. No analysing thread writes meanwhile.
-  [[nodiscard]] std::span<const int16_t> Recording() const;
-  // Takes the whole recording so far as the finished capture (the captured count becomes the
-  // record count), as the curve store does when a curve is complete.
-  void TakeRecordingAsCapture();
-  // Moves the finished recording to the start of the record track: entry i takes entry
-  // (m_recordStart + i) modulo the track size, for i = 0 .. captured count - 1, also when the
-  // recording runs over the end of the track. Once the analysing thread has stopped (end of a
-  // capture or of a replay's curve); the saved capture file is written from index 0.
+  [[nodiscard]] std::span<const int16_t> Recording() const {
+    const int32_t count =
+        std::clamp(m_capturedCount.load(std::memory_order_acquire), 0, kRecordSize);
+    return {m_record, static_cast<size_t>(count)};
+  }
+  // The whole recording so far becomes the finished capture, as at a curve's completion.
+  void TakeRecordingAsCapture() {
+    m_capturedCount.store(m_recordCount.load(std::memory_order_acquire), std::memory_order_release);
+  }
+  // Moves the finished recording to the start of the track, also one that runs over its end:
+  // entry i takes entry (m_recordStart + i) mod the track size, for i < the captured count.
+  // Once the analysing thread has stopped; a saved capture file is written from index 0.
   void RotateRecordTrack();
-  // The recording's length and the captured length, for the curve store, which copies the
-  // first into the second when its curve is complete (CGraphical::SetRecordCounters).
+  // For the curve store, which copies the first into the second at completion.
   const std::atomic<int32_t>& RecordCountForCurve() const { return m_recordCount; }
   std::atomic<int32_t>& CapturedCountForCurve() { return m_capturedCount; }
 
   // ---- device lists and the chosen devices (device_enumeration.cpp) ----
-  // Lists the capture endpoints (at most 32 names, their count in *count and InputCount) and
-  // the output devices (with the default output last, their count returned and in OutputCount).
-  // Before any capture or playback starts.
+  // The capture endpoints (at most 32, counted in *count and InputCount) and the output devices
+  // (the default last, counted in the result and OutputCount), before any capture or playback.
   [[nodiscard]] int32_t EnumerateInputDevices(int* count);
   [[nodiscard]] int EnumerateOutputDevices();
   int InputCount() const { return m_inputCount; }
   int OutputCount() const { return m_outputCount; }
-  // Entry `index` of a list; empty for an index outside it.
-  const char* InputName(int index) const;
-  const char* OutputName(int index) const;
-  // The whole lists, InputCount and OutputCount names.
-  std::vector<std::string> InputNames() const;
-  std::vector<std::string> OutputNames() const;
+  // Entry i of a list (empty outside it), and the whole lists.
+  const char* InputName(int i) const { return i >= 0 && i < kMaxDevices ? m_inputNames[i] : ""; }
+  const char* OutputName(int i) const { return i >= 0 && i < kMaxDevices ? m_outputNames[i] : ""; }
+  std::vector<std::string> InputNames() const {
+    return {m_inputNames, m_inputNames + m_inputCount};
+  }
+  std::vector<std::string> OutputNames() const {
+    return {m_outputNames, m_outputNames + m_outputCount};
+  }
   // The input chosen in the main window (its list entry and name) and the output's name: the
-  // names the messages and the preferences use. A name is cut at 520 bytes.
-  void ChooseInput(int index, const char* name);
-  void ChooseOutput(const char* name);
+  // names the messages and the preferences use, cut at 520 bytes.
+  void ChooseInput(int index, const char* name) {
+    m_inputIndex = index;
+    CopyDeviceName(m_inputName, name, 520);
+  }
+  void ChooseOutput(const char* name) { CopyDeviceName(m_outputName, name, 520); }
   int ChosenInput() const { return m_inputIndex; }
   const char* ChosenInputName() const { return m_inputName; }
   const char* ChosenOutputName() const { return m_outputName; }
@@ -242,30 +247,26 @@ class CAudio {
   // Clears the run flag and joins the capture thread (bounded: it looks at the flag at least
   // every 10 ms), then stops and releases the stream. May block about a second at most.
   void StopCapture();
-  void ReleaseCapture();
+  void ReleaseCapture() { StopCapture(); }  // which ends a capture thread only if one exists
   // The capture thread runs: it clears this itself when it ends, on a stop or a failure.
-  bool IsCaptureThreadRunning() const {
-    return m_hCaptureThread.load(std::memory_order_acquire) != 0;
-  }
+  bool IsCaptureThreadRunning() const { return m_hCaptureThread.load() != 0; }
   // The linear gain applied to captured samples (1.0: none). Any time; the capture thread
   // takes it for the next frame.
   void SetInputGain(double factor) { m_inputGain.store(factor, std::memory_order_relaxed); }
   double InputGain() const { return m_inputGain.load(std::memory_order_relaxed); }
-  // The capture thread: takes every capture packet and hands every frame to PushFrame until
-  // m_capturing is cleared or the stream fails; between packets it waits for the services'
-  // signal that frames have arrived, at most 10 ms. A frame whose converted sample meets the
-  // clamp marks its block clipped. No lock, allocation or blocking call but its bounded waits.
-  // Returns the stream's last result.
+  // The capture thread: every frame of every packet to PushFrame until m_capturing is cleared
+  // or the stream fails, waiting at most 10 ms for the services' signal between packets; a frame
+  // that meets the clamp marks its block clipped. No lock, allocation or blocking call but its
+  // bounded waits. Returns the stream's last result.
   int32_t CaptureThreadProc();
   // The text of a capture result, "0x%X : NAME\n", in m_errorText.
   const char* GetErrorText(int32_t code);
 
   // ---- playback stream ----
   [[nodiscard]] int32_t OpenOutputDevice(int deviceId);
-  // A measurement's or a replay's opening of output deviceId (-1: the default output), whose
-  // name becomes the chosen output's: the output flags are taken as closed before and as
-  // opened after, and the device gives back anything it still holds. On a failure the name is
-  // cleared. The device's result code.
+  // A measurement's or a replay's opening of output deviceId (-1: the default), whose name is
+  // chosen (cleared on a failure): the output is taken as closed before and opened after, and
+  // gives back anything it still holds. The device's result code.
   [[nodiscard]] int32_t OpenNamedOutput(int deviceId, const char* name);
   // Resets the output, unprepares every buffer (retrying every 10 ms, at most a second) and
   // closes the device. User-interface thread, or the timer thread through the deferred stop;
@@ -285,14 +286,15 @@ class CAudio {
   void StopPlayThread();
   // What the play thread plays and the analysis analyses: the sweep, or the loaded samples
   // (from their start). Without either the output plays silence and frames are not analysed.
-  void SetSweepPlaying(bool playing) {
-    m_sweepPlaying.store(playing ? 1 : 0, std::memory_order_release);
+  void SetSweepPlaying(bool on) { m_sweepPlaying.store(on ? 1 : 0, std::memory_order_release); }
+  void SetFilePlaying(bool on) {
+    if (on) m_filePlayPos.store(0, std::memory_order_release);
+    m_filePlaying.store(on ? 1 : 0, std::memory_order_release);
   }
-  void SetFilePlaying(bool playing);
   bool IsSweepPlaying() const { return m_sweepPlaying.load(std::memory_order_acquire) != 0; }
   bool IsFilePlaying() const { return m_filePlaying.load(std::memory_order_acquire) != 0; }
   // The play thread: keeps the 128 buffers queued from the active source (sweep, loaded file
-  // or silence) and schedules the deferred stop when it ends. Its watchdog (output_watchdog.h)
+  // or silence) and schedules the deferred stop when it ends. Its watchdog (playback_stream.h)
   // judges a stall; a stall during a sweep ends the thread (the measurement fails,
   // m_outputStalled), otherwise the queue is rebuilt. Its only blocking call is the bounded
   // wait for a played buffer. Returns its exit code.
@@ -319,22 +321,29 @@ class CAudio {
   // The output's notification routine: opened, closed, buffer-done, started and underflow
   // notices. Output's notification thread; never blocks.
   void WaveOutProc(OutputNotice notice);
-  static void WaveOutRoutine(void* context, OutputNotice notice);
+  static void WaveOutRoutine(void* context, OutputNotice notice) {
+    static_cast<CAudio*>(context)->WaveOutProc(notice);
+  }
 
   // ---- loaded samples ----
   // Takes a loaded file's samples (count mono samples at 48000 Hz); earlier ones are freed.
   // While no play thread runs.
-  void LoadSamples(LoadedSamples samples, int32_t count);
+  void LoadSamples(LoadedSamples samples, int32_t count) {
+    m_fileSamples = std::move(samples);
+    m_fileSampleCount.store(m_fileSamples != nullptr ? count : 0, std::memory_order_release);
+  }
   // Frees them, once no play thread reads them any more.
-  void ReleaseSamples();
+  void ReleaseSamples() { LoadSamples(nullptr, 0); }
   // The loaded samples a replay has not ended yet (empty after its end; data() null once they
   // are freed).
-  [[nodiscard]] std::span<const int16_t> Loaded() const;
+  [[nodiscard]] std::span<const int16_t> Loaded() const {
+    return {m_fileSamples.get(), m_fileSamples ? static_cast<size_t>(m_fileSampleCount.load()) : 0};
+  }
 
   // ---- device threads and hand-offs ----
   // Schedules StopPlaybackTimerProc once, delayMs from now, on the stop timer's own thread.
   // Any thread; never blocks or allocates. False when the timer is not running.
-  bool ScheduleStopPlayback(int delayMs);
+  bool ScheduleStopPlayback(int delayMs) { return m_stopTimer.Schedule(delayMs); }
   // Waits (bounded by timeoutMs) until no scheduled or running playback stop remains, no play
   // thread exists and the output is closed. True when that is so.
   [[nodiscard]] bool WaitPlaybackStopped(int timeoutMs);
@@ -352,7 +361,9 @@ class CAudio {
   // are freed later by the user-interface thread).
   bool EndReplayPlayback();
   // Device threads (capture, play) whose thread objects still exist.
-  [[nodiscard]] int DeviceThreadCount() const;
+  [[nodiscard]] int DeviceThreadCount() const {
+    return (m_captureThread.joinable() ? 1 : 0) + (m_playThread.joinable() ? 1 : 0);
+  }
 
  private:
   friend struct CAudioProbe;  // the analysis' and the devices' inner state, for their tests
@@ -367,21 +378,21 @@ class CAudio {
   // reset, and what the capture thread clears when it starts. On the thread that owns the
   // analysis.
   void ClearCaptureCounters();
-  // Clears the run flag and waits (bounded) for the capture thread to end, then joins it.
   void EndCaptureThread();
 
   // Play thread: the steps of PlayThreadProc.
-  enum class QueueEnd { kStopped, kStalled };
   bool PrepareQueue();
   // Refills buffer i from the active source; false when the device refused it. Neither
   // source: nothing is queued (*queued false) and the analysis side is held idle.
   bool RefillBuffer(int i, bool* queued);
   void PrefillQueue();
-  QueueEnd KeepQueueFull(COutputWatchdog& watchdog);
+  bool KeepQueueFull(COutputWatchdog& watchdog);  // true when it ends on a stall
   // Play thread: the end of both fill routines (end-of-loop mark, queue, reset on a refusal).
   int QueueFilledBuffer(PlayHeader& header, const std::atomic<int32_t>& sourcePlaying);
   void ShutDownDevices();
-  static void StopTimerRoutine(void* context);
+  static void StopTimerRoutine(void* context) {
+    static_cast<CAudio*>(context)->StopPlaybackTimerProc();
+  }
 
   IAudioServices* m_services;
   ICurveListener* m_listener;
@@ -402,9 +413,6 @@ class CAudio {
   int32_t m_outputCount = 0;
   int32_t m_sampleRate = kSampleRate;
   int32_t m_openDeviceId = 0;
-  int32_t m_playChannels = 1;
-  int32_t m_playBits = 16;
-  int32_t m_playRate = 0;
   int32_t m_captureRate = 0;
   std::atomic<int32_t> m_sweepPos{0};
   int32_t m_sweepLength = 0;
@@ -455,7 +463,6 @@ class CAudio {
   int32_t m_pointsWithSignal = 0;
   std::atomic<int32_t> m_captureResult{0};
   int32_t m_ringWrite = 0;
-  int32_t m_ringRead = 0;
 
   // ---- flags shared between threads ----
   std::atomic<int32_t> m_capturing{0};        // capture thread run flag

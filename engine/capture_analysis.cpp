@@ -136,6 +136,14 @@ void CAudio::PushFrame(int32_t left, int32_t right) {
   m_ringWrite = (write + 1) & kRingMask;
 }
 
+void CAudio::ReplayAtFullSpeed(const int16_t* samples, int count, double fmin) {
+  SetPointTiming(fmin);
+  ResetAnalysis();
+  SetFilePlaying(true);
+  for (int i = 0; i < count; ++i) PushFrame(samples[i] * 65535, samples[i] * 65535);
+  SetFilePlaying(false);
+}
+
 namespace {
 
 // Largest magnitude of either channel over ring entries [from, to). Written as a signed
@@ -172,7 +180,6 @@ void CAudio::ProcessBlock() {
       const uint32_t b = PeakOf(m_ringLeft, m_ringRight, 0, end - kRingSize);
       blockPeak = a > b ? a : b;
     }
-    m_ringRead = end & kRingMask;
   } else {
     int read = first;
     for (int n = 0; n < kBlockLength; ++n) {
@@ -189,7 +196,6 @@ void CAudio::ProcessBlock() {
       read = (read + 1) & kRingMask;
       if (m > blockPeak) blockPeak = m;
     }
-    m_ringRead = read;
   }
 
   double level = static_cast<double>(blockPeak) * kScale32;

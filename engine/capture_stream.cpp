@@ -218,10 +218,8 @@ int32_t CAudio::StartCapture() {
   return m_captureResult.load(std::memory_order_acquire);
 }
 
-// The capture thread. Takes every packet and hands every frame to the analysis, then waits for
-// the services' signal of new frames; looks at m_capturing at least every packet and every
-// 10 ms, so it always ends by itself soon after StopCapture clears it. No lock, allocation or
-// blocking call but its bounded waits.
+// The capture thread; it looks at m_capturing at least every packet and every 10 ms, so it
+// always ends by itself soon after StopCapture clears it.
 int32_t CAudio::CaptureThreadProc() {
   RaiseCurrentThreadPriority(AudioThreadRole::kCapture);
   NameCurrentThread("quorvel-capture");
@@ -303,18 +301,6 @@ void CAudio::StopCapture() {
   m_capturing.store(0, std::memory_order_release);
   EndCaptureThread();
 
-  if (m_services != nullptr && m_captureOpen != 0) {
-    static_cast<void>(m_services->StopCaptureStream());
-    m_services->ReleaseCaptureEndpoint();
-  }
-  m_captureOpen = 0;
-}
-
-// User-interface thread (and the destructor).
-void CAudio::ReleaseCapture() {
-  if (m_hCaptureThread.load(std::memory_order_acquire) != 0 || m_captureThread.joinable()) {
-    StopCapture();
-  }
   if (m_services != nullptr && m_captureOpen != 0) {
     static_cast<void>(m_services->StopCaptureStream());
     m_services->ReleaseCaptureEndpoint();

@@ -15,8 +15,6 @@ namespace {
 
 // The short product name an output device has in the list before its description widens it.
 constexpr size_t kProductNameBytes = 31;
-// A chosen device's name is cut here [bytes].
-constexpr size_t kChosenNameBytes = 520;
 
 char UpperAscii(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
@@ -107,31 +105,6 @@ int CAudio::EnumerateOutputDevices() {
   CopyDeviceName(m_outputNames[n], kOutputMapperName, kMaxDeviceNameLength);
   m_outputCount = n + 1;
   return m_outputCount;
-}
-
-const char* CAudio::InputName(int index) const {
-  return index >= 0 && index < kMaxDevices ? m_inputNames[index] : "";
-}
-
-const char* CAudio::OutputName(int index) const {
-  return index >= 0 && index < kMaxDevices ? m_outputNames[index] : "";
-}
-
-std::vector<std::string> CAudio::InputNames() const {
-  return std::vector<std::string>(m_inputNames, m_inputNames + m_inputCount);
-}
-
-std::vector<std::string> CAudio::OutputNames() const {
-  return std::vector<std::string>(m_outputNames, m_outputNames + m_outputCount);
-}
-
-void CAudio::ChooseInput(int index, const char* name) {
-  m_inputIndex = index;
-  CopyDeviceName(m_inputName, name, kChosenNameBytes);
-}
-
-void CAudio::ChooseOutput(const char* name) {
-  CopyDeviceName(m_outputName, name, kChosenNameBytes);
 }
 
 }  // namespace quorvel

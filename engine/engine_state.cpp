@@ -2,7 +2,6 @@
 #include <chrono>
 #include <cstring>
 #include <thread>
-#include <utility>
 
 #include "engine/audio_engine.h"
 
@@ -116,53 +115,20 @@ void CAudio::ClearAnalysisState() {
 
 EngineCounters CAudio::Counters() const {
   constexpr auto kAcquire = std::memory_order_acquire;
-  EngineCounters counters;
-  counters.synced = m_synced.load(kAcquire) != 0;
-  counters.noiseFloorReady = m_noiseFloorReady.load(kAcquire) != 0;
-  counters.clippedPoints = m_clippedPoints.load(kAcquire);
-  counters.silentPoints = m_silentPoints.load(kAcquire);
-  counters.recordCount = m_recordCount.load(kAcquire);
-  counters.capturedCount = m_capturedCount.load(kAcquire);
-  counters.captureResult = m_captureResult.load(kAcquire);
-  counters.peakLeft = m_peakLeft.load(std::memory_order_relaxed);
-  counters.peakRight = m_peakRight.load(std::memory_order_relaxed);
-  counters.outputStarted = m_outputStarted.load(kAcquire) != 0;
-  counters.outputUnderflows = m_outputUnderflows.load(kAcquire);
-  counters.outputStalled = m_outputStalled.load(kAcquire) != 0;
-  counters.outputFailure = m_outputFailure.load(kAcquire);
-  counters.sweepPos = m_sweepPos.load(std::memory_order_relaxed);
-  counters.filePlayPos = m_filePlayPos.load(std::memory_order_relaxed);
-  return counters;
-}
-
-void CAudio::HalvePeaks() {
-  m_peakLeft.store(m_peakLeft.load(std::memory_order_relaxed) / 2, std::memory_order_relaxed);
-  m_peakRight.store(m_peakRight.load(std::memory_order_relaxed) / 2, std::memory_order_relaxed);
-}
-
-void CAudio::ClearPeaks() {
-  m_peakLeft.store(0, std::memory_order_relaxed);
-  m_peakRight.store(0, std::memory_order_relaxed);
-}
-
-void CAudio::SetFilePlaying(bool playing) {
-  if (playing) m_filePlayPos.store(0, std::memory_order_release);
-  m_filePlaying.store(playing ? 1 : 0, std::memory_order_release);
-}
-
-void CAudio::LoadSamples(LoadedSamples samples, int32_t count) {
-  m_fileSamples = std::move(samples);
-  m_fileSampleCount.store(m_fileSamples != nullptr ? count : 0, std::memory_order_release);
-}
-
-void CAudio::ReleaseSamples() {
-  m_fileSamples.reset();
-  m_fileSampleCount.store(0, std::memory_order_release);
-}
-
-std::span<const int16_t> CAudio::Loaded() const {
-  const int32_t count = m_fileSampleCount.load(std::memory_order_acquire);
-  return {m_fileSamples.get(), m_fileSamples != nullptr ? static_cast<size_t>(count) : 0};
+  return {.synced = m_synced.load(kAcquire) != 0,
+          .noiseFloorReady = m_noiseFloorReady.load(kAcquire) != 0,
+          .clippedPoints = m_clippedPoints.load(kAcquire),
+          .silentPoints = m_silentPoints.load(kAcquire),
+          .recordCount = m_recordCount.load(kAcquire),
+          .capturedCount = m_capturedCount.load(kAcquire),
+          .captureResult = m_captureResult.load(kAcquire),
+          .peakLeft = m_peakLeft.load(std::memory_order_relaxed),
+          .peakRight = m_peakRight.load(std::memory_order_relaxed),
+          .outputStarted = m_outputStarted.load(kAcquire) != 0,
+          .outputUnderflows = m_outputUnderflows.load(kAcquire),
+          .outputStalled = m_outputStalled.load(kAcquire) != 0,
+          .outputFailure = m_outputFailure.load(kAcquire),
+          .sweepPos = m_sweepPos.load(std::memory_order_relaxed)};
 }
 
 }  // namespace quorvel

@@ -10,7 +10,6 @@
 #include "audio/audio_services.h"
 #include "audio/thread_priority.h"
 #include "engine/audio_engine.h"
-#include "engine/output_watchdog.h"
 
 namespace quorvel {
 
@@ -47,8 +46,7 @@ int32_t PutSample(char* frame, int16_t sample) {
 // ---- output device (user-interface thread unless stated) ----
 
 int32_t CAudio::OpenOutputDevice(int deviceId) {
-  int rate = m_captureRate != 0 ? m_captureRate : (m_sampleRate != 0 ? m_sampleRate : m_playRate);
-  m_playRate = rate;
+  const int rate = m_captureRate != 0 ? m_captureRate : m_sampleRate;
   if (deviceId < 0) deviceId = -1;
 
   // A play thread still running would write into the buffers being released: stop it first
@@ -68,7 +66,6 @@ int32_t CAudio::OpenOutputDevice(int deviceId) {
   m_playFormat.bitsPerSample = 16;
   m_playFormat.extraSize = 18;
   m_openDeviceId = deviceId;
-  m_playChannels = 2;
   // A new output has not started, underflowed, stalled or refused anything yet (no notice of
   // an older one comes any more: its close waited for them).
   m_outputStarted.store(0, std::memory_order_release);
@@ -127,17 +124,12 @@ int32_t CAudio::OpenNamedOutput(int deviceId, const char* name) {
   ChooseOutput(name);
   const int32_t code = OpenOutputDevice(deviceId);
   if (code != kMmNoError) {
-    m_waveOutOpened.store(0, std::memory_order_release);
     m_outputName[0] = '\0';
     return code;
   }
   if (m_services != nullptr) static_cast<void>(m_services->ResetOutput());
   m_waveOutOpened.store(1, std::memory_order_release);
   return kMmNoError;
-}
-
-void CAudio::WaveOutRoutine(void* context, OutputNotice notice) {
-  static_cast<CAudio*>(context)->WaveOutProc(notice);
 }
 
 // StopPlaybackTimerProc (timer thread), StopPlayThread, OpenOutputDevice, the destructor.
@@ -221,7 +213,7 @@ int32_t CAudio::PlayThreadProc() {
     }
     PrefillQueue();
     if (m_stopPlay.load(std::memory_order_acquire) != 0) break;
-    stalled = KeepQueueFull(watchdog) == QueueEnd::kStalled;
+    stalled = KeepQueueFull(watchdog);
     if (!stalled) break;
     if (m_sweepPlaying.load(std::memory_order_acquire) != 0) {
       // A sweep never resumes from an advanced position: what the detector and the analysis
@@ -248,8 +240,7 @@ bool CAudio::PrepareQueue() {
     PlayHeader& header = m_playHeaders[i];
     header.flags.store(0, std::memory_order_release);
     header.data = m_playData[i];
-    header.length = static_cast<uint32_t>(m_playChannels * m_playBits / 8 * kPlayBufferFrames);
-    if (header.length > static_cast<uint32_t>(kPlayBufferBytes)) header.length = kPlayBufferBytes;
+    header.length = kPlayBufferBytes;  // 128 frames of two 16-bit samples
     if (m_services->PrepareHeader(&header) != kMmNoError) return false;
     if (i == 0) header.flags.fetch_or(kHeaderBeginLoop, std::memory_order_acq_rel);
   }
@@ -291,14 +282,14 @@ void CAudio::PrefillQueue() {
 
 // Play thread: refills every played buffer, in order, after each wait for the buffer-done
 // event, until a stop (asked for, a refused buffer, the device gone) or a stall.
-CAudio::QueueEnd CAudio::KeepQueueFull(COutputWatchdog& watchdog) {
+bool CAudio::KeepQueueFull(COutputWatchdog& watchdog) {
   for (;;) {
     static_cast<void>(m_playEvent.Wait(std::chrono::milliseconds(kPlayEventWaitMs)));
     const bool sourceActive = m_sweepPlaying.load(std::memory_order_acquire) != 0 ||
                               m_filePlaying.load(std::memory_order_acquire) != 0;
-    if (m_stopPlay.load(std::memory_order_acquire) != 0 && !sourceActive) return QueueEnd::kStopped;
+    if (m_stopPlay.load(std::memory_order_acquire) != 0 && !sourceActive) return false;
     for (int pass = 0; pass < kPlayBufferCount; ++pass) {
-      if (!IsOutputOpen()) return QueueEnd::kStopped;
+      if (!IsOutputOpen()) return false;
       const int i = m_nextHeader;
       if (!m_queuedOnce[i] ||
           (m_playHeaders[i].flags.load(std::memory_order_acquire) & kHeaderDone) != 0) {
@@ -315,17 +306,16 @@ CAudio::QueueEnd CAudio::KeepQueueFull(COutputWatchdog& watchdog) {
       const uint32_t now = m_services->MilliSeconds();
       const bool playing = m_outputStarted.load(std::memory_order_acquire) != 0 &&
                            m_services->GetOutputPosition(&position);
-      if (watchdog.Stalled(playing, position, now)) return QueueEnd::kStalled;
+      if (watchdog.Stalled(playing, position, now)) return true;
       break;
     }
     if (!IsOutputOpen() || m_stopPlay.load(std::memory_order_acquire) != 0) {
-      return QueueEnd::kStopped;
+      return false;
     }
   }
 }
 
-// Play thread: the next 128 frames of the sweep (silence while no sweep plays) into buffer
-// `index`, queued. Never blocks or allocates.
+// Play thread; never blocks or allocates.
 int CAudio::FillSweepBuffer(int index) {
   if (m_hWaveOut.load(std::memory_order_acquire) == 0) return 0;
   PlayHeader& header = m_playHeaders[index];
@@ -348,9 +338,7 @@ int CAudio::FillSweepBuffer(int index) {
   return QueueFilledBuffer(header, m_sweepPlaying);
 }
 
-// Play thread: the next 128 samples of the loaded file into buffer `index`, each also handed
-// to the analysis; at the end of the samples the replay ends (EndReplay) and silence follows.
-// Never blocks or allocates.
+// Play thread; never blocks or allocates.
 int CAudio::FillFileBuffer(int index) {
   if (m_hWaveOut.load(std::memory_order_acquire) == 0) return 0;
   if (m_filePlaying.load(std::memory_order_acquire) == 0) return 0;
@@ -515,15 +503,6 @@ int CAudio::GetEndpointVolume(float* level) {
   return result;
 }
 
-void CAudio::StopTimerRoutine(void* context) {
-  static_cast<CAudio*>(context)->StopPlaybackTimerProc();
-}
-
-// Any thread; never blocks or allocates.
-bool CAudio::ScheduleStopPlayback(int delayMs) {
-  return m_stopTimer.Schedule(delayMs);
-}
-
 // User-interface thread.
 bool CAudio::WaitPlaybackStopped(int timeoutMs) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -536,10 +515,6 @@ bool CAudio::WaitPlaybackStopped(int timeoutMs) {
     if (std::chrono::steady_clock::now() >= end) return false;
     SleepMs(1);
   }
-}
-
-int CAudio::DeviceThreadCount() const {
-  return (m_captureThread.joinable() ? 1 : 0) + (m_playThread.joinable() ? 1 : 0);
 }
 
 // When the engine goes away: no timer routine may run any more, then the play thread and the

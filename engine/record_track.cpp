@@ -1,21 +1,9 @@
-// CAudio's record track once a capture has ended: the recording moved to the track's start and
-// handed to the file commands.
+// CAudio's record track once a capture has ended: the recording moved to the track's start.
 #include <algorithm>
 
 #include "engine/audio_engine.h"
 
 namespace quorvel {
-
-std::span<const int16_t> CAudio::Recording() const {
-  int32_t count = m_capturedCount.load(std::memory_order_acquire);
-  if (count < 0) count = 0;
-  if (count > kRecordSize) count = kRecordSize;
-  return {m_record, static_cast<size_t>(count)};
-}
-
-void CAudio::TakeRecordingAsCapture() {
-  m_capturedCount.store(m_recordCount.load(std::memory_order_acquire), std::memory_order_release);
-}
 
 void CAudio::RotateRecordTrack() {
   const int count = m_capturedCount.load(std::memory_order_acquire);

@@ -11,7 +11,6 @@
 #include "base/shared_state.h"
 #include "control/capture_files.h"
 #include "control/quorvel_core.h"
-#include "engine/full_speed_replay.h"
 #include "tests/base/recording_messages.h"
 
 namespace quorvel {
@@ -37,7 +36,7 @@ struct Rig {
     core.Shared().m_bCurveEndNotified.store(0);
     core.Shared().m_curveFmin = 20.0;  // the range a replay takes from its file
     core.Shared().m_curveFmax = 20000.0;
-    ReplayAtFullSpeed(core.Audio(), samples.data(), count, 20.0);
+    core.Audio().ReplayAtFullSpeed(samples.data(), count, 20.0);
   }
 };
 

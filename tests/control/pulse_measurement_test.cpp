@@ -20,7 +20,6 @@
 #include "control/measurement_sequence.h"
 #include "engine/audio_engine.h"
 #include "engine/curve_listener.h"
-#include "engine/full_speed_replay.h"
 #include "graph/graphical.h"
 #include "tests/audio/pulse/audio_test_server.h"
 #include "tests/control/control_test_support.h"
@@ -109,7 +108,7 @@ const std::vector<double>& ReferenceCurve() {
     auto audio = std::make_unique<CAudio>(nullptr, &list);
     const int length = audio->GenerateSweep(20.0, 20000.0);
     std::vector<int16_t> filtered = HighPassed(audio->Sweep().data(), length, kCutoffHz);
-    ReplayAtFullSpeed(*audio, filtered.data(), length, 20.0);
+    audio->ReplayAtFullSpeed(filtered.data(), length, 20.0);
     list.points.resize(std::min<size_t>(list.points.size(), 1001));
     return list.points;
   }();

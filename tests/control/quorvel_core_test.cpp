@@ -13,7 +13,6 @@
 #include "base/preferences.h"
 #include "calibration/chart_file.h"
 #include "calibration/micro_list_proc.h"
-#include "engine/full_speed_replay.h"
 #include "tests/control/control_test_support.h"
 #include "tests/engine/device_test_support.h"
 #include "tests/files/wave_builder.h"
@@ -60,7 +59,7 @@ TEST(QuorvelCore, TheEngineFeedsTheCurveStoreAndCompletionSetsTheRecordingLength
   const int length = audio.GenerateSweep(20.0, 20000.0);
   ASSERT_GT(length, 0);
   core.Graph().ClearCurve();
-  ReplayAtFullSpeed(audio, audio.Sweep().data(), length, 20.0);
+  audio.ReplayAtFullSpeed(audio.Sweep().data(), length, 20.0);
   EXPECT_EQ(core.Graph().m_count.load(), 1001);
   EXPECT_EQ(core.Graph().m_curvesCompleted.load(), 1u);
   EXPECT_EQ(core.Shared().m_bCurveEndNotified.load(), 1);

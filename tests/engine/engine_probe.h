@@ -48,7 +48,6 @@ struct CAudioProbe {
   static int64_t BufferDuration(const CAudio& a) { return a.m_bufferDuration; }
   static const PlayFormat& OutputFormat(const CAudio& a) { return a.m_playFormat; }
   static int32_t OpenDeviceId(const CAudio& a) { return a.m_openDeviceId; }
-  static int32_t PlayChannels(const CAudio& a) { return a.m_playChannels; }
   static const char* PlayData(const CAudio& a, int buffer) { return a.m_playData[buffer]; }
   static std::span<const PlayHeader> PlayHeaders(const CAudio& a) { return a.m_playHeaders; }
   static bool OutputOpenNoticed(const CAudio& a) { return a.m_waveOutOpened.load() != 0; }
