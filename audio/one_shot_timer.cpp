@@ -44,7 +44,7 @@ void COneShotTimer::Stop() {
   if (!m_thread.joinable()) return;
   m_running.store(0, std::memory_order_release);
   m_quit.store(1, std::memory_order_release);
-  Wake();
+  m_wake.Signal();
   m_thread.join();  // the thread ends by itself within one routine run and one wake-up
   for (auto& due : m_due) due.store(0, std::memory_order_relaxed);
 }
@@ -58,7 +58,7 @@ bool COneShotTimer::Schedule(int delayMs) {
   for (auto& slot : m_due) {
     int64_t expected = 0;
     if (slot.compare_exchange_strong(expected, due, std::memory_order_acq_rel)) {
-      Wake();
+      m_wake.Signal();
       return true;
     }
   }
@@ -80,12 +80,6 @@ bool COneShotTimer::WaitIdle(int timeoutMs) const {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   return true;
-}
-
-// An auto-reset wake-up: only the first of several signals releases the semaphore, so it never
-// counts past one.
-void COneShotTimer::Wake() {
-  if (m_wakeSet.exchange(1, std::memory_order_acq_rel) == 0) m_wake.release();
 }
 
 void COneShotTimer::ThreadProc() {
@@ -114,9 +108,7 @@ void COneShotTimer::ThreadProc() {
       if (left < waitNs) waitNs = left;
     }
     if (waitNs <= 0) continue;
-    if (m_wake.try_acquire_for(std::chrono::nanoseconds(waitNs))) {
-      m_wakeSet.store(0, std::memory_order_release);
-    }
+    static_cast<void>(m_wake.Wait(std::chrono::nanoseconds(waitNs)));
   }
 }
 

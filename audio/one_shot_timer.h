@@ -2,8 +2,9 @@
 
 #include <atomic>
 #include <cstdint>
-#include <semaphore>
 #include <thread>
+
+#include "audio/auto_reset_event.h"
 
 namespace quorvel {
 
@@ -47,7 +48,6 @@ class COneShotTimer {
 
  private:
   void ThreadProc();
-  void Wake();
 
   Routine m_routine;
   void* m_context;
@@ -55,8 +55,7 @@ class COneShotTimer {
   std::atomic<int32_t> m_inRoutine{0};
   std::atomic<int32_t> m_quit{0};
   std::atomic<int32_t> m_running{0};
-  std::atomic<int32_t> m_wakeSet{0};
-  std::binary_semaphore m_wake{0};
+  CAutoResetEvent m_wake;
   std::thread m_thread;
 };
 

@@ -10,7 +10,6 @@
 
 #include "base/shared_state.h"
 #include "engine/audio_engine.h"
-#include "engine/full_speed_replay.h"
 #include "files/capture_samples.h"
 #include "files/wave_file.h"
 #include "graph/graphical.h"
@@ -28,7 +27,7 @@ std::string WriteLoopbackCapture() {
   CWave wave;
   if (!wave.CreateCaptureFile(path.c_str())) return "";
   bool written = true;
-  for (int i = 0; i < length && written; ++i) written = wave.WriteSample(audio->m_sweep[i]);
+  for (int i = 0; i < length && written; ++i) written = wave.WriteSample(audio->Sweep()[i]);
   if (!wave.CloseCaptureFile(false) || !written) return "";
   return path;
 }
@@ -44,7 +43,7 @@ void BM_AnalyzeCapture(benchmark::State& state) {
   shared.m_curveFmin = shared.m_fmin = 20.0;
   shared.m_curveFmax = shared.m_fmax = 20000.0;
   auto graph = std::make_unique<CGraphical>(shared);
-  graph->SetRecordCounters(&audio->m_recordCount, &audio->m_capturedCount);
+  graph->SetRecordCounters(&audio->RecordCountForCurve(), &audio->CapturedCountForCurve());
   audio->SetCurveListener(graph.get());
   int points = 0;
   for (auto _ : state) {
@@ -59,7 +58,7 @@ void BM_AnalyzeCapture(benchmark::State& state) {
       state.SkipWithError("could not read the capture file");
       break;
     }
-    ReplayAtFullSpeed(*audio, samples, static_cast<int>(count), 20.0);
+    audio->ReplayAtFullSpeed(samples, static_cast<int>(count), 20.0);
     std::free(samples);
     points = graph->m_count.load();
   }

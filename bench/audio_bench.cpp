@@ -39,10 +39,10 @@ void BM_LastFrameToAddPoint(benchmark::State& state) {
   audio->SetCurveListener(&listener);
   const int length = audio->GenerateSweep(20, 20000);
   audio->ResetAnalysis();
-  audio->m_sweepPlaying.store(1);
+  audio->SetSweepPlaying(true);
   int pos = 0;
   auto push = [&]() {
-    const int32_t sample = audio->m_sweep[pos] * 65536;
+    const int32_t sample = audio->Sweep()[pos] * 65536;
     audio->PushFrame(sample, sample);
     if (++pos == length) pos = 0;
   };

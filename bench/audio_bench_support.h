@@ -17,6 +17,7 @@
 #include "engine/audio_engine.h"
 #include "graph/graphical.h"
 #include "tests/base/recording_messages.h"
+#include "tests/engine/engine_probe.h"
 
 namespace quorvel {
 
@@ -54,15 +55,15 @@ inline MeasurementCpu RunMeasurementForCpu(double factor) {
   double capture0 = -1, play0 = -1, capture1 = -1, play1 = -1;
   uint64_t frames0 = 0, frames1 = 0;
   auto poll = [&]() {
-    if (capture0 < 0 && audio->m_synced.load() != 0) {
-      capture0 = ThreadCpuSeconds(audio->m_captureThread);
-      play0 = ThreadCpuSeconds(audio->m_playThread);
+    if (capture0 < 0 && audio->Counters().synced) {
+      capture0 = ThreadCpuSeconds(CAudioProbe::CaptureThread(*audio));
+      play0 = ThreadCpuSeconds(CAudioProbe::PlayThread(*audio));
       frames0 = sim->DeviceFrames();
       sim->ResetCaptureLatency();  // from here on: the steady polling, not the first wait
     }
     if (capture0 >= 0 && graph->m_count.load() < 1001) {
-      capture1 = ThreadCpuSeconds(audio->m_captureThread);
-      play1 = ThreadCpuSeconds(audio->m_playThread);
+      capture1 = ThreadCpuSeconds(CAudioProbe::CaptureThread(*audio));
+      play1 = ThreadCpuSeconds(CAudioProbe::PlayThread(*audio));
       frames1 = sim->DeviceFrames();
     }
   };

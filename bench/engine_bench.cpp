@@ -29,7 +29,7 @@ void BM_GenerateSweep20To20k(benchmark::State& state) {
     benchmark::DoNotOptimize(audio->GenerateSweep(20.0, 20000.0));
     benchmark::ClobberMemory();
   }
-  state.SetItemsProcessed(state.iterations() * audio->m_sweepLength);
+  state.SetItemsProcessed(state.iterations() * static_cast<int>(audio->Sweep().size()));
 }
 BENCHMARK(BM_GenerateSweep20To20k)->Unit(benchmark::kMillisecond);
 
@@ -40,20 +40,20 @@ void BM_PushFrameAfterSync(benchmark::State& state) {
   auto audio = std::make_unique<CAudio>(nullptr, &listener);
   const int length = audio->GenerateSweep(20.0, 20000.0);
   audio->ResetAnalysis();
-  audio->m_sweepPlaying.store(1);
+  audio->SetSweepPlaying(true);
   int pos = 0;
-  while (audio->m_synced.load() == 0 && pos < length) {
-    const int32_t v = audio->m_sweep[pos++] * 65536;
+  while (!audio->Counters().synced && pos < length) {
+    const int32_t v = audio->Sweep()[pos++] * 65536;
     audio->PushFrame(v, v);
   }
-  if (audio->m_synced.load() == 0) {
+  if (!audio->Counters().synced) {
     state.SkipWithError("the burst was not found");
     return;
   }
   // From here on the sweep itself, over and over (the detector stays off).
   const int sweepStart = pos;
   for (auto _ : state) {
-    const int32_t v = audio->m_sweep[pos] * 65536;
+    const int32_t v = audio->Sweep()[pos] * 65536;
     audio->PushFrame(v, -v);
     if (++pos == length) pos = sweepStart;
   }
@@ -67,7 +67,7 @@ BENCHMARK(BM_PushFrameAfterSync);
 void BM_PushFrameListening(benchmark::State& state) {
   auto audio = std::make_unique<CAudio>();
   audio->ResetAnalysis();
-  audio->m_sweepPlaying.store(1);
+  audio->SetSweepPlaying(true);
   uint32_t noise = 12345;
   for (auto _ : state) {
     noise = noise * 1664525u + 1013904223u;

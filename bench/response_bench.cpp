@@ -24,7 +24,7 @@ std::vector<int16_t> SimulatedCapture() {
   CLoudspeakerModel speaker(true);
   for (size_t n = 0; n < recording.size(); ++n) {
     const long at = static_cast<long>(n) - 1000;
-    const double x = at >= 0 ? audio->m_sweep[at] / 32767.0 : 0.0;
+    const double x = at >= 0 ? audio->Sweep()[at] / 32767.0 : 0.0;
     recording[n] = static_cast<int16_t>(speaker.Process(x) * 32768.0);
   }
   return recording;

@@ -11,8 +11,7 @@
 #include "control/capture_files.h"
 #include "control/curve_completion.h"
 #include "control/measurement_sequence.h"
-#include "engine/full_speed_replay.h"
-#include "engine/record_track.h"
+#include "engine/audio_engine.h"
 
 namespace quorvel {
 
@@ -74,17 +73,18 @@ int RunAnalyze(const Arguments& args) {
   }
   shared.m_curveFmin = shared.m_fmin = fmin;
   shared.m_curveFmax = shared.m_fmax = fmax;
-  const auto sampleCount = static_cast<uint32_t>(audio.m_fileSampleCount.load());
+  const std::span<const int16_t> samples = audio.Loaded();
+  const auto sampleCount = static_cast<uint32_t>(samples.size());
   core.Graph().ClearCurve();
 
   // A replay analyses what it plays, one mono sample per frame, its points timed for a sweep
   // from the range's fmin.
-  ReplayAtFullSpeed(audio, audio.m_fileSamples, static_cast<int>(sampleCount), fmin);
+  audio.ReplayAtFullSpeed(samples.data(), static_cast<int>(sampleCount), fmin);
   // The samples have run out: a curve that holds its 1001 points is complete, as in the window.
   const bool complete = TakeWholeCurveAsComplete(audio, core.Graph());
   const int points = core.Graph().m_count.load();
   // No curve at all is no success: say why there is none.
-  if (audio.m_synced.load() == 0) {
+  if (!audio.Counters().synced) {
     std::fprintf(stderr, "%s\n", kMsgRecordingNoSync);
     return kExitFailure;
   }
@@ -105,7 +105,7 @@ int RunAnalyze(const Arguments& args) {
   // --save: what Save Audio File writes once the replay's curve is complete: the recording
   // moved to the start of the record track, with the tags.
   if (options.Has("save")) {
-    if (complete) RotateRecordTrack(audio);
+    if (complete) audio.RotateRecordTrack();
     if (!CheckCaptureToSave(files) || !SaveCaptureFile(files, options.Value("save"))) {
       written = false;
     }

@@ -41,18 +41,18 @@ int RunDevices(const Arguments& args) {
     if (core.InputListResult() == kE_UNEXPECTED) text += ", no input device was found";
     std::printf("  (none: %s)\n", text.c_str());
   } else {
-    for (int i = 0; i < audio.m_inputCount; ++i) {
-      std::printf("  %2d  %s%s\n", i, audio.m_inputNames[i],
+    for (int i = 0; i < audio.InputCount(); ++i) {
+      std::printf("  %2d  %s%s\n", i, audio.InputName(i),
                   RateSuffix(services != nullptr ? services->CaptureEndpointRate(i) : 0).c_str());
     }
   }
 
   std::printf("Audio Output (Sweep Generator):\n");
-  const int outputs = audio.m_outputCount;
+  const int outputs = audio.OutputCount();
   for (int i = 0; i < outputs; ++i) {
     // The last entry is the default output, opened as device -1.
     const int id = i == outputs - 1 ? -1 : i;
-    std::printf("  %2d  %s%s\n", id, audio.m_outputNames[i],
+    std::printf("  %2d  %s%s\n", id, audio.OutputName(i),
                 RateSuffix(services != nullptr ? services->OutputDeviceRate(id) : 0).c_str());
   }
   return kExitOk;

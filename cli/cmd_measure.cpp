@@ -43,13 +43,14 @@ extern "C" void OnInterrupt(int) {
 
 // Index of the entry named `name` (letters compared upper-cased; a name that starts an entry
 // when no entry matches whole), or -1. An empty name names no entry.
-int FindDevice(const char (*names)[CAudio::kDeviceNameBytes], int count, const std::string& name) {
+int FindDevice(const std::vector<std::string>& names, const std::string& name) {
   if (name.empty()) return -1;
+  const int count = static_cast<int>(names.size());
   for (int i = 0; i < count; ++i) {
-    if (DeviceNamesEqual(names[i], name.c_str())) return i;
+    if (DeviceNamesEqual(names[i].c_str(), name.c_str())) return i;
   }
   for (int i = 0; i < count; ++i) {
-    if (DeviceNameStartsWith(names[i], name.c_str(), name.size())) return i;
+    if (DeviceNameStartsWith(names[i].c_str(), name.c_str(), name.size())) return i;
   }
   return -1;
 }
@@ -79,8 +80,8 @@ SequenceStatus RunWithProgress(CQuorvelCore& core, CConsoleMessages& console,
     std::string text = sequence.WaitingText();
     const bool pointLine = text.empty() && points > 0;
     if (text.empty() && points == 0) {
-      text = core.Audio().m_synced.load() != 0 ? "sync burst found, settling..."
-                                               : "waiting for the sync burst...";
+      text = core.Audio().Counters().synced ? "sync burst found, settling..."
+                                            : "waiting for the sync burst...";
     } else if (pointLine) {
       char line[64];
       std::snprintf(line, sizeof(line), "%4d of 1001 points, %9.1f Hz", points,
@@ -149,31 +150,30 @@ int RunMeasure(const Arguments& args) {
   request.timeoutMs = kMeasureTimeoutMs;
   request.inputIndex = 0;
   if (options.Has("input")) {
-    request.inputIndex = FindDevice(audio.m_inputNames, audio.m_inputCount, options.Value("input"));
+    request.inputIndex = FindDevice(audio.InputNames(), options.Value("input"));
     if (request.inputIndex < 0) {
       session.Messages().ShowMessage(kMsgInvalidInput);
       return kExitFailure;
     }
   }
-  request.outputIndex = audio.m_outputCount - 1;  // the default output
+  request.outputIndex = audio.OutputCount() - 1;  // the default output
   if (options.Has("output")) {
-    request.outputIndex =
-        FindDevice(audio.m_outputNames, audio.m_outputCount, options.Value("output"));
+    request.outputIndex = FindDevice(audio.OutputNames(), options.Value("output"));
     if (request.outputIndex < 0) {
       session.Messages().ShowMessage(std::string(kMsgCannotOpenOutput) +
                                      OutputOpenErrorText(kMmErrBadDeviceId));
       return kExitFailure;
     }
   }
-  if (audio.m_inputCount > 0 && request.inputIndex < audio.m_inputCount) {
-    std::fprintf(stderr, "Input: %s\nOutput: %s\n", audio.m_inputNames[request.inputIndex],
-                 audio.m_outputNames[request.outputIndex]);
+  if (audio.InputCount() > 0 && request.inputIndex < audio.InputCount()) {
+    std::fprintf(stderr, "Input: %s\nOutput: %s\n", audio.InputName(request.inputIndex),
+                 audio.OutputName(request.outputIndex));
     IAudioServices* services = audio.Services();
-    const int outputId = request.outputIndex == audio.m_outputCount - 1 ? -1 : request.outputIndex;
+    const int outputId = request.outputIndex == audio.OutputCount() - 1 ? -1 : request.outputIndex;
     for (const std::string& note :
-         {ResampledNote("Audio Input", audio.m_inputNames[request.inputIndex],
+         {ResampledNote("Audio Input", audio.InputName(request.inputIndex),
                         services->CaptureEndpointRate(request.inputIndex)),
-          ResampledNote("Audio Output", audio.m_outputNames[request.outputIndex],
+          ResampledNote("Audio Output", audio.OutputName(request.outputIndex),
                         services->OutputDeviceRate(outputId))}) {
       if (!note.empty()) std::fprintf(stderr, "%s\n", note.c_str());
     }
@@ -203,7 +203,7 @@ int RunMeasure(const Arguments& args) {
     }
   }
   std::printf("%d of 1001 points, %.2f-%.2f Hz, recording of %d samples\n",
-              core.Graph().m_count.load(), fmin, fmax, audio.m_capturedCount.load());
+              core.Graph().m_count.load(), fmin, fmax, audio.Counters().capturedCount);
   PrintCurveEnds(core, fmin, fmax);
   // The curve is whole, but a clipped input flattened its peaks.
   const std::string warning = core.Sequence().ClipWarning();

@@ -38,7 +38,7 @@ int RunSweep(const Arguments& args) {
     return kExitFailure;
   }
   bool written = true;
-  for (int i = 0; written && i < length; ++i) written = wave.WriteSample(audio.m_sweep[i]);
+  for (int i = 0; written && i < length; ++i) written = wave.WriteSample(audio.Sweep()[i]);
   // The last samples and the sizes reach the file only now: a failure here is a failure too.
   if (!written || !wave.CloseCaptureFile(false)) {
     std::fprintf(stderr, "%s\n",

@@ -18,7 +18,6 @@
 #include "control/preference_defaults.h"
 #include "control/quorvel_core.h"
 #include "engine/audio_engine.h"
-#include "engine/device_enumeration.h"
 #include "graph/graphical.h"
 
 namespace quorvel {
@@ -31,14 +30,6 @@ void SleepMs(int ms) {
 
 // The stop of the playback after Quit, at most [ms].
 constexpr int kQuitPlaybackWaitMs = 3000;
-
-std::vector<std::string> ListNames(const char (*names)[CAudio::kDeviceNameBytes], int count) {
-  if (count < 0) count = 0;
-  if (count > CAudio::kMaxDevices) count = CAudio::kMaxDevices;
-  std::vector<std::string> list;
-  for (int i = 0; i < count; ++i) list.emplace_back(names[i]);
-  return list;
-}
 
 }  // namespace
 
@@ -61,26 +52,24 @@ bool CCaptureControl::Capturing() const {
 
 void CCaptureControl::Initialise() {
   // the input list, and the input the preferences name
-  const int inputCount = m_core.InputListResult() == 0 ? m_audio.m_inputCount : 0;
-  const std::vector<std::string> inputs = ListNames(m_audio.m_inputNames, inputCount);
-  m_audio.m_inputIndex = 0;
+  const std::vector<std::string> inputs =
+      m_core.InputListResult() == 0 ? m_audio.InputNames() : std::vector<std::string>();
   const InputChoice input = ChooseInputDevice(
       inputs, m_preferences.ReadString(kPrefAudioInPeripheral, kDefaultAudioInPeripheral));
-  CopyDeviceName(m_audio.m_inputName, input.name.c_str(), 520);
+  m_audio.ChooseInput(0, input.name.c_str());
   m_window.SetInputList(inputs, inputs.empty() ? -1 : input.index);
 
   m_lastGainPos =
       GainPositionFromPreference(m_preferences.ReadInt(kPrefAudioInGain, kDefaultAudioInGain));
   m_window.SetGainSliderPosition(m_lastGainPos);
-  m_audio.m_inputGain.store(GainFactor(m_lastGainPos), std::memory_order_relaxed);
+  m_audio.SetInputGain(GainFactor(m_lastGainPos));
 
   // the output list, and the output the preferences name (of two equal names, the later)
   const std::string outputName =
       m_preferences.ReadString(kPrefAudioOutPeripheral, kDefaultAudioOutPeripheral);
-  CopyDeviceName(m_audio.m_outputName, outputName.c_str(), 520);
-  const std::vector<std::string> outputs = ListNames(m_audio.m_outputNames, m_audio.m_outputCount);
+  m_audio.ChooseOutput(outputName.c_str());
+  const std::vector<std::string> outputs = m_audio.OutputNames();
   const int output = ChooseOutputDevice(outputs, outputName);
-  m_audio.m_outputDeviceId = output;
   m_window.SetOutputList(outputs, outputs.empty() ? -1 : output);
 
   // The volume slider shows the stored position; the device's own volume takes its place at
@@ -170,7 +159,7 @@ void CCaptureControl::OnCalibrationButton() {
 int CCaptureControl::OpenInputPeripheral() {
   const int result = m_sequence.OpenInputPeripheral(m_window.InputSelection());
   if (result == 1) {
-    m_preferences.WriteString(kPrefAudioInPeripheral, m_audio.m_inputName);
+    m_preferences.WriteString(kPrefAudioInPeripheral, m_audio.ChosenInputName());
   } else {
     InputFailureShown();
   }
@@ -181,12 +170,8 @@ int CCaptureControl::OpenInputPeripheral() {
 // After a failed opening of the input (its message shown): calibration off, the meter at zero.
 void CCaptureControl::InputFailureShown() {
   m_shared.m_bCalibrationApplied.store(0, std::memory_order_release);
-  const bool cleared = m_meter.Draw(
-      0, false, m_audio.m_sweepPlaying.load(std::memory_order_acquire) != 0, m_window.NowMs());
-  if (cleared) {
-    m_audio.m_peakLeft.store(0, std::memory_order_relaxed);
-    m_audio.m_peakRight.store(0, std::memory_order_relaxed);
-  }
+  const bool cleared = m_meter.Draw(0, false, m_audio.IsSweepPlaying(), m_window.NowMs());
+  if (cleared) m_audio.ClearPeaks();
   m_window.LevelMeterChanged();
 }
 
@@ -206,8 +191,7 @@ void CCaptureControl::OnInputButton() {
     return;
   }
   m_meter.Init(m_window.NowMs());
-  m_audio.m_peakLeft.store(0, std::memory_order_relaxed);
-  m_audio.m_peakRight.store(0, std::memory_order_relaxed);
+  m_audio.ClearPeaks();
   m_window.LevelMeterChanged();
   static_cast<void>(OpenInputPeripheral());
 }
@@ -242,7 +226,7 @@ void CCaptureControl::OnCaptureButton() {
   m_preferences.WriteDouble(kPrefFmin, fmin);
   m_preferences.WriteDouble(kPrefFmax, fmax);
   MeasurementRequest request;
-  request.inputIndex = m_audio.m_inputIndex;
+  request.inputIndex = m_audio.ChosenInput();
   request.outputIndex = m_window.OutputSelection();
   request.fmin = fmin;
   request.fmax = fmax;
@@ -250,7 +234,7 @@ void CCaptureControl::OnCaptureButton() {
   request.timeoutMs = 0;  // the window waits for its user
   m_pointsSeen = m_graph.m_pointsAdded.load(std::memory_order_acquire);
   const bool started = m_sequence.Start(request);
-  if (started) m_preferences.WriteString(kPrefAudioOutPeripheral, m_audio.m_outputName);
+  if (started) m_preferences.WriteString(kPrefAudioOutPeripheral, m_audio.ChosenOutputName());
   SyncButtons();
   m_window.RepaintNow();
 }
@@ -323,7 +307,7 @@ bool CCaptureControl::StartReplay() {
     m_window.RepaintNow();
     return false;
   }
-  m_preferences.WriteString(kPrefAudioOutPeripheral, m_audio.m_outputName);
+  m_preferences.WriteString(kPrefAudioOutPeripheral, m_audio.ChosenOutputName());
   SyncButtons();
   return true;
 }

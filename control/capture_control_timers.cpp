@@ -16,7 +16,7 @@ void CCaptureControl::OnPollTimer() {
 }
 
 void CCaptureControl::OnMeterTimer() {
-  if (m_audio.m_filePlaying.load(std::memory_order_acquire) == 0) UpdateLevelMeter();
+  if (!m_audio.IsFilePlaying()) UpdateLevelMeter();
   TickMeasurement();
   // one repaint for every point that arrived since the last tick
   const uint32_t points = m_graph.m_pointsAdded.load(std::memory_order_acquire);
@@ -31,7 +31,7 @@ void CCaptureControl::PollInputGain() {
   if (position == m_lastGainPos) return;
   m_lastGainPos = position;
   m_preferences.WriteInt(kPrefAudioInGain, position);
-  m_audio.m_inputGain.store(GainFactor(position), std::memory_order_relaxed);
+  m_audio.SetInputGain(GainFactor(position));
 }
 
 // A volume changed elsewhere in the system only moves the slider. While the samples are scaled
@@ -47,7 +47,7 @@ void CCaptureControl::SyncVolumeFromDevice() {
 }
 
 void CCaptureControl::PollOutputVolume() {
-  if (m_audio.m_hWaveOut.load(std::memory_order_acquire) == 0) {
+  if (!m_audio.IsOutputOpen()) {
     m_outputWasOpen = false;
     return;
   }
@@ -60,7 +60,7 @@ void CCaptureControl::PollOutputVolume() {
     if (m_softwareVolume) {
       ApplySoftwareVolume();
     } else {
-      m_audio.m_playVolume.store(kFullPlayVolume, std::memory_order_relaxed);
+      m_audio.SetPlayVolume(kFullPlayVolume);
     }
   }
   const int position = m_window.VolumeSliderPosition();
@@ -69,7 +69,7 @@ void CCaptureControl::PollOutputVolume() {
   m_preferences.WriteInt(kPrefVolume, position);
   if (m_audio.SetEndpointVolume(static_cast<float>(position) / 24.0f) != 0) {
     m_softwareVolume = false;
-    m_audio.m_playVolume.store(kFullPlayVolume, std::memory_order_relaxed);
+    m_audio.SetPlayVolume(kFullPlayVolume);
   } else {
     // the endpoint volume cannot be set: the slider must still change the level
     m_softwareVolume = true;
@@ -78,12 +78,11 @@ void CCaptureControl::PollOutputVolume() {
 }
 
 void CCaptureControl::ApplySoftwareVolume() {
-  m_audio.m_playVolume.store(SoftwareVolumeScale(m_window.VolumeSliderPosition()),
-                             std::memory_order_relaxed);
+  m_audio.SetPlayVolume(SoftwareVolumeScale(m_window.VolumeSliderPosition()));
 }
 
 void CCaptureControl::OnVolumeReleased() {
-  if (m_audio.m_hWaveOut.load(std::memory_order_acquire) != 0) PollOutputVolume();
+  if (m_audio.IsOutputOpen()) PollOutputVolume();
 }
 
 void CCaptureControl::UpdateLevelMeter() {
@@ -92,19 +91,15 @@ void CCaptureControl::UpdateLevelMeter() {
   }
   // The capture thread raises the peaks and this halves them without a lock: a lost update
   // only changes one reading of the meter.
+  const EngineCounters counters = m_audio.Counters();
   const CLevelMeter::Step step =
-      m_meter.Update(m_audio.m_peakLeft.load(std::memory_order_relaxed),
-                     m_audio.m_peakRight.load(std::memory_order_relaxed),
+      m_meter.Update(counters.peakLeft, counters.peakRight,
                      m_shared.m_bInputOpen.load(std::memory_order_acquire) != 0,
-                     m_audio.m_sweepPlaying.load(std::memory_order_acquire) != 0, m_window.NowMs());
+                     m_audio.IsSweepPlaying(), m_window.NowMs());
   if (step.clearPeaks) {
-    m_audio.m_peakLeft.store(0, std::memory_order_relaxed);
-    m_audio.m_peakRight.store(0, std::memory_order_relaxed);
+    m_audio.ClearPeaks();
   } else if (step.halvePeaks) {
-    m_audio.m_peakLeft.store(m_audio.m_peakLeft.load(std::memory_order_relaxed) / 2,
-                             std::memory_order_relaxed);
-    m_audio.m_peakRight.store(m_audio.m_peakRight.load(std::memory_order_relaxed) / 2,
-                              std::memory_order_relaxed);
+    m_audio.HalvePeaks();
   }
   if (step.changed) m_window.LevelMeterChanged();
 }

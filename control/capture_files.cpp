@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "base/number_text.h"
@@ -36,13 +35,6 @@ bool IsFolder(const char* path) {
   return path[0] != '\0' && stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// Frees the engine's loaded samples. No thread reads them: the measurement has ended.
-void FreeLoadedSamples(CAudio& audio) {
-  std::free(audio.m_fileSamples);
-  audio.m_fileSamples = nullptr;
-  audio.m_fileSampleCount.store(0);
-}
-
 }  // namespace
 
 std::string FormatRangeTitle(double fmin, double fmax) {
@@ -64,7 +56,7 @@ bool CheckCaptureToSave(const CaptureFileContext& ctx) {
   // A curve reset by a wider range leaves no range for the recording behind it: the reset
   // question asked whether to reset the capture.
   if (ctx.state.m_bCurveEndNotified.load() == 0 ||
-      ctx.audio.m_capturedCount.load() < kShortestRecording || !(ctx.state.m_curveFmin > 0.0) ||
+      ctx.audio.Counters().capturedCount < kShortestRecording || !(ctx.state.m_curveFmin > 0.0) ||
       !(ctx.state.m_curveFmin < ctx.state.m_curveFmax)) {
     ctx.messages.ShowMessage("No new capture performed");
     return false;
@@ -91,10 +83,8 @@ bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path) {
   CUtil::CopyText(state.m_szWavPath, path.c_str());
   ctx.preferences.WriteString(kPrefWav, state.m_szWavPath);
 
-  int32_t count = ctx.audio.m_capturedCount.load();
-  if (count > CAudio::kRecordSize) count = CAudio::kRecordSize;
-  for (int32_t i = 0; i < count; ++i) {
-    if (!wave.IsWriting() || !wave.WriteSample(ctx.audio.m_record[i])) {
+  for (const int16_t sample : ctx.audio.Recording()) {
+    if (!wave.IsWriting() || !wave.WriteSample(sample)) {
       // The unfinished file is gone; an earlier file of that name stays as it was.
       ctx.messages.ShowMessage(WithWords("Could not write to File...", wave.FailureWords()));
       return false;
@@ -134,9 +124,9 @@ bool SaveAudioFile(const CaptureFileContext& ctx) {
 
 bool IsMeasurementActive(const CaptureFileContext& ctx) {
   const CAudio& audio = ctx.audio;
-  return ctx.state.m_bCapturing.load() != 0 || audio.m_sweepPlaying.load() != 0 ||
-         ctx.state.m_bInputOpen.load() != 0 || audio.m_hWaveOut.load() != 0 ||
-         audio.m_hPlayThread.load() != 0 || audio.m_hCaptureThread.load() != 0;
+  return ctx.state.m_bCapturing.load() != 0 || audio.IsSweepPlaying() ||
+         ctx.state.m_bInputOpen.load() != 0 || audio.IsOutputOpen() ||
+         audio.IsPlayThreadRunning() || audio.IsCaptureThreadRunning();
 }
 
 bool LoadCaptureFile(const CaptureFileContext& ctx, const std::string& path,
@@ -169,7 +159,7 @@ bool LoadCaptureFile(const CaptureFileContext& ctx, const std::string& path,
     messages.ShowMessage("Sorry this file is too big to be a valid 'Quorvel' file...");
     return false;
   }
-  FreeLoadedSamples(audio);
+  audio.ReleaseSamples();  // no thread reads them: no measurement runs
   CUtil::CopyText(state.m_szWavPath, path.c_str());
 
   // The samples. The full path is opened (m_szWavPath keeps at most 519 characters).
@@ -186,12 +176,9 @@ bool LoadCaptureFile(const CaptureFileContext& ctx, const std::string& path,
     messages.ShowMessage("Sorry this file is not convenient...");
     return false;
   }
-  audio.m_fileSamples = samples;
-  audio.m_fileChannels = channels;
-  audio.m_fileRate = rate;
-  audio.m_fileSampleCount.store(static_cast<int32_t>(sampleCount));
+  audio.LoadSamples(LoadedSamples(samples), static_cast<int32_t>(sampleCount));
   if (sampleCount < kFewestSamples || channels != 1 || rate != CAudio::kSampleRate) {
-    FreeLoadedSamples(audio);
+    audio.ReleaseSamples();
     messages.ShowMessage("Sorry this file is not convenient for 'Quorvel'...");
     return false;
   }
@@ -204,7 +191,7 @@ bool LoadCaptureFile(const CaptureFileContext& ctx, const std::string& path,
   double fmax = 20000.0;
   if (wave.m_nTagCount > 0 &&
       (info.artist[0] == '\0' || CUtil::FindNoCase(info.artist, "Quorvel") < 0)) {
-    FreeLoadedSamples(audio);
+    audio.ReleaseSamples();
     messages.ShowMessage("Sorry this file is not a genuine 'Quorvel' wav file...");
     return false;
   }

@@ -10,8 +10,7 @@ bool TakeWholeCurveAsComplete(CAudio& audio, CGraphical& graph) {
   CSharedState& shared = graph.Shared();
   if (graph.m_count.load(std::memory_order_acquire) <= CGraphical::kLastPoint) return false;
   if (shared.m_bCurveEndNotified.exchange(1, std::memory_order_acq_rel) == 0) {
-    audio.m_capturedCount.store(audio.m_recordCount.load(std::memory_order_acquire),
-                                std::memory_order_release);
+    audio.TakeRecordingAsCapture();
     graph.m_curvesCompleted.fetch_add(1, std::memory_order_acq_rel);
   }
   return true;

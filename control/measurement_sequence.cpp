@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -15,7 +14,6 @@
 #include "control/failure_words.h"
 #include "engine/audio_engine.h"
 #include "engine/device_enumeration.h"
-#include "engine/record_track.h"
 #include "graph/graphical.h"
 
 namespace quorvel {
@@ -32,13 +30,6 @@ constexpr int kPlaybackStopWaitMs = 3000;
 
 // Points of a complete curve.
 constexpr int kCurvePoints = 1001;
-
-// Copies text into a name field of `size` bytes, at most 520 characters, always terminated.
-void CopyField(char* field, size_t size, const char* text) {
-  size_t limit = size - 1;
-  if (limit > 520) limit = 520;
-  CopyDeviceName(field, text, limit);
-}
 
 std::string Format(const char* pattern, const char* text) {
   char buffer[2600];
@@ -74,7 +65,7 @@ CMeasurementSequence::CMeasurementSequence(CAudio& audio, CGraphical& graph, CSh
 }
 
 CMeasurementSequence::~CMeasurementSequence() {
-  if (m_audio.m_endReplayContext == this) m_audio.SetEndReplayHook(nullptr, nullptr);
+  m_audio.ClearEndReplayHook(this);
 }
 
 void CMeasurementSequence::ShowMessage(const std::string& text) {
@@ -88,18 +79,16 @@ void CMeasurementSequence::CalibrationOff() {
 // ---- input peripheral ----
 
 int CMeasurementSequence::OpenInputPeripheral(int index) {
-  m_audio.m_sweepPlaying.store(0, std::memory_order_release);
+  m_audio.SetSweepPlaying(false);
 
-  const int count = m_audio.m_inputCount;
-  const bool valid = count >= 1 && index >= 0 && index < count && index < CAudio::kMaxDevices &&
-                     m_audio.m_inputNames[index][0] != '\0';
+  const bool valid =
+      index >= 0 && index < m_audio.InputCount() && m_audio.InputName(index)[0] != '\0';
   if (!valid) {
     ShowMessage(kMsgInvalidInput);
     InputFailurePath();
     return 0;
   }
-  m_audio.m_inputIndex = index;
-  CopyField(m_audio.m_inputName, sizeof(m_audio.m_inputName), m_audio.m_inputNames[index]);
+  m_audio.ChooseInput(index, m_audio.InputName(index));
 
   if (m_shared.m_bInputOpen.load(std::memory_order_acquire) == 0) {
     const int32_t status = m_audio.OpenInputDevice(index);
@@ -128,14 +117,10 @@ void CMeasurementSequence::InputFailurePath() {
 }
 
 void CMeasurementSequence::CloseInputPeripheral() {
-  if (m_audio.m_hCaptureThread.load(std::memory_order_acquire) != 0 ||
-      m_audio.m_captureThread.joinable()) {
-    m_audio.StopCapture();
-  }
+  if (m_audio.IsCaptureThreadRunning()) m_audio.StopCapture();
   SleepMs(10);
-  m_audio.ReleaseCapture();
-  m_audio.m_peakLeft.store(0, std::memory_order_relaxed);
-  m_audio.m_peakRight.store(0, std::memory_order_relaxed);
+  m_audio.ReleaseCapture();  // also a capture thread that has ended by itself
+  m_audio.ClearPeaks();
   m_shared.m_bInputOpen.store(0, std::memory_order_release);
 }
 
@@ -144,47 +129,34 @@ void CMeasurementSequence::CloseInputPeripheral() {
 int CMeasurementSequence::StartSweep(double fmin, double fmax, int outputIndex) {
   // A refused range leaves the sweep silent: the measurement then finds no sync burst.
   static_cast<void>(m_audio.GenerateSweep(fmin, fmax));
-  m_audio.m_filePlaying.store(0, std::memory_order_release);
+  m_audio.SetFilePlaying(false);
   m_audio.ResetAnalysis();
   // The output is held until the detector has measured the input's own floor: the leading
   // silence must reach it after that, whenever the input starts to deliver.
   const int result = StartPlayback(outputIndex, true);
-  if (result == 1) m_audio.m_sweepPlaying.store(1, std::memory_order_release);
+  if (result == 1) m_audio.SetSweepPlaying(true);
   return result;
 }
 
 int CMeasurementSequence::StartPlayback(int outputIndex, bool paused) {
-  if (m_audio.m_hPlayThread.load(std::memory_order_acquire) != 0) m_audio.StopPlayThread();
+  if (m_audio.IsPlayThreadRunning()) m_audio.StopPlayThread();
 
-  if (m_audio.m_hWaveOut.load(std::memory_order_acquire) == 0) {
-    m_audio.m_waveOutOpened.store(0, std::memory_order_release);
+  if (!m_audio.IsOutputOpen()) {
     // The last entry (and no choice at all) is the default output, id -1.
     int deviceId = -1;
-    if (outputIndex >= 0 && outputIndex < m_audio.m_outputCount - 1 &&
+    const char* name = kOutputMapperName;
+    if (outputIndex >= 0 && outputIndex < m_audio.OutputCount() - 1 &&
         outputIndex < CAudio::kMaxDevices) {
       deviceId = outputIndex;
-      CopyField(m_audio.m_outputName, sizeof(m_audio.m_outputName),
-                m_audio.m_outputNames[outputIndex]);
-    } else {
-      CopyField(m_audio.m_outputName, sizeof(m_audio.m_outputName), kOutputMapperName);
+      name = m_audio.OutputName(outputIndex);
     }
-    m_audio.m_outputDeviceId = deviceId;
-    m_audio.m_playChannels = 2;
-    m_audio.m_playBits = 16;
-    m_audio.m_playRate = m_audio.m_captureRate;
-
-    const int32_t code = m_audio.OpenOutputDevice(deviceId);
+    const int32_t code = m_audio.OpenNamedOutput(deviceId, name);
     if (code != 0) {
       ShowMessage(WithWords(std::string(kMsgCannotOpenOutput) + OutputOpenErrorText(code),
                             OutputFailureWords(code)));
-      m_audio.m_hWaveOut.store(0, std::memory_order_release);
-      m_audio.m_waveOutOpened.store(0, std::memory_order_release);
-      m_audio.m_outputName[0] = '\0';
       DeferPlaybackStop();
       return 0;
     }
-    if (m_audio.Services() != nullptr) static_cast<void>(m_audio.Services()->ResetOutput());
-    m_audio.m_waveOutOpened.store(1, std::memory_order_release);
   }
   if (paused) {
     const int32_t code = m_audio.PauseOutputDevice();
@@ -196,7 +168,7 @@ int CMeasurementSequence::StartPlayback(int outputIndex, bool paused) {
     }
   }
 
-  m_audio.m_sweepPlaying.store(0, std::memory_order_release);
+  m_audio.SetSweepPlaying(false);
   if (m_audio.StartPlayThread() != 0) {
     SleepMs(10);
     return 1;
@@ -207,12 +179,7 @@ int CMeasurementSequence::StartPlayback(int outputIndex, bool paused) {
 }
 
 void CMeasurementSequence::DeferPlaybackStop() {
-  if (m_audio.m_sweepPlaying.load(std::memory_order_acquire) == 0) return;
-  if (m_audio.m_waveOutOpened.load(std::memory_order_acquire) != 0 ||
-      m_audio.m_hPlayThread.load(std::memory_order_acquire) != 0) {
-    m_audio.ScheduleStopPlayback(20);
-  }
-  m_audio.m_sweepPlaying.store(0, std::memory_order_release);
+  static_cast<void>(m_audio.EndSweepPlayback());
 }
 
 void CMeasurementSequence::EndCapture() {
@@ -220,10 +187,10 @@ void CMeasurementSequence::EndCapture() {
   SleepMs(20);
   CloseInputPeripheral();
   m_shared.m_bCapturing.store(0, std::memory_order_release);
-  RotateRecordTrack(m_audio);
+  m_audio.RotateRecordTrack();
   // A replay keeps its "Playing ..." caption, also when its samples ran out just before its
   // curve was complete.
-  if (m_mode != Mode::kReplay && m_audio.m_filePlaying.load(std::memory_order_acquire) == 0) {
+  if (m_mode != Mode::kReplay && !m_audio.IsFilePlaying()) {
     const int chart = m_shared.m_nSelectedChart.load(std::memory_order_acquire);
     if (chart >= 0 && m_shared.m_bCalibrationApplied.load(std::memory_order_acquire) != 0 &&
         static_cast<size_t>(chart) < m_shared.m_chartNames.size()) {
@@ -243,7 +210,7 @@ int CMeasurementSequence::PlayLoadedSamples(int outputIndex) {
   if (m_shared.m_bCapturing.load(std::memory_order_acquire) != 0) return 0;
   // Only one thread may feed the analysis: the input is closed first.
   if (m_shared.m_bInputOpen.load(std::memory_order_acquire) != 0 ||
-      m_audio.m_hCaptureThread.load(std::memory_order_acquire) != 0) {
+      m_audio.IsCaptureThreadRunning()) {
     CloseInputPeripheral();
   }
   TakeCurveBaseline();
@@ -254,13 +221,12 @@ int CMeasurementSequence::PlayLoadedSamples(int outputIndex) {
   m_audio.SetPointTiming(m_shared.m_curveFmin);
   m_audio.ResetAnalysis();
   SleepMs(10);
-  m_audio.m_filePlayPos.store(0, std::memory_order_release);
-  m_audio.m_filePlaying.store(1, std::memory_order_release);
-  m_audio.m_sweepPlaying.store(0, std::memory_order_release);
+  m_audio.SetFilePlaying(true);
+  m_audio.SetSweepPlaying(false);
   if (StartPlayback(outputIndex) == 1) return 1;
   EndCapture();
   CalibrationOff();
-  m_audio.m_filePlaying.store(0, std::memory_order_release);
+  m_audio.SetFilePlaying(false);
   return 0;
 }
 
@@ -276,13 +242,8 @@ void CMeasurementSequence::EndReplayHook(void* context) {
 }
 
 void CMeasurementSequence::ReleaseReplaySamples() {
-  if (m_audio.m_hPlayThread.load(std::memory_order_acquire) != 0 ||
-      m_audio.m_filePlaying.load(std::memory_order_acquire) != 0) {
-    return;
-  }
-  std::free(m_audio.m_fileSamples);
-  m_audio.m_fileSamples = nullptr;
-  m_audio.m_fileSampleCount.store(0, std::memory_order_release);
+  if (m_audio.IsPlayThreadRunning() || m_audio.IsFilePlaying()) return;
+  m_audio.ReleaseSamples();
 }
 
 // ---- notices ----
@@ -318,7 +279,7 @@ bool CMeasurementSequence::Start(const MeasurementRequest& request) {
   m_shared.m_fmin = request.fmin;
   m_shared.m_fmax = request.fmax;
   m_shared.m_bCurveEndNotified.store(0, std::memory_order_release);
-  m_audio.m_inputGain.store(std::pow(10.0, request.gainDb / 20.0), std::memory_order_relaxed);
+  m_audio.SetInputGain(std::pow(10.0, request.gainDb / 20.0));
   m_audio.ResetAnalysis();
   SleepMs(20);
 
@@ -383,21 +344,20 @@ SequenceStatus CMeasurementSequence::Tick() {
 
 SequenceStatus CMeasurementSequence::TickMeasurement() {
   if (m_phase == Phase::kSweep && CurveComplete()) {
-    m_clippedPoints = m_audio.m_clippedPoints.load(std::memory_order_acquire);
+    m_clippedPoints = m_audio.Counters().clippedPoints;
     return SequenceStatus::kComplete;
   }
   if (m_stopRequested.exchange(0, std::memory_order_acq_rel) != 0) return SequenceStatus::kStopped;
-  if (m_audio.m_hCaptureThread.load(std::memory_order_acquire) == 0) {
-    const int32_t code = m_audio.m_captureResult.load(std::memory_order_acquire);
+  if (!m_audio.IsCaptureThreadRunning()) {
+    const int32_t code = m_audio.Counters().captureResult;
     ShowMessage(
         WithWords(Format(kMsgInputStopped, m_audio.GetErrorText(code)), CaptureFailureWords(code)));
     return SequenceStatus::kFailed;
   }
   // A refused buffer or a stall ends the play thread, and the output closes 100 ms later; the
   // output has stopped already, whatever underflow its end may show meanwhile.
-  if (m_audio.m_hWaveOut.load(std::memory_order_acquire) == 0 ||
-      m_audio.m_outputFailure.load(std::memory_order_acquire) != 0 ||
-      m_audio.m_outputStalled.load(std::memory_order_acquire) != 0) {
+  const EngineCounters counters = m_audio.Counters();
+  if (!m_audio.IsOutputOpen() || counters.outputFailure != 0 || counters.outputStalled) {
     ShowMessage(OutputStoppedMessage());
     return SequenceStatus::kFailed;
   }
@@ -413,8 +373,7 @@ SequenceStatus CMeasurementSequence::TickMeasurement() {
     }
   }
   if (m_timeoutMs != 0 && now - m_startedMs > m_timeoutMs) {
-    ShowMessage(m_audio.m_synced.load(std::memory_order_acquire) != 0 ? kMsgNotComplete
-                                                                      : kMsgNoSync);
+    ShowMessage(m_audio.Counters().synced ? kMsgNotComplete : kMsgNoSync);
     return SequenceStatus::kFailed;
   }
   return SequenceStatus::kRunning;
@@ -424,8 +383,9 @@ SequenceStatus CMeasurementSequence::TickMeasurement() {
 SequenceStatus CMeasurementSequence::TickStart(uint32_t now) {
   if (m_phase == Phase::kWaitInput) {
     // The detector has seen 16000 frames of the input's own floor: the output may play now.
-    if (m_audio.m_noiseFloorReady.load(std::memory_order_acquire) != 0) {
-      m_underflowsBefore = m_audio.m_outputUnderflows.load(std::memory_order_acquire);
+    const EngineCounters counters = m_audio.Counters();
+    if (counters.noiseFloorReady) {
+      m_underflowsBefore = counters.outputUnderflows;
       const int32_t code = m_audio.RestartOutputDevice();
       if (code != 0) {
         ShowMessage(WithWords(kMsgOutputStopped, OutputFailureWords(code)));
@@ -434,43 +394,44 @@ SequenceStatus CMeasurementSequence::TickStart(uint32_t now) {
       m_phase = Phase::kWaitOutput;
       m_phaseStartedMs = now;
     } else if (now - m_phaseStartedMs > kStartWaitMs) {
-      ShowMessage(Format(kMsgInputSilent, m_audio.m_inputName));
+      ShowMessage(Format(kMsgInputSilent, m_audio.ChosenInputName()));
       return SequenceStatus::kFailed;
     }
     return SequenceStatus::kRunning;
   }
-  if (m_audio.m_outputStarted.load(std::memory_order_acquire) != 0) {
+  if (m_audio.Counters().outputStarted) {
     // From here on every frame counts: the recording must not lose any.
     IAudioServices* services = m_audio.Services();
     m_framesLostBefore = services->CaptureFramesLost();
     m_phase = Phase::kSweep;
   } else if (now - m_phaseStartedMs > kStartWaitMs) {
-    ShowMessage(Format(kMsgOutputNotStarted, m_audio.m_outputName));
+    ShowMessage(Format(kMsgOutputNotStarted, m_audio.ChosenOutputName()));
     return SequenceStatus::kFailed;
   }
   return SequenceStatus::kRunning;
 }
 
 std::string CMeasurementSequence::Dropout() const {
-  if (m_audio.m_outputUnderflows.load(std::memory_order_acquire) != m_underflowsBefore) {
+  const EngineCounters counters = m_audio.Counters();
+  if (counters.outputUnderflows != m_underflowsBefore) {
     return "the Audio Output ran out of samples (an underflow)";
   }
   const uint64_t lost = m_audio.Services()->CaptureFramesLost() - m_framesLostBefore;
   if (lost != 0) {
     return "the Audio Input lost " + std::to_string(lost) + " frames";
   }
-  if (m_audio.m_silentPoints.load(std::memory_order_acquire) != 0) {
+  if (counters.silentPoints != 0) {
     return "the recording has a gap of silence";
   }
   return std::string();
 }
 
 std::string CMeasurementSequence::OutputStoppedMessage() const {
-  if (m_audio.m_outputStalled.load(std::memory_order_acquire) != 0) {
+  const EngineCounters counters = m_audio.Counters();
+  if (counters.outputStalled) {
     return WithWords(kMsgOutputStopped, "The device stopped playing for more than a second.");
   }
-  return WithWords(kMsgOutputStopped,
-                   OutputFailureWords(m_audio.m_outputFailure.load(std::memory_order_acquire)));
+  return WithWords(kMsgOutputStopped, OutputFailureWords(counters.outputFailure));
 }
 
 MeasurementWait CMeasurementSequence::Waiting() const {
@@ -491,9 +452,9 @@ MeasurementWait CMeasurementSequence::Waiting() const {
 std::string CMeasurementSequence::WaitingText() const {
   switch (Waiting()) {
     case MeasurementWait::kInput:
-      return Format(kMsgWaitInput, m_audio.m_inputName);
+      return Format(kMsgWaitInput, m_audio.ChosenInputName());
     case MeasurementWait::kOutput:
-      return Format(kMsgWaitOutput, m_audio.m_outputName);
+      return Format(kMsgWaitOutput, m_audio.ChosenOutputName());
     case MeasurementWait::kNone:
       break;
   }
@@ -511,16 +472,16 @@ SequenceStatus CMeasurementSequence::TickReplay() {
   if (CurveComplete() && !m_completionHandled) {
     m_completionHandled = true;
     EndCapture();
-    if (m_audio.m_filePlaying.load(std::memory_order_acquire) != 0) CalibrationOff();
+    if (m_audio.IsFilePlaying()) CalibrationOff();
   }
   if (ReplayEnded()) return SequenceStatus::kComplete;
   if (m_stopRequested.exchange(0, std::memory_order_acq_rel) != 0) {
     static_cast<void>(m_audio.EndReplayPlayback());
     return SequenceStatus::kStopped;
   }
-  if (m_audio.m_hWaveOut.load(std::memory_order_acquire) == 0) {
+  if (!m_audio.IsOutputOpen()) {
     ShowMessage(OutputStoppedMessage());
-    m_audio.m_filePlaying.store(0, std::memory_order_release);
+    m_audio.SetFilePlaying(false);
     return SequenceStatus::kFailed;
   }
   IAudioServices* services = m_audio.Services();
@@ -556,8 +517,7 @@ SequenceStatus CMeasurementSequence::Finish() {
   if (m_status == SequenceStatus::kComplete && !CurveComplete() && PointsAdded() < kCurvePoints) {
     // The samples ran out first: the curve stays incomplete, or never began when the recording
     // holds no sync burst.
-    ShowMessage(m_audio.m_synced.load(std::memory_order_acquire) != 0 ? kMsgNotComplete
-                                                                      : kMsgRecordingNoSync);
+    ShowMessage(m_audio.Counters().synced ? kMsgNotComplete : kMsgRecordingNoSync);
     m_status = SequenceStatus::kFailed;
   }
   return m_status;

@@ -35,12 +35,10 @@ CQuorvelCore::CQuorvelCore(ChosenServices chosen, IPreferences& preferences,
       m_microList(m_shared, preferences, messages, m_graph),
       m_charts(m_microList),
       m_sequence(*m_audio, m_graph, m_shared, messages) {
-  m_graph.SetRecordCounters(&m_audio->m_recordCount, &m_audio->m_capturedCount);
+  m_graph.SetRecordCounters(&m_audio->RecordCountForCurve(), &m_audio->CapturedCountForCurve());
   // The device lists, once, as the main window fills them at start-up.
-  int inputs = 0;
-  m_inputListResult = m_audio->EnumerateInputDevices(&inputs);
-  if (m_inputListResult == kResultOk) m_audio->m_inputCount = inputs;
-  m_audio->m_outputCount = m_audio->EnumerateOutputDevices();
+  m_inputListResult = m_audio->EnumerateInputDevices(nullptr);
+  static_cast<void>(m_audio->EnumerateOutputDevices());
 }
 
 CQuorvelCore::~CQuorvelCore() = default;

@@ -1,81 +1,113 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
-#include <semaphore>
+#include <cstdlib>
+#include <memory>
+#include <span>
+#include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "audio/audio_services.h"
+#include "audio/auto_reset_event.h"
 #include "audio/one_shot_timer.h"
+#include "engine/device_enumeration.h"
 #include "engine/point_timing.h"
 
 namespace quorvel {
 
+class COutputWatchdog;
 class ICurveListener;
 
-// Capability record of one output device; only the short product name is used.
-struct OutputCaps {
-  char name[32] = {};
+// What a front end watches of a measurement, each value read on its own (acquire).
+struct EngineCounters {
+  bool synced = false;           // the sync burst has been found
+  bool noiseFloorReady = false;  // the detector has measured the input's floor
+  int32_t clippedPoints = 0;     // of the curve's 1001 points: those at full scale,
+  int32_t silentPoints = 0;      // and the all-zero ones after a point with signal
+  int32_t recordCount = 0;       // [samples] recorded since the capture started
+  int32_t capturedCount = 0;     // [samples] the finished recording's length
+  int32_t captureResult = 0;     // what the capture thread ended with, 0 = nothing
+  int32_t peakLeft = 0;          // the input level meter's values
+  int32_t peakRight = 0;
+  bool outputStarted = false;    // the output plays (started, no underflow since)
+  int32_t outputUnderflows = 0;  // since the output was opened
+  bool outputStalled = false;    // the play thread ended a sweep on a stall
+  int32_t outputFailure = 0;     // the code of a buffer the output refused
+  int32_t sweepPos = 0;          // [samples] the play thread's position in the sweep
 };
+
+// A loaded file's samples, from std::malloc (the WAV sample reader), owned by the engine.
+struct FreeSamples {
+  void operator()(int16_t* samples) const noexcept { std::free(samples); }
+};
+using LoadedSamples = std::unique_ptr<int16_t[], FreeSamples>;
 
 // CAudio: the audio engine. One object owns every buffer, counter and flag of a measurement
 // (about 13.8 MB): it is always created on the heap, never on the stack. Nothing is allocated
 // while audio runs; the only heap block it owns is a loaded file's samples. It reaches the
 // platform only through the audio services it is given, and the curve store only through its
-// listener.
+// listener. Its state is its own: callers go through the operations below, grouped by the
+// thread that calls them.
 //
-// Its member functions live in the files of their job: engine_state.cpp (construction, reset),
-// sweep_generator.cpp, capture_analysis.cpp, record_track.cpp, full_speed_replay.cpp,
+// Its member functions live in the files of their job: engine_state.cpp (construction, reset,
+// the front ends' accessors), sweep_generator.cpp, capture_analysis.cpp, record_track.cpp,
 // device_enumeration.cpp, capture_stream.cpp and playback_stream.cpp.
 //
 // Threads. The user-interface thread (quorvel-cli's main thread) makes every call not marked
 // otherwise. The capture thread (CaptureThreadProc) and, during a replay, the play thread
 // (PlayThreadProc) are the analysing thread: they alone call PushFrame. The output's
 // notification thread calls WaveOutProc; the one-shot timer's thread runs StopPlaybackTimerProc.
-// No lock is taken between them. The atomics they share, with their writers (W) and readers (R):
+// No lock is taken between them. The state they share, with its writers (W) and readers (R),
+// and the operations through which the user-interface thread reaches it:
 //
 //   CAudio
-//   m_capturing        W: UI (StartCapture sets, StopCapture clears), capture thread (clears at
-//                         its end)                          R: capture thread, UI
-//   m_hCaptureThread   W: UI (start, join), capture thread (clears at its end)       R: UI
-//   m_captureResult    W: capture thread, the reset         R: UI
+//   m_capturing        W: UI (StartCapture, StopCapture), capture thread (clears at its end)
+//                                                           R: capture thread, UI
+//   m_hCaptureThread   W: UI (start, join), capture thread (at its end)
+//                                                           R: UI (IsCaptureThreadRunning)
+//   m_captureResult    W: capture thread, the reset         R: UI (Counters)
 //   m_resetRequested   W: UI (asks, withdraws), capture thread (takes, clears)  R: both
-//   m_inputGain        W: UI                                R: capture thread
-//   m_sweepPlaying     W: UI, timer thread (clears)         R: analysing thread, play thread
-//   m_filePlaying      W: UI, play thread (EndReplayPlayback clears)
+//   m_inputGain        W: UI (SetInputGain)                 R: capture thread
+//   m_sweepPlaying     W: UI (SetSweepPlaying, EndSweepPlayback), timer thread (clears)
 //                                                           R: analysing thread, play thread, UI
-//   m_fileSampleCount  W: UI (load), play thread (clears at the end)  R: play thread, UI
-//   m_filePlayPos      W: play thread; UI before a replay   R: play thread, UI
-//   m_sweepPos         W: play thread; UI before playback   R: play thread, UI
+//   m_filePlaying      W: UI (SetFilePlaying), play thread (EndReplayPlayback clears)
+//                                                           R: analysing thread, play thread, UI
+//   m_fileSampleCount  W: UI (LoadSamples, ReleaseSamples), play thread (clears at the end)
+//                                                           R: play thread, UI (Loaded)
+//   m_filePlayPos, m_sweepPos
+//                      W: play thread; UI before playback   R: play thread, UI (Counters)
 //   m_blockFill        W: analysing thread; play thread (0 while it plays silence); the reset
 //                                                           R: analysing thread
 //   m_pointDelayBlocks W: UI (GenerateSweep, SetPointTiming)  R: analysing thread
-//   m_synced, m_recordCount, m_recordStart
-//                      W: analysing thread; the reset       R: UI (progress, end of capture),
+//   m_synced, m_recordCount, m_recordStart, m_capturedCount
+//                      W: analysing thread (the curve store sets the captured count at
+//                         completion); UI (TakeRecordingAsCapture); the reset
+//                                                           R: UI (Counters, Recording),
 //                                                              analysing thread (curve store)
-//   m_capturedCount    W: analysing thread (the curve store at completion); the reset
-//                                                           R: UI (save, record track)
 //   m_peakLeft, m_peakRight
-//                      W: analysing thread (raise), UI (halve, clear)       R: UI (meter)
+//                      W: analysing thread (raise), UI (HalvePeaks, ClearPeaks)  R: UI (Counters)
 //   m_noiseFloorReady, m_clippedPoints, m_silentPoints
-//                      W: analysing thread; the reset       R: UI (the measurement's steps)
-//   m_playVolume       W: UI (the volume slider when the endpoint volume cannot be set)
-//                                                           R: play thread
-//   m_hWaveOut         W: UI (open, close), timer thread (close)   R: play thread, UI
+//                      W: analysing thread; the reset       R: UI (Counters)
+//   m_playVolume       W: UI (SetPlayVolume)                R: play thread
+//   m_hWaveOut         W: UI (open, close), timer thread (close)
+//                                                           R: play thread, UI (IsOutputOpen)
 //   m_waveOutOpened    W: notification thread, UI           R: UI, timer thread, play thread
 //   m_outputStarted    W: notification thread (started, underflow), UI (open)
 //                                                           R: play thread (watchdog), UI
-//   m_outputUnderflows W: notification thread, UI (open)    R: UI
+//   m_outputUnderflows W: notification thread, UI (open)    R: UI (Counters)
 //   m_outputStalled, m_outputFailure
-//                      W: play thread, UI (open)            R: UI
-//   m_hPlayThread      W: UI (start), the stopping thread (UI or timer)     R: play thread, UI
+//                      W: play thread, UI (open)            R: UI (Counters)
+//   m_hPlayThread      W: UI (start), the stopping thread (UI or timer)  R: play thread,
+//                                                              UI (IsPlayThreadRunning)
 //   m_playThreadAlive  W: play thread                       R: the stopping thread, UI
 //   m_stopPlay         W: the stopping thread; play thread (a refused buffer)  R: play thread
-//   m_playEventSet     W: notification thread (signal), play thread (take)     R: both
+//   m_playEvent        W: notification thread, the stopping thread (signal)  R: play thread
 //   m_closingOutput    W: the closing thread (UI or timer)  R: the stopping thread
 //   m_stopBusy         W: timer thread (or UI at the end)   R: UI (WaitPlaybackStopped)
-//   m_lastWriteTime, m_nextHeader
-//                      W: play thread                       R: play thread
 //   m_playHeaders[i].flags
 //                      W: play thread, the services' output thread (done), the closing thread
 //                                                           R: play thread, services
@@ -126,13 +158,17 @@ class CAudio {
   // Capture thread, once per poll iteration: performs a reset that ResetAnalysis has handed
   // over, then clears m_resetRequested. Never blocks or allocates.
   void ServiceResetRequest();
+  [[nodiscard]] EngineCounters Counters() const;
 
   // ---- sweep signal generator ----
-  // Fills m_sweep with the playback signal for fmin..fmax [Hz]; returns its length [samples],
-  // 0 for a refused range (then m_sweep is silence). Precondition: no sweep plays (the play
-  // thread reads m_sweep while m_sweepPlaying is set).
+  // Fills the signal with the playback signal for fmin..fmax [Hz]; returns its length
+  // [samples], 0 for a refused range (then the signal is silence). Precondition: no sweep plays
+  // (the play thread reads the signal while the sweep flag is set).
   [[nodiscard]] int GenerateSweep(double fmin, double fmax);
   void GenerateSyncBurst();
+  // The generated signal and the sync burst it starts with.
+  std::span<const int16_t> Sweep() const { return {m_sweep, static_cast<size_t>(m_sweepLength)}; }
+  std::span<const int16_t> SyncBurst() const { return {m_syncBurst, kBurstLength}; }
 
   // ---- capture analysis ----
   // Analysing thread (capture thread, or play thread in a replay), for every frame; never
@@ -144,10 +180,65 @@ class CAudio {
   void SetPointTiming(double fmin) {
     m_pointDelayBlocks.store(PointDelayBlocks(fmin), std::memory_order_relaxed);
   }
+  // Analyses samples as a replay does (point timing for fmin [Hz], reset, each sample s as the
+  // frame (s * 65535, s * 65535)), but at full speed on the calling thread, without an output.
+  void ReplayAtFullSpeed(const int16_t* samples, int count, double fmin);
+  // The level meter's peaks (a halving lost to the capture thread's raise changes one reading).
+  void HalvePeaks() {
+    m_peakLeft.store(m_peakLeft.load(std::memory_order_relaxed) / 2, std::memory_order_relaxed);
+    m_peakRight.store(m_peakRight.load(std::memory_order_relaxed) / 2, std::memory_order_relaxed);
+  }
+  void ClearPeaks() {
+    m_peakLeft.store(0, std::memory_order_relaxed);
+    m_peakRight.store(0, std::memory_order_relaxed);
+  }
 
-  // ---- device enumeration (before any capture or playback starts) ----
+  // ---- record track (record_track.cpp) ----
+  // The finished recording: the first min(captured count, track size) entries of the track,
+  // once RotateRecordTrack has moved it to the start. No analysing thread writes meanwhile.
+  [[nodiscard]] std::span<const int16_t> Recording() const {
+    const int32_t count =
+        std::clamp(m_capturedCount.load(std::memory_order_acquire), 0, kRecordSize);
+    return {m_record, static_cast<size_t>(count)};
+  }
+  // The whole recording so far becomes the finished capture, as at a curve's completion.
+  void TakeRecordingAsCapture() {
+    m_capturedCount.store(m_recordCount.load(std::memory_order_acquire), std::memory_order_release);
+  }
+  // Moves the finished recording to the start of the track, also one that runs over its end:
+  // entry i takes entry (m_recordStart + i) mod the track size, for i < the captured count.
+  // Once the analysing thread has stopped; a saved capture file is written from index 0.
+  void RotateRecordTrack();
+  // For the curve store, which copies the first into the second at completion.
+  const std::atomic<int32_t>& RecordCountForCurve() const { return m_recordCount; }
+  std::atomic<int32_t>& CapturedCountForCurve() { return m_capturedCount; }
+
+  // ---- device lists and the chosen devices (device_enumeration.cpp) ----
+  // The capture endpoints (at most 32, counted in *count and InputCount) and the output devices
+  // (the default last, counted in the result and OutputCount), before any capture or playback.
   [[nodiscard]] int32_t EnumerateInputDevices(int* count);
   [[nodiscard]] int EnumerateOutputDevices();
+  int InputCount() const { return m_inputCount; }
+  int OutputCount() const { return m_outputCount; }
+  // Entry i of a list (empty outside it), and the whole lists.
+  const char* InputName(int i) const { return i >= 0 && i < kMaxDevices ? m_inputNames[i] : ""; }
+  const char* OutputName(int i) const { return i >= 0 && i < kMaxDevices ? m_outputNames[i] : ""; }
+  std::vector<std::string> InputNames() const {
+    return {m_inputNames, m_inputNames + m_inputCount};
+  }
+  std::vector<std::string> OutputNames() const {
+    return {m_outputNames, m_outputNames + m_outputCount};
+  }
+  // The input chosen in the main window (its list entry and name) and the output's name: the
+  // names the messages and the preferences use, cut at 520 bytes.
+  void ChooseInput(int index, const char* name) {
+    m_inputIndex = index;
+    CopyDeviceName(m_inputName, name, 520);
+  }
+  void ChooseOutput(const char* name) { CopyDeviceName(m_outputName, name, 520); }
+  int ChosenInput() const { return m_inputIndex; }
+  const char* ChosenInputName() const { return m_inputName; }
+  const char* ChosenOutputName() const { return m_outputName; }
 
   // ---- capture stream ----
   [[nodiscard]] int32_t OpenInputDevice(int index);
@@ -156,24 +247,35 @@ class CAudio {
   // Clears the run flag and joins the capture thread (bounded: it looks at the flag at least
   // every 10 ms), then stops and releases the stream. May block about a second at most.
   void StopCapture();
-  void ReleaseCapture();
-  // The capture thread: takes every capture packet and hands every frame to PushFrame until
-  // m_capturing is cleared or the stream fails; between packets it waits for the services'
-  // signal that frames have arrived, at most 10 ms. A frame whose converted sample meets the
-  // clamp marks its block clipped. No lock, allocation or blocking call but its bounded waits.
-  // Returns the stream's last result.
+  void ReleaseCapture() { StopCapture(); }  // which ends a capture thread only if one exists
+  // The capture thread runs: it clears this itself when it ends, on a stop or a failure.
+  bool IsCaptureThreadRunning() const { return m_hCaptureThread.load() != 0; }
+  // The linear gain applied to captured samples (1.0: none). Any time; the capture thread
+  // takes it for the next frame.
+  void SetInputGain(double factor) { m_inputGain.store(factor, std::memory_order_relaxed); }
+  double InputGain() const { return m_inputGain.load(std::memory_order_relaxed); }
+  // The capture thread: every frame of every packet to PushFrame until m_capturing is cleared
+  // or the stream fails, waiting at most 10 ms for the services' signal between packets; a frame
+  // that meets the clamp marks its block clipped. No lock, allocation or blocking call but its
+  // bounded waits. Returns the stream's last result.
   int32_t CaptureThreadProc();
   // The text of a capture result, "0x%X : NAME\n", in m_errorText.
   const char* GetErrorText(int32_t code);
 
   // ---- playback stream ----
   [[nodiscard]] int32_t OpenOutputDevice(int deviceId);
+  // A measurement's or a replay's opening of output deviceId (-1: the default), whose name is
+  // chosen (cleared on a failure): the output is taken as closed before and opened after, and
+  // gives back anything it still holds. The device's result code.
+  [[nodiscard]] int32_t OpenNamedOutput(int deviceId, const char* name);
   // Resets the output, unprepares every buffer (retrying every 10 ms, at most a second) and
   // closes the device. User-interface thread, or the timer thread through the deferred stop;
   // a second call while one runs returns at once. Blocks for the bounded hand-shakes.
   // 1 on success.
   int CloseOutputDevice();
+  bool IsOutputOpen() const { return m_hWaveOut.load(std::memory_order_acquire) != 0; }
   [[nodiscard]] int StartPlayThread();
+  bool IsPlayThreadRunning() const { return m_hPlayThread.load(std::memory_order_acquire) != 0; }
   // Hold the open output (queued buffers wait, nothing plays) and let it play again; the
   // started notice sets m_outputStarted once it really plays. Output result codes.
   [[nodiscard]] int32_t PauseOutputDevice();
@@ -182,12 +284,20 @@ class CAudio {
   // then closes the output. User-interface thread or the timer thread; when another thread is
   // already stopping it, waits (bounded) until it has. Blocks about a second at most.
   void StopPlayThread();
+  // What the play thread plays and the analysis analyses: the sweep, or the loaded samples
+  // (from their start). Without either the output plays silence and frames are not analysed.
+  void SetSweepPlaying(bool on) { m_sweepPlaying.store(on ? 1 : 0, std::memory_order_release); }
+  void SetFilePlaying(bool on) {
+    if (on) m_filePlayPos.store(0, std::memory_order_release);
+    m_filePlaying.store(on ? 1 : 0, std::memory_order_release);
+  }
+  bool IsSweepPlaying() const { return m_sweepPlaying.load(std::memory_order_acquire) != 0; }
+  bool IsFilePlaying() const { return m_filePlaying.load(std::memory_order_acquire) != 0; }
   // The play thread: keeps the 128 buffers queued from the active source (sweep, loaded file
-  // or silence) and schedules the deferred stop when it ends. Its watchdog runs once the output
-  // has started and its play position has moved: a position that then stands still for
-  // kOutputStallMs while buffers wait is a stall. A stall during a sweep ends the thread (the
-  // measurement fails, m_outputStalled); otherwise the queue is rebuilt. Its only blocking call
-  // is the bounded wait for a played buffer. Returns its exit code.
+  // or silence) and schedules the deferred stop when it ends. Its watchdog (playback_stream.h)
+  // judges a stall; a stall during a sweep ends the thread (the measurement fails,
+  // m_outputStalled), otherwise the queue is rebuilt. Its only blocking call is the bounded
+  // wait for a played buffer. Returns its exit code.
   int32_t PlayThreadProc();
   // Play thread: the next 128 frames of the sweep (silence while no sweep plays) into buffer
   // `index`, queued. Never blocks or allocates. 0 when the device refused it.
@@ -198,37 +308,66 @@ class CAudio {
   // refused the buffer.
   [[nodiscard]] int FillFileBuffer(int index);
   // The deferred playback stop: clears the sweep flag, stops the play thread and closes the
-  // output. One-shot timer thread (20 ms after DeferPlaybackStop, 100 ms after the play thread
-  // ends), or the destructor; a second call while one runs returns at once. Blocks for the
-  // bounded hand-shakes of StopPlayThread and CloseOutputDevice.
+  // output. One-shot timer thread (20 ms after ScheduleStopPlayback, 100 ms after the play
+  // thread ends), or the destructor; a second call while one runs returns at once. Blocks for
+  // the bounded hand-shakes of StopPlayThread and CloseOutputDevice.
   void StopPlaybackTimerProc();
+  // The output's volume: the endpoint's (0..1), or, where that cannot be set, the scale of the
+  // output samples (65535 = full).
   [[nodiscard]] int SetEndpointVolume(float level);
   [[nodiscard]] int GetEndpointVolume(float* level);
+  void SetPlayVolume(int32_t scale) { m_playVolume.store(scale, std::memory_order_relaxed); }
+  int32_t PlayVolume() const { return m_playVolume.load(std::memory_order_relaxed); }
   // The output's notification routine: opened, closed, buffer-done, started and underflow
   // notices. Output's notification thread; never blocks.
   void WaveOutProc(OutputNotice notice);
-  static void WaveOutRoutine(void* context, OutputNotice notice);
+  static void WaveOutRoutine(void* context, OutputNotice notice) {
+    static_cast<CAudio*>(context)->WaveOutProc(notice);
+  }
+
+  // ---- loaded samples ----
+  // Takes a loaded file's samples (count mono samples at 48000 Hz); earlier ones are freed.
+  // While no play thread runs.
+  void LoadSamples(LoadedSamples samples, int32_t count) {
+    m_fileSamples = std::move(samples);
+    m_fileSampleCount.store(m_fileSamples != nullptr ? count : 0, std::memory_order_release);
+  }
+  // Frees them, once no play thread reads them any more.
+  void ReleaseSamples() { LoadSamples(nullptr, 0); }
+  // The loaded samples a replay has not ended yet (empty after its end; data() null once they
+  // are freed).
+  [[nodiscard]] std::span<const int16_t> Loaded() const {
+    return {m_fileSamples.get(), m_fileSamples ? static_cast<size_t>(m_fileSampleCount.load()) : 0};
+  }
 
   // ---- device threads and hand-offs ----
   // Schedules StopPlaybackTimerProc once, delayMs from now, on the stop timer's own thread.
   // Any thread; never blocks or allocates. False when the timer is not running.
-  bool ScheduleStopPlayback(int delayMs);
+  bool ScheduleStopPlayback(int delayMs) { return m_stopTimer.Schedule(delayMs); }
   // Waits (bounded by timeoutMs) until no scheduled or running playback stop remains, no play
   // thread exists and the output is closed. True when that is so.
   [[nodiscard]] bool WaitPlaybackStopped(int timeoutMs);
+  // The end of a sweep: clears the sweep flag and schedules the playback stop (20 ms) when an
+  // output or a play thread is left. False when no sweep was playing.
+  bool EndSweepPlayback();
   // The end of a replay's samples, reached by FillFileBuffer on the play thread: the routine
   // set here (the measurement sequence's EndReplay) or, without one, EndReplayPlayback.
-  // Set while no play thread runs.
+  // Set while no play thread runs; clearing takes back only the hook of `context`.
   void SetEndReplayHook(void (*hook)(void* context), void* context);
+  void ClearEndReplayHook(void* context);
   // The engine's part of the end of a replay: clears m_fileSampleCount and m_filePlaying and
   // schedules the playback stop (20 ms). Returns false when no replay was playing. Play thread
   // (or the user-interface thread stopping a replay); never blocks or allocates (the samples
   // are freed later by the user-interface thread).
   bool EndReplayPlayback();
   // Device threads (capture, play) whose thread objects still exist.
-  [[nodiscard]] int DeviceThreadCount() const;
+  [[nodiscard]] int DeviceThreadCount() const {
+    return (m_captureThread.joinable() ? 1 : 0) + (m_playThread.joinable() ? 1 : 0);
+  }
 
  private:
+  friend struct CAudioProbe;  // the analysis' and the devices' inner state, for their tests
+
   void ProcessBlock();
   // The point quality counters for a curve point whose block peaked at `blockPeak`.
   void CountPoint(uint32_t blockPeak);
@@ -239,14 +378,27 @@ class CAudio {
   // reset, and what the capture thread clears when it starts. On the thread that owns the
   // analysis.
   void ClearCaptureCounters();
+  void EndCaptureThread();
+
+  // Play thread: the steps of PlayThreadProc.
+  bool PrepareQueue();
+  // Refills buffer i from the active source; false when the device refused it. Neither
+  // source: nothing is queued (*queued false) and the analysis side is held idle.
+  bool RefillBuffer(int i, bool* queued);
+  void PrefillQueue();
+  bool KeepQueueFull(COutputWatchdog& watchdog);  // true when it ends on a stall
+  // Play thread: the end of both fill routines (end-of-loop mark, queue, reset on a refusal).
+  int QueueFilledBuffer(PlayHeader& header, const std::atomic<int32_t>& sourcePlaying);
+  void ShutDownDevices();
+  static void StopTimerRoutine(void* context) {
+    static_cast<CAudio*>(context)->StopPlaybackTimerProc();
+  }
 
   IAudioServices* m_services;
   ICurveListener* m_listener;
 
- public:
   // Fields, in the order of the engine's state table; every one starts at zero unless its
-  // initialiser says otherwise. The measurement sequence and the window read and write several
-  // of them directly; the cross-thread ones are mapped above.
+  // initialiser says otherwise. The cross-thread ones are mapped above.
 
   // ---- platform objects (the audio services stand in for the endpoint API) ----
   int32_t m_captureOpen = 0;  // an input endpoint is open through the services
@@ -259,12 +411,8 @@ class CAudio {
   int32_t m_inputCount = 0;
   int32_t m_inputIndex = -1;
   int32_t m_outputCount = 0;
-  int32_t m_outputDeviceId = -1;  // -1: the default output
   int32_t m_sampleRate = kSampleRate;
   int32_t m_openDeviceId = 0;
-  int32_t m_playChannels = 1;
-  int32_t m_playBits = 16;
-  int32_t m_playRate = 0;
   int32_t m_captureRate = 0;
   std::atomic<int32_t> m_sweepPos{0};
   int32_t m_sweepLength = 0;
@@ -281,28 +429,30 @@ class CAudio {
   int16_t m_syncBurst[kBurstLength] = {};
   int32_t m_ringLeft[kRingSize] = {};
   int32_t m_ringRight[kRingSize] = {};
-  OutputCaps m_outputCaps[kMaxDevices]{};
   char m_inputNames[kMaxDevices][kDeviceNameBytes] = {};
   char m_outputNames[kMaxDevices][kDeviceNameBytes] = {};
   char m_inputName[1024] = {};
   char m_outputName[1024] = {};
   double m_bandEnvelope[3] = {};
+  // The band filters' delay values w1, w2: 3 filters x 4 second-order sections. The engine's
+  // own, so that another engine (a new analysis) never disturbs a running capture's detector.
+  double m_filterState[3][4][2] = {};
   double m_syncThreshold = 0.0;
   std::atomic<double> m_inputGain{1.0};
   double m_noiseFloor = 0.0;
   std::atomic<int32_t> m_filePlaying{0};
-  int16_t* m_fileSamples = nullptr;  // from std::malloc/std::realloc; the engine frees it
-  int32_t m_fileChannels = 0;
+  LoadedSamples m_fileSamples;
   std::atomic<int32_t> m_fileSampleCount{0};
-  int32_t m_fileRate = 0;
   std::atomic<int32_t> m_filePlayPos{0};
   std::atomic<int32_t> m_hPlayThread{0};     // a play thread exists
   std::atomic<int32_t> m_hCaptureThread{0};  // a capture thread exists; it clears this itself
-  std::atomic<uint32_t> m_lastWriteTime{0};  // [ms] clock value of the last buffer submission
   std::atomic<int32_t> m_peakLeft{0};
   std::atomic<int32_t> m_peakRight{0};
   std::atomic<int32_t> m_blockFill{0};
-  std::atomic<int32_t> m_nextHeader{0};
+  int32_t m_nextHeader = 0;  // play thread: the next buffer to refill
+  // Play thread: buffers queued since the (re)start; one never queued is free to fill, so the
+  // sweep starts as soon as its flag is set.
+  bool m_queuedOnce[kPlayBufferCount] = {};
   int32_t m_blocksSinceSync = 0;
   // D: blocks skipped after the 48 settling blocks before the first point (point_timing.h); the
   // default range's until a sweep or a replay sets it.
@@ -313,7 +463,6 @@ class CAudio {
   int32_t m_pointsWithSignal = 0;
   std::atomic<int32_t> m_captureResult{0};
   int32_t m_ringWrite = 0;
-  int32_t m_ringRead = 0;
 
   // ---- flags shared between threads ----
   std::atomic<int32_t> m_capturing{0};        // capture thread run flag
@@ -335,23 +484,15 @@ class CAudio {
   std::atomic<int32_t> m_outputFailure{0};     // the code of a buffer the output refused
 
   // ---- device objects ----
-  CaptureFormat m_captureFormat{};         // the capture stream format after the rewrite
-  int32_t m_captureEndpointCount = -1;     // endpoints of the last listing; -1: not listed
-  std::thread m_captureThread;             // joined by StopCapture (never killed)
-  std::thread m_playThread;                // joined by StopPlayThread (never killed)
-  std::binary_semaphore m_hPlayEvent{0};   // auto-reset event: a buffer has played
-  std::atomic<int32_t> m_playEventSet{0};  // the event is signalled and not yet taken
+  CaptureFormat m_captureFormat{};      // the capture stream format after the rewrite
+  int32_t m_captureEndpointCount = -1;  // endpoints of the last listing; -1: not listed
+  std::thread m_captureThread;          // joined by StopCapture (never killed)
+  std::thread m_playThread;             // joined by StopPlayThread (never killed)
+  CAutoResetEvent m_playEvent;          // a buffer has played (or the play thread must stop)
   COneShotTimer m_stopTimer{&CAudio::StopTimerRoutine, this};  // runs StopPlaybackTimerProc
   void (*m_endReplayHook)(void* context) = nullptr;
   void* m_endReplayContext = nullptr;
 
- private:
-  static void StopTimerRoutine(void* context);
-  // Play thread: the end of both fill routines (end-of-loop mark, queue, reset on a refusal).
-  int QueueFilledBuffer(PlayHeader& header, const std::atomic<int32_t>& sourcePlaying);
-  void SignalPlayEvent();
-  bool WaitPlayEvent(int timeoutMs);
-  void ShutDownDevices();
   // Stops the stop timer, the play thread and the output when the engine goes away; keep it
   // the last member, so everything it touches still exists when it runs.
   struct CDeviceShutdown {
@@ -359,10 +500,5 @@ class CAudio {
     ~CDeviceShutdown() { owner->ShutDownDevices(); }
   } m_deviceShutdown{this};
 };
-
-// The analysis' band filters: 3 filters x 4 second-order sections x (a1, a2, b0, b1, b2),
-// and their delay values (w1, w2).
-extern const double g_bandCoefficients[3][4][5];
-extern double g_filterState[3][4][2];
 
 }  // namespace quorvel

@@ -15,12 +15,14 @@
 
 namespace quorvel {
 
+namespace {
+
 // Eighth-order band-pass filters (0.5 dB ripple, unit gain at one burst tone each), as four
 // second-order sections in direct form II: a1, a2, b0, b1, b2 for 48000 Hz.
 // Filter 1: 1483..1654 Hz around 1567.98 Hz; filter 2: 2494..2781 Hz around 2637.02 Hz;
 // filter 3: 3959..4415 Hz around 4186.01 Hz (-3 dB limits). Each attenuates the other two
 // tones by more than 75 dB.
-const double g_bandCoefficients[3][4][5] = {
+constexpr double kBandCoefficients[3][4][5] = {
     {
         {-1.9500891435990948, 0.9963491745625173, 0.19665792895081596, -0.380639705728193,
          0.19665792895081596},
@@ -52,11 +54,6 @@ const double g_bandCoefficients[3][4][5] = {
          0.09294939641882038},
     },
 };
-
-// The filters' delay values w1, w2 per section; cleared by ResetAnalysis.
-double g_filterState[3][4][2] = {};
-
-namespace {
 
 constexpr double kScale32 = 4.656612873077393e-10;  // 2^-31: 32-bit sample to full scale
 constexpr double kMinBlockLevel = 2.5e-16;          // an all-zero block reads -312.04 dB
@@ -139,6 +136,14 @@ void CAudio::PushFrame(int32_t left, int32_t right) {
   m_ringWrite = (write + 1) & kRingMask;
 }
 
+void CAudio::ReplayAtFullSpeed(const int16_t* samples, int count, double fmin) {
+  SetPointTiming(fmin);
+  ResetAnalysis();
+  SetFilePlaying(true);
+  for (int i = 0; i < count; ++i) PushFrame(samples[i] * 65535, samples[i] * 65535);
+  SetFilePlaying(false);
+}
+
 namespace {
 
 // Largest magnitude of either channel over ring entries [from, to). Written as a signed
@@ -175,7 +180,6 @@ void CAudio::ProcessBlock() {
       const uint32_t b = PeakOf(m_ringLeft, m_ringRight, 0, end - kRingSize);
       blockPeak = a > b ? a : b;
     }
-    m_ringRead = end & kRingMask;
   } else {
     int read = first;
     for (int n = 0; n < kBlockLength; ++n) {
@@ -192,7 +196,6 @@ void CAudio::ProcessBlock() {
       read = (read + 1) & kRingMask;
       if (m > blockPeak) blockPeak = m;
     }
-    m_ringRead = read;
   }
 
   double level = static_cast<double>(blockPeak) * kScale32;
@@ -279,8 +282,8 @@ double CAudio::BandFilter(int k, double x) {
   double in = x;
   double out = 0.0;
   for (int s = 0; s < 4; ++s) {
-    const double* c = g_bandCoefficients[k][s];
-    double* state = g_filterState[k][s];
+    const double* c = kBandCoefficients[k][s];
+    double* state = m_filterState[k][s];
     const double w = in - c[0] * state[0] - c[1] * state[1];
     out = c[2] * w + c[3] * state[0] + c[4] * state[1];
     state[1] = state[0];

@@ -75,23 +75,6 @@ int32_t SystemErrorResult(int error) {
   return static_cast<int32_t>(0x80070000u | (static_cast<uint32_t>(error) & 0xFFFFu));
 }
 
-// Clears the run flag and waits for the capture thread: every 10 ms, at most 100 times, for it
-// to mark itself ended, then joins it. The thread looks at m_capturing at least every 10 ms and
-// never blocks, so it always ends by itself: it is joined, never killed.
-void EndCaptureThread(CAudio& audio) {
-  if (audio.m_hCaptureThread.load(std::memory_order_acquire) == 0 &&
-      !audio.m_captureThread.joinable()) {
-    return;
-  }
-  audio.m_capturing.store(0, std::memory_order_release);
-  SleepMs(10);
-  for (int i = 0; i < 100 && audio.m_hCaptureThread.load(std::memory_order_acquire) != 0; ++i) {
-    SleepMs(10);
-  }
-  if (audio.m_captureThread.joinable()) audio.m_captureThread.join();
-  audio.m_hCaptureThread.store(0, std::memory_order_release);
-}
-
 }  // namespace
 
 const char* CaptureResultText(int32_t code) {
@@ -100,6 +83,22 @@ const char* CaptureResultText(int32_t code) {
     if (entry.code == key) return entry.text;
   }
   return "UNKNOWN ERROR";
+}
+
+// Clears the run flag and waits for the capture thread: every 10 ms, at most 100 times, for it
+// to mark itself ended, then joins it. The thread looks at m_capturing at least every 10 ms and
+// never blocks, so it always ends by itself: it is joined, never killed.
+void CAudio::EndCaptureThread() {
+  if (m_hCaptureThread.load(std::memory_order_acquire) == 0 && !m_captureThread.joinable()) {
+    return;
+  }
+  m_capturing.store(0, std::memory_order_release);
+  SleepMs(10);
+  for (int i = 0; i < 100 && m_hCaptureThread.load(std::memory_order_acquire) != 0; ++i) {
+    SleepMs(10);
+  }
+  if (m_captureThread.joinable()) m_captureThread.join();
+  m_hCaptureThread.store(0, std::memory_order_release);
 }
 
 // User-interface thread.
@@ -202,7 +201,7 @@ int32_t CAudio::StartCapture() {
 
   // A thread left over from an earlier start is ended first; the stream stays open for the
   // new one.
-  EndCaptureThread(*this);
+  EndCaptureThread();
 
   m_captureResult.store(0, std::memory_order_release);
   m_capturing.store(1, std::memory_order_release);
@@ -219,10 +218,8 @@ int32_t CAudio::StartCapture() {
   return m_captureResult.load(std::memory_order_acquire);
 }
 
-// The capture thread. Takes every packet and hands every frame to the analysis, then waits for
-// the services' signal of new frames; looks at m_capturing at least every packet and every
-// 10 ms, so it always ends by itself soon after StopCapture clears it. No lock, allocation or
-// blocking call but its bounded waits.
+// The capture thread; it looks at m_capturing at least every packet and every 10 ms, so it
+// always ends by itself soon after StopCapture clears it.
 int32_t CAudio::CaptureThreadProc() {
   RaiseCurrentThreadPriority(AudioThreadRole::kCapture);
   NameCurrentThread("quorvel-capture");
@@ -302,20 +299,8 @@ int32_t CAudio::CaptureThreadProc() {
 // User-interface thread.
 void CAudio::StopCapture() {
   m_capturing.store(0, std::memory_order_release);
-  EndCaptureThread(*this);
+  EndCaptureThread();
 
-  if (m_services != nullptr && m_captureOpen != 0) {
-    static_cast<void>(m_services->StopCaptureStream());
-    m_services->ReleaseCaptureEndpoint();
-  }
-  m_captureOpen = 0;
-}
-
-// User-interface thread (and the destructor).
-void CAudio::ReleaseCapture() {
-  if (m_hCaptureThread.load(std::memory_order_acquire) != 0 || m_captureThread.joinable()) {
-    StopCapture();
-  }
   if (m_services != nullptr && m_captureOpen != 0) {
     static_cast<void>(m_services->StopCaptureStream());
     m_services->ReleaseCaptureEndpoint();

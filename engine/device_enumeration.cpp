@@ -13,6 +13,9 @@ namespace quorvel {
 
 namespace {
 
+// The short product name an output device has in the list before its description widens it.
+constexpr size_t kProductNameBytes = 31;
+
 char UpperAscii(char c) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
@@ -65,6 +68,7 @@ int32_t CAudio::EnumerateInputDevices(int* count) {
     ++found;
   }
   if (found == 0) return kE_UNEXPECTED;
+  m_inputCount = found;
   if (count != nullptr) *count = found;
   return kResultOk;
 }
@@ -75,12 +79,9 @@ int CAudio::EnumerateOutputDevices() {
   if (n < 0) n = 0;
   if (n > kMaxDevices - 1) n = kMaxDevices - 1;
 
-  for (OutputCaps& caps : m_outputCaps) caps = OutputCaps{};
   std::memset(m_outputNames, 0, sizeof(m_outputNames));
   for (int i = 0; i < n; ++i) {
-    const std::string product = m_services->OutputProductName(i);
-    CopyDeviceName(m_outputCaps[i].name, product.c_str(), sizeof(m_outputCaps[i].name) - 1);
-    CopyDeviceName(m_outputNames[i], m_outputCaps[i].name, sizeof(m_outputCaps[i].name));
+    CopyDeviceName(m_outputNames[i], m_services->OutputProductName(i).c_str(), kProductNameBytes);
   }
 
   // The short product names are widened by the first full description that starts with them,
@@ -101,10 +102,9 @@ int CAudio::EnumerateOutputDevices() {
     }
   }
 
-  m_outputCaps[n] = m_outputCaps[0];
-  CopyDeviceName(m_outputCaps[n].name, kOutputMapperName, sizeof(m_outputCaps[n].name) - 1);
   CopyDeviceName(m_outputNames[n], kOutputMapperName, kMaxDeviceNameLength);
-  return n + 1;
+  m_outputCount = n + 1;
+  return m_outputCount;
 }
 
 }  // namespace quorvel

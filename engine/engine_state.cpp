@@ -1,6 +1,5 @@
 // CAudio's own state: construction, destruction and the reset before each measurement.
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -25,21 +24,16 @@ void SleepOneMs() {
 
 }  // namespace
 
-// Every field has its initialiser in the class; the band filters' delay values are
-// process-wide, so a new engine starts them clean.
+// Every field has its initialiser in the class.
 CAudio::CAudio(IAudioServices* services, ICurveListener* listener)
-    : m_services(services), m_listener(listener) {
-  std::memset(g_filterState, 0, sizeof(g_filterState));
-}
+    : m_services(services), m_listener(listener) {}
 
 CAudio::~CAudio() {
   // Stops a running capture thread before anything it uses goes away.
   ReleaseCapture();
-  // A replay's play thread reads the loaded samples: playback ends before they are freed.
+  // A replay's play thread reads the loaded samples: playback ends before they are freed (with
+  // the members).
   ShutDownDevices();
-  // A loaded file's samples come from std::malloc/std::realloc (the WAV sample reader).
-  std::free(m_fileSamples);
-  m_fileSamples = nullptr;
 }
 
 void CAudio::ResetAnalysis() {
@@ -100,12 +94,7 @@ void CAudio::ClearAnalysisState() {
   std::memset(m_ringLeft, 0, sizeof(m_ringLeft));
   std::memset(m_ringRight, 0, sizeof(m_ringRight));
 
-  for (auto& filter : g_filterState) {
-    for (auto& section : filter) {
-      section[0] = 0.0;
-      section[1] = 0.0;
-    }
-  }
+  std::memset(m_filterState, 0, sizeof(m_filterState));
 
   for (double& envelope : m_bandEnvelope) envelope = 0.0;
   m_noiseFloor = 0.0;
@@ -120,6 +109,26 @@ void CAudio::ClearAnalysisState() {
   m_pointsWithSignal = 0;
   m_clippedPoints.store(0, std::memory_order_relaxed);
   m_silentPoints.store(0, std::memory_order_relaxed);
+}
+
+// ---- what the front ends read and set (user-interface thread) ----
+
+EngineCounters CAudio::Counters() const {
+  constexpr auto kAcquire = std::memory_order_acquire;
+  return {.synced = m_synced.load(kAcquire) != 0,
+          .noiseFloorReady = m_noiseFloorReady.load(kAcquire) != 0,
+          .clippedPoints = m_clippedPoints.load(kAcquire),
+          .silentPoints = m_silentPoints.load(kAcquire),
+          .recordCount = m_recordCount.load(kAcquire),
+          .capturedCount = m_capturedCount.load(kAcquire),
+          .captureResult = m_captureResult.load(kAcquire),
+          .peakLeft = m_peakLeft.load(std::memory_order_relaxed),
+          .peakRight = m_peakRight.load(std::memory_order_relaxed),
+          .outputStarted = m_outputStarted.load(kAcquire) != 0,
+          .outputUnderflows = m_outputUnderflows.load(kAcquire),
+          .outputStalled = m_outputStalled.load(kAcquire) != 0,
+          .outputFailure = m_outputFailure.load(kAcquire),
+          .sweepPos = m_sweepPos.load(std::memory_order_relaxed)};
 }
 
 }  // namespace quorvel

@@ -46,8 +46,7 @@ int32_t PutSample(char* frame, int16_t sample) {
 // ---- output device (user-interface thread unless stated) ----
 
 int32_t CAudio::OpenOutputDevice(int deviceId) {
-  int rate = m_captureRate != 0 ? m_captureRate : (m_sampleRate != 0 ? m_sampleRate : m_playRate);
-  m_playRate = rate;
+  const int rate = m_captureRate != 0 ? m_captureRate : m_sampleRate;
   if (deviceId < 0) deviceId = -1;
 
   // A play thread still running would write into the buffers being released: stop it first
@@ -67,7 +66,6 @@ int32_t CAudio::OpenOutputDevice(int deviceId) {
   m_playFormat.bitsPerSample = 16;
   m_playFormat.extraSize = 18;
   m_openDeviceId = deviceId;
-  m_playChannels = 2;
   // A new output has not started, underflowed, stalled or refused anything yet (no notice of
   // an older one comes any more: its close waited for them).
   m_outputStarted.store(0, std::memory_order_release);
@@ -95,7 +93,7 @@ void CAudio::WaveOutProc(OutputNotice notice) {
       m_waveOutOpened.store(0, std::memory_order_release);
       break;
     case OutputNotice::kBufferDone:
-      SignalPlayEvent();
+      m_playEvent.Signal();
       break;
     case OutputNotice::kStarted:
       m_outputStarted.store(1, std::memory_order_release);
@@ -121,23 +119,17 @@ int32_t CAudio::RestartOutputDevice() {
   return m_services->RestartOutput();
 }
 
-void CAudio::WaveOutRoutine(void* context, OutputNotice notice) {
-  static_cast<CAudio*>(context)->WaveOutProc(notice);
-}
-
-// An auto-reset event: only the first signal after a wait releases the semaphore, so its count
-// never passes one. Any thread; never blocks.
-void CAudio::SignalPlayEvent() {
-  if (m_playEventSet.exchange(1, std::memory_order_acq_rel) == 0) m_hPlayEvent.release();
-}
-
-// Play thread: the only bounded wait it makes.
-bool CAudio::WaitPlayEvent(int timeoutMs) {
-  if (m_hPlayEvent.try_acquire_for(std::chrono::milliseconds(timeoutMs))) {
-    m_playEventSet.store(0, std::memory_order_release);
-    return true;
+int32_t CAudio::OpenNamedOutput(int deviceId, const char* name) {
+  m_waveOutOpened.store(0, std::memory_order_release);
+  ChooseOutput(name);
+  const int32_t code = OpenOutputDevice(deviceId);
+  if (code != kMmNoError) {
+    m_outputName[0] = '\0';
+    return code;
   }
-  return false;
+  if (m_services != nullptr) static_cast<void>(m_services->ResetOutput());
+  m_waveOutOpened.store(1, std::memory_order_release);
+  return kMmNoError;
 }
 
 // StopPlaybackTimerProc (timer thread), StopPlayThread, OpenOutputDevice, the destructor.
@@ -188,10 +180,7 @@ int CAudio::StartPlayThread() {
 
   std::memset(m_playData, 0, sizeof(m_playData));
   m_stopPlay.store(0, std::memory_order_release);
-  // The event starts unsignalled.
-  while (m_hPlayEvent.try_acquire()) {
-  }
-  m_playEventSet.store(0, std::memory_order_release);
+  m_playEvent.Clear();  // the event starts unsignalled
   try {
     m_playThread = std::thread([this]() { PlayThreadProc(); });
   } catch (const std::system_error&) {
@@ -210,132 +199,21 @@ int32_t CAudio::PlayThreadProc() {
   std::memset(m_playData, 0, sizeof(m_playData));
   m_playThreadAlive.store(1, std::memory_order_release);
 
-  IAudioServices& services = *m_services;
   int32_t exitCode = kPlayEndedNormally;
+  COutputWatchdog watchdog;
   bool stalled = false;
-  // Buffers queued since the (re)start; one never queued is free to fill, so the sweep starts
-  // as soon as its flag is set.
-  bool queuedOnce[kPlayBufferCount] = {};
-
-  // Refills buffer i from the active source; false when the device refused it.
-  // Neither source: nothing is queued and the analysis side is held idle.
-  auto refill = [this, &queuedOnce](int i, bool* queued) {
-    *queued = false;
-    if (m_sweepPlaying.load(std::memory_order_acquire) != 0) {
-      if (FillSweepBuffer(i) == 0) return false;
-      *queued = true;
-    } else if (m_filePlaying.load(std::memory_order_acquire) != 0 && m_fileSamples != nullptr) {
-      if (FillFileBuffer(i) == 0) return false;
-      *queued = true;
-    } else {
-      m_blockFill.store(0, std::memory_order_relaxed);
-      m_sweepPos.store(0, std::memory_order_relaxed);
-    }
-    if (*queued) queuedOnce[i] = true;
-    return true;
-  };
-  auto advance = [this, &services]() {
-    m_lastWriteTime.store(services.MilliSeconds(), std::memory_order_release);
-    m_nextHeader.store((m_nextHeader.load(std::memory_order_relaxed) + 1) % kPlayBufferCount,
-                       std::memory_order_release);
-  };
-  auto deviceGone = [this]() { return m_hWaveOut.load(std::memory_order_acquire) == 0; };
-
-  // The watchdog: judged by the play position, and only once the output has started and its
-  // position has moved (a device holds it for its latency after every start).
-  bool watching = false;
-  bool moved = false;
-  uint64_t lastPosition = 0;
-  uint32_t positionSince = 0;  // [ms] when the position last moved
-  auto outputStalled = [&]() {
-    uint64_t position = 0;
-    const uint32_t now = services.MilliSeconds();
-    if (m_outputStarted.load(std::memory_order_acquire) == 0 ||
-        !services.GetOutputPosition(&position)) {
-      watching = false;  // not playing (yet, or since an underflow): nothing to judge
-      return false;
-    }
-    if (!watching || position != lastPosition) {
-      moved = watching;
-      watching = true;
-      lastPosition = position;
-      positionSince = now;
-      return false;
-    }
-    return moved && now - positionSince > kOutputStallMs;
-  };
-
   for (;;) {
     // (Re)start: after a stall the device first gives back every buffer it still holds, so
     // none is queued twice.
-    if (stalled) static_cast<void>(services.ResetOutput());
-    stalled = false;
-    watching = false;
-    for (bool& once : queuedOnce) once = false;
-    m_nextHeader.store(0, std::memory_order_release);
-    m_lastWriteTime.store(services.MilliSeconds(), std::memory_order_release);
-    m_blockFill.store(0, std::memory_order_relaxed);
-    bool prepared = true;
-    for (int i = 0; i < kPlayBufferCount; ++i) {
-      PlayHeader& header = m_playHeaders[i];
-      header.flags.store(0, std::memory_order_release);
-      header.data = m_playData[i];
-      header.length = static_cast<uint32_t>(m_playChannels * m_playBits / 8 * kPlayBufferFrames);
-      if (header.length > static_cast<uint32_t>(kPlayBufferBytes)) header.length = kPlayBufferBytes;
-      if (services.PrepareHeader(&header) != kMmNoError) {
-        prepared = false;
-        break;
-      }
-      if (i == 0) header.flags.fetch_or(kHeaderBeginLoop, std::memory_order_acq_rel);
-    }
-    if (!prepared) {
+    if (stalled) static_cast<void>(m_services->ResetOutput());
+    watchdog.Reset();
+    if (!PrepareQueue()) {
       exitCode = kPlayPrepareFailed;
       break;
     }
-
-    // Pre-fill the queue.
-    for (int i = 0; i < kPlayBufferCount; ++i) {
-      bool queued = false;
-      if (!refill(i, &queued)) {
-        m_stopPlay.store(1, std::memory_order_release);
-        m_blockFill.store(0, std::memory_order_relaxed);
-        m_sweepPos.store(0, std::memory_order_relaxed);
-        break;
-      }
-      if (queued) advance();
-    }
+    PrefillQueue();
     if (m_stopPlay.load(std::memory_order_acquire) != 0) break;
-
-    // Keep it full.
-    for (;;) {
-      WaitPlayEvent(kPlayEventWaitMs);
-      const bool sourceActive = m_sweepPlaying.load(std::memory_order_acquire) != 0 ||
-                                m_filePlaying.load(std::memory_order_acquire) != 0;
-      if (m_stopPlay.load(std::memory_order_acquire) != 0 && !sourceActive) break;
-      bool gone = false;
-      for (int pass = 0; pass < kPlayBufferCount; ++pass) {
-        if (deviceGone()) {
-          gone = true;
-          break;
-        }
-        const int i = m_nextHeader.load(std::memory_order_relaxed);
-        if (!queuedOnce[i] ||
-            (m_playHeaders[i].flags.load(std::memory_order_acquire) & kHeaderDone) != 0) {
-          bool queued = false;
-          if (!refill(i, &queued)) {
-            m_stopPlay.store(1, std::memory_order_release);
-            break;
-          }
-          if (!queued) break;  // nothing to play now
-          advance();
-          continue;
-        }
-        stalled = outputStalled();  // buffer i waits to be played
-        break;
-      }
-      if (stalled) break;
-      if (gone || deviceGone() || m_stopPlay.load(std::memory_order_acquire) != 0) break;
-    }
+    stalled = KeepQueueFull(watchdog);
     if (!stalled) break;
     if (m_sweepPlaying.load(std::memory_order_acquire) != 0) {
       // A sweep never resumes from an advanced position: what the detector and the analysis
@@ -352,8 +230,92 @@ int32_t CAudio::PlayThreadProc() {
   return exitCode;
 }
 
-// Play thread: the next 128 frames of the sweep (silence while no sweep plays) into buffer
-// `index`, queued. Never blocks or allocates.
+// Play thread: every buffer set up and prepared again, the queue to be filled from buffer 0
+// (which marks the beginning of the loop). False when the device refuses one.
+bool CAudio::PrepareQueue() {
+  for (bool& once : m_queuedOnce) once = false;
+  m_nextHeader = 0;
+  m_blockFill.store(0, std::memory_order_relaxed);
+  for (int i = 0; i < kPlayBufferCount; ++i) {
+    PlayHeader& header = m_playHeaders[i];
+    header.flags.store(0, std::memory_order_release);
+    header.data = m_playData[i];
+    header.length = kPlayBufferBytes;  // 128 frames of two 16-bit samples
+    if (m_services->PrepareHeader(&header) != kMmNoError) return false;
+    if (i == 0) header.flags.fetch_or(kHeaderBeginLoop, std::memory_order_acq_rel);
+  }
+  return true;
+}
+
+// Play thread; never blocks or allocates. A queued buffer advances the next one to refill.
+bool CAudio::RefillBuffer(int i, bool* queued) {
+  *queued = false;
+  if (m_sweepPlaying.load(std::memory_order_acquire) != 0) {
+    if (FillSweepBuffer(i) == 0) return false;
+    *queued = true;
+  } else if (m_filePlaying.load(std::memory_order_acquire) != 0 && m_fileSamples != nullptr) {
+    if (FillFileBuffer(i) == 0) return false;
+    *queued = true;
+  } else {
+    m_blockFill.store(0, std::memory_order_relaxed);
+    m_sweepPos.store(0, std::memory_order_relaxed);
+  }
+  if (*queued) {
+    m_queuedOnce[i] = true;
+    m_nextHeader = (m_nextHeader + 1) % kPlayBufferCount;
+  }
+  return true;
+}
+
+// Play thread: buffers 0..127 from the active source; a refused buffer asks the thread to stop.
+void CAudio::PrefillQueue() {
+  for (int i = 0; i < kPlayBufferCount; ++i) {
+    bool queued = false;
+    if (!RefillBuffer(i, &queued)) {
+      m_stopPlay.store(1, std::memory_order_release);
+      m_blockFill.store(0, std::memory_order_relaxed);
+      m_sweepPos.store(0, std::memory_order_relaxed);
+      return;
+    }
+  }
+}
+
+// Play thread: refills every played buffer, in order, after each wait for the buffer-done
+// event, until a stop (asked for, a refused buffer, the device gone) or a stall.
+bool CAudio::KeepQueueFull(COutputWatchdog& watchdog) {
+  for (;;) {
+    static_cast<void>(m_playEvent.Wait(std::chrono::milliseconds(kPlayEventWaitMs)));
+    const bool sourceActive = m_sweepPlaying.load(std::memory_order_acquire) != 0 ||
+                              m_filePlaying.load(std::memory_order_acquire) != 0;
+    if (m_stopPlay.load(std::memory_order_acquire) != 0 && !sourceActive) return false;
+    for (int pass = 0; pass < kPlayBufferCount; ++pass) {
+      if (!IsOutputOpen()) return false;
+      const int i = m_nextHeader;
+      if (!m_queuedOnce[i] ||
+          (m_playHeaders[i].flags.load(std::memory_order_acquire) & kHeaderDone) != 0) {
+        bool queued = false;
+        if (!RefillBuffer(i, &queued)) {
+          m_stopPlay.store(1, std::memory_order_release);
+          break;
+        }
+        if (!queued) break;  // nothing to play now
+        continue;
+      }
+      // Buffer i waits to be played: has the output stalled?
+      uint64_t position = 0;
+      const uint32_t now = m_services->MilliSeconds();
+      const bool playing = m_outputStarted.load(std::memory_order_acquire) != 0 &&
+                           m_services->GetOutputPosition(&position);
+      if (watchdog.Stalled(playing, position, now)) return true;
+      break;
+    }
+    if (!IsOutputOpen() || m_stopPlay.load(std::memory_order_acquire) != 0) {
+      return false;
+    }
+  }
+}
+
+// Play thread; never blocks or allocates.
 int CAudio::FillSweepBuffer(int index) {
   if (m_hWaveOut.load(std::memory_order_acquire) == 0) return 0;
   PlayHeader& header = m_playHeaders[index];
@@ -376,13 +338,11 @@ int CAudio::FillSweepBuffer(int index) {
   return QueueFilledBuffer(header, m_sweepPlaying);
 }
 
-// Play thread: the next 128 samples of the loaded file into buffer `index`, each also handed
-// to the analysis; at the end of the samples the replay ends (EndReplay) and silence follows.
-// Never blocks or allocates.
+// Play thread; never blocks or allocates.
 int CAudio::FillFileBuffer(int index) {
   if (m_hWaveOut.load(std::memory_order_acquire) == 0) return 0;
   if (m_filePlaying.load(std::memory_order_acquire) == 0) return 0;
-  const int16_t* samples = m_fileSamples;
+  const int16_t* samples = m_fileSamples.get();
   if (samples == nullptr || m_fileSampleCount.load(std::memory_order_acquire) == 0) return 0;
 
   PlayHeader& header = m_playHeaders[index];
@@ -444,9 +404,24 @@ bool CAudio::EndReplayPlayback() {
   return true;
 }
 
+// User-interface thread; never blocks.
+bool CAudio::EndSweepPlayback() {
+  if (m_sweepPlaying.load(std::memory_order_acquire) == 0) return false;
+  if (m_waveOutOpened.load(std::memory_order_acquire) != 0 ||
+      m_hPlayThread.load(std::memory_order_acquire) != kPlayThreadNone) {
+    ScheduleStopPlayback(20);
+  }
+  m_sweepPlaying.store(0, std::memory_order_release);
+  return true;
+}
+
 void CAudio::SetEndReplayHook(void (*hook)(void* context), void* context) {
   m_endReplayHook = hook;
   m_endReplayContext = context;
+}
+
+void CAudio::ClearEndReplayHook(void* context) {
+  if (m_endReplayContext == context) SetEndReplayHook(nullptr, nullptr);
 }
 
 // The user-interface thread or the stop timer's thread.
@@ -464,7 +439,7 @@ void CAudio::StopPlayThread() {
   }
 
   m_stopPlay.store(1, std::memory_order_release);
-  SignalPlayEvent();
+  m_playEvent.Signal();
   for (int i = 0; i < 100 && m_playThreadAlive.load(std::memory_order_acquire) != 0; ++i) {
     SleepMs(10);
   }
@@ -528,15 +503,6 @@ int CAudio::GetEndpointVolume(float* level) {
   return result;
 }
 
-void CAudio::StopTimerRoutine(void* context) {
-  static_cast<CAudio*>(context)->StopPlaybackTimerProc();
-}
-
-// Any thread; never blocks or allocates.
-bool CAudio::ScheduleStopPlayback(int delayMs) {
-  return m_stopTimer.Schedule(delayMs);
-}
-
 // User-interface thread.
 bool CAudio::WaitPlaybackStopped(int timeoutMs) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -549,10 +515,6 @@ bool CAudio::WaitPlaybackStopped(int timeoutMs) {
     if (std::chrono::steady_clock::now() >= end) return false;
     SleepMs(1);
   }
-}
-
-int CAudio::DeviceThreadCount() const {
-  return (m_captureThread.joinable() ? 1 : 0) + (m_playThread.joinable() ? 1 : 0);
 }
 
 // When the engine goes away: no timer routine may run any more, then the play thread and the

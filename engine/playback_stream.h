@@ -21,4 +21,35 @@ constexpr int kPlayEventWaitMs = 50;
   return static_cast<int16_t>((static_cast<int64_t>(sample) * volume) >> 16);
 }
 
+// The play thread's stall rule, judged by the play position once the output has started and
+// its position has moved (a device holds it for its latency after every start): a position that
+// then stands still for more than kOutputStallMs while a queued buffer waits is a stall.
+class COutputWatchdog {
+ public:
+  void Reset() { m_watching = false; }  // a rebuilt queue: nothing seen before counts
+
+  // One look while a queued buffer waits. playing: started, no underflow since, and its position
+  // [frames] known; nowMs: the devices' clock. True on a stall.
+  bool Stalled(bool playing, uint64_t position, uint32_t nowMs) {
+    if (!playing) {
+      m_watching = false;  // nothing to judge (not yet, or not since an underflow)
+      return false;
+    }
+    if (!m_watching || position != m_position) {
+      m_moved = m_watching;
+      m_watching = true;
+      m_position = position;
+      m_sinceMs = nowMs;
+      return false;
+    }
+    return m_moved && nowMs - m_sinceMs > kOutputStallMs;
+  }
+
+ private:
+  bool m_watching = false;
+  bool m_moved = false;  // since the watch began
+  uint64_t m_position = 0;
+  uint32_t m_sinceMs = 0;  // [ms] when the position last moved
+};
+
 }  // namespace quorvel

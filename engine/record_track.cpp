@@ -1,25 +1,24 @@
-#include "engine/record_track.h"
-
+// CAudio's record track once a capture has ended: the recording moved to the track's start.
 #include <algorithm>
 
 #include "engine/audio_engine.h"
 
 namespace quorvel {
 
-void RotateRecordTrack(CAudio& audio) {
-  const int count = audio.m_capturedCount.load(std::memory_order_acquire);
-  const int start = audio.m_recordStart.load(std::memory_order_acquire) & CAudio::kRecordMask;
+void CAudio::RotateRecordTrack() {
+  const int count = m_capturedCount.load(std::memory_order_acquire);
+  const int start = m_recordStart.load(std::memory_order_acquire) & kRecordMask;
   if (count <= 0 || start == 0) return;
-  if (start + count <= CAudio::kRecordSize) {
+  if (start + count <= kRecordSize) {
     // The recording lies in one stretch: copying upward never reads an entry it has already
     // overwritten.
-    for (int i = 0; i < count; ++i) audio.m_record[i] = audio.m_record[start + i];
+    for (int i = 0; i < count; ++i) m_record[i] = m_record[start + i];
     return;
   }
   // The recording runs over the end of the track (the burst was found late, after a missed
   // sweep had been played again): its end lies at the start of the track, which an upward copy
   // would overwrite before reading. Rotating the whole track keeps every entry.
-  std::rotate(audio.m_record, audio.m_record + start, audio.m_record + CAudio::kRecordSize);
+  std::rotate(m_record, m_record + start, m_record + kRecordSize);
 }
 
 }  // namespace quorvel

@@ -128,7 +128,7 @@ bool CImpulseAnalysis::PrepareSignal(double fmin, double fmax) {
 long CImpulseAnalysis::CoarseLag(const int16_t* samples, std::size_t count) {
   CRealFft& fft = WindowFft(kAlignSize);
   if (m_chunkSpectrum == nullptr) m_chunkSpectrum = fft.AllocateSpectrum();
-  const int16_t* reference = m_pGenerator->m_sweep + kSamplesBeforeLeadIn;
+  const int16_t* reference = m_pGenerator->Sweep().data() + kSamplesBeforeLeadIn;
   const long chunkStart = m_leadIn + kSweepSteps / 2 - kChunk / 2;
   double* t = fft.Time();
   std::fill(t, t + kAlignSize, 0.0);
@@ -158,7 +158,7 @@ void CImpulseAnalysis::Deconvolve(const int16_t* samples, std::size_t count, lon
   // Reference index i (from the lead-in on) is heard at recording index i + lag. Both are used
   // where they overlap, and where the recording ends before the signal does, both fade out
   // together, so the reference always matches what was recorded.
-  const int16_t* reference = m_pGenerator->m_sweep + kSamplesBeforeLeadIn;
+  const int16_t* reference = m_pGenerator->Sweep().data() + kSamplesBeforeLeadIn;
   const long n = static_cast<long>(count);
   const long refStart = std::max(0L, -lag);
   const long refEnd = std::max(refStart, std::min<long>(m_referenceLength, n - lag));

@@ -60,17 +60,13 @@ bool CPulseAudioServices::Start(std::string* whyNot, int timeoutMs) {
   // watches, written without blocking.
   m_wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   if (m_wakeFd < 0) return fail("the PulseAudio main loop's wake-up could not be created");
-  pa_threaded_mainloop_lock(m_pMainloop);
+  CMainloopLock lock(m_pMainloop);
   pa_mainloop_api_once(m_pApi, &OnMainloopStarted, this);
   m_pWakeEvent = m_pApi->io_new(m_pApi, m_wakeFd, PA_IO_EVENT_INPUT, &OnWake, this);
   std::string reason;
-  const bool ready = ConnectContext(timeoutMs, &reason);
-  if (ready) {
-    m_pNoticeEvent = m_pApi->defer_new(m_pApi, &OnNotices, this);
-    m_pApi->defer_enable(m_pNoticeEvent, 0);
-  }
-  pa_threaded_mainloop_unlock(m_pMainloop);
-  if (!ready) return fail(reason);
+  if (!ConnectContext(timeoutMs, &reason)) return fail(reason);
+  m_pNoticeEvent = m_pApi->defer_new(m_pApi, &OnNotices, this);
+  m_pApi->defer_enable(m_pNoticeEvent, 0);
   return true;
 }
 
@@ -131,19 +127,20 @@ void CPulseAudioServices::ReconnectIfLost() {
 
 CPulseAudioServices::~CPulseAudioServices() {
   if (m_pMainloop == nullptr) return;
-  pa_threaded_mainloop_lock(m_pMainloop);
-  DestroyCaptureStream();
-  DestroyOutputStream();
-  if (m_pNoticeEvent != nullptr) {
-    m_pApi->defer_free(m_pNoticeEvent);
-    m_pNoticeEvent = nullptr;
+  {
+    CMainloopLock lock(m_pMainloop);
+    DestroyCaptureStream();
+    DestroyOutputStream();
+    if (m_pNoticeEvent != nullptr) {
+      m_pApi->defer_free(m_pNoticeEvent);
+      m_pNoticeEvent = nullptr;
+    }
+    if (m_pWakeEvent != nullptr) {
+      m_pApi->io_free(m_pWakeEvent);
+      m_pWakeEvent = nullptr;
+    }
+    DropContext();
   }
-  if (m_pWakeEvent != nullptr) {
-    m_pApi->io_free(m_pWakeEvent);
-    m_pWakeEvent = nullptr;
-  }
-  DropContext();
-  pa_threaded_mainloop_unlock(m_pMainloop);
   pa_threaded_mainloop_stop(m_pMainloop);
   pa_threaded_mainloop_free(m_pMainloop);
   if (m_wakeFd >= 0) close(m_wakeFd);

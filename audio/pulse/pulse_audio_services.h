@@ -6,12 +6,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <semaphore>
 #include <string>
 #include <vector>
 
 #include "audio/audio_services.h"
-#include "audio/pulse/spsc_ring.h"
+#include "audio/auto_reset_event.h"
+#include "audio/pulse/mainloop_lock.h"
+#include "audio/spsc_ring.h"
 
 namespace quorvel {
 
@@ -24,8 +25,8 @@ constexpr int32_t kMmErrInvalParam = 11;
 // The audio services on a PulseAudio server through libpulse. One threaded mainloop runs every
 // pulse callback; those callbacks only copy between pulse and the two single-producer
 // single-consumer rings (captured frames, queued output buffers), so the engine's capture and
-// play threads reach this object without any lock. The capture thread sleeps on a semaphore
-// that the mainloop posts when frames arrive; the play thread wakes the mainloop through an
+// play threads reach this object without any lock. The capture thread sleeps on an event
+// that the mainloop signals when frames arrive; the play thread wakes the mainloop through an
 // event file descriptor when it queues into an output that has run out. Calls from the
 // user-interface thread take the mainloop lock and wait at most a couple of seconds for the
 // server. The mainloop thread runs at the audio threads' real-time priority where granted.
@@ -121,7 +122,6 @@ class CPulseAudioServices final : public IAudioServices {
   void StoreCaptured(const unsigned char* bytes, size_t count);
   static void OnCaptureState(pa_stream* stream, void* self);
   static void OnCaptureRead(pa_stream* stream, size_t bytes, void* self);
-  void PostCaptureEvent();
 
   // ---- output (pulse_playback.cpp) ----
   void PumpOutput();
@@ -163,10 +163,8 @@ class CPulseAudioServices final : public IAudioServices {
   std::atomic<uint32_t> m_nPacketFrames{0};   // the packet handed out (capture thread)
   std::atomic<uint64_t> m_nDroppedFrames{0};  // [frames]
   std::atomic<uint64_t> m_nHoleFrames{0};     // [frames]
-  // Posted by the mainloop when frames arrive; the capture thread's wait. The flag keeps the
-  // count at one at most.
-  std::binary_semaphore m_captureEvent{0};
-  std::atomic<int32_t> m_captureEventSet{0};
+  // Signalled by the mainloop when frames arrive; the capture thread's wait.
+  CAutoResetEvent m_captureEvent;
   unsigned char m_partialFrame[CFrameRing::kFrameBytes] = {};  // mainloop thread
   size_t m_nPartialBytes = 0;                                  // mainloop thread
 

@@ -58,7 +58,7 @@ int32_t CPulseAudioServices::CaptureLossCode() const {
 int32_t CPulseAudioServices::ListCaptureEndpoints(std::vector<std::string>* names) {
   if (names == nullptr) return kEPointer;
   names->clear();
-  pa_threaded_mainloop_lock(m_pMainloop);
+  CMainloopLock lock(m_pMainloop);
   ReconnectIfLost();
   struct Listing {
     std::vector<DeviceEntry> real;
@@ -80,21 +80,20 @@ int32_t CPulseAudioServices::ListCaptureEndpoints(std::vector<std::string>* name
       target->real.push_back(entry);
     }
   };
-  const bool listed = ContextReady() && WaitOperation(pa_context_get_source_info_list(
-                                            m_pContext, onSource, &listing));
-  if (listed) {
-    m_sources = listing.real;
-    m_sources.insert(m_sources.end(), listing.monitors.begin(), listing.monitors.end());
-    for (const DeviceEntry& entry : m_sources) names->push_back(entry.description);
+  if (!ContextReady() ||
+      !WaitOperation(pa_context_get_source_info_list(m_pContext, onSource, &listing))) {
+    return kAudclntEServiceNotRunning;
   }
-  pa_threaded_mainloop_unlock(m_pMainloop);
-  return listed ? 0 : kAudclntEServiceNotRunning;
+  m_sources = listing.real;
+  m_sources.insert(m_sources.end(), listing.monitors.begin(), listing.monitors.end());
+  for (const DeviceEntry& entry : m_sources) names->push_back(entry.description);
+  return 0;
 }
 
 int32_t CPulseAudioServices::OpenCaptureEndpoint(int index, std::string* name) {
   ReleaseCaptureEndpoint();
   if (index < 0 || static_cast<size_t>(index) >= m_sources.size()) return kEInvalidArg;
-  pa_threaded_mainloop_lock(m_pMainloop);
+  CMainloopLock lock(m_pMainloop);
   struct Lookup {
     bool found = false;
     std::string description;
@@ -110,23 +109,18 @@ int32_t CPulseAudioServices::OpenCaptureEndpoint(int index, std::string* name) {
     target->spec = info->sample_spec;
   };
   const DeviceEntry& entry = m_sources[static_cast<size_t>(index)];
-  int32_t result = 0;
-  if (!ContextReady()) {
-    result = kAudclntEServiceNotRunning;
-  } else if (!WaitOperation(pa_context_get_source_info_by_name(m_pContext, entry.name.c_str(),
-                                                               onSource, &lookup))) {
+  if (!ContextReady()) return kAudclntEServiceNotRunning;
+  if (!WaitOperation(
+          pa_context_get_source_info_by_name(m_pContext, entry.name.c_str(), onSource, &lookup))) {
     // The source has gone since the listing (the lookup ends with "no such entity").
-    result = ContextReady() ? kAudclntEDeviceInvalidated : kAudclntEServiceNotRunning;
-  } else if (!lookup.found) {
-    result = kAudclntEDeviceInvalidated;
-  } else {
-    m_bEndpointOpen = true;
-    m_openSourceName = entry.name;
-    m_openSourceSpec = lookup.spec;
-    if (name != nullptr) *name = lookup.description;
+    return ContextReady() ? kAudclntEDeviceInvalidated : kAudclntEServiceNotRunning;
   }
-  pa_threaded_mainloop_unlock(m_pMainloop);
-  return result;
+  if (!lookup.found) return kAudclntEDeviceInvalidated;
+  m_bEndpointOpen = true;
+  m_openSourceName = entry.name;
+  m_openSourceSpec = lookup.spec;
+  if (name != nullptr) *name = lookup.description;
+  return 0;
 }
 
 uint32_t CPulseAudioServices::CaptureEndpointRate(int index) {
@@ -135,11 +129,10 @@ uint32_t CPulseAudioServices::CaptureEndpointRate(int index) {
 }
 
 void CPulseAudioServices::ReleaseCaptureEndpoint() {
-  pa_threaded_mainloop_lock(m_pMainloop);
+  CMainloopLock lock(m_pMainloop);
   DestroyCaptureStream();
   m_bEndpointOpen = false;
   m_openSourceName.clear();
-  pa_threaded_mainloop_unlock(m_pMainloop);
 }
 
 // Lock held.
@@ -231,55 +224,45 @@ int32_t CPulseAudioServices::InitializeCapture(const CaptureFormat& format,
   bufferFrames = std::clamp<int64_t>(bufferFrames, fragmentFrames,
                                      static_cast<int64_t>(m_captureRing.Capacity() / 2));
 
-  pa_threaded_mainloop_lock(m_pMainloop);
-  int32_t result = 0;
-  if (!ContextReady()) {
-    result = kAudclntEServiceNotRunning;
-  } else {
-    m_captureRing.Clear();
-    m_nPartialBytes = 0;
-    m_nDroppedFrames.store(0, std::memory_order_relaxed);
-    m_nHoleFrames.store(0, std::memory_order_relaxed);
-    m_nPacketFrames.store(0, std::memory_order_relaxed);
-    m_captureFailure.store(0, std::memory_order_relaxed);
-    pa_channel_map map;
-    pa_channel_map_init_stereo(&map);
-    m_pCaptureStream = pa_stream_new(m_pContext, "Quorvel measurement input", &spec, &map);
-    if (m_pCaptureStream == nullptr) {
-      result = StreamFailureCode(m_pContext);
-    } else {
-      pa_stream_set_state_callback(m_pCaptureStream, &OnCaptureState, this);
-      pa_stream_set_read_callback(m_pCaptureStream, &OnCaptureRead, this);
-      pa_buffer_attr attr;
-      attr.maxlength = static_cast<uint32_t>(-1);
-      attr.tlength = static_cast<uint32_t>(-1);
-      attr.prebuf = static_cast<uint32_t>(-1);
-      attr.minreq = static_cast<uint32_t>(-1);
-      attr.fragsize =
-          static_cast<uint32_t>(pa_usec_to_bytes(kFragmentMs * PA_USEC_PER_MSEC, &spec));
-      // The stream starts corked (StartCaptureStream uncorks it) and stays on the chosen source:
-      // if that source goes away, the stream ends instead of moving to another microphone.
-      const auto flags = static_cast<pa_stream_flags_t>(
-          PA_STREAM_ADJUST_LATENCY | PA_STREAM_START_CORKED | PA_STREAM_DONT_MOVE);
-      if (pa_stream_connect_record(m_pCaptureStream, m_openSourceName.c_str(), &attr, flags) < 0) {
-        result = StreamFailureCode(m_pContext);
-      } else {
-        pa_stream* stream = m_pCaptureStream;
-        const bool ready = WaitLocked(
-            [stream] { return pa_stream_get_state(stream) != PA_STREAM_CREATING; }, 2000);
-        if (!ready || pa_stream_get_state(stream) != PA_STREAM_READY) {
-          result = ready ? StreamFailureCode(m_pContext) : kAudclntEServiceNotRunning;
-        }
-      }
-      if (result != 0) DestroyCaptureStream();
-    }
+  CMainloopLock lock(m_pMainloop);
+  if (!ContextReady()) return kAudclntEServiceNotRunning;
+  m_captureRing.Clear();
+  m_nPartialBytes = 0;
+  m_nDroppedFrames.store(0, std::memory_order_relaxed);
+  m_nHoleFrames.store(0, std::memory_order_relaxed);
+  m_nPacketFrames.store(0, std::memory_order_relaxed);
+  m_captureFailure.store(0, std::memory_order_relaxed);
+  pa_channel_map map;
+  pa_channel_map_init_stereo(&map);
+  m_pCaptureStream = pa_stream_new(m_pContext, "Quorvel measurement input", &spec, &map);
+  if (m_pCaptureStream == nullptr) return StreamFailureCode(m_pContext);
+  pa_stream_set_state_callback(m_pCaptureStream, &OnCaptureState, this);
+  pa_stream_set_read_callback(m_pCaptureStream, &OnCaptureRead, this);
+  pa_buffer_attr attr;
+  attr.maxlength = static_cast<uint32_t>(-1);
+  attr.tlength = static_cast<uint32_t>(-1);
+  attr.prebuf = static_cast<uint32_t>(-1);
+  attr.minreq = static_cast<uint32_t>(-1);
+  attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(kFragmentMs * PA_USEC_PER_MSEC, &spec));
+  // The stream starts corked (StartCaptureStream uncorks it) and stays on the chosen source:
+  // if that source goes away, the stream ends instead of moving to another microphone.
+  const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY |
+                                                    PA_STREAM_START_CORKED | PA_STREAM_DONT_MOVE);
+  auto fail = [this](int32_t code) {
+    DestroyCaptureStream();
+    return code;
+  };
+  if (pa_stream_connect_record(m_pCaptureStream, m_openSourceName.c_str(), &attr, flags) < 0) {
+    return fail(StreamFailureCode(m_pContext));
   }
-  if (result == 0) {
-    m_nCaptureBufferFrames = static_cast<uint32_t>(bufferFrames);
-    m_bCaptureReady.store(1, std::memory_order_release);
+  pa_stream* stream = m_pCaptureStream;
+  if (!WaitLocked([stream] { return pa_stream_get_state(stream) != PA_STREAM_CREATING; }, 2000)) {
+    return fail(kAudclntEServiceNotRunning);
   }
-  pa_threaded_mainloop_unlock(m_pMainloop);
-  return result;
+  if (pa_stream_get_state(stream) != PA_STREAM_READY) return fail(StreamFailureCode(m_pContext));
+  m_nCaptureBufferFrames = static_cast<uint32_t>(bufferFrames);
+  m_bCaptureReady.store(1, std::memory_order_release);
+  return 0;
 }
 
 int32_t CPulseAudioServices::GetCaptureBufferSize(uint32_t* frames) {
@@ -303,17 +286,13 @@ int32_t CPulseAudioServices::CorkCapture(int cork) {
 }
 
 int32_t CPulseAudioServices::StartCaptureStream() {
-  pa_threaded_mainloop_lock(m_pMainloop);
-  const int32_t result = CorkCapture(0);
-  pa_threaded_mainloop_unlock(m_pMainloop);
-  return result;
+  CMainloopLock lock(m_pMainloop);
+  return CorkCapture(0);
 }
 
 int32_t CPulseAudioServices::StopCaptureStream() {
-  pa_threaded_mainloop_lock(m_pMainloop);
-  const int32_t result = CorkCapture(1);
-  pa_threaded_mainloop_unlock(m_pMainloop);
-  return result;
+  CMainloopLock lock(m_pMainloop);
+  return CorkCapture(1);
 }
 
 // ---- capture packets (capture thread; never lock, allocate or block) ----
@@ -344,15 +323,13 @@ int32_t CPulseAudioServices::GetPacket(const int32_t** frames, uint32_t* frameCo
   return 0;
 }
 
-// Capture thread: sleeps on the semaphore the mainloop posts after it stores frames; no lock.
+// Capture thread: sleeps on the event the mainloop signals after it stores frames; no lock.
 bool CPulseAudioServices::WaitCapturePacket(int timeoutMs) {
   if (m_captureFailure.load(std::memory_order_acquire) != 0 ||
       m_captureRing.ReadableFrames() != 0) {
     return true;
   }
-  if (!m_captureEvent.try_acquire_for(std::chrono::milliseconds(timeoutMs))) return false;
-  m_captureEventSet.store(0, std::memory_order_release);
-  return true;
+  return m_captureEvent.Wait(std::chrono::milliseconds(timeoutMs));
 }
 
 // Any thread.
@@ -381,7 +358,7 @@ void CPulseAudioServices::OnCaptureState(pa_stream* stream, void* self) {
                           !PA_CONTEXT_IS_GOOD(pa_context_get_state(services->m_pContext))
                       ? kAudclntEServiceNotRunning
                       : kAudclntEDeviceInvalidated);
-    services->PostCaptureEvent();  // the capture thread sees the loss at once
+    services->m_captureEvent.Signal();  // the capture thread sees the loss at once
   }
   pa_threaded_mainloop_signal(services->m_pMainloop, 0);
 }
@@ -399,12 +376,7 @@ void CPulseAudioServices::OnCaptureRead(pa_stream* stream, size_t, void* self) {
     services->StoreCaptured(static_cast<const unsigned char*>(data), bytes);
     pa_stream_drop(stream);
   }
-  services->PostCaptureEvent();
-}
-
-// Mainloop thread: wakes the capture thread. The flag keeps the semaphore's count at one.
-void CPulseAudioServices::PostCaptureEvent() {
-  if (m_captureEventSet.exchange(1, std::memory_order_acq_rel) == 0) m_captureEvent.release();
+  services->m_captureEvent.Signal();
 }
 
 // Copies `count` bytes of whole or split frames into the ring (`bytes` null: silence).

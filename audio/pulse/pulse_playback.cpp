@@ -49,17 +49,10 @@ std::string CutUtf8(const std::string& text, size_t limit) {
 // ---- output devices (user-interface thread) ----
 
 int CPulseAudioServices::OutputDeviceCount() {
-  pa_threaded_mainloop_lock(m_pMainloop);
+  CMainloopLock lock(m_pMainloop);
   ReconnectIfLost();
-  std::vector<DeviceEntry> sinks;
-  if (QuerySinks(&sinks)) {
-    m_sinks = sinks;
-  } else {
-    m_sinks.clear();
-  }
-  const int count = static_cast<int>(m_sinks.size());
-  pa_threaded_mainloop_unlock(m_pMainloop);
-  return count;
+  if (!QuerySinks(&m_sinks)) m_sinks.clear();
+  return static_cast<int>(m_sinks.size());
 }
 
 std::string CPulseAudioServices::OutputProductName(int id) {
@@ -78,20 +71,15 @@ bool CPulseAudioServices::ListOutputDescriptions(std::vector<std::string>* descr
 }
 
 uint32_t CPulseAudioServices::OutputDeviceRate(int id) {
-  pa_threaded_mainloop_lock(m_pMainloop);
-  uint32_t rate = 0;
+  CMainloopLock lock(m_pMainloop);
+  if (id >= 0) return static_cast<size_t>(id) < m_sinks.size() ? m_sinks[id].rate : 0;
   std::string name;
-  if (id >= 0) {
-    if (static_cast<size_t>(id) < m_sinks.size()) rate = m_sinks[static_cast<size_t>(id)].rate;
-  } else if (DefaultSinkName(&name)) {
-    std::vector<DeviceEntry> sinks;
-    if (QuerySinks(&sinks)) {
-      for (const DeviceEntry& sink : sinks) {
-        if (sink.name == name) rate = sink.rate;
-      }
-    }
+  std::vector<DeviceEntry> sinks;
+  if (!DefaultSinkName(&name) || !QuerySinks(&sinks)) return 0;
+  uint32_t rate = 0;
+  for (const DeviceEntry& sink : sinks) {
+    if (sink.name == name) rate = sink.rate;
   }
-  pa_threaded_mainloop_unlock(m_pMainloop);
   return rate;
 }
 
@@ -110,83 +98,72 @@ int32_t CPulseAudioServices::OpenOutput(int deviceId, const PlayFormat& format,
   spec.channels = static_cast<uint8_t>(channels);
   if (!pa_sample_spec_valid(&spec)) return kWaveErrBadFormat;
 
-  pa_threaded_mainloop_lock(m_pMainloop);
-  int32_t result = kMmNoError;
+  CMainloopLock lock(m_pMainloop);
   std::string sinkName;
-  if (!ContextReady()) {
-    result = kMmErrNoDriver;
-  } else if (m_pOutputStream != nullptr) {
-    result = kMmErrAllocated;
-  } else if (deviceId >= 0 && !SinkNameFor(deviceId, &sinkName)) {
-    result = ContextReady() ? kMmErrBadDeviceId : kMmErrNoDriver;
-  } else if (!WaitNoticesDelivered()) {
-    result = kMmErrNoDriver;
+  if (!ContextReady()) return kMmErrNoDriver;
+  if (m_pOutputStream != nullptr) return kMmErrAllocated;
+  if (deviceId >= 0 && !SinkNameFor(deviceId, &sinkName)) {
+    return ContextReady() ? kMmErrBadDeviceId : kMmErrNoDriver;
   }
-  if (result == kMmNoError) {
-    m_outputQueue.Clear();
-    m_pCurrentHeader = nullptr;
-    m_nCurrentOffset = 0;
-    m_nFrameBytes = static_cast<size_t>(channels) * 2;
-    m_pRoutine = routine;
-    m_pRoutineContext = context;
-    m_nOutputRate = spec.rate;
-    m_nPlayedFrames.store(0, std::memory_order_relaxed);
-    m_bPositionKnown.store(0, std::memory_order_relaxed);
-    m_bOutputHungry.store(0, std::memory_order_relaxed);
-    m_bTimingPending = false;
-    m_bOutputLost.store(0, std::memory_order_relaxed);
-    m_bClosedNoticeDue = false;  // until the opened notice has gone out
-    pa_channel_map map;
-    if (channels == 2) {
-      pa_channel_map_init_stereo(&map);
-    } else {
-      pa_channel_map_init_mono(&map);
-    }
-    m_pOutputStream = pa_stream_new(m_pContext, "Quorvel measurement signal", &spec, &map);
-    if (m_pOutputStream == nullptr) {
-      result = kMmErrNoDriver;
-    } else {
-      pa_stream_set_state_callback(m_pOutputStream, &OnOutputState, this);
-      pa_stream_set_write_callback(m_pOutputStream, &OnOutputWrite, this);
-      pa_stream_set_started_callback(m_pOutputStream, &OnOutputStarted, this);
-      pa_stream_set_underflow_callback(m_pOutputStream, &OnOutputUnderflow, this);
-      pa_buffer_attr attr;
-      attr.maxlength = static_cast<uint32_t>(-1);
-      attr.tlength =
-          static_cast<uint32_t>(pa_usec_to_bytes(kOutputLatencyMs * PA_USEC_PER_MSEC, &spec));
-      attr.prebuf =
-          static_cast<uint32_t>(pa_usec_to_bytes(kOutputStartMs * PA_USEC_PER_MSEC, &spec));
-      attr.minreq = static_cast<uint32_t>(-1);
-      attr.fragsize = static_cast<uint32_t>(-1);
-      // A chosen device stays chosen; the default output follows the server's default.
-      auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY);
-      if (deviceId >= 0) flags = static_cast<pa_stream_flags_t>(flags | PA_STREAM_DONT_MOVE);
-      if (pa_stream_connect_playback(m_pOutputStream, deviceId >= 0 ? sinkName.c_str() : nullptr,
-                                     &attr, flags, nullptr, nullptr) < 0) {
-        result = kMmErrNoDriver;
-      } else {
-        pa_stream* stream = m_pOutputStream;
-        const bool settled = WaitLocked(
-            [stream] { return pa_stream_get_state(stream) != PA_STREAM_CREATING; }, 2000);
-        if (!settled || pa_stream_get_state(stream) != PA_STREAM_READY) {
-          result =
-              pa_context_errno(m_pContext) == PA_ERR_NOENTITY ? kMmErrBadDeviceId : kMmErrNoDriver;
-        }
-      }
-    }
-    if (result != kMmNoError) {
-      m_bClosedNoticeDue = false;
-      DestroyOutputStream();
-      m_pRoutine = nullptr;
-      m_pRoutineContext = nullptr;
-    } else {
-      m_bOutputOpen.store(1, std::memory_order_release);
-      m_pOutputTick =
-          pa_context_rttime_new(m_pContext, pa_rtclock_now() + kOutputTickUs, &OnOutputTick, this);
-    }
+  if (!WaitNoticesDelivered()) return kMmErrNoDriver;
+  m_outputQueue.Clear();
+  m_pCurrentHeader = nullptr;
+  m_nCurrentOffset = 0;
+  m_nFrameBytes = static_cast<size_t>(channels) * 2;
+  m_pRoutine = routine;
+  m_pRoutineContext = context;
+  m_nOutputRate = spec.rate;
+  m_nPlayedFrames.store(0, std::memory_order_relaxed);
+  m_bPositionKnown.store(0, std::memory_order_relaxed);
+  m_bOutputHungry.store(0, std::memory_order_relaxed);
+  m_bTimingPending = false;
+  m_bOutputLost.store(0, std::memory_order_relaxed);
+  m_bClosedNoticeDue = false;  // until the opened notice has gone out
+  // A stream that cannot be made or connected goes, and the routine with it.
+  auto fail = [this](int32_t code) {
+    m_bClosedNoticeDue = false;
+    DestroyOutputStream();
+    m_pRoutine = nullptr;
+    m_pRoutineContext = nullptr;
+    return code;
+  };
+  pa_channel_map map;
+  if (channels == 2) {
+    pa_channel_map_init_stereo(&map);
+  } else {
+    pa_channel_map_init_mono(&map);
   }
-  pa_threaded_mainloop_unlock(m_pMainloop);
-  return result;
+  m_pOutputStream = pa_stream_new(m_pContext, "Quorvel measurement signal", &spec, &map);
+  if (m_pOutputStream == nullptr) return fail(kMmErrNoDriver);
+  pa_stream_set_state_callback(m_pOutputStream, &OnOutputState, this);
+  pa_stream_set_write_callback(m_pOutputStream, &OnOutputWrite, this);
+  pa_stream_set_started_callback(m_pOutputStream, &OnOutputStarted, this);
+  pa_stream_set_underflow_callback(m_pOutputStream, &OnOutputUnderflow, this);
+  pa_buffer_attr attr;
+  attr.maxlength = static_cast<uint32_t>(-1);
+  attr.tlength =
+      static_cast<uint32_t>(pa_usec_to_bytes(kOutputLatencyMs * PA_USEC_PER_MSEC, &spec));
+  attr.prebuf = static_cast<uint32_t>(pa_usec_to_bytes(kOutputStartMs * PA_USEC_PER_MSEC, &spec));
+  attr.minreq = static_cast<uint32_t>(-1);
+  attr.fragsize = static_cast<uint32_t>(-1);
+  // A chosen device stays chosen; the default output follows the server's default.
+  auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY);
+  if (deviceId >= 0) flags = static_cast<pa_stream_flags_t>(flags | PA_STREAM_DONT_MOVE);
+  if (pa_stream_connect_playback(m_pOutputStream, deviceId >= 0 ? sinkName.c_str() : nullptr, &attr,
+                                 flags, nullptr, nullptr) < 0) {
+    return fail(kMmErrNoDriver);
+  }
+  pa_stream* stream = m_pOutputStream;
+  const bool settled =
+      WaitLocked([stream] { return pa_stream_get_state(stream) != PA_STREAM_CREATING; }, 2000);
+  if (!settled || pa_stream_get_state(stream) != PA_STREAM_READY) {
+    return fail(pa_context_errno(m_pContext) == PA_ERR_NOENTITY ? kMmErrBadDeviceId
+                                                                : kMmErrNoDriver);
+  }
+  m_bOutputOpen.store(1, std::memory_order_release);
+  m_pOutputTick =
+      pa_context_rttime_new(m_pContext, pa_rtclock_now() + kOutputTickUs, &OnOutputTick, this);
+  return kMmNoError;
 }
 
 // Play thread; never locks, allocates or blocks.
@@ -222,22 +199,14 @@ int32_t CPulseAudioServices::QueueBuffer(PlayHeader* header) {
 }
 
 int32_t CPulseAudioServices::ResetOutput() {
-  pa_threaded_mainloop_lock(m_pMainloop);
-  int32_t result = kMmNoError;
-  if (m_pOutputStream == nullptr) {
-    result = kMmErrInvalHandle;
-  } else {
-    ReturnQueuedBuffers(false);
-    if (PA_STREAM_IS_GOOD(pa_stream_get_state(m_pOutputStream))) {
-      // What the server still holds is dropped; nothing waits for it.
-      pa_operation* op = pa_stream_flush(m_pOutputStream, nullptr, nullptr);
-      if (op != nullptr) pa_operation_unref(op);
-    } else {
-      result = kMmErrNoDriver;
-    }
-  }
-  pa_threaded_mainloop_unlock(m_pMainloop);
-  return result;
+  CMainloopLock lock(m_pMainloop);
+  if (m_pOutputStream == nullptr) return kMmErrInvalHandle;
+  ReturnQueuedBuffers(false);
+  if (!PA_STREAM_IS_GOOD(pa_stream_get_state(m_pOutputStream))) return kMmErrNoDriver;
+  // What the server still holds is dropped; nothing waits for it.
+  pa_operation* op = pa_stream_flush(m_pOutputStream, nullptr, nullptr);
+  if (op != nullptr) pa_operation_unref(op);
+  return kMmNoError;
 }
 
 // Any thread; never locks, allocates or blocks.
@@ -249,23 +218,19 @@ int32_t CPulseAudioServices::UnprepareHeader(PlayHeader* header) {
 }
 
 int32_t CPulseAudioServices::CloseOutput() {
-  pa_threaded_mainloop_lock(m_pMainloop);
-  int32_t result = kMmNoError;
-  if (m_pOutputStream == nullptr) {
-    result = kMmErrInvalHandle;
-  } else {
-    if (m_bOutputLost.load(std::memory_order_acquire) != 0) result = OutputLossCode();
-    ReturnQueuedBuffers(false);
-    DestroyOutputStream();
-    if (m_bClosedNoticeDue) {
-      m_bClosedNoticeDue = false;
-      m_bPendingClosed = true;
-      PostNotices();
-    }
-    // The closed notice has reached the engine when close returns.
-    WaitNoticesDelivered();
+  CMainloopLock lock(m_pMainloop);
+  if (m_pOutputStream == nullptr) return kMmErrInvalHandle;
+  const int32_t result =
+      m_bOutputLost.load(std::memory_order_acquire) != 0 ? OutputLossCode() : kMmNoError;
+  ReturnQueuedBuffers(false);
+  DestroyOutputStream();
+  if (m_bClosedNoticeDue) {
+    m_bClosedNoticeDue = false;
+    m_bPendingClosed = true;
+    PostNotices();
   }
-  pa_threaded_mainloop_unlock(m_pMainloop);
+  // The closed notice has reached the engine when close returns.
+  WaitNoticesDelivered();
   return result;
 }
 
@@ -290,17 +255,13 @@ int32_t CPulseAudioServices::CorkOutput(int cork) {
 }
 
 int32_t CPulseAudioServices::PauseOutput() {
-  pa_threaded_mainloop_lock(m_pMainloop);
-  const int32_t result = CorkOutput(1);
-  pa_threaded_mainloop_unlock(m_pMainloop);
-  return result;
+  CMainloopLock lock(m_pMainloop);
+  return CorkOutput(1);
 }
 
 int32_t CPulseAudioServices::RestartOutput() {
-  pa_threaded_mainloop_lock(m_pMainloop);
-  const int32_t result = CorkOutput(0);
-  pa_threaded_mainloop_unlock(m_pMainloop);
-  return result;
+  CMainloopLock lock(m_pMainloop);
+  return CorkOutput(0);
 }
 
 // Any thread; never locks or blocks.
@@ -555,40 +516,38 @@ void OnSinkVolume(pa_context*, const pa_sink_info* info, int eol, void* data) {
 bool CPulseAudioServices::SetOutputVolume(int deviceId, float level) {
   if (!std::isfinite(level)) return false;
   const float scalar = std::clamp(level, 0.0f, 1.0f);
-  pa_threaded_mainloop_lock(m_pMainloop);
+  CMainloopLock lock(m_pMainloop);
   std::string sink;
   SinkVolume current;
-  bool ok = ContextReady() && SinkNameFor(deviceId, &sink) &&
-            WaitOperation(pa_context_get_sink_info_by_name(m_pContext, sink.c_str(), &OnSinkVolume,
-                                                           &current)) &&
-            current.found;
-  if (ok) {
-    // The loudest channel becomes the level asked for; the balance between channels stays.
-    const auto target = static_cast<pa_volume_t>(
-        std::lround(static_cast<double>(scalar) * static_cast<double>(PA_VOLUME_NORM)));
-    pa_cvolume volume = current.volume;
-    pa_cvolume_scale(&volume, target);
-    int success = 0;
-    auto onDone = [](pa_context*, int done, void* flag) { *static_cast<int*>(flag) = done; };
-    ok = WaitOperation(pa_context_set_sink_volume_by_name(m_pContext, sink.c_str(), &volume, onDone,
+  if (!ContextReady() || !SinkNameFor(deviceId, &sink) ||
+      !WaitOperation(
+          pa_context_get_sink_info_by_name(m_pContext, sink.c_str(), &OnSinkVolume, &current)) ||
+      !current.found) {
+    return false;
+  }
+  // The loudest channel becomes the level asked for; the balance between channels stays.
+  const auto target = static_cast<pa_volume_t>(
+      std::lround(static_cast<double>(scalar) * static_cast<double>(PA_VOLUME_NORM)));
+  pa_cvolume volume = current.volume;
+  pa_cvolume_scale(&volume, target);
+  int success = 0;
+  auto onDone = [](pa_context*, int done, void* flag) { *static_cast<int*>(flag) = done; };
+  return WaitOperation(pa_context_set_sink_volume_by_name(m_pContext, sink.c_str(), &volume, onDone,
                                                           &success)) &&
          success != 0;
-  }
-  pa_threaded_mainloop_unlock(m_pMainloop);
-  return ok;
 }
 
 bool CPulseAudioServices::GetOutputVolume(int deviceId, float* level) {
   if (level == nullptr) return false;
-  pa_threaded_mainloop_lock(m_pMainloop);
+  CMainloopLock lock(m_pMainloop);
   std::string sink;
   SinkVolume current;
-  const bool ok = ContextReady() && SinkNameFor(deviceId, &sink) &&
-                  WaitOperation(pa_context_get_sink_info_by_name(m_pContext, sink.c_str(),
-                                                                 &OnSinkVolume, &current)) &&
-                  current.found;
-  pa_threaded_mainloop_unlock(m_pMainloop);
-  if (!ok) return false;
+  if (!ContextReady() || !SinkNameFor(deviceId, &sink) ||
+      !WaitOperation(
+          pa_context_get_sink_info_by_name(m_pContext, sink.c_str(), &OnSinkVolume, &current)) ||
+      !current.found) {
+    return false;
+  }
   // The sink's loudest channel in parts of the normal volume; a boost above normal reads 1.
   const double scalar =
       static_cast<double>(pa_cvolume_max(&current.volume)) / static_cast<double>(PA_VOLUME_NORM);

@@ -1,5 +1,6 @@
 #include "audio/sim/simulated_services.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -24,6 +25,12 @@ int64_t NowNs() {
       .count();
 }
 
+// The microphone's 32-bit sample of the model's output (full scale 1.0).
+int32_t MicrophoneSample(double y) {
+  return static_cast<int32_t>(
+      std::clamp(std::round(y * 2147483647.0), -2147483648.0, 2147483647.0));
+}
+
 bool IsPcm32Stereo48k(const CaptureFormat& format) {
   const bool pcm = format.formatTag == kFormatPcm ||
                    (format.formatTag == kFormatExtensible && format.subFormat == kFormatPcm);
@@ -36,7 +43,7 @@ bool IsPcm32Stereo48k(const CaptureFormat& format) {
 CSimulatedAudioServices::CSimulatedAudioServices(const SimulatedAudioOptions& options)
     : m_options(options),
       m_model(options.noise, options.noiseSeed),
-      m_captureRing(new int32_t[kCaptureRingFrames * 2]()),
+      m_captureRing(kCaptureRingFrames),
       m_tickTimes(new std::atomic<int64_t>[kTickTimeSlots]) {
   if (!(m_options.clockFactor >= 0.01)) m_options.clockFactor = 1.0;
   for (uint32_t i = 0; i < kTickTimeSlots; ++i) m_tickTimes[i].store(0);
@@ -90,25 +97,15 @@ double CSimulatedAudioServices::PlayFrame(OutputNotifyRoutine routine, void* con
     --m_startWait;
     return 0.0;
   }
-  if (m_gapLeft > 0) {
+  const bool gap = m_gapLeft > 0;
+  if (gap) {
     --m_gapLeft;
-    if (m_running) {
-      m_running = false;
-      m_underflows.fetch_add(1);
-      if (routine != nullptr) routine(context, OutputNotice::kUnderflow);
-    }
-    return 0.0;
+  } else if (m_current == nullptr) {
+    m_current = m_queue.Pop();
+    m_currentPos = 0;
   }
-  if (m_current == nullptr) {
-    const uint32_t qread = m_queueRead.load(std::memory_order_relaxed);
-    if (qread != m_queueWrite.load(std::memory_order_acquire)) {
-      m_current = m_queue[qread % kQueueSize];
-      m_queueRead.store(qread + 1, std::memory_order_release);
-      m_currentPos = 0;
-    }
-  }
-  if (m_current == nullptr) {
-    // Nothing queued: a playing output has run dry.
+  if (gap || m_current == nullptr) {
+    // A gap, or nothing queued: a playing output has run dry.
     if (m_running) {
       m_running = false;
       m_underflows.fetch_add(1);
@@ -143,7 +140,6 @@ void CSimulatedAudioServices::Tick() {
   OutputNotifyRoutine routine = nullptr;
   void* context = nullptr;
   bool notifyOpened = false;
-  bool notifyClosed = false;
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     routine = m_routine;
@@ -152,24 +148,7 @@ void CSimulatedAudioServices::Tick() {
     m_openedNoticePending = false;
   }
   if (notifyOpened && routine != nullptr) routine(context, OutputNotice::kOpened);
-
-  // Give back every held buffer when a reset was asked for.
-  const uint32_t requests = m_resetRequests.load(std::memory_order_acquire);
-  if (requests != m_resetsDone.load(std::memory_order_relaxed)) {
-    if (m_current != nullptr) {
-      FinishBuffer(m_current, routine, context);
-      m_current = nullptr;
-    }
-    uint32_t read = m_queueRead.load(std::memory_order_relaxed);
-    while (read != m_queueWrite.load(std::memory_order_acquire)) {
-      FinishBuffer(m_queue[read % kQueueSize], routine, context);
-      ++read;
-    }
-    m_queueRead.store(read, std::memory_order_release);
-    m_resets.fetch_add(1);
-    m_resetsDone.store(requests, std::memory_order_release);
-  }
-
+  GiveBackOnReset(routine, context);
   // Opened or restarted: the output waits before it plays, as a device that wakes up first.
   if (m_restarted.exchange(0, std::memory_order_acq_rel) != 0) {
     m_startWait = m_outputStartDelayFrames.load(std::memory_order_relaxed);
@@ -177,17 +156,41 @@ void CSimulatedAudioServices::Tick() {
   }
   m_gapLeft += m_gapFrames.exchange(0, std::memory_order_acq_rel);
   m_loseLeft += m_loseFrames.exchange(0, std::memory_order_acq_rel);
+  RunFrames(routine, context);
+  m_deviceFrames.fetch_add(kTickFrames, std::memory_order_acq_rel);
+  if (m_outputState.load(std::memory_order_acquire) == kOutputClosing) {
+    {
+      std::lock_guard<std::mutex> lock(m_mutex);
+      m_routine = nullptr;
+      m_context = nullptr;
+      m_outputState.store(kOutputClosed, std::memory_order_release);
+    }
+    if (routine != nullptr) routine(context, OutputNotice::kClosed);
+  }
+}
+
+// Device thread: every held buffer goes back when a reset was asked for.
+void CSimulatedAudioServices::GiveBackOnReset(OutputNotifyRoutine routine, void* context) {
+  const uint32_t requests = m_resetRequests.load(std::memory_order_acquire);
+  if (requests == m_resetsDone.load(std::memory_order_relaxed)) return;
+  if (m_current != nullptr) {
+    FinishBuffer(m_current, routine, context);
+    m_current = nullptr;
+  }
+  while (PlayHeader* header = m_queue.Pop()) FinishBuffer(header, routine, context);
+  m_resets.fetch_add(1);
+  m_resetsDone.store(requests, std::memory_order_release);
+}
+
+// Device thread: one tick's frames through the output, the loudspeaker and the microphone.
+void CSimulatedAudioServices::RunFrames(OutputNotifyRoutine routine, void* context) {
   const bool playing = m_outputState.load(std::memory_order_acquire) == kOutputOpen &&
                        m_stalled.load(std::memory_order_acquire) == 0 &&
                        m_paused.load(std::memory_order_acquire) == 0;
   const bool recording = m_captureRunning.load(std::memory_order_acquire) != 0;
   const float volume = m_volume.load(std::memory_order_relaxed);
-  uint64_t write = m_captureWrite.load(std::memory_order_relaxed);
-  const uint64_t written = write;
-  const uint64_t read = m_captureRead.load(std::memory_order_acquire);
-  if (recording) {
-    m_tickTimes[(write / kTickFrames) % kTickTimeSlots].store(NowNs(), std::memory_order_relaxed);
-  }
+  int32_t recorded[kTickFrames * 2];
+  uint32_t count = 0;
   uint32_t inputWaitAtStart = recording ? m_inputWait.load(std::memory_order_acquire) : 0;
   uint32_t inputWait = inputWaitAtStart;
   for (int frame = 0; frame < kTickFrames; ++frame) {
@@ -203,42 +206,28 @@ void CSimulatedAudioServices::Tick() {
       m_lostFrames.fetch_add(1, std::memory_order_acq_rel);
       continue;
     }
-    if (write - read >= kCaptureRingFrames) {
-      m_overruns.fetch_add(1);
-      m_lostFrames.fetch_add(1, std::memory_order_acq_rel);
-      continue;
-    }
-    double scaled = std::round(y * 2147483647.0);
-    if (scaled > 2147483647.0) scaled = 2147483647.0;
-    if (scaled < -2147483648.0) scaled = -2147483648.0;
-    const auto sample = static_cast<int32_t>(scaled);
-    const size_t slot = static_cast<size_t>(write % kCaptureRingFrames) * 2;
-    m_captureRing[slot] = sample;
-    m_captureRing[slot + 1] = sample;
-    ++write;
+    recorded[2 * count] = MicrophoneSample(y);
+    recorded[2 * count + 1] = recorded[2 * count];
+    ++count;
   }
   // A start of the stream meanwhile (a new wait) wins over this tick's count.
   if (inputWait != inputWaitAtStart) {
     m_inputWait.compare_exchange_strong(inputWaitAtStart, inputWait, std::memory_order_acq_rel);
   }
-  m_captureWrite.store(write, std::memory_order_release);
-  // The capture thread is woken about every 10 ms of recording, as a device period would.
-  if (write / kWakeFrames != written / kWakeFrames &&
-      m_captureEventSet.exchange(1, std::memory_order_acq_rel) == 0) {
-    m_captureEvent.release();
-  }
-  m_deviceFrames.fetch_add(kTickFrames, std::memory_order_acq_rel);
+  if (recording) Record(recorded, count);
+}
 
-  if (m_outputState.load(std::memory_order_acquire) == kOutputClosing) {
-    {
-      std::lock_guard<std::mutex> lock(m_mutex);
-      m_routine = nullptr;
-      m_context = nullptr;
-      m_outputState.store(kOutputClosed, std::memory_order_release);
-    }
-    notifyClosed = true;
+// Device thread: the microphone's frames into the capture ring; what does not fit is lost.
+void CSimulatedAudioServices::Record(const int32_t* frames, uint32_t count) {
+  const uint32_t written = m_captureRing.Written();
+  m_tickTimes[(written / kTickFrames) % kTickTimeSlots].store(NowNs(), std::memory_order_relaxed);
+  const uint32_t stored = m_captureRing.Write(frames, count);
+  if (stored < count) {
+    m_overruns.fetch_add(count - stored);
+    m_lostFrames.fetch_add(count - stored, std::memory_order_acq_rel);
   }
-  if (notifyClosed && routine != nullptr) routine(context, OutputNotice::kClosed);
+  // The capture thread is woken about every 10 ms of recording, as a device period would.
+  if ((written + stored) / kWakeFrames != written / kWakeFrames) m_captureEvent.Signal();
 }
 
 // ---- capture endpoints and stream ----
@@ -314,7 +303,7 @@ int32_t CSimulatedAudioServices::StartCaptureStream() {
   if (!m_captureInitialised) return kAudclntENotInitialized;
   if (m_captureRunning.load() == 0) {
     // The capture thread does not read yet: the ring starts empty.
-    m_captureRead.store(m_captureWrite.load(std::memory_order_acquire), std::memory_order_release);
+    m_captureRing.Consume(m_captureRing.ReadableFrames());
     m_packetFrames = 0;
     m_inputWait.store(m_inputStartDelayFrames.load(), std::memory_order_release);
     m_captureRunning.store(1, std::memory_order_release);
@@ -332,12 +321,8 @@ int32_t CSimulatedAudioServices::StopCaptureStream() {
 // Capture thread; never blocks.
 int32_t CSimulatedAudioServices::GetNextPacketSize(uint32_t* frames) {
   if (m_inputLost.load(std::memory_order_acquire) != 0) return kAudclntEDeviceInvalidated;
-  const uint64_t read = m_captureRead.load(std::memory_order_relaxed);
-  const uint64_t available = m_captureWrite.load(std::memory_order_acquire) - read;
-  uint64_t packet = available < kMaxPacketFrames ? available : kMaxPacketFrames;
-  const uint64_t toEnd = kCaptureRingFrames - read % kCaptureRingFrames;
-  if (packet > toEnd) packet = toEnd;
-  *frames = static_cast<uint32_t>(packet);
+  const uint32_t contiguous = m_captureRing.ReadableContiguous();
+  *frames = contiguous < kMaxPacketFrames ? contiguous : kMaxPacketFrames;
   return 0;
 }
 
@@ -347,8 +332,8 @@ int32_t CSimulatedAudioServices::GetPacket(const int32_t** frames, uint32_t* fra
   if (m_inputLost.load(std::memory_order_acquire) != 0) return kAudclntEDeviceInvalidated;
   uint32_t packet = 0;
   GetNextPacketSize(&packet);
-  const uint64_t read = m_captureRead.load(std::memory_order_relaxed);
-  *frames = m_captureRing.get() + static_cast<size_t>(read % kCaptureRingFrames) * 2;
+  const uint32_t read = m_captureRing.Consumed();
+  *frames = m_captureRing.ReadPointer();
   *frameCount = packet;
   *silent = false;
   m_packetFrames = packet;
@@ -367,21 +352,17 @@ int32_t CSimulatedAudioServices::GetPacket(const int32_t** frames, uint32_t* fra
 // Capture thread; never blocks.
 int32_t CSimulatedAudioServices::ReleasePacket(uint32_t frameCount) {
   if (frameCount > m_packetFrames) return kEInvalidArg;
-  m_captureRead.fetch_add(frameCount, std::memory_order_acq_rel);
+  m_captureRing.Consume(frameCount);
   m_packetFrames = 0;
   return 0;
 }
 
-// Capture thread: sleeps on the semaphore the device thread posts; no lock.
+// Capture thread: sleeps on the event the device thread signals; no lock.
 bool CSimulatedAudioServices::WaitCapturePacket(int timeoutMs) {
-  if (m_inputLost.load(std::memory_order_acquire) != 0 ||
-      m_captureWrite.load(std::memory_order_acquire) !=
-          m_captureRead.load(std::memory_order_relaxed)) {
+  if (m_inputLost.load(std::memory_order_acquire) != 0 || m_captureRing.ReadableFrames() != 0) {
     return true;
   }
-  if (!m_captureEvent.try_acquire_for(std::chrono::milliseconds(timeoutMs))) return false;
-  m_captureEventSet.store(0, std::memory_order_release);
-  return true;
+  return m_captureEvent.Wait(std::chrono::milliseconds(timeoutMs));
 }
 
 uint64_t CSimulatedAudioServices::CaptureFramesLost() {
@@ -442,14 +423,13 @@ int32_t CSimulatedAudioServices::QueueBuffer(PlayHeader* header) {
   }
   const int32_t marked = MarkBufferQueued(*header);
   if (marked != kMmNoError) return marked;
-  const uint32_t write = m_queueWrite.load(std::memory_order_relaxed);
-  if (write - m_queueRead.load(std::memory_order_acquire) >= kQueueSize) {
+  // Counted before the device thread can see it, and so give it back.
+  m_outstanding.fetch_add(1, std::memory_order_acq_rel);
+  if (!m_queue.Push(header)) {
+    m_outstanding.fetch_sub(1, std::memory_order_acq_rel);
     UnmarkBufferQueued(*header);
     return kMmErrNoMem;
   }
-  m_outstanding.fetch_add(1, std::memory_order_acq_rel);
-  m_queue[write % kQueueSize] = header;
-  m_queueWrite.store(write + 1, std::memory_order_release);
   return kMmNoError;
 }
 

@@ -4,13 +4,14 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
-#include <semaphore>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "audio/audio_services.h"
+#include "audio/auto_reset_event.h"
 #include "audio/sim/loudspeaker_model.h"
+#include "audio/spsc_ring.h"
 
 namespace quorvel {
 
@@ -127,12 +128,14 @@ class CSimulatedAudioServices final : public IAudioServices {
 
  private:
   enum { kOutputClosed = 0, kOutputOpen = 1, kOutputClosing = 2 };
-  static constexpr uint32_t kQueueSize = 256;               // output buffers in flight
-  static constexpr uint64_t kCaptureRingFrames = 1u << 18;  // 5.4 s of microphone frames
+  static constexpr uint32_t kCaptureRingFrames = 1u << 18;  // 5.4 s of microphone frames
   static constexpr uint32_t kMaxPacketFrames = 480;         // 10 ms
 
   void DeviceThreadProc();
   void Tick();
+  void GiveBackOnReset(OutputNotifyRoutine routine, void* context);
+  void RunFrames(OutputNotifyRoutine routine, void* context);
+  void Record(const int32_t* frames, uint32_t count);
   void FinishBuffer(PlayHeader* header, OutputNotifyRoutine routine, void* context);
   // One frame of the output: the next sample of the queued buffers, or silence (device thread).
   double PlayFrame(OutputNotifyRoutine routine, void* context, float volume);
@@ -161,9 +164,7 @@ class CSimulatedAudioServices final : public IAudioServices {
   std::atomic<float> m_volume{1.0f};
 
   // Output queue: producer QueueBuffer (play thread), consumer the device thread.
-  PlayHeader* m_queue[kQueueSize] = {};
-  std::atomic<uint32_t> m_queueWrite{0};
-  std::atomic<uint32_t> m_queueRead{0};
+  CHeaderQueue m_queue;
   std::atomic<int32_t> m_outstanding{0};  // queued buffers not yet given back
   PlayHeader* m_current = nullptr;        // device thread only
   uint32_t m_currentPos = 0;              // [bytes], device thread only
@@ -180,16 +181,13 @@ class CSimulatedAudioServices final : public IAudioServices {
   std::atomic<uint32_t> m_resetsDone{0};
 
   // Microphone ring: producer the device thread, consumer the capture thread.
-  std::unique_ptr<int32_t[]> m_captureRing;
+  CFrameRing m_captureRing;
   std::unique_ptr<std::atomic<int64_t>[]> m_tickTimes;  // recording time of each tick [ns]
-  std::atomic<uint64_t> m_captureWrite{0};              // frames written
-  std::atomic<uint64_t> m_captureRead{0};               // frames given back
   uint32_t m_packetFrames = 0;                          // capture thread only
   std::atomic<uint32_t> m_inputWait{0};                 // frames before the input delivers
   std::atomic<uint64_t> m_lostFrames{0};
-  // Posted by the device thread after each recorded tick; the capture thread's wait.
-  std::binary_semaphore m_captureEvent{0};
-  std::atomic<int32_t> m_captureEventSet{0};
+  // Signalled by the device thread every 10 ms of recording; the capture thread's wait.
+  CAutoResetEvent m_captureEvent;
 
   std::atomic<int64_t> m_resets{0};
   std::atomic<int64_t> m_buffersPlayed{0};

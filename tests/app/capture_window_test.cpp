@@ -237,8 +237,8 @@ TEST_F(CaptureWindowTest, AnOutputThatCannotBeOpenedShowsItsMessage) {
       << m_messages.All();
   EXPECT_FALSE(Capturing());
   EXPECT_EQ(Dialog().StartButton()->text(), "+ S T A R T +\nC A P T U R E");
-  EXPECT_EQ(Audio().m_hWaveOut.load(), 0);
-  EXPECT_STREQ(Audio().m_outputName, "");
+  EXPECT_FALSE(Audio().IsOutputOpen());
+  EXPECT_STREQ(Audio().ChosenOutputName(), "");
   // the input stays open, as its button says
   EXPECT_EQ(Shared().m_bInputOpen.load(), 1);
   EXPECT_EQ(Dialog().InputButton()->text(), "Close Input Peripheral");
@@ -277,20 +277,20 @@ TEST_F(CaptureWindowTest, ClosingTheInputDuringACaptureWaitsForStop) {
 TEST_F(CaptureWindowTest, SliderMovesAreStoredAndAppliedWithinATick) {
   OpenWindow();
   Dialog().GainSlider()->setValue(18);
-  EXPECT_TRUE(ProcessUntil([&] { return Audio().m_inputGain.load() == GainFactor(18); }));
+  EXPECT_TRUE(ProcessUntil([&] { return Audio().InputGain() == GainFactor(18); }));
   EXPECT_EQ(Stored(kPrefAudioInGain).toInt(), 18);
 
   // The volume acts on an open output: during a measurement. The slider first takes the
   // device's own volume; a move then sets the device's volume.
   Click(Dialog().StartButton());
-  ASSERT_TRUE(ProcessUntil([&] { return Audio().m_hWaveOut.load() != 0; }));
+  ASSERT_TRUE(ProcessUntil([&] { return Audio().IsOutputOpen(); }));
   ASSERT_TRUE(ProcessUntil([&] { return Dialog().VolumeSlider()->value() == 24; }));
   Dialog().VolumeSlider()->setValue(6);
   float volume = -1.0f;
   EXPECT_TRUE(ProcessUntil(
       [&] { return m_sim->GetOutputVolume(0, &volume) && std::fabs(volume - 0.25f) < 1e-6f; }));
   EXPECT_EQ(Stored(kPrefVolume).toInt(), 6);
-  EXPECT_EQ(Audio().m_playVolume.load(), kFullPlayVolume);  // the device attenuates
+  EXPECT_EQ(Audio().PlayVolume(), kFullPlayVolume);  // the device attenuates
   Click(Dialog().StartButton());
 }
 
@@ -342,7 +342,7 @@ TEST_F(CaptureWindowTest, TheMeterShowsTheInputLevelInItsColours) {
   ProcessFor(500);  // past the rising bar; the simulated room is quiet
   EXPECT_EQ(SlotPixel(meter, 20), QColor::fromRgb(PaletteColor(2)));  // open: blue
   // a full-scale peak lights every segment: green, then yellow, then red
-  Audio().m_peakLeft.store(0x7FFF0000);
+  CAudioProbe::PeakLeft(Audio()).store(0x7FFF0000);
   ASSERT_TRUE(ProcessUntil([&] { return Dialog().Control().Meter().Level() > 31.0f; }));
   ProcessFor(5);
   EXPECT_EQ(SlotPixel(meter, 10), QColor::fromRgb(PaletteColor(5)));
@@ -352,7 +352,7 @@ TEST_F(CaptureWindowTest, TheMeterShowsTheInputLevelInItsColours) {
   Click(Dialog().InputButton());
   ProcessFor(100);
   EXPECT_EQ(SlotPixel(meter, 10), QColor::fromRgb(PaletteColor(7)));
-  EXPECT_EQ(Audio().m_peakLeft.load(), 0);
+  EXPECT_EQ(Audio().Counters().peakLeft, 0);
 }
 
 TEST_F(CaptureWindowTest, AReplayRedrawsTheCurveAndItsRecordingCanBeSavedAgain) {
@@ -376,7 +376,7 @@ TEST_F(CaptureWindowTest, AReplayRedrawsTheCurveAndItsRecordingCanBeSavedAgain) 
   const std::vector<double> replayed = Curve();
   ASSERT_EQ(replayed.size(), 1001u);
   for (int k = 100; k <= 900; k += 100) EXPECT_NEAR(replayed[k], live[k], 0.1) << k;
-  EXPECT_EQ(Audio().m_fileSamples, nullptr);                // freed once the play thread had gone
+  EXPECT_EQ(Audio().Loaded().data(), nullptr);              // freed once the play thread had gone
   EXPECT_FALSE(Dialog().CalibrationButton()->IsChecked());  // off at the end of a replay
   EXPECT_TRUE(ProcessUntil([&] { return bool(DevicesAtRest(Audio(), *m_sim)); }));
   EXPECT_TRUE(CheckCaptureToSave(m_core->FileContext())) << m_messages.All();
@@ -402,7 +402,7 @@ TEST_F(CaptureWindowTest, QuitDuringAReplayLeavesNothingRunning) {
   Click(Dialog().QuitButton());
   EXPECT_FALSE(Dialog().isVisible());
   EXPECT_TRUE(DevicesAtRest(Audio(), *m_sim));
-  EXPECT_EQ(Audio().m_fileSamples, nullptr);
+  EXPECT_EQ(Audio().Loaded().data(), nullptr);
 }
 
 }  // namespace

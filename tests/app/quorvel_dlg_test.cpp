@@ -61,10 +61,10 @@ TEST_F(WindowTest, FirstRunShowsTheWindowAndStoresTheDefaults) {
   EXPECT_EQ(Dialog().OutputList()->itemText(1), "Default Audio Output");
   // "Microphone" found in the input's name; the default output is the last entry
   EXPECT_EQ(Dialog().InputList()->currentIndex(), 0);
-  EXPECT_STREQ(Audio().m_inputName, "Simulated measurement microphone");
+  EXPECT_STREQ(Audio().ChosenInputName(), "Simulated measurement microphone");
   EXPECT_EQ(Dialog().OutputList()->currentIndex(), 1);
   EXPECT_EQ(Dialog().GainSlider()->value(), 12);
-  EXPECT_EQ(Audio().m_inputGain.load(), 1.0);
+  EXPECT_EQ(Audio().InputGain(), 1.0);
   EXPECT_EQ(Dialog().FminField()->text(), "20 Hz");
   EXPECT_EQ(Dialog().FmaxField()->text(), "20 kHz");
   EXPECT_EQ(Dialog().StartButton()->text(), "+ S T A R T +\nC A P T U R E");
@@ -103,7 +103,7 @@ TEST_F(WindowTest, StoredDeviceNamesChooseTheListEntries) {
     OpenWindow(Listing(inputs, outputs));
     EXPECT_EQ(Dialog().InputList()->currentIndex(), c.inputIndex) << c.input;
     EXPECT_EQ(Dialog().OutputList()->currentIndex(), c.outputIndex) << c.output;
-    EXPECT_STREQ(Audio().m_inputName, c.inputName) << c.input;
+    EXPECT_STREQ(Audio().ChosenInputName(), c.inputName) << c.input;
     m_dialog.reset();
     m_core.reset();
   }
@@ -114,7 +114,7 @@ TEST_F(WindowTest, StoredSliderPositionsAreKeptOnTheirSliders) {
   Store(kPrefVolume, 40);
   OpenWindow(Listing({"Mic"}, {"Speakers"}));
   EXPECT_EQ(Dialog().GainSlider()->value(), 24);
-  EXPECT_NEAR(Audio().m_inputGain.load(), std::pow(10.0, 12.0 / 20.0), 1e-9);
+  EXPECT_NEAR(Audio().InputGain(), std::pow(10.0, 12.0 / 20.0), 1e-9);
   // The volume slider shows the stored position, limited to 24, until the device's own volume
   // (the scripted 0.5) takes its place at the first timer ticks.
   EXPECT_EQ(Dialog().VolumeSlider()->value(), 24);

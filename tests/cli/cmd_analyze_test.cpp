@@ -73,7 +73,7 @@ class AnalyzeCommandTest : public ::testing::Test {
     CWave wave;
     EXPECT_TRUE(wave.CreateCaptureFile(path.c_str()));
     // A failed write makes the close below fail.
-    for (int i = 0; i < length; ++i) static_cast<void>(wave.WriteSample(audio->m_sweep[i]));
+    for (int i = 0; i < length; ++i) static_cast<void>(wave.WriteSample(audio->Sweep()[i]));
     if (title != nullptr) std::strcpy(wave.m_szTitle, title);
     if (artist != nullptr) std::strcpy(wave.m_szArtist, artist);
     EXPECT_TRUE(wave.CloseCaptureFile(title != nullptr || artist != nullptr));
@@ -180,10 +180,10 @@ TEST_F(AnalyzeCommandTest, ARecordingEndingRightAfterItsLastPointCanBeSavedAgain
   auto audio = std::make_unique<CAudio>(nullptr, &counter);
   const int length = audio->GenerateSweep(20.0, 20000.0);
   audio->ResetAnalysis();
-  audio->m_filePlaying.store(1);
+  audio->SetFilePlaying(true);
   int end = 0;
   for (int i = 0; i < length && end == 0; ++i) {
-    audio->PushFrame(audio->m_sweep[i] * 65535, audio->m_sweep[i] * 65535);
+    audio->PushFrame(audio->Sweep()[i] * 65535, audio->Sweep()[i] * 65535);
     if (counter.points == 1001) end = i + 1 + 480;
   }
   ASSERT_GT(end, 1000000);
@@ -191,7 +191,7 @@ TEST_F(AnalyzeCommandTest, ARecordingEndingRightAfterItsLastPointCanBeSavedAgain
   {
     CWave wave;
     ASSERT_TRUE(wave.CreateCaptureFile(capture.c_str()));
-    for (int i = 0; i < end; ++i) ASSERT_TRUE(wave.WriteSample(audio->m_sweep[i]));
+    for (int i = 0; i < end; ++i) ASSERT_TRUE(wave.WriteSample(audio->Sweep()[i]));
     std::strcpy(wave.m_szTitle, "20.00-20000.00 Hz");
     std::strcpy(wave.m_szArtist, "Quorvel");
     ASSERT_TRUE(wave.CloseCaptureFile(true));
@@ -276,7 +276,7 @@ std::vector<int16_t> LiveStyleRecording(double fmin, double fmax, int lead, int 
   const int length = audio->GenerateSweep(fmin, fmax);
   std::vector<int16_t> recording(static_cast<size_t>(count), 0);
   for (int i = lead; i < count && i - lead < length; ++i) {
-    recording[static_cast<size_t>(i)] = audio->m_sweep[i - lead];
+    recording[static_cast<size_t>(i)] = audio->Sweep()[i - lead];
   }
   return recording;
 }

@@ -47,7 +47,7 @@ TEST_F(CmdSweep, WritesTheGeneratedSignalAsAMonoCaptureFile) {
   ASSERT_EQ(std::fseek(file, 44, SEEK_SET), 0);
   ASSERT_EQ(std::fread(samples.data(), 2, samples.size(), file), samples.size());
   std::fclose(file);
-  EXPECT_EQ(std::memcmp(samples.data(), audio->m_sweep, samples.size() * 2), 0);
+  EXPECT_EQ(std::memcmp(samples.data(), audio->Sweep().data(), samples.size() * 2), 0);
 }
 
 TEST_F(CmdSweep, AFileCutShortAtItsLastBytesIsAFailure) {

@@ -43,7 +43,7 @@ struct Rig {
     control.Initialise();
   }
   ~Rig() {
-    if (core.Audio().m_hWaveOut.load() != 0) static_cast<void>(core.Audio().CloseOutputDevice());
+    if (core.Audio().IsOutputOpen()) static_cast<void>(core.Audio().CloseOutputDevice());
   }
   // The output opens, as a measurement's start opens it.
   void OpenOutput() { ASSERT_EQ(core.Audio().OpenOutputDevice(-1), 0); }
@@ -62,20 +62,20 @@ TEST(CaptureControlVolume, AnOutputWhoseVolumeCannotBeSetIsScaledBySlider) {
   rig.OpenOutput();
   rig.control.OnPollTimer();
   EXPECT_FALSE(rig.control.SoftwareVolume());
-  EXPECT_EQ(rig.core.Audio().m_playVolume.load(), kFullPlayVolume);
+  EXPECT_EQ(rig.core.Audio().PlayVolume(), kFullPlayVolume);
 
   rig.window.volume = 6;  // the user moves the slider
   rig.control.OnPollTimer();
   EXPECT_TRUE(rig.control.SoftwareVolume());
-  EXPECT_EQ(rig.core.Audio().m_playVolume.load(), SoftwareVolumeScale(6));
+  EXPECT_EQ(rig.core.Audio().PlayVolume(), SoftwareVolumeScale(6));
   EXPECT_EQ(rig.preferences.ReadInt(kPrefVolume, 0), 6);
   // the device's volume no longer moves the slider back
   for (int i = 0; i < 3; ++i) rig.control.OnPollTimer();
   EXPECT_EQ(rig.window.volume, 6);
-  EXPECT_EQ(rig.core.Audio().m_playVolume.load(), SoftwareVolumeScale(6));
+  EXPECT_EQ(rig.core.Audio().PlayVolume(), SoftwareVolumeScale(6));
   rig.window.volume = 24;
   rig.control.OnVolumeReleased();
-  EXPECT_EQ(rig.core.Audio().m_playVolume.load(), kFullPlayVolume);
+  EXPECT_EQ(rig.core.Audio().PlayVolume(), kFullPlayVolume);
 }
 
 TEST(CaptureControlVolume, AnOutputWithoutAVolumeTakesTheSlidersPositionAsItOpens) {
@@ -86,7 +86,7 @@ TEST(CaptureControlVolume, AnOutputWithoutAVolumeTakesTheSlidersPositionAsItOpen
   rig.OpenOutput();
   rig.control.OnPollTimer();
   EXPECT_TRUE(rig.control.SoftwareVolume());
-  EXPECT_EQ(rig.core.Audio().m_playVolume.load(), SoftwareVolumeScale(16));
+  EXPECT_EQ(rig.core.Audio().PlayVolume(), SoftwareVolumeScale(16));
 }
 
 // An input that delivers nothing: the graph's caption says what the measurement waits for, and

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -27,7 +28,6 @@
 #include "base/shared_state.h"
 #include "base/user_messages.h"
 #include "engine/audio_engine.h"
-#include "engine/record_track.h"
 #include "files/capture_samples.h"
 #include "files/wave_file.h"
 #include "tests/base/decimal_comma_locale.h"
@@ -85,17 +85,23 @@ class CaptureFilesTest : public ::testing::Test {
     static const std::vector<int16_t> ramp = wavetest::Ramp(kCaptureSamples, 11);
     return ramp;
   }
-  // A finished capture in the record track, rotated the way the end of a capture leaves it.
-  void FinishCapture(int32_t count, int32_t start) {
-    m_audio->m_recordStart.store(start);
-    m_audio->m_capturedCount.store(count);
+  // `count` samples recorded since a reset (sample i is i * 3), taken as the finished capture.
+  void Record(int32_t count) {
+    m_audio->ResetAnalysis();
     for (int32_t i = 0; i < count; ++i) {
-      m_audio->m_record[(start + i) & CAudio::kRecordMask] = static_cast<int16_t>(i * 3);
+      m_audio->PushFrame(static_cast<int16_t>(i * 3) * 65536, 0);
     }
-    RotateRecordTrack(*m_audio);
+    m_audio->TakeRecordingAsCapture();
+  }
+  // A finished capture at the start of the record track, as the end of a capture leaves it.
+  void FinishCapture(int32_t count) {
+    Record(count);
     m_state.m_bCurveEndNotified.store(1);
     m_state.m_curveFmin = 20.0;
     m_state.m_curveFmax = 20000.0;
+  }
+  void LoadEarlierSamples() {
+    m_audio->LoadSamples(LoadedSamples(static_cast<int16_t*>(std::calloc(32, 2))), 32);
   }
   std::string LastMessage() const {
     return m_messages.shown.empty() ? "" : m_messages.shown.back();
@@ -113,27 +119,27 @@ class CaptureFilesTest : public ::testing::Test {
 // ---- Save Audio File ----
 
 TEST_F(CaptureFilesTest, SaveRefusesWithoutACompletedCurve) {
-  m_audio->m_capturedCount.store(100000);
+  Record(100000);
   m_state.m_bCurveEndNotified.store(0);
   m_messages.answer = m_dir.File("never.wav");
   EXPECT_FALSE(SaveAudioFile(m_ctx));
   EXPECT_EQ(m_messages.shown, std::vector<std::string>{"No new capture performed"});
   m_state.m_bCurveEndNotified.store(1);
-  m_audio->m_capturedCount.store(47999);
+  Record(47999);
   EXPECT_FALSE(SaveAudioFile(m_ctx));
   EXPECT_EQ(m_messages.shown.size(), 2u);
   EXPECT_EQ(LastMessage(), "No new capture performed");
   EXPECT_TRUE(m_messages.chooserExtension.empty());  // the chooser was never shown
   EXPECT_FALSE(std::filesystem::exists(m_dir.File("never.wav")));
-  FinishCapture(48000, 0);
+  FinishCapture(48000);
   EXPECT_TRUE(CheckCaptureToSave(m_ctx));
   m_state.m_curveFmin = 0.0;  // the curve reset by a wider range, and the capture with it
   EXPECT_FALSE(CheckCaptureToSave(m_ctx));
 }
 
 TEST_F(CaptureFilesTest, SaveWritesTheRecordingAndItsTags) {
-  FinishCapture(120000, 3000000);  // the recording started deep in the track
-  m_state.m_curveFmin = 31.5;      // the range fields may show another range since
+  FinishCapture(120000);
+  m_state.m_curveFmin = 31.5;  // the range fields may show another range since
   m_state.m_curveFmax = 16000.0;
   m_state.m_chartNames = {"Mic A", "Mic B"};
   m_state.m_chartPaths = {"/charts/a.txt", "/charts/b.txt"};
@@ -175,7 +181,7 @@ TEST_F(CaptureFilesTest, SaveWritesTheRecordingAndItsTags) {
 }
 
 TEST_F(CaptureFilesTest, SaveWithoutCalibrationHasNoComment) {
-  FinishCapture(50000, 0);
+  FinishCapture(50000);
   m_state.m_chartNames = {"Mic A"};
   m_state.m_nSelectedChart.store(0);
   m_state.m_bCalibrationApplied.store(0);
@@ -194,7 +200,7 @@ TEST_F(CaptureFilesTest, SaveWithoutCalibrationHasNoComment) {
 // A disk that fills up while the recording is written, made by a file size limit of 64 KiB:
 // the save says so, and the capture stays there to be saved elsewhere.
 TEST_F(CaptureFilesTest, ADiskThatFillsUpDuringTheSaveIsReported) {
-  FinishCapture(120000, 0);
+  FinishCapture(120000);
   rlimit before{};
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
   const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails (EFBIG)
@@ -216,7 +222,7 @@ TEST_F(CaptureFilesTest, ADiskThatFillsUpDuringTheSaveIsReported) {
 }
 
 TEST_F(CaptureFilesTest, SaveAcceptsCharactersWindowsRefusesInALinuxName) {
-  FinishCapture(50000, 0);
+  FinishCapture(50000);
   const std::string path = m_dir.File("what? 12:30.wav");
 #ifdef _WIN32
   EXPECT_FALSE(SaveCaptureFile(m_ctx, path));
@@ -232,7 +238,7 @@ TEST_F(CaptureFilesTest, SaveAcceptsCharactersWindowsRefusesInALinuxName) {
 }
 
 TEST_F(CaptureFilesTest, TheRangeInTheTitleKeepsItsDecimalPointInEveryLocale) {
-  FinishCapture(50000, 0);
+  FinishCapture(50000);
   m_state.m_curveFmin = 100.0;
   m_state.m_curveFmax = 5000.0;
   const std::string saved = m_dir.File("comma.wav");
@@ -258,7 +264,7 @@ TEST_F(CaptureFilesTest, TheRangeInTheTitleKeepsItsDecimalPointInEveryLocale) {
 }
 
 TEST_F(CaptureFilesTest, ChooserStartsInTheFolderOfTheLastFile) {
-  FinishCapture(50000, 0);
+  FinishCapture(50000);
   const std::string last = m_dir.File("last.wav");
   std::strcpy(m_state.m_szWavPath, last.c_str());
   EXPECT_FALSE(SaveAudioFile(m_ctx));  // cancelled
@@ -288,8 +294,7 @@ TEST_F(CaptureFilesTest, LoadRefusesAMissingFile) {
 
 TEST_F(CaptureFilesTest, LoadRefusesFilesOutsideTheSizeLimits) {
   // Earlier loaded samples stay while the size test fails.
-  m_audio->m_fileSamples = static_cast<int16_t*>(std::malloc(64));
-  m_audio->m_fileSampleCount.store(32);
+  LoadEarlierSamples();
   const std::string small = m_dir.File("small.wav");
   WriteCapture(small, wavetest::Ramp(959977), nullptr, nullptr, nullptr);  // 1919998 bytes
   EXPECT_FALSE(LoadCaptureFile(m_ctx, small, nullptr));
@@ -298,8 +303,7 @@ TEST_F(CaptureFilesTest, LoadRefusesFilesOutsideTheSizeLimits) {
   wavetest::WriteBytes(big, Bytes(2200001, 0));
   EXPECT_FALSE(LoadCaptureFile(m_ctx, big, nullptr));
   EXPECT_EQ(LastMessage(), "Sorry this file is too big to be a valid 'Quorvel' file...");
-  EXPECT_NE(m_audio->m_fileSamples, nullptr);
-  EXPECT_EQ(m_audio->m_fileSampleCount.load(), 32);
+  EXPECT_EQ(m_audio->Loaded().size(), 32u);
   EXPECT_STREQ(m_state.m_szWavPath, "");
   EXPECT_EQ(m_messages.shown.size(), 2u);
 }
@@ -334,13 +338,13 @@ TEST_F(CaptureFilesTest, NamedPipeWithoutAWriterIsRefusedWithoutWaiting) {
 }
 
 TEST_F(CaptureFilesTest, FileOfExactlyTheSmallestSizeFailsTheSampleCount) {
-  m_audio->m_fileSamples = static_cast<int16_t*>(std::malloc(64));
+  LoadEarlierSamples();
   const std::string path = m_dir.File("edge.wav");
   WriteCapture(path, wavetest::Ramp((1920000 - 44) / 2), nullptr, nullptr, nullptr);
   ASSERT_EQ(std::filesystem::file_size(path), 1920000u);
   EXPECT_FALSE(LoadCaptureFile(m_ctx, path, nullptr));
   EXPECT_EQ(LastMessage(), "Sorry this file is not convenient for 'Quorvel'...");
-  EXPECT_EQ(m_audio->m_fileSamples, nullptr);  // the earlier samples are gone
+  EXPECT_EQ(m_audio->Loaded().data(), nullptr);  // the earlier samples are gone
   EXPECT_STREQ(m_state.m_szWavPath, path.c_str());
 }
 
@@ -349,7 +353,7 @@ TEST_F(CaptureFilesTest, LoadRefusesWhatTheSampleReaderCannotRead) {
   wavetest::WriteBytes(path, Bytes(2000000, 'x'));
   EXPECT_FALSE(LoadCaptureFile(m_ctx, path, nullptr));
   EXPECT_EQ(LastMessage(), "Sorry this file is not convenient...");
-  EXPECT_EQ(m_audio->m_fileSamples, nullptr);
+  EXPECT_EQ(m_audio->Loaded().data(), nullptr);
   // A float file of the right size.
   const Bytes data = Chunk("data", Bytes(2000000, 0));
   wavetest::WriteBytes(path, RiffFile(Chunk("fmt ", FormatContent(1, 48000, 16, 3)) + data));
@@ -366,8 +370,7 @@ TEST_F(CaptureFilesTest, LoadRefusesStereoAndOtherRates) {
   wavetest::WriteBytes(path, RiffFile(Chunk("fmt ", FormatContent(1, 44100, 16)) + data));
   EXPECT_FALSE(LoadCaptureFile(m_ctx, path, nullptr));
   EXPECT_EQ(LastMessage(), "Sorry this file is not convenient for 'Quorvel'...");
-  EXPECT_EQ(m_audio->m_fileSamples, nullptr);
-  EXPECT_EQ(m_audio->m_fileSampleCount.load(), 0);
+  EXPECT_EQ(m_audio->Loaded().data(), nullptr);
 }
 
 TEST_F(CaptureFilesTest, TaggedFileMustNameTheToolAsArtist) {
@@ -379,7 +382,7 @@ TEST_F(CaptureFilesTest, TaggedFileMustNameTheToolAsArtist) {
                      Chunk("data", wavetest::SampleBytes(Samples())) + Chunk("LIST", list)));
   EXPECT_FALSE(LoadCaptureFile(m_ctx, path, nullptr));
   EXPECT_EQ(LastMessage(), "Sorry this file is not a genuine 'Quorvel' wav file...");
-  EXPECT_EQ(m_audio->m_fileSamples, nullptr);
+  EXPECT_EQ(m_audio->Loaded().data(), nullptr);
   // Another tool's name.
   EXPECT_FALSE(
       LoadCaptureFile(m_ctx, TaggedCapture("20.00-20000.00 Hz", nullptr, "Audacity"), nullptr));
@@ -411,13 +414,10 @@ TEST_F(CaptureFilesTest, LoadOfATaggedCaptureSetsEverything) {
   EXPECT_STREQ(m_state.m_szGraphCaption, "Playing File \"session 7\"");
   EXPECT_STREQ(m_state.m_szWavPath, path.c_str());
   EXPECT_EQ(m_prefs.StoredText("Wav"), path);
-  ASSERT_NE(m_audio->m_fileSamples, nullptr);
-  ASSERT_EQ(m_audio->m_fileSampleCount.load(), static_cast<int32_t>(kCaptureSamples));
-  EXPECT_EQ(m_audio->m_fileChannels, 1);
-  EXPECT_EQ(m_audio->m_fileRate, 48000);
-  EXPECT_EQ(std::memcmp(m_audio->m_fileSamples, Samples().data(), kCaptureSamples * 2), 0);
+  ASSERT_EQ(m_audio->Loaded().size(), kCaptureSamples);
+  EXPECT_EQ(std::memcmp(m_audio->Loaded().data(), Samples().data(), kCaptureSamples * 2), 0);
   // Nothing new to save until the replay's curve completes.
-  m_audio->m_capturedCount.store(1000000);
+  Record(1000000);
   EXPECT_FALSE(CheckCaptureToSave(m_ctx));
   EXPECT_EQ(LastMessage(), "No new capture performed");
 }
@@ -494,7 +494,7 @@ TEST_F(CaptureFilesTest, MissingMicrophoneIsReportedAndTheLoadGoesOn) {
   EXPECT_FALSE(loaded.calibrationApplied);
   EXPECT_EQ(m_state.m_bCalibrationApplied.load(), 0);
   EXPECT_STREQ(m_state.m_szGraphCaption, "Playing File \"session 7\"");
-  EXPECT_NE(m_audio->m_fileSamples, nullptr);
+  EXPECT_NE(m_audio->Loaded().data(), nullptr);
 }
 
 TEST_F(CaptureFilesTest, NamedMicrophoneWithAChartIsApplied) {
@@ -550,8 +550,8 @@ TEST_F(CaptureFilesTest, TwoDataChunksAreOneRecording) {
                                       Chunk("data", wavetest::SampleBytes(first)) +
                                       Chunk("data", wavetest::SampleBytes(second))));
   ASSERT_TRUE(LoadCaptureFile(m_ctx, path, nullptr));
-  ASSERT_EQ(m_audio->m_fileSampleCount.load(), static_cast<int32_t>(kCaptureSamples));
-  EXPECT_EQ(std::memcmp(m_audio->m_fileSamples, all.data(), kCaptureSamples * 2), 0);
+  ASSERT_EQ(m_audio->Loaded().size(), kCaptureSamples);
+  EXPECT_EQ(std::memcmp(m_audio->Loaded().data(), all.data(), kCaptureSamples * 2), 0);
 }
 
 TEST_F(CaptureFilesTest, LoadCommandEndsARunningMeasurementBeforeTheChooser) {
@@ -569,7 +569,6 @@ TEST_F(CaptureFilesTest, LoadCommandEndsARunningMeasurementBeforeTheChooser) {
   EXPECT_TRUE(m_messages.shown.empty());
   // Idle: nothing to end; the chosen file is loaded.
   m_messages.answer = TaggedCapture("20.00-20000.00 Hz");
-  m_audio->m_hPlayThread.store(0);
   LoadedCaptureFile loaded;
   EXPECT_TRUE(LoadAudioFile(
       m_ctx, [&] { ++ended; }, &loaded));
@@ -578,7 +577,7 @@ TEST_F(CaptureFilesTest, LoadCommandEndsARunningMeasurementBeforeTheChooser) {
 }
 
 TEST_F(CaptureFilesTest, SavedCaptureLoadsBackUnchanged) {
-  FinishCapture(static_cast<int32_t>(kCaptureSamples), 123456);
+  FinishCapture(static_cast<int32_t>(kCaptureSamples));
   m_state.m_curveFmin = 63.0;
   m_state.m_curveFmax = 12500.0;
   const std::string path = m_dir.File("round trip.wav");
@@ -589,8 +588,8 @@ TEST_F(CaptureFilesTest, SavedCaptureLoadsBackUnchanged) {
   EXPECT_DOUBLE_EQ(loaded.fmin, 63.0);
   EXPECT_DOUBLE_EQ(loaded.fmax, 12500.0);
   EXPECT_EQ(loaded.name, "round trip");
-  ASSERT_EQ(m_audio->m_fileSampleCount.load(), static_cast<int32_t>(kCaptureSamples));
-  EXPECT_EQ(std::memcmp(m_audio->m_fileSamples, m_audio->m_record, kCaptureSamples * 2), 0);
+  ASSERT_EQ(m_audio->Loaded().size(), kCaptureSamples);
+  EXPECT_TRUE(std::ranges::equal(m_audio->Loaded(), m_audio->Recording()));
 }
 
 }  // namespace

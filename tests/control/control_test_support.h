@@ -9,7 +9,9 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <span>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "audio/sim/simulated_services.h"
@@ -96,16 +98,12 @@ struct SimulatedCore {
 // Hands the finished recording (at the start of the record track) to the engine as loaded
 // samples, as Load Audio File would after a save: a heap block the engine frees.
 inline void LoadRecordingAsSamples(CAudio& audio) {
-  const int captured = audio.m_capturedCount.load();
-  ASSERT_GT(captured, 0);
-  auto* samples =
-      static_cast<int16_t*>(std::malloc(sizeof(int16_t) * static_cast<size_t>(captured)));
+  const std::span<const int16_t> recording = audio.Recording();
+  ASSERT_FALSE(recording.empty());
+  LoadedSamples samples(static_cast<int16_t*>(std::malloc(recording.size_bytes())));
   ASSERT_NE(samples, nullptr);
-  std::memcpy(samples, audio.m_record, sizeof(int16_t) * static_cast<size_t>(captured));
-  audio.m_fileSamples = samples;
-  audio.m_fileSampleCount.store(captured);
-  audio.m_fileChannels = 1;
-  audio.m_fileRate = 48000;
+  std::memcpy(samples.get(), recording.data(), recording.size_bytes());
+  audio.LoadSamples(std::move(samples), static_cast<int32_t>(recording.size()));
 }
 
 }  // namespace quorvel

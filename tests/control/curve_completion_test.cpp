@@ -11,7 +11,6 @@
 #include "base/shared_state.h"
 #include "control/capture_files.h"
 #include "control/quorvel_core.h"
-#include "engine/full_speed_replay.h"
 #include "tests/base/recording_messages.h"
 
 namespace quorvel {
@@ -23,7 +22,7 @@ namespace {
 std::vector<int16_t> PlaybackSignal() {
   auto audio = std::make_unique<CAudio>();
   const int length = audio->GenerateSweep(20.0, 20000.0);
-  return std::vector<int16_t>(audio->m_sweep, audio->m_sweep + length);
+  return std::vector<int16_t>(audio->Sweep().data(), audio->Sweep().data() + length);
 }
 
 // A core without devices, as quorvel-cli analyze makes it.
@@ -37,7 +36,7 @@ struct Rig {
     core.Shared().m_bCurveEndNotified.store(0);
     core.Shared().m_curveFmin = 20.0;  // the range a replay takes from its file
     core.Shared().m_curveFmax = 20000.0;
-    ReplayAtFullSpeed(core.Audio(), samples.data(), count, 20.0);
+    core.Audio().ReplayAtFullSpeed(samples.data(), count, 20.0);
   }
 };
 
@@ -46,7 +45,7 @@ int SamplesToLastPoint(const std::vector<int16_t>& samples) {
   Rig rig;
   CAudio& audio = rig.core.Audio();
   audio.ResetAnalysis();
-  audio.m_filePlaying.store(1);  // the analysis runs while a file plays
+  audio.SetFilePlaying(true);  // the analysis runs while a file plays
   for (size_t i = 0; i < samples.size(); ++i) {
     audio.PushFrame(samples[i] * 65535, samples[i] * 65535);
     if (rig.core.Graph().m_count.load() == CGraphical::kLastPoint + 1) {
@@ -73,8 +72,8 @@ TEST(CurveCompletion, SamplesEndingAfterTheLastPointMakeACompleteCurve) {
   EXPECT_TRUE(TakeWholeCurveAsComplete(rig.core.Audio(), rig.core.Graph()));
   EXPECT_EQ(rig.core.Graph().m_curvesCompleted.load(), 1u);
   EXPECT_EQ(rig.core.Shared().m_bCurveEndNotified.load(), 1);
-  EXPECT_EQ(rig.core.Audio().m_capturedCount.load(), rig.core.Audio().m_recordCount.load());
-  EXPECT_GT(rig.core.Audio().m_capturedCount.load(), 20 * 48000);
+  EXPECT_EQ(rig.core.Audio().Counters().capturedCount, rig.core.Audio().Counters().recordCount);
+  EXPECT_GT(rig.core.Audio().Counters().capturedCount, 20 * 48000);
   const size_t messages = rig.messages.Messages().size();
   EXPECT_TRUE(CheckCaptureToSave(rig.Files()));
   EXPECT_EQ(rig.messages.Messages().size(), messages);
@@ -92,7 +91,7 @@ TEST(CurveCompletion, ACurveShortOfItsLastPointStaysIncomplete) {
   ASSERT_EQ(rig.core.Graph().m_count.load(), 1000);
   EXPECT_FALSE(TakeWholeCurveAsComplete(rig.core.Audio(), rig.core.Graph()));
   EXPECT_EQ(rig.core.Shared().m_bCurveEndNotified.load(), 0);
-  EXPECT_EQ(rig.core.Audio().m_capturedCount.load(), 0);
+  EXPECT_EQ(rig.core.Audio().Counters().capturedCount, 0);
   EXPECT_FALSE(CheckCaptureToSave(rig.Files()));
 }
 
@@ -101,9 +100,9 @@ TEST(CurveCompletion, ACurveTheAnalysisCompletedKeepsItsRecordingLength) {
   Rig rig;
   rig.Replay(signal, static_cast<int>(signal.size()));
   ASSERT_EQ(rig.core.Graph().m_curvesCompleted.load(), 1u);
-  const int32_t captured = rig.core.Audio().m_capturedCount.load();
+  const int32_t captured = rig.core.Audio().Counters().capturedCount;
   EXPECT_TRUE(TakeWholeCurveAsComplete(rig.core.Audio(), rig.core.Graph()));
-  EXPECT_EQ(rig.core.Audio().m_capturedCount.load(), captured);
+  EXPECT_EQ(rig.core.Audio().Counters().capturedCount, captured);
   EXPECT_EQ(rig.core.Graph().m_curvesCompleted.load(), 1u);
 }
 

@@ -18,7 +18,6 @@
 #include "base/shared_state.h"
 #include "control/capture_files.h"
 #include "engine/audio_engine.h"
-#include "engine/record_track.h"
 #include "files/wave_file.h"
 #include "tests/control/capture_test_support.h"
 #include "tests/files/wave_builder.h"
@@ -110,14 +109,13 @@ class InteropTest : public ::testing::Test {
 
   // A finished capture of a 1 kHz tone whose level rises, saved with the microphone in force.
   std::string SaveQuorvelCapture() {
-    m_audio->m_recordStart.store(0);
-    m_audio->m_capturedCount.store(kRecordingSamples);
     for (int32_t i = 0; i < kRecordingSamples; ++i) {
       const double level = 1000.0 + 20000.0 * i / kRecordingSamples;
-      m_audio->m_record[i] =
+      const auto sample =
           static_cast<int16_t>(std::lround(level * std::sin(2 * M_PI * 1000.0 * i / 48000.0)));
+      m_audio->PushFrame(sample * 65536, 0);
     }
-    RotateRecordTrack(*m_audio);
+    m_audio->TakeRecordingAsCapture();
     m_state.m_bCurveEndNotified.store(1);
     m_state.m_curveFmin = 50.0;
     m_state.m_curveFmax = 15000.0;
@@ -180,7 +178,7 @@ TEST_F(InteropTest, SoxReadsFormatLengthAndSamples) {
       << out;
   const Bytes decoded = wavetest::ReadBytes(raw);
   ASSERT_EQ(decoded.size(), 2u * kRecordingSamples);
-  EXPECT_EQ(std::memcmp(decoded.data(), m_audio->m_record, decoded.size()), 0);
+  EXPECT_EQ(std::memcmp(decoded.data(), m_audio->Recording().data(), decoded.size()), 0);
 }
 
 TEST_F(InteropTest, ExiftoolReadsTheInfoList) {
@@ -265,7 +263,7 @@ TEST_F(InteropTest, SoxFilesOfTheRightFormatAreAccepted) {
   EXPECT_DOUBLE_EQ(loaded.file.fmax, 20000.0);
   EXPECT_EQ(loaded.file.name, "sox mono");
   EXPECT_STREQ(m_state.m_szGraphCaption, "Playing File \"sox mono\"");
-  EXPECT_EQ(m_audio->m_fileSampleCount.load(), 21 * 48000);
+  EXPECT_EQ(m_audio->Loaded().size(), 21u * 48000);
 }
 
 TEST_F(InteropTest, SoxFilesOfOtherFormatsAreRefusedWithTheirMessages) {
@@ -280,7 +278,7 @@ TEST_F(InteropTest, SoxFilesOfOtherFormatsAreRefusedWithTheirMessages) {
             "Sorry this file is not convenient for 'Quorvel'...");
   // sox writes 24-bit samples with the extensible format, which the sample reader refuses.
   EXPECT_EQ(Load(SoxFile("24 bit", 48000, 1, 24, 14.0)), "Sorry this file is not convenient...");
-  EXPECT_EQ(m_audio->m_fileSamples, nullptr);
+  EXPECT_EQ(m_audio->Loaded().data(), nullptr);
 }
 
 TEST_F(InteropTest, SoxFileWithAListChunkNeedsTheToolAsArtist) {
@@ -334,9 +332,9 @@ TEST_F(InteropTest, DataChunksOfTwoSoxFilesAreJoinedInOrder) {
   const std::string both = m_dir.File("both.wav");
   wavetest::WriteBytes(both, file);
   EXPECT_EQ(Load(both), "");
-  ASSERT_EQ(m_audio->m_fileSampleCount.load(), 2 * 504000);
-  EXPECT_EQ(std::memcmp(m_audio->m_fileSamples, first.data() + 44, 2 * 504000), 0);
-  EXPECT_EQ(std::memcmp(m_audio->m_fileSamples + 504000, second.data() + 44, 2 * 504000), 0);
+  ASSERT_EQ(m_audio->Loaded().size(), 2u * 504000);
+  EXPECT_EQ(std::memcmp(m_audio->Loaded().data(), first.data() + 44, 2 * 504000), 0);
+  EXPECT_EQ(std::memcmp(m_audio->Loaded().data() + 504000, second.data() + 44, 2 * 504000), 0);
 }
 
 TEST_F(InteropTest, SoxFileTaggedByMutagenIsReadInBothId3Versions) {

@@ -59,9 +59,9 @@ std::vector<int> MidBandPoints() {
 
 TEST(MeasurementSequence, CompleteMeasurementFollowsTheLoudspeakerAndItsReplayRepeatsIt) {
   Rig rig;
-  ASSERT_EQ(rig.Audio().m_inputCount, 1);
-  ASSERT_EQ(rig.Audio().m_outputCount, 2);
-  EXPECT_STREQ(rig.Audio().m_outputNames[1], "Default Audio Output");
+  ASSERT_EQ(rig.Audio().InputCount(), 1);
+  ASSERT_EQ(rig.Audio().OutputCount(), 2);
+  EXPECT_STREQ(rig.Audio().OutputName(1), "Default Audio Output");
 
   ASSERT_EQ(rig.Measure(), SequenceStatus::kComplete)
       << testing::PrintToString(rig.messages.Messages());
@@ -99,14 +99,14 @@ TEST(MeasurementSequence, CompleteMeasurementFollowsTheLoudspeakerAndItsReplayRe
   }
 
   // The recording starts at index 0 of the record track; replay it as a loaded file would be.
-  ASSERT_GT(rig.Audio().m_capturedCount.load(), 48000 * 20);
+  ASSERT_GT(rig.Audio().Counters().capturedCount, 48000 * 20);
   ASSERT_NO_FATAL_FAILURE(LoadRecordingAsSamples(rig.Audio()));
   rig.Graph().ClearCurve();
   ASSERT_EQ(RunReplay(rig.Sequence(), -1, kTimeoutMs), SequenceStatus::kComplete)
       << testing::PrintToString(rig.messages.Messages());
   EXPECT_TRUE(rig.Sequence().ReplayEnded());
-  EXPECT_EQ(rig.Audio().m_fileSamples, nullptr);  // freed once the play thread had gone
-  EXPECT_EQ(rig.Audio().m_filePlaying.load(), 0);
+  EXPECT_EQ(rig.Audio().Loaded().data(), nullptr);  // freed once the play thread had gone
+  EXPECT_FALSE(rig.Audio().IsFilePlaying());
   EXPECT_TRUE(DevicesAtRest(rig.Audio(), *rig.sim));
 
   const std::vector<double> replayed = rig.Curve();
@@ -126,8 +126,8 @@ TEST_P(MeasurementStop, LeavesNoThreadStreamOrBuffer) {
   bool requested = false;
   auto poll = [&]() {
     if (requested) return;
-    const bool playing = rig.Audio().m_sweepPlaying.load() != 0;
-    const bool synced = rig.Audio().m_synced.load() != 0;
+    const bool playing = rig.Audio().IsSweepPlaying();
+    const bool synced = rig.Audio().Counters().synced;
     const int points = rig.Graph().m_count.load();
     bool now = false;
     switch (GetParam()) {
@@ -150,9 +150,9 @@ TEST_P(MeasurementStop, LeavesNoThreadStreamOrBuffer) {
   EXPECT_TRUE(requested);
   EXPECT_LT(rig.Graph().m_count.load(), 1001);
   EXPECT_TRUE(DevicesAtRest(rig.Audio(), *rig.sim));
-  EXPECT_EQ(rig.Audio().m_sweepPlaying.load(), 0);
+  EXPECT_FALSE(rig.Audio().IsSweepPlaying());
   // A stopped capture leaves no recording to save.
-  EXPECT_EQ(rig.Audio().m_capturedCount.load(), 0);
+  EXPECT_EQ(rig.Audio().Counters().capturedCount, 0);
   EXPECT_TRUE(rig.messages.Messages().empty());
 }
 
@@ -164,10 +164,10 @@ TEST(MeasurementSequence, StopAfterCompletionChangesNothingAndANewMeasurementRun
   Rig rig;
   ASSERT_EQ(rig.Measure(), SequenceStatus::kComplete)
       << testing::PrintToString(rig.messages.Messages());
-  const int captured = rig.Audio().m_capturedCount.load();
+  const int captured = rig.Audio().Counters().capturedCount;
   rig.Sequence().RequestStop();
   EXPECT_TRUE(DevicesAtRest(rig.Audio(), *rig.sim));
-  EXPECT_EQ(rig.Audio().m_capturedCount.load(), captured);
+  EXPECT_EQ(rig.Audio().Counters().capturedCount, captured);
   // The next measurement starts afresh (the old stop request does not end it).
   ASSERT_EQ(rig.Measure(), SequenceStatus::kComplete)
       << testing::PrintToString(rig.messages.Messages());
@@ -186,16 +186,16 @@ TEST(MeasurementSequence, AReplayStoppedMidwayEndsAndFreesItsSamples) {
   };
   EXPECT_EQ(RunReplay(rig.Sequence(), -1, kTimeoutMs, poll), SequenceStatus::kStopped);
   EXPECT_LT(rig.Graph().m_count.load(), 1001);
-  EXPECT_EQ(rig.Audio().m_fileSamples, nullptr);
-  EXPECT_EQ(rig.Audio().m_filePlaying.load(), 0);
+  EXPECT_EQ(rig.Audio().Loaded().data(), nullptr);
+  EXPECT_FALSE(rig.Audio().IsFilePlaying());
   EXPECT_TRUE(DevicesAtRest(rig.Audio(), *rig.sim));
   EXPECT_TRUE(rig.messages.Messages().empty());
 }
 
 TEST(MeasurementSequence, AReplayOfARecordingWithoutASyncBurstSaysSo) {
   Rig rig;
-  rig.Audio().m_fileSamples = static_cast<int16_t*>(std::calloc(96000, 2));  // 2 s of silence
-  rig.Audio().m_fileSampleCount.store(96000);
+  // 2 s of silence
+  rig.Audio().LoadSamples(LoadedSamples(static_cast<int16_t*>(std::calloc(96000, 2))), 96000);
   EXPECT_EQ(RunReplay(rig.Sequence(), -1, 0), SequenceStatus::kFailed);
   EXPECT_EQ(rig.messages.Messages(), std::vector<std::string>{kMsgRecordingNoSync});
 }
@@ -224,10 +224,7 @@ TEST(MeasurementActivity, LastsFromTheOpenInputOrTheStartUntilTheRunIsFinished) 
   EXPECT_FALSE(IsMeasurementActive(files));
 
   // A replay of loaded samples (ten seconds of silence), stopped by the user.
-  auto* samples = static_cast<int16_t*>(std::calloc(480000, sizeof(int16_t)));
-  ASSERT_NE(samples, nullptr);
-  rig.Audio().m_fileSamples = samples;
-  rig.Audio().m_fileSampleCount.store(480000);
+  rig.Audio().LoadSamples(LoadedSamples(static_cast<int16_t*>(std::calloc(480000, 2))), 480000);
   ASSERT_TRUE(rig.Sequence().StartReplay(-1, kTimeoutMs));
   EXPECT_TRUE(IsMeasurementActive(files));
   rig.Sequence().RequestStop();
@@ -303,7 +300,7 @@ TEST(MeasurementFailure, OutputRefusingBuffersEndsTheMeasurement) {
 TEST(MeasurementFailure, SilentLoudspeakerTimesOutWithoutSync) {
   Rig rig;
   rig.sim->SetOutputStalled(false);
-  rig.Audio().m_playVolume = 0;  // every output sample is 0: nothing reaches the microphone
+  rig.Audio().SetPlayVolume(0);  // every output sample is 0: nothing reaches the microphone
   rig.Graph().ClearCurve();
   MeasurementRequest request;
   request.timeoutMs = 3000;

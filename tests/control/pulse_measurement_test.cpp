@@ -20,7 +20,6 @@
 #include "control/measurement_sequence.h"
 #include "engine/audio_engine.h"
 #include "engine/curve_listener.h"
-#include "engine/full_speed_replay.h"
 #include "graph/graphical.h"
 #include "tests/audio/pulse/audio_test_server.h"
 #include "tests/control/control_test_support.h"
@@ -108,8 +107,8 @@ const std::vector<double>& ReferenceCurve() {
     CPointList list;
     auto audio = std::make_unique<CAudio>(nullptr, &list);
     const int length = audio->GenerateSweep(20.0, 20000.0);
-    std::vector<int16_t> filtered = HighPassed(audio->m_sweep, length, kCutoffHz);
-    ReplayAtFullSpeed(*audio, filtered.data(), length, 20.0);
+    std::vector<int16_t> filtered = HighPassed(audio->Sweep().data(), length, kCutoffHz);
+    audio->ReplayAtFullSpeed(filtered.data(), length, 20.0);
     list.points.resize(std::min<size_t>(list.points.size(), 1001));
     return list.points;
   }();
@@ -153,12 +152,11 @@ class ServerMeasurementTest : public testing::TestWithParam<const char*> {
     ASSERT_NE(services, nullptr) << why << "\n" << m_server->Log();
     m_core = std::make_unique<CQuorvelCore>(std::move(services), m_preferences, m_messages);
     ASSERT_EQ(m_core->InputListResult(), 0);
-    m_monitorInput =
-        Entry(Audio().m_inputNames, Audio().m_inputCount, "Monitor of Quorvel Null Output");
-    m_highPassOutput = Entry(Audio().m_outputNames, Audio().m_outputCount, "Quorvel High Pass");
-    m_nullOutput = Entry(Audio().m_outputNames, Audio().m_outputCount, "Quorvel Null Output");
-    m_secondOutput = Entry(Audio().m_outputNames, Audio().m_outputCount,
-                           "Quorvel Second Null Output With A Long Description");
+    m_monitorInput = Entry(Audio().InputNames(), "Monitor of Quorvel Null Output");
+    m_highPassOutput = Entry(Audio().OutputNames(), "Quorvel High Pass");
+    m_nullOutput = Entry(Audio().OutputNames(), "Quorvel Null Output");
+    m_secondOutput =
+        Entry(Audio().OutputNames(), "Quorvel Second Null Output With A Long Description");
     ASSERT_GE(m_monitorInput, 0);
     ASSERT_GE(m_highPassOutput, 0);
     ASSERT_GE(m_nullOutput, 0);
@@ -170,11 +168,9 @@ class ServerMeasurementTest : public testing::TestWithParam<const char*> {
     if (m_server != nullptr) m_server->Stop();
   }
 
-  static int Entry(const char (*names)[CAudio::kDeviceNameBytes], int count, const char* name) {
-    for (int i = 0; i < count; ++i) {
-      if (std::string(names[i]) == name) return i;
-    }
-    return -1;
+  static int Entry(const std::vector<std::string>& names, const char* name) {
+    const auto found = std::find(names.begin(), names.end(), name);
+    return found == names.end() ? -1 : static_cast<int>(found - names.begin());
   }
 
   MeasurementRequest Request(int outputIndex) const {
@@ -268,7 +264,7 @@ TEST_P(ServerMeasurementTest, ThreeMeasurementsOnAFreshServerAreRight) {
     EXPECT_EQ(Sequence().ClipWarning(), "");
     ASSERT_NO_FATAL_FAILURE(ExpectTheHighPassCurve());
     EXPECT_EQ(m_core->Shared().m_bInputOpen.load(), 0);
-    EXPECT_EQ(Audio().m_hWaveOut.load(), 0);
+    EXPECT_FALSE(Audio().IsOutputOpen());
   }
 }
 
@@ -313,8 +309,8 @@ TEST_P(ServerMeasurementTest, AServerThatStopsMidSweepEndsWithADropoutNotACurve)
   ASSERT_EQ(shown.size(), 1u) << m_messages.All();
   EXPECT_EQ(shown[0].rfind(kDropoutMessage, 0), 0u) << shown[0];
   EXPECT_LT(Graph().m_count.load(), 1001);
-  EXPECT_EQ(Audio().m_hCaptureThread.load(), 0);
-  EXPECT_EQ(Audio().m_hWaveOut.load(), 0);
+  EXPECT_FALSE(Audio().IsCaptureThreadRunning());
+  EXPECT_FALSE(Audio().IsOutputOpen());
 }
 
 TEST_P(ServerMeasurementTest, AServerKilledDuringTheSweepEndsTheMeasurementWithAFailure) {
@@ -347,9 +343,9 @@ TEST_P(ServerMeasurementTest, AServerKilledDuringTheSweepEndsTheMeasurementWithA
       << shown[0];
   EXPECT_LT(Graph().m_count.load(), 1001);
   // Every thread has ended and both devices are closed.
-  EXPECT_EQ(Audio().m_hCaptureThread.load(), 0);
-  EXPECT_EQ(Audio().m_hPlayThread.load(), 0);
-  EXPECT_EQ(Audio().m_hWaveOut.load(), 0);
+  EXPECT_FALSE(Audio().IsCaptureThreadRunning());
+  EXPECT_FALSE(Audio().IsPlayThreadRunning());
+  EXPECT_FALSE(Audio().IsOutputOpen());
   EXPECT_EQ(m_core->Shared().m_bInputOpen.load(), 0);
 }
 
@@ -376,7 +372,7 @@ TEST_P(ServerMeasurementTest, AfterItsSinkWasRemovedTheNextStartOpensAnotherOutp
   bool removed = false;
   auto poll = [&] {
     if (!removed && Sequence().Waiting() == MeasurementWait::kNone &&
-        Audio().m_sweepPos.load() > 3 * 48000) {
+        Audio().Counters().sweepPos > 3 * 48000) {
       int status = -1;
       m_server->Pactl("unload-module " + module, &status);
       removed = status == 0;
@@ -387,24 +383,23 @@ TEST_P(ServerMeasurementTest, AfterItsSinkWasRemovedTheNextStartOpensAnotherOutp
   ASSERT_TRUE(removed) << m_messages.All();
   ASSERT_EQ(m_messages.Messages(),
             std::vector<std::string>{std::string(kMsgOutputStopped) + "\nThe device was removed."});
-  EXPECT_EQ(Audio().m_hWaveOut.load(), 0);
-  EXPECT_EQ(Audio().m_hPlayThread.load(), 0);
+  EXPECT_FALSE(Audio().IsOutputOpen());
+  EXPECT_FALSE(Audio().IsPlayThreadRunning());
 
   // The next start, on the sink that is still there, opens it and plays.
   ASSERT_GT(Audio().GenerateSweep(20.0, 20000.0), 0);
-  Audio().m_sweepPos.store(0);  // no play thread runs now
   ASSERT_EQ(Sequence().StartPlayback(m_nullOutput), 1) << m_messages.All();
   EXPECT_EQ(m_messages.Messages().size(), 1u) << m_messages.All();
-  Audio().m_sweepPlaying.store(1);
+  Audio().SetSweepPlaying(true);
   // The sink takes the sweep: more than a second of it is queued and given back.
   const auto deadline = Clock::now() + std::chrono::seconds(30);
-  while (Audio().m_sweepPos.load() < 2 * 48000 && Clock::now() < deadline) {
+  while (Audio().Counters().sweepPos < 2 * 48000 && Clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  EXPECT_GE(Audio().m_sweepPos.load(), 2 * 48000);
+  EXPECT_GE(Audio().Counters().sweepPos, 2 * 48000);
   Sequence().DeferPlaybackStop();
   EXPECT_TRUE(Audio().WaitPlaybackStopped(5000));
-  EXPECT_EQ(Audio().m_hWaveOut.load(), 0);
+  EXPECT_FALSE(Audio().IsOutputOpen());
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, ServerMeasurementTest, testing::ValuesIn(kTestServerNames),

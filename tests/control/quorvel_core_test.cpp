@@ -13,7 +13,6 @@
 #include "base/preferences.h"
 #include "calibration/chart_file.h"
 #include "calibration/micro_list_proc.h"
-#include "engine/full_speed_replay.h"
 #include "tests/control/control_test_support.h"
 #include "tests/engine/device_test_support.h"
 #include "tests/files/wave_builder.h"
@@ -29,9 +28,9 @@ TEST(QuorvelCore, WithoutServicesOnlyTheDefaultOutputIsListed) {
   EXPECT_EQ(core.Services(), nullptr);
   EXPECT_EQ(core.ServicesDescription(), "no audio devices");
   EXPECT_EQ(core.InputListResult(), kE_UNEXPECTED);
-  EXPECT_EQ(core.Audio().m_inputCount, 0);
-  ASSERT_EQ(core.Audio().m_outputCount, 1);
-  EXPECT_STREQ(core.Audio().m_outputNames[0], "Default Audio Output");
+  EXPECT_EQ(core.Audio().InputCount(), 0);
+  ASSERT_EQ(core.Audio().OutputCount(), 1);
+  EXPECT_STREQ(core.Audio().OutputName(0), "Default Audio Output");
   EXPECT_TRUE(messages.Messages().empty());
 }
 
@@ -41,13 +40,13 @@ TEST(QuorvelCore, TheSimulatedLoudspeakerIsListedAtTheStart) {
   SimulatedCore rig(options);
   EXPECT_EQ(rig.core->Services(), rig.sim);
   EXPECT_EQ(rig.core->InputListResult(), 0);
-  ASSERT_EQ(rig.Audio().m_inputCount, 2);
-  EXPECT_STREQ(rig.Audio().m_inputNames[0], "Simulated measurement microphone");
-  EXPECT_STREQ(rig.Audio().m_inputNames[1], "Simulated measurement microphone 2");
-  ASSERT_EQ(rig.Audio().m_outputCount, 2);
+  ASSERT_EQ(rig.Audio().InputCount(), 2);
+  EXPECT_STREQ(rig.Audio().InputName(0), "Simulated measurement microphone");
+  EXPECT_STREQ(rig.Audio().InputName(1), "Simulated measurement microphone 2");
+  ASSERT_EQ(rig.Audio().OutputCount(), 2);
   // the short product name widened by the device's full description
-  EXPECT_STREQ(rig.Audio().m_outputNames[0], "Simulated loudspeaker (built-in loudspeaker model)");
-  EXPECT_STREQ(rig.Audio().m_outputNames[1], "Default Audio Output");
+  EXPECT_STREQ(rig.Audio().OutputName(0), "Simulated loudspeaker (built-in loudspeaker model)");
+  EXPECT_STREQ(rig.Audio().OutputName(1), "Default Audio Output");
 }
 
 TEST(QuorvelCore, TheEngineFeedsTheCurveStoreAndCompletionSetsTheRecordingLength) {
@@ -60,12 +59,12 @@ TEST(QuorvelCore, TheEngineFeedsTheCurveStoreAndCompletionSetsTheRecordingLength
   const int length = audio.GenerateSweep(20.0, 20000.0);
   ASSERT_GT(length, 0);
   core.Graph().ClearCurve();
-  ReplayAtFullSpeed(audio, audio.m_sweep, length, 20.0);
+  audio.ReplayAtFullSpeed(audio.Sweep().data(), length, 20.0);
   EXPECT_EQ(core.Graph().m_count.load(), 1001);
   EXPECT_EQ(core.Graph().m_curvesCompleted.load(), 1u);
   EXPECT_EQ(core.Shared().m_bCurveEndNotified.load(), 1);
-  EXPECT_GT(audio.m_capturedCount.load(), 48000 * 20);
-  EXPECT_LE(audio.m_capturedCount.load(), length);
+  EXPECT_GT(audio.Counters().capturedCount, 48000 * 20);
+  EXPECT_LE(audio.Counters().capturedCount, length);
 }
 
 TEST(QuorvelCore, EndingWhileAMeasurementRunsStopsItsThreadsBeforeTheServicesGo) {
@@ -77,7 +76,7 @@ TEST(QuorvelCore, EndingWhileAMeasurementRunsStopsItsThreadsBeforeTheServicesGo)
   MeasurementRequest request;
   request.timeoutMs = 60000;
   ASSERT_TRUE(rig.Sequence().Start(request));
-  ASSERT_TRUE(WaitFor([&] { return rig.Audio().m_sweepPos.load() > 4800; }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return rig.Audio().Counters().sweepPos > 4800; }, 10000));
   EXPECT_EQ(rig.Sequence().Tick(), SequenceStatus::kRunning);
   rig.core.reset();
   EXPECT_TRUE(rig.messages.Messages().empty());

@@ -12,6 +12,7 @@
 #include "engine/audio_engine.h"
 #include "tests/audio/audio_test_support.h"
 #include "tests/engine/device_test_support.h"
+#include "tests/engine/engine_probe.h"
 #include "tests/engine/scripted_services.h"
 
 namespace quorvel {
@@ -75,32 +76,32 @@ TEST_F(ScriptedCapture, FramesReachTheAnalysisConvertedAndSilentPacketsAsZeros) 
   ASSERT_TRUE(WaitFor([&] { return services.PendingPackets() == 0; }, 5000));
   audio->StopCapture();
   EXPECT_EQ(audio->DeviceThreadCount(), 0);
-  EXPECT_EQ(audio->m_hCaptureThread.load(), 0);
-  EXPECT_EQ(audio->m_capturing.load(), 0);
+  EXPECT_FALSE(audio->IsCaptureThreadRunning());
+  EXPECT_EQ(CAudioProbe::Capturing(*audio).load(), 0);
 
   const int32_t left[] = {1330000, 2147483647, -6, 0, 0, 0};
   const int32_t right[] = {-1330000, 0, 6, 0, 0, 0};
   for (int i = 0; i < 6; ++i) {
-    EXPECT_EQ(audio->m_ringLeft[i], left[i]) << i;
-    EXPECT_EQ(audio->m_ringRight[i], right[i]) << i;
+    EXPECT_EQ(CAudioProbe::RingLeft(*audio)[i], left[i]) << i;
+    EXPECT_EQ(CAudioProbe::RingRight(*audio)[i], right[i]) << i;
   }
-  EXPECT_EQ(audio->m_recordCount.load(), 6);
+  EXPECT_EQ(audio->Counters().recordCount, 6);
 }
 
 TEST_F(ScriptedCapture, BufferDurationAndTheFormatAskedFor) {
   // A microphone of 44100 Hz float is asked for as 48000 Hz 32-bit PCM; the stack converts.
   services.mixFormat = CaptureFormat{kFormatIeeeFloat, 1, 44100, 176400, 4, 32, 0, 0, 0};
   ASSERT_EQ(audio->OpenInputDevice(0), 0);
-  EXPECT_EQ(audio->m_captureFormat.formatTag, kFormatPcm);
-  EXPECT_EQ(audio->m_captureFormat.channels, 2);
-  EXPECT_EQ(audio->m_captureFormat.samplesPerSec, 48000u);
-  EXPECT_EQ(audio->m_captureFormat.bitsPerSample, 32);
-  EXPECT_EQ(audio->m_captureFormat.blockAlign, 8);
-  EXPECT_EQ(audio->m_captureFormat.avgBytesPerSec, 384000u);
-  EXPECT_EQ(audio->m_sampleRate, 48000);
+  EXPECT_EQ(CAudioProbe::CaptureStreamFormat(*audio).formatTag, kFormatPcm);
+  EXPECT_EQ(CAudioProbe::CaptureStreamFormat(*audio).channels, 2);
+  EXPECT_EQ(CAudioProbe::CaptureStreamFormat(*audio).samplesPerSec, 48000u);
+  EXPECT_EQ(CAudioProbe::CaptureStreamFormat(*audio).bitsPerSample, 32);
+  EXPECT_EQ(CAudioProbe::CaptureStreamFormat(*audio).blockAlign, 8);
+  EXPECT_EQ(CAudioProbe::CaptureStreamFormat(*audio).avgBytesPerSec, 384000u);
+  EXPECT_EQ(CAudioProbe::SampleRate(*audio), 48000);
   ASSERT_EQ(audio->StartCapture(), 0);
-  EXPECT_EQ(audio->m_bufferFrames, 4800u);
-  EXPECT_EQ(audio->m_bufferDuration, 100000);
+  EXPECT_EQ(CAudioProbe::BufferFrames(*audio), 4800u);
+  EXPECT_EQ(CAudioProbe::BufferDuration(*audio), 100000);
   audio->ReleaseCapture();
   EXPECT_EQ(audio->DeviceThreadCount(), 0);
 
@@ -108,10 +109,10 @@ TEST_F(ScriptedCapture, BufferDurationAndTheFormatAskedFor) {
   services.mixFormat =
       CaptureFormat{kFormatExtensible, 2, 48000, 384000, 8, 32, 24, 3, kFormatIeeeFloat};
   ASSERT_EQ(audio->OpenInputDevice(0), 0);
-  EXPECT_EQ(audio->m_captureFormat.formatTag, kFormatExtensible);
-  EXPECT_EQ(audio->m_captureFormat.subFormat, kFormatPcm);
-  EXPECT_EQ(audio->m_captureFormat.validBitsPerSample, 32);
-  EXPECT_EQ(audio->m_captureFormat.channelMask, 3u);
+  EXPECT_EQ(CAudioProbe::CaptureStreamFormat(*audio).formatTag, kFormatExtensible);
+  EXPECT_EQ(CAudioProbe::CaptureStreamFormat(*audio).subFormat, kFormatPcm);
+  EXPECT_EQ(CAudioProbe::CaptureStreamFormat(*audio).validBitsPerSample, 32);
+  EXPECT_EQ(CAudioProbe::CaptureStreamFormat(*audio).channelMask, 3u);
   // Any other sub-format is refused.
   services.mixFormat.subFormat = 0x55;
   EXPECT_EQ(audio->OpenInputDevice(0), kE_UNEXPECTED);
@@ -119,10 +120,10 @@ TEST_F(ScriptedCapture, BufferDurationAndTheFormatAskedFor) {
 
 TEST_F(ScriptedCapture, AStreamWhoseFramesAreNotEightBytesEndsTheThreadAtOnce) {
   ASSERT_EQ(audio->OpenInputDevice(0), 0);
-  audio->m_captureFormat.blockAlign = 4;
+  CAudioProbe::CaptureStreamFormat(*audio).blockAlign = 4;
   EXPECT_EQ(audio->StartCapture(), kAudclntEUnsupportedFormat);
-  EXPECT_EQ(audio->m_hCaptureThread.load(), 0);
-  EXPECT_EQ(audio->m_capturing.load(), 0);
+  EXPECT_FALSE(audio->IsCaptureThreadRunning());
+  EXPECT_EQ(CAudioProbe::Capturing(*audio).load(), 0);
   audio->ReleaseCapture();
   EXPECT_EQ(audio->DeviceThreadCount(), 0);
 }
@@ -141,7 +142,7 @@ TEST(SimulatedCapture, RunsUntilStoppedAndEndsWithALostDevice) {
   ASSERT_NO_FATAL_FAILURE(StartCapturing(*audio));
   EXPECT_TRUE(sim.IsCaptureRunning());
   // The noise floor of the microphone keeps the record track growing.
-  ASSERT_TRUE(WaitFor([&] { return audio->m_recordCount.load() > 48000; }, 10000));
+  ASSERT_TRUE(WaitFor([&] { return audio->Counters().recordCount > 48000; }, 10000));
   audio->StopCapture();
   EXPECT_FALSE(sim.IsCaptureOpen());
   EXPECT_EQ(audio->DeviceThreadCount(), 0);
@@ -149,9 +150,9 @@ TEST(SimulatedCapture, RunsUntilStoppedAndEndsWithALostDevice) {
   ASSERT_EQ(audio->OpenInputDevice(0), 0);
   ASSERT_EQ(audio->StartCapture(), 0);
   sim.SetInputLost(true);
-  ASSERT_TRUE(WaitFor([&] { return audio->m_hCaptureThread.load() == 0; }, 5000));
-  EXPECT_EQ(audio->m_captureResult.load(), kAudclntEDeviceInvalidated);
-  EXPECT_EQ(audio->m_capturing.load(), 0);
+  ASSERT_TRUE(WaitFor([&] { return !audio->IsCaptureThreadRunning(); }, 5000));
+  EXPECT_EQ(audio->Counters().captureResult, kAudclntEDeviceInvalidated);
+  EXPECT_EQ(CAudioProbe::Capturing(*audio).load(), 0);
   audio->ReleaseCapture();
   EXPECT_FALSE(sim.IsCaptureOpen());
   EXPECT_EQ(audio->DeviceThreadCount(), 0);

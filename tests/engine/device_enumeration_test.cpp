@@ -7,6 +7,7 @@
 
 #include "engine/audio_engine.h"
 #include "engine/device_enumeration.h"
+#include "tests/engine/engine_probe.h"
 #include "tests/engine/scripted_services.h"
 
 namespace quorvel {
@@ -25,8 +26,8 @@ TEST_F(Enumeration, InputNamesInListingOrder) {
   int count = 0;
   EXPECT_EQ(audio->EnumerateInputDevices(&count), 0);
   EXPECT_EQ(count, 2);
-  EXPECT_STREQ(audio->m_inputNames[0], "Built-in microphone");
-  EXPECT_STREQ(audio->m_inputNames[1], "USB measurement microphone");
+  EXPECT_STREQ(audio->InputName(0), "Built-in microphone");
+  EXPECT_STREQ(audio->InputName(1), "USB measurement microphone");
 }
 
 TEST_F(Enumeration, AnEmptyNameEndsTheInputList) {
@@ -34,7 +35,7 @@ TEST_F(Enumeration, AnEmptyNameEndsTheInputList) {
   int count = 0;
   EXPECT_EQ(audio->EnumerateInputDevices(&count), 0);
   EXPECT_EQ(count, 1);
-  EXPECT_STREQ(audio->m_inputNames[1], "");
+  EXPECT_STREQ(audio->InputName(1), "");
 }
 
 TEST_F(Enumeration, FortyEndpointsGiveThirtyTwoNames) {
@@ -42,7 +43,7 @@ TEST_F(Enumeration, FortyEndpointsGiveThirtyTwoNames) {
   int count = 0;
   EXPECT_EQ(audio->EnumerateInputDevices(&count), 0);
   EXPECT_EQ(count, 32);
-  EXPECT_STREQ(audio->m_inputNames[31], "Microphone 31");
+  EXPECT_STREQ(audio->InputName(31), "Microphone 31");
 }
 
 TEST_F(Enumeration, NoEndpointOrAFirstEmptyNameIsRefused) {
@@ -65,10 +66,10 @@ TEST_F(Enumeration, LongInputNamesAreCutToTheSlotWithoutSplittingACharacter) {
   services.captureNames = {std::string(510, 'm') + "\xC3\xA9" + "tre"};
   int count = 0;
   ASSERT_EQ(audio->EnumerateInputDevices(&count), 0);
-  EXPECT_EQ(std::string(audio->m_inputNames[0]), std::string(510, 'm'));
+  EXPECT_EQ(std::string(audio->InputName(0)), std::string(510, 'm'));
   services.captureNames = {std::string(600, 'x')};
   ASSERT_EQ(audio->EnumerateInputDevices(&count), 0);
-  EXPECT_EQ(std::string(audio->m_inputNames[0]), std::string(511, 'x'));
+  EXPECT_EQ(std::string(audio->InputName(0)), std::string(511, 'x'));
 }
 
 TEST_F(Enumeration, OpeningChecksTheIndexAndTheNameAgain) {
@@ -83,10 +84,10 @@ TEST_F(Enumeration, OpeningChecksTheIndexAndTheNameAgain) {
   // The same device in another letter case is the same device.
   services.captureNames = {"MICROPHONE"};
   EXPECT_EQ(audio->OpenInputDevice(0), 0);
-  EXPECT_EQ(audio->m_captureRate, 48000);
+  EXPECT_EQ(CAudioProbe::CaptureRate(*audio), 48000);
   services.captureNames = {"Headset"};
   EXPECT_EQ(audio->OpenInputDevice(0), kE_UNEXPECTED);
-  EXPECT_EQ(audio->m_captureOpen, 0);
+  EXPECT_FALSE(CAudioProbe::InputOpen(*audio));
 }
 
 // ---- outputs ----
@@ -98,45 +99,43 @@ TEST_F(Enumeration, ShortNamesTakeTheFirstDescriptionStartingWithThem) {
                            "Headphones (USB Audio)", "hdmi 2 (NVIDIA High Definition Audio)"};
   EXPECT_EQ(audio->EnumerateOutputDevices(), 4);
   // Cut at 31 characters, then widened by the description that starts with them.
-  EXPECT_STREQ(audio->m_outputCaps[0].name, longName.substr(0, 31).c_str());
-  EXPECT_EQ(std::string(audio->m_outputNames[0]), longName);
+  EXPECT_EQ(std::string(audio->OutputName(0)), longName);
   // Letter case does not matter, and the first match wins.
-  EXPECT_STREQ(audio->m_outputNames[1], "HDMI 1 (NVIDIA High Definition Audio)");
-  EXPECT_STREQ(audio->m_outputNames[2], "Headphones (USB Audio)");
-  EXPECT_STREQ(audio->m_outputNames[3], "Default Audio Output");
-  EXPECT_STREQ(audio->m_outputCaps[3].name, "Default Audio Output");
+  EXPECT_STREQ(audio->OutputName(1), "HDMI 1 (NVIDIA High Definition Audio)");
+  EXPECT_STREQ(audio->OutputName(2), "Headphones (USB Audio)");
+  EXPECT_STREQ(audio->OutputName(3), "Default Audio Output");
 }
 
 TEST_F(Enumeration, AnEmptyProductNameTakesTheFirstDescription) {
   services.productNames = {"", "Line out"};
   services.descriptions = {"First device", "Line out (rear)"};
   EXPECT_EQ(audio->EnumerateOutputDevices(), 3);
-  EXPECT_STREQ(audio->m_outputNames[0], "First device");
-  EXPECT_STREQ(audio->m_outputNames[1], "Line out (rear)");
+  EXPECT_STREQ(audio->OutputName(0), "First device");
+  EXPECT_STREQ(audio->OutputName(1), "Line out (rear)");
 }
 
 TEST_F(Enumeration, UnmatchedOrUnlistedDescriptionsLeaveTheShortNames) {
   services.productNames = {"Speakers"};
   services.descriptions = {"Headphones"};
   EXPECT_EQ(audio->EnumerateOutputDevices(), 2);
-  EXPECT_STREQ(audio->m_outputNames[0], "Speakers");
+  EXPECT_STREQ(audio->OutputName(0), "Speakers");
   services.descriptions = {"Speakers (USB)"};
   services.descriptionsOk = false;
   EXPECT_EQ(audio->EnumerateOutputDevices(), 2);
-  EXPECT_STREQ(audio->m_outputNames[0], "Speakers");
+  EXPECT_STREQ(audio->OutputName(0), "Speakers");
 }
 
 TEST_F(Enumeration, ThirtyFiveOutputsGiveThirtyTwoEntriesWithTheDefaultLast) {
   for (int i = 0; i < 35; ++i) services.productNames.push_back("Output " + std::to_string(i));
   EXPECT_EQ(audio->EnumerateOutputDevices(), 32);
-  EXPECT_STREQ(audio->m_outputNames[30], "Output 30");
-  EXPECT_STREQ(audio->m_outputNames[31], "Default Audio Output");
+  EXPECT_STREQ(audio->OutputName(30), "Output 30");
+  EXPECT_STREQ(audio->OutputName(31), "Default Audio Output");
 }
 
 TEST_F(Enumeration, NoOutputLeavesOnlyTheDefault) {
   EXPECT_EQ(audio->EnumerateOutputDevices(), 1);
-  EXPECT_STREQ(audio->m_outputNames[0], "Default Audio Output");
-  EXPECT_STREQ(audio->m_outputNames[1], "");
+  EXPECT_STREQ(audio->OutputName(0), "Default Audio Output");
+  EXPECT_STREQ(audio->OutputName(1), "");
 }
 
 TEST(DeviceNames, CaseBlindComparisons) {

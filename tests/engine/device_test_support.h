@@ -7,6 +7,7 @@
 #include "audio/sim/simulated_services.h"
 #include "engine/audio_engine.h"
 #include "tests/audio/audio_test_support.h"
+#include "tests/engine/engine_probe.h"
 
 namespace quorvel {
 
@@ -35,15 +36,15 @@ inline void StartCapturing(CAudio& audio) {
 inline ::testing::AssertionResult DevicesAtRest(const CAudio& audio,
                                                 const CSimulatedAudioServices& sim) {
   if (audio.DeviceThreadCount() != 0) return ::testing::AssertionFailure() << "thread left";
-  if (audio.m_hCaptureThread.load() != 0) return ::testing::AssertionFailure() << "capture flag";
-  if (audio.m_hPlayThread.load() != 0) return ::testing::AssertionFailure() << "play flag";
-  if (audio.m_playThreadAlive.load() != 0) return ::testing::AssertionFailure() << "play alive";
-  if (audio.m_hWaveOut.load() != 0) return ::testing::AssertionFailure() << "output handle";
-  if (audio.m_captureOpen != 0) return ::testing::AssertionFailure() << "input handle";
+  if (audio.IsCaptureThreadRunning()) return ::testing::AssertionFailure() << "capture flag";
+  if (audio.IsPlayThreadRunning()) return ::testing::AssertionFailure() << "play flag";
+  if (CAudioProbe::PlayThreadAlive(audio)) return ::testing::AssertionFailure() << "play alive";
+  if (audio.IsOutputOpen()) return ::testing::AssertionFailure() << "output handle";
+  if (CAudioProbe::InputOpen(audio)) return ::testing::AssertionFailure() << "input handle";
   if (sim.IsOutputOpen()) return ::testing::AssertionFailure() << "output open";
   if (sim.IsCaptureOpen()) return ::testing::AssertionFailure() << "input open";
   if (sim.QueuedBuffers() != 0) return ::testing::AssertionFailure() << "buffers queued";
-  for (const PlayHeader& header : audio.m_playHeaders) {
+  for (const PlayHeader& header : CAudioProbe::PlayHeaders(audio)) {
     if ((header.flags.load() & kHeaderPrepared) != 0 || header.data != nullptr) {
       return ::testing::AssertionFailure() << "buffer still prepared";
     }

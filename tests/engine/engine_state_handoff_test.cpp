@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "engine/audio_engine.h"
+#include "tests/engine/engine_probe.h"
 
 namespace quorvel {
 
@@ -34,7 +35,7 @@ int32_t FrameValue(int n) {
 class FakeCaptureThread {
  public:
   explicit FakeCaptureThread(CAudio& audio) : m_audio(audio) {
-    m_audio.m_capturing.store(1, std::memory_order_release);
+    CAudioProbe::Capturing(m_audio).store(1, std::memory_order_release);
     m_thread = std::thread([this] { Run(); });
   }
   ~FakeCaptureThread() { Stop(); }
@@ -58,15 +59,15 @@ class FakeCaptureThread {
         m_afterReset.fetch_add(1);
       }
       m_pushed.store(n - 1);
-      const int writeBefore = m_audio.m_recordWrite;
+      const int writeBefore = CAudioProbe::RecordWrite(m_audio);
       m_audio.ServiceResetRequest();
-      if (m_audio.m_recordWrite < writeBefore) {
+      if (CAudioProbe::RecordWrite(m_audio) < writeBefore) {
         m_afterReset.store(0);
         m_resetsSeen.fetch_add(1);
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    m_audio.m_capturing.store(0, std::memory_order_release);
+    CAudioProbe::Capturing(m_audio).store(0, std::memory_order_release);
   }
 
   CAudio& m_audio;
@@ -92,45 +93,47 @@ TEST(ResetHandOffTest, CaptureThreadPerformsTheResetBetweenTwoPackets) {
 
   audio->ResetAnalysis();
   // When ResetAnalysis returns, the capture thread has done the reset.
-  EXPECT_EQ(audio->m_resetRequested.load(), 0);
+  EXPECT_EQ(CAudioProbe::ResetRequested(*audio), 0);
   WaitUntil([&] { return capture.ResetsSeen() >= 1; });
   EXPECT_EQ(capture.ResetsSeen(), 1);
 
   WaitUntil([&] { return capture.FramesAfterLastReset() >= 960; });
   capture.Stop();
-  EXPECT_EQ(audio->m_capturing.load(), 0);
+  EXPECT_EQ(CAudioProbe::Capturing(*audio).load(), 0);
 
   // What the track holds is one unbroken run of the frames pushed after the reset: no frame of
   // before the reset is left, and none after it is lost.
-  const int written = audio->m_recordWrite;
+  const int written = CAudioProbe::RecordWrite(*audio);
   ASSERT_GE(written, 960);
   EXPECT_EQ(written, capture.FramesAfterLastReset());
   EXPECT_GE(capture.Pushed(), pushedBeforeReset + written);
-  EXPECT_EQ(audio->m_recordCount.load(), written);
-  const int first = audio->m_record[0];
+  EXPECT_EQ(audio->Counters().recordCount, written);
+  const int first = CAudioProbe::RecordTrack(*audio)[0];
   for (int i = 1; i < written; ++i) {
-    ASSERT_EQ(audio->m_record[i], RecordValue(first + i)) << "index " << i;
+    ASSERT_EQ(CAudioProbe::RecordTrack(*audio)[i], RecordValue(first + i)) << "index " << i;
   }
-  for (int i = written; i < written + 40000; ++i) ASSERT_EQ(audio->m_record[i], 0) << i;
-  EXPECT_EQ(audio->m_ringLeft[(written - 1) & CAudio::kRingMask], FrameValue(first + written - 1));
+  for (int i = written; i < written + 40000; ++i)
+    ASSERT_EQ(CAudioProbe::RecordTrack(*audio)[i], 0) << i;
+  EXPECT_EQ(CAudioProbe::RingLeft(*audio)[(written - 1) & CAudio::kRingMask],
+            FrameValue(first + written - 1));
 }
 
 TEST(ResetHandOffTest, RepeatedResetsDuringAnAnalysedCaptureAreEachHandedOver) {
   auto audio = std::make_unique<CAudio>();
   ASSERT_GT(audio->GenerateSweep(20.0, 20000.0), 0);
-  audio->m_sweepPlaying.store(1);  // the detector runs on the capture thread too
+  audio->SetSweepPlaying(true);  // the detector runs on the capture thread too
   FakeCaptureThread capture(*audio);
   for (int round = 1; round <= 10; ++round) {
     WaitUntil([&] { return capture.FramesAfterLastReset() >= 1000; });
     audio->ResetAnalysis();
-    EXPECT_EQ(audio->m_resetRequested.load(), 0);
+    EXPECT_EQ(CAudioProbe::ResetRequested(*audio), 0);
     WaitUntil([&] { return capture.ResetsSeen() >= round; });
     ASSERT_EQ(capture.ResetsSeen(), round);
   }
   capture.Stop();
-  audio->m_sweepPlaying.store(0);
-  EXPECT_EQ(audio->m_recordCount.load(), audio->m_recordWrite);
-  EXPECT_EQ(audio->m_recordWrite, capture.FramesAfterLastReset());
+  audio->SetSweepPlaying(false);
+  EXPECT_EQ(audio->Counters().recordCount, CAudioProbe::RecordWrite(*audio));
+  EXPECT_EQ(CAudioProbe::RecordWrite(*audio), capture.FramesAfterLastReset());
 }
 
 TEST(ResetHandOffTest, ResetAfterTheCaptureThreadHasEndedIsDoneAtOnce) {
@@ -139,12 +142,12 @@ TEST(ResetHandOffTest, ResetAfterTheCaptureThreadHasEndedIsDoneAtOnce) {
     FakeCaptureThread capture(*audio);
     WaitUntil([&] { return capture.Pushed() >= 480; });
   }
-  ASSERT_EQ(audio->m_capturing.load(), 0);
-  ASSERT_GT(audio->m_recordWrite, 0);
+  ASSERT_EQ(CAudioProbe::Capturing(*audio).load(), 0);
+  ASSERT_GT(CAudioProbe::RecordWrite(*audio), 0);
   audio->ResetAnalysis();
-  EXPECT_EQ(audio->m_recordWrite, 0);
-  EXPECT_EQ(audio->m_record[0], 0);
-  EXPECT_EQ(audio->m_resetRequested.load(), 0);
+  EXPECT_EQ(CAudioProbe::RecordWrite(*audio), 0);
+  EXPECT_EQ(CAudioProbe::RecordTrack(*audio)[0], 0);
+  EXPECT_EQ(CAudioProbe::ResetRequested(*audio), 0);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // the destructor's ownership of a loaded file's samples.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "engine/audio_engine.h"
+#include "tests/engine/engine_probe.h"
 #include "tests/engine/engine_test_support.h"
 #include "tests/engine/scripted_services.h"
 
@@ -58,8 +60,8 @@ int CountNonZero(const int32_t* data, int n) {
   return count;
 }
 
-bool FilterStateIsClear() {
-  for (const auto& filter : g_filterState) {
+bool FilterStateIsClear(const CAudio& audio) {
+  for (const auto& filter : CAudioProbe::BandFilterState(audio)) {
     for (const auto& section : filter) {
       if (section[0] != 0.0 || section[1] != 0.0) return false;
     }
@@ -70,15 +72,15 @@ bool FilterStateIsClear() {
 // Analysis on, silence, burst until found, then some more frames: every piece of analysis
 // state is in use.
 void RunPastTheSync(CAudio& audio) {
-  audio.m_sweepPlaying.store(1);
+  audio.SetSweepPlaying(true);
   PushSilence(audio, 24000);
   PushBurstUntilSynced(audio);
-  ASSERT_EQ(audio.m_synced.load(), 1);
+  ASSERT_TRUE(audio.Counters().synced);
   for (int i = 0; i < 60 * 960 + 17; ++i) {
-    const int32_t v = To32(audio.m_syncBurst[i % CAudio::kBurstLength]);
+    const int32_t v = To32(audio.SyncBurst()[i % CAudio::kBurstLength]);
     audio.PushFrame(v, -v);
   }
-  audio.m_sweepPlaying.store(0);
+  audio.SetSweepPlaying(false);
 }
 
 // What the analysis makes of a signal: the curve points and the recording it keeps.
@@ -91,15 +93,16 @@ struct Analysis {
 
 // Half a second of silence, then the playback signal, as a perfect loopback would capture it.
 Analysis AnalyseTheSweep(CAudio& audio, CollectingListener& listener) {
-  audio.m_sweepPlaying.store(1);
+  audio.SetSweepPlaying(true);
   PushSilence(audio, 24000);
-  engine_test::PushSignal(audio, audio.m_sweep, 0, audio.m_sweepLength);
-  audio.m_sweepPlaying.store(0);
+  engine_test::PushSignal(audio, audio.Sweep().data(), 0, static_cast<int>(audio.Sweep().size()));
+  audio.SetSweepPlaying(false);
   Analysis result;
   result.points = listener.Points();
-  result.recordCount = audio.m_recordCount.load();
-  result.recordStart = audio.m_recordStart.load();
-  result.record.assign(audio.m_record, audio.m_record + audio.m_recordWrite);
+  result.recordCount = audio.Counters().recordCount;
+  result.recordStart = CAudioProbe::RecordStart(audio);
+  const int16_t* track = CAudioProbe::RecordTrack(audio);
+  result.record.assign(track, track + CAudioProbe::RecordWrite(audio));
   return result;
 }
 
@@ -149,74 +152,68 @@ TEST(EngineStateTest, ResetAnalysisClearsEveryPieceOfAnalysisState) {
   auto audio = std::make_unique<CAudio>(nullptr, &listener);
   ASSERT_GT(audio->GenerateSweep(20.0, 20000.0), 0);
   ASSERT_NO_FATAL_FAILURE(RunPastTheSync(*audio));
-  audio->m_captureResult.store(-5);
-  audio->m_capturedCount.store(4321);
-  ASSERT_GT(audio->m_blocksSinceSync, 48);
-  ASSERT_FALSE(FilterStateIsClear());
+  CAudioProbe::CaptureResult(*audio).store(-5);
+  audio->TakeRecordingAsCapture();
+  ASSERT_GT(audio->Counters().capturedCount, 0);
+  ASSERT_GT(CAudioProbe::BlocksSinceSync(*audio), 48);
+  ASSERT_FALSE(FilterStateIsClear(*audio));
 
   audio->ResetAnalysis();
 
-  EXPECT_EQ(audio->m_captureResult.load(), 0);
-  EXPECT_EQ(audio->m_blockFill.load(), 0);
-  EXPECT_EQ(audio->m_ringWrite, 0);
-  EXPECT_EQ(audio->m_capturedCount.load(), 0);
-  EXPECT_EQ(audio->m_recordCount.load(), 0);
-  EXPECT_EQ(audio->m_recordWrite, 0);
-  EXPECT_EQ(audio->m_recordStart.load(), 0);
-  EXPECT_EQ(CountNonZero(audio->m_record, CAudio::kRecordSize), 0);
-  EXPECT_EQ(audio->m_peakLeft.load(), 0);
-  EXPECT_EQ(audio->m_peakRight.load(), 0);
-  EXPECT_EQ(CountNonZero(audio->m_ringLeft, CAudio::kRingSize), 0);
-  EXPECT_EQ(CountNonZero(audio->m_ringRight, CAudio::kRingSize), 0);
-  EXPECT_TRUE(FilterStateIsClear());
-  for (double envelope : audio->m_bandEnvelope) EXPECT_EQ(envelope, 0.0);
-  EXPECT_EQ(audio->m_noiseFloor, 0.0);
-  EXPECT_EQ(audio->m_syncThreshold, 0.0);
-  EXPECT_EQ(audio->m_noiseCount, 0);
-  EXPECT_EQ(audio->m_synced.load(), 0);
-  EXPECT_EQ(audio->m_blocksSinceSync, 0);
+  EXPECT_EQ(audio->Counters().captureResult, 0);
+  EXPECT_EQ(CAudioProbe::BlockFill(*audio).load(), 0);
+  EXPECT_EQ(CAudioProbe::RingWrite(*audio), 0);
+  EXPECT_EQ(audio->Counters().capturedCount, 0);
+  EXPECT_EQ(audio->Counters().recordCount, 0);
+  EXPECT_EQ(CAudioProbe::RecordWrite(*audio), 0);
+  EXPECT_EQ(CAudioProbe::RecordStart(*audio), 0);
+  EXPECT_EQ(CountNonZero(CAudioProbe::RecordTrack(*audio), CAudio::kRecordSize), 0);
+  EXPECT_EQ(audio->Counters().peakLeft, 0);
+  EXPECT_EQ(audio->Counters().peakRight, 0);
+  EXPECT_EQ(CountNonZero(CAudioProbe::RingLeft(*audio), CAudio::kRingSize), 0);
+  EXPECT_EQ(CountNonZero(CAudioProbe::RingRight(*audio), CAudio::kRingSize), 0);
+  EXPECT_TRUE(FilterStateIsClear(*audio));
+  for (int k = 0; k < 3; ++k) EXPECT_EQ(CAudioProbe::BandEnvelope(*audio)[k], 0.0);
+  EXPECT_EQ(CAudioProbe::NoiseFloor(*audio), 0.0);
+  EXPECT_EQ(CAudioProbe::SyncThreshold(*audio), 0.0);
+  EXPECT_EQ(CAudioProbe::NoiseCount(*audio), 0);
+  EXPECT_FALSE(audio->Counters().synced);
+  EXPECT_EQ(CAudioProbe::BlocksSinceSync(*audio), 0);
 }
 
 TEST(EngineStateTest, ResetAnalysisLeavesSweepPlaybackAndDevicesAlone) {
-  auto audio = std::make_unique<CAudio>();
-  const int length = audio->GenerateSweep(20.0, 20000.0);
+  CScriptedServices services;
+  services.captureNames = {"Microphone"};
+  services.productNames = {"Speakers"};
+  auto audio = std::make_unique<CAudio>(&services);
+  ASSERT_EQ(audio->EnumerateInputDevices(nullptr), 0);
+  ASSERT_EQ(audio->EnumerateOutputDevices(), 2);
+  ASSERT_EQ(audio->OpenInputDevice(0), 0);
+  audio->ChooseInput(0, "Microphone");
+  ASSERT_EQ(audio->OpenNamedOutput(0, "Speakers"), 0);
+  audio->SetInputGain(2.0);
+  ASSERT_GT(audio->GenerateSweep(20.0, 20000.0), 0);
   ASSERT_NO_FATAL_FAILURE(RunPastTheSync(*audio));
-  std::strcpy(audio->m_inputNames[0], "Microphone");
-  std::strcpy(audio->m_outputNames[1], "Speakers");
-  std::strcpy(audio->m_inputName, "Microphone");
-  std::strcpy(audio->m_outputName, "Speakers");
-  audio->m_inputCount = 1;
-  audio->m_outputCount = 2;
-  audio->m_inputIndex = 0;
-  audio->m_outputDeviceId = 1;
-  audio->m_hWaveOut.store(1);
-  audio->m_waveOutOpened.store(1);
-  audio->m_captureOpen = 1;
-  audio->m_captureRate = 48000;
-  audio->m_sweepPos.store(777);
-  audio->m_inputGain.store(2.0);
-  auto sweepCopy = std::make_unique<int16_t[]>(CAudio::kSweepCapacity);
-  std::memcpy(sweepCopy.get(), audio->m_sweep, sizeof(audio->m_sweep));
+  CAudioProbe::SweepPos(*audio).store(777);
+  const std::vector<int16_t> sweep(audio->Sweep().begin(), audio->Sweep().end());
 
   audio->ResetAnalysis();
 
-  EXPECT_EQ(audio->m_sweepLength, length);
-  EXPECT_EQ(std::memcmp(sweepCopy.get(), audio->m_sweep, sizeof(audio->m_sweep)), 0);
-  EXPECT_EQ(audio->m_sweepPos.load(), 777);
-  EXPECT_STREQ(audio->m_inputNames[0], "Microphone");
-  EXPECT_STREQ(audio->m_outputNames[1], "Speakers");
-  EXPECT_STREQ(audio->m_inputName, "Microphone");
-  EXPECT_STREQ(audio->m_outputName, "Speakers");
-  EXPECT_EQ(audio->m_inputCount, 1);
-  EXPECT_EQ(audio->m_outputCount, 2);
-  EXPECT_EQ(audio->m_inputIndex, 0);
-  EXPECT_EQ(audio->m_outputDeviceId, 1);
-  EXPECT_EQ(audio->m_hWaveOut.load(), 1);
-  EXPECT_EQ(audio->m_waveOutOpened.load(), 1);
-  EXPECT_EQ(audio->m_captureOpen, 1);
-  EXPECT_EQ(audio->m_captureRate, 48000);
-  EXPECT_EQ(audio->m_inputGain.load(), 2.0);
-  EXPECT_EQ(audio->m_sampleRate, 48000);
+  EXPECT_TRUE(std::ranges::equal(audio->Sweep(), sweep));
+  EXPECT_EQ(audio->Counters().sweepPos, 777);
+  EXPECT_STREQ(audio->InputName(0), "Microphone");
+  EXPECT_STREQ(audio->OutputName(0), "Speakers");
+  EXPECT_STREQ(audio->ChosenInputName(), "Microphone");
+  EXPECT_STREQ(audio->ChosenOutputName(), "Speakers");
+  EXPECT_EQ(audio->InputCount(), 1);
+  EXPECT_EQ(audio->OutputCount(), 2);
+  EXPECT_EQ(audio->ChosenInput(), 0);
+  EXPECT_TRUE(audio->IsOutputOpen());
+  EXPECT_TRUE(CAudioProbe::OutputOpenNoticed(*audio));
+  EXPECT_TRUE(CAudioProbe::InputOpen(*audio));
+  EXPECT_EQ(CAudioProbe::CaptureRate(*audio), 48000);
+  EXPECT_EQ(audio->InputGain(), 2.0);
+  EXPECT_EQ(CAudioProbe::SampleRate(*audio), 48000);
 }
 
 TEST(EngineStateTest, AfterAResetNoBurstIsFoundForTheNext16000DetectorSamples) {
@@ -224,26 +221,26 @@ TEST(EngineStateTest, AfterAResetNoBurstIsFoundForTheNext16000DetectorSamples) {
   ASSERT_GT(audio->GenerateSweep(20.0, 20000.0), 0);
   ASSERT_NO_FATAL_FAILURE(RunPastTheSync(*audio));
   audio->ResetAnalysis();
-  audio->m_sweepPlaying.store(1);
+  audio->SetSweepPlaying(true);
   // The burst at once, without the silence that would let the floor be measured first.
   for (int i = 0; i < 16000; ++i) {
-    const int32_t v = To32(audio->m_syncBurst[i]);
+    const int32_t v = To32(audio->SyncBurst()[i]);
     audio->PushFrame(v, v);
   }
-  EXPECT_EQ(audio->m_synced.load(), 0);
-  EXPECT_EQ(audio->m_syncThreshold, 0.0);
-  EXPECT_EQ(audio->m_noiseCount, 16 * 960);
+  EXPECT_FALSE(audio->Counters().synced);
+  EXPECT_EQ(CAudioProbe::SyncThreshold(*audio), 0.0);
+  EXPECT_EQ(CAudioProbe::NoiseCount(*audio), 16 * 960);
 }
 
 TEST(EngineStateTest, ResetWithoutACaptureThreadIsDoneAtOnce) {
   auto audio = std::make_unique<CAudio>();
   audio->PushFrame(100 * 65536, 0);
   audio->ServiceResetRequest();  // no request: nothing happens
-  EXPECT_EQ(audio->m_recordWrite, 1);
+  EXPECT_EQ(CAudioProbe::RecordWrite(*audio), 1);
   audio->ResetAnalysis();
-  EXPECT_EQ(audio->m_recordWrite, 0);
-  EXPECT_EQ(audio->m_record[0], 0);
-  EXPECT_EQ(audio->m_resetRequested.load(), 0);
+  EXPECT_EQ(CAudioProbe::RecordWrite(*audio), 0);
+  EXPECT_EQ(CAudioProbe::RecordTrack(*audio)[0], 0);
+  EXPECT_EQ(CAudioProbe::ResetRequested(*audio), 0);
 }
 
 TEST(EngineStateTest, ResetHandedToACaptureThreadThatNeverAnswersIsDoneAfterTheWait) {
@@ -251,16 +248,16 @@ TEST(EngineStateTest, ResetHandedToACaptureThreadThatNeverAnswersIsDoneAfterTheW
   // ResetAnalysis withdraws the request and resets itself.
   auto audio = std::make_unique<CAudio>();
   audio->PushFrame(100 * 65536, 0);
-  audio->m_capturing.store(1);
+  CAudioProbe::Capturing(*audio).store(1);
   audio->ResetAnalysis();
-  EXPECT_EQ(audio->m_resetRequested.load(), 0);
-  EXPECT_EQ(audio->m_recordWrite, 0);
-  EXPECT_EQ(audio->m_record[0], 0);
+  EXPECT_EQ(CAudioProbe::ResetRequested(*audio), 0);
+  EXPECT_EQ(CAudioProbe::RecordWrite(*audio), 0);
+  EXPECT_EQ(CAudioProbe::RecordTrack(*audio)[0], 0);
   // A late poll finds nothing to do.
   audio->PushFrame(7 * 65536, 0);
   audio->ServiceResetRequest();
-  EXPECT_EQ(audio->m_recordWrite, 1);
-  audio->m_capturing.store(0);
+  EXPECT_EQ(CAudioProbe::RecordWrite(*audio), 1);
+  CAudioProbe::Capturing(*audio).store(0);
 }
 
 TEST(EngineStateTest, DestructorFreesTheLoadedFilesSamples) {
@@ -274,8 +271,7 @@ TEST(EngineStateTest, DestructorFreesTheLoadedFilesSamples) {
   samples = static_cast<int16_t*>(std::realloc(samples, kBlockBytes));
   ASSERT_NE(samples, nullptr);
   samples[kBlockBytes / 2 - 1] = 1;
-  audio->m_fileSamples = samples;
-  audio->m_fileSampleCount.store(static_cast<int32_t>(kBlockBytes / 2));
+  audio->LoadSamples(LoadedSamples(samples), static_cast<int32_t>(kBlockBytes / 2));
 
   const size_t before = AllocatedBytes();
   audio->~CAudio();

@@ -55,7 +55,7 @@ inline void PushSilence(CAudio& audio, int frames) {
 // `limit` frames; returns the number of frames pushed.
 inline int PushSignalUntilSynced(CAudio& audio, const int16_t* signal, int limit) {
   int pushed = 0;
-  while (audio.m_synced.load() == 0 && pushed < limit) {
+  while (!audio.Counters().synced && pushed < limit) {
     PushSignal(audio, signal, pushed, pushed + 1);
     ++pushed;
   }
@@ -66,8 +66,8 @@ inline int PushSignalUntilSynced(CAudio& audio, const int16_t* signal, int limit
 // burst; returns the number of burst frames pushed.
 inline int PushBurstUntilSynced(CAudio& audio, double gain = 1.0) {
   int pushed = 0;
-  while (pushed < CAudio::kBurstLength && audio.m_synced.load() == 0) {
-    const int32_t v = To32(audio.m_syncBurst[pushed], gain);
+  while (pushed < CAudio::kBurstLength && !audio.Counters().synced) {
+    const int32_t v = To32(audio.SyncBurst()[pushed], gain);
     audio.PushFrame(v, v);
     ++pushed;
   }

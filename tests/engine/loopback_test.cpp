@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/audio_engine.h"
+#include "tests/engine/engine_probe.h"
 #include "tests/engine/engine_test_support.h"
 
 namespace quorvel {
@@ -34,13 +35,13 @@ LoopbackResult RunLoopback(int chunk, double gain = 1.0, bool replay = false, do
   LoopbackResult result;
   result.length = audio->GenerateSweep(fmin, fmax);
   audio->ResetAnalysis();
-  (replay ? audio->m_filePlaying : audio->m_sweepPlaying).store(1);
+  replay ? audio->SetFilePlaying(true) : audio->SetSweepPlaying(true);
 
   size_t lastCount = 0;
   for (int pos = 0; pos < result.length;) {
     const int end = std::min(pos + chunk, result.length);
     for (; pos < end; ++pos) {
-      const int32_t v = To32(audio->m_sweep[pos], gain);
+      const int32_t v = To32(audio->Sweep()[pos], gain);
       audio->PushFrame(v, v);
     }
     // Between two packets: a capture thread would look for a reset request (there is none),
@@ -49,13 +50,13 @@ LoopbackResult RunLoopback(int chunk, double gain = 1.0, bool replay = false, do
     EXPECT_GE(listener.Points().size(), lastCount);
     EXPECT_LE(listener.Points().size(), lastCount + static_cast<size_t>(chunk / kBlock + 1));
     lastCount = listener.Points().size();
-    const int fill = audio->m_blockFill.load();
+    const int fill = CAudioProbe::BlockFill(*audio).load();
     EXPECT_TRUE(fill >= 0 && fill < kBlock) << fill;
     EXPECT_EQ(fill, pos % kBlock);
   }
   result.points = listener.Points();
   // Blocks from the sync on.
-  result.syncBlock = result.length / kBlock - audio->m_blocksSinceSync + 1;
+  result.syncBlock = result.length / kBlock - CAudioProbe::BlocksSinceSync(*audio) + 1;
   return result;
 }
 

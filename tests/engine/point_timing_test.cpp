@@ -12,6 +12,7 @@
 
 #include "audio/sim/loudspeaker_model.h"
 #include "engine/audio_engine.h"
+#include "tests/engine/engine_probe.h"
 #include "tests/engine/engine_test_support.h"
 
 namespace quorvel {
@@ -56,16 +57,16 @@ TEST(PointTiming, TheGeneratedSignalHoldsTheLeadInTheTimingCountsOn) {
   for (double fmin : {20.0, 100.0, 7.0, 2.0}) {
     auto audio = std::make_unique<CAudio>();
     ASSERT_GT(audio->GenerateSweep(fmin, fmin * 1000.0), 0);
-    EXPECT_EQ(audio->m_pointDelayBlocks.load(), PointDelayBlocks(fmin)) << fmin << " Hz";
+    EXPECT_EQ(CAudioProbe::PointDelayBlocks(*audio), PointDelayBlocks(fmin)) << fmin << " Hz";
     const int sweepStart = 72000 + SweepLeadInSamples(fmin);
-    EXPECT_NE(audio->m_sweep[sweepStart - 1], 0) << fmin << " Hz";
-    EXPECT_EQ(audio->m_sweep[sweepStart], 0) << fmin << " Hz";
-    EXPECT_NE(audio->m_sweep[sweepStart + 1], 0) << fmin << " Hz";
+    EXPECT_NE(audio->Sweep()[sweepStart - 1], 0) << fmin << " Hz";
+    EXPECT_EQ(audio->Sweep()[sweepStart], 0) << fmin << " Hz";
+    EXPECT_NE(audio->Sweep()[sweepStart + 1], 0) << fmin << " Hz";
   }
   // A refused range writes no lead-in.
   auto audio = std::make_unique<CAudio>();
   EXPECT_EQ(audio->GenerateSweep(1000.0, 500.0), 0);
-  EXPECT_EQ(audio->m_pointDelayBlocks.load(), 2);
+  EXPECT_EQ(CAudioProbe::PointDelayBlocks(*audio), 2);
 }
 
 // The curve of the generated sweep of fmin..fmax, after `leadFrames` frames of silence (which
@@ -78,11 +79,11 @@ std::vector<double> CurveThroughResonance(double fmin, double fmax, double peakH
   const int length = audio->GenerateSweep(fmin, fmax);
   EXPECT_GT(length, 0);
   audio->ResetAnalysis();
-  audio->m_sweepPlaying.store(1);
+  audio->SetSweepPlaying(true);
   PushSilence(*audio, leadFrames);
   CBiquad peak = CBiquad::Peak(peakHz, 4.0, 10.0, 48000.0);
   for (int i = 0; i < length; ++i) {
-    const double x = 0.25 * audio->m_sweep[i] / 32768.0;
+    const double x = 0.25 * audio->Sweep()[i] / 32768.0;
     const auto v = static_cast<int32_t>(std::lround(peak.Process(x) * 2147483647.0));
     audio->PushFrame(v, v);
   }

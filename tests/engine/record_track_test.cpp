@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/audio_engine.h"
-#include "engine/record_track.h"
+#include "tests/engine/engine_probe.h"
 #include "tests/engine/engine_test_support.h"
 
 namespace quorvel {
@@ -25,7 +25,7 @@ class CompletingListener : public ICurveListener {
   int m_points = 0;
   void AddPoint(double) override {
     if (++m_points == kCurvePoints + 1) {
-      m_audio->m_capturedCount.store(m_audio->m_recordCount.load());
+      m_audio->TakeRecordingAsCapture();
     }
   }
 };
@@ -53,27 +53,28 @@ Capture RunCapture(CompletingListener& listener, int leadFrames) {
     audio.PushFrame(To32(s), 0);
     capture.history.push_back(s);
   }
-  audio.m_sweepPlaying.store(1);
+  audio.SetSweepPlaying(true);
   for (int i = 0; i < length; ++i) {
-    audio.PushFrame(To32(audio.m_sweep[i]), To32(audio.m_sweep[i]));
-    capture.history.push_back(audio.m_sweep[i]);
+    audio.PushFrame(To32(audio.Sweep()[i]), To32(audio.Sweep()[i]));
+    capture.history.push_back(audio.Sweep()[i]);
     if (listener.m_points == CompletingListener::kCurvePoints + 1 && capture.historyAtEnd == 0) {
       capture.historyAtEnd = capture.history.size();
     }
   }
-  audio.m_sweepPlaying.store(0);
+  audio.SetSweepPlaying(false);
   return capture;
 }
 
 void ExpectRotatedRecording(const Capture& capture) {
   const CAudio& audio = *capture.audio;
-  const int count = audio.m_capturedCount.load();
+  const std::span<const int16_t> recording = audio.Recording();
+  const auto count = static_cast<int>(recording.size());
   ASSERT_GE(capture.historyAtEnd, static_cast<size_t>(count));
   const size_t first = capture.historyAtEnd - static_cast<size_t>(count);
   int wrong = 0;
   int firstWrong = -1;
   for (int i = 0; i < count; ++i) {
-    if (audio.m_record[i] != capture.history[first + static_cast<size_t>(i)]) {
+    if (recording[static_cast<size_t>(i)] != capture.history[first + static_cast<size_t>(i)]) {
       if (firstWrong < 0) firstWrong = i;
       ++wrong;
     }
@@ -85,14 +86,14 @@ TEST(RecordTrackTest, RecordingInsideTheTrackMovesToIndexZero) {
   CompletingListener listener;
   Capture capture = RunCapture(listener, 0);
   ASSERT_GT(listener.m_points, CompletingListener::kCurvePoints);
-  const int count = capture.audio->m_capturedCount.load();
+  const int count = capture.audio->Counters().capturedCount;
   // The burst comes before 25440 samples have been recorded (it is found in the block that ends
   // at 24960), so the recording starts with the capture; then the 48 settling blocks, the 4 that
   // a 20 Hz sweep skips, the 1001 points' blocks and the one that found the curve full.
-  EXPECT_EQ(capture.audio->m_recordStart.load(), 0);
+  EXPECT_EQ(CAudioProbe::RecordStart(*capture.audio), 0);
   EXPECT_EQ(static_cast<size_t>(count), capture.historyAtEnd);
   EXPECT_EQ(count, 24960 + (48 + 4 + 1001) * 960);
-  RotateRecordTrack(*capture.audio);
+  capture.audio->RotateRecordTrack();
   ExpectRotatedRecording(capture);
 }
 
@@ -102,10 +103,10 @@ TEST(RecordTrackTest, RecordingThatRunsOverTheEndOfTheTrackStaysWhole) {
   CompletingListener listener;
   Capture capture = RunCapture(listener, 3500000 - 72000);
   ASSERT_GT(listener.m_points, CompletingListener::kCurvePoints);
-  const int start = capture.audio->m_recordStart.load();
-  const int count = capture.audio->m_capturedCount.load();
+  const int start = CAudioProbe::RecordStart(*capture.audio);
+  const int count = capture.audio->Counters().capturedCount;
   ASSERT_GT(start + count, CAudio::kRecordSize);
-  RotateRecordTrack(*capture.audio);
+  capture.audio->RotateRecordTrack();
   ExpectRotatedRecording(capture);
 }
 
@@ -115,9 +116,9 @@ TEST(RecordTrackTest, RecordingWhoseStartLiesBeforeTheWrapPointStaysWhole) {
   CompletingListener listener;
   Capture capture = RunCapture(listener, CAudio::kRecordSize - 10000);
   ASSERT_GT(listener.m_points, CompletingListener::kCurvePoints);
-  const int start = capture.audio->m_recordStart.load();
+  const int start = CAudioProbe::RecordStart(*capture.audio);
   ASSERT_GT(start, CAudio::kRecordSize - 25440);
-  RotateRecordTrack(*capture.audio);
+  capture.audio->RotateRecordTrack();
   ExpectRotatedRecording(capture);
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "engine/audio_engine.h"
+#include "tests/engine/engine_probe.h"
 
 namespace quorvel {
 
@@ -70,26 +71,27 @@ TEST_F(SweepGeneratorTest, FullRangeLayoutHasSilenceBurstSilenceLeadInSweepAndTa
   const int length = m_audio->GenerateSweep(20.0, 20000.0);
   // 72000 + 2400 lead-in + 960,001 sweep samples + 9601 tail.
   ASSERT_EQ(length, 1044002);
-  EXPECT_EQ(m_audio->m_sweepLength, length);
-  EXPECT_EQ(m_audio->m_sweepPos.load(), 0);
-  EXPECT_EQ(m_audio->m_sampleRate, 48000);
+  EXPECT_EQ(static_cast<int>(m_audio->Sweep().size()), length);
+  EXPECT_EQ(m_audio->Counters().sweepPos, 0);
+  EXPECT_EQ(CAudioProbe::SampleRate(*m_audio), 48000);
 
-  for (int i = 0; i < 24000; ++i) ASSERT_EQ(m_audio->m_sweep[i], 0) << "sample " << i;
+  for (int i = 0; i < 24000; ++i) ASSERT_EQ(m_audio->Sweep()[i], 0) << "sample " << i;
   for (int i = 0; i < 24000; ++i) {
-    ASSERT_EQ(m_audio->m_sweep[24000 + i], m_audio->m_syncBurst[i]) << "burst sample " << i;
+    ASSERT_EQ(m_audio->Sweep()[24000 + i], m_audio->SyncBurst()[i]) << "burst sample " << i;
   }
-  for (int i = 48000; i < 72000; ++i) ASSERT_EQ(m_audio->m_sweep[i], 0) << "sample " << i;
+  for (int i = 48000; i < 72000; ++i) ASSERT_EQ(m_audio->Sweep()[i], 0) << "sample " << i;
   // The lead-in (2400 samples, one period of 20 Hz) starts at phase 0 and is not silent.
-  EXPECT_EQ(m_audio->m_sweep[kLeadStart], 0);
-  EXPECT_GT(m_audio->m_sweep[kLeadStart + 600], 32700);    // quarter period: the crest
-  EXPECT_LT(m_audio->m_sweep[kLeadStart + 1800], -32700);  // three quarters: the trough
+  EXPECT_EQ(m_audio->Sweep()[kLeadStart], 0);
+  EXPECT_GT(m_audio->Sweep()[kLeadStart + 600], 32700);    // quarter period: the crest
+  EXPECT_LT(m_audio->Sweep()[kLeadStart + 1800], -32700);  // three quarters: the trough
   // Nothing is written past the signal's end.
-  for (int i = length; i < CAudio::kSweepCapacity; i += 997) ASSERT_EQ(m_audio->m_sweep[i], 0);
+  const int16_t* buffer = CAudioProbe::SignalBuffer(*m_audio);
+  for (int i = length; i < CAudio::kSweepCapacity; i += 997) ASSERT_EQ(buffer[i], 0);
 }
 
 TEST_F(SweepGeneratorTest, SyncBurstStartsAtZeroStaysInRangeAndHoldsItsThreeTones) {
   ASSERT_GT(m_audio->GenerateSweep(20.0, 20000.0), 0);
-  const int16_t* burst = m_audio->m_syncBurst;
+  const int16_t* burst = m_audio->SyncBurst().data();
   EXPECT_EQ(burst[0], 0);
   int peak = 0;
   for (int i = 0; i < CAudio::kBurstLength; ++i) {
@@ -111,7 +113,7 @@ TEST_F(SweepGeneratorTest, SyncBurstStartsAtZeroStaysInRangeAndHoldsItsThreeTone
 
 TEST_F(SweepGeneratorTest, SineTableHoldsOneCycleClosedByItsLastEntry) {
   ASSERT_GT(m_audio->GenerateSweep(20.0, 20000.0), 0);
-  const double* table = m_audio->m_sineTable;
+  const double* table = CAudioProbe::SineTable(*m_audio);
   EXPECT_EQ(table[0], 0.0);
   EXPECT_EQ(table[3000], 1.0);
   EXPECT_EQ(table[9000], -1.0);
@@ -129,13 +131,13 @@ TEST_F(SweepGeneratorTest, LeadInIsOnePeriodOfFmin1000Hz) {
   const int sweepSamples = length - kLeadStart - leadIn - kTail;
   EXPECT_TRUE(sweepSamples == kSweepSteps || sweepSamples == kSweepSteps + 1) << sweepSamples;
   // One full cycle: crest at 12, trough at 36.
-  EXPECT_EQ(m_audio->m_sweep[kLeadStart], 0);
-  EXPECT_EQ(m_audio->m_sweep[kLeadStart + 12], 32767);
-  EXPECT_EQ(m_audio->m_sweep[kLeadStart + 36], -32767);
-  EXPECT_LT(m_audio->m_sweep[kLeadStart + 47], 0);
+  EXPECT_EQ(m_audio->Sweep()[kLeadStart], 0);
+  EXPECT_EQ(m_audio->Sweep()[kLeadStart + 12], 32767);
+  EXPECT_EQ(m_audio->Sweep()[kLeadStart + 36], -32767);
+  EXPECT_LT(m_audio->Sweep()[kLeadStart + 47], 0);
   // The sweep starts again at phase 0; its sample 1 is the table at fmin / 4 = 250 entries.
-  EXPECT_EQ(m_audio->m_sweep[kLeadStart + leadIn], 0);
-  EXPECT_EQ(m_audio->m_sweep[kLeadStart + leadIn + 1],
+  EXPECT_EQ(m_audio->Sweep()[kLeadStart + leadIn], 0);
+  EXPECT_EQ(m_audio->Sweep()[kLeadStart + leadIn + 1],
             static_cast<int16_t>(TableValue(250.0) * 32767.0));
 }
 
@@ -145,13 +147,13 @@ TEST_F(SweepGeneratorTest, LeadInIsOnePeriodOfFmin7Hz) {
   const int sweepSamples = length - kLeadStart - leadIn - kTail;
   EXPECT_TRUE(sweepSamples == kSweepSteps || sweepSamples == kSweepSteps + 1) << sweepSamples;
   // The lead-in's last sample lies just before the end of its cycle (phase 11998.25).
-  EXPECT_EQ(m_audio->m_sweep[kLeadStart + leadIn - 1],
+  EXPECT_EQ(m_audio->Sweep()[kLeadStart + leadIn - 1],
             static_cast<int16_t>(TableValue(6856 * 1.75) * 32767.0));
-  EXPECT_LT(m_audio->m_sweep[kLeadStart + leadIn - 1], 0);
-  EXPECT_GT(m_audio->m_sweep[kLeadStart + leadIn / 4], 32760);
+  EXPECT_LT(m_audio->Sweep()[kLeadStart + leadIn - 1], 0);
+  EXPECT_GT(m_audio->Sweep()[kLeadStart + leadIn / 4], 32760);
   // The sweep's first two samples: phase 0, then the table at 7 / 4 = 1.75 entries.
-  EXPECT_EQ(m_audio->m_sweep[kLeadStart + leadIn], 0);
-  EXPECT_EQ(m_audio->m_sweep[kLeadStart + leadIn + 1],
+  EXPECT_EQ(m_audio->Sweep()[kLeadStart + leadIn], 0);
+  EXPECT_EQ(m_audio->Sweep()[kLeadStart + leadIn + 1],
             static_cast<int16_t>(TableValue(1.75) * 32767.0));
 }
 
@@ -166,7 +168,7 @@ TEST_F(SweepGeneratorTest, SweepFrequencyFollowsTheLogarithmicLawFromFminToFmax)
     SCOPED_TRACE(testing::Message() << range.fmin << ".." << range.fmax << " Hz");
     const int length = m_audio->GenerateSweep(range.fmin, range.fmax);
     const int sweepStart = kLeadStart + static_cast<int>(48000.0 / range.fmin);
-    const int16_t* x = m_audio->m_sweep;
+    const int16_t* x = m_audio->Sweep().data();
     auto expectedAt = [&](double i) {  // f at sweep sample i
       return range.fmin * std::pow(range.fmax / range.fmin, i / kSweepSteps);
     };
@@ -190,7 +192,7 @@ TEST_F(SweepGeneratorTest, SweepFrequencyFollowsTheLogarithmicLawFromFminToFmax)
 
 TEST_F(SweepGeneratorTest, TailContinuesTheSweepWithoutAPhaseJump) {
   const int length = m_audio->GenerateSweep(20.0, 1000.0);
-  const int16_t* x = m_audio->m_sweep;
+  const int16_t* x = m_audio->Sweep().data();
   const int boundary = length - kTail;  // first tail sample
   int largestStepInTail = 0;
   for (int i = boundary + 1; i < length; ++i) {
@@ -216,12 +218,13 @@ TEST_F(SweepGeneratorTest, RefusedRangesReturnZeroAndLeaveSilence) {
         Range{nan, 20000.0}, Range{20.0, nan}, Range{20.0, inf}, Range{-inf, 20.0}}) {
     SCOPED_TRACE(testing::Message() << range.fmin << ".." << range.fmax);
     ASSERT_GT(m_audio->GenerateSweep(20.0, 20000.0), 0);  // a previous signal to wipe
-    m_audio->m_sweepPos.store(1234);
+    CAudioProbe::SweepPos(*m_audio).store(1234);
     EXPECT_EQ(m_audio->GenerateSweep(range.fmin, range.fmax), 0);
-    EXPECT_EQ(m_audio->m_sweepLength, 0);
-    EXPECT_EQ(m_audio->m_sweepPos.load(), 0);
+    EXPECT_TRUE(m_audio->Sweep().empty());
+    EXPECT_EQ(m_audio->Counters().sweepPos, 0);
     int nonZero = 0;
-    for (int i = 0; i < CAudio::kSweepCapacity; ++i) nonZero += m_audio->m_sweep[i] != 0;
+    const int16_t* buffer = CAudioProbe::SignalBuffer(*m_audio);
+    for (int i = 0; i < CAudio::kSweepCapacity; ++i) nonZero += buffer[i] != 0;
     EXPECT_EQ(nonZero, 0);
   }
 }
@@ -229,11 +232,11 @@ TEST_F(SweepGeneratorTest, RefusedRangesReturnZeroAndLeaveSilence) {
 TEST_F(SweepGeneratorTest, VeryLowFminIsCutAtTheEndOfTheBuffer) {
   // 0.1 Hz: a lead-in of 480,000 samples, so the sweep runs into the end of the buffer.
   EXPECT_EQ(m_audio->GenerateSweep(0.1, 20000.0), CAudio::kSweepCapacity);
-  EXPECT_EQ(m_audio->m_sweepLength, CAudio::kSweepCapacity);
+  EXPECT_EQ(static_cast<int>(m_audio->Sweep().size()), CAudio::kSweepCapacity);
   // A lead-in longer than the whole buffer.
   EXPECT_EQ(m_audio->GenerateSweep(1e-300, 1.0), CAudio::kSweepCapacity);
-  EXPECT_EQ(m_audio->m_sweep[kLeadStart], 0);
-  EXPECT_EQ(m_audio->m_sweep[24000], m_audio->m_syncBurst[0]);
+  EXPECT_EQ(m_audio->Sweep()[kLeadStart], 0);
+  EXPECT_EQ(m_audio->Sweep()[24000], m_audio->SyncBurst()[0]);
 }
 
 TEST_F(SweepGeneratorTest, RangeAboveTheSampleRateStaysInsideTheSineTable) {
@@ -243,7 +246,7 @@ TEST_F(SweepGeneratorTest, RangeAboveTheSampleRateStaysInsideTheSineTable) {
   EXPECT_TRUE(sweepSamples == kSweepSteps || sweepSamples == kSweepSteps + 1) << sweepSamples;
   // The tail's 100 kHz lands on the table at 25000 - 2 * 12000 = 1000 entries per sample:
   // 4000 Hz.
-  const double tailF = CrossingFrequency(m_audio->m_sweep, length - kTail, length);
+  const double tailF = CrossingFrequency(m_audio->Sweep().data(), length - kTail, length);
   EXPECT_NEAR(tailF, 4000.0, 20.0);
 }
 
@@ -253,14 +256,14 @@ TEST_F(SweepGeneratorTest, UpperLimitWhoseStepOverflowsEndsInSilenceInsideTheTab
   const int length = m_audio->GenerateSweep(20.0, 1e308);
   ASSERT_GE(length, kLeadStart + 2400 + kSweepSteps + kTail);
   ASSERT_LE(length, kLeadStart + 2400 + kSweepSteps + 1 + kTail);
-  for (int i = length - kTail; i < length; ++i) ASSERT_EQ(m_audio->m_sweep[i], 0) << i;
+  for (int i = length - kTail; i < length; ++i) ASSERT_EQ(m_audio->Sweep()[i], 0) << i;
   // The start of the sweep is untouched by it: 20 Hz rises from phase 0.
-  EXPECT_EQ(m_audio->m_sweep[kLeadStart + 2400], 0);
-  EXPECT_GT(m_audio->m_sweep[kLeadStart + 2400 + 100], 0);
+  EXPECT_EQ(m_audio->Sweep()[kLeadStart + 2400], 0);
+  EXPECT_GT(m_audio->Sweep()[kLeadStart + 2400 + 100], 0);
   // A range lying wholly beyond that: no lead-in (48000 / fmin truncates to 0), silent sweep.
   const int high = m_audio->GenerateSweep(1e306, 1e307);
   ASSERT_GT(high, kLeadStart);
-  for (int i = kLeadStart; i < high; ++i) ASSERT_EQ(m_audio->m_sweep[i], 0) << i;
+  for (int i = kLeadStart; i < high; ++i) ASSERT_EQ(m_audio->Sweep()[i], 0) << i;
 }
 
 TEST_F(SweepGeneratorTest, GeneratingAgainGivesTheSameSignal) {
@@ -270,7 +273,7 @@ TEST_F(SweepGeneratorTest, GeneratingAgainGivesTheSameSignal) {
   const int second = other->GenerateSweep(40.0, 16000.0);
   ASSERT_EQ(first, second);
   for (int i = 0; i < CAudio::kSweepCapacity; ++i) {
-    ASSERT_EQ(m_audio->m_sweep[i], other->m_sweep[i]) << "sample " << i;
+    ASSERT_EQ(m_audio->Sweep()[i], other->Sweep()[i]) << "sample " << i;
   }
 }
 

@@ -65,7 +65,7 @@ struct Chain {
     std::vector<CBiquad> sections = filters;
     for (size_t n = 0; n < recording.size(); ++n) {
       const long at = static_cast<long>(n) + start - latency;
-      double x = at >= 0 && at < length ? audio->m_sweep[at] / 32767.0 : 0.0;
+      double x = at >= 0 && at < length ? audio->Sweep()[at] / 32767.0 : 0.0;
       if (model) x = speaker.Process(x);
       for (CBiquad& s : sections) x = s.Process(x);
       filtered[n] = x;

@@ -20,7 +20,8 @@ namespace {
 TEST(ResponseExport, FilesOfALoopbackReadZeroDecibelsAndAPeakAtTenMilliseconds) {
   auto audio = std::make_unique<CAudio>();
   const int length = audio->GenerateSweep(20.0, 20000.0);
-  const std::vector<int16_t> recording(audio->m_sweep, audio->m_sweep + length - 7000);
+  const std::vector<int16_t> recording(audio->Sweep().data(),
+                                       audio->Sweep().data() + length - 7000);
   CImpulseAnalysis analysis;
   analysis.SetCorrection([](double f) { return f > 1000.0 ? 3.0 : 0.0; }, "Mic\nOne");
   ASSERT_EQ(analysis.Analyze(recording.data(), recording.size(), 20.0, 20000.0),

@@ -13,9 +13,9 @@ struct PlayHeader;
 
 // Single-producer single-consumer ring of stereo signed 32-bit frames (left, right). The
 // storage is allocated once at construction; writing and reading never allocate, lock or
-// block. The producer is the pulse mainloop thread, the consumer the engine's capture thread;
-// the consumer reads in place, so a packet is a pointer into the ring that stays valid until it
-// is consumed.
+// block. The producer is the services' thread that records (pulse mainloop, simulated device),
+// the consumer the engine's capture thread; the consumer reads in place, so a packet is a
+// pointer into the ring that stays valid until it is consumed.
 class CFrameRing {
  public:
   static constexpr uint32_t kChannels = 2;
@@ -61,6 +61,7 @@ class CFrameRing {
     m_nWrite.store(write, std::memory_order_release);
     return count;
   }
+  uint32_t Written() const { return m_nWrite.load(std::memory_order_relaxed); }  // mod 2^32
 
   // ---- consumer side; never blocks or allocates ----
   uint32_t ReadableFrames() const {
@@ -79,6 +80,7 @@ class CFrameRing {
   void Consume(uint32_t frames) {
     m_nRead.store(m_nRead.load(std::memory_order_relaxed) + frames, std::memory_order_release);
   }
+  uint32_t Consumed() const { return m_nRead.load(std::memory_order_relaxed); }  // mod 2^32
 
   // Empties the ring; only while neither side runs.
   void Clear() {
@@ -96,8 +98,8 @@ class CFrameRing {
 };
 
 // Single-producer single-consumer queue of output buffer headers. The producer is the play
-// thread (QueueBuffer), the consumer the pulse mainloop thread, or a thread holding the mainloop
-// lock (reset and close), which keeps the mainloop's callbacks out meanwhile. Fixed storage;
+// thread (QueueBuffer), the consumer the services' output thread (the pulse mainloop, or a
+// thread holding its lock for a reset or a close; the simulated devices' thread). Fixed storage;
 // never blocks or allocates. The write index is stored and read sequentially consistent: with the
 // output's hungry flag, which both sides also use so, the producer's push and the consumer's
 // last look at an empty queue are ordered, and one side always sees the other (no fence, which
