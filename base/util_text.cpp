@@ -150,6 +150,15 @@ int CUtil::FormatText(char* dst, size_t dstSize, const char* fmt, ...) {
   return result;
 }
 
+std::string CUtil::FormatString(const char* fmt, ...) {
+  char text[kFormatSize];
+  va_list args;
+  va_start(args, fmt);
+  FormatInto(text, sizeof text, fmt, args);
+  va_end(args);
+  return text;
+}
+
 double CUtil::ParseFrequency(const char* text) {
   if (text == nullptr) return 0.0;
   const double factor = FindNoCase(text, "khz") >= 0 ? 1000.0 : 1.0;
