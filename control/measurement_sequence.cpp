@@ -3,7 +3,6 @@
 #include "control/measurement_sequence.h"
 
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +11,7 @@
 #include "audio/audio_services.h"
 #include "base/shared_state.h"
 #include "base/user_messages.h"
+#include "base/util.h"
 #include "control/failure_words.h"
 #include "engine/audio_engine.h"
 #include "engine/device_enumeration.h"
@@ -40,12 +40,6 @@ void CopyField(char* field, size_t size, const char* text) {
   CopyDeviceName(field, text, limit);
 }
 
-std::string Format(const char* pattern, const char* text) {
-  char buffer[2600];
-  std::snprintf(buffer, sizeof(buffer), pattern, text);
-  return buffer;
-}
-
 }  // namespace
 
 const char* OutputOpenErrorText(int32_t code) {
@@ -53,6 +47,7 @@ const char* OutputOpenErrorText(int32_t code) {
     case kMmErrBadDeviceId:
       return "Bad device Id";
     case kMmErrAllocated:
+      // "Ressource" as the message has always spelled it: the tool's own text, kept on purpose.
       return "Ressource still allocated";
     case kMmErrNoDriver:
       return "No driver available";
@@ -87,7 +82,7 @@ void CMeasurementSequence::CalibrationOff() {
 
 // ---- input peripheral ----
 
-int CMeasurementSequence::OpenInputPeripheral(int index) {
+bool CMeasurementSequence::OpenInputPeripheral(int index) {
   m_audio.m_sweepPlaying.store(0, std::memory_order_release);
 
   const int count = m_audio.m_inputCount;
@@ -96,7 +91,7 @@ int CMeasurementSequence::OpenInputPeripheral(int index) {
   if (!valid) {
     ShowMessage(kMsgInvalidInput);
     InputFailurePath();
-    return 0;
+    return false;
   }
   m_audio.m_inputIndex = index;
   CopyField(m_audio.m_inputName, sizeof(m_audio.m_inputName), m_audio.m_inputNames[index]);
@@ -104,10 +99,10 @@ int CMeasurementSequence::OpenInputPeripheral(int index) {
   if (m_shared.m_bInputOpen.load(std::memory_order_acquire) == 0) {
     const int32_t status = m_audio.OpenInputDevice(index);
     if (status != 0) {
-      ShowMessage(WithWords(Format(kMsgCannotOpenInput, m_audio.GetErrorText(status)),
+      ShowMessage(WithWords(CUtil::FormatString(kMsgCannotOpenInput, m_audio.GetErrorText(status)),
                             CaptureFailureWords(status)));
       InputFailurePath();
-      return 0;
+      return false;
     }
   }
   m_shared.m_bInputOpen.store(1, std::memory_order_release);
@@ -115,10 +110,10 @@ int CMeasurementSequence::OpenInputPeripheral(int index) {
   if (m_audio.StartCapture() != 0) {
     ShowMessage(kMsgInputThread);
     InputFailurePath();
-    return 0;
+    return false;
   }
   SleepMs(10);
-  return 1;
+  return true;
 }
 
 void CMeasurementSequence::InputFailurePath() {
@@ -141,28 +136,26 @@ void CMeasurementSequence::CloseInputPeripheral() {
 
 // ---- sweep and playback ----
 
-int CMeasurementSequence::StartSweep(double fmin, double fmax, int outputIndex) {
+bool CMeasurementSequence::StartSweep(double fmin, double fmax, int outputIndex) {
   // A refused range leaves the sweep silent: the measurement then finds no sync burst.
   static_cast<void>(m_audio.GenerateSweep(fmin, fmax));
   m_audio.m_filePlaying.store(0, std::memory_order_release);
   m_audio.ResetAnalysis();
   // The output is held until the detector has measured the input's own floor: the leading
   // silence must reach it after that, whenever the input starts to deliver.
-  const int result = StartPlayback(outputIndex, true);
-  if (result == 1) m_audio.m_sweepPlaying.store(1, std::memory_order_release);
-  return result;
+  const bool started = StartPlayback(outputIndex, true);
+  if (started) m_audio.m_sweepPlaying.store(1, std::memory_order_release);
+  return started;
 }
 
-int CMeasurementSequence::StartPlayback(int outputIndex, bool paused) {
+bool CMeasurementSequence::StartPlayback(int outputIndex, bool paused) {
   if (m_audio.m_hPlayThread.load(std::memory_order_acquire) != 0) m_audio.StopPlayThread();
 
   if (m_audio.m_hWaveOut.load(std::memory_order_acquire) == 0) {
     m_audio.m_waveOutOpened.store(0, std::memory_order_release);
     // The last entry (and no choice at all) is the default output, id -1.
-    int deviceId = -1;
-    if (outputIndex >= 0 && outputIndex < m_audio.m_outputCount - 1 &&
-        outputIndex < CAudio::kMaxDevices) {
-      deviceId = outputIndex;
+    const int deviceId = OutputDeviceId(outputIndex, m_audio.m_outputCount);
+    if (deviceId >= 0) {
       CopyField(m_audio.m_outputName, sizeof(m_audio.m_outputName),
                 m_audio.m_outputNames[outputIndex]);
     } else {
@@ -181,7 +174,7 @@ int CMeasurementSequence::StartPlayback(int outputIndex, bool paused) {
       m_audio.m_waveOutOpened.store(0, std::memory_order_release);
       m_audio.m_outputName[0] = '\0';
       DeferPlaybackStop();
-      return 0;
+      return false;
     }
     if (m_audio.Services() != nullptr) static_cast<void>(m_audio.Services()->ResetOutput());
     m_audio.m_waveOutOpened.store(1, std::memory_order_release);
@@ -192,18 +185,18 @@ int CMeasurementSequence::StartPlayback(int outputIndex, bool paused) {
       ShowMessage(WithWords(std::string(kMsgCannotOpenOutput) + OutputOpenErrorText(code),
                             OutputFailureWords(code)));
       m_audio.ScheduleStopPlayback(20);
-      return 0;
+      return false;
     }
   }
 
   m_audio.m_sweepPlaying.store(0, std::memory_order_release);
   if (m_audio.StartPlayThread() != 0) {
     SleepMs(10);
-    return 1;
+    return true;
   }
   ShowMessage(kMsgPlayThread);
   DeferPlaybackStop();
-  return 0;
+  return false;
 }
 
 void CMeasurementSequence::DeferPlaybackStop() {
@@ -239,8 +232,8 @@ void CMeasurementSequence::EndCapture() {
 
 // ---- replay ----
 
-int CMeasurementSequence::PlayLoadedSamples(int outputIndex) {
-  if (m_shared.m_bCapturing.load(std::memory_order_acquire) != 0) return 0;
+bool CMeasurementSequence::PlayLoadedSamples(int outputIndex) {
+  if (m_shared.m_bCapturing.load(std::memory_order_acquire) != 0) return false;
   // Only one thread may feed the analysis: the input is closed first.
   if (m_shared.m_bInputOpen.load(std::memory_order_acquire) != 0 ||
       m_audio.m_hCaptureThread.load(std::memory_order_acquire) != 0) {
@@ -257,11 +250,11 @@ int CMeasurementSequence::PlayLoadedSamples(int outputIndex) {
   m_audio.m_filePlayPos.store(0, std::memory_order_release);
   m_audio.m_filePlaying.store(1, std::memory_order_release);
   m_audio.m_sweepPlaying.store(0, std::memory_order_release);
-  if (StartPlayback(outputIndex) == 1) return 1;
+  if (StartPlayback(outputIndex)) return true;
   EndCapture();
   CalibrationOff();
   m_audio.m_filePlaying.store(0, std::memory_order_release);
-  return 0;
+  return false;
 }
 
 // Play thread (the engine's end-of-replay hook); never blocks or allocates. The samples are
@@ -318,20 +311,20 @@ bool CMeasurementSequence::Start(const MeasurementRequest& request) {
   m_shared.m_fmin = request.fmin;
   m_shared.m_fmax = request.fmax;
   m_shared.m_bCurveEndNotified.store(0, std::memory_order_release);
-  m_audio.m_inputGain.store(std::pow(10.0, request.gainDb / 20.0), std::memory_order_relaxed);
+  m_audio.m_inputGain.store(GainFactor(request.gainDb), std::memory_order_relaxed);
   m_audio.ResetAnalysis();
   SleepMs(20);
 
   m_mode = Mode::kIdle;
   m_status = SequenceStatus::kFailed;
   if (m_shared.m_bInputOpen.load(std::memory_order_acquire) == 0 &&
-      OpenInputPeripheral(request.inputIndex) == 0) {
+      !OpenInputPeripheral(request.inputIndex)) {
     static_cast<void>(m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs));
     return false;
   }
   // An output that cannot be opened, or a play thread that cannot start, leaves the input
   // open, as its button shows it: the next start measures without opening it again.
-  if (StartSweep(request.fmin, request.fmax, request.outputIndex) == 0) {
+  if (!StartSweep(request.fmin, request.fmax, request.outputIndex)) {
     static_cast<void>(m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs));
     return false;
   }
@@ -352,7 +345,7 @@ bool CMeasurementSequence::StartReplay(int outputIndex, uint32_t timeoutMs) {
   TakePointBaseline();
   m_mode = Mode::kIdle;
   m_status = SequenceStatus::kFailed;
-  if (PlayLoadedSamples(outputIndex) == 0) {
+  if (!PlayLoadedSamples(outputIndex)) {
     static_cast<void>(m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs));
     ReleaseReplaySamples();
     return false;
@@ -389,8 +382,8 @@ SequenceStatus CMeasurementSequence::TickMeasurement() {
   if (m_stopRequested.exchange(0, std::memory_order_acq_rel) != 0) return SequenceStatus::kStopped;
   if (m_audio.m_hCaptureThread.load(std::memory_order_acquire) == 0) {
     const int32_t code = m_audio.m_captureResult.load(std::memory_order_acquire);
-    ShowMessage(
-        WithWords(Format(kMsgInputStopped, m_audio.GetErrorText(code)), CaptureFailureWords(code)));
+    ShowMessage(WithWords(CUtil::FormatString(kMsgInputStopped, m_audio.GetErrorText(code)),
+                          CaptureFailureWords(code)));
     return SequenceStatus::kFailed;
   }
   // A refused buffer or a stall ends the play thread, and the output closes 100 ms later; the
@@ -408,7 +401,7 @@ SequenceStatus CMeasurementSequence::TickMeasurement() {
   } else {
     const std::string dropout = Dropout();
     if (!dropout.empty()) {
-      ShowMessage(Format(kMsgDropout, dropout.c_str()));
+      ShowMessage(CUtil::FormatString(kMsgDropout, dropout.c_str()));
       return SequenceStatus::kFailed;
     }
   }
@@ -434,7 +427,7 @@ SequenceStatus CMeasurementSequence::TickStart(uint32_t now) {
       m_phase = Phase::kWaitOutput;
       m_phaseStartedMs = now;
     } else if (now - m_phaseStartedMs > kStartWaitMs) {
-      ShowMessage(Format(kMsgInputSilent, m_audio.m_inputName));
+      ShowMessage(CUtil::FormatString(kMsgInputSilent, m_audio.m_inputName));
       return SequenceStatus::kFailed;
     }
     return SequenceStatus::kRunning;
@@ -445,7 +438,7 @@ SequenceStatus CMeasurementSequence::TickStart(uint32_t now) {
     m_framesLostBefore = services->CaptureFramesLost();
     m_phase = Phase::kSweep;
   } else if (now - m_phaseStartedMs > kStartWaitMs) {
-    ShowMessage(Format(kMsgOutputNotStarted, m_audio.m_outputName));
+    ShowMessage(CUtil::FormatString(kMsgOutputNotStarted, m_audio.m_outputName));
     return SequenceStatus::kFailed;
   }
   return SequenceStatus::kRunning;
@@ -491,9 +484,9 @@ MeasurementWait CMeasurementSequence::Waiting() const {
 std::string CMeasurementSequence::WaitingText() const {
   switch (Waiting()) {
     case MeasurementWait::kInput:
-      return Format(kMsgWaitInput, m_audio.m_inputName);
+      return CUtil::FormatString(kMsgWaitInput, m_audio.m_inputName);
     case MeasurementWait::kOutput:
-      return Format(kMsgWaitOutput, m_audio.m_outputName);
+      return CUtil::FormatString(kMsgWaitOutput, m_audio.m_outputName);
     case MeasurementWait::kNone:
       break;
   }

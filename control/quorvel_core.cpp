@@ -33,9 +33,7 @@ CQuorvelCore::CQuorvelCore(ChosenServices chosen, IPreferences& preferences,
       m_graph(m_shared),
       m_audio(std::make_unique<CAudio>(m_services.get(), &m_graph)),
       m_microList(m_shared, preferences, messages, m_graph),
-      m_charts(m_microList),
       m_sequence(*m_audio, m_graph, m_shared, messages) {
-  m_graph.SetRecordCounters(&m_audio->m_recordCount, &m_audio->m_capturedCount);
   // The device lists, once, as the main window fills them at start-up.
   int inputs = 0;
   m_inputListResult = m_audio->EnumerateInputDevices(&inputs);
@@ -45,12 +43,28 @@ CQuorvelCore::CQuorvelCore(ChosenServices chosen, IPreferences& preferences,
 
 CQuorvelCore::~CQuorvelCore() = default;
 
-CaptureFileContext CQuorvelCore::FileContext() {
-  return FileContext(&m_charts);
+namespace {
+
+std::vector<std::string> ListNames(const char (*names)[CAudio::kDeviceNameBytes], int count) {
+  if (count > CAudio::kMaxDevices) count = CAudio::kMaxDevices;
+  std::vector<std::string> list;
+  for (int i = 0; i < count; ++i) list.emplace_back(names[i]);
+  return list;
 }
 
-CaptureFileContext CQuorvelCore::FileContext(ICalibrationCharts* charts) {
-  return CaptureFileContext{*m_audio, m_shared, m_wave, m_messages, m_preferences, charts};
+}  // namespace
+
+std::vector<std::string> CQuorvelCore::InputNames() const {
+  return ListNames(m_audio->m_inputNames,
+                   m_inputListResult == kResultOk ? m_audio->m_inputCount : 0);
+}
+
+std::vector<std::string> CQuorvelCore::OutputNames() const {
+  return ListNames(m_audio->m_outputNames, m_audio->m_outputCount);
+}
+
+CaptureFileContext CQuorvelCore::FileContext() {
+  return CaptureFileContext{*m_audio, m_shared, m_wave, m_messages, m_preferences, &m_microList};
 }
 
 }  // namespace quorvel

@@ -20,7 +20,7 @@
 #include "app/up_down.h"
 #include "base/shared_state.h"
 #include "calibration/chart_folder_browser.h"
-#include "control/device_choice.h"
+#include "control/slider_positions.h"
 #include "graph/graphical.h"
 #include "tests/app/gui_test_support.h"
 #include "tests/engine/scripted_services.h"
