@@ -10,8 +10,8 @@
 #include "cli/curve_outputs.h"
 #include "control/capture_files.h"
 #include "control/curve_completion.h"
+#include "control/measurement_request.h"
 #include "control/measurement_sequence.h"
-#include "engine/full_speed_replay.h"
 #include "engine/record_track.h"
 
 namespace quorvel {
@@ -58,7 +58,8 @@ int RunAnalyze(const Arguments& args) {
   if (!options.Has("fmax")) fmax = loaded.fmax;
   // A range given on the command line follows the limits of a measurement; the title's range
   // has been made sane by the load.
-  if ((options.Has("fmin") || options.Has("fmax")) && !CheckSweepRange(fmin, fmax, &error)) {
+  if ((options.Has("fmin") || options.Has("fmax")) &&
+      !CheckRange(fmin, fmax, RangeRule::kAnyWithinLimits, &error)) {
     return ArgumentError(error, kAnalyzeUsage);
   }
   // The file's chart was loaded for the file's range: again for another one.
@@ -72,16 +73,10 @@ int RunAnalyze(const Arguments& args) {
       !ApplyCalibrationOption(core, options.Value("calibration"), fmin, fmax)) {
     return kExitFailure;
   }
-  shared.m_curveFmin = shared.m_fmin = fmin;
-  shared.m_curveFmax = shared.m_fmax = fmax;
   const auto sampleCount = static_cast<uint32_t>(audio.m_fileSampleCount.load());
-  core.Graph().ClearCurve();
-
-  // A replay analyses what it plays, one mono sample per frame, its points timed for a sweep
-  // from the range's fmin.
-  ReplayAtFullSpeed(audio, audio.m_fileSamples, static_cast<int>(sampleCount), fmin);
-  // The samples have run out: a curve that holds its 1001 points is complete, as in the window.
-  const bool complete = TakeWholeCurveAsComplete(audio, core.Graph());
+  // A replay analyses what it plays, one mono sample per frame; a curve that holds its 1001
+  // points when the samples have run out is complete, as in the window.
+  const bool complete = AnalyzeLoadedSamples(audio, core.Graph(), fmin, fmax);
   const int points = core.Graph().m_count.load();
   // No curve at all is no success: say why there is none.
   if (audio.m_synced.load() == 0) {

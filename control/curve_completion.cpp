@@ -2,6 +2,7 @@
 
 #include "base/shared_state.h"
 #include "engine/audio_engine.h"
+#include "engine/full_speed_replay.h"
 #include "graph/graphical.h"
 
 namespace quorvel {
@@ -12,9 +13,18 @@ bool TakeWholeCurveAsComplete(CAudio& audio, CGraphical& graph) {
   if (shared.m_bCurveEndNotified.exchange(1, std::memory_order_acq_rel) == 0) {
     audio.m_capturedCount.store(audio.m_recordCount.load(std::memory_order_acquire),
                                 std::memory_order_release);
-    graph.m_curvesCompleted.fetch_add(1, std::memory_order_acq_rel);
+    graph.CurveEnded();
   }
   return true;
+}
+
+bool AnalyzeLoadedSamples(CAudio& audio, CGraphical& graph, double fmin, double fmax) {
+  CSharedState& shared = graph.Shared();
+  shared.m_curveFmin = shared.m_fmin = fmin;
+  shared.m_curveFmax = shared.m_fmax = fmax;
+  graph.ClearCurve();
+  ReplayAtFullSpeed(audio, audio.m_fileSamples, audio.m_fileSampleCount.load(), fmin);
+  return TakeWholeCurveAsComplete(audio, graph);
 }
 
 }  // namespace quorvel

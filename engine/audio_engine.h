@@ -53,7 +53,7 @@ struct OutputCaps {
 //   m_synced, m_recordCount, m_recordStart
 //                      W: analysing thread; the reset       R: UI (progress, end of capture),
 //                                                              analysing thread (curve store)
-//   m_capturedCount    W: analysing thread (the curve store at completion); the reset
+//   m_capturedCount    W: analysing thread (at the end of the curve); the reset
 //                                                           R: UI (save, record track)
 //   m_peakLeft, m_peakRight
 //                      W: analysing thread (raise), UI (halve, clear)       R: UI (meter)

@@ -44,6 +44,12 @@ QString Latin(const std::string& text) {
 }  // namespace
 
 bool CGraphical::PaintGraph(int width, int height) {
+  return PaintGraph(
+      width, height,
+      View{m_shared.m_fmin, m_shared.m_fmax, m_shared.m_curveFmin, m_shared.m_curveFmax});
+}
+
+bool CGraphical::PaintGraph(int width, int height, const View& view) {
   if (width <= 0 || height <= 0) return false;  // no graph area: nothing to draw
   CGraphResources& resources = GraphResources(*this);
   m_rect = Rect{0, 0, width, height};
@@ -63,8 +69,8 @@ bool CGraphical::PaintGraph(int width, int height) {
   resources.m_canvas = &canvas;
   resources.m_painter = &painter;
 
-  DrawGrid();
-  DrawCurve();
+  DrawGrid(view.fmin, view.fmax);
+  DrawCurve(view);
 
   // the caption, centred at the top
   const char* caption = m_shared.m_szGraphCaption;
@@ -81,7 +87,7 @@ bool CGraphical::PaintGraph(int width, int height) {
   return true;
 }
 
-void CGraphical::DrawGrid() {
+void CGraphical::DrawGrid(double fmin, double fmax) {
   CGraphResources& resources = *m_pResources;
   CPixelCanvas& canvas = *resources.m_canvas;
   QPainter& painter = *resources.m_painter;
@@ -95,8 +101,6 @@ void CGraphical::DrawGrid() {
   m_plotPoints = kPlotWidth;
 
   // 2. the grid needs at least about one decade
-  const double fmin = m_shared.m_fmin;
-  const double fmax = m_shared.m_fmax;
   if (!GridIsDrawable(fmin, fmax)) return;
 
   // 4. x axis with its arrow head
@@ -182,7 +186,7 @@ void CGraphical::DrawLevelLabels(double bottom, double top) {
             Align::kRight);
 }
 
-void CGraphical::DrawCurve() {
+void CGraphical::DrawCurve(const View& view) {
   if (UpdateHasCurve() == 0) return;
   CGraphResources& resources = *m_pResources;
   CPixelCanvas& canvas = *resources.m_canvas;
@@ -195,10 +199,10 @@ void CGraphical::DrawCurve() {
     for (int k = 0; k <= kLastPoint; ++k) source[k] = m_points[k].load(std::memory_order_relaxed);
   }
   m_dbScale = kPixelsPerDb;
-  const double fmin = m_shared.m_fmin;
-  const double fmax = m_shared.m_fmax;
-  const double curveFmin = m_shared.m_curveFmin;
-  const double curveFmax = m_shared.m_curveFmax;
+  const double fmin = view.fmin;
+  const double fmax = view.fmax;
+  const double curveFmin = view.curveFmin;
+  const double curveFmax = view.curveFmax;
 
   // the marker: a vertical and a horizontal line meeting at the point
   bool markerDrawn = false;

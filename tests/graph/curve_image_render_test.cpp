@@ -1,4 +1,5 @@
-// Curve pictures for front ends without a window: no QGuiApplication exists before the call.
+// Curve pictures for front ends without a window: the graph over the range it was measured
+// with, whatever the range fields show, and nothing of the shared state changed.
 #include "graph/curve_image_render.h"
 
 #include <gtest/gtest.h>
@@ -28,13 +29,13 @@ TEST(RenderCurveImage, SavesTheGraphAsTheWindowWouldShowIt) {
   shared.m_curveFmax = 5000.0;
   shared.m_fmin = 1000.0;  // the range fields were changed after the measurement
   shared.m_fmax = 1500.0;
+  std::strcpy(shared.m_szGraphCaption, "Playing File \"sweep\"");
   CGraphical graph(shared);
   for (int k = 0; k <= CGraphical::kLastPoint; ++k) graph.AddPoint(-20.0);
 
-  ASSERT_TRUE(RenderCurveImage(graph, shared, dir + "/curve.png", "Playing File \"sweep\""));
-  EXPECT_STREQ(shared.m_szGraphCaption, "Playing File \"sweep\"");
-  EXPECT_EQ(shared.m_fmin, 50.0);
-  EXPECT_EQ(shared.m_fmax, 5000.0);
+  ASSERT_TRUE(RenderCurveImage(graph, 50.0, 5000.0, dir + "/curve.png"));
+  EXPECT_EQ(shared.m_fmin, 1000.0);
+  EXPECT_EQ(shared.m_fmax, 1500.0);
 
   const QImage png(QString::fromStdString(dir + "/curve.png"));
   ASSERT_EQ(png.size(), QSize(kGraphAreaWidth, kGraphAreaHeight));
@@ -53,10 +54,9 @@ TEST(RenderCurveImage, SavesTheGraphAsTheWindowWouldShowIt) {
   EXPECT_GT(caption, 20);
 
   // a BMP of the same picture; an unknown extension fails
-  ASSERT_TRUE(RenderCurveImage(graph, shared, dir + "/curve.bmp"));
-  EXPECT_STREQ(shared.m_szGraphCaption, "Playing File \"sweep\"");  // kept without a caption
+  ASSERT_TRUE(RenderCurveImage(graph, 50.0, 5000.0, dir + "/curve.bmp"));
   EXPECT_EQ(std::filesystem::file_size(dir + "/curve.bmp"), 54u + 3196u * kGraphAreaHeight);
-  EXPECT_FALSE(RenderCurveImage(graph, shared, dir + "/curve.gif"));
+  EXPECT_FALSE(RenderCurveImage(graph, 50.0, 5000.0, dir + "/curve.gif"));
   std::filesystem::remove_all(dir);
 }
 
