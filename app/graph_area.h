@@ -7,9 +7,9 @@ namespace quorvel {
 
 class CGraphical;
 
-// The graph area (control 1000): PaintGraph draws the whole graph into the graph's off-screen
-// picture at the area's size, and the picture is copied to the screen. Mouse presses, drags and
-// releases in it go to the marker, with positions in the area's pixels.
+// The graph area, the black frame inside "Freqency Response": PaintGraph draws the whole graph into
+// the graph's off-screen picture at the area's size, and the picture is copied to the screen. Mouse
+// presses, drags and releases in it go to the marker, with positions in the area's pixels.
 class CGraphArea : public QWidget {
   Q_OBJECT
 

@@ -22,8 +22,8 @@
 #include "app/up_down.h"
 #include "base/shared_state.h"
 #include "calibration/micro_select.h"
-#include "control/device_choice.h"
 #include "control/quorvel_core.h"
+#include "control/slider_positions.h"
 #include "graph/graph_resources.h"
 #include "graph/graphical.h"
 #include "print/print_curve.h"
@@ -112,6 +112,7 @@ CQuorvelDlg::~CQuorvelDlg() {
 }
 
 void CQuorvelDlg::CreateControls() {
+  // "Freqency" as the window has always spelled it: the tool's own text, kept on purpose.
   m_frame = new QGroupBox("Freqency Response", this);
   m_frame->setGeometry(DialogRect(5, 61, 719, 311));
   m_graphArea = new CGraphArea(m_core.Graph(), this);

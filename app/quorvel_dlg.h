@@ -42,8 +42,8 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
 
  public:
   // The window timers: sliders and device volume; level meter and the measurement's steps.
-  static constexpr int kPollTimerMs = 27;   // timer 1025
-  static constexpr int kMeterTimerMs = 30;  // timer 1026
+  static constexpr int kPollTimerMs = 27;   // the sliders' timer
+  static constexpr int kMeterTimerMs = 30;  // the level meter's timer
   static constexpr char kAboutEntry[] = "&About Quorvel...";
 
   explicit CQuorvelDlg(CQuorvelCore& core, QWidget* parent = nullptr);

@@ -33,7 +33,8 @@ QString Text(const std::string& text) {
   return QString::fromStdString(text);
 }
 
-// Control 1001: shows the dialog's off-screen preview, drawn again at every paint.
+// The preview inside "Microphone Freqency Response": shows the dialog's off-screen preview,
+// drawn again at every paint.
 class ChartPreviewArea : public QWidget {
  public:
   ChartPreviewArea(CMicroSelect* dialog, QWidget* parent) : QWidget(parent), m_dialog(dialog) {
@@ -80,6 +81,7 @@ CMicroSelect::CMicroSelect(CMicroListProc& proc, IUserMessages& messages, CGraph
   m_nameLabel->setTextFormat(Qt::PlainText);
   m_listCharts = new CRadioListBox(this);
   m_listCharts->setGeometry(Dlu(7, 55, 160, 175));
+  // "Freqency" as the dialog has always spelled it: the tool's own text, kept on purpose.
   auto* group = new QGroupBox(QStringLiteral("Microphone Freqency Response"), this);
   group->setGeometry(Dlu(175, 5, 550, 204));
   m_previewArea = new ChartPreviewArea(this, this);
