@@ -11,7 +11,7 @@
 #include "cli/cli_options.h"
 #include "control/failure_words.h"
 #include "control/quorvel_core.h"
-#include "graph/curve_image_render.h"
+#include "graph/curve_image_export.h"
 
 namespace quorvel {
 

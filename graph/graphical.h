@@ -28,7 +28,7 @@ struct CGraphResources;
 //     render library supplies. Code that draws with the palette (level meter, chart preview,
 //     printing) or copies the picture to the screen (GraphPicture, SnapshotBitmap) includes
 //     graph/graph_resources.h; front ends without a window save pictures with RenderCurveImage
-//     (graph/curve_image_render.h).
+//     (graph/curve_image_export.h).
 //
 // Threads: AddPoint runs on the analysing thread (the capture thread, or the play thread in a
 // replay); everything else runs on the user-interface thread (or quorvel-cli's main thread),
