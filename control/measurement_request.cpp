@@ -71,7 +71,7 @@ RequestFault BuildMeasurementRequest(std::span<const std::string> inputs,
   if (outputName != nullptr) {
     request->outputIndex = FindDevice(outputs, *outputName);
     if (request->outputIndex < 0) {
-      *why = std::string(kMsgCannotOpenOutput) + OutputOpenErrorText(kMmErrBadDeviceId);
+      *why = OutputOpenMessage(kMmErrBadDeviceId);
       return RequestFault::kOutput;
     }
   }

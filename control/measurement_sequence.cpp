@@ -42,23 +42,24 @@ void CopyField(char* field, size_t size, const char* text) {
 
 }  // namespace
 
-const char* OutputOpenErrorText(int32_t code) {
+std::string OutputOpenMessage(int32_t code) {
+  const std::string message = kMsgCannotOpenOutput;
   switch (code) {
     case kMmErrBadDeviceId:
-      return "Bad device Id";
+      return message + "Bad device Id";
     case kMmErrAllocated:
       // "Ressource" as the message has always spelled it: the tool's own text, kept on purpose.
-      return "Ressource still allocated";
+      return message + "Ressource still allocated";
     case kMmErrNoDriver:
-      return "No driver available";
+      return message + "No driver available";
     case kMmErrNoMem:
-      return "Not enough memory";
+      return message + "Not enough memory";
     case kWaveErrBadFormat:
-      return "Bad format";
+      return message + "Bad format";
     case kWaveErrSync:
-      return "Synchronization error";
+      return message + "Synchronization error";
     default:
-      return "";
+      return message;
   }
 }
 
@@ -168,8 +169,7 @@ bool CMeasurementSequence::StartPlayback(int outputIndex, bool paused) {
 
     const int32_t code = m_audio.OpenOutputDevice(deviceId);
     if (code != 0) {
-      ShowMessage(WithWords(std::string(kMsgCannotOpenOutput) + OutputOpenErrorText(code),
-                            OutputFailureWords(code)));
+      ShowMessage(WithWords(OutputOpenMessage(code), OutputFailureWords(code)));
       m_audio.m_hWaveOut.store(0, std::memory_order_release);
       m_audio.m_waveOutOpened.store(0, std::memory_order_release);
       m_audio.m_outputName[0] = '\0';
@@ -182,8 +182,7 @@ bool CMeasurementSequence::StartPlayback(int outputIndex, bool paused) {
   if (paused) {
     const int32_t code = m_audio.PauseOutputDevice();
     if (code != 0) {
-      ShowMessage(WithWords(std::string(kMsgCannotOpenOutput) + OutputOpenErrorText(code),
-                            OutputFailureWords(code)));
+      ShowMessage(WithWords(OutputOpenMessage(code), OutputFailureWords(code)));
       m_audio.ScheduleStopPlayback(20);
       return false;
     }

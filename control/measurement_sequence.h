@@ -48,8 +48,8 @@ constexpr char kMsgWaitOutput[] = "waiting for the Audio Output \"%s\" to start.
 // clock [ms]: a device that resumes from suspend can take seconds.
 constexpr uint32_t kStartWaitMs = 10000;
 
-// The text appended to kMsgCannotOpenOutput for an output result code (empty for others).
-[[nodiscard]] const char* OutputOpenErrorText(int32_t code);
+// kMsgCannotOpenOutput with the text of an output result code (none for other codes).
+[[nodiscard]] std::string OutputOpenMessage(int32_t code);
 
 // What a run's step reports: still running, or how it ended.
 enum class SequenceStatus { kRunning, kComplete, kStopped, kFailed };

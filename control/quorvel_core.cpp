@@ -1,5 +1,6 @@
 #include "control/quorvel_core.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "audio/backend/audio_backend.h"
@@ -43,24 +44,16 @@ CQuorvelCore::CQuorvelCore(ChosenServices chosen, IPreferences& preferences,
 
 CQuorvelCore::~CQuorvelCore() = default;
 
-namespace {
-
-std::vector<std::string> ListNames(const char (*names)[CAudio::kDeviceNameBytes], int count) {
-  if (count > CAudio::kMaxDevices) count = CAudio::kMaxDevices;
-  std::vector<std::string> list;
-  for (int i = 0; i < count; ++i) list.emplace_back(names[i]);
-  return list;
-}
-
-}  // namespace
-
 std::vector<std::string> CQuorvelCore::InputNames() const {
-  return ListNames(m_audio->m_inputNames,
-                   m_inputListResult == kResultOk ? m_audio->m_inputCount : 0);
+  const int count = m_inputListResult == kResultOk ? m_audio->m_inputCount : 0;
+  return std::vector<std::string>(m_audio->m_inputNames,
+                                  m_audio->m_inputNames + std::min(count, CAudio::kMaxDevices));
 }
 
 std::vector<std::string> CQuorvelCore::OutputNames() const {
-  return ListNames(m_audio->m_outputNames, m_audio->m_outputCount);
+  return std::vector<std::string>(
+      m_audio->m_outputNames,
+      m_audio->m_outputNames + std::min(m_audio->m_outputCount, CAudio::kMaxDevices));
 }
 
 CaptureFileContext CQuorvelCore::FileContext() {
