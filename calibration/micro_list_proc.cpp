@@ -166,7 +166,10 @@ void CMicroListProc::ForgetSelection() {
 }
 
 bool CMicroListProc::ApplyChartFile(const std::string& path, double fmin, double fmax) {
-  if (!LoadCalibration(path, fmin, fmax)) return false;
+  if (!LoadCalibration(path, fmin, fmax)) {
+    m_messages.ShowMessage(kMsgChartNotValid);
+    return false;
+  }
   std::error_code ec;
   const std::filesystem::path full = std::filesystem::absolute(path, ec);
   m_state.m_chartPaths = {ec ? path : full.string()};

@@ -38,7 +38,8 @@ class ICalibrationCharts {
 // measurement feeds the curve: m_calibration is complete before the first point that reads it.
 class CMicroListProc : public ICalibrationCharts {
  public:
-  // The question asked at a capture start when a remembered chart is not applied yet.
+  // The question asked at a capture start when a remembered chart is not applied yet
+  // ("calibation" as the tool has always spelled it: its own text, kept on purpose).
   static constexpr const char* kApplyQuestion =
       "Do you want to apply the calibation with microphone \"%s\" ?";
 
@@ -67,8 +68,9 @@ class CMicroListProc : public ICalibrationCharts {
   bool LoadCalibration(const std::string& path, double fmin, double fmax) override;
 
   // The chart file at path as the only chart, selected and applied for fmin..fmax [Hz]
-  // (quorvel-cli's --calibration): listed under its full path, named by its file title. False
-  // when the chart is unusable; nothing changes then.
+  // (quorvel-cli's --calibration): listed under its full path, named by its file title, so the
+  // caption and a saved capture name it. False after kMsgChartNotValid when the chart is
+  // unusable; nothing changes then.
   bool ApplyChartFile(const std::string& path, double fmin, double fmax);
 
   // The capture-start step, with the range of the coming curve [Hz]: loads the selected chart

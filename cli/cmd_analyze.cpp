@@ -2,12 +2,13 @@
 #include <cstdio>
 #include <string>
 
+#include "base/preferences.h"
 #include "calibration/micro_list_proc.h"
-#include "cli/calibration_options.h"
 #include "cli/cli_options.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"
 #include "cli/curve_outputs.h"
+#include "cli/stored_settings.h"
 #include "control/capture_files.h"
 #include "control/curve_completion.h"
 #include "control/measurement_request.h"
@@ -48,8 +49,11 @@ int RunAnalyze(const Arguments& args) {
   CQuorvelCore& core = session.Core();
   CAudio& audio = core.Audio();
   CSharedState& shared = core.Shared();
-  // A microphone the file names is looked up in the chart folder, as the window does.
-  UseChartFolderOption(options, session.Preferences());
+  // A microphone the file names is looked up in the chart folder, as the window does:
+  // --chart-folder DIR, else the window's stored "CalibFiles".
+  const std::string folder = options.Has("chart-folder") ? options.Value("chart-folder")
+                                                         : StoredPreferenceText(kPrefCalibFiles);
+  if (!folder.empty()) session.Preferences().WriteString(kPrefCalibFiles, folder);
   const CaptureFileContext files = core.FileContext();
   LoadedCaptureFile loaded;
   if (!LoadCaptureFile(files, path, &loaded)) return kExitFailure;
@@ -70,7 +74,7 @@ int RunAnalyze(const Arguments& args) {
     return kExitFailure;
   }
   if (options.Has("calibration") &&
-      !ApplyCalibrationOption(core, options.Value("calibration"), fmin, fmax)) {
+      !core.MicroList().ApplyChartFile(options.Value("calibration"), fmin, fmax)) {
     return kExitFailure;
   }
   const auto sampleCount = static_cast<uint32_t>(audio.m_fileSampleCount.load());

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "base/point_frequency.h"
-#include "cli/calibration_options.h"
 #include "cli/cli_options.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"
@@ -192,7 +191,7 @@ int RunMeasure(const Arguments& args) {
   core.Graph().ClearCurve();
   // The chart for the coming curve's range, before the sweep plays.
   if (options.Has("calibration") &&
-      !ApplyCalibrationOption(core, options.Value("calibration"), request.fmin, request.fmax)) {
+      !core.MicroList().ApplyChartFile(options.Value("calibration"), request.fmin, request.fmax)) {
     return kExitFailure;
   }
   const SequenceStatus outcome = RunWithProgress(core, session.Messages(), request);

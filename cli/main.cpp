@@ -52,9 +52,8 @@ int RunCommandLine(int argc, char** argv) {
 int main(int argc, char** argv) {
   // A write beyond the file size limit fails (and is reported) instead of ending the program.
   std::signal(SIGXFSZ, SIG_IGN);
-  // The commands that draw pictures need the fonts, and the fonts a QGuiApplication: headless
-  // (the offscreen platform unless QT_QPA_PLATFORM names one), named "quorvel-cli", and given
-  // no argument of the command line, which it would take for its own options.
+  // The commands that draw pictures need the fonts, the fonts a QGuiApplication: headless unless
+  // QT_QPA_PLATFORM says otherwise, and given none of the arguments (it would take some).
   std::unique_ptr<QGuiApplication> application;
   if (argc >= 2 && (std::strcmp(argv[1], "measure") == 0 || std::strcmp(argv[1], "analyze") == 0)) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -62,9 +61,7 @@ int main(int argc, char** argv) {
     static char name[] = "quorvel-cli";
     static char* qtArgv[] = {name, nullptr};
     application = std::make_unique<QGuiApplication>(qtArgc, qtArgv);
-    // Qt has set the C library's locale from the environment: numbers in files, tags and
-    // labels never follow the user's locale, so the numeric part goes back to "C" at once.
-    std::setlocale(LC_NUMERIC, "C");
+    std::setlocale(LC_NUMERIC, "C");  // Qt took the user's locale; numbers never follow it
   }
   return quorvel::RunCommandLine(argc, argv);
 }
