@@ -60,16 +60,14 @@ void CCaptureControl::Initialise() {
   const std::string inputName =
       m_preferences.ReadString(kPrefAudioInPeripheral, kDefaultAudioInPeripheral);
   const int input = FindDevice(inputs, inputName);
-  std::string chosenInput = input >= 0       ? inputs[static_cast<size_t>(input)]
-                            : inputs.empty() ? std::string()
-                                             : inputs[0];
   // an equal name keeps its stored spelling; a name found inside another takes the entry's
+  std::string chosenInput = inputs.empty() ? std::string() : inputs[std::max(input, 0)];
   if (input >= 0 && CUtil::CompareNoCaseN(chosenInput.c_str(), inputName.c_str(), 520) == 0) {
     chosenInput = inputName;
   }
   m_audio.m_inputIndex = 0;
   CopyDeviceName(m_audio.m_inputName, chosenInput.c_str(), 520);
-  m_window.SetInputList(inputs, inputs.empty() ? -1 : (input < 0 ? 0 : input));
+  m_window.SetInputList(inputs, inputs.empty() ? -1 : std::max(input, 0));
 
   m_lastGainPos =
       SliderPositionFromPreference(m_preferences.ReadInt(kPrefAudioInGain, kDefaultAudioInGain));

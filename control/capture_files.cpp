@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -148,9 +149,8 @@ namespace {
 bool CheckCaptureFileSize(const std::string& path, IUserMessages& messages) {
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    char text[CUtil::kFormatSize];
-    CUtil::FormatText(text, sizeof text, "Could not open File %s: error %d\n", path.c_str(), errno);
-    messages.ShowMessage(text);
+    messages.ShowMessage(
+        CUtil::FormatString("Could not open File %s: error %d\n", path.c_str(), errno));
     return false;
   }
   struct stat st {};
@@ -197,23 +197,6 @@ bool LoadSamples(CAudio& audio, const std::string& path, IUserMessages& messages
   return true;
 }
 
-// The range the recording was measured with, from the title "%.2lf-%.2lf Hz"; 20..20000 Hz
-// without a title, and made sane when the title's range is not.
-void RangeOfTitle(const char* title, double* fmin, double* fmax) {
-  *fmin = 20.0;
-  *fmax = 20000.0;
-  if (title[0] == '\0') return;
-  ReadRangeTitle(title, fmin, fmax);
-  if (!(*fmin > 0.0) || !std::isfinite(*fmin)) {
-    *fmin = 20.0;
-    *fmax = 20000.0;
-  } else if (!(*fmin < *fmax) || !(*fmax <= 20000.0)) {
-    // A reversed range, or an upper limit beyond 20 kHz (NaN and infinity included).
-    *fmax = 20000.0;
-    if (*fmin > 2000.0) *fmin = 2000.0;
-  }
-}
-
 // The microphone whose chart was in force when the file was saved: its chart selected and
 // applied for fmin..fmax. When it has no usable chart, its message; nothing is selected and
 // "MicroSelected" keeps its earlier value. True when the chart was applied.
@@ -225,10 +208,8 @@ bool ApplyFileMicrophone(const CaptureFileContext& ctx, const char* microphone, 
   std::string message = "The response curve of the selected microphone is not valid";
   const int index = ctx.charts != nullptr ? ctx.charts->FindChart(microphone) : -1;
   if (index < 0 || static_cast<size_t>(index) >= state.m_chartPaths.size()) {
-    char text[CUtil::kFormatSize];
-    CUtil::FormatText(text, sizeof text, "Sorry, could not find microphone \"%s\" for calibration",
-                      microphone);
-    message = text;
+    message =
+        CUtil::FormatString("Sorry, could not find microphone \"%s\" for calibration", microphone);
   } else if (ctx.charts->ValidateChart(index) &&
              ctx.charts->LoadCalibration(state.m_chartPaths[static_cast<size_t>(index)], fmin,
                                          fmax)) {
@@ -257,7 +238,19 @@ bool ReadCaptureTags(const CaptureFileContext& ctx, const std::string& path,
     ctx.messages.ShowMessage("Sorry this file is not a genuine 'Quorvel' wav file...");
     return false;
   }
-  RangeOfTitle(info.title, &loaded->fmin, &loaded->fmax);
+  // The range the recording was measured with, from the title "%.2lf-%.2lf Hz"; made sane
+  // when it is not.
+  if (info.title[0] != '\0') {
+    ReadRangeTitle(info.title, &loaded->fmin, &loaded->fmax);
+    if (!(loaded->fmin > 0.0) || !std::isfinite(loaded->fmin)) {
+      loaded->fmin = 20.0;
+      loaded->fmax = 20000.0;
+    } else if (!(loaded->fmin < loaded->fmax) || !(loaded->fmax <= 20000.0)) {
+      // A reversed range, or an upper limit beyond 20 kHz (NaN and infinity included).
+      loaded->fmax = 20000.0;
+      loaded->fmin = std::min(loaded->fmin, 2000.0);
+    }
+  }
   loaded->calibrationApplied =
       info.comment[0] != '\0' && ApplyFileMicrophone(ctx, info.comment, loaded->fmin, loaded->fmax);
   loaded->name =

@@ -116,10 +116,6 @@ void CRangeFields::Initialise() {
   }
 }
 
-const char* CRangeFields::Pref(bool upper) {
-  return upper ? kPrefFmax : kPrefFmin;
-}
-
 void CRangeFields::SetField(bool upper, double value, bool validate) {
   Limit(upper) = value;
   if (validate && !ValidateRange()) {

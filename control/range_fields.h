@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/preferences.h"
 #include "base/shared_state.h"
 
 namespace quorvel {
@@ -79,7 +80,7 @@ class CRangeFields {
   // The two limits alike: fmax when `upper`, else fmin.
   double& Limit(bool upper) { return upper ? m_shared.m_fmax : m_shared.m_fmin; }
   std::string& Text(bool upper) { return upper ? m_fmaxText : m_fminText; }
-  static const char* Pref(bool upper);
+  static const char* Pref(bool upper) { return upper ? kPrefFmax : kPrefFmin; }
   double ReadField(bool upper);
   void SetField(bool upper, double value, bool validate);
   void ShowTexts();

@@ -30,14 +30,6 @@ bool RenameWithoutReplacing(const std::string& from, const std::string& to) {
 
 }  // namespace
 
-std::string ApplicationFolder(const std::string& baseFolder) {
-  return baseFolder + "/" + kOrganizationName + "/" + kApplicationName;
-}
-
-std::string SettingsFilePath(const std::string& configFolder) {
-  return ApplicationFolder(configFolder) + ".conf";
-}
-
 SettingsFileKind InspectSettingsFile(const std::string& path) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) {

@@ -15,11 +15,14 @@ inline constexpr char kOrganizationName[] = "Velkar";
 inline constexpr char kApplicationName[] = "Quorvel";
 
 // The application's own folder in a base folder: BASE/Velkar/Quorvel.
-[[nodiscard]] std::string ApplicationFolder(const std::string& baseFolder);
-
+[[nodiscard]] inline std::string ApplicationFolder(const std::string& baseFolder) {
+  return baseFolder + "/" + kOrganizationName + "/" + kApplicationName;
+}
 // The settings file in the user's configuration folder: CONFIG/Velkar/Quorvel.conf, the file
 // QSettings(kOrganizationName, kApplicationName) uses on Linux.
-[[nodiscard]] std::string SettingsFilePath(const std::string& configFolder);
+[[nodiscard]] inline std::string SettingsFilePath(const std::string& configFolder) {
+  return ApplicationFolder(configFolder) + ".conf";
+}
 
 enum class SettingsFileKind {
   kMissing,  // nothing at the path (or a link to nothing): a new file is made there
