@@ -33,7 +33,8 @@ int CompareUpper(const char* a, const char* b, size_t limit) {
 }
 
 // Formats into a zeroed work buffer of kFormatSize bytes and copies what fits into dst.
-int FormatInto(char* dst, size_t dstSize, const char* fmt, va_list args) {
+__attribute__((format(printf, 3, 0))) int FormatInto(char* dst, size_t dstSize, const char* fmt,
+                                                     va_list args) {
   std::array<char, CUtil::kFormatSize> work{};
   const int result = (fmt == nullptr) ? -1 : std::vsnprintf(work.data(), work.size(), fmt, args);
   if (dst != nullptr && dstSize > 0) {
