@@ -3,7 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "graph/curve_image_render.h"
+#include "graph/curve_image_export.h"
 #include "graph/graph_resources.h"
 #include "graph/graphical.h"
 #include "graph/painter_canvas.h"

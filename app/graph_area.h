@@ -10,12 +10,13 @@ namespace quorvel {
 
 class CGraphical;
 
-// The graph area (control 1000). Each paint draws the whole graph into the graph's off-screen
-// picture at the graph's own size, 1065 x 455 (Save Curve and Print take it from there), and
-// shows it: the picture itself when the area has that size on a screen of scale 1, otherwise
-// the same graph drawn again at the area's size in the screen's own pixels, the graph's pixels
-// mapped onto them (CGraphView), and shown pixel for pixel. Mouse presses, drags and releases in it
-// go to the marker with positions in the graph's own pixels, whatever the area's size.
+// The graph area, the black frame inside "Freqency Response". Each paint draws the whole graph into
+// the graph's off-screen picture at the graph's own size, 1065 x 455 (Save Curve and Print take it
+// from there), and shows it: the picture itself when the area has that size on a screen of scale 1,
+// otherwise the same graph drawn again at the area's size in the screen's own pixels, the graph's
+// pixels mapped onto them (CGraphView), and shown pixel for pixel. Mouse presses, drags and
+// releases in it go to the marker with positions in the graph's own pixels, whatever the area's
+// size.
 class CGraphArea : public QWidget {
   Q_OBJECT
 

@@ -6,8 +6,8 @@
 
 namespace quorvel {
 
-// The input level meter (control 1014): a grey frame holding the 31 drawn segment slots in the
-// colours the meter's arithmetic (CLevelMeter) chose, the peak mark outlined in white. It only
+// The input level meter below the input button: a grey frame holding the 31 drawn segment slots in
+// the colours the meter's arithmetic (CLevelMeter) chose, the peak mark outlined in white. It only
 // draws.
 class CLevelMeterWidget : public QWidget {
   Q_OBJECT

@@ -4,6 +4,7 @@
 #include <csignal>
 
 #include "app/quorvel_app.h"
+#include "control/settings_file.h"
 
 int main(int argc, char** argv) {
   // A save beyond the file size limit fails with its message instead of ending the program.
@@ -12,8 +13,8 @@ int main(int argc, char** argv) {
   // QApplication sets the C library's locale from the environment; every number Quorvel reads
   // or writes (files, tags, preferences, labels) is written the C way, whatever the language.
   std::setlocale(LC_NUMERIC, "C");
-  QApplication::setOrganizationName("Velkar");
-  QApplication::setApplicationName("Quorvel");
+  QApplication::setOrganizationName(quorvel::kOrganizationName);
+  QApplication::setApplicationName(quorvel::kApplicationName);
   QApplication::setDesktopFileName("quorvel");
   quorvel::CQuorvelApp app;
   return app.Run();

@@ -15,11 +15,10 @@ namespace quorvel {
 CPreferences::CPreferences() = default;
 CPreferences::~CPreferences() = default;
 
-// The file QSettings(kOrganization, kApplication) uses on Linux, named here so that it follows
-// $XDG_CONFIG_HOME as it is when the preferences are opened.
+// Named here so that it follows $XDG_CONFIG_HOME as it is when the preferences are opened.
 QString CPreferences::FileName() {
-  const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-  return folder + "/" + kOrganization + "/" + kApplication + ".conf";
+  return QString::fromStdString(SettingsFilePath(
+      QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation).toStdString()));
 }
 
 QString CPreferences::Key(const char* name) {

@@ -10,17 +10,15 @@ class QSettings;
 
 namespace quorvel {
 
-// CPreferences: the user's settings kept between runs in QSettings, organization "Velkar",
-// application "Quorvel", group "Preferences": the registry key
-// Software\Velkar\Quorvel\Preferences on Windows, the INI file Velkar/Quorvel.conf under the
-// user's configuration folder ($XDG_CONFIG_HOME, else ~/.config) on Linux. Texts are stored
+// CPreferences: the user's settings kept between runs in QSettings, organization and application
+// as control/settings_file.h names them, group "Preferences": the registry key
+// Software\Velkar\Quorvel\Preferences on Windows, the INI file SettingsFilePath of the user's
+// configuration folder ($XDG_CONFIG_HOME, else ~/.config) on Linux. Texts are stored
 // whole as UTF-8 strings, the two slider positions as 32-bit integers, and every write is
 // synced at once. The rules (defaults, blanks, lengths, "%lf" numbers) are IPreferences'.
 // User-interface thread only.
 class CPreferences : public IPreferences {
  public:
-  static constexpr char kOrganization[] = "Velkar";
-  static constexpr char kApplication[] = "Quorvel";
   static constexpr char kGroup[] = "Preferences";
 
   CPreferences();

@@ -91,10 +91,8 @@ bool CQuorvelApp::Start() {
   CSharedState& shared = m_core->Shared();
   CUtil::CopyText(shared.m_szExeDir, exeDir.c_str());
   // The user's data folder: ~/.local/share/Velkar/Quorvel
-  const std::string userDataDir =
-      (QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/" +
-       CPreferences::kOrganization + "/" + CPreferences::kApplication)
-          .toStdString();
+  const std::string userDataDir = ApplicationFolder(
+      QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toStdString());
   ResolveDataFolders(m_preferences, shared, exeDir,
                      IsWritableFolder(exeDir) && !IsInstalled(exeDir), userDataDir);
   CUtil::CopyText(shared.m_szHelpFile, FindHelpFile(exeDir, InstalledDataDirs(exeDir)).c_str());

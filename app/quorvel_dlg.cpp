@@ -23,10 +23,10 @@
 #include "app/up_down.h"
 #include "base/shared_state.h"
 #include "calibration/micro_select.h"
-#include "control/device_choice.h"
 #include "control/quorvel_core.h"
+#include "control/slider_positions.h"
 #include "control/window_placement.h"
-#include "graph/curve_image_render.h"
+#include "graph/curve_image_export.h"
 #include "graph/graph_resources.h"
 #include "graph/graphical.h"
 #include "print/print_curve.h"
@@ -121,6 +121,7 @@ void CQuorvelDlg::PlaceLabel(const char* text, const QRect& where, Anchor anchor
 }
 
 void CQuorvelDlg::CreateControls() {
+  // "Freqency" as the window has always spelled it: the tool's own text, kept on purpose.
   m_frame = new QGroupBox("Freqency Response", this);
   Place(m_frame, DialogRect(5, 61, 719, 311), Anchor::kGrow);
   m_graphArea = new CGraphArea(m_core.Graph(), this);

@@ -43,8 +43,8 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
 
  public:
   // The window timers: sliders and device volume; level meter and the measurement's steps.
-  static constexpr int kPollTimerMs = 27;   // timer 1025
-  static constexpr int kMeterTimerMs = 30;  // timer 1026
+  static constexpr int kPollTimerMs = 27;   // the sliders' timer
+  static constexpr int kMeterTimerMs = 30;  // the level meter's timer
   static constexpr char kAboutEntry[] = "&About Quorvel...";
   // The graph area's least height on a small screen [pixels].
   static constexpr int kLeastGraphHeight = 240;

@@ -19,7 +19,7 @@ inline constexpr char kPrefAudioInGain[] = "AudioInGain";  // 32-bit number: sli
 inline constexpr int32_t kDefaultAudioInGain = 12;         // 0 dB
 inline constexpr char kPrefAudioOutPeripheral[] = "AudioOutPeripheral";  // text
 // (its default, the output mapper entry, is kDefaultAudioOutPeripheral in
-// control/preference_defaults.h: the mapper's name belongs to the engine)
+// control/measurement_request.h: the mapper's name belongs to the engine)
 inline constexpr char kPrefVolume[] = "Volume";  // 32-bit number: slider position
 inline constexpr int32_t kDefaultVolume = 16;
 inline constexpr char kPrefFmin[] = "Fmin";  // number as "%lf" text [Hz]

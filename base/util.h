@@ -138,6 +138,9 @@ class CUtil {
   static int FormatText(char* dst, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
   static int FormatText(char* dst, size_t dstSize, const char* fmt, ...)
       __attribute__((format(printf, 3, 4)));
+  // The same as a string of at most kFormatSize - 1 bytes.
+  [[nodiscard]] static std::string FormatString(const char* fmt, ...)
+      __attribute__((format(printf, 1, 2)));
 
   // ---- encodings (util_encoding.cpp) ----
 

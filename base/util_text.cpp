@@ -33,7 +33,8 @@ int CompareUpper(const char* a, const char* b, size_t limit) {
 }
 
 // Formats into a zeroed work buffer of kFormatSize bytes and copies what fits into dst.
-int FormatInto(char* dst, size_t dstSize, const char* fmt, va_list args) {
+__attribute__((format(printf, 3, 0))) int FormatInto(char* dst, size_t dstSize, const char* fmt,
+                                                     va_list args) {
   std::array<char, CUtil::kFormatSize> work{};
   const int result = (fmt == nullptr) ? -1 : std::vsnprintf(work.data(), work.size(), fmt, args);
   if (dst != nullptr && dstSize > 0) {
@@ -148,6 +149,15 @@ int CUtil::FormatText(char* dst, size_t dstSize, const char* fmt, ...) {
   const int result = FormatInto(dst, dstSize, fmt, args);
   va_end(args);
   return result;
+}
+
+std::string CUtil::FormatString(const char* fmt, ...) {
+  char text[kFormatSize];
+  va_list args;
+  va_start(args, fmt);
+  FormatInto(text, sizeof text, fmt, args);
+  va_end(args);
+  return text;
 }
 
 double CUtil::ParseFrequency(const char* text) {

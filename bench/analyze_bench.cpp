@@ -43,7 +43,6 @@ void BM_AnalyzeCapture(benchmark::State& state) {
   shared.m_curveFmin = shared.m_fmin = 20.0;
   shared.m_curveFmax = shared.m_fmax = 20000.0;
   auto graph = std::make_unique<CGraphical>(shared);
-  graph->SetRecordCounters(&audio->RecordCountForCurve(), &audio->CapturedCountForCurve());
   audio->SetCurveListener(graph.get());
   int points = 0;
   for (auto _ : state) {

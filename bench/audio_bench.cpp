@@ -23,9 +23,10 @@ namespace {
 // Takes the time of every AddPoint call.
 class CTimingListener : public ICurveListener {
  public:
-  void AddPoint(double) override {
+  bool AddPoint(double) override {
     m_at = std::chrono::steady_clock::now();
     ++m_points;
+    return false;
   }
   std::chrono::steady_clock::time_point m_at{};
   int m_points = 0;

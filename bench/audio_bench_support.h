@@ -16,7 +16,7 @@
 #include "control/quorvel_core.h"
 #include "engine/audio_engine.h"
 #include "graph/graphical.h"
-#include "tests/base/recording_messages.h"
+#include "tests/base/scripted_messages.h"
 #include "tests/engine/engine_probe.h"
 
 namespace quorvel {
@@ -46,7 +46,7 @@ inline MeasurementCpu RunMeasurementForCpu(double factor) {
   auto services = std::make_unique<CSimulatedAudioServices>(options);
   CSimulatedAudioServices* sim = services.get();
   CMemoryPreferences preferences;
-  CRecordingMessages messages;
+  CScriptedMessages messages;
   CQuorvelCore core(std::move(services), preferences, messages);
   CAudio* audio = &core.Audio();
   CGraphical* graph = &core.Graph();

@@ -15,9 +15,10 @@ namespace {
 // Counts the points, as cheaply as the curve store keeps them.
 class CountingListener : public ICurveListener {
  public:
-  void AddPoint(double levelDb) override {
+  bool AddPoint(double levelDb) override {
     ++m_count;
     m_last = levelDb;
+    return false;
   }
   int64_t m_count = 0;
   double m_last = 0.0;

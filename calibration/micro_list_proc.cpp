@@ -142,7 +142,6 @@ void CMicroListProc::PrepareCalibration(double fmin, double fmax) {
 
 void CMicroListProc::SetCalibrationApplied(bool applied) {
   m_state.m_bCalibrationApplied.store(applied ? 1 : 0);
-  if (m_pButton != nullptr) m_pButton->SetCalibrationButton(applied);
 }
 
 void CMicroListProc::ReadChartFolder() {
@@ -164,6 +163,21 @@ void CMicroListProc::RememberSelection() {
 
 void CMicroListProc::ForgetSelection() {
   Reset();
+}
+
+bool CMicroListProc::ApplyChartFile(const std::string& path, double fmin, double fmax) {
+  if (!LoadCalibration(path, fmin, fmax)) {
+    m_messages.ShowMessage(kMsgChartNotValid);
+    return false;
+  }
+  std::error_code ec;
+  const std::filesystem::path full = std::filesystem::absolute(path, ec);
+  m_state.m_chartPaths = {ec ? path : full.string()};
+  m_state.m_chartNames = {CUtil::FileTitleOfPath(m_state.m_chartPaths[0])};
+  m_state.m_nChartCount = 1;
+  SelectChart(0);
+  SetCalibrationApplied(true);
+  return true;
 }
 
 std::string CMicroListProc::ChartName(int index) const {

@@ -14,14 +14,17 @@ struct CSharedState;
 inline constexpr char kMsgChartNotValid[] =
     "The response curve of the selected microphone is not valid";
 
-// The window's calibration button as the calibration code drives it: checked with the face
-// colour RGB(255,180,180) and the caption "Microphone\nCalibration applied" when applied,
-// unchecked with the neutral face and "Select Microphone\nCalibration" otherwise. The window
-// implements it; quorvel-cli and the tests need none.
-class ICalibrationButton {
+// The microphone calibration charts as Load Audio File asks for them (CMicroListProc, or a
+// stand-in in tests): FindChart gives the index (into CSharedState::m_chartPaths /
+// m_chartNames) of the usable chart of that name or -1; LoadCalibration resamples the chart at
+// path onto the curve grid of fmin..fmax [Hz] into the calibration curve and says whether the
+// chart was usable.
+class ICalibrationCharts {
  public:
-  virtual ~ICalibrationButton() = default;
-  virtual void SetCalibrationButton(bool applied) = 0;
+  virtual ~ICalibrationCharts() = default;
+  virtual int FindChart(const std::string& name) = 0;
+  virtual bool ValidateChart(int index) = 0;
+  virtual bool LoadCalibration(const std::string& path, double fmin, double fmax) = 0;
 };
 
 // CMicroListProc: the calibration state's operations. The charts of the chart folder (the
@@ -33,20 +36,18 @@ class ICalibrationButton {
 //
 // Every operation runs on the user-interface thread (or quorvel-cli's main thread) while no
 // measurement feeds the curve: m_calibration is complete before the first point that reads it.
-class CMicroListProc {
+class CMicroListProc : public ICalibrationCharts {
  public:
-  // The question asked at a capture start when a remembered chart is not applied yet.
+  // The question asked at a capture start when a remembered chart is not applied yet
+  // ("calibation" as the tool has always spelled it: its own text, kept on purpose).
   static constexpr const char* kApplyQuestion =
       "Do you want to apply the calibation with microphone \"%s\" ?";
 
   CMicroListProc(CSharedState& state, IPreferences& preferences, IUserMessages& messages,
                  CGraphical& graph);
-  virtual ~CMicroListProc();
+  ~CMicroListProc() override;
   CMicroListProc(const CMicroListProc&) = delete;
   CMicroListProc& operator=(const CMicroListProc&) = delete;
-
-  // The window's calibration button (may be null: nothing but the flag changes).
-  void SetButton(ICalibrationButton* button) { m_pButton = button; }
 
   // Rebuilds the chart lists from the chart folder: every ".txt" or ".frd" file of the folder
   // and its subfolders that holds 1 to 128000 bytes and opens, in the order of the listing. The
@@ -57,14 +58,20 @@ class CMicroListProc {
 
   // Rescans, then returns the index of the first chart named name (case-blind) when that chart
   // loads; -1 otherwise.
-  int FindChart(const std::string& name);
+  int FindChart(const std::string& name) override;
 
   // True when the chart at index loads (into a scratch curve).
-  bool ValidateChart(int index);
+  bool ValidateChart(int index) override;
 
   // LoadChart of the chart file at path for fmin..fmax [Hz] into the curve store's
   // m_calibration; false (the curve untouched) when the chart is unusable.
-  bool LoadCalibration(const std::string& path, double fmin, double fmax);
+  bool LoadCalibration(const std::string& path, double fmin, double fmax) override;
+
+  // The chart file at path as the only chart, selected and applied for fmin..fmax [Hz]
+  // (quorvel-cli's --calibration): listed under its full path, named by its file title, so the
+  // caption and a saved capture name it. False after kMsgChartNotValid when the chart is
+  // unusable; nothing changes then.
+  bool ApplyChartFile(const std::string& path, double fmin, double fmax);
 
   // The capture-start step, with the range of the coming curve [Hz]: loads the selected chart
   // (or the remembered one, found again) for that range; when the calibration is not applied
@@ -72,7 +79,7 @@ class CMicroListProc {
   // no longer loads is forgotten and the not-applied state shown.
   void PrepareCalibration(double fmin, double fmax);
 
-  // Sets m_bCalibrationApplied and the window's calibration button.
+  // Sets m_bCalibrationApplied, which the window's calibration button shows.
   void SetCalibrationApplied(bool applied);
 
   // ---- what the selection dialog changes ----
@@ -101,7 +108,6 @@ class CMicroListProc {
   IPreferences& m_preferences;
   IUserMessages& m_messages;
   CGraphical& m_graph;
-  ICalibrationButton* m_pButton = nullptr;
 };
 
 }  // namespace quorvel

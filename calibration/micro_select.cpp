@@ -35,7 +35,8 @@ QString Text(const std::string& text) {
   return QString::fromStdString(text);
 }
 
-// Control 1001: shows the dialog's off-screen preview, drawn again at every paint. At another
+// The preview inside "Microphone Freqency Response": shows the dialog's off-screen preview,
+// drawn again at every paint. At another
 // size, or on a screen of another scale, the preview is drawn again at the area's size in the
 // screen's own pixels, its own pixels mapped onto them.
 class ChartPreviewArea : public QWidget {
@@ -92,6 +93,7 @@ CMicroSelect::CMicroSelect(CMicroListProc& proc, IUserMessages& messages, CGraph
   m_nameLabel->setGeometry(Dlu(7, 44, 160, 11));
   m_nameLabel->setTextFormat(Qt::PlainText);
   m_listCharts = new CRadioListBox(this);
+  // "Freqency" as the dialog has always spelled it: the tool's own text, kept on purpose.
   m_group = new QGroupBox(QStringLiteral("Microphone Freqency Response"), this);
   m_previewArea = new ChartPreviewArea(this, this);
   m_cancelButton = new QPushButton(QStringLiteral("Cancel"), this);

@@ -61,8 +61,6 @@ class CMicroSelect : public QDialog {
   // Loads and checks the preview of chart index (nothing for a negative index).
   void LoadPreviewFor(int index);
 
-  // The preview as the last paint drew it (null before the first paint).
-  const QImage& PreviewPicture() const { return m_bitmap; }
   // Draws the preview into the off-screen picture at the given size (made once, at the first
   // paint's size) and returns it.
   const QImage& PaintPreview(int width, int height);
@@ -76,7 +74,6 @@ class CMicroSelect : public QDialog {
   QPushButton* SelectButton() const { return m_selectButton; }
   QPushButton* OkButton() const { return m_okButton; }
   QPushButton* CancelButton() const { return m_cancelButton; }
-  QWidget* PreviewArea() const { return m_previewArea; }
 
   // "OK, Apply", "Cancel" (and Escape), the close from the title bar.
   void accept() override;

@@ -69,14 +69,6 @@ bool CliOptions::Number(const std::string& name, double fallback, double* value,
   return true;
 }
 
-bool CheckSweepRange(double fmin, double fmax, std::string* error) {
-  constexpr double kLowestFmin = 1.9;     // [Hz]
-  constexpr double kHighestFmax = 24000;  // [Hz]
-  if (fmin >= kLowestFmin && fmin < fmax && fmax <= kHighestFmax) return true;
-  error->assign("the range needs 1.9 <= fmin < fmax <= 24000");
-  return false;
-}
-
 int ArgumentError(const std::string& message, const char* usage) {
   std::fprintf(stderr, "quorvel-cli: %s\nusage: %s\n", message.c_str(), usage);
   return kExitBadArguments;

@@ -31,11 +31,6 @@ class CliOptions {
   std::vector<std::string> m_positional;
 };
 
-// The range a sweep may be measured or replayed over, as the window's range fields allow:
-// 1.9 Hz <= fmin < fmax <= 24000 Hz (a lower fmin lengthens the recording, its lead-in and the
-// points waiting for it, beyond what a capture file may hold). False with the reason in *error.
-[[nodiscard]] bool CheckSweepRange(double fmin, double fmax, std::string* error);
-
 // Prints "quorvel-cli: <message>" and the usage line of the command to stderr; returns the
 // bad-arguments exit status.
 int ArgumentError(const std::string& message, const char* usage);

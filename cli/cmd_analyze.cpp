@@ -2,14 +2,16 @@
 #include <cstdio>
 #include <string>
 
+#include "base/preferences.h"
 #include "calibration/micro_list_proc.h"
-#include "cli/calibration_options.h"
 #include "cli/cli_options.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"
 #include "cli/curve_outputs.h"
+#include "cli/stored_settings.h"
 #include "control/capture_files.h"
 #include "control/curve_completion.h"
+#include "control/measurement_request.h"
 #include "control/measurement_sequence.h"
 #include "engine/audio_engine.h"
 
@@ -47,8 +49,11 @@ int RunAnalyze(const Arguments& args) {
   CQuorvelCore& core = session.Core();
   CAudio& audio = core.Audio();
   CSharedState& shared = core.Shared();
-  // A microphone the file names is looked up in the chart folder, as the window does.
-  UseChartFolderOption(options, session.Preferences());
+  // A microphone the file names is looked up in the chart folder, as the window does:
+  // --chart-folder DIR, else the window's stored "CalibFiles".
+  const std::string folder = options.Has("chart-folder") ? options.Value("chart-folder")
+                                                         : StoredPreferenceText(kPrefCalibFiles);
+  if (!folder.empty()) session.Preferences().WriteString(kPrefCalibFiles, folder);
   const CaptureFileContext files = core.FileContext();
   LoadedCaptureFile loaded;
   if (!LoadCaptureFile(files, path, &loaded)) return kExitFailure;
@@ -57,7 +62,8 @@ int RunAnalyze(const Arguments& args) {
   if (!options.Has("fmax")) fmax = loaded.fmax;
   // A range given on the command line follows the limits of a measurement; the title's range
   // has been made sane by the load.
-  if ((options.Has("fmin") || options.Has("fmax")) && !CheckSweepRange(fmin, fmax, &error)) {
+  if ((options.Has("fmin") || options.Has("fmax")) &&
+      !CheckRange(fmin, fmax, RangeRule::kAnyWithinLimits, &error)) {
     return ArgumentError(error, kAnalyzeUsage);
   }
   // The file's chart was loaded for the file's range: again for another one.
@@ -68,20 +74,13 @@ int RunAnalyze(const Arguments& args) {
     return kExitFailure;
   }
   if (options.Has("calibration") &&
-      !ApplyCalibrationOption(core, options.Value("calibration"), fmin, fmax)) {
+      !core.MicroList().ApplyChartFile(options.Value("calibration"), fmin, fmax)) {
     return kExitFailure;
   }
-  shared.m_curveFmin = shared.m_fmin = fmin;
-  shared.m_curveFmax = shared.m_fmax = fmax;
-  const std::span<const int16_t> samples = audio.Loaded();
-  const auto sampleCount = static_cast<uint32_t>(samples.size());
-  core.Graph().ClearCurve();
-
-  // A replay analyses what it plays, one mono sample per frame, its points timed for a sweep
-  // from the range's fmin.
-  audio.ReplayAtFullSpeed(samples.data(), static_cast<int>(sampleCount), fmin);
-  // The samples have run out: a curve that holds its 1001 points is complete, as in the window.
-  const bool complete = TakeWholeCurveAsComplete(audio, core.Graph());
+  const auto sampleCount = static_cast<uint32_t>(audio.Loaded().size());
+  // A replay analyses what it plays, one mono sample per frame; a curve that holds its 1001
+  // points when the samples have run out is complete, as in the window.
+  const bool complete = AnalyzeLoadedSamples(audio, core.Graph(), fmin, fmax);
   const int points = core.Graph().m_count.load();
   // No curve at all is no success: say why there is none.
   if (!audio.Counters().synced) {

@@ -1,16 +1,15 @@
 // quorvel-cli chart: a calibration chart read with the chart rules and resampled onto the curve
 // grid, as the values a measurement over that range would subtract.
 #include <array>
-#include <cmath>
 #include <cstdio>
 #include <string>
 
 #include "base/atomic_file.h"
-#include "base/number_text.h"
 #include "calibration/chart_file.h"
 #include "calibration/micro_list_proc.h"
 #include "cli/cli_options.h"
 #include "cli/commands.h"
+#include "cli/curve_outputs.h"
 #include "control/failure_words.h"
 
 namespace quorvel {
@@ -18,19 +17,6 @@ namespace quorvel {
 namespace {
 
 const char kChartUsage[] = "quorvel-cli chart CHART [--fmin F] [--fmax F] [--csv FILE]";
-
-// The header, then entry k at fmin*(fmax/fmin)^(k/999) in %.6f and its level in %.4f, with a
-// decimal point whatever the locale, for the 1002 entries.
-std::string ChartCsvText(const std::array<double, kChartCurveSize>& curve, double fmin,
-                         double fmax) {
-  std::string text = "index,frequency_hz,level_db\n";
-  for (int k = 0; k < kChartCurveEntries; ++k) {
-    const double frequency = fmin * std::pow(fmax / fmin, static_cast<double>(k) / kChartGridSteps);
-    text += std::to_string(k) + "," + FormatFixed(frequency, 6) + "," +
-            FormatFixed(curve[static_cast<size_t>(k)], 4) + "\n";
-  }
-  return text;
-}
 
 }  // namespace
 
@@ -53,7 +39,9 @@ int RunChart(const Arguments& args) {
     std::fprintf(stderr, "%s\n", kMsgChartNotValid);
     return kExitFailure;
   }
-  const std::string text = ChartCsvText(curve, fmin, fmax);
+  // the 1002 entries, entry k at fmin*(fmax/fmin)^(k/999)
+  const std::string text =
+      CurveCsvText(curve.data(), kChartCurveEntries, fmin, fmax, kChartGridSteps);
   if (!options.Has("csv")) {
     return std::fputs(text.c_str(), stdout) >= 0 && std::fflush(stdout) == 0 ? kExitOk
                                                                              : kExitFailure;

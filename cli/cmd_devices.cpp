@@ -1,10 +1,12 @@
 // quorvel-cli devices: the input and output lists as the main window would show them.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "cli/cli_options.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"
+#include "control/measurement_request.h"
 
 namespace quorvel {
 
@@ -41,18 +43,19 @@ int RunDevices(const Arguments& args) {
     if (core.InputListResult() == kE_UNEXPECTED) text += ", no input device was found";
     std::printf("  (none: %s)\n", text.c_str());
   } else {
-    for (int i = 0; i < audio.InputCount(); ++i) {
-      std::printf("  %2d  %s%s\n", i, audio.InputName(i),
+    const std::vector<std::string> inputs = core.InputNames();
+    for (int i = 0; i < static_cast<int>(inputs.size()); ++i) {
+      std::printf("  %2d  %s%s\n", i, inputs[static_cast<size_t>(i)].c_str(),
                   RateSuffix(services != nullptr ? services->CaptureEndpointRate(i) : 0).c_str());
     }
   }
 
   std::printf("Audio Output (Sweep Generator):\n");
-  const int outputs = audio.OutputCount();
-  for (int i = 0; i < outputs; ++i) {
+  const std::vector<std::string> outputs = core.OutputNames();
+  for (int i = 0; i < static_cast<int>(outputs.size()); ++i) {
     // The last entry is the default output, opened as device -1.
-    const int id = i == outputs - 1 ? -1 : i;
-    std::printf("  %2d  %s%s\n", id, audio.OutputName(i),
+    const int id = OutputDeviceId(i, static_cast<int>(outputs.size()));
+    std::printf("  %2d  %s%s\n", id, outputs[static_cast<size_t>(i)].c_str(),
                 RateSuffix(services != nullptr ? services->OutputDeviceRate(id) : 0).c_str());
   }
   return kExitOk;

@@ -6,17 +6,17 @@
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "base/point_frequency.h"
-#include "cli/calibration_options.h"
 #include "cli/cli_options.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"
 #include "cli/console_messages.h"
 #include "cli/curve_outputs.h"
 #include "control/capture_files.h"
+#include "control/measurement_request.h"
 #include "control/measurement_sequence.h"
-#include "engine/device_enumeration.h"
 
 namespace quorvel {
 
@@ -39,20 +39,6 @@ std::atomic<CMeasurementSequence*> g_running{nullptr};
 extern "C" void OnInterrupt(int) {
   CMeasurementSequence* sequence = g_running.load();
   if (sequence != nullptr) sequence->RequestStop();
-}
-
-// Index of the entry named `name` (letters compared upper-cased; a name that starts an entry
-// when no entry matches whole), or -1. An empty name names no entry.
-int FindDevice(const std::vector<std::string>& names, const std::string& name) {
-  if (name.empty()) return -1;
-  const int count = static_cast<int>(names.size());
-  for (int i = 0; i < count; ++i) {
-    if (DeviceNamesEqual(names[i].c_str(), name.c_str())) return i;
-  }
-  for (int i = 0; i < count; ++i) {
-    if (DeviceNameStartsWith(names[i].c_str(), name.c_str(), name.size())) return i;
-  }
-  return -1;
 }
 
 // A line that names a device the server resamples, or empty for one at 48000 Hz (or of an
@@ -115,85 +101,56 @@ SequenceStatus RunWithProgress(CQuorvelCore& core, CConsoleMessages& console,
   return outcome;
 }
 
-}  // namespace
+// The request the options ask for: the range (any range within the limits, not only the
+// window's steps) and the gain, checked before any device is touched. False with the reason.
+bool ReadMeasureOptions(const CliOptions& options, MeasurementRequest* request,
+                        std::string* error) {
+  request->range = RangeRule::kAnyWithinLimits;
+  request->timeoutMs = kMeasureTimeoutMs;
+  return options.Number("fmin", 20.0, &request->fmin, error) &&
+         options.Number("fmax", 20000.0, &request->fmax, error) &&
+         options.Number("gain", 0.0, &request->gainDb, error) &&
+         CheckRequestNumbers(*request, error);
+}
 
-int RunMeasure(const Arguments& args) {
-  CliOptions options(
-      {"input", "output", "fmin", "fmax", "gain", "calibration", "save", "csv", "png", "bmp"},
-      {"simulated"}, 0);
-  std::string error;
-  if (!options.Parse(args, &error)) return ArgumentError(error, kMeasureUsage);
-  double fmin = 0.0;
-  double fmax = 0.0;
-  double gainDb = 0.0;
-  if (!options.Number("fmin", 20.0, &fmin, &error) ||
-      !options.Number("fmax", 20000.0, &fmax, &error) ||
-      !options.Number("gain", 0.0, &gainDb, &error)) {
-    return ArgumentError(error, kMeasureUsage);
-  }
-  if (!CheckSweepRange(fmin, fmax, &error)) return ArgumentError(error, kMeasureUsage);
-  if (!(gainDb >= -12.0 && gainDb <= 12.0)) {
-    return ArgumentError("the gain lies within -12 .. +12 dB", kMeasureUsage);
-  }
-  // A measurement is not made to be thrown away: every output must have a place to go first.
-  if (!CheckOutputPaths(options)) return kExitFailure;
-
-  CCliSession session(options.Has("simulated") ? AudioChoice::kSimulated : AudioChoice::kDefault);
+// The devices the options name (the first input and the default output when they name none),
+// said on stderr with a note for each that the server resamples. False after the message of a
+// name that names no device.
+bool ChooseDevices(CCliSession& session, const CliOptions& options, MeasurementRequest* request) {
   CQuorvelCore& core = session.Core();
-  CAudio& audio = core.Audio();
-  std::fprintf(stderr, "Audio services: %s\n", core.ServicesDescription().c_str());
+  const std::vector<std::string> inputs = core.InputNames();
+  const std::vector<std::string> outputs = core.OutputNames();
+  const std::string inputName = options.Value("input");
+  const std::string outputName = options.Value("output");
+  std::string why;
+  if (BuildMeasurementRequest(inputs, outputs, options.Has("input") ? &inputName : nullptr,
+                              options.Has("output") ? &outputName : nullptr, request,
+                              &why) != RequestFault::kNone) {
+    session.Messages().ShowMessage(why);
+    return false;
+  }
+  if (request->inputIndex >= static_cast<int>(inputs.size()) || request->outputIndex < 0) {
+    return true;  // nothing to name: opening the input says why
+  }
+  const std::string& input = inputs[static_cast<size_t>(request->inputIndex)];
+  const std::string& output = outputs[static_cast<size_t>(request->outputIndex)];
+  std::fprintf(stderr, "Input: %s\nOutput: %s\n", input.c_str(), output.c_str());
+  IAudioServices* services = core.Services();
+  const int outputId = OutputDeviceId(request->outputIndex, static_cast<int>(outputs.size()));
+  for (const std::string& note :
+       {ResampledNote("Audio Input", input.c_str(),
+                      services->CaptureEndpointRate(request->inputIndex)),
+        ResampledNote("Audio Output", output.c_str(), services->OutputDeviceRate(outputId))}) {
+    if (!note.empty()) std::fprintf(stderr, "%s\n", note.c_str());
+  }
+  return true;
+}
 
-  MeasurementRequest request;
-  request.fmin = fmin;
-  request.fmax = fmax;
-  request.gainDb = gainDb;
-  request.timeoutMs = kMeasureTimeoutMs;
-  request.inputIndex = 0;
-  if (options.Has("input")) {
-    request.inputIndex = FindDevice(audio.InputNames(), options.Value("input"));
-    if (request.inputIndex < 0) {
-      session.Messages().ShowMessage(kMsgInvalidInput);
-      return kExitFailure;
-    }
-  }
-  request.outputIndex = audio.OutputCount() - 1;  // the default output
-  if (options.Has("output")) {
-    request.outputIndex = FindDevice(audio.OutputNames(), options.Value("output"));
-    if (request.outputIndex < 0) {
-      session.Messages().ShowMessage(std::string(kMsgCannotOpenOutput) +
-                                     OutputOpenErrorText(kMmErrBadDeviceId));
-      return kExitFailure;
-    }
-  }
-  if (audio.InputCount() > 0 && request.inputIndex < audio.InputCount()) {
-    std::fprintf(stderr, "Input: %s\nOutput: %s\n", audio.InputName(request.inputIndex),
-                 audio.OutputName(request.outputIndex));
-    IAudioServices* services = audio.Services();
-    const int outputId = request.outputIndex == audio.OutputCount() - 1 ? -1 : request.outputIndex;
-    for (const std::string& note :
-         {ResampledNote("Audio Input", audio.InputName(request.inputIndex),
-                        services->CaptureEndpointRate(request.inputIndex)),
-          ResampledNote("Audio Output", audio.OutputName(request.outputIndex),
-                        services->OutputDeviceRate(outputId))}) {
-      if (!note.empty()) std::fprintf(stderr, "%s\n", note.c_str());
-    }
-  }
-
-  core.Graph().ClearCurve();
-  // The chart for the coming curve's range, before the sweep plays.
-  if (options.Has("calibration") &&
-      !ApplyCalibrationOption(core, options.Value("calibration"), fmin, fmax)) {
-    return kExitFailure;
-  }
-  const SequenceStatus outcome = RunWithProgress(core, session.Messages(), request);
-  if (outcome == SequenceStatus::kStopped) {
-    std::fprintf(stderr, "Measurement stopped\n");
-    return kExitFailure;
-  }
-  if (outcome == SequenceStatus::kFailed) return kExitFailure;
-
-  // Every output that can be written is; each that cannot is named.
-  bool written = WriteCurveOutputs(options, core, fmin, fmax, false);
+// The outputs of a complete measurement: the curve (--csv, --png, --bmp) and the recording
+// (--save), then the summary lines. False when one of them could not be written.
+bool WriteMeasureOutputs(const CliOptions& options, CQuorvelCore& core,
+                         const MeasurementRequest& request) {
+  bool written = WriteCurveOutputs(options, core, request.fmin, request.fmax, false);
   if (options.Has("save")) {
     // What Save Audio File writes: the recording (already at the start of the record track)
     // with its tags.
@@ -203,12 +160,47 @@ int RunMeasure(const Arguments& args) {
     }
   }
   std::printf("%d of 1001 points, %.2f-%.2f Hz, recording of %d samples\n",
-              core.Graph().m_count.load(), fmin, fmax, audio.Counters().capturedCount);
-  PrintCurveEnds(core, fmin, fmax);
+              core.Graph().m_count.load(), request.fmin, request.fmax,
+              core.Audio().Counters().capturedCount);
+  PrintCurveEnds(core, request.fmin, request.fmax);
   // The curve is whole, but a clipped input flattened its peaks.
   const std::string warning = core.Sequence().ClipWarning();
   if (!warning.empty()) std::fprintf(stderr, "Warning: %s\n", warning.c_str());
-  return written ? kExitOk : kExitFailure;
+  return written;
+}
+
+}  // namespace
+
+int RunMeasure(const Arguments& args) {
+  CliOptions options(
+      {"input", "output", "fmin", "fmax", "gain", "calibration", "save", "csv", "png", "bmp"},
+      {"simulated"}, 0);
+  std::string error;
+  MeasurementRequest request;
+  if (!options.Parse(args, &error) || !ReadMeasureOptions(options, &request, &error)) {
+    return ArgumentError(error, kMeasureUsage);
+  }
+  // A measurement is not made to be thrown away: every output must have a place to go first.
+  if (!CheckOutputPaths(options)) return kExitFailure;
+
+  CCliSession session(options.Has("simulated") ? AudioChoice::kSimulated : AudioChoice::kDefault);
+  CQuorvelCore& core = session.Core();
+  std::fprintf(stderr, "Audio services: %s\n", core.ServicesDescription().c_str());
+  if (!ChooseDevices(session, options, &request)) return kExitFailure;
+
+  core.Graph().ClearCurve();
+  // The chart for the coming curve's range, before the sweep plays.
+  if (options.Has("calibration") &&
+      !core.MicroList().ApplyChartFile(options.Value("calibration"), request.fmin, request.fmax)) {
+    return kExitFailure;
+  }
+  const SequenceStatus outcome = RunWithProgress(core, session.Messages(), request);
+  if (outcome == SequenceStatus::kStopped) {
+    std::fprintf(stderr, "Measurement stopped\n");
+    return kExitFailure;
+  }
+  if (outcome == SequenceStatus::kFailed) return kExitFailure;
+  return WriteMeasureOutputs(options, core, request) ? kExitOk : kExitFailure;
 }
 
 }  // namespace quorvel

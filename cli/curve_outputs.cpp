@@ -1,5 +1,6 @@
 #include "cli/curve_outputs.h"
 
+#include <cmath>
 #include <cstdio>
 #include <utility>
 
@@ -10,7 +11,7 @@
 #include "cli/cli_options.h"
 #include "control/failure_words.h"
 #include "control/quorvel_core.h"
-#include "graph/curve_image_render.h"
+#include "graph/curve_image_export.h"
 
 namespace quorvel {
 
@@ -27,18 +28,19 @@ void PrintFailure(const std::string& message, const std::string& failureWords) {
   std::fprintf(stderr, "%s\n", WithWords(message, failureWords).c_str());
 }
 
-// The header "index,frequency_hz,level_db", then one line per stored point.
-std::string CurveCsvText(const double* levelsDb, int count, double fmin, double fmax) {
+}  // namespace
+
+std::string CurveCsvText(const double* levelsDb, int count, double fmin, double fmax,
+                         int gridSteps) {
   std::string text = "index,frequency_hz,level_db\n";
   for (int k = 0; k < count; ++k) {
     // "%d,%.6f,%.4f" with a decimal point whatever the locale
-    text += std::to_string(k) + "," + FormatFixed(PointFrequency(k, fmin, fmax), 6) + "," +
+    const double frequency = fmin * std::pow(fmax / fmin, static_cast<double>(k) / gridSteps);
+    text += std::to_string(k) + "," + FormatFixed(frequency, 6) + "," +
             FormatFixed(levelsDb[k], 4) + "\n";
   }
   return text;
 }
-
-}  // namespace
 
 bool WriteCurveCsv(const std::string& path, const double* levelsDb, int count, double fmin,
                    double fmax, std::string* failureWords) {
@@ -90,8 +92,8 @@ bool WriteCurveOutputs(const CliOptions& options, CQuorvelCore& core, double fmi
       continue;
     }
     failureWords.clear();
-    if (!RenderCurveImage(graph, core.Shared(), WithImageExtension(options.Value(format), format),
-                          nullptr, &failureWords)) {
+    if (!RenderCurveImage(graph, fmin, fmax, WithImageExtension(options.Value(format), format),
+                          &failureWords)) {
       PrintFailure(kMsgCannotSaveFile, failureWords);
       ok = false;
     }

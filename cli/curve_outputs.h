@@ -7,9 +7,13 @@ namespace quorvel {
 class CliOptions;
 class CQuorvelCore;
 
-// Writes a curve as CSV: the header "index,frequency_hz,level_db", then one line per stored
-// point k with its frequency PointFrequency(k, fmin, fmax) in %.6f and its level in %.4f, with
-// a decimal point whatever the locale. The file is written whole or not at all (CAtomicFile: an
+// A curve as CSV: the header "index,frequency_hz,level_db", then one line per entry k with its
+// frequency fmin*(fmax/fmin)^(k/gridSteps) (PointFrequency for a measured curve) in %.6f and its
+// level in %.4f, with a decimal point whatever the locale.
+[[nodiscard]] std::string CurveCsvText(const double* levelsDb, int count, double fmin, double fmax,
+                                       int gridSteps = 1000);
+
+// Writes a measured curve's CurveCsvText. The file is written whole or not at all (CAtomicFile: an
 // earlier file stays unless the new one is complete; a named pipe is written into, and one that
 // no program reads is refused at once). False with the path and the system's reason in
 // *failureWords.

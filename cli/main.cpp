@@ -1,7 +1,10 @@
 // quorvel-cli: the headless front end over the same core as the window.
+#include <QGuiApplication>
+#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "cli/commands.h"
@@ -49,5 +52,16 @@ int RunCommandLine(int argc, char** argv) {
 int main(int argc, char** argv) {
   // A write beyond the file size limit fails (and is reported) instead of ending the program.
   std::signal(SIGXFSZ, SIG_IGN);
+  // The commands that draw pictures need the fonts, the fonts a QGuiApplication: headless unless
+  // QT_QPA_PLATFORM says otherwise, and given none of the arguments (it would take some).
+  std::unique_ptr<QGuiApplication> application;
+  if (argc >= 2 && (std::strcmp(argv[1], "measure") == 0 || std::strcmp(argv[1], "analyze") == 0)) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int qtArgc = 1;
+    static char name[] = "quorvel-cli";
+    static char* qtArgv[] = {name, nullptr};
+    application = std::make_unique<QGuiApplication>(qtArgc, qtArgv);
+    std::setlocale(LC_NUMERIC, "C");  // Qt took the user's locale; numbers never follow it
+  }
   return quorvel::RunCommandLine(argc, argv);
 }

@@ -13,9 +13,9 @@ namespace quorvel {
 std::string StoredPreferenceText(const char* name) {
   // The window's file, as it names it; no application object is made: it would switch the
   // process to the user's locale, and the curve files are written with a decimal point.
-  const QString file = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-                       QStringLiteral("/Velkar/Quorvel.conf");
-  const std::string path = file.toStdString();
+  const std::string path = SettingsFilePath(
+      QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation).toStdString());
+  const QString file = QString::fromStdString(path);
   const SettingsFileKind kind = InspectSettingsFile(path);
   if (kind == SettingsFileKind::kMissing) return std::string();
   // A named pipe is never opened (reading it would wait for a writer), and a file that cannot

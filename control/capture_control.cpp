@@ -3,6 +3,7 @@
 // capture_control_timers.cpp.
 #include "control/capture_control.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -11,12 +12,13 @@
 #include "base/preferences.h"
 #include "base/shared_state.h"
 #include "base/user_messages.h"
+#include "base/util.h"
 #include "control/capture_files.h"
 #include "control/curve_completion.h"
-#include "control/device_choice.h"
+#include "control/measurement_request.h"
 #include "control/measurement_sequence.h"
-#include "control/preference_defaults.h"
 #include "control/quorvel_core.h"
+#include "control/slider_positions.h"
 #include "engine/audio_engine.h"
 #include "graph/graphical.h"
 
@@ -51,31 +53,36 @@ bool CCaptureControl::Capturing() const {
 }
 
 void CCaptureControl::Initialise() {
-  // the input list, and the input the preferences name
-  const std::vector<std::string> inputs =
-      m_core.InputListResult() == 0 ? m_audio.InputNames() : std::vector<std::string>();
-  const InputChoice input = ChooseInputDevice(
-      inputs, m_preferences.ReadString(kPrefAudioInPeripheral, kDefaultAudioInPeripheral));
-  m_audio.ChooseInput(0, input.name.c_str());
-  m_window.SetInputList(inputs, inputs.empty() ? -1 : input.index);
+  // The input and the output the preferences name, by the rulebook's name rules; a name that
+  // names no entry takes the first.
+  const std::vector<std::string> inputs = m_core.InputNames();
+  const std::string inputName =
+      m_preferences.ReadString(kPrefAudioInPeripheral, kDefaultAudioInPeripheral);
+  const int input = FindDevice(inputs, inputName, NameRule::kInput);
+  // an equal name keeps its stored spelling; a name found inside another takes the entry's
+  std::string chosenInput = inputs.empty() ? std::string() : inputs[std::max(input, 0)];
+  if (input >= 0 && CUtil::CompareNoCaseN(chosenInput.c_str(), inputName.c_str(), 520) == 0) {
+    chosenInput = inputName;
+  }
+  m_audio.ChooseInput(0, chosenInput.c_str());
+  m_window.SetInputList(inputs, inputs.empty() ? -1 : std::max(input, 0));
 
   m_lastGainPos =
-      GainPositionFromPreference(m_preferences.ReadInt(kPrefAudioInGain, kDefaultAudioInGain));
+      SliderPositionFromPreference(m_preferences.ReadInt(kPrefAudioInGain, kDefaultAudioInGain));
   m_window.SetGainSliderPosition(m_lastGainPos);
-  m_audio.SetInputGain(GainFactor(m_lastGainPos));
+  m_audio.SetInputGain(GainFactor(GainDbOfPosition(m_lastGainPos)));
 
-  // the output list, and the output the preferences name (of two equal names, the later)
   const std::string outputName =
       m_preferences.ReadString(kPrefAudioOutPeripheral, kDefaultAudioOutPeripheral);
   m_audio.ChooseOutput(outputName.c_str());
-  const std::vector<std::string> outputs = m_audio.OutputNames();
-  const int output = ChooseOutputDevice(outputs, outputName);
+  const std::vector<std::string> outputs = m_core.OutputNames();
+  const int output = std::max(FindDevice(outputs, outputName, NameRule::kOutput), 0);
   m_window.SetOutputList(outputs, outputs.empty() ? -1 : output);
 
   // The volume slider shows the stored position; the device's own volume takes its place at
   // the first timer ticks.
   m_lastVolumePos =
-      VolumePositionFromPreference(m_preferences.ReadInt(kPrefVolume, kDefaultVolume));
+      SliderPositionFromPreference(m_preferences.ReadInt(kPrefVolume, kDefaultVolume));
   m_window.SetVolumeSliderPosition(m_lastVolumePos);
 
   m_range.Initialise();
@@ -156,15 +163,15 @@ void CCaptureControl::OnCalibrationButton() {
 
 // ---- input ----
 
-int CCaptureControl::OpenInputPeripheral() {
-  const int result = m_sequence.OpenInputPeripheral(m_window.InputSelection());
-  if (result == 1) {
+bool CCaptureControl::OpenInputPeripheral() {
+  const bool opened = m_sequence.OpenInputPeripheral(m_window.InputSelection());
+  if (opened) {
     m_preferences.WriteString(kPrefAudioInPeripheral, m_audio.ChosenInputName());
   } else {
     InputFailureShown();
   }
   SyncButtons();
-  return result;
+  return opened;
 }
 
 // After a failed opening of the input (its message shown): calibration off, the meter at zero.
@@ -216,7 +223,7 @@ void CCaptureControl::OnCaptureButton() {
   SmoothingOff();
   m_window.RepaintNow();
   m_inputClosedDuringCapture = false;
-  if (m_shared.m_bInputOpen.load(std::memory_order_acquire) == 0 && OpenInputPeripheral() == 0) {
+  if (m_shared.m_bInputOpen.load(std::memory_order_acquire) == 0 && !OpenInputPeripheral()) {
     return;
   }
 
@@ -230,10 +237,18 @@ void CCaptureControl::OnCaptureButton() {
   request.outputIndex = m_window.OutputSelection();
   request.fmin = fmin;
   request.fmax = fmax;
-  request.gainDb = m_lastGainPos - 12;
+  request.gainDb = GainDbOfPosition(m_lastGainPos);
+  request.range = RangeRule::kSteps;
   request.timeoutMs = 0;  // the window waits for its user
-  m_pointsSeen = m_graph.m_pointsAdded.load(std::memory_order_acquire);
-  const bool started = m_sequence.Start(request);
+  std::string why;
+  bool started = false;
+  if (BuildMeasurementRequest(m_core.InputNames(), m_core.OutputNames(), nullptr, nullptr, &request,
+                              &why) != RequestFault::kNone) {
+    m_messages.ShowMessage(why);  // the range fields always hold a range of their steps
+  } else {
+    m_pointsSeen = m_graph.m_pointsAdded.load(std::memory_order_acquire);
+    started = m_sequence.Start(request);
+  }
   if (started) m_preferences.WriteString(kPrefAudioOutPeripheral, m_audio.ChosenOutputName());
   SyncButtons();
   m_window.RepaintNow();

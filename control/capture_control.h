@@ -116,10 +116,10 @@ class CCaptureControl {
   void Quit();
 
   // ---- window timers ----
-  // Timer 1025 (27 ms): PollInputGain, SyncVolumeFromDevice, PollOutputVolume.
+  // The sliders' timer (27 ms): PollInputGain, SyncVolumeFromDevice, PollOutputVolume.
   void OnPollTimer();
-  // Timer 1026 (30 ms): the level meter (not during a replay), the measurement's step and its
-  // end, and one repaint when points arrived.
+  // The level meter's timer (30 ms): the meter (not during a replay), the measurement's step,
+  // its end, and one repaint when points arrived.
   void OnMeterTimer();
 
   // ---- steps, for the timers and the tests ----
@@ -134,11 +134,9 @@ class CCaptureControl {
   [[nodiscard]] bool SoftwareVolume() const { return m_softwareVolume; }
   [[nodiscard]] const CLevelMeter& Meter() const { return m_meter; }
   [[nodiscard]] CRangeFields& Range() { return m_range; }
-  [[nodiscard]] int LastGainPosition() const { return m_lastGainPos; }
-  [[nodiscard]] int LastVolumePosition() const { return m_lastVolumePos; }
 
  private:
-  int OpenInputPeripheral();
+  bool OpenInputPeripheral();
   void CloseInputPeripheral();
   void EndCapture();
   void SmoothingOff();

@@ -3,7 +3,8 @@
 #include "base/preferences.h"
 #include "base/shared_state.h"
 #include "control/capture_control.h"
-#include "control/device_choice.h"
+#include "control/measurement_request.h"
+#include "control/slider_positions.h"
 #include "engine/audio_engine.h"
 #include "graph/graphical.h"
 
@@ -31,7 +32,7 @@ void CCaptureControl::PollInputGain() {
   if (position == m_lastGainPos) return;
   m_lastGainPos = position;
   m_preferences.WriteInt(kPrefAudioInGain, position);
-  m_audio.SetInputGain(GainFactor(position));
+  m_audio.SetInputGain(GainFactor(GainDbOfPosition(position)));
 }
 
 // A volume changed elsewhere in the system only moves the slider. While the samples are scaled

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include "base/shared_state.h"
 #include "base/user_messages.h"
 #include "base/util.h"
+#include "calibration/micro_list_proc.h"
 #include "control/data_folders.h"
 #include "control/failure_words.h"
 #include "engine/audio_engine.h"
@@ -129,21 +131,16 @@ bool IsMeasurementActive(const CaptureFileContext& ctx) {
          audio.IsPlayThreadRunning() || audio.IsCaptureThreadRunning();
 }
 
-bool LoadCaptureFile(const CaptureFileContext& ctx, const std::string& path,
-                     LoadedCaptureFile* result) {
-  CAudio& audio = ctx.audio;
-  CSharedState& state = ctx.state;
-  CWave& wave = ctx.wave;
-  IUserMessages& messages = ctx.messages;
+namespace {
 
-  // Size test on the file as it is on disk. Opened without waiting: a named pipe would
-  // otherwise block the command until some program writes to it. Only a regular file has a
-  // size; anything else is too short.
+// The size test on the file as it is on disk. Opened without waiting: a named pipe would
+// otherwise block the command until some program writes to it. Only a regular file has a size;
+// anything else is too short. False after its message.
+bool CheckCaptureFileSize(const std::string& path, IUserMessages& messages) {
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    char text[CUtil::kFormatSize];
-    CUtil::FormatText(text, sizeof text, "Could not open File %s: error %d\n", path.c_str(), errno);
-    messages.ShowMessage(text);
+    messages.ShowMessage(
+        CUtil::FormatString("Could not open File %s: error %d\n", path.c_str(), errno));
     return false;
   }
   struct stat st {};
@@ -159,10 +156,12 @@ bool LoadCaptureFile(const CaptureFileContext& ctx, const std::string& path,
     messages.ShowMessage("Sorry this file is too big to be a valid 'Quorvel' file...");
     return false;
   }
-  audio.ReleaseSamples();  // no thread reads them: no measurement runs
-  CUtil::CopyText(state.m_szWavPath, path.c_str());
+  return true;
+}
 
-  // The samples. The full path is opened (m_szWavPath keeps at most 519 characters).
+// The samples into the engine: at least 1,000,000 mono 16-bit samples at 48000 Hz. False after
+// its message, with no samples loaded.
+bool LoadSamples(CAudio& audio, const std::string& path, IUserMessages& messages) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) {
     messages.ShowMessage("Sorry this file is not convenient...");
@@ -182,89 +181,102 @@ bool LoadCaptureFile(const CaptureFileContext& ctx, const std::string& path,
     messages.ShowMessage("Sorry this file is not convenient for 'Quorvel'...");
     return false;
   }
+  return true;
+}
 
-  // The tags: a tagged file must name the tool as its artist.
+// The microphone whose chart was in force when the file was saved: its chart selected and
+// applied for fmin..fmax. When it has no usable chart, its message; nothing is selected and
+// "MicroSelected" keeps its earlier value. True when the chart was applied.
+bool ApplyFileMicrophone(const CaptureFileContext& ctx, const char* microphone, double fmin,
+                         double fmax) {
+  CSharedState& state = ctx.state;
+  const std::string kept = ctx.preferences.ReadString(kPrefMicroSelected, kDefaultMicroSelected);
+  ctx.preferences.WriteString(kPrefMicroSelected, microphone);
+  std::string message = "The response curve of the selected microphone is not valid";
+  const int index = ctx.charts != nullptr ? ctx.charts->FindChart(microphone) : -1;
+  if (index < 0 || static_cast<size_t>(index) >= state.m_chartPaths.size()) {
+    message =
+        CUtil::FormatString("Sorry, could not find microphone \"%s\" for calibration", microphone);
+  } else if (ctx.charts->ValidateChart(index) &&
+             ctx.charts->LoadCalibration(state.m_chartPaths[static_cast<size_t>(index)], fmin,
+                                         fmax)) {
+    state.m_nSelectedChart.store(index);
+    state.m_bCalibrationApplied.store(1);
+    return true;
+  }
+  ctx.messages.ShowMessage(message);
+  state.m_nSelectedChart.store(-1);
+  state.m_bCalibrationApplied.store(0);
+  ctx.preferences.WriteString(kPrefMicroSelected, kept);
+  return false;
+}
+
+// The tags: a tagged file must name the tool as its artist; the title gives the range, the
+// comment the microphone. False after the message of a foreign file, with its samples freed.
+bool ReadCaptureTags(const CaptureFileContext& ctx, const std::string& path,
+                     LoadedCaptureFile* loaded) {
+  CWave& wave = ctx.wave;
   // The samples have passed their checks; the tags are read as far as they go.
   static_cast<void>(wave.ReadWave(path.c_str()));
   const WaveInfo& info = wave.m_info;
-  double fmin = 20.0;
-  double fmax = 20000.0;
   if (wave.m_nTagCount > 0 &&
       (info.artist[0] == '\0' || CUtil::FindNoCase(info.artist, "Quorvel") < 0)) {
-    audio.ReleaseSamples();
-    messages.ShowMessage("Sorry this file is not a genuine 'Quorvel' wav file...");
+    ctx.audio.ReleaseSamples();
+    ctx.messages.ShowMessage("Sorry this file is not a genuine 'Quorvel' wav file...");
+    return false;
+  }
+  // The range the recording was measured with, from the title "%.2lf-%.2lf Hz"; made sane
+  // when it is not.
+  if (info.title[0] != '\0') {
+    ReadRangeTitle(info.title, &loaded->fmin, &loaded->fmax);
+    if (!(loaded->fmin > 0.0) || !std::isfinite(loaded->fmin)) {
+      loaded->fmin = 20.0;
+      loaded->fmax = 20000.0;
+    } else if (!(loaded->fmin < loaded->fmax) || !(loaded->fmax <= 20000.0)) {
+      // A reversed range, or an upper limit beyond 20 kHz (NaN and infinity included).
+      loaded->fmax = 20000.0;
+      loaded->fmin = std::min(loaded->fmin, 2000.0);
+    }
+  }
+  loaded->calibrationApplied =
+      info.comment[0] != '\0' && ApplyFileMicrophone(ctx, info.comment, loaded->fmin, loaded->fmax);
+  loaded->name =
+      info.album[0] != '\0'
+          ? std::string(info.album)
+          : std::string(CUtil::StripExtension(CUtil::FileNameOfPath(ctx.state.m_szWavPath)));
+  return true;
+}
+
+}  // namespace
+
+bool LoadCaptureFile(const CaptureFileContext& ctx, const std::string& path,
+                     LoadedCaptureFile* result) {
+  CSharedState& state = ctx.state;
+  if (!CheckCaptureFileSize(path, ctx.messages)) return false;
+  ctx.audio.ReleaseSamples();
+  CUtil::CopyText(state.m_szWavPath, path.c_str());
+  // The full path is opened (m_szWavPath keeps at most 519 characters).
+  LoadedCaptureFile loaded;
+  if (!LoadSamples(ctx.audio, path, ctx.messages) || !ReadCaptureTags(ctx, path, &loaded)) {
     return false;
   }
 
-  // The range the recording was measured with, from the title "%.2lf-%.2lf Hz".
-  if (info.title[0] != '\0') {
-    ReadRangeTitle(info.title, &fmin, &fmax);
-    if (!(fmin > 0.0) || !std::isfinite(fmin)) {
-      fmin = 20.0;
-      fmax = 20000.0;
-    } else if (!(fmin < fmax) || !(fmax <= 20000.0)) {
-      // A reversed range, or an upper limit beyond 20 kHz (NaN and infinity included).
-      fmax = 20000.0;
-      if (fmin > 2000.0) fmin = 2000.0;
-    }
-  }
-
-  // The microphone whose chart was in force when the file was saved.
-  bool calibrationApplied = false;
-  if (info.comment[0] != '\0') {
-    const std::string kept = ctx.preferences.ReadString(kPrefMicroSelected, kDefaultMicroSelected);
-    ctx.preferences.WriteString(kPrefMicroSelected, info.comment);
-    std::string message;
-    const int index = ctx.charts != nullptr ? ctx.charts->FindChart(info.comment) : -1;
-    if (index < 0 || static_cast<size_t>(index) >= state.m_chartPaths.size()) {
-      char text[CUtil::kFormatSize];
-      CUtil::FormatText(text, sizeof text,
-                        "Sorry, could not find microphone \"%s\" for calibration", info.comment);
-      message = text;
-    } else if (!ctx.charts->ValidateChart(index)) {
-      message = "The response curve of the selected microphone is not valid";
-    } else if (ctx.charts->LoadChart(state.m_chartPaths[static_cast<size_t>(index)], fmin, fmax)) {
-      state.m_nSelectedChart.store(index);
-      state.m_bCalibrationApplied.store(1);
-      calibrationApplied = true;
-    } else {
-      message = "The response curve of the selected microphone is not valid";
-    }
-    if (!calibrationApplied) {
-      messages.ShowMessage(message);
-      state.m_nSelectedChart.store(-1);
-      state.m_bCalibrationApplied.store(0);
-      ctx.preferences.WriteString(kPrefMicroSelected, kept);
-    }
-  }
-
   state.m_bCurveEndNotified.store(0);
-  state.m_curveFmin = fmin;
-  state.m_curveFmax = fmax;
+  state.m_curveFmin = loaded.fmin;
+  state.m_curveFmax = loaded.fmax;
   ctx.preferences.WriteString(kPrefWav, state.m_szWavPath);
-
-  const std::string name =
-      info.album[0] != '\0'
-          ? std::string(info.album)
-          : std::string(CUtil::StripExtension(CUtil::FileNameOfPath(state.m_szWavPath)));
   // The microphone words only for the chart this file named and that was applied: a chart
   // selected before names no microphone of this recording.
-  const int32_t chart = calibrationApplied ? state.m_nSelectedChart.load() : -1;
+  const int32_t chart = loaded.calibrationApplied ? state.m_nSelectedChart.load() : -1;
   if (chart < 0 || static_cast<size_t>(chart) >= state.m_chartNames.size()) {
     CUtil::FormatText(state.m_szGraphCaption, sizeof state.m_szGraphCaption, "Playing File \"%s\"",
-                      name.c_str());
+                      loaded.name.c_str());
   } else {
     CUtil::FormatText(state.m_szGraphCaption, sizeof state.m_szGraphCaption,
-                      "Playing \"%s\" captured with microphone \"%s\"", name.c_str(),
+                      "Playing \"%s\" captured with microphone \"%s\"", loaded.name.c_str(),
                       state.m_chartNames[static_cast<size_t>(chart)].c_str());
   }
-
-  if (result != nullptr) {
-    result->fmin = fmin;
-    result->fmax = fmax;
-    result->name = name;
-    result->calibrationApplied = calibrationApplied;
-  }
+  if (result != nullptr) *result = loaded;
   return true;
 }
 

@@ -6,6 +6,7 @@
 namespace quorvel {
 
 class CAudio;
+class ICalibrationCharts;
 class CWave;
 class IPreferences;
 class IUserMessages;
@@ -17,20 +18,8 @@ struct CSharedState;
 // every message goes through IUserMessages. All of it runs on the user-interface thread, while
 // no measurement is running.
 
-// The microphone calibration charts, as the calibration code offers them: FindChart returns the
-// index (into CSharedState::m_chartPaths / m_chartNames) of the usable chart of that name or
-// -1; LoadChart resamples the chart at path onto the curve grid of fmin..fmax [Hz] into the
-// calibration curve and says whether the chart was usable.
-class ICalibrationCharts {
- public:
-  virtual ~ICalibrationCharts() = default;
-  virtual int FindChart(const std::string& name) = 0;
-  virtual bool ValidateChart(int index) = 0;
-  virtual bool LoadChart(const std::string& path, double fmin, double fmax) = 0;
-};
-
-// What the operations work on. charts may be null: a microphone named by a file is then
-// reported as not found and the file is replayed without calibration.
+// What the operations work on. charts (the core's CMicroListProc) may be null: a microphone
+// named by a file is then reported as not found and the file is replayed without calibration.
 struct CaptureFileContext {
   CAudio& audio;
   CSharedState& state;

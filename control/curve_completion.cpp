@@ -11,9 +11,19 @@ bool TakeWholeCurveAsComplete(CAudio& audio, CGraphical& graph) {
   if (graph.m_count.load(std::memory_order_acquire) <= CGraphical::kLastPoint) return false;
   if (shared.m_bCurveEndNotified.exchange(1, std::memory_order_acq_rel) == 0) {
     audio.TakeRecordingAsCapture();
-    graph.m_curvesCompleted.fetch_add(1, std::memory_order_acq_rel);
+    graph.CurveEnded();
   }
   return true;
+}
+
+bool AnalyzeLoadedSamples(CAudio& audio, CGraphical& graph, double fmin, double fmax) {
+  CSharedState& shared = graph.Shared();
+  shared.m_curveFmin = shared.m_fmin = fmin;
+  shared.m_curveFmax = shared.m_fmax = fmax;
+  graph.ClearCurve();
+  const std::span<const int16_t> samples = audio.Loaded();
+  audio.ReplayAtFullSpeed(samples.data(), static_cast<int>(samples.size()), fmin);
+  return TakeWholeCurveAsComplete(audio, graph);
 }
 
 }  // namespace quorvel

@@ -19,4 +19,11 @@ class CGraphical;
 // thread).
 bool TakeWholeCurveAsComplete(CAudio& audio, CGraphical& graph);
 
+// The samples loaded into the engine analysed as a replay analyses them, but at full speed and
+// without an output device (quorvel-cli analyze): fmin..fmax [Hz] becomes the range of the
+// curve and of the display, the curve is emptied, the points are timed for a sweep from fmin,
+// and a curve that holds its 1001 points when the samples run out is complete
+// (TakeWholeCurveAsComplete). Returns whether it is. Main thread, while no measurement runs.
+bool AnalyzeLoadedSamples(CAudio& audio, CGraphical& graph, double fmin, double fmax);
+
 }  // namespace quorvel

@@ -3,7 +3,6 @@
 #include "control/measurement_sequence.h"
 
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <thread>
@@ -11,7 +10,9 @@
 #include "audio/audio_services.h"
 #include "base/shared_state.h"
 #include "base/user_messages.h"
+#include "base/util.h"
 #include "control/failure_words.h"
+#include "control/measurement_request.h"
 #include "engine/audio_engine.h"
 #include "engine/device_enumeration.h"
 #include "graph/graphical.h"
@@ -31,30 +32,26 @@ constexpr int kPlaybackStopWaitMs = 3000;
 // Points of a complete curve.
 constexpr int kCurvePoints = 1001;
 
-std::string Format(const char* pattern, const char* text) {
-  char buffer[2600];
-  std::snprintf(buffer, sizeof(buffer), pattern, text);
-  return buffer;
-}
-
 }  // namespace
 
-const char* OutputOpenErrorText(int32_t code) {
+std::string OutputOpenMessage(int32_t code) {
+  const std::string message = kMsgCannotOpenOutput;
   switch (code) {
     case kMmErrBadDeviceId:
-      return "Bad device Id";
+      return message + "Bad device Id";
     case kMmErrAllocated:
-      return "Ressource still allocated";
+      // "Ressource" as the message has always spelled it: the tool's own text, kept on purpose.
+      return message + "Ressource still allocated";
     case kMmErrNoDriver:
-      return "No driver available";
+      return message + "No driver available";
     case kMmErrNoMem:
-      return "Not enough memory";
+      return message + "Not enough memory";
     case kWaveErrBadFormat:
-      return "Bad format";
+      return message + "Bad format";
     case kWaveErrSync:
-      return "Synchronization error";
+      return message + "Synchronization error";
     default:
-      return "";
+      return message;
   }
 }
 
@@ -78,7 +75,7 @@ void CMeasurementSequence::CalibrationOff() {
 
 // ---- input peripheral ----
 
-int CMeasurementSequence::OpenInputPeripheral(int index) {
+bool CMeasurementSequence::OpenInputPeripheral(int index) {
   m_audio.SetSweepPlaying(false);
 
   const bool valid =
@@ -86,17 +83,17 @@ int CMeasurementSequence::OpenInputPeripheral(int index) {
   if (!valid) {
     ShowMessage(kMsgInvalidInput);
     InputFailurePath();
-    return 0;
+    return false;
   }
   m_audio.ChooseInput(index, m_audio.InputName(index));
 
   if (m_shared.m_bInputOpen.load(std::memory_order_acquire) == 0) {
     const int32_t status = m_audio.OpenInputDevice(index);
     if (status != 0) {
-      ShowMessage(WithWords(Format(kMsgCannotOpenInput, m_audio.GetErrorText(status)),
+      ShowMessage(WithWords(CUtil::FormatString(kMsgCannotOpenInput, m_audio.GetErrorText(status)),
                             CaptureFailureWords(status)));
       InputFailurePath();
-      return 0;
+      return false;
     }
   }
   m_shared.m_bInputOpen.store(1, std::memory_order_release);
@@ -104,10 +101,10 @@ int CMeasurementSequence::OpenInputPeripheral(int index) {
   if (m_audio.StartCapture() != 0) {
     ShowMessage(kMsgInputThread);
     InputFailurePath();
-    return 0;
+    return false;
   }
   SleepMs(10);
-  return 1;
+  return true;
 }
 
 void CMeasurementSequence::InputFailurePath() {
@@ -126,56 +123,49 @@ void CMeasurementSequence::CloseInputPeripheral() {
 
 // ---- sweep and playback ----
 
-int CMeasurementSequence::StartSweep(double fmin, double fmax, int outputIndex) {
+bool CMeasurementSequence::StartSweep(double fmin, double fmax, int outputIndex) {
   // A refused range leaves the sweep silent: the measurement then finds no sync burst.
   static_cast<void>(m_audio.GenerateSweep(fmin, fmax));
   m_audio.SetFilePlaying(false);
   m_audio.ResetAnalysis();
   // The output is held until the detector has measured the input's own floor: the leading
   // silence must reach it after that, whenever the input starts to deliver.
-  const int result = StartPlayback(outputIndex, true);
-  if (result == 1) m_audio.SetSweepPlaying(true);
-  return result;
+  const bool started = StartPlayback(outputIndex, true);
+  if (started) m_audio.SetSweepPlaying(true);
+  return started;
 }
 
-int CMeasurementSequence::StartPlayback(int outputIndex, bool paused) {
+bool CMeasurementSequence::StartPlayback(int outputIndex, bool paused) {
   if (m_audio.IsPlayThreadRunning()) m_audio.StopPlayThread();
 
   if (!m_audio.IsOutputOpen()) {
     // The last entry (and no choice at all) is the default output, id -1.
-    int deviceId = -1;
-    const char* name = kOutputMapperName;
-    if (outputIndex >= 0 && outputIndex < m_audio.OutputCount() - 1 &&
-        outputIndex < CAudio::kMaxDevices) {
-      deviceId = outputIndex;
-      name = m_audio.OutputName(outputIndex);
-    }
+    const int deviceId = OutputDeviceId(outputIndex, m_audio.OutputCount());
+    const char* name = deviceId >= 0 ? m_audio.OutputName(outputIndex) : kOutputMapperName;
     const int32_t code = m_audio.OpenNamedOutput(deviceId, name);
     if (code != 0) {
-      ShowMessage(WithWords(std::string(kMsgCannotOpenOutput) + OutputOpenErrorText(code),
-                            OutputFailureWords(code)));
+      ShowMessage(WithWords(OutputOpenMessage(code), OutputFailureWords(code)));
       DeferPlaybackStop();
-      return 0;
+      return false;
     }
   }
   if (paused) {
     const int32_t code = m_audio.PauseOutputDevice();
     if (code != 0) {
-      ShowMessage(WithWords(std::string(kMsgCannotOpenOutput) + OutputOpenErrorText(code),
-                            OutputFailureWords(code)));
+      ShowMessage(WithWords(OutputOpenMessage(code), OutputFailureWords(code)));
       m_audio.ScheduleStopPlayback(20);
-      return 0;
+      return false;
     }
   }
 
   m_audio.SetSweepPlaying(false);
   if (m_audio.StartPlayThread() != 0) {
     SleepMs(10);
-    return 1;
+    return true;
   }
   ShowMessage(kMsgPlayThread);
   DeferPlaybackStop();
-  return 0;
+  return false;
 }
 
 void CMeasurementSequence::DeferPlaybackStop() {
@@ -206,8 +196,8 @@ void CMeasurementSequence::EndCapture() {
 
 // ---- replay ----
 
-int CMeasurementSequence::PlayLoadedSamples(int outputIndex) {
-  if (m_shared.m_bCapturing.load(std::memory_order_acquire) != 0) return 0;
+bool CMeasurementSequence::PlayLoadedSamples(int outputIndex) {
+  if (m_shared.m_bCapturing.load(std::memory_order_acquire) != 0) return false;
   // Only one thread may feed the analysis: the input is closed first.
   if (m_shared.m_bInputOpen.load(std::memory_order_acquire) != 0 ||
       m_audio.IsCaptureThreadRunning()) {
@@ -223,11 +213,11 @@ int CMeasurementSequence::PlayLoadedSamples(int outputIndex) {
   SleepMs(10);
   m_audio.SetFilePlaying(true);
   m_audio.SetSweepPlaying(false);
-  if (StartPlayback(outputIndex) == 1) return 1;
+  if (StartPlayback(outputIndex)) return true;
   EndCapture();
   CalibrationOff();
   m_audio.SetFilePlaying(false);
-  return 0;
+  return false;
 }
 
 // Play thread (the engine's end-of-replay hook); never blocks or allocates. The samples are
@@ -279,20 +269,20 @@ bool CMeasurementSequence::Start(const MeasurementRequest& request) {
   m_shared.m_fmin = request.fmin;
   m_shared.m_fmax = request.fmax;
   m_shared.m_bCurveEndNotified.store(0, std::memory_order_release);
-  m_audio.SetInputGain(std::pow(10.0, request.gainDb / 20.0));
+  m_audio.SetInputGain(GainFactor(request.gainDb));
   m_audio.ResetAnalysis();
   SleepMs(20);
 
   m_mode = Mode::kIdle;
   m_status = SequenceStatus::kFailed;
   if (m_shared.m_bInputOpen.load(std::memory_order_acquire) == 0 &&
-      OpenInputPeripheral(request.inputIndex) == 0) {
+      !OpenInputPeripheral(request.inputIndex)) {
     static_cast<void>(m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs));
     return false;
   }
   // An output that cannot be opened, or a play thread that cannot start, leaves the input
   // open, as its button shows it: the next start measures without opening it again.
-  if (StartSweep(request.fmin, request.fmax, request.outputIndex) == 0) {
+  if (!StartSweep(request.fmin, request.fmax, request.outputIndex)) {
     static_cast<void>(m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs));
     return false;
   }
@@ -313,7 +303,7 @@ bool CMeasurementSequence::StartReplay(int outputIndex, uint32_t timeoutMs) {
   TakePointBaseline();
   m_mode = Mode::kIdle;
   m_status = SequenceStatus::kFailed;
-  if (PlayLoadedSamples(outputIndex) == 0) {
+  if (!PlayLoadedSamples(outputIndex)) {
     static_cast<void>(m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs));
     ReleaseReplaySamples();
     return false;
@@ -350,8 +340,8 @@ SequenceStatus CMeasurementSequence::TickMeasurement() {
   if (m_stopRequested.exchange(0, std::memory_order_acq_rel) != 0) return SequenceStatus::kStopped;
   if (!m_audio.IsCaptureThreadRunning()) {
     const int32_t code = m_audio.Counters().captureResult;
-    ShowMessage(
-        WithWords(Format(kMsgInputStopped, m_audio.GetErrorText(code)), CaptureFailureWords(code)));
+    ShowMessage(WithWords(CUtil::FormatString(kMsgInputStopped, m_audio.GetErrorText(code)),
+                          CaptureFailureWords(code)));
     return SequenceStatus::kFailed;
   }
   // A refused buffer or a stall ends the play thread, and the output closes 100 ms later; the
@@ -368,7 +358,7 @@ SequenceStatus CMeasurementSequence::TickMeasurement() {
   } else {
     const std::string dropout = Dropout();
     if (!dropout.empty()) {
-      ShowMessage(Format(kMsgDropout, dropout.c_str()));
+      ShowMessage(CUtil::FormatString(kMsgDropout, dropout.c_str()));
       return SequenceStatus::kFailed;
     }
   }
@@ -394,7 +384,7 @@ SequenceStatus CMeasurementSequence::TickStart(uint32_t now) {
       m_phase = Phase::kWaitOutput;
       m_phaseStartedMs = now;
     } else if (now - m_phaseStartedMs > kStartWaitMs) {
-      ShowMessage(Format(kMsgInputSilent, m_audio.ChosenInputName()));
+      ShowMessage(CUtil::FormatString(kMsgInputSilent, m_audio.ChosenInputName()));
       return SequenceStatus::kFailed;
     }
     return SequenceStatus::kRunning;
@@ -405,7 +395,7 @@ SequenceStatus CMeasurementSequence::TickStart(uint32_t now) {
     m_framesLostBefore = services->CaptureFramesLost();
     m_phase = Phase::kSweep;
   } else if (now - m_phaseStartedMs > kStartWaitMs) {
-    ShowMessage(Format(kMsgOutputNotStarted, m_audio.ChosenOutputName()));
+    ShowMessage(CUtil::FormatString(kMsgOutputNotStarted, m_audio.ChosenOutputName()));
     return SequenceStatus::kFailed;
   }
   return SequenceStatus::kRunning;
@@ -452,9 +442,9 @@ MeasurementWait CMeasurementSequence::Waiting() const {
 std::string CMeasurementSequence::WaitingText() const {
   switch (Waiting()) {
     case MeasurementWait::kInput:
-      return Format(kMsgWaitInput, m_audio.ChosenInputName());
+      return CUtil::FormatString(kMsgWaitInput, m_audio.ChosenInputName());
     case MeasurementWait::kOutput:
-      return Format(kMsgWaitOutput, m_audio.ChosenOutputName());
+      return CUtil::FormatString(kMsgWaitOutput, m_audio.ChosenOutputName());
     case MeasurementWait::kNone:
       break;
   }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "control/measurement_request.h"
+
 namespace quorvel {
 
 class CAudio;
@@ -46,20 +48,8 @@ constexpr char kMsgWaitOutput[] = "waiting for the Audio Output \"%s\" to start.
 // clock [ms]: a device that resumes from suspend can take seconds.
 constexpr uint32_t kStartWaitMs = 10000;
 
-// The text appended to kMsgCannotOpenOutput for an output result code (empty for others).
-[[nodiscard]] const char* OutputOpenErrorText(int32_t code);
-
-// What a measurement is asked to do.
-struct MeasurementRequest {
-  int inputIndex = 0;    // entry of the engine's input list
-  int outputIndex = -1;  // entry of the output list; -1 or the last entry: the default output
-  double fmin = 20.0;    // [Hz]
-  double fmax = 20000.0;
-  double gainDb = 0.0;  // input gain, -12..+12 dB
-  // Longest wait for the curve, on the devices' clock (IAudioServices::MilliSeconds) [ms];
-  // 0: no limit (the window waits for its user).
-  uint32_t timeoutMs = 0;
-};
+// kMsgCannotOpenOutput with the text of an output result code (none for other codes).
+[[nodiscard]] std::string OutputOpenMessage(int32_t code);
 
 // What a run's step reports: still running, or how it ended.
 enum class SequenceStatus { kRunning, kComplete, kStopped, kFailed };
@@ -128,18 +118,18 @@ class CMeasurementSequence {
   std::string ClipWarning() const;
 
   // ---- the capture control's steps ----
-  // Opens input `index` of the engine's list and starts its capture thread. 1 on success;
-  // 0 after a message, with the input closed and calibration off.
-  [[nodiscard]] int OpenInputPeripheral(int index);
+  // Opens input `index` of the engine's list and starts its capture thread. False after a
+  // message, with the input closed and calibration off.
+  [[nodiscard]] bool OpenInputPeripheral(int index);
   void CloseInputPeripheral();
   // Generates the sweep for fmin..fmax, resets the analysis and starts playback on output list
   // entry `outputIndex` with the output held (RestartOutputDevice lets it play); sets the sweep
   // flag on success, so the play thread queues the sweep's start and the analysis measures the
-  // input's floor. 1 on success, 0 after a message.
-  [[nodiscard]] int StartSweep(double fmin, double fmax, int outputIndex);
-  // Opens the output when none is open (held when `paused`) and starts the play thread. 1 on
-  // success, 0 after a message.
-  [[nodiscard]] int StartPlayback(int outputIndex, bool paused = false);
+  // input's floor. False after a message.
+  [[nodiscard]] bool StartSweep(double fmin, double fmax, int outputIndex);
+  // Opens the output when none is open (held when `paused`) and starts the play thread. False
+  // after a message.
+  [[nodiscard]] bool StartPlayback(int outputIndex, bool paused = false);
   // Schedules the playback stop (20 ms) when the sweep plays, and clears the sweep flag.
   void DeferPlaybackStop();
   // Ends a capture (or a replay's curve): deferred playback stop, input closed, recording moved
@@ -147,8 +137,8 @@ class CMeasurementSequence {
   void EndCapture();
   // Plays the samples loaded into the engine (m_fileSamples) on output list entry
   // `outputIndex` through the analysis, its points timed for a sweep from m_curveFmin; the input
-  // is closed first. 1 when the replay runs.
-  [[nodiscard]] int PlayLoadedSamples(int outputIndex);
+  // is closed first. True when the replay runs.
+  [[nodiscard]] bool PlayLoadedSamples(int outputIndex);
   // Frees the replay's samples once the replay has ended and its play thread is gone.
   void ReleaseReplaySamples();
 

@@ -1,5 +1,6 @@
 #include "control/quorvel_core.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "audio/backend/audio_backend.h"
@@ -33,9 +34,7 @@ CQuorvelCore::CQuorvelCore(ChosenServices chosen, IPreferences& preferences,
       m_graph(m_shared),
       m_audio(std::make_unique<CAudio>(m_services.get(), &m_graph)),
       m_microList(m_shared, preferences, messages, m_graph),
-      m_charts(m_microList),
       m_sequence(*m_audio, m_graph, m_shared, messages) {
-  m_graph.SetRecordCounters(&m_audio->RecordCountForCurve(), &m_audio->CapturedCountForCurve());
   // The device lists, once, as the main window fills them at start-up.
   m_inputListResult = m_audio->EnumerateInputDevices(nullptr);
   static_cast<void>(m_audio->EnumerateOutputDevices());
@@ -43,12 +42,16 @@ CQuorvelCore::CQuorvelCore(ChosenServices chosen, IPreferences& preferences,
 
 CQuorvelCore::~CQuorvelCore() = default;
 
-CaptureFileContext CQuorvelCore::FileContext() {
-  return FileContext(&m_charts);
+std::vector<std::string> CQuorvelCore::InputNames() const {
+  return m_inputListResult == kResultOk ? m_audio->InputNames() : std::vector<std::string>();
 }
 
-CaptureFileContext CQuorvelCore::FileContext(ICalibrationCharts* charts) {
-  return CaptureFileContext{*m_audio, m_shared, m_wave, m_messages, m_preferences, charts};
+std::vector<std::string> CQuorvelCore::OutputNames() const {
+  return m_audio->OutputNames();
+}
+
+CaptureFileContext CQuorvelCore::FileContext() {
+  return CaptureFileContext{*m_audio, m_shared, m_wave, m_messages, m_preferences, &m_microList};
 }
 
 }  // namespace quorvel

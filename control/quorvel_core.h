@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "audio/audio_services.h"
 #include "base/shared_state.h"
 #include "calibration/micro_list_proc.h"
-#include "control/calibration_charts.h"
 #include "control/capture_files.h"
 #include "control/measurement_sequence.h"
 #include "engine/audio_engine.h"
@@ -58,15 +58,17 @@ class CQuorvelCore {
   const std::string& ServicesDescription() const { return m_servicesDescription; }
   // The result of listing the input devices at construction (0: the list is in the engine).
   int32_t InputListResult() const { return m_inputListResult; }
+  // The device lists as the engine holds them, in its order: the inputs (none when listing them
+  // failed) and the outputs, the default output last.
+  [[nodiscard]] std::vector<std::string> InputNames() const;
+  [[nodiscard]] std::vector<std::string> OutputNames() const;
 
   // The calibration charts of the chart folder (the preference "CalibFiles"), the remembered
   // microphone and the capture-start step.
   CMicroListProc& MicroList() { return m_microList; }
 
-  // What the capture-file commands work on: the core's own calibration charts, or the charts
-  // given (null: no calibration charts).
+  // What the capture-file commands work on, with the core's calibration charts.
   CaptureFileContext FileContext();
-  CaptureFileContext FileContext(ICalibrationCharts* charts);
 
  private:
   struct ChosenServices {
@@ -85,7 +87,6 @@ class CQuorvelCore {
   std::unique_ptr<CAudio> m_audio;  // about 13.8 MB: always on the heap
   CWave m_wave;
   CMicroListProc m_microList;  // the chart lists live in m_shared, the chart curve in m_graph
-  CCalibrationCharts m_charts;
   CMeasurementSequence m_sequence;
   int32_t m_inputListResult = kE_UNEXPECTED;
 };

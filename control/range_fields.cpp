@@ -51,17 +51,17 @@ int FindStep(double value) {
   return kLastStep;
 }
 
-int ValidateRange(double* fmin, double* fmax) {
+bool ValidateRange(double* fmin, double* fmax) {
   // Written as "not within" so that a NaN (a damaged settings file) is out of range too.
   if (!(*fmax >= 19.0 && *fmax <= 20001.0)) {
     *fmax = 20000.0;
-    return 0;
+    return false;
   }
   if (!(*fmin >= 1.9 && *fmin <= 2001.0)) {
     *fmin = 20.0;
-    return 0;
+    return false;
   }
-  int result = 1;
+  bool unchanged = true;
   bool onStep = false;
   for (const double step : kFrequencySteps) onStep = onStep || Near(step, *fmax, 0.001);
   if (!onStep) {
@@ -75,7 +75,7 @@ int ValidateRange(double* fmin, double* fmax) {
       }
     }
     *fmax = replacement;
-    result = 0;
+    unchanged = false;
   }
   if (*fmin > *fmax / 10.0 + 0.1) {
     const double oldFmin = *fmin;
@@ -84,9 +84,9 @@ int ValidateRange(double* fmin, double* fmax) {
       *fmin = oldFmin;
       *fmax = oldFmin * 10.0;
     }
-    return 0;
+    return false;
   }
-  return result;
+  return unchanged;
 }
 
 CRangeFields::CRangeFields(CSharedState& shared, IPreferences& preferences, ICaptureView& view,
@@ -101,7 +101,7 @@ void CRangeFields::ShowTexts() {
   m_view.SetRangeFieldTexts(m_fminText, m_fmaxText);
 }
 
-int CRangeFields::ValidateRange() {
+bool CRangeFields::ValidateRange() {
   return quorvel::ValidateRange(&m_shared.m_fmin, &m_shared.m_fmax);
 }
 
@@ -110,54 +110,32 @@ void CRangeFields::Initialise() {
   m_shared.m_fmax = m_preferences.ReadDouble(kPrefFmax, kDefaultFmax);
   SetFmaxField(m_shared.m_fmax, true);
   SetFminField(true, m_shared.m_fmin);
-  if (ValidateRange() == 0) {
+  if (!ValidateRange()) {
     m_preferences.WriteDouble(kPrefFmin, m_shared.m_fmin);
     m_preferences.WriteDouble(kPrefFmax, m_shared.m_fmax);
   }
 }
 
-void CRangeFields::SetFmaxField(double value, bool validate) {
-  m_shared.m_fmax = value;
-  if (validate && ValidateRange() == 0) {
-    m_preferences.WriteDouble(kPrefFmin, m_shared.m_fmin);
-    SetFminField(false, m_shared.m_fmin);
+void CRangeFields::SetField(bool upper, double value, bool validate) {
+  Limit(upper) = value;
+  if (validate && !ValidateRange()) {
+    m_preferences.WriteDouble(Pref(!upper), Limit(!upper));
+    SetField(!upper, Limit(!upper), false);
   }
-  m_preferences.WriteDouble(kPrefFmax, m_shared.m_fmax);
-  m_fmaxText = FormatFrequencyField(m_shared.m_fmax);
+  m_preferences.WriteDouble(Pref(upper), Limit(upper));
+  Text(upper) = FormatFrequencyField(Limit(upper));
   ShowTexts();
 }
 
-void CRangeFields::SetFminField(bool validate, double value) {
-  m_shared.m_fmin = value;
-  if (validate && ValidateRange() == 0) {
-    m_preferences.WriteDouble(kPrefFmax, m_shared.m_fmax);
-    SetFmaxField(m_shared.m_fmax, false);
+double CRangeFields::ReadField(bool upper) {
+  Limit(upper) = CUtil::ParseFrequency(Text(upper).substr(0, 63).c_str());
+  if (!ValidateRange()) {
+    m_preferences.WriteDouble(Pref(!upper), Limit(!upper));
+    SetField(upper, Limit(upper), false);
+    SetField(!upper, Limit(!upper), false);
   }
-  m_preferences.WriteDouble(kPrefFmin, m_shared.m_fmin);
-  m_fminText = FormatFrequencyField(m_shared.m_fmin);
-  ShowTexts();
-}
-
-double CRangeFields::ReadFmaxField() {
-  m_shared.m_fmax = CUtil::ParseFrequency(m_fmaxText.substr(0, 63).c_str());
-  if (ValidateRange() == 0) {
-    m_preferences.WriteDouble(kPrefFmin, m_shared.m_fmin);
-    SetFmaxField(m_shared.m_fmax, false);
-    SetFminField(false, m_shared.m_fmin);
-  }
-  m_preferences.WriteDouble(kPrefFmax, m_shared.m_fmax);
-  return m_shared.m_fmax;
-}
-
-double CRangeFields::ReadFminField() {
-  m_shared.m_fmin = CUtil::ParseFrequency(m_fminText.substr(0, 63).c_str());
-  if (ValidateRange() == 0) {
-    m_preferences.WriteDouble(kPrefFmax, m_shared.m_fmax);
-    SetFminField(false, m_shared.m_fmin);
-    SetFmaxField(m_shared.m_fmax, false);
-  }
-  m_preferences.WriteDouble(kPrefFmin, m_shared.m_fmin);
-  return m_shared.m_fmin;
+  m_preferences.WriteDouble(Pref(upper), Limit(upper));
+  return Limit(upper);
 }
 
 bool CRangeFields::AskResetCurve() {

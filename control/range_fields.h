@@ -2,13 +2,15 @@
 
 #include <string>
 
+#include "base/preferences.h"
+#include "base/shared_state.h"
+
 namespace quorvel {
 
 class CGraphical;
 class ICaptureView;
 class IPreferences;
 class IUserMessages;
-struct CSharedState;
 
 // The frequency range of the sweep: the two read-only fields "f. min" and "f. max" below the
 // graph, stepped by their up-down arrows through a fixed table of 25 frequencies, validated
@@ -24,11 +26,6 @@ inline constexpr int kFrequencyStepCount = 25;
 inline constexpr double kFrequencySteps[kFrequencyStepCount] = {
     2,   4,   6,   8,    10,   14,   20,   40,   60,   80,    100,   140,  200,
     400, 600, 800, 1000, 1400, 2000, 4000, 6000, 8000, 10000, 14000, 20000};
-
-// The reset question, with the curve's own limits.
-inline constexpr char kMsgResetCurve[] =
-    "The frequency range of this curve goes from %lgHz to %lgHz\nDo you want to reset the "
-    "capture ?";
 
 // A limit as its field shows it: "%g Hz" below 1000 Hz, "%g kHz" of the value / 1000 from
 // 1000 Hz on ("800 Hz", "1 kHz", "14 kHz"); the same whatever the user's locale.
@@ -47,8 +44,8 @@ inline constexpr char kMsgResetCurve[] =
 //   3. fmax not one of the steps: fmax = the first step at or above it (20000 when none);
 //   4. fmin above fmax / 10 + 0.1 (less than a decade): fmin = fmax / 10, or when that falls
 //      below the first step, fmax = 10 x the old fmin instead.
-// Returns 1 when nothing had to change, 0 otherwise. fmin is never required to be a step.
-[[nodiscard]] int ValidateRange(double* fmin, double* fmax);
+// True when nothing had to change. fmin is never required to be a step.
+[[nodiscard]] bool ValidateRange(double* fmin, double* fmax);
 
 class CRangeFields {
  public:
@@ -63,26 +60,29 @@ class CRangeFields {
 
   // Each parses its field's text (kHz in any letter case means thousands), validates the range,
   // shows a corrected range, stores the preferences and returns the limit [Hz].
-  double ReadFminField();
-  double ReadFmaxField();
+  double ReadFminField() { return ReadField(false); }
+  double ReadFmaxField() { return ReadField(true); }
   // Set a limit, validate when asked (showing and storing the other limit when it changed),
   // store it and show it.
-  void SetFminField(bool validate, double value);
-  void SetFmaxField(double value, bool validate);
+  void SetFminField(bool validate, double value) { SetField(false, value, validate); }
+  void SetFmaxField(double value, bool validate) { SetField(true, value, validate); }
   // ValidateRange on the shown limits.
-  int ValidateRange();
+  bool ValidateRange();
 
   // The up-down arrows: up steps to a higher frequency. Narrowing a shown curve's range never
-  // asks; widening it beyond the curve's own range asks kMsgResetCurve: Yes clears the curve
+  // asks; widening it beyond the curve's own range asks ResetCurveQuestion: Yes clears the curve
   // and keeps the new limit, No returns to the curve's own limit. The graph is repainted unless
   // nothing happened.
   void OnFminSpin(bool up);
   void OnFmaxSpin(bool up);
 
-  const std::string& FminText() const { return m_fminText; }
-  const std::string& FmaxText() const { return m_fmaxText; }
-
  private:
+  // The two limits alike: fmax when `upper`, else fmin.
+  double& Limit(bool upper) { return upper ? m_shared.m_fmax : m_shared.m_fmin; }
+  std::string& Text(bool upper) { return upper ? m_fmaxText : m_fminText; }
+  static const char* Pref(bool upper) { return upper ? kPrefFmax : kPrefFmin; }
+  double ReadField(bool upper);
+  void SetField(bool upper, double value, bool validate);
   void ShowTexts();
   // Yes: the curve is discarded.
   bool AskResetCurve();

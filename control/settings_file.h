@@ -9,6 +9,21 @@ namespace quorvel {
 // a file that cannot be parsed aside so that nothing in it is lost. Both front ends read the
 // same file (the window reads and writes it, quorvel-cli only reads it). Main thread.
 
+// The names under which both front ends keep the user's files: QSettings' organisation and
+// application, and the folders they name in the user's configuration and data folders.
+inline constexpr char kOrganizationName[] = "Velkar";
+inline constexpr char kApplicationName[] = "Quorvel";
+
+// The application's own folder in a base folder: BASE/Velkar/Quorvel.
+[[nodiscard]] inline std::string ApplicationFolder(const std::string& baseFolder) {
+  return baseFolder + "/" + kOrganizationName + "/" + kApplicationName;
+}
+// The settings file in the user's configuration folder: CONFIG/Velkar/Quorvel.conf, the file
+// QSettings(kOrganizationName, kApplicationName) uses on Linux.
+[[nodiscard]] inline std::string SettingsFilePath(const std::string& configFolder) {
+  return ApplicationFolder(configFolder) + ".conf";
+}
+
 enum class SettingsFileKind {
   kMissing,  // nothing at the path (or a link to nothing): a new file is made there
   kRegular,  // a regular file, or a link to one

@@ -84,8 +84,8 @@ using LoadedSamples = std::unique_ptr<int16_t[], FreeSamples>;
 //                                                           R: analysing thread
 //   m_pointDelayBlocks W: UI (GenerateSweep, SetPointTiming)  R: analysing thread
 //   m_synced, m_recordCount, m_recordStart, m_capturedCount
-//                      W: analysing thread (the curve store sets the captured count at
-//                         completion); UI (TakeRecordingAsCapture); the reset
+//                      W: analysing thread (the captured count at the end of the curve);
+//                         UI (TakeRecordingAsCapture); the reset
 //                                                           R: UI (Counters, Recording),
 //                                                              analysing thread (curve store)
 //   m_peakLeft, m_peakRight
@@ -209,9 +209,6 @@ class CAudio {
   // entry i takes entry (m_recordStart + i) mod the track size, for i < the captured count.
   // Once the analysing thread has stopped; a saved capture file is written from index 0.
   void RotateRecordTrack();
-  // For the curve store, which copies the first into the second at completion.
-  const std::atomic<int32_t>& RecordCountForCurve() const { return m_recordCount; }
-  std::atomic<int32_t>& CapturedCountForCurve() { return m_capturedCount; }
 
   // ---- device lists and the chosen devices (device_enumeration.cpp) ----
   // The capture endpoints (at most 32, counted in *count and InputCount) and the output devices

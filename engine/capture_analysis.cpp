@@ -210,7 +210,11 @@ void CAudio::ProcessBlock() {
     if (m_blocksSinceSync > dropped && m_listener != nullptr) {
       // The blocks after the curve's last point only tell the curve store that it is full.
       if (m_blocksSinceSync - dropped <= kPointsPerCurve) CountPoint(blockPeak);
-      m_listener->AddPoint(levelDb);
+      if (m_listener->AddPoint(levelDb)) {
+        m_capturedCount.store(m_recordCount.load(std::memory_order_relaxed),
+                              std::memory_order_release);
+        m_listener->CurveEnded();
+      }
     }
   }
   m_blockClipped = 0;  // the next block starts unmarked

@@ -10,8 +10,14 @@ class ICurveListener {
 
   // Called on the analysing thread (the capture thread, or the play thread during a replay)
   // once per analysis block from the (49 + D)th block after the sync on (point_timing.h); never
-  // blocks or allocates.
-  virtual void AddPoint(double levelDb) = 0;
+  // blocks or allocates. Returns true once per curve, when the call finds the curve already
+  // holding all its points: the engine then fixes the recording's length (m_capturedCount) and
+  // calls CurveEnded.
+  virtual bool AddPoint(double levelDb) = 0;
+
+  // The end of the curve, once the recording's length is in place: whoever learns of the end
+  // finds the length there. Same thread and rules as AddPoint.
+  virtual void CurveEnded() {}
 };
 
 }  // namespace quorvel

@@ -111,6 +111,28 @@ bool CWave::CloseCaptureFile(bool withMetadata) {
 int CWave::ReadWave(const char* path) {
   // Every return leaves the tag count matching the tag record, so the cleared record of a
   // failed read is never taken for the tags of an earlier file.
+  ClearReaderResults();
+  std::FILE* file = path != nullptr ? std::fopen(path, "rb") : nullptr;
+  if (file == nullptr) return kReadDone;
+  CBoundedReader in(file);  // closes the file on every return
+
+  uint8_t header[12];
+  if (in.Read(header, 12) != 12) return kReadShort;
+  std::memcpy(m_riffId, header, 4);
+  m_riffSize = wavebytes::GetLe32(header + 4);
+  std::memcpy(m_riffType, header + 8, 4);
+  if (!wavebytes::IdEquals(m_riffId, "RIFF") || !wavebytes::IdEquals(m_riffType, "WAVE")) {
+    return kReadNotWave;
+  }
+  const int format = ReadFormatChunk(in);
+  if (format != kReadDone) return format;
+  const int chunks = ReadTagChunks(in);
+  if (chunks != kReadDone) return chunks;
+  m_nTagCount = CountTagFields();
+  return kReadDone;
+}
+
+void CWave::ClearReaderResults() {
   ClearWaveInfo(m_info);
   m_nTagCount = 0;
   std::memset(m_riffId, 0, sizeof m_riffId);
@@ -121,20 +143,12 @@ int CWave::ReadWave(const char* path) {
   m_extensionSize = m_extensionValue = 0;
   m_extensibleFormat.clear();
   m_extensibleFormat.shrink_to_fit();
+}
 
-  std::FILE* file = path != nullptr ? std::fopen(path, "rb") : nullptr;
-  if (file == nullptr) return kReadDone;
-  CBoundedReader in(file);  // closes the file on every return
-
+// The format chunk, which must come first: its 16 basic bytes as they stand, and whatever it
+// holds beyond them consumed exactly.
+int CWave::ReadFormatChunk(CBoundedReader& in) {
   uint8_t header[24];
-  if (in.Read(header, 12) != 12) return kReadShort;
-  std::memcpy(m_riffId, header, 4);
-  m_riffSize = wavebytes::GetLe32(header + 4);
-  std::memcpy(m_riffType, header + 8, 4);
-  if (!wavebytes::IdEquals(m_riffId, "RIFF") || !wavebytes::IdEquals(m_riffType, "WAVE")) {
-    return kReadNotWave;
-  }
-
   if (in.Read(header, 24) != 24) return kReadShort;
   std::memcpy(m_fmtId, header, 4);
   if (!wavebytes::IdPrefixEquals(m_fmtId, "fmt", 3)) return kReadNotWave;
@@ -145,35 +159,36 @@ int CWave::ReadWave(const char* path) {
   m_byteRate = wavebytes::GetLe32(header + 16);
   m_blockAlign = wavebytes::GetLe16(header + 20);
   m_bitsPerSample = wavebytes::GetLe16(header + 22);
+  if (m_fmtSize <= 16) return kReadDone;
 
-  if (m_fmtSize > 16) {
-    const uint32_t extra = m_fmtSize - 16;
-    // A format chunk longer than the file can only end in a short read: say so before
-    // allocating or reading anything for it.
-    if (extra > in.Left()) return kReadShort;
-    if (m_formatTag == 0xFFFE) {
-      try {
-        m_extensibleFormat.resize(static_cast<size_t>(m_fmtSize) + 8);
-      } catch (const std::bad_alloc&) {
-        return kReadNoMemory;
-      }
-      std::memcpy(m_extensibleFormat.data(), header, 24);
-      if (in.Read(m_extensibleFormat.data() + 24, extra) != extra) return kReadShort;
-    } else {
-      uint32_t rest = extra;
-      if (extra >= 4) {
-        if (!in.ReadU16(&m_extensionSize) || !in.ReadU16(&m_extensionValue)) return kReadShort;
-        rest -= 4;
-      } else if (extra == 2) {
-        if (!in.ReadU16(&m_extensionSize)) return kReadShort;
-        rest -= 2;
-      }
-      if (!in.Skip(rest)) return kReadShort;
+  const uint32_t extra = m_fmtSize - 16;
+  // A format chunk longer than the file can only end in a short read: say so before allocating
+  // or reading anything for it.
+  if (extra > in.Left()) return kReadShort;
+  if (m_formatTag == 0xFFFE) {
+    try {
+      m_extensibleFormat.resize(static_cast<size_t>(m_fmtSize) + 8);
+    } catch (const std::bad_alloc&) {
+      return kReadNoMemory;
     }
+    std::memcpy(m_extensibleFormat.data(), header, 24);
+    return in.Read(m_extensibleFormat.data() + 24, extra) == extra ? kReadDone : kReadShort;
   }
+  uint32_t rest = extra;
+  if (extra >= 4) {
+    if (!in.ReadU16(&m_extensionSize) || !in.ReadU16(&m_extensionValue)) return kReadShort;
+    rest -= 4;
+  } else if (extra == 2) {
+    if (!in.ReadU16(&m_extensionSize)) return kReadShort;
+    rest -= 2;
+  }
+  return in.Skip(rest) ? kReadDone : kReadShort;
+}
 
-  // The chunk walk follows the size fields exactly (no pad byte after an odd size). A chunk
-  // that claims more than the RIFF size or more than the rest of the file ends the walk.
+// The chunks after the format chunk: "fact", and the tags of "LIST" and "id3 ". The walk
+// follows the size fields exactly (no pad byte after an odd size). A chunk that claims more
+// than the RIFF size or more than the rest of the file ends the walk.
+int CWave::ReadTagChunks(CBoundedReader& in) {
   uint8_t id[4];
   while (in.Read(id, 4) == 4) {
     uint32_t size = 0;
@@ -201,7 +216,6 @@ int CWave::ReadWave(const char* path) {
       break;  // "data" and every other chunk are passed over, never read
     }
   }
-  m_nTagCount = CountTagFields();
   return kReadDone;
 }
 

@@ -11,6 +11,8 @@
 
 namespace quorvel {
 
+class CBoundedReader;
+
 // CWave: the one object that writes and reads RIFF/WAVE files.
 //
 // Writing a capture file: CreateCaptureFile, any number of WriteSample, fill the four text
@@ -114,6 +116,10 @@ class CWave {
   int m_nTagCount = 0;
 
  private:
+  // The parts of ReadWave: the reader results cleared, the format chunk, the chunks after it.
+  void ClearReaderResults();
+  int ReadFormatChunk(CBoundedReader& in);
+  int ReadTagChunks(CBoundedReader& in);
   bool WriteHeader();
   bool WriteU32(uint32_t value);
   // Stores one ID3 frame the reader understands (content: size bytes, size >= 1).

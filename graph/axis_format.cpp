@@ -8,19 +8,13 @@
 #include <string>
 
 #include "base/number_text.h"
+#include "base/util.h"
 #include "graph/graph_scales.h"
 #include "graph/graphical.h"
 
 namespace quorvel {
 
 namespace {
-
-std::string Printf(const char* format, auto... args) {
-  char buffer[128];
-  const int n = std::snprintf(buffer, sizeof buffer, format, args...);
-  if (n < 0) return std::string();
-  return std::string(buffer);
-}
 
 // "e+03" becomes "e3" and "e-05" becomes "e-5": the sign's leading zeros (and a '+') go.
 // Only the zeros that lead the exponent are removed, so "e+10" stays "e10".
@@ -39,7 +33,7 @@ void TidyExponent(std::string& text) {
 
 // Number of digits of b written with "%d".
 size_t DigitCount(int b) {
-  return Printf("%d", b).size();
+  return CUtil::FormatString("%d", b).size();
 }
 
 }  // namespace
@@ -49,7 +43,7 @@ std::string CGraphical::FormatAxisNumber(int width, double value) {
   // step 1: the value rounded half away from zero, and its fractional part
   const long n = RoundHalfAway(value);
   const double frac = value - std::trunc(value);
-  std::string text = Printf("%li", n);
+  std::string text = CUtil::FormatString("%li", n);
   const int length = static_cast<int>(text.size());
   if (value < 0) width += 1;
   if (width < 1) width = 1;
@@ -61,7 +55,7 @@ std::string CGraphical::FormatAxisNumber(int width, double value) {
     long divisor = 1;
     for (int e = 1; e <= 10; ++e) {
       divisor *= 10;
-      text = Printf("%lie%d", n / divisor, e);
+      text = CUtil::FormatString("%lie%d", n / divisor, e);
       if (static_cast<int>(text.size()) <= width) break;
     }
     return text;
@@ -101,7 +95,7 @@ std::string CGraphical::FormatAxisNumber(int width, double value) {
   std::string moved = text.substr(0, point) + text.substr(point + 1, shift) + "." +
                       text.substr(point + 1 + shift, e - point - 1 - shift);
   if (moved.back() == '.') moved.pop_back();
-  return moved + text.substr(e, 1) + Printf("%d", c - shift);
+  return moved + text.substr(e, 1) + CUtil::FormatString("%d", c - shift);
 }
 
 void CGraphical::FormatAxisNumber(char* out, size_t outBytes, int width, double value) {

@@ -12,6 +12,7 @@
 
 #include "base/atomic_file.h"
 #include "base/user_messages.h"
+#include "graph/graphical.h"
 
 namespace quorvel {
 
@@ -280,6 +281,24 @@ bool SaveBitmapByExtension(const std::string& path, CurvePicture& picture, IUser
   const std::string extension = dot == std::string::npos ? std::string() : path.substr(dot + 1);
   if (!EqualsNoCase(extension, "png") && !EqualsNoCase(extension, "bmp")) return false;
   return WriteImageFile(&picture, path.substr(0, dot), extension, messages, failureWords);
+}
+
+bool RenderCurveImage(CGraphical& graph, double fmin, double fmax, const std::string& path,
+                      std::string* failureWords) {
+  if (!graph.PaintGraph(kGraphAreaWidth, kGraphAreaHeight,
+                        CGraphical::View{fmin, fmax, fmin, fmax})) {
+    return false;
+  }
+  return graph.SaveCurveImage(path, nullptr, failureWords);
+}
+
+std::string WithImageExtension(const std::string& path, const std::string& extension) {
+  const size_t length = extension.size() + 1;
+  if (path.size() >= length &&
+      EqualsNoCase(path.substr(path.size() - length), ("." + extension).c_str())) {
+    return path;
+  }
+  return path + "." + extension;
 }
 
 }  // namespace quorvel

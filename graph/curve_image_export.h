@@ -8,6 +8,7 @@
 
 namespace quorvel {
 
+class CGraphical;
 class IUserMessages;
 
 // Curve image export: the graph's picture saved as a PNG file (through Qt's PNG writer) or as a
@@ -93,5 +94,22 @@ struct CurvePicture {
 // Empty when the header does not describe 32-bit rows or bits is too short for it.
 [[nodiscard]] std::vector<uint8_t> EncodeBmp24(const BitmapInfoHeader& header, const uint8_t* bits,
                                                size_t bitsSize);
+
+// The graph area of the main window [pixels]: 710 x 280 dialog units at base units 6 x 13.
+constexpr int kGraphAreaWidth = 1065;
+constexpr int kGraphAreaHeight = 455;
+
+// Saves the graph as the main window would show it after a measurement over fmin..fmax [Hz],
+// for front ends without a window (quorvel-cli's analyze and measure): painted at 1065 x 455
+// pixels over that range with the shared state's graph caption, saved as PNG or BMP by the
+// path's extension. False when nothing was written; *failureWords (may be null) then names the
+// path and the system's reason. The program's QGuiApplication must exist (for the fonts). Main
+// thread, never while a measurement feeds the curve.
+[[nodiscard]] bool RenderCurveImage(CGraphical& graph, double fmin, double fmax,
+                                    const std::string& path, std::string* failureWords = nullptr);
+
+// The path with ".extension" appended unless it already ends in it (any case), as the save
+// dialog adds its default extension: ("curve", "png") gives "curve.png", ("a.PNG", "png") stays.
+[[nodiscard]] std::string WithImageExtension(const std::string& path, const std::string& extension);
 
 }  // namespace quorvel

@@ -30,7 +30,15 @@ QString Latin(const std::string& text) {
 
 }  // namespace
 
+CGraphical::View CGraphical::SharedView() const {
+  return View{m_shared.m_fmin, m_shared.m_fmax, m_shared.m_curveFmin, m_shared.m_curveFmax};
+}
+
 bool CGraphical::PaintGraph(int width, int height) {
+  return PaintGraph(width, height, SharedView());
+}
+
+bool CGraphical::PaintGraph(int width, int height, const View& view) {
   if (width <= 0 || height <= 0) return false;  // no graph area: nothing to draw
   CGraphResources& resources = GraphResources(*this);
   if (resources.m_bitmap.isNull()) {
@@ -43,10 +51,14 @@ bool CGraphical::PaintGraph(int width, int height) {
   painter.setRenderHint(QPainter::TextAntialiasing, false);
   painter.setBackgroundMode(Qt::TransparentMode);
   CPixelCanvas canvas(resources.m_bitmap, height, &painter);
-  return PaintGraph(canvas, width, height);
+  return PaintGraph(canvas, width, height, view);
 }
 
 bool CGraphical::PaintGraph(CGraphCanvas& canvas, int width, int height) {
+  return PaintGraph(canvas, width, height, SharedView());
+}
+
+bool CGraphical::PaintGraph(CGraphCanvas& canvas, int width, int height, const View& view) {
   if (width <= 0 || height <= 0) return false;
   CGraphResources& resources = GraphResources(*this);
   m_rect = Rect{0, 0, width, height};
@@ -54,8 +66,8 @@ bool CGraphical::PaintGraph(CGraphCanvas& canvas, int width, int height) {
   m_height = height;
   resources.m_canvas = &canvas;
 
-  DrawGrid();
-  DrawCurve();
+  DrawGrid(view.fmin, view.fmax);
+  DrawCurve(view);
 
   // the caption, centred at the top
   const char* caption = m_shared.m_szGraphCaption;
@@ -71,7 +83,7 @@ bool CGraphical::PaintGraph(CGraphCanvas& canvas, int width, int height) {
   return true;
 }
 
-void CGraphical::DrawGrid() {
+void CGraphical::DrawGrid(double fmin, double fmax) {
   CGraphResources& resources = *m_pResources;
   CGraphCanvas& canvas = *resources.m_canvas;
   const QRgb frame = PaletteColor(kColorFrame);
@@ -84,8 +96,6 @@ void CGraphical::DrawGrid() {
   m_plotPoints = kPlotWidth;
 
   // 2. the grid needs at least about one decade
-  const double fmin = m_shared.m_fmin;
-  const double fmax = m_shared.m_fmax;
   if (!GridIsDrawable(fmin, fmax)) return;
 
   // 4. x axis with its arrow head
@@ -170,7 +180,7 @@ void CGraphical::DrawLevelLabels(double bottom, double top) {
               Align::kRight);
 }
 
-void CGraphical::DrawCurve() {
+void CGraphical::DrawCurve(const View& view) {
   if (UpdateHasCurve() == 0) return;
   CGraphResources& resources = *m_pResources;
   CGraphCanvas& canvas = *resources.m_canvas;
@@ -183,10 +193,10 @@ void CGraphical::DrawCurve() {
     for (int k = 0; k <= kLastPoint; ++k) source[k] = m_points[k].load(std::memory_order_relaxed);
   }
   m_dbScale = kPixelsPerDb;
-  const double fmin = m_shared.m_fmin;
-  const double fmax = m_shared.m_fmax;
-  const double curveFmin = m_shared.m_curveFmin;
-  const double curveFmax = m_shared.m_curveFmax;
+  const double fmin = view.fmin;
+  const double fmax = view.fmax;
+  const double curveFmin = view.curveFmin;
+  const double curveFmax = view.curveFmax;
 
   // the marker: a vertical and a horizontal line meeting at the point
   bool markerDrawn = false;

@@ -29,7 +29,7 @@ struct CGraphResources;
 //     render library supplies. Code that draws with the palette (level meter, chart preview,
 //     printing) or copies the picture to the screen (GraphPicture, SnapshotBitmap) includes
 //     graph/graph_resources.h; front ends without a window save pictures with RenderCurveImage
-//     (graph/curve_image_render.h).
+//     (graph/curve_image_export.h).
 //
 // Threads: AddPoint runs on the analysing thread (the capture thread, or the play thread in a
 // replay); everything else runs on the user-interface thread (or quorvel-cli's main thread),
@@ -52,25 +52,19 @@ class CGraphical : public ICurveListener {
   CGraphical(const CGraphical&) = delete;
   CGraphical& operator=(const CGraphical&) = delete;
 
-  // The engine's two counters the completion of a curve touches: recordCount (the recording's
-  // length, read) is copied into capturedCount (written) when the curve is complete. Either may
-  // be null: nothing is copied. Set before a measurement starts (user-interface thread), never
-  // while one runs; both must outlive the graph or be unset first.
-  void SetRecordCounters(const std::atomic<int32_t>* recordCount,
-                         std::atomic<int32_t>* capturedCount) {
-    m_pRecordCount = recordCount;
-    m_pCapturedCount = capturedCount;
-  }
   CSharedState& Shared() const { return m_shared; }
 
   // ---- curve store (graph/response_curve.cpp) ----
 
   // Stores the next level of the curve and raises m_pointsAdded. Called on the analysing thread
   // once per analysis block; never blocks, locks, allocates or waits. When the curve already
-  // holds its 1001 points, the first call after that sets m_bCurveEndNotified, copies the
-  // record count into the captured count and then raises m_curvesCompleted; later calls do
-  // nothing until m_bCurveEndNotified is cleared again.
-  void AddPoint(double levelDb) override;
+  // holds its 1001 points, the first call after that sets m_bCurveEndNotified and returns true
+  // (the engine then fixes the recording's length and calls CurveEnded); later calls do nothing
+  // until m_bCurveEndNotified is cleared again.
+  bool AddPoint(double levelDb) override;
+  // Raises m_curvesCompleted. Analysing thread (or the user-interface thread once the analysis
+  // has stopped); never blocks.
+  void CurveEnded() override;
 
   // Empties the curve: every entry -200.0, m_count, m_hasCurve and m_cursorIndex 0.
   // User-interface thread, while no measurement feeds the curve.
@@ -101,17 +95,31 @@ class CGraphical : public ICurveListener {
 
   // ---- drawing (quorvel_graph_render, graph/graph_render.cpp) ----
 
+  // The ranges a paint shows: the displayed one (the range fields') and the one the curve was
+  // measured over [Hz].
+  struct View {
+    double fmin = 20.0;
+    double fmax = 20000.0;
+    double curveFmin = 0.0;
+    double curveFmax = 0.0;
+  };
+
   // Draws the whole graph into the off-screen picture for a graph area of width x height
-  // pixels: background, axes, frequency and level grid with labels, marker, curve, caption.
-  // The picture is made on the first paint at that size and keeps it for the rest of the run.
-  // Returns false (and draws nothing) for an empty area. User-interface thread.
+  // pixels: background, axes, frequency and level grid with labels, marker, curve, and the
+  // caption m_szGraphCaption of the shared state. The picture is made on the first paint at
+  // that size and keeps it for the rest of the run. Returns false (and draws nothing) for an
+  // empty area. User-interface thread. The first form shows the ranges of the shared state, as
+  // the window does.
   [[nodiscard]] bool PaintGraph(int width, int height);
+  [[nodiscard]] bool PaintGraph(int width, int height, const View& view);
 
   // Draws the same graph for an area of width x height pixels onto a canvas of the caller's
   // (graph/graph_canvas.h): a window at another size or scale of the screen draws it there in
   // the graph's own pixels, mapped onto its own. The off-screen picture is left as it is.
-  // Returns false (and draws nothing) for an empty area. User-interface thread.
+  // Returns false (and draws nothing) for an empty area. User-interface thread. The first form
+  // shows the ranges of the shared state.
   [[nodiscard]] bool PaintGraph(CGraphCanvas& canvas, int width, int height);
+  [[nodiscard]] bool PaintGraph(CGraphCanvas& canvas, int width, int height, const View& view);
 
   // Saves the last painted picture as a PNG or BMP file chosen by the path's extension;
   // messages (may be null) shows the export's own error box. Returns whether the file was
@@ -128,13 +136,13 @@ class CGraphical : public ICurveListener {
   };
 
  private:
-  void DrawGrid();
+  // The ranges of the shared state, as the window shows them.
+  [[nodiscard]] View SharedView() const;
+  void DrawGrid(double fmin, double fmax);
   void DrawLevelLabels(double bottom, double top);
-  void DrawCurve();
+  void DrawCurve(const View& view);
 
   CSharedState& m_shared;
-  const std::atomic<int32_t>* m_pRecordCount = nullptr;
-  std::atomic<int32_t>* m_pCapturedCount = nullptr;
 
  public:
   // The drawing resources; made and freed by the render library, which supplies the deleter.

@@ -29,22 +29,14 @@ CGraphical::CGraphical(CSharedState& shared) : m_shared(shared) {
 
 CGraphical::~CGraphical() = default;
 
-void CGraphical::AddPoint(double levelDb) {
+bool CGraphical::AddPoint(double levelDb) {
   const int32_t count = m_count.load(std::memory_order_acquire);
   if (count > kLastPoint) {
-    // The curve is full: report completion once. exchange() makes the once-only test atomic
+    // The curve is full: its end is noted once. exchange() makes the once-only test atomic
     // even if the user-interface thread clears the flag meanwhile.
-    if (m_shared.m_bCurveEndNotified.exchange(1, std::memory_order_acq_rel) == 0) {
-      if (m_pRecordCount != nullptr && m_pCapturedCount != nullptr) {
-        m_pCapturedCount->store(m_pRecordCount->load(std::memory_order_acquire),
-                                std::memory_order_release);
-      }
-      // after the captured count: whoever sees the completion finds the length in place
-      m_curvesCompleted.fetch_add(1, std::memory_order_acq_rel);
-    }
-    return;
+    return m_shared.m_bCurveEndNotified.exchange(1, std::memory_order_acq_rel) == 0;
   }
-  if (count < 0) return;  // only a direct write by the window could make it so; store nothing
+  if (count < 0) return false;  // only a direct write by the window could make it so
   double v = levelDb;
   if (m_shared.m_bCalibrationApplied.load(std::memory_order_acquire) != 0 &&
       m_shared.m_nSelectedChart.load(std::memory_order_acquire) >= 0) {
@@ -54,6 +46,11 @@ void CGraphical::AddPoint(double levelDb) {
   m_points[count].store(v, std::memory_order_relaxed);
   m_count.store(count + 1, std::memory_order_release);
   m_pointsAdded.fetch_add(1, std::memory_order_release);
+  return false;
+}
+
+void CGraphical::CurveEnded() {
+  m_curvesCompleted.fetch_add(1, std::memory_order_acq_rel);
 }
 
 void CGraphical::ClearCurve() {

@@ -81,8 +81,6 @@ class CPulseAudioServices final : public IAudioServices {
 
   // Frames the capture ring had to drop because the capture thread fell behind.
   uint64_t DroppedCaptureFrames() const { return m_nDroppedFrames.load(); }
-  // Frames of holes the server left in the recording (stored as silence).
-  uint64_t CaptureHoleFrames() const { return m_nHoleFrames.load(); }
 
  private:
   struct DeviceEntry {

@@ -119,9 +119,7 @@ class CSimulatedAudioServices final : public IAudioServices {
   int64_t BuffersPlayed() const { return m_buffersPlayed.load(); }
   int64_t QueueRefusals() const { return m_refusals.load(); }
   int64_t CaptureOverruns() const { return m_overruns.load(); }
-  int64_t OutputUnderflows() const { return m_underflows.load(); }
   uint64_t DeviceFrames() const { return m_deviceFrames.load(); }
-  double ClockFactor() const { return m_options.clockFactor; }
   // Largest delay between a frame's recording and the capture side taking it [ns] (bench).
   int64_t MaxCaptureLatencyNs() const { return m_maxCaptureLatencyNs.load(); }
   void ResetCaptureLatency() { m_maxCaptureLatencyNs.store(0); }

@@ -17,7 +17,8 @@
 #include "base/shared_state.h"
 #include "base/util.h"
 #include "control/capture_files.h"
-#include "control/device_choice.h"
+#include "control/measurement_request.h"
+#include "control/slider_positions.h"
 #include "graph/graph_resources.h"
 #include "graph/graphical.h"
 #include "tests/app/gui_test_support.h"
@@ -277,7 +278,8 @@ TEST_F(CaptureWindowTest, ClosingTheInputDuringACaptureWaitsForStop) {
 TEST_F(CaptureWindowTest, SliderMovesAreStoredAndAppliedWithinATick) {
   OpenWindow();
   Dialog().GainSlider()->setValue(18);
-  EXPECT_TRUE(ProcessUntil([&] { return Audio().InputGain() == GainFactor(18); }));
+  EXPECT_TRUE(
+      ProcessUntil([&] { return Audio().InputGain() == GainFactor(GainDbOfPosition(18)); }));
   EXPECT_EQ(Stored(kPrefAudioInGain).toInt(), 18);
 
   // The volume acts on an open output: during a measurement. The slider first takes the

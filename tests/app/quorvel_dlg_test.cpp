@@ -21,7 +21,7 @@
 #include "app/up_down.h"
 #include "base/shared_state.h"
 #include "calibration/chart_folder_browser.h"
-#include "control/device_choice.h"
+#include "control/slider_positions.h"
 #include "control/window_placement.h"
 #include "graph/graphical.h"
 #include "tests/app/gui_test_support.h"

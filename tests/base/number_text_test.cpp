@@ -1,6 +1,7 @@
 // Numbers in texts: printf's and scanf's C-locale forms, also while the process runs in a
 // locale that writes a decimal comma.
 #include "base/number_text.h"
+#include "base/util.h"
 
 #include <gtest/gtest.h>
 
@@ -17,12 +18,6 @@ namespace quorvel {
 
 namespace {
 
-std::string Printf(const char* format, int precision, double value) {
-  char buffer[512];
-  std::snprintf(buffer, sizeof buffer, format, precision, value);
-  return buffer;
-}
-
 const double kValues[] = {0.0,   -0.0,     100.0,  5000.0,      20.0 / 3.0,
                           0.005, -3.14159, 1234.5, 0.000123456, 1e-300,
                           1e300, 2.5e-7,   99.995, -90.0,       632.4555320336759};
@@ -32,10 +27,10 @@ TEST(NumberText, WritesWhatPrintfWritesInTheCLocale) {
   ASSERT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "C");
   for (double value : kValues) {
     for (int digits : {0, 1, 2, 4, 6}) {
-      EXPECT_EQ(FormatFixed(value, digits), Printf("%.*f", digits, value)) << value;
+      EXPECT_EQ(FormatFixed(value, digits), CUtil::FormatString("%.*f", digits, value)) << value;
     }
     for (int digits : {1, 2, 3, 4, 6, 10}) {
-      EXPECT_EQ(FormatGeneral(value, digits), Printf("%.*g", digits, value)) << value;
+      EXPECT_EQ(FormatGeneral(value, digits), CUtil::FormatString("%.*g", digits, value)) << value;
     }
   }
 }
@@ -87,11 +82,11 @@ TEST(NumberText, KeepsItsDecimalPointInADecimalCommaLocale) {
   std::string fixed[std::size(kValues)];
   std::string general[std::size(kValues)];
   for (size_t i = 0; i < std::size(kValues); ++i) {
-    fixed[i] = Printf("%.*f", 2, kValues[i]);
-    general[i] = Printf("%.*g", 6, kValues[i]);
+    fixed[i] = CUtil::FormatString("%.*f", 2, kValues[i]);
+    general[i] = CUtil::FormatString("%.*g", 6, kValues[i]);
   }
   QUORVEL_IN_DECIMAL_COMMA_LOCALE(comma);
-  EXPECT_EQ(Printf("%.*f", 2, 100.0), "100,00");  // what the fault looked like
+  EXPECT_EQ(CUtil::FormatString("%.*f", 2, 100.0), "100,00");  // what the fault looked like
   for (size_t i = 0; i < std::size(kValues); ++i) {
     EXPECT_EQ(FormatFixed(kValues[i], 2), fixed[i]);
     EXPECT_EQ(FormatGeneral(kValues[i], 6), general[i]);

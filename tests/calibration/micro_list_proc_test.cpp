@@ -17,42 +17,15 @@
 #include "base/memory_preferences.h"
 #include "base/preferences.h"
 #include "base/shared_state.h"
-#include "base/user_messages.h"
 #include "calibration/chart_file.h"
 #include "graph/graphical.h"
+#include "tests/base/scripted_messages.h"
 
 namespace fs = std::filesystem;
 
 namespace quorvel {
 
 namespace {
-
-class ScriptedMessages : public IUserMessages {
- public:
-  void ShowMessage(const std::string& text, const std::string& /*caption*/) override {
-    shown.push_back(text);
-  }
-  bool AskYesNo(const std::string& text, const std::string& /*caption*/) override {
-    asked.push_back(text);
-    return yes;
-  }
-  bool ChooseSaveFile(const std::string&, const std::string&, std::string*) override {
-    return false;
-  }
-  bool ChooseOpenFile(const std::string&, const std::string&, std::string*) override {
-    return false;
-  }
-  bool ChooseFolder(const std::string&, const std::string&, std::string*) override { return false; }
-  std::vector<std::string> shown;
-  std::vector<std::string> asked;
-  bool yes = true;
-};
-
-class Button : public ICalibrationButton {
- public:
-  void SetCalibrationButton(bool applied) override { states.push_back(applied); }
-  std::vector<bool> states;
-};
 
 // A chart folder: two charts named "MicA" (one in a subfolder), "micb", a template without
 // data, and files that are never listed.
@@ -71,7 +44,6 @@ class ChartFolderFixture : public ::testing::Test {
     Write("big.txt", std::string(128001, '#'));
     Write("notes.doc", "20 1\n");
     state.m_bCalibrationApplied.store(0);
-    proc.SetButton(&button);
   }
   void TearDown() override {
     std::error_code ec;
@@ -92,8 +64,7 @@ class ChartFolderFixture : public ::testing::Test {
   fs::path m_root;
   CSharedState state;
   CMemoryPreferences preferences;
-  ScriptedMessages messages;
-  Button button;
+  CScriptedMessages messages;
   CGraphical graph{state};
   CMicroListProc proc{state, preferences, messages, graph};
 };
@@ -137,27 +108,28 @@ TEST_F(ChartFolderFixture, CaptureStartAsksAndApplies) {
 
   // nothing remembered: reset, no question
   proc.PrepareCalibration(fmin, fmax);
-  EXPECT_TRUE(messages.asked.empty());
+  EXPECT_TRUE(messages.Questions().empty());
   EXPECT_EQ(proc.SelectedChart(), -1);
   EXPECT_EQ(state.m_bCalibrationApplied.load(), 0);
 
   // remembered in other capitals, answered Yes
   preferences.WriteString("MicroSelected", "MICB");
+  messages.AnswerNext(true);
   proc.PrepareCalibration(fmin, fmax);
-  ASSERT_EQ(messages.asked.size(), 1u);
-  EXPECT_EQ(messages.asked[0], "Do you want to apply the calibation with microphone \"micb\" ?");
+  ASSERT_EQ(messages.Questions().size(), 1u);
+  EXPECT_EQ(messages.Questions()[0],
+            "Do you want to apply the calibation with microphone \"micb\" ?");
   const int micb = IndexOfPath("micb.frd");
   EXPECT_EQ(proc.SelectedChart(), micb);
   EXPECT_EQ(preferences.StoredText(kPrefMicroSelected), "micb");
   EXPECT_EQ(state.m_bCalibrationApplied.load(), 1);
-  EXPECT_EQ(button.states.back(), true);
   std::array<double, kChartCurveSize> expected;
   ASSERT_TRUE(LoadChart(Folder() + "/micb.frd", fmin, fmax, expected));
   EXPECT_TRUE(std::equal(expected.begin(), expected.end(), graph.m_calibration));
 
   // already applied: a new range reloads the chart without asking
   proc.PrepareCalibration(20.0, 20000.0);
-  EXPECT_EQ(messages.asked.size(), 1u);
+  EXPECT_EQ(messages.Questions().size(), 1u);
   ASSERT_TRUE(LoadChart(Folder() + "/micb.frd", 20.0, 20000.0, expected));
   EXPECT_TRUE(std::equal(expected.begin(), expected.end(), graph.m_calibration));
 
@@ -173,9 +145,8 @@ TEST_F(ChartFolderFixture, CaptureStartAsksAndApplies) {
 
   // answered No: forgotten as well
   preferences.WriteString("MicroSelected", "mica");
-  messages.yes = false;
   proc.PrepareCalibration(fmin, fmax);
-  EXPECT_EQ(messages.asked.size(), 2u);
+  EXPECT_EQ(messages.Questions().size(), 2u);
   EXPECT_EQ(proc.SelectedChart(), -1);
   EXPECT_EQ(preferences.StoredText(kPrefMicroSelected), "");
   EXPECT_EQ(state.m_bCalibrationApplied.load(), 0);
@@ -183,7 +154,7 @@ TEST_F(ChartFolderFixture, CaptureStartAsksAndApplies) {
   // a remembered chart that no longer loads is forgotten without a question
   preferences.WriteString("MicroSelected", "Template");
   proc.PrepareCalibration(fmin, fmax);
-  EXPECT_EQ(messages.asked.size(), 2u);
+  EXPECT_EQ(messages.Questions().size(), 2u);
   EXPECT_EQ(preferences.StoredText(kPrefMicroSelected), "");
 }
 

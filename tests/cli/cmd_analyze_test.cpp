@@ -133,10 +133,9 @@ TEST_F(AnalyzeCommandTest, CommandLineRangeOverridesTheTitle) {
   EXPECT_NEAR(curve.front().frequencyHz, 50.0, 1e-6);
   EXPECT_NEAR(50.0 * std::pow(10000.0 / 50.0, static_cast<double>(curve.size() - 1) / 1000.0),
               curve.back().frequencyHz, 1e-6);
-  // A range on the command line follows the limits of a measurement.
-  for (const char* range : {"--fmin 20000", "--fmin 1.8", "--fmax 24001"}) {
-    EXPECT_EQ(Analyze(Quote(capture) + " " + range).status, 2) << range;
-  }
+  // A range on the command line follows the limits of a measurement (the rulebook's rows are
+  // in tests/control/measurement_request_test.cpp).
+  EXPECT_EQ(Analyze(Quote(capture) + " --fmax 24001").status, 2);
 }
 
 TEST_F(AnalyzeCommandTest, RefusedFilesExitWithTheLoadMessages) {
@@ -168,7 +167,10 @@ TEST_F(AnalyzeCommandTest, RefusedFilesExitWithTheLoadMessages) {
 
 // Counts the curve points the analysis finds.
 struct PointCounter : ICurveListener {
-  void AddPoint(double) override { ++points; }
+  bool AddPoint(double) override {
+    ++points;
+    return false;
+  }
   int points = 0;
 };
 

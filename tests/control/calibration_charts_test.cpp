@@ -1,8 +1,7 @@
 // Load Audio File's microphone step over the real charts of a chart folder: the chart a capture
 // file names is found, loaded for the file's range and applied; a name without a usable chart is
-// reported and the file replays without calibration. And the capture-start step reaching a
-// window's calibration button.
-#include "control/calibration_charts.h"
+// reported and the file replays without calibration.
+#include "calibration/micro_list_proc.h"
 
 #include <gtest/gtest.h>
 
@@ -16,10 +15,9 @@
 #include "base/memory_preferences.h"
 #include "base/preferences.h"
 #include "calibration/chart_file.h"
-#include "control/capture_view.h"
 #include "control/quorvel_core.h"
 #include "files/wave_file.h"
-#include "tests/base/recording_messages.h"
+#include "tests/base/scripted_messages.h"
 #include "tests/files/wave_builder.h"
 
 namespace quorvel {
@@ -56,7 +54,7 @@ class CalibrationChartsTest : public ::testing::Test {
   wavetest::ScratchFolder m_dir;
   std::filesystem::path m_charts;
   CMemoryPreferences m_preferences;
-  CRecordingMessages m_messages;
+  CScriptedMessages m_messages;
 };
 
 TEST_F(CalibrationChartsTest, LoadAudioFileAppliesTheChartTheFileNames) {
@@ -93,29 +91,6 @@ TEST_F(CalibrationChartsTest, AMicrophoneWithoutAUsableChartIsReported) {
     EXPECT_EQ(m_preferences.StoredText(kPrefMicroSelected), "Other");
     EXPECT_STREQ(core.Shared().m_szGraphCaption, "Playing File \"session\"");
   }
-}
-
-class ButtonView : public ICaptureView {
- public:
-  void EnableStartButton(bool) override {}
-  void SetStartButton(bool) override {}
-  void SetInputButton(bool) override {}
-  void SetCalibrationButton(bool applied) override { calibration.push_back(applied); }
-  void SetRangeFieldTexts(const std::string&, const std::string&) override {}
-  void RequestGraphRepaint() override {}
-  std::vector<bool> calibration;
-};
-
-TEST_F(CalibrationChartsTest, TheCaptureStartShowsItsOutcomeOnTheWindowsButton) {
-  CQuorvelCore core(AudioChoice::kNone, m_preferences, m_messages);
-  ButtonView view;
-  CCaptureViewCalibrationButton button(view);
-  core.MicroList().SetButton(&button);
-  // remembered, but the question is answered No: forgotten, not applied
-  m_preferences.WriteString(kPrefMicroSelected, "Other");
-  core.MicroList().PrepareCalibration(20.0, 20000.0);
-  EXPECT_EQ(view.calibration, std::vector<bool>{false});
-  EXPECT_EQ(m_preferences.StoredText(kPrefMicroSelected), "");
 }
 
 }  // namespace

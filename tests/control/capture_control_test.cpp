@@ -9,9 +9,9 @@
 
 #include "base/memory_preferences.h"
 #include "base/shared_state.h"
-#include "control/device_choice.h"
 #include "control/quorvel_core.h"
-#include "tests/base/recording_messages.h"
+#include "control/slider_positions.h"
+#include "tests/base/scripted_messages.h"
 #include "tests/control/recording_window.h"
 #include "tests/engine/scripted_services.h"
 
@@ -49,7 +49,7 @@ struct Rig {
   void OpenOutput() { ASSERT_EQ(core.Audio().OpenOutputDevice(-1), 0); }
 
   CMemoryPreferences preferences;
-  CRecordingMessages messages;
+  CScriptedMessages messages;
   CQuorvelCore core;
   CRecordingWindow window;
   CCaptureControl control{core, window};

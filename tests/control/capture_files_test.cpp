@@ -44,7 +44,6 @@ using wavetest::FormatContent;
 using wavetest::RiffFile;
 using wavetest::operator+;
 using wavetest::FakeCharts;
-using wavetest::ScriptedMessages;
 
 constexpr size_t kCaptureSamples = 1000500;  // a little over the 1000000 a file must hold
 
@@ -103,15 +102,23 @@ class CaptureFilesTest : public ::testing::Test {
   void LoadEarlierSamples() {
     m_audio->LoadSamples(LoadedSamples(static_cast<int16_t*>(std::calloc(32, 2))), 32);
   }
-  std::string LastMessage() const {
-    return m_messages.shown.empty() ? "" : m_messages.shown.back();
+  std::string LastMessage() {
+    const std::vector<std::string> shown = m_messages.Messages();
+    return shown.empty() ? "" : shown.back();
   }
+  // The last chooser shown, "folder|extension"; empty when none was.
+  std::string LastChooser() {
+    const std::vector<std::string> choosers = m_messages.Choosers();
+    return choosers.empty() ? "" : choosers.back();
+  }
+  // Loading and saving capture files never asks a question.
+  void TearDown() override { EXPECT_TRUE(m_messages.Questions().empty()); }
 
   wavetest::ScratchFolder m_dir;
   std::unique_ptr<CAudio> m_audio;
   CSharedState m_state;
   CWave m_wave;
-  ScriptedMessages m_messages;
+  CScriptedMessages m_messages;
   CMemoryPreferences m_prefs;
   CaptureFileContext m_ctx;
 };
@@ -121,15 +128,15 @@ class CaptureFilesTest : public ::testing::Test {
 TEST_F(CaptureFilesTest, SaveRefusesWithoutACompletedCurve) {
   Record(100000);
   m_state.m_bCurveEndNotified.store(0);
-  m_messages.answer = m_dir.File("never.wav");
+  m_messages.ChooseNext(m_dir.File("never.wav"));
   EXPECT_FALSE(SaveAudioFile(m_ctx));
-  EXPECT_EQ(m_messages.shown, std::vector<std::string>{"No new capture performed"});
+  EXPECT_EQ(m_messages.Messages(), std::vector<std::string>{"No new capture performed"});
   m_state.m_bCurveEndNotified.store(1);
   Record(47999);
   EXPECT_FALSE(SaveAudioFile(m_ctx));
-  EXPECT_EQ(m_messages.shown.size(), 2u);
+  EXPECT_EQ(m_messages.Messages().size(), 2u);
   EXPECT_EQ(LastMessage(), "No new capture performed");
-  EXPECT_TRUE(m_messages.chooserExtension.empty());  // the chooser was never shown
+  EXPECT_TRUE(m_messages.Choosers().empty());  // the chooser was never shown
   EXPECT_FALSE(std::filesystem::exists(m_dir.File("never.wav")));
   FinishCapture(48000);
   EXPECT_TRUE(CheckCaptureToSave(m_ctx));
@@ -146,10 +153,10 @@ TEST_F(CaptureFilesTest, SaveWritesTheRecordingAndItsTags) {
   m_state.m_nSelectedChart.store(1);
   m_state.m_bCalibrationApplied.store(1);
   const std::string path = m_dir.File("living room.wav");
-  m_messages.answer = path;
+  m_messages.ChooseNext(path);
   ASSERT_TRUE(SaveAudioFile(m_ctx));
-  EXPECT_TRUE(m_messages.shown.empty());
-  EXPECT_EQ(m_messages.chooserExtension, "wav");
+  EXPECT_TRUE(m_messages.Messages().empty());
+  EXPECT_TRUE(LastChooser().ends_with("|wav"));
   EXPECT_STREQ(m_state.m_szWavPath, path.c_str());
   EXPECT_EQ(m_prefs.StoredText("Wav"), path);
 
@@ -212,7 +219,7 @@ TEST_F(CaptureFilesTest, ADiskThatFillsUpDuringTheSaveIsReported) {
   setrlimit(RLIMIT_FSIZE, &before);
   std::signal(SIGXFSZ, oldHandler);
   EXPECT_FALSE(saved);
-  EXPECT_EQ(m_messages.shown,
+  EXPECT_EQ(m_messages.Messages(),
             std::vector<std::string>{"Could not write to File...\n" + path + ": File too large"});
   EXPECT_FALSE(std::filesystem::exists(path));  // nothing cut short is left
   EXPECT_TRUE(CheckCaptureToSave(m_ctx));
@@ -226,10 +233,10 @@ TEST_F(CaptureFilesTest, SaveAcceptsCharactersWindowsRefusesInALinuxName) {
   const std::string path = m_dir.File("what? 12:30.wav");
 #ifdef _WIN32
   EXPECT_FALSE(SaveCaptureFile(m_ctx, path));
-  EXPECT_EQ(m_messages.shown, std::vector<std::string>{"Could not create File!"});
+  EXPECT_EQ(m_messages.Messages(), std::vector<std::string>{"Could not create File!"});
 #else
-  ASSERT_TRUE(SaveCaptureFile(m_ctx, path)) << testing::PrintToString(m_messages.shown);
-  EXPECT_TRUE(m_messages.shown.empty());
+  ASSERT_TRUE(SaveCaptureFile(m_ctx, path)) << testing::PrintToString(m_messages.Messages());
+  EXPECT_TRUE(m_messages.Messages().empty());
   EXPECT_STREQ(m_state.m_szWavPath, path.c_str());
   CWave reader;
   ASSERT_EQ(reader.ReadWave(path.c_str()), CWave::kReadDone);
@@ -260,7 +267,7 @@ TEST_F(CaptureFilesTest, TheRangeInTheTitleKeepsItsDecimalPointInEveryLocale) {
   CWave reader;
   ASSERT_EQ(reader.ReadWave(saved.c_str()), CWave::kReadDone);
   EXPECT_STREQ(reader.m_info.title, "100.00-5000.00 Hz");
-  EXPECT_TRUE(m_messages.shown.empty()) << testing::PrintToString(m_messages.shown);
+  EXPECT_TRUE(m_messages.Messages().empty()) << testing::PrintToString(m_messages.Messages());
 }
 
 TEST_F(CaptureFilesTest, ChooserStartsInTheFolderOfTheLastFile) {
@@ -268,8 +275,8 @@ TEST_F(CaptureFilesTest, ChooserStartsInTheFolderOfTheLastFile) {
   const std::string last = m_dir.File("last.wav");
   std::strcpy(m_state.m_szWavPath, last.c_str());
   EXPECT_FALSE(SaveAudioFile(m_ctx));  // cancelled
-  EXPECT_TRUE(m_messages.shown.empty());
-  EXPECT_EQ(m_messages.chooserFolder, m_dir.Path().string());
+  EXPECT_TRUE(m_messages.Messages().empty());
+  EXPECT_EQ(LastChooser(), m_dir.Path().string() + "|wav");
   // A folder is taken as it is; an empty path falls back to the executable's folder.
   std::strcpy(m_state.m_szWavPath, m_dir.Path().string().c_str());
   EXPECT_EQ(CaptureFileStartFolder(m_state), m_dir.Path().string());
@@ -305,7 +312,7 @@ TEST_F(CaptureFilesTest, LoadRefusesFilesOutsideTheSizeLimits) {
   EXPECT_EQ(LastMessage(), "Sorry this file is too big to be a valid 'Quorvel' file...");
   EXPECT_EQ(m_audio->Loaded().size(), 32u);
   EXPECT_STREQ(m_state.m_szWavPath, "");
-  EXPECT_EQ(m_messages.shown.size(), 2u);
+  EXPECT_EQ(m_messages.Messages().size(), 2u);
 }
 
 TEST_F(CaptureFilesTest, NamedPipeWithoutAWriterIsRefusedWithoutWaiting) {
@@ -391,7 +398,7 @@ TEST_F(CaptureFilesTest, TaggedFileMustNameTheToolAsArtist) {
   LoadedCaptureFile loaded;
   EXPECT_TRUE(LoadCaptureFile(
       m_ctx, TaggedCapture("20.00-20000.00 Hz", nullptr, "my QUORVEL recording"), &loaded));
-  EXPECT_EQ(m_messages.shown.size(), 2u);
+  EXPECT_EQ(m_messages.Messages().size(), 2u);
 }
 
 // ---- Load Audio File: what a load sets ----
@@ -403,7 +410,7 @@ TEST_F(CaptureFilesTest, LoadOfATaggedCaptureSetsEverything) {
   const std::string path = TaggedCapture("100.00-8000.00 Hz");
   LoadedCaptureFile loaded;
   ASSERT_TRUE(LoadCaptureFile(m_ctx, path, &loaded));
-  EXPECT_TRUE(m_messages.shown.empty());
+  EXPECT_TRUE(m_messages.Messages().empty());
   EXPECT_DOUBLE_EQ(loaded.fmin, 100.0);
   EXPECT_DOUBLE_EQ(loaded.fmax, 8000.0);
   EXPECT_EQ(loaded.name, "session 7");
@@ -433,7 +440,7 @@ TEST_F(CaptureFilesTest, ForeignUntaggedFileIsAcceptedWithTheFullRange) {
   EXPECT_DOUBLE_EQ(m_state.m_curveFmin, 20.0);
   EXPECT_EQ(loaded.name, "foreign take");
   EXPECT_STREQ(m_state.m_szGraphCaption, "Playing File \"foreign take\"");
-  EXPECT_TRUE(m_messages.shown.empty());
+  EXPECT_TRUE(m_messages.Messages().empty());
 }
 
 TEST_F(CaptureFilesTest, AnUntaggedFileAfterATaggedOneIsNotTakenForTagged) {
@@ -455,7 +462,7 @@ TEST_F(CaptureFilesTest, AnUntaggedFileAfterATaggedOneIsNotTakenForTagged) {
   EXPECT_EQ(m_wave.m_nTagCount, 0);
   EXPECT_DOUBLE_EQ(loaded.fmin, 20.0);
   EXPECT_DOUBLE_EQ(loaded.fmax, 20000.0);
-  EXPECT_TRUE(m_messages.shown.empty()) << LastMessage();
+  EXPECT_TRUE(m_messages.Messages().empty()) << LastMessage();
 }
 
 TEST_F(CaptureFilesTest, RangeComesFromTheTitleTag) {
@@ -477,7 +484,7 @@ TEST_F(CaptureFilesTest, RangeComesFromTheTitleTag) {
     EXPECT_DOUBLE_EQ(loaded.fmin, c.fmin) << c.title;
     EXPECT_DOUBLE_EQ(loaded.fmax, c.fmax) << c.title;
   }
-  EXPECT_TRUE(m_messages.shown.empty());
+  EXPECT_TRUE(m_messages.Messages().empty());
 }
 
 TEST_F(CaptureFilesTest, MissingMicrophoneIsReportedAndTheLoadGoesOn) {
@@ -485,7 +492,7 @@ TEST_F(CaptureFilesTest, MissingMicrophoneIsReportedAndTheLoadGoesOn) {
   const int writesBefore = m_prefs.WriteCount("MicroSelected");
   LoadedCaptureFile loaded;
   ASSERT_TRUE(LoadCaptureFile(m_ctx, TaggedCapture("20.00-20000.00 Hz", "Mic Ω"), &loaded));
-  EXPECT_EQ(m_messages.shown,
+  EXPECT_EQ(m_messages.Messages(),
             std::vector<std::string>{"Sorry, could not find microphone \"Mic Ω\" for calibration"});
   EXPECT_EQ(m_prefs.StoredText("MicroSelected"), "Earlier Mic");
   // the comment, then the kept value back
@@ -505,7 +512,7 @@ TEST_F(CaptureFilesTest, NamedMicrophoneWithAChartIsApplied) {
   m_ctx.charts = &charts;
   LoadedCaptureFile loaded;
   ASSERT_TRUE(LoadCaptureFile(m_ctx, TaggedCapture("40.00-12000.00 Hz", "Mic 1"), &loaded));
-  EXPECT_TRUE(m_messages.shown.empty());
+  EXPECT_TRUE(m_messages.Messages().empty());
   EXPECT_TRUE(loaded.calibrationApplied);
   EXPECT_EQ(m_state.m_nSelectedChart.load(), 1);
   EXPECT_EQ(m_state.m_bCalibrationApplied.load(), 1);
@@ -533,7 +540,7 @@ TEST_F(CaptureFilesTest, UnusableChartIsReportedAndDropped) {
   LoadedCaptureFile loaded;
   ASSERT_TRUE(LoadCaptureFile(m_ctx, TaggedCapture("20.00-20000.00 Hz", "Mic 1"), &loaded));
   EXPECT_EQ(LastMessage(), "The response curve of the selected microphone is not valid");
-  EXPECT_EQ(m_messages.shown.size(), 2u);
+  EXPECT_EQ(m_messages.Messages().size(), 2u);
   EXPECT_FALSE(loaded.calibrationApplied);
   EXPECT_EQ(m_state.m_nSelectedChart.load(), -1);
   EXPECT_EQ(m_state.m_bCalibrationApplied.load(), 0);
@@ -564,11 +571,11 @@ TEST_F(CaptureFilesTest, LoadCommandEndsARunningMeasurementBeforeTheChooser) {
   EXPECT_EQ(ended, 1);
   EXPECT_EQ(m_state.m_bCapturing.load(), 0);
   EXPECT_EQ(m_state.m_bCalibrationApplied.load(), 0);
-  EXPECT_EQ(m_messages.chooserFolder, m_dir.Path().string());
+  EXPECT_EQ(LastChooser(), m_dir.Path().string() + "|wav");
   EXPECT_STREQ(m_state.m_szWavPath, m_dir.File("previous.wav").c_str());
-  EXPECT_TRUE(m_messages.shown.empty());
+  EXPECT_TRUE(m_messages.Messages().empty());
   // Idle: nothing to end; the chosen file is loaded.
-  m_messages.answer = TaggedCapture("20.00-20000.00 Hz");
+  m_messages.ChooseNext(TaggedCapture("20.00-20000.00 Hz"));
   LoadedCaptureFile loaded;
   EXPECT_TRUE(LoadAudioFile(
       m_ctx, [&] { ++ended; }, &loaded));
@@ -584,7 +591,7 @@ TEST_F(CaptureFilesTest, SavedCaptureLoadsBackUnchanged) {
   ASSERT_TRUE(SaveCaptureFile(m_ctx, path));
   LoadedCaptureFile loaded;
   ASSERT_TRUE(LoadCaptureFile(m_ctx, path, &loaded));
-  EXPECT_TRUE(m_messages.shown.empty());
+  EXPECT_TRUE(m_messages.Messages().empty());
   EXPECT_DOUBLE_EQ(loaded.fmin, 63.0);
   EXPECT_DOUBLE_EQ(loaded.fmax, 12500.0);
   EXPECT_EQ(loaded.name, "round trip");

@@ -19,7 +19,7 @@
 #include "control/measurement_sequence.h"
 #include "control/quorvel_core.h"
 #include "tests/audio/audio_test_support.h"
-#include "tests/base/recording_messages.h"
+#include "tests/base/scripted_messages.h"
 
 namespace quorvel {
 
@@ -48,7 +48,7 @@ inline SequenceStatus RunMeasurement(CMeasurementSequence& sequence,
 // all; any other ending is returned at once. `before` runs before every attempt (clear the
 // curve).
 inline SequenceStatus MeasureAllowingDropouts(
-    CMeasurementSequence& sequence, CRecordingMessages& messages, const MeasurementRequest& request,
+    CMeasurementSequence& sequence, CScriptedMessages& messages, const MeasurementRequest& request,
     const std::function<void()>& before, const std::function<void()>& poll = {}, int attempts = 3) {
   SequenceStatus status = SequenceStatus::kFailed;
   for (int attempt = 0; attempt < attempts; ++attempt) {
@@ -90,7 +90,7 @@ struct SimulatedCore {
   }
 
   CMemoryPreferences preferences;
-  CRecordingMessages messages;
+  CScriptedMessages messages;
   CSimulatedAudioServices* sim = nullptr;
   std::unique_ptr<CQuorvelCore> core;
 };

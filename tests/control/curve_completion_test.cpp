@@ -11,7 +11,7 @@
 #include "base/shared_state.h"
 #include "control/capture_files.h"
 #include "control/quorvel_core.h"
-#include "tests/base/recording_messages.h"
+#include "tests/base/scripted_messages.h"
 
 namespace quorvel {
 
@@ -28,7 +28,7 @@ std::vector<int16_t> PlaybackSignal() {
 // A core without devices, as quorvel-cli analyze makes it.
 struct Rig {
   CMemoryPreferences preferences;
-  CRecordingMessages messages;
+  CScriptedMessages messages;
   CQuorvelCore core{std::unique_ptr<IAudioServices>(), preferences, messages};
   CaptureFileContext Files() { return core.FileContext(); }
   void Replay(const std::vector<int16_t>& samples, int count) {

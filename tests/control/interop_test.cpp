@@ -125,7 +125,7 @@ class InteropTest : public ::testing::Test {
     m_state.m_bCalibrationApplied.store(1);
     const std::string path = m_dir.File("quorvel_capture.wav");
     EXPECT_TRUE(SaveCaptureFile(m_ctx, path));
-    EXPECT_TRUE(m_messages.shown.empty());
+    EXPECT_TRUE(m_messages.Messages().empty());
     return path;
   }
 
@@ -141,18 +141,19 @@ class InteropTest : public ::testing::Test {
 
   // Loads the file; returns the message shown, or "" when it was accepted without one.
   std::string Load(const std::string& path, LoadOutcome* loaded = nullptr) {
-    m_messages.shown.clear();
+    m_messages.Clear();
     LoadedCaptureFile result;
     const bool ok = LoadCaptureFile(m_ctx, path, &result);
     if (loaded != nullptr) *loaded = {ok, result};
-    return m_messages.shown.empty() ? std::string() : m_messages.shown.back();
+    const std::vector<std::string> shown = m_messages.Messages();
+    return shown.empty() ? std::string() : shown.back();
   }
 
   wavetest::ScratchFolder m_dir;
   std::unique_ptr<CAudio> m_audio;
   CSharedState m_state;
   CWave m_wave;
-  wavetest::ScriptedMessages m_messages;
+  CScriptedMessages m_messages;
   CMemoryPreferences m_prefs;
   CaptureFileContext m_ctx;
 };

@@ -208,7 +208,7 @@ TEST(MeasurementActivity, LastsFromTheOpenInputOrTheStartUntilTheRunIsFinished) 
   EXPECT_FALSE(IsMeasurementActive(files));
 
   // The input button alone.
-  ASSERT_EQ(rig.Sequence().OpenInputPeripheral(0), 1);
+  ASSERT_TRUE(rig.Sequence().OpenInputPeripheral(0));
   EXPECT_TRUE(IsMeasurementActive(files));
   rig.Sequence().CloseInputPeripheral();
   EXPECT_FALSE(IsMeasurementActive(files));

@@ -19,10 +19,10 @@ namespace {
 
 constexpr uint32_t kTimeoutMs = 120000;  // on the simulated clock
 
+// The message pattern with the device's name in the place of its "%s".
 std::string Formatted(const char* pattern, const char* text) {
-  char buffer[512];
-  std::snprintf(buffer, sizeof(buffer), pattern, text);
-  return buffer;
+  std::string message = pattern;
+  return message.replace(message.find("%s"), 2, text);
 }
 
 struct StartRig : SimulatedCore {

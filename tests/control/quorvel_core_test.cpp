@@ -23,7 +23,7 @@ namespace {
 
 TEST(QuorvelCore, WithoutServicesOnlyTheDefaultOutputIsListed) {
   CMemoryPreferences preferences;
-  CRecordingMessages messages;
+  CScriptedMessages messages;
   CQuorvelCore core(AudioChoice::kNone, preferences, messages);
   EXPECT_EQ(core.Services(), nullptr);
   EXPECT_EQ(core.ServicesDescription(), "no audio devices");
@@ -53,7 +53,7 @@ TEST(QuorvelCore, TheEngineFeedsTheCurveStoreAndCompletionSetsTheRecordingLength
   // The sweep itself, analysed as a replay would: a flat curve, complete, and the recording's
   // length handed to the engine's captured count.
   CMemoryPreferences preferences;
-  CRecordingMessages messages;
+  CScriptedMessages messages;
   CQuorvelCore core(AudioChoice::kNone, preferences, messages);
   CAudio& audio = core.Audio();
   const int length = audio.GenerateSweep(20.0, 20000.0);
@@ -88,14 +88,15 @@ class RawLevels : public ICurveListener {
  public:
   explicit RawLevels(CGraphical& graph) : m_graph(graph) {}
   // Capture thread; never blocks or allocates.
-  void AddPoint(double levelDb) override {
+  bool AddPoint(double levelDb) override {
     const int n = m_count.load(std::memory_order_relaxed);
     if (n < CGraphical::kCurveCapacity) {
       m_levels[static_cast<size_t>(n)] = levelDb;
       m_count.store(n + 1, std::memory_order_release);
     }
-    m_graph.AddPoint(levelDb);
+    return m_graph.AddPoint(levelDb);
   }
+  void CurveEnded() override { m_graph.CurveEnded(); }
   int Count() const { return m_count.load(std::memory_order_acquire); }
   double Level(int k) const { return m_levels[static_cast<size_t>(k)]; }
 

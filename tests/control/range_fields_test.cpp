@@ -91,10 +91,10 @@ TEST(RangeFields, StoredRangesAreValidatedInOrder) {
   }
 }
 
-TEST(RangeFields, ValidationReturnsOneOnlyWhenNothingChanged) {
+TEST(RangeFields, ValidationIsTrueOnlyWhenNothingChanged) {
   const struct {
     double fmin, fmax;
-    int result;
+    bool unchanged;
     double fminAfter, fmaxAfter;
   } cases[] = {
       {20, 20000, 1, 20, 20000},
@@ -113,7 +113,7 @@ TEST(RangeFields, ValidationReturnsOneOnlyWhenNothingChanged) {
   for (const auto& c : cases) {
     double fmin = c.fmin;
     double fmax = c.fmax;
-    EXPECT_EQ(ValidateRange(&fmin, &fmax), c.result) << c.fmin << " " << c.fmax;
+    EXPECT_EQ(ValidateRange(&fmin, &fmax), c.unchanged) << c.fmin << " " << c.fmax;
     EXPECT_DOUBLE_EQ(fmin, c.fminAfter) << c.fmin << " " << c.fmax;
     EXPECT_DOUBLE_EQ(fmax, c.fmaxAfter) << c.fmin << " " << c.fmax;
   }

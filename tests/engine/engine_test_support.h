@@ -20,7 +20,10 @@ class CollectingListener : public ICurveListener {
   static constexpr int kCurvePoints = 1001;
 
   CollectingListener() { m_points.reserve(4096); }
-  void AddPoint(double levelDb) override { m_points.push_back(levelDb); }
+  bool AddPoint(double levelDb) override {
+    m_points.push_back(levelDb);
+    return false;
+  }
 
   const std::vector<double>& Points() const { return m_points; }
   // The curve as the response graph stores it: the first 1001 points.

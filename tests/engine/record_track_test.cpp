@@ -16,18 +16,13 @@ namespace {
 
 using engine_test::To32;
 
-// Ends the capture the way the response graph does when the curve is full: the recording's
-// length is the record count at that moment.
+// Ends the capture the way the response graph does when the curve is full: the engine then
+// takes the record count at that moment as the recording's length.
 class CompletingListener : public ICurveListener {
  public:
   static constexpr int kCurvePoints = 1001;
-  CAudio* m_audio = nullptr;
   int m_points = 0;
-  void AddPoint(double) override {
-    if (++m_points == kCurvePoints + 1) {
-      m_audio->TakeRecordingAsCapture();
-    }
-  }
+  bool AddPoint(double) override { return ++m_points == kCurvePoints + 1; }
 };
 
 // Records `leadFrames` frames of idle input (no analysis) after the reset, then the whole
@@ -43,7 +38,6 @@ Capture RunCapture(CompletingListener& listener, int leadFrames) {
   Capture capture;
   capture.audio = std::make_unique<CAudio>(nullptr, &listener);
   CAudio& audio = *capture.audio;
-  listener.m_audio = &audio;
   const int length = audio.GenerateSweep(20.0, 20000.0);
   audio.ResetAnalysis();
   capture.history.reserve(static_cast<size_t>(leadFrames + length));

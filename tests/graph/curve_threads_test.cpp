@@ -23,12 +23,17 @@ TEST(CurveThreads, CompletionArrivesOnceFromTheAnalysingThreadWithoutWaiting) {
   std::atomic<int32_t> recordCount{1234567};  // the engine's counters
   std::atomic<int32_t> capturedCount{0};
   CGraphical graph(shared);
-  graph.SetRecordCounters(&recordCount, &capturedCount);
 
   std::atomic<bool> analysisDone{false};
   std::thread analysis([&] {
-    // a few blocks more than the curve holds, as a capture that runs on does
-    for (int k = 0; k < 1010; ++k) graph.AddPoint(PatternLevel(k));
+    // a few blocks more than the curve holds, as a capture that runs on does; at the end of
+    // the curve the engine fixes the recording's length before the curve store says so
+    for (int k = 0; k < 1010; ++k) {
+      if (graph.AddPoint(PatternLevel(k))) {
+        capturedCount.store(recordCount.load(), std::memory_order_release);
+        graph.CurveEnded();
+      }
+    }
     analysisDone.store(true, std::memory_order_release);
   });
 
@@ -66,12 +71,13 @@ TEST(CurveThreads, CompletionIsReportedOnceEvenWhenTwoThreadsRace) {
   CSharedState shared;
   CGraphical graph(shared);
   for (int k = 0; k <= CGraphical::kLastPoint; ++k) graph.AddPoint(PatternLevel(k));
-  std::thread a([&] {
-    for (int i = 0; i < 500; ++i) graph.AddPoint(-1.0);
-  });
-  std::thread b([&] {
-    for (int i = 0; i < 500; ++i) graph.AddPoint(-1.0);
-  });
+  const auto feed = [&] {
+    for (int i = 0; i < 500; ++i) {
+      if (graph.AddPoint(-1.0)) graph.CurveEnded();
+    }
+  };
+  std::thread a(feed);
+  std::thread b(feed);
   a.join();
   b.join();
   EXPECT_EQ(graph.m_curvesCompleted.load(), 1u);

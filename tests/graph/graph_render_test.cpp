@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
-#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 
@@ -401,11 +400,3 @@ TEST_F(GraphRenderTest, SaveCurveImageWritesWhatWasDrawn) {
 }  // namespace
 
 }  // namespace quorvel
-
-int main(int argc, char** argv) {
-  // headless: the fonts need a QGuiApplication, not a display
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QGuiApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

@@ -67,30 +67,31 @@ TEST_F(ResponseCurveTest, PointsAreStoredInOrderWithARepaintEach) {
 }
 
 TEST_F(ResponseCurveTest, CompletionIsReportedOnceAfterThe1001stPoint) {
-  for (int k = 0; k < 1000; ++k) graph.AddPoint(-30.0);
-  graph.AddPoint(-12.5);  // the 1001st point lands at index 1000
+  for (int k = 0; k < 1000; ++k) EXPECT_FALSE(graph.AddPoint(-30.0));
+  EXPECT_FALSE(graph.AddPoint(-12.5));  // the 1001st point lands at index 1000
   EXPECT_EQ(graph.m_count.load(), 1001);
   EXPECT_DOUBLE_EQ(graph.m_points[1000].load(), -12.5);
-  EXPECT_EQ(Completions(), 0u);
   EXPECT_EQ(shared.m_bCurveEndNotified.load(), 0);
 
-  graph.AddPoint(-5.0);  // the 1002nd stores nothing and reports completion
+  EXPECT_TRUE(graph.AddPoint(-5.0));  // the 1002nd stores nothing and finds the end
   EXPECT_EQ(graph.m_count.load(), 1001);
   EXPECT_EQ(graph.m_points[1001].load(), -200.0);
-  EXPECT_EQ(Completions(), 1u);
   EXPECT_EQ(shared.m_bCurveEndNotified.load(), 1);
   EXPECT_EQ(Points(), 1001u);
-
-  graph.AddPoint(-5.0);  // the 1003rd does nothing at all
+  EXPECT_EQ(Completions(), 0u);  // raised by CurveEnded, once the engine has the length
+  graph.CurveEnded();
   EXPECT_EQ(Completions(), 1u);
+
+  EXPECT_FALSE(graph.AddPoint(-5.0));  // the 1003rd does nothing at all
   EXPECT_EQ(Points(), 1001u);
   EXPECT_EQ(graph.m_points[1001].load(), -200.0);
 
   // a new measurement clears the flag: the next full curve reports again
   shared.m_bCurveEndNotified.store(0);
   graph.ClearCurve();
-  for (int k = 0; k < 1002; ++k) graph.AddPoint(-30.0);
-  EXPECT_EQ(Completions(), 2u);
+  int ends = 0;
+  for (int k = 0; k < 1003; ++k) ends += graph.AddPoint(-30.0) ? 1 : 0;
+  EXPECT_EQ(ends, 1);
 }
 
 TEST_F(ResponseCurveTest, CalibrationIsSubtractedOnlyWithAChartSelected) {

@@ -12,7 +12,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "tests/base/recording_messages.h"
+#include "tests/base/scripted_messages.h"
 #include "tests/print/print_test_support.h"
 
 namespace quorvel {
@@ -45,7 +45,7 @@ TEST(PrintCurve, PrintsTheTitleBandAndTheCurveOnOneLandscapePdfPage) {
   const CTempFolder folder;
   const std::string pdf = folder / "curve.pdf";
   CScriptedChooser chooser(pdf);
-  CRecordingMessages messages;
+  CScriptedMessages messages;
   ASSERT_TRUE(PrintShownGraph(painted.graph, messages, chooser)) << messages.All();
   EXPECT_EQ(messages.All(), "");
   EXPECT_EQ(chooser.prepared, std::make_tuple(true, 1, 1, std::string("Quorvel")));
@@ -83,7 +83,7 @@ TEST(PrintCurve, PrintsTheTitleBandAndTheCurveOnOneLandscapePdfPage) {
 
 TEST(PrintCurve, NothingPaintedCancelledOrUnwritableEndsWithoutAPage) {
   const CTempFolder folder;
-  CRecordingMessages messages;
+  CScriptedMessages messages;
   CPaintedGraph unpainted;
   CScriptedChooser chooser(folder / "none.pdf");
   EXPECT_FALSE(PrintShownGraph(unpainted.graph, messages, chooser));
@@ -122,7 +122,7 @@ TEST(PrintCurve, PrintDialogOpensLandscapeOnPageOneOnlyAndCancelPrintsNothing) {
     dialog->reject();
   });
   poll.start(10);
-  CRecordingMessages messages;
+  CScriptedMessages messages;
   CPrintDialogChooser dialog;
   EXPECT_TRUE(PrintCurve("x", painted.graph, messages, dialog));
   EXPECT_EQ(messages.All(), "");
