@@ -198,10 +198,9 @@ std::vector<std::string> Labels(double bottom, double step, int divisions, const
 
 void PaintLevelPhase(QPainter& painter, const QRect& rect, const Fonts& fonts,
                      const CImpulseAnalysis& analysis) {
-  const std::string title =
-      analysis.GateMs() > 0.0
-          ? "Level and phase, gated " + FormatGeneral(analysis.GateMs(), 4) + " ms"
-          : std::string("Level and phase");
+  const double gate = analysis.HasResult() ? analysis.AppliedGateMs() : 0.0;
+  const std::string title = gate > 0.0 ? "Level and phase, gated " + FormatGeneral(gate, 4) + " ms"
+                                       : std::string("Level and phase");
   const QRectF plot =
       DrawFrame(painter, rect, fonts, title.c_str(),
                 {{"level dB", kColorCurve}, {"phase deg", kColorMarker}}, analysis.HasResult());
@@ -297,7 +296,7 @@ double NiceStep(double least) {
 
 void PaintImpulse(QPainter& painter, const QRect& rect, const Fonts& fonts,
                   const CImpulseAnalysis& analysis) {
-  const double gate = analysis.GateMs();
+  const double gate = analysis.HasResult() ? analysis.AppliedGateMs() : 0.0;
   const QRectF plot =
       DrawFrame(painter, rect, fonts, "Impulse response",
                 gate > 0.0 ? std::vector<std::pair<std::string, int>>{{"response", kColorCurve},
@@ -391,6 +390,7 @@ bool SaveResponsePicture(const std::string& path, const CImpulseAnalysis& analys
     }
     return false;
   };
+  if (!analysis.HasResult()) return fail("");  // nothing to show: no empty picture stands in
   QImage image(kResponsePictureWidth, 2 * kResponsePlotHeight, QImage::Format_RGB32);
   if (image.isNull()) return fail(path + ": the picture cannot be made");
   image.setDotsPerMeterX(kPngDotsPerMetre);
