@@ -126,7 +126,7 @@ int RunResponse(const Arguments& args) {
   }
   if (!CheckResponseOutputs(options)) return kExitFailure;
 
-  CImpulseAnalysis analysis;
+  CImpulseAnalysis analysis(core.Audio());  // the core's engine plays nothing here
   switch (AnalyzeCaptureResponse(core, loaded, request.gateMs, &analysis)) {
     case CaptureResponseResult::kOk:
       break;

@@ -59,6 +59,8 @@ constexpr long kGuard = 4800;
 
 CImpulseAnalysis::CImpulseAnalysis() = default;
 
+CImpulseAnalysis::CImpulseAnalysis(CAudio& generator) : m_pGenerator(&generator) {}
+
 CImpulseAnalysis::~CImpulseAnalysis() {
   if (m_pFull) CRealFft::FreeSpectrum(m_referenceSpectrum);
   CRealFft::FreeSpectrum(m_chunkSpectrum);
@@ -101,7 +103,10 @@ ResponseStatus CImpulseAnalysis::Analyze(const int16_t* samples, std::size_t cou
 }
 
 bool CImpulseAnalysis::PrepareSignal(double fmin, double fmax) {
-  if (!m_pGenerator) m_pGenerator = std::make_unique<CAudio>();
+  if (!m_pGenerator) {
+    m_pOwnGenerator = std::make_unique<CAudio>();
+    m_pGenerator = m_pOwnGenerator.get();
+  }
   if (fmin != m_signalFmin || fmax != m_signalFmax || m_referenceLength == 0) {
     m_signalFmin = fmin;
     m_signalFmax = fmax;

@@ -77,6 +77,10 @@ class CImpulseAnalysis {
   static constexpr int kAlignSize = 262144;
 
   CImpulseAnalysis();
+  // Regenerates the played signal in generator's sweep buffer instead of an engine of its own
+  // (which would cost its 14 MB): for a front end whose engine plays nothing meanwhile. The
+  // generator outlives the analysis.
+  explicit CImpulseAnalysis(CAudio& generator);
   ~CImpulseAnalysis();
   CImpulseAnalysis(const CImpulseAnalysis&) = delete;
   CImpulseAnalysis& operator=(const CImpulseAnalysis&) = delete;
@@ -152,7 +156,8 @@ class CImpulseAnalysis {
   CRealFft& WindowFft(int size);
 
   // The played signal, regenerated for each new range, and its timing.
-  std::unique_ptr<CAudio> m_pGenerator;
+  std::unique_ptr<CAudio> m_pOwnGenerator;
+  CAudio* m_pGenerator = nullptr;
   double m_signalFmin = 0.0;
   double m_signalFmax = 0.0;
   int m_leadIn = 0;           // [samples] of the signal before the sweep proper

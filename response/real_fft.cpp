@@ -1,7 +1,9 @@
 #include "response/real_fft.h"
 
 #include <fftw3.h>
+#include <sys/mman.h>
 
+#include <cstdint>
 #include <mutex>
 #include <new>
 
@@ -19,6 +21,19 @@ fftw_complex* AsFftw(std::complex<double>* p) {
   return reinterpret_cast<fftw_complex*>(p);
 }
 
+// Asks for huge pages on a buffer of a large transform: a fresh process then takes a few page
+// faults for it instead of thousands (a tenth of a second for the whole analysis). Only advice:
+// where the kernel takes none, nothing changes.
+void AdviseHugePages(void* buffer, std::size_t bytes) {
+  constexpr std::uintptr_t kPage = 4096;
+  constexpr std::size_t kWorthIt = std::size_t{4} << 20;
+  if (buffer == nullptr || bytes < kWorthIt) return;
+  const std::uintptr_t start =
+      (reinterpret_cast<std::uintptr_t>(buffer) + kPage - 1) & ~(kPage - 1);
+  const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(buffer) + bytes) & ~(kPage - 1);
+  (void)madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+}
+
 }  // namespace
 
 CRealFft::CRealFft(int size) : m_size(size) {
@@ -31,6 +46,8 @@ CRealFft::CRealFft(int size) : m_size(size) {
     fftw_free(m_spectrum);
     throw std::bad_alloc();
   }
+  AdviseHugePages(m_time, sizeof(double) * static_cast<size_t>(m_size));
+  AdviseHugePages(m_spectrum, sizeof(std::complex<double>) * static_cast<size_t>(Bins()));
   // FFTW_ESTIMATE leaves the buffers untouched while it plans; the inverse may overwrite its
   // input (the spectrum), which is never needed after it.
   m_forward = fftw_plan_dft_r2c_1d(m_size, m_time, AsFftw(m_spectrum), FFTW_ESTIMATE);
@@ -69,6 +86,7 @@ std::complex<double>* CRealFft::AllocateSpectrum() const {
   auto* spectrum =
       reinterpret_cast<std::complex<double>*>(fftw_alloc_complex(static_cast<size_t>(Bins())));
   if (spectrum == nullptr) throw std::bad_alloc();
+  AdviseHugePages(spectrum, sizeof(std::complex<double>) * static_cast<size_t>(Bins()));
   return spectrum;
 }
 
