@@ -21,6 +21,11 @@ int RunSweep(const Arguments& args);
 //                     [--save COPY.wav]
 int RunAnalyze(const Arguments& args);
 
+// quorvel-cli response CAPTURE.wav [--fmin F --fmax F] [--gate MS] [--calibration CHART]
+//                      [--chart-folder DIR] [--frd FILE] [--ir FILE.wav]
+//                      [--distortion FILE.csv] [--png FILE]
+int RunResponse(const Arguments& args);
+
 // quorvel-cli devices [--simulated]
 int RunDevices(const Arguments& args);
 

@@ -20,6 +20,11 @@ const char kUsage[] =
     "  analyze CAPTURE.wav [--fmin F] [--fmax F] [--calibration CHART] [--chart-folder DIR]\n"
     "          [--csv FILE] [--png FILE] [--bmp FILE] [--save COPY.wav]\n"
     "                                           analyse a saved capture as a replay would\n"
+    "  response CAPTURE.wav [--fmin F --fmax F] [--gate MS] [--calibration CHART]\n"
+    "          [--chart-folder DIR] [--frd FILE] [--ir FILE.wav] [--distortion FILE.csv]\n"
+    "          [--png FILE]                     the impulse response, level and phase, gated\n"
+    "                                           response and harmonic distortion of a saved\n"
+    "                                           capture\n"
     "  devices [--simulated]                    list the input and output devices\n"
     "  measure [--input NAME] [--output NAME] [--simulated] [--fmin F] [--fmax F] [--gain DB]\n"
     "          [--calibration CHART] [--save CAPTURE.wav] [--csv FILE] [--png FILE] [--bmp FILE]\n"
@@ -40,6 +45,7 @@ int RunCommandLine(int argc, char** argv) {
   const Arguments args(argv + 2, argv + argc);
   if (command == "sweep") return RunSweep(args);
   if (command == "analyze") return RunAnalyze(args);
+  if (command == "response") return RunResponse(args);
   if (command == "devices") return RunDevices(args);
   if (command == "measure") return RunMeasure(args);
   if (command == "chart") return RunChart(args);
@@ -55,7 +61,8 @@ int main(int argc, char** argv) {
   // The commands that draw pictures need the fonts, the fonts a QGuiApplication: headless unless
   // QT_QPA_PLATFORM says otherwise, and given none of the arguments (it would take some).
   std::unique_ptr<QGuiApplication> application;
-  if (argc >= 2 && (std::strcmp(argv[1], "measure") == 0 || std::strcmp(argv[1], "analyze") == 0)) {
+  if (argc >= 2 && (std::strcmp(argv[1], "measure") == 0 || std::strcmp(argv[1], "analyze") == 0 ||
+                    std::strcmp(argv[1], "response") == 0)) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     static int qtArgc = 1;
     static char name[] = "quorvel-cli";

@@ -1,0 +1,148 @@
+// quorvel-cli response: the impulse response, level and phase, gating and harmonic distortion of
+// a saved capture, with its files (FRD, impulse-response WAV, distortion CSV, picture).
+#include <cstdio>
+#include <string>
+
+#include "base/atomic_file.h"
+#include "base/number_text.h"
+#include "base/preferences.h"
+#include "cli/cli_options.h"
+#include "cli/cli_session.h"
+#include "cli/commands.h"
+#include "cli/stored_settings.h"
+#include "control/capture_response.h"
+#include "control/failure_words.h"
+#include "control/response_files.h"
+#include "graph/curve_image_export.h"
+#include "graph/response_plot.h"
+
+namespace quorvel {
+
+namespace {
+
+const char kResponseUsage[] =
+    "quorvel-cli response CAPTURE.wav [--fmin F --fmax F] [--gate MS] [--calibration CHART]"
+    " [--chart-folder DIR] [--frd FILE] [--ir FILE.wav] [--distortion FILE.csv] [--png FILE]";
+
+using ResponseWriter = bool (*)(const std::string&, const CImpulseAnalysis&, std::string*);
+
+struct ResponseOutput {
+  const char* option;
+  ResponseWriter write;
+};
+
+constexpr ResponseOutput kOutputs[] = {{"frd", SaveFrd},
+                                       {"ir", SaveImpulseWav},
+                                       {"distortion", SaveDistortionCsv},
+                                       {"png", SaveResponsePicture}};
+
+// Where an output goes: the picture gets ".png" when its name lacks it, as analyze's do.
+std::string OutputPath(const CliOptions& options, const std::string& option) {
+  const std::string path = options.Value(option);
+  return option == "png" ? WithImageExtension(path, "png") : path;
+}
+
+// Before the analysis: each output asked for that cannot be saved where it is to go is named
+// with its reason. False when any cannot.
+bool CheckResponseOutputs(const CliOptions& options) {
+  bool ok = true;
+  for (const ResponseOutput& output : kOutputs) {
+    if (!options.Has(output.option)) continue;
+    std::string words;
+    if (!CAtomicFile::CheckCanBeSaved(OutputPath(options, output.option), &words)) {
+      std::fprintf(stderr, "%s\n", WithWords(kMsgCannotSaveResponseFile, words).c_str());
+      ok = false;
+    }
+  }
+  return ok;
+}
+
+// The lines printed when no file is asked for: the peak, the level at 1 kHz and the gate.
+void PrintSummary(const std::string& path, const CImpulseAnalysis& analysis) {
+  const double peak = analysis.PeakPosition();
+  std::printf("%s: %s-%s Hz, impulse response peak at sample %s (%s ms)\n", path.c_str(),
+              FormatFixed(analysis.Fmin(), 2).c_str(), FormatFixed(analysis.Fmax(), 2).c_str(),
+              FormatFixed(peak, 2).c_str(),
+              FormatFixed(peak * 1000.0 / CImpulseAnalysis::kRate, 3).c_str());
+  if (analysis.Fmin() <= 1000.0 && 1000.0 <= analysis.Fmax()) {
+    const LevelPhase at1k = analysis.ResponseAt(1000.0);
+    std::printf("at 1 kHz: %s dB, %s deg\n", FormatFixed(at1k.levelDb, 2).c_str(),
+                FormatFixed(at1k.phaseDeg, 1).c_str());
+  } else {
+    std::printf("at 1 kHz: outside the range\n");
+  }
+  if (analysis.GateMs() > 0.0) {
+    std::printf("gate: %s ms after the peak\n", FormatGeneral(analysis.GateMs(), 6).c_str());
+  } else {
+    std::printf("gate: none (the linear response spans %s ms either side of the peak)\n",
+                FormatFixed(analysis.UngatedWindowMs(), 1).c_str());
+  }
+}
+
+}  // namespace
+
+int RunResponse(const Arguments& args) {
+  CliOptions options(
+      {"fmin", "fmax", "gate", "calibration", "chart-folder", "frd", "ir", "distortion", "png"}, {},
+      1);
+  std::string error;
+  if (!options.Parse(args, &error)) return ArgumentError(error, kResponseUsage);
+  if (options.Positional().empty()) return ArgumentError("no capture file given", kResponseUsage);
+  CaptureResponseRequest request;
+  request.path = options.Positional()[0];
+  request.fminGiven = options.Has("fmin");
+  request.fmaxGiven = options.Has("fmax");
+  request.chartPath = options.Value("calibration");
+  if (!options.Number("fmin", 20.0, &request.fmin, &error) ||
+      !options.Number("fmax", 20000.0, &request.fmax, &error) ||
+      !options.Number("gate", 0.0, &request.gateMs, &error)) {
+    return ArgumentError(error, kResponseUsage);
+  }
+  if (request.gateMs < 0.0) {
+    return ArgumentError("the gate is a length in ms, 0 or more", kResponseUsage);
+  }
+
+  CCliSession session(AudioChoice::kNone);
+  CQuorvelCore& core = session.Core();
+  // A microphone the file names is looked up as analyze looks it up.
+  const std::string folder = options.Has("chart-folder") ? options.Value("chart-folder")
+                                                         : StoredPreferenceText(kPrefCalibFiles);
+  if (!folder.empty()) session.Preferences().WriteString(kPrefCalibFiles, folder);
+  LoadedResponseCapture loaded;
+  switch (LoadCaptureForResponse(core, request, &loaded, &error)) {
+    case CaptureResponseResult::kOk:
+      break;
+    case CaptureResponseResult::kRangeRefused:
+      return ArgumentError(error, kResponseUsage);
+    default:
+      return kExitFailure;
+  }
+  if (!CheckResponseOutputs(options)) return kExitFailure;
+
+  CImpulseAnalysis analysis;
+  switch (AnalyzeCaptureResponse(core, loaded, request.gateMs, &analysis)) {
+    case CaptureResponseResult::kOk:
+      break;
+    case CaptureResponseResult::kRangeRefused:
+      return ArgumentError("the range is outside what the recording holds", kResponseUsage);
+    default:
+      return kExitFailure;
+  }
+
+  // every output that can be written is; each that fails is named
+  bool asked = false;
+  bool written = true;
+  for (const ResponseOutput& output : kOutputs) {
+    if (!options.Has(output.option)) continue;
+    asked = true;
+    std::string words;
+    if (!output.write(OutputPath(options, output.option), analysis, &words)) {
+      std::fprintf(stderr, "%s\n", words.c_str());
+      written = false;
+    }
+  }
+  if (!asked) PrintSummary(request.path, analysis);
+  return written ? kExitOk : kExitFailure;
+}
+
+}  // namespace quorvel

@@ -1,0 +1,73 @@
+#include "control/capture_response.h"
+
+#include <cstdint>
+#include <span>
+#include <utility>
+
+#include "base/shared_state.h"
+#include "base/user_messages.h"
+#include "calibration/micro_list_proc.h"
+#include "control/capture_files.h"
+#include "control/chart_correction.h"
+#include "control/measurement_request.h"
+#include "control/quorvel_core.h"
+#include "engine/audio_engine.h"
+
+namespace quorvel {
+
+CaptureResponseResult LoadCaptureForResponse(CQuorvelCore& core,
+                                             const CaptureResponseRequest& request,
+                                             LoadedResponseCapture* loaded, std::string* why) {
+  LoadedCaptureFile file;
+  if (!LoadCaptureFile(core.FileContext(), request.path, &file)) {
+    return CaptureResponseResult::kFileRefused;
+  }
+  LoadedResponseCapture result;
+  result.fmin = request.fminGiven ? request.fmin : file.fmin;
+  result.fmax = request.fmaxGiven ? request.fmax : file.fmax;
+  // the title's range has been made sane by the load; a given one keeps a measurement's limits
+  std::string reason;
+  if ((request.fminGiven || request.fmaxGiven) &&
+      !CheckRange(result.fmin, result.fmax, RangeRule::kAnyWithinLimits, &reason)) {
+    if (why != nullptr) *why = reason;
+    return CaptureResponseResult::kRangeRefused;
+  }
+  // a chart given is listed and selected as `analyze` applies it, so both name it alike
+  CMicroListProc& charts = core.MicroList();
+  if (!request.chartPath.empty() &&
+      !charts.ApplyChartFile(request.chartPath, result.fmin, result.fmax)) {
+    return CaptureResponseResult::kChartRefused;
+  }
+  if (!request.chartPath.empty() || file.calibrationApplied) {
+    const int chart = core.Shared().m_nSelectedChart.load();
+    if (!LoadChartCorrection(charts.ChartPath(chart), result.fmin, result.fmax,
+                             &result.correction)) {
+      core.Messages().ShowMessage(kMsgChartNotValid);
+      return CaptureResponseResult::kChartRefused;
+    }
+    result.chartName = charts.ChartName(chart);
+  }
+  if (loaded != nullptr) *loaded = std::move(result);
+  return CaptureResponseResult::kOk;
+}
+
+CaptureResponseResult AnalyzeCaptureResponse(CQuorvelCore& core,
+                                             const LoadedResponseCapture& loaded, double gateMs,
+                                             CImpulseAnalysis* analysis) {
+  const std::span<const int16_t> samples = core.Audio().Loaded();
+  analysis->SetGate(gateMs);
+  analysis->SetCorrection(loaded.correction, loaded.chartName);
+  switch (analysis->Analyze(samples.data(), samples.size(), loaded.fmin, loaded.fmax)) {
+    case ResponseStatus::kOk:
+      return CaptureResponseResult::kOk;
+    case ResponseStatus::kRangeRefused:
+      // within a measurement's limits the signal always holds the whole sweep
+      return CaptureResponseResult::kRangeRefused;
+    case ResponseStatus::kNoImpulse:
+      break;
+  }
+  core.Messages().ShowMessage(kMsgNoImpulse);
+  return CaptureResponseResult::kNoImpulse;
+}
+
+}  // namespace quorvel

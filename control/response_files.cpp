@@ -1,0 +1,43 @@
+#include "control/response_files.h"
+
+#include <cstdint>
+#include <vector>
+
+#include "base/atomic_file.h"
+#include "control/failure_words.h"
+#include "response/response_export.h"
+
+namespace quorvel {
+
+namespace {
+
+bool SaveBytes(const std::string& path, const void* data, std::size_t count,
+               std::string* failureWords) {
+  std::string words;
+  // an analysis without a result has nothing to write: no empty file stands in for it
+  if (count > 0 && WriteWholeFile(path, data, count, &words)) return true;
+  if (failureWords != nullptr) *failureWords = WithWords(kMsgCannotSaveResponseFile, words);
+  return false;
+}
+
+}  // namespace
+
+bool SaveFrd(const std::string& path, const CImpulseAnalysis& analysis, std::string* failureWords) {
+  const std::string text = FormatFrd(analysis);
+  return SaveBytes(path, text.data(), text.size(), failureWords);
+}
+
+bool SaveImpulseWav(const std::string& path, const CImpulseAnalysis& analysis,
+                    std::string* failureWords) {
+  const std::vector<uint8_t> bytes = ImpulseWavBytes(analysis);
+  return SaveBytes(path, bytes.data(), bytes.size(), failureWords);
+}
+
+bool SaveDistortionCsv(const std::string& path, const CImpulseAnalysis& analysis,
+                       std::string* failureWords) {
+  const std::string text =
+      analysis.HasResult() ? FormatDistortionCsv(analysis.DistortionRows()) : std::string();
+  return SaveBytes(path, text.data(), text.size(), failureWords);
+}
+
+}  // namespace quorvel

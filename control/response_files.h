@@ -1,0 +1,29 @@
+#pragma once
+// The files of an impulse-response analysis, saved as every other file Quorvel writes: whole or
+// not at all (base/atomic_file.h). Both front ends save through these.
+#include <string>
+
+#include "response/impulse_analysis.h"
+
+namespace quorvel {
+
+// The first line of a failed save's message, as Save Curve words it.
+inline constexpr char kMsgCannotSaveResponseFile[] = "Cannot save the file to disk...";
+
+// Each writes its file for an analysis with a result (response/response_export.h has the
+// formats) and returns true; false when nothing was written, with *failureWords (may be null)
+// set to kMsgCannotSaveResponseFile and, on a second line, the path and the system's reason
+// ("/data/speaker.frd: No space left on device"). An analysis without a result writes nothing.
+// User-interface thread (or quorvel-cli's main thread).
+
+// The FRD text: level and phase every 1/48 octave, gated as the analysis is set.
+[[nodiscard]] bool SaveFrd(const std::string& path, const CImpulseAnalysis& analysis,
+                           std::string* failureWords);
+// The linear impulse response: a 32-bit float mono WAV at 48000 Hz, 500 ms, peak at 10 ms.
+[[nodiscard]] bool SaveImpulseWav(const std::string& path, const CImpulseAnalysis& analysis,
+                                  std::string* failureWords);
+// The distortion CSV, one line per 1/12 octave from fmin.
+[[nodiscard]] bool SaveDistortionCsv(const std::string& path, const CImpulseAnalysis& analysis,
+                                     std::string* failureWords);
+
+}  // namespace quorvel
