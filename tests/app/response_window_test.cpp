@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
+#include <array>
 #include <fstream>
 #include <sstream>
 
@@ -37,21 +38,19 @@ class ResponseWindowTest : public GuiTest {
     })) << m_messages.All();
   }
   // The FRD file's data lines, each three numbers; the comment lines in *comments.
-  std::vector<std::vector<double>> ExportFrd(const std::string& path, std::string* comments) {
+  std::vector<std::array<double, 3>> ExportFrd(const std::string& path, std::string* comments) {
     m_messages.ChooseNext(path);
     Click(Dialog().ResponseWindow()->FrdButton());
     std::ifstream file(path);
-    std::vector<std::vector<double>> rows;
+    std::vector<std::array<double, 3>> rows;
     for (std::string line; std::getline(file, line);) {
       if (line.rfind("*", 0) == 0) {
         *comments += line + "\n";
-        continue;
+      } else {
+        std::istringstream fields(line);
+        auto& row = rows.emplace_back();
+        EXPECT_TRUE(fields >> row[0] >> row[1] >> row[2] && (fields >> std::ws).eof()) << line;
       }
-      std::istringstream fields(line);
-      std::vector<double> row(3);
-      fields >> row[0] >> row[1] >> row[2];
-      EXPECT_TRUE(fields && (fields >> std::ws).eof()) << line;
-      rows.push_back(row);
     }
     return rows;
   }
@@ -70,12 +69,13 @@ TEST_F(ResponseWindowTest, OpensOnACompleteCurveAndItsGateAndExportWorkOnItsReco
   CResponseWindow* window = Dialog().ResponseWindow();
   ASSERT_NE(window, nullptr);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
-  for (const QWidget* control : window->findChildren<QWidget*>()) {
+  for (const QWidget* control : std::initializer_list<const QWidget*>{
+           window->GateBox(), window->FrdButton(), window->ImpulseButton(),
+           window->DistortionButton(), window->Plot(ResponsePlot::kImpulse),
+           window->Plot(ResponsePlot::kLevelPhase), window->Plot(ResponsePlot::kDistortion)}) {
     EXPECT_FALSE(control->toolTip().isEmpty()) << control->metaObject()->className();
-    const QRect shown(control->mapToGlobal(QPoint(0, 0)), control->size());
-    if (qobject_cast<const QPushButton*>(control) != nullptr) {
-      EXPECT_TRUE(window->screen()->availableGeometry().contains(shown));
-    }
+    EXPECT_TRUE(window->screen()->availableGeometry().contains(
+        QRect(control->mapToGlobal(QPoint(0, 0)), control->size())));
   }
 
   // A typed gate re-draws the level; one beyond the ungated window is refused.
@@ -88,18 +88,15 @@ TEST_F(ResponseWindowTest, OpensOnACompleteCurveAndItsGateAndExportWorkOnItsReco
   EXPECT_NE(window->Plot(ResponsePlot::kLevelPhase)->grab().toImage(), ungated);
   gate->setText("5000");
   QTest::keyClick(gate, Qt::Key_Return);
-  ASSERT_EQ(m_messages.Messages().size(), 1u);
-  EXPECT_EQ(m_messages.Messages()[0].rfind("The gate must be Off, or a time in milliseconds", 0),
-            0u);
+  EXPECT_EQ(m_messages.All().rfind("The gate must be Off, or a time in milliseconds", 0), 0u);
   EXPECT_EQ(gate->text(), "2.5 ms");
 
   std::string comments;
   const auto rows = ExportFrd((m_folder / "speaker.frd").string(), &comments);
   EXPECT_GE(rows.size(), 480u) << comments;
-  EXPECT_EQ(comments.find("Mic 7"), std::string::npos) << comments;
-  EXPECT_EQ(m_messages.Choosers().back(), m_folder.string() + "|frd");
 
   // The capture saved with the chart named and replayed: its levels take that chart.
+  ASSERT_EQ(m_core->MicroList().ScanCharts(), 1);
   Shared().m_nSelectedChart.store(0);
   Shared().m_bCalibrationApplied.store(1);
   const std::string capture = (m_folder / "with mic.wav").string();
@@ -116,12 +113,13 @@ TEST_F(ResponseWindowTest, OpensOnACompleteCurveAndItsGateAndExportWorkOnItsReco
   comments.clear();
   const auto corrected = ExportFrd((m_folder / "with mic.frd").string(), &comments);
   EXPECT_NE(comments.find("Mic 7"), std::string::npos) << comments;
+  EXPECT_EQ(m_messages.Choosers().back(), m_folder.string() + "|frd");  // beside the last one
   ASSERT_EQ(corrected.size(), rows.size());
   // the chart reads 6 dB at 1 kHz, subtracted from the level the recording gives there
   for (size_t i = 0; i < rows.size(); ++i) {
-    if (std::abs(rows[i][0] / 1000.0 - 1.0) < 0.01) {
-      EXPECT_NEAR(corrected[i][1], rows[i][1] - 6.0, 0.3) << rows[i][0];
-    }
+    EXPECT_TRUE(std::abs(rows[i][0] / 1000.0 - 1.0) >= 0.01 ||
+                std::abs(corrected[i][1] - (rows[i][1] - 6.0)) < 0.3)
+        << rows[i][0];
   }
 }
 
