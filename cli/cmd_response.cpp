@@ -1,5 +1,6 @@
 // quorvel-cli response: the impulse response, level and phase, gating and harmonic distortion of
 // a saved capture, with its files (FRD, impulse-response WAV, distortion CSV, picture).
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -57,6 +58,12 @@ bool CheckResponseOutputs(const CliOptions& options) {
   return ok;
 }
 
+// value with `decimals` digits, never "-0.00"
+std::string Rounded(double value, int decimals) {
+  const double scale = std::pow(10.0, decimals);
+  return FormatFixed(std::round(value * scale) / scale + 0.0, decimals);
+}
+
 // The lines printed when no file is asked for: the peak, the level at 1 kHz and the gate.
 void PrintSummary(const std::string& path, const CImpulseAnalysis& analysis) {
   const double peak = analysis.PeakPosition();
@@ -66,13 +73,13 @@ void PrintSummary(const std::string& path, const CImpulseAnalysis& analysis) {
               FormatFixed(peak * 1000.0 / CImpulseAnalysis::kRate, 3).c_str());
   if (analysis.Fmin() <= 1000.0 && 1000.0 <= analysis.Fmax()) {
     const LevelPhase at1k = analysis.ResponseAt(1000.0);
-    std::printf("at 1 kHz: %s dB, %s deg\n", FormatFixed(at1k.levelDb, 2).c_str(),
-                FormatFixed(at1k.phaseDeg, 1).c_str());
+    std::printf("at 1 kHz: %s dB, %s deg\n", Rounded(at1k.levelDb, 2).c_str(),
+                Rounded(at1k.phaseDeg, 1).c_str());
   } else {
     std::printf("at 1 kHz: outside the range\n");
   }
-  if (analysis.GateMs() > 0.0) {
-    std::printf("gate: %s ms after the peak\n", FormatGeneral(analysis.GateMs(), 6).c_str());
+  if (analysis.AppliedGateMs() > 0.0) {
+    std::printf("gate: %s ms after the peak\n", FormatGeneral(analysis.AppliedGateMs(), 6).c_str());
   } else {
     std::printf("gate: none (the linear response spans %s ms either side of the peak)\n",
                 FormatFixed(analysis.UngatedWindowMs(), 1).c_str());

@@ -71,7 +71,7 @@ void Text(QPainter& painter, const QFont& font, int colour, const std::string& t
 
 // The plot's frame: background, title and legend; returns the plot area.
 QRectF DrawFrame(QPainter& painter, const QRect& rect, const Fonts& fonts, const char* title,
-                 const std::vector<std::pair<std::string, int>>& legend) {
+                 const std::vector<std::pair<std::string, int>>& legend, bool withLegend) {
   painter.setPen(Pen(kColorFrame));
   painter.setBrush(Colour(kColorBackground));
   painter.drawRect(QRectF(rect).adjusted(0.5, 0.5, -0.5, -0.5));
@@ -79,9 +79,9 @@ QRectF DrawFrame(QPainter& painter, const QRect& rect, const Fonts& fonts, const
   const double titleRow = rect.top() + 18.0;
   Text(painter, fonts.medium, kColorCaption, title, rect.left() + kMarginLeft, titleRow,
        Align::kLeft);
-  // the legend from the right, each entry in its curve's colour
+  // the legend from the right, each entry in its curve's colour, when there are curves
   double x = rect.right() - kMarginRight;
-  for (auto it = legend.rbegin(); it != legend.rend(); ++it) {
+  for (auto it = legend.rbegin(); withLegend && it != legend.rend(); ++it) {
     Text(painter, fonts.small, it->second, it->first, x, titleRow, Align::kRight);
     x -= QFontMetrics(fonts.small).horizontalAdvance(QString::fromLatin1(it->first.c_str())) + 18;
   }
@@ -142,6 +142,7 @@ void DrawFrequencyAxis(QPainter& painter, const QRectF& plot, const Fonts& fonts
                        double fmax) {
   FrequencyTick ticks[kMaxFrequencyTicks];
   const int count = BuildFrequencyTicks(fmin, fmax, ticks);
+  double labelEnd = -HUGE_VAL;
   for (int i = 0; i < count; ++i) {
     const double x = FrequencyX(plot, ticks[i].frequency, fmin, fmax);
     if (x > plot.left() + 0.5) {
@@ -151,10 +152,14 @@ void DrawFrequencyAxis(QPainter& painter, const QRectF& plot, const Fonts& fonts
     painter.setPen(QPen(Qt::black, 1));
     painter.drawLine(QPointF(x, plot.bottom()),
                      QPointF(x, plot.bottom() + (ticks[i].decadeStart ? 6 : 3)));
-    if (ticks[i].labelled) {
-      Text(painter, fonts.small, kColorLabel, CGraphical::FormatAxisNumber(6, ticks[i].frequency),
-           x, plot.bottom() + 17, Align::kCenter);
-    }
+    if (!ticks[i].labelled) continue;
+    // a narrow plot leaves out a label that would touch the one before
+    const std::string label = CGraphical::FormatAxisNumber(6, ticks[i].frequency);
+    const double half =
+        QFontMetrics(fonts.small).horizontalAdvance(QString::fromLatin1(label)) / 2.0;
+    if (x - half < labelEnd + 4.0) continue;
+    Text(painter, fonts.small, kColorLabel, label, x, plot.bottom() + 17, Align::kCenter);
+    labelEnd = x + half;
   }
   Text(painter, fonts.small, kColorLabel, "Hz", plot.right() + 21, plot.bottom() + 17,
        Align::kLeft);
@@ -193,12 +198,12 @@ std::vector<std::string> Labels(double bottom, double step, int divisions, const
 
 void PaintLevelPhase(QPainter& painter, const QRect& rect, const Fonts& fonts,
                      const CImpulseAnalysis& analysis) {
-  const std::string title =
-      analysis.GateMs() > 0.0
-          ? "Level and phase, gated " + FormatGeneral(analysis.GateMs(), 4) + " ms"
-          : std::string("Level and phase");
-  const QRectF plot = DrawFrame(painter, rect, fonts, title.c_str(),
-                                {{"level dB", kColorCurve}, {"phase deg", kColorMarker}});
+  const double gate = analysis.HasResult() ? analysis.AppliedGateMs() : 0.0;
+  const std::string title = gate > 0.0 ? "Level and phase, gated " + FormatGeneral(gate, 4) + " ms"
+                                       : std::string("Level and phase");
+  const QRectF plot =
+      DrawFrame(painter, rect, fonts, title.c_str(),
+                {{"level dB", kColorCurve}, {"phase deg", kColorMarker}}, analysis.HasResult());
   if (!analysis.HasResult() || plot.width() < 10 || plot.height() < 10) return;
   const double fmin = analysis.Fmin();
   const double fmax = analysis.Fmax();
@@ -237,7 +242,8 @@ void PaintDistortion(QPainter& painter, const QRect& rect, const Fonts& fonts,
                      const CImpulseAnalysis& analysis) {
   const QRectF plot =
       DrawFrame(painter, rect, fonts, "Harmonic distortion",
-                {{"H2 dB", kColorCurve}, {"H3 dB", kColorMarker}, {"THD %", kColorThd}});
+                {{"H2 dB", kColorCurve}, {"H3 dB", kColorMarker}, {"THD %", kColorThd}},
+                analysis.HasResult());
   if (!analysis.HasResult() || plot.width() < 10 || plot.height() < 10) return;
   const double fmin = analysis.Fmin();
   const double fmax = analysis.Fmax();
@@ -290,12 +296,13 @@ double NiceStep(double least) {
 
 void PaintImpulse(QPainter& painter, const QRect& rect, const Fonts& fonts,
                   const CImpulseAnalysis& analysis) {
-  const double gate = analysis.GateMs();
+  const double gate = analysis.HasResult() ? analysis.AppliedGateMs() : 0.0;
   const QRectF plot =
       DrawFrame(painter, rect, fonts, "Impulse response",
                 gate > 0.0 ? std::vector<std::pair<std::string, int>>{{"response", kColorCurve},
                                                                       {"gate", kColorMarker}}
-                           : std::vector<std::pair<std::string, int>>{{"response", kColorCurve}});
+                           : std::vector<std::pair<std::string, int>>{{"response", kColorCurve}},
+                analysis.HasResult());
   if (!analysis.HasResult() || plot.width() < 10 || plot.height() < 10) return;
   // -5 .. 20 ms, or a quarter beyond the gate
   const double startMs = kImpulseStartMs;
@@ -383,6 +390,7 @@ bool SaveResponsePicture(const std::string& path, const CImpulseAnalysis& analys
     }
     return false;
   };
+  if (!analysis.HasResult()) return fail("");  // nothing to show: no empty picture stands in
   QImage image(kResponsePictureWidth, 2 * kResponsePlotHeight, QImage::Format_RGB32);
   if (image.isNull()) return fail(path + ": the picture cannot be made");
   image.setDotsPerMeterX(kPngDotsPerMetre);

@@ -31,7 +31,8 @@ constexpr int kResponsePlotHeight = 400;
 
 // Writes the response picture (kLevelPhase above kDistortion, kResponsePictureWidth x
 // 2 kResponsePlotHeight pixels, 2777 pixels per metre) to path as PNG, whole or not at all
-// (CAtomicFile). False when nothing was written, with *failureWords (may be null) set to
+// (CAtomicFile). An analysis without a result writes nothing. False when nothing was written,
+// with *failureWords (may be null) set to
 // "Cannot save the file to disk..." and, on a second line, the path and the system's reason.
 [[nodiscard]] bool SaveResponsePicture(const std::string& path, const CImpulseAnalysis& analysis,
                                        std::string* failureWords);

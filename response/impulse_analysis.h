@@ -96,6 +96,9 @@ class CImpulseAnalysis {
   // Kept across analyses.
   void SetGate(double gateMs);
   [[nodiscard]] double GateMs() const { return m_gateMs; }
+  // The gate as it is applied [ms]: GateMs() cut to UngatedWindowMs() (once a signal has been
+  // analysed); 0 without a gate.
+  [[nodiscard]] double AppliedGateMs() const;
 
   // The microphone correction (empty: none) and its name for the FRD comment.
   void SetCorrection(LevelCorrection correction, std::string name);

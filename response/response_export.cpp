@@ -74,8 +74,8 @@ std::string FormatFrd(const CImpulseAnalysis& analysis) {
       "* Quorvel frequency response: level and phase of the linear impulse response\n";
   text += "* Range: " + FormatFixed(analysis.Fmin(), 2) + "-" + FormatFixed(analysis.Fmax(), 2) +
           " Hz\n";
-  if (analysis.GateMs() > 0.0) {
-    text += "* Gate: " + FormatFixed(analysis.GateMs(), 2) + " ms after the peak and " +
+  if (analysis.AppliedGateMs() > 0.0) {
+    text += "* Gate: " + FormatFixed(analysis.AppliedGateMs(), 2) + " ms after the peak and " +
             FormatFixed(CImpulseAnalysis::kPreGateMs, 2) +
             " ms before it, half-Hann tapers over the gate's second half and the first half "
             "millisecond\n";

@@ -123,6 +123,11 @@ double CImpulseAnalysis::UngatedWindowMs() const {
   return m_ungatedSide / kSamplesPerMs;
 }
 
+double CImpulseAnalysis::AppliedGateMs() const {
+  // before the first analysis the window's reach is not known yet
+  return m_ungatedSide > 0 ? std::min(m_gateMs, UngatedWindowMs()) : m_gateMs;
+}
+
 LevelPhase CImpulseAnalysis::ResponseAt(double frequencyHz) const {
   if (!m_bValid || !(frequencyHz > 0.0) || !(frequencyHz <= kRate / 2)) return {kNaN, kNaN};
   const std::complex<double> v = Interpolate(m_gateMs > 0.0 ? m_gated : m_linear, frequencyHz);

@@ -10,6 +10,7 @@
 #include <sstream>
 #include <vector>
 
+#include "base/number_text.h"
 #include "engine/audio_engine.h"
 #include "files/wave_bytes.h"
 
@@ -51,6 +52,10 @@ TEST(ResponseExport, FilesOfALoopbackReadZeroDecibelsAndAPeakAtTenMilliseconds) 
   EXPECT_EQ(points, 480);
   EXPECT_EQ(first, 20.0);
   EXPECT_EQ(f, 20000.0);
+  // a gate beyond the linear response's reach is named as it is applied
+  analysis.SetGate(1e300);
+  EXPECT_NE(FormatFrd(analysis).find("* Gate: " + FormatFixed(analysis.UngatedWindowMs(), 2)),
+            std::string::npos);
 
   const std::vector<uint8_t> wav = ImpulseWavBytes(analysis);
   ASSERT_EQ(wav.size(), 58u + 24000u * 4u);
