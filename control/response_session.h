@@ -54,9 +54,9 @@ class CResponseSession {
 
   // The gate from a choice or a typed text (ParseGate against the result's ungated window).
   // True when it is taken (also unchanged); false after a message naming the rule, the gate
-  // kept as it was.
+  // kept as it was. GateMs is the gate as applied to the result (0: none).
   bool SetGate(const std::string& text);
-  [[nodiscard]] double GateMs() const { return m_analysis->GateMs(); }
+  [[nodiscard]] double GateMs() const { return m_analysis->AppliedGateMs(); }
 
   // The exports of the result: a save-file chooser ("frd", "wav", "csv"), then the file written
   // whole or not at all. False when nothing was written (cancelled, no result, or after
