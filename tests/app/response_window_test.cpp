@@ -67,8 +67,7 @@ TEST_F(ResponseWindowTest, OpensOnACompleteCurveAndItsGateAndExportWorkOnItsReco
   ASSERT_NO_FATAL_FAILURE(RunToEnd());
   ASSERT_TRUE(ResponseEntry(true)) << m_messages.All();
   CResponseWindow* window = Dialog().ResponseWindow();
-  ASSERT_NE(window, nullptr);
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+  ASSERT_TRUE(window != nullptr && QTest::qWaitForWindowExposed(window));
   for (const QWidget* control : std::initializer_list<const QWidget*>{
            window->GateBox(), window->FrdButton(), window->ImpulseButton(),
            window->DistortionButton(), window->Plot(ResponsePlot::kImpulse),
