@@ -15,13 +15,17 @@ QString Caption(const std::string& caption) {
 }
 
 // The chooser's filters for files of one extension, and all files: a curve picture is a PNG or
-// a BMP image, a capture a WAV file.
+// a BMP image, a capture or an impulse response a WAV file.
 QStringList Filters(const std::string& extension) {
   QStringList filters;
   if (extension == "png") {
     filters << QStringLiteral("PNG image (*.png)") << QStringLiteral("BMP image (*.bmp)");
   } else if (extension == "wav") {
     filters << QStringLiteral("WAV audio (*.wav)");
+  } else if (extension == "frd") {
+    filters << QStringLiteral("FRD file (*.frd)");
+  } else if (extension == "csv") {
+    filters << QStringLiteral("CSV file (*.csv)");
   } else if (!extension.empty()) {
     const QString e = QString::fromStdString(extension);
     filters << QStringLiteral("%1 files (*.%2)").arg(e.toUpper(), e);

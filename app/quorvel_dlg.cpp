@@ -109,6 +109,7 @@ CQuorvelDlg::~CQuorvelDlg() {
     m_control.Quit();
   }
   delete m_helpWindow;
+  delete m_responseWindow;
 }
 
 void CQuorvelDlg::Place(QWidget* widget, const QRect& where, Anchor anchor) {
@@ -334,6 +335,7 @@ void CQuorvelDlg::reject() {
   m_control.Quit();
   KeepPlacement();
   if (m_helpWindow) m_helpWindow->close();
+  if (m_responseWindow) m_responseWindow->close();
   QDialog::reject();
 }
 
@@ -364,8 +366,18 @@ void CQuorvelDlg::ShowAbout() {
   about.exec();
 }
 
+void CQuorvelDlg::ShowResponseWindow() {
+  if (!m_responseWindow) {
+    m_responseWindow = new CResponseWindow(m_core, this);
+    m_responseWindow->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  static_cast<void>(m_responseWindow->ShowAnalysis());
+}
+
 QMenu* CQuorvelDlg::CreateWindowMenu() {
   auto* menu = new QMenu(this);
+  QAction* response = menu->addAction(kResponseEntry, this, [this] { ShowResponseWindow(); });
+  response->setEnabled(CResponseSession::Available(m_core));
   menu->addAction(kAboutEntry, this, [this] { ShowAbout(); });
   return menu;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/help_window.h"
+#include "app/response_window.h"
 #include "control/capture_control.h"
 #include "control/curve_marker.h"
 
@@ -36,8 +37,9 @@ class CUpDown;
 //
 // The about box is reached from the window's context menu ("&About Quorvel...": right-click
 // anywhere on the window, or the Menu key), as Linux desktops have no system menu for a
-// program to add to. Closing the window in any way (Quit, Escape, the window manager) runs the
-// Quit sequence first.
+// program to add to; so is the "Impulse Response and Distortion" window, enabled while a
+// complete curve and its recording are there. Closing the window in any way (Quit, Escape, the
+// window manager) runs the Quit sequence first.
 class CQuorvelDlg : public QDialog, public ICaptureWindow {
   Q_OBJECT
 
@@ -46,6 +48,7 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   static constexpr int kPollTimerMs = 27;   // the sliders' timer
   static constexpr int kMeterTimerMs = 30;  // the level meter's timer
   static constexpr char kAboutEntry[] = "&About Quorvel...";
+  static constexpr char kResponseEntry[] = "&Impulse Response and Distortion...";
   // The graph area's least height on a small screen [pixels].
   static constexpr int kLeastGraphHeight = 240;
 
@@ -81,12 +84,16 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   CGraphArea* GraphArea() const { return m_graphArea; }
   CLevelMeterWidget* LevelMeter() const { return m_meter; }
   CHelpWindow* HelpWindow() const { return m_helpWindow; }
+  CResponseWindow* ResponseWindow() const { return m_responseWindow; }
   // Where Print sends the page: the print dialog (QPrintDialog) unless a chooser is set here
   // (tests print to a PDF file without asking). Not owned; null for the dialog again.
   void SetPrinterChooser(IPrinterChooser* chooser) { m_printerChooser = chooser; }
   // The about box, shown modally.
   void ShowAbout();
-  // The context menu holding the about entry.
+  // The impulse response window over the current recording, analysed afresh.
+  void ShowResponseWindow();
+  // The context menu holding the impulse response entry (enabled while the command can run)
+  // and the about entry.
   QMenu* CreateWindowMenu();
 
   // ---- ICaptureWindow ----
@@ -177,6 +184,7 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   QPushButton* m_btnHelp = nullptr;
   QPushButton* m_btnQuit = nullptr;
   QPointer<CHelpWindow> m_helpWindow;
+  QPointer<CResponseWindow> m_responseWindow;
   std::vector<Placed> m_placed;
 };
 

@@ -54,16 +54,18 @@ void ReadRangeTitle(const char* title, double* fmin, double* fmax) {
 
 // ---- Save Audio File ----
 
-bool CheckCaptureToSave(const CaptureFileContext& ctx) {
+bool HasCaptureToSave(const CaptureFileContext& ctx) {
   // A curve reset by a wider range leaves no range for the recording behind it: the reset
   // question asked whether to reset the capture.
-  if (ctx.state.m_bCurveEndNotified.load() == 0 ||
-      ctx.audio.Counters().capturedCount < kShortestRecording || !(ctx.state.m_curveFmin > 0.0) ||
-      !(ctx.state.m_curveFmin < ctx.state.m_curveFmax)) {
-    ctx.messages.ShowMessage("No new capture performed");
-    return false;
-  }
-  return true;
+  return ctx.state.m_bCurveEndNotified.load() != 0 &&
+         ctx.audio.Counters().capturedCount >= kShortestRecording && ctx.state.m_curveFmin > 0.0 &&
+         ctx.state.m_curveFmin < ctx.state.m_curveFmax;
+}
+
+bool CheckCaptureToSave(const CaptureFileContext& ctx) {
+  if (HasCaptureToSave(ctx)) return true;
+  ctx.messages.ShowMessage("No new capture performed");
+  return false;
 }
 
 std::string ChooserStartFolder(const std::string& lastPath, const std::string& exeDir) {

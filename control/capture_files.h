@@ -43,7 +43,10 @@ void ReadRangeTitle(const char* title, double* fmin, double* fmax);
 
 // True when a completed curve with at least one second of recording can be saved, and the
 // curve's range (m_curveFmin, m_curveFmax) is still known: a curve reset by a wider range took
-// it. Otherwise shows "No new capture performed" and returns false.
+// it. Shows nothing.
+[[nodiscard]] bool HasCaptureToSave(const CaptureFileContext& ctx);
+
+// HasCaptureToSave; when there is none, shows "No new capture performed" and returns false.
 [[nodiscard]] bool CheckCaptureToSave(const CaptureFileContext& ctx);
 
 // The folder a file chooser opens in for the remembered path lastPath: the nearest existing

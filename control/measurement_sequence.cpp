@@ -246,6 +246,16 @@ void CMeasurementSequence::TakePointBaseline() {
   m_pointsBefore = m_graph.m_pointsAdded.load(std::memory_order_acquire);
 }
 
+void CMeasurementSequence::TakeCurveChart() {
+  const int32_t chart = m_shared.m_nSelectedChart.load(std::memory_order_acquire);
+  const bool applied = chart >= 0 &&
+                       m_shared.m_bCalibrationApplied.load(std::memory_order_acquire) != 0 &&
+                       static_cast<size_t>(chart) < m_shared.m_chartPaths.size() &&
+                       static_cast<size_t>(chart) < m_shared.m_chartNames.size();
+  m_curveChartPath = applied ? m_shared.m_chartPaths[static_cast<size_t>(chart)] : std::string();
+  m_curveChartName = applied ? m_shared.m_chartNames[static_cast<size_t>(chart)] : std::string();
+}
+
 bool CMeasurementSequence::CurveComplete() const {
   return m_graph.m_curvesCompleted.load(std::memory_order_acquire) != m_completionsBefore;
 }
@@ -262,6 +272,7 @@ void CMeasurementSequence::RequestStop() {
 
 bool CMeasurementSequence::Start(const MeasurementRequest& request) {
   TakeCurveBaseline();
+  TakeCurveChart();
   m_stopRequested.store(0, std::memory_order_release);
   TakePointBaseline();
   m_shared.m_curveFmin = request.fmin;
@@ -300,6 +311,7 @@ bool CMeasurementSequence::Start(const MeasurementRequest& request) {
 
 bool CMeasurementSequence::StartReplay(int outputIndex, uint32_t timeoutMs) {
   m_stopRequested.store(0, std::memory_order_release);
+  TakeCurveChart();
   TakePointBaseline();
   m_mode = Mode::kIdle;
   m_status = SequenceStatus::kFailed;

@@ -153,6 +153,12 @@ class CMeasurementSequence {
   bool ReplayEnded() const { return m_replayEnded.load(std::memory_order_acquire) != 0; }
   // Points the curve store has taken since the run started.
   int PointsAdded() const;
+  // The microphone chart applied when the last run started (its full path and name; empty:
+  // none), which the run's curve took: a replay switches the calibration off once its curve is
+  // whole, and the calibration button may change it afterwards, but an analysis of the run's
+  // recording corrects it as its curve was corrected.
+  const std::string& CurveChartPath() const { return m_curveChartPath; }
+  const std::string& CurveChartName() const { return m_curveChartName; }
 
  private:
   enum class Mode { kIdle, kMeasurement, kReplay };
@@ -172,6 +178,7 @@ class CMeasurementSequence {
   // The curve store's counters as the run found them at its start.
   void TakeCurveBaseline();
   void TakePointBaseline();
+  void TakeCurveChart();
 
   CAudio& m_audio;
   CGraphical& m_graph;
@@ -193,6 +200,8 @@ class CMeasurementSequence {
   int32_t m_underflowsBefore = 0;
   uint64_t m_framesLostBefore = 0;
   int m_clippedPoints = 0;  // of the last complete measurement
+  std::string m_curveChartPath;
+  std::string m_curveChartName;
 };
 
 }  // namespace quorvel

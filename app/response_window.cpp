@@ -1,0 +1,149 @@
+#include "app/response_window.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/screen_fit.h"
+
+namespace quorvel {
+
+CResponsePlotView::CResponsePlotView(const CResponseSession& session, ResponsePlot plot,
+                                     QWidget* parent)
+    : QWidget(parent), m_session(session), m_plot(plot) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setMinimumSize(200, 120);
+}
+
+void CResponsePlotView::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  PaintResponsePlot(painter, rect(), m_plot, m_session.Analysis());
+}
+
+CResponseWindow::CResponseWindow(CQuorvelCore& core, QWidget* parent)
+    : QWidget(parent), m_session(core) {
+  setWindowFlag(Qt::Window);
+  setWindowTitle(kTitle);
+  CreateControls();
+}
+
+void CResponseWindow::CreateControls() {
+  m_description = new QLabel(this);
+  m_description->setToolTip(
+      "The recording analysed: the graph's caption when it was analysed, "
+      "the sweep's range and the microphone chart applied to its levels");
+
+  auto* gateLabel = new QLabel("Gate:", this);
+  m_gate = new QComboBox(this);
+  m_gate->setEditable(true);
+  m_gate->setInsertPolicy(QComboBox::NoInsert);
+  for (const GateChoice& choice : kGateChoices) m_gate->addItem(choice.label);
+  m_gate->setMinimumContentsLength(8);
+  m_gate->setToolTip(
+      "How long after the impulse response's peak the level and phase are taken: Off keeps the "
+      "whole linear response (the room included); 2.5, 5 or 10 ms, or a time typed and Enter, "
+      "keeps the direct sound before the first reflection");
+  gateLabel->setBuddy(m_gate);
+  connect(m_gate, &QComboBox::textActivated, this, &CResponseWindow::ApplyGate);
+  connect(m_gate->lineEdit(), &QLineEdit::returnPressed, this,
+          [this] { ApplyGate(m_gate->currentText()); });
+
+  m_frd = new QPushButton("Export FRD...", this);
+  m_frd->setToolTip(
+      "Saves the level and phase, gated as shown, as an FRD file for crossover "
+      "design tools (every 1/48 octave)");
+  m_impulse = new QPushButton("Export Impulse Response...", this);
+  m_impulse->setToolTip(
+      "Saves the linear impulse response as a 32-bit float WAV file at "
+      "48000 Hz, 500 ms long, its peak 10 ms from the start");
+  m_distortion = new QPushButton("Export Distortion CSV...", this);
+  m_distortion->setToolTip(
+      "Saves the fundamental, the harmonics 2 to 5 and the THD every 1/12 "
+      "octave as a CSV file");
+  connect(m_frd, &QPushButton::clicked, this, [this] { m_session.ExportFrd(); });
+  connect(m_impulse, &QPushButton::clicked, this, [this] { m_session.ExportImpulseResponse(); });
+  connect(m_distortion, &QPushButton::clicked, this, [this] { m_session.ExportDistortionCsv(); });
+
+  const char* plotTips[] = {
+      "The linear impulse response over time, its peak at 0 ms; the gate is marked",
+      "Level (dB, left scale) and phase (degrees, right scale, its time reference at the "
+      "impulse response's peak) over frequency, gated as chosen",
+      "The second and third harmonics relative to the fundamental (dB) and the total harmonic "
+      "distortion (%) over the frequency the sweep passed"};
+  const ResponsePlot plots[] = {ResponsePlot::kImpulse, ResponsePlot::kLevelPhase,
+                                ResponsePlot::kDistortion};
+  for (int i = 0; i < 3; ++i) {
+    m_plots[i] = new CResponsePlotView(m_session, plots[i], this);
+    m_plots[i]->setToolTip(plotTips[i]);
+  }
+
+  auto* controls = new QHBoxLayout;
+  controls->addWidget(gateLabel);
+  controls->addWidget(m_gate);
+  controls->addStretch(1);
+  controls->addWidget(m_frd);
+  controls->addWidget(m_impulse);
+  controls->addWidget(m_distortion);
+  // the level and phase across the top, the impulse response and the distortion below
+  auto* grid = new QGridLayout;
+  grid->addWidget(m_plots[1], 0, 0, 1, 2);
+  grid->addWidget(m_plots[0], 1, 0);
+  grid->addWidget(m_plots[2], 1, 1);
+  grid->setRowStretch(0, 3);
+  grid->setRowStretch(1, 2);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(m_description);
+  layout->addLayout(controls);
+  layout->addLayout(grid, 1);
+  setMinimumSize(kLeastWidth, kLeastHeight);
+}
+
+bool CResponseWindow::ShowAnalysis() {
+  if (!m_session.Analyse()) {
+    hide();
+    return false;
+  }
+  m_description->setText(QString::fromStdString(m_session.Description()));
+  m_gate->setEditText(QString::fromStdString(FormatGate(m_session.GateMs())));
+  if (!m_sized) {
+    m_sized = true;
+    const QWidget* owner = parentWidget();
+    resize(FittedSize(owner != nullptr ? owner->screen() : screen(), QSize(kWidth, kHeight),
+                      QSize(kLeastWidth, kLeastHeight)));
+  }
+  Redraw();
+  show();
+  raise();
+  activateWindow();
+  return true;
+}
+
+CResponsePlotView* CResponseWindow::Plot(ResponsePlot plot) const {
+  switch (plot) {
+    case ResponsePlot::kImpulse:
+      return m_plots[0];
+    case ResponsePlot::kLevelPhase:
+      return m_plots[1];
+    case ResponsePlot::kDistortion:
+      return m_plots[2];
+  }
+  return nullptr;
+}
+
+// A gate chosen or typed: taken and drawn, or refused (the session said why) and the gate in
+// force shown again.
+void CResponseWindow::ApplyGate(const QString& text) {
+  if (m_session.SetGate(text.toStdString())) Redraw();
+  m_gate->setEditText(QString::fromStdString(FormatGate(m_session.GateMs())));
+}
+
+void CResponseWindow::Redraw() {
+  for (CResponsePlotView* plot : m_plots) plot->update();
+}
+
+}  // namespace quorvel

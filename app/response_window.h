@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QWidget>
+
+#include "control/response_session.h"
+#include "graph/response_plot.h"
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+namespace quorvel {
+
+class CQuorvelCore;
+
+// One plot of an analysed recording, drawn by the product's response plot painter over the
+// whole widget at the screen's device pixel ratio.
+class CResponsePlotView : public QWidget {
+  Q_OBJECT
+
+ public:
+  CResponsePlotView(const CResponseSession& session, ResponsePlot plot, QWidget* parent);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  const CResponseSession& m_session;
+  ResponsePlot m_plot;
+};
+
+// The "Impulse Response and Distortion" window: a separate, resizable, non-modal window over
+// the main window's current recording. It shows the impulse response over time, the level and
+// phase over frequency and the distortion (H2, H3, THD) of the analysis, a gate selector that
+// draws them again, and the three exports. Every command goes to CResponseSession.
+class CResponseWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr char kTitle[] = "Impulse Response and Distortion";
+  // Its own size, and the least it can be made [pixels].
+  static constexpr int kWidth = 1000;
+  static constexpr int kHeight = 720;
+  static constexpr int kLeastWidth = 640;
+  static constexpr int kLeastHeight = 480;
+
+  CResponseWindow(CQuorvelCore& core, QWidget* parent);
+
+  // Analyses the current recording and shows the window (sized for its screen the first time).
+  // False after the session's message: the window is then hidden.
+  bool ShowAnalysis();
+
+  // The controls, for the tests.
+  CResponseSession& Session() { return m_session; }
+  QComboBox* GateBox() const { return m_gate; }
+  QPushButton* FrdButton() const { return m_frd; }
+  QPushButton* ImpulseButton() const { return m_impulse; }
+  QPushButton* DistortionButton() const { return m_distortion; }
+  CResponsePlotView* Plot(ResponsePlot plot) const;
+
+ private:
+  void CreateControls();
+  void ApplyGate(const QString& text);
+  void Redraw();
+
+  CResponseSession m_session;
+  bool m_sized = false;
+  QLabel* m_description = nullptr;
+  QComboBox* m_gate = nullptr;
+  QPushButton* m_frd = nullptr;
+  QPushButton* m_impulse = nullptr;
+  QPushButton* m_distortion = nullptr;
+  CResponsePlotView* m_plots[3] = {};
+};
+
+}  // namespace quorvel

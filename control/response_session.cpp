@@ -1,0 +1,155 @@
+#include "control/response_session.h"
+
+#include <cctype>
+#include <cmath>
+#include <span>
+
+#include "base/number_text.h"
+#include "base/preferences.h"
+#include "base/shared_state.h"
+#include "base/user_messages.h"
+#include "control/capture_files.h"
+#include "control/chart_correction.h"
+#include "control/quorvel_core.h"
+#include "control/response_files.h"
+
+namespace quorvel {
+
+namespace {
+
+bool IsBlank(char c) {
+  return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
+
+// text without the white space around it
+std::string Trimmed(const std::string& text) {
+  std::size_t begin = 0;
+  std::size_t end = text.size();
+  while (begin < end && IsBlank(text[begin])) ++begin;
+  while (end > begin && IsBlank(text[end - 1])) --end;
+  return text.substr(begin, end - begin);
+}
+
+bool EqualsNoCase(const std::string& text, const char* word) {
+  std::size_t i = 0;
+  for (; i < text.size() && word[i] != '\0'; ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[i])) != word[i]) return false;
+  }
+  return i == text.size() && word[i] == '\0';
+}
+
+}  // namespace
+
+bool ParseGate(const std::string& text, double maxMs, double* gateMs, std::string* refusal) {
+  std::string typed = Trimmed(text);
+  if (EqualsNoCase(typed, "off")) {
+    *gateMs = 0.0;
+    return true;
+  }
+  // a decimal comma reads as the point, whatever the locale
+  if (const std::size_t comma = typed.find(','); comma != std::string::npos) typed[comma] = '.';
+  double value = 0.0;
+  const char* end = typed.data() + typed.size();
+  const char* rest = ScanDouble(typed.data(), end, &value);
+  const bool unitOnly = rest != nullptr && (Trimmed(std::string(rest, end)).empty() ||
+                                            EqualsNoCase(Trimmed(std::string(rest, end)), "ms"));
+  if (unitOnly && std::isfinite(value) && value > 0.0 && value <= maxMs) {
+    *gateMs = value;
+    return true;
+  }
+  *refusal = "The gate must be Off, or a time in milliseconds above 0 and at most " +
+             FormatFixed(std::floor(maxMs * 10.0) / 10.0, 1) + " ms after the peak";
+  return false;
+}
+
+std::string FormatGate(double gateMs) {
+  return gateMs > 0.0 ? FormatGeneral(gateMs, 6) + " ms" : std::string("Off");
+}
+
+CResponseSession::CResponseSession(CQuorvelCore& core)
+    : m_core(core), m_analysis(std::make_unique<CImpulseAnalysis>()) {}
+
+CResponseSession::~CResponseSession() = default;
+
+bool CResponseSession::Available(CQuorvelCore& core) {
+  const CaptureFileContext ctx = core.FileContext();
+  return HasCaptureToSave(ctx) && !IsMeasurementActive(ctx) && !core.Sequence().IsRunning();
+}
+
+bool CResponseSession::Analyse() {
+  IUserMessages& messages = m_core.Messages();
+  const CSharedState& shared = m_core.Shared();
+  if (!Available(m_core)) {
+    messages.ShowMessage("No new capture performed");
+    return false;
+  }
+  const double fmin = shared.m_curveFmin;
+  const double fmax = shared.m_curveFmax;
+  // The chart the curve was corrected with; one that has become unusable since is said so, and
+  // the analysis goes on without it, as a capture file's missing microphone does.
+  const CMeasurementSequence& sequence = m_core.Sequence();
+  LevelCorrection correction;
+  std::string chartName;
+  if (!sequence.CurveChartPath().empty()) {
+    if (LoadChartCorrection(sequence.CurveChartPath(), fmin, fmax, &correction)) {
+      chartName = sequence.CurveChartName();
+    } else {
+      messages.ShowMessage("The response curve of the selected microphone is not valid");
+    }
+  }
+  m_analysis->SetCorrection(std::move(correction), chartName);
+
+  const std::span<const int16_t> recording = m_core.Audio().Recording();
+  if (m_analysis->Analyze(recording.data(), recording.size(), fmin, fmax) != ResponseStatus::kOk) {
+    messages.ShowMessage(kMsgNoImpulse);
+    return false;
+  }
+  m_description = std::string(shared.m_szGraphCaption) + ", " + FormatRangeTitle(fmin, fmax);
+  if (!chartName.empty()) m_description += ", microphone \"" + chartName + "\"";
+  return true;
+}
+
+bool CResponseSession::SetGate(const std::string& text) {
+  const double maxMs = m_analysis->HasResult() ? m_analysis->UngatedWindowMs() : 0.0;
+  double gateMs = 0.0;
+  std::string refusal;
+  if (!ParseGate(text, maxMs, &gateMs, &refusal)) {
+    m_core.Messages().ShowMessage(refusal);
+    return false;
+  }
+  if (gateMs != m_analysis->GateMs()) m_analysis->SetGate(gateMs);
+  return true;
+}
+
+bool CResponseSession::ExportFrd() {
+  return Export("frd", &SaveFrd);
+}
+
+bool CResponseSession::ExportImpulseResponse() {
+  return Export("wav", &SaveImpulseWav);
+}
+
+bool CResponseSession::ExportDistortionCsv() {
+  return Export("csv", &SaveDistortionCsv);
+}
+
+bool CResponseSession::Export(const char* extension, Writer write) {
+  if (!m_analysis->HasResult()) return false;
+  IUserMessages& messages = m_core.Messages();
+  const std::string last =
+      !m_lastExport.empty() ? m_lastExport : m_core.Preferences().ReadString(kPrefCurves, "");
+  std::string path;
+  if (!messages.ChooseSaveFile(ChooserStartFolder(last, m_core.Shared().m_szExeDir), extension,
+                               &path)) {
+    return false;
+  }
+  m_lastExport = path;
+  std::string failure;
+  if (!write(path, *m_analysis, &failure)) {
+    messages.ShowMessage(failure.empty() ? std::string(kMsgCannotSaveResponseFile) : failure);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace quorvel

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "response/impulse_analysis.h"
+
+namespace quorvel {
+
+class CQuorvelCore;
+
+// The gates the window offers besides a typed one [ms after the peak]; 0 is no gate.
+struct GateChoice {
+  const char* label;
+  double gateMs;
+};
+inline constexpr GateChoice kGateChoices[] = {
+    {"Off", 0.0}, {"2.5 ms", 2.5}, {"5 ms", 5.0}, {"10 ms", 10.0}};
+
+// A gate as the user gives it: "Off" (any case) or a number of milliseconds with a decimal point
+// or comma, optionally followed by "ms" ("3.5", "3,5 ms"). A number must be finite, above 0 and
+// at most maxMs (the ungated window: a longer gate would keep nothing more). True with *gateMs
+// set (0 for Off); false, *gateMs untouched, with the words that say why in *refusal.
+[[nodiscard]] bool ParseGate(const std::string& text, double maxMs, double* gateMs,
+                             std::string* refusal);
+
+// A gate as the window shows it: "Off", or "%g ms" in the C locale ("2.5 ms").
+[[nodiscard]] std::string FormatGate(double gateMs);
+
+// The window's impulse-response command over the core's current recording: the samples of the
+// last complete measurement or replayed capture file (the engine's record track), the range
+// their curve was measured over, and the microphone chart that was applied to that curve. It
+// runs the analysis, keeps the gate, and writes the three exports through the atomic save.
+// User-interface thread only; every message goes through the core's IUserMessages.
+class CResponseSession {
+ public:
+  explicit CResponseSession(CQuorvelCore& core);
+  ~CResponseSession();
+  CResponseSession(const CResponseSession&) = delete;
+  CResponseSession& operator=(const CResponseSession&) = delete;
+
+  // The command can run: a complete curve whose recording is still there (as Save Audio File
+  // would save it), and nothing of a measurement or replay runs (the record track stays still).
+  [[nodiscard]] static bool Available(CQuorvelCore& core);
+
+  // Analyses the current recording with the gate kept so far. False after a message: nothing
+  // to analyse ("No new capture performed"; an earlier result stays), or no impulse response
+  // above the noise (the earlier result is gone).
+  bool Analyse();
+  [[nodiscard]] const CImpulseAnalysis& Analysis() const { return *m_analysis; }
+  [[nodiscard]] bool HasResult() const { return m_analysis->HasResult(); }
+  // What the result was made from: the graph's caption at the time, the range, the microphone.
+  [[nodiscard]] const std::string& Description() const { return m_description; }
+
+  // The gate from a choice or a typed text (ParseGate against the result's ungated window).
+  // True when it is taken (also unchanged); false after a message naming the rule, the gate
+  // kept as it was. GateMs is the gate as applied to the result (0: none).
+  bool SetGate(const std::string& text);
+  [[nodiscard]] double GateMs() const { return m_analysis->AppliedGateMs(); }
+
+  // The exports of the result: a save-file chooser ("frd", "wav", "csv"), then the file written
+  // whole or not at all. False when nothing was written (cancelled, no result, or after
+  // "Cannot save the file to disk..." with the path and the system's reason).
+  bool ExportFrd();
+  bool ExportImpulseResponse();
+  bool ExportDistortionCsv();
+
+ private:
+  using Writer = bool (*)(const std::string& path, const CImpulseAnalysis& analysis,
+                          std::string* failure);
+  bool Export(const char* extension, Writer write);
+
+  CQuorvelCore& m_core;
+  std::unique_ptr<CImpulseAnalysis> m_analysis;
+  std::string m_description;
+  std::string m_lastExport;  // the last export's path: the next chooser opens beside it
+};
+
+}  // namespace quorvel

@@ -1,0 +1,127 @@
+// The "Impulse Response and Distortion" window from the main window's menu, on the simulated
+// loudspeaker: available only with a complete curve and its recording, its gate re-draws the
+// level, its FRD export reads back, and a replayed capture is corrected by its microphone.
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <array>
+#include <fstream>
+#include <sstream>
+
+#include "app/colour_button.h"
+#include "base/preferences.h"
+#include "tests/app/gui_test_support.h"
+
+namespace quorvel {
+
+namespace {
+
+class ResponseWindowTest : public GuiTest {
+ protected:
+  // The menu's entry, enabled or not; triggered when asked and enabled.
+  bool ResponseEntry(bool trigger) {
+    std::unique_ptr<QMenu> menu(Dialog().CreateWindowMenu());
+    for (QAction* action : menu->actions()) {
+      if (action->text() != CQuorvelDlg::kResponseEntry) continue;
+      if (trigger && action->isEnabled()) action->trigger();
+      return action->isEnabled();
+    }
+    ADD_FAILURE() << "no entry";
+    return false;
+  }
+  void RunToEnd() {
+    ASSERT_TRUE(ProcessUntil([&] {
+      return Shared().m_bCapturing.load() == 0 && !Dialog().Control().Replaying();
+    })) << m_messages.All();
+  }
+  // The FRD file's data lines, each three numbers; the comment lines in *comments.
+  std::vector<std::array<double, 3>> ExportFrd(const std::string& path, std::string* comments) {
+    m_messages.ChooseNext(path);
+    Click(Dialog().ResponseWindow()->FrdButton());
+    std::ifstream file(path);
+    std::vector<std::array<double, 3>> rows;
+    for (std::string line; std::getline(file, line);) {
+      if (line.rfind("*", 0) == 0) {
+        *comments += line + "\n";
+      } else {
+        std::istringstream fields(line);
+        auto& row = rows.emplace_back();
+        EXPECT_TRUE(fields >> row[0] >> row[1] >> row[2] && (fields >> std::ws).eof()) << line;
+      }
+    }
+    return rows;
+  }
+};
+
+TEST_F(ResponseWindowTest, OpensOnACompleteCurveAndItsGateAndExportWorkOnItsRecording) {
+  const auto charts = m_folder / "charts";
+  std::filesystem::create_directories(charts);
+  std::ofstream(charts / "Mic 7.txt") << "10 0.0\n100 -2.0\n1000 6.0\n10000 3.0\n30000 0.0\n";
+  Store(kPrefCalibFiles, QString::fromStdString(charts.string()));
+  OpenWindow();
+  EXPECT_FALSE(ResponseEntry(false));  // no curve yet
+  Click(Dialog().StartButton());
+  ASSERT_NO_FATAL_FAILURE(RunToEnd());
+  ASSERT_TRUE(ResponseEntry(true)) << m_messages.All();
+  CResponseWindow* window = Dialog().ResponseWindow();
+  ASSERT_TRUE(window != nullptr && QTest::qWaitForWindowExposed(window));
+  for (const QWidget* control : std::initializer_list<const QWidget*>{
+           window->GateBox(), window->FrdButton(), window->ImpulseButton(),
+           window->DistortionButton(), window->Plot(ResponsePlot::kImpulse),
+           window->Plot(ResponsePlot::kLevelPhase), window->Plot(ResponsePlot::kDistortion)}) {
+    EXPECT_FALSE(control->toolTip().isEmpty()) << control->metaObject()->className();
+    EXPECT_TRUE(window->screen()->availableGeometry().contains(
+        QRect(control->mapToGlobal(QPoint(0, 0)), control->size())));
+  }
+
+  // A typed gate re-draws the level; one beyond the ungated window is refused.
+  const QImage ungated = window->Plot(ResponsePlot::kLevelPhase)->grab().toImage();
+  QLineEdit* gate = window->GateBox()->lineEdit();
+  gate->setText("2,5");
+  QTest::keyClick(gate, Qt::Key_Return);
+  EXPECT_EQ(window->Session().GateMs(), 2.5);
+  EXPECT_EQ(gate->text(), "2.5 ms");
+  EXPECT_NE(window->Plot(ResponsePlot::kLevelPhase)->grab().toImage(), ungated);
+  gate->setText("5000");
+  QTest::keyClick(gate, Qt::Key_Return);
+  EXPECT_EQ(m_messages.All().rfind("The gate must be Off, or a time in milliseconds", 0), 0u);
+  EXPECT_EQ(gate->text(), "2.5 ms");
+
+  std::string comments;
+  const auto rows = ExportFrd((m_folder / "speaker.frd").string(), &comments);
+  EXPECT_GE(rows.size(), 480u) << comments;
+
+  // The capture saved with the chart named and replayed: its levels take that chart.
+  ASSERT_EQ(m_core->MicroList().ScanCharts(), 1);
+  Shared().m_nSelectedChart.store(0);
+  Shared().m_bCalibrationApplied.store(1);
+  const std::string capture = (m_folder / "with mic.wav").string();
+  m_messages.Clear();
+  m_messages.ChooseNext(capture);
+  Click(Dialog().SaveButton());
+  m_messages.ChooseNext(capture);
+  Click(Dialog().LoadButton());
+  EXPECT_FALSE(ResponseEntry(false));  // not while the file replays
+  ASSERT_NO_FATAL_FAILURE(RunToEnd());
+  EXPECT_EQ(Shared().m_bCalibrationApplied.load(), 0);  // off again at the replay's end
+  ASSERT_TRUE(ResponseEntry(true)) << m_messages.All();
+  EXPECT_TRUE(m_messages.Messages().empty()) << m_messages.All();
+  comments.clear();
+  const auto corrected = ExportFrd((m_folder / "with mic.frd").string(), &comments);
+  EXPECT_NE(comments.find("Mic 7"), std::string::npos) << comments;
+  EXPECT_EQ(m_messages.Choosers().back(), m_folder.string() + "|frd");  // beside the last one
+  ASSERT_EQ(corrected.size(), rows.size());
+  // the chart reads 6 dB at 1 kHz, subtracted from the level the recording gives there
+  for (size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_TRUE(std::abs(rows[i][0] / 1000.0 - 1.0) >= 0.01 ||
+                std::abs(corrected[i][1] - (rows[i][1] - 6.0)) < 0.3)
+        << rows[i][0];
+  }
+}
+
+}  // namespace
+
+}  // namespace quorvel
