@@ -88,6 +88,28 @@ TEST_F(ScriptedCapture, FramesReachTheAnalysisConvertedAndSilentPacketsAsZeros) 
   EXPECT_EQ(audio->Counters().recordCount, 6);
 }
 
+TEST_F(ScriptedCapture, AFrameAtFullScaleMarksWhereItClipped) {
+  struct Case {
+    int32_t raw;
+    double gain;
+    int32_t marks;  // 1: after the gain, 2: as the device delivered it
+  };
+  for (const Case c :
+       {Case{2147483647, 0.25, 2}, Case{0x7FFF0000, 0.25, 2}, Case{-2147483647 - 1, 0.25, 2},
+        Case{0x7FFF0000, 1.0, 3}, Case{0x70000000, 1.0, 1},
+        // the sweep's peaks on a digital loopback of a 16-bit output
+        Case{0x7FFE0000, 0.25, 0}, Case{-0x7FFF0000, 0.25, 0}}) {
+    services.AddPacket({{0, c.raw}, false});
+    audio->SetInputGain(c.gain);
+    ASSERT_EQ(audio->OpenInputDevice(0), 0);
+    ASSERT_EQ(audio->StartCapture(), 0);
+    ASSERT_TRUE(WaitFor([&] { return services.PendingPackets() == 0; }, 5000));
+    audio->StopCapture();
+    EXPECT_EQ(CAudioProbe::BlockClipped(*audio), c.marks) << std::hex << c.raw << " " << c.gain;
+    CAudioProbe::BlockClipped(*audio) = 0;
+  }
+}
+
 TEST_F(ScriptedCapture, BufferDurationAndTheFormatAskedFor) {
   // A microphone of 44100 Hz float is asked for as 48000 Hz 32-bit PCM; the stack converts.
   services.mixFormat = CaptureFormat{kFormatIeeeFloat, 1, 44100, 176400, 4, 32, 0, 0, 0};
