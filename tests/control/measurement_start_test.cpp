@@ -26,6 +26,7 @@ std::string Formatted(const char* pattern, const char* text) {
 }
 
 struct StartRig : SimulatedCore {
+  using SimulatedCore::SimulatedCore;
   // A measurement to its end; `poll` between the ticks. Not repeated after a dropout: these
   // tests make their own.
   SequenceStatus Measure(const std::function<void()>& poll = {}, double gainDb = 0.0) {
@@ -175,7 +176,10 @@ INSTANTIATE_TEST_SUITE_P(
                 "the Audio Output ran out of samples"},
         // Frames recorded but never given to the engine.
         Dropout{"InputFramesLost", [](CSimulatedAudioServices& sim) { sim.LoseInputFrames(960); },
-                "the Audio Input lost 960 frames"}),
+                "the Audio Input lost 960 frames"},
+        // Frames the server dropped without a word, as exact zeros.
+        Dropout{"InputZeroRun", [](CSimulatedAudioServices& sim) { sim.ZeroInputFrames(256); },
+                "the recording has a gap of silence"}),
     [](const testing::TestParamInfo<Dropout>& param) { return std::string(param.param.name); });
 
 TEST(MeasurementStall, AStallDuringTheSweepEndsTheMeasurementAndSaysSo) {
@@ -196,21 +200,28 @@ TEST(MeasurementStall, AStallDuringTheSweepEndsTheMeasurementAndSaysSo) {
   EXPECT_TRUE(DevicesAtRest(rig.Audio(), *rig.sim));
 }
 
-TEST(MeasurementClipping, AClippedInputCompletesWithAWarningAndAClearOneWithout) {
-  StartRig rig;
-  // The loudspeaker model gives the sweep back 10 dB down; the capture gain 1.33 and +12 dB
-  // take it 4.5 dB over full scale, so every point of the sweep is clamped flat.
-  ASSERT_EQ(rig.MeasureToTheEnd(12.0), SequenceStatus::kComplete)
-      << testing::PrintToString(rig.messages.Messages());
-  EXPECT_GT(rig.Sequence().ClippedPoints(), 500);
-  EXPECT_LE(rig.Sequence().ClippedPoints(), 1001);
-  char expected[256];
-  std::snprintf(expected, sizeof(expected), kMsgInputClipped, rig.Sequence().ClippedPoints());
-  EXPECT_EQ(rig.Sequence().ClipWarning(), expected);
-  // The same loudspeaker at 0 dB stays 7.5 dB under full scale.
-  ASSERT_EQ(rig.MeasureToTheEnd(0.0), SequenceStatus::kComplete);
-  EXPECT_EQ(rig.Sequence().ClippedPoints(), 0);
-  EXPECT_EQ(rig.Sequence().ClipWarning(), "");
+TEST(MeasurementClipping, AClippedInputCompletesWithAWarningThatSaysWhereAndAClearOneWithout) {
+  // The loudspeaker model gives the sweep back 10 dB down. The capture gain 1.33 and +12 dB
+  // take it 4.5 dB over full scale after the gain; a microphone 20 dB hotter clips in its own
+  // converter, which -12 dB of gain cannot mend; at 0 dB it stays 7.5 dB under full scale.
+  struct Case {
+    double microphoneGain;
+    double gainDb;
+    const char* warning;  // null: none
+  };
+  for (const Case c : {Case{1.0, 12.0, kMsgInputClipped},
+                       Case{10.0, -12.0, kMsgInputClippedBeforeGain}, Case{1.0, 0.0, nullptr}}) {
+    SCOPED_TRACE(c.gainDb);
+    StartRig rig(SimulatedAudioOptions{.microphoneGain = c.microphoneGain});
+    ASSERT_EQ(rig.MeasureToTheEnd(c.gainDb), SequenceStatus::kComplete)
+        << testing::PrintToString(rig.messages.Messages());
+    const int clipped = rig.Sequence().ClippedPoints();
+    std::string expected = c.warning == nullptr ? "" : c.warning;
+    if (c.warning != nullptr) expected.replace(expected.find("%d"), 2, std::to_string(clipped));
+    EXPECT_EQ(rig.Sequence().ClipWarning(), expected);
+    EXPECT_EQ(clipped > 500, c.warning != nullptr) << clipped;
+    EXPECT_LE(clipped, 1001);
+  }
 }
 
 }  // namespace
