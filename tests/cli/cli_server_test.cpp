@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -102,6 +104,36 @@ TEST_P(CliOnServer, MeasuresTheWholeCurveWithItsProgressAsPlainLines) {
   int rows = 0;
   for (std::string line; std::getline(lines, line);) ++rows;
   EXPECT_EQ(rows, 1 + 1001);
+}
+
+TEST_P(CliOnServer, AProgramThatPlaysDuringTheSweepIsNamedAndTheRunExits3) {
+  // A minute of a 100 Hz tone, played into the measured sink from before the measurement on.
+  const std::string tone = (m_dir / "tone.raw").string();
+  {
+    std::ofstream out(tone, std::ios::binary);
+    for (int i = 0; i < 60 * 48000; ++i) {
+      const auto s = static_cast<int16_t>(3000.0 * std::sin(2.0 * M_PI * i / 480.0));
+      out.write(reinterpret_cast<const char*>(&s), 2);
+    }
+  }
+  int status = -1;
+  for (int attempt = 0; attempt < 4; ++attempt) {  // again after a dropout of a busy machine
+    pid_t player = SpawnTestChild({FindTestProgram("pacat"), "--raw", "--format=s16le",
+                                   "--rate=48000", "--channels=1", "-d", "quorvel_null", tone},
+                                  EnvironmentWithout({}), "/dev/null");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    status = WaitExit(
+        StartCli("measure --input 'Monitor of Quorvel Null Output' --output 'Quorvel Null Output' "
+                 "--gain -12"));
+    ReapTestChild(&player, SIGTERM, 5000);
+    if (status != 1 || Err().find("interrupted by a dropout") == std::string::npos) break;
+  }
+  EXPECT_EQ(status, 3) << Err();
+  EXPECT_NE(Err().find("Warning: Another program played to the Audio Output during the "
+                       "measurement (pacat): its sound is in the curve. Stop it and measure "
+                       "again\n"),
+            std::string::npos)
+      << Err();
 }
 
 TEST_P(CliOnServer, NamesTheRateOfADeviceTheServerResamples) {
