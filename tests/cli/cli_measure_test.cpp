@@ -137,7 +137,7 @@ TEST_F(CliMeasure, AnUnknownOrEmptyInputIsNotAValidPeripheral) {
       << run.err;
 }
 
-TEST_F(CliMeasure, AClippedInputEndsWithAWarningLineAndStatus3) {
+TEST_F(CliMeasure, AClippedInputEndsWithAWarningLine) {
   // +12 dB takes the simulated loudspeaker's sweep 4.5 dB over full scale.
   CliRun run;
   for (int attempt = 0; attempt < 3; ++attempt) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "control/measurement_sequence.h"
@@ -201,26 +202,21 @@ TEST(MeasurementStall, AStallDuringTheSweepEndsTheMeasurementAndSaysSo) {
 }
 
 TEST(MeasurementClipping, AClippedInputCompletesWithAWarningThatSaysWhereAndAClearOneWithout) {
-  // The loudspeaker model gives the sweep back 10 dB down. The capture gain 1.33 and +12 dB
-  // take it 4.5 dB over full scale after the gain; a microphone 20 dB hotter clips in its own
-  // converter, which -12 dB of gain cannot mend; at 0 dB it stays 7.5 dB under full scale.
-  struct Case {
-    double microphoneGain;
-    double gainDb;
-    const char* warning;  // null: none
-  };
-  for (const Case c : {Case{1.0, 12.0, kMsgInputClipped},
-                       Case{10.0, -12.0, kMsgInputClippedBeforeGain}, Case{1.0, 0.0, nullptr}}) {
-    SCOPED_TRACE(c.gainDb);
-    StartRig rig(SimulatedAudioOptions{.microphoneGain = c.microphoneGain});
-    ASSERT_EQ(rig.MeasureToTheEnd(c.gainDb), SequenceStatus::kComplete)
+  // The model gives the sweep back 10 dB down: 1.33 x +12 dB take it 4.5 dB over full scale, a
+  // microphone 20 dB hotter clips in its own converter, 0 dB stays 7.5 dB under full scale.
+  for (const auto& [microphone, gainDb, warning] :
+       std::vector<std::tuple<double, double, const char*>>{
+           {1.0, 12.0, kMsgInputClipped},
+           {10.0, -12.0, kMsgInputClippedBeforeGain},
+           {1.0, 0.0, nullptr}}) {
+    StartRig rig(SimulatedAudioOptions{.microphoneGain = microphone});
+    ASSERT_EQ(rig.MeasureToTheEnd(gainDb), SequenceStatus::kComplete)
         << testing::PrintToString(rig.messages.Messages());
     const int clipped = rig.Sequence().ClippedPoints();
-    std::string expected = c.warning == nullptr ? "" : c.warning;
-    if (c.warning != nullptr) expected.replace(expected.find("%d"), 2, std::to_string(clipped));
+    std::string expected = warning == nullptr ? "" : warning;
+    if (warning != nullptr) expected.replace(expected.find("%d"), 2, std::to_string(clipped));
     EXPECT_EQ(rig.Sequence().ClipWarning(), expected);
-    EXPECT_EQ(clipped > 500, c.warning != nullptr) << clipped;
-    EXPECT_LE(clipped, 1001);
+    EXPECT_EQ(clipped > 500, warning != nullptr) << gainDb << ": " << clipped;
   }
 }
 

