@@ -508,7 +508,7 @@ TEST_F(CaptureAnalysisTest, AGapOfSilenceInTheSweepCountsButTheSilenceBeforeItDo
   EXPECT_EQ(SilentPointsOfTheSweep(*m_audio, 0, 0), 0);
   ASSERT_GT(m_listener.Points().size(), 1001u);
   // 100 ms of silence in the middle of the sweep holds four whole blocks, whatever their
-  // alignment, and reaches into at most six.
+  // alignment.
   constexpr int kSweepStart = 74400;  // silence, burst, silence, the 20 Hz lead-in [samples]
   EXPECT_GE(SilentPointsOfTheSweep(*m_audio, kSweepStart + 480000, 4800), 4);
   EXPECT_LE(m_audio->Counters().silentPoints, 6);
