@@ -181,6 +181,15 @@ class IAudioServices {
   // False when the output is not open.
   [[nodiscard]] virtual bool GetOutputPosition(uint64_t* frames) = 0;
 
+  // ---- other programs on the output (user-interface thread) ----
+  // Starts (or starts again) watching the open output's device for other programs' streams
+  // that play to it: those that play now and every one that starts playing from here on. Does
+  // nothing when no output is open, or when the devices cannot tell (the default).
+  virtual void WatchOutputForOthers() {}
+  // The programs seen playing to the output since the watch started, each named once, in the
+  // order seen (an empty name for a program the server does not name).
+  [[nodiscard]] virtual std::vector<std::string> OthersOnOutput() { return {}; }
+
   // ---- endpoint volume (user-interface thread) ----
   // Master volume of output device `deviceId` (-1: the default output) as a scalar 0..1.
   [[nodiscard]] virtual bool SetOutputVolume(int deviceId, float level) = 0;

@@ -23,6 +23,10 @@ constexpr int kCurvePoints = CGraphical::kLastPoint + 1;
 
 constexpr char kMsgRecordingHoldsNoPoint[] =
     "The recording ends before the first point of the response curve";
+// A recorded sample at 16-bit full scale was clipped when it was recorded.
+constexpr char kMsgRecordingClipped[] =
+    "warning: the recording reached full scale (%d of 1001 points): the input clipped when it "
+    "was recorded\n";
 
 const char kAnalyzeUsage[] =
     "quorvel-cli analyze CAPTURE.wav [--fmin F] [--fmax F] [--calibration CHART]"
@@ -93,9 +97,15 @@ int RunAnalyze(const Arguments& args) {
   }
   // A recording that ends before the curve is whole (one saved before the points were timed on
   // their own frequencies ends a few blocks early) gives the points it holds, and no more.
-  if (points < kCurvePoints) {
+  bool warned = points < kCurvePoints;
+  if (warned) {
     std::fprintf(stderr, "warning: the recording lacks %d of the %d points of a curve\n",
                  kCurvePoints - points, kCurvePoints);
+  }
+  const int clipped = audio.Counters().clippedPoints;
+  if (clipped > 0) {
+    std::fprintf(stderr, kMsgRecordingClipped, clipped);
+    warned = true;
   }
 
   // --csv, --png / --bmp: the curve, and the graph as the window shows it after replaying the
@@ -112,7 +122,8 @@ int RunAnalyze(const Arguments& args) {
   std::printf("%s: %u samples, %d of 1001 points%s\n", path.c_str(), sampleCount, points,
               complete ? ", curve complete" : "");
   PrintCurveEnds(core, fmin, fmax);
-  return written ? kExitOk : kExitFailure;
+  if (!written) return kExitFailure;
+  return warned ? kExitWarning : kExitOk;
 }
 
 }  // namespace quorvel

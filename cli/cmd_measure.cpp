@@ -147,9 +147,10 @@ bool ChooseDevices(CCliSession& session, const CliOptions& options, MeasurementR
 }
 
 // The outputs of a complete measurement: the curve (--csv, --png, --bmp) and the recording
-// (--save), then the summary lines. False when one of them could not be written.
-bool WriteMeasureOutputs(const CliOptions& options, CQuorvelCore& core,
-                         const MeasurementRequest& request) {
+// (--save), then the summary lines and the curve's warnings. kExitFailure when one of them
+// could not be written, else kExitWarning when the curve carries a warning.
+int WriteMeasureOutputs(const CliOptions& options, CQuorvelCore& core,
+                        const MeasurementRequest& request) {
   bool written = WriteCurveOutputs(options, core, request.fmin, request.fmax, false);
   if (options.Has("save")) {
     // What Save Audio File writes: the recording (already at the start of the record track)
@@ -163,10 +164,12 @@ bool WriteMeasureOutputs(const CliOptions& options, CQuorvelCore& core,
               core.Graph().m_count.load(), request.fmin, request.fmax,
               core.Audio().Counters().capturedCount);
   PrintCurveEnds(core, request.fmin, request.fmax);
-  // The curve is whole, but a clipped input flattened its peaks.
-  const std::string warning = core.Sequence().ClipWarning();
-  if (!warning.empty()) std::fprintf(stderr, "Warning: %s\n", warning.c_str());
-  return written;
+  // The curve is whole, but a clipped input or another program's sound corrupted it.
+  const std::vector<std::string> warnings = core.Sequence().Warnings();
+  for (const std::string& warning : warnings)
+    std::fprintf(stderr, "Warning: %s\n", warning.c_str());
+  if (!written) return kExitFailure;
+  return warnings.empty() ? kExitOk : kExitWarning;
 }
 
 }  // namespace
@@ -200,7 +203,7 @@ int RunMeasure(const Arguments& args) {
     return kExitFailure;
   }
   if (outcome == SequenceStatus::kFailed) return kExitFailure;
-  return WriteMeasureOutputs(options, core, request) ? kExitOk : kExitFailure;
+  return WriteMeasureOutputs(options, core, request);
 }
 
 }  // namespace quorvel

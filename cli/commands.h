@@ -6,10 +6,12 @@
 namespace quorvel {
 
 // Exit status of every command: 0 success, 1 a failure (with the message the window would
-// show), 2 bad arguments.
+// show), 2 bad arguments, 3 (measure, analyze) a curve with a warning: written, but clipped,
+// with another program's sound in it, or short of points.
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitBadArguments = 2;
+constexpr int kExitWarning = 3;
 
 using Arguments = std::vector<std::string>;
 

@@ -32,7 +32,10 @@ const char kUsage[] =
     "                                           no PulseAudio server answers)\n"
     "  chart CHART [--fmin F] [--fmax F] [--csv FILE]\n"
     "                                           a calibration chart resampled onto the curve\n"
-    "                                           grid of the range\n";
+    "                                           grid of the range\n"
+    "exit status: 0 success, 1 failure, 2 bad arguments, 3 (measure, analyze) the curve was\n"
+    "written but carries a warning (the input clipped, another program played to the output,\n"
+    "points missing)\n";
 
 }  // namespace
 

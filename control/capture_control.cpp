@@ -377,10 +377,11 @@ void CCaptureControl::OnRunEnded(SequenceStatus status) {
     return;
   }
   // The curve is complete, or the run failed with its message shown: the capture ends. A
-  // complete curve whose input reached full scale is shown with the warning to lower the gain.
+  // complete curve that something corrupted (a clipped input, another program on the output)
+  // is shown with its warnings.
   EndCapture();
-  const std::string clipped = m_sequence.ClipWarning();
-  if (status == SequenceStatus::kComplete && !clipped.empty()) m_messages.ShowMessage(clipped);
+  if (status != SequenceStatus::kComplete) return;
+  for (const std::string& warning : m_sequence.Warnings()) m_messages.ShowMessage(warning);
 }
 
 void CCaptureControl::Quit() {

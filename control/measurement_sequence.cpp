@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <thread>
+#include <utility>
 
 #include "audio/audio_services.h"
 #include "base/shared_state.h"
@@ -304,6 +305,8 @@ bool CMeasurementSequence::Start(const MeasurementRequest& request) {
   m_phase = Phase::kWaitInput;
   m_phaseStartedMs = m_startedMs;
   m_clippedPoints = 0;
+  m_deviceClippedPoints = 0;
+  m_otherPrograms.clear();
   m_mode = Mode::kMeasurement;
   m_status = SequenceStatus::kRunning;
   return true;
@@ -346,7 +349,10 @@ SequenceStatus CMeasurementSequence::Tick() {
 
 SequenceStatus CMeasurementSequence::TickMeasurement() {
   if (m_phase == Phase::kSweep && CurveComplete()) {
-    m_clippedPoints = m_audio.Counters().clippedPoints;
+    const EngineCounters counters = m_audio.Counters();
+    m_clippedPoints = counters.clippedPoints;
+    m_deviceClippedPoints = counters.deviceClippedPoints;
+    m_otherPrograms = m_audio.Services()->OthersOnOutput();
     return SequenceStatus::kComplete;
   }
   if (m_stopRequested.exchange(0, std::memory_order_acq_rel) != 0) return SequenceStatus::kStopped;
@@ -405,6 +411,8 @@ SequenceStatus CMeasurementSequence::TickStart(uint32_t now) {
     // From here on every frame counts: the recording must not lose any.
     IAudioServices* services = m_audio.Services();
     m_framesLostBefore = services->CaptureFramesLost();
+    // Whatever else plays to the output from here on is recorded with the sweep.
+    services->WatchOutputForOthers();
     m_phase = Phase::kSweep;
   } else if (now - m_phaseStartedMs > kStartWaitMs) {
     ShowMessage(CUtil::FormatString(kMsgOutputNotStarted, m_audio.ChosenOutputName()));
@@ -465,9 +473,29 @@ std::string CMeasurementSequence::WaitingText() const {
 
 std::string CMeasurementSequence::ClipWarning() const {
   if (m_clippedPoints <= 0) return std::string();
-  char text[256];
-  std::snprintf(text, sizeof(text), kMsgInputClipped, m_clippedPoints);
+  // Lowering the gain cannot mend a device that clipped; lowering its level mends both.
+  return CUtil::FormatString(
+      m_deviceClippedPoints > 0 ? kMsgInputClippedBeforeGain : kMsgInputClipped, m_clippedPoints);
+}
+
+std::string CMeasurementSequence::OtherProgramWarning() const {
+  if (m_otherPrograms.empty()) return std::string();
+  std::string names;
+  for (const std::string& name : m_otherPrograms) {
+    if (name.empty()) continue;
+    names += (names.empty() ? "" : ", ") + name;
+  }
+  std::string text = kMsgOtherProgram;
+  if (!names.empty()) text.insert(text.find(':'), " (" + names + ")");
   return text;
+}
+
+std::vector<std::string> CMeasurementSequence::Warnings() const {
+  std::vector<std::string> warnings;
+  for (std::string warning : {ClipWarning(), OtherProgramWarning()}) {
+    if (!warning.empty()) warnings.push_back(std::move(warning));
+  }
+  return warnings;
 }
 
 SequenceStatus CMeasurementSequence::TickReplay() {

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "control/measurement_request.h"
 
@@ -41,6 +42,15 @@ constexpr char kMsgDropout[] =
 constexpr char kMsgInputClipped[] =
     "The Audio Input clipped during the sweep (%d of 1001 points at full scale): lower the input "
     "gain and measure again";
+// The input reached full scale as the device delivered it, before the capture gain.
+constexpr char kMsgInputClippedBeforeGain[] =
+    "The Audio Input clipped during the sweep (%d of 1001 points at full scale): lower the level "
+    "of the input device or of the signal feeding it and measure again";
+// Another program's stream played to the output while the sweep played: with the programs'
+// names in parentheses after "measurement" when the server names them.
+constexpr char kMsgOtherProgram[] =
+    "Another program played to the Audio Output during the measurement: its sound is in the "
+    "curve. Stop it and measure again";
 constexpr char kMsgWaitInput[] = "waiting for the Audio Input \"%s\" to deliver...";
 constexpr char kMsgWaitOutput[] = "waiting for the Audio Output \"%s\" to start...";
 
@@ -113,9 +123,15 @@ class CMeasurementSequence {
   MeasurementWait Waiting() const;
   std::string WaitingText() const;
   // After a complete measurement: its points whose block reached full scale, and the warning
-  // that says the input clipped and the gain should be lowered (empty when none did).
+  // that says the input clipped and what to lower: the input device's level when any point
+  // clipped before the gain, else the gain (empty when none clipped).
   int ClippedPoints() const { return m_clippedPoints; }
   std::string ClipWarning() const;
+  // After a complete measurement: the warning that another program played to the output during
+  // the sweep, naming the programs the server named (empty when none played).
+  std::string OtherProgramWarning() const;
+  // Every warning a complete measurement carries, in the order to show them.
+  std::vector<std::string> Warnings() const;
 
   // ---- the capture control's steps ----
   // Opens input `index` of the engine's list and starts its capture thread. False after a
@@ -199,9 +215,13 @@ class CMeasurementSequence {
   uint32_t m_phaseStartedMs = 0;  // the devices' clock when the phase began [ms]
   int32_t m_underflowsBefore = 0;
   uint64_t m_framesLostBefore = 0;
-  int m_clippedPoints = 0;  // of the last complete measurement
   std::string m_curveChartPath;
   std::string m_curveChartName;
+  // Of the last complete measurement: its clipped points, those clipped before the gain, and
+  // the other programs that played to its output.
+  int m_clippedPoints = 0;
+  int m_deviceClippedPoints = 0;
+  std::vector<std::string> m_otherPrograms;
 };
 
 }  // namespace quorvel

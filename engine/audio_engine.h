@@ -24,14 +24,15 @@ class ICurveListener;
 
 // What a front end watches of a measurement, each value read on its own (acquire).
 struct EngineCounters {
-  bool synced = false;           // the sync burst has been found
-  bool noiseFloorReady = false;  // the detector has measured the input's floor
-  int32_t clippedPoints = 0;     // of the curve's 1001 points: those at full scale,
-  int32_t silentPoints = 0;      // and the all-zero ones after a point with signal
-  int32_t recordCount = 0;       // [samples] recorded since the capture started
-  int32_t capturedCount = 0;     // [samples] the finished recording's length
-  int32_t captureResult = 0;     // what the capture thread ended with, 0 = nothing
-  int32_t peakLeft = 0;          // the input level meter's values
+  bool synced = false;              // the sync burst has been found
+  bool noiseFloorReady = false;     // the detector has measured the input's floor
+  int32_t clippedPoints = 0;        // of the curve's 1001 points: those at full scale,
+  int32_t deviceClippedPoints = 0;  // of those, the ones the device delivered at its full scale,
+  int32_t silentPoints = 0;   // and those with a gap (64 zero frames) after a point with signal
+  int32_t recordCount = 0;    // [samples] recorded since the capture started
+  int32_t capturedCount = 0;  // [samples] the finished recording's length
+  int32_t captureResult = 0;  // what the capture thread ended with, 0 = nothing
+  int32_t peakLeft = 0;       // the input level meter's values
   int32_t peakRight = 0;
   bool outputStarted = false;    // the output plays (started, no underflow since)
   int32_t outputUnderflows = 0;  // since the output was opened
@@ -90,7 +91,7 @@ using LoadedSamples = std::unique_ptr<int16_t[], FreeSamples>;
 //                                                              analysing thread (curve store)
 //   m_peakLeft, m_peakRight
 //                      W: analysing thread (raise), UI (HalvePeaks, ClearPeaks)  R: UI (Counters)
-//   m_noiseFloorReady, m_clippedPoints, m_silentPoints
+//   m_noiseFloorReady, m_clippedPoints, m_deviceClippedPoints, m_silentPoints
 //                      W: analysing thread; the reset       R: UI (Counters)
 //   m_playVolume       W: UI (SetPlayVolume)                R: play thread
 //   m_hWaveOut         W: UI (open, close), timer thread (close)
@@ -454,9 +455,16 @@ class CAudio {
   // D: blocks skipped after the 48 settling blocks before the first point (point_timing.h); the
   // default range's until a sweep or a replay sets it.
   std::atomic<int32_t> m_pointDelayBlocks{PointDelayBlocks(20.0)};
-  // Analysing thread: the frames of the current block include one at full scale; a curve point
-  // with signal has been taken since the reset.
+  // Analysing thread: the frames of the current block include one at full scale (after the
+  // capture gain: kClippedAtGain; as the device delivered it: kClippedBeforeGain); the zero
+  // frames in a row up to the newest one; the current block holds kGapFrames of them in a row;
+  // a curve point with signal has been taken since the reset.
+  static constexpr int32_t kClippedAtGain = 1;
+  static constexpr int32_t kClippedBeforeGain = 2;
+  static constexpr int32_t kGapFrames = 64;
   int32_t m_blockClipped = 0;
+  int32_t m_zeroRun = 0;
+  int32_t m_blockGap = 0;
   int32_t m_pointsWithSignal = 0;
   std::atomic<int32_t> m_captureResult{0};
   int32_t m_ringWrite = 0;
@@ -473,12 +481,13 @@ class CAudio {
   std::atomic<int32_t> m_resetRequested{0};   // ResetAnalysis handed to the running capture thread
   std::atomic<int32_t> m_noiseFloorReady{0};  // the detector has measured the input's floor
   // Of the curve's 1001 points (not the blocks that follow them):
-  std::atomic<int32_t> m_clippedPoints{0};     // points whose block reached full scale
-  std::atomic<int32_t> m_silentPoints{0};      // all-zero points after one with signal
-  std::atomic<int32_t> m_outputStarted{0};     // the output plays (started, no underflow since)
-  std::atomic<int32_t> m_outputUnderflows{0};  // underflows since the output was opened
-  std::atomic<int32_t> m_outputStalled{0};     // the play thread ended a sweep on a stall
-  std::atomic<int32_t> m_outputFailure{0};     // the code of a buffer the output refused
+  std::atomic<int32_t> m_clippedPoints{0};        // points whose block reached full scale
+  std::atomic<int32_t> m_deviceClippedPoints{0};  // of those, at the device's own full scale
+  std::atomic<int32_t> m_silentPoints{0};         // points with a gap, after one with signal
+  std::atomic<int32_t> m_outputStarted{0};        // the output plays (started, no underflow since)
+  std::atomic<int32_t> m_outputUnderflows{0};     // underflows since the output was opened
+  std::atomic<int32_t> m_outputStalled{0};        // the play thread ended a sweep on a stall
+  std::atomic<int32_t> m_outputFailure{0};        // the code of a buffer the output refused
 
   // ---- device objects ----
   CaptureFormat m_captureFormat{};      // the capture stream format after the rewrite

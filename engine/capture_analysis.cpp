@@ -120,6 +120,11 @@ void CAudio::PushFrame(int32_t left, int32_t right) {
   RaisePeak(m_peakLeft, left);
   RaisePeak(m_peakRight, right);
 
+  // A run of zero frames: a real input always carries some noise, so kGapFrames of exact zeros
+  // in a row are frames the server or the device dropped.
+  m_zeroRun = (left | right) == 0 ? m_zeroRun + (m_zeroRun < kGapFrames ? 1 : 0) : 0;
+  if (m_zeroRun >= kGapFrames) m_blockGap = 1;
+
   // The play thread may set m_blockFill to 0 whenever it writes silence.
   const int32_t fill = m_blockFill.load(std::memory_order_relaxed) + 1;
   if (fill < kBlockLength) [[likely]] {
@@ -140,7 +145,11 @@ void CAudio::ReplayAtFullSpeed(const int16_t* samples, int count, double fmin) {
   SetPointTiming(fmin);
   ResetAnalysis();
   SetFilePlaying(true);
-  for (int i = 0; i < count; ++i) PushFrame(samples[i] * 65535, samples[i] * 65535);
+  for (int i = 0; i < count; ++i) {
+    // A recorded sample at 16-bit full scale was clipped when it was recorded.
+    if (samples[i] >= 32767 || samples[i] <= -32767) m_blockClipped |= kClippedAtGain;
+    PushFrame(samples[i] * 65535, samples[i] * 65535);
+  }
   SetFilePlaying(false);
 }
 
@@ -218,14 +227,19 @@ void CAudio::ProcessBlock() {
     }
   }
   m_blockClipped = 0;  // the next block starts unmarked
+  m_blockGap = 0;
 }
 
-// A point from a block that reached full scale is clipped. A point of exact digital silence
-// after the curve has had signal is a gap in the recording: no microphone, and no sweep that
-// still plays, gives 960 zero samples in a row.
+// A point from a block that reached full scale is clipped; one the device delivered at its own
+// full scale clipped before the capture gain. A point whose block holds 64 zero frames in a row
+// after the curve has had signal has a gap in its recording: no microphone, and no sweep that
+// still plays, gives that much exact silence (a whole block of it is the longest such gap).
 void CAudio::CountPoint(uint32_t blockPeak) {
   if (m_blockClipped != 0) m_clippedPoints.fetch_add(1, std::memory_order_relaxed);
-  if (blockPeak == 0) {
+  if ((m_blockClipped & kClippedBeforeGain) != 0) {
+    m_deviceClippedPoints.fetch_add(1, std::memory_order_relaxed);
+  }
+  if (blockPeak == 0 || m_blockGap != 0) {
     if (m_pointsWithSignal != 0) m_silentPoints.fetch_add(1, std::memory_order_relaxed);
   } else {
     m_pointsWithSignal = 1;

@@ -265,9 +265,12 @@ int32_t CAudio::CaptureThreadProc() {
         for (uint32_t i = 0; i < count; ++i) {
           const int32_t leftSample = ConvertCaptureSample(data[2 * i], gain);
           const int32_t rightSample = ConvertCaptureSample(data[2 * i + 1], gain);
-          // The mark belongs to the block this frame completes or continues.
+          // The marks belong to the block this frame completes or continues.
+          if (AtDeviceFullScale(data[2 * i]) || AtDeviceFullScale(data[2 * i + 1])) {
+            m_blockClipped |= kClippedBeforeGain;
+          }
           if (AtFullScale(leftSample) || AtFullScale(rightSample)) {
-            m_blockClipped = 1;
+            m_blockClipped |= kClippedAtGain;
           }
           PushFrame(leftSample, rightSample);
         }

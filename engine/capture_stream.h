@@ -1,5 +1,6 @@
 #pragma once
 
+#include <climits>
 #include <cstdint>
 
 namespace quorvel {
@@ -24,6 +25,15 @@ constexpr int64_t kCaptureBufferDuration100ns = 1'000'000;
 // any clipping.) Capture thread, for every sample; never blocks.
 [[nodiscard]] inline bool AtFullScale(int32_t converted) {
   return converted >= 2147483647 || converted <= -2147483647;
+}
+
+// A raw sample as the device delivered it, before any gain, at the device's own full scale: the
+// top of a 16-bit device (32767, widened to 32 bits) or above, or the bottom of the 32-bit range
+// (-32768 widened, and a float or 32-bit device clamped there). The input clipped before the
+// capture gain, so lowering the gain cannot mend it. The sweep on a digital loopback peaks at
+// 32766 and -32767 and never meets it. Capture thread, for every sample; never blocks.
+[[nodiscard]] inline bool AtDeviceFullScale(int32_t raw) {
+  return raw >= 0x7FFF0000 || raw == INT32_MIN;
 }
 
 // The text of a capture result code ("UNKNOWN ERROR" for a code not in the table; the engine's

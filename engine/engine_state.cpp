@@ -106,8 +106,11 @@ void CAudio::ClearAnalysisState() {
   m_blocksSinceSync = 0;
 
   m_blockClipped = 0;
+  m_zeroRun = 0;
+  m_blockGap = 0;
   m_pointsWithSignal = 0;
   m_clippedPoints.store(0, std::memory_order_relaxed);
+  m_deviceClippedPoints.store(0, std::memory_order_relaxed);
   m_silentPoints.store(0, std::memory_order_relaxed);
 }
 
@@ -118,6 +121,7 @@ EngineCounters CAudio::Counters() const {
   return {.synced = m_synced.load(kAcquire) != 0,
           .noiseFloorReady = m_noiseFloorReady.load(kAcquire) != 0,
           .clippedPoints = m_clippedPoints.load(kAcquire),
+          .deviceClippedPoints = m_deviceClippedPoints.load(kAcquire),
           .silentPoints = m_silentPoints.load(kAcquire),
           .recordCount = m_recordCount.load(kAcquire),
           .capturedCount = m_capturedCount.load(kAcquire),

@@ -365,7 +365,7 @@ int CAudio::FillFileBuffer(int index) {
       const int16_t sample = samples[pos];
       m_filePlayPos.store(pos + 1, std::memory_order_relaxed);
       // A recorded sample at 16-bit full scale was clipped when it was recorded.
-      if (sample >= 32767 || sample <= -32767) m_blockClipped = 1;
+      if (sample >= 32767 || sample <= -32767) m_blockClipped |= kClippedAtGain;
       PushFrame(sample * 65535, sample * 65535);
       out += PutSample(out, OutputSample(sample, m_playVolume.load(std::memory_order_relaxed)));
     }

@@ -108,6 +108,7 @@ bool CPulseAudioServices::ConnectContext(int timeoutMs, std::string* whyNot) {
 // Lock held.
 void CPulseAudioServices::DropContext() {
   if (m_pContext == nullptr) return;
+  m_outputWatch.Stop();
   pa_context_set_state_callback(m_pContext, nullptr, nullptr);
   pa_context_disconnect(m_pContext);
   pa_context_unref(m_pContext);

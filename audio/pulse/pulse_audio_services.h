@@ -12,6 +12,7 @@
 #include "audio/audio_services.h"
 #include "audio/auto_reset_event.h"
 #include "audio/pulse/mainloop_lock.h"
+#include "audio/pulse/output_watch.h"
 #include "audio/spsc_ring.h"
 
 namespace quorvel {
@@ -76,6 +77,10 @@ class CPulseAudioServices final : public IAudioServices {
   bool GetOutputPosition(uint64_t* frames) override;
   bool SetOutputVolume(int deviceId, float level) override;
   bool GetOutputVolume(int deviceId, float* level) override;
+
+  // ---- other programs on the output (output_watch.cpp) ----
+  void WatchOutputForOthers() override;
+  std::vector<std::string> OthersOnOutput() override;
 
   uint32_t MilliSeconds() override;
 
@@ -196,6 +201,8 @@ class CPulseAudioServices final : public IAudioServices {
   uint32_t m_nPendingDone = 0;
   bool m_bPendingClosed = false;
   bool m_bClosedNoticeDue = false;  // the current stream has not yet sent its closed notice
+  // Other programs' streams on the output's sink (lock held to touch it).
+  COutputWatch m_outputWatch;
 };
 
 }  // namespace quorvel

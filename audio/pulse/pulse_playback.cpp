@@ -300,6 +300,7 @@ void CPulseAudioServices::ReturnQueuedBuffers(bool notifyNow) {
 
 // Lock held.
 void CPulseAudioServices::DestroyOutputStream() {
+  m_outputWatch.Stop();  // what it saw stays for the measurement's end
   m_bOutputOpen.store(0, std::memory_order_release);
   m_bPositionKnown.store(0, std::memory_order_release);
   m_bTimingPending = false;

@@ -156,6 +156,7 @@ void CSimulatedAudioServices::Tick() {
   }
   m_gapLeft += m_gapFrames.exchange(0, std::memory_order_acq_rel);
   m_loseLeft += m_loseFrames.exchange(0, std::memory_order_acq_rel);
+  m_zeroLeft += m_zeroFrames.exchange(0, std::memory_order_acq_rel);
   RunFrames(routine, context);
   m_deviceFrames.fetch_add(kTickFrames, std::memory_order_acq_rel);
   if (m_outputState.load(std::memory_order_acquire) == kOutputClosing) {
@@ -206,7 +207,8 @@ void CSimulatedAudioServices::RunFrames(OutputNotifyRoutine routine, void* conte
       m_lostFrames.fetch_add(1, std::memory_order_acq_rel);
       continue;
     }
-    recorded[2 * count] = MicrophoneSample(y);
+    recorded[2 * count] = m_zeroLeft > 0 ? 0 : MicrophoneSample(y * m_options.microphoneGain);
+    m_zeroLeft -= m_zeroLeft > 0 ? 1 : 0;
     recorded[2 * count + 1] = recorded[2 * count];
     ++count;
   }

@@ -25,6 +25,9 @@ struct SimulatedAudioOptions {
   // The microphone's own format (the capture stream converts from it): 48000 Hz float stereo.
   CaptureFormat mixFormat{kFormatIeeeFloat, 2, 48000, 384000, 8, 32, 0, 0, 0};
   bool noise = true;
+  // The microphone's own gain before its converter: above about 3.2 the sweep the loudspeaker
+  // gives back reaches the converter's full scale and clips there.
+  double microphoneGain = 1.0;
   uint32_t noiseSeed = 0x2545F491u;
 };
 
@@ -107,6 +110,9 @@ class CSimulatedAudioServices final : public IAudioServices {
   void InsertOutputGap(uint32_t frames) { m_gapFrames.store(frames); }
   // The next `frames` recorded frames never reach the capture ring (counted as lost).
   void LoseInputFrames(uint32_t frames) { m_loseFrames.store(frames); }
+  // The next `frames` recorded frames reach the capture ring as exact zeros, as a server that
+  // drops samples without saying so leaves them.
+  void ZeroInputFrames(uint32_t frames) { m_zeroFrames.store(frames); }
   // The name endpoint `index` has when it is opened (as if another device took its place).
   void SetInputName(int index, const std::string& name);
 
@@ -159,6 +165,7 @@ class CSimulatedAudioServices final : public IAudioServices {
   std::atomic<uint32_t> m_inputStartDelayFrames{0};
   std::atomic<uint32_t> m_gapFrames{0};
   std::atomic<uint32_t> m_loseFrames{0};
+  std::atomic<uint32_t> m_zeroFrames{0};
   std::atomic<float> m_volume{1.0f};
 
   // Output queue: producer QueueBuffer (play thread), consumer the device thread.
@@ -171,6 +178,7 @@ class CSimulatedAudioServices final : public IAudioServices {
   uint32_t m_startWait = 0;
   uint32_t m_gapLeft = 0;   // frames of a gap still to play
   uint32_t m_loseLeft = 0;  // recorded frames still to lose
+  uint32_t m_zeroLeft = 0;  // recorded frames still to zero
   bool m_running = false;
   std::atomic<int32_t> m_restarted{0};      // open or restart: the start wait begins again
   std::atomic<uint64_t> m_playedFrames{0};  // frames taken from buffers since the open

@@ -67,7 +67,10 @@ TEST_F(PulseWindowTest, TheNullSinkMeasuresFlatFromTheStartButton) {
   ASSERT_EQ(Shared().m_bCapturing.load(), 1) << m_messages.All();
   ASSERT_TRUE(ProcessUntil([&] { return Shared().m_bCapturing.load() == 0; }, kMeasurementLimitMs))
       << m_messages.All();
-  EXPECT_TRUE(m_messages.Messages().empty()) << m_messages.All();
+  // The pacat that keeps the sink busy plays into it all along: the window names it.
+  EXPECT_EQ(m_messages.All(),
+            "Another program played to the Audio Output during the measurement (pacat): its sound "
+            "is in the curve. Stop it and measure again\n");
   ASSERT_EQ(Graph().m_count.load(), 1001);
   EXPECT_EQ(Dialog().StartButton()->text(), "+ S T A R T +\nC A P T U R E");
   EXPECT_EQ(Shared().m_bInputOpen.load(), 0);

@@ -58,7 +58,7 @@ class CalibrationOptionsTest : public ::testing::Test {
     const std::string path = m_dir.File("capture.wav");
     CWave wave;
     EXPECT_TRUE(wave.CreateCaptureFile(path.c_str()));
-    for (int i = 0; i < length; ++i) static_cast<void>(wave.WriteSample(audio->Sweep()[i]));
+    for (int i = 0; i < length; ++i) static_cast<void>(wave.WriteSample(audio->Sweep()[i] / 2));
     std::strcpy(wave.m_szTitle, "50.00-16000.00 Hz");
     std::strcpy(wave.m_szArtist, "Quorvel");
     std::strcpy(wave.m_szComment, comment);

@@ -72,8 +72,8 @@ class AnalyzeCommandTest : public ::testing::Test {
     const std::string path = m_dir.File(name);
     CWave wave;
     EXPECT_TRUE(wave.CreateCaptureFile(path.c_str()));
-    // A failed write makes the close below fail.
-    for (int i = 0; i < length; ++i) static_cast<void>(wave.WriteSample(audio->Sweep()[i]));
+    // 6 dB under full scale, as a clean recording is. A failed write makes the close below fail.
+    for (int i = 0; i < length; ++i) static_cast<void>(wave.WriteSample(audio->Sweep()[i] / 2));
     if (title != nullptr) std::strcpy(wave.m_szTitle, title);
     if (artist != nullptr) std::strcpy(wave.m_szArtist, artist);
     EXPECT_TRUE(wave.CloseCaptureFile(title != nullptr || artist != nullptr));
@@ -270,15 +270,15 @@ TEST_F(AnalyzeCommandTest, OnAFullDiskEveryOutputFailsAndTheEarlierFileStays) {
 
 // What a live capture saves: the recording starts 25440 samples before the end of the block in
 // which the burst was found, and ends with the block after the curve's last point. Here the
-// played signal of fmin..fmax stands for the microphone, after `lead` samples of silence; the
-// recording holds `count` samples (26.5 blocks before the end of the live sync block, then
-// 1049 + D blocks for a recording made with this point timing, 1049 before it).
+// played signal of fmin..fmax, 6 dB down, stands for the microphone, after `lead` samples of
+// silence; the recording holds `count` samples (26.5 blocks before the end of the live sync
+// block, then 1049 + D blocks for a recording made with this point timing, 1049 before it).
 std::vector<int16_t> LiveStyleRecording(double fmin, double fmax, int lead, int count) {
   auto audio = std::make_unique<CAudio>();
   const int length = audio->GenerateSweep(fmin, fmax);
   std::vector<int16_t> recording(static_cast<size_t>(count), 0);
   for (int i = lead; i < count && i - lead < length; ++i) {
-    recording[static_cast<size_t>(i)] = audio->Sweep()[i - lead];
+    recording[static_cast<size_t>(i)] = static_cast<int16_t>(audio->Sweep()[i - lead] / 2);
   }
   return recording;
 }
@@ -365,6 +365,16 @@ TEST_F(AnalyzeCommandTest, ACaptureOfThisTimingGivesTheCurveOfAnIndependentReadi
   }
 }
 
+TEST_F(AnalyzeCommandTest, ARecordingClippedFlatGivesItsCurveWithAWarningAndStatus3) {
+  std::vector<int16_t> recording = LiveStyleRecording(20.0, 20000.0, 480, 25440 + 1053 * 960);
+  for (int16_t& s : recording) s = static_cast<int16_t>(std::clamp(s * 4, -32767, 32767));
+  const CliOutcome run =
+      Analyze(Quote(WriteRecording(m_dir.File("hot.wav"), recording, "20.00-20000.00 Hz")));
+  EXPECT_EQ(run.status, 3) << run.output;
+  EXPECT_NE(run.output.find("warning: the recording reached full scale ("), std::string::npos)
+      << run.output;
+}
+
 TEST_F(AnalyzeCommandTest, ACaptureSavedBeforeThisTimingGivesThePointsItHoldsAndAWarning) {
   // Saved before the points were timed on their frequencies, a recording ends D blocks earlier:
   // 25440 + 1049 x 960 samples. Replayed, it holds the points up to the last whole block: 1002 - D
@@ -383,7 +393,7 @@ TEST_F(AnalyzeCommandTest, ACaptureSavedBeforeThisTimingGivesThePointsItHoldsAnd
     const std::string csv = m_dir.File("old.csv");
     const std::string png = m_dir.File("old.png");
     const CliOutcome run = Analyze(Quote(path) + " --csv " + Quote(csv) + " --png " + Quote(png));
-    ASSERT_EQ(run.status, 0) << run.output;
+    ASSERT_EQ(run.status, 3) << run.output;  // written, with a warning
     const std::string warning = "warning: the recording lacks " + std::to_string(1001 - c.points) +
                                 " of the 1001 points of a curve\n";
     EXPECT_NE(run.output.find(warning), std::string::npos) << run.output;

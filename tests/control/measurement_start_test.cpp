@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "control/measurement_sequence.h"
@@ -26,6 +27,7 @@ std::string Formatted(const char* pattern, const char* text) {
 }
 
 struct StartRig : SimulatedCore {
+  using SimulatedCore::SimulatedCore;
   // A measurement to its end; `poll` between the ticks. Not repeated after a dropout: these
   // tests make their own.
   SequenceStatus Measure(const std::function<void()>& poll = {}, double gainDb = 0.0) {
@@ -175,7 +177,10 @@ INSTANTIATE_TEST_SUITE_P(
                 "the Audio Output ran out of samples"},
         // Frames recorded but never given to the engine.
         Dropout{"InputFramesLost", [](CSimulatedAudioServices& sim) { sim.LoseInputFrames(960); },
-                "the Audio Input lost 960 frames"}),
+                "the Audio Input lost 960 frames"},
+        // Frames the server dropped without a word, as exact zeros.
+        Dropout{"InputZeroRun", [](CSimulatedAudioServices& sim) { sim.ZeroInputFrames(256); },
+                "the recording has a gap of silence"}),
     [](const testing::TestParamInfo<Dropout>& param) { return std::string(param.param.name); });
 
 TEST(MeasurementStall, AStallDuringTheSweepEndsTheMeasurementAndSaysSo) {
@@ -196,21 +201,23 @@ TEST(MeasurementStall, AStallDuringTheSweepEndsTheMeasurementAndSaysSo) {
   EXPECT_TRUE(DevicesAtRest(rig.Audio(), *rig.sim));
 }
 
-TEST(MeasurementClipping, AClippedInputCompletesWithAWarningAndAClearOneWithout) {
-  StartRig rig;
-  // The loudspeaker model gives the sweep back 10 dB down; the capture gain 1.33 and +12 dB
-  // take it 4.5 dB over full scale, so every point of the sweep is clamped flat.
-  ASSERT_EQ(rig.MeasureToTheEnd(12.0), SequenceStatus::kComplete)
-      << testing::PrintToString(rig.messages.Messages());
-  EXPECT_GT(rig.Sequence().ClippedPoints(), 500);
-  EXPECT_LE(rig.Sequence().ClippedPoints(), 1001);
-  char expected[256];
-  std::snprintf(expected, sizeof(expected), kMsgInputClipped, rig.Sequence().ClippedPoints());
-  EXPECT_EQ(rig.Sequence().ClipWarning(), expected);
-  // The same loudspeaker at 0 dB stays 7.5 dB under full scale.
-  ASSERT_EQ(rig.MeasureToTheEnd(0.0), SequenceStatus::kComplete);
-  EXPECT_EQ(rig.Sequence().ClippedPoints(), 0);
-  EXPECT_EQ(rig.Sequence().ClipWarning(), "");
+TEST(MeasurementClipping, AClippedInputCompletesWithAWarningThatSaysWhereAndAClearOneWithout) {
+  // The model gives the sweep back 10 dB down: 1.33 x +12 dB take it 4.5 dB over full scale, a
+  // microphone 20 dB hotter clips in its own converter, 0 dB stays 7.5 dB under full scale.
+  for (const auto& [microphone, gainDb, warning] :
+       std::vector<std::tuple<double, double, const char*>>{
+           {1.0, 12.0, kMsgInputClipped},
+           {10.0, -12.0, kMsgInputClippedBeforeGain},
+           {1.0, 0.0, nullptr}}) {
+    StartRig rig(SimulatedAudioOptions{.microphoneGain = microphone});
+    ASSERT_EQ(rig.MeasureToTheEnd(gainDb), SequenceStatus::kComplete)
+        << testing::PrintToString(rig.messages.Messages());
+    const int clipped = rig.Sequence().ClippedPoints();
+    std::string expected = warning == nullptr ? "" : warning;
+    if (warning != nullptr) expected.replace(expected.find("%d"), 2, std::to_string(clipped));
+    EXPECT_EQ(rig.Sequence().ClipWarning(), expected);
+    EXPECT_EQ(clipped > 500, warning != nullptr) << gainDb << ": " << clipped;
+  }
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 
 #include <cmath>
 #include <memory>
+#include <tuple>
+#include <vector>
 
 #include "audio/sim/simulated_services.h"
 #include "engine/audio_engine.h"
@@ -86,6 +88,27 @@ TEST_F(ScriptedCapture, FramesReachTheAnalysisConvertedAndSilentPacketsAsZeros) 
     EXPECT_EQ(CAudioProbe::RingRight(*audio)[i], right[i]) << i;
   }
   EXPECT_EQ(audio->Counters().recordCount, 6);
+}
+
+TEST_F(ScriptedCapture, AFrameAtFullScaleMarksWhereItClipped) {
+  // raw, gain, marks (1: after the gain, 2: as delivered); last two: a loopback's sweep peaks
+  for (const auto& [raw, gain, marks] :
+       std::vector<std::tuple<int32_t, double, int32_t>>{{2147483647, 0.25, 2},
+                                                         {0x7FFF0000, 0.25, 2},
+                                                         {-2147483647 - 1, 0.25, 2},
+                                                         {0x7FFF0000, 1.0, 3},
+                                                         {0x70000000, 1.0, 1},
+                                                         {0x7FFE0000, 0.25, 0},
+                                                         {-0x7FFF0000, 0.25, 0}}) {
+    services.AddPacket({{0, raw}, false});
+    audio->SetInputGain(gain);
+    ASSERT_EQ(audio->OpenInputDevice(0), 0);
+    ASSERT_EQ(audio->StartCapture(), 0);
+    ASSERT_TRUE(WaitFor([&] { return services.PendingPackets() == 0; }, 5000));
+    audio->StopCapture();
+    EXPECT_EQ(CAudioProbe::BlockClipped(*audio), marks) << std::hex << raw << " " << gain;
+    CAudioProbe::BlockClipped(*audio) = 0;
+  }
 }
 
 TEST_F(ScriptedCapture, BufferDurationAndTheFormatAskedFor) {

@@ -25,6 +25,7 @@ struct CAudioProbe {
   static int32_t BlocksSinceSync(const CAudio& a) { return a.m_blocksSinceSync; }
   static int32_t PointDelayBlocks(const CAudio& a) { return a.m_pointDelayBlocks.load(); }
   static void MarkBlockClipped(CAudio& a) { a.m_blockClipped = 1; }
+  static int32_t& BlockClipped(CAudio& a) { return a.m_blockClipped; }
   static int32_t NoiseCount(const CAudio& a) { return a.m_noiseCount; }
   static double NoiseFloor(const CAudio& a) { return a.m_noiseFloor; }
   static double SyncThreshold(const CAudio& a) { return a.m_syncThreshold; }
