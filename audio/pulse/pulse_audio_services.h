@@ -123,6 +123,7 @@ class CPulseAudioServices final : public IAudioServices {
 
   // ---- output (pulse_playback.cpp) ----
   void PumpOutput();
+  bool TakeQueuedHeader();
   void FinishHeader(PlayHeader* header);
   void ReturnQueuedBuffers(bool notifyNow);
   void DestroyOutputStream();
