@@ -14,9 +14,10 @@ namespace {
 // always covers one. [frames]
 constexpr uint32_t kMaxPacketFrames = 4096;
 
-// The server hands over captured frames in fragments of this length; short enough that the
-// analysis follows the sweep closely. [ms]
-constexpr uint32_t kFragmentMs = 10;
+// The server hands over captured frames in fragments of this length, and the capture thread
+// wakes once for each: 25 wake-ups a second, and still short enough that the curve grows
+// smoothly (a point every 20 ms). [ms]
+constexpr uint32_t kFragmentMs = 40;
 
 // The device period reported to the engine. [100 ns]
 constexpr int64_t kDevicePeriod100ns = 100000;
