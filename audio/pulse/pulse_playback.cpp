@@ -25,10 +25,9 @@ constexpr size_t kProductNameBytes = 31;
 // rewind, which a monitor does not see, so the monitor records gaps. [ms]
 constexpr uint32_t kOutputLatencyMs = 300;
 
-// The server asks for samples in pieces of this length, and the mainloop hands each one over
-// in one write: a few wake-ups a second instead of one per buffer. Well below the latency, so
-// the server always holds more than one piece ahead of the sink. [ms]
-constexpr uint32_t kOutputRequestMs = 100;
+// The server asks for samples in pieces of this length, and each request is answered with one
+// write: a few wake-ups of the mainloop a second instead of one per buffer. [ms]
+constexpr uint32_t kOutputRequestMs = 50;
 
 // Playback starts (and restarts after running dry) as soon as the server holds this much, so a
 // queue that the server only takes part of at first still starts at once. [ms]
@@ -154,6 +153,9 @@ int32_t CPulseAudioServices::OpenOutput(int deviceId, const PlayFormat& format,
   attr.tlength =
       static_cast<uint32_t>(pa_usec_to_bytes(kOutputLatencyMs * PA_USEC_PER_MSEC, &spec));
   attr.prebuf = static_cast<uint32_t>(pa_usec_to_bytes(kOutputStartMs * PA_USEC_PER_MSEC, &spec));
+  // The server's own request size for this target. A larger one (100 ms) let a null sink render
+  // further ahead of a slow-starting stream, and its monitor then missed what was mixed in by a
+  // rewind.
   attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(kOutputRequestMs * PA_USEC_PER_MSEC, &spec));
   attr.fragsize = static_cast<uint32_t>(-1);
   // A chosen device stays chosen; the default output follows the server's default.
@@ -364,9 +366,8 @@ void CPulseAudioServices::OnNotices(pa_mainloop_api* api, pa_defer_event* event,
 // ---- feeding the server (mainloop thread; copy only) ----
 
 // Copies queued buffers into the stream, as much as the server takes now, in one write: the
-// server asks for a large piece (kOutputRequestMs) at a time, so the mainloop wakes for it a few
-// times a second. Every buffer whose last byte has gone is marked done, and its notice sent,
-// once the piece is written.
+// mainloop wakes once per request of the server, not once per buffer. Every buffer whose last byte
+// has gone is marked done, and its notice sent, once the piece is written.
 void CPulseAudioServices::PumpOutput() {
   if (m_pOutputStream == nullptr || pa_stream_get_state(m_pOutputStream) != PA_STREAM_READY) {
     return;
@@ -374,19 +375,16 @@ void CPulseAudioServices::PumpOutput() {
   size_t writable = pa_stream_writable_size(m_pOutputStream);
   writable -= writable % m_nFrameBytes;
   while (writable > 0 && TakeQueuedHeader()) {
-    void* target = nullptr;
-    size_t room = writable;
-    if (pa_stream_begin_write(m_pOutputStream, &target, &room) < 0 || target == nullptr) return;
-    room = std::min(room, writable);
-    // Whole buffers (and the rest of a split one) into the server's memory block.
-    auto* bytes = static_cast<unsigned char*>(target);
+    const size_t room = std::min(writable, sizeof(m_writeStage));
+    // Whole buffers (and the rest of a split one) side by side; libpulse copies them into
+    // blocks of its own size, so a small piece never holds a large block of shared memory.
     size_t filled = 0;
     uint32_t finished = 0;
     PlayHeader* done[kMaxHeadersPerWrite];
     while (filled < room && finished < kMaxHeadersPerWrite && TakeQueuedHeader()) {
       PlayHeader* header = m_pCurrentHeader;
       const size_t piece = std::min<size_t>(header->length - m_nCurrentOffset, room - filled);
-      std::memcpy(bytes + filled, header->data + m_nCurrentOffset, piece);
+      std::memcpy(m_writeStage + filled, header->data + m_nCurrentOffset, piece);
       filled += piece;
       m_nCurrentOffset += static_cast<uint32_t>(piece);
       if (m_nCurrentOffset >= header->length) {
@@ -395,10 +393,9 @@ void CPulseAudioServices::PumpOutput() {
         m_nCurrentOffset = 0;
       }
     }
-    filled -= filled % m_nFrameBytes;  // buffers hold whole frames; this only guards the server
-    const bool written = filled > 0 && pa_stream_write(m_pOutputStream, target, filled, nullptr, 0,
-                                                       PA_SEEK_RELATIVE) >= 0;
-    if (!written) pa_stream_cancel_write(m_pOutputStream);
+    // A write refused (the stream is failing, and its loss returns every buffer) drops these.
+    const bool written =
+        pa_stream_write(m_pOutputStream, m_writeStage, filled, nullptr, 0, PA_SEEK_RELATIVE) >= 0;
     for (uint32_t i = 0; i < finished; ++i) FinishHeader(done[i]);
     if (!written) return;
     writable -= std::min(writable, filled);
