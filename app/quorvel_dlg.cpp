@@ -95,8 +95,8 @@ CQuorvelDlg::CQuorvelDlg(CQuorvelCore& core, QWidget* parent)
 
   m_pollTimer.setInterval(kPollTimerMs);
   m_meterTimer.setInterval(kMeterTimerMs);
-  connect(&m_pollTimer, &QTimer::timeout, this, [this] { m_control.OnPollTimer(); });
-  connect(&m_meterTimer, &QTimer::timeout, this, [this] { m_control.OnMeterTimer(); });
+  connect(&m_pollTimer, &QTimer::timeout, this, &CQuorvelDlg::OnPollTimer);
+  connect(&m_meterTimer, &QTimer::timeout, this, &CQuorvelDlg::OnMeterTimer);
   m_pollTimer.start();
   m_meterTimer.start();
 }
@@ -295,24 +295,62 @@ void CQuorvelDlg::KeepPlacement() {
 }
 
 void CQuorvelDlg::ConnectControls() {
-  connect(m_btnCapture, &QPushButton::clicked, this, [this] { m_control.OnCaptureButton(); });
-  connect(m_btnInput, &QPushButton::clicked, this, [this] { m_control.OnInputButton(); });
-  connect(m_btnCalibration, &QPushButton::clicked, this,
-          [this] { m_control.OnCalibrationButton(); });
-  connect(m_btnSmooth, &QPushButton::clicked, this, [this] { m_control.OnSmoothButton(); });
-  connect(m_btnLoad, &QPushButton::clicked, this, [this] { m_control.OnLoadAudioFile(); });
-  connect(m_btnSave, &QPushButton::clicked, this, [this] { m_control.OnSaveAudioFile(); });
-  connect(m_btnSaveCurve, &QPushButton::clicked, this, [this] { m_control.OnSaveCurve(); });
-  connect(m_btnPrint, &QPushButton::clicked, this, [this] { OnPrintButton(); });
-  connect(m_btnHelp, &QPushButton::clicked, this, [this] { OnHelpButton(); });
+  auto onClick = [this](QAbstractButton* button, auto handler) {
+    connect(button, &QAbstractButton::clicked, this, Command(handler));
+  };
+  onClick(m_btnCapture, [this] { m_control.OnCaptureButton(); });
+  onClick(m_btnInput, [this] { m_control.OnInputButton(); });
+  onClick(m_btnCalibration, [this] { m_control.OnCalibrationButton(); });
+  onClick(m_btnSmooth, [this] { m_control.OnSmoothButton(); });
+  onClick(m_btnLoad, [this] { m_control.OnLoadAudioFile(); });
+  onClick(m_btnSave, [this] { m_control.OnSaveAudioFile(); });
+  onClick(m_btnSaveCurve, [this] { m_control.OnSaveCurve(); });
+  onClick(m_btnPrint, [this] { OnPrintButton(); });
+  onClick(m_btnHelp, [this] { OnHelpButton(); });
   connect(m_btnQuit, &QPushButton::clicked, this, &CQuorvelDlg::reject);
-  connect(m_gainSlider, &QSlider::sliderReleased, this, [this] { m_control.OnGainReleased(); });
-  connect(m_volumeSlider, &QSlider::sliderReleased, this, [this] { m_control.OnVolumeReleased(); });
-  connect(m_fminSpin, &CUpDown::Stepped, this, [this](bool up) { m_control.OnFminSpin(up); });
-  connect(m_fmaxSpin, &CUpDown::Stepped, this, [this](bool up) { m_control.OnFmaxSpin(up); });
+  // The sliders' timer picks up a moved slider.
+  for (QSlider* slider : {m_gainSlider, m_volumeSlider}) {
+    connect(slider, &QSlider::valueChanged, this, &CQuorvelDlg::WakeTimers);
+    connect(slider, &QSlider::sliderPressed, this, &CQuorvelDlg::WakeTimers);
+  }
+  connect(m_gainSlider, &QSlider::sliderReleased, this,
+          Command([this] { m_control.OnGainReleased(); }));
+  connect(m_volumeSlider, &QSlider::sliderReleased, this,
+          Command([this] { m_control.OnVolumeReleased(); }));
+  connect(m_fminSpin, &CUpDown::Stepped, this, [this](bool up) {
+    m_control.OnFminSpin(up);
+    WakeTimers();
+  });
+  connect(m_fmaxSpin, &CUpDown::Stepped, this, [this](bool up) {
+    m_control.OnFmaxSpin(up);
+    WakeTimers();
+  });
   m_graphArea->SetMouseHandler([this](CGraphArea::MouseAction action, QPoint position) {
     OnGraphMouse(static_cast<int>(action), position);
   });
+}
+
+void CQuorvelDlg::WakeTimers() {
+  if (m_quitting) return;
+  m_lastCommandMs = NowMs();
+  if (m_pollTimer.interval() != kPollTimerMs) m_pollTimer.setInterval(kPollTimerMs);
+  if (!m_pollTimer.isActive()) m_pollTimer.start();
+  if (!m_meterTimer.isActive()) m_meterTimer.start();
+}
+
+void CQuorvelDlg::OnPollTimer() {
+  m_control.OnPollTimer();
+  // Idle, and no slider held: only a volume changed elsewhere can move a slider now.
+  if (!m_meterTimer.isActive() && NowMs() - m_lastCommandMs > kCommandSettleMs &&
+      !m_gainSlider->isSliderDown() && !m_volumeSlider->isSliderDown() &&
+      m_pollTimer.interval() != kIdlePollTimerMs) {
+    m_pollTimer.setInterval(kIdlePollTimerMs);
+  }
+}
+
+void CQuorvelDlg::OnMeterTimer() {
+  m_control.OnMeterTimer();
+  if (m_control.TimersIdle()) m_meterTimer.stop();
 }
 
 QSize CQuorvelDlg::OwnSize() {

@@ -47,6 +47,10 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   // The window timers: sliders and device volume; level meter and the measurement's steps.
   static constexpr int kPollTimerMs = 27;   // the sliders' timer
   static constexpr int kMeterTimerMs = 30;  // the level meter's timer
+  // While nothing moves the meter's timer sleeps, and the sliders' timer only follows the
+  // device's volume, this often, from this long after the user's last command [ms].
+  static constexpr int kIdlePollTimerMs = 500;
+  static constexpr int kCommandSettleMs = 2000;
   static constexpr char kAboutEntry[] = "&About Quorvel...";
   static constexpr char kResponseEntry[] = "&Impulse Response and Distortion...";
   // The graph area's least height on a small screen [pixels].
@@ -145,6 +149,20 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   void PlaceOnScreen();
   void KeepPlacement();
   void ConnectControls();
+  // A command of the user: both timers run at their pace until nothing moves again.
+  void WakeTimers();
+  void OnPollTimer();
+  void OnMeterTimer();
+  // `handler` as a command of the user: the timers run while it runs (it may show a message
+  // box) and after it.
+  template <typename Handler>
+  auto Command(Handler handler) {
+    return [this, handler] {
+      WakeTimers();
+      handler();
+      WakeTimers();
+    };
+  }
   void OnHelpButton();
   void OnPrintButton();
   bool SelectMicrophone();
@@ -158,6 +176,7 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   QElapsedTimer m_clock;
   QTimer m_pollTimer;
   QTimer m_meterTimer;
+  uint32_t m_lastCommandMs = 0;  // NowMs() of the user's last command
   bool m_quitting = false;
   IPrinterChooser* m_printerChooser = nullptr;
   MarkerCursor m_cursor = MarkerCursor::kArrow;

@@ -13,8 +13,9 @@ int64_t NowNs() {
       .count();
 }
 
-// The timer's thread looks at its shots at least this often, so a stop request is seen soon.
-constexpr int64_t kMaxSleepNs = 50'000'000;
+// Longest sleep of the timer's thread. A shot scheduled and a stop request wake it at once, so
+// with nothing scheduled it sleeps; this only bounds one wait.
+constexpr int64_t kMaxSleepNs = 60'000'000'000;
 
 }  // namespace
 

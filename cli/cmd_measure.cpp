@@ -5,9 +5,9 @@
 #include <csignal>
 #include <cstdio>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "audio/auto_reset_event.h"
 #include "base/point_frequency.h"
 #include "cli/cli_options.h"
 #include "cli/cli_session.h"
@@ -30,15 +30,19 @@ const char kMeasureUsage[] =
 // The longest wait for the curve, on the devices' clock: a sweep lasts about 22 s [ms].
 constexpr uint32_t kMeasureTimeoutMs = 60000;
 
-// The sequence's steps come this often [ms].
-constexpr int kTickMs = 10;
+// The sequence's steps come this often, or at once after Ctrl-C; the progress line follows
+// them [ms].
+constexpr int kTickMs = 100;
 
-// Ctrl-C asks the running measurement to stop (an atomic store: safe in a signal handler).
+// Ctrl-C asks the running measurement to stop and wakes the loop (an atomic store and a futex
+// wake: safe in a signal handler).
 std::atomic<CMeasurementSequence*> g_running{nullptr};
+CAutoResetEvent g_wakeLoop;
 
 extern "C" void OnInterrupt(int) {
   CMeasurementSequence* sequence = g_running.load();
   if (sequence != nullptr) sequence->RequestStop();
+  g_wakeLoop.Signal();
 }
 
 // A line that names a device the server resamples, or empty for one at 48000 Hz (or of an
@@ -89,7 +93,7 @@ SequenceStatus RunWithProgress(CQuorvelCore& core, CConsoleMessages& console,
   if (sequence.Start(request)) {
     while (sequence.Tick() == SequenceStatus::kRunning) {
       progress();
-      std::this_thread::sleep_for(std::chrono::milliseconds(kTickMs));
+      static_cast<void>(g_wakeLoop.Wait(std::chrono::milliseconds(kTickMs)));
     }
   }
   const SequenceStatus outcome = sequence.Finish();

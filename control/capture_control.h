@@ -121,6 +121,10 @@ class CCaptureControl {
   // The level meter's timer (30 ms): the meter (not during a replay), the measurement's step,
   // its end, and one repaint when points arrived.
   void OnMeterTimer();
+  // Nothing the timers show can move until the user acts: no input open, no run, no output,
+  // the closed meter drawn and every point repainted. The window then lets its timers sleep
+  // and wakes them at the user's next command.
+  [[nodiscard]] bool TimersIdle() const;
 
   // ---- steps, for the timers and the tests ----
   void PollInputGain();
@@ -172,6 +176,7 @@ class CCaptureControl {
   std::string m_captionBeforeWait;          // the caption the wait replaced
   bool m_ticking = false;                   // re-entry guard: a message box runs its own loop
   uint32_t m_pointsSeen = 0;                // the curve store's point counter at the last repaint
+  bool m_meterAtRest = false;               // the last meter step drew the closed meter
   // What the buttons show (-1: not yet told).
   int m_shownCapturing = -1;
   int m_shownInputOpen = -1;

@@ -4,6 +4,7 @@
 #include "base/shared_state.h"
 #include "control/capture_control.h"
 #include "control/measurement_request.h"
+#include "control/measurement_sequence.h"
 #include "control/slider_positions.h"
 #include "engine/audio_engine.h"
 #include "graph/graphical.h"
@@ -25,6 +26,14 @@ void CCaptureControl::OnMeterTimer() {
     m_pointsSeen = points;
     m_window.RequestGraphRepaint();
   }
+}
+
+bool CCaptureControl::TimersIdle() const {
+  return m_meterAtRest && !m_sequence.IsRunning() && !m_replaying && !m_audio.IsOutputOpen() &&
+         !m_audio.IsSweepPlaying() && !m_audio.IsFilePlaying() &&
+         m_shared.m_bInputOpen.load(std::memory_order_acquire) == 0 &&
+         m_shared.m_bMeterNeedsFrame.load(std::memory_order_acquire) == 0 &&
+         m_graph.m_pointsAdded.load(std::memory_order_acquire) == m_pointsSeen;
 }
 
 void CCaptureControl::PollInputGain() {
@@ -93,10 +102,12 @@ void CCaptureControl::UpdateLevelMeter() {
   // The capture thread raises the peaks and this halves them without a lock: a lost update
   // only changes one reading of the meter.
   const EngineCounters counters = m_audio.Counters();
-  const CLevelMeter::Step step =
-      m_meter.Update(counters.peakLeft, counters.peakRight,
-                     m_shared.m_bInputOpen.load(std::memory_order_acquire) != 0,
-                     m_audio.IsSweepPlaying(), m_window.NowMs());
+  const bool inputOpen = m_shared.m_bInputOpen.load(std::memory_order_acquire) != 0;
+  const bool sweepPlaying = m_audio.IsSweepPlaying();
+  const CLevelMeter::Step step = m_meter.Update(counters.peakLeft, counters.peakRight, inputOpen,
+                                                sweepPlaying, m_window.NowMs());
+  // A closed meter draws the same grey slots at every step from the first on.
+  m_meterAtRest = !inputOpen && !sweepPlaying;
   if (step.clearPeaks) {
     m_audio.ClearPeaks();
   } else if (step.halvePeaks) {

@@ -77,7 +77,7 @@ enum class MeasurementWait { kNone, kInput, kOutput };
 // play thread ends the replay at the end of the samples.
 //
 // A run goes in steps, so the front end keeps its own loop and stays responsive: Start (or
-// StartReplay), then Tick until it no longer reports kRunning (quorvel-cli every 10 ms, the
+// StartReplay), then Tick until it no longer reports kRunning (quorvel-cli every 100 ms, the
 // window from its 30 ms timer), then Finish. Nothing here waits for the curve.
 //
 // The sequence reads the curve store's notices (its atomic counters) and installs itself as the

@@ -63,8 +63,13 @@ constexpr int kCaptureChannels = 2;
 constexpr int kCaptureBits = 32;
 constexpr int kCaptureBlockAlign = kCaptureChannels * kCaptureBits / 8;  // 8 bytes per frame
 
-// The capture loop and the first wait look at m_capturing at least this often [ms].
+// The first wait looks at m_capturing at least this often [ms].
 constexpr int kCaptureFlagPollMs = 10;
+
+// Longest sleep of the capture loop between packets: the services wake it for every fragment
+// they deliver (every 10 to 40 ms), so this only bounds how long a stop takes to be seen while
+// no frames arrive [ms].
+constexpr int kPacketWaitMs = 100;
 
 void SleepMs(int ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -86,8 +91,8 @@ const char* CaptureResultText(int32_t code) {
 }
 
 // Clears the run flag and waits for the capture thread: every 10 ms, at most 100 times, for it
-// to mark itself ended, then joins it. The thread looks at m_capturing at least every 10 ms and
-// never blocks, so it always ends by itself: it is joined, never killed.
+// to mark itself ended, then joins it. The thread looks at m_capturing at least every
+// kPacketWaitMs and never blocks, so it always ends by itself: it is joined, never killed.
 void CAudio::EndCaptureThread() {
   if (m_hCaptureThread.load(std::memory_order_acquire) == 0 && !m_captureThread.joinable()) {
     return;
@@ -218,8 +223,8 @@ int32_t CAudio::StartCapture() {
   return m_captureResult.load(std::memory_order_acquire);
 }
 
-// The capture thread; it looks at m_capturing at least every packet and every 10 ms, so it
-// always ends by itself soon after StopCapture clears it.
+// The capture thread; it looks at m_capturing at least every packet and every kPacketWaitMs,
+// so it always ends by itself soon after StopCapture clears it.
 int32_t CAudio::CaptureThreadProc() {
   RaiseCurrentThreadPriority(AudioThreadRole::kCapture);
   NameCurrentThread("quorvel-capture");
@@ -287,8 +292,8 @@ int32_t CAudio::CaptureThreadProc() {
     }
     if (result != 0 || left) break;
     // The services post this when frames arrive; a bounded wait, so m_capturing is looked at
-    // again within 10 ms.
-    static_cast<void>(services.WaitCapturePacket(kCaptureFlagPollMs));
+    // again within kPacketWaitMs.
+    static_cast<void>(services.WaitCapturePacket(kPacketWaitMs));
   }
 
   // A reset handed over just before the end is still done, so ResetAnalysis never waits long.

@@ -128,6 +128,7 @@ class CPulseAudioServices final : public IAudioServices {
 
   // ---- output (pulse_playback.cpp) ----
   void PumpOutput();
+  bool TakeQueuedHeader();
   void FinishHeader(PlayHeader* header);
   void ReturnQueuedBuffers(bool notifyNow);
   void DestroyOutputStream();
@@ -182,6 +183,9 @@ class CPulseAudioServices final : public IAudioServices {
   // Mainloop side (or lock held): the buffer being written and how far [bytes].
   PlayHeader* m_pCurrentHeader = nullptr;
   uint32_t m_nCurrentOffset = 0;
+  // One write's samples, gathered from the queued buffers (mainloop thread). 340 ms of 16-bit
+  // stereo at 48000 Hz: more than the server asks for at once.
+  unsigned char m_writeStage[65536] = {};
   size_t m_nFrameBytes = 4;
   uint32_t m_nOutputRate = 48000;  // [Hz]
   // While an output is open: the timing requests and a look at the queue.

@@ -15,8 +15,14 @@ namespace {
 constexpr uint32_t kMaxPacketFrames = 4096;
 
 // The server hands over captured frames in fragments of this length; short enough that the
-// analysis follows the sweep closely. [ms]
+// analysis follows the sweep closely, and that a monitor source keeps its sink's latency low
+// (a sink that renders far ahead mixes a late stream in by a rewind, which its monitor misses).
+// [ms]
 constexpr uint32_t kFragmentMs = 10;
+
+// The capture thread is woken once the ring holds this much, or at a loss: about 40 ms at
+// 48000 Hz, four fragments. [frames]
+constexpr uint32_t kCaptureWakeFrames = 2048;
 
 // The device period reported to the engine. [100 ns]
 constexpr int64_t kDevicePeriod100ns = 100000;
@@ -376,7 +382,9 @@ void CPulseAudioServices::OnCaptureRead(pa_stream* stream, size_t, void* self) {
     services->StoreCaptured(static_cast<const unsigned char*>(data), bytes);
     pa_stream_drop(stream);
   }
-  services->m_captureEvent.Signal();
+  if (services->m_captureRing.ReadableFrames() >= kCaptureWakeFrames) {
+    services->m_captureEvent.Signal();
+  }
 }
 
 // Copies `count` bytes of whole or split frames into the ring (`bytes` null: silence).

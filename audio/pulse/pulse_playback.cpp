@@ -25,13 +25,22 @@ constexpr size_t kProductNameBytes = 31;
 // rewind, which a monitor does not see, so the monitor records gaps. [ms]
 constexpr uint32_t kOutputLatencyMs = 300;
 
+// The server asks for samples in pieces of this length, and each request is answered with one
+// write: a few wake-ups of the mainloop a second instead of one per buffer. [ms]
+constexpr uint32_t kOutputRequestMs = 50;
+
 // Playback starts (and restarts after running dry) as soon as the server holds this much, so a
 // queue that the server only takes part of at first still starts at once. [ms]
 constexpr uint32_t kOutputStartMs = 10;
 
 // While an output is open the mainloop asks the server for the play position this often (and
-// looks at the queue, in case a wake-up from the play thread crossed its last look). [us]
-constexpr pa_usec_t kOutputTickUs = 40000;
+// looks at the queue, in case a wake-up from the play thread crossed its last look): the stall
+// watchdog judges a position that stands still for a second, and the servers report it in steps
+// of up to a quarter of a second under load anyway. [us]
+constexpr pa_usec_t kOutputTickUs = 250000;
+
+// Most buffers one write hands over: every buffer the play thread's queue can hold.
+constexpr uint32_t kMaxHeadersPerWrite = CHeaderQueue::kCapacity;
 
 // Longest wait of close for its notices to be delivered. [ms]
 constexpr int kNoticeWaitMs = 1000;
@@ -144,7 +153,10 @@ int32_t CPulseAudioServices::OpenOutput(int deviceId, const PlayFormat& format,
   attr.tlength =
       static_cast<uint32_t>(pa_usec_to_bytes(kOutputLatencyMs * PA_USEC_PER_MSEC, &spec));
   attr.prebuf = static_cast<uint32_t>(pa_usec_to_bytes(kOutputStartMs * PA_USEC_PER_MSEC, &spec));
-  attr.minreq = static_cast<uint32_t>(-1);
+  // The server's own request size for this target. A larger one (100 ms) let a null sink render
+  // further ahead of a slow-starting stream, and its monitor then missed what was mixed in by a
+  // rewind.
+  attr.minreq = static_cast<uint32_t>(pa_usec_to_bytes(kOutputRequestMs * PA_USEC_PER_MSEC, &spec));
   attr.fragsize = static_cast<uint32_t>(-1);
   // A chosen device stays chosen; the default output follows the server's default.
   auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_ADJUST_LATENCY);
@@ -354,48 +366,58 @@ void CPulseAudioServices::OnNotices(pa_mainloop_api* api, pa_defer_event* event,
 
 // ---- feeding the server (mainloop thread; copy only) ----
 
-// Copies queued buffers into the stream, as much as the server takes now; a buffer whose last
-// byte has gone is marked done and its notice sent.
+// Copies queued buffers into the stream, as much as the server takes now, in one write: the
+// mainloop wakes once per request of the server, not once per buffer. Every buffer whose last byte
+// has gone is marked done, and its notice sent, once the piece is written.
 void CPulseAudioServices::PumpOutput() {
   if (m_pOutputStream == nullptr || pa_stream_get_state(m_pOutputStream) != PA_STREAM_READY) {
     return;
   }
   size_t writable = pa_stream_writable_size(m_pOutputStream);
   writable -= writable % m_nFrameBytes;
-  while (writable > 0) {
-    if (m_pCurrentHeader == nullptr) {
-      m_pCurrentHeader = m_outputQueue.Pop();
-      m_nCurrentOffset = 0;
-      if (m_pCurrentHeader == nullptr) {
-        // The server wants samples and none are queued: the play thread's next buffer wakes
-        // the mainloop. The queue is looked at once more after the flag is up, so a buffer
-        // queued in between is not left waiting.
-        m_bOutputHungry.store(1, std::memory_order_seq_cst);
-        m_pCurrentHeader = m_outputQueue.Pop();
-        if (m_pCurrentHeader == nullptr) return;
-        m_bOutputHungry.store(0, std::memory_order_relaxed);
-      }
-    }
-    PlayHeader* header = m_pCurrentHeader;
-    size_t piece = std::min<size_t>(header->length - m_nCurrentOffset, writable);
-    if (piece > 0) {
-      void* target = nullptr;
-      size_t room = piece;
-      if (pa_stream_begin_write(m_pOutputStream, &target, &room) < 0 || target == nullptr) return;
-      piece = std::min(piece, room);
-      std::memcpy(target, header->data + m_nCurrentOffset, piece);
-      if (pa_stream_write(m_pOutputStream, target, piece, nullptr, 0, PA_SEEK_RELATIVE) < 0) {
-        return;
-      }
+  while (writable > 0 && TakeQueuedHeader()) {
+    const size_t room = std::min(writable, sizeof(m_writeStage));
+    // Whole buffers (and the rest of a split one) side by side; libpulse copies them into
+    // blocks of its own size, so a small piece never holds a large block of shared memory.
+    size_t filled = 0;
+    uint32_t finished = 0;
+    PlayHeader* done[kMaxHeadersPerWrite];
+    while (filled < room && finished < kMaxHeadersPerWrite && TakeQueuedHeader()) {
+      PlayHeader* header = m_pCurrentHeader;
+      const size_t piece = std::min<size_t>(header->length - m_nCurrentOffset, room - filled);
+      std::memcpy(m_writeStage + filled, header->data + m_nCurrentOffset, piece);
+      filled += piece;
       m_nCurrentOffset += static_cast<uint32_t>(piece);
-      writable -= piece;
+      if (m_nCurrentOffset >= header->length) {
+        done[finished++] = header;
+        m_pCurrentHeader = nullptr;
+        m_nCurrentOffset = 0;
+      }
     }
-    if (m_nCurrentOffset >= header->length) {
-      m_pCurrentHeader = nullptr;
-      m_nCurrentOffset = 0;
-      FinishHeader(header);
-    }
+    // A write refused (the stream is failing, and its loss returns every buffer) drops these.
+    const bool written =
+        pa_stream_write(m_pOutputStream, m_writeStage, filled, nullptr, 0, PA_SEEK_RELATIVE) >= 0;
+    for (uint32_t i = 0; i < finished; ++i) FinishHeader(done[i]);
+    if (!written) return;
+    writable -= std::min(writable, filled);
   }
+}
+
+// The buffer being written, or the next queued one. False when none is queued: then the play
+// thread's next buffer wakes the mainloop. The queue is looked at once more after the flag is
+// up, so a buffer queued in between is not left waiting.
+bool CPulseAudioServices::TakeQueuedHeader() {
+  while (m_pCurrentHeader == nullptr || m_nCurrentOffset >= m_pCurrentHeader->length) {
+    if (m_pCurrentHeader != nullptr) FinishHeader(m_pCurrentHeader);  // an empty buffer
+    m_nCurrentOffset = 0;
+    m_pCurrentHeader = m_outputQueue.Pop();
+    if (m_pCurrentHeader != nullptr) continue;
+    m_bOutputHungry.store(1, std::memory_order_seq_cst);
+    m_pCurrentHeader = m_outputQueue.Pop();
+    if (m_pCurrentHeader == nullptr) return false;
+    m_bOutputHungry.store(0, std::memory_order_relaxed);
+  }
+  return true;
 }
 
 void CPulseAudioServices::FinishHeader(PlayHeader* header) {

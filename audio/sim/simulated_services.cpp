@@ -16,6 +16,11 @@ constexpr uint32_t kTickTimeSlots = 4096;
 // The device thread runs late ticks at once up to this far behind; beyond, the lost time is
 // skipped [ms of real time].
 constexpr int kMaxLateMs = 5;
+// The device thread runs this many ticks per wake-up: 512 frames, about 10.7 ms of the devices'
+// clock, one device period.
+constexpr int kTicksPerWake = 4;
+// Longest sleep of the device thread while no stream is open; opening one wakes it at once [s].
+constexpr int kIdleWaitSeconds = 60;
 // The capture thread's wake-ups come this often [frames]: 10 ms.
 constexpr uint64_t kWakeFrames = 480;
 
@@ -56,19 +61,35 @@ CSimulatedAudioServices::CSimulatedAudioServices(const SimulatedAudioOptions& op
 
 CSimulatedAudioServices::~CSimulatedAudioServices() {
   m_quit.store(1);
+  m_deviceWake.Signal();
   m_deviceThread.join();
 }
 
-// ---- the device thread: one tick of 128 frames at a time on the simulated clock ----
+// ---- the device thread: a few ticks of 128 frames per wake-up on the simulated clock ----
+
+// Device thread: no stream is open, so nothing needs the devices' clock.
+bool CSimulatedAudioServices::DevicesIdle() const {
+  return m_outputState.load(std::memory_order_acquire) == kOutputClosed &&
+         m_captureRunning.load(std::memory_order_acquire) == 0;
+}
 
 void CSimulatedAudioServices::DeviceThreadProc() {
   using Clock = std::chrono::steady_clock;
-  const double tickNs = kTickFrames * 1e9 / CLoudspeakerModel::kRate / m_options.clockFactor;
+  const double wakeNs =
+      kTickFrames * kTicksPerWake * 1e9 / CLoudspeakerModel::kRate / m_options.clockFactor;
   auto start = Clock::now();
-  uint64_t ticks = 0;
+  uint64_t wakes = 0;
   while (m_quit.load(std::memory_order_acquire) == 0) {
+    if (DevicesIdle()) {
+      // Sleeps until a stream opens (or the services go): the devices' clock stands still
+      // meanwhile, as a device's does while nothing uses it.
+      static_cast<void>(m_deviceWake.Wait(std::chrono::seconds(kIdleWaitSeconds)));
+      start = Clock::now();
+      wakes = 0;
+      continue;
+    }
     const auto due =
-        start + std::chrono::nanoseconds(static_cast<int64_t>(tickNs * static_cast<double>(ticks)));
+        start + std::chrono::nanoseconds(static_cast<int64_t>(wakeNs * static_cast<double>(wakes)));
     const auto now = Clock::now();
     if (due > now) {
       std::this_thread::sleep_until(due);
@@ -77,10 +98,10 @@ void CSimulatedAudioServices::DeviceThreadProc() {
       // does when it is not serviced, rather than racing through the lost time, which would
       // drain the output queue faster than any play thread refills it.
       start =
-          now - std::chrono::nanoseconds(static_cast<int64_t>(tickNs * static_cast<double>(ticks)));
+          now - std::chrono::nanoseconds(static_cast<int64_t>(wakeNs * static_cast<double>(wakes)));
     }
-    Tick();
-    ++ticks;
+    for (int tick = 0; tick < kTicksPerWake; ++tick) Tick();
+    ++wakes;
   }
 }
 
@@ -309,6 +330,7 @@ int32_t CSimulatedAudioServices::StartCaptureStream() {
     m_packetFrames = 0;
     m_inputWait.store(m_inputStartDelayFrames.load(), std::memory_order_release);
     m_captureRunning.store(1, std::memory_order_release);
+    m_deviceWake.Signal();
   }
   return 0;
 }
@@ -406,6 +428,7 @@ int32_t CSimulatedAudioServices::OpenOutput(int deviceId, const PlayFormat& form
   m_playedFrames.store(0, std::memory_order_release);
   m_restarted.store(1, std::memory_order_release);
   m_outputState.store(kOutputOpen, std::memory_order_release);
+  m_deviceWake.Signal();
   return kMmNoError;
 }
 
@@ -435,7 +458,7 @@ int32_t CSimulatedAudioServices::QueueBuffer(PlayHeader* header) {
   return kMmNoError;
 }
 
-// Any thread. Waits for the device thread to give every held buffer back (one tick).
+// Any thread. Waits for the device thread to give every held buffer back (one wake-up).
 int32_t CSimulatedAudioServices::ResetOutput() {
   if (m_outputState.load(std::memory_order_acquire) == kOutputClosed) return kMmErrInvalHandle;
   if (m_outstanding.load(std::memory_order_acquire) == 0) return kMmNoError;

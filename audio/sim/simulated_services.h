@@ -36,12 +36,13 @@ struct SimulatedAudioOptions {
 // adds the default output after it; both open the same simulated device). What the output plays
 // reaches the input through CLoudspeakerModel. The devices run on a clock of their own, at real
 // time or faster, on one device thread that plays the queued buffers, sends the notices and
-// records the microphone.
+// records the microphone, a device period of ticks per wake-up; it sleeps while no stream is
+// open, and the devices' clock stands still meanwhile.
 //
 // The engine's capture and play threads never wait on a lock here: the capture packets come
 // from a single-producer single-consumer ring, and queued output buffers go through another.
 // Control operations (open, close, start, stop) take a mutex that the device thread holds only
-// briefly; ResetOutput waits for the device thread to give the buffers back (one tick at most).
+// briefly; ResetOutput waits for the device thread to give the buffers back (one wake-up at most).
 //
 // Fault switches for tests: a stalled output (stops consuming buffers), an output that refuses
 // buffers, an input whose name changed since the listing, an input that is lost mid-stream, an
@@ -135,6 +136,7 @@ class CSimulatedAudioServices final : public IAudioServices {
   static constexpr uint32_t kCaptureRingFrames = 1u << 18;  // 5.4 s of microphone frames
   static constexpr uint32_t kMaxPacketFrames = 480;         // 10 ms
 
+  bool DevicesIdle() const;
   void DeviceThreadProc();
   void Tick();
   void GiveBackOnReset(OutputNotifyRoutine routine, void* context);
@@ -203,6 +205,7 @@ class CSimulatedAudioServices final : public IAudioServices {
   std::atomic<uint64_t> m_deviceFrames{0};
 
   std::atomic<int32_t> m_quit{0};
+  CAutoResetEvent m_deviceWake;  // a stream opened, or the services go: the device thread runs
   std::thread m_deviceThread;
 };
 

@@ -1,6 +1,6 @@
 // Capture control's volume slider on outputs whose volume cannot be set (the slider's position
 // then scales the output samples, so that it never does nothing), and the caption of a
-// measurement that waits for its input.
+// measurement that waits for its input, and when the window's timers may sleep.
 #include "control/capture_control.h"
 
 #include <gtest/gtest.h>
@@ -106,6 +106,19 @@ TEST(CaptureControlWait, TheCaptionNamesTheInputAwaited) {
   rig.control.OnMeterTimer();
   EXPECT_STREQ(rig.core.Shared().m_szGraphCaption,
                "waiting for the Audio Input \"Mic\" to deliver...");
+  rig.control.OnCaptureButton();
+}
+
+// The window's timers sleep only once the closed meter is drawn and nothing runs.
+TEST(CaptureControlTimers, TheTimersSleepOnlyWhileNothingMoves) {
+  Rig rig(true);
+  EXPECT_FALSE(rig.control.TimersIdle());  // the closed meter is not drawn yet
+  rig.control.OnMeterTimer();
+  EXPECT_TRUE(rig.control.TimersIdle());
+  rig.control.OnCaptureButton();
+  ASSERT_TRUE(rig.control.Capturing()) << rig.messages.All();
+  rig.control.OnMeterTimer();
+  EXPECT_FALSE(rig.control.TimersIdle());
   rig.control.OnCaptureButton();
 }
 
