@@ -85,6 +85,16 @@ def load_average():
         return float(f.read().split()[0])
 
 
+def end_process(process):
+    """Asks a child to end, and ends it after 5 s if it has not."""
+    process.terminate()
+    try:
+        process.wait(timeout=5)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
+
+
 class Server:
     """A private server: its processes (name -> Popen, in start order), its address, its folder."""
 
@@ -114,12 +124,7 @@ class Server:
 
     def stop(self):
         for process in reversed(list(self.processes.values())):
-            process.terminate()
-            try:
-                process.wait(timeout=5)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
+            end_process(process)
         self.processes.clear()
 
 
@@ -367,14 +372,8 @@ class Window:
 
     def stop(self):
         for process in (self.child, self.xvfb):
-            if process is None:
-                continue
-            process.terminate()
-            try:
-                process.wait(timeout=5)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
+            if process is not None:
+                end_process(process)
 
 
 def idle_once(app, folder, xvfb, settle, window_seconds):
