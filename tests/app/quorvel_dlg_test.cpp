@@ -320,12 +320,6 @@ TEST_F(WindowTest, TheWindowOpensWhereItWasWhenItClosed) {
   m_core.reset();
   OpenWindow();
   EXPECT_EQ(Dialog().geometry(), QRect(40, 80, 1200, 700));
-  Click(Dialog().QuitButton());
-  Store(kPrefWindowLeft, 5000);  // on a screen that is gone: its own size again
-  m_dialog.reset();
-  m_core.reset();
-  OpenWindow();
-  EXPECT_EQ(Dialog().size(), QSize(1095, 647));
 }
 
 TEST_F(WindowTest, EveryControlHasATooltip) {
