@@ -11,6 +11,7 @@
 
 #include "audio/audio_services.h"
 #include "audio/auto_reset_event.h"
+#include "audio/pulse/delivery_clock.h"
 #include "audio/pulse/mainloop_lock.h"
 #include "audio/pulse/output_watch.h"
 #include "audio/spsc_ring.h"
@@ -167,6 +168,9 @@ class CPulseAudioServices final : public IAudioServices {
   std::atomic<uint32_t> m_nPacketFrames{0};   // the packet handed out (capture thread)
   std::atomic<uint64_t> m_nDroppedFrames{0};  // [frames]
   std::atomic<uint64_t> m_nHoleFrames{0};     // [frames]
+  // Frames the server never delivered: it stood still and went on where it stopped. [frames]
+  std::atomic<uint64_t> m_nUndeliveredFrames{0};
+  CDeliveryClock m_deliveryClock;  // mainloop lock held
   // Signalled by the mainloop when frames arrive; the capture thread's wait.
   CAutoResetEvent m_captureEvent;
   unsigned char m_partialFrame[CFrameRing::kFrameBytes] = {};  // mainloop thread

@@ -236,6 +236,8 @@ int32_t CPulseAudioServices::InitializeCapture(const CaptureFormat& format,
   m_nPartialBytes = 0;
   m_nDroppedFrames.store(0, std::memory_order_relaxed);
   m_nHoleFrames.store(0, std::memory_order_relaxed);
+  m_nUndeliveredFrames.store(0, std::memory_order_relaxed);
+  m_deliveryClock.Restart(spec.rate);
   m_nPacketFrames.store(0, std::memory_order_relaxed);
   m_captureFailure.store(0, std::memory_order_relaxed);
   pa_channel_map map;
@@ -288,6 +290,8 @@ int32_t CPulseAudioServices::CorkCapture(int cork) {
   if (!WaitOperation(pa_stream_cork(m_pCaptureStream, cork, onDone, &success)) || success == 0) {
     return CaptureLossCode();
   }
+  // A stream that starts again is judged from its first delivery on, not from before the pause.
+  m_deliveryClock.Restart(m_openSourceSpec.rate);
   return 0;
 }
 
@@ -341,7 +345,8 @@ bool CPulseAudioServices::WaitCapturePacket(int timeoutMs) {
 // Any thread.
 uint64_t CPulseAudioServices::CaptureFramesLost() {
   return m_nDroppedFrames.load(std::memory_order_acquire) +
-         m_nHoleFrames.load(std::memory_order_acquire);
+         m_nHoleFrames.load(std::memory_order_acquire) +
+         m_nUndeliveredFrames.load(std::memory_order_acquire);
 }
 
 int32_t CPulseAudioServices::ReleasePacket(uint32_t frameCount) {
@@ -371,16 +376,25 @@ void CPulseAudioServices::OnCaptureState(pa_stream* stream, void* self) {
 
 void CPulseAudioServices::OnCaptureRead(pa_stream* stream, size_t, void* self) {
   auto* services = static_cast<CPulseAudioServices*>(self);
+  size_t arrived = 0;  // [bytes]
   while (pa_stream_readable_size(stream) > 0) {
     const void* data = nullptr;
     size_t bytes = 0;
-    if (pa_stream_peek(stream, &data, &bytes) < 0 || bytes == 0) return;
+    if (pa_stream_peek(stream, &data, &bytes) < 0 || bytes == 0) break;
+    arrived += bytes;
     // A hole in the recording (data null) is stored as silence, and counted as lost.
     if (data == nullptr) {
       services->m_nHoleFrames.fetch_add(bytes / CFrameRing::kFrameBytes, std::memory_order_acq_rel);
     }
     services->StoreCaptured(static_cast<const unsigned char*>(data), bytes);
     pa_stream_drop(stream);
+  }
+  // A server that stood still and went on where it stopped left out the frames of that time.
+  const uint64_t undelivered =
+      services->m_deliveryClock.Delivered(arrived / CFrameRing::kFrameBytes, pa_rtclock_now());
+  if (undelivered != 0) {
+    services->m_nUndeliveredFrames.fetch_add(undelivered, std::memory_order_acq_rel);
+    services->m_captureEvent.Signal();
   }
   if (services->m_captureRing.ReadableFrames() >= kCaptureWakeFrames) {
     services->m_captureEvent.Signal();
