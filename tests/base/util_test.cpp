@@ -118,20 +118,6 @@ TEST(UtilPath, FileNameOfPathAcceptsBothSeparatorsAndADriveColon) {
   EXPECT_STREQ(CUtil::FileNameOfPath("/home/user/"), "");
 }
 
-TEST(UtilPath, StripExtensionOfFileNameGivesTheBareTitle) {
-  EXPECT_STREQ(CUtil::StripExtension(CUtil::FileNameOfPath("C:\\Wav\\capture.wav")), "capture");
-  EXPECT_STREQ(CUtil::StripExtension(CUtil::FileNameOfPath("/tmp/Wav/sweep.1.wav")), "sweep.1");
-}
-
-TEST(UtilPath, ResultBufferIsReusedByTheNextCall) {
-  const char* first = CUtil::FileNameOfPath("/a/first.wav");
-  const std::string kept = first;
-  const char* second = CUtil::FileNameOfPath("/a/second.wav");
-  EXPECT_EQ(kept, "first.wav");
-  EXPECT_STREQ(second, "second.wav");
-  EXPECT_STREQ(first, "second.wav");  // the same buffer, overwritten
-}
-
 TEST(UtilPath, DirectoryOfPath) {
   EXPECT_STREQ(CUtil::DirectoryOfPath("C:\\Wav\\a.wav"), "C:\\Wav");
   EXPECT_STREQ(CUtil::DirectoryOfPath("/home/user/Wav/a.wav"), "/home/user/Wav");
