@@ -38,10 +38,11 @@ TEST(DeliveryClock, CountsOnlyTheTimeAServerStoodStill) {
     uint64_t lost = 0;
     uint64_t pending = 0;  // frames held back by a late pause
     const auto total = static_cast<uint64_t>(s.seconds * 48000);
-    const auto pauseAt = static_cast<uint64_t>(s.pauseAtSeconds * 48000);
+    const bool pauses = s.pauseAtSeconds >= 0;
+    const auto pauseAt = static_cast<uint64_t>(pauses ? s.pauseAtSeconds * 48000 : 0);
     for (uint64_t frame = s.fragmentFrames; frame <= total; frame += s.fragmentFrames) {
       double us = static_cast<double>(frame) / 48000 * 1e6 * (1 + s.ppm * 1e-6);
-      const bool paused = s.pauseAtSeconds >= 0 && frame > pauseAt;
+      const bool paused = pauses && frame > pauseAt;
       if (paused && s.pauseLosesFrames) us += s.pauseMs * 1000;
       if (paused && !s.pauseLosesFrames && us < s.pauseAtSeconds * 1e6 + s.pauseMs * 1000) {
         pending += s.fragmentFrames;
