@@ -122,10 +122,8 @@ TEST_F(CmdResponseTest, RefusesBadInputAndArguments) {
        "Cannot save the file to disk...\n"},
       {capture + " --calibration " + ShellQuote(m_dir.File("none.txt")) + " --frd " + frd, 1,
        "The response curve of the selected microphone is not valid"},
-      {capture + " --fmin 1 --fmax 20000 --frd " + frd, 2, ""},
       {capture + " --fmin 500 --fmax 400 --frd " + frd, 2, ""},
       {capture + " --gate -1 --frd " + frd, 2, ""},
-      {capture + " --gate nan --frd " + frd, 2, ""},
       {capture + " --window 5 --frd " + frd, 2, ""},
       {"", 2, ""},
   };
