@@ -6,6 +6,7 @@
 #include "base/util.h"
 #include "files/bounded_reader.h"
 #include "files/wave_bytes.h"
+#include "files/wave_format.h"
 
 namespace quorvel {
 
@@ -109,8 +110,6 @@ bool CWave::CloseCaptureFile(bool withMetadata) {
 // ---- reader ----
 
 int CWave::ReadWave(const char* path) {
-  // Every return leaves the tag count matching the tag record, so the cleared record of a
-  // failed read is never taken for the tags of an earlier file.
   ClearReaderResults();
   std::FILE* file = path != nullptr ? std::fopen(path, "rb") : nullptr;
   if (file == nullptr) return kReadDone;
@@ -124,10 +123,13 @@ int CWave::ReadWave(const char* path) {
   if (!wavebytes::IdEquals(m_riffId, "RIFF") || !wavebytes::IdEquals(m_riffType, "WAVE")) {
     return kReadNotWave;
   }
-  const int format = ReadFormatChunk(in);
-  if (format != kReadDone) return format;
-  const int chunks = ReadTagChunks(in);
-  if (chunks != kReadDone) return chunks;
+  const int result = ReadChunks(in);
+  // Every return leaves the tag count matching the tag record, so the tags of a file that
+  // failed half-way, or of an earlier file, are never taken for this file's.
+  if (result != kReadDone) {
+    ClearWaveInfo(m_info);
+    return result;
+  }
   m_nTagCount = CountTagFields();
   return kReadDone;
 }
@@ -145,54 +147,26 @@ void CWave::ClearReaderResults() {
   m_extensibleFormat.shrink_to_fit();
 }
 
-// The format chunk, which must come first: its 16 basic bytes as they stand, and whatever it
-// holds beyond them consumed exactly.
-int CWave::ReadFormatChunk(CBoundedReader& in) {
-  uint8_t header[24];
-  if (in.Read(header, 24) != 24) return kReadShort;
-  std::memcpy(m_fmtId, header, 4);
-  if (!wavebytes::IdPrefixEquals(m_fmtId, "fmt", 3)) return kReadNotWave;
-  m_fmtSize = wavebytes::GetLe32(header + 4);
-  m_formatTag = wavebytes::GetLe16(header + 8);
-  m_channels = wavebytes::GetLe16(header + 10);
-  m_sampleRate = wavebytes::GetLe32(header + 12);
-  m_byteRate = wavebytes::GetLe32(header + 16);
-  m_blockAlign = wavebytes::GetLe16(header + 20);
-  m_bitsPerSample = wavebytes::GetLe16(header + 22);
-  if (m_fmtSize <= 16) return kReadDone;
-
-  const uint32_t extra = m_fmtSize - 16;
-  // A format chunk longer than the file can only end in a short read: say so before allocating
-  // or reading anything for it.
-  if (extra > in.Left()) return kReadShort;
-  if (m_formatTag == 0xFFFE) {
-    try {
-      m_extensibleFormat.resize(static_cast<size_t>(m_fmtSize) + 8);
-    } catch (const std::bad_alloc&) {
-      return kReadNoMemory;
-    }
-    std::memcpy(m_extensibleFormat.data(), header, 24);
-    return in.Read(m_extensibleFormat.data() + 24, extra) == extra ? kReadDone : kReadShort;
-  }
-  uint32_t rest = extra;
-  if (extra >= 4) {
-    if (!in.ReadU16(&m_extensionSize) || !in.ReadU16(&m_extensionValue)) return kReadShort;
-    rest -= 4;
-  } else if (extra == 2) {
-    if (!in.ReadU16(&m_extensionSize)) return kReadShort;
-    rest -= 2;
-  }
-  return in.Skip(rest) ? kReadDone : kReadShort;
-}
-
-// The chunks after the format chunk: "fact", and the tags of "LIST" and "id3 ". The walk
-// follows the size fields exactly (no pad byte after an odd size). A chunk that claims more
-// than the RIFF size or more than the rest of the file ends the walk.
-int CWave::ReadTagChunks(CBoundedReader& in) {
+// The chunks in file order: the format chunk, which must come before the samples, and "fact"
+// and the tags of "LIST" and "id3 " wherever they stand (other programs put JUNK, LIST or bext
+// chunks before the format). The walk follows the size fields exactly (no pad byte after an
+// odd size). After the format, a chunk that claims more than the RIFF size or more than the rest
+// of the file ends the walk; before it, the file holds no format and the read is short.
+int CWave::ReadChunks(CBoundedReader& in) {
+  bool formatRead = false;
   uint8_t id[4];
   while (in.Read(id, 4) == 4) {
     uint32_t size = 0;
     if (!in.ReadU32(&size)) break;
+    if (!formatRead && wavebytes::IdPrefixEquals(id, "fmt", 3)) {
+      std::memcpy(m_fmtId, id, 4);
+      m_fmtSize = size;
+      const int format = ReadFormatChunk(in);
+      if (format != kReadDone) return format;
+      formatRead = true;
+      continue;
+    }
+    if (!formatRead && wavebytes::IdEquals(id, "data")) return kReadNotWave;
     if (size > m_riffSize || size > in.Left()) break;
     if (wavebytes::IdEquals(id, "fact")) {
       if (size >= 4 && !in.ReadU32(&m_factSampleCount)) return kReadShort;
@@ -216,7 +190,46 @@ int CWave::ReadTagChunks(CBoundedReader& in) {
       break;  // "data" and every other chunk are passed over, never read
     }
   }
-  return kReadDone;
+  return formatRead ? kReadDone : kReadShort;
+}
+
+// The format chunk's content after its header (m_fmtSize bytes): its 16 basic bytes as they
+// stand, and whatever it holds beyond them consumed exactly.
+int CWave::ReadFormatChunk(CBoundedReader& in) {
+  uint8_t basic[16];
+  if (in.Read(basic, 16) != 16) return kReadShort;
+  m_formatTag = wavebytes::GetLe16(basic);
+  m_channels = wavebytes::GetLe16(basic + 2);
+  m_sampleRate = wavebytes::GetLe32(basic + 4);
+  m_byteRate = wavebytes::GetLe32(basic + 8);
+  m_blockAlign = wavebytes::GetLe16(basic + 12);
+  m_bitsPerSample = wavebytes::GetLe16(basic + 14);
+  if (m_fmtSize <= 16) return kReadDone;
+
+  const uint32_t extra = m_fmtSize - 16;
+  // A format chunk longer than the file can only end in a short read: say so before allocating
+  // or reading anything for it.
+  if (extra > in.Left()) return kReadShort;
+  if (m_formatTag == WaveFormat::kExtensible) {
+    try {
+      m_extensibleFormat.resize(static_cast<size_t>(m_fmtSize) + 8);
+    } catch (const std::bad_alloc&) {
+      return kReadNoMemory;
+    }
+    std::memcpy(m_extensibleFormat.data(), m_fmtId, 4);
+    wavebytes::PutLe32(m_extensibleFormat.data() + 4, m_fmtSize);
+    std::memcpy(m_extensibleFormat.data() + 8, basic, 16);
+    return in.Read(m_extensibleFormat.data() + 24, extra) == extra ? kReadDone : kReadShort;
+  }
+  uint32_t rest = extra;
+  if (extra >= 4) {
+    if (!in.ReadU16(&m_extensionSize) || !in.ReadU16(&m_extensionValue)) return kReadShort;
+    rest -= 4;
+  } else if (extra == 2) {
+    if (!in.ReadU16(&m_extensionSize)) return kReadShort;
+    rest -= 2;
+  }
+  return in.Skip(rest) ? kReadDone : kReadShort;
 }
 
 }  // namespace quorvel

@@ -116,10 +116,10 @@ class CWave {
   int m_nTagCount = 0;
 
  private:
-  // The parts of ReadWave: the reader results cleared, the format chunk, the chunks after it.
+  // The parts of ReadWave: the reader results cleared, the chunk walk, the format chunk.
   void ClearReaderResults();
+  int ReadChunks(CBoundedReader& in);
   int ReadFormatChunk(CBoundedReader& in);
-  int ReadTagChunks(CBoundedReader& in);
   bool WriteHeader();
   bool WriteU32(uint32_t value);
   // Stores one ID3 frame the reader understands (content: size bytes, size >= 1).

@@ -206,13 +206,20 @@ TEST_F(ReadWaveTest, LowerCaseRiffAndWaveAreAccepted) {
   EXPECT_EQ(m_wave.m_bitsPerSample, 16);
 }
 
-TEST_F(ReadWaveTest, RefusesFilesThatAreNotRiffWaveOrDoNotStartWithFormat) {
-  EXPECT_EQ(Read(RiffFile(InfoList({{"IART", "x"}}) + Fmt())), CWave::kReadNotWave);
+TEST_F(ReadWaveTest, RefusesFilesThatAreNotRiffWaveOrHaveNoFormatBeforeTheSamples) {
+  const Bytes data = Chunk("data", Bytes(8, 0));
+  EXPECT_EQ(Read(RiffFile(data + Fmt())), CWave::kReadNotWave);
   EXPECT_EQ(Read(RiffFile(Fmt(), -1, "RIFX")), CWave::kReadNotWave);
   EXPECT_EQ(Read(RiffFile(Fmt(), -1, "RIFF", "AVI ")), CWave::kReadNotWave);
-  EXPECT_EQ(Read(RiffFile(Chunk("fmX ", FormatContent(1, 48000, 16)))), CWave::kReadNotWave);
+  // A file that ends before any format chunk is short of its format.
+  EXPECT_EQ(Read(RiffFile(Chunk("fmX ", FormatContent(1, 48000, 16)))), CWave::kReadShort);
   // Only the first three characters of the format id are compared, without regard to case.
   EXPECT_EQ(Read(RiffFile(Chunk("FMTx", FormatContent(1, 48000, 16)))), CWave::kReadDone);
+  // Chunks before the format, as other programs write them, are walked like those after it.
+  EXPECT_EQ(Read(RiffFile(Chunk("JUNK", Bytes(28, 0)) + InfoList({{"IART", "x"}}) + Fmt() + data)),
+            CWave::kReadDone);
+  EXPECT_STREQ(m_wave.m_info.artist, "x");
+  EXPECT_EQ(m_wave.m_sampleRate, 48000u);
 }
 
 TEST_F(ReadWaveTest, ShortHeadersAreReported) {
@@ -244,9 +251,9 @@ TEST_F(ReadWaveTest, EveryReturnLeavesTheTagCountOfTheClearedRecord) {
        CWave::kReadDone},
       {"short header", [&] { return Read({'x'}); }, CWave::kReadShort},
       {"not RIFF", [&] { return Read(notRiff); }, CWave::kReadNotWave},
-      {"list before the format",
+      {"tags, then samples before the format",
        [&] {
-         return Read(RiffFile(InfoList({{"IART", "B"}}) + Fmt()));
+         return Read(RiffFile(InfoList({{"IART", "B"}}) + Chunk("data", Bytes(4, 0)) + Fmt()));
        },
        CWave::kReadNotWave},
   };
