@@ -210,9 +210,7 @@ bool CAtomicFile::Write(const void* data, size_t count) {
     if (!Flush()) return false;
     if (count >= kBufferBytes) {
       const int error = WriteFully(m_fd, bytes, count);
-      if (error != 0) return Fail(error);
-      m_bufferStart += count;
-      return true;
+      return error == 0 || Fail(error);
     }
   }
   m_buffer.insert(m_buffer.end(), bytes, bytes + count);
@@ -224,15 +222,7 @@ bool CAtomicFile::Flush() {
   if (m_buffer.empty()) return true;
   const int error = WriteFully(m_fd, m_buffer.data(), m_buffer.size());
   if (error != 0) return Fail(error);
-  m_bufferStart += m_buffer.size();
   m_buffer.clear();
-  return true;
-}
-
-bool CAtomicFile::Seek(uint64_t offset) {
-  if (!Flush()) return false;
-  if (lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) < 0) return Fail(errno);
-  m_bufferStart = offset;
   return true;
 }
 
@@ -258,7 +248,6 @@ bool CAtomicFile::Commit() {
     close(folderFd);
   }
   m_buffer.clear();
-  m_bufferStart = 0;
   return true;
 }
 
@@ -285,7 +274,6 @@ void CAtomicFile::Abandon() {
   m_unnamed = false;
   m_linkedInPlace = false;
   m_buffer.clear();
-  m_bufferStart = 0;
 }
 
 bool WriteWholeFile(const std::string& path, const void* data, size_t count,

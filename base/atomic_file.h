@@ -38,12 +38,9 @@ class CAtomicFile {
   // Starts the new content of path (an unfinished earlier one is discarded first). False when
   // nothing can be written there.
   [[nodiscard]] bool Open(const std::string& path);
-  // Appends count bytes. After a failed write the file is discarded and every later call fails.
+  // Appends count bytes; a file is written front to back only, so a named pipe takes it as it
+  // is. After a failed write the file is discarded and every later call fails.
   [[nodiscard]] bool Write(const void* data, size_t count);
-  // Moves to the absolute byte offset, to rewrite what was written there.
-  [[nodiscard]] bool Seek(uint64_t offset);
-  // The byte offset the next Write writes at.
-  [[nodiscard]] uint64_t Position() const { return m_bufferStart + m_buffer.size(); }
   // Puts the new content in place of the target: flushed, synced to the disk, closed and
   // renamed over it. False (and the target as it was) when any step failed.
   [[nodiscard]] bool Commit();
@@ -84,7 +81,6 @@ class CAtomicFile {
   bool m_linkedInPlace = false;  // the unnamed file took the target's name at once
   std::string m_failure;
   std::vector<uint8_t> m_buffer;
-  uint64_t m_bufferStart = 0;  // the file offset of m_buffer's first byte
 };
 
 // Writes count bytes as the whole new content of path with CAtomicFile. False with the failure

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <span>
 
 #include "base/number_text.h"
 #include "base/shared_state.h"
@@ -88,12 +89,11 @@ bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path) {
   CUtil::CopyText(state.m_szWavPath, path.c_str());
   ctx.preferences.WriteString(kPrefWav, state.m_szWavPath);
 
-  for (const int16_t sample : ctx.audio.Recording()) {
-    if (!wave.IsWriting() || !wave.WriteSample(sample)) {
-      // The unfinished file is gone; an earlier file of that name stays as it was.
-      ctx.messages.ShowMessage(WithWords("Could not write to File...", wave.FailureWords()));
-      return false;
-    }
+  const std::span<const int16_t> recording = ctx.audio.Recording();
+  if (!wave.WriteSamples(recording.data(), recording.size())) {
+    // The unfinished file is gone; an earlier file of that name stays as it was.
+    ctx.messages.ShowMessage(WithWords("Could not write to File...", wave.FailureWords()));
+    return false;
   }
 
   CUtil::CopyText(wave.m_szArtist, sizeof wave.m_szArtist, "Quorvel");

@@ -1,5 +1,6 @@
 #include "files/wave_file.h"
 
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -26,42 +27,79 @@ CWave::CWave() {
 }
 
 CWave::~CWave() {
-  // A file still open is closed with its sizes patched; there is nobody left to tell of a
+  // A file still open is written out without metadata; there is nobody left to tell of a
   // failure, and a failed close leaves the earlier file of that name in place.
   if (m_out.IsOpen()) static_cast<void>(CloseCaptureFile(false));
 }
 
 // ---- writer ----
 
+namespace {
+
+// The most samples a file can hold with its tags: the RIFF size is a 32-bit count of bytes.
+constexpr size_t kMostSamples = (0xFFFFFFFFu - 36u - 65536u) / 2u;
+
+}  // namespace
+
 bool CWave::CreateCaptureFile(const char* path) {
   // A file left unfinished by a failed write is dropped: it never takes the target's place.
   m_out.Discard();
-  m_dataBytes = 0;
-  m_writeFailed = false;
-  m_id3Written = false;
+  m_pending.clear();
+  m_pending.shrink_to_fit();
 
   char mended[1024];
   if (path == nullptr || CUtil::CheckFileName(mended, path) != 0) return false;
-  // The samples go to a temporary file that replaces the target only once it is whole; a
-  // named pipe is written into, and one without a reader is refused at once.
-  if (!m_out.Open(path)) return false;
-  if (!WriteHeader()) {
-    m_out.Discard();
-    return false;
-  }
-  return true;
+  // The file goes to a temporary file that replaces the target only once it is whole; a named
+  // pipe is written into, and one without a reader is refused at once.
+  return m_out.Open(path);
 }
 
-bool CWave::WriteHeader() {
+bool CWave::WriteSample(int16_t value) {
+  return WriteSamples(&value, 1);
+}
+
+bool CWave::WriteSamples(const int16_t* values, size_t count) {
+  if (!m_out.IsOpen()) return false;
+  // The samples wait for CloseCaptureFile, which writes the file in one pass with its sizes
+  // known: nothing is patched afterwards, so a pipe can take it.
+  bool kept = count <= kMostSamples - m_pending.size();
+  try {
+    if (kept) m_pending.insert(m_pending.end(), values, values + count);
+  } catch (const std::bad_alloc&) {
+    kept = false;
+  }
+  if (!kept) {
+    m_out.Discard();
+    m_pending.clear();
+    m_pending.shrink_to_fit();
+  }
+  return kept;
+}
+
+bool CWave::CloseCaptureFile(bool withMetadata) {
+  if (!m_out.IsOpen()) return false;
+  const std::vector<uint8_t> metadata = withMetadata ? BuildMetadata() : std::vector<uint8_t>();
+  const uint64_t dataBytes = 2 * static_cast<uint64_t>(m_pending.size());
+  const uint64_t riffSize = 36 + dataBytes + metadata.size();
+  bool ok = riffSize <= UINT32_MAX &&
+            WriteHeader(static_cast<uint32_t>(riffSize), static_cast<uint32_t>(dataBytes)) &&
+            WritePendingSamples();
+  ok = ok && (metadata.empty() || m_out.Write(metadata.data(), metadata.size()));
+  // Only a whole file takes the target's place; otherwise the earlier file stays.
+  ok = ok && m_out.Commit();
+  if (!ok && m_out.IsOpen()) m_out.Discard();  // a failed step has dropped it already
+  m_pending.clear();
+  m_pending.shrink_to_fit();
+  return ok;
+}
+
+bool CWave::WriteHeader(uint32_t riffSize, uint32_t dataBytes) {
   // PCM, 1 channel, 48000 Hz, 96000 bytes per second, block align 2, 16 bits.
   static const uint8_t kFormat[16] = {1,    0,    1,    0, 0x80, 0xBB, 0,  0,
                                       0x00, 0x77, 0x01, 0, 2,    0,    16, 0};
-  if (!m_out.Write("RIFF", 4)) return false;
-  m_riffSizePos = m_out.Position();
-  if (!WriteU32(36) || !m_out.Write("WAVEfmt ", 8) || !WriteU32(16)) return false;
-  if (!m_out.Write(kFormat, sizeof kFormat) || !m_out.Write("data", 4)) return false;
-  m_dataSizePos = m_out.Position();
-  return WriteU32(0);
+  return m_out.Write("RIFF", 4) && WriteU32(riffSize) && m_out.Write("WAVEfmt ", 8) &&
+         WriteU32(16) && m_out.Write(kFormat, sizeof kFormat) && m_out.Write("data", 4) &&
+         WriteU32(dataBytes);
 }
 
 bool CWave::WriteU32(uint32_t value) {
@@ -70,41 +108,18 @@ bool CWave::WriteU32(uint32_t value) {
   return m_out.Write(b, 4);
 }
 
-bool CWave::WriteSample(int16_t value) {
-  if (!m_out.IsOpen()) return false;
-  uint8_t b[2];
-  wavebytes::PutLe16(b, static_cast<uint16_t>(value));
-  if (!m_out.Write(b, 2)) {
-    m_dataBytes = 0;
-    m_writeFailed = true;
-    return false;
+bool CWave::WritePendingSamples() {
+  uint8_t block[8192];
+  size_t filled = 0;
+  for (const int16_t sample : m_pending) {
+    wavebytes::PutLe16(block + filled, static_cast<uint16_t>(sample));
+    filled += 2;
+    if (filled == sizeof block) {
+      if (!m_out.Write(block, filled)) return false;
+      filled = 0;
+    }
   }
-  m_dataBytes += 2;
-  return true;
-}
-
-bool CWave::CloseCaptureFile(bool withMetadata) {
-  if (!m_out.IsOpen()) return false;
-  m_id3Written = false;
-  if (withMetadata && !WriteMetadata(nullptr)) {
-    // The tag itself could not be written: WriteMetadata has dropped the file.
-    return false;
-  }
-  const uint64_t length = m_out.Position();  // [bytes] the whole file
-  bool ok = !m_writeFailed && length >= 44;
-  if (ok && m_id3Written) {
-    // The last byte of the "id3 " chunk is its pad byte or the end of its last frame's
-    // terminator: zero by format.
-    const uint8_t zero = 0;
-    ok = m_out.Seek(length - 1) && m_out.Write(&zero, 1);
-  }
-  ok = ok && m_out.Seek(m_dataSizePos) && WriteU32(m_dataBytes);
-  ok = ok && m_out.Seek(m_riffSizePos) && WriteU32(static_cast<uint32_t>(length - 8));
-  // Only a whole file takes the target's place; otherwise the earlier file stays.
-  ok = ok && m_out.Commit();
-  if (!ok && m_out.IsOpen()) m_out.Discard();  // a failed step has dropped it already
-  m_writeFailed = false;
-  return ok;
+  return filled == 0 || m_out.Write(block, filled);
 }
 
 // ---- reader ----
