@@ -277,33 +277,20 @@ TEST_F(InteropTest, SoxFilesOfOtherFormatsAreRefusedWithTheirMessages) {
             "Sorry this file is not convenient for 'Quorvel'...");
   EXPECT_EQ(Load(SoxFile("cd rate", 44100, 1, 16, 23.0)),
             "Sorry this file is not convenient for 'Quorvel'...");
-  // 24-bit samples, with the extensible format (sox's choice) and as plain PCM.
   EXPECT_EQ(Load(SoxFile("24 bit", 48000, 1, 24, 14.0)),
             "Sorry this file is not convenient for 'Quorvel'...");
-  const std::string plain24 = m_dir.File("plain 24 bit.wav");
-  ASSERT_EQ(RunShell("sox -D -n -r 48000 -c 1 -b 24 -t wavpcm " + Quote(plain24) +
-                     " synth 14 sine 1000 vol 0.5 2>&1"),
-            0);
-  EXPECT_EQ(Load(plain24), "Sorry this file is not convenient for 'Quorvel'...");
   EXPECT_EQ(m_audio->Loaded().data(), nullptr);
 }
 
 TEST_F(InteropTest, ExtensibleFileOfLibsndfileIsAcceptedSampleForSample) {
-  if (!HaveCommand("sox") || !HaveCommand("sndfile-convert")) {
-    GTEST_SKIP() << "sox or sndfile-convert is not installed";
-  }
+  if (!HaveCommand("sox") || !HaveCommand("sndfile-convert")) GTEST_SKIP() << "no sndfile-convert";
   const std::string plain = SoxFile("plain", 48000, 1, 16, 21.0);
   const std::string extensible = m_dir.File("extensible.wavex");
-  ASSERT_EQ(RunShell("sndfile-convert -pcm16 " + Quote(plain) + " " + Quote(extensible) + " 2>&1"),
-            0);
-  const Bytes file = wavetest::ReadBytes(extensible);
-  ASSERT_GT(file.size(), 40u);
-  ASSERT_EQ(file[20] | (file[21] << 8), 0xFFFE);  // WAVE_FORMAT_EXTENSIBLE
+  ASSERT_EQ(RunShell("sndfile-convert -pcm16 " + Quote(plain) + " " + Quote(extensible)), 0);
+  ASSERT_EQ(wavetest::ReadBytes(extensible).at(20), 0xFE);  // WAVE_FORMAT_EXTENSIBLE
   EXPECT_EQ(Load(extensible), "");
   ASSERT_EQ(m_audio->Loaded().size(), 21u * 48000);
-  EXPECT_EQ(
-      std::memcmp(m_audio->Loaded().data(), wavetest::ReadBytes(plain).data() + 44, 2 * 21 * 48000),
-      0);
+  EXPECT_EQ(0, std::memcmp(m_audio->Loaded().data(), &wavetest::ReadBytes(plain)[44], 2016000));
 }
 
 TEST_F(InteropTest, SoxFileWithAListChunkNeedsTheToolAsArtist) {
