@@ -3,6 +3,8 @@
 #include <sys/types.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/audio/pulse/audio_test_server.h"
 
@@ -19,6 +21,11 @@ class CPipeWireTestServer final : public CAudioTestServer {
   ~CPipeWireTestServer() override;
 
   const char* Name() const override { return "PipeWire"; }
+  // A drop-in `fileName` with `text` for pipewire's own configuration folder
+  // (pipewire.conf.d), written before pipewire starts. Call before Start.
+  void AddPipeWireDropIn(const std::string& fileName, const std::string& text) {
+    m_dropIns.emplace_back(fileName, text);
+  }
   bool Start(std::string* whyNot, bool* missing) override;
   // Kills pipewire-pulse, the process the clients talk to.
   void Kill() override;
@@ -35,6 +42,7 @@ class CPipeWireTestServer final : public CAudioTestServer {
   bool StartProcesses(std::string* whyNot);
   bool MakeDevices(std::string* whyNot);
 
+  std::vector<std::pair<std::string, std::string>> m_dropIns;  // file name, text
   pid_t m_busPid = -1;
   pid_t m_pipewirePid = -1;
   pid_t m_sessionPid = -1;  // wireplumber
