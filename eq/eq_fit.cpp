@@ -15,10 +15,12 @@ constexpr double kGridPointsPerOctave = 48.0;
 // Greedy placement stops when no remaining area peaks by this much. [dB]
 constexpr double kSmallestCorrectionDb = 0.3;
 // A shelf is tried where the trace stands off the target by this much on average over its
-// octave at the end of the match range, and kept when the fit with shelves is better by at
-// least kShelfGainDb of RMS and the shelf itself still does this much. [dB]
+// octave at the end of the match range, and kept when it still does this much after the fit
+// and the fit with shelves is no worse than without by more than kShelfToleranceDb of RMS: a
+// shelf is the natural shape of a broad step at the end of the range, which peaking filters
+// at the edge only imitate, and it leaves them free for the peaks. [dB]
 constexpr double kShelfWorthDb = 0.5;
-constexpr double kShelfGainDb = 0.1;
+constexpr double kShelfToleranceDb = 0.05;
 // A dip shallower than this is no null, whatever its width. [dB]
 constexpr double kShallowestDipDb = 1.0;
 // Where the largest gain is looked for: 10 Hz to 99.9 % of the Nyquist frequency, every 1/96
@@ -308,7 +310,7 @@ EqFitResult FitEqualiser(const EqTrace& trace, const EqTarget& target,
           }) > 0) {
         RefineFilters(problem, &withShelves);
       }
-      if (FitRmsDb(problem, withShelves) < FitRmsDb(problem, filters) - kShelfGainDb) {
+      if (FitRmsDb(problem, withShelves) <= FitRmsDb(problem, filters) + kShelfToleranceDb) {
         filters = std::move(withShelves);
       }
     }

@@ -149,13 +149,10 @@ std::string PipeWireDropIn(const EqFilterSet& set, const std::string& name) {
   return text;
 }
 
-std::string CamillaDspFilters(const EqFilterSet& set, const std::string& name,
-                              CamillaDspVersion version) {
+std::string CamillaDspFilters(const EqFilterSet& set, const std::string& name) {
   std::string text = "# " + PipeWireSinkDescription(name) +
                      ": filters and pipeline made by Quorvel from a measurement, for "
-                     "CamillaDSP " +
-                     (version == CamillaDspVersion::kV3 ? "3" : "2") +
-                     ".\n# Merge them with your own configuration's devices section.\n"
+                     "CamillaDSP 3.\n# Merge them with your own configuration's devices section.\n"
                      "filters:\n"
                      "  quorvel_preamp:\n"
                      "    type: Gain\n"
@@ -183,15 +180,7 @@ std::string CamillaDspFilters(const EqFilterSet& set, const std::string& name,
             Q(filter) + "\n";
     names += "      - " + filterName + "\n";
   }
-  text += "pipeline:\n";
-  if (version == CamillaDspVersion::kV3) {
-    text += "  - type: Filter\n    channels: [0, 1]\n    names:\n" + names;
-  } else {
-    for (const char* channel : {"0", "1"}) {
-      text += std::string("  - type: Filter\n    channel: ") + channel + "\n    names:\n" + names;
-    }
-  }
-  return text;
+  return text + "pipeline:\n  - type: Filter\n    channels: [0, 1]\n    names:\n" + names;
 }
 
 std::string ApoText(const EqFilterSet& set) {

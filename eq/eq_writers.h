@@ -32,16 +32,12 @@ namespace quorvel {
 // "Bell", "Lo-shelf" or "Hi-shelf".
 [[nodiscard]] std::string EasyEffectsPreset(const EqFilterSet& set);
 
-// CamillaDSP's pipeline form: 3.x lists the channels of a filter step ("channels: [0, 1]"),
-// 2.x names one channel per step ("channel: 0"); each refuses the other's key.
-enum class CamillaDspVersion { kV3, kV2 };
-
-// The filters and pipeline of a CamillaDSP configuration, to merge with the user's own devices
-// section (none is written): a Gain filter for the preamp and one Biquad filter per filter
-// (Peaking / Lowshelf / Highshelf with freq, gain and q), and a pipeline that is a list with
-// one Filter step over channels 0 and 1 (3.x, the default), or one per channel (2.x).
-[[nodiscard]] std::string CamillaDspFilters(const EqFilterSet& set, const std::string& name,
-                                            CamillaDspVersion version = CamillaDspVersion::kV3);
+// The filters and pipeline of a CamillaDSP 3 configuration, to merge with the user's own
+// devices section (none is written): a Gain filter for the preamp and one Biquad filter per
+// filter (Peaking / Lowshelf / Highshelf with freq, gain and q), and a pipeline that is a list
+// with one Filter step over "channels: [0, 1]", the form CamillaDSP 3 documents (2.x named one
+// "channel" per step instead; each refuses the other's key).
+[[nodiscard]] std::string CamillaDspFilters(const EqFilterSet& set, const std::string& name);
 
 // Equalizer APO's (and AutoEQ's) parametric text: "Preamp: -4.2 dB", then
 // "Filter 1: ON PK Fc 120.0 Hz Gain -5.3 dB Q 2.100" per filter, LSC and HSC for the shelves.

@@ -24,7 +24,6 @@ TEST(EqPrefilter, SinesComeOutAtTheFilterSetsGain) {
       stereo.push_back(static_cast<int16_t>(n % 7 == 0 ? 3000 : 0));
     }
     const std::vector<int16_t> out = PrefilterSamples(stereo, 2, set);
-    ASSERT_EQ(out.size(), stereo.size());
     // Over the second half second: whole periods of each sine, the filters settled.
     double inPower = 0.0, outPower = 0.0;
     std::vector<int16_t> second, secondIn;
@@ -41,9 +40,9 @@ TEST(EqPrefilter, SinesComeOutAtTheFilterSetsGain) {
     EXPECT_EQ(PrefilterSamples(secondIn, 1, set), second);
   }
   // A boost beyond full scale clips to the 16-bit range.
-  const std::vector<int16_t> loud(100, 30000);
   const EqFilterSet boost = {0.0, {{T::kHighShelf, 0.0, 6.0, kShelfQ}}};
-  for (const int16_t sample : PrefilterSamples(loud, 1, boost)) EXPECT_EQ(sample, 32767);
+  EXPECT_EQ(PrefilterSamples(std::vector<int16_t>(9, 30000), 1, boost),
+            std::vector<int16_t>(9, 32767));
 }
 
 }  // namespace

@@ -21,8 +21,7 @@ class CPipeWireTestServer final : public CAudioTestServer {
   ~CPipeWireTestServer() override;
 
   const char* Name() const override { return "PipeWire"; }
-  // A drop-in `fileName` with `text` for pipewire's own configuration folder
-  // (pipewire.conf.d), written before pipewire starts. Call before Start.
+  // A drop-in `fileName` with `text` for pipewire.conf.d, written when Start begins.
   void AddPipeWireDropIn(const std::string& fileName, const std::string& text) {
     m_dropIns.emplace_back(fileName, text);
   }
