@@ -32,6 +32,9 @@ constexpr double kFrequencyStepHz = 0.1;
 constexpr double kGainStepDb = 0.1;
 constexpr double kQStep = 0.001;
 
+// Levels beyond this cannot be measured and would overflow as powers. [dB]
+constexpr double kLargestLevelDb = 1000.0;
+
 double RoundTo(double value, double step) {
   return std::round(value / step) * step;
 }
@@ -42,8 +45,9 @@ std::string CheckTrace(const EqTrace& trace, const EqFitOptions& options) {
     return "the trace needs at least two points, each a frequency and a level";
   }
   for (size_t i = 0; i < f.size(); ++i) {
-    if (!std::isfinite(f[i]) || f[i] <= 0.0 || !std::isfinite(trace.levelsDb[i])) {
-      return "the trace holds a point that is not a positive frequency and a finite level";
+    if (!std::isfinite(f[i]) || f[i] <= 0.0 || !(std::fabs(trace.levelsDb[i]) <= kLargestLevelDb)) {
+      return "the trace holds a point that is not a positive frequency and a level within "
+             "+-1000 dB";
     }
     if (i > 0 && f[i] <= f[i - 1]) return "the trace's frequencies must increase";
   }
@@ -80,7 +84,7 @@ std::vector<EqDip> LeaveDipsAlone(const EqFitOptions& options, const std::vector
   size_t j = 0;
   while (j < grid.size()) {
     // A dip: a run where the trace lies below the target (the equaliser would have to add).
-    if (wanted[j] <= 0.0) {
+    if (!(wanted[j] > 0.0)) {
       ++j;
       continue;
     }
