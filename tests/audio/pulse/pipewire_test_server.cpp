@@ -92,6 +92,9 @@ bool CPipeWireTestServer::StartProcesses(std::string* whyNot) {
         << "context.properties = { default.clock.min-quantum = 1024 }\n"
            "pulse.properties = { pulse.min.quantum = 1024/48000 }\n";
   }
+  for (const auto& [fileName, text] : m_dropIns) {
+    std::ofstream(m_folder + "/config/pipewire/pipewire.conf.d/" + fileName) << text;
+  }
 
   m_pipewirePid =
       SpawnTestChild({FindTestProgram("pipewire")}, environment, m_folder + "/pipewire.log");

@@ -3,6 +3,8 @@
 #include <sys/types.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/audio/pulse/audio_test_server.h"
 
@@ -19,6 +21,10 @@ class CPipeWireTestServer final : public CAudioTestServer {
   ~CPipeWireTestServer() override;
 
   const char* Name() const override { return "PipeWire"; }
+  // A drop-in `fileName` with `text` for pipewire.conf.d, written when Start begins.
+  void AddPipeWireDropIn(const std::string& fileName, const std::string& text) {
+    m_dropIns.emplace_back(fileName, text);
+  }
   bool Start(std::string* whyNot, bool* missing) override;
   // Kills pipewire-pulse, the process the clients talk to.
   void Kill() override;
@@ -35,6 +41,7 @@ class CPipeWireTestServer final : public CAudioTestServer {
   bool StartProcesses(std::string* whyNot);
   bool MakeDevices(std::string* whyNot);
 
+  std::vector<std::pair<std::string, std::string>> m_dropIns;  // file name, text
   pid_t m_busPid = -1;
   pid_t m_pipewirePid = -1;
   pid_t m_sessionPid = -1;  // wireplumber
