@@ -21,6 +21,8 @@ constexpr size_t kBufferBytes = 64 * 1024;     // written to the file in pieces 
 constexpr size_t kLongestTemporaryStem = 200;  // [bytes] of the target's name in the hidden name
 constexpr int kTemporaryTries = 100;
 
+std::atomic<bool> g_unnamedAllowed{true};
+
 // Writes all count bytes at the file's position; 0, or the error number.
 int WriteFully(int fd, const uint8_t* data, size_t count) {
   while (count > 0) {
@@ -74,6 +76,10 @@ bool CAtomicFile::Open(const std::string& path) {
   return Start(path, true);
 }
 
+void CAtomicFile::AllowUnnamedTemporaryFiles(bool allow) {
+  g_unnamedAllowed.store(allow);
+}
+
 bool CAtomicFile::CheckCanBeSaved(const std::string& path, std::string* failureWords) {
   CAtomicFile probe;
   const bool ok = probe.Start(path, false);
@@ -125,10 +131,23 @@ bool CAtomicFile::Start(const std::string& path, bool openStream) {
       faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) {
     return Fail(errno);
   }
-  const std::string stem =
-      folder + "/." + name.substr(0, std::min(name.size(), kLongestTemporaryStem)) + ".";
+  return CreateTemporary(folder);
+}
+
+bool CAtomicFile::CreateTemporary(const std::string& folder) {
+  // An unnamed file in the target's folder, given a name only once it is whole: a program
+  // killed while it writes leaves nothing behind. File systems without one (and a system
+  // without /proc to link it through) get a hidden named file, removed on every failure.
+  if (g_unnamedAllowed.load() && access("/proc/self/fd", X_OK) == 0) {
+    m_fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (m_fd >= 0) {
+      m_unnamed = true;
+    } else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+      return Fail(errno);
+    }
+  }
   for (int i = 0; i < kTemporaryTries && m_fd < 0; ++i) {
-    const std::string candidate = stem + UniqueSuffix();
+    const std::string candidate = HiddenName();
     m_fd = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (m_fd >= 0) {
       m_temporary = candidate;
@@ -137,8 +156,51 @@ bool CAtomicFile::Start(const std::string& path, bool openStream) {
     }
   }
   if (m_fd < 0) return Fail(EEXIST);
+  // The replaced file's permission bits and group stay (a private capture stays private); a
+  // new file has 0666 less the umask, as any program's. A group the user may not give is
+  // left as it comes.
+  struct stat earlier {};
+  if (stat(m_path.c_str(), &earlier) == 0 && S_ISREG(earlier.st_mode)) {
+    static_cast<void>(fchown(m_fd, static_cast<uid_t>(-1), earlier.st_gid));
+    if (fchmod(m_fd, earlier.st_mode & 0777) != 0) return Fail(errno);
+  }
   m_buffer.reserve(kBufferBytes);
   return true;
+}
+
+std::string CAtomicFile::HiddenName() const {
+  const size_t slash = m_path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : m_path.substr(0, slash);
+  const std::string name = slash == std::string::npos ? m_path : m_path.substr(slash + 1);
+  return folder + "/." + name.substr(0, std::min(name.size(), kLongestTemporaryStem)) + "." +
+         UniqueSuffix();
+}
+
+// Gives the whole unnamed file its name: at once the target's own when there is none yet, else
+// a hidden name beside it that the rename then puts in the target's place (a link cannot
+// replace a name).
+bool CAtomicFile::LinkUnnamed() {
+  const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
+  auto link = [&](const std::string& name) {
+    if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      return true;
+    }
+    // Where /proc cannot lend the file a path, a process that may link by descriptor does so.
+    return errno == ENOENT && linkat(m_fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0;
+  };
+  if (link(m_path)) {
+    m_linkedInPlace = true;
+    return true;
+  }
+  for (int i = 0; i < kTemporaryTries; ++i) {
+    const std::string candidate = HiddenName();
+    if (link(candidate)) {
+      m_temporary = candidate;
+      return true;
+    }
+    if (errno != EEXIST) return Fail(errno);
+  }
+  return Fail(EEXIST);
 }
 
 bool CAtomicFile::Write(const void* data, size_t count) {
@@ -148,9 +210,7 @@ bool CAtomicFile::Write(const void* data, size_t count) {
     if (!Flush()) return false;
     if (count >= kBufferBytes) {
       const int error = WriteFully(m_fd, bytes, count);
-      if (error != 0) return Fail(error);
-      m_bufferStart += count;
-      return true;
+      return error == 0 || Fail(error);
     }
   }
   m_buffer.insert(m_buffer.end(), bytes, bytes + count);
@@ -162,27 +222,21 @@ bool CAtomicFile::Flush() {
   if (m_buffer.empty()) return true;
   const int error = WriteFully(m_fd, m_buffer.data(), m_buffer.size());
   if (error != 0) return Fail(error);
-  m_bufferStart += m_buffer.size();
   m_buffer.clear();
-  return true;
-}
-
-bool CAtomicFile::Seek(uint64_t offset) {
-  if (!Flush()) return false;
-  if (lseek(m_fd, static_cast<off_t>(offset), SEEK_SET) < 0) return Fail(errno);
-  m_bufferStart = offset;
   return true;
 }
 
 bool CAtomicFile::Commit() {
   if (!Flush()) return false;
   if (!m_streamed && fsync(m_fd) != 0) return Fail(errno);
+  if (m_unnamed && !LinkUnnamed()) return false;
   const int fd = m_fd;
   m_fd = -1;
   if (close(fd) != 0 && errno != EINTR) return Fail(errno);  // Linux has closed it all the same
   if (m_streamed) return true;
-  if (rename(m_temporary.c_str(), m_path.c_str()) != 0) return Fail(errno);
+  if (!m_linkedInPlace && rename(m_temporary.c_str(), m_path.c_str()) != 0) return Fail(errno);
   m_temporary.clear();
+  m_linkedInPlace = false;
   // The rename itself reaches the disk with its folder.
   const size_t slash = m_path.find_last_of('/');
   const std::string folder = slash == std::string::npos ? "."
@@ -194,7 +248,6 @@ bool CAtomicFile::Commit() {
     close(folderFd);
   }
   m_buffer.clear();
-  m_bufferStart = 0;
   return true;
 }
 
@@ -214,12 +267,13 @@ bool CAtomicFile::FailWith(const std::string& reason) {
 }
 
 void CAtomicFile::Abandon() {
-  if (m_fd >= 0) close(m_fd);
+  if (m_fd >= 0) close(m_fd);  // an unnamed file goes with it
   m_fd = -1;
   if (!m_temporary.empty()) unlink(m_temporary.c_str());
   m_temporary.clear();
+  m_unnamed = false;
+  m_linkedInPlace = false;
   m_buffer.clear();
-  m_bufferStart = 0;
 }
 
 bool WriteWholeFile(const std::string& path, const void* data, size_t count,

@@ -9,11 +9,15 @@ namespace quorvel {
 
 // A file written whole or not at all: every file Quorvel saves goes through it.
 //
-// The new content goes to a hidden temporary file beside the target (".name.XXXXXX" in the same
-// folder, created exclusively), every write is checked, and Commit flushes it to the disk,
-// closes it and renames it over the target. Until then the earlier file of that name stays as
-// it was; after any failure the temporary file is gone and the earlier file is untouched. A
-// symbolic link at the target is replaced by the new file, never written through.
+// The new content goes to an unnamed temporary file in the target's folder (O_TMPFILE), every
+// write is checked, and Commit flushes it to the disk and gives it the target's name: linked
+// in at once where the name is free, else linked to a hidden name beside it (".name.XXXXXX")
+// and renamed over the target straight away. Until then the earlier file of that name stays as
+// it was; after any failure, and after the program is killed, no temporary file is left. A
+// file system without unnamed files gets the hidden file from the start, created exclusively
+// and removed on every failure. The new file takes the permission bits and, where the user may
+// give it, the group of the file it replaces; a new file gets 0666 less the umask. A symbolic
+// link at the target is replaced by the new file, never written through.
 //
 // Targets that are no file to replace are written into directly: a named pipe, a terminal or
 // another device (also through a link, such as /dev/stdout), and anything in /dev or /proc.
@@ -34,17 +38,17 @@ class CAtomicFile {
   // Starts the new content of path (an unfinished earlier one is discarded first). False when
   // nothing can be written there.
   [[nodiscard]] bool Open(const std::string& path);
-  // Appends count bytes. After a failed write the file is discarded and every later call fails.
+  // Appends count bytes; a file is written front to back only, so a named pipe takes it as it
+  // is. After a failed write the file is discarded and every later call fails.
   [[nodiscard]] bool Write(const void* data, size_t count);
-  // Moves to the absolute byte offset, to rewrite what was written there.
-  [[nodiscard]] bool Seek(uint64_t offset);
-  // The byte offset the next Write writes at.
-  [[nodiscard]] uint64_t Position() const { return m_bufferStart + m_buffer.size(); }
   // Puts the new content in place of the target: flushed, synced to the disk, closed and
   // renamed over it. False (and the target as it was) when any step failed.
   [[nodiscard]] bool Commit();
   // Drops the unfinished file: the target stays as it was; the failure words are cleared.
   void Discard();
+  // Whether Open may use an unnamed temporary file where the file system has one (the default).
+  // Off, every save takes the hidden named file that file systems without one get; for tests.
+  static void AllowUnnamedTemporaryFiles(bool allow);
 
   [[nodiscard]] bool IsOpen() const { return m_fd >= 0; }
   // "<path>: <reason>" for the first failure since Open; empty when nothing failed.
@@ -63,14 +67,20 @@ class CAtomicFile {
   bool FailWith(const std::string& reason);
   bool Flush();
   void Abandon();  // closes and removes the temporary file
+  // The writing side: the temporary file created (and given the replaced file's access), a
+  // hidden name beside the target, the unnamed file linked in.
+  bool CreateTemporary(const std::string& folder);
+  [[nodiscard]] std::string HiddenName() const;
+  bool LinkUnnamed();
 
   int m_fd = -1;
   bool m_streamed = false;  // written straight into the target
   std::string m_path;
-  std::string m_temporary;  // empty when streamed
+  std::string m_temporary;       // the hidden name of the new file; empty when streamed or unnamed
+  bool m_unnamed = false;        // written to an unnamed temporary file
+  bool m_linkedInPlace = false;  // the unnamed file took the target's name at once
   std::string m_failure;
   std::vector<uint8_t> m_buffer;
-  uint64_t m_bufferStart = 0;  // the file offset of m_buffer's first byte
 };
 
 // Writes count bytes as the whole new content of path with CAtomicFile. False with the failure

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <span>
 
 #include "base/number_text.h"
 #include "base/shared_state.h"
@@ -22,6 +23,7 @@
 #include "engine/audio_engine.h"
 #include "files/capture_samples.h"
 #include "files/wave_file.h"
+#include "files/wave_format.h"
 
 namespace quorvel {
 
@@ -87,12 +89,11 @@ bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path) {
   CUtil::CopyText(state.m_szWavPath, path.c_str());
   ctx.preferences.WriteString(kPrefWav, state.m_szWavPath);
 
-  for (const int16_t sample : ctx.audio.Recording()) {
-    if (!wave.IsWriting() || !wave.WriteSample(sample)) {
-      // The unfinished file is gone; an earlier file of that name stays as it was.
-      ctx.messages.ShowMessage(WithWords("Could not write to File...", wave.FailureWords()));
-      return false;
-    }
+  const std::span<const int16_t> recording = ctx.audio.Recording();
+  if (!wave.WriteSamples(recording.data(), recording.size())) {
+    // The unfinished file is gone; an earlier file of that name stays as it was.
+    ctx.messages.ShowMessage(WithWords("Could not write to File...", wave.FailureWords()));
+    return false;
   }
 
   CUtil::CopyText(wave.m_szArtist, sizeof wave.m_szArtist, "Quorvel");
@@ -161,8 +162,9 @@ bool CheckCaptureFileSize(const std::string& path, IUserMessages& messages) {
   return true;
 }
 
-// The samples into the engine: at least 1,000,000 mono 16-bit samples at 48000 Hz. False after
-// its message, with no samples loaded.
+// The samples into the engine: at least 1,000,000 samples of a layout Quorvel replays (16-bit
+// PCM, mono, 48000 Hz, its header consistent with itself). False after its message, with no
+// samples loaded.
 bool LoadSamples(CAudio& audio, const std::string& path, IUserMessages& messages) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) {
@@ -173,12 +175,13 @@ bool LoadSamples(CAudio& audio, const std::string& path, IUserMessages& messages
   int32_t channels = 0;
   int16_t* samples = nullptr;
   int32_t rate = 0;
-  if (!ReadCaptureSamples(file, &sampleCount, &channels, &samples, &rate)) {
+  WaveFormat format;
+  if (!ReadCaptureSamples(file, &sampleCount, &channels, &samples, &rate, &format)) {
     messages.ShowMessage("Sorry this file is not convenient...");
     return false;
   }
   audio.LoadSamples(LoadedSamples(samples), static_cast<int32_t>(sampleCount));
-  if (sampleCount < kFewestSamples || channels != 1 || rate != CAudio::kSampleRate) {
+  if (sampleCount < kFewestSamples || CaptureLayoutOf(format) != CaptureLayout::kMono16) {
     audio.ReleaseSamples();
     messages.ShowMessage("Sorry this file is not convenient for 'Quorvel'...");
     return false;

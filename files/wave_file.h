@@ -15,17 +15,19 @@ class CBoundedReader;
 
 // CWave: the one object that writes and reads RIFF/WAVE files.
 //
-// Writing a capture file: CreateCaptureFile, any number of WriteSample, fill the four text
-// buffers, then CloseCaptureFile(true). The file is 16-bit PCM mono at 48000 Hz; closing it
-// with metadata appends a "LIST"/"INFO" chunk and an "id3 " chunk (ID3v2.3) after the samples.
+// Writing a capture file: CreateCaptureFile, the samples (WriteSample, WriteSamples), fill the
+// four text buffers, then CloseCaptureFile(true). The file is 16-bit PCM mono at 48000 Hz;
+// closing it with metadata appends a "LIST"/"INFO" chunk and an "id3 " chunk (ID3v2.3) after
+// the samples. The samples are held until CloseCaptureFile, which writes the whole file in one
+// pass, its sizes known before the header is written: nothing is patched by seeking back, so a
+// named pipe or a terminal takes the same bytes as a file.
 //
 // Reading: ReadWave walks the chunks of a file and fills the tag record m_info and its field
 // count m_nTagCount (both cleared first, so after any return the count is that of the record:
 // 0 for a file that could not be opened or read); the samples themselves are read by
-// ReadCaptureSamples
-// (files/capture_samples.h). Every size field read from a file is checked against what the file
-// (or the buffer holding the chunk) really holds before it is used for a read, a skip or an
-// allocation.
+// ReadCaptureSamples (files/capture_samples.h). Every size field read from a file is checked
+// against what the file (or the buffer holding the chunk) really holds before it is used for a
+// read, a skip or an allocation.
 //
 // All operations run on the user-interface thread; the object is not safe for concurrent use.
 class CWave {
@@ -44,17 +46,20 @@ class CWave {
   CWave& operator=(const CWave&) = delete;
 
   // ---- writer ----
-  // Starts the file and writes the 44-byte header with placeholder sizes. The file is written
-  // to a temporary file beside the target and replaces it only when CloseCaptureFile has
-  // written it whole (see CAtomicFile); a file left unfinished by a failure is dropped, and the
+  // Starts the file: the target is opened the way CAtomicFile saves (a temporary file beside
+  // it that replaces it only when CloseCaptureFile has written it whole; a named pipe without
+  // a reader is refused at once). A file left unfinished by a failure is dropped, and the
   // earlier file of that name stays. A path holding a character that a file name may not hold
   // is refused and nothing is created.
   [[nodiscard]] bool CreateCaptureFile(const char* path);
-  // Appends one signed 16-bit sample (little-endian).
+  // Appends signed 16-bit samples to the recording of the open file. False (and the file
+  // dropped) when no file is open or the samples cannot be held.
   [[nodiscard]] bool WriteSample(int16_t value);
-  // Appends the metadata chunks when withMetadata is set, patches the RIFF and data sizes and
-  // puts the file in place of the target. Returns false when no file was open or when any
-  // write, the flush, the close or the rename failed: nothing has then replaced the target.
+  [[nodiscard]] bool WriteSamples(const int16_t* values, size_t count);
+  // Writes the file: the 44-byte header with its final RIFF and data sizes, the samples
+  // (little-endian), and the metadata chunks when withMetadata is set; then puts it in place of
+  // the target. Returns false when no file was open or when any write, the flush, the close or
+  // the rename failed: nothing has then replaced the target.
   [[nodiscard]] bool CloseCaptureFile(bool withMetadata);
   // True while a file created by CreateCaptureFile is open (a failed write drops it).
   bool IsWriting() const { return m_out.IsOpen(); }
@@ -63,9 +68,11 @@ class CWave {
   const std::string& FailureWords() const { return m_out.FailureWords(); }
 
   // ---- metadata (files/wave_metadata.cpp) ----
-  // Appends the "LIST" chunk and the "id3 " chunk at the current position of stream (null: the
-  // open output file). Takes the year from the local clock (m_year) first.
-  [[nodiscard]] bool WriteMetadata(std::FILE* stream = nullptr);
+  // The metadata chunks as they follow the samples: the "LIST" chunk, then the "id3 " chunk
+  // (its id, its size T and the tag). Takes the four tag texts from their buffers and the year
+  // from the local clock (m_year) first. Empty when either chunk cannot be built: the file then
+  // carries no metadata.
+  [[nodiscard]] std::vector<uint8_t> BuildMetadata();
   // The complete "LIST"/"INFO" chunk built from m_title, m_artist, m_album, m_comment, m_track
   // and m_year. Empty when it cannot be built.
   [[nodiscard]] std::vector<uint8_t> BuildInfoList() const;
@@ -116,21 +123,18 @@ class CWave {
   int m_nTagCount = 0;
 
  private:
-  // The parts of ReadWave: the reader results cleared, the format chunk, the chunks after it.
+  // The parts of ReadWave: the reader results cleared, the chunk walk, the format chunk.
   void ClearReaderResults();
+  int ReadChunks(CBoundedReader& in);
   int ReadFormatChunk(CBoundedReader& in);
-  int ReadTagChunks(CBoundedReader& in);
-  bool WriteHeader();
+  bool WriteHeader(uint32_t riffSize, uint32_t dataBytes);
   bool WriteU32(uint32_t value);
+  bool WritePendingSamples();
   // Stores one ID3 frame the reader understands (content: size bytes, size >= 1).
   void HandleId3Frame(const uint8_t* id, const uint8_t* content, size_t size);
 
   CAtomicFile m_out;
-  uint32_t m_dataBytes = 0;    // sample bytes written since the file was created
-  uint64_t m_riffSizePos = 0;  // 4 for files this object creates
-  uint64_t m_dataSizePos = 0;  // 40
-  bool m_id3Written = false;   // the last WriteMetadata appended the "id3 " chunk
-  bool m_writeFailed = false;  // a write of the metadata or of a sample came up short
+  std::vector<int16_t> m_pending;  // the samples of the open file, written by CloseCaptureFile
 };
 
 }  // namespace quorvel

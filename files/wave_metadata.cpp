@@ -232,14 +232,7 @@ bool IsKnownFrame(const uint8_t* id) {
 
 // ---- writing ----
 
-bool CWave::WriteMetadata(std::FILE* stream) {
-  m_id3Written = false;
-  if (stream == nullptr && !m_out.IsOpen()) return false;
-  auto put = [&](const void* data, size_t count) {
-    return stream != nullptr ? std::fwrite(data, 1, count, stream) == count
-                             : m_out.Write(data, count);
-  };
-
+std::vector<uint8_t> CWave::BuildMetadata() {
   m_title = m_szTitle;
   m_artist = m_szArtist;
   m_album = m_szAlbum;
@@ -261,22 +254,21 @@ bool CWave::WriteMetadata(std::FILE* stream) {
 
   const std::vector<uint8_t> list = BuildInfoList();
   const std::vector<uint8_t> tag = BuildId3Tag();
-  if (list.empty() || tag.empty()) return true;  // nothing is written
-
-  if (!put(list.data(), list.size())) {
-    m_writeFailed = true;
-    return true;
+  if (list.empty() || tag.empty()) return {};  // nothing is written
+  std::vector<uint8_t> out;
+  try {
+    out.reserve(list.size() + 8 + tag.size());
+    PutBytes(out, list.data(), list.size());
+    PutBytes(out, "id3 ", 4);
+    PutLe32(out, static_cast<uint32_t>(tag.size()));
+    PutBytes(out, tag.data(), tag.size());
+  } catch (const std::bad_alloc&) {
+    return {};
   }
-  const bool idWritten = put("id3 ", 4);
-  uint8_t size[4];
-  wavebytes::PutLe32(size, static_cast<uint32_t>(tag.size()));
-  if (!idWritten || !put(size, 4)) {
-    m_writeFailed = true;
-    return true;
-  }
-  if (!put(tag.data(), tag.size())) return false;  // a failed write has dropped the output
-  m_id3Written = true;
-  return true;
+  // The last byte of the "id3 " chunk is its pad byte or the end of its last frame's
+  // terminator: zero by format.
+  out.back() = 0;
+  return out;
 }
 
 std::vector<uint8_t> CWave::BuildInfoList() const {

@@ -70,6 +70,28 @@ int main(int argc, char** argv) {
   PutLe32(two, 4, static_cast<uint32_t>(two.size() - 8));
   Put(root / "samples" / "two_data.wav", two);
 
+  // As other programs write the same layout: a JUNK chunk before the format (space kept for a
+  // larger header), and the extensible format with the PCM sub-format.
+  Bytes junk(plain.begin(), plain.begin() + 12);
+  const uint8_t junkHeader[8] = {'J', 'U', 'N', 'K', 28, 0, 0, 0};
+  junk.insert(junk.end(), junkHeader, junkHeader + 8);
+  junk.resize(junk.size() + 28, 0);
+  junk.insert(junk.end(), plain.begin() + 12, plain.end());
+  PutLe32(junk, 4, static_cast<uint32_t>(junk.size() - 8));
+  Bytes extensible(plain.begin(), plain.begin() + 36);
+  PutLe32(extensible, 16, 40);
+  extensible[20] = 0xFE;
+  extensible[21] = 0xFF;
+  const uint8_t extension[24] = {22, 0, 16,   0, 4,    0, 0, 0,    1, 0,    0,    0,
+                                 0,  0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+  extensible.insert(extensible.end(), extension, extension + 24);
+  extensible.insert(extensible.end(), plain.begin() + 36, plain.end());
+  PutLe32(extensible, 4, static_cast<uint32_t>(extensible.size() - 8));
+  for (const char* folder : {"wave", "samples"}) {
+    Put(root / folder / "junk_first.wav", junk);
+    Put(root / folder / "extensible.wav", extensible);
+  }
+
   // The chunks alone, for the parsers.
   const Bytes list = wave.BuildInfoList();
   Put(root / "info" / "info.bin", Bytes(list.begin() + 12, list.end()));

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
@@ -48,8 +50,12 @@ TEST(AtomicFile, ATargetIsReplacedWholeOrStaysAsItWas) {
                {"folder", "folder", "Is a directory", false, false},
                {"missing/a.csv", "", "No such file or directory", false, false}};
   const std::string content(200000, 'n');  // beyond the writer's buffer and the size limit
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.target);
+  // Each case with an unnamed temporary file, then with the named one of file systems without.
+  for (size_t run = 0; run < 2 * std::size(cases); ++run) {
+    const auto& c = cases[run % std::size(cases)];
+    const bool unnamed = run < std::size(cases);
+    CAtomicFile::AllowUnnamedTemporaryFiles(unnamed);
+    SCOPED_TRACE(std::string(c.target) + (unnamed ? ", unnamed" : ", named"));
     std::string folder = testing::TempDir() + "quorvel_atomic_XXXXXX";
     ASSERT_NE(mkdtemp(folder.data()), nullptr);
     const fs::path dir = folder;
@@ -82,6 +88,43 @@ TEST(AtomicFile, ATargetIsReplacedWholeOrStaysAsItWas) {
     EXPECT_EQ(Listing(dir), expected);  // no temporary file; "earlier.csv" as it was
     fs::remove_all(dir);
   }
+  CAtomicFile::AllowUnnamedTemporaryFiles(true);
+}
+
+TEST(AtomicFile, AReplacedFileKeepsItsAccessAndAKilledSaveLeavesNothing) {
+  std::string folder = testing::TempDir() + "quorvel_atomic_XXXXXX";
+  ASSERT_NE(mkdtemp(folder.data()), nullptr);
+  const fs::path dir = folder;
+  // A group other than the process's own: any for root, else a supplementary one, if any.
+  gid_t groups[64];
+  const int n = getgroups(64, groups);
+  const gid_t group = geteuid() == 0 ? getegid() + 1 : n > 0 ? groups[n - 1] : getegid();
+  const std::string earlier = (dir / "private.wav").string();
+  std::ofstream(earlier) << "earlier";
+  ASSERT_EQ(chown(earlier.c_str(), static_cast<uid_t>(-1), group), 0);
+  ASSERT_EQ(chmod(earlier.c_str(), 0640), 0);
+  for (const bool unnamed : {true, false}) {
+    CAtomicFile::AllowUnnamedTemporaryFiles(unnamed);
+    ASSERT_TRUE(WriteWholeFile(earlier, "new", 3, nullptr));
+    struct stat st {};
+    ASSERT_EQ(stat(earlier.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u) << unnamed;
+    EXPECT_EQ(st.st_gid, group) << unnamed;
+  }
+  CAtomicFile::AllowUnnamedTemporaryFiles(true);
+  // Killed half-way through a save: the earlier file as it was, nothing beside it.
+  const std::map<std::string, std::string> expected = Listing(dir);
+  const pid_t child = fork();
+  if (child == 0) {
+    CAtomicFile file;
+    if (file.Open(earlier) && file.Write(std::string(200000, 'k').data(), 200000)) raise(SIGKILL);
+    _exit(1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status));
+  EXPECT_EQ(Listing(dir), expected);
+  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -277,9 +277,20 @@ TEST_F(InteropTest, SoxFilesOfOtherFormatsAreRefusedWithTheirMessages) {
             "Sorry this file is not convenient for 'Quorvel'...");
   EXPECT_EQ(Load(SoxFile("cd rate", 44100, 1, 16, 23.0)),
             "Sorry this file is not convenient for 'Quorvel'...");
-  // sox writes 24-bit samples with the extensible format, which the sample reader refuses.
-  EXPECT_EQ(Load(SoxFile("24 bit", 48000, 1, 24, 14.0)), "Sorry this file is not convenient...");
+  EXPECT_EQ(Load(SoxFile("24 bit", 48000, 1, 24, 14.0)),
+            "Sorry this file is not convenient for 'Quorvel'...");
   EXPECT_EQ(m_audio->Loaded().data(), nullptr);
+}
+
+TEST_F(InteropTest, ExtensibleFileOfLibsndfileIsAcceptedSampleForSample) {
+  if (!HaveCommand("sox") || !HaveCommand("sndfile-convert")) GTEST_SKIP() << "no sndfile-convert";
+  const std::string plain = SoxFile("plain", 48000, 1, 16, 21.0);
+  const std::string extensible = m_dir.File("extensible.wavex");
+  ASSERT_EQ(RunShell("sndfile-convert -pcm16 " + Quote(plain) + " " + Quote(extensible)), 0);
+  ASSERT_EQ(wavetest::ReadBytes(extensible).at(20), 0xFE);  // WAVE_FORMAT_EXTENSIBLE
+  EXPECT_EQ(Load(extensible), "");
+  ASSERT_EQ(m_audio->Loaded().size(), 21u * 48000);
+  EXPECT_EQ(0, std::memcmp(m_audio->Loaded().data(), &wavetest::ReadBytes(plain)[44], 2016000));
 }
 
 TEST_F(InteropTest, SoxFileWithAListChunkNeedsTheToolAsArtist) {

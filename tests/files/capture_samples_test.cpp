@@ -105,12 +105,14 @@ TEST_F(CaptureSamplesTest, StereoAndOtherRatesAreReportedAsTheyAre) {
   EXPECT_TRUE(std::equal(got.values.begin(), got.values.end(), frames.begin()));
 }
 
-TEST_F(CaptureSamplesTest, FormatExtensionIsPassedOverBySize) {
+TEST_F(CaptureSamplesTest, ChunksBeforeTheFormatAndItsExtensionArePassedOverBySize) {
   const std::vector<int16_t> ramp = wavetest::Ramp(300);
   const Bytes fmt18 = Chunk("fmt ", FormatContent(1, 48000, 16, 1, wavetest::Le16(0)));
   const Samples got = Read(RiffFile(fmt18 + Data(ramp)));
   ASSERT_TRUE(got.ok);
   EXPECT_EQ(got.values, ramp);
+  const Bytes before = Chunk("JUNK", Bytes(28, 0)) + Chunk("fact", Bytes(4, 1));
+  EXPECT_EQ(Read(RiffFile(before + Fmt() + Data(ramp))).values, ramp);
 }
 
 TEST_F(CaptureSamplesTest, RefusesWhatIsNotPcmWave) {

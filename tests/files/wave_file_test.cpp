@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -155,6 +156,27 @@ TEST(WaveWriter, MetadataFollowsTheSamplesAndSizesCoverIt) {
   EXPECT_EQ(file.size() % 2, 0u);
 }
 
+TEST(WaveWriter, APipeTakesTheBytesAFileGets) {
+  // Nothing is patched after the samples: a named pipe gets the very bytes of a file.
+  wavetest::ScratchFolder dir;
+  const std::vector<int16_t> samples = wavetest::Ramp(100000, 37);
+  const auto save = [&](const std::string& path) {
+    CWave wave;
+    return wave.CreateCaptureFile(path.c_str()) &&
+           wave.WriteSamples(samples.data(), samples.size()) && wave.CloseCaptureFile(true);
+  };
+  const std::string fifo = dir.File("pipe.wav");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(fcntl(reader, F_SETPIPE_SZ, 1 << 20), 1 << 20);
+  EXPECT_TRUE(save(fifo));
+  Bytes piped(1 << 20);
+  piped.resize(static_cast<size_t>(std::max<ssize_t>(0, read(reader, piped.data(), 1 << 20))));
+  close(reader);
+  EXPECT_TRUE(save(dir.File("file.wav")));
+  EXPECT_EQ(piped, wavetest::ReadBytes(dir.File("file.wav")));
+}
+
 // ---- the chunk walk ----
 
 class ReadWaveTest : public ::testing::Test {
@@ -206,13 +228,19 @@ TEST_F(ReadWaveTest, LowerCaseRiffAndWaveAreAccepted) {
   EXPECT_EQ(m_wave.m_bitsPerSample, 16);
 }
 
-TEST_F(ReadWaveTest, RefusesFilesThatAreNotRiffWaveOrDoNotStartWithFormat) {
-  EXPECT_EQ(Read(RiffFile(InfoList({{"IART", "x"}}) + Fmt())), CWave::kReadNotWave);
+TEST_F(ReadWaveTest, RefusesFilesThatAreNotRiffWaveOrHaveNoFormatBeforeTheSamples) {
+  const Bytes data = Chunk("data", Bytes(8, 0));
+  EXPECT_EQ(Read(RiffFile(data + Fmt())), CWave::kReadNotWave);
   EXPECT_EQ(Read(RiffFile(Fmt(), -1, "RIFX")), CWave::kReadNotWave);
   EXPECT_EQ(Read(RiffFile(Fmt(), -1, "RIFF", "AVI ")), CWave::kReadNotWave);
-  EXPECT_EQ(Read(RiffFile(Chunk("fmX ", FormatContent(1, 48000, 16)))), CWave::kReadNotWave);
+  // A file that ends before any format chunk is short of its format.
+  EXPECT_EQ(Read(RiffFile(Chunk("fmX ", FormatContent(1, 48000, 16)))), CWave::kReadShort);
   // Only the first three characters of the format id are compared, without regard to case.
   EXPECT_EQ(Read(RiffFile(Chunk("FMTx", FormatContent(1, 48000, 16)))), CWave::kReadDone);
+  // Chunks before the format, as other programs write them, are walked like those after it.
+  EXPECT_EQ(Read(RiffFile(Chunk("JUNK", Bytes(28, 0)) + InfoList({{"IART", "x"}}) + Fmt() + data)),
+            CWave::kReadDone);
+  EXPECT_STREQ(m_wave.m_info.artist, "x");
 }
 
 TEST_F(ReadWaveTest, ShortHeadersAreReported) {
@@ -244,9 +272,9 @@ TEST_F(ReadWaveTest, EveryReturnLeavesTheTagCountOfTheClearedRecord) {
        CWave::kReadDone},
       {"short header", [&] { return Read({'x'}); }, CWave::kReadShort},
       {"not RIFF", [&] { return Read(notRiff); }, CWave::kReadNotWave},
-      {"list before the format",
+      {"tags, then samples before the format",
        [&] {
-         return Read(RiffFile(InfoList({{"IART", "B"}}) + Fmt()));
+         return Read(RiffFile(InfoList({{"IART", "B"}}) + Chunk("data", Bytes(4, 0)) + Fmt()));
        },
        CWave::kReadNotWave},
   };
