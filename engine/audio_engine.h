@@ -181,8 +181,12 @@ class CAudio {
   void SetPointTiming(double fmin) {
     m_pointDelayBlocks.store(PointDelayBlocks(fmin), std::memory_order_relaxed);
   }
-  // Analyses samples as a replay does (point timing for fmin [Hz], reset, each sample s as the
-  // frame (s * 65535, s * 65535)), but at full speed on the calling thread, without an output.
+  // A replay's sample, as the file holds it: the analysis takes the frame (s * 65535, s * 65535),
+  // with the sample's clipping noted, and the record track keeps s itself, so the recording of
+  // a replay is the file's samples. Analysing thread (the play thread); never blocks.
+  void PushReplaySample(int16_t sample);
+  // Analyses samples as a replay does (point timing for fmin [Hz], reset, PushReplaySample for
+  // each), but at full speed on the calling thread, without an output.
   void ReplayAtFullSpeed(const int16_t* samples, int count, double fmin);
   // The level meter's peaks (a halving lost to the capture thread's raise changes one reading).
   void HalvePeaks() {
@@ -301,9 +305,9 @@ class CAudio {
   // `index`, queued. Never blocks or allocates. 0 when the device refused it.
   [[nodiscard]] int FillSweepBuffer(int index);
   // Play thread: the next 128 samples of the loaded file into buffer `index`, each also handed
-  // to PushFrame; at the end of the samples the replay ends (the end-of-replay hook) and
-  // silence follows. Never blocks or allocates. 0 when there is nothing to play or the device
-  // refused the buffer.
+  // to the analysis (PushReplaySample); at the end of the samples the replay ends (the
+  // end-of-replay hook) and silence follows. Never blocks or allocates. 0 when there is nothing
+  // to play or the device refused the buffer.
   [[nodiscard]] int FillFileBuffer(int index);
   // The deferred playback stop: clears the sweep flag, stops the play thread and closes the
   // output. One-shot timer thread (20 ms after ScheduleStopPlayback, 100 ms after the play
@@ -366,6 +370,11 @@ class CAudio {
  private:
   friend struct CAudioProbe;  // the analysis' and the devices' inner state, for their tests
 
+  // PushFrame with the record sample given.
+  void PushFrameRecording(int32_t left, int32_t right, int16_t recordSample);
+  // The end of a replay's samples: a curve completed on the way keeps every sample as its
+  // recording, those after its completion too. On the thread that replayed them.
+  void TakeReplayAsCapture();
   void ProcessBlock();
   // The point quality counters for a curve point whose block peaked at `blockPeak`.
   void CountPoint(uint32_t blockPeak);

@@ -100,6 +100,8 @@ TEST(MeasurementSequence, CompleteMeasurementFollowsTheLoudspeakerAndItsReplayRe
 
   // The recording starts at index 0 of the record track; replay it as a loaded file would be.
   ASSERT_GT(rig.Audio().Counters().capturedCount, 48000 * 20);
+  const std::vector<int16_t> recorded(rig.Audio().Recording().begin(),
+                                      rig.Audio().Recording().end());
   ASSERT_NO_FATAL_FAILURE(LoadRecordingAsSamples(rig.Audio()));
   rig.Graph().ClearCurve();
   ASSERT_EQ(RunReplay(rig.Sequence(), -1, kTimeoutMs), SequenceStatus::kComplete)
@@ -109,6 +111,8 @@ TEST(MeasurementSequence, CompleteMeasurementFollowsTheLoudspeakerAndItsReplayRe
   EXPECT_FALSE(rig.Audio().IsFilePlaying());
   EXPECT_TRUE(DevicesAtRest(rig.Audio(), *rig.sim));
 
+  // the replay's recording is the loaded samples, every one as it was
+  EXPECT_TRUE(std::ranges::equal(rig.Audio().Recording(), recorded));
   const std::vector<double> replayed = rig.Curve();
   ASSERT_EQ(replayed.size(), 1001u);
   for (int k : MidBandPoints()) {
