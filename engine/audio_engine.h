@@ -29,6 +29,8 @@ struct EngineCounters {
   int32_t clippedPoints = 0;        // of the curve's 1001 points: those at full scale,
   int32_t deviceClippedPoints = 0;  // of those, the ones the device delivered at its full scale,
   int32_t silentPoints = 0;   // and those with a gap (64 zero frames) after a point with signal
+  int32_t syncFrames = 0;     // [frames] from the reset to the end of the block that found the
+                              // sync burst (a replay: the samples played up to there)
   int32_t recordCount = 0;    // [samples] recorded since the capture started
   int32_t capturedCount = 0;  // [samples] the finished recording's length
   int32_t captureResult = 0;  // what the capture thread ended with, 0 = nothing
@@ -84,7 +86,7 @@ using LoadedSamples = std::unique_ptr<int16_t[], FreeSamples>;
 //   m_blockFill        W: analysing thread; play thread (0 while it plays silence); the reset
 //                                                           R: analysing thread
 //   m_pointDelayBlocks W: UI (GenerateSweep, SetPointTiming)  R: analysing thread
-//   m_synced, m_recordCount, m_recordStart, m_capturedCount
+//   m_synced, m_syncFrames, m_recordCount, m_recordStart, m_capturedCount
 //                      W: analysing thread (the captured count at the end of the curve);
 //                         UI (TakeRecordingAsCapture); the reset
 //                                                           R: UI (Counters, Recording),
@@ -487,6 +489,7 @@ class CAudio {
   std::atomic<int32_t> m_playThreadAlive{0};  // set by the play thread while it runs
   std::atomic<int32_t> m_closingOutput{0};    // guard of CloseOutputDevice
   std::atomic<int32_t> m_synced{0};           // the sync burst has been found
+  std::atomic<int32_t> m_syncFrames{0};       // frames from the reset to the end of the sync block
   std::atomic<int32_t> m_resetRequested{0};   // ResetAnalysis handed to the running capture thread
   std::atomic<int32_t> m_noiseFloorReady{0};  // the detector has measured the input's floor
   // Of the curve's 1001 points (not the blocks that follow them):

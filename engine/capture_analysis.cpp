@@ -278,6 +278,8 @@ int CAudio::DetectSync(double x) {
   }
 
   if (bandDb[0] > m_syncThreshold && bandDb[1] > m_syncThreshold && bandDb[2] > m_syncThreshold) {
+    const int32_t recorded = m_recordCount.load(std::memory_order_relaxed);
+    m_syncFrames.store(recorded, std::memory_order_relaxed);
     // A replay's recording is the file's samples, from the first: nothing is cut.
     if (m_filePlaying.load(std::memory_order_relaxed) != 0) {
       m_synced.store(1, std::memory_order_relaxed);
@@ -285,7 +287,6 @@ int CAudio::DetectSync(double x) {
     }
     // Keep the 25440 samples before the end of this block: they hold the silence before the
     // burst, so a saved capture is synchronised again the same way when replayed.
-    const int32_t recorded = m_recordCount.load(std::memory_order_relaxed);
     int32_t start = 0;
     int32_t kept = kPreSyncSamples;
     if (m_recordWrite >= kPreSyncSamples) {

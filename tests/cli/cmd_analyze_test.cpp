@@ -18,6 +18,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -207,29 +208,6 @@ TEST_F(AnalyzeCommandTest, ARecordingEndingRightAfterItsLastPointCanBeSavedAgain
   EXPECT_STREQ(reader.m_info.title, "20.00-20000.00 Hz");
 }
 
-TEST_F(AnalyzeCommandTest, ARecordingThatGivesNoCurveIsAFailure) {
-  // Silence: no sync burst. A title's fmin of 0.00001 Hz: a lead-in of days before any point.
-  const std::string silent = m_dir.File("silent.wav");
-  {
-    CWave wave;
-    ASSERT_TRUE(wave.CreateCaptureFile(silent.c_str()));
-    for (int i = 0; i < 1000000; ++i) static_cast<void>(wave.WriteSample(0));
-    ASSERT_TRUE(wave.CloseCaptureFile(false));
-  }
-  const std::string tiny =
-      WriteSweepCapture("tiny.wav", 20.0, 20000.0, "0.00001-20000 Hz", "Quorvel");
-  for (const auto& [capture, message] :
-       {std::pair{silent,
-                  "The recording holds no sync burst: no response curve can be measured from it"},
-        std::pair{tiny, "The recording ends before the first point of the response curve"}}) {
-    const std::string csv = m_dir.File("curve.csv");
-    const CliOutcome run = Analyze(Quote(capture) + " --csv " + Quote(csv));
-    EXPECT_EQ(run.status, 1) << run.output;
-    EXPECT_NE(run.output.find(message), std::string::npos) << run.output;
-    EXPECT_FALSE(std::ifstream(csv).good());
-  }
-}
-
 // A disk that fills up under each output, made by a file size limit of 1 KiB (two of the
 // shell's 512-byte blocks): each fails with exit 1, names the reason, and leaves the earlier
 // file byte for byte and nothing beside it.
@@ -328,6 +306,20 @@ std::vector<double> IndependentCurve(const std::vector<int16_t>& samples, int bu
     curve.push_back(20.0 * std::log10(level));
   }
   return curve;
+}
+
+TEST_F(AnalyzeCommandTest, ARecordingThatGivesNoCleanCurveIsAFailure) {
+  const std::vector<int16_t> live = LiveStyleRecording(20.0, 20000.0, 480, 25440 + 1053 * 960);
+  for (const auto& [title, status, message] :
+       {std::tuple{"20000-20 Hz", 1, "The recording's sweep does not match the range 2000.00-"},
+        std::tuple{"1.5-1.8 Hz", 2, "quorvel-cli: the range needs 1.9 <= fmin < fmax <= 24000"}}) {
+    const std::string csv = m_dir.File("curve.csv");
+    const CliOutcome run =
+        Analyze(Quote(WriteRecording(m_dir.File("c.wav"), live, title)) + " --csv " + Quote(csv));
+    EXPECT_EQ(run.status, status) << run.output;
+    EXPECT_NE(run.output.find(message), std::string::npos) << run.output;
+    EXPECT_FALSE(std::ifstream(csv).good());
+  }
 }
 
 TEST_F(AnalyzeCommandTest, ACaptureOfThisTimingGivesTheCurveOfAnIndependentReading) {

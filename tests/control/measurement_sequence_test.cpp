@@ -204,6 +204,25 @@ TEST(MeasurementSequence, AReplayOfARecordingWithoutASyncBurstSaysSo) {
   EXPECT_EQ(rig.messages.Messages(), std::vector<std::string>{kMsgRecordingNoSync});
 }
 
+TEST(MeasurementSequence, AReplayedRecordingWithAGapOrAnotherRangeFailsAndCannotBeSaved) {
+  Rig rig;
+  const int length = rig.Audio().GenerateSweep(20.0, 20000.0);
+  for (const double fmax : {20000.0, 1000.0}) {  // a gap in the sweep; a sweep of another range
+    auto* samples = static_cast<int16_t*>(std::malloc(static_cast<size_t>(length) * 2));
+    std::memcpy(samples, rig.Audio().Sweep().data(), static_cast<size_t>(length) * 2);
+    if (fmax == 20000.0) std::fill(samples + 600000, samples + 600100, int16_t{0});
+    rig.Audio().LoadSamples(LoadedSamples(samples), length);
+    rig.Shared().m_curveFmin = 20.0;
+    rig.Shared().m_curveFmax = fmax;
+    rig.messages.Clear();
+    EXPECT_EQ(RunReplay(rig.Sequence(), -1, kTimeoutMs), SequenceStatus::kFailed);
+    EXPECT_EQ(rig.messages.Messages().at(0),
+              fmax == 20000.0 ? kMsgRecordingGap
+                              : "The recording's sweep does not match the range 20.00-1000.00 Hz");
+    EXPECT_FALSE(HasCaptureToSave(rig.core->FileContext()));
+  }
+}
+
 // ---- what the Load Audio File command sees ----
 
 TEST(MeasurementActivity, LastsFromTheOpenInputOrTheStartUntilTheRunIsFinished) {
