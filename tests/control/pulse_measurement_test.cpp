@@ -10,7 +10,6 @@
 #include <chrono>
 #include <cmath>
 #include <memory>
-#include <span>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -223,7 +222,7 @@ class ServerMeasurementTest : public testing::TestWithParam<const char*> {
     // Its recording, replayed, gives a curve that stands.
     CPointList replayed;
     auto replay = std::make_unique<CAudio>(nullptr, &replayed);
-    const std::span<const int16_t> recording = Audio().Recording();
+    const auto recording = Audio().Recording();
     replay->ReplayAtFullSpeed(recording.data(), static_cast<int>(recording.size()), 20.0);
     EXPECT_EQ(JudgeReplay(replay->Counters(), 1001, recording, 20.0, 20000.0).failure, "");
   }

@@ -60,8 +60,6 @@ TEST(ReplayVerdict, GenuineRecordingsStandAndHostileOnesSayWhyNot) {
   const auto floor = [&noise](size_t i, int) { return noise(i, 0) / 20000; };
   const auto tone = [](size_t i, int) { return 8000 * std::sin(0.13 * static_cast<double>(i)); };
   const auto zero = [](size_t, int) { return 0.0; };
-  Samples late(940000, 0);  // the burst 0.5 s before the end
-  late.insert(late.end(), full.begin(), full.begin() + 60000);
   const std::string other = "The recording's sweep does not match the range ";
   const struct {
     Samples recording;
@@ -74,7 +72,8 @@ TEST(ReplayVerdict, GenuineRecordingsStandAndHostileOnesSayWhyNot) {
       {Recorded(2, 24000), 2, 24000, ""},
       {Recorded(20, 20000, 6000), 20, 20000, ""},                              // noisy
       {Changed(full, 0, [](size_t, int s) { return s * 8; }), 20, 20000, ""},  // clipped
-      {late, 20, 20000, kMsgRecordingHoldsNoPoint},
+      {Changed(Samples(1000000), 940000, [&](size_t i, int) { return full[i - 940000]; }), 20,
+       20000, kMsgRecordingHoldsNoPoint},  // the burst 0.5 s before the end
       {Changed(full, kTenSeconds, zero), 20, 20000, kMsgRecordingGap},
       {Changed(full, kTenSeconds, zero, kTenSeconds + 100), 20, 20000, kMsgRecordingGap},
       {Changed(full, kAfterBurst, noise), 20, 20000, kMsgRecordingNoSweep},
