@@ -51,8 +51,7 @@ class CalibrationOptionsTest : public ::testing::Test {
     m_charts = m_dir.Path() / "charts";
     std::filesystem::create_directories(m_charts);
   }
-  // The generated sweep of 50..16000 Hz (or fmin..fmax) as a capture file titled 50..16000 Hz
-  // and naming microphone `comment`.
+  // The generated sweep of fmin..fmax as a capture titled 50..16000 Hz, of microphone `comment`.
   std::string Capture(const char* comment, double fmin = 50.0, double fmax = 16000.0) {
     auto audio = std::make_unique<CAudio>();
     const int length = audio->GenerateSweep(fmin, fmax);

@@ -100,8 +100,7 @@ TEST(MeasurementSequence, CompleteMeasurementFollowsTheLoudspeakerAndItsReplayRe
 
   // The recording starts at index 0 of the record track; replay it as a loaded file would be.
   ASSERT_GT(rig.Audio().Counters().capturedCount, 48000 * 20);
-  const std::vector<int16_t> recorded(rig.Audio().Recording().begin(),
-                                      rig.Audio().Recording().end());
+  const std::vector recorded(rig.Audio().Recording().begin(), rig.Audio().Recording().end());
   ASSERT_NO_FATAL_FAILURE(LoadRecordingAsSamples(rig.Audio()));
   rig.Graph().ClearCurve();
   ASSERT_EQ(RunReplay(rig.Sequence(), -1, kTimeoutMs), SequenceStatus::kComplete)

@@ -19,8 +19,7 @@ namespace {
 
 using Samples = std::vector<int16_t>;
 
-// The played signal of fmin..fmax through the loudspeaker model, uniform noise of `noise` steps
-// added.
+// The played signal of fmin..fmax through the loudspeaker model, with `noise` steps of noise.
 Samples Recorded(double fmin, double fmax, double noise = 0.0) {
   auto audio = std::make_unique<CAudio>();
   Samples out(audio->Sweep().data(), audio->Sweep().data() + audio->GenerateSweep(fmin, fmax));
