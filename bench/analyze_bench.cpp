@@ -1,5 +1,6 @@
-// How long quorvel-cli analyze takes for a whole capture: reading the WAV file's samples and
-// replaying them through the analysis (sync search included) into the curve store.
+// How long quorvel-cli analyze takes for a whole capture: reading the WAV file's samples,
+// replaying them through the analysis (sync search included) into the curve store, and looking
+// for the sweep at the points' frequencies.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "files/capture_samples.h"
 #include "files/wave_file.h"
 #include "graph/graphical.h"
+#include "response/sweep_presence.h"
 
 namespace quorvel {
 
@@ -58,8 +60,12 @@ void BM_AnalyzeCapture(benchmark::State& state) {
       break;
     }
     audio->ReplayAtFullSpeed(samples, static_cast<int>(count), 20.0);
-    std::free(samples);
     points = graph->m_count.load();
+    if (FindSweep({samples, count}, audio->Counters().syncFrames, points, 20.0, 20000.0) !=
+        SweepPresence::kFound) {
+      points = 0;
+    }
+    std::free(samples);
   }
   state.counters["points"] = points;
   state.counters["realtime_factor"] = benchmark::Counter(

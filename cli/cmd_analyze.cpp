@@ -13,20 +13,12 @@
 #include "control/curve_completion.h"
 #include "control/measurement_request.h"
 #include "control/measurement_sequence.h"
+#include "control/replay_verdict.h"
 #include "engine/audio_engine.h"
 
 namespace quorvel {
 
 namespace {
-
-constexpr int kCurvePoints = CGraphical::kLastPoint + 1;
-
-constexpr char kMsgRecordingHoldsNoPoint[] =
-    "The recording ends before the first point of the response curve";
-// A recorded sample at 16-bit full scale was clipped when it was recorded.
-constexpr char kMsgRecordingClipped[] =
-    "warning: the recording reached full scale (%d of 1001 points): the input clipped when it "
-    "was recorded\n";
 
 const char kAnalyzeUsage[] =
     "quorvel-cli analyze CAPTURE.wav [--fmin F] [--fmax F] [--calibration CHART]"
@@ -64,10 +56,9 @@ int RunAnalyze(const Arguments& args) {
   // The range of the title tag, unless the command line gives one.
   if (!options.Has("fmin")) fmin = loaded.fmin;
   if (!options.Has("fmax")) fmax = loaded.fmax;
-  // A range given on the command line follows the limits of a measurement; the title's range
-  // has been made sane by the load.
-  if ((options.Has("fmin") || options.Has("fmax")) &&
-      !CheckRange(fmin, fmax, RangeRule::kAnyWithinLimits, &error)) {
+  // The range follows the limits of a measurement, given or from the title (one below 1.9 Hz
+  // passes the load's rule).
+  if (!CheckRange(fmin, fmax, RangeRule::kAnyWithinLimits, &error)) {
     return ArgumentError(error, kAnalyzeUsage);
   }
   // The file's chart was loaded for the file's range: again for another one.
@@ -86,33 +77,21 @@ int RunAnalyze(const Arguments& args) {
   // points when the samples have run out is complete, as in the window.
   const bool complete = AnalyzeLoadedSamples(audio, core.Graph(), fmin, fmax);
   const int points = core.Graph().m_count.load();
-  // No curve at all is no success: say why there is none.
-  if (!audio.Counters().synced) {
-    std::fprintf(stderr, "%s\n", kMsgRecordingNoSync);
+  // A recording that gives no clean curve is no success: say why.
+  const ReplayVerdict verdict = JudgeLoadedReplay(audio, core.Graph(), fmin, fmax);
+  if (!verdict.failure.empty()) {
+    std::fprintf(stderr, "%s\n", verdict.failure.c_str());
     return kExitFailure;
   }
-  if (points == 0) {
-    std::fprintf(stderr, "%s\n", kMsgRecordingHoldsNoPoint);
-    return kExitFailure;
-  }
-  // A recording that ends before the curve is whole (one saved before the points were timed on
-  // their own frequencies ends a few blocks early) gives the points it holds, and no more.
-  bool warned = points < kCurvePoints;
-  if (warned) {
-    std::fprintf(stderr, "warning: the recording lacks %d of the %d points of a curve\n",
-                 kCurvePoints - points, kCurvePoints);
-  }
-  const int clipped = audio.Counters().clippedPoints;
-  if (clipped > 0) {
-    std::fprintf(stderr, kMsgRecordingClipped, clipped);
-    warned = true;
+  for (const std::string& warning : verdict.warnings) {
+    std::fprintf(stderr, "warning: %s\n", warning.c_str());
   }
 
   // --csv, --png / --bmp: the curve, and the graph as the window shows it after replaying the
   // file; every output that can be written is.
   bool written = WriteCurveOutputs(options, core, fmin, fmax, true);
-  // --save: what Save Audio File writes once the replay's curve is complete: the recording
-  // moved to the start of the record track, with the tags.
+  // --save: what Save Audio File writes once the replay's curve is complete: the recording,
+  // which is the file's samples, with the tags.
   if (options.Has("save")) {
     if (complete) audio.RotateRecordTrack();
     if (!CheckCaptureToSave(files) || !SaveCaptureFile(files, options.Value("save"))) {
@@ -123,7 +102,7 @@ int RunAnalyze(const Arguments& args) {
               complete ? ", curve complete" : "");
   PrintCurveEnds(core, fmin, fmax);
   if (!written) return kExitFailure;
-  return warned ? kExitWarning : kExitOk;
+  return verdict.warnings.empty() ? kExitOk : kExitWarning;
 }
 
 }  // namespace quorvel

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "base/atomic_file.h"
 #include "base/number_text.h"
@@ -127,13 +128,17 @@ int RunResponse(const Arguments& args) {
   if (!CheckResponseOutputs(options)) return kExitFailure;
 
   CImpulseAnalysis analysis(core.Audio());  // the core's engine plays nothing here
-  switch (AnalyzeCaptureResponse(core, loaded, request.gateMs, &analysis)) {
+  std::vector<std::string> warnings;
+  switch (AnalyzeCaptureResponse(core, loaded, request.gateMs, &analysis, &warnings)) {
     case CaptureResponseResult::kOk:
       break;
     case CaptureResponseResult::kRangeRefused:
       return ArgumentError("the range is outside what the recording holds", kResponseUsage);
     default:
       return kExitFailure;
+  }
+  for (const std::string& warning : warnings) {
+    std::fprintf(stderr, "warning: %s\n", warning.c_str());
   }
 
   // every output that can be written is; each that fails is named
@@ -149,7 +154,8 @@ int RunResponse(const Arguments& args) {
     }
   }
   if (!asked) PrintSummary(request.path, analysis);
-  return written ? kExitOk : kExitFailure;
+  if (!written) return kExitFailure;
+  return warnings.empty() ? kExitOk : kExitWarning;
 }
 
 }  // namespace quorvel

@@ -6,8 +6,8 @@
 namespace quorvel {
 
 // Exit status of every command: 0 success, 1 a failure (with the message the window would
-// show), 2 bad arguments, 3 (measure, analyze) a curve with a warning: written, but clipped,
-// with another program's sound in it, or short of points.
+// show), 2 bad arguments, 3 (measure, analyze, response) a curve with a warning: written, but
+// clipped, with another program's sound in it, or short of points.
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitBadArguments = 2;

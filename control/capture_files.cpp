@@ -20,6 +20,7 @@
 #include "calibration/micro_list_proc.h"
 #include "control/data_folders.h"
 #include "control/failure_words.h"
+#include "control/measurement_request.h"
 #include "engine/audio_engine.h"
 #include "files/capture_samples.h"
 #include "files/wave_file.h"
@@ -217,8 +218,9 @@ bool ApplyFileMicrophone(const CaptureFileContext& ctx, const char* microphone, 
 }
 
 // The tags: a tagged file must name the tool as its artist; the title gives the range, the
-// comment the microphone. False after the message of a foreign file, with its samples freed.
-bool ReadCaptureTags(const CaptureFileContext& ctx, const std::string& path,
+// comment the microphone. False after the message of a foreign file, or (withinLimits) of a
+// title range beyond a measurement's limits, with its samples freed.
+bool ReadCaptureTags(const CaptureFileContext& ctx, const std::string& path, bool withinLimits,
                      LoadedCaptureFile* loaded) {
   CWave& wave = ctx.wave;
   // The samples have passed their checks; the tags are read as far as they go.
@@ -243,6 +245,14 @@ bool ReadCaptureTags(const CaptureFileContext& ctx, const std::string& path,
       loaded->fmin = std::min(loaded->fmin, 2000.0);
     }
   }
+  // A title below 1.9 Hz passes that rule: refused as the range fields refuse such a range.
+  std::string why;
+  if (withinLimits && !CheckRange(loaded->fmin, loaded->fmax, RangeRule::kAnyWithinLimits, &why)) {
+    static_cast<void>(CheckRange(loaded->fmin, loaded->fmax, RangeRule::kSteps, &why));
+    ctx.audio.ReleaseSamples();
+    ctx.messages.ShowMessage(why);
+    return false;
+  }
   loaded->calibrationApplied =
       info.comment[0] != '\0' && ApplyFileMicrophone(ctx, info.comment, loaded->fmin, loaded->fmax);
   loaded->name =
@@ -254,15 +264,18 @@ bool ReadCaptureTags(const CaptureFileContext& ctx, const std::string& path,
 
 }  // namespace
 
-bool LoadCaptureFile(const CaptureFileContext& ctx, const std::string& path,
-                     LoadedCaptureFile* result) {
+namespace {
+
+bool LoadCapture(const CaptureFileContext& ctx, const std::string& path, bool withinLimits,
+                 LoadedCaptureFile* result) {
   CSharedState& state = ctx.state;
   if (!CheckCaptureFileSize(path, ctx.messages)) return false;
   ctx.audio.ReleaseSamples();
   CUtil::CopyText(state.m_szWavPath, path.c_str());
   // The full path is opened (m_szWavPath keeps at most 519 characters).
   LoadedCaptureFile loaded;
-  if (!LoadSamples(ctx.audio, path, ctx.messages) || !ReadCaptureTags(ctx, path, &loaded)) {
+  if (!LoadSamples(ctx.audio, path, ctx.messages) ||
+      !ReadCaptureTags(ctx, path, withinLimits, &loaded)) {
     return false;
   }
 
@@ -285,6 +298,13 @@ bool LoadCaptureFile(const CaptureFileContext& ctx, const std::string& path,
   return true;
 }
 
+}  // namespace
+
+bool LoadCaptureFile(const CaptureFileContext& ctx, const std::string& path,
+                     LoadedCaptureFile* result) {
+  return LoadCapture(ctx, path, false, result);
+}
+
 bool LoadAudioFile(const CaptureFileContext& ctx, const std::function<void()>& endMeasurement,
                    LoadedCaptureFile* result) {
   CSharedState& state = ctx.state;
@@ -297,7 +317,7 @@ bool LoadAudioFile(const CaptureFileContext& ctx, const std::function<void()>& e
   }
   std::string path;
   if (!ctx.messages.ChooseOpenFile(folder, "wav", &path)) return false;
-  return LoadCaptureFile(ctx, path, result);
+  return LoadCapture(ctx, path, true, result);
 }
 
 }  // namespace quorvel

@@ -99,7 +99,9 @@ struct LoadedCaptureFile {
 // The whole command: m_szWavPath from the preference "Wav"; when a measurement is active,
 // endMeasurement() (the window's EndCapture and calibration-off step), then calibration off and
 // m_bCapturing = 0; the open-file chooser (".wav", starting in CaptureFileStartFolder);
-// LoadCaptureFile. False when the chooser was cancelled or the file was refused.
+// LoadCaptureFile, which here also refuses a title range beyond a measurement's limits (below
+// 1.9 Hz) with the range fields' refusal. False when the chooser was cancelled or the file was
+// refused.
 [[nodiscard]] bool LoadAudioFile(const CaptureFileContext& ctx,
                                  const std::function<void()>& endMeasurement,
                                  LoadedCaptureFile* result);

@@ -9,8 +9,10 @@
 #include "calibration/micro_list_proc.h"
 #include "control/capture_files.h"
 #include "control/chart_correction.h"
+#include "control/curve_completion.h"
 #include "control/measurement_request.h"
 #include "control/quorvel_core.h"
+#include "control/replay_verdict.h"
 #include "engine/audio_engine.h"
 
 namespace quorvel {
@@ -25,10 +27,10 @@ CaptureResponseResult LoadCaptureForResponse(CQuorvelCore& core,
   LoadedResponseCapture result;
   result.fmin = request.fminGiven ? request.fmin : file.fmin;
   result.fmax = request.fmaxGiven ? request.fmax : file.fmax;
-  // the title's range has been made sane by the load; a given one keeps a measurement's limits
+  // given or from the title, the range keeps a measurement's limits (a title below 1.9 Hz
+  // passes the load's rule)
   std::string reason;
-  if ((request.fminGiven || request.fmaxGiven) &&
-      !CheckRange(result.fmin, result.fmax, RangeRule::kAnyWithinLimits, &reason)) {
+  if (!CheckRange(result.fmin, result.fmax, RangeRule::kAnyWithinLimits, &reason)) {
     if (why != nullptr) *why = reason;
     return CaptureResponseResult::kRangeRefused;
   }
@@ -53,7 +55,16 @@ CaptureResponseResult LoadCaptureForResponse(CQuorvelCore& core,
 
 CaptureResponseResult AnalyzeCaptureResponse(CQuorvelCore& core,
                                              const LoadedResponseCapture& loaded, double gateMs,
-                                             CImpulseAnalysis* analysis) {
+                                             CImpulseAnalysis* analysis,
+                                             std::vector<std::string>* warnings) {
+  // the recording is judged as `analyze` judges it, from its replay
+  static_cast<void>(AnalyzeLoadedSamples(core.Audio(), core.Graph(), loaded.fmin, loaded.fmax));
+  ReplayVerdict verdict = JudgeLoadedReplay(core.Audio(), core.Graph(), loaded.fmin, loaded.fmax);
+  if (!verdict.failure.empty()) {
+    core.Messages().ShowMessage(verdict.failure);
+    return CaptureResponseResult::kRecordingRefused;
+  }
+  *warnings = std::move(verdict.warnings);
   const std::span<const int16_t> samples = core.Audio().Loaded();
   analysis->SetGate(gateMs);
   analysis->SetCorrection(loaded.correction, loaded.chartName);

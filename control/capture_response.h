@@ -3,6 +3,7 @@
 // it: the file loaded with Load Audio File's checks and messages, the range from its title tag
 // (or the one given), the microphone chart given or the one the file names, then the analysis.
 #include <string>
+#include <vector>
 
 #include "response/impulse_analysis.h"
 
@@ -23,10 +24,11 @@ struct CaptureResponseRequest {
 
 enum class CaptureResponseResult {
   kOk,
-  kFileRefused,   // the load refused the file; its message has been shown
-  kRangeRefused,  // a given range outside 1.9 <= fmin < fmax <= 24000 (the reason in *why)
-  kChartRefused,  // the chart is unusable; kMsgChartNotValid has been shown
-  kNoImpulse,     // no impulse response stands above the noise; kMsgNoImpulse has been shown
+  kFileRefused,       // the load refused the file; its message has been shown
+  kRangeRefused,      // a range outside 1.9 <= fmin < fmax <= 24000 (the reason in *why)
+  kChartRefused,      // the chart is unusable; kMsgChartNotValid has been shown
+  kNoImpulse,         // no impulse response stands above the noise; kMsgNoImpulse has been shown
+  kRecordingRefused,  // the replay's verdict refuses the recording; its message has been shown
 };
 
 // The loaded capture, ready for AnalyzeCaptureResponse.
@@ -40,17 +42,21 @@ struct LoadedResponseCapture {
 // Loads the capture file into the core's engine and settles the range and the chart: the
 // load's refusals and "could not find microphone" go through the core's messages, as Load
 // Audio File shows them; a chart given replaces the file's own (as `analyze` applies it).
-// A range given follows a measurement's limits. Main thread, no measurement running.
+// The range, given or the title's, follows a measurement's limits. Main thread, no measurement
+// running.
 [[nodiscard]] CaptureResponseResult LoadCaptureForResponse(CQuorvelCore& core,
                                                            const CaptureResponseRequest& request,
                                                            LoadedResponseCapture* loaded,
                                                            std::string* why);
 
-// Analyses the samples the core's engine holds from LoadCaptureForResponse over the loaded
-// range, with its chart and the request's gate, into *analysis. kNoImpulse after kMsgNoImpulse.
+// Judges the samples the core's engine holds from LoadCaptureForResponse as `analyze` does
+// (their replay into the core's curve, then JudgeReplay: kRecordingRefused after its message,
+// else its warnings in *warnings), then analyses them over the loaded range, with its chart and
+// the request's gate, into *analysis. kNoImpulse after kMsgNoImpulse.
 [[nodiscard]] CaptureResponseResult AnalyzeCaptureResponse(CQuorvelCore& core,
                                                            const LoadedResponseCapture& loaded,
                                                            double gateMs,
-                                                           CImpulseAnalysis* analysis);
+                                                           CImpulseAnalysis* analysis,
+                                                           std::vector<std::string>* warnings);
 
 }  // namespace quorvel

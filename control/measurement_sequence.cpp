@@ -12,6 +12,7 @@
 #include "base/shared_state.h"
 #include "base/user_messages.h"
 #include "base/util.h"
+#include "control/curve_completion.h"
 #include "control/failure_words.h"
 #include "control/measurement_request.h"
 #include "engine/audio_engine.h"
@@ -318,8 +319,10 @@ bool CMeasurementSequence::StartReplay(int outputIndex, uint32_t timeoutMs) {
   TakePointBaseline();
   m_mode = Mode::kIdle;
   m_status = SequenceStatus::kFailed;
+  m_replaySamples = m_audio.Loaded();
   if (!PlayLoadedSamples(outputIndex)) {
     static_cast<void>(m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs));
+    m_replaySamples = {};
     ReleaseReplaySamples();
     return false;
   }
@@ -504,6 +507,11 @@ SequenceStatus CMeasurementSequence::TickReplay() {
     EndCapture();
     if (m_audio.IsFilePlaying()) CalibrationOff();
   }
+  // The rule of a live sweep: a gap of silence ends it at once.
+  if (m_audio.Counters().silentPoints != 0) {
+    static_cast<void>(m_audio.EndReplayPlayback());
+    return RefuseReplayCurve(kMsgRecordingGap);
+  }
   if (ReplayEnded()) return SequenceStatus::kComplete;
   if (m_stopRequested.exchange(0, std::memory_order_acq_rel) != 0) {
     static_cast<void>(m_audio.EndReplayPlayback());
@@ -539,7 +547,6 @@ SequenceStatus CMeasurementSequence::Finish() {
     return m_status;
   }
   static_cast<void>(m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs));
-  ReleaseReplaySamples();
   // A saved recording ends with the block that completed the live curve; the replay's blocks
   // start at the file's first sample, so its last block can need a few hundred samples more
   // than the file holds: the samples then run out after the 1001st point but before the block
@@ -549,8 +556,23 @@ SequenceStatus CMeasurementSequence::Finish() {
     // holds no sync burst.
     ShowMessage(m_audio.Counters().synced ? kMsgNotComplete : kMsgRecordingNoSync);
     m_status = SequenceStatus::kFailed;
+  } else if (m_status == SequenceStatus::kComplete) {
+    static_cast<void>(TakeWholeCurveAsComplete(m_audio, m_graph));
+    // The play thread has gone: the samples it played are still there.
+    const ReplayVerdict verdict =
+        JudgeReplay(m_audio.Counters(), m_graph.m_count.load(std::memory_order_acquire),
+                    m_replaySamples, m_shared.m_curveFmin, m_shared.m_curveFmax);
+    if (!verdict.failure.empty()) m_status = RefuseReplayCurve(verdict.failure);
   }
+  m_replaySamples = {};
+  ReleaseReplaySamples();
   return m_status;
+}
+
+SequenceStatus CMeasurementSequence::RefuseReplayCurve(const std::string& message) {
+  ShowMessage(message);
+  m_shared.m_bCurveEndNotified.store(0, std::memory_order_release);
+  return SequenceStatus::kFailed;
 }
 
 }  // namespace quorvel

@@ -2,10 +2,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "control/measurement_request.h"
+#include "control/replay_verdict.h"
 
 namespace quorvel {
 
@@ -26,9 +28,6 @@ constexpr char kMsgInputStopped[] = "The Audio Input stopped during the measurem
 constexpr char kMsgOutputStopped[] = "The Audio Output stopped during the measurement";
 constexpr char kMsgNoSync[] = "No sync burst was heard: check the loudspeaker and the microphone";
 constexpr char kMsgNotComplete[] = "The measurement did not complete in time";
-// A replayed recording in which the analysis found no sync burst: no point can be measured.
-constexpr char kMsgRecordingNoSync[] =
-    "The recording holds no sync burst: no response curve can be measured from it";
 // The start of a measurement waits for the input to deliver and for the output to play, each
 // at most kStartWaitMs; a sweep with a dropout, and a clipped input, are reported.
 constexpr char kMsgInputSilent[] =
@@ -107,13 +106,16 @@ class CMeasurementSequence {
   // from waiting for the input's floor to waiting for the output to play to the sweep, and
   // fails when a wait passes kStartWaitMs or the sweep has a dropout (an output underflow,
   // capture frames lost, a gap of silence in the curve). A replay's completed curve is handled
-  // here once (EndCapture). After the end, every further call reports the same.
+  // here once (EndCapture); a gap of silence in its recording ends it as a failure. After the
+  // end, every further call reports the same.
   [[nodiscard]] SequenceStatus Tick();
   // Ends the run: a measurement's EndCapture, then the wait for the playback stop; a replay's
-  // wait for the playback stop and the release of its samples. A run that still ran counts as
-  // stopped. Returns how the run ended (a replay whose samples ran out before the curve was
-  // whole ends here as kFailed, with its message). Blocks until the devices have stopped (at
-  // most a few seconds).
+  // wait for the playback stop, its curve taken as complete when its samples ran out with all
+  // its points (TakeWholeCurveAsComplete), its verdict (JudgeReplay) and the release of its
+  // samples. A run that still ran counts as stopped. Returns how the run ended: a replay whose
+  // samples ran out before the curve was whole, or whose curve the verdict refuses, ends here as
+  // kFailed, with its message, and its curve can no longer be saved. Blocks until the devices have
+  // stopped (at most a few seconds).
   SequenceStatus Finish();
   // A run has started and not yet been finished.
   bool IsRunning() const { return m_mode != Mode::kIdle; }
@@ -187,6 +189,8 @@ class CMeasurementSequence {
   std::string Dropout() const;
   std::string OutputStoppedMessage() const;
   SequenceStatus TickReplay();
+  // A replayed curve that cannot stand: its message, and no save of its recording.
+  SequenceStatus RefuseReplayCurve(const std::string& message);
   void InputFailurePath();
   void CalibrationOff();
   void ShowMessage(const std::string& text);
@@ -217,6 +221,7 @@ class CMeasurementSequence {
   uint64_t m_framesLostBefore = 0;
   std::string m_curveChartPath;
   std::string m_curveChartName;
+  std::span<const int16_t> m_replaySamples;  // the running replay's, until they are released
   // Of the last complete measurement: its clipped points, those clipped before the gain, and
   // the other programs that played to its output.
   int m_clippedPoints = 0;

@@ -29,6 +29,8 @@ struct EngineCounters {
   int32_t clippedPoints = 0;        // of the curve's 1001 points: those at full scale,
   int32_t deviceClippedPoints = 0;  // of those, the ones the device delivered at its full scale,
   int32_t silentPoints = 0;   // and those with a gap (64 zero frames) after a point with signal
+  int32_t syncFrames = 0;     // [frames] from the reset to the end of the block that found the
+                              // sync burst (a replay: the samples played up to there)
   int32_t recordCount = 0;    // [samples] recorded since the capture started
   int32_t capturedCount = 0;  // [samples] the finished recording's length
   int32_t captureResult = 0;  // what the capture thread ended with, 0 = nothing
@@ -84,7 +86,7 @@ using LoadedSamples = std::unique_ptr<int16_t[], FreeSamples>;
 //   m_blockFill        W: analysing thread; play thread (0 while it plays silence); the reset
 //                                                           R: analysing thread
 //   m_pointDelayBlocks W: UI (GenerateSweep, SetPointTiming)  R: analysing thread
-//   m_synced, m_recordCount, m_recordStart, m_capturedCount
+//   m_synced, m_syncFrames, m_recordCount, m_recordStart, m_capturedCount
 //                      W: analysing thread (the captured count at the end of the curve);
 //                         UI (TakeRecordingAsCapture); the reset
 //                                                           R: UI (Counters, Recording),
@@ -181,8 +183,12 @@ class CAudio {
   void SetPointTiming(double fmin) {
     m_pointDelayBlocks.store(PointDelayBlocks(fmin), std::memory_order_relaxed);
   }
-  // Analyses samples as a replay does (point timing for fmin [Hz], reset, each sample s as the
-  // frame (s * 65535, s * 65535)), but at full speed on the calling thread, without an output.
+  // A replay's sample, as the file holds it: the analysis takes the frame (s * 65535, s * 65535),
+  // with the sample's clipping noted, and the record track keeps s itself, so the recording of
+  // a replay is the file's samples. Analysing thread (the play thread); never blocks.
+  void PushReplaySample(int16_t sample);
+  // Analyses samples as a replay does (point timing for fmin [Hz], reset, PushReplaySample for
+  // each), but at full speed on the calling thread, without an output.
   void ReplayAtFullSpeed(const int16_t* samples, int count, double fmin);
   // The level meter's peaks (a halving lost to the capture thread's raise changes one reading).
   void HalvePeaks() {
@@ -301,9 +307,9 @@ class CAudio {
   // `index`, queued. Never blocks or allocates. 0 when the device refused it.
   [[nodiscard]] int FillSweepBuffer(int index);
   // Play thread: the next 128 samples of the loaded file into buffer `index`, each also handed
-  // to PushFrame; at the end of the samples the replay ends (the end-of-replay hook) and
-  // silence follows. Never blocks or allocates. 0 when there is nothing to play or the device
-  // refused the buffer.
+  // to the analysis (PushReplaySample); at the end of the samples the replay ends (the
+  // end-of-replay hook) and silence follows. Never blocks or allocates. 0 when there is nothing
+  // to play or the device refused the buffer.
   [[nodiscard]] int FillFileBuffer(int index);
   // The deferred playback stop: clears the sweep flag, stops the play thread and closes the
   // output. One-shot timer thread (20 ms after ScheduleStopPlayback, 100 ms after the play
@@ -366,6 +372,11 @@ class CAudio {
  private:
   friend struct CAudioProbe;  // the analysis' and the devices' inner state, for their tests
 
+  // PushFrame with the record sample given.
+  void PushFrameRecording(int32_t left, int32_t right, int16_t recordSample);
+  // The end of a replay's samples: a curve completed on the way keeps every sample as its
+  // recording, those after its completion too. On the thread that replayed them.
+  void TakeReplayAsCapture();
   void ProcessBlock();
   // The point quality counters for a curve point whose block peaked at `blockPeak`.
   void CountPoint(uint32_t blockPeak);
@@ -478,6 +489,7 @@ class CAudio {
   std::atomic<int32_t> m_playThreadAlive{0};  // set by the play thread while it runs
   std::atomic<int32_t> m_closingOutput{0};    // guard of CloseOutputDevice
   std::atomic<int32_t> m_synced{0};           // the sync burst has been found
+  std::atomic<int32_t> m_syncFrames{0};       // frames from the reset to the end of the sync block
   std::atomic<int32_t> m_resetRequested{0};   // ResetAnalysis handed to the running capture thread
   std::atomic<int32_t> m_noiseFloorReady{0};  // the detector has measured the input's floor
   // Of the curve's 1001 points (not the blocks that follow them):

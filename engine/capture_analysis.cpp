@@ -101,18 +101,16 @@ inline void RaisePeak(std::atomic<int32_t>& peak, int32_t sample) {
 
 }  // namespace
 
-// Called on the analysing thread (the capture thread, or the play thread during a replay) for
-// every frame; never blocks or allocates.
-void CAudio::PushFrame(int32_t left, int32_t right) {
+// PushFrame and PushReplaySample: always inlined, so a live frame pays no call. Analysing
+// thread; never blocks or allocates.
+[[gnu::always_inline]] inline void CAudio::PushFrameRecording(int32_t left, int32_t right,
+                                                              int16_t recordSample) {
   const int write = m_ringWrite & kRingMask;
   m_ringLeft[write] = left;
   m_ringRight[write] = right;
 
-  // Record track: the louder channel (left when both are equal), its upper 16 bits rounded
-  // toward zero.
-  const int32_t louder = Magnitude(right) > Magnitude(left) ? right : left;
   const int recordWrite = m_recordWrite & kRecordMask;
-  m_record[recordWrite] = static_cast<int16_t>(louder / 65536);
+  m_record[recordWrite] = recordSample;
   const int32_t recorded = m_recordCount.load(std::memory_order_relaxed);
   m_recordCount.store(recorded + (recorded != kInt32Max ? 1 : 0), std::memory_order_relaxed);
   m_recordWrite = (recordWrite + 1) & kRecordMask;
@@ -141,16 +139,35 @@ void CAudio::PushFrame(int32_t left, int32_t right) {
   m_ringWrite = (write + 1) & kRingMask;
 }
 
+// Called on the analysing thread (the capture thread, or the play thread during a replay) for
+// every frame; never blocks or allocates.
+void CAudio::PushFrame(int32_t left, int32_t right) {
+  // Record track: the louder channel (left when both are equal), its upper 16 bits rounded
+  // toward zero.
+  const int32_t louder = Magnitude(right) > Magnitude(left) ? right : left;
+  PushFrameRecording(left, right, static_cast<int16_t>(louder / 65536));
+}
+
+void CAudio::PushReplaySample(int16_t sample) {
+  // A recorded sample at 16-bit full scale was clipped when it was recorded.
+  if (sample >= 32767 || sample <= -32767) m_blockClipped |= kClippedAtGain;
+  // The analysis' scale is the capture's: s * 65535 (s * 65535 / 65536 on the track would lose
+  // a step of every sample at each load and save).
+  PushFrameRecording(sample * 65535, sample * 65535, sample);
+}
+
 void CAudio::ReplayAtFullSpeed(const int16_t* samples, int count, double fmin) {
   SetPointTiming(fmin);
   ResetAnalysis();
   SetFilePlaying(true);
-  for (int i = 0; i < count; ++i) {
-    // A recorded sample at 16-bit full scale was clipped when it was recorded.
-    if (samples[i] >= 32767 || samples[i] <= -32767) m_blockClipped |= kClippedAtGain;
-    PushFrame(samples[i] * 65535, samples[i] * 65535);
-  }
+  for (int i = 0; i < count; ++i) PushReplaySample(samples[i]);
+  TakeReplayAsCapture();
   SetFilePlaying(false);
+}
+
+void CAudio::TakeReplayAsCapture() {
+  if (m_capturedCount.load(std::memory_order_relaxed) <= 0) return;
+  m_capturedCount.store(m_recordCount.load(std::memory_order_relaxed), std::memory_order_release);
 }
 
 namespace {
@@ -261,9 +278,15 @@ int CAudio::DetectSync(double x) {
   }
 
   if (bandDb[0] > m_syncThreshold && bandDb[1] > m_syncThreshold && bandDb[2] > m_syncThreshold) {
+    const int32_t recorded = m_recordCount.load(std::memory_order_relaxed);
+    m_syncFrames.store(recorded, std::memory_order_relaxed);
+    // A replay's recording is the file's samples, from the first: nothing is cut.
+    if (m_filePlaying.load(std::memory_order_relaxed) != 0) {
+      m_synced.store(1, std::memory_order_relaxed);
+      return 1;
+    }
     // Keep the 25440 samples before the end of this block: they hold the silence before the
     // burst, so a saved capture is synchronised again the same way when replayed.
-    const int32_t recorded = m_recordCount.load(std::memory_order_relaxed);
     int32_t start = 0;
     int32_t kept = kPreSyncSamples;
     if (m_recordWrite >= kPreSyncSamples) {

@@ -103,6 +103,7 @@ void CAudio::ClearAnalysisState() {
   m_noiseFloorReady.store(0, std::memory_order_relaxed);
 
   m_synced.store(0, std::memory_order_relaxed);
+  m_syncFrames.store(0, std::memory_order_relaxed);
   m_blocksSinceSync = 0;
 
   m_blockClipped = 0;
@@ -123,6 +124,7 @@ EngineCounters CAudio::Counters() const {
           .clippedPoints = m_clippedPoints.load(kAcquire),
           .deviceClippedPoints = m_deviceClippedPoints.load(kAcquire),
           .silentPoints = m_silentPoints.load(kAcquire),
+          .syncFrames = m_syncFrames.load(kAcquire),
           .recordCount = m_recordCount.load(kAcquire),
           .capturedCount = m_capturedCount.load(kAcquire),
           .captureResult = m_captureResult.load(kAcquire),

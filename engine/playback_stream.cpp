@@ -355,6 +355,7 @@ int CAudio::FillFileBuffer(int index) {
       m_blockFill.store(0, std::memory_order_relaxed);
       out += PutSample(out, 0);
     } else if (pos >= count || pos < 0) {
+      TakeReplayAsCapture();
       if (m_endReplayHook != nullptr) {
         m_endReplayHook(m_endReplayContext);
       } else {
@@ -364,9 +365,7 @@ int CAudio::FillFileBuffer(int index) {
     } else {
       const int16_t sample = samples[pos];
       m_filePlayPos.store(pos + 1, std::memory_order_relaxed);
-      // A recorded sample at 16-bit full scale was clipped when it was recorded.
-      if (sample >= 32767 || sample <= -32767) m_blockClipped |= kClippedAtGain;
-      PushFrame(sample * 65535, sample * 65535);
+      PushReplaySample(sample);
       out += PutSample(out, OutputSample(sample, m_playVolume.load(std::memory_order_relaxed)));
     }
   }

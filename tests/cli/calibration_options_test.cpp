@@ -51,10 +51,10 @@ class CalibrationOptionsTest : public ::testing::Test {
     m_charts = m_dir.Path() / "charts";
     std::filesystem::create_directories(m_charts);
   }
-  // The generated sweep of 50..16000 Hz as a capture file naming microphone `comment`.
-  std::string Capture(const char* comment) {
+  // The generated sweep of fmin..fmax as a capture titled 50..16000 Hz, of microphone `comment`.
+  std::string Capture(const char* comment, double fmin = 50.0, double fmax = 16000.0) {
     auto audio = std::make_unique<CAudio>();
-    const int length = audio->GenerateSweep(50.0, 16000.0);
+    const int length = audio->GenerateSweep(fmin, fmax);
     const std::string path = m_dir.File("capture.wav");
     CWave wave;
     EXPECT_TRUE(wave.CreateCaptureFile(path.c_str()));
@@ -121,7 +121,7 @@ TEST_F(CalibrationOptionsTest, TheCapturesMicrophoneIsLookedUpInTheChartFolder) 
   const std::string text = "20 -3\n1000 0\n20000 4.5\n";
   std::filesystem::create_directories(m_charts / "sub");
   std::ofstream(m_charts / "sub" / "USB Mic.frd") << text;
-  const std::string capture = Capture("usb mic");
+  std::string capture = Capture("usb mic");
   const auto chart = charttest::ReferenceCurve(*charttest::ReferencePoints(text), 50.0, 16000.0);
 
   // not in any folder: reported, measured without calibration
@@ -139,6 +139,7 @@ TEST_F(CalibrationOptionsTest, TheCapturesMicrophoneIsLookedUpInTheChartFolder) 
       << "[Preferences]\nCalibFiles=" << m_charts.string() << "\n";
   ExpectCalibrated(plain, Analyze(capture, "", &run), chart, "CalibFiles");
   // another range: the chart is read again for it
+  capture = Capture("usb mic", 100.0, 8000.0);
   std::filesystem::create_directories(m_dir.Path() / "empty");
   const std::vector<double> narrow =
       Analyze(capture, "--fmin 100 --fmax 8000 --chart-folder " + ShellQuote(m_dir.File("empty")));

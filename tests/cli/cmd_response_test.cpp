@@ -3,6 +3,7 @@
 // layout, and bad input, a silent recording and bad arguments end with their exit status.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -24,17 +25,18 @@ namespace {
 
 class CmdResponseTest : public ::testing::Test {
  protected:
-  // The 50..16000 Hz signal as a capture file; silent: as long, but all zero.
-  std::string Capture(const char* name, bool silent) {
+  // The 50..16000 Hz signal times gain (0: all zero) as a capture file.
+  std::string Capture(const char* name, int gain = 1, const char* title = "50.00-16000.00 Hz") {
     auto audio = std::make_unique<CAudio>();
     const int length = audio->GenerateSweep(50.0, 16000.0);
     const std::string path = m_dir.File(name);
     CWave wave;
     EXPECT_TRUE(wave.CreateCaptureFile(path.c_str()));
     for (int i = 0; i < length; ++i) {
-      static_cast<void>(wave.WriteSample(silent ? int16_t{0} : audio->Sweep()[i]));
+      static_cast<void>(wave.WriteSample(
+          static_cast<int16_t>(std::clamp(gain * audio->Sweep()[i], -32768, 32767))));
     }
-    std::strcpy(wave.m_szTitle, "50.00-16000.00 Hz");
+    std::strcpy(wave.m_szTitle, title);
     std::strcpy(wave.m_szArtist, "Quorvel");
     EXPECT_TRUE(wave.CloseCaptureFile(true));
     return path;
@@ -67,7 +69,7 @@ class CmdResponseTest : public ::testing::Test {
 };
 
 TEST_F(CmdResponseTest, WritesEveryFileAndAppliesTheChart) {
-  const std::string capture = ShellQuote(Capture("capture.wav", false));
+  const std::string capture = ShellQuote(Capture("capture.wav"));
   std::ofstream(m_dir.File("mic.txt")) << "100 0\n500 4\n2000 4\n10000 0\n";
   const CliOutcome plain = Cli(capture + " --gate 5 --frd " + ShellQuote(m_dir.File("plain.frd")));
   ASSERT_EQ(plain.status, 0) << plain.output;
@@ -108,15 +110,20 @@ TEST_F(CmdResponseTest, WritesEveryFileAndAppliesTheChart) {
 }
 
 TEST_F(CmdResponseTest, RefusesBadInputAndArguments) {
-  const std::string capture = ShellQuote(Capture("capture.wav", false));
-  const std::string silent = ShellQuote(Capture("silent.wav", true));
+  const std::string capture = ShellQuote(Capture("capture.wav"));
+  const std::string silent = ShellQuote(Capture("silent.wav", 0));
   const std::string frd = ShellQuote(m_dir.File("out.frd"));
   struct Case {
     std::string arguments;
     int status;
     const char* says;
   } cases[] = {
-      {silent + " --frd " + frd, 1, "No impulse response stands above the noise"},
+      {silent + " --frd " + frd, 1, "The recording holds no sync burst"},
+      {capture + " --fmax 1000 --frd " + frd, 1,
+       "The recording's sweep does not match the range 50.00-1000.00 Hz\n"},
+      {ShellQuote(Capture("low.wav", 1, "1.5-1.8 Hz")) + " --frd " + frd, 2,
+       "quorvel-cli: the range needs 1.9 <= fmin < fmax <= 24000\n"},
+      {ShellQuote(Capture("hot.wav", 4)), 3, "warning: the recording reached full scale ("},
       {ShellQuote(m_dir.File("none.wav")) + " --frd " + frd, 1, ""},
       {capture + " --frd " + ShellQuote(m_dir.File("no/such/folder.frd")), 1,
        "Cannot save the file to disk...\n"},

@@ -581,6 +581,12 @@ TEST_F(CaptureFilesTest, LoadCommandEndsARunningMeasurementBeforeTheChooser) {
       m_ctx, [&] { ++ended; }, &loaded));
   EXPECT_EQ(ended, 1);
   EXPECT_EQ(loaded.name, "session 7");
+  // a title range below the limits: refused as the range fields refuse it
+  m_messages.ChooseNext(TaggedCapture("1.5-1.8 Hz"));
+  EXPECT_FALSE(LoadAudioFile(m_ctx, {}, nullptr));
+  EXPECT_EQ(LastMessage(),
+            "the range needs an fmax of the 25 steps and an fmin from 1.9 Hz to a decade below it");
+  EXPECT_EQ(m_audio->Loaded().data(), nullptr);
 }
 
 TEST_F(CaptureFilesTest, SavedCaptureLoadsBackUnchanged) {

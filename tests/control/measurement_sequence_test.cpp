@@ -100,6 +100,7 @@ TEST(MeasurementSequence, CompleteMeasurementFollowsTheLoudspeakerAndItsReplayRe
 
   // The recording starts at index 0 of the record track; replay it as a loaded file would be.
   ASSERT_GT(rig.Audio().Counters().capturedCount, 48000 * 20);
+  const std::vector recorded(rig.Audio().Recording().begin(), rig.Audio().Recording().end());
   ASSERT_NO_FATAL_FAILURE(LoadRecordingAsSamples(rig.Audio()));
   rig.Graph().ClearCurve();
   ASSERT_EQ(RunReplay(rig.Sequence(), -1, kTimeoutMs), SequenceStatus::kComplete)
@@ -109,6 +110,8 @@ TEST(MeasurementSequence, CompleteMeasurementFollowsTheLoudspeakerAndItsReplayRe
   EXPECT_FALSE(rig.Audio().IsFilePlaying());
   EXPECT_TRUE(DevicesAtRest(rig.Audio(), *rig.sim));
 
+  // the replay's recording is the loaded samples, every one as it was
+  EXPECT_TRUE(std::ranges::equal(rig.Audio().Recording(), recorded));
   const std::vector<double> replayed = rig.Curve();
   ASSERT_EQ(replayed.size(), 1001u);
   for (int k : MidBandPoints()) {
@@ -198,6 +201,25 @@ TEST(MeasurementSequence, AReplayOfARecordingWithoutASyncBurstSaysSo) {
   rig.Audio().LoadSamples(LoadedSamples(static_cast<int16_t*>(std::calloc(96000, 2))), 96000);
   EXPECT_EQ(RunReplay(rig.Sequence(), -1, 0), SequenceStatus::kFailed);
   EXPECT_EQ(rig.messages.Messages(), std::vector<std::string>{kMsgRecordingNoSync});
+}
+
+TEST(MeasurementSequence, AReplayedRecordingWithAGapOrAnotherRangeFailsAndCannotBeSaved) {
+  Rig rig;
+  const int length = rig.Audio().GenerateSweep(20.0, 20000.0);
+  for (const double fmax : {20000.0, 1000.0}) {  // a gap in the sweep; a sweep of another range
+    auto* samples = static_cast<int16_t*>(std::malloc(static_cast<size_t>(length) * 2));
+    std::memcpy(samples, rig.Audio().Sweep().data(), static_cast<size_t>(length) * 2);
+    if (fmax == 20000.0) std::fill(samples + 600000, samples + 600100, int16_t{0});
+    rig.Audio().LoadSamples(LoadedSamples(samples), length);
+    rig.Shared().m_curveFmin = 20.0;
+    rig.Shared().m_curveFmax = fmax;
+    rig.messages.Clear();
+    EXPECT_EQ(RunReplay(rig.Sequence(), -1, kTimeoutMs), SequenceStatus::kFailed);
+    EXPECT_EQ(rig.messages.Messages().at(0),
+              fmax == 20000.0 ? kMsgRecordingGap
+                              : "The recording's sweep does not match the range 20.00-1000.00 Hz");
+    EXPECT_FALSE(HasCaptureToSave(rig.core->FileContext()));
+  }
 }
 
 // ---- what the Load Audio File command sees ----
