@@ -2,6 +2,7 @@
 // labels read their own digits, a maximised window's marker reads the frequency under the mouse,
 // every button lies on the screen, the coloured buttons' captions stand out under a dark theme.
 #include <QAbstractButton>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
@@ -157,6 +158,38 @@ TEST_F(WindowScaleTest, EveryButtonLiesOnTheScreenAndSoDoTheHelpAndMicrophoneWin
     if (QWidget* dialog = QApplication::activeModalWidget(); dialog != nullptr) {
       shown = true;
       ExpectButtonsOnScreen(dialog);
+      QMetaObject::invokeMethod(dialog, "reject");
+    }
+  });
+  Click(Dialog().CalibrationButton());
+  EXPECT_TRUE(shown);
+}
+
+// Every label of a window, each line of its text as wide and as tall as its font makes it, fits
+// the label's box.
+void ExpectLabelsFit(const QWidget* window) {
+  for (const QLabel* label : window->findChildren<QLabel*>()) {
+    if (label->text().isEmpty()) continue;
+    const QStringList lines = label->text().split('\n');
+    const QFontMetrics metrics = label->fontMetrics();
+    for (const QString& line : lines) {
+      EXPECT_LE(metrics.horizontalAdvance(line), label->contentsRect().width())
+          << line.toStdString() << " in " << label->font().family().toStdString();
+    }
+    EXPECT_LE(metrics.height() * lines.size(), label->contentsRect().height())
+        << label->text().toStdString();
+  }
+}
+
+TEST_F(WindowScaleTest, EveryLabelOfTheWindowAndTheMicrophoneDialogFitsItsBox) {
+  OpenWindow();
+  EXPECT_EQ(QFontInfo(Dialog().font()).family().toStdString(), "Liberation Sans");
+  ExpectLabelsFit(&Dialog());
+  bool shown = false;
+  QTimer::singleShot(0, [&] {
+    if (QWidget* dialog = QApplication::activeModalWidget(); dialog != nullptr) {
+      shown = true;
+      ExpectLabelsFit(dialog);
       QMetaObject::invokeMethod(dialog, "reject");
     }
   });

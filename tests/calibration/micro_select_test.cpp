@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,6 +26,7 @@
 #include "base/preferences.h"
 #include "base/shared_state.h"
 #include "calibration/chart_folder_browser.h"
+#include "calibration/chart_preview_render.h"
 #include "calibration/micro_list_proc.h"
 #include "calibration/micro_select.h"
 #include "calibration/radio_list_box.h"
@@ -58,6 +60,8 @@ class MicroSelectTest : public ::testing::Test {
 
   QTemporaryDir m_dir;
   std::string m_folder;
+  CSharedState m_state;
+  CGraphical m_graph{m_state};
 };
 
 TEST_F(MicroSelectTest, SelectsPreviewsAndApplies) {
@@ -126,6 +130,31 @@ TEST_F(MicroSelectTest, SelectsPreviewsAndApplies) {
   EXPECT_EQ(dialog.result(), int(QDialog::Accepted));
   EXPECT_EQ(preferences.StoredText(kPrefMicroSelected), std::string("Flat"));
   EXPECT_EQ(proc.SelectedChart(), flat);
+}
+
+TEST_F(MicroSelectTest, PreviewLabelsStandApartAndClearOfTheirTicks) {
+  // 250 pixels a decade: 8000 Hz lies 24 pixels left of 10000 Hz, less than their half widths
+  // (12 + 15 pixels at 6 pixels a character); every other neighbour has room
+  std::vector<double> shown;
+  for (const PreviewLabel& label : PreviewFrequencyLabels()) shown.push_back(label.frequency);
+  EXPECT_EQ(shown, (std::vector<double>{20, 40, 60, 80, 100, 140, 200, 400, 600, 800, 1000, 1400,
+                                        2000, 4000, 6000, 10000, 14000, 20000}));
+  EXPECT_EQ(QFontMetrics(GraphResources(m_graph).m_fontSmall).horizontalAdvance("10000"),
+            5 * kPreviewLabelAdvance);
+  // the ticks end on row ch - 17, the digits stand on row ch - 8: row ch - 16 stays empty
+  CSharedState state;
+  CMemoryPreferences preferences;
+  CScriptedMessages messages;
+  CMicroListProc proc(state, preferences, messages, m_graph);
+  CMicroSelect dialog(proc, messages, m_graph);
+  const QImage& picture = dialog.PaintPreview(810, 305);
+  const auto blackIn = [&](int row) {
+    int n = 0;
+    for (int x = 1; x < picture.width() - 1; ++x) n += picture.pixel(x, row) == qRgb(0, 0, 0);
+    return n;
+  };
+  EXPECT_EQ(blackIn(305 - 16), 0);
+  EXPECT_GT(blackIn(305 - 12), 20);
 }
 
 TEST_F(MicroSelectTest, CancelAndCloseEndings) {
