@@ -11,6 +11,14 @@ namespace quorvel {
 
 namespace {
 
+// The names' colour: RGB(8,0,0), as the list has always drawn them, where the palette writes dark
+// text on a light background; the palette's own text colour where its background is darker
+// than its text (a dark theme), on which RGB(8,0,0) would not be read.
+QColor EntryTextColour(const QPalette& palette) {
+  const QColor text = palette.color(QPalette::Text);
+  return text.lightness() > palette.color(QPalette::Base).lightness() ? text : QColor(8, 0, 0);
+}
+
 class RadioItemDelegate : public QStyledItemDelegate {
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
@@ -26,6 +34,7 @@ class RadioItemDelegate : public QStyledItemDelegate {
     // the radio mark in the square (left + 2, top + 2) .. (left + h - 3, bottom - 3)
     const int h = rect.height();
     QStyleOptionButton radio;
+    radio.palette = option.palette;
     radio.rect = QRect(QPoint(rect.left() + 2, rect.top() + 2),
                        QPoint(rect.left() + h - 3, rect.bottom() - 3));
     radio.state = QStyle::State_Enabled;
@@ -34,7 +43,7 @@ class RadioItemDelegate : public QStyledItemDelegate {
 
     // the name, top-left after the mark; no mnemonic processing, so "&" stays a character
     rect.setLeft(rect.left() + h);
-    painter->setPen(QColor(8, 0, 0));
+    painter->setPen(EntryTextColour(option.palette));
     painter->drawText(rect, Qt::AlignLeft | Qt::AlignTop, index.data(Qt::DisplayRole).toString());
 
     if (option.state & QStyle::State_HasFocus) {

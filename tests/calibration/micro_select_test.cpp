@@ -157,6 +157,38 @@ TEST_F(MicroSelectTest, PreviewLabelsStandApartAndClearOfTheirTicks) {
   EXPECT_GT(blackIn(305 - 12), 20);
 }
 
+TEST_F(MicroSelectTest, ChartNamesReadUnderALightAndADarkPalette) {
+  QPalette dark;
+  dark.setColor(QPalette::Base, QColor(35, 38, 41));
+  dark.setColor(QPalette::Text, QColor(252, 252, 252));
+  dark.setColor(QPalette::Window, QColor(49, 54, 59));
+  dark.setColor(QPalette::WindowText, QColor(252, 252, 252));
+  for (const bool isDark : {false, true}) {
+    CRadioListBox list;
+    if (isDark) list.setPalette(dark);
+    list.resize(240, 80);
+    list.addItem(QStringLiteral("Measurement mic"));
+    list.addItem(QStringLiteral("Other"));
+    list.setCurrentRow(0);
+    list.show();
+    const QRect entry = list.visualItemRect(list.item(0));
+    const QImage shown = list.viewport()->grab(entry).toImage();
+    const QColor base = list.palette().color(QPalette::Base);
+    // the name's strokes, right of the radio mark: far from the background's lightness
+    int strokes = 0;
+    int specified = 0;  // in the list's own RGB(8,0,0)
+    for (int y = 0; y < shown.height(); ++y) {
+      for (int x = entry.height(); x < shown.width(); ++x) {
+        const QColor p = shown.pixelColor(x, y);
+        strokes += std::abs(p.lightness() - base.lightness()) > 150 ? 1 : 0;
+        specified += p == QColor(8, 0, 0) ? 1 : 0;
+      }
+    }
+    EXPECT_GT(strokes, 20) << (isDark ? "dark" : "light");
+    EXPECT_EQ(specified > 0, !isDark);
+  }
+}
+
 TEST_F(MicroSelectTest, CancelAndCloseEndings) {
   CSharedState state;
   CMemoryPreferences preferences;
