@@ -20,7 +20,8 @@ CPainterCanvas::CPainterCanvas(QPainter& painter, int areaHeight, double scaleX,
   const double ratio = painter.device() != nullptr ? painter.device()->devicePixelRatioF() : 1.0;
   m_toDevice = QTransform::fromScale(1.0 / ratio, 1.0 / ratio);
   m_painter.save();
-  m_painter.setWorldTransform(m_toDevice);
+  // device pixels from the painter's own origin (a printed page places the picture with it)
+  m_painter.setWorldTransform(m_toDevice, true);
   m_painter.setRenderHint(QPainter::Antialiasing, false);
   m_painter.setRenderHint(QPainter::TextAntialiasing, false);
   m_painter.setBackgroundMode(Qt::TransparentMode);
@@ -135,7 +136,7 @@ void CPainterCanvas::Text(const QFont& font, QRgb color, const QString& text, in
   const QFont& deviceFont = DeviceFont(font);
   int left = DeviceX(x);
   if (align != Align::kLeft) {
-    const int advance = QFontMetrics(deviceFont).horizontalAdvance(text);
+    const int advance = QFontMetrics(deviceFont, m_painter.device()).horizontalAdvance(text);
     left -= align == Align::kCenter ? advance / 2 : advance;
   }
   m_painter.setFont(deviceFont);

@@ -19,7 +19,8 @@ namespace quorvel {
 // one), so a polyline stays whole at every scale; texts keep their shape: their fonts grow by
 // the smaller of the two scales and are drawn at the device's own size (hinted for it), at the
 // places the graph puts them. Colours and geometry stay the graph's own; nothing is antialiased.
-// The painter is the caller's, on a widget or an image with its device pixel ratio; its state
+// The painter is the caller's, on a widget, an image with its device pixel ratio, a printer or
+// a PDF file; the graph's pixel (0, 0) begins at the painter's origin, and the painter's state
 // is restored when the canvas goes. User-interface thread only.
 class CPainterCanvas final : public CGraphCanvas {
  public:
