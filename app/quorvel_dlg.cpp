@@ -407,7 +407,7 @@ void CQuorvelDlg::ShowAbout() {
 
 void CQuorvelDlg::ShowResponseWindow() {
   if (!m_responseWindow) {
-    m_responseWindow = new CResponseWindow(m_core, this);
+    m_responseWindow = new CResponseWindow(m_core, this, m_windowMessages);
     m_responseWindow->setAttribute(Qt::WA_DeleteOnClose);
   }
   static_cast<void>(m_responseWindow->ShowAnalysis());

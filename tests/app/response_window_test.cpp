@@ -7,11 +7,13 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <array>
 #include <fstream>
 #include <sstream>
 
 #include "app/colour_button.h"
+#include "app/qt_user_messages.h"
 #include "base/preferences.h"
 #include "tests/app/gui_test_support.h"
 
@@ -120,6 +122,38 @@ TEST_F(ResponseWindowTest, OpensOnACompleteCurveAndItsGateAndExportWorkOnItsReco
                 std::abs(corrected[i][1] - (rows[i][1] - 6.0)) < 0.3)
         << rows[i][0];
   }
+}
+
+TEST_F(ResponseWindowTest, ItsMessagesAndChoosersOpenOverItNotOverTheMainWindow) {
+  OpenWindow();
+  Dialog().SetWindowMessages([](QWidget* window) -> std::unique_ptr<IUserMessages> {
+    auto boxes = std::make_unique<CQtUserMessages>();
+    boxes->SetOwner(window);
+    return boxes;
+  });
+  Click(Dialog().StartButton());
+  ASSERT_NO_FATAL_FAILURE(RunToEnd());
+  ASSERT_TRUE(ResponseEntry(true)) << m_messages.All();
+  CResponseWindow* window = Dialog().ResponseWindow();
+  ASSERT_TRUE(window != nullptr && QTest::qWaitForWindowExposed(window));
+  // each modal box or chooser as it shows: the window it belongs to, then closed
+  std::vector<QWidget*> owners;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr) {
+      owners.push_back(modal->parentWidget());
+      QMetaObject::invokeMethod(modal, "reject", Qt::QueuedConnection);
+    }
+  });
+  poll.start(10);
+  QLineEdit* gate = window->GateBox()->lineEdit();
+  gate->setText("5000");  // beyond the ungated window: refused with a message
+  QTest::keyClick(gate, Qt::Key_Return);
+  Click(window->FrdButton());
+  Click(window->ImpulseButton());
+  poll.stop();
+  EXPECT_EQ(owners, (std::vector<QWidget*>{window, window, window}));
+  EXPECT_TRUE(m_messages.Messages().empty()) << m_messages.All();
 }
 
 }  // namespace
