@@ -185,6 +185,17 @@ TEST_F(MicroSelectTest, ChartNamesReadUnderALightAndADarkPalette) {
       }
     }
     EXPECT_GT(strokes, 20) << (isDark ? "dark" : "light");
+    // the unchecked entry's radio mark stands out from the background too
+    const QRect other = list.visualItemRect(list.item(1));
+    const QImage mark =
+        list.viewport()->grab(other.adjusted(0, 0, other.height() - other.width(), 0)).toImage();
+    int outline = 0;
+    for (int y = 0; y < mark.height(); ++y) {
+      for (int x = 0; x < mark.width(); ++x) {
+        outline += std::abs(mark.pixelColor(x, y).lightness() - base.lightness()) > 60 ? 1 : 0;
+      }
+    }
+    EXPECT_GT(outline, 8) << (isDark ? "dark" : "light");
     EXPECT_EQ(specified > 0, !isDark);
   }
 }
