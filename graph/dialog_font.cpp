@@ -2,7 +2,6 @@
 #include "graph/dialog_font.h"
 
 #include <QFontMetrics>
-#include <QStringList>
 #include <algorithm>
 
 namespace quorvel {
@@ -13,13 +12,9 @@ constexpr char kDialogFace[] = "Liberation Sans";
 constexpr int kDialogPixelSize = 11;
 constexpr int kLeastStretch = 50;  // [%] narrower than this reads no better than cut off
 
+// the width of its longest line, as a label lays it out
 int WidestLine(const QFont& font, const QString& text) {
-  const QFontMetrics metrics(font);
-  int widest = 0;
-  for (const QString& line : text.split(QLatin1Char('\n'))) {
-    widest = std::max(widest, metrics.horizontalAdvance(line));
-  }
-  return widest;
+  return QFontMetrics(font).size(0, text).width();
 }
 
 }  // namespace

@@ -12,8 +12,8 @@ namespace quorvel {
 // lose its "B". User-interface thread (a QGuiApplication must exist).
 [[nodiscard]] QFont DialogFont();
 
-// font, condensed just enough that every line of text is at most width pixels wide by
-// QFontMetrics; font itself when the text fits.
+// font, condensed just enough that every line of text is at most width pixels wide as
+// QFontMetrics::size lays it out; font itself when the text fits.
 [[nodiscard]] QFont FittingFont(const QFont& font, const QString& text, int width);
 
 }  // namespace quorvel

@@ -9,7 +9,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
-#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -60,8 +59,6 @@ class MicroSelectTest : public ::testing::Test {
 
   QTemporaryDir m_dir;
   std::string m_folder;
-  CSharedState m_state;
-  CGraphical m_graph{m_state};
 };
 
 TEST_F(MicroSelectTest, SelectsPreviewsAndApplies) {
@@ -132,71 +129,47 @@ TEST_F(MicroSelectTest, SelectsPreviewsAndApplies) {
   EXPECT_EQ(proc.SelectedChart(), flat);
 }
 
-TEST_F(MicroSelectTest, PreviewLabelsStandApartAndClearOfTheirTicks) {
+TEST(PreviewLabels, EightThousandGivesWayToTenThousand) {
   // 250 pixels a decade: 8000 Hz lies 24 pixels left of 10000 Hz, less than their half widths
   // (12 + 15 pixels at 6 pixels a character); every other neighbour has room
   std::vector<double> shown;
   for (const PreviewLabel& label : PreviewFrequencyLabels()) shown.push_back(label.frequency);
   EXPECT_EQ(shown, (std::vector<double>{20, 40, 60, 80, 100, 140, 200, 400, 600, 800, 1000, 1400,
                                         2000, 4000, 6000, 10000, 14000, 20000}));
-  EXPECT_EQ(QFontMetrics(GraphResources(m_graph).m_fontSmall).horizontalAdvance("10000"),
-            5 * kPreviewLabelAdvance);
-  // the ticks end on row ch - 17, the digits stand on row ch - 8: row ch - 16 stays empty
-  CSharedState state;
-  CMemoryPreferences preferences;
-  CScriptedMessages messages;
-  CMicroListProc proc(state, preferences, messages, m_graph);
-  CMicroSelect dialog(proc, messages, m_graph);
-  const QImage& picture = dialog.PaintPreview(810, 305);
-  const auto blackIn = [&](int row) {
-    int n = 0;
-    for (int x = 1; x < picture.width() - 1; ++x) n += picture.pixel(x, row) == qRgb(0, 0, 0);
-    return n;
-  };
-  EXPECT_EQ(blackIn(305 - 16), 0);
-  EXPECT_GT(blackIn(305 - 12), 20);
 }
 
-TEST_F(MicroSelectTest, ChartNamesReadUnderALightAndADarkPalette) {
+// Under a light and a dark palette, the names' strokes and the unchecked entry's radio mark
+// stand far from the list's background in lightness; the names keep RGB(8,0,0) where it reads.
+TEST(RadioListBox, NamesAndMarksReadUnderALightAndADarkPalette) {
   QPalette dark;
   dark.setColor(QPalette::Base, QColor(35, 38, 41));
   dark.setColor(QPalette::Text, QColor(252, 252, 252));
   dark.setColor(QPalette::Window, QColor(49, 54, 59));
-  dark.setColor(QPalette::WindowText, QColor(252, 252, 252));
   for (const bool isDark : {false, true}) {
     CRadioListBox list;
     if (isDark) list.setPalette(dark);
     list.resize(240, 80);
-    list.addItem(QStringLiteral("Measurement mic"));
-    list.addItem(QStringLiteral("Other"));
+    list.addItems({QStringLiteral("Measurement mic"), QStringLiteral("Other")});
     list.setCurrentRow(0);
     list.show();
-    const QRect entry = list.visualItemRect(list.item(0));
-    const QImage shown = list.viewport()->grab(entry).toImage();
-    const QColor base = list.palette().color(QPalette::Base);
-    // the name's strokes, right of the radio mark: far from the background's lightness
-    int strokes = 0;
-    int specified = 0;  // in the list's own RGB(8,0,0)
-    for (int y = 0; y < shown.height(); ++y) {
-      for (int x = entry.height(); x < shown.width(); ++x) {
-        const QColor p = shown.pixelColor(x, y);
-        strokes += std::abs(p.lightness() - base.lightness()) > 150 ? 1 : 0;
-        specified += p == QColor(8, 0, 0) ? 1 : 0;
+    const int base = list.palette().color(QPalette::Base).lightness();
+    const auto Count = [&](QRect box, int apart, const QColor& only) {
+      const QImage shown = list.viewport()->grab(box).toImage();
+      int n = 0;
+      for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x) {
+          const QColor p = shown.pixelColor(x, y);
+          n += (only.isValid() ? p == only : std::abs(p.lightness() - base) > apart) ? 1 : 0;
+        }
       }
-    }
-    EXPECT_GT(strokes, 20) << (isDark ? "dark" : "light");
-    // the unchecked entry's radio mark stands out from the background too
-    const QRect other = list.visualItemRect(list.item(1));
-    const QImage mark =
-        list.viewport()->grab(other.adjusted(0, 0, other.height() - other.width(), 0)).toImage();
-    int outline = 0;
-    for (int y = 0; y < mark.height(); ++y) {
-      for (int x = 0; x < mark.width(); ++x) {
-        outline += std::abs(mark.pixelColor(x, y).lightness() - base.lightness()) > 60 ? 1 : 0;
-      }
-    }
-    EXPECT_GT(outline, 8) << (isDark ? "dark" : "light");
-    EXPECT_EQ(specified > 0, !isDark);
+      return n;
+    };
+    const QRect name = list.visualItemRect(list.item(0)).adjusted(20, 0, 0, 0);
+    const QRect mark = list.visualItemRect(list.item(1));
+    EXPECT_GT(Count(name, 150, QColor()), 20) << isDark;
+    EXPECT_GT(Count(mark.adjusted(0, 0, mark.height() - mark.width(), 0), 60, QColor()), 8)
+        << isDark;
+    EXPECT_EQ(Count(name, 0, QColor(8, 0, 0)) > 0, !isDark);
   }
 }
 
