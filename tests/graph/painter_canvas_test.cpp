@@ -35,14 +35,11 @@ TEST(PainterCanvas, ASteepCurveIsThePictureAtOneAndWholeAtEveryScale) {
     for (int x = 0; x < image.width(); ++x) {
       int top = -1, bottom = -1;
       for (int y = 0; y < image.height(); ++y) {
-        if ((image.pixel(x, y) & 0xffffff) != 0xff0000) continue;
-        if (top < 0) top = y;
-        bottom = y;
+        if ((image.pixel(x, y) & 0xffffff) == 0xff0000) bottom = y, top = top < 0 ? y : top;
       }
       if (top < 0) continue;
-      if (lastX >= 0 && (x != lastX + 1 || top > lastBottom + 1 || bottom < lastTop - 1)) ++gaps;
-      ++columns;
-      lastX = x, lastTop = top, lastBottom = bottom;
+      gaps += lastX >= 0 && (x != lastX + 1 || top > lastBottom + 1 || bottom < lastTop - 1);
+      ++columns, lastX = x, lastTop = top, lastBottom = bottom;
     }
     EXPECT_EQ(gaps, 0) << scale;
     EXPECT_NEAR(columns, 999 * scale, 1 + scale) << scale;  // from x 33 to 1031

@@ -67,13 +67,9 @@ TEST_F(PrintPage, PageInAnImageHoldsThePictureScaledAtItsCornerAndTheCaptionBelo
     EXPECT_EQ(box.topLeft(), QPoint(120, 240));
     EXPECT_NEAR(box.width(), sheet.share * printable, 1.0);
     EXPECT_NEAR(box.height(), (kAreaHeight + 40) * scale, 1.0);
-    // the curve (row 167 of the graph, below the 40-row band) drawn on its row at the page's
-    // scale, one picture pixel thick
-    const auto Device = [&](int pixels) {
-      return static_cast<int>(std::floor(pixels * scale + 0.5));
-    };
+    // the curve, on row 167 of the graph below the 40-row band, one picture pixel thick
     const QRect curve = BoundingBox(page, IsRed);
-    EXPECT_EQ(curve.top(), 240 + Device(40) + Device(167));
+    EXPECT_EQ(curve.top(), 240 + std::lround(40 * scale) + std::lround(167 * scale));
     EXPECT_EQ(curve.height(), std::lround(scale));
     // the caption's cell has its top-right corner at (w * E, (h + 40) * E * 1.15): its ink,
     // scaled with the picture, ends a few of the picture's pixels left of it and starts below
