@@ -92,6 +92,12 @@ bool CQtUserMessages::ChooseOpenFile(const std::string& startFolder,
   return true;
 }
 
+std::unique_ptr<IUserMessages> BoxesOver(QWidget* window) {
+  auto boxes = std::make_unique<CQtUserMessages>();
+  boxes->SetOwner(window);
+  return boxes;
+}
+
 // The chart folder browser, with its start folder and link rule.
 bool CQtUserMessages::ChooseFolder(const std::string& startFolder, const std::string& caption,
                                    std::string* path) {

@@ -2,6 +2,7 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <memory>
 
 #include "base/user_messages.h"
 
@@ -29,5 +30,9 @@ class CQtUserMessages : public IUserMessages {
 
   QPointer<QWidget> m_owner;
 };
+
+// The desktop's boxes and choosers over window (a CQtUserMessages it owns), for the windows the
+// main window opens (CQuorvelDlg::SetWindowMessages).
+[[nodiscard]] std::unique_ptr<IUserMessages> BoxesOver(QWidget* window);
 
 }  // namespace quorvel

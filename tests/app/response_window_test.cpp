@@ -127,11 +127,7 @@ TEST_F(ResponseWindowTest, OpensOnACompleteCurveAndItsGateAndExportWorkOnItsReco
 // An invalid gate's message and the export choosers, the desktop's own, open over the window.
 TEST_F(ResponseWindowTest, ItsMessagesAndChoosersOpenOverItNotOverTheMainWindow) {
   OpenWindow();
-  Dialog().SetWindowMessages([](QWidget* window) -> std::unique_ptr<IUserMessages> {
-    auto boxes = std::make_unique<CQtUserMessages>();
-    boxes->SetOwner(window);
-    return boxes;
-  });
+  Dialog().SetWindowMessages(BoxesOver);
   Click(Dialog().StartButton());
   ASSERT_NO_FATAL_FAILURE(RunToEnd());
   ASSERT_TRUE(ResponseEntry(true)) << m_messages.All();
