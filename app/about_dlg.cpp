@@ -5,6 +5,7 @@
 
 #include "app/app_icon.h"
 #include "app/dialog_units.h"
+#include "graph/dialog_font.h"
 
 namespace quorvel {
 
@@ -13,6 +14,7 @@ namespace quorvel {
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   setWindowTitle(kCaption);
   setModal(true);
+  setFont(DialogFont());
   setFixedSize(DialogUnitsX(279), DialogUnitsY(62));
 
   auto* icon = new QLabel(this);

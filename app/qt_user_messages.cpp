@@ -43,21 +43,29 @@ QString FilterExtension(const QString& filter) {
 
 }  // namespace
 
+QWidget* CQtUserMessages::Owner() const {
+  QWidget* owner = m_owner.data();
+  if (owner != nullptr && !owner->isVisible() && owner->parentWidget() != nullptr) {
+    return owner->parentWidget()->window();
+  }
+  return owner;
+}
+
 void CQtUserMessages::ShowMessage(const std::string& text, const std::string& caption) {
   QMessageBox box(QMessageBox::NoIcon, Caption(caption), QString::fromStdString(text),
-                  QMessageBox::Ok, m_owner);
+                  QMessageBox::Ok, Owner());
   box.exec();
 }
 
 bool CQtUserMessages::AskYesNo(const std::string& text, const std::string& caption) {
   QMessageBox box(QMessageBox::Question, Caption(caption), QString::fromStdString(text),
-                  QMessageBox::Yes | QMessageBox::No, m_owner);
+                  QMessageBox::Yes | QMessageBox::No, Owner());
   return box.exec() == QMessageBox::Yes;
 }
 
 bool CQtUserMessages::ChooseSaveFile(const std::string& startFolder,
                                      const std::string& defaultExtension, std::string* path) {
-  QFileDialog dialog(m_owner, QString(), QString::fromStdString(startFolder));
+  QFileDialog dialog(Owner(), QString(), QString::fromStdString(startFolder));
   dialog.setNameFilters(Filters(defaultExtension));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix(QString::fromStdString(defaultExtension));
@@ -75,7 +83,7 @@ bool CQtUserMessages::ChooseSaveFile(const std::string& startFolder,
 
 bool CQtUserMessages::ChooseOpenFile(const std::string& startFolder,
                                      const std::string& defaultExtension, std::string* path) {
-  QFileDialog dialog(m_owner, QString(), QString::fromStdString(startFolder));
+  QFileDialog dialog(Owner(), QString(), QString::fromStdString(startFolder));
   dialog.setNameFilters(Filters(defaultExtension));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
@@ -84,10 +92,16 @@ bool CQtUserMessages::ChooseOpenFile(const std::string& startFolder,
   return true;
 }
 
+std::unique_ptr<IUserMessages> BoxesOver(QWidget* window) {
+  auto boxes = std::make_unique<CQtUserMessages>();
+  boxes->SetOwner(window);
+  return boxes;
+}
+
 // The chart folder browser, with its start folder and link rule.
 bool CQtUserMessages::ChooseFolder(const std::string& startFolder, const std::string& caption,
                                    std::string* path) {
-  return BrowseForFolder(m_owner, startFolder, caption, path);
+  return BrowseForFolder(Owner(), startFolder, caption, path);
 }
 
 }  // namespace quorvel

@@ -2,6 +2,7 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <memory>
 
 #include "base/user_messages.h"
 
@@ -11,7 +12,8 @@ namespace quorvel {
 // file and folder choosers of the desktop, owned by the main window once it exists.
 class CQtUserMessages : public IUserMessages {
  public:
-  // The window the boxes belong to (null: none, as for the fatal start-up messages).
+  // The window the boxes belong to (null: none, as for the fatal start-up messages). While it is
+  // hidden (a window that says why it will not show), they open over the window it belongs to.
   void SetOwner(QWidget* owner) { m_owner = owner; }
 
   void ShowMessage(const std::string& text, const std::string& caption = "") override;
@@ -24,7 +26,13 @@ class CQtUserMessages : public IUserMessages {
                     std::string* path) override;
 
  private:
+  [[nodiscard]] QWidget* Owner() const;
+
   QPointer<QWidget> m_owner;
 };
+
+// The desktop's boxes and choosers over window (a CQtUserMessages it owns), for the windows the
+// main window opens (CQuorvelDlg::SetWindowMessages).
+[[nodiscard]] std::unique_ptr<IUserMessages> BoxesOver(QWidget* window);
 
 }  // namespace quorvel

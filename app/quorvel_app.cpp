@@ -99,6 +99,7 @@ bool CQuorvelApp::Start() {
 
   m_dialog = std::make_unique<CQuorvelDlg>(*m_core);
   m_boxes.SetOwner(m_dialog.get());
+  if (m_messages == &m_boxes) m_dialog->SetWindowMessages(BoxesOver);
   if (!m_preferences.KeptAside().empty()) {
     // said once, over the window, as soon as it runs
     QTimer::singleShot(0, m_dialog.get(),

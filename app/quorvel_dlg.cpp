@@ -27,6 +27,7 @@
 #include "control/slider_positions.h"
 #include "control/window_placement.h"
 #include "graph/curve_image_export.h"
+#include "graph/dialog_font.h"
 #include "graph/graph_resources.h"
 #include "graph/graphical.h"
 #include "print/print_curve.h"
@@ -76,9 +77,7 @@ CQuorvelDlg::CQuorvelDlg(CQuorvelCore& core, QWidget* parent)
                  Qt::WindowCloseButtonHint);
   setWindowIcon(ApplicationIcon());
   // The template's 8-point dialog font: about 13 pixels a line at 6 pixels a character.
-  QFont dialogFont = font();
-  dialogFont.setPixelSize(11);
-  setFont(dialogFont);
+  setFont(DialogFont());
   setMinimumSize(LeastSize());
   resize(OwnSize());
   m_faceColor = palette().color(QPalette::Button);
@@ -118,7 +117,9 @@ void CQuorvelDlg::Place(QWidget* widget, const QRect& where, Anchor anchor) {
 }
 
 void CQuorvelDlg::PlaceLabel(const char* text, const QRect& where, Anchor anchor) {
-  Place(new QLabel(text, this), where, anchor);
+  auto* label = new QLabel(text, this);
+  label->setFont(FittingFont(font(), label->text(), where.width()));
+  Place(label, where, anchor);
 }
 
 void CQuorvelDlg::CreateControls() {
@@ -406,7 +407,7 @@ void CQuorvelDlg::ShowAbout() {
 
 void CQuorvelDlg::ShowResponseWindow() {
   if (!m_responseWindow) {
-    m_responseWindow = new CResponseWindow(m_core, this);
+    m_responseWindow = new CResponseWindow(m_core, this, m_windowMessages);
     m_responseWindow->setAttribute(Qt::WA_DeleteOnClose);
   }
   static_cast<void>(m_responseWindow->ShowAnalysis());

@@ -89,6 +89,9 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   CLevelMeterWidget* LevelMeter() const { return m_meter; }
   CHelpWindow* HelpWindow() const { return m_helpWindow; }
   CResponseWindow* ResponseWindow() const { return m_responseWindow; }
+  // How the windows opened from this one make their own messages and choosers (the desktop's
+  // boxes over them); unset, they speak through the core's.
+  void SetWindowMessages(WindowMessagesMaker make) { m_windowMessages = std::move(make); }
   // Where Print sends the page: the print dialog (QPrintDialog) unless a chooser is set here
   // (tests print to a PDF file without asking). Not owned; null for the dialog again.
   void SetPrinterChooser(IPrinterChooser* chooser) { m_printerChooser = chooser; }
@@ -204,6 +207,7 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   QPushButton* m_btnQuit = nullptr;
   QPointer<CHelpWindow> m_helpWindow;
   QPointer<CResponseWindow> m_responseWindow;
+  WindowMessagesMaker m_windowMessages;
   std::vector<Placed> m_placed;
 };
 

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "app/screen_fit.h"
+#include "control/quorvel_core.h"
 
 namespace quorvel {
 
@@ -25,8 +26,11 @@ void CResponsePlotView::paintEvent(QPaintEvent*) {
   PaintResponsePlot(painter, rect(), m_plot, m_session.Analysis());
 }
 
-CResponseWindow::CResponseWindow(CQuorvelCore& core, QWidget* parent)
-    : QWidget(parent), m_session(core) {
+CResponseWindow::CResponseWindow(CQuorvelCore& core, QWidget* parent,
+                                 const WindowMessagesMaker& makeMessages)
+    : QWidget(parent),
+      m_messages(makeMessages ? makeMessages(this) : nullptr),
+      m_session(core, m_messages ? *m_messages : core.Messages()) {
   setWindowFlag(Qt::Window);
   setWindowTitle(kTitle);
   CreateControls();

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
+#include <memory>
 
+#include "base/user_messages.h"
 #include "control/response_session.h"
 #include "graph/response_plot.h"
 
@@ -12,6 +15,9 @@ class QPushButton;
 namespace quorvel {
 
 class CQuorvelCore;
+
+// Makes the messages and choosers of a window: boxes that open over it. None: the core's own.
+using WindowMessagesMaker = std::function<std::unique_ptr<IUserMessages>(QWidget* window)>;
 
 // One plot of an analysed recording, drawn by the product's response plot painter over the
 // whole widget at the screen's device pixel ratio.
@@ -32,7 +38,8 @@ class CResponsePlotView : public QWidget {
 // The "Impulse Response and Distortion" window: a separate, resizable, non-modal window over
 // the main window's current recording. It shows the impulse response over time, the level and
 // phase over frequency and the distortion (H2, H3, THD) of the analysis, a gate selector that
-// draws them again, and the three exports. Every command goes to CResponseSession.
+// draws them again, and the three exports. Every command goes to CResponseSession; its messages
+// and the export choosers open over this window (makeMessages), not over the main window.
 class CResponseWindow : public QWidget {
   Q_OBJECT
 
@@ -44,7 +51,8 @@ class CResponseWindow : public QWidget {
   static constexpr int kLeastWidth = 640;
   static constexpr int kLeastHeight = 480;
 
-  CResponseWindow(CQuorvelCore& core, QWidget* parent);
+  CResponseWindow(CQuorvelCore& core, QWidget* parent,
+                  const WindowMessagesMaker& makeMessages = nullptr);
 
   // Analyses the current recording and shows the window (sized for its screen the first time).
   // False after the session's message: the window is then hidden.
@@ -63,6 +71,7 @@ class CResponseWindow : public QWidget {
   void ApplyGate(const QString& text);
   void Redraw();
 
+  std::unique_ptr<IUserMessages> m_messages;  // before the session that speaks through them
   CResponseSession m_session;
   bool m_sized = false;
   QLabel* m_description = nullptr;

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <cmath>
+#include <vector>
 
 #include "base/util.h"
 #include "graph/graph_canvas.h"
@@ -33,6 +34,27 @@ int PreviewFrequencyX(double frequencyHz) {
   return 30 + static_cast<int>(250.0 * std::log10(frequencyHz / 20.0) + 0.5);
 }
 
+std::vector<PreviewLabel> PreviewFrequencyLabels() {
+  std::vector<PreviewLabel> all;
+  for (double s = 20.0; s <= 20000.001; s *= 10.0) {
+    all.push_back({s, PreviewFrequencyX(s)});
+    for (const int k : {2, 3, 4, 5, 7}) {
+      if (k * s <= 20000.001) all.push_back({k * s, PreviewFrequencyX(k * s)});
+    }
+  }
+  // from the right: a label that would come too near the next one kept gives way
+  std::vector<PreviewLabel> kept;
+  int nextLeft = 1 << 30;
+  for (auto label = all.rbegin(); label != all.rend(); ++label) {
+    const int advance = kPreviewLabelAdvance * static_cast<int>(Label(6, label->frequency).size());
+    const int left = label->x - advance / 2;
+    if (left + advance + kPreviewLabelAdvance / 2 > nextLeft) continue;
+    kept.insert(kept.begin(), *label);
+    nextLeft = left;
+  }
+  return kept;
+}
+
 void DrawPreviewFrame(CGraphCanvas& canvas, int width, int height,
                       const CGraphResources& resources) {
   if (width <= 0 || height <= 0) return;
@@ -49,20 +71,19 @@ void DrawPreviewFrame(CGraphCanvas& canvas, int width, int height,
   canvas.Line(kW + 40, ch - 23, kW + 44, ch - 23, kBlack);
   canvas.Line(kW + 40, ch - 24, kW + 42, ch - 24, kBlack);
 
-  // decades from 20 Hz: major ticks, minor ticks with grid lines, labels 20, 40, 60, 80, 100,
-  // 140, 200, ...
+  // decades from 20 Hz: major ticks, minor ticks with grid lines; then the labels
   for (double s = 20.0; s <= 20000.001; s *= 10.0) {
     const int xs = PreviewFrequencyX(s);
     canvas.Line(xs, ch - 22, xs, ch - 16, kBlack);
-    canvas.Text(resources.m_fontSmall, kBlack, Label(6, s), xs, ch - 8, Align::kCenter);
     for (int k = 2; k <= 10 && k * s <= 20000.001; ++k) {
       const int x = PreviewFrequencyX(k * s);
       canvas.Line(x, ch - 22, x, ch - 19, kBlack);
       canvas.Line(x, ch - 23, x, ch - kH - 22, minor);
-      if (k == 2 || k == 3 || k == 4 || k == 5 || k == 7 || k == 10) {
-        canvas.Text(resources.m_fontSmall, kBlack, Label(6, k * s), x, ch - 8, Align::kCenter);
-      }
     }
+  }
+  for (const PreviewLabel& label : PreviewFrequencyLabels()) {
+    canvas.Text(resources.m_fontSmall, kBlack, Label(6, label.frequency), label.x, ch - 8,
+                Align::kCenter);
   }
 
   // level axis and its arrow head

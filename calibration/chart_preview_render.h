@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <vector>
 
 #include "calibration/chart_preview.h"
 
@@ -19,6 +20,19 @@ struct CGraphResources;
 
 // x of frequency f [Hz]: 30 + trunc(250 * log10(f / 20) + 0.5).
 int PreviewFrequencyX(double frequencyHz);
+
+// A frequency label of the preview: its frequency [Hz] and the x of its tick, where its text
+// (FormatAxisNumber of width 6, kPreviewLabelAdvance pixels a character) is centred.
+struct PreviewLabel {
+  double frequency;
+  int x;
+};
+inline constexpr int kPreviewLabelAdvance = 6;  // the graph's small font [pixels a character]
+
+// The labels 20, 40, 60, 80, 100, 140, 200, ... 14000, 20000 (each decade and its multiples 2 to
+// 5 and 7), from the left, less any that would come within half a character of the next one
+// kept: at 250 pixels a decade "8000" would run into "10000", and gives way to it.
+[[nodiscard]] std::vector<PreviewLabel> PreviewFrequencyLabels();
 
 // Background, frame, axes, grid and labels, for a preview area of width x height pixels.
 void DrawPreviewFrame(CGraphCanvas& canvas, int width, int height,

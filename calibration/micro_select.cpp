@@ -19,6 +19,7 @@
 #include "calibration/chart_preview_render.h"
 #include "calibration/micro_list_proc.h"
 #include "calibration/radio_list_box.h"
+#include "graph/dialog_font.h"
 #include "graph/graph_resources.h"
 #include "graph/painter_canvas.h"
 #include "graph/pixel_canvas.h"
@@ -74,16 +75,12 @@ CMicroSelect::CMicroSelect(CMicroListProc& proc, IUserMessages& messages, CGraph
     : QDialog(parent), m_proc(proc), m_messages(messages), m_graph(graph) {
   setWindowTitle(QStringLiteral("Microphone selection"));
   // The template's font, 8 points at 96 dots an inch, which its dialog units are measured in.
-  QFont font = this->font();
-  font.setPixelSize(11);
-  setFont(font);
+  setFont(DialogFont());
 
   auto* label = new QLabel(QStringLiteral("Microphone Chart Directory"), this);
   label->setGeometry(Dlu(8, 10, 89, 8));
-  // the template's font is narrower than most on Linux: the label keeps to its width
-  QFont narrow = font;
-  narrow.setStretch(QFont::Condensed);
-  label->setFont(narrow);
+  // a pixel wider than its box in Liberation Sans: the label keeps to its width
+  label->setFont(FittingFont(font(), label->text(), label->width()));
   m_selectButton = new QPushButton(QStringLiteral("Select "), this);
   m_selectButton->setGeometry(Dlu(99, 8, 68, 14));
   m_selectButton->setAutoDefault(false);

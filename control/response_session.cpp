@@ -66,8 +66,10 @@ std::string FormatGate(double gateMs) {
   return gateMs > 0.0 ? FormatGeneral(gateMs, 6) + " ms" : std::string("Off");
 }
 
-CResponseSession::CResponseSession(CQuorvelCore& core)
-    : m_core(core), m_analysis(std::make_unique<CImpulseAnalysis>()) {}
+CResponseSession::CResponseSession(CQuorvelCore& core) : CResponseSession(core, core.Messages()) {}
+
+CResponseSession::CResponseSession(CQuorvelCore& core, IUserMessages& messages)
+    : m_core(core), m_messages(messages), m_analysis(std::make_unique<CImpulseAnalysis>()) {}
 
 CResponseSession::~CResponseSession() = default;
 
@@ -77,7 +79,7 @@ bool CResponseSession::Available(CQuorvelCore& core) {
 }
 
 bool CResponseSession::Analyse() {
-  IUserMessages& messages = m_core.Messages();
+  IUserMessages& messages = m_messages;
   const CSharedState& shared = m_core.Shared();
   if (!Available(m_core)) {
     messages.ShowMessage("No new capture performed");
@@ -114,7 +116,7 @@ bool CResponseSession::SetGate(const std::string& text) {
   double gateMs = 0.0;
   std::string refusal;
   if (!ParseGate(text, maxMs, &gateMs, &refusal)) {
-    m_core.Messages().ShowMessage(refusal);
+    m_messages.ShowMessage(refusal);
     return false;
   }
   if (gateMs != m_analysis->GateMs()) m_analysis->SetGate(gateMs);
@@ -135,7 +137,7 @@ bool CResponseSession::ExportDistortionCsv() {
 
 bool CResponseSession::Export(const char* extension, Writer write) {
   if (!m_analysis->HasResult()) return false;
-  IUserMessages& messages = m_core.Messages();
+  IUserMessages& messages = m_messages;
   const std::string last =
       !m_lastExport.empty() ? m_lastExport : m_core.Preferences().ReadString(kPrefCurves, "");
   std::string path;

@@ -8,6 +8,7 @@
 namespace quorvel {
 
 class CQuorvelCore;
+class IUserMessages;
 
 // The gates the window offers besides a typed one [ms after the peak]; 0 is no gate.
 struct GateChoice {
@@ -31,10 +32,12 @@ inline constexpr GateChoice kGateChoices[] = {
 // last complete measurement or replayed capture file (the engine's record track), the range
 // their curve was measured over, and the microphone chart that was applied to that curve. It
 // runs the analysis, keeps the gate, and writes the three exports through the atomic save.
-// User-interface thread only; every message goes through the core's IUserMessages.
+// User-interface thread only; every message and chooser goes through the core's IUserMessages,
+// or those of the window the session belongs to.
 class CResponseSession {
  public:
   explicit CResponseSession(CQuorvelCore& core);
+  CResponseSession(CQuorvelCore& core, IUserMessages& messages);
   ~CResponseSession();
   CResponseSession(const CResponseSession&) = delete;
   CResponseSession& operator=(const CResponseSession&) = delete;
@@ -71,6 +74,7 @@ class CResponseSession {
   bool Export(const char* extension, Writer write);
 
   CQuorvelCore& m_core;
+  IUserMessages& m_messages;
   std::unique_ptr<CImpulseAnalysis> m_analysis;
   std::string m_description;
   std::string m_lastExport;  // the last export's path: the next chooser opens beside it

@@ -109,6 +109,7 @@ void CGraphical::DrawGrid(double fmin, double fmax) {
   FrequencyTick ticks[kMaxFrequencyTicks];
   const int tickCount = BuildFrequencyTicks(fmin, fmax, ticks);
   const int labelRow = m_height - 8;
+  int lastLabelX = -1;  // a decade's tenth multiple is the next decade's start: labelled once
   for (int i = 0; i < tickCount; ++i) {
     const FrequencyTick& tick = ticks[i];
     if (tick.decadeStart) {
@@ -117,7 +118,8 @@ void CGraphical::DrawGrid(double fmin, double fmax) {
       canvas.LineH(tick.x, kAxisHeight, tick.x, 19, kBlack);
       canvas.LineH(tick.x, 23, tick.x, kPlotTop, minor);
     }
-    if (tick.labelled) {
+    if (tick.labelled && tick.x != lastLabelX) {
+      lastLabelX = tick.x;
       canvas.Text(resources.m_fontSmall, kBlack, Latin(FormatAxisNumber(6, tick.frequency)), tick.x,
                   labelRow, Align::kCenter);
     }

@@ -61,11 +61,18 @@ QRgb PaletteColor(int index) {
   return kPalette[index];
 }
 
-QFont MakeCellFont(const char* face, int cellHeight, int charWidth, int weight) {
-  // the largest pixel size whose cell still fits the asked height
+QFont MakeCellFont(const char* face, int cellHeight, int charWidth, int weight, int digitHeight) {
+  // the largest pixel size whose cell still fits the asked height (and whose digits the asked
+  // height)
   int pixelSize = cellHeight;
   for (; pixelSize > 1; --pixelSize) {
-    if (QFontMetrics(BaseFont(face, pixelSize, weight)).height() <= cellHeight) break;
+    const QFontMetrics metrics(BaseFont(face, pixelSize, weight));
+    if (metrics.height() > cellHeight) continue;
+    if (digitHeight > 0 &&
+        metrics.tightBoundingRect(QStringLiteral("0123456789")).height() > digitHeight) {
+      continue;
+    }
+    break;
   }
   QFont font = BaseFont(face, pixelSize, weight);
   // then squeeze or widen the characters to the asked advance
@@ -87,9 +94,11 @@ CGraphResources& GraphResources(CGraphical& graph) {
       resources->m_pens[i] = QPen(color, 1, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
       resources->m_brushes[i] = QBrush(color, Qt::SolidPattern);
     }
-    resources->m_fontSmall = MakeCellFont("Courier New", 14, 6, 100);
-    resources->m_fontMedium = MakeCellFont("Courier New", 16, 8, 100);
-    resources->m_fontLarge = MakeCellFont("Courier New", 29, 8, 700);
+    // the labels' digits stand 7 pixels tall, as in Courier New at its 14-pixel cell: the
+    // places of the labels and ticks leave them that room
+    resources->m_fontSmall = MakeCellFont(kGraphFace, 14, 6, 100, kLabelDigitHeight);
+    resources->m_fontMedium = MakeCellFont(kGraphFace, 16, 8, 100);
+    resources->m_fontLarge = MakeCellFont(kGraphFace, 29, 8, 700);
     graph.m_pResources = std::move(resources);
   }
   return *graph.m_pResources;

@@ -16,10 +16,14 @@ class CGraphical;
 // pen and a solid brush for each, its three fonts and the off-screen picture. The level meter,
 // the chart preview and printing draw with the same palette and fonts.
 //
-// The fonts ask for "Courier New" (fixed pitch); on Linux fontconfig stands Liberation Mono in.
-// Each is sized so that its cell (ascent + descent) is the asked height and its character
-// advance the asked width, drawn without antialiasing like the rest of the graph and hinted
-// vertically on every desktop, so that the pictures are the same at any scale of the screen.
+// The fonts are "Courier New" laid out for Windows' fonts; here they are Liberation Mono
+// (fonts-liberation2), which has Courier New's metrics and is what fontconfig gives for "Courier
+// New", asked for by its own name so that the window and quorvel-cli draw with the same face.
+// Each is sized so that its cell (ascent + descent) is at most the asked height and its character
+// advance the asked width; the labels' font also keeps its digits as tall as Courier New's
+// (Liberation Mono's stand taller in the same cell), so that they clear the ticks above them.
+// They are drawn without antialiasing like the rest of the graph and hinted vertically on
+// every desktop, so that the pictures are the same at any scale of the screen.
 struct CGraphResources {
   static constexpr int kPaletteSize = 18;
   static constexpr int kPaletteRoom = 24;
@@ -34,6 +38,10 @@ struct CGraphResources {
   // Valid only while PaintGraph runs: where DrawGrid, DrawLevelLabels and DrawCurve draw.
   CGraphCanvas* m_canvas = nullptr;
 };
+
+// The face of the graph's fonts, and the height of the labels' digits [pixels].
+inline constexpr char kGraphFace[] = "Liberation Mono";
+inline constexpr int kLabelDigitHeight = 7;
 
 // Palette indices with a fixed use.
 enum GraphColor : int {
@@ -64,8 +72,10 @@ CGraphResources& GraphResources(CGraphical& graph);
 [[nodiscard]] QImage SnapshotBitmap(const CGraphical& graph);
 
 // A font of the given face whose cell (ascent + descent) is at most cellHeight pixels and as
-// close to it as the face allows, whose digit advance is charWidth pixels, with the given weight
-// (100 thin .. 700 bold), fixed pitch, no antialiasing.
-[[nodiscard]] QFont MakeCellFont(const char* face, int cellHeight, int charWidth, int weight);
+// close to it as the face allows (with digits at most digitHeight pixels tall, when above 0),
+// whose digit advance is charWidth pixels, with the given weight (100 thin .. 700 bold), fixed
+// pitch, no antialiasing.
+[[nodiscard]] QFont MakeCellFont(const char* face, int cellHeight, int charWidth, int weight,
+                                 int digitHeight = 0);
 
 }  // namespace quorvel

@@ -20,7 +20,8 @@ CPainterCanvas::CPainterCanvas(QPainter& painter, int areaHeight, double scaleX,
   const double ratio = painter.device() != nullptr ? painter.device()->devicePixelRatioF() : 1.0;
   m_toDevice = QTransform::fromScale(1.0 / ratio, 1.0 / ratio);
   m_painter.save();
-  m_painter.setWorldTransform(m_toDevice);
+  // device pixels from the painter's own origin (a printed page places the picture with it)
+  m_painter.setWorldTransform(m_toDevice, true);
   m_painter.setRenderHint(QPainter::Antialiasing, false);
   m_painter.setRenderHint(QPainter::TextAntialiasing, false);
   m_painter.setBackgroundMode(Qt::TransparentMode);
@@ -58,15 +59,44 @@ void CPainterCanvas::Line(int x1, int y1, int x2, int y2, uint32_t color) {
     Run(DeviceX(x1), DeviceY(from), m_thickness, DeviceY(to) - DeviceY(from), color);
     return;
   }
-  // a slope: through the middles of the lines' device pixels
-  QPen pen(QColor::fromRgb(color));
-  pen.setCosmetic(true);  // its width in device pixels
-  pen.setWidth(m_thickness);
-  pen.setCapStyle(Qt::FlatCap);
-  m_painter.setPen(pen);
-  const double middle = m_thickness / 2.0;
-  m_painter.drawLine(QLineF(DeviceX(x1) + middle, DeviceY(y1) + middle, DeviceX(x2) + middle,
-                            DeviceY(y2) + middle));
+  // A slope: the line between the device pixels its ends map to, stepped as the picture's
+  // lines are (one pixel along the major axis at a time, the last one left to the next line),
+  // each pixel as thick as the line. A polyline's joints then meet pixel to pixel at any scale,
+  // as they do in the picture; a wide pen's separate strokes leave gaps between short steep ones.
+  Slope(DeviceX(x1), DeviceY(y1), DeviceX(x2), DeviceY(y2), color);
+}
+
+// Bresenham along the major axis from (x1, y1) up to, not including, (x2, y2), as the picture
+// draws its lines, each pixel a square of m_thickness; the pixels that share a row (a column, on a
+// steep line) go as one run.
+void CPainterCanvas::Slope(int x1, int y1, int x2, int y2, uint32_t color) {
+  const bool steep = std::abs(y2 - y1) > std::abs(x2 - x1);
+  // along: the major axis, across: the minor one
+  const int steps = steep ? std::abs(y2 - y1) : std::abs(x2 - x1);
+  const int minor = steep ? std::abs(x2 - x1) : std::abs(y2 - y1);
+  const int stepAlong = (steep ? y1 < y2 : x1 < x2) ? 1 : -1;
+  const int stepAcross = (steep ? x1 < x2 : y1 < y2) ? 1 : -1;
+  int along = steep ? y1 : x1;
+  int across = steep ? x1 : y1;
+  int runFrom = along;  // the first pixel of the current run, along
+  int error = steps / 2;
+  for (int i = 0; i < steps; ++i) {
+    const int last = along;
+    along += stepAlong;
+    error -= minor;
+    const bool turns = error < 0;
+    if (turns) error += steps;
+    if (!turns && i + 1 < steps) continue;
+    const int from = std::min(runFrom, last);
+    const int length = std::abs(last - runFrom) + m_thickness;
+    if (steep) {
+      Run(across, from, m_thickness, length, color);
+    } else {
+      Run(from, across, length, m_thickness, color);
+    }
+    if (turns) across += stepAcross;
+    runFrom = along;
+  }
 }
 
 void CPainterCanvas::Rectangle(int left, int top, int right, int bottom, uint32_t frameColor,
@@ -106,7 +136,7 @@ void CPainterCanvas::Text(const QFont& font, QRgb color, const QString& text, in
   const QFont& deviceFont = DeviceFont(font);
   int left = DeviceX(x);
   if (align != Align::kLeft) {
-    const int advance = QFontMetrics(deviceFont).horizontalAdvance(text);
+    const int advance = QFontMetrics(deviceFont, m_painter.device()).horizontalAdvance(text);
     left -= align == Align::kCenter ? advance / 2 : advance;
   }
   m_painter.setFont(deviceFont);

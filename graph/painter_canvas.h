@@ -14,12 +14,13 @@ namespace quorvel {
 // The graph's canvas on a window at any size and any scale of the screen: each of the graph's
 // own pixels (the pixels its geometry is laid out in) covers scaleX x scaleY pixels of the
 // device, and everything is drawn at the device's resolution, never enlarged from a picture.
-// A line's pixels map to the device pixels they cover, a line being as thick as one of the
-// graph's pixels rounded to whole device pixels (at least one); texts keep their shape: their
-// their fonts grow by the smaller of the two scales and are drawn at the device's own size
-// (hinted for it), at the places the graph puts them. Colours and
-// geometry stay the graph's own; nothing is antialiased.
-// The painter is the caller's, on a widget or an image with its device pixel ratio; its state
+// A line runs between the device pixels its ends map to, stepped pixel by pixel as the picture's
+// lines are, as thick as one of the graph's pixels rounded to whole device pixels (at least
+// one), so a polyline stays whole at every scale; texts keep their shape: their fonts grow by
+// the smaller of the two scales and are drawn at the device's own size (hinted for it), at the
+// places the graph puts them. Colours and geometry stay the graph's own; nothing is antialiased.
+// The painter is the caller's, on a widget, an image with its device pixel ratio, a printer or
+// a PDF file; the graph's pixel (0, 0) begins at the painter's origin, and the painter's state
 // is restored when the canvas goes. User-interface thread only.
 class CPainterCanvas final : public CGraphCanvas {
  public:
@@ -41,6 +42,7 @@ class CPainterCanvas final : public CGraphCanvas {
 
  private:
   void Run(int fromX, int fromY, int width, int height, uint32_t color);
+  void Slope(int x1, int y1, int x2, int y2, uint32_t color);
   const QFont& DeviceFont(const QFont& font);
 
   QPainter& m_painter;

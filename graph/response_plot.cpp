@@ -366,8 +366,7 @@ void PaintResponsePlot(QPainter& painter, const QRect& rect, ResponsePlot plot,
   painter.setRenderHint(QPainter::Antialiasing, false);
   painter.setRenderHint(QPainter::TextAntialiasing, false);
   painter.setClipRect(rect);
-  const Fonts fonts{MakeCellFont("Courier New", 14, 6, 100),
-                    MakeCellFont("Courier New", 16, 8, 100)};
+  const Fonts fonts{MakeCellFont(kGraphFace, 14, 6, 100), MakeCellFont(kGraphFace, 16, 8, 100)};
   switch (plot) {
     case ResponsePlot::kImpulse:
       PaintImpulse(painter, rect, fonts, analysis);

@@ -44,22 +44,8 @@ std::string PrintTitle(const char* wavPath) {
 
 bool PrintCurve(const std::string& title, CGraphical& graph, IUserMessages& messages,
                 IPrinterChooser& chooser) {
-  // what the graph area shows: the last painted picture at the area's size
+  // nothing painted yet: nothing shown to print
   if (GraphPicture(graph).isNull()) return false;
-  const QImage shown = SnapshotBitmap(graph);
-
-  QImage picture;
-  switch (MakePrintPicture(
-      shown, QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())), &picture)) {
-    case PrintPictureResult::kMade:
-      break;
-    case PrintPictureResult::kNoBitmap:
-      messages.ShowMessage(kMsgPrintBitmap);
-      return false;
-    case PrintPictureResult::kNoPainter:
-      messages.ShowMessage(kMsgPrintDisplayContext);
-      return false;
-  }
 
   // At the high resolution Qt draws the page of every Linux printer (and of a PDF file) through
   // its PDF engine at 1200 dpi: the fixed 120 x 240 pixel offset stays a small margin, and the
@@ -82,7 +68,9 @@ bool PrintCurve(const std::string& title, CGraphical& graph, IUserMessages& mess
     messages.ShowMessage(kMsgPrintJob);
     return false;
   }
-  DrawPrintPage(painter, picture, area, GraphResources(graph).m_fontMedium);
+  DrawPrintPage(painter, graph,
+                QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())), area,
+                GraphResources(graph).m_fontMedium);
   if (!painter.end()) {
     messages.ShowMessage(kMsgPrintJob);
     return false;

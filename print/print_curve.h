@@ -12,8 +12,6 @@ class CGraphical;
 class IUserMessages;
 
 // The messages of printing (OK boxes).
-inline constexpr char kMsgPrintBitmap[] = "SYSTEM ERROR: Could not create bitmap";
-inline constexpr char kMsgPrintDisplayContext[] = "SYSTEM ERROR: Could not create Display Context";
 inline constexpr char kMsgPrinterNotFound[] =
     "Could not find the printer. Check installed printers.";
 inline constexpr char kMsgPrintJob[] = "Printing error occured. Unable to find printer.";
@@ -56,14 +54,14 @@ class CPdfFileChooser final : public IPrinterChooser {
 // capture file was saved or loaded, the path is the capture folder, whose last name it gives.
 [[nodiscard]] std::string PrintTitle(const char* wavPath);
 
-// Prints the graph as it was last painted, with title in the band above it and the caption
-// below, on one page of the printer the user chooses. Returns true when the page was printed
-// or the user cancelled the chooser; false without a message when the graph has not been
-// painted yet; false after a message (through messages) when the picture cannot be made
-// (kMsgPrintBitmap, kMsgPrintDisplayContext), the chosen printer is not a valid printer of the
-// system (kMsgPrinterNotFound), or the job cannot be started or finished (kMsgPrintJob, e.g. a
-// PDF file that cannot be written). User-interface thread; a QApplication must exist for the
-// print dialog.
+// Prints the graph as the graph area shows it, with title in the band above it and the caption
+// below, on one page of the printer the user chooses, drawn at the printer's resolution (the
+// print picture of print/print_page.h: lines and text, so a PDF file is sharp at any zoom).
+// Returns true when the page was printed or the user cancelled the chooser; false without a
+// message when the graph has not been painted yet; false after a message (through messages)
+// when the chosen printer is not a valid printer of the system (kMsgPrinterNotFound), or the job
+// cannot be started or finished (kMsgPrintJob, e.g. a PDF file that cannot be written).
+// User-interface thread; a QApplication must exist for the print dialog.
 [[nodiscard]] bool PrintCurve(const std::string& title, CGraphical& graph, IUserMessages& messages,
                               IPrinterChooser& chooser);
 

@@ -4,19 +4,23 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QGuiApplication>
+#include <QImage>
 #include <QPaintDevice>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
 
 #include "graph/graph_resources.h"
-#include "graph/pixel_canvas.h"
+#include "graph/graphical.h"
+#include "graph/painter_canvas.h"
 
 namespace quorvel {
 
 namespace {
 
 constexpr int kTitleBaseline = 26;  // row of the title's baseline in the band
+constexpr double kScreenDpi = 96.0;
 
 // font at `scale` times its size (its character widths follow).
 QFont ScaledFont(const QFont& font, double scale) {
@@ -30,31 +34,47 @@ QFont ScaledFont(const QFont& font, double scale) {
   return scaled;
 }
 
+// The default font at its pixel size on a 96-dpi screen, as a fresh picture draws it: the
+// canvas scales it with the picture.
+QFont TitleFont() {
+  QFont font = QGuiApplication::font();
+  if (font.pixelSize() <= 0) {
+    font.setPixelSize(
+        std::max(1, static_cast<int>(std::lround(font.pointSizeF() * kScreenDpi / 72.0))));
+  }
+  return font;
+}
+
 }  // namespace
 
-PrintPictureResult MakePrintPicture(const QImage& shown, const QString& title, QImage* picture) {
-  const int w = shown.width();
-  const int h = shown.height();
-  *picture = shown.isNull() ? QImage() : QImage(w, h + kTitleBandHeight, QImage::Format_RGB32);
-  if (picture->isNull()) return PrintPictureResult::kNoBitmap;
-
-  // background and frame over the whole picture; the graph then covers all but the band
-  CPixelCanvas canvas(*picture, picture->height());
-  canvas.Rectangle(0, 0, w, h + kTitleBandHeight, PaletteColor(kColorFrame),
+void DrawPrintPicture(QPainter& painter, double scale, CGraphical& graph, const QString& title) {
+  const int w = graph.m_width;
+  const int h = graph.m_height;
+  if (GraphPicture(graph).isNull() || w <= 0 || h <= 0 || !(scale > 0.0)) return;
+  {
+    // background and frame over the whole picture, the title in the band
+    CPainterCanvas band(painter, h + kTitleBandHeight, scale, scale);
+    band.Rectangle(0, 0, w, h + kTitleBandHeight, PaletteColor(kColorFrame),
                    PaletteColor(kColorBackground));
-
-  QPainter painter;
-  if (!painter.begin(picture)) {
-    *picture = QImage();
-    return PrintPictureResult::kNoPainter;
+    band.Text(TitleFont(), qRgb(0, 0, 0), title, w / 2, kTitleBaseline,
+              CGraphCanvas::Align::kCenter);
   }
-  painter.setBackgroundMode(Qt::TransparentMode);
-  painter.drawImage(QPoint(0, kTitleBandHeight), shown.convertToFormat(QImage::Format_RGB32));
-  painter.setPen(QColor(0, 0, 0));
-  const int advance = painter.fontMetrics().horizontalAdvance(title);
-  painter.drawText(QPoint(w / 2 - advance / 2, kTitleBaseline), title);
-  painter.end();
-  return PrintPictureResult::kMade;
+  painter.save();
+  painter.translate(0.0, std::floor(kTitleBandHeight * scale + 0.5));
+  {
+    CPainterCanvas below(painter, h, scale, scale);
+    static_cast<void>(graph.PaintGraph(below, w, h));
+  }
+  painter.restore();
+}
+
+QImage MakePrintPicture(CGraphical& graph, const QString& title) {
+  if (GraphPicture(graph).isNull() || graph.m_width <= 0 || graph.m_height <= 0) return QImage();
+  QImage picture(graph.m_width, graph.m_height + kTitleBandHeight, QImage::Format_RGB32);
+  if (picture.isNull()) return picture;
+  QPainter painter(&picture);
+  DrawPrintPicture(painter, 1.0, graph, title);
+  return picture;
 }
 
 PrintableArea PrintableAreaOf(const QPaintDevice& device) {
@@ -62,22 +82,18 @@ PrintableArea PrintableAreaOf(const QPaintDevice& device) {
                        QPointF(device.logicalDpiX(), device.logicalDpiY())};
 }
 
-PrintLayout DrawPrintPage(QPainter& painter, const QImage& picture, const PrintableArea& area,
-                          const QFont& captionFont) {
-  const PrintLayout layout =
-      ComputePrintLayout(picture.width(), picture.height() - kTitleBandHeight, area.sizeMm.width(),
-                         area.sizeMm.height(), area.dpi.x(), area.dpi.y());
+PrintLayout DrawPrintPage(QPainter& painter, CGraphical& graph, const QString& title,
+                          const PrintableArea& area, const QFont& captionFont) {
+  const PrintLayout layout = ComputePrintLayout(graph.m_width, graph.m_height, area.sizeMm.width(),
+                                                area.sizeMm.height(), area.dpi.x(), area.dpi.y());
   painter.save();
-  painter.setRenderHint(QPainter::Antialiasing, false);
-  painter.setRenderHint(QPainter::SmoothPixmapTransform, layout.scale < 1.0);
-  // a PDF keeps the picture's pixels as they are (Qt would store it as JPEG otherwise)
-  painter.setRenderHint(QPainter::LosslessImageRendering, true);
-  painter.drawImage(
-      QRect(layout.pictureLeft, layout.pictureTop, layout.pictureWidth, layout.pictureHeight),
-      picture);
+  painter.translate(layout.pictureLeft, layout.pictureTop);
+  DrawPrintPicture(painter, layout.scale, graph, title);
+  painter.restore();
 
   // The caption keeps the size it has beside the graph on screen: its font grows with the
   // picture, by E (a 16-pixel font on a 1200 dpi page would be under a point tall).
+  painter.save();
   const QString caption = QString::fromLatin1(kPrintCaption);
   painter.setFont(ScaledFont(captionFont, layout.scale));
   painter.setPen(QColor::fromRgb(PaletteColor(kColorCaption)));

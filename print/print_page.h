@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QImage>
 #include <QPointF>
 #include <QSizeF>
 #include <QString>
@@ -8,27 +7,31 @@
 #include "print/print_layout.h"
 
 class QFont;
+class QImage;
 class QPaintDevice;
 class QPainter;
 
 namespace quorvel {
 
+class CGraphical;
+
 inline constexpr int kTitleBandHeight = 40;  // above the graph in the print picture [pixels]
 inline constexpr char kPrintCaption[] = "Response curve created with Quorvel";
 
-enum class PrintPictureResult {
-  kMade,
-  kNoBitmap,   // the picture could not be made
-  kNoPainter,  // nothing could draw into it
-};
+// Draws the print picture with painter, its top-left corner at the painter's origin, scale
+// device pixels for each of its own: w x (h + 40) pixels for the graph area of w x h pixels at
+// its last paint, framed in the graph's frame colour and filled with its background colour; the
+// title in black in the default font (at its size on a 96-dpi screen), centred on x = w / 2 with
+// its baseline on row 26; and below the 40-pixel band the graph as the area shows it, drawn
+// again through the graph's painter canvas (graph/painter_canvas.h). On a printer or a PDF file
+// it is drawn at the device's resolution, in lines and text, never enlarged from pixels. Nothing
+// is drawn while the graph has not been painted. User-interface thread (the default font needs
+// the QGuiApplication).
+void DrawPrintPicture(QPainter& painter, double scale, CGraphical& graph, const QString& title);
 
-// The print picture for a graph area that shows `shown` (w x h pixels): w x (h + 40) pixels,
-// RGB32, framed in the graph's frame colour and filled with its background colour; the shown
-// pixels below the 40-pixel title band, and the title in black in the default font, centred on
-// x = w / 2 with its baseline on row 26. User-interface thread (the default font needs the
-// QGuiApplication).
-[[nodiscard]] PrintPictureResult MakePrintPicture(const QImage& shown, const QString& title,
-                                                  QImage* picture);
+// The print picture at its own size, w x (h + 40) pixels in RGB32; a null image while the graph
+// has not been painted.
+[[nodiscard]] QImage MakePrintPicture(CGraphical& graph, const QString& title);
 
 // The printable area of a paint device as the device reports it.
 struct PrintableArea {
@@ -38,12 +41,11 @@ struct PrintableArea {
 [[nodiscard]] PrintableArea PrintableAreaOf(const QPaintDevice& device);
 
 // Draws the printed page with painter, whose origin is the top-left corner of the printable
-// area: the print picture stretched to its place (ComputePrintLayout), then the caption
+// area: the print picture at its place and scale E (ComputePrintLayout), then the caption
 // "Response curve created with Quorvel" in captionFont, scaled as the picture is (E), and
-// RGB(100,120,250) with its top-right corner at the layout's caption point. An enlarged picture
-// keeps its pixels sharp (each becomes a block of the same colour); a shrunk one is smoothed.
-// Returns the layout it used. The painter's state is left as it was.
-PrintLayout DrawPrintPage(QPainter& painter, const QImage& picture, const PrintableArea& area,
-                          const QFont& captionFont);
+// RGB(100,120,250) with its top-right corner at the layout's caption point. Returns the layout
+// it used. The painter's state is left as it was.
+PrintLayout DrawPrintPage(QPainter& painter, CGraphical& graph, const QString& title,
+                          const PrintableArea& area, const QFont& captionFont);
 
 }  // namespace quorvel

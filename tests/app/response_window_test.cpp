@@ -7,11 +7,13 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <array>
 #include <fstream>
 #include <sstream>
 
 #include "app/colour_button.h"
+#include "app/qt_user_messages.h"
 #include "base/preferences.h"
 #include "tests/app/gui_test_support.h"
 
@@ -120,6 +122,30 @@ TEST_F(ResponseWindowTest, OpensOnACompleteCurveAndItsGateAndExportWorkOnItsReco
                 std::abs(corrected[i][1] - (rows[i][1] - 6.0)) < 0.3)
         << rows[i][0];
   }
+}
+
+// An invalid gate's message and the export choosers, the desktop's own, open over the window.
+TEST_F(ResponseWindowTest, ItsMessagesAndChoosersOpenOverItNotOverTheMainWindow) {
+  OpenWindow();
+  Dialog().SetWindowMessages(BoxesOver);
+  Click(Dialog().StartButton());
+  ASSERT_NO_FATAL_FAILURE(RunToEnd());
+  ASSERT_TRUE(ResponseEntry(true)) << m_messages.All();
+  CResponseWindow* window = Dialog().ResponseWindow();
+  std::vector<QWidget*> owners;  // of each modal box as it shows, then closed
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr) {
+      owners.push_back(modal->parentWidget());
+      QMetaObject::invokeMethod(modal, "reject", Qt::QueuedConnection);
+    }
+  });
+  poll.start(10);
+  window->GateBox()->lineEdit()->setText("5000");  // beyond the ungated window
+  QTest::keyClick(window->GateBox()->lineEdit(), Qt::Key_Return);
+  Click(window->FrdButton());
+  Click(window->ImpulseButton());
+  EXPECT_EQ(owners, (std::vector<QWidget*>{window, window, window}));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // labels read their own digits, a maximised window's marker reads the frequency under the mouse,
 // every button lies on the screen, the coloured buttons' captions stand out under a dark theme.
 #include <QAbstractButton>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
@@ -162,6 +163,31 @@ TEST_F(WindowScaleTest, EveryButtonLiesOnTheScreenAndSoDoTheHelpAndMicrophoneWin
   });
   Click(Dialog().CalibrationButton());
   EXPECT_TRUE(shown);
+}
+
+// Each label's text, as wide and as tall as its font makes it, fits the label's box.
+void ExpectLabelsFit(const QWidget* window) {
+  for (const QLabel* label : window->findChildren<QLabel*>()) {
+    const QSize text = label->fontMetrics().size(0, label->text());
+    EXPECT_LE(text.width(), label->contentsRect().width()) << label->text().toStdString();
+    EXPECT_LE(text.height(), label->contentsRect().height()) << label->text().toStdString();
+  }
+}
+
+TEST_F(WindowScaleTest, EveryLabelOfTheWindowAndTheMicrophoneDialogFitsItsBox) {
+  OpenWindow();
+  EXPECT_EQ(QFontInfo(Dialog().font()).family().toStdString(), "Liberation Sans");
+  ExpectLabelsFit(&Dialog());
+  int dialogs = 0;
+  QTimer::singleShot(0, [&] {
+    if (QWidget* dialog = QApplication::activeModalWidget(); dialog != nullptr) {
+      dialogs += 1;
+      ExpectLabelsFit(dialog);
+      QMetaObject::invokeMethod(dialog, "reject");
+    }
+  });
+  Click(Dialog().CalibrationButton());
+  EXPECT_EQ(dialogs, 1);
 }
 
 TEST_F(WindowScaleTest, TheColourButtonsCaptionsStandOutFromTheirFacesUnderADarkTheme) {

@@ -25,6 +25,7 @@
 #include "base/preferences.h"
 #include "base/shared_state.h"
 #include "calibration/chart_folder_browser.h"
+#include "calibration/chart_preview_render.h"
 #include "calibration/micro_list_proc.h"
 #include "calibration/micro_select.h"
 #include "calibration/radio_list_box.h"
@@ -126,6 +127,48 @@ TEST_F(MicroSelectTest, SelectsPreviewsAndApplies) {
   EXPECT_EQ(dialog.result(), int(QDialog::Accepted));
   EXPECT_EQ(preferences.StoredText(kPrefMicroSelected), std::string("Flat"));
   EXPECT_EQ(proc.SelectedChart(), flat);
+}
+
+// 250 pixels a decade: 8000 Hz lies 24 pixels left of 10000 Hz, less than their half widths (12
+// + 15 pixels at 6 pixels a character); every other neighbour has room
+TEST(PreviewLabels, EightThousandGivesWayToTenThousand) {
+  std::vector<double> shown;
+  for (const PreviewLabel& label : PreviewFrequencyLabels()) shown.push_back(label.frequency);
+  EXPECT_EQ(shown, (std::vector<double>{20, 40, 60, 80, 100, 140, 200, 400, 600, 800, 1000, 1400,
+                                        2000, 4000, 6000, 10000, 14000, 20000}));
+}
+
+// Under a light and a dark palette, the names' strokes and the unchecked entry's radio mark
+// stand far from the list's background in lightness; the names keep RGB(8,0,0) where it reads.
+TEST(RadioListBox, NamesAndMarksReadUnderALightAndADarkPalette) {
+  QPalette dark;
+  dark.setColor(QPalette::Base, QColor(35, 38, 41));
+  dark.setColor(QPalette::Text, QColor(252, 252, 252));
+  dark.setColor(QPalette::Window, QColor(49, 54, 59));  // the styles outline marks darker
+  for (const bool isDark : {false, true}) {
+    CRadioListBox list;
+    if (isDark) list.setPalette(dark);
+    list.resize(240, 80);
+    list.addItems({QStringLiteral("Measurement mic"), QStringLiteral("Other")});
+    list.setCurrentRow(0);
+    list.show();
+    const int base = list.palette().color(QPalette::Base).lightness();
+    const auto Count = [&](QRect box, int apart, QRgb only = 0) {
+      const QImage shown = list.viewport()->grab(box).toImage();
+      int n = 0;
+      for (int i = 0; i < shown.width() * shown.height(); ++i) {
+        const QColor p = shown.pixelColor(i % shown.width(), i / shown.width());
+        n += only != 0 ? p.rgb() == only : std::abs(p.lightness() - base) > apart;
+      }
+      return n;
+    };
+    const QRect name = list.visualItemRect(list.item(0)).adjusted(20, 0, 0, 0);
+    QRect mark = list.visualItemRect(list.item(1));
+    mark.setWidth(mark.height());
+    EXPECT_GT(Count(name, 150), 20) << isDark;
+    EXPECT_GT(Count(mark, 60), 8) << isDark;
+    EXPECT_EQ(Count(name, 0, qRgb(8, 0, 0)) > 0, !isDark);
+  }
 }
 
 TEST_F(MicroSelectTest, CancelAndCloseEndings) {

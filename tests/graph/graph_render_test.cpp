@@ -14,6 +14,7 @@
 #include "graph/graph_resources.h"
 #include "graph/graph_scales.h"
 #include "graph/graphical.h"
+#include "graph/painter_canvas.h"
 
 namespace quorvel {
 
@@ -223,6 +224,17 @@ TEST_F(GraphRenderTest, FontsHaveTheirCellsAndAdvances) {
   EXPECT_LE(QFontMetrics(resources.m_fontLarge).height(), 29);
   EXPECT_TRUE(resources.m_fontLarge.bold());
   EXPECT_TRUE(QFontInfo(resources.m_fontSmall).fixedPitch());
+  // Liberation Mono, the small font's digits as tall as Courier New's in its 14-pixel cell
+  EXPECT_EQ(QFontInfo(resources.m_fontSmall).family().toStdString(), "Liberation Mono");
+  EXPECT_EQ(QFontMetrics(resources.m_fontSmall).tightBoundingRect("0123456789").height(), 7);
+}
+
+TEST_F(GraphRenderTest, FrequencyLabelsStandClearOfTheTicksAboveThem) {
+  // the decades' 4 ticks end at height 17, the digits stand on row H - 8: height 16 stays empty
+  const QImage& picture = Paint();
+  EXPECT_EQ(Count(picture, kBlack, 0, kHeight - 17, kWidth, kHeight - 16), 4);
+  EXPECT_EQ(Count(picture, kBlack, 0, kHeight - 16, kWidth, kHeight - 15), 0);
+  EXPECT_GT(Count(picture, kBlack, 0, kHeight - 15, kWidth, kHeight - 8), 300);
 }
 
 TEST_F(GraphRenderTest, CurveLevelsSitAtTheirHeights) {
@@ -239,6 +251,35 @@ TEST_F(GraphRenderTest, CurveLevelsSitAtTheirHeights) {
   FillCurve([](int) { return -89.9; });
   Paint();
   EXPECT_EQ(At(500, 22), kRed);  // 426 - 404.55 rounds to 21, raised to the axis
+}
+
+// Through the painter canvas, a curve rising and falling by up to 15 pixels a point: at scale 1
+// the picture itself; at every scale whole, each screen column's red touching the next one's.
+TEST_F(GraphRenderTest, APainterCanvasDrawsASteepCurveWholeAtEveryScale) {
+  FillCurve([](int k) { return -45 + 40 * std::sin(k / 12.0); });
+  const QImage& picture = Paint();
+  for (const double scale : {1.0, 1.25, 2.0, 1.03, 0.9}) {
+    QImage image(static_cast<int>(std::lround(kWidth * scale)),
+                 static_cast<int>(std::lround(kHeight * scale)), QImage::Format_RGB32);
+    {
+      QPainter painter(&image);
+      CPainterCanvas canvas(painter, kHeight, scale, scale);
+      ASSERT_TRUE(graph.PaintGraph(canvas, kWidth, kHeight));
+    }
+    EXPECT_TRUE(scale != 1.0 || image == picture);
+    int gaps = 0, columns = 0, lastX = -1, lastTop = 0, lastBottom = 0;
+    for (int x = 0; x < image.width(); ++x) {
+      int top = -1, bottom = -1;
+      for (int y = 0; y < image.height(); ++y) {
+        if ((image.pixel(x, y) & 0xffffff) == kRed) bottom = y, top = top < 0 ? y : top;
+      }
+      if (top < 0) continue;
+      gaps += lastX >= 0 && (x != lastX + 1 || top > lastBottom + 1 || bottom < lastTop - 1);
+      ++columns, lastX = x, lastTop = top, lastBottom = bottom;
+    }
+    EXPECT_EQ(gaps, 0) << scale;
+    EXPECT_NEAR(columns, 999 * scale, 1 + scale) << scale;  // from x 33 to 1031
+  }
 }
 
 TEST_F(GraphRenderTest, PointBelowMinus90IsSkipped) {

@@ -52,6 +52,9 @@ TEST(PrintCurve, PrintsTheTitleBandAndTheCurveOnOneLandscapePdfPage) {
   EXPECT_EQ(PdfInfo(pdf, "Pages"), "1");
   EXPECT_EQ(PdfInfo(pdf, "Title"), "Quorvel");
   EXPECT_EQ(PdfInfo(pdf, "Page size"), "842 x 595 pts (A4)");
+  // drawn in lines and text: no picture on the page (pdfimages lists a header of two lines)
+  EXPECT_EQ(quorvel::Run("pdfimages -list '" + pdf + "' | tail -n +3"), "");
+  EXPECT_NE(quorvel::Run("pdffonts '" + pdf + "'").find("LiberationMono"), std::string::npos);
 
   // rendered at 200 dpi: picture pixel (x, y) lies at the printable area's corner
   // + (120 + E x, 240 + E y) / 6, the printer drawing at 1200 dpi on 277 printable mm
