@@ -8,6 +8,7 @@
 #include "calibration/chart_file.h"
 #include "calibration/micro_list_proc.h"
 #include "cli/cli_options.h"
+#include "cli/command_files.h"
 #include "cli/commands.h"
 #include "cli/curve_outputs.h"
 #include "control/failure_words.h"
@@ -35,6 +36,12 @@ int RunChart(const Arguments& args) {
   // the values a measurement over the range would subtract: a range a measurement takes
   if (!CheckRange(fmin, fmax, RangeRule::kAnyWithinLimits, &error)) {
     return ArgumentError(error, kChartUsage);
+  }
+  CCommandFiles files;
+  files.AddInput("the chart", options.Positional()[0]);
+  if (options.Has("csv")) files.AddOutput("csv", options.Value("csv"), "", 0);
+  if (const int refused = files.RefuseSharedFiles(kChartUsage); refused != kExitOk) {
+    return refused;
   }
   std::array<double, kChartCurveSize> curve;
   if (!LoadChart(options.Positional()[0], fmin, fmax, curve)) {
