@@ -61,6 +61,14 @@ TEST_F(CmdSweep, AFileCutShortAtItsLastBytesIsAFailure) {
   EXPECT_NE(run.output.find("Could not write to File..."), std::string::npos) << run.output;
 }
 
+TEST_F(CmdSweep, ARangeBeyondAMeasurementsLimitsIsABadArgument) {
+  // the rulebook's limits (its rows are in tests/control/measurement_request_test.cpp)
+  const std::string path = m_dir.File("low.wav");
+  EXPECT_EQ(Sweep("--fmin 1 --fmax 20000 --out " + ShellQuote(path)).status, 2);
+  EXPECT_EQ(Sweep("--fmin 1e-300 --fmax 1e300 --out " + ShellQuote(path)).status, 2);
+  EXPECT_FALSE(std::filesystem::exists(path));
+}
+
 }  // namespace
 
 }  // namespace quorvel

@@ -1,0 +1,89 @@
+// The files of one command: outputs compared by the file they reach, and the room on the disk.
+#include "base/output_set.h"
+
+#include <gtest/gtest.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace quorvel {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(OutputSet, OutputsMeetingOnOneFileAreFound) {
+  // In a folder holding "in.wav", "o.png", "sub/", "link.png" -> o.png, "hard.png" (o.png's
+  // inode) and "dangling.png" -> new.png. A path starting with "<" is an input.
+  const struct {
+    std::vector<std::string> paths;
+    const char* why;  // null: every output has a file of its own
+  } cases[] = {
+      {{"new.png", "./new.png"}, "--2 ./new.png names the same file as --1 new.png"},
+      {{"o.png", "sub/../o.png"}, "--2 sub/../o.png names the same file as --1 o.png"},
+      {{"o.png", "link.png"}, "--2 link.png names the same file as --1 o.png"},
+      {{"hard.png", "o.png"}, "--2 o.png names the same file as --1 hard.png"},
+      {{"o.png", "<in.wav", "./in.wav"}, "--3 ./in.wav names the same file as the input in.wav"},
+      {{"new.png", "o.png", "sub/new.png"}, nullptr},
+      {{"<in.wav", "<in.wav", "o.png"}, nullptr},  // inputs may be one file
+      {{"/dev/null", "/dev/null"}, nullptr},       // a device takes any number
+      {{"dangling.png", "new.png"}, nullptr},      // the link itself is replaced
+  };
+  std::string folder = testing::TempDir() + "quorvel_outputs_XXXXXX";
+  ASSERT_NE(mkdtemp(folder.data()), nullptr);
+  const fs::path dir = folder;
+  std::ofstream(dir / "in.wav") << "capture";
+  std::ofstream(dir / "o.png") << "picture";
+  fs::create_directory(dir / "sub");
+  fs::create_symlink("o.png", dir / "link.png");
+  fs::create_hard_link(dir / "o.png", dir / "hard.png");
+  fs::create_symlink("new.png", dir / "dangling.png");
+  const fs::path before = fs::current_path();
+  fs::current_path(dir);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(c.paths));
+    COutputSet set;
+    int n = 0;
+    for (const std::string& path : c.paths) {
+      ++n;
+      if (path[0] == '<') {
+        set.AddInput("the input", path.substr(1));
+      } else {
+        set.AddOutput("--" + std::to_string(n), path, 0);
+      }
+    }
+    std::string why;
+    EXPECT_EQ(set.CheckDistinct(&why), c.why == nullptr);
+    EXPECT_EQ(why, c.why == nullptr ? "" : c.why);
+  }
+  fs::current_path(before);
+  fs::remove_all(dir);
+}
+
+TEST(OutputSet, TheOutputsOnADiskMustFitTogether) {
+  const std::string folder = testing::TempDir();
+  struct statvfs disk {};
+  ASSERT_EQ(statvfs(folder.c_str(), &disk), 0);
+  const uint64_t room = static_cast<uint64_t>(disk.f_bavail) * disk.f_frsize;
+  // each would fit alone, both do not; a device takes no room
+  COutputSet set;
+  set.AddOutput("--a", folder + "/a.wav", room / 10 * 6);
+  set.AddOutput("--b", folder + "/b.wav", room / 10 * 6);
+  set.AddOutput("--c", "/dev/null", uint64_t{1} << 62);
+  const std::vector<std::string> words = set.CheckTargets();
+  ASSERT_EQ(words.size(), 3u);
+  for (size_t i = 0; i < 2; ++i) {
+    const std::string start = folder + (i == 0 ? "/a.wav" : "/b.wav") + ": not enough free space";
+    EXPECT_EQ(words[i].rfind(start, 0), 0u) << words[i];
+  }
+  EXPECT_EQ(words[2], "");
+  COutputSet alone;
+  alone.AddOutput("--a", folder + "/a.wav", room / 10 * 6);
+  EXPECT_EQ(alone.CheckTargets(), std::vector<std::string>{""});
+}
+
+}  // namespace
+}  // namespace quorvel
