@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 #include <sys/statvfs.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -16,8 +15,8 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(OutputSet, OutputsMeetingOnOneFileAreFound) {
-  // In a folder holding "in.wav", "o.png", "sub/", "link.png" -> o.png, "hard.png" (o.png's
-  // inode) and "dangling.png" -> new.png. A path starting with "<" is an input.
+  // Beside "in.wav", "o.png", "sub/", "link.png" -> o.png, "hard.png" (o.png's inode) and
+  // "dangling.png" -> new.png. A path after "<" is an input.
   const struct {
     std::vector<std::string> paths;
     const char* why;  // null: every output has a file of its own
@@ -32,56 +31,48 @@ TEST(OutputSet, OutputsMeetingOnOneFileAreFound) {
       {{"/dev/null", "/dev/null"}, nullptr},       // a device takes any number
       {{"dangling.png", "new.png"}, nullptr},      // the link itself is replaced
   };
+  const fs::path before = fs::current_path();
   std::string folder = testing::TempDir() + "quorvel_outputs_XXXXXX";
   ASSERT_NE(mkdtemp(folder.data()), nullptr);
-  const fs::path dir = folder;
-  std::ofstream(dir / "in.wav") << "capture";
-  std::ofstream(dir / "o.png") << "picture";
-  fs::create_directory(dir / "sub");
-  fs::create_symlink("o.png", dir / "link.png");
-  fs::create_hard_link(dir / "o.png", dir / "hard.png");
-  fs::create_symlink("new.png", dir / "dangling.png");
-  const fs::path before = fs::current_path();
-  fs::current_path(dir);
+  fs::current_path(folder);
+  std::ofstream("in.wav") << "capture";
+  std::ofstream("o.png") << "picture";
+  fs::create_directory("sub");
+  fs::create_symlink("o.png", "link.png");
+  fs::create_hard_link("o.png", "hard.png");
+  fs::create_symlink("new.png", "dangling.png");
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::PrintToString(c.paths));
     COutputSet set;
-    int n = 0;
-    for (const std::string& path : c.paths) {
-      ++n;
-      if (path[0] == '<') {
-        set.AddInput("the input", path.substr(1));
-      } else {
-        set.AddOutput("--" + std::to_string(n), path, 0);
-      }
+    for (size_t i = 0; i < c.paths.size(); ++i) {
+      const std::string& path = c.paths[i];
+      if (path[0] == '<') set.AddInput("the input", path.substr(1));
+      if (path[0] != '<') set.AddOutput("--" + std::to_string(i + 1), path, 0);
     }
     std::string why;
-    EXPECT_EQ(set.CheckDistinct(&why), c.why == nullptr);
+    EXPECT_EQ(set.CheckDistinct(&why), c.why == nullptr) << why;
     EXPECT_EQ(why, c.why == nullptr ? "" : c.why);
   }
   fs::current_path(before);
-  fs::remove_all(dir);
+  fs::remove_all(folder);
 }
 
 TEST(OutputSet, TheOutputsOnADiskMustFitTogether) {
   const std::string folder = testing::TempDir();
   struct statvfs disk {};
   ASSERT_EQ(statvfs(folder.c_str(), &disk), 0);
-  const uint64_t room = static_cast<uint64_t>(disk.f_bavail) * disk.f_frsize;
+  const uint64_t most = static_cast<uint64_t>(disk.f_bavail) * disk.f_frsize / 10 * 6;
   // each would fit alone, both do not; a device takes no room
   COutputSet set;
-  set.AddOutput("--a", folder + "/a.wav", room / 10 * 6);
-  set.AddOutput("--b", folder + "/b.wav", room / 10 * 6);
+  set.AddOutput("--a", folder + "a.wav", most);
+  set.AddOutput("--b", folder + "b.wav", most);
   set.AddOutput("--c", "/dev/null", uint64_t{1} << 62);
   const std::vector<std::string> words = set.CheckTargets();
   ASSERT_EQ(words.size(), 3u);
-  for (size_t i = 0; i < 2; ++i) {
-    const std::string start = folder + (i == 0 ? "/a.wav" : "/b.wav") + ": not enough free space";
-    EXPECT_EQ(words[i].rfind(start, 0), 0u) << words[i];
-  }
+  EXPECT_EQ(words[0].rfind(folder + "a.wav: not enough free space on the disk (", 0), 0u);
+  EXPECT_EQ(words[1].rfind(folder + "b.wav: not enough free space on the disk (", 0), 0u);
   EXPECT_EQ(words[2], "");
   COutputSet alone;
-  alone.AddOutput("--a", folder + "/a.wav", room / 10 * 6);
+  alone.AddOutput("--a", folder + "a.wav", most);
   EXPECT_EQ(alone.CheckTargets(), std::vector<std::string>{""});
 }
 

@@ -156,24 +156,16 @@ TEST_F(CliMeasure, AClippedInputEndsWithAWarningLine) {
 TEST_F(CliMeasure, OutputsWithNowhereToGoAreNamedBeforeAnythingPlays) {
   const std::string pic = (m_dir / "pic.png").string();
   std::filesystem::create_directories(pic);
-  const std::string pipe = (m_dir / "nobody.bmp").string();
-  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
-  const CliRun run = Cli("measure --simulated --csv /missing/a.csv --png '" + pic + "' --bmp '" +
-                         pipe + "' --save ok.wav");
+  const CliRun run =
+      Cli("measure --simulated --csv /missing/a.csv --png '" + pic + "' --save ok.wav");
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("Could not write the curve to /missing/a.csv\n/missing/a.csv: No such "
                          "file or directory\nCannot save the file to disk...\n" +
-                         pic + ": Is a directory\nCannot save the file to disk...\n" + pipe +
-                         ": No program reads this named pipe\n"),
+                         pic + ": Is a directory"),
             std::string::npos)
       << run.err;
   EXPECT_EQ(run.err.find("Audio services"), std::string::npos) << run.err;  // nothing started
   EXPECT_FALSE(std::filesystem::exists("ok.wav"));
-  // two outputs on one file are bad arguments
-  const CliRun shared = Cli("measure --simulated --csv '" + (m_dir / "s.x").string() +
-                            "' --save '" + (m_dir / "." / "s.x").string() + "'");
-  EXPECT_EQ(shared.status, 2);
-  EXPECT_NE(shared.err.find("names the same file as --csv"), std::string::npos) << shared.err;
 }
 
 TEST_F(CliMeasure, AReaderThatGoesEarlyIsANamedFailureAndTheOtherOutputsAreWritten) {

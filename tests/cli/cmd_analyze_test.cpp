@@ -481,7 +481,6 @@ TEST_F(AnalyzeCommandTest, CsvOntoANamedPipeWithoutAReaderIsRefusedAtOnce) {
 TEST_F(AnalyzeCommandTest, OutputsOnOneFileAndAFullStandardOutputAreFailures) {
   const std::string capture =
       Quote(WriteSweepCapture("capture.wav", 100.0, 5000.0, "100.00-5000.00 Hz", "Quorvel"));
-  std::ofstream(m_dir.File("mic.txt")) << "20 0\n20000 1\n";
   const std::string o = Quote(m_dir.File("o.png"));
   const std::string dotted = Quote(m_dir.Path().string() + "/./o.png");
   const struct {
@@ -491,12 +490,7 @@ TEST_F(AnalyzeCommandTest, OutputsOnOneFileAndAFullStandardOutputAreFailures) {
   } cases[] = {
       {"analyze " + capture + " --csv " + o + " --png " + dotted, 2,
        "/./o.png names the same file as --csv "},
-      {"analyze " + capture + " --save " + o + " --bmp " + Quote(m_dir.File("o")) + " --csv " +
-           Quote(m_dir.File("o.bmp")),
-       2, "o.bmp names the same file as --csv "},
       {"analyze " + capture + " > /dev/full", 1,
-       "quorvel-cli: could not write the standard output: No space left on device\n"},
-      {"chart " + Quote(m_dir.File("mic.txt")) + " > /dev/full", 1,
        "quorvel-cli: could not write the standard output: No space left on device\n"},
   };
   for (const auto& c : cases) {
@@ -508,18 +502,16 @@ TEST_F(AnalyzeCommandTest, OutputsOnOneFileAndAFullStandardOutputAreFailures) {
 }
 
 TEST_F(AnalyzeCommandTest, QtSaysWhatMattersAndNeverAborts) {
-  const std::string capture =
-      Quote(WriteSweepCapture("capture.wav", 100.0, 5000.0, "100.00-5000.00 Hz", "Quorvel"));
-  // Without a runtime folder Qt's start-up warning about it is not shown.
-  const CliOutcome plain = RunCli("analyze " + capture, "env -u XDG_RUNTIME_DIR");
+  const std::string analyze =
+      "analyze " + Quote(WriteSweepCapture("c.wav", 100.0, 5000.0, "100.00-5000.00 Hz", "Quorvel"));
+  // no word of a missing runtime folder; Qt's fatal message ends the program with status 1
+  const CliOutcome plain = RunCli(analyze, "env -u XDG_RUNTIME_DIR");
   EXPECT_EQ(plain.status, 0) << plain.output;
   EXPECT_EQ(plain.output.find("XDG_RUNTIME_DIR"), std::string::npos) << plain.output;
-  // Qt's other messages are, and its fatal one ends the program with the failure status.
-  const CliOutcome fatal = RunCli("analyze " + capture, "QT_QPA_PLATFORM=nosuch");
+  const CliOutcome fatal = RunCli(analyze, "QT_QPA_PLATFORM=nosuch");
   EXPECT_EQ(fatal.status, 1) << fatal.output;
   EXPECT_NE(fatal.output.find("Could not find the Qt platform plugin \"nosuch\""),
-            std::string::npos)
-      << fatal.output;
+            std::string::npos);
 }
 
 }  // namespace

@@ -18,15 +18,6 @@
 #include "tests/cli/cli_test_support.h"
 #include "tests/files/wave_builder.h"
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define QUORVEL_TEST_SANITIZED 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define QUORVEL_TEST_SANITIZED 1
-#endif
-
 namespace quorvel {
 
 namespace {
@@ -135,43 +126,35 @@ TEST_F(CmdResponseTest, RefusesBadInputAndArguments) {
       {capture + " --gate -1 --frd " + frd, 2, ""},
       {capture + " --window 5 --frd " + frd, 2, ""},
       {"", 2, ""},
-      // an output on the capture, or on another output, by any spelling
+      // an output on the capture, by any spelling
       {capture + " --ir " + ShellQuote(m_dir.Path().string() + "/./capture.wav"), 2,
        "/./capture.wav names the same file as the capture "},
-      {capture + " --frd " + frd + " --distortion " + ShellQuote(m_dir.File("sub/../out.frd")), 2,
-       "names the same file as --frd"},
   };
-  std::filesystem::create_directory(m_dir.File("sub"));
-  const auto captureBytes = std::filesystem::file_size(m_dir.File("capture.wav"));
   for (const Case& c : cases) {
     const CliOutcome run = Cli(c.arguments);
     EXPECT_EQ(run.status, c.status) << c.arguments << "\n" << run.output;
     EXPECT_NE(run.output.find(c.says), std::string::npos) << c.arguments << "\n" << run.output;
     EXPECT_FALSE(std::filesystem::exists(m_dir.File("out.frd"))) << c.arguments;
   }
-  EXPECT_EQ(std::filesystem::file_size(m_dir.File("capture.wav")), captureBytes);
 }
 
 TEST_F(CmdResponseTest, ALackOfMemoryIsAMessageAndNoAbort) {
-#ifdef QUORVEL_TEST_SANITIZED
-  GTEST_SKIP() << "a sanitizer's runtime takes more address space than any limit here";
-#endif
+  if (RunCli("devices --simulated", "ulimit -v 400000;").status != 0) {
+    GTEST_SKIP() << "quorvel-cli does not start in 400 MB of address space (a sanitizer's)";
+  }
   // Under each limit of the address space [kB] the analysis ends with its result or a message,
   // never with a signal; the analysis of a 21 s capture needs more than the smallest.
   const std::string capture = ShellQuote(Capture("capture.wav", false));
-  bool refused = false;
+  int refused = 0;
   for (const int limit : {110000, 130000, 150000, 250000}) {
     const CliOutcome run =
         RunCli("response " + capture, "ulimit -v " + std::to_string(limit) + ";");
-    EXPECT_TRUE(run.status == 0 || run.status == 1) << limit << ": " << run.status << run.output;
-    if (run.status == 1) {
-      EXPECT_NE(run.output.find("Not enough memory: quorvel-cli response stopped"),
-                std::string::npos)
-          << limit << ": " << run.output;
-      refused = true;
-    }
+    const bool said =
+        run.output.find("Not enough memory: quorvel-cli response stopped\n") != std::string::npos;
+    EXPECT_TRUE(run.status == 0 || (run.status == 1 && said)) << limit << ": " << run.output;
+    refused += said ? 1 : 0;
   }
-  EXPECT_TRUE(refused);
+  EXPECT_GT(refused, 0);
 }
 
 }  // namespace

@@ -63,10 +63,8 @@ TEST_F(CmdSweep, AFileCutShortAtItsLastBytesIsAFailure) {
 
 TEST_F(CmdSweep, ARangeBeyondAMeasurementsLimitsIsABadArgument) {
   // the rulebook's limits (its rows are in tests/control/measurement_request_test.cpp)
-  const std::string path = m_dir.File("low.wav");
-  EXPECT_EQ(Sweep("--fmin 1 --fmax 20000 --out " + ShellQuote(path)).status, 2);
-  EXPECT_EQ(Sweep("--fmin 1e-300 --fmax 1e300 --out " + ShellQuote(path)).status, 2);
-  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_EQ(Sweep("--fmin 1e-300 --fmax 1e300 --out " + ShellQuote(m_dir.File("x.wav"))).status, 2);
+  EXPECT_FALSE(std::filesystem::exists(m_dir.File("x.wav")));
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "base/memory_preferences.h"
@@ -296,14 +297,11 @@ TEST_F(CaptureFilesTest, LoadRefusesAFileThatCannotBeOpenedInWords) {
   // the number, then the system's reason on a line of its own
   const std::string loop = m_dir.File("loop.wav");
   std::filesystem::create_symlink(loop, loop);
-  const struct {
-    std::string path;
-    const char* message;
-  } cases[] = {{m_dir.File("missing.wav"), ": error 2\nNo such file or directory"},
-               {loop, ": error 40\nToo many levels of symbolic links"}};
-  for (const auto& c : cases) {
-    EXPECT_FALSE(LoadCaptureFile(m_ctx, c.path, nullptr));
-    EXPECT_EQ(LastMessage(), "Could not open File " + c.path + c.message);
+  for (const auto& [path, message] :
+       {std::pair{m_dir.File("missing.wav"), ": error 2\nNo such file or directory"},
+        std::pair{loop, ": error 40\nToo many levels of symbolic links"}}) {
+    EXPECT_FALSE(LoadCaptureFile(m_ctx, path, nullptr));
+    EXPECT_EQ(LastMessage(), "Could not open File " + path + message);
     EXPECT_STREQ(m_state.m_szWavPath, "");
   }
 }
