@@ -15,18 +15,17 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(OutputSet, OutputsMeetingOnOneFileAreFound) {
-  // Beside "in.wav", "o.png", "sub/", "link.png" -> o.png, "hard.png" (o.png's inode) and
+  // Beside "in.wav", "o.png", "link.png" -> o.png, "hard.png" (o.png's inode) and
   // "dangling.png" -> new.png. A path after "<" is an input.
   const struct {
     std::vector<std::string> paths;
     const char* why;  // null: every output has a file of its own
   } cases[] = {
       {{"new.png", "./new.png"}, "--2 ./new.png names the same file as --1 new.png"},
-      {{"o.png", "sub/../o.png"}, "--2 sub/../o.png names the same file as --1 o.png"},
       {{"o.png", "link.png"}, "--2 link.png names the same file as --1 o.png"},
       {{"hard.png", "o.png"}, "--2 o.png names the same file as --1 hard.png"},
       {{"o.png", "<in.wav", "./in.wav"}, "--3 ./in.wav names the same file as the input in.wav"},
-      {{"new.png", "o.png", "sub/new.png"}, nullptr},
+      {{"new.png", "o.png", "../o.png"}, nullptr},
       {{"<in.wav", "<in.wav", "o.png"}, nullptr},  // inputs may be one file
       {{"/dev/null", "/dev/null"}, nullptr},       // a device takes any number
       {{"dangling.png", "new.png"}, nullptr},      // the link itself is replaced
@@ -37,7 +36,6 @@ TEST(OutputSet, OutputsMeetingOnOneFileAreFound) {
   fs::current_path(folder);
   std::ofstream("in.wav") << "capture";
   std::ofstream("o.png") << "picture";
-  fs::create_directory("sub");
   fs::create_symlink("o.png", "link.png");
   fs::create_hard_link("o.png", "hard.png");
   fs::create_symlink("new.png", "dangling.png");
@@ -71,9 +69,6 @@ TEST(OutputSet, TheOutputsOnADiskMustFitTogether) {
   EXPECT_EQ(words[0].rfind(folder + "a.wav: not enough free space on the disk (", 0), 0u);
   EXPECT_EQ(words[1].rfind(folder + "b.wav: not enough free space on the disk (", 0), 0u);
   EXPECT_EQ(words[2], "");
-  COutputSet alone;
-  alone.AddOutput("--a", folder + "a.wav", most);
-  EXPECT_EQ(alone.CheckTargets(), std::vector<std::string>{""});
 }
 
 }  // namespace
