@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -106,8 +105,6 @@ TEST(ChartCommand, RefusesMissingChartsAndBadRanges) {
   for (const auto& c : cases) {
     EXPECT_EQ(RunCli("chart " + c.arguments).status, c.status) << c.arguments;
   }
-  std::ifstream in(chart);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "20 0\n20000 1\n");
 }
 
 TEST(ChartCommand, CsvOntoANamedPipeWithoutAReaderIsRefusedAtOnce) {
