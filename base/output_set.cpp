@@ -1,7 +1,6 @@
 // The files of one command: no two outputs on one file, none on an input, room for all.
 #include "base/output_set.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -18,6 +17,13 @@ namespace quorvel {
 
 namespace {
 
+// The folder of a path, "." or ending in "/", and the name in it.
+std::pair<std::string, std::string> SplitPath(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return {".", path};
+  return {path.substr(0, slash + 1), path.substr(slash + 1)};
+}
+
 // What a path reaches, to compare with others: "=device:inode" for an existing file,
 // "/real/folder/name" for a name still to be made (the folder as spelled when it does not
 // exist: nothing can be saved there). Empty for a character device.
@@ -29,9 +35,7 @@ std::string FileIdentity(const std::string& path) {
     identity.append(std::to_string(st.st_dev)).append(":").append(std::to_string(st.st_ino));
     return identity;
   }
-  const size_t slash = path.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  const auto [folder, name] = SplitPath(path);
   char real[PATH_MAX];
   if (realpath(folder.c_str(), real) == nullptr) return folder + name;
   std::string identity = real;
@@ -91,8 +95,7 @@ std::vector<std::string> COutputSet::CheckTargets() {
     CAtomicFile::SaveCheck found;
     if (!CAtomicFile::CheckCanBeSaved(e.path, &words[i], &found)) continue;
     if (found.pipe >= 0) m_pipes.push_back(found.pipe);
-    const size_t slash = e.path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : e.path.substr(0, slash + 1);
+    const std::string folder = SplitPath(e.path).first;
     struct stat st {};
     if (found.streamed || e.bytes == 0 || stat(folder.c_str(), &st) != 0) continue;
     auto& disk = disks[st.st_dev];

@@ -34,7 +34,7 @@ struct ResponseOutput {
   uint64_t bytes;  // at most, kept free on the disk before the analysis
 };
 
-const ResponseOutput kOutputs[] = {
+constexpr ResponseOutput kOutputs[] = {
     // a line every 1/48 octave from 1.9 to 24000 Hz, under 48 bytes, and the comments
     {"frd", SaveFrd, 48 * 700 + 4096},
     // 500 ms of 32-bit samples and the headers

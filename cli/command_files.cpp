@@ -9,16 +9,6 @@
 
 namespace quorvel {
 
-uint64_t PngBytesBound(int width, int height) {
-  const uint64_t raw = (3 * static_cast<uint64_t>(width) + 1) * static_cast<uint64_t>(height);
-  return raw + raw / 1024 + 4096;
-}
-
-uint64_t BmpBytes(int width, int height) {
-  const uint64_t row = (3 * static_cast<uint64_t>(width) + 3) / 4 * 4;
-  return kBmpPixelOffset + row * static_cast<uint64_t>(height);
-}
-
 void CCommandFiles::AddInput(const std::string& label, const std::string& path) {
   m_set.AddInput(label, path);
   m_messages.emplace_back();

@@ -16,11 +16,16 @@ class CliOptions;
 inline constexpr uint64_t kCaptureFileBytes = 2200000;
 // A curve CSV: the header and at most 1002 lines of at most 64 bytes.
 inline constexpr uint64_t kCurveCsvBytes = 64 + 1002 * 64;
-// A PNG picture of width x height pixels: its RGB rows stored without compression and with
-// zlib's and the chunks' overhead, more than any it can be.
-[[nodiscard]] uint64_t PngBytesBound(int width, int height);
-// A 24-bit BMP picture: the headers and rows padded to 4 bytes.
-[[nodiscard]] uint64_t BmpBytes(int width, int height);
+// A PNG picture of width x height pixels: its RGB rows stored without compression, with
+// zlib's and the chunks' overhead: more than any it can be.
+[[nodiscard]] constexpr uint64_t PngBytesBound(int width, int height) {
+  const uint64_t raw = (3 * static_cast<uint64_t>(width) + 1) * static_cast<uint64_t>(height);
+  return raw + raw / 1024 + 4096;
+}
+// A 24-bit BMP picture: the 54 bytes of its headers and its rows padded to 4 bytes.
+[[nodiscard]] constexpr uint64_t BmpBytes(int width, int height) {
+  return 54 + (3 * static_cast<uint64_t>(width) + 3) / 4 * 4 * static_cast<uint64_t>(height);
+}
 
 // The files of one quorvel-cli command (COutputSet), each output with the first line of the
 // message its failed save gives. Held for the whole command: it keeps the named pipes it

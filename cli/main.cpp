@@ -41,10 +41,6 @@ const char kUsage[] =
     "written but carries a warning (the input clipped, another program played to the output,\n"
     "points missing)\n";
 
-}  // namespace
-
-namespace {
-
 // The command itself, with what it needs of Qt.
 int RunCommand(int argc, char** argv) {
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
