@@ -58,6 +58,41 @@ std::string UniqueSuffix() {
   return suffix;
 }
 
+// as Open says it
+constexpr char kNoPipeReader[] = "No program reads this named pipe";
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Why the file system would refuse the name a save renames its file to, or empty: the probe's
+// temporary name is cut short, so a name too long for the folder passes it.
+std::string CheckNameLengths(const std::string& path) {
+  if (path.size() >= PATH_MAX) {
+    return SystemErrorWords(ENAMETOOLONG) + ": a path has at most " + std::to_string(PATH_MAX - 1) +
+           " bytes";
+  }
+  const size_t slash = path.find_last_of('/');
+  const size_t nameBytes = slash == std::string::npos ? path.size() : path.size() - slash - 1;
+  const long longest = pathconf(FolderOf(path).c_str(), _PC_NAME_MAX);
+  if (longest > 0 && nameBytes > static_cast<size_t>(longest)) {
+    return SystemErrorWords(ENAMETOOLONG) + ": this folder takes names of at most " +
+           std::to_string(longest) + " bytes";
+  }
+  return std::string();
+}
+
+// Why a target written directly cannot take a save now, or empty. Only a named pipe is opened
+// (for writing, without waiting): its descriptor goes to *pipe.
+std::string CheckStreamReader(const std::string& path, int* pipe) {
+  struct stat target {};
+  if (stat(path.c_str(), &target) != 0 || !S_ISFIFO(target.st_mode)) return std::string();
+  *pipe = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  if (*pipe >= 0) return std::string();
+  return errno == ENXIO ? kNoPipeReader : SystemErrorWords(errno);
+}
+
 }  // namespace
 
 std::string SystemErrorWords(int error) {
@@ -80,11 +115,26 @@ void CAtomicFile::AllowUnnamedTemporaryFiles(bool allow) {
   g_unnamedAllowed.store(allow);
 }
 
-bool CAtomicFile::CheckCanBeSaved(const std::string& path, std::string* failureWords) {
+bool CAtomicFile::CheckCanBeSaved(const std::string& path, std::string* failureWords,
+                                  SaveCheck* found) {
   CAtomicFile probe;
-  const bool ok = probe.Start(path, false);
-  if (failureWords != nullptr) *failureWords = probe.m_failure;
+  bool ok = probe.Start(path, false);
+  std::string words = probe.m_failure;
+  const bool streamed = probe.m_streamed;
   probe.Abandon();  // the probe's temporary file goes at once
+  int pipe = -1;
+  if (ok) {
+    const std::string reason = streamed ? CheckStreamReader(path, &pipe) : CheckNameLengths(path);
+    ok = reason.empty();
+    if (!ok) words = path + ": " + reason;
+  }
+  if (found != nullptr) {
+    found->streamed = ok && streamed;
+    found->pipe = pipe;
+  } else if (pipe >= 0) {
+    close(pipe);
+  }
+  if (failureWords != nullptr) *failureWords = words;
   return ok;
 }
 

@@ -54,11 +54,22 @@ class CAtomicFile {
   // "<path>: <reason>" for the first failure since Open; empty when nothing failed.
   [[nodiscard]] const std::string& FailureWords() const { return m_failure; }
 
+  // What CheckCanBeSaved found at a path that can be saved.
+  struct SaveCheck {
+    bool streamed = false;  // the target is written into directly: no file is made
+    // A named pipe's descriptor, open for writing, for the caller to close after its save;
+    // -1 for every other target.
+    int pipe = -1;
+  };
   // Whether a file could be saved at path now, tried the way Open saves it: the folder exists
-  // and takes a new file, and the target is no folder. Nothing is written to the target; a
-  // named pipe or a device is not opened (its reader sees nothing). False with the failure
-  // words in *failureWords (may be null).
-  [[nodiscard]] static bool CheckCanBeSaved(const std::string& path, std::string* failureWords);
+  // and takes a new file, the target is no folder, and its name and path are not longer than
+  // the file system takes. Nothing is written to the target, and a device is not opened. A
+  // named pipe must have a reader: it is opened for writing without waiting, and refused when
+  // no program reads it. Opening it wakes a reader that waits for a writer, and closing it
+  // again would show that reader an empty stream: with `found` it stays open in found->pipe
+  // until the real save is done. False with the failure words in *failureWords (may be null).
+  [[nodiscard]] static bool CheckCanBeSaved(const std::string& path, std::string* failureWords,
+                                            SaveCheck* found = nullptr);
 
  private:
   // Open, with the target itself opened only when openStream is set and it is written directly.

@@ -6,6 +6,7 @@
 #include "calibration/micro_list_proc.h"
 #include "cli/cli_options.h"
 #include "cli/cli_session.h"
+#include "cli/command_files.h"
 #include "cli/commands.h"
 #include "cli/curve_outputs.h"
 #include "cli/stored_settings.h"
@@ -39,6 +40,12 @@ int RunAnalyze(const Arguments& args) {
     return ArgumentError(error, kAnalyzeUsage);
   }
   const std::string& path = options.Positional()[0];
+  CCommandFiles commandFiles;
+  commandFiles.AddInput("the capture", path);
+  AddCurveCommandFiles(options, &commandFiles);
+  if (const int refused = commandFiles.RefuseSharedFiles(kAnalyzeUsage); refused != kExitOk) {
+    return refused;
+  }
 
   // The checks and messages of Load Audio File; the engine then holds the samples.
   CCliSession session(AudioChoice::kNone);

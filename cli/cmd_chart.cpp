@@ -8,9 +8,11 @@
 #include "calibration/chart_file.h"
 #include "calibration/micro_list_proc.h"
 #include "cli/cli_options.h"
+#include "cli/command_files.h"
 #include "cli/commands.h"
 #include "cli/curve_outputs.h"
 #include "control/failure_words.h"
+#include "control/measurement_request.h"
 
 namespace quorvel {
 
@@ -31,8 +33,15 @@ int RunChart(const Arguments& args) {
       !options.Number("fmax", 20000.0, &fmax, &error)) {
     return ArgumentError(error, kChartUsage);
   }
-  if (!(fmin > 0.0 && fmin <= fmax)) {
-    return ArgumentError("the range needs 0 < fmin <= fmax", kChartUsage);
+  // the values a measurement over the range would subtract: a range a measurement takes
+  if (!CheckRange(fmin, fmax, RangeRule::kAnyWithinLimits, &error)) {
+    return ArgumentError(error, kChartUsage);
+  }
+  CCommandFiles files;
+  files.AddInput("the chart", options.Positional()[0]);
+  if (options.Has("csv")) files.AddOutput("csv", options.Value("csv"), "", 0);
+  if (const int refused = files.RefuseSharedFiles(kChartUsage); refused != kExitOk) {
+    return refused;
   }
   std::array<double, kChartCurveSize> curve;
   if (!LoadChart(options.Positional()[0], fmin, fmax, curve)) {
@@ -43,8 +52,8 @@ int RunChart(const Arguments& args) {
   const std::string text =
       CurveCsvText(curve.data(), kChartCurveEntries, fmin, fmax, kChartGridSteps);
   if (!options.Has("csv")) {
-    return std::fputs(text.c_str(), stdout) >= 0 && std::fflush(stdout) == 0 ? kExitOk
-                                                                             : kExitFailure;
+    std::fputs(text.c_str(), stdout);  // a failed write is named when the output is ended
+    return kExitOk;
   }
   // Written whole or not at all; a named pipe without a reader is refused at once.
   const std::string path = options.Value("csv");

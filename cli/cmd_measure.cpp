@@ -9,8 +9,10 @@
 
 #include "audio/auto_reset_event.h"
 #include "base/point_frequency.h"
+#include "base/util.h"
 #include "cli/cli_options.h"
 #include "cli/cli_session.h"
+#include "cli/command_files.h"
 #include "cli/commands.h"
 #include "cli/console_messages.h"
 #include "cli/curve_outputs.h"
@@ -150,6 +152,17 @@ bool ChooseDevices(CCliSession& session, const CliOptions& options, MeasurementR
   return true;
 }
 
+// A capture file's name follows the same rule as Save Audio File's (on Linux it refuses none).
+// False after the message of a name it refuses.
+bool CheckCaptureName(const CliOptions& options) {
+  char mended[CUtil::kCheckFileNameSize];
+  if (!options.Has("save") || CUtil::CheckFileName(mended, options.Value("save").c_str()) == 0) {
+    return true;
+  }
+  std::fprintf(stderr, "Could not create File!\n");
+  return false;
+}
+
 // The outputs of a complete measurement: the curve (--csv, --png, --bmp) and the recording
 // (--save), then the summary lines and the curve's warnings. kExitFailure when one of them
 // could not be written, else kExitWarning when the curve carries a warning.
@@ -187,8 +200,15 @@ int RunMeasure(const Arguments& args) {
   if (!options.Parse(args, &error) || !ReadMeasureOptions(options, &request, &error)) {
     return ArgumentError(error, kMeasureUsage);
   }
-  // A measurement is not made to be thrown away: every output must have a place to go first.
-  if (!CheckOutputPaths(options)) return kExitFailure;
+  CCommandFiles files;
+  AddCurveCommandFiles(options, &files);
+  if (const int refused = files.RefuseSharedFiles(kMeasureUsage); refused != kExitOk) {
+    return refused;
+  }
+  // A measurement is not made to be thrown away: every output must have a place to go first,
+  // with room for it.
+  const bool named = CheckCaptureName(options);
+  if (!files.CheckTargets() || !named) return kExitFailure;
 
   CCliSession session(options.Has("simulated") ? AudioChoice::kSimulated : AudioChoice::kDefault);
   CQuorvelCore& core = session.Core();

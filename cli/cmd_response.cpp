@@ -1,15 +1,16 @@
 // quorvel-cli response: the impulse response, level and phase, gating and harmonic distortion of
 // a saved capture, with its files (FRD, impulse-response WAV, distortion CSV, picture).
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "base/atomic_file.h"
 #include "base/number_text.h"
 #include "base/preferences.h"
 #include "cli/cli_options.h"
 #include "cli/cli_session.h"
+#include "cli/command_files.h"
 #include "cli/commands.h"
 #include "cli/stored_settings.h"
 #include "control/capture_response.h"
@@ -31,12 +32,17 @@ using ResponseWriter = bool (*)(const std::string&, const CImpulseAnalysis&, std
 struct ResponseOutput {
   const char* option;
   ResponseWriter write;
+  uint64_t bytes;  // at most, kept free on the disk before the analysis
 };
 
-constexpr ResponseOutput kOutputs[] = {{"frd", SaveFrd},
-                                       {"ir", SaveImpulseWav},
-                                       {"distortion", SaveDistortionCsv},
-                                       {"png", SaveResponsePicture}};
+constexpr ResponseOutput kOutputs[] = {
+    // a line every 1/48 octave from 1.9 to 24000 Hz, under 48 bytes, and the comments
+    {"frd", SaveFrd, 48 * 700 + 4096},
+    // 500 ms of 32-bit samples and the headers
+    {"ir", SaveImpulseWav, 100000},
+    // a line every 1/12 octave, under 128 bytes
+    {"distortion", SaveDistortionCsv, 128 * 180},
+    {"png", SaveResponsePicture, PngBytesBound(kResponsePictureWidth, 2 * kResponsePlotHeight)}};
 
 // Where an output goes: the picture gets ".png" when its name lacks it, as analyze's do.
 std::string OutputPath(const CliOptions& options, const std::string& option) {
@@ -44,19 +50,15 @@ std::string OutputPath(const CliOptions& options, const std::string& option) {
   return option == "png" ? WithImageExtension(path, "png") : path;
 }
 
-// Before the analysis: each output asked for that cannot be saved where it is to go is named
-// with its reason. False when any cannot.
-bool CheckResponseOutputs(const CliOptions& options) {
-  bool ok = true;
+// The capture, the chart and the outputs of the command.
+void AddResponseFiles(const CliOptions& options, CCommandFiles* files) {
+  files->AddInput("the capture", options.Positional()[0]);
+  if (options.Has("calibration")) files->AddInput("--calibration", options.Value("calibration"));
   for (const ResponseOutput& output : kOutputs) {
     if (!options.Has(output.option)) continue;
-    std::string words;
-    if (!CAtomicFile::CheckCanBeSaved(OutputPath(options, output.option), &words)) {
-      std::fprintf(stderr, "%s\n", WithWords(kMsgCannotSaveResponseFile, words).c_str());
-      ok = false;
-    }
+    files->AddOutput(output.option, OutputPath(options, output.option), kMsgCannotSaveResponseFile,
+                     output.bytes);
   }
-  return ok;
 }
 
 // value with `decimals` digits, never "-0.00"
@@ -110,6 +112,12 @@ int RunResponse(const Arguments& args) {
     return ArgumentError("the gate is a length in ms, 0 or more", kResponseUsage);
   }
 
+  CCommandFiles files;
+  AddResponseFiles(options, &files);
+  if (const int refused = files.RefuseSharedFiles(kResponseUsage); refused != kExitOk) {
+    return refused;
+  }
+
   CCliSession session(AudioChoice::kNone);
   CQuorvelCore& core = session.Core();
   // A microphone the file names is looked up as analyze looks it up.
@@ -125,7 +133,8 @@ int RunResponse(const Arguments& args) {
     default:
       return kExitFailure;
   }
-  if (!CheckResponseOutputs(options)) return kExitFailure;
+  // Before the analysis: each output that cannot be saved where it is to go is named.
+  if (!files.CheckTargets()) return kExitFailure;
 
   CImpulseAnalysis analysis(core.Audio());  // the core's engine plays nothing here
   std::vector<std::string> warnings;

@@ -5,6 +5,7 @@
 #include "cli/cli_session.h"
 #include "cli/commands.h"
 #include "control/failure_words.h"
+#include "control/measurement_request.h"
 
 namespace quorvel {
 
@@ -23,13 +24,14 @@ int RunSweep(const Arguments& args) {
     return ArgumentError(error, kSweepUsage);
   }
   if (!options.Has("out")) return ArgumentError("--out FILE.wav is required", kSweepUsage);
+  // the signal a measurement over the range plays: a range a measurement takes
+  if (!CheckRange(fmin, fmax, RangeRule::kAnyWithinLimits, &error)) {
+    return ArgumentError(error, kSweepUsage);
+  }
 
   CCliSession session(AudioChoice::kNone);
   CAudio& audio = session.Core().Audio();
   const int length = audio.GenerateSweep(fmin, fmax);
-  if (length == 0) {
-    return ArgumentError("the range needs 0 < fmin < fmax", kSweepUsage);
-  }
 
   const std::string path = options.Value("out");
   CWave& wave = session.Core().Wave();

@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <utility>
 
 #include "base/atomic_file.h"
 #include "base/number_text.h"
@@ -18,7 +17,6 @@ namespace quorvel {
 namespace {
 
 constexpr char kMsgCannotSaveFile[] = "Cannot save the file to disk...";
-constexpr char kMsgCannotCreateFile[] = "Could not create File!";
 
 std::string CurveCsvFailure(const std::string& path) {
   return "Could not write the curve to " + path;
@@ -46,29 +44,6 @@ bool WriteCurveCsv(const std::string& path, const double* levelsDb, int count, d
                    double fmax, std::string* failureWords) {
   const std::string text = CurveCsvText(levelsDb, count, fmin, fmax);
   return WriteWholeFile(path, text.data(), text.size(), failureWords);
-}
-
-bool CheckOutputPaths(const CliOptions& options) {
-  const std::pair<std::string, std::string> outputs[] = {
-      {"csv", CurveCsvFailure(options.Value("csv"))},
-      {"png", kMsgCannotSaveFile},
-      {"bmp", kMsgCannotSaveFile},
-      {"save", kMsgCannotCreateFile}};
-  bool ok = true;
-  for (const auto& [option, message] : outputs) {
-    if (!options.Has(option)) continue;
-    std::string path = options.Value(option);
-    if (option == "png" || option == "bmp") path = WithImageExtension(path, option);
-    // A capture file's name follows the same rule as Save Audio File's.
-    char mended[CUtil::kCheckFileNameSize];
-    const bool nameRefused = option == "save" && CUtil::CheckFileName(mended, path.c_str()) != 0;
-    std::string failureWords;
-    if (nameRefused || !CAtomicFile::CheckCanBeSaved(path, &failureWords)) {
-      PrintFailure(message, failureWords);
-      ok = false;
-    }
-  }
-  return ok;
 }
 
 bool WriteCurveOutputs(const CliOptions& options, CQuorvelCore& core, double fmin, double fmax,

@@ -20,12 +20,6 @@ class CQuorvelCore;
 [[nodiscard]] bool WriteCurveCsv(const std::string& path, const double* levelsDb, int count,
                                  double fmin, double fmax, std::string* failureWords);
 
-// Before a measurement: whether each output asked for (--csv, --png, --bmp, --save) can be
-// saved where it is to go (its folder exists and takes a new file, no folder stands at its
-// path). Each that cannot is named on stderr with the message its failed write would give and
-// the reason on a second line. False when any cannot.
-[[nodiscard]] bool CheckOutputPaths(const CliOptions& options);
-
 // The curve outputs a command was asked for, from the core's curve measured over fmin..fmax:
 // --csv FILE (WriteCurveCsv), --png FILE and --bmp FILE (the graph as the window shows it,
 // 1065 x 455 pixels, its extension added when missing). needCurveOnScreen: a picture is refused

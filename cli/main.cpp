@@ -4,10 +4,14 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/qt_messages.h"
+#include "cli/standard_output.h"
 
 namespace quorvel {
 
@@ -37,9 +41,8 @@ const char kUsage[] =
     "written but carries a warning (the input clipped, another program played to the output,\n"
     "points missing)\n";
 
-}  // namespace
-
-int RunCommandLine(int argc, char** argv) {
+// The command itself, with what it needs of Qt.
+int RunCommand(int argc, char** argv) {
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
     std::fputs(kUsage, argc < 2 ? stderr : stdout);
     return argc < 2 ? kExitBadArguments : kExitOk;
@@ -56,22 +59,41 @@ int RunCommandLine(int argc, char** argv) {
   return kExitBadArguments;
 }
 
-}  // namespace quorvel
+}  // namespace
 
-int main(int argc, char** argv) {
-  // A write beyond the file size limit fails (and is reported) instead of ending the program.
-  std::signal(SIGXFSZ, SIG_IGN);
+int RunCommandLine(int argc, char** argv) {
   // The commands that draw pictures need the fonts, the fonts a QGuiApplication: headless unless
   // QT_QPA_PLATFORM says otherwise, and given none of the arguments (it would take some).
   std::unique_ptr<QGuiApplication> application;
-  if (argc >= 2 && (std::strcmp(argv[1], "measure") == 0 || std::strcmp(argv[1], "analyze") == 0 ||
-                    std::strcmp(argv[1], "response") == 0)) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int qtArgc = 1;
-    static char name[] = "quorvel-cli";
-    static char* qtArgv[] = {name, nullptr};
-    application = std::make_unique<QGuiApplication>(qtArgc, qtArgv);
-    std::setlocale(LC_NUMERIC, "C");  // Qt took the user's locale; numbers never follow it
+  const std::string command = argc >= 2 ? argv[1] : "";
+  // Out of memory (or of threads), a command stops with a message instead of aborting; every
+  // file it wrote before is whole, the one it was writing is not there.
+  try {
+    if (command == "measure" || command == "analyze" || command == "response") {
+      if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+      static int qtArgc = 1;
+      static char name[] = "quorvel-cli";
+      static char* qtArgv[] = {name, nullptr};
+      application = std::make_unique<QGuiApplication>(qtArgc, qtArgv);
+      std::setlocale(LC_NUMERIC, "C");  // Qt took the user's locale; numbers never follow it
+    }
+    return RunCommand(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "Not enough memory: quorvel-cli %s stopped\n", command.c_str());
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "quorvel-cli %s stopped: %s\n", command.c_str(), e.what());
   }
-  return quorvel::RunCommandLine(argc, argv);
+  return kExitFailure;
+}
+
+}  // namespace quorvel
+
+int main(int argc, char** argv) {
+  // A write beyond the file size limit fails (and is reported) instead of ending the program;
+  // so does a write into a pipe whose reader has gone ("Broken pipe").
+  std::signal(SIGXFSZ, SIG_IGN);
+  std::signal(SIGPIPE, SIG_IGN);
+  quorvel::FilterQtMessages();
+  quorvel::HoldStandardOutput();
+  return quorvel::EndStandardOutput(quorvel::RunCommandLine(argc, argv));
 }

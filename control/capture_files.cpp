@@ -13,6 +13,7 @@
 #include <cstring>
 #include <span>
 
+#include "base/atomic_file.h"
 #include "base/number_text.h"
 #include "base/shared_state.h"
 #include "base/user_messages.h"
@@ -143,8 +144,11 @@ namespace {
 bool CheckCaptureFileSize(const std::string& path, IUserMessages& messages) {
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
+    const int error = errno;
+    // the number, then the system's reason in words on a line of its own
     messages.ShowMessage(
-        CUtil::FormatString("Could not open File %s: error %d\n", path.c_str(), errno));
+        WithWords(CUtil::FormatString("Could not open File %s: error %d\n", path.c_str(), error),
+                  SystemErrorWords(error)));
     return false;
   }
   struct stat st {};

@@ -1,12 +1,14 @@
 // Files written whole or not at all: what stays at the target and beside it.
 #include "base/atomic_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -46,7 +48,7 @@ TEST(AtomicFile, ATargetIsReplacedWholeOrStaysAsItWas) {
                {"earlier.csv", "", "File too large", true, true},
                {"link.csv", "link", nullptr, false, true},
                {"loop/a.csv", "loop", "Too many levels of symbolic links", false, false},
-               {"pipe", "pipe", "No program reads this named pipe", false, true},
+               {"pipe", "pipe", "No program reads this named pipe", false, false},
                {"folder", "folder", "Is a directory", false, false},
                {"missing/a.csv", "", "No such file or directory", false, false}};
   const std::string content(200000, 'n');  // beyond the writer's buffer and the size limit
@@ -125,6 +127,42 @@ TEST(AtomicFile, AReplacedFileKeepsItsAccessAndAKilledSaveLeavesNothing) {
   EXPECT_TRUE(WIFSIGNALED(status));
   EXPECT_EQ(Listing(dir), expected);
   fs::remove_all(dir);
+}
+
+TEST(AtomicFile, TheProbeMeetsWhatTheSaveWouldMeet) {
+  std::string folder = testing::TempDir() + "quorvel_probe_XXXXXX";
+  ASSERT_NE(mkdtemp(folder.data()), nullptr);
+  const std::string pipe = folder + "/pipe";
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  std::string deep = folder + "/";  // the temporary name fits PATH_MAX, the target's does not
+  while (deep.size() < 3880) deep += "./";
+  const struct {
+    std::string path;
+    bool reader;         // the test holds the pipe open for reading
+    const char* reason;  // after "<path>: "; null when it can be saved
+  } cases[] = {
+      {folder + "/" + std::string(256, 'n'), false,
+       "File name too long: this folder takes names of at most 255 bytes"},
+      {deep + std::string(250, 'n'), false, "File name too long: a path has at most 4095 bytes"},
+      {folder + "/" + std::string(255, 'n'), false, nullptr},
+      {pipe, false, "No program reads this named pipe"},
+      {pipe, true, nullptr}};
+  for (const auto& c : cases) {
+    const int reader = c.reader ? open(pipe.c_str(), O_RDONLY | O_NONBLOCK) : -1;
+    std::string words;
+    CAtomicFile::SaveCheck found;
+    EXPECT_EQ(CAtomicFile::CheckCanBeSaved(c.path, &words, &found), c.reason == nullptr);
+    EXPECT_EQ(words, c.reason == nullptr ? "" : c.path + ": " + c.reason);
+    EXPECT_EQ(found.pipe >= 0, c.reader);
+    if (reader < 0) continue;
+    // the reader sees no end while the probe's descriptor is held, and the end once it is not
+    char byte = 0;
+    EXPECT_EQ(read(reader, &byte, 1) == -1 && errno == EAGAIN, true);
+    close(found.pipe);
+    EXPECT_EQ(read(reader, &byte, 1), 0);
+    close(reader);
+  }
+  fs::remove_all(folder);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // quorvel-cli devices and measure, run as the real program on the simulated loudspeaker (its
 // clock ten times faster than real time).
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -11,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace quorvel {
@@ -165,14 +168,25 @@ TEST_F(CliMeasure, OutputsWithNowhereToGoAreNamedBeforeAnythingPlays) {
   EXPECT_FALSE(std::filesystem::exists("ok.wav"));
 }
 
-TEST_F(CliMeasure, AfterTheMeasurementEveryOutputThatCanBeWrittenIs) {
-  // A named pipe passes the check before the measurement; nobody reads it afterwards.
-  const std::string pipe = (m_dir / "curve.fifo").string();
+TEST_F(CliMeasure, AReaderThatGoesEarlyIsANamedFailureAndTheOtherOutputsAreWritten) {
+  // The picture goes into a named pipe whose reader, there before the check, takes 100 bytes of
+  // it and goes; the program lives on, names the failure and writes the capture.
+  const std::string pipe = (m_dir / "curve.bmp").string();
   ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  const int reader = open(pipe.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(reader, 0);
+  std::thread early([reader] {
+    pollfd ready{reader, POLLIN, 0};
+    char bytes[100];
+    if (poll(&ready, 1, 120000) == 1) static_cast<void>(read(reader, bytes, sizeof bytes));
+    close(reader);
+  });
   const std::string save = (m_dir / "ok.wav").string();
-  const CliRun run = Cli("measure --simulated --csv '" + pipe + "' --save '" + save + "'");
+  const CliRun run = Cli("measure --simulated --bmp '" + pipe + "' --save '" + save + "'");
+  early.join();
   EXPECT_EQ(run.status, 1);
-  EXPECT_NE(run.err.find(pipe + ": No program reads this named pipe"), std::string::npos)
+  EXPECT_NE(run.err.find("Cannot save the file to disk...\n" + pipe + ": Broken pipe"),
+            std::string::npos)
       << run.err;
   EXPECT_GT(std::filesystem::file_size(save), 2000000u);
 }

@@ -461,6 +461,29 @@ TEST_F(AnalyzeCommandTest, CsvOntoANamedPipeWithoutAReaderIsRefusedAtOnce) {
       << run.output;
 }
 
+TEST_F(AnalyzeCommandTest, SharedFilesAFullStandardOutputAndQtEndWithTheirStatus) {
+  const std::string analyze =
+      "analyze " + Quote(WriteSweepCapture("c.wav", 100.0, 5000.0, "100.00-5000.00 Hz", "Quorvel"));
+  const struct {
+    const char* prefix;  // after a cd into the folder
+    const char* arguments;
+    int status;
+    const char* says;
+  } cases[] = {
+      {"(", " --csv o.png --png ./o.png)", 2, "--png ./o.png names the same file as --csv"},
+      {"(", " > /dev/full)", 1, "could not write the standard output: No space left on"},
+      {"env -u XDG_RUNTIME_DIR", "", 0, ""},  // and no word of it
+      {"QT_QPA_PLATFORM=nosuch", "", 1, "Could not find the Qt platform plugin \"nosuch\""}};
+  for (const auto& c : cases) {
+    const CliOutcome run =
+        RunCli(analyze + c.arguments, "cd " + Quote(m_dir.Path()) + " && " + c.prefix);
+    EXPECT_EQ(run.status, c.status) << c.arguments << run.output;
+    EXPECT_NE(run.output.find(c.says), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("XDG_RUNTIME_DIR"), std::string::npos) << run.output;
+  }
+  EXPECT_FALSE(std::filesystem::exists(m_dir.File("o.png")));
+}
+
 }  // namespace
 
 }  // namespace quorvel

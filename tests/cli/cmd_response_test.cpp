@@ -133,6 +133,9 @@ TEST_F(CmdResponseTest, RefusesBadInputAndArguments) {
       {capture + " --gate -1 --frd " + frd, 2, ""},
       {capture + " --window 5 --frd " + frd, 2, ""},
       {"", 2, ""},
+      // an output on the capture, by any spelling
+      {capture + " --ir " + ShellQuote(m_dir.Path().string() + "/./capture.wav"), 2,
+       "/./capture.wav names the same file as the capture "},
   };
   for (const Case& c : cases) {
     const CliOutcome run = Cli(c.arguments);
@@ -140,6 +143,25 @@ TEST_F(CmdResponseTest, RefusesBadInputAndArguments) {
     EXPECT_NE(run.output.find(c.says), std::string::npos) << c.arguments << "\n" << run.output;
     EXPECT_FALSE(std::filesystem::exists(m_dir.File("out.frd"))) << c.arguments;
   }
+}
+
+TEST_F(CmdResponseTest, ALackOfMemoryIsAMessageAndNoAbort) {
+  if (RunCli("devices --simulated", "ulimit -v 400000;").status != 0) {
+    GTEST_SKIP() << "quorvel-cli does not start in 400 MB of address space (a sanitizer's)";
+  }
+  // Under each limit of the address space [kB] the analysis ends with its result or a message,
+  // never with a signal; the analysis of a 21 s capture needs more than the smallest.
+  const std::string capture = ShellQuote(Capture("capture.wav", false));
+  int refused = 0;
+  for (const int limit : {110000, 130000, 150000, 250000}) {
+    const CliOutcome run =
+        RunCli("response " + capture, "ulimit -v " + std::to_string(limit) + ";");
+    const bool said =
+        run.output.find("Not enough memory: quorvel-cli response stopped\n") != std::string::npos;
+    EXPECT_TRUE(run.status == 0 || (run.status == 1 && said)) << limit << ": " << run.output;
+    refused += said ? 1 : 0;
+  }
+  EXPECT_GT(refused, 0);
 }
 
 }  // namespace

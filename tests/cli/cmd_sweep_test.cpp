@@ -61,6 +61,11 @@ TEST_F(CmdSweep, AFileCutShortAtItsLastBytesIsAFailure) {
   EXPECT_NE(run.output.find("Could not write to File..."), std::string::npos) << run.output;
 }
 
+TEST_F(CmdSweep, ARangeBeyondAMeasurementsLimitsIsABadArgument) {
+  EXPECT_EQ(Sweep("--fmin 1e-300 --fmax 1e300 --out " + ShellQuote(m_dir.File("x.wav"))).status, 2);
+  EXPECT_FALSE(std::filesystem::exists(m_dir.File("x.wav")));
+}
+
 }  // namespace
 
 }  // namespace quorvel

@@ -22,6 +22,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "base/memory_preferences.h"
@@ -292,11 +293,17 @@ TEST_F(CaptureFilesTest, ChooserStartsInTheFolderOfTheLastFile) {
 
 // ---- Load Audio File: refusals ----
 
-TEST_F(CaptureFilesTest, LoadRefusesAMissingFile) {
-  const std::string path = m_dir.File("missing.wav");
-  EXPECT_FALSE(LoadCaptureFile(m_ctx, path, nullptr));
-  EXPECT_EQ(LastMessage(), "Could not open File " + path + ": error 2\n");
-  EXPECT_STREQ(m_state.m_szWavPath, "");
+TEST_F(CaptureFilesTest, LoadRefusesAFileThatCannotBeOpenedInWords) {
+  // the number, then the system's reason on a line of its own
+  const std::string loop = m_dir.File("loop.wav");
+  std::filesystem::create_symlink(loop, loop);
+  for (const auto& [path, message] :
+       {std::pair{m_dir.File("missing.wav"), ": error 2\nNo such file or directory"},
+        std::pair{loop, ": error 40\nToo many levels of symbolic links"}}) {
+    EXPECT_FALSE(LoadCaptureFile(m_ctx, path, nullptr));
+    EXPECT_EQ(LastMessage(), "Could not open File " + path + message);
+    EXPECT_STREQ(m_state.m_szWavPath, "");
+  }
 }
 
 TEST_F(CaptureFilesTest, LoadRefusesFilesOutsideTheSizeLimits) {
