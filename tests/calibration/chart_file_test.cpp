@@ -179,6 +179,27 @@ TEST(ChartFile, TextModeBytes) {
   }
 }
 
+// The +-60 dB rule holds for the levels resampled onto the range, not for the file's points.
+TEST(ChartFile, LevelsBeyondSixtyDecibelsAreUnusable) {
+  ChartFolder folder;
+  Curve curve;
+  const struct {
+    const char* text;
+    double fmin, fmax;
+    bool usable;
+  } cases[] = {
+      {"20 60\n20000 -60\n", 20, 20000, true},
+      {"20 60.01\n20000 0\n", 20, 20000, false},
+      {"20 0\n20000 -60.01\n", 20, 20000, false},
+      {"5 80\n20 0\n20000 0\n", 20, 20000, true},  // 80 dB lies below the range
+      {"5 80\n20 0\n20000 0\n", 6, 20000, false},  // 69.5 dB at 6 Hz
+      {"1000 -94\n", 1000, 1000, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Load(folder.Write("mic.txt", c.text), c.fmin, c.fmax, &curve), c.usable) << c.text;
+  }
+}
+
 TEST(ChartFile, NotAChartFile) {
   ChartFolder folder;
   Curve curve;

@@ -164,15 +164,19 @@ TEST_F(CalibrationOptionsTest, AnUnreadableSettingsFileIsLeftAloneAndAPipeNeverW
 TEST_F(CalibrationOptionsTest, MeasureAppliesTheChartAndNamesItInTheCapture) {
   const std::string chart = (m_charts / "Mic 7.txt").string();
   std::ofstream(chart) << "20 -1\n20000 2\n";
-  const std::string blank = (m_charts / "blank.txt").string();
-  std::ofstream(blank) << "* no data\n";
   const std::string sim =
       "QUORVEL_SIM_CLOCK_FACTOR=20 XDG_CONFIG_HOME=" + ShellQuote(m_config.string());
-  const CliOutcome refused = RunCli("measure --simulated --calibration " + ShellQuote(blank), sim);
-  EXPECT_EQ(refused.status, 1);
-  EXPECT_NE(refused.output.find("The response curve of the selected microphone is not valid"),
-            std::string::npos)
-      << refused.output;
+  // refused before anything plays, as analyze refuses them
+  for (const char* text : {"* no data\n", "20 94\n20000 94\n"}) {
+    const std::string unusable = (m_charts / "unusable.txt").string();
+    std::ofstream(unusable) << text;
+    const CliOutcome refused =
+        RunCli("measure --simulated --calibration " + ShellQuote(unusable), sim);
+    EXPECT_EQ(refused.status, 1) << text;
+    EXPECT_NE(refused.output.find("The response curve of the selected microphone is not valid"),
+              std::string::npos)
+        << refused.output;
+  }
 
   const std::string saved = m_dir.File("measured.wav");
   const CliOutcome run = RunCli("measure --simulated --fmin 40 --fmax 12000 --calibration " +
