@@ -2,10 +2,6 @@
 // core and main window.
 #include "app/quorvel_app.h"
 
-#include <unistd.h>
-
-#include <QDir>
-#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTimer>
 #include <chrono>
@@ -24,22 +20,6 @@
 #endif
 
 namespace quorvel {
-
-namespace {
-
-bool IsWritableFolder(const std::string& folder) {
-  return !folder.empty() && access(folder.c_str(), W_OK) == 0;
-}
-
-// An installed executable: its folder has the installed data folder beside it (bin/ and
-// share/quorvel/ of one prefix). Its folder is never the data folders' base, even where it can
-// be written (by root).
-bool IsInstalled(const std::string& exeDir) {
-  const std::string page = FullPath(exeDir + "/" + QUORVEL_DATA_FROM_BIN + "/" + kHelpFileName);
-  return CUtil::FileSizeOf(page.c_str()) > 0;
-}
-
-}  // namespace
 
 CQuorvelApp::CQuorvelApp() : CQuorvelApp(Options{}) {}
 
@@ -91,10 +71,9 @@ bool CQuorvelApp::Start() {
   CSharedState& shared = m_core->Shared();
   CUtil::CopyText(shared.m_szExeDir, exeDir.c_str());
   // The user's data folder: ~/.local/share/Velkar/Quorvel
-  const std::string userDataDir = ApplicationFolder(
-      QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toStdString());
-  ResolveDataFolders(m_preferences, shared, exeDir,
-                     IsWritableFolder(exeDir) && !IsInstalled(exeDir), userDataDir);
+  const std::string userDataDir =
+      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
+  ResolveDataFolders(m_preferences, shared, exeDir, userDataDir);
   CUtil::CopyText(shared.m_szHelpFile, FindHelpFile(exeDir, InstalledDataDirs(exeDir)).c_str());
 
   m_dialog = std::make_unique<CQuorvelDlg>(*m_core);

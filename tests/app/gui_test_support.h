@@ -1,6 +1,7 @@
 #pragma once
 
-// Helpers of the GUI tests: each test gets a preferences folder of its own ($XDG_CONFIG_HOME),
+// Helpers of the GUI tests: each test gets a preferences folder ($XDG_CONFIG_HOME) and a data
+// folder ($XDG_DATA_HOME) of its own,
 // scripted answers in place of the message boxes, and the real main window over a core on the
 // simulated loudspeaker (on a fast clock) or on services the test scripts.
 #include <gtest/gtest.h>
@@ -62,6 +63,7 @@ class GuiTest : public testing::Test {
     std::filesystem::remove_all(m_folder);
     std::filesystem::create_directories(m_folder / "config");
     ::setenv("XDG_CONFIG_HOME", (m_folder / "config").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (m_folder / "data").c_str(), 1);  // the data folders' base
   }
   void TearDown() override {
     m_dialog.reset();

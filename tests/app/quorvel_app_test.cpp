@@ -1,4 +1,4 @@
-// The window program's start-up: the data folders and the help page beside a build tree's
+// The window program's start-up: the data folders and the help page beside a portable copy's
 // executable or in the user's data folder, the defaults stored, an unparsable settings file kept
 // aside, and the fatal message when the preferences cannot be written.
 #include "app/quorvel_app.h"
@@ -29,10 +29,11 @@ class QuorvelAppTest : public GuiTest {
   }
 };
 
-TEST_F(QuorvelAppTest, ABuildTreeKeepsItsDataBesideTheExecutable) {
-  const auto bin = m_folder / "build" / "app";
+TEST_F(QuorvelAppTest, APortableCopyKeepsItsDataBesideTheExecutable) {
+  const auto bin = m_folder / "unpacked";
   std::filesystem::create_directories(bin);
   std::ofstream(bin / "Quorvel.html") << "<html>help</html>";
+  std::ofstream(bin / "portable") << "";
   CQuorvelApp app(Options(bin.string()));
   ASSERT_TRUE(app.Start()) << m_messages.All();
   ASSERT_NE(app.Dialog(), nullptr);
@@ -56,8 +57,7 @@ TEST_F(QuorvelAppTest, AnInstalledExecutableUsesTheUsersDataFolderAndTheInstalle
   std::filesystem::create_directories(prefix / "bin");
   std::filesystem::create_directories(prefix / "share" / "quorvel");
   std::ofstream(prefix / "share" / "quorvel" / "Quorvel.html") << "<html>help</html>";
-  const auto data = m_folder / "data";
-  ::setenv("XDG_DATA_HOME", data.c_str(), 1);
+  const auto data = m_folder / "data";  // $XDG_DATA_HOME
   CQuorvelApp app(Options((prefix / "bin").string()));
   ASSERT_TRUE(app.Start()) << m_messages.All();
   const CSharedState& shared = app.Core()->Shared();
@@ -66,7 +66,6 @@ TEST_F(QuorvelAppTest, AnInstalledExecutableUsesTheUsersDataFolderAndTheInstalle
   EXPECT_EQ(std::string(shared.m_szHelpFile),
             (prefix / "share" / "quorvel" / "Quorvel.html").string());
   EXPECT_FALSE(std::filesystem::exists(prefix / "bin" / "Wav"));
-  ::unsetenv("XDG_DATA_HOME");
 }
 
 TEST_F(QuorvelAppTest, ASettingsFileThatCannotBeParsedIsKeptAsideAndSaidOnce) {

@@ -1,5 +1,5 @@
 // The data folders and the help page at start-up, on real folders in a scratch tree laid out as
-// a build tree, an installed tree and a user's data folder.
+// a build tree, a portable copy and a user's data folder.
 #include "control/data_folders.h"
 
 #include <gtest/gtest.h>
@@ -32,47 +32,58 @@ class DataFolders : public testing::Test {
     fs::create_directories(file.parent_path());
     std::ofstream(file) << text;
   }
-  void Resolve(bool exeWritable) {
-    ResolveDataFolders(m_preferences, m_shared, m_exe, exeWritable, (m_root / "user").string());
-  }
-
+  void Resolve() { ResolveDataFolders(m_preferences, m_shared, m_exe, (m_root / "user").string()); }
   fs::path m_root;
   std::string m_exe;
   CMemoryPreferences m_preferences;
   CSharedState m_shared;
 };
 
-TEST_F(DataFolders, FirstRunBesideAWritableExecutableStoresAndMakesThem) {
-  Resolve(true);
-  EXPECT_EQ(std::string(m_shared.m_szChartFolder), m_exe + "/CalibFiles");
-  EXPECT_EQ(std::string(m_shared.m_szWavPath), m_exe + "/Wav");
-  EXPECT_EQ(std::string(m_shared.m_szCurvesDir), m_exe + "/Curves");
-  EXPECT_EQ(m_preferences.StoredText(kPrefCalibFiles), m_exe + "/CalibFiles");
-  EXPECT_EQ(m_preferences.StoredText(kPrefWav), m_exe + "/Wav");
-  EXPECT_EQ(m_preferences.StoredText(kPrefCurves), m_exe + "/Curves");
+TEST_F(DataFolders, FirstRunStoresAndMakesThemInTheUsersDataFolder) {
+  Resolve();  // bin/ can be written, as a build tree's can: the data stays out of it
+  const std::string user = (m_root / "user").string();
+  EXPECT_EQ(std::string(m_shared.m_szChartFolder), user + "/CalibFiles");
+  EXPECT_EQ(std::string(m_shared.m_szWavPath), user + "/Wav");
+  EXPECT_EQ(std::string(m_shared.m_szCurvesDir), user + "/Curves");
+  EXPECT_EQ(m_preferences.StoredText(kPrefWav), user + "/Wav");
   EXPECT_EQ(m_preferences.WriteCount(kPrefInstallDataDir), 1);  // stored empty
   EXPECT_EQ(m_preferences.StoredText(kPrefInstallDataDir), "");
   for (const char* name : {"CalibFiles", "Wav", "Curves"}) {
-    EXPECT_TRUE(fs::is_directory(fs::path(m_exe) / name)) << name;
+    EXPECT_TRUE(fs::is_directory(fs::path(user) / name)) << name;
+    EXPECT_FALSE(fs::exists(fs::path(m_exe) / name)) << name;
   }
 }
 
-TEST_F(DataFolders, AnInstalledExecutableUsesTheUsersDataFolder) {
-  Resolve(false);
-  const std::string user = (m_root / "user").string();
-  EXPECT_EQ(std::string(m_shared.m_szChartFolder), user + "/CalibFiles");
-  EXPECT_EQ(std::string(m_shared.m_szCurvesDir), user + "/Curves");
-  EXPECT_TRUE(fs::is_directory(m_root / "user" / "Wav"));
-  EXPECT_FALSE(fs::exists(fs::path(m_exe) / "Wav"));
+TEST_F(DataFolders, TheBaseIsInstallDataDirThenAPortableCopyThenTheUsersDataFolder) {
+  const std::string data = (m_root / "data").string(), user = (m_root / "user").string();
+  const struct {
+    std::string installDataDir;
+    bool portable;
+    std::string base;
+  } cases[] = {{"", false, user}, {"", true, m_exe}, {data, true, data}, {data, false, data}};
+  for (const auto& c : cases) {
+    CMemoryPreferences preferences;
+    preferences.WriteString(kPrefInstallDataDir, c.installDataDir);
+    fs::remove(fs::path(m_exe) / "portable");
+    if (c.portable) Touch(fs::path(m_exe) / "portable", "");
+    ResolveDataFolders(preferences, m_shared, m_exe, user);
+    EXPECT_EQ(std::string(m_shared.m_szChartFolder), c.base + "/CalibFiles") << c.base;
+    EXPECT_EQ(preferences.StoredText(kPrefWav), c.base + "/Wav") << c.base;
+  }
 }
 
-TEST_F(DataFolders, InstallDataDirIsTheBaseWhenSet) {
-  const std::string data = (m_root / "data").string();
-  m_preferences.WriteString(kPrefInstallDataDir, data);
-  Resolve(true);
-  EXPECT_EQ(std::string(m_shared.m_szInstallDataDir), data);
-  EXPECT_EQ(std::string(m_shared.m_szChartFolder), data + "/CalibFiles");
-  EXPECT_EQ(m_preferences.StoredText(kPrefWav), data + "/Wav");
+TEST_F(DataFolders, ARelativeStoredFolderLiesInTheDataFolder) {
+  const fs::path started = fs::current_path();
+  fs::create_directories(m_root / "cwd");
+  fs::current_path(m_root / "cwd");
+  m_preferences.WriteString(kPrefCalibFiles, "mics");
+  m_preferences.WriteString(kPrefWav, "./captures/../Wav");
+  Resolve();
+  fs::current_path(started);
+  EXPECT_EQ(m_preferences.StoredText(kPrefCalibFiles), (m_root / "user" / "mics").string());
+  EXPECT_EQ(std::string(m_shared.m_szWavPath), (m_root / "user" / "Wav").string());
+  EXPECT_TRUE(fs::is_directory(m_root / "user" / "mics"));
+  EXPECT_TRUE(fs::is_empty(m_root / "cwd"));
 }
 
 TEST_F(DataFolders, AnEmptyFolderGivesWayToASiblingOfTheExecutablesFolderForThisRun) {
@@ -81,14 +92,14 @@ TEST_F(DataFolders, AnEmptyFolderGivesWayToASiblingOfTheExecutablesFolderForThis
   m_preferences.WriteString(kPrefCalibFiles, stored);
   Touch(m_root / "tree" / "CalibFiles" / "mics" / "mic-1234.txt");
   Touch(m_root / "tree" / "Curves" / "notes.txt");  // not a picture: no use for Curves
-  Resolve(true);
+  Resolve();
   EXPECT_EQ(std::string(m_shared.m_szChartFolder), (m_root / "tree" / "CalibFiles").string());
   EXPECT_EQ(m_preferences.StoredText(kPrefCalibFiles), stored);  // unchanged
   EXPECT_TRUE(fs::is_directory(stored));                         // made all the same
-  EXPECT_EQ(std::string(m_shared.m_szCurvesDir), m_exe + "/Curves");
+  EXPECT_EQ(std::string(m_shared.m_szCurvesDir), (m_root / "user" / "Curves").string());
   // a folder of its own with a chart in it stays
   Touch(fs::path(stored) / "own.FRD");
-  Resolve(true);
+  Resolve();
   EXPECT_EQ(std::string(m_shared.m_szChartFolder), stored);
 }
 
@@ -97,7 +108,7 @@ TEST_F(DataFolders, AFileThatIsGoneNeverComesBackAsAFolder) {
   const fs::path wav = m_root / "Wav" / "capture.wav", curve = m_root / "pics" / "curve3.jpg";
   m_preferences.WriteString(kPrefWav, wav.string());
   m_preferences.WriteString(kPrefCurves, curve.string());
-  Resolve(true);
+  Resolve();
   EXPECT_FALSE(fs::exists(wav));
   EXPECT_FALSE(fs::exists(curve.parent_path()));
 }
