@@ -78,18 +78,22 @@ bool CQuorvelApp::Start() {
 
   m_dialog = std::make_unique<CQuorvelDlg>(*m_core);
   m_boxes.SetOwner(m_dialog.get());
-  if (!m_preferences.KeptAside().empty()) {
-    // said once, over the window, as soon as it runs
-    QTimer::singleShot(0, m_dialog.get(),
-                       [this, text = SettingsKeptAsideMessage(m_preferences.KeptAside())] {
-                         m_messages->ShowMessage(text);
-                       });
+  // each said once, over the window, as soon as it runs
+  for (const std::string& text :
+       {m_preferences.KeptAside().empty() ? std::string()
+                                          : SettingsKeptAsideMessage(m_preferences.KeptAside()),
+        m_preferences.NotWritable().empty()
+            ? std::string()
+            : SettingsNotWritableMessage(m_preferences.NotWritable())}) {
+    if (!text.empty()) {
+      QTimer::singleShot(0, m_dialog.get(), [this, text] { m_messages->ShowMessage(text); });
+    }
   }
   return true;
 }
 
 int CQuorvelApp::Run() {
-  if (!Start()) return 0;
+  if (!Start()) return 1;
   m_dialog->exec();
   m_boxes.SetOwner(nullptr);
   return 0;
