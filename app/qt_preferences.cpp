@@ -60,8 +60,13 @@ bool CPreferences::OpenKeys() {
     std::string reason;
     m_keptAside = KeepSettingsFileAside(path, std::time(nullptr), &reason);
     if (m_keptAside.empty()) {
-      m_problem = path + " cannot be parsed and could not be kept aside: " + reason;
-      return false;
+      // It stays as it is, unread: this run's settings live in memory from their defaults.
+      m_notWritable =
+          path +
+          (kind == SettingsFileKind::kTooLarge ? " is larger than 1 MB" : " cannot be parsed") +
+          " and could not be kept aside: " + reason;
+      m_memoryOnly = true;
+      return true;
     }
   }
   // A file that cannot be written (or read, so that a write would lose what it holds) leaves
@@ -100,11 +105,11 @@ void CPreferences::KeepBytesOfTexts(const std::string& path) {
 }
 
 bool CPreferences::LoadText(const char* name, std::string* value) {
-  if (!m_settings) return false;
   if (const auto kept = m_memoryTexts.find(name); kept != m_memoryTexts.end()) {
     *value = kept->second;
     return true;
   }
+  if (!m_settings) return false;
   const QVariant stored = m_settings->value(Key(name));
   if (!stored.isValid()) return false;
   *value = stored.typeId() == QMetaType::QByteArray ? stored.toByteArray().toStdString()
@@ -113,7 +118,7 @@ bool CPreferences::LoadText(const char* name, std::string* value) {
 }
 
 void CPreferences::StoreText(const char* name, const std::string& value) {
-  if (!m_settings) return;
+  if (!IsOpen()) return;
   if (!m_notWritable.empty()) {
     m_memoryTexts[name] = value;
     return;
@@ -129,11 +134,11 @@ void CPreferences::StoreText(const char* name, const std::string& value) {
 }
 
 bool CPreferences::LoadInt(const char* name, int32_t* value) {
-  if (!m_settings) return false;
   if (const auto kept = m_memoryInts.find(name); kept != m_memoryInts.end()) {
     *value = kept->second;
     return true;
   }
+  if (!m_settings) return false;
   const QVariant stored = m_settings->value(Key(name));
   if (!stored.isValid()) return false;
   bool ok = false;
@@ -147,7 +152,7 @@ bool CPreferences::LoadInt(const char* name, int32_t* value) {
 }
 
 void CPreferences::StoreInt(const char* name, int32_t value) {
-  if (!m_settings) return;
+  if (!IsOpen()) return;
   if (!m_notWritable.empty()) {
     m_memoryInts[name] = value;
     return;

@@ -33,12 +33,12 @@ class CPreferences : public IPreferences {
 
   // Opens the store, creating its folder and group when missing. A file that cannot be parsed,
   // or of more than 1 MB, is kept aside beside it (KeptAside names it) and the store starts
-  // empty. A file that cannot be written or read opens the store in memory (NotWritable says
-  // why). False when its path holds something other than a regular file (a named pipe is never
-  // opened) or an unparsable file cannot be kept aside; until it is open every read gives the
+  // empty. A file that cannot be written or read, or such a file that cannot be kept aside,
+  // opens the store in memory (NotWritable says why). False when its path holds something other
+  // than a regular file (a named pipe is never opened); until it is open every read gives the
   // default and nothing is stored.
   [[nodiscard]] bool OpenKeys();
-  bool IsOpen() const { return m_settings != nullptr; }
+  bool IsOpen() const { return m_settings != nullptr || m_memoryOnly; }
   // Where OpenKeys kept an unreadable file; empty when it kept none.
   const std::string& KeptAside() const { return m_keptAside; }
   // "PATH: reason" when the settings live in memory only; empty when they are stored.
@@ -63,6 +63,7 @@ class CPreferences : public IPreferences {
   std::string m_keptAside;
   std::string m_problem;
   std::string m_notWritable;
+  bool m_memoryOnly = false;  // nothing of the file is read: it could not be kept aside
   // what this run stored while the file cannot be written
   std::map<std::string, std::string> m_memoryTexts;
   std::map<std::string, int32_t> m_memoryInts;

@@ -70,9 +70,9 @@ bool CQuorvelApp::Start() {
   }
   CSharedState& shared = m_core->Shared();
   CUtil::CopyText(shared.m_szExeDir, exeDir.c_str());
-  // The user's data folder: ~/.local/share/Velkar/Quorvel
-  const std::string userDataDir =
-      QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString();
+  // The user's data folder: ~/.local/share/Velkar/Quorvel, as quorvel-cli finds it
+  const std::string userDataDir = ApplicationFolder(
+      QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toStdString());
   ResolveDataFolders(m_preferences, shared, exeDir, userDataDir);
   CUtil::CopyText(shared.m_szHelpFile, FindHelpFile(exeDir, InstalledDataDirs(exeDir)).c_str());
 

@@ -55,6 +55,10 @@ bool IsPortableCopy(const std::string& exeDir) {
 
 std::string DataFolderBase(const std::string& installDataDir, const std::string& exeDir,
                            bool portable, const std::string& userDataDir) {
+  // An installer's relative folder belongs to the program, not to wherever it was started.
+  if (!installDataDir.empty() && installDataDir.front() != '/') {
+    return FullPath(exeDir + "/" + installDataDir);
+  }
   if (!installDataDir.empty()) return installDataDir;
   if (portable || userDataDir.empty()) return exeDir;
   return userDataDir;

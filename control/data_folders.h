@@ -25,7 +25,8 @@ struct DataFolderKind {
 inline constexpr char kPortableMarkerName[] = "portable";
 [[nodiscard]] bool IsPortableCopy(const std::string& exeDir);
 
-// The base of the data folders: "InstallDataDir" when it is set; otherwise the executable's
+// The base of the data folders: "InstallDataDir" when it is set (a relative one taken from the
+// executable's folder); otherwise the executable's
 // folder of a portable copy; otherwise the user's data folder (~/.local/share/Velkar/Quorvel),
 // never a build tree, whose removal would take the user's captures and charts with it.
 [[nodiscard]] std::string DataFolderBase(const std::string& installDataDir,

@@ -49,19 +49,19 @@ std::string SettingsFileAccessWords(const std::string& path) {
   std::filesystem::create_directories(folder, error);
   if (error) return path + ": " + SystemErrorWords(error.value());
   // Opened as the settings would be, with this process's own rights.
-  int fd = open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0 && errno == ENOENT) {
-    if (faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0) return std::string();
-  } else if (fd >= 0) {
-    close(fd);
-    return std::string();
-  }
-  return path + ": " + SystemErrorWords(errno);
+  const int fd = open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+  int failure = errno;
+  if (fd < 0 && failure != ENOENT) return path + ": " + SystemErrorWords(failure);
+  if (fd >= 0) close(fd);
+  // Every save is a new file beside it, renamed over it: its folder must take one.
+  if (faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0) return std::string();
+  failure = errno;
+  return path + ": its folder cannot be written (" + SystemErrorWords(failure) + ")";
 }
 
 std::string SettingsNotWritableMessage(const std::string& accessWords) {
   return "Could not Write to the Preferences File\n" + accessWords +
-         "\nQuorvel keeps the settings changed now until it is closed.";
+         "\nSettings changed now are kept until Quorvel is closed.";
 }
 
 std::string ReadSettingsFileBytes(const std::string& path) {

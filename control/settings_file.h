@@ -40,8 +40,9 @@ enum class SettingsFileKind {
 [[nodiscard]] SettingsFileKind InspectSettingsFile(const std::string& path);
 
 // Makes the settings file's folder when it is missing, then looks whether the file can be read
-// and written (or, when it is missing, made in that folder). Empty when it can; otherwise
-// "PATH: reason" with the system's reason in English ("Permission denied").
+// and written and its folder can take the new file that replaces it on every save. Empty when
+// they can; otherwise "PATH: reason" with the system's reason in English ("Permission denied",
+// "its folder cannot be written (Permission denied)").
 [[nodiscard]] std::string SettingsFileAccessWords(const std::string& path);
 
 // What the window says once when it runs with settings it cannot store: the first line as it

@@ -60,7 +60,11 @@ TEST_F(DataFolders, TheBaseIsInstallDataDirThenAPortableCopyThenTheUsersDataFold
     std::string installDataDir;
     bool portable;
     std::string base;
-  } cases[] = {{"", false, user}, {"", true, m_exe}, {data, true, data}, {data, false, data}};
+  } cases[] = {{"", false, user},
+               {"", true, m_exe},
+               {data, true, data},
+               {data, false, data},
+               {"../share/data", false, (m_root / "tree" / "share" / "data").string()}};
   for (const auto& c : cases) {
     CMemoryPreferences preferences;
     preferences.WriteString(kPrefInstallDataDir, c.installDataDir);
