@@ -111,7 +111,7 @@ TEST_F(CalibrationOptionsTest, AnalyzeWithEachChartShapeSubtractsTheChart) {
           << sample.name << refused.output;
       continue;
     }
-    const auto points = charttest::ReferencePoints(sample.bytes);
+    const auto points = charttest::ReferencePoints(sample.Meant());
     ASSERT_TRUE(points.has_value()) << sample.name;
     ExpectCalibrated(plain, Analyze(capture, "--calibration " + ShellQuote(chart)),
                      charttest::ReferenceCurve(*points, 50.0, 16000.0), sample.name);

@@ -64,7 +64,7 @@ TEST(ChartCommand, ResampledEntriesOfEveryShape) {
       continue;
     }
     ASSERT_EQ(shown.status, 0) << sample.name << shown.output;
-    const auto points = charttest::ReferencePoints(sample.bytes);
+    const auto points = charttest::ReferencePoints(sample.Meant());
     ASSERT_TRUE(points.has_value()) << sample.name;
     ExpectEntries(ParseEntries(shown.output), charttest::ReferenceCurve(*points, 31.5, 16000), 31.5,
                   16000, sample.name);
