@@ -55,27 +55,18 @@ inline void ProcessFor(int ms) {
   }
 }
 
-// While it lives, file permissions bind this thread when it runs as root too: CAP_DAC_OVERRIDE
-// and CAP_DAC_READ_SEARCH leave its effective set and come back after, so that a read-only file
-// is read-only to a test run as root.
-class CFilePermissionsForRoot {
- public:
-  CFilePermissionsForRoot() {
-    if (syscall(SYS_capget, &m_header, m_saved) != 0) return;
-    __user_cap_data_struct bound[2] = {m_saved[0], m_saved[1]};
-    bound[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
-    m_bound = syscall(SYS_capset, &m_header, bound) == 0;
+// While it lives, file permissions bind this thread even as root (CAP_DAC_OVERRIDE and
+// CAP_DAC_READ_SEARCH off), so that a read-only file is read-only to a test run as root.
+struct CFilePermissionsForRoot {
+  CFilePermissionsForRoot() { Set(~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH))); }
+  ~CFilePermissionsForRoot() { Set(~0u); }
+  static void Set(uint32_t keep) {  // the effective set: the permitted one, masked
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct sets[2]{};
+    if (syscall(SYS_capget, &header, sets) != 0) return;
+    sets[0].effective = sets[0].permitted & keep;
+    static_cast<void>(syscall(SYS_capset, &header, sets));
   }
-  ~CFilePermissionsForRoot() {
-    if (m_bound) static_cast<void>(syscall(SYS_capset, &m_header, m_saved));
-  }
-  CFilePermissionsForRoot(const CFilePermissionsForRoot&) = delete;
-  CFilePermissionsForRoot& operator=(const CFilePermissionsForRoot&) = delete;
-
- private:
-  __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
-  __user_cap_data_struct m_saved[2]{};
-  bool m_bound = false;
 };
 
 // A fixture with its own preferences folder, made before anything reads the preferences.

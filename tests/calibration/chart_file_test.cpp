@@ -137,6 +137,9 @@ TEST(ChartFile, SizeLimitsAndTextBytes) {
       {"lone_cr.txt", "20 1\r20000 2\r", true, 2.0},  // a lone CR ends a line
       {"utf16le_no_bom.txt", std::string{'2', 0, '0', 0, ' ', 0, '1', 0, '\n', 0}, false, 0},
       {"overflowing.txt", "10 1e308\n100000 -1e308\n", false, 0},  // infinite in between
+      // +-60 dB at most, over the range read: 80 dB at 5 Hz lies below it
+      {"sixty.txt", "5 80\n20 60\n200 0\n20000 -60\n", true, -60.0},
+      {"above_sixty.txt", "20 60.01\n20000 0\n", false, 0},
       {"bom_only.txt", "\xEF\xBB\xBF", false, 0},
   };
   for (const auto& c : cases) {
@@ -176,27 +179,6 @@ TEST(ChartFile, TextModeBytes) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(quorvel::ChartTextOfBytes(c.bytes.data(), c.bytes.size()), c.text) << c.bytes;
-  }
-}
-
-// The +-60 dB rule holds for the levels resampled onto the range, not for the file's points.
-TEST(ChartFile, LevelsBeyondSixtyDecibelsAreUnusable) {
-  ChartFolder folder;
-  Curve curve;
-  const struct {
-    const char* text;
-    double fmin, fmax;
-    bool usable;
-  } cases[] = {
-      {"20 60\n20000 -60\n", 20, 20000, true},
-      {"20 60.01\n20000 0\n", 20, 20000, false},
-      {"20 0\n20000 -60.01\n", 20, 20000, false},
-      {"5 80\n20 0\n20000 0\n", 20, 20000, true},  // 80 dB lies below the range
-      {"5 80\n20 0\n20000 0\n", 6, 20000, false},  // 69.5 dB at 6 Hz
-      {"1000 -94\n", 1000, 1000, false},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(Load(folder.Write("mic.txt", c.text), c.fmin, c.fmax, &curve), c.usable) << c.text;
   }
 }
 

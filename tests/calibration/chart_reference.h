@@ -96,14 +96,18 @@ inline std::array<double, 1020> ReferenceCurve(const std::vector<Point>& points,
   return curve;
 }
 
-// Chart files as users bring them. usable: whether a calibration comes out of it; meant: the
-// text as the reference reads it when it differs (decimal commas written as points).
+// Chart files as users bring them. usable: whether a calibration comes out of it;
+// decimalCommas: its commas are meant as decimal points (Meant is the text so written).
 struct ChartSample {
   const char* name;
   std::string bytes;
   bool usable;
-  std::string meant{};
-  std::string Meant() const { return meant.empty() ? bytes : meant; }
+  bool decimalCommas = false;
+  std::string Meant() const {
+    std::string text = bytes;
+    if (decimalCommas) std::replace(text.begin(), text.end(), ',', '.');
+    return text;
+  }
 };
 
 inline std::string Lines(const std::vector<std::string>& lines, const char* end = "\n") {
@@ -164,11 +168,9 @@ inline std::vector<ChartSample> ChartSamples() {
   samples.push_back(
       {"descending", Lines({"20000 -3.0", "10000 -1.0", "1000 0.0", "100 0.5", "20 1.5"}), true});
   samples.push_back({"decimal_comma", Lines({"20,5", "1000,0", "20000,-2"}), true});
-  // a European program's export: decimal commas, fields by semicolons or tabs
-  samples.push_back(
-      {"european_decimal_commas",
-       Lines({"Frequenz;Pegel", "20,0;-1,25", "31,5;-0,71", "1000,0\t0,0", "20000,0;+2,5"}), true,
-       Lines({"Frequenz;Pegel", "20.0;-1.25", "31.5;-0.71", "1000.0\t0.0", "20000.0;+2.5"})});
+  samples.push_back({"european_decimal_commas",
+                     Lines({"Frequenz;Pegel", "20,0;-1,25", "31,5;-0,71", "1000,0\t0,0"}), true,
+                     true});
   // Levels in dB SPL (an absolute chart) and levels no microphone has.
   samples.push_back({"absolute_levels", Lines({"20 92.5", "1000 94.0", "20000 95.1"}), false});
   samples.push_back({"huge_levels", Lines({"20 1e307", "20000 1e307"}), false});
