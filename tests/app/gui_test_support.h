@@ -1,7 +1,6 @@
 #pragma once
 
-// Helpers of the GUI tests: each test gets a preferences folder ($XDG_CONFIG_HOME) and a data
-// folder ($XDG_DATA_HOME) of its own,
+// Helpers of the GUI tests: each test gets a preferences folder of its own ($XDG_CONFIG_HOME),
 // scripted answers in place of the message boxes, and the real main window over a core on the
 // simulated loudspeaker (on a fast clock) or on services the test scripts.
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
 // The window's preferences in their INI file: texts whole as UTF-8 across a restart, the length
-// limit, 32-bit numbers, a named pipe, and files that cannot be written, are not UTF-8 or are
-// too large.
+// limit, 32-bit numbers, a named pipe and a configuration folder that cannot be written.
 #include "app/qt_preferences.h"
 
 #include <sys/stat.h>

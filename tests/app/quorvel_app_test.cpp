@@ -59,7 +59,7 @@ TEST_F(QuorvelAppTest, AnInstalledExecutableUsesTheUsersDataFolderAndTheInstalle
   std::filesystem::create_directories(prefix / "bin");
   std::filesystem::create_directories(prefix / "share" / "quorvel");
   std::ofstream(prefix / "share" / "quorvel" / "Quorvel.html") << "<html>help</html>";
-  const auto data = m_folder / "data";  // $XDG_DATA_HOME
+  const auto data = m_folder / "data";
   CQuorvelApp app(Options((prefix / "bin").string()));
   ASSERT_TRUE(app.Start()) << m_messages.All();
   const CSharedState& shared = app.Core()->Shared();

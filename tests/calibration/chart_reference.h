@@ -65,11 +65,8 @@ inline std::optional<std::vector<Point>> ReferencePoints(std::string t) {
     if (f > 0.0 && std::isfinite(f) && std::isfinite(v)) points.push_back({std::log10(f), v});
     if (level == std::string::npos) break;  // a single number ends the chart
   }
-  // Levels beyond +-60 dB make a chart unusable; a resampled level lies between two points'.
-  if (points.empty() || std::any_of(points.begin(), points.end(),
-                                    [](const Point& p) { return std::fabs(p.level) > 60.0; })) {
-    return std::nullopt;
-  }
+  const auto beyondSixtyDb = [](const Point& p) { return std::fabs(p.level) > 60.0; };
+  if (points.empty() || std::any_of(points.begin(), points.end(), beyondSixtyDb)) return {};
   return points;
 }
 
@@ -96,18 +93,11 @@ inline std::array<double, 1020> ReferenceCurve(const std::vector<Point>& points,
   return curve;
 }
 
-// Chart files as users bring them. usable: whether a calibration comes out of it;
-// decimalCommas: its commas are meant as decimal points (Meant is the text so written).
+// Chart files as users bring them. usable: whether a calibration comes out of it.
 struct ChartSample {
   const char* name;
   std::string bytes;
   bool usable;
-  bool decimalCommas = false;
-  std::string Meant() const {
-    std::string text = bytes;
-    if (decimalCommas) std::replace(text.begin(), text.end(), ',', '.');
-    return text;
-  }
 };
 
 inline std::string Lines(const std::vector<std::string>& lines, const char* end = "\n") {
@@ -168,9 +158,6 @@ inline std::vector<ChartSample> ChartSamples() {
   samples.push_back(
       {"descending", Lines({"20000 -3.0", "10000 -1.0", "1000 0.0", "100 0.5", "20 1.5"}), true});
   samples.push_back({"decimal_comma", Lines({"20,5", "1000,0", "20000,-2"}), true});
-  samples.push_back({"european_decimal_commas",
-                     Lines({"Frequenz;Pegel", "20,0;-1,25", "31,5;-0,71", "1000,0\t0,0"}), true,
-                     true});
   // Levels in dB SPL (an absolute chart) and levels no microphone has.
   samples.push_back({"absolute_levels", Lines({"20 92.5", "1000 94.0", "20000 95.1"}), false});
   samples.push_back({"huge_levels", Lines({"20 1e307", "20000 1e307"}), false});

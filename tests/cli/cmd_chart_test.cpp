@@ -64,7 +64,7 @@ TEST(ChartCommand, ResampledEntriesOfEveryShape) {
       continue;
     }
     ASSERT_EQ(shown.status, 0) << sample.name << shown.output;
-    const auto points = charttest::ReferencePoints(sample.Meant());
+    const auto points = charttest::ReferencePoints(sample.bytes);
     ASSERT_TRUE(points.has_value()) << sample.name;
     ExpectEntries(ParseEntries(shown.output), charttest::ReferenceCurve(*points, 31.5, 16000), 31.5,
                   16000, sample.name);
@@ -107,6 +107,11 @@ TEST(ChartCommand, RefusesMissingChartsAndBadRanges) {
   const std::vector<Entry> entries = ParseEntries(one.output);
   ASSERT_EQ(entries.size(), 1002u);
   for (const Entry& e : entries) EXPECT_NEAR(e.levelDb, 0.5, 0.00006);
+  // a chart written with decimal commas: 31.5 Hz at -0.71 dB
+  std::ofstream(chart) << "31,5;-0,71\n1000,0;2,5\n";
+  const CliOutcome european = RunCli("chart " + ShellQuote(chart) + " --fmin 31.5 --fmax 31.5");
+  ASSERT_EQ(european.status, 0);
+  EXPECT_NEAR(ParseEntries(european.output).at(0).levelDb, -0.71, 0.00006);
 }
 
 TEST(ChartCommand, CsvOntoANamedPipeWithoutAReaderIsRefusedAtOnce) {

@@ -1,5 +1,5 @@
 // The data folders and the help page at start-up, on real folders in a scratch tree laid out as
-// a build tree, a portable copy and a user's data folder.
+// a build tree, an installed tree and a user's data folder.
 #include "control/data_folders.h"
 
 #include <gtest/gtest.h>
@@ -32,48 +32,53 @@ class DataFolders : public testing::Test {
     fs::create_directories(file.parent_path());
     std::ofstream(file) << text;
   }
-  void Resolve() { ResolveDataFolders(m_preferences, m_shared, m_exe, (m_root / "user").string()); }
+  void Resolve(bool portable) {
+    if (portable) Touch(fs::path(m_exe) / kPortableMarkerName, "");
+    ResolveDataFolders(m_preferences, m_shared, m_exe, (m_root / "user").string());
+  }
+
   fs::path m_root;
   std::string m_exe;
   CMemoryPreferences m_preferences;
   CSharedState m_shared;
 };
 
-TEST_F(DataFolders, FirstRunStoresAndMakesThemInTheUsersDataFolder) {
-  Resolve();  // bin/ can be written, as a build tree's can: the data stays out of it
-  const std::string user = (m_root / "user").string();
-  EXPECT_EQ(std::string(m_shared.m_szChartFolder), user + "/CalibFiles");
-  EXPECT_EQ(std::string(m_shared.m_szWavPath), user + "/Wav");
-  EXPECT_EQ(std::string(m_shared.m_szCurvesDir), user + "/Curves");
-  EXPECT_EQ(m_preferences.StoredText(kPrefWav), user + "/Wav");
+TEST_F(DataFolders, FirstRunOfAPortableCopyStoresAndMakesThemBesideTheExecutable) {
+  Resolve(true);
+  EXPECT_EQ(std::string(m_shared.m_szChartFolder), m_exe + "/CalibFiles");
+  EXPECT_EQ(std::string(m_shared.m_szWavPath), m_exe + "/Wav");
+  EXPECT_EQ(std::string(m_shared.m_szCurvesDir), m_exe + "/Curves");
+  EXPECT_EQ(m_preferences.StoredText(kPrefCalibFiles), m_exe + "/CalibFiles");
+  EXPECT_EQ(m_preferences.StoredText(kPrefWav), m_exe + "/Wav");
+  EXPECT_EQ(m_preferences.StoredText(kPrefCurves), m_exe + "/Curves");
   EXPECT_EQ(m_preferences.WriteCount(kPrefInstallDataDir), 1);  // stored empty
   EXPECT_EQ(m_preferences.StoredText(kPrefInstallDataDir), "");
   for (const char* name : {"CalibFiles", "Wav", "Curves"}) {
-    EXPECT_TRUE(fs::is_directory(fs::path(user) / name)) << name;
-    EXPECT_FALSE(fs::exists(fs::path(m_exe) / name)) << name;
+    EXPECT_TRUE(fs::is_directory(fs::path(m_exe) / name)) << name;
   }
 }
 
-TEST_F(DataFolders, TheBaseIsInstallDataDirThenAPortableCopyThenTheUsersDataFolder) {
-  const std::string data = (m_root / "data").string(), user = (m_root / "user").string();
-  const struct {
-    std::string installDataDir;
-    bool portable;
-    std::string base;
-  } cases[] = {{"", false, user},
-               {"", true, m_exe},
-               {data, true, data},
-               {data, false, data},
-               {"../share/data", false, (m_root / "tree" / "share" / "data").string()}};
-  for (const auto& c : cases) {
-    CMemoryPreferences preferences;
-    preferences.WriteString(kPrefInstallDataDir, c.installDataDir);
-    fs::remove(fs::path(m_exe) / "portable");
-    if (c.portable) Touch(fs::path(m_exe) / "portable", "");
-    ResolveDataFolders(preferences, m_shared, m_exe, user);
-    EXPECT_EQ(std::string(m_shared.m_szChartFolder), c.base + "/CalibFiles") << c.base;
-    EXPECT_EQ(preferences.StoredText(kPrefWav), c.base + "/Wav") << c.base;
-  }
+TEST_F(DataFolders, WithoutTheMarkerEvenAWritableFolderUsesTheUsersDataFolder) {
+  Resolve(false);
+  const std::string user = (m_root / "user").string();
+  EXPECT_EQ(std::string(m_shared.m_szChartFolder), user + "/CalibFiles");
+  EXPECT_EQ(std::string(m_shared.m_szCurvesDir), user + "/Curves");
+  EXPECT_TRUE(fs::is_directory(m_root / "user" / "Wav"));
+  EXPECT_FALSE(fs::exists(fs::path(m_exe) / "Wav"));
+}
+
+TEST_F(DataFolders, InstallDataDirIsTheBaseWhenSet) {
+  const std::string data = (m_root / "data").string();
+  m_preferences.WriteString(kPrefInstallDataDir, data);
+  Resolve(true);
+  EXPECT_EQ(std::string(m_shared.m_szInstallDataDir), data);
+  EXPECT_EQ(std::string(m_shared.m_szChartFolder), data + "/CalibFiles");
+  EXPECT_EQ(m_preferences.StoredText(kPrefWav), data + "/Wav");
+  // a relative one lies beside the executable, never in the current folder
+  m_preferences.WriteString(kPrefInstallDataDir, "../share");
+  m_preferences.WriteString(kPrefCalibFiles, "");
+  Resolve(false);
+  EXPECT_EQ(std::string(m_shared.m_szChartFolder), (m_root / "tree/share/CalibFiles").string());
 }
 
 TEST_F(DataFolders, ARelativeStoredFolderLiesInTheDataFolder) {
@@ -82,7 +87,7 @@ TEST_F(DataFolders, ARelativeStoredFolderLiesInTheDataFolder) {
   fs::current_path(m_root / "cwd");
   m_preferences.WriteString(kPrefCalibFiles, "mics");
   m_preferences.WriteString(kPrefWav, "./captures/../Wav");
-  Resolve();
+  Resolve(false);
   fs::current_path(started);
   EXPECT_EQ(m_preferences.StoredText(kPrefCalibFiles), (m_root / "user" / "mics").string());
   EXPECT_EQ(std::string(m_shared.m_szWavPath), (m_root / "user" / "Wav").string());
@@ -96,14 +101,14 @@ TEST_F(DataFolders, AnEmptyFolderGivesWayToASiblingOfTheExecutablesFolderForThis
   m_preferences.WriteString(kPrefCalibFiles, stored);
   Touch(m_root / "tree" / "CalibFiles" / "mics" / "mic-1234.txt");
   Touch(m_root / "tree" / "Curves" / "notes.txt");  // not a picture: no use for Curves
-  Resolve();
+  Resolve(true);
   EXPECT_EQ(std::string(m_shared.m_szChartFolder), (m_root / "tree" / "CalibFiles").string());
   EXPECT_EQ(m_preferences.StoredText(kPrefCalibFiles), stored);  // unchanged
   EXPECT_TRUE(fs::is_directory(stored));                         // made all the same
-  EXPECT_EQ(std::string(m_shared.m_szCurvesDir), (m_root / "user" / "Curves").string());
+  EXPECT_EQ(std::string(m_shared.m_szCurvesDir), m_exe + "/Curves");
   // a folder of its own with a chart in it stays
   Touch(fs::path(stored) / "own.FRD");
-  Resolve();
+  Resolve(true);
   EXPECT_EQ(std::string(m_shared.m_szChartFolder), stored);
 }
 
@@ -112,7 +117,7 @@ TEST_F(DataFolders, AFileThatIsGoneNeverComesBackAsAFolder) {
   const fs::path wav = m_root / "Wav" / "capture.wav", curve = m_root / "pics" / "curve3.jpg";
   m_preferences.WriteString(kPrefWav, wav.string());
   m_preferences.WriteString(kPrefCurves, curve.string());
-  Resolve();
+  Resolve(true);
   EXPECT_FALSE(fs::exists(wav));
   EXPECT_FALSE(fs::exists(curve.parent_path()));
 }
