@@ -1,9 +1,10 @@
 #include "app/qt_preferences.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include <QByteArray>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStringDecoder>
+#include <QStringList>
 #include <QVariant>
 #include <ctime>
 #include <limits>
@@ -11,6 +12,18 @@
 #include "control/settings_file.h"
 
 namespace quorvel {
+
+namespace {
+
+// True when text (the bytes of a value in the settings file) is not UTF-8 and QSettings read it
+// as decoded: the bytes are the value, and decoded lost some of them.
+bool IsUndecodedText(const std::string& text, const QString& decoded) {
+  if (QString::fromStdString(text).toStdString() == text) return false;  // UTF-8 after all
+  QStringDecoder fromUtf8(QStringDecoder::Utf8);  // as QSettings decodes a value
+  return QString(fromUtf8(QByteArray::fromStdString(text))) == decoded;
+}
+
+}  // namespace
 
 CPreferences::CPreferences() = default;
 CPreferences::~CPreferences() = default;
@@ -27,49 +40,104 @@ QString CPreferences::Key(const char* name) {
 
 bool CPreferences::OpenKeys() {
   const QString file = FileName();
-  const QFileInfo info(file);
-  if (!QDir().mkpath(info.absolutePath())) return false;
   const std::string path = file.toStdString();
   // QSettings would wait for a writer of a named pipe: only a regular file (or none) is opened.
-  if (InspectSettingsFile(path) == SettingsFileKind::kOther) {
+  const SettingsFileKind kind = InspectSettingsFile(path);
+  if (kind == SettingsFileKind::kOther) {
     m_problem = NotARegularFileWords(path);
     return false;
   }
-  auto settings = std::make_unique<QSettings>(file, QSettings::IniFormat);
-  settings->sync();  // reads the file, or finds it cannot be read
-  if (settings->status() == QSettings::FormatError) {
-    // Nothing is written over a file that cannot be parsed: it is kept aside, and the settings
-    // start again from their defaults.
+  std::unique_ptr<QSettings> settings;
+  if (kind == SettingsFileKind::kRegular) {
+    settings = std::make_unique<QSettings>(file, QSettings::IniFormat);
+    settings->sync();  // reads the file, or finds it cannot be read
+  }
+  if (kind == SettingsFileKind::kTooLarge ||
+      (settings && settings->status() == QSettings::FormatError)) {
+    // Nothing is written over a file that cannot be parsed, nor is a huge one parsed: it is
+    // kept aside, and the settings start again from their defaults.
     settings.reset();
     std::string reason;
     m_keptAside = KeepSettingsFileAside(path, std::time(nullptr), &reason);
     if (m_keptAside.empty()) {
-      m_problem = path + " cannot be parsed and could not be kept aside: " + reason;
-      return false;
+      // It stays as it is, unread: this run's settings live in memory from their defaults.
+      m_notWritable =
+          path +
+          (kind == SettingsFileKind::kTooLarge ? " is larger than 1 MB" : " cannot be parsed") +
+          " and could not be kept aside: " + reason;
+      m_memoryOnly = true;
+      return true;
     }
+  }
+  // A file that cannot be written (or read, so that a write would lose what it holds) leaves
+  // the settings in memory: the window works on, and says so once.
+  m_notWritable = SettingsFileAccessWords(path);
+  if (!settings) {
     settings = std::make_unique<QSettings>(file, QSettings::IniFormat);
     settings->sync();
   }
-  if (settings->status() != QSettings::NoError || !settings->isWritable()) return false;
+  if (m_notWritable.empty() &&
+      (settings->status() != QSettings::NoError || !settings->isWritable())) {
+    m_notWritable = path + ": cannot be written";
+  }
   m_settings = std::move(settings);
+  KeepBytesOfTexts(path);
   return true;
 }
 
+void CPreferences::KeepBytesOfTexts(const std::string& path) {
+  // QSettings decodes every value as UTF-8, dropping or replacing what is not; only a file that
+  // holds such bytes is looked at again.
+  const std::string bytes = ReadSettingsFileBytes(path);
+  if (QString::fromStdString(bytes).toStdString() == bytes) return;
+  m_settings->beginGroup(kGroup);
+  const QStringList keys = m_settings->childKeys();
+  m_settings->endGroup();
+  for (const QString& key : keys) {
+    const std::string name = key.toStdString();
+    const QVariant stored = m_settings->value(Key(name.c_str()));
+    std::string text;
+    if (stored.typeId() == QMetaType::QString && RawSettingsText(bytes, kGroup, name, &text) &&
+        IsUndecodedText(text, stored.toString())) {
+      StoreText(name.c_str(), text);  // as a byte array from now on, or in memory
+    }
+  }
+}
+
 bool CPreferences::LoadText(const char* name, std::string* value) {
+  if (const auto kept = m_memoryTexts.find(name); kept != m_memoryTexts.end()) {
+    *value = kept->second;
+    return true;
+  }
   if (!m_settings) return false;
   const QVariant stored = m_settings->value(Key(name));
   if (!stored.isValid()) return false;
-  *value = stored.toString().toStdString();
+  *value = stored.typeId() == QMetaType::QByteArray ? stored.toByteArray().toStdString()
+                                                    : stored.toString().toStdString();
   return true;
 }
 
 void CPreferences::StoreText(const char* name, const std::string& value) {
-  if (!m_settings) return;
-  m_settings->setValue(Key(name), QString::fromStdString(value));
+  if (!IsOpen()) return;
+  if (!m_notWritable.empty()) {
+    m_memoryTexts[name] = value;
+    return;
+  }
+  // UTF-8 as a string, the file as it has always been; other bytes whole, as a byte array.
+  const QString text = QString::fromStdString(value);
+  if (text.toStdString() == value) {
+    m_settings->setValue(Key(name), text);
+  } else {
+    m_settings->setValue(Key(name), QByteArray::fromStdString(value));
+  }
   m_settings->sync();
 }
 
 bool CPreferences::LoadInt(const char* name, int32_t* value) {
+  if (const auto kept = m_memoryInts.find(name); kept != m_memoryInts.end()) {
+    *value = kept->second;
+    return true;
+  }
   if (!m_settings) return false;
   const QVariant stored = m_settings->value(Key(name));
   if (!stored.isValid()) return false;
@@ -84,7 +152,11 @@ bool CPreferences::LoadInt(const char* name, int32_t* value) {
 }
 
 void CPreferences::StoreInt(const char* name, int32_t value) {
-  if (!m_settings) return;
+  if (!IsOpen()) return;
+  if (!m_notWritable.empty()) {
+    m_memoryInts[name] = value;
+    return;
+  }
   m_settings->setValue(Key(name), static_cast<int>(value));
   m_settings->sync();
 }

@@ -2,10 +2,6 @@
 // core and main window.
 #include "app/quorvel_app.h"
 
-#include <unistd.h>
-
-#include <QDir>
-#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTimer>
 #include <chrono>
@@ -24,22 +20,6 @@
 #endif
 
 namespace quorvel {
-
-namespace {
-
-bool IsWritableFolder(const std::string& folder) {
-  return !folder.empty() && access(folder.c_str(), W_OK) == 0;
-}
-
-// An installed executable: its folder has the installed data folder beside it (bin/ and
-// share/quorvel/ of one prefix). Its folder is never the data folders' base, even where it can
-// be written (by root).
-bool IsInstalled(const std::string& exeDir) {
-  const std::string page = FullPath(exeDir + "/" + QUORVEL_DATA_FROM_BIN + "/" + kHelpFileName);
-  return CUtil::FileSizeOf(page.c_str()) > 0;
-}
-
-}  // namespace
 
 CQuorvelApp::CQuorvelApp() : CQuorvelApp(Options{}) {}
 
@@ -90,28 +70,31 @@ bool CQuorvelApp::Start() {
   }
   CSharedState& shared = m_core->Shared();
   CUtil::CopyText(shared.m_szExeDir, exeDir.c_str());
-  // The user's data folder: ~/.local/share/Velkar/Quorvel
+  // The user's data folder: ~/.local/share/Velkar/Quorvel, as quorvel-cli finds it
   const std::string userDataDir = ApplicationFolder(
       QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toStdString());
-  ResolveDataFolders(m_preferences, shared, exeDir,
-                     IsWritableFolder(exeDir) && !IsInstalled(exeDir), userDataDir);
+  ResolveDataFolders(m_preferences, shared, exeDir, userDataDir);
   CUtil::CopyText(shared.m_szHelpFile, FindHelpFile(exeDir, InstalledDataDirs(exeDir)).c_str());
 
   m_dialog = std::make_unique<CQuorvelDlg>(*m_core);
   m_boxes.SetOwner(m_dialog.get());
   if (m_messages == &m_boxes) m_dialog->SetWindowMessages(BoxesOver);
-  if (!m_preferences.KeptAside().empty()) {
-    // said once, over the window, as soon as it runs
-    QTimer::singleShot(0, m_dialog.get(),
-                       [this, text = SettingsKeptAsideMessage(m_preferences.KeptAside())] {
-                         m_messages->ShowMessage(text);
-                       });
+  // each said once, over the window, as soon as it runs
+  for (const std::string& text :
+       {m_preferences.KeptAside().empty() ? std::string()
+                                          : SettingsKeptAsideMessage(m_preferences.KeptAside()),
+        m_preferences.NotWritable().empty()
+            ? std::string()
+            : SettingsNotWritableMessage(m_preferences.NotWritable())}) {
+    if (!text.empty()) {
+      QTimer::singleShot(0, m_dialog.get(), [this, text] { m_messages->ShowMessage(text); });
+    }
   }
   return true;
 }
 
 int CQuorvelApp::Run() {
-  if (!Start()) return 0;
+  if (!Start()) return 1;
   m_dialog->exec();
   m_boxes.SetOwner(nullptr);
   return 0;

@@ -21,7 +21,9 @@ inline constexpr char kMsgPreferences[] = "Could not Write to the Preferences Fi
 // CQuorvelApp: the program's one application object. Its start-up finds the executable's
 // folder, opens the preferences, finds the data folders (creating the missing ones) and the
 // help page, makes the core and runs the main window until it is closed. A settings file that
-// could not be parsed was kept aside by the preferences: the window says once where it went.
+// could not be parsed was kept aside by the preferences: the window says once where it went;
+// one that cannot be written leaves the settings in memory: the window says once where it is
+// and why.
 // A QApplication must exist. User-interface thread.
 class CQuorvelApp {
  public:
@@ -43,8 +45,8 @@ class CQuorvelApp {
   // Start-up up to the main window, made but not shown. False after a fatal message (shown
   // without an owner window after a 500 ms pause): no window.
   [[nodiscard]] bool Start();
-  // Start, then the main window shown and run until it is closed. Always returns 0, as the
-  // program ends either way.
+  // Start, then the main window shown and run until it is closed. The program's exit status:
+  // 0, or 1 after a fatal start-up message.
   int Run();
 
   CQuorvelDlg* Dialog() { return m_dialog.get(); }

@@ -117,9 +117,11 @@ bool LoadChart(const std::string& path, double fmin, double fmax,
   if (ParseChart(text, table.get()) == 0) return false;
   std::array<double, kChartCurveSize> resampled;
   ResampleChart(*table, fmin, fmax, resampled);
-  // Levels near the limits of a double overflow in the interpolation: an infinite calibration
-  // would turn every response point into infinity.
-  if (!std::all_of(resampled.begin(), resampled.end(), [](double v) { return std::isfinite(v); })) {
+  // An absolute chart (levels near 94 dB SPL) or one of 1e307 dB would push every point off the
+  // graph, and levels near the limits of a double overflow in the interpolation: one rule for
+  // every front end.
+  if (!std::all_of(resampled.begin(), resampled.end(),
+                   [](double v) { return std::fabs(v) <= kMaxChartLevelDb; })) {
     return false;
   }
   std::copy(resampled.begin(), resampled.end(), curve.begin());

@@ -19,10 +19,15 @@
 // - a piece that starts with a digit or "." is a data line: frequency [Hz] and level [dB] read
 //   as C numbers (never with the user's decimal separator), separated by anything that is not
 //   part of a number token; whatever follows the level is ignored; every other piece is a comment;
+// - a chart written with decimal commas, as European programs write them ("31,5;-0,71"), reads
+//   its commas as decimal points: one whose number lines (first non-blank character a digit, a
+//   sign or ".") hold no "." and put a "," between two digits, provided each such line still
+//   holds two numbers when read so ("20,5" alone stays 20 Hz at 5 dB);
 // - a point is taken when its frequency is above 0 and both numbers are finite; at most 2000;
 // - a data line with a single number gives a point at 0 dB and ends the chart;
-// - a chart from which no point is taken is unusable, and so is one whose resampled levels are
-//   not all finite (levels near the limits of a double overflow in the interpolation).
+// - a chart from which no point is taken is unusable, and so is one with a resampled level
+//   beyond +-60 dB: no microphone departs that far from flat, so such a chart holds absolute
+//   levels (dB SPL) or garbage, and subtracting it would bury the curve.
 //
 // Everything here runs on the user-interface thread (or the command line's main thread).
 
@@ -35,6 +40,7 @@ constexpr size_t kChartCurveSize = 1020;        // entries of a calibration curv
 constexpr int kChartGridSteps = 999;            // entry k lies at fmin*(fmax/fmin)^(k/999)
 constexpr int kChartCurveEntries = 1002;        // entries 0..1001 are written
 constexpr double kSameLogFrequency = 2.5e-16;   // log10 frequencies this close are the same
+constexpr double kMaxChartLevelDb = 60.0;       // a resampled level beyond +-60 dB: unusable
 
 // The points of one chart in file order: base-10 logarithm of the frequency [log10 Hz] and the
 // level [dB].
@@ -64,7 +70,8 @@ bool ReadChartText(const std::string& path, std::string* text);
 
 // Parses a chart text into *table, one ParseChartLine after another: every piece with a finite
 // frequency above 0 and a finite level adds a point, until the text ends, the chart ends or
-// 2000 points are taken. Returns the number of points taken.
+// 2000 points are taken. A decimal-comma chart (above) is parsed with its decimal commas as
+// points. Returns the number of points taken.
 int ParseChart(const std::string& text, ChartPointTable* table);
 
 // Resamples the chart onto the grid of fmin..fmax [Hz]: entry k (0..999) is the chart's level at
@@ -78,7 +85,8 @@ void ResampleChart(const ChartPointTable& table, double fmin, double fmax,
 
 // Reads, parses and resamples the chart file at path for the range fmin..fmax [Hz] into curve.
 // False, with curve untouched, when the file is unusable (ReadChartText fails), no point is
-// taken from it, a resampled level is not finite, or the range is not positive and finite.
+// taken from it, a resampled level lies beyond +-kMaxChartLevelDb (or is not finite), or the
+// range is not positive and finite.
 bool LoadChart(const std::string& path, double fmin, double fmax,
                std::span<double, kChartCurveSize> curve);
 

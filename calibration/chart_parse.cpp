@@ -1,8 +1,10 @@
 // Calibration charts: the line pieces, number tokens and the point table.
 #include <locale.h>  // newlocale, strtod_l
+#include <algorithm>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
+#include <string>
 
 #include "base/util.h"
 #include "calibration/chart_file.h"
@@ -34,6 +36,48 @@ double ReadNumber(const char* text) {
   return end == text ? 0.0 : value;
 }
 
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// After the first number token of the line from `at` to `end`, another one follows.
+bool HoldsTwoNumbers(const std::string& text, size_t at, size_t end) {
+  while (at < end && IsTokenByte(static_cast<unsigned char>(text[at]))) ++at;
+  while (at < end && !IsTokenByte(static_cast<unsigned char>(text[at]))) ++at;
+  return at < end;
+}
+
+// The text of a chart written with decimal commas, its commas between two digits made points;
+// any other chart's text as it is. Such a chart's number lines (first non-blank character a
+// digit, a sign or ".") hold no "." and at least one of them a "," between two digits, and each
+// line with such a comma still holds two numbers read that way: "20,5" alone is the
+// comma-separated pair it has always been.
+std::string DecimalCommasAsPoints(const std::string& text) {
+  const size_t n = std::min(text.find('\0'), text.size());  // a NUL ends the text
+  std::string read = text;
+  bool commas = false;
+  for (size_t start = 0; start < n;) {
+    const size_t end = std::min(text.find('\n', start), n);
+    const size_t first = text.find_first_not_of(" \t", start);
+    if (first < end &&
+        (IsDigit(text[first]) || text[first] == '.' || text[first] == '-' || text[first] == '+')) {
+      bool lineCommas = false;
+      for (size_t i = first; i < end; ++i) {
+        if (text[i] == '.') return text;
+        if (text[i] == ',' && i > first && i + 1 < end && IsDigit(text[i - 1]) &&
+            IsDigit(text[i + 1])) {
+          read[i] = '.';
+          lineCommas = true;
+        }
+      }
+      if (lineCommas && !HoldsTwoNumbers(read, first, end)) return text;
+      commas = commas || lineCommas;
+    }
+    start = end + 1;
+  }
+  return commas ? read : text;
+}
+
 }  // namespace
 
 int ParseChartLine(const char* text, double* frequencyHz, double* levelDb) {
@@ -62,8 +106,10 @@ int ParseChartLine(const char* text, double* frequencyHz, double* levelDb) {
   return static_cast<int>(length);
 }
 
-int ParseChart(const std::string& text, ChartPointTable* table) {
+int ParseChart(const std::string& chartText, ChartPointTable* table) {
   table->count = 0;
+  // The commas become points in place: the line pieces stay as they are.
+  const std::string text = DecimalCommasAsPoints(chartText);
   const size_t n = text.size();
   size_t position = 0;
   while (position < n) {

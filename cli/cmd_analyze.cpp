@@ -54,8 +54,8 @@ int RunAnalyze(const Arguments& args) {
   CSharedState& shared = core.Shared();
   // A microphone the file names is looked up in the chart folder, as the window does:
   // --chart-folder DIR, else the window's stored "CalibFiles".
-  const std::string folder = options.Has("chart-folder") ? options.Value("chart-folder")
-                                                         : StoredPreferenceText(kPrefCalibFiles);
+  const std::string folder =
+      options.Has("chart-folder") ? options.Value("chart-folder") : StoredChartFolder();
   if (!folder.empty()) session.Preferences().WriteString(kPrefCalibFiles, folder);
   const CaptureFileContext files = core.FileContext();
   LoadedCaptureFile loaded;

@@ -121,8 +121,8 @@ int RunResponse(const Arguments& args) {
   CCliSession session(AudioChoice::kNone);
   CQuorvelCore& core = session.Core();
   // A microphone the file names is looked up as analyze looks it up.
-  const std::string folder = options.Has("chart-folder") ? options.Value("chart-folder")
-                                                         : StoredPreferenceText(kPrefCalibFiles);
+  const std::string folder =
+      options.Has("chart-folder") ? options.Value("chart-folder") : StoredChartFolder();
   if (!folder.empty()) session.Preferences().WriteString(kPrefCalibFiles, folder);
   LoadedResponseCapture loaded;
   switch (LoadCaptureForResponse(core, request, &loaded, &error)) {

@@ -11,4 +11,8 @@ namespace quorvel {
 // block) or cannot be parsed. Main thread.
 [[nodiscard]] std::string StoredPreferenceText(const char* name);
 
+// The window's chart folder ("CalibFiles"), a relative one taken from the data folder as the
+// window takes it. Empty when none is stored.
+[[nodiscard]] std::string StoredChartFolder();
+
 }  // namespace quorvel

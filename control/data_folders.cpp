@@ -48,10 +48,19 @@ const std::vector<DataFolderKind>& DataFolderKinds() {
   return kinds;
 }
 
+bool IsPortableCopy(const std::string& exeDir) {
+  std::error_code error;
+  return !exeDir.empty() && fs::exists(fs::path(exeDir) / kPortableMarkerName, error);
+}
+
 std::string DataFolderBase(const std::string& installDataDir, const std::string& exeDir,
-                           bool exeDirWritable, const std::string& userDataDir) {
+                           bool portable, const std::string& userDataDir) {
+  // An installer's relative folder belongs to the program, not to wherever it was started.
+  if (!installDataDir.empty() && installDataDir.front() != '/') {
+    return FullPath(exeDir + "/" + installDataDir);
+  }
   if (!installDataDir.empty()) return installDataDir;
-  if (exeDirWritable || userDataDir.empty()) return exeDir;
+  if (portable || userDataDir.empty()) return exeDir;
   return userDataDir;
 }
 
@@ -66,16 +75,22 @@ std::string FullPath(const std::string& path) {
 }
 
 void ResolveDataFolders(IPreferences& preferences, CSharedState& shared, const std::string& exeDir,
-                        bool exeDirWritable, const std::string& userDataDir) {
+                        const std::string& userDataDir) {
   const std::string installDataDir =
       preferences.ReadString(kPrefInstallDataDir, kDefaultInstallDataDir);
   CUtil::CopyText(shared.m_szInstallDataDir, installDataDir.c_str());
-  const std::string base = DataFolderBase(installDataDir, exeDir, exeDirWritable, userDataDir);
+  const std::string base =
+      DataFolderBase(installDataDir, exeDir, IsPortableCopy(exeDir), userDataDir);
 
   for (const DataFolderKind& kind : DataFolderKinds()) {
     std::string folder = preferences.ReadString(kind.preference, "");
     if (folder.empty()) {
       folder = base + "/" + kind.preference;
+      preferences.WriteString(kind.preference, folder);
+    } else if (folder.front() != '/') {
+      // Taken from wherever the program was started, a relative folder would scatter folders
+      // of that name over the file system: it lies in the data folder.
+      folder = FullPath(base + "/" + folder);
       preferences.WriteString(kind.preference, folder);
     }
     if (!IsFolder(folder) && IsTheDataFolderItself(folder, kind)) {

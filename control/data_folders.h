@@ -20,23 +20,30 @@ struct DataFolderKind {
 };
 [[nodiscard]] const std::vector<DataFolderKind>& DataFolderKinds();
 
-// The base of the data folders: "InstallDataDir" when it is set; otherwise the executable's
-// folder when it is writable (a build tree, an unpacked folder); otherwise the user's data
-// folder.
+// A portable copy: a file named "portable" lies beside the executable (an unpacked folder
+// that keeps its data with it).
+inline constexpr char kPortableMarkerName[] = "portable";
+[[nodiscard]] bool IsPortableCopy(const std::string& exeDir);
+
+// The base of the data folders: "InstallDataDir" when it is set (a relative one taken from the
+// executable's folder); otherwise the executable's
+// folder of a portable copy; otherwise the user's data folder (~/.local/share/Velkar/Quorvel),
+// never a build tree, whose removal would take the user's captures and charts with it.
 [[nodiscard]] std::string DataFolderBase(const std::string& installDataDir,
-                                         const std::string& exeDir, bool exeDirWritable,
+                                         const std::string& exeDir, bool portable,
                                          const std::string& userDataDir);
 
 // Reads "InstallDataDir" into m_szInstallDataDir, then for CalibFiles, Wav and Curves in that
-// order: the preference, or when it is empty base/NAME, which is stored; a missing chart folder,
-// and a missing Wav or Curves folder whose own name is NAME, is created (silently, when that
-// fails), while any other missing path of "Wav" or "Curves" (the last capture file or curve
-// picture, which they also hold) is left as it is; when neither the folder nor its subfolders hold
-// a file of its types but exeDir/../NAME does, that folder is used for this run (not stored); the
-// result as a full path without "." or ".." parts, into m_szChartFolder, m_szWavPath and
-// m_szCurvesDir.
+// order: the preference, or when it is empty base/NAME, which is stored; a relative stored path
+// is taken from the base, and stored so (never from the current folder); a missing chart
+// folder, and a missing Wav or Curves folder whose own name is NAME, is created (silently, when
+// that fails), while any other missing path of "Wav" or "Curves" (the last capture file or
+// curve picture, which they also hold) is left as it is; when neither the folder nor its
+// subfolders hold a file of its types but exeDir/../NAME does, that folder is used for this run
+// (not stored); the result as a full path without "." or ".." parts, into m_szChartFolder,
+// m_szWavPath and m_szCurvesDir.
 void ResolveDataFolders(IPreferences& preferences, CSharedState& shared, const std::string& exeDir,
-                        bool exeDirWritable, const std::string& userDataDir);
+                        const std::string& userDataDir);
 
 // The nearest existing folder of a path: the path itself when it is a folder, else the first of
 // its parent folders that exists. Empty when none does (or the path is empty).

@@ -24,15 +24,42 @@ inline constexpr char kApplicationName[] = "Quorvel";
   return ApplicationFolder(configFolder) + ".conf";
 }
 
+// The largest settings file read [bytes]: the file holds a dozen short values, and parsing a
+// huge one would take seconds and gigabytes before the window opens.
+inline constexpr long long kMaxSettingsFileSize = 1LL << 20;
+
 enum class SettingsFileKind {
-  kMissing,  // nothing at the path (or a link to nothing): a new file is made there
-  kRegular,  // a regular file, or a link to one
-  kOther,    // a named pipe, a folder, a device or a socket: never opened
+  kMissing,   // nothing to be seen at the path (or a link to nothing): a new file goes there
+  kRegular,   // a regular file, or a link to one
+  kTooLarge,  // a regular file of more than kMaxSettingsFileSize bytes: never parsed
+  kOther,     // a named pipe, a folder, a device or a socket: never opened
 };
 
 // What stands at path, looked at without opening it: opening a named pipe would wait for a
 // writer, and reading a device might never end.
 [[nodiscard]] SettingsFileKind InspectSettingsFile(const std::string& path);
+
+// Makes the settings file's folder when it is missing, then looks whether the file can be read
+// and written and its folder can take the new file that replaces it on every save. Empty when
+// they can; otherwise "PATH: reason" with the system's reason in English ("Permission denied",
+// "its folder cannot be written (Permission denied)").
+[[nodiscard]] std::string SettingsFileAccessWords(const std::string& path);
+
+// What the window says once when it runs with settings it cannot store: the first line as it
+// has always been, then the file and why, then what follows.
+[[nodiscard]] std::string SettingsNotWritableMessage(const std::string& accessWords);
+
+// The bytes of the settings file at path, at most kMaxSettingsFileSize; empty when it cannot be
+// read.
+[[nodiscard]] std::string ReadSettingsFileBytes(const std::string& path);
+
+// The text of KEY in [GROUP] of an INI settings file's bytes, as QSettings writes and reads
+// it (quotes, backslash escapes, "@@" for a leading "@"), but byte for byte: QSettings decodes a
+// value as UTF-8 and replaces what is not, and a path of the file system may be any bytes.
+// False when the key is not there, or its value is a list or a typed value ("@ByteArray(...)"),
+// which QSettings reads on its own.
+[[nodiscard]] bool RawSettingsText(const std::string& fileBytes, const std::string& group,
+                                   const std::string& key, std::string* text);
 
 // The second line of a message about path when it is not a regular file: "PATH is not a regular
 // file".
@@ -45,7 +72,8 @@ enum class SettingsFileKind {
 [[nodiscard]] std::string KeepSettingsFileAside(const std::string& path, std::time_t when,
                                                 std::string* reason);
 
-// What the window says once when it started after keeping its settings file aside.
+// What the window says once when it started after keeping its settings file aside (one that
+// could not be parsed, or was too large to be).
 [[nodiscard]] std::string SettingsKeptAsideMessage(const std::string& keptPath);
 
 }  // namespace quorvel

@@ -4,6 +4,8 @@
 // scripted answers in place of the message boxes, and the real main window over a core on the
 // simulated loudspeaker (on a fast clock) or on services the test scripts.
 #include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -52,6 +54,20 @@ inline void ProcessFor(int ms) {
   }
 }
 
+// While it lives, file permissions bind this thread even as root (CAP_DAC_OVERRIDE and
+// CAP_DAC_READ_SEARCH off), so that a read-only file is read-only to a test run as root.
+struct CFilePermissionsForRoot {
+  CFilePermissionsForRoot() { Set(~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH))); }
+  ~CFilePermissionsForRoot() { Set(~0u); }
+  static void Set(uint32_t keep) {  // the effective set: the permitted one, masked
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct sets[2]{};
+    if (syscall(SYS_capget, &header, sets) != 0) return;
+    sets[0].effective = sets[0].permitted & keep;
+    static_cast<void>(syscall(SYS_capset, &header, sets));
+  }
+};
+
 // A fixture with its own preferences folder, made before anything reads the preferences.
 class GuiTest : public testing::Test {
  protected:
@@ -62,6 +78,7 @@ class GuiTest : public testing::Test {
     std::filesystem::remove_all(m_folder);
     std::filesystem::create_directories(m_folder / "config");
     ::setenv("XDG_CONFIG_HOME", (m_folder / "config").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (m_folder / "data").c_str(), 1);  // the data folders' base
   }
   void TearDown() override {
     m_dialog.reset();

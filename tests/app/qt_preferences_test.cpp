@@ -38,6 +38,7 @@ TEST_F(QtPreferencesTest, TextsSurviveARestartWhole) {
        "cho mic (USB)"},
       {kPrefCalibFiles, longest},
       {kPrefMicroSelected, "  leading spaces, a = sign; and \"quotes\""},
+      {kPrefCurves, "/home/caf\xE9/Kurven \x01\\x"},  // not UTF-8: byte for byte
   };
   {
     CPreferences first;
@@ -70,13 +71,50 @@ TEST_F(QtPreferencesTest, ANamedPipeIsRefusedWithoutWaitingForAWriter) {
   EXPECT_EQ(m_preferences.Problem(), file.string() + " is not a regular file");
 }
 
-TEST_F(QtPreferencesTest, AConfigurationFolderThatCannotBeMadeCannotBeOpened) {
-  // $XDG_CONFIG_HOME names a file: no folder can be made in it
-  const auto file = m_folder / "not-a-folder";
-  std::ofstream(file) << "x";
-  ::setenv("XDG_CONFIG_HOME", file.c_str(), 1);
-  EXPECT_FALSE(m_preferences.OpenKeys());
-  EXPECT_EQ(m_preferences.ReadString(kPrefWav, "default"), "default");  // nothing is stored
+// The file as it stands decides where the settings live: a read-only one (or one in a read-only
+// folder) keeps this run's changes in memory and is never written, a text that is not UTF-8
+// keeps its bytes, one of 2 MB is kept aside, or left unread where it cannot be.
+TEST_F(QtPreferencesTest, WhatTheFileHoldsAndAllows) {
+  const std::string path = CPreferences::FileName().toStdString();
+  const std::string folder = std::filesystem::path(path).parent_path().string();
+  const std::string plain = "[Preferences]\nWav=/data/Wav\n",
+                    latin1 = "[Preferences]\nWav=/caf\xE9\n";
+  const std::string huge = plain + ";" + std::string(2 << 20, '#') + "\n";
+  const struct {
+    std::string bytes;
+    mode_t mode, folderMode;
+    const char* notWritable;  // after the path
+    std::string wav;
+  } cases[] = {
+      {plain, 0444, 0755, ": Permission denied", "/data/Wav"},
+      {plain, 0644, 0555, ": its folder cannot be written (Permission denied)", "/data/Wav"},
+      {latin1, 0644, 0755, "", "/caf\xE9"},
+      {huge, 0644, 0755, "", "default"},
+      {huge, 0644, 0555, " is larger than 1 MB and could not be kept aside: Permission denied",
+       "default"},
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    std::ofstream(path, std::ios::binary) << c.bytes;
+    ASSERT_EQ(::chmod(path.c_str(), c.mode) | ::chmod(folder.c_str(), c.folderMode), 0);
+    const CFilePermissionsForRoot permissions;
+    CPreferences preferences;
+    ASSERT_TRUE(preferences.OpenKeys());
+    const bool writable = std::string(c.notWritable).empty();
+    EXPECT_EQ(preferences.NotWritable(), writable ? "" : path + c.notWritable);
+    EXPECT_EQ(preferences.KeptAside().empty(), !writable || c.bytes != huge);
+    EXPECT_EQ(preferences.ReadString(kPrefWav, "default"), c.wav);
+    preferences.WriteInt(kPrefVolume, 7);
+    EXPECT_EQ(preferences.ReadInt(kPrefVolume, 16), 7);
+    std::ifstream file(path, std::ios::binary);
+    const std::string now((std::istreambuf_iterator<char>(file)), {});
+    EXPECT_EQ(now.find("Volume=7") != std::string::npos, writable) << now;
+    if (c.bytes == latin1) {
+      EXPECT_NE(now.find("Wav=@ByteArray(/caf\\xe9)"), std::string::npos) << now;
+    }
+    ::chmod(folder.c_str(), 0755);
+  }
 }
 
 }  // namespace

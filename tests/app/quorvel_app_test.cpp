@@ -1,7 +1,9 @@
-// The window program's start-up: the data folders and the help page beside a build tree's
+// The window program's start-up: the data folders and the help page beside a portable copy's
 // executable or in the user's data folder, the defaults stored, an unparsable settings file kept
-// aside, and the fatal message when the preferences cannot be written.
+// aside, settings that cannot be written said once, and the fatal message of a named pipe.
 #include "app/quorvel_app.h"
+
+#include <sys/stat.h>
 
 #include <fstream>
 
@@ -29,10 +31,11 @@ class QuorvelAppTest : public GuiTest {
   }
 };
 
-TEST_F(QuorvelAppTest, ABuildTreeKeepsItsDataBesideTheExecutable) {
-  const auto bin = m_folder / "build" / "app";
+TEST_F(QuorvelAppTest, APortableCopyKeepsItsDataBesideTheExecutable) {
+  const auto bin = m_folder / "unpacked";
   std::filesystem::create_directories(bin);
   std::ofstream(bin / "Quorvel.html") << "<html>help</html>";
+  std::ofstream(bin / "portable") << "";
   CQuorvelApp app(Options(bin.string()));
   ASSERT_TRUE(app.Start()) << m_messages.All();
   ASSERT_NE(app.Dialog(), nullptr);
@@ -57,7 +60,6 @@ TEST_F(QuorvelAppTest, AnInstalledExecutableUsesTheUsersDataFolderAndTheInstalle
   std::filesystem::create_directories(prefix / "share" / "quorvel");
   std::ofstream(prefix / "share" / "quorvel" / "Quorvel.html") << "<html>help</html>";
   const auto data = m_folder / "data";
-  ::setenv("XDG_DATA_HOME", data.c_str(), 1);
   CQuorvelApp app(Options((prefix / "bin").string()));
   ASSERT_TRUE(app.Start()) << m_messages.All();
   const CSharedState& shared = app.Core()->Shared();
@@ -66,7 +68,6 @@ TEST_F(QuorvelAppTest, AnInstalledExecutableUsesTheUsersDataFolderAndTheInstalle
   EXPECT_EQ(std::string(shared.m_szHelpFile),
             (prefix / "share" / "quorvel" / "Quorvel.html").string());
   EXPECT_FALSE(std::filesystem::exists(prefix / "bin" / "Wav"));
-  ::unsetenv("XDG_DATA_HOME");
 }
 
 TEST_F(QuorvelAppTest, ASettingsFileThatCannotBeParsedIsKeptAsideAndSaidOnce) {
@@ -88,16 +89,26 @@ TEST_F(QuorvelAppTest, ASettingsFileThatCannotBeParsedIsKeptAsideAndSaidOnce) {
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(second), {}), "[Preferences\nFmin=60\n");
 }
 
-TEST_F(QuorvelAppTest, PreferencesThatCannotBeWrittenEndTheStart) {
-  const auto file = m_folder / "not-a-folder";
-  std::ofstream(file) << "x";
-  ::setenv("XDG_CONFIG_HOME", file.c_str(), 1);
+TEST_F(QuorvelAppTest, ReadOnlySettingsSayWhyOnceAndAPipeEndsTheStartWithStatusOne) {
+  const std::string file = CPreferences::FileName().toStdString();
+  std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+  std::ofstream(file) << "[Preferences]\nFmin=40\n";
+  ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+  {
+    const CFilePermissionsForRoot permissions;
+    CQuorvelApp app(Options(m_folder.string()));
+    ASSERT_TRUE(app.Start());
+    ASSERT_TRUE(ProcessUntil([&] { return !m_messages.Messages().empty(); }));
+    ProcessFor(20);
+    EXPECT_EQ(m_messages.Messages(),
+              std::vector<std::string>{SettingsNotWritableMessage(file + ": Permission denied")});
+  }
+  std::filesystem::remove(file);
+  ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
   CQuorvelApp app(Options(m_folder.string()));
-  EXPECT_FALSE(app.Start());
+  EXPECT_EQ(app.Run(), 1);
   EXPECT_EQ(app.Dialog(), nullptr);
-  EXPECT_EQ(m_messages.Messages(),
-            std::vector<std::string>{"Could not Write to the Preferences File"});
-  EXPECT_EQ(m_messages.Captions(), std::vector<std::string>{"FATAL ERROR"});
+  EXPECT_EQ(m_messages.Captions().back(), "FATAL ERROR");
 }
 
 }  // namespace

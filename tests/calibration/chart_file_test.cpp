@@ -137,6 +137,9 @@ TEST(ChartFile, SizeLimitsAndTextBytes) {
       {"lone_cr.txt", "20 1\r20000 2\r", true, 2.0},  // a lone CR ends a line
       {"utf16le_no_bom.txt", std::string{'2', 0, '0', 0, ' ', 0, '1', 0, '\n', 0}, false, 0},
       {"overflowing.txt", "10 1e308\n100000 -1e308\n", false, 0},  // infinite in between
+      // +-60 dB at most, over the range read: 80 dB at 5 Hz lies below it
+      {"sixty.txt", "5 80\n20 60\n200 0\n20000 -60\n", true, -60.0},
+      {"above_sixty.txt", "20 60.01\n20000 0\n", false, 0},
       {"bom_only.txt", "\xEF\xBB\xBF", false, 0},
   };
   for (const auto& c : cases) {

@@ -122,6 +122,13 @@ TEST(ChartParse, PointTable) {
                    16),
        2, 30.0, 2.0},
       {"comments only", "* none\n# none\n", 0, 0.0, 0.0},
+      // decimal commas, only where no number line holds a "." and each still holds two numbers
+      {"decimal commas", "1000,0\t-2,5\n20;-1,5\n31,5;-0,71\n", 3, 31.5, -0.71},
+      {"a point in a comment", "* Sens 12,5 mV/Pa, v1.2\n20,5 -1,25\n", 1, 20.5, -1.25},
+      {"a point in a number line", "1000.5 4\n2000,3\n", 2, 2000.0, 3.0},
+      {"even an indented one", " 0.5 1\n100,2 3\n", 1, 100.0, 2.0},
+      {"whole-number pairs", "20000,-2\n20,5\n", 2, 20.0, 5.0},
+      {"a lone number so read", "100,5 -1,5\n200,5\n", 2, 200.0, 5.0},
   };
   ChartPointTable table;
   for (const ChartCase& c : cases) {

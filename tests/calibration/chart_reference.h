@@ -65,7 +65,8 @@ inline std::optional<std::vector<Point>> ReferencePoints(std::string t) {
     if (f > 0.0 && std::isfinite(f) && std::isfinite(v)) points.push_back({std::log10(f), v});
     if (level == std::string::npos) break;  // a single number ends the chart
   }
-  if (points.empty()) return std::nullopt;
+  const auto beyondSixtyDb = [](const Point& p) { return std::fabs(p.level) > 60.0; };
+  if (points.empty() || std::any_of(points.begin(), points.end(), beyondSixtyDb)) return {};
   return points;
 }
 
@@ -157,6 +158,9 @@ inline std::vector<ChartSample> ChartSamples() {
   samples.push_back(
       {"descending", Lines({"20000 -3.0", "10000 -1.0", "1000 0.0", "100 0.5", "20 1.5"}), true});
   samples.push_back({"decimal_comma", Lines({"20,5", "1000,0", "20000,-2"}), true});
+  // Levels in dB SPL (an absolute chart) and levels no microphone has.
+  samples.push_back({"absolute_levels", Lines({"20 92.5", "1000 94.0", "20000 95.1"}), false});
+  samples.push_back({"huge_levels", Lines({"20 1e307", "20000 1e307"}), false});
   std::string utf16 = "\xFF\xFE";
   for (char c : Lines({"20 -1.0", "1000 0.0", "20000 2.0"})) utf16 += std::string{c, '\0'};
   samples.push_back({"utf16", utf16, false});

@@ -52,6 +52,7 @@ class MicroSelectTest : public ::testing::Test {
     Write("Mic & Co.txt", "20 -30\n20000 20\n");  // straight across the whole scale
     Write("Flat.frd", "20 0\n20000 0\n");
     Write("Quiet.txt", "20 -40\n20000 -35\n");  // at the bottom of the scale: refused
+    Write("SPL.txt", "20 93\n20000 95\n");      // absolute levels: refused
   }
   void Write(const std::string& name, const std::string& text) {
     std::ofstream(m_folder + "/" + name, std::ios::binary) << text;
@@ -78,7 +79,7 @@ TEST_F(MicroSelectTest, SelectsPreviewsAndApplies) {
   QTest::mouseClick(dialog.SelectButton(), Qt::LeftButton);
   EXPECT_EQ(messages.Choosers(),
             std::vector<std::string>{"|Folder where the Microphone Charts are located"});
-  EXPECT_EQ(dialog.ChartList()->count(), 3);
+  EXPECT_EQ(dialog.ChartList()->count(), 4);  // unusable charts are listed too
   EXPECT_EQ(dialog.FolderBox()->text(), QString::fromStdString(m_folder));
   EXPECT_EQ(preferences.StoredText(kPrefCalibFiles), m_folder);
   EXPECT_TRUE(RowOf(dialog.ChartList(), QStringLiteral("Mic & Co")) >= 0);  // "&" kept as it is
@@ -111,6 +112,9 @@ TEST_F(MicroSelectTest, SelectsPreviewsAndApplies) {
             std::string("The response curve of the selected microphone is not valid"));
   EXPECT_EQ(proc.SelectedChart(), -1);
   EXPECT_EQ(dialog.NameLabel()->text(), QStringLiteral("Mic & Co"));
+  // and so is an absolute chart (dB SPL), as every front end refuses it
+  dialog.ChartList()->setCurrentRow(RowOf(dialog.ChartList(), QStringLiteral("SPL")));
+  EXPECT_EQ(messages.Messages().size(), size_t(2));
   // no curve is drawn without a selection
   const QImage& plain = dialog.PaintPreview(810, 305);
   int redPixels = 0;

@@ -66,7 +66,8 @@ class CalibrationOptionsTest : public ::testing::Test {
     return path;
   }
   CliOutcome Cli(const std::string& arguments) {
-    return RunCli(arguments, "XDG_CONFIG_HOME=" + ShellQuote(m_config.string()));
+    return RunCli(arguments, "XDG_CONFIG_HOME=" + ShellQuote(m_config.string()) +
+                                 " XDG_DATA_HOME=" + ShellQuote((m_dir.Path() / "data").string()));
   }
   // analyze CAPTURE with the extra arguments; the curve's levels.
   std::vector<double> Analyze(const std::string& capture, const std::string& extra,
@@ -134,10 +135,15 @@ TEST_F(CalibrationOptionsTest, TheCapturesMicrophoneIsLookedUpInTheChartFolder) 
   ExpectCalibrated(plain, Analyze(capture, "--chart-folder " + ShellQuote(m_charts.string()), &run),
                    chart, "--chart-folder");
   EXPECT_EQ(run.output.find("Sorry"), std::string::npos) << run.output;
-  // the window's chart folder from its settings
-  std::ofstream(m_config / "Velkar" / "Quorvel.conf")
-      << "[Preferences]\nCalibFiles=" << m_charts.string() << "\n";
-  ExpectCalibrated(plain, Analyze(capture, "", &run), chart, "CalibFiles");
+  // the window's chart folder from its settings, not UTF-8, whole or relative to the data folder
+  const auto latin1 = m_dir.Path() / "data" / "Velkar" / "Quorvel" / "Mikrofone\xE9";
+  std::filesystem::create_directories(latin1);
+  std::ofstream(latin1 / "USB Mic.frd") << text;
+  for (const std::string& stored : {latin1.string(), std::string("Mikrofone\xE9")}) {
+    std::ofstream(m_config / "Velkar" / "Quorvel.conf")
+        << "[Preferences]\nCalibFiles=" << stored << "\n";
+    ExpectCalibrated(plain, Analyze(capture, "", &run), chart, "CalibFiles");
+  }
   // another range: the chart is read again for it
   capture = Capture("usb mic", 100.0, 8000.0);
   std::filesystem::create_directories(m_dir.Path() / "empty");
@@ -156,6 +162,9 @@ TEST_F(CalibrationOptionsTest, AnUnreadableSettingsFileIsLeftAloneAndAPipeNeverW
   Analyze(capture, "", &run);
   EXPECT_NE(run.output.find(file.string() + " cannot be read as settings"), std::string::npos);
   EXPECT_TRUE(std::filesystem::exists(file));  // left for the window to keep aside
+  std::ofstream(file) << "[Preferences]\n;" << std::string(2 << 20, '#') << "\n";
+  Analyze(capture, "", &run);
+  EXPECT_NE(run.output.find(file.string() + " is larger than 1 MB"), std::string::npos);
   std::filesystem::remove(file);
   ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
   Analyze(capture, "", &run);
@@ -165,10 +174,10 @@ TEST_F(CalibrationOptionsTest, AnUnreadableSettingsFileIsLeftAloneAndAPipeNeverW
 TEST_F(CalibrationOptionsTest, MeasureAppliesTheChartAndNamesItInTheCapture) {
   const std::string chart = (m_charts / "Mic 7.txt").string();
   std::ofstream(chart) << "20 -1\n20000 2\n";
-  const std::string blank = (m_charts / "blank.txt").string();
-  std::ofstream(blank) << "* no data\n";
   const std::string sim =
       "QUORVEL_SIM_CLOCK_FACTOR=20 XDG_CONFIG_HOME=" + ShellQuote(m_config.string());
+  const std::string blank = (m_charts / "spl.txt").string();
+  std::ofstream(blank) << "20 94\n20000 94\n";  // absolute levels, refused as analyze refuses them
   const CliOutcome refused = RunCli("measure --simulated --calibration " + ShellQuote(blank), sim);
   EXPECT_EQ(refused.status, 1);
   EXPECT_NE(refused.output.find("The response curve of the selected microphone is not valid"),

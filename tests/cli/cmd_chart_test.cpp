@@ -105,6 +105,11 @@ TEST(ChartCommand, RefusesMissingChartsAndBadRanges) {
   for (const auto& c : cases) {
     EXPECT_EQ(RunCli("chart " + c.arguments).status, c.status) << c.arguments;
   }
+  // a chart written with decimal commas: 31.5 Hz at -0.71 dB
+  std::ofstream(chart) << "31,5;-0,71\n1000,0;2,5\n";
+  const CliOutcome european = RunCli("chart " + ShellQuote(chart) + " --fmin 31.5 --fmax 1000");
+  ASSERT_EQ(european.status, 0);
+  EXPECT_NEAR(ParseEntries(european.output).at(0).levelDb, -0.71, 0.00006);
 }
 
 TEST(ChartCommand, CsvOntoANamedPipeWithoutAReaderIsRefusedAtOnce) {

@@ -113,6 +113,7 @@ TEST_F(CmdResponseTest, RefusesBadInputAndArguments) {
   const std::string capture = ShellQuote(Capture("capture.wav"));
   const std::string silent = ShellQuote(Capture("silent.wav", 0));
   const std::string frd = ShellQuote(m_dir.File("out.frd"));
+  std::ofstream(m_dir.File("spl.txt")) << "20 93.5\n1000 94\n20000 95\n";  // absolute levels
   struct Case {
     std::string arguments;
     int status;
@@ -128,6 +129,8 @@ TEST_F(CmdResponseTest, RefusesBadInputAndArguments) {
       {capture + " --frd " + ShellQuote(m_dir.File("no/such/folder.frd")), 1,
        "Cannot save the file to disk...\n"},
       {capture + " --calibration " + ShellQuote(m_dir.File("none.txt")) + " --frd " + frd, 1,
+       "The response curve of the selected microphone is not valid"},
+      {capture + " --calibration " + ShellQuote(m_dir.File("spl.txt")) + " --frd " + frd, 1,
        "The response curve of the selected microphone is not valid"},
       {capture + " --fmin 500 --fmax 400 --frd " + frd, 2, ""},
       {capture + " --gate -1 --frd " + frd, 2, ""},

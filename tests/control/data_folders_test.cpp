@@ -32,8 +32,9 @@ class DataFolders : public testing::Test {
     fs::create_directories(file.parent_path());
     std::ofstream(file) << text;
   }
-  void Resolve(bool exeWritable) {
-    ResolveDataFolders(m_preferences, m_shared, m_exe, exeWritable, (m_root / "user").string());
+  void Resolve(bool portable) {
+    if (portable) Touch(fs::path(m_exe) / kPortableMarkerName, "");
+    ResolveDataFolders(m_preferences, m_shared, m_exe, (m_root / "user").string());
   }
 
   fs::path m_root;
@@ -42,7 +43,7 @@ class DataFolders : public testing::Test {
   CSharedState m_shared;
 };
 
-TEST_F(DataFolders, FirstRunBesideAWritableExecutableStoresAndMakesThem) {
+TEST_F(DataFolders, FirstRunOfAPortableCopyStoresAndMakesThemBesideTheExecutable) {
   Resolve(true);
   EXPECT_EQ(std::string(m_shared.m_szChartFolder), m_exe + "/CalibFiles");
   EXPECT_EQ(std::string(m_shared.m_szWavPath), m_exe + "/Wav");
@@ -57,7 +58,7 @@ TEST_F(DataFolders, FirstRunBesideAWritableExecutableStoresAndMakesThem) {
   }
 }
 
-TEST_F(DataFolders, AnInstalledExecutableUsesTheUsersDataFolder) {
+TEST_F(DataFolders, WithoutTheMarkerEvenAWritableFolderUsesTheUsersDataFolder) {
   Resolve(false);
   const std::string user = (m_root / "user").string();
   EXPECT_EQ(std::string(m_shared.m_szChartFolder), user + "/CalibFiles");
@@ -73,6 +74,25 @@ TEST_F(DataFolders, InstallDataDirIsTheBaseWhenSet) {
   EXPECT_EQ(std::string(m_shared.m_szInstallDataDir), data);
   EXPECT_EQ(std::string(m_shared.m_szChartFolder), data + "/CalibFiles");
   EXPECT_EQ(m_preferences.StoredText(kPrefWav), data + "/Wav");
+  // a relative one lies beside the executable, never in the current folder
+  m_preferences.WriteString(kPrefInstallDataDir, "../share");
+  m_preferences.WriteString(kPrefCalibFiles, "");
+  Resolve(false);
+  EXPECT_EQ(std::string(m_shared.m_szChartFolder), (m_root / "tree/share/CalibFiles").string());
+}
+
+TEST_F(DataFolders, ARelativeStoredFolderLiesInTheDataFolder) {
+  const fs::path started = fs::current_path();
+  fs::create_directories(m_root / "cwd");
+  fs::current_path(m_root / "cwd");
+  m_preferences.WriteString(kPrefCalibFiles, "mics");
+  m_preferences.WriteString(kPrefWav, "./captures/../Wav");
+  Resolve(false);
+  fs::current_path(started);
+  EXPECT_EQ(m_preferences.StoredText(kPrefCalibFiles), (m_root / "user" / "mics").string());
+  EXPECT_EQ(std::string(m_shared.m_szWavPath), (m_root / "user" / "Wav").string());
+  EXPECT_TRUE(fs::is_directory(m_root / "user" / "mics"));
+  EXPECT_TRUE(fs::is_empty(m_root / "cwd"));
 }
 
 TEST_F(DataFolders, AnEmptyFolderGivesWayToASiblingOfTheExecutablesFolderForThisRun) {
