@@ -36,9 +36,13 @@ DecaySpectrum CumulativeDecay(const ImpulseResponse& response, const DecayOption
     return decay;
   }
   decay.frequencyHz = FrdFrequencies(response.fmin, std::min(response.fmax, rate / 2));
-  if (decay.frequencyHz.empty()) return decay;
+  if (decay.frequencyHz.empty() ||
+      static_cast<double>(decay.frequencyHz.size()) * options.slices > kMaxViewCells) {
+    return {};
+  }
   const double endMs = options.spanMs + options.tailMs;
   const int size = TransformSize(endMs + options.riseMs, rate);
+  if (static_cast<double>(size) * options.slices > kMaxViewTransformed) return {};
   CRealFft fft(size);
   const double perMs = rate / 1000.0;
   const long count = static_cast<long>(response.samples.size());

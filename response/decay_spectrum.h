@@ -16,7 +16,7 @@ namespace quorvel {
 class CImpulseAnalysis;
 
 // Options beyond these limits give an empty result: 2 .. 1000 slices, spanMs + tailMs and
-// riseMs up to 1 s.
+// riseMs up to 1 s, at most kMaxViewCells levels.
 struct DecayOptions {
   double spanMs = 10.0;  // the slices start from 0 to spanMs after the peak
   int slices = 31;

@@ -19,7 +19,8 @@ constexpr double kMaxRate = 768000.0;
 }  // namespace
 
 bool ImpulseResponse::Usable() const {
-  return !samples.empty() && peakIndex >= 0 && peakIndex < static_cast<long>(samples.size()) &&
+  return !samples.empty() && static_cast<double>(samples.size()) <= kMaxViewSamples &&
+         peakIndex >= 0 && peakIndex < static_cast<long>(samples.size()) &&
          std::abs(peakFraction) <= 1.0 && rate > 0.0 && rate <= kMaxRate;
 }
 
@@ -28,8 +29,12 @@ ImpulseResponse LinearImpulse(const CImpulseAnalysis& analysis, double beforeMs,
   if (!analysis.HasResult()) return response;
   response.rate = CImpulseAnalysis::kRate;
   const double perMs = response.rate / 1000.0;
-  const int before = static_cast<int>(std::lround(std::max(beforeMs, 0.0) * perMs));
-  const int after = static_cast<int>(std::lround(std::max(afterMs, 0.0) * perMs));
+  // not a number reads as 0
+  const auto samples = [perMs](double ms) {
+    return static_cast<int>(std::lround((ms > 0.0 ? std::min(ms, kMaxViewMs) : 0.0) * perMs));
+  };
+  const int before = samples(beforeMs);
+  const int after = samples(afterMs);
   response.samples = analysis.LinearSamples(-before, before + after + 1);
   response.peakIndex = before;
   response.peakFraction = analysis.PeakFraction();
@@ -39,6 +44,7 @@ ImpulseResponse LinearImpulse(const CImpulseAnalysis& analysis, double beforeMs,
 }
 
 CImpulseSpectrum::CImpulseSpectrum(const ImpulseResponse& response) : m_rate(response.rate) {
+  if (!response.Usable()) return;
   const std::size_t n = response.samples.size();
   CRealFft fft(CRealFft::SmoothSize(std::max(4 * n, kMinSpectrumSize)));
   m_size = fft.Size();
@@ -57,6 +63,7 @@ CImpulseSpectrum::CImpulseSpectrum(const ImpulseResponse& response) : m_rate(res
 }
 
 std::complex<double> CImpulseSpectrum::At(double frequencyHz) const {
+  if (m_bins.size() < 2 || !std::isfinite(frequencyHz)) return 0.0;
   const double x = frequencyHz * m_size / m_rate;
   const long last = static_cast<long>(m_bins.size()) - 2;
   const long i = std::clamp(static_cast<long>(std::floor(x)), 0L, last);

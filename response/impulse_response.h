@@ -11,6 +11,15 @@ namespace quorvel {
 
 class CImpulseAnalysis;
 
+// The views' input limits, so that no caller (a command-line option, a file) can ask for
+// gigabytes or hours: a response's samples and a step response's rows, the levels of a decay
+// spectrum or a spectrogram, the samples their transforms take in all (a few seconds' work), and
+// any time asked for either side of the peak. Beyond them a view is empty.
+inline constexpr double kMaxViewSamples = 2097152.0;         // 2^21: 43.7 s at 48000 Hz
+inline constexpr double kMaxViewCells = 4194304.0;           // 2^22
+inline constexpr double kMaxViewTransformed = 1073741824.0;  // 2^30
+inline constexpr double kMaxViewMs = 10000.0;
+
 struct ImpulseResponse {
   std::vector<double> samples;  // in the transfer's units (a loopback's peak is near 1.0)
   long peakIndex = 0;           // the sample of the time reference, the response's peak
@@ -19,9 +28,9 @@ struct ImpulseResponse {
   double fmin = 0.0;            // the band the response holds [Hz]
   double fmax = 0.0;
 
-  // Whether the views can read it: samples, the peak among them, a sub-sample part of at most
-  // one sample, a rate above 0 and at most 768 kHz. A view of a response that is not usable is
-  // empty.
+  // Whether the views can read it: samples (at most kMaxViewSamples), the peak among them, a
+  // sub-sample part of at most one sample, a rate above 0 and at most 768 kHz. A view of a
+  // response that is not usable is empty.
   [[nodiscard]] bool Usable() const;
 
   // The time of sample n after the time reference [ms].
@@ -31,13 +40,14 @@ struct ImpulseResponse {
 };
 
 // The ungated linear response of an analysis from beforeMs before its peak to afterMs after it
-// (samples beyond the linear response's window are 0), over the analysis's range. Empty
-// without a result.
+// (each at most kMaxViewMs; samples beyond the linear response's window are 0), over the
+// analysis's range. Empty without a result.
 [[nodiscard]] ImpulseResponse LinearImpulse(const CImpulseAnalysis& analysis, double beforeMs,
                                             double afterMs);
 
 // The spectrum of an impulse response, read at any frequency with the time reference at its
-// peak: the samples go into one zero-padded transform, whose bins are interpolated.
+// peak: the samples go into one zero-padded transform, whose bins are interpolated. 0 at every
+// frequency for a response that is not usable.
 class CImpulseSpectrum {
  public:
   explicit CImpulseSpectrum(const ImpulseResponse& response);

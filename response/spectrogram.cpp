@@ -24,9 +24,17 @@ Spectrogram ImpulseSpectrogram(const ImpulseResponse& response, const Spectrogra
   if (!response.Usable() || !(options.windowMs > 0.0) || !(options.windowMs <= kMaxWindowMs) ||
       !(options.stepMs > 0.0) || !(options.fromMs <= options.toMs) || options.pointsPerOctave < 1 ||
       options.pointsPerOctave > kMaxPointsPerOctave || !(response.fmin > 0.0) ||
-      !(response.fmin < fmax) || !((options.toMs - options.fromMs) / options.stepMs <= kMaxTimes)) {
+      !(response.fmin < fmax) || !(std::abs(options.fromMs) <= kMaxViewMs) ||
+      !(std::abs(options.toMs) <= kMaxViewMs) ||
+      !((options.toMs - options.fromMs) / options.stepMs <= kMaxTimes)) {
     return map;
   }
+  const double frequencies = std::floor(std::log2(fmax / response.fmin) * options.pointsPerOctave);
+  const double times = std::floor((options.toMs - options.fromMs) / options.stepMs) + 1.0;
+  const double perMs = rate / 1000.0;
+  const long length = std::max(2L, std::lround(options.windowMs * perMs));
+  const int size = CRealFft::SmoothSize(static_cast<std::size_t>(std::max(4 * length, long{4096})));
+  if ((frequencies + 2.0) * times > kMaxViewCells || times * size > kMaxViewTransformed) return map;
   map.windowMs = options.windowMs;
   for (int i = 0;; ++i) {
     const double f = response.fmin * std::exp2(static_cast<double>(i) / options.pointsPerOctave);
@@ -38,9 +46,6 @@ Spectrogram ImpulseSpectrogram(const ImpulseResponse& response, const Spectrogra
       static_cast<int>(std::floor((options.toMs - options.fromMs) / options.stepMs + 1e-9));
   for (int i = 0; i <= steps; ++i) map.timeMs.push_back(options.fromMs + i * options.stepMs);
 
-  const double perMs = rate / 1000.0;
-  const long length = std::max(2L, std::lround(options.windowMs * perMs));
-  const int size = CRealFft::SmoothSize(static_cast<std::size_t>(std::max(4 * length, long{4096})));
   CRealFft fft(size);
   const long count = static_cast<long>(response.samples.size());
   map.levelDb.reserve(map.timeMs.size() * map.frequencyHz.size());

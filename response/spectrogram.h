@@ -13,7 +13,7 @@ namespace quorvel {
 class CImpulseAnalysis;
 
 // Options beyond these limits give an empty map: a window up to 1 s, 1 .. 96 points per octave,
-// at most 20000 window positions.
+// window centres within kMaxViewMs of the peak, at most 20000 of them and kMaxViewCells levels.
 struct SpectrogramOptions {
   double fromMs = -5.0;  // the first and last window centres after the peak
   double toMs = 50.0;

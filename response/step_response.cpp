@@ -8,18 +8,13 @@
 
 namespace quorvel {
 
-namespace {
-
-constexpr double kMaxSpanMs = 10000.0;
-
-}  // namespace
-
 std::vector<StepRow> StepResponse(const ImpulseResponse& response, double fromMs, double toMs) {
   std::vector<StepRow> rows;
-  if (!response.Usable() || !(fromMs <= toMs) || !(toMs - fromMs <= kMaxSpanMs)) {
+  const double perMs = response.rate / 1000.0;
+  if (!response.Usable() || !(fromMs <= toMs) || !(std::abs(fromMs) <= kMaxViewMs) ||
+      !(std::abs(toMs) <= kMaxViewMs) || !((toMs - fromMs) * perMs < kMaxViewSamples)) {
     return rows;
   }
-  const double perMs = response.rate / 1000.0;
   // the samples whose times lie in fromMs..toMs
   const long first = response.peakIndex +
                      static_cast<long>(std::ceil(fromMs * perMs + response.peakFraction - 1e-9));
@@ -37,7 +32,7 @@ std::vector<StepRow> StepResponse(const ImpulseResponse& response, double fromMs
 }
 
 std::vector<StepRow> StepResponse(const CImpulseAnalysis& analysis, double toMs) {
-  if (!analysis.HasResult() || !(toMs - kStepFromMs <= kMaxSpanMs)) return {};
+  if (!analysis.HasResult() || !(std::abs(toMs) <= kMaxViewMs)) return {};
   return StepResponse(
       LinearImpulse(analysis, analysis.UngatedWindowMs() + 0.1, std::max(toMs, 0.0) + 0.1),
       kStepFromMs, toMs);
