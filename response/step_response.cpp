@@ -15,11 +15,12 @@ std::vector<StepRow> StepResponse(const ImpulseResponse& response, double fromMs
       !(std::abs(toMs) <= kMaxViewMs) || !((toMs - fromMs) * perMs < kMaxViewSamples)) {
     return rows;
   }
-  // the samples whose times lie in fromMs..toMs
+  // from the last sample at or before fromMs to the first at or after toMs, so that the rows
+  // cover the whole span whatever the sub-sample time reference
   const long first = response.peakIndex +
-                     static_cast<long>(std::ceil(fromMs * perMs + response.peakFraction - 1e-9));
+                     static_cast<long>(std::floor(fromMs * perMs + response.peakFraction + 1e-9));
   const long last = response.peakIndex +
-                    static_cast<long>(std::floor(toMs * perMs + response.peakFraction + 1e-9));
+                    static_cast<long>(std::ceil(toMs * perMs + response.peakFraction - 1e-9));
   double sum = 0.0;
   const long size = static_cast<long>(response.samples.size());
   for (long n = 0; n < std::min(first, size); ++n)

@@ -22,10 +22,10 @@ struct StepRow {
 inline constexpr double kStepFromMs = -1.0;
 inline constexpr double kStepToMs = 20.0;
 
-// One row per sample from fromMs to toMs (each within kMaxViewMs of the peak, at most
-// kMaxViewSamples rows; else none). The sum starts at the response's first sample, so the last
-// row of a response that holds every frequency, once its impulse response has died away, is its
-// gain at 0 Hz (the sum of its samples).
+// One row per sample from the last at or before fromMs to the first at or after toMs (each
+// within kMaxViewMs of the peak, at most kMaxViewSamples rows; else none). The sum starts at the
+// response's first sample, so the last row of a response that holds every frequency, once its
+// impulse response has died away, is its gain at 0 Hz (the sum of its samples).
 [[nodiscard]] std::vector<StepRow> StepResponse(const ImpulseResponse& response,
                                                 double fromMs = kStepFromMs,
                                                 double toMs = kStepToMs);

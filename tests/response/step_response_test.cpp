@@ -43,9 +43,11 @@ TEST(StepResponse, SettlesAtTheGainAtZeroHertzAndStepsAtEachArrival) {
   for (const StepRow& row : StepResponse(reflected)) {
     EXPECT_EQ(row.amplitude, row.timeMs < 0.0 ? 0.0 : (row.timeMs < 2.0 ? 1.0 : 1.5)) << row.timeMs;
   }
-  // sub-sample time reference, as for the phase
+  // sub-sample time reference, as for the phase: the rows still cover the span
   reflected.peakFraction = 0.25;
-  EXPECT_NEAR(StepResponse(reflected, 0.0, 1.0).front().timeMs, 0.75 / 48.0, 1e-12);
+  const std::vector<StepRow> late = StepResponse(reflected, 0.0, 1.0);
+  EXPECT_NEAR(late.front().timeMs, -0.25 / 48.0, 1e-12);
+  EXPECT_NEAR(late.back().timeMs, 48.75 / 48.0, 1e-12);
   EXPECT_TRUE(FormatStepCsv(rows).starts_with("time_ms,amplitude\n-1.0000,0.0000000\n"));
 }
 
