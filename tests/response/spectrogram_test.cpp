@@ -31,6 +31,12 @@ TEST(Spectrogram, ResonanceStartsAtThePeakAndFadesAtItsPolesRate) {
   const double fade = (map.At(time(10.0), khz) - map.At(time(20.0), khz)) / 10.0;
   EXPECT_NEAR(fade, 2.729, 0.2 * 2.729);
   EXPECT_GT(map.At(time(20.0), khz), map.At(time(20.0), four) + 30.0);
+  // beyond the limits, nothing: from a day before, 18334 windows of 1 s, from 1e-300 Hz
+  EXPECT_TRUE(ImpulseSpectrogram(ir, {.fromMs = -8.64e7}).levelDb.empty());
+  EXPECT_TRUE(ImpulseSpectrogram(ir, {.stepMs = 0.003, .windowMs = 1000.0, .pointsPerOctave = 1})
+                  .levelDb.empty());
+  ir.fmin = 1e-300;
+  EXPECT_TRUE(ImpulseSpectrogram(ir).levelDb.empty());
 }
 
 }  // namespace

@@ -49,6 +49,7 @@ TEST(StepResponse, SettlesAtTheGainAtZeroHertzAndStepsAtEachArrival) {
   EXPECT_NEAR(late.front().timeMs, -0.25 / 48.0, 1e-12);
   EXPECT_NEAR(late.back().timeMs, 48.75 / 48.0, 1e-12);
   EXPECT_TRUE(FormatStepCsv(rows).starts_with("time_ms,amplitude\n-1.0000,0.0000000\n"));
+  EXPECT_TRUE(StepResponse(reflected, 3e13, 3e13).empty());  // a year on: beyond the limit
 }
 
 }  // namespace
