@@ -199,6 +199,8 @@ void CImpulseAnalysis::Deconvolve(const int16_t* samples, std::size_t count, lon
   const long cut = lag - kBeforeLeadIn;
   const long recStart = std::max(0L, cut - kStartFade);
   const int endFade = endsEarly ? kEndFade : (recEnd < n ? kStartFade : 0);
+  m_recordingFirst = std::max(cut, recStart);
+  m_recordingEnd = recEnd - endFade;
   for (long i = recStart; i < recEnd; ++i) {
     const double fadeIn = i < cut ? HalfHannRamp(static_cast<double>(i - recStart) + 0.5,
                                                  static_cast<double>(cut - recStart))

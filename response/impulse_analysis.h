@@ -131,6 +131,30 @@ class CImpulseAnalysis {
   // sample (0), ungated; zero beyond the linear response's window.
   [[nodiscard]] std::vector<float> ImpulseSamples(int first, int count) const;
 
+  // For the views of a response (response/group_delay.h and its neighbours):
+  // ImpulseSamples at full precision.
+  [[nodiscard]] std::vector<double> LinearSamples(int first, int count) const;
+  // Where the time reference lies after the peak sample [samples, -0.5 .. 0.5].
+  [[nodiscard]] double PeakFraction() const { return m_peakFraction; }
+  // The linear response at frequencyHz as a complex transfer, gated as set, its time reference
+  // at the peak, without the microphone correction (0 without a result).
+  [[nodiscard]] std::complex<double> TransferAt(double frequencyHz) const;
+  // The microphone correction [dB] that the levels subtract at frequencyHz (0: none).
+  [[nodiscard]] double CorrectionDb(double frequencyHz) const { return Correction(frequencyHz); }
+  // The whole deconvolution, unwindowed: count samples from `first` (0: the peak sample),
+  // read round its DeconvolutionLength() samples, as the circular division left them.
+  [[nodiscard]] std::vector<double> DeconvolutionSamples(long first, long count) const;
+  [[nodiscard]] long DeconvolutionLength() const;
+  // How far harmonic k's response lies before the linear one [samples]: L ln k, the sweep
+  // taking L samples to grow by a factor e.
+  [[nodiscard]] double HarmonicLag(double k) const;
+  // The recording's samples that the deconvolution holds whole (between its fades), as
+  // [first, end) counted from the peak sample: the recording's noise at frequency f shows at lag
+  // t only where t plus the reference sample at which the sweep passes f lies in that span
+  // (round the deconvolution's length).
+  [[nodiscard]] long RecordingFirst() const { return m_recordingFirst - m_peak; }
+  [[nodiscard]] long RecordingEnd() const { return m_recordingEnd - m_peak; }
+
  private:
   // One windowed response and its spectrum (bins 0 .. size / 2 of a transform of `size`).
   struct Spectrum {
@@ -180,6 +204,8 @@ class CImpulseAnalysis {
   long m_peak = 0;              // peak sample in the deconvolution buffer (m_pFull->Time())
   double m_peakFraction = 0.0;  // sub-sample part of the peak (-0.5 .. 0.5)
   double m_peakPosition = 0.0;
+  long m_recordingFirst = 0;  // the recording held whole: [first, end) in m_pFull->Time()
+  long m_recordingEnd = 0;
   Spectrum m_linear;
   Spectrum m_gated;
   Spectrum m_harmonic[kMaxHarmonic + 1];

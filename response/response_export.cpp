@@ -5,6 +5,7 @@
 
 #include "base/number_text.h"
 #include "files/wave_bytes.h"
+#include "response/gate_validity.h"
 
 namespace quorvel {
 
@@ -79,6 +80,7 @@ std::string FormatFrd(const CImpulseAnalysis& analysis) {
             FormatFixed(CImpulseAnalysis::kPreGateMs, 2) +
             " ms before it, half-Hann tapers over the gate's second half and the first half "
             "millisecond\n";
+    text += GateValidityComment(analysis.AppliedGateMs());
   } else {
     text += "* Gate: none (the linear response " + FormatFixed(analysis.UngatedWindowMs(), 1) +
             " ms either side of its peak, half-way to the second harmonic's)\n";
@@ -124,11 +126,21 @@ std::vector<uint8_t> ImpulseWavBytes(const CImpulseAnalysis& analysis) {
 }
 
 std::string FormatDistortionCsv(const std::vector<DistortionRow>& rows) {
-  std::string text = "frequency_hz,fundamental_db,h2_db,h3_db,h4_db,h5_db,thd_percent\n";
-  for (const DistortionRow& row : rows) {
+  return FormatDistortionCsv(rows, {});
+}
+
+std::string FormatDistortionCsv(const std::vector<DistortionRow>& rows,
+                                const std::vector<double>& noiseDb) {
+  const bool noise = !noiseDb.empty();
+  std::string text = "frequency_hz,fundamental_db,h2_db,h3_db,h4_db,h5_db,thd_percent";
+  text += noise ? ",noise_db\n" : "\n";
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const DistortionRow& row = rows[i];
     text += FormatFixed(row.frequencyHz, 3) + "," + Field(row.fundamentalDb, 3);
     for (const double h : row.harmonicDb) text += "," + Field(h, 3);
-    text += "," + Field(row.thdPercent, 4) + "\n";
+    text += "," + Field(row.thdPercent, 4);
+    if (noise) text += "," + (i < noiseDb.size() ? Field(noiseDb[i], 3) : std::string());
+    text += "\n";
   }
   return text;
 }

@@ -17,7 +17,8 @@ namespace quorvel {
 [[nodiscard]] std::vector<double> FrdFrequencies(double fmin, double fmax);
 
 // The FRD text crossover design tools read: comment lines beginning with "*" (what, range,
-// gate, time reference, scale, microphone), then "frequency_hz level_db phase_deg" lines.
+// gate and where it is valid, time reference, scale, microphone), then "frequency_hz level_db
+// phase_deg" lines.
 [[nodiscard]] std::string FormatFrd(const CImpulseAnalysis& analysis);
 
 // The linear impulse response as a WAV file: 32-bit float, mono, 48000 Hz, 500 ms, its peak
@@ -28,5 +29,9 @@ namespace quorvel {
 // "frequency_hz,fundamental_db,h2_db,h3_db,h4_db,h5_db,thd_percent", then one line per row,
 // a field left empty where its value is absent (k f above fmax).
 [[nodiscard]] std::string FormatDistortionCsv(const std::vector<DistortionRow>& rows);
+// The same with a last column "noise_db": noiseDb[i] for row i (response/noise_floor.h), empty
+// where it is absent. Without noise levels (an empty noiseDb) the text is the one above.
+[[nodiscard]] std::string FormatDistortionCsv(const std::vector<DistortionRow>& rows,
+                                              const std::vector<double>& noiseDb);
 
 }  // namespace quorvel

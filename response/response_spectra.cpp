@@ -181,16 +181,45 @@ std::vector<DistortionRow> CImpulseAnalysis::DistortionRows() const {
 }
 
 std::vector<float> CImpulseAnalysis::ImpulseSamples(int first, int count) const {
-  std::vector<float> samples(static_cast<std::size_t>(std::max(count, 0)), 0.0f);
+  const std::vector<double> exact = LinearSamples(first, count);
+  return std::vector<float>(exact.begin(), exact.end());
+}
+
+std::vector<double> CImpulseAnalysis::LinearSamples(int first, int count) const {
+  std::vector<double> samples(static_cast<std::size_t>(std::max(count, 0)), 0.0);
   if (!m_bValid) return samples;
   const double* h = m_pFull->Time();
   const long side = m_ungatedSide;
   for (std::size_t n = 0; n < samples.size(); ++n) {
     const long i = first + static_cast<long>(n);
     const double w = WindowWeight(i, side, side, side / 8, side / 8);
-    if (w > 0.0) samples[n] = static_cast<float>(h[Wrap(m_peak + i)] * w);
+    if (w > 0.0) samples[n] = h[Wrap(m_peak + i)] * w;
   }
   return samples;
+}
+
+std::complex<double> CImpulseAnalysis::TransferAt(double frequencyHz) const {
+  if (!m_bValid || !(frequencyHz >= 0.0) || !(frequencyHz <= kRate / 2)) return 0.0;
+  return Interpolate(m_gateMs > 0.0 ? m_gated : m_linear, frequencyHz);
+}
+
+std::vector<double> CImpulseAnalysis::DeconvolutionSamples(long first, long count) const {
+  std::vector<double> samples(static_cast<std::size_t>(std::max(count, 0L)), 0.0);
+  if (!m_bValid) return samples;
+  const double* h = m_pFull->Time();
+  for (std::size_t n = 0; n < samples.size(); ++n) {
+    samples[n] = h[Wrap(m_peak + first + static_cast<long>(n))];
+  }
+  return samples;
+}
+
+long CImpulseAnalysis::DeconvolutionLength() const {
+  return m_bValid ? m_pFull->Size() : 0;
+}
+
+double CImpulseAnalysis::HarmonicLag(double k) const {
+  // m_harmonicOffset[2] is L ln 2
+  return k > 0.0 ? m_harmonicOffset[2] / std::log(2.0) * std::log(k) : 0.0;
 }
 
 }  // namespace quorvel

@@ -13,8 +13,15 @@ struct SimulatedAudioOptions;
 // `simulated` is false), otherwise the built-in simulated loudspeaker. `description` (may be
 // null) receives a line saying which was chosen and why, e.g.
 // "simulated loudspeaker (no PulseAudio server: ...)". The simulated devices run at real time,
-// or QUORVEL_SIM_CLOCK_FACTOR times faster when that is set (tests). User-interface thread.
+// or QUORVEL_SIM_CLOCK_FACTOR times faster when that is set (tests), and the microphone hears
+// the loudspeaker QUORVEL_SIM_ANGLE degrees off its axis when that is set (a number; 0 when it
+// is not one). User-interface thread.
 std::unique_ptr<IAudioServices> CreateAudioServices(bool simulated, std::string* description);
+
+// Turns the simulated loudspeaker to angleDeg off axis (as QUORVEL_SIM_ANGLE does at the start)
+// from its next device tick on; false, and nothing done, when `services` are not the simulated
+// ones. Any thread.
+bool SetSimulatedLoudspeakerAngle(IAudioServices& services, double angleDeg);
 
 // The simulated loudspeaker with the given options (tests, benchmarks).
 std::unique_ptr<IAudioServices> CreateSimulatedAudioServices(const SimulatedAudioOptions& options);

@@ -59,14 +59,17 @@ CBiquad CBiquad::Peak(double frequencyHz, double q, double gainDb, double rate) 
 }
 
 double CBiquad::MagnitudeDb(double frequencyHz, double rate) const {
+  return 20.0 * std::log10(std::abs(At(frequencyHz, rate)));
+}
+
+std::complex<double> CBiquad::At(double frequencyHz, double rate) const {
   const double w = 2.0 * kPi * frequencyHz / rate;
   const std::complex<double> z1 = std::polar(1.0, -w);
   const std::complex<double> z2 = z1 * z1;
-  const std::complex<double> h = (b0 + b1 * z1 + b2 * z2) / (1.0 + a1 * z1 + a2 * z2);
-  return 20.0 * std::log10(std::abs(h));
+  return (b0 + b1 * z1 + b2 * z2) / (1.0 + a1 * z1 + a2 * z2);
 }
 
-CLoudspeakerModel::CLoudspeakerModel(bool noise, uint32_t seed)
+CLoudspeakerModel::CLoudspeakerModel(bool noise, uint32_t seed, double angleDeg)
     : m_highPass(CBiquad::HighPass(kHighPassHz, kHighPassQ, kRate)),
       m_peak(CBiquad::Peak(kPeakHz, kPeakQ, kPeakGainDb, kRate)),
       m_lowPass(CBiquad::LowPass(kLowPassHz, kLowPassQ, kRate)),
@@ -74,7 +77,8 @@ CLoudspeakerModel::CLoudspeakerModel(bool noise, uint32_t seed)
       m_noiseAmplitude(DbToGain(kNoiseDbfs) * std::sqrt(3.0)),
       m_noise(noise),
       m_noiseState(seed != 0 ? seed : 1u),
-      m_delay(kDelaySamples, 0.0) {}
+      m_delay(kDelaySamples - PistonFir::kHalfLength, 0.0),
+      m_fir(DesignPistonFir(angleDeg, kRate)) {}
 
 double CLoudspeakerModel::NextNoise() {
   // xorshift32: a uniform value in -1..1.
@@ -85,18 +89,41 @@ double CLoudspeakerModel::NextNoise() {
 }
 
 double CLoudspeakerModel::Process(double x) {
-  const double delayed = m_delay[static_cast<size_t>(m_delayPos)];
+  const double early = m_delay[static_cast<size_t>(m_delayPos)];
   m_delay[static_cast<size_t>(m_delayPos)] = x;
-  if (++m_delayPos == kDelaySamples) m_delayPos = 0;
+  if (++m_delayPos == static_cast<int>(m_delay.size())) m_delayPos = 0;
+  // The directivity filter, centred kHalfLength samples back: on axis that sample itself.
+  m_firInput[static_cast<size_t>(m_firPos)] = early;
+  m_firInput[static_cast<size_t>(m_firPos + kFirLength)] = early;
+  if (++m_firPos == kFirLength) m_firPos = 0;
+  const double* window = m_firInput.data() + m_firPos;  // oldest first
+  constexpr int kCentre = PistonFir::kHalfLength;
+  double delayed = window[kCentre];
+  if (!m_fir.onAxis) {
+    delayed *= m_fir.taps[0];
+    for (int n = 1; n <= kCentre; ++n) {
+      delayed += m_fir.taps[static_cast<size_t>(n)] * (window[kCentre - n] + window[kCentre + n]);
+    }
+  }
   double y = m_lowPass.Process(m_peak.Process(m_highPass.Process(delayed))) * m_gain;
   if (m_noise) y += NextNoise() * m_noiseAmplitude;
   return y;
 }
 
-double CLoudspeakerModel::ResponseDb(double frequencyHz) {
+double CLoudspeakerModel::ResponseDb(double frequencyHz, double angleDeg) {
+  const double directivity =
+      angleDeg != 0.0 ? 20.0 * std::log10(std::abs(PistonDirectivity(frequencyHz, angleDeg))) : 0.0;
   return CBiquad::HighPass(kHighPassHz, kHighPassQ, kRate).MagnitudeDb(frequencyHz, kRate) +
          CBiquad::Peak(kPeakHz, kPeakQ, kPeakGainDb, kRate).MagnitudeDb(frequencyHz, kRate) +
-         CBiquad::LowPass(kLowPassHz, kLowPassQ, kRate).MagnitudeDb(frequencyHz, kRate) + kLevelDb;
+         CBiquad::LowPass(kLowPassHz, kLowPassQ, kRate).MagnitudeDb(frequencyHz, kRate) + kLevelDb +
+         directivity;
+}
+
+std::complex<double> CLoudspeakerModel::Transfer(double frequencyHz, double angleDeg) {
+  return CBiquad::HighPass(kHighPassHz, kHighPassQ, kRate).At(frequencyHz, kRate) *
+         CBiquad::Peak(kPeakHz, kPeakQ, kPeakGainDb, kRate).At(frequencyHz, kRate) *
+         CBiquad::LowPass(kLowPassHz, kLowPassQ, kRate).At(frequencyHz, kRate) *
+         (DbToGain(kLevelDb) * PistonDirectivity(frequencyHz, angleDeg));
 }
 
 }  // namespace quorvel

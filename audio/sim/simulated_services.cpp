@@ -47,7 +47,7 @@ bool IsPcm32Stereo48k(const CaptureFormat& format) {
 
 CSimulatedAudioServices::CSimulatedAudioServices(const SimulatedAudioOptions& options)
     : m_options(options),
-      m_model(options.noise, options.noiseSeed),
+      m_model(options.noise, options.noiseSeed, options.angleDeg),
       m_captureRing(kCaptureRingFrames),
       m_tickTimes(new std::atomic<int64_t>[kTickTimeSlots]) {
   if (!(m_options.clockFactor >= 0.01)) m_options.clockFactor = 1.0;
@@ -167,6 +167,10 @@ void CSimulatedAudioServices::Tick() {
     context = m_context;
     notifyOpened = m_openedNoticePending;
     m_openedNoticePending = false;
+    if (m_firPending) {
+      m_model.SetDirectivity(m_pendingFir);
+      m_firPending = false;
+    }
   }
   if (notifyOpened && routine != nullptr) routine(context, OutputNotice::kOpened);
   GiveBackOnReset(routine, context);
@@ -270,6 +274,13 @@ int32_t CSimulatedAudioServices::ListCaptureEndpoints(std::vector<std::string>* 
 void CSimulatedAudioServices::SetInputName(int index, const std::string& name) {
   std::lock_guard<std::mutex> lock(m_mutex);
   if (index >= 0 && static_cast<size_t>(index) < m_inputNames.size()) m_inputNames[index] = name;
+}
+
+void CSimulatedAudioServices::SetLoudspeakerAngle(double angleDeg) {
+  const PistonFir fir = DesignPistonFir(angleDeg, CLoudspeakerModel::kRate);
+  std::lock_guard<std::mutex> lock(m_mutex);
+  m_pendingFir = fir;
+  m_firPending = true;
 }
 
 int32_t CSimulatedAudioServices::OpenCaptureEndpoint(int index, std::string* name) {

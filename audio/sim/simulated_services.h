@@ -29,6 +29,9 @@ struct SimulatedAudioOptions {
   // gives back reaches the converter's full scale and clips there.
   double microphoneGain = 1.0;
   uint32_t noiseSeed = 0x2545F491u;
+  // The direction the microphone hears the loudspeaker from [degrees off axis]: a rigid piston
+  // in an infinite baffle (CLoudspeakerModel).
+  double angleDeg = 0.0;
 };
 
 // The built-in simulated loudspeaker: an audio services implementation with one input, the
@@ -117,6 +120,12 @@ class CSimulatedAudioServices final : public IAudioServices {
   // The name endpoint `index` has when it is opened (as if another device took its place).
   void SetInputName(int index, const std::string& name);
 
+  // ---- the loudspeaker (any thread) ----
+  // The direction the microphone hears the loudspeaker from [degrees off axis] from the device
+  // thread's next tick on. The filter is designed here, on the caller's thread, and handed over
+  // under the control mutex; the device thread only copies it.
+  void SetLoudspeakerAngle(double angleDeg);
+
   // ---- observation (any thread) ----
   bool IsOutputOpen() const { return m_outputState.load() != kOutputClosed; }
   bool IsCaptureOpen() const { return m_captureOpen.load() != 0; }
@@ -155,6 +164,8 @@ class CSimulatedAudioServices final : public IAudioServices {
   void* m_context = nullptr;
   bool m_openedNoticePending = false;
   bool m_captureInitialised = false;
+  PistonFir m_pendingFir;  // a new direction for the device thread to take
+  bool m_firPending = false;
 
   std::atomic<int32_t> m_outputState{kOutputClosed};
   std::atomic<int32_t> m_captureOpen{0};

@@ -32,6 +32,7 @@ Complex BiquadAt(const CBiquad& s, double f) {
 // polynomial x + a2 x^2 + a3 x^3 of the signal times `drive` (1.0: 16-bit full scale).
 struct Chain {
   bool model = false;
+  double angleDeg = 0.0;  // the built-in model's direction
   std::vector<CBiquad> filters{};
   double reflection = 0.0;  // gain of a copy delayed by reflectionDelay samples
   int reflectionDelay = 0;
@@ -60,7 +61,7 @@ struct Chain {
     // in which the burst was found) and ends about 2000 samples into the tail (as heard).
     const int start = -1000;
     std::vector<int16_t> recording(static_cast<size_t>(length - 9601 + 2000 - start + latency));
-    CLoudspeakerModel speaker(true);
+    CLoudspeakerModel speaker(true, 0x2545F491u, angleDeg);
     std::vector<double> filtered(recording.size(), 0.0);
     std::vector<CBiquad> sections = filters;
     for (size_t n = 0; n < recording.size(); ++n) {
@@ -180,6 +181,27 @@ TEST(ImpulseAnalysis, MeasuresSimulatedLoudspeakersWithinTheirTolerances) {
         << c.what;
     ExpectAccurate(analysis, c);
     if (c.chain.a2 != 0.0) ExpectHarmonics(analysis, c);
+  }
+}
+
+// Off axis, the built-in model reads its piston's directivity, 20 log10 |D|, relative to its axis.
+TEST(ImpulseAnalysis, SimulatedLoudspeakerOffAxisReadsThePistonsDirectivity) {
+  CImpulseAnalysis axis, off;
+  const std::vector<int16_t> onAxis = Chain{.model = true}.Record(20.0, 20000.0, 0);
+  ASSERT_EQ(axis.Analyze(onAxis.data(), onAxis.size(), 20.0, 20000.0), ResponseStatus::kOk);
+  for (const double angle : {30.0, 60.0}) {
+    const std::vector<int16_t> recording =
+        Chain{.model = true, .angleDeg = angle}.Record(20.0, 20000.0, 0);
+    ASSERT_EQ(off.Analyze(recording.data(), recording.size(), 20.0, 20000.0), ResponseStatus::kOk);
+    double worst = 0.0;
+    for (double f = 300.0; f <= 15000.0; f *= std::exp2(1.0 / 48.0)) {
+      const double d = CLoudspeakerModel::ResponseDb(f, angle) - CLoudspeakerModel::ResponseDb(f);
+      if (d < -40.0) continue;  // the bottoms of the nulls, minus infinity at the null itself
+      const double read = off.ResponseAt(f).levelDb - axis.ResponseAt(f).levelDb;
+      worst = std::max(worst, std::abs(read - d));
+    }
+    EXPECT_LE(worst, 0.5) << angle;
+    std::printf("%.0f degrees: directivity %.4f dB\n", angle, worst);
   }
 }
 

@@ -53,6 +53,8 @@ TEST(ResponseExport, FilesOfALoopbackReadZeroDecibelsAndAPeakAtTenMilliseconds) 
   EXPECT_EQ(first, 20.0);
   EXPECT_EQ(f, 20000.0);
   // a gate beyond the linear response's reach is named as it is applied
+  analysis.SetGate(5.0);  // the lines below the gate's limit stay, and the limit is named
+  EXPECT_NE(FormatFrd(analysis).find("\n* Gated response valid above 200 Hz"), std::string::npos);
   analysis.SetGate(1e300);
   EXPECT_NE(FormatFrd(analysis).find("* Gate: " + FormatFixed(analysis.UngatedWindowMs(), 2)),
             std::string::npos);
