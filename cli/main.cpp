@@ -37,9 +37,9 @@ const char kUsage[] =
     "  chart CHART [--fmin F] [--fmax F] [--csv FILE]\n"
     "                                           a calibration chart resampled onto the curve\n"
     "                                           grid of the range\n"
-    "exit status: 0 success, 1 failure, 2 bad arguments, 3 (measure, analyze) the curve was\n"
-    "written but carries a warning (the input clipped, another program played to the output,\n"
-    "points missing)\n";
+    "exit status: 0 success, 1 failure, 2 bad arguments, 3 (measure, analyze, response) the\n"
+    "outputs were written but the recording carries a warning (the input clipped, another\n"
+    "program played to the output, points missing)\n";
 
 // The command itself, with what it needs of Qt.
 int RunCommand(int argc, char** argv) {

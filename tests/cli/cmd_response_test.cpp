@@ -154,7 +154,7 @@ TEST_F(CmdResponseTest, ALackOfMemoryIsAMessageAndNoAbort) {
   }
   // Under each limit of the address space [kB] the analysis ends with its result or a message,
   // never with a signal; the analysis of a 21 s capture needs more than the smallest.
-  const std::string capture = ShellQuote(Capture("capture.wav", false));
+  const std::string capture = ShellQuote(Capture("capture.wav"));
   int refused = 0;
   for (const int limit : {110000, 130000, 150000, 250000}) {
     const CliOutcome run =
