@@ -33,7 +33,11 @@ enum class TimeReferenceKind {
 
 struct TimeReference {
   TimeReferenceKind kind = TimeReferenceKind::kPlayedSignal;
-  double delayMs = 0.0;  // from the reference to the trace's impulse response's peak
+  // From the reference to the trace's time reference: its impulse response's peak as the
+  // analysis places it (PeakPosition), which its transfer and phase are timed from. The
+  // reference's own instant may be found more finely; measured to that same peak, the vector
+  // average lines traces up exactly by it.
+  double delayMs = 0.0;
 };
 
 // What a trace's phase is.

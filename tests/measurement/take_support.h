@@ -1,0 +1,82 @@
+#pragma once
+
+// Simulated takes whose transfer is known exactly: the generated signal for fmin..fmax played
+// through a transfer given as a function of frequency, heard `delay` samples late (a fraction
+// of a sample included: both applied exactly in the frequency domain), quantised to 16 bits and
+// cut where a capture's recording starts and ends, then analysed into a trace.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/audio_engine.h"
+#include "measurement/trace.h"
+#include "response/impulse_analysis.h"
+#include "response/real_fft.h"
+
+namespace quorvel::takes {
+
+using Complex = std::complex<double>;
+using Transfer = std::function<Complex(double frequencyHz)>;
+inline constexpr double kPi = 3.14159265358979323846;
+inline constexpr double kRate = 48000.0;
+
+inline std::vector<int16_t> Record(const Transfer& h, double fmin, double fmax, double delay) {
+  auto audio = std::make_unique<CAudio>();
+  const int length = audio->GenerateSweep(fmin, fmax);
+  // a capture starts about 1000 samples before the signal and ends about 2000 into its tail
+  const long start = -1000;
+  const long count = length - 9601 + 2000 - start + static_cast<long>(std::ceil(delay));
+  CRealFft fft(CRealFft::SmoothSize(static_cast<std::size_t>(length + 16384)));
+  std::fill(fft.Time(), fft.Time() + fft.Size(), 0.0);
+  std::copy(audio->Sweep().begin(), audio->Sweep().end(), fft.Time());
+  fft.Forward();
+  for (int k = 0; k < fft.Bins(); ++k) {
+    const double f = k * kRate / fft.Size();
+    fft.Spectrum()[k] *= h(f) * std::polar(1.0 / fft.Size(), -2.0 * kPi * f * delay / kRate);
+  }
+  fft.Spectrum()[fft.Bins() - 1] = fft.Spectrum()[fft.Bins() - 1].real();
+  fft.Inverse();
+  std::vector<int16_t> recording(static_cast<std::size_t>(count));
+  for (long n = 0; n < count; ++n) {
+    const double y = fft.Time()[(n + start + fft.Size()) % fft.Size()];
+    recording[n] = static_cast<int16_t>(std::clamp(std::round(y), -32768.0, 32767.0));
+  }
+  return recording;
+}
+
+// The trace of a take analysed over fmin..fmax.
+inline Trace Take(const std::string& name, const Transfer& h, double delay,
+                  std::optional<TimeReference> reference = {}, double fmin = 20.0,
+                  double fmax = 20000.0) {
+  static CImpulseAnalysis analysis;  // its plans and buffers are reused
+  const std::vector<int16_t> recording = Record(h, fmin, fmax, delay);
+  EXPECT_EQ(analysis.Analyze(recording.data(), recording.size(), fmin, fmax), ResponseStatus::kOk);
+  OrMessage<Trace> trace = TraceFromAnalysis(analysis, name, reference);
+  EXPECT_TRUE(trace.Ok());
+  return std::move(trace).Value();
+}
+
+// The largest difference [dB] between a trace's levels and exactDb from 200 Hz to 10 kHz.
+inline double WorstDb(const Trace& trace, const std::function<double(double)>& exactDb) {
+  double worst = 0.0;
+  for (std::size_t k = 0; k < trace.frequenciesHz.size(); ++k) {
+    const double f = trace.frequenciesHz[k];
+    if (f >= 200.0 && f <= 10000.0) {
+      worst = std::max(worst, std::abs(trace.levelsDb[k] - exactDb(f)));
+    }
+  }
+  return worst;
+}
+
+inline double Db(Complex v) {
+  return 20.0 * std::log10(std::abs(v));
+}
+
+}  // namespace quorvel::takes
