@@ -22,7 +22,7 @@ struct AverageOptions {
   bool align = true;       // vector mean: false averages the transfers as measured (`--no-align`)
   double fminHz = 0.0;     // > 0: a part of the common range only
   double fmaxHz = 0.0;
-  std::string name;  // the derived trace's; empty: "dB mean", "power mean" or "vector mean"
+  std::string name = {};  // the derived trace's; empty: "dB mean", "power mean" or "vector mean"
 };
 
 // The average of the traces (unsmoothed, as measured: the smoothing is the options').

@@ -12,7 +12,7 @@ struct DifferenceOptions {
   int smoothingBands = 0;  // 1/N octave; 0: none
   double fminHz = 0.0;     // > 0: a part of the common range only
   double fmaxHz = 0.0;
-  std::string name;  // the derived trace's; empty: "A - B" of the sources' names
+  std::string name = {};  // the derived trace's; empty: "A - B" of the sources' names
 };
 
 // A - B over their common range: the difference of the levels [dB] (each smoothed over its

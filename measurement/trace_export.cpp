@@ -85,7 +85,7 @@ std::string TimeReferenceLine(const Trace& trace) {
 std::string PhaseText(double degrees) {
   double rounded = std::round(degrees * 100.0) / 100.0;
   if (rounded <= -180.0) rounded += 360.0;
-  return FormatFixed(rounded, 2);
+  return FormatFixed(rounded + 0.0, 2);  // + 0.0: no "-0.00"
 }
 
 }  // namespace

@@ -20,8 +20,11 @@ OrMessage<double> AnchorLevelDb(const Trace& trace, LevelAnchor anchor) {
   if (trace.frequenciesHz.size() < 2 || !(anchor.fromHz <= anchor.toHz) ||
       anchor.fromHz < trace.range.fminHz * (1.0 - hair) ||
       anchor.toHz > trace.range.fmaxHz * (1.0 + hair)) {
-    return Refusal{trace.name + " covers " + RangeText(trace.range) + ": its level at " +
-                   RangeText({anchor.fromHz, anchor.toHz}) + " is not known"};
+    const std::string where = anchor.fromHz == anchor.toHz
+                                  ? "at " + FormatGeneral(anchor.fromHz, 6) + " Hz"
+                                  : "over " + RangeText({anchor.fromHz, anchor.toHz});
+    return Refusal{trace.name + " covers " + RangeText(trace.range) + ": its level " + where +
+                   " is not known"};
   }
   const auto at = [&](double f) {
     return InterpolateLogFrequencyDb(trace.frequenciesHz, trace.levelsDb, f);

@@ -19,6 +19,7 @@
 #include "measurement/trace.h"
 #include "response/impulse_analysis.h"
 #include "response/real_fft.h"
+#include "response/response_export.h"
 
 namespace quorvel::takes {
 
@@ -77,6 +78,17 @@ inline double WorstDb(const Trace& trace, const std::function<double(double)>& e
 
 inline double Db(Complex v) {
   return 20.0 * std::log10(std::abs(v));
+}
+
+// A trace built point by point: levelDb(f) on the grid of fmin..fmax, without a phase.
+inline Trace Curve(const std::string& name, double fmin, double fmax,
+                   const std::function<double(double)>& levelDb) {
+  Trace trace;
+  trace.name = name;
+  trace.range = {fmin, fmax};
+  trace.frequenciesHz = FrdFrequencies(fmin, fmax);
+  for (const double f : trace.frequenciesHz) trace.levelsDb.push_back(levelDb(f));
+  return trace;
 }
 
 }  // namespace quorvel::takes

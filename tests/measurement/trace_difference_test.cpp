@@ -1,0 +1,45 @@
+// The difference of two simulated takes: the transfer of what was changed between them.
+#include "measurement/trace_difference.h"
+
+#include <gtest/gtest.h>
+
+#include "audio/sim/loudspeaker_model.h"
+#include "tests/measurement/take_support.h"
+
+namespace quorvel {
+namespace {
+
+// The loudspeaker before and after a filter, heard later, measured over another range.
+TEST(TraceDifference, OfTwoTakesIsTheFilterBetweenThem) {
+  const takes::Transfer speaker = [](double f) { return CLoudspeakerModel::Transfer(f); };
+  const Trace before = takes::Take("before", speaker, 0.0);
+  struct Case {
+    const char* what;
+    CBiquad filter;
+    double delay, fmin, fmax;
+  };
+  const Case cases[] = {
+      {"+6 dB at 1 kHz", CBiquad::Peak(1000.0, 2.0, 6.0, takes::kRate), 0.0, 20.0, 20000.0},
+      {"-8 dB at 4 kHz, 20.3 samples later", CBiquad::Peak(4000.0, 4.0, -8.0, takes::kRate), 20.3,
+       20.0, 20000.0},
+      {"low-pass at 5 kHz, 50-12000 Hz", CBiquad::LowPass(5000.0, 0.7, takes::kRate), 3.0, 50.0,
+       12000.0},
+  };
+  for (const Case& c : cases) {
+    const Trace after = takes::Take(
+        "after", [&](double f) { return speaker(f) * c.filter.At(f, takes::kRate); }, c.delay, {},
+        c.fmin, c.fmax);
+    const OrMessage<Trace> difference = DifferenceOfTraces(after, before, {});
+    ASSERT_TRUE(difference.Ok()) << c.what;
+    const Trace& d = difference.Value();
+    EXPECT_LE(takes::WorstDb(d, [&](double f) { return c.filter.MagnitudeDb(f, takes::kRate); }),
+              0.1)
+        << c.what;
+    EXPECT_EQ(d.name, "after - before");
+    EXPECT_EQ(d.frequenciesHz, FrdFrequencies(c.fmin, c.fmax)) << c.what;
+    EXPECT_EQ(d.phase, PhaseKind::kDifference);
+  }
+}
+
+}  // namespace
+}  // namespace quorvel
