@@ -9,6 +9,9 @@
 // recorded samples (absolute, never normalised), phases in degrees within (-180, 180] timed
 // from the impulse response's peak. Plain C++; a trace is a value, cheap to copy (a few
 // thousand numbers).
+//
+// Threads: the functions of measurement/ depend on their arguments alone and may run on any
+// thread, several at once (FFTW plans its transforms under its process-wide lock).
 #include <complex>
 #include <optional>
 #include <string>

@@ -11,9 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
-#include <limits>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,17 +23,15 @@
 
 namespace quorvel::takes {
 
-using Complex = std::complex<double>;
-using Transfer = std::function<Complex(double frequencyHz)>;
+using Transfer = std::function<std::complex<double>(double frequencyHz)>;
 inline constexpr double kPi = 3.14159265358979323846;
 inline constexpr double kRate = 48000.0;
 
-inline std::vector<int16_t> Record(const Transfer& h, double fmin, double fmax, double delay) {
+// The trace of a take analysed over fmin..fmax.
+inline Trace Take(const std::string& name, const Transfer& h, double delay, double fmin = 20.0,
+                  double fmax = 20000.0) {
   auto audio = std::make_unique<CAudio>();
   const int length = audio->GenerateSweep(fmin, fmax);
-  // a capture starts about 1000 samples before the signal and ends about 2000 into its tail
-  const long start = -1000;
-  const long count = length - 9601 + 2000 - start + static_cast<long>(std::ceil(delay));
   CRealFft fft(CRealFft::SmoothSize(static_cast<std::size_t>(length + 16384)));
   std::fill(fft.Time(), fft.Time() + fft.Size(), 0.0);
   std::copy(audio->Sweep().begin(), audio->Sweep().end(), fft.Time());
@@ -46,44 +42,18 @@ inline std::vector<int16_t> Record(const Transfer& h, double fmin, double fmax, 
   }
   fft.Spectrum()[fft.Bins() - 1] = fft.Spectrum()[fft.Bins() - 1].real();
   fft.Inverse();
-  std::vector<int16_t> recording(static_cast<std::size_t>(count));
-  for (long n = 0; n < count; ++n) {
-    const double y = fft.Time()[(n + start + fft.Size()) % fft.Size()];
-    recording[n] = static_cast<int16_t>(std::clamp(std::round(y), -32768.0, 32767.0));
+  // a capture starts about 1000 samples before the signal and ends about 2000 into its tail
+  std::vector<int16_t> recording(static_cast<std::size_t>(length - 9601 + 3000 + std::ceil(delay)));
+  for (std::size_t n = 0; n < recording.size(); ++n) {
+    const double y = std::round(fft.Time()[(n + fft.Size() - 1000) % fft.Size()]);
+    recording[n] = static_cast<int16_t>(std::clamp(y, -32768.0, 32767.0));
   }
-  return recording;
-}
-
-// The trace of a take analysed over fmin..fmax.
-inline Trace Take(const std::string& name, const Transfer& h, double delay,
-                  std::optional<TimeReference> reference = {}, double fmin = 20.0,
-                  double fmax = 20000.0) {
   static CImpulseAnalysis analysis;  // its plans and buffers are reused
-  const std::vector<int16_t> recording = Record(h, fmin, fmax, delay);
   if (analysis.Analyze(recording.data(), recording.size(), fmin, fmax) != ResponseStatus::kOk) {
     std::fprintf(stderr, "the take %s holds no impulse response\n", name.c_str());
     std::abort();  // the fixture is broken: nothing after it means anything
   }
-  return TraceFromAnalysis(analysis, name, reference).Value();
-}
-
-// The largest difference [dB] between a trace's levels and exactDb from 200 Hz to 10 kHz
-// (infinite when the trace holds none of that range).
-inline double WorstDb(const Trace& trace, const std::function<double(double)>& exactDb) {
-  double worst = trace.range.fminHz <= 200.0 && trace.range.fmaxHz >= 10000.0
-                     ? 0.0
-                     : std::numeric_limits<double>::infinity();
-  for (std::size_t k = 0; k < trace.frequenciesHz.size(); ++k) {
-    const double f = trace.frequenciesHz[k];
-    if (f >= 200.0 && f <= 10000.0) {
-      worst = std::max(worst, std::abs(trace.levelsDb[k] - exactDb(f)));
-    }
-  }
-  return worst;
-}
-
-inline double Db(Complex v) {
-  return 20.0 * std::log10(std::abs(v));
+  return TraceFromAnalysis(analysis, name).Value();
 }
 
 // A trace built point by point: levelDb(f) on the grid of fmin..fmax, without a phase.
@@ -95,6 +65,22 @@ inline Trace Curve(const std::string& name, double fmin, double fmax,
   trace.frequenciesHz = FrdFrequencies(fmin, fmax);
   for (const double f : trace.frequenciesHz) trace.levelsDb.push_back(levelDb(f));
   return trace;
+}
+
+// The largest difference [dB] between a trace's levels and exactDb from 200 Hz to 10 kHz
+// (infinite when the trace does not hold all of that range).
+inline double WorstDb(const Trace& trace, const std::function<double(double)>& exactDb) {
+  double worst = trace.range.fminHz > 200.0 || trace.range.fmaxHz < 10000.0 ? HUGE_VAL : 0.0;
+  for (std::size_t k = 0; k < trace.frequenciesHz.size(); ++k) {
+    const double f = trace.frequenciesHz[k];
+    if (f >= 200.0 && f <= 10000.0)
+      worst = std::max(worst, std::abs(trace.levelsDb[k] - exactDb(f)));
+  }
+  return worst;
+}
+
+inline double Db(std::complex<double> v) {
+  return 20.0 * std::log10(std::abs(v));
 }
 
 }  // namespace quorvel::takes
