@@ -51,6 +51,11 @@ std::string RangeText(TraceRange range) {
 
 OrMessage<TraceRange> CommonRange(std::span<const Trace> traces, double fminHz, double fmaxHz) {
   if (traces.empty()) return Refusal{"There is no trace to combine"};
+  for (const Trace& trace : traces) {
+    if (trace.frequenciesHz.size() < 2 || trace.levelsDb.size() != trace.frequenciesHz.size()) {
+      return Refusal{trace.name + " holds no response to combine"};
+    }
+  }
   std::size_t highestLow = 0, lowestHigh = 0;
   for (std::size_t i = 1; i < traces.size(); ++i) {
     if (traces[i].range.fminHz > traces[highestLow].range.fminHz) highestLow = i;

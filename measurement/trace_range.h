@@ -11,9 +11,9 @@ namespace quorvel {
 
 // The range every trace covers: the highest fmin to the lowest fmax. Refused when it is empty
 // ("The traces have no frequency range in common: A covers 20-200 Hz, B 1000-20000 Hz", naming
-// the two that do not meet) or when there is no trace. fminHz / fmaxHz above 0 ask for a part
-// of it (`--fmin` / `--fmax`); refused when that part does not lie within it (the message says
-// the common range).
+// the two that do not meet), when there is no trace, or when a trace holds fewer than two
+// levels. fminHz / fmaxHz above 0 ask for a part of it (`--fmin` / `--fmax`); refused when that
+// part does not lie within it (the message says the common range).
 [[nodiscard]] OrMessage<TraceRange> CommonRange(std::span<const Trace> traces, double fminHz = 0.0,
                                                 double fmaxHz = 0.0);
 
