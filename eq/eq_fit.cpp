@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "eq/eq_fit_model.h"
-#include "eq/octave_smoothing.h"
+#include "measurement/octave_smoothing.h"
 
 namespace quorvel {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "eq/biquad.h"
-#include "eq/octave_smoothing.h"
+#include "measurement/octave_smoothing.h"
 
 namespace quorvel {
 

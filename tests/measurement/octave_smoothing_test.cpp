@@ -1,5 +1,5 @@
 // Fractional-octave smoothing against the power average's closed form.
-#include "eq/octave_smoothing.h"
+#include "measurement/octave_smoothing.h"
 
 #include <gtest/gtest.h>
 

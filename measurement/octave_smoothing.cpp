@@ -1,4 +1,4 @@
-#include "eq/octave_smoothing.h"
+#include "measurement/octave_smoothing.h"
 
 #include <algorithm>
 #include <cmath>
