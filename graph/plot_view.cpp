@@ -28,6 +28,9 @@ bool Valid(const PlotArea& area) {
 std::pair<double, double> Constrain(double a, double b, double least, double most, double lo,
                                     double hi, double anchor) {
   if (a > b) std::swap(a, b);
+  // far beyond the limits only the side matters (and the arithmetic keeps its precision)
+  a = std::clamp(a, lo - 2.0 * (hi - lo), hi + 2.0 * (hi - lo));
+  b = std::clamp(b, lo - 2.0 * (hi - lo), hi + 2.0 * (hi - lo));
   const double span = b - a;
   const double want = std::clamp(span, least, most);
   if (want != span) {
@@ -198,6 +201,13 @@ bool CPlotView::PanBy(const PlotArea& area, double dx, double dy) {
 
 bool CPlotView::PanByFraction(double fx, double fy) {
   if (!std::isfinite(fx) || !std::isfinite(fy)) return false;
+  // a range at its limit stays there exactly
+  if ((fx < 0.0 && m_frequency.low <= kLowestHz) || (fx > 0.0 && m_frequency.high >= kHighestHz)) {
+    fx = 0.0;
+  }
+  if ((fy < 0.0 && m_level.low <= -kLevelLimitDb) || (fy > 0.0 && m_level.high >= kLevelLimitDb)) {
+    fy = 0.0;
+  }
   bool changed = false;
   if (fx != 0.0) {
     const double ratio = std::pow(m_frequency.high / m_frequency.low, fx);
