@@ -35,10 +35,10 @@ constexpr double kSwatch = 24.0;  // a legend entry's line sample
 constexpr double kTick = 4.0;
 constexpr double kHzOffset = 12.0;  // "Hz" after the area's right edge, in the labels' row
 constexpr double kLabelGap = 6.0;   // between frequency labels
-constexpr double kTraceWidth = 1.6;
+constexpr double kTraceWidth = 1.5;
 constexpr double kPhaseWidth = 1.0;
-constexpr double kFaintAlpha = 0.35;  // a trace below its valid frequency
-constexpr double kPhaseAlpha = 0.7;
+constexpr double kFaintOpacity = 0.35;  // a trace below its valid frequency
+constexpr double kPhaseOpacity = 0.7;
 constexpr double kFarOff = 1e4;  // [pixels] beyond the area: where a far point is clamped
 constexpr int kMonoPixels = 11;
 constexpr int kPngDotsPerMetre = 2777;  // as the curve pictures carry it, at 1x
@@ -59,20 +59,59 @@ QString Text(const std::string& s) {
   return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-QColor Colour(const TraceRgb& c, double alpha = 1.0) {
-  QColor colour(c.red, c.green, c.blue);
-  colour.setAlphaF(static_cast<float>(alpha));
-  return colour;
+// A trace's colour laid over the white background with the given opacity, itself opaque: the
+// overlapping ends of a line's segments do not darken it.
+QColor Colour(const TraceRgb& c, double opacity = 1.0) {
+  const auto over = [opacity](uint8_t v) {
+    return static_cast<int>(std::lround(255.0 - opacity * (255.0 - v)));
+  };
+  return {over(c.red), over(c.green), over(c.blue)};
 }
 
-QPen TracePen(const PlotTrace& trace, double width, double alpha) {
-  QPen pen(Colour(trace.colour, alpha), width, Qt::SolidLine, Qt::FlatCap, Qt::RoundJoin);
-  if (trace.style == TraceLineStyle::kDashed) pen.setDashPattern({4.5, 2.5});
-  if (trace.style == TraceLineStyle::kDotted) {
-    pen.setCapStyle(Qt::RoundCap);
-    pen.setDashPattern({0.01, 2.2});
+// A trace's line is drawn as separate straight segments (the raster engine strokes a long
+// polyline of a line wider than one device pixel many times slower), dashed here rather than by
+// the pen, with square caps that close the joints. Lengths of line and gap [logical pixels],
+// less and more the caps' extent.
+struct Dashes {
+  double on = HUGE_VAL;
+  double off = 0.0;
+};
+Dashes DashesOf(TraceLineStyle style, double width) {
+  if (style == TraceLineStyle::kDashed) return {7.0 - width, 3.5 + width};
+  if (style == TraceLineStyle::kDotted) return {0.01, 2.5 + width};  // square dots
+  return {};
+}
+
+void AppendSegments(const QPolygonF& points, const Dashes& dashes, QVector<QLineF>& segments) {
+  bool on = true;
+  double left = dashes.on;  // of the current dash or gap
+  for (qsizetype k = 1; k < points.size(); ++k) {
+    const QLineF line(points[k - 1], points[k]);
+    const double length = line.length();
+    if (!std::isfinite(dashes.on)) {
+      segments.append(line);
+      continue;
+    }
+    for (double t = 0.0; t < length;) {
+      const double step = std::min(left, length - t);
+      if (on) segments.append(QLineF(line.pointAt(t / length), line.pointAt((t + step) / length)));
+      t += step;
+      left -= step;
+      if (left <= 0.0) {
+        on = !on;
+        left = on ? dashes.on : dashes.off;
+      }
+    }
   }
-  return pen;
+}
+
+void DrawTraceLine(QPainter& painter, const PlotTrace& trace, const QPolygonF& points, double width,
+                   double opacity) {
+  QVector<QLineF> segments;
+  AppendSegments(points, DashesOf(trace.style, width), segments);
+  painter.setPen(
+      QPen(Colour(trace.colour, opacity), width, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+  painter.drawLines(segments);
 }
 
 QFont MonoFont() {
@@ -212,14 +251,13 @@ void DrawTraces(QPainter& painter, const PlotArea& area, const CPlotView& view,
     if (!trace.visible) continue;
     if (scene.showPhase && !trace.phasesDeg.empty()) {
       for (const Run& run : TraceRuns(trace, trace.phasesDeg, area, view, true)) {
-        painter.setPen(TracePen(trace, kPhaseWidth, kPhaseAlpha * (run.faint ? kFaintAlpha : 1.0)));
-        painter.drawPolyline(run.points);
+        DrawTraceLine(painter, trace, run.points, kPhaseWidth,
+                      kPhaseOpacity * (run.faint ? kFaintOpacity : 1.0));
       }
     }
     if (!scene.showLevel) continue;
     for (const Run& run : TraceRuns(trace, trace.levelsDb, area, view, false)) {
-      painter.setPen(TracePen(trace, kTraceWidth, run.faint ? kFaintAlpha : 1.0));
-      painter.drawPolyline(run.points);
+      DrawTraceLine(painter, trace, run.points, kTraceWidth, run.faint ? kFaintOpacity : 1.0);
     }
   }
   painter.restore();
@@ -246,8 +284,10 @@ void DrawLegend(QPainter& painter, const QRectF& legend, const PlotScene& scene)
     }
     // on a pixel row's centre, so that the sample shows its colour unblended
     const double middle = std::floor(baseline - metrics.capHeight() / 2.0) + 0.5;
-    painter.setPen(TracePen(trace, kTraceWidth, 1.0));
-    painter.drawLine(QPointF(legend.left(), middle), QPointF(legend.left() + kSwatch, middle));
+    DrawTraceLine(painter, trace,
+                  QPolygonF({QPointF(legend.left() + kTraceWidth / 2.0, middle),
+                             QPointF(legend.left() + kSwatch - kTraceWidth / 2.0, middle)}),
+                  kTraceWidth, 1.0);
     painter.setPen(kText);
     painter.drawText(
         QPointF(legend.left() + kSwatch + 6.0, baseline),
