@@ -87,11 +87,11 @@ void AppendSegments(const QPolygonF& points, const Dashes& dashes, QVector<QLine
   double left = dashes.on;  // of the current dash or gap
   for (qsizetype k = 1; k < points.size(); ++k) {
     const QLineF line(points[k - 1], points[k]);
-    const double length = line.length();
     if (!std::isfinite(dashes.on)) {
       segments.append(line);
       continue;
     }
+    const double length = line.length();
     for (double t = 0.0; t < length;) {
       const double step = std::min(left, length - t);
       if (on) segments.append(QLineF(line.pointAt(t / length), line.pointAt((t + step) / length)));
@@ -200,6 +200,10 @@ std::vector<Run> TraceRuns(const PlotTrace& trace, std::span<const double> value
   const size_t end = std::min(
       f.size(),
       static_cast<size_t>(std::upper_bound(f.begin(), f.end(), shown.high) - f.begin()) + 1);
+  // x of a frequency, with the logarithm of the view's range taken once
+  const double logLow = std::log(shown.low);
+  const double pixelsPerLog = area.width / (std::log(shown.high) - logLow);
+  const auto x = [&](double hz) { return area.left + (std::log(hz) - logLow) * pixelsPerLog; };
   const auto y = [&](double v) {
     const double py = phase ? view.YOfPhase(area, v) : view.YOfLevel(area, v);
     return std::clamp(py, area.top - kFarOff, area.top + area.height + kFarOff);
@@ -225,8 +229,7 @@ std::vector<Run> TraceRuns(const PlotTrace& trace, std::span<const double> value
       if (!run.points.isEmpty() && std::isfinite(previous)) {
         // both runs meet where the line crosses the valid frequency
         const double t = std::log(trace.validAboveHz / previousHz) / std::log(hz / previousHz);
-        const QPointF at(view.XOfFrequency(area, trace.validAboveHz),
-                         y(previous + t * (v - previous)));
+        const QPointF at(x(trace.validAboveHz), y(previous + t * (v - previous)));
         run.points << at;
         flush();
         run.points << at;
@@ -235,7 +238,7 @@ std::vector<Run> TraceRuns(const PlotTrace& trace, std::span<const double> value
       }
       run.faint = faint;
     }
-    run.points << QPointF(view.XOfFrequency(area, hz), y(v));
+    run.points << QPointF(x(hz), y(v));
     previous = v;
     previousHz = hz;
   }
