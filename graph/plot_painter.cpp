@@ -299,6 +299,11 @@ void DrawLegend(QPainter& painter, const QRectF& legend, const PlotScene& scene)
   }
 }
 
+// A value of the readout; the reference says that it is.
+QString ReadoutText(const CursorValue& value) {
+  return Text(CursorValueText(value) + (value.isReference ? " (ref)" : ""));
+}
+
 // The cursor's line across the area and its readout beside it, kept inside the area.
 void DrawCursor(QPainter& painter, const PlotArea& area, const CPlotView& view,
                 const PlotScene& scene) {
@@ -319,7 +324,7 @@ void DrawCursor(QPainter& painter, const PlotArea& area, const CPlotView& view,
   for (const CursorValue& v : readout.values) {
     nameWidth = std::max(
         nameWidth, std::min(nameMost, names.horizontalAdvance(Text(scene.traces[v.trace].name))));
-    valueWidth = std::max(valueWidth, values.horizontalAdvance(Text(CursorValueText(v))));
+    valueWidth = std::max(valueWidth, values.horizontalAdvance(ReadoutText(v)));
   }
   const double pad = 4.0;
   const double row = std::max(names.height(), values.height());
@@ -354,7 +359,7 @@ void DrawCursor(QPainter& painter, const PlotArea& area, const CPlotView& view,
     painter.drawText(QPointF(box.left() + pad + 14.0, baseline),
                      names.elidedText(Text(trace.name), Qt::ElideRight, nameWidth));
     painter.setFont(mono);
-    DrawText(painter, Text(CursorValueText(v)), box.right() - pad, baseline, 1.0);
+    DrawText(painter, ReadoutText(v), box.right() - pad, baseline, 1.0);
   }
   painter.restore();
 }
