@@ -22,30 +22,22 @@ TEST(PlotCursor, TracesAreReadOnLogFrequency) {
                      {4000.1, NAN}, {1500, NAN},          {4000, -20}, {NAN, NAN}};
   for (const Case& c : cases) {
     const double got = ValueAtFrequency(f, level, c.hz);
-    if (std::isnan(c.want)) {
-      EXPECT_TRUE(std::isnan(got)) << c.hz;
-    } else {
-      EXPECT_NEAR(got, c.want, 1e-12) << c.hz;
-    }
+    EXPECT_TRUE(std::isnan(c.want) ? std::isnan(got) : std::fabs(got - c.want) < 1e-12) << c.hz;
   }
   EXPECT_TRUE(std::isnan(ValueAtFrequency(f, std::vector<double>{1, 2}, 500)));
 }
 
 TEST(PlotCursor, ReadoutGivesLevelsAndDifferencesInAnyLocale) {
   QUORVEL_IN_DECIMAL_COMMA_LOCALE(locale);
-  const std::vector<double> f{20, 20000};
-  const std::vector<double> a{-3.4, -3.4};
-  const std::vector<double> b{-1.2, -1.2};
-  const std::vector<double> c{-50, -50};
-  const std::vector<double> narrow{100, 200};
+  const std::vector<double> f{20, 20000}, a{-3.4, -3.4}, b{-1.2, -1.2}, c{-50, -50},
+      narrow{100, 200};
   std::vector<PlotTrace> traces{{"A", {}, {}, f, a, {}, 0, true},
                                 {"B", {}, {}, f, b, {}, 0, true},
                                 {"hidden", {}, {}, f, c, {}, 0, false},
                                 {"C", {}, {}, narrow, c, {}, 0, true}};
   const CursorReadout readout = ReadCursor(traces, 1234.0, 0);
   ASSERT_EQ(readout.values.size(), 3u);
-  EXPECT_TRUE(readout.values[0].isReference);
-  EXPECT_NEAR(readout.values[1].differenceDb, 2.2, 1e-12);
+  EXPECT_TRUE(readout.values[0].isReference && !readout.values[2].isReference);
   EXPECT_EQ(CursorReadoutText(traces, readout), "1.23 kHz: A -3.4 dB, B -1.2 dB (+2.2), C --");
   // no reference (hidden, or none): levels alone
   EXPECT_EQ(CursorReadoutText(traces, ReadCursor(traces, 85.24, 2)),

@@ -27,7 +27,6 @@ const QRect kRect(40, 30, 900, 420);  // logical pixels
 struct Sixteen {
   Sixteen() {
     for (int i = 0; i <= 480; ++i) f.push_back(20.0 * std::pow(1000.0, i / 480.0));
-    levels.resize(kTraces);
     for (int t = 0; t < kTraces; ++t) {
       for (const double hz : f) levels[t].push_back(t == 15 && hz > 8000 ? 1e6 : LevelOf(t));
       const TraceLook look = TraceLookAt(t);
@@ -41,7 +40,7 @@ struct Sixteen {
   }
   static double LevelOf(int t) { return -(2.05 + 1.5 * t); }
   std::vector<double> f;
-  std::vector<std::vector<double>> levels;
+  std::vector<std::vector<double>> levels = std::vector<std::vector<double>>(kTraces);
   std::vector<PlotTrace> traces;
   PlotScene scene;
   CPlotView view;
@@ -56,9 +55,8 @@ QImage Paint(const Sixteen& s, const PlotScene& scene, int scale) {
   return image;
 }
 
-bool Inside(const QRectF& logical, int x, int y, int scale, double slack = 0.0) {
-  return logical.adjusted(-slack, -slack, slack, slack)
-      .contains((x + 0.5) / scale, (y + 0.5) / scale);
+bool Inside(const QRectF& logical, int x, int y, int scale) {
+  return logical.contains((x + 0.5) / scale, (y + 0.5) / scale);
 }
 
 TEST(PlotPainter, SixteenTracesEachInItsOwnPixelsAtAnyScale) {
@@ -100,10 +98,9 @@ TEST(PlotPainter, SixteenTracesEachInItsOwnPixelsAtAnyScale) {
       EXPECT_GT(inLegend[t], 10 * scale) << t;
     }
   }
-  const std::vector<std::string> lines = PlotLegendLines(s.scene);
-  ASSERT_EQ(lines.size(), 17u);
-  EXPECT_EQ(lines[0], "Smoothing: 1/6 octave");
-  for (int t = 0; t < kTraces; ++t) EXPECT_EQ(lines[t + 1], "Trace " + std::to_string(t + 1));
+  std::vector<std::string> names{"Smoothing: 1/6 octave"};
+  for (int t = 0; t < kTraces; ++t) names.push_back("Trace " + std::to_string(t + 1));
+  EXPECT_EQ(PlotLegendLines(s.scene), names);
 }
 
 TEST(PlotPainter, CursorAndZoomBoxStayInTheAreaAndThePictureIsSavedWhole) {
@@ -112,32 +109,32 @@ TEST(PlotPainter, CursorAndZoomBoxStayInTheAreaAndThePictureIsSavedWhole) {
   scene.cursorHz = 15000.0;  // near the right edge: the readout turns to the left
   scene.referenceTrace = 0;
   scene.hasZoomBox = true;
-  scene.zoomBox = QRectF(900, 400, -700, -500);  // reaches out of the area
+  scene.zoomBox = QRectF(900, 400, -1000, -500);  // reaches out of the area
   const PlotLayout layout = LayoutPlot(kRect, scene);
   const QRectF area(layout.area.left, layout.area.top, layout.area.width, layout.area.height);
+  // against the same plot without them: they change pixels only within the area
   const QImage image = Paint(s, scene, 1);
+  const QImage plain = Paint(s, s.scene, 1);
+  int changed = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      if (image.pixel(x, y) == plain.pixel(x, y)) continue;
+      ASSERT_TRUE(Inside(area.adjusted(-0.5, -0.5, 0.5, 0.5), x, y, 1)) << x << "," << y;
+      ++changed;
+    }
+  }
+  EXPECT_GT(changed, 0.5 * area.width() * area.height());  // the box covers most of it
   // the cursor's dashed line down to the bottom of the area, below its readout
   const int column = static_cast<int>(s.view.XOfFrequency(layout.area, 15000.0));
   int dark = 0;
-  const int from = static_cast<int>(area.bottom() - area.height() / 4);
-  for (int y = from; y < area.bottom(); ++y) dark += qGray(image.pixel(column, y)) < 100;
-  EXPECT_GT(dark, 0.5 * (area.bottom() - from));
-  for (int y = 0; y < image.height(); ++y) {
-    for (int x = 0; x < image.width(); ++x) {
-      // the box's blue fill and the cursor's readout only within the area
-      const QRgb pixel = image.pixel(x, y);
-      if (!Inside(area, x, y, 1, 1.0) && qBlue(pixel) > qRed(pixel) + 20 &&
-          !Inside(layout.legend, x, y, 1)) {
-        ASSERT_TRUE(Inside(kRect, x, y, 1)) << x << "," << y;
-        ASSERT_NE(pixel, qRgb(0, 0, 0)) << x << "," << y;
-      }
-    }
+  for (int y = static_cast<int>(area.center().y()); y < area.bottom(); ++y) {
+    dark += qGray(image.pixel(column, y)) < 100;
   }
+  EXPECT_GT(dark, area.height() / 4);
   const std::string path = testing::TempDir() + "plot_painter_test.png";
   std::string words;
   ASSERT_TRUE(SavePlotPicture(path, s.view, scene, QSize(1065, 455), 2.0, &words)) << words;
-  const QImage saved(QString::fromStdString(path));
-  EXPECT_EQ(saved.size(), QSize(2130, 910));
+  EXPECT_EQ(QImage(QString::fromStdString(path)).size(), QSize(2130, 910));
   std::filesystem::remove(path);
   EXPECT_FALSE(SavePlotPicture("/nonexistent-folder/plot.png", s.view, scene, QSize(1065, 455), 1.0,
                                &words));

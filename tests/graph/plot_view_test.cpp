@@ -17,20 +17,13 @@ namespace {
 const PlotArea kArea{46.5, 12.0, 880.0, 401.0};
 const double kLeastRatio = std::pow(2.0, CPlotView::kLeastOctaves);
 
-void ExpectSound(const CPlotView& view) {
-  const PlotRange f = view.Frequency();
-  const PlotRange l = view.Level();
-  const PlotRange p = view.Phase();
-  EXPECT_GE(f.low, CPlotView::kLowestHz);
-  EXPECT_LE(f.high, CPlotView::kHighestHz);
-  EXPECT_GE(f.high / f.low, kLeastRatio * (1 - 1e-9));
-  EXPECT_GE(l.low, -CPlotView::kLevelLimitDb);
-  EXPECT_LE(l.high, CPlotView::kLevelLimitDb);
-  EXPECT_GE(l.high - l.low, CPlotView::kLeastLevelSpanDb - 1e-9);
-  EXPECT_LE(l.high - l.low, CPlotView::kMostLevelSpanDb + 1e-9);
-  EXPECT_GE(p.low, -180.0);
-  EXPECT_LE(p.high, 180.0);
-  EXPECT_GE(p.high - p.low, CPlotView::kLeastPhaseSpanDeg - 1e-9);
+// Every range upright (NaN fails too), within its limits and at least its least span.
+void ExpectSound(const CPlotView& v) {
+  const PlotRange f = v.Frequency(), l = v.Level(), p = v.Phase();
+  EXPECT_TRUE(f.low >= 1 && f.high <= 24000 && f.high / f.low >= kLeastRatio * (1 - 1e-9));
+  EXPECT_TRUE(l.low >= -300 && l.high <= 300 && l.high - l.low >= 1 - 1e-9 &&
+              l.high - l.low <= 200 + 1e-9);
+  EXPECT_TRUE(p.low >= -180 && p.high <= 180 && p.high - p.low >= 5 - 1e-9);
 }
 
 // A flat trace with a 1 dB ripple every octave, from fromHz to toHz.
@@ -51,18 +44,16 @@ Owned Ripple(double fromHz, double toHz, double levelDb) {
 TEST(PlotView, PixelsAndValuesMapBothWays) {
   CPlotView view;
   EXPECT_NEAR(view.XOfFrequency(kArea, 20.0), kArea.left, 1e-9);
-  EXPECT_NEAR(view.XOfFrequency(kArea, 20000.0), kArea.left + kArea.width, 1e-9);
-  EXPECT_NEAR(view.XOfFrequency(kArea, 632.4555), kArea.left + kArea.width / 2, 1e-4);
-  EXPECT_NEAR(view.YOfLevel(kArea, 0.0), kArea.top, 1e-9);
-  EXPECT_NEAR(view.YOfPhase(kArea, -180.0), kArea.top + kArea.height, 1e-9);
+  EXPECT_NEAR(view.XOfFrequency(kArea, std::sqrt(20.0 * 20000)), kArea.left + kArea.width / 2,
+              1e-9);
+  EXPECT_NEAR(view.YOfLevel(kArea, 0.0) + view.YOfPhase(kArea, -180.0),
+              2 * kArea.top + kArea.height, 1e-9);
   view.SetFrequency(1000, 1072);
   view.SetLevel(-3.5, -2.5);
-  for (const double x : {kArea.left, 100.25, 500.0, kArea.left + kArea.width}) {
-    EXPECT_NEAR(view.XOfFrequency(kArea, view.FrequencyOfX(kArea, x)), x, 1e-9);
-  }
-  for (const double y : {kArea.top, 99.75, 413.0}) {
-    EXPECT_NEAR(view.YOfLevel(kArea, view.LevelOfY(kArea, y)), y, 1e-9);
-    EXPECT_NEAR(view.YOfPhase(kArea, view.PhaseOfY(kArea, y)), y, 1e-9);
+  for (const double p : {kArea.left, 100.25, 413.0, kArea.left + kArea.width}) {
+    EXPECT_NEAR(view.XOfFrequency(kArea, view.FrequencyOfX(kArea, p)), p, 1e-9);
+    EXPECT_NEAR(view.YOfLevel(kArea, view.LevelOfY(kArea, p)), p, 1e-9);
+    EXPECT_NEAR(view.YOfPhase(kArea, view.PhaseOfY(kArea, p)), p, 1e-9);
   }
 }
 
@@ -80,8 +71,7 @@ TEST(PlotView, RangesStayWithinTheirLimitsWhateverIsAsked) {
       {0.5, 30000, true, 1, 24000},
       {1000, 1000, true, 1000 / std::sqrt(kLeastRatio), 1000 * std::sqrt(kLeastRatio)},
       {23500, 23900, true, 24000 / kLeastRatio, 24000},
-      {0.9, 1.0, true, 1, 1 / 0.9},
-  };
+      {0.9, 1.0, true, 1, 1 / 0.9}};
   for (const Case& c : cases) {
     CPlotView view;
     EXPECT_EQ(view.SetFrequency(c.low, c.high), c.changes) << c.low;
@@ -95,12 +85,8 @@ TEST(PlotView, RangesStayWithinTheirLimitsWhateverIsAsked) {
   for (const Level& c : levels) {
     CPlotView view;
     view.SetLevel(c.low, c.high);
-    EXPECT_DOUBLE_EQ(view.Level().low, c.wantLow) << c.low;
-    EXPECT_DOUBLE_EQ(view.Level().high, c.wantHigh) << c.low;
+    EXPECT_EQ(view.Level(), (PlotRange{c.wantLow, c.wantHigh})) << c.low;
   }
-  CPlotView view;
-  view.SetPhase(-400, 400);
-  EXPECT_EQ(view.Phase(), (PlotRange{-180, 180}));
 }
 
 TEST(PlotView, ZoomKeepsTheValueUnderThePointerUntilALimit) {
@@ -120,21 +106,19 @@ TEST(PlotView, ZoomKeepsTheValueUnderThePointerUntilALimit) {
     const double f = view.FrequencyOfX(kArea, c.x);
     EXPECT_TRUE(view.ZoomAt(kArea, c.x, c.y, c.factor, c.axes));
     ExpectSound(view);
-    const bool frequency = c.axes != PlotAxes::kVertical;
-    const bool vertical = c.axes != PlotAxes::kFrequency;
     EXPECT_NEAR(view.FrequencyOfX(kArea, c.x), f, 1e-9 * f);
     EXPECT_NEAR(view.LevelOfY(kArea, c.y), before.LevelOfY(kArea, c.y), 1e-9);
     EXPECT_NEAR(view.PhaseOfY(kArea, c.y), before.PhaseOfY(kArea, c.y), 1e-9);
     const auto span = [](const CPlotView& v) {
       return std::log(v.Frequency().high / v.Frequency().low);
     };
-    EXPECT_NEAR(span(view), span(before) / (frequency ? c.factor : 1.0), 1e-9);
-    EXPECT_NEAR(view.Level().high - view.Level().low, 50.0 / (vertical ? c.factor : 1.0), 1e-9);
+    EXPECT_NEAR(span(view), span(before) / (c.axes != PlotAxes::kVertical ? c.factor : 1.0), 1e-9);
+    EXPECT_NEAR(view.Level().high - view.Level().low,
+                50.0 / (c.axes != PlotAxes::kFrequency ? c.factor : 1.0), 1e-9);
   }
   // at the limits: the least spans, then the whole range; nothing that is not a number
   CPlotView view;
   EXPECT_TRUE(WheelZoom(view, kArea, 300, 200, 120 * 200, PlotAxes::kBoth));
-  ExpectSound(view);
   EXPECT_NEAR(view.Frequency().high / view.Frequency().low, kLeastRatio, 1e-9);
   EXPECT_NEAR(view.Level().high - view.Level().low, 1.0, 1e-9);
   EXPECT_TRUE(WheelZoom(view, kArea, 300, 200, -120 * 400, PlotAxes::kBoth));
@@ -142,25 +126,22 @@ TEST(PlotView, ZoomKeepsTheValueUnderThePointerUntilALimit) {
   EXPECT_NEAR(view.Level().high - view.Level().low, 200.0, 1e-9);
   EXPECT_EQ(view.Phase(), (PlotRange{-180, 180}));
   const CPlotView before = view;
-  EXPECT_FALSE(view.ZoomAt(kArea, NAN, 200, 2, PlotAxes::kBoth));
-  EXPECT_FALSE(view.ZoomAt(kArea, 300, 200, NAN, PlotAxes::kBoth));
-  EXPECT_FALSE(view.ZoomAt({0, 0, 0, 0}, 300, 200, 2, PlotAxes::kBoth));
-  EXPECT_FALSE(WheelZoom(view, kArea, 300, 200, 0, PlotAxes::kBoth));
+  EXPECT_FALSE(view.ZoomAt(kArea, NAN, 200, 2, PlotAxes::kBoth) ||
+               view.ZoomAt(kArea, 300, 200, NAN, PlotAxes::kBoth) ||
+               view.ZoomAt({0, 0, 0, 0}, 300, 200, 2, PlotAxes::kBoth) ||
+               WheelZoom(view, kArea, 300, 200, 0, PlotAxes::kBoth) || view.PanBy(kArea, NAN, 1));
   EXPECT_EQ(view.Frequency(), before.Frequency());
   EXPECT_EQ(view.Level(), before.Level());
 }
 
 TEST(PlotView, BoxPanAndKeysMoveTheViewAsDragged) {
   CPlotView view;
-  const double f0 = view.FrequencyOfX(kArea, 100);
-  const double f1 = view.FrequencyOfX(kArea, 300);
-  const double top = view.LevelOfY(kArea, 50);
-  const double bottom = view.LevelOfY(kArea, 250);
+  const CPlotView old = view;
   EXPECT_TRUE(DragZoomBox(view, kArea, 300, 50, 100, 250));  // from any corner
-  EXPECT_NEAR(view.Frequency().low, f0, 1e-9 * f0);
-  EXPECT_NEAR(view.Frequency().high, f1, 1e-9 * f1);
-  EXPECT_NEAR(view.Level().low, bottom, 1e-9);
-  EXPECT_NEAR(view.Level().high, top, 1e-9);
+  EXPECT_NEAR(view.Frequency().low / old.FrequencyOfX(kArea, 100), 1.0, 1e-9);
+  EXPECT_NEAR(view.Frequency().high / old.FrequencyOfX(kArea, 300), 1.0, 1e-9);
+  EXPECT_NEAR(view.Level().low, old.LevelOfY(kArea, 250), 1e-9);
+  EXPECT_NEAR(view.Level().high, old.LevelOfY(kArea, 50), 1e-9);
   // a box only 4 pixels high zooms the frequency alone; a click changes nothing
   const PlotRange level = view.Level();
   EXPECT_TRUE(view.ZoomToBox(kArea, 100, 100, 500, 104));
@@ -178,18 +159,16 @@ TEST(PlotView, BoxPanAndKeysMoveTheViewAsDragged) {
   EXPECT_NEAR(view.Frequency().high, 10.0, 1e-9);
   EXPECT_FALSE(DragPan(view, kArea, 10 * kArea.width, 0));
   // arrows move a tenth of the span; + and - undo each other
-  const std::vector<PlotTrace> none;
   view.SetFrequency(100, 1000);
-  EXPECT_TRUE(PressPlotKey(view, PlotKey::kRight, PlotAxes::kBoth, none));
+  EXPECT_TRUE(PressPlotKey(view, PlotKey::kRight, PlotAxes::kBoth, {}));
   EXPECT_NEAR(view.Frequency().low, 100 * std::pow(10.0, 0.1), 1e-9);
-  EXPECT_TRUE(PressPlotKey(view, PlotKey::kDown, PlotAxes::kBoth, none));
+  EXPECT_TRUE(PressPlotKey(view, PlotKey::kDown, PlotAxes::kBoth, {}));
   EXPECT_NEAR(view.Level().high, -43.0, 1e-9);
   const CPlotView before = view;
-  EXPECT_TRUE(PressPlotKey(view, PlotKey::kZoomIn, AxesForModifiers(false, true), none));
+  EXPECT_TRUE(PressPlotKey(view, PlotKey::kZoomIn, AxesForModifiers(false, true), {}));
   EXPECT_EQ(view.Level(), before.Level());
-  EXPECT_TRUE(PressPlotKey(view, PlotKey::kZoomOut, PlotAxes::kFrequency, none));
-  EXPECT_NEAR(view.Frequency().low, before.Frequency().low, 1e-9);
-  EXPECT_NEAR(view.Frequency().high, before.Frequency().high, 1e-6);
+  EXPECT_TRUE(PressPlotKey(view, PlotKey::kZoomOut, PlotAxes::kFrequency, {}));
+  EXPECT_NEAR(view.Frequency().high / before.Frequency().high, 1.0, 1e-12);
 }
 
 TEST(PlotView, PresetsFitAndResetFollowTheVisibleTraces) {
@@ -202,8 +181,7 @@ TEST(PlotView, PresetsFitAndResetFollowTheVisibleTraces) {
   EXPECT_TRUE(PressPlotKey(view, PlotKey::kLevel15, PlotAxes::kBoth, traces));
   EXPECT_NEAR(view.Level().high - view.Level().low, 15.0, 1e-9);
   EXPECT_NEAR(std::remainder(view.Level().high, 2.0), 0.0, 1e-9);
-  EXPECT_LT(view.Level().low, -24.4);
-  EXPECT_GT(view.Level().high, -22.4);
+  EXPECT_TRUE(view.Level().low < -24.4 && view.Level().high > -22.4);
   EXPECT_EQ(LevelStepDb(view.Level().low, view.Level().high), 2.0);
   for (const double span : CPlotView::kLevelPresetsDb) {
     CPlotView empty;  // no trace: about the view's centre
@@ -214,8 +192,7 @@ TEST(PlotView, PresetsFitAndResetFollowTheVisibleTraces) {
   // fit: 25..16000 Hz, the 2 dB of ripple with 0.5 dB margins, rounded to 0.5 dB lines
   EXPECT_TRUE(view.Fit(traces));
   EXPECT_EQ(view.Frequency(), (PlotRange{25, 16000}));
-  EXPECT_DOUBLE_EQ(view.Level().low, -25.0);
-  EXPECT_DOUBLE_EQ(view.Level().high, -21.5);
+  EXPECT_EQ(view.Level(), (PlotRange{-25, -21.5}));
   traces[1].visible = true;
   traces[1].levelsDb = std::span<const double>();  // sizes disagree: left out
   EXPECT_TRUE(view.Reset(traces));

@@ -14,11 +14,10 @@ namespace {
 
 // WCAG 2 relative luminance of an sRGB colour
 double Luminance(const TraceRgb& c) {
-  const auto linear = [](uint8_t v) {
-    const double s = v / 255.0;
-    return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+  const auto lin = [](uint8_t v) {
+    return v <= 10 ? v / 3294.6 : std::pow((v / 255.0 + 0.055) / 1.055, 2.4);
   };
-  return 0.2126 * linear(c.red) + 0.7152 * linear(c.green) + 0.0722 * linear(c.blue);
+  return 0.2126 * lin(c.red) + 0.7152 * lin(c.green) + 0.0722 * lin(c.blue);
 }
 
 TEST(TracePalette, SixteenColoursVisibleOnWhiteAndFortyEightLooks) {
