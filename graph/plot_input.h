@@ -9,7 +9,7 @@ namespace quorvel {
 
 // What a plot widget's mouse and keyboard do to its CPlotView. The widget (user-interface
 // thread) calls these from its event handlers with the plot area the painter lays out
-// (PlotAreaFor in graph/plot_painter.h) and repaints when they return true. Suggested gestures:
+// (LayoutPlot in graph/plot_painter.h) and repaints when they return true. Suggested gestures:
 // the wheel zooms both axes, with Ctrl the frequency axis only and with Shift the vertical axes
 // only (AxesForModifiers); a left-button drag draws the zoom box (the widget hands it to the
 // painter while it moves, and to DragZoomBox on release); a middle-button or

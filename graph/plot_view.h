@@ -91,8 +91,8 @@ class CPlotView {
   // to -180..180. False (nothing changed) when no visible trace has a finite level.
   bool Fit(std::span<const PlotTrace> traces);
   // The frequencies all visible traces span together (20 Hz..20 kHz with none), a 90 dB level
-  // span whose top is the next 10 dB above their highest level there (0 dB with none), and
-  // -180..180 degrees.
+  // span whose top is the multiple of 10 dB at or above their highest level there (0 dB with
+  // none), and -180..180 degrees.
   bool Reset(std::span<const PlotTrace> traces);
 
  private:

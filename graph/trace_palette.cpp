@@ -21,11 +21,11 @@ constexpr std::array<TraceRgb, kTraceColourCount> kColours{{
     {0x33, 0x22, 0x88},  // indigo (Tol muted)
     // drawn dashed
     {0x99, 0x44, 0x55},  // dark red (Tol medium-contrast)
-    {0x33, 0xBB, 0xEE},  // cyan (Tol vibrant)
-    {0x22, 0x88, 0x33},  // green (Tol bright)
     {0xDD, 0xAA, 0x33},  // yellow (Tol high-contrast)
-    {0xAA, 0x33, 0x77},  // purple (Tol bright)
+    {0x22, 0x88, 0x33},  // green (Tol bright)
     {0xEE, 0x66, 0x77},  // red (Tol bright)
+    {0x33, 0xBB, 0xEE},  // cyan (Tol vibrant)
+    {0xAA, 0x33, 0x77},  // purple (Tol bright)
     {0xCC, 0x79, 0xA7},  // reddish purple (Okabe-Ito)
     {0xEE, 0x99, 0xAA},  // light red (Tol medium-contrast)
 }};

@@ -17,8 +17,8 @@ namespace quorvel {
 // deuteranopia (Machado, Oliveira and Fernandes' simulation at full severity), and each group
 // of eight that shares a line style by at least 10. The palest colours of those schemes (Tol's
 // sand and pale cyan, Okabe and Ito's yellow, light grey) are left out: each colour has at least
-// 2:1 contrast on the plots' white. Within each group the first colours differ most in
-// lightness, so that the first traces stay apart in a grey print.
+// 2:1 contrast on the plots' white. The first four colours of each group lie at least 9 units of
+// CIELAB lightness apart, so that the first traces stay apart in a grey print.
 struct TraceRgb {
   uint8_t red = 0;
   uint8_t green = 0;
