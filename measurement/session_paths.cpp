@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "base/atomic_file.h"
@@ -15,7 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr size_t kMaxFileNameBytes = 255;  // NAME_MAX of Linux file systems
-constexpr int kMostSuffixes = 1000;
+constexpr int kMostSuffixes = 1000;        // " (1000)" is the largest suffix
 
 bool Taken(const std::string& path) {
   struct stat info {};
@@ -100,10 +101,12 @@ std::string FreeFileName(const std::string& folder, const std::string& stem,
 
 std::string NewCaptureFileName(const std::string& sessionFolder, const std::string& caption,
                                const std::tm& made) {
-  // The time goes first into the room a long caption leaves, so no cut ever loses it.
+  // The caption is cut to leave room for the time, the largest suffix and the extension, so
+  // that no cut ever loses the time.
   const std::string time = " " + TimeName(made);
-  const std::string captionPart =
-      CutAtCharacter(SafeFileNamePart(caption), kMaxFileNameBytes - time.size() - 12);
+  const size_t room =
+      kMaxFileNameBytes - time.size() - std::strlen(" (1000)") - std::strlen(".wav");
+  const std::string captionPart = CutAtCharacter(SafeFileNamePart(caption), room);
   return FreeFileName(sessionFolder, captionPart + time, ".wav");
 }
 
