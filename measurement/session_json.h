@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,12 @@ struct SessionReading {
   // keeping aside first. A field that is merely missing takes its default and is not damage.
   bool damaged = false;
 };
+
+// A damaged file may hold a million faults: the first ones are listed, the others counted in a
+// last line ("session.json: 12 more problems are not listed").
+inline constexpr size_t kMostListedProblems = 100;
+// JSON nested deeper than this is no session (it would only cost memory): refused as damaged.
+inline constexpr int kMostSessionJsonDepth = 16;
 
 // Reads session.json's text; relative capture paths are taken from sessionFolder. Takes what it
 // can: an item that makes no sense is left out, a value of the wrong type takes its default, a

@@ -13,6 +13,30 @@ namespace {
 
 using Json = nlohmann::json;
 
+// The deepest nesting of arrays and objects outside strings, counted up to one past the most
+// a session has.
+int NestingDepth(const std::string& text) {
+  int depth = 0;
+  bool inString = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (inString) {
+      if (c == '\\') {
+        ++i;
+      } else if (c == '"') {
+        inString = false;
+      }
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > kMostSessionJsonDepth) return depth;
+    } else if (c == ']' || c == '}') {
+      --depth;
+    }
+  }
+  return 0;
+}
+
 std::string Quoted(const std::string& text) {
   return "\"" + ReadableUtf8(text) + "\"";
 }
@@ -58,10 +82,22 @@ class CSessionReader {
 
   // A problem that loses something the file held; one that only notes what was missing.
   void Lost(const std::string& words) {
-    m_reading.problems.push_back("session.json: " + words);
+    Noted(words);
     m_reading.damaged = true;
   }
-  void Noted(const std::string& words) { m_reading.problems.push_back("session.json: " + words); }
+  void Noted(const std::string& words) {
+    if (m_reading.problems.size() < kMostListedProblems) {
+      m_reading.problems.push_back("session.json: " + words);
+    } else {
+      ++m_unlisted;
+    }
+  }
+  void EndList() {
+    if (m_unlisted > 0) {
+      m_reading.problems.push_back("session.json: " + std::to_string(m_unlisted) +
+                                   " more problems are not listed");
+    }
+  }
 
  private:
   void ReadEntries(const Json& list);
@@ -77,6 +113,7 @@ class CSessionReader {
   std::set<std::string> m_ids;      // the ids of the traces taken so far
   long long m_nextEntry = 1;        // the numbers of the next fresh ids, beyond the file's
   long long m_nextDerived = 1;
+  size_t m_unlisted = 0;
 };
 
 // The fields of one object of the file, each read with its default when it is missing or of the
@@ -415,6 +452,14 @@ std::string ParseErrorWords(const std::string& what) {
 SessionReading ReadSessionJson(const std::string& text, const std::string& sessionFolder) {
   SessionReading reading;
   Json root;
+  if (NestingDepth(text) > kMostSessionJsonDepth) {
+    // Refused before parsing: each of millions of "[" would cost a value's memory.
+    reading.problems.push_back("session.json nests deeper than the " +
+                               std::to_string(kMostSessionJsonDepth) +
+                               " levels a session has; nothing is opened");
+    reading.damaged = true;
+    return reading;
+  }
   try {
     root = Json::parse(text);
   } catch (const Json::exception& error) {
@@ -425,6 +470,7 @@ SessionReading ReadSessionJson(const std::string& text, const std::string& sessi
   }
   CSessionReader reader(sessionFolder, &reading);
   reader.Read(root);
+  reader.EndList();
   return reading;
 }
 

@@ -169,12 +169,21 @@ OpenedSession OpenSession(const std::string& sessionFolder) {
   SessionReading reading = ReadSessionJson(text, folder);
   opened.document = std::move(reading.document);
   opened.problems = std::move(reading.problems);
+  size_t unlisted = 0;
   for (const SessionEntry& entry : opened.document.entries) {
     if (IsRegularFile(entry.capturePath)) continue;
     opened.missingCaptureIds.push_back(entry.id);
+    if (opened.missingCaptureIds.size() > kMostListedProblems) {
+      ++unlisted;
+      continue;
+    }
     opened.problems.push_back(
         "session.json: entry " + ReadableUtf8(entry.id) + " (\"" + ReadableUtf8(entry.look.name) +
         "\") names a capture that is missing: " + ReadableUtf8(entry.capturePath));
+  }
+  if (unlisted > 0) {
+    opened.problems.push_back("session.json: " + std::to_string(unlisted) +
+                              " more entries name captures that are missing");
   }
   if (reading.damaged) KeepAside(folder, text, true, &opened);
   return opened;

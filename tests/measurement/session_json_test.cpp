@@ -86,6 +86,8 @@ TEST(SessionJson, ADamagedFileOpensWhatItCanAndSaysWhatItCouldNot) {
     return R"({"version":1,"entries":[)" + entries + R"(],"derived":[)" + derived + "]," + view +
            "}";
   };
+  std::string noCaptures = "{}";
+  for (int i = 1; i < 150; ++i) noCaptures += ",{}";
   const struct {
     std::string text;
     std::string problem;  // a line the reading must give
@@ -144,6 +146,10 @@ TEST(SessionJson, ADamagedFileOpensWhatItCanAndSaysWhatItCouldNot) {
       {session(a).replace(session(a).find("\"reference\":\"\""), 14, "\"reference\":\"m5\""),
        "the view's reference \"m5\" is not in the session", 1, 0, true},
       {R"({"version":1,"entries":{}})", "its entries are an object, not an array", 0, 0, true},
+      {session(noCaptures), "session.json: 50 more problems are not listed", 0, 0, true},
+      {session("{\"id\":\"m1\",\"path\":\"a\",\"x\":" + std::string(16, '[') + "\"[\"" +
+               std::string(16, ']') + "}"),
+       "session.json nests deeper than the 16 levels a session has", 0, 0, true},
   };
   for (const auto& c : cases) {
     const SessionReading reading = ReadSessionJson(c.text, kFolder);
@@ -157,6 +163,7 @@ TEST(SessionJson, ADamagedFileOpensWhatItCanAndSaysWhatItCouldNot) {
     EXPECT_EQ(reading.document.derived.size(), c.derived) << c.text;
     EXPECT_EQ(reading.damaged, c.damaged) << c.text << "\n" << problems;
     EXPECT_TRUE(IsValidUtf8(problems)) << problems;
+    EXPECT_LE(reading.problems.size(), kMostListedProblems + 1);
   }
 }
 
