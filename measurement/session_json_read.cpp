@@ -283,7 +283,7 @@ void CSessionReader::ReadEntries(const Json& list) {
     SessionEntry entry;
     entry.id = TakeId(item, where, 'm');
     entry.capturePath = ResolveCapturePath(m_folder, path);
-    entry.look.name = std::filesystem::path(entry.capturePath).stem().string();
+    entry.look.name = ReadableUtf8(std::filesystem::path(entry.capturePath).stem().string());
     fields.Look(&entry.look);
     if (const Json* made = fields.Find("made"); made && !made->is_null()) {
       int64_t seconds = 0;
