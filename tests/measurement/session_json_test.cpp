@@ -8,9 +8,12 @@
 
 #include "measurement/session_json_fields.h"
 #include "tests/base/decimal_comma_locale.h"
+#include "tests/measurement/session_test_folder.h"
 
 namespace quorvel {
 namespace {
+
+using sessiontest::Joined;
 
 constexpr char kFolder[] = "/data/Sessions/2026-12-10 153012";
 
@@ -35,12 +38,6 @@ SessionDocument EveryField() {
       {"d4", DerivedKind::kDifference, true, {"d1", "m7"}, {"A - B", {}, true, "", 0}}};
   document.view = {12, 4.5, -30.5, 12, 200, 2000.5, LevelCurve::kResponse, {"m2", "d4"}, "d1"};
   return document;
-}
-
-std::string Joined(const std::vector<std::string>& lines) {
-  std::string all;
-  for (const std::string& line : lines) all += line + "\n";
-  return all;
 }
 
 TEST(SessionJson, EveryFieldComesBackAndPathsKeepTheirBytes) {

@@ -21,16 +21,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using sessiontest::Bytes;
+using sessiontest::Joined;
 using sessiontest::Put;
 
 SessionEntry Entry(const std::string& id, const std::string& path) {
   return {id, path, {"trace " + id, {}, true, "", 0}, std::nullopt};
-}
-
-std::string Joined(const std::vector<std::string>& lines) {
-  std::string all;
-  for (const std::string& line : lines) all += line + "\n";
-  return all;
 }
 
 // While it lives, file permissions bind this thread even as root, so a read-only folder is

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 namespace quorvel::sessiontest {
 
@@ -27,6 +28,12 @@ inline std::string Bytes(const std::string& path) {
 
 inline void Put(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
+}
+
+inline std::string Joined(const std::vector<std::string>& lines) {
+  std::string all;
+  for (const std::string& line : lines) all += line + "\n";
+  return all;
 }
 
 }  // namespace quorvel::sessiontest
