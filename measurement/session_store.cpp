@@ -1,0 +1,273 @@
+#include "measurement/session_store.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <map>
+
+#include "base/atomic_file.h"
+#include "measurement/session_json.h"
+#include "measurement/session_json_fields.h"
+#include "measurement/session_paths.h"
+
+namespace quorvel {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr size_t kChunkBytes = 1u << 20;
+
+// A descriptor closed on every way out.
+struct CFileDescriptor {
+  int fd = -1;
+  ~CFileDescriptor() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+// Opens a regular file for reading; a named pipe or device is refused without waiting for it.
+bool OpenRegular(const std::string& path, CFileDescriptor* file, struct stat* info,
+                 std::string* failureWords) {
+  file->fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (file->fd < 0 || ::fstat(file->fd, info) != 0) {
+    *failureWords = path + ": " + SystemErrorWords(errno);
+    return false;
+  }
+  if (!S_ISREG(info->st_mode)) {
+    *failureWords = path + ": " + (S_ISDIR(info->st_mode) ? "Is a directory" : "Not a file");
+    return false;
+  }
+  return true;
+}
+
+// Reads at most `limit` bytes of the open file into *text (it grows as bytes arrive, never by a
+// size given in advance); false with the failure words, or when there is more than limit.
+bool ReadUpTo(int fd, uint64_t limit, std::string* text, bool* tooLarge, std::string* failureWords,
+              const std::string& path) {
+  std::vector<char> chunk(64 * 1024);
+  *tooLarge = false;
+  for (;;) {
+    const ssize_t count = ::read(fd, chunk.data(), chunk.size());
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) {
+      *failureWords = path + ": " + SystemErrorWords(errno);
+      return false;
+    }
+    if (count == 0) return true;
+    if (text->size() + static_cast<size_t>(count) > limit) {
+      *tooLarge = true;
+      return false;
+    }
+    text->append(chunk.data(), static_cast<size_t>(count));
+  }
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::string SizeWords(uint64_t bytes) {
+  return std::to_string(bytes) + " bytes, more than the " +
+         std::to_string(kMaxSessionFileBytes >> 20) + " MB a session.json may have";
+}
+
+// Keeps a damaged session.json under a free name beside it: a second name for the same file
+// where the file system has them (the workbench's next save replaces the name session.json, not
+// the file), else a copy of the text read.
+void KeepAside(const std::string& folder, const std::string& text, bool wholeText,
+               OpenedSession* opened) {
+  const std::string original = folder + "/" + kSessionFileName;
+  const std::string name = FreeFileName(folder, "session damaged", ".json");
+  const std::string kept = folder + "/" + name;
+  std::string why = "no free name";
+  if (!name.empty()) {
+    if (::link(original.c_str(), kept.c_str()) == 0) {
+      opened->keptAside = kept;
+    } else {
+      why = SystemErrorWords(errno);
+      if (wholeText && WriteWholeFile(kept, text.data(), text.size(), &why)) {
+        opened->keptAside = kept;
+      }
+    }
+  }
+  opened->problems.push_back(opened->keptAside.empty()
+                                 ? "session.json could not be kept aside as it is: " + why
+                                 : "session.json is kept as it was in \"" + ReadableUtf8(name) +
+                                       "\"");
+}
+
+// Removes what a failed Save Session As made, files first, then the folders it made (only
+// when empty, deepest first).
+void RemoveMade(const std::vector<std::string>& files, const std::vector<std::string>& folders) {
+  for (const std::string& file : files) ::unlink(file.c_str());
+  for (auto folder = folders.rbegin(); folder != folders.rend(); ++folder) {
+    ::rmdir(folder->c_str());
+  }
+}
+
+// Makes a folder and its missing parents, noting each one made.
+bool MakeFolders(const std::string& path, std::vector<std::string>* made,
+                 std::string* failureWords) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0) {
+    if (S_ISDIR(info.st_mode)) return true;
+    *failureWords = path + ": Not a directory";
+    return false;
+  }
+  const std::string parent = fs::path(path).parent_path().string();
+  if (parent != path && !parent.empty() && !MakeFolders(parent, made, failureWords)) return false;
+  if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) {
+    *failureWords = path + ": " + SystemErrorWords(errno);
+    return false;
+  }
+  made->push_back(path);
+  return true;
+}
+
+}  // namespace
+
+bool WriteSession(const std::string& sessionFolder, const SessionDocument& document,
+                  std::string* failureWords) {
+  const std::string text = SessionJsonText(document, sessionFolder);
+  return WriteWholeFile(NormalPath(sessionFolder) + "/" + kSessionFileName, text.data(),
+                        text.size(), failureWords);
+}
+
+OpenedSession OpenSession(const std::string& sessionFolder) {
+  OpenedSession opened;
+  const std::string folder = NormalPath(sessionFolder);
+  const std::string path = folder + "/" + kSessionFileName;
+  CFileDescriptor file;
+  struct stat info {};
+  std::string words;
+  if (!OpenRegular(path, &file, &info, &words)) {
+    opened.problems.push_back("session.json could not be read: " + ReadableUtf8(words) +
+                              "; nothing is opened");
+    return opened;
+  }
+  std::string text;
+  bool tooLarge = static_cast<uint64_t>(info.st_size) > kMaxSessionFileBytes;
+  if (!tooLarge && !ReadUpTo(file.fd, kMaxSessionFileBytes, &text, &tooLarge, &words, path) &&
+      !tooLarge) {
+    opened.problems.push_back("session.json could not be read: " + ReadableUtf8(words) +
+                              "; nothing is opened");
+    return opened;
+  }
+  if (tooLarge) {
+    opened.problems.push_back(
+        "session.json is " +
+        SizeWords(std::max<uint64_t>(static_cast<uint64_t>(info.st_size), text.size())) +
+        "; nothing is opened");
+    KeepAside(folder, text, false, &opened);
+    return opened;
+  }
+  SessionReading reading = ReadSessionJson(text, folder);
+  opened.document = std::move(reading.document);
+  opened.problems = std::move(reading.problems);
+  size_t unlisted = 0;
+  for (const SessionEntry& entry : opened.document.entries) {
+    if (IsRegularFile(entry.capturePath)) continue;
+    opened.missingCaptureIds.push_back(entry.id);
+    if (opened.missingCaptureIds.size() > kMostListedProblems) {
+      ++unlisted;
+      continue;
+    }
+    opened.problems.push_back(
+        "session.json: entry " + ReadableUtf8(entry.id) + " (\"" + ReadableUtf8(entry.look.name) +
+        "\") names a capture that is missing: " + ReadableUtf8(entry.capturePath));
+  }
+  if (unlisted > 0) {
+    opened.problems.push_back("session.json: " + std::to_string(unlisted) +
+                              " more entries name captures that are missing");
+  }
+  if (reading.damaged) KeepAside(folder, text, true, &opened);
+  return opened;
+}
+
+bool CopyWholeFile(const std::string& source, const std::string& target,
+                   std::string* failureWords) {
+  CFileDescriptor file;
+  struct stat info {};
+  if (!OpenRegular(source, &file, &info, failureWords)) return false;
+  CAtomicFile copy;
+  if (!copy.Open(target)) {
+    *failureWords = copy.FailureWords();
+    return false;
+  }
+  std::vector<char> chunk(kChunkBytes);
+  for (;;) {
+    const ssize_t count = ::read(file.fd, chunk.data(), chunk.size());
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) {
+      *failureWords = source + ": " + SystemErrorWords(errno);
+      return false;  // the unfinished copy is discarded with `copy`
+    }
+    if (count == 0) break;
+    if (!copy.Write(chunk.data(), static_cast<size_t>(count))) {
+      *failureWords = copy.FailureWords();
+      return false;
+    }
+  }
+  if (!copy.Commit()) {
+    *failureWords = copy.FailureWords();
+    return false;
+  }
+  return true;
+}
+
+bool SaveSessionAs(const SessionDocument& document, const std::string& oldFolder,
+                   const std::string& newFolder, SessionCopy* copy, std::string* failureWords) {
+  const std::string from = NormalPath(oldFolder);
+  const std::string to = NormalPath(newFolder);
+  copy->document = document;
+  copy->notCopied.clear();
+  if (from == to) return WriteSession(to, document, failureWords);
+  struct stat info {};
+  if (::lstat((to + "/" + kSessionFileName).c_str(), &info) == 0) {
+    *failureWords = to + ": holds a session already";
+    return false;
+  }
+  std::vector<std::string> madeFolders, madeFiles;
+  auto fail = [&]() {
+    RemoveMade(madeFiles, madeFolders);
+    copy->document = document;
+    return false;
+  };
+  if (!MakeFolders(to, &madeFolders, failureWords)) return fail();
+  std::map<std::string, std::string> copied;  // one copy of a capture that entries share
+  for (SessionEntry& entry : copy->document.entries) {
+    const std::string capture = NormalPath(entry.capturePath);
+    if (!LiesInside(from, capture)) continue;
+    if (const auto found = copied.find(capture); found != copied.end()) {
+      entry.capturePath = found->second;
+      continue;
+    }
+    if (!IsRegularFile(capture)) {
+      copy->notCopied.push_back(capture);
+      continue;
+    }
+    const fs::path relative(StoredCapturePath(from, capture));
+    const std::string folder = NormalPath(to + "/" + relative.parent_path().string());
+    if (!MakeFolders(folder, &madeFolders, failureWords)) return fail();
+    const std::string name =
+        FreeFileName(folder, relative.stem().string(), relative.extension().string());
+    if (name.empty()) {
+      *failureWords = folder + ": no free name for " + relative.filename().string();
+      return fail();
+    }
+    const std::string target = folder + "/" + name;
+    if (!CopyWholeFile(capture, target, failureWords)) return fail();
+    madeFiles.push_back(target);
+    copied[capture] = target;
+    entry.capturePath = target;
+  }
+  if (!WriteSession(to, copy->document, failureWords)) return fail();
+  return true;
+}
+
+}  // namespace quorvel
