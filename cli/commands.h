@@ -39,4 +39,10 @@ int RunMeasure(const Arguments& args);
 // quorvel-cli chart CHART [--fmin F] [--fmax F] [--csv FILE]
 int RunChart(const Arguments& args);
 
+// quorvel-cli eq CAPTURE.wav [--target flat|FILE] [--bass-rise DB --bass-corner HZ] [--tilt DB]
+//                [--filters N] [--max-boost DB] [--match F1,F2] [--smooth N] [--gate MS]
+//                [--calibration CHART] [--pipewire FILE] [--easyeffects FILE]
+//                [--camilladsp FILE] [--apo FILE] [--png FILE] [--csv FILE]
+int RunEq(const Arguments& args);
+
 }  // namespace quorvel

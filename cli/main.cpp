@@ -37,7 +37,14 @@ const char kUsage[] =
     "  chart CHART [--fmin F] [--fmax F] [--csv FILE]\n"
     "                                           a calibration chart resampled onto the curve\n"
     "                                           grid of the range\n"
-    "exit status: 0 success, 1 failure, 2 bad arguments, 3 (measure, analyze, response) the\n"
+    "  eq CAPTURE.wav [--target flat|FILE] [--bass-rise DB --bass-corner HZ] [--tilt DB]\n"
+    "          [--filters N] [--max-boost DB] [--match F1,F2] [--smooth N] [--gate MS]\n"
+    "          [--calibration CHART] [--pipewire FILE] [--easyeffects FILE] [--camilladsp FILE]\n"
+    "          [--apo FILE] [--png FILE] [--csv FILE]\n"
+    "                                           an equaliser fitted to a capture's response,\n"
+    "                                           written for PipeWire, EasyEffects, CamillaDSP\n"
+    "                                           and Equalizer APO\n"
+    "exit status: 0 success, 1 failure, 2 bad arguments, 3 (measure, analyze, response, eq) the\n"
     "outputs were written but the recording carries a warning (the input clipped, another\n"
     "program played to the output, points missing)\n";
 
@@ -55,6 +62,7 @@ int RunCommand(int argc, char** argv) {
   if (command == "devices") return RunDevices(args);
   if (command == "measure") return RunMeasure(args);
   if (command == "chart") return RunChart(args);
+  if (command == "eq") return RunEq(args);
   std::fprintf(stderr, "quorvel-cli: unknown command %s\n%s", command.c_str(), kUsage);
   return kExitBadArguments;
 }
@@ -69,7 +77,7 @@ int RunCommandLine(int argc, char** argv) {
   // Out of memory (or of threads), a command stops with a message instead of aborting; every
   // file it wrote before is whole, the one it was writing is not there.
   try {
-    if (command == "measure" || command == "analyze" || command == "response") {
+    if (command == "measure" || command == "analyze" || command == "response" || command == "eq") {
       if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
       static int qtArgc = 1;
       static char name[] = "quorvel-cli";

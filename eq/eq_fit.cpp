@@ -35,8 +35,11 @@ constexpr double kQStep = 0.001;
 // Levels beyond this cannot be measured and would overflow as powers. [dB]
 constexpr double kLargestLevelDb = 1000.0;
 
+// The nearest double to the decimal written (3043.1, not 30431 * 0.1 = 3043.1000000000004), so
+// that a JSON writer's shortest form of it is the written decimal too.
 double RoundTo(double value, double step) {
-  return std::round(value / step) * step;
+  const double perUnit = std::round(1.0 / step);
+  return std::round(value * perUnit) / perUnit;
 }
 
 std::string CheckTrace(const EqTrace& trace, const EqFitOptions& options) {
