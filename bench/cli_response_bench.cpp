@@ -2,64 +2,18 @@
 // capture file's checks and load, the analysis of a 21.6 s recording of the built-in simulated
 // loudspeaker, and the FRD, impulse-response WAV, distortion CSV and PNG written.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdint>
-#include <cstring>
+#include <cstdlib>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "audio/sim/loudspeaker_model.h"
-#include "engine/audio_engine.h"
-#include "files/wave_file.h"
+#include "bench/cli_bench_support.h"
 
 namespace quorvel {
 
 namespace {
-
-// The simulated loudspeaker's recording of the 20 Hz - 20 kHz signal as a capture file, from
-// 1000 samples before the signal to 2000 samples into its tail.
-bool WriteSimulatedCapture(const std::string& path) {
-  auto audio = std::make_unique<CAudio>();
-  const int length = audio->GenerateSweep(20.0, 20000.0);
-  CLoudspeakerModel speaker(true);
-  CWave wave;
-  if (!wave.CreateCaptureFile(path.c_str())) return false;
-  bool written = true;
-  for (long n = -1000; n < length - 9601 + 2000 && written; ++n) {
-    const double x = n >= 0 ? audio->Sweep()[static_cast<size_t>(n)] / 32767.0 : 0.0;
-    written = wave.WriteSample(static_cast<int16_t>(speaker.Process(x) * 32768.0));
-  }
-  std::strcpy(wave.m_szTitle, "20.00-20000.00 Hz");
-  std::strcpy(wave.m_szArtist, "Quorvel");
-  return wave.CloseCaptureFile(true) && written;
-}
-
-// Runs the program with its output to /dev/null; its exit status, and its CPU time in *cpu [s].
-int Run(const std::vector<std::string>& args, double* cpu) {
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, 1);
-    dup2(null, 2);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  rusage usage{};
-  if (pid < 0 || wait4(pid, &status, 0, &usage) != pid) return -1;
-  *cpu += static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 void BM_CliResponseEveryOutput(benchmark::State& state) {
   const std::filesystem::path dir = std::filesystem::temp_directory_path() /
