@@ -119,9 +119,10 @@ int RunAverage(const Arguments& args) {
   }
   if (png) {
     OverlayPictureOptions picture;
-    picture.title = PictureTitle(std::string(AverageWayName(way.Value())) + " of " +
-                                     std::to_string(traces.size()) + " captures",
-                                 average.smoothingBands, gateMs);
+    std::string what = std::string(AverageWayName(way.Value())) + " of " +
+                       std::to_string(traces.size()) + " captures";
+    if (what[0] >= 'a' && what[0] <= 'z') what[0] = static_cast<char>(what[0] - 'a' + 'A');
+    picture.title = PictureTitle(what, average.smoothingBands, gateMs);
     picture.lastIsResult = true;
     std::string words;
     if (!SaveOverlayPicture(PicturePath(options), shown, picture, &words)) {

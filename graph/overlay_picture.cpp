@@ -174,9 +174,9 @@ void PaintOverlay(QPainter& painter, const QRect& rect, std::span<const Trace> t
   painter.fillRect(rect, Qt::white);
   painter.setPen(QPen(QColor(128, 128, 128), 1));
   painter.drawRect(QRectF(rect).adjusted(0.5, 0.5, -0.5, -0.5));
-  Text(painter, fonts.medium, Latin(options.title), rect.left() + kMarginLeft, rect.top() + 20,
-       Qt::AlignLeft);
   const QRectF plot = QRectF(rect).adjusted(kMarginLeft, kMarginTop, -kLegendWidth, -kMarginBottom);
+  Text(painter, fonts.medium, Latin(options.title), plot.center().x(), rect.top() + 20,
+       Qt::AlignHCenter);
   double fmin = HUGE_VAL, fmax = 0.0;
   for (const Trace& trace : traces) {
     if (trace.frequenciesHz.size() < 2) continue;
