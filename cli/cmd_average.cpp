@@ -1,5 +1,6 @@
 // quorvel-cli average: the average response of two or more captures (dB mean, power mean or
 // vector mean), as an FRD, a CSV beside its sources and a picture over them.
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -34,8 +35,9 @@ void PrintSummary(const Trace& mean, const std::vector<Trace>& sources) {
   for (std::size_t i = 0; i < sources.size(); ++i) {
     std::printf("source: %s", TraceSummary(sources[i]).c_str());
     if (i > 0 && i < mean.origin.delaysSamples.size()) {
-      std::printf(" (delay %s samples after the first)",
-                  FormatFixed(mean.origin.delaysSamples[i], 3).c_str());
+      std::printf(
+          " (delay %s samples after the first)",
+          FormatFixed(std::round(mean.origin.delaysSamples[i] * 1000.0) / 1000.0 + 0.0, 3).c_str());
     }
     std::printf("\n");
   }

@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "tests/cli/trace_command_support.h"
@@ -42,6 +44,13 @@ TEST_F(CmdAverageTest, EqualTakesAverageToTheTakesOwnResponse) {
     const CliOutcome run =
         Cli("average", std::string("on.wav again.wav --mode ") + mode + " --frd mean.frd");
     ASSERT_EQ(run.status, 0) << run.output;
+    if (mode[0] == 'v') {
+      std::ifstream frd(File("mean.frd"));
+      const std::string text{std::istreambuf_iterator<char>(frd), {}};
+      EXPECT_NE(text.find("* Source: again (delay 0.000 samples after the first)\n"),
+                std::string::npos)
+          << text.substr(0, 600);
+    }
     const auto mean = NumberRows(File("mean.frd"));
     ASSERT_EQ(mean.size(), own.size()) << mode;
     for (std::size_t k = 0; k < own.size(); ++k) {
