@@ -4,22 +4,15 @@
 // `quorvel-cli eq` of that loudspeaker in a room of ten peaks and dips, fitting 10 filters and
 // writing its six files.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdint>
-#include <cstring>
+#include <cstdlib>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "audio/sim/loudspeaker_model.h"
-#include "engine/audio_engine.h"
+#include "bench/cli_bench_support.h"
 #include "eq/eq_prefilter.h"
-#include "files/wave_file.h"
 
 namespace quorvel {
 
@@ -27,7 +20,7 @@ namespace {
 
 // The simulated loudspeaker's recording of the 20 Hz - 20 kHz signal as a capture file, from
 // 1000 samples before the signal to 2000 samples into its tail, through `room`.
-bool WriteSimulatedCapture(const std::string& path, const EqFilterSet& room = {}) {
+bool WriteCaptureThroughRoom(const std::string& path, const EqFilterSet& room) {
   auto audio = std::make_unique<CAudio>();
   const int length = audio->GenerateSweep(20.0, 20000.0);
   CLoudspeakerModel speaker(true);
@@ -45,27 +38,6 @@ bool WriteSimulatedCapture(const std::string& path, const EqFilterSet& room = {}
   std::strcpy(wave.m_szTitle, "20.00-20000.00 Hz");
   std::strcpy(wave.m_szArtist, "Quorvel");
   return wave.CloseCaptureFile(true) && written;
-}
-
-// Runs the program with its output to /dev/null; its exit status, and its CPU time in *cpu [s].
-int Run(const std::vector<std::string>& args, double* cpu) {
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, 1);
-    dup2(null, 2);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  int status = 0;
-  rusage usage{};
-  if (pid < 0 || wait4(pid, &status, 0, &usage) != pid) return -1;
-  *cpu += static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 void BM_CliResponseEveryOutput(benchmark::State& state) {
@@ -120,7 +92,7 @@ void BM_CliEqTenFilters(benchmark::State& state) {
                              {T::kPeaking, 700.0, -25.0, 12.0},
                              {T::kPeaking, 180.0, 4.0, 4.0},
                              {T::kPeaking, 7000.0, 3.0, 3.0}}};
-  if (!WriteSimulatedCapture(capture, room)) {
+  if (!WriteCaptureThroughRoom(capture, room)) {
     state.SkipWithError("could not write the capture file");
     return;
   }

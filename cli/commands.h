@@ -6,8 +6,8 @@
 namespace quorvel {
 
 // Exit status of every command: 0 success, 1 a failure (with the message the window would
-// show), 2 bad arguments, 3 (measure, analyze, response) a curve with a warning: written, but
-// clipped, with another program's sound in it, or short of points.
+// show), 2 bad arguments, 3 (measure, analyze, response, overlay, average) a curve with a warning:
+// written, but clipped, with another program's sound in it, or short of points.
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitBadArguments = 2;
@@ -27,6 +27,14 @@ int RunAnalyze(const Arguments& args);
 //                      [--chart-folder DIR] [--frd FILE] [--ir FILE.wav]
 //                      [--distortion FILE.csv] [--png FILE]
 int RunResponse(const Arguments& args);
+
+// quorvel-cli overlay CAPTURE.wav... [--gate MS] [--smooth N] [--level-range DB] [--png FILE]
+//                     [--csv FILE]
+int RunOverlay(const Arguments& args);
+
+// quorvel-cli average CAPTURE.wav... --mode db|power|vector [--no-align] [--gate MS]
+//                     [--smooth N] [--fmin F --fmax F] [--frd FILE] [--csv FILE] [--png FILE]
+int RunAverage(const Arguments& args);
 
 // quorvel-cli devices [--simulated]
 int RunDevices(const Arguments& args);

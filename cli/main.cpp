@@ -29,6 +29,13 @@ const char kUsage[] =
     "          [--png FILE]                     the impulse response, level and phase, gated\n"
     "                                           response and harmonic distortion of a saved\n"
     "                                           capture\n"
+    "  overlay CAPTURE.wav... [--gate MS] [--smooth N] [--level-range DB] [--png FILE]\n"
+    "          [--csv FILE]                     the responses of captures together: their levels\n"
+    "                                           on one 1/48-octave grid, and a picture\n"
+    "  average CAPTURE.wav... --mode db|power|vector [--no-align] [--gate MS] [--smooth N]\n"
+    "          [--fmin F --fmax F] [--frd FILE] [--csv FILE] [--png FILE]\n"
+    "                                           the average response of two or more captures\n"
+    "                                           over their common range\n"
     "  devices [--simulated]                    list the input and output devices\n"
     "  measure [--input NAME] [--output NAME] [--simulated] [--fmin F] [--fmax F] [--gain DB]\n"
     "          [--calibration CHART] [--save CAPTURE.wav] [--csv FILE] [--png FILE] [--bmp FILE]\n"
@@ -44,9 +51,9 @@ const char kUsage[] =
     "                                           an equaliser fitted to a capture's response,\n"
     "                                           written for PipeWire, EasyEffects, CamillaDSP\n"
     "                                           and Equalizer APO\n"
-    "exit status: 0 success, 1 failure, 2 bad arguments, 3 (measure, analyze, response, eq) the\n"
-    "outputs were written but the recording carries a warning (the input clipped, another\n"
-    "program played to the output, points missing)\n";
+    "exit status: 0 success, 1 failure, 2 bad arguments, 3 (measure, analyze, response, eq,\n"
+    "overlay, average) the outputs were written but a recording carries a warning (the input\n"
+    "clipped, another program played to the output, points missing)\n";
 
 // The command itself, with what it needs of Qt.
 int RunCommand(int argc, char** argv) {
@@ -59,6 +66,8 @@ int RunCommand(int argc, char** argv) {
   if (command == "sweep") return RunSweep(args);
   if (command == "analyze") return RunAnalyze(args);
   if (command == "response") return RunResponse(args);
+  if (command == "overlay") return RunOverlay(args);
+  if (command == "average") return RunAverage(args);
   if (command == "devices") return RunDevices(args);
   if (command == "measure") return RunMeasure(args);
   if (command == "chart") return RunChart(args);
@@ -77,7 +86,8 @@ int RunCommandLine(int argc, char** argv) {
   // Out of memory (or of threads), a command stops with a message instead of aborting; every
   // file it wrote before is whole, the one it was writing is not there.
   try {
-    if (command == "measure" || command == "analyze" || command == "response" || command == "eq") {
+    if (command == "measure" || command == "analyze" || command == "response" ||
+        command == "eq" || command == "overlay" || command == "average") {
       if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
       static int qtArgc = 1;
       static char name[] = "quorvel-cli";

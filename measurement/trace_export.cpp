@@ -96,8 +96,9 @@ std::string FormatTraceFrd(const Trace& trace) {
   for (std::size_t i = 0; i < trace.origin.sources.size(); ++i) {
     text += "* Source: " + OneLine(trace.origin.sources[i]);
     if (i < trace.origin.delaysSamples.size() && i > 0) {
-      text +=
-          " (delay " + FormatFixed(trace.origin.delaysSamples[i], 3) + " samples after the first)";
+      text += " (delay " +
+              FormatFixed(std::round(trace.origin.delaysSamples[i] * 1000.0) / 1000.0 + 0.0, 3) +
+              " samples after the first)";  // + 0.0: no "-0.000"
     }
     text += "\n";
   }
