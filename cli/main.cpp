@@ -26,17 +26,25 @@ const char kUsage[] =
     "                                           analyse a saved capture as a replay would\n"
     "  response CAPTURE.wav [--fmin F --fmax F] [--gate MS] [--calibration CHART]\n"
     "          [--chart-folder DIR] [--frd FILE] [--ir FILE.wav] [--distortion FILE.csv]\n"
-    "          [--png FILE]                     the impulse response, level and phase, gated\n"
+    "          [--png FILE] [--group-delay FILE.csv] [--step FILE.csv] [--csd FILE.png]\n"
+    "          [--csd-csv FILE.csv] [--spectrogram FILE.png]\n"
+    "                                           the impulse response, level and phase, gated\n"
     "                                           response and harmonic distortion of a saved\n"
     "                                           capture\n"
     "  devices [--simulated]                    list the input and output devices\n"
     "  measure [--input NAME] [--output NAME] [--simulated] [--fmin F] [--fmax F] [--gain DB]\n"
     "          [--calibration CHART] [--save CAPTURE.wav] [--csv FILE] [--png FILE] [--bmp FILE]\n"
+    "          [--sim-angle DEG]\n"
     "                                           measure a loudspeaker (the simulated one when\n"
     "                                           no PulseAudio server answers)\n"
     "  chart CHART [--fmin F] [--fmax F] [--csv FILE]\n"
     "                                           a calibration chart resampled onto the curve\n"
     "                                           grid of the range\n"
+    "  polar FOLDER|CAPTURE.wav... [--gate MS] [--smooth N] [--normalize] [--frd-set DIR]\n"
+    "          [--map FILE.png] [--polar FILE.png --at F1,F2,...]\n"
+    "                                           the off-axis series NAME hor|ver ANGLE.wav:\n"
+    "                                           FRD set on one time axis, directivity map,\n"
+    "                                           polar plot\n"
     "exit status: 0 success, 1 failure, 2 bad arguments, 3 (measure, analyze, response) the\n"
     "outputs were written but the recording carries a warning (the input clipped, another\n"
     "program played to the output, points missing)\n";
@@ -54,6 +62,7 @@ int RunCommand(int argc, char** argv) {
   if (command == "response") return RunResponse(args);
   if (command == "devices") return RunDevices(args);
   if (command == "measure") return RunMeasure(args);
+  if (command == "polar") return RunPolar(args);
   if (command == "chart") return RunChart(args);
   std::fprintf(stderr, "quorvel-cli: unknown command %s\n%s", command.c_str(), kUsage);
   return kExitBadArguments;
@@ -69,7 +78,8 @@ int RunCommandLine(int argc, char** argv) {
   // Out of memory (or of threads), a command stops with a message instead of aborting; every
   // file it wrote before is whole, the one it was writing is not there.
   try {
-    if (command == "measure" || command == "analyze" || command == "response") {
+    if (command == "measure" || command == "analyze" || command == "response" ||
+        command == "polar") {
       if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
       static int qtArgc = 1;
       static char name[] = "quorvel-cli";
