@@ -24,10 +24,10 @@ namespace {
 
 // The simulated loudspeaker's recording of the 20 Hz - 20 kHz signal as a capture file, from
 // 1000 samples before the signal to 2000 samples into its tail.
-bool WriteSimulatedCapture(const std::string& path) {
+bool WriteSimulatedCapture(const std::string& path, double angleDeg = 0.0) {
   auto audio = std::make_unique<CAudio>();
   const int length = audio->GenerateSweep(20.0, 20000.0);
-  CLoudspeakerModel speaker(true);
+  CLoudspeakerModel speaker(true, 0x2545F491u, angleDeg);
   CWave wave;
   if (!wave.CreateCaptureFile(path.c_str())) return false;
   bool written = true;
@@ -95,6 +95,45 @@ void BM_CliResponseEveryOutput(benchmark::State& state) {
   std::filesystem::remove_all(dir);
 }
 BENCHMARK(BM_CliResponseEveryOutput)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// `quorvel-cli polar` of a series of 13 captures, -90 to 90 degrees by 15, with the FRD set, the
+// map and the polar plot.
+void BM_CliPolarThirteenCaptures(benchmark::State& state) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("quorvel_polar_bench_" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir / "set");
+  for (int angle = -90; angle <= 90; angle += 15) {
+    const std::string name = "spk hor " + std::to_string(angle) + ".wav";
+    if (!WriteSimulatedCapture((dir / name).string(), angle)) {
+      state.SkipWithError("could not write the capture files");
+      return;
+    }
+  }
+  const std::vector<std::string> args = {QUORVEL_CLI_PATH,
+                                         "polar",
+                                         dir.string(),
+                                         "--gate",
+                                         "4",
+                                         "--frd-set",
+                                         (dir / "set").string(),
+                                         "--map",
+                                         (dir / "map.png").string(),
+                                         "--polar",
+                                         (dir / "polar.png").string(),
+                                         "--at",
+                                         "1000,4000,8000"};
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  double cpu = 0.0;
+  for (auto _ : state) {
+    if (Run(args, &cpu) != 0) {
+      state.SkipWithError("quorvel-cli polar failed");
+      break;
+    }
+  }
+  state.counters["cpu_ms"] = benchmark::Counter(cpu * 1000.0, benchmark::Counter::kAvgIterations);
+  std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_CliPolarThirteenCaptures)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
