@@ -152,7 +152,8 @@ int RunPolar(const Arguments& args) {
   if (gateMs <= 0.0 || gateMs > kMaxGateMs) {
     return ArgumentError("the gate is a length in ms, above 0 and at most 500", kPolarUsage);
   }
-  const OrMessage<int> bands = SmoothingBands(static_cast<int>(smooth));
+  // a number far out of range is refused as one just out of it, never cast
+  const OrMessage<int> bands = SmoothingBands(static_cast<int>(std::clamp(smooth, -1.0, 1000.0)));
   if (smooth != std::floor(smooth) || !bands.Ok()) {
     return ArgumentError(bands.Ok() ? "--smooth takes a whole number" : bands.Message(),
                          kPolarUsage);
