@@ -20,11 +20,12 @@
 namespace quorvel {
 
 // The simulated loudspeaker's recording of the 20 Hz - 20 kHz signal as a capture file, from
-// leadSamples before the signal to 2000 samples into its tail.
-inline bool WriteSimulatedCapture(const std::string& path, long leadSamples = 1000) {
+// leadSamples before the signal to 2000 samples into its tail, angleDeg off its axis.
+inline bool WriteSimulatedCapture(const std::string& path, long leadSamples = 1000,
+                                  double angleDeg = 0.0) {
   auto audio = std::make_unique<CAudio>();
   const int length = audio->GenerateSweep(20.0, 20000.0);
-  CLoudspeakerModel speaker(true);
+  CLoudspeakerModel speaker(true, 0x2545F491u, angleDeg);
   CWave wave;
   if (!wave.CreateCaptureFile(path.c_str())) return false;
   bool written = true;

@@ -2,7 +2,7 @@
 // capture file's checks and load, the analysis of a 21.6 s recording of the built-in simulated
 // loudspeaker, and the FRD, impulse-response WAV, distortion CSV and PNG written. And
 // `quorvel-cli eq` of that loudspeaker in a room of ten peaks and dips, fitting 10 filters and
-// writing its six files.
+// writing its six files. And `quorvel-cli polar` of a series of 13 captures.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -114,6 +114,45 @@ void BM_CliEqTenFilters(benchmark::State& state) {
 }
 // cut only, and with 6 dB of boost
 BENCHMARK(BM_CliEqTenFilters)->Arg(0)->Arg(6)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// `quorvel-cli polar` of a series of 13 captures, -90 to 90 degrees by 15, with the FRD set, the
+// map and the polar plot.
+void BM_CliPolarThirteenCaptures(benchmark::State& state) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("quorvel_polar_bench_" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir / "set");
+  for (int angle = -90; angle <= 90; angle += 15) {
+    const std::string name = "spk hor " + std::to_string(angle) + ".wav";
+    if (!WriteSimulatedCapture((dir / name).string(), 1000, angle)) {
+      state.SkipWithError("could not write the capture files");
+      return;
+    }
+  }
+  const std::vector<std::string> args = {QUORVEL_CLI_PATH,
+                                         "polar",
+                                         dir.string(),
+                                         "--gate",
+                                         "4",
+                                         "--frd-set",
+                                         (dir / "set").string(),
+                                         "--map",
+                                         (dir / "map.png").string(),
+                                         "--polar",
+                                         (dir / "polar.png").string(),
+                                         "--at",
+                                         "1000,4000,8000"};
+  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  double cpu = 0.0;
+  for (auto _ : state) {
+    if (Run(args, &cpu) != 0) {
+      state.SkipWithError("quorvel-cli polar failed");
+      break;
+    }
+  }
+  state.counters["cpu_ms"] = benchmark::Counter(cpu * 1000.0, benchmark::Counter::kAvgIterations);
+  std::filesystem::remove_all(dir);
+}
+BENCHMARK(BM_CliPolarThirteenCaptures)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

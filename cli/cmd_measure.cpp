@@ -2,12 +2,14 @@
 // progress line, then the curve as CSV, pictures and the recording as a capture file.
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "audio/auto_reset_event.h"
+#include "audio/backend/audio_backend.h"
 #include "base/point_frequency.h"
 #include "base/util.h"
 #include "cli/cli_options.h"
@@ -27,7 +29,7 @@ namespace {
 const char kMeasureUsage[] =
     "quorvel-cli measure [--input NAME] [--output NAME] [--simulated] [--fmin F] [--fmax F]"
     " [--gain DB] [--calibration CHART] [--save CAPTURE.wav] [--csv FILE] [--png FILE]"
-    " [--bmp FILE]";
+    " [--bmp FILE] [--sim-angle DEG]";
 
 // The longest wait for the curve, on the devices' clock: a sweep lasts about 22 s [ms].
 constexpr uint32_t kMeasureTimeoutMs = 60000;
@@ -192,13 +194,18 @@ int WriteMeasureOutputs(const CliOptions& options, CQuorvelCore& core,
 }  // namespace
 
 int RunMeasure(const Arguments& args) {
-  CliOptions options(
-      {"input", "output", "fmin", "fmax", "gain", "calibration", "save", "csv", "png", "bmp"},
-      {"simulated"}, 0);
+  CliOptions options({"input", "output", "fmin", "fmax", "gain", "calibration", "save", "csv",
+                      "png", "bmp", "sim-angle"},
+                     {"simulated"}, 0);
   std::string error;
   MeasurementRequest request;
-  if (!options.Parse(args, &error) || !ReadMeasureOptions(options, &request, &error)) {
+  double simAngle = 0.0;
+  if (!options.Parse(args, &error) || !ReadMeasureOptions(options, &request, &error) ||
+      !options.Number("sim-angle", 0.0, &simAngle, &error)) {
     return ArgumentError(error, kMeasureUsage);
+  }
+  if (std::fabs(simAngle) > 360.0) {
+    return ArgumentError("--sim-angle is an angle in degrees, -360 to 360", kMeasureUsage);
   }
   CCommandFiles files;
   AddCurveCommandFiles(options, &files);
@@ -213,6 +220,11 @@ int RunMeasure(const Arguments& args) {
   CCliSession session(options.Has("simulated") ? AudioChoice::kSimulated : AudioChoice::kDefault);
   CQuorvelCore& core = session.Core();
   std::fprintf(stderr, "Audio services: %s\n", core.ServicesDescription().c_str());
+  // The simulated loudspeaker heard off its axis (QUORVEL_SIM_ANGLE's, given here instead).
+  if (options.Has("sim-angle") && !SetSimulatedLoudspeakerAngle(*core.Services(), simAngle)) {
+    return ArgumentError("--sim-angle turns the simulated loudspeaker only (with --simulated)",
+                         kMeasureUsage);
+  }
   if (!ChooseDevices(session, options, &request)) return kExitFailure;
 
   core.Graph().ClearCurve();

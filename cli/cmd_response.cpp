@@ -12,6 +12,7 @@
 #include "cli/cli_session.h"
 #include "cli/command_files.h"
 #include "cli/commands.h"
+#include "cli/response_view_outputs.h"
 #include "cli/stored_settings.h"
 #include "control/capture_response.h"
 #include "control/failure_words.h"
@@ -25,7 +26,9 @@ namespace {
 
 const char kResponseUsage[] =
     "quorvel-cli response CAPTURE.wav [--fmin F --fmax F] [--gate MS] [--calibration CHART]"
-    " [--chart-folder DIR] [--frd FILE] [--ir FILE.wav] [--distortion FILE.csv] [--png FILE]";
+    " [--chart-folder DIR] [--frd FILE] [--ir FILE.wav] [--distortion FILE.csv] [--png FILE]"
+    " [--group-delay FILE.csv] [--step FILE.csv] [--csd FILE.png] [--csd-csv FILE.csv]"
+    " [--spectrogram FILE.png]";
 
 using ResponseWriter = bool (*)(const std::string&, const CImpulseAnalysis&, std::string*);
 
@@ -42,7 +45,12 @@ constexpr ResponseOutput kOutputs[] = {
     {"ir", SaveImpulseWav, 100000},
     // a line every 1/12 octave, under 128 bytes
     {"distortion", SaveDistortionCsv, 128 * 180},
-    {"png", SaveResponsePicture, PngBytesBound(kResponsePictureWidth, 2 * kResponsePlotHeight)}};
+    {"png", SaveResponsePicture, PngBytesBound(kResponsePictureWidth, 2 * kResponsePlotHeight)},
+    {"group-delay", SaveGroupDelayCsv, kGroupDelayCsvBytes},
+    {"step", SaveStepCsv, kStepCsvBytes},
+    {"csd", SaveDecayPicture, kViewPictureBytes},
+    {"csd-csv", SaveDecayCsv, kDecayCsvBytes},
+    {"spectrogram", SaveSpectrogramPicture, kViewPictureBytes}};
 
 // Where an output goes: the picture gets ".png" when its name lacks it, as analyze's do.
 std::string OutputPath(const CliOptions& options, const std::string& option) {
@@ -92,9 +100,9 @@ void PrintSummary(const std::string& path, const CImpulseAnalysis& analysis) {
 }  // namespace
 
 int RunResponse(const Arguments& args) {
-  CliOptions options(
-      {"fmin", "fmax", "gate", "calibration", "chart-folder", "frd", "ir", "distortion", "png"}, {},
-      1);
+  CliOptions options({"fmin", "fmax", "gate", "calibration", "chart-folder", "frd", "ir",
+                      "distortion", "png", "group-delay", "step", "csd", "csd-csv", "spectrogram"},
+                     {}, 1);
   std::string error;
   if (!options.Parse(args, &error)) return ArgumentError(error, kResponseUsage);
   if (options.Positional().empty()) return ArgumentError("no capture file given", kResponseUsage);

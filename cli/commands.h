@@ -25,7 +25,9 @@ int RunAnalyze(const Arguments& args);
 
 // quorvel-cli response CAPTURE.wav [--fmin F --fmax F] [--gate MS] [--calibration CHART]
 //                      [--chart-folder DIR] [--frd FILE] [--ir FILE.wav]
-//                      [--distortion FILE.csv] [--png FILE]
+//                      [--distortion FILE.csv] [--png FILE] [--group-delay FILE.csv]
+//                      [--step FILE.csv] [--csd FILE.png] [--csd-csv FILE.csv]
+//                      [--spectrogram FILE.png]
 int RunResponse(const Arguments& args);
 
 // quorvel-cli overlay CAPTURE.wav... [--gate MS] [--smooth N] [--level-range DB] [--png FILE]
@@ -41,8 +43,12 @@ int RunDevices(const Arguments& args);
 
 // quorvel-cli measure [--input NAME] [--output NAME] [--simulated] [--fmin F] [--fmax F]
 //                     [--gain DB] [--calibration CHART] [--save CAPTURE.wav] [--csv FILE]
-//                     [--png FILE] [--bmp FILE]
+//                     [--png FILE] [--bmp FILE] [--sim-angle DEG]
 int RunMeasure(const Arguments& args);
+
+// quorvel-cli polar FOLDER|CAPTURE.wav... [--gate MS] [--smooth N] [--normalize]
+//                   [--frd-set DIR] [--map FILE.png] [--polar FILE.png --at F1,F2,...]
+int RunPolar(const Arguments& args);
 
 // quorvel-cli chart CHART [--fmin F] [--fmax F] [--csv FILE]
 int RunChart(const Arguments& args);

@@ -26,7 +26,9 @@ const char kUsage[] =
     "                                           analyse a saved capture as a replay would\n"
     "  response CAPTURE.wav [--fmin F --fmax F] [--gate MS] [--calibration CHART]\n"
     "          [--chart-folder DIR] [--frd FILE] [--ir FILE.wav] [--distortion FILE.csv]\n"
-    "          [--png FILE]                     the impulse response, level and phase, gated\n"
+    "          [--png FILE] [--group-delay FILE.csv] [--step FILE.csv] [--csd FILE.png]\n"
+    "          [--csd-csv FILE.csv] [--spectrogram FILE.png]\n"
+    "                                           the impulse response, level and phase, gated\n"
     "                                           response and harmonic distortion of a saved\n"
     "                                           capture\n"
     "  overlay CAPTURE.wav... [--gate MS] [--smooth N] [--level-range DB] [--png FILE]\n"
@@ -39,6 +41,7 @@ const char kUsage[] =
     "  devices [--simulated]                    list the input and output devices\n"
     "  measure [--input NAME] [--output NAME] [--simulated] [--fmin F] [--fmax F] [--gain DB]\n"
     "          [--calibration CHART] [--save CAPTURE.wav] [--csv FILE] [--png FILE] [--bmp FILE]\n"
+    "          [--sim-angle DEG]\n"
     "                                           measure a loudspeaker (the simulated one when\n"
     "                                           no PulseAudio server answers)\n"
     "  chart CHART [--fmin F] [--fmax F] [--csv FILE]\n"
@@ -51,9 +54,14 @@ const char kUsage[] =
     "                                           an equaliser fitted to a capture's response,\n"
     "                                           written for PipeWire, EasyEffects, CamillaDSP\n"
     "                                           and Equalizer APO\n"
+    "  polar FOLDER|CAPTURE.wav... [--gate MS] [--smooth N] [--normalize] [--frd-set DIR]\n"
+    "          [--map FILE.png] [--polar FILE.png --at F1,F2,...]\n"
+    "                                           the off-axis series NAME hor|ver ANGLE.wav:\n"
+    "                                           FRD set on one time axis, directivity map,\n"
+    "                                           polar plot\n"
     "exit status: 0 success, 1 failure, 2 bad arguments, 3 (measure, analyze, response, eq,\n"
-    "overlay, average) the outputs were written but a recording carries a warning (the input\n"
-    "clipped, another program played to the output, points missing)\n";
+    "overlay, average, polar) the outputs were written but a recording carries a warning (the\n"
+    "input clipped, another program played to the output, points missing)\n";
 
 // The command itself, with what it needs of Qt.
 int RunCommand(int argc, char** argv) {
@@ -70,6 +78,7 @@ int RunCommand(int argc, char** argv) {
   if (command == "average") return RunAverage(args);
   if (command == "devices") return RunDevices(args);
   if (command == "measure") return RunMeasure(args);
+  if (command == "polar") return RunPolar(args);
   if (command == "chart") return RunChart(args);
   if (command == "eq") return RunEq(args);
   std::fprintf(stderr, "quorvel-cli: unknown command %s\n%s", command.c_str(), kUsage);
@@ -87,7 +96,7 @@ int RunCommandLine(int argc, char** argv) {
   // file it wrote before is whole, the one it was writing is not there.
   try {
     if (command == "measure" || command == "analyze" || command == "response" ||
-        command == "eq" || command == "overlay" || command == "average") {
+        command == "eq" || command == "overlay" || command == "average" || command == "polar") {
       if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
       static int qtArgc = 1;
       static char name[] = "quorvel-cli";

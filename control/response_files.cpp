@@ -5,6 +5,7 @@
 
 #include "base/atomic_file.h"
 #include "control/failure_words.h"
+#include "response/noise_floor.h"
 #include "response/response_export.h"
 
 namespace quorvel {
@@ -35,8 +36,10 @@ bool SaveImpulseWav(const std::string& path, const CImpulseAnalysis& analysis,
 
 bool SaveDistortionCsv(const std::string& path, const CImpulseAnalysis& analysis,
                        std::string* failureWords) {
-  const std::string text =
-      analysis.HasResult() ? FormatDistortionCsv(analysis.DistortionRows()) : std::string();
+  if (!analysis.HasResult()) return SaveBytes(path, nullptr, 0, failureWords);
+  // the recording's noise floor as the last column, on the harmonics' scale
+  const std::vector<DistortionRow> rows = analysis.DistortionRows();
+  const std::string text = FormatDistortionCsv(rows, DistortionNoiseDb(analysis, rows));
   return SaveBytes(path, text.data(), text.size(), failureWords);
 }
 

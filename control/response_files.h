@@ -22,7 +22,8 @@ inline constexpr char kMsgCannotSaveResponseFile[] = "Cannot save the file to di
 // The linear impulse response: a 32-bit float mono WAV at 48000 Hz, 500 ms, peak at 10 ms.
 [[nodiscard]] bool SaveImpulseWav(const std::string& path, const CImpulseAnalysis& analysis,
                                   std::string* failureWords);
-// The distortion CSV, one line per 1/12 octave from fmin.
+// The distortion CSV, one line per 1/12 octave from fmin, with the recording's noise floor as
+// its last column (noise_db).
 [[nodiscard]] bool SaveDistortionCsv(const std::string& path, const CImpulseAnalysis& analysis,
                                      std::string* failureWords);
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -93,9 +94,9 @@ TEST_F(CmdResponseTest, WritesEveryFileAndAppliesTheChart) {
     if (std::abs(samples[i]) > std::abs(samples[peak])) peak = i;
   }
   EXPECT_EQ(peak, 480u);
-  EXPECT_EQ(
-      Read("h.csv").rfind("frequency_hz,fundamental_db,h2_db,h3_db,h4_db,h5_db,thd_percent\n", 0),
-      0u);
+  EXPECT_EQ(Read("h.csv").rfind(
+                "frequency_hz,fundamental_db,h2_db,h3_db,h4_db,h5_db,thd_percent,noise_db\n", 0),
+            0u);
   // a PNG of two plots, 1065 x 800 pixels (its extension added)
   const std::string png = Read("plots.png");
   ASSERT_GT(png.size(), 24u);
@@ -107,6 +108,87 @@ TEST_F(CmdResponseTest, WritesEveryFileAndAppliesTheChart) {
   const size_t at1k = summary.output.find("at 1 kHz: ");
   ASSERT_NE(at1k, std::string::npos) << summary.output;
   EXPECT_NEAR(std::atof(summary.output.c_str() + at1k + 10), 0.0, 0.05) << summary.output;
+}
+
+TEST_F(CmdResponseTest, WritesTheViewsOfTheResponse) {
+  // the capture is the played signal itself: a flat, delay-free transfer of 0 dB
+  const std::string capture = ShellQuote(Capture("capture.wav"));
+  std::string arguments = capture + " --gate 5";
+  for (const char* option : {"frd", "group-delay", "step", "csd-csv", "distortion"}) {
+    arguments += std::string(" --") + option + " " + ShellQuote(m_dir.File(option));
+  }
+  arguments += " --csd " + ShellQuote(m_dir.File("csd.png")) + " --spectrogram " +
+               ShellQuote(m_dir.File("map.png"));
+  const CliOutcome run = Cli(arguments);
+  ASSERT_EQ(run.status, 0) << run.output;
+  const auto rows = [&](const std::string& name, const char* header) {
+    std::istringstream lines(Read(name));
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(line, header) << name;
+    std::vector<std::vector<double>> values;
+    while (std::getline(lines, line)) {
+      std::vector<double> fields;
+      std::istringstream cells(line);
+      for (std::string cell; std::getline(cells, cell, ',');) {
+        fields.push_back(cell.empty() ? NAN : std::atof(cell.c_str()));
+      }
+      values.push_back(fields);
+    }
+    return values;
+  };
+  // no delay and no excess delay where the 5 ms gate leaves the band edge's ringing out
+  for (const auto& row : rows("group-delay", "frequency_hz,group_delay_ms,excess_group_delay_ms")) {
+    if (row[0] < 500.0 || row[0] > 5000.0) continue;
+    EXPECT_NEAR(row[1], 0.0, 0.05) << row[0];
+    EXPECT_NEAR(row[2], 0.0, 0.05) << row[0];
+  }
+  // the step from -1 ms to 20 ms, rising at the peak by the transfer's gain of 1
+  const auto step = rows("step", "time_ms,amplitude");
+  ASSERT_GT(step.size(), 1000u);
+  EXPECT_NEAR(step.front()[0], -1.0, 0.03);
+  EXPECT_GE(step.back()[0], 20.0);
+  double before = 0.0;
+  double after = 0.0;
+  for (const auto& row : step) {
+    if (std::abs(row[0] + 0.1) < 0.011) before = row[1];
+    if (std::abs(row[0] - 0.1) < 0.011) after = row[1];
+  }
+  EXPECT_NEAR(after - before, 1.0, 0.1);
+  // 31 slices from 0 to 10 ms, the first one's largest level 0 dB
+  std::vector<double> starts;
+  double firstMax = -1e9;
+  for (const auto& row : rows("csd-csv", "time_ms,frequency_hz,level_db")) {
+    if (starts.empty() || row[0] != starts.back()) starts.push_back(row[0]);
+    if (starts.size() == 1) firstMax = std::max(firstMax, row[2]);
+  }
+  ASSERT_EQ(starts.size(), 31u);
+  EXPECT_NEAR(starts.back(), 10.0, 1e-3);
+  EXPECT_NEAR(firstMax, 0.0, 1e-3);
+  // the noise floor as a last column, far below the fundamental of a recording of the signal
+  for (const auto& row :
+       rows("distortion",
+            "frequency_hz,fundamental_db,h2_db,h3_db,h4_db,h5_db,thd_percent,noise_db")) {
+    ASSERT_EQ(row.size(), 8u);
+    if (row[0] > 100.0 && std::isfinite(row[7])) {
+      EXPECT_LT(row[7], row[1] - 40.0) << row[0];
+    }
+  }
+  // the gated FRD keeps every line and names where the gate is valid
+  ASSERT_EQ(Cli(capture + " --frd " + ShellQuote(m_dir.File("ungated"))).status, 0);
+  const auto dataLines = [&](const std::string& name) {
+    std::istringstream lines(Read(name));
+    int count = 0;
+    for (std::string line; std::getline(lines, line);) count += line[0] != '*';
+    return count;
+  };
+  EXPECT_NE(Read("frd").find("* Gated response valid above 200 Hz"), std::string::npos);
+  EXPECT_EQ(dataLines("frd"), dataLines("ungated"));
+  EXPECT_GT(dataLines("frd"), 400);
+  // the pictures, 1065 x 600 pixels
+  for (const char* picture : {"csd.png", "map.png"}) {
+    EXPECT_EQ(Read(picture).substr(16, 8), std::string("\0\0\x04\x29\0\0\x02\x58", 8)) << picture;
+  }
 }
 
 TEST_F(CmdResponseTest, RefusesBadInputAndArguments) {

@@ -12,6 +12,7 @@
 
 #include "engine/audio_engine.h"
 #include "graph/graph_resources.h"
+#include "graph/plot_colours.h"
 #include "graph/response_plot.h"
 #include "response/impulse_analysis.h"
 
@@ -33,10 +34,12 @@ TEST(ResponsePlot, EachPlotDrawsItsCurveInsideItsRectangleAtAnyScale) {
   analysis.SetGate(5.0);
   CImpulseAnalysis empty;
   const QRgb black = qRgb(0, 0, 0);
-  const QRgb curve = PaletteColor(kColorCurve);
   const QRect rect(40, 30, 700, 300);  // logical pixels
   for (const ResponsePlot plot :
        {ResponsePlot::kImpulse, ResponsePlot::kLevelPhase, ResponsePlot::kDistortion}) {
+    // the distortion plot's H2 in vermillion, told apart from its THD (black) and H3 (blue)
+    const QRgb curve =
+        plot == ResponsePlot::kDistortion ? kHarmonic2Rgb : PaletteColor(kColorCurve);
     for (const int scale : {1, 2}) {
       for (const CImpulseAnalysis* shown : {&analysis, &empty}) {
         QImage image(800 * scale, 400 * scale, QImage::Format_RGB32);

@@ -1,0 +1,293 @@
+// quorvel-cli polar: an off-axis series of captures ("NAME hor 30.wav"), each gated on the 0
+// degree capture's time axis, as an FRD set for crossover tools, a directivity map and a polar
+// plot.
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "base/atomic_file.h"
+#include "base/number_text.h"
+#include "base/preferences.h"
+#include "cli/cli_options.h"
+#include "cli/cli_session.h"
+#include "cli/command_files.h"
+#include "cli/commands.h"
+#include "cli/stored_settings.h"
+#include "control/capture_response.h"
+#include "control/failure_words.h"
+#include "graph/polar_plots.h"
+#include "measurement/polar_series.h"
+#include "measurement/trace_smoothing.h"
+#include "response/response_export.h"
+
+namespace quorvel {
+
+namespace {
+
+const char kPolarUsage[] =
+    "quorvel-cli polar FOLDER|CAPTURE.wav... [--gate MS] [--smooth N] [--normalize]"
+    " [--frd-set DIR] [--map FILE.png] [--polar FILE.png --at F1,F2,...]";
+
+constexpr double kDefaultGateMs = 5.0;
+constexpr double kMaxGateMs = 500.0;
+constexpr size_t kMaxCaptures = 1000;
+constexpr char kMsgCannotSave[] = "Cannot save the file to disk...";
+// A line every 1/48 octave from 1.9 to 24000 Hz under 48 bytes, and the comments.
+constexpr uint64_t kPolarFrdBytes = 48 * 700 + 4096;
+
+struct SeriesCapture {
+  std::string path;
+  PolarName name;
+};
+
+// The captures the arguments name: each file by its name, each folder's files whose names are
+// a series' (the others are passed over). False after the usage error.
+bool CollectCaptures(const std::vector<std::string>& arguments,
+                     std::vector<SeriesCapture>* captures, std::string* error) {
+  for (const std::string& argument : arguments) {
+    std::error_code code;
+    if (std::filesystem::is_directory(argument, code)) {
+      std::vector<std::string> paths;
+      for (const auto& entry : std::filesystem::directory_iterator(argument, code)) {
+        if (paths.size() > kMaxCaptures) break;
+        paths.push_back(entry.path().string());
+      }
+      if (code) {
+        *error = argument + ": " + code.message();
+        return false;
+      }
+      std::sort(paths.begin(), paths.end());
+      for (const std::string& path : paths) {
+        const auto name = ParsePolarName(std::filesystem::path(path).filename().string());
+        if (name) captures->push_back({path, *name});
+      }
+      continue;
+    }
+    const auto name = ParsePolarName(std::filesystem::path(argument).filename().string());
+    if (!name) {
+      *error = argument + " is not named as a capture of a series: NAME hor|ver ANGLE.wav";
+      return false;
+    }
+    captures->push_back({argument, *name});
+  }
+  if (captures->empty()) {
+    *error = "no capture of a series (NAME hor|ver ANGLE.wav) given";
+    return false;
+  }
+  if (captures->size() > kMaxCaptures) {
+    *error = "a series of at most 1000 captures";
+    return false;
+  }
+  for (size_t i = 0; i < captures->size(); ++i) {
+    const PolarName& a = (*captures)[i].name;
+    if (a.series != captures->front().name.series) {
+      *error = "the captures belong to more than one series: \"" + captures->front().name.series +
+               "\" and \"" + a.series + "\"";
+      return false;
+    }
+    for (size_t j = 0; j < i; ++j) {
+      const PolarName& b = (*captures)[j].name;
+      if (a.plane == b.plane && a.angleDeg == b.angleDeg) {
+        *error = (*captures)[j].path + " and " + (*captures)[i].path + " are both " +
+                 PolarFileName(a, "");
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+// The 0 degree capture whose direct sound starts the gate: the horizontal one, else the
+// vertical one; captures->size() when there is none.
+size_t ReferenceCapture(const std::vector<SeriesCapture>& captures) {
+  size_t found = captures.size();
+  for (size_t i = 0; i < captures.size(); ++i) {
+    if (captures[i].name.angleDeg != 0) continue;
+    if (found == captures.size() || captures[i].name.plane == PolarPlane::kHorizontal) found = i;
+  }
+  return found;
+}
+
+// "F1,F2,...": frequencies above 0. False with the reason.
+bool ParseFrequencies(const std::string& text, std::vector<double>* frequencies,
+                      std::string* error) {
+  size_t start = 0;
+  while (start <= text.size()) {
+    const size_t comma = std::min(text.find(',', start), text.size());
+    const std::string item = text.substr(start, comma - start);
+    double f = 0.0;
+    const auto [end, code] = std::from_chars(item.data(), item.data() + item.size(), f);
+    if (item.empty() || code != std::errc() || end != item.data() + item.size() ||
+        !std::isfinite(f) || f <= 0.0 || f > 24000.0 || frequencies->size() >= 8) {
+      *error = "--at takes up to 8 frequencies in Hz, 0 < F <= 24000, separated by commas";
+      return false;
+    }
+    frequencies->push_back(f);
+    start = comma + 1;
+  }
+  return true;
+}
+
+std::string FrdPath(const CliOptions& options, const PolarName& name) {
+  return (std::filesystem::path(options.Value("frd-set")) / PolarFileName(name, ".frd")).string();
+}
+
+}  // namespace
+
+int RunPolar(const Arguments& args) {
+  CliOptions options({"gate", "smooth", "frd-set", "map", "polar", "at"}, {"normalize"},
+                     kMaxCaptures + 1);
+  std::string error;
+  double gateMs = 0.0;
+  double smooth = 0.0;
+  if (!options.Parse(args, &error) || !options.Number("gate", kDefaultGateMs, &gateMs, &error) ||
+      !options.Number("smooth", 0.0, &smooth, &error)) {
+    return ArgumentError(error, kPolarUsage);
+  }
+  if (gateMs <= 0.0 || gateMs > kMaxGateMs) {
+    return ArgumentError("the gate is a length in ms, above 0 and at most 500", kPolarUsage);
+  }
+  // a number far out of range is refused as one just out of it, never cast
+  const OrMessage<int> bands = SmoothingBands(static_cast<int>(std::clamp(smooth, -1.0, 1000.0)));
+  if (smooth != std::floor(smooth) || !bands.Ok()) {
+    return ArgumentError(bands.Ok() ? "--smooth takes a whole number" : bands.Message(),
+                         kPolarUsage);
+  }
+  std::vector<double> at;
+  if (options.Has("polar") != options.Has("at")) {
+    return ArgumentError("--polar and --at go together", kPolarUsage);
+  }
+  if (options.Has("at") && !ParseFrequencies(options.Value("at"), &at, &error)) {
+    return ArgumentError(error, kPolarUsage);
+  }
+  std::vector<SeriesCapture> captures;
+  if (!CollectCaptures(options.Positional(), &captures, &error)) {
+    return ArgumentError(error, kPolarUsage);
+  }
+  const size_t reference = ReferenceCapture(captures);
+  if (reference == captures.size()) {
+    return ArgumentError("the series has no 0 degree capture (" +
+                             PolarFileName({captures.front().name.series}, ".wav") + ")",
+                         kPolarUsage);
+  }
+  // the reference first: its peak is every gate's origin
+  std::swap(captures[0], captures[reference]);
+
+  CCommandFiles files;
+  for (const SeriesCapture& capture : captures) files.AddInput("the capture", capture.path);
+  if (options.Has("frd-set")) {
+    for (const SeriesCapture& capture : captures) {
+      files.AddOutput("frd-set", FrdPath(options, capture.name), kMsgCannotSave, kPolarFrdBytes);
+    }
+  }
+  const int planes = 2;
+  if (options.Has("map")) {
+    files.AddOutput("map", options.Value("map"), kMsgCannotSave,
+                    PngBytesBound(kPolarMapWidth, planes * kPolarMapPanelHeight));
+  }
+  if (options.Has("polar")) {
+    files.AddOutput("polar", options.Value("polar"), kMsgCannotSave,
+                    PngBytesBound(planes * kPolarPlotPanelSize, kPolarPlotPanelSize));
+  }
+  if (const int refused = files.RefuseSharedFiles(kPolarUsage); refused != kExitOk) {
+    return refused;
+  }
+  if (!files.CheckTargets()) return kExitFailure;
+
+  CCliSession session(AudioChoice::kNone);
+  CQuorvelCore& core = session.Core();
+  const std::string folder = StoredChartFolder();
+  if (!folder.empty()) session.Preferences().WriteString(kPrefCalibFiles, folder);
+  CImpulseAnalysis analysis(core.Audio());  // the core's engine plays nothing here
+  PolarSeries series;
+  series.series = captures.front().name.series;
+  series.gateMs = gateMs;
+  series.referenceName = PolarFileName(captures.front().name, ".wav");
+  std::vector<std::string> warnings;
+  PolarReference axis;
+  for (const SeriesCapture& capture : captures) {
+    CaptureResponseRequest request;
+    request.path = capture.path;
+    LoadedResponseCapture loaded;
+    CaptureResponseResult result = LoadCaptureForResponse(core, request, &loaded, &error);
+    std::vector<std::string> captureWarnings;
+    if (result == CaptureResponseResult::kOk) {
+      result = AnalyzeCaptureResponse(core, loaded, 0.0, &analysis, &captureWarnings);
+    }
+    if (result != CaptureResponseResult::kOk) {
+      if (!error.empty()) std::fprintf(stderr, "%s\n", error.c_str());
+      std::fprintf(stderr, "quorvel-cli polar: %s could not be analysed\n", capture.path.c_str());
+      return kExitFailure;
+    }
+    for (const std::string& warning : captureWarnings) {
+      warnings.push_back(capture.path + ": " + warning);
+    }
+    if (series.frequenciesHz.empty()) {
+      series.fmin = analysis.Fmin();
+      series.fmax = analysis.Fmax();
+      series.frequenciesHz = FrdFrequencies(series.fmin, series.fmax);
+      axis = MakePolarReference(analysis);
+    } else if (analysis.Fmin() != series.fmin || analysis.Fmax() != series.fmax) {
+      std::fprintf(stderr,
+                   "quorvel-cli polar: %s was measured over %s-%s Hz, the 0 degree capture over "
+                   "%s-%s Hz: a series shares one range\n",
+                   capture.path.c_str(), FormatFixed(analysis.Fmin(), 2).c_str(),
+                   FormatFixed(analysis.Fmax(), 2).c_str(), FormatFixed(series.fmin, 2).c_str(),
+                   FormatFixed(series.fmax, 2).c_str());
+      return kExitFailure;
+    }
+    PolarResponse response = CommonGateResponse(
+        analysis, capture.name, AlignedReferencePeak(axis, analysis), gateMs, series.frequenciesHz);
+    const double lag = response.peakAfterReferenceMs;
+    if (lag < -CImpulseAnalysis::kPreGateMs || lag > gateMs / 2.0) {
+      warnings.push_back(capture.path + ": its direct sound lies " + FormatFixed(lag, 3) +
+                         " ms from the 0 degree capture's, outside the gate's full weight");
+    }
+    std::printf("%s: peak %s ms after the 0 degree capture's\n",
+                PolarFileName(capture.name, "").c_str(), FormatFixed(lag + 0.0, 3).c_str());
+    series.responses.push_back(std::move(response));
+  }
+  std::sort(series.responses.begin(), series.responses.end(),
+            [](const PolarResponse& a, const PolarResponse& b) {
+              return a.name.plane != b.name.plane ? a.name.plane < b.name.plane
+                                                  : a.name.angleDeg < b.name.angleDeg;
+            });
+  SmoothPolarSeries(&series, bands.Value());
+  for (const std::string& warning : warnings)
+    std::fprintf(stderr, "warning: %s\n", warning.c_str());
+
+  // every output that can be written is; each that fails is named
+  bool written = true;
+  const auto report = [&](bool ok, const std::string& words) {
+    if (!ok) {
+      std::fprintf(stderr, "%s\n", words.c_str());
+      written = false;
+    }
+  };
+  if (options.Has("frd-set")) {
+    for (size_t i = 0; i < series.responses.size(); ++i) {
+      const std::string text = FormatPolarFrd(series, i);
+      std::string words;
+      const std::string path = FrdPath(options, series.responses[i].name);
+      report(WriteWholeFile(path, text.data(), text.size(), &words),
+             WithWords(kMsgCannotSave, words));
+    }
+  }
+  const bool normalized = options.Has("normalize");
+  std::string words;
+  if (options.Has("map")) {
+    report(SaveDirectivityMap(options.Value("map"), series, normalized, &words), words);
+  }
+  if (options.Has("polar")) {
+    report(SavePolarPlot(options.Value("polar"), series, at, normalized, &words), words);
+  }
+  if (!written) return kExitFailure;
+  return warnings.empty() ? kExitOk : kExitWarning;
+}
+
+}  // namespace quorvel

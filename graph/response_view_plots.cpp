@@ -1,0 +1,252 @@
+// The waterfall and the spectrogram pictures of one response.
+#include "graph/response_view_plots.h"
+
+#include <QImage>
+#include <QPointF>
+#include <QPolygonF>
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "base/number_text.h"
+#include "graph/graph_resources.h"
+#include "graph/graph_scales.h"
+#include "graph/graphical.h"
+#include "graph/plot_colours.h"
+#include "graph/plot_frame.h"
+#include "response/decay_spectrum.h"
+#include "response/impulse_analysis.h"
+#include "response/spectrogram.h"
+
+namespace quorvel {
+
+namespace {
+
+constexpr double kDecaySpanDb = 50.0;  // shown below the first slice's largest level
+constexpr int kDecayDivisions = 5;     // 10 dB each
+constexpr double kDepthShareX = 0.22;  // the last slice lies this share of the width right
+constexpr double kDepthShareY = 0.40;  // and this share of the height up
+constexpr double kSpectrogramSpanDb = 60.0;
+constexpr int kLevelBarWidth = 14;
+
+bool Fails(std::string* failureWords) {
+  if (failureWords != nullptr) *failureWords = "Cannot save the file to disk...";
+  return false;
+}
+
+// The level of row `levels` at frequency f, linear in log frequency between the grid's points.
+double LevelAt(const std::vector<double>& hz, const std::vector<double>& levels, double f) {
+  const auto upper = std::lower_bound(hz.begin(), hz.end(), f);
+  if (upper == hz.begin()) return levels.front();
+  if (upper == hz.end()) return levels.back();
+  const auto i = static_cast<size_t>(upper - hz.begin());
+  const double t = std::log(f / hz[i - 1]) / std::log(hz[i] / hz[i - 1]);
+  return levels[i - 1] + t * (levels[i] - levels[i - 1]);
+}
+
+}  // namespace
+
+void PaintDecayPlot(QPainter& painter, const QRect& rect, const DecaySpectrum& decay) {
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.setClipRect(rect);
+  const PlotFonts fonts = MakePlotFonts();
+  const bool any = decay.frequencyHz.size() > 1 && decay.startMs.size() > 1 &&
+                   decay.levelDb.size() == decay.startMs.size();
+  std::string title = "Cumulative spectral decay";
+  if (any) {
+    title += ", " + FormatGeneral(decay.startMs.front(), 3) + " to " +
+             FormatGeneral(decay.startMs.back(), 3) + " ms after the peak, dB re the first slice";
+  }
+  const QRectF area = DrawPlotFrame(painter, rect, fonts, title, {}, false);
+  if (!any || area.width() < 40 || area.height() < 40) {
+    painter.restore();
+    return;
+  }
+  const double fmin = decay.frequencyHz.front();
+  const double fmax = decay.frequencyHz.back();
+  // the front slice's plot; the depth takes the rest of the area
+  const double depthX = area.width() * kDepthShareX;
+  const double depthY = area.height() * kDepthShareY;
+  const QRectF front(area.left(), area.top() + depthY, area.width() - depthX,
+                     area.height() - depthY);
+  DrawPlotRows(painter, front, fonts, kDecayDivisions,
+               AxisLabels(-kDecaySpanDb, kDecaySpanDb / kDecayDivisions, kDecayDivisions, ""), {});
+  DrawFrequencyAxis(painter, front, fonts, fmin, fmax);
+  PlotUpwardText(painter, fonts.small, PlotColour(kColorPlotLabel), "dB", rect.left() + 14,
+                 front.center().y());
+  const size_t slices = decay.startMs.size();
+  const double lastMs = decay.startMs.back() - decay.startMs.front();
+  const auto shift = [&](size_t slice) {
+    const double share =
+        lastMs > 0.0 ? (decay.startMs[slice] - decay.startMs.front()) / lastMs : 0.0;
+    return QPointF(share * depthX, -share * depthY);
+  };
+  // the time axis along the depth, from the front slice's right end
+  const QColor label = PlotColour(kColorPlotLabel);
+  painter.setPen(QPen(Qt::black, 1));
+  painter.drawLine(front.bottomRight(), front.bottomRight() + shift(slices - 1));
+  const double tick = NiceStep(std::max(lastMs, 1e-3) / 5.0);
+  for (double ms = 0.0; ms <= lastMs + 1e-9; ms += tick) {
+    const double share = lastMs > 0.0 ? ms / lastMs : 0.0;
+    const QPointF at = front.bottomRight() + QPointF(share * depthX, -share * depthY);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.drawLine(at, at + QPointF(4, 0));
+    PlotText(painter, fonts.small, label,
+             CGraphical::FormatAxisNumber(6, decay.startMs.front() + ms), at.x() + 6, at.y() + 4,
+             Align::kLeft);
+  }
+  PlotText(painter, fonts.small, label, "ms", front.right() + depthX + 6,
+           front.bottom() - depthY - 12, Align::kLeft);
+  // back to front: each slice filled with the background hides the ones behind it
+  const int columns = static_cast<int>(front.width());
+  std::vector<double> columnHz;
+  for (int i = 0; i <= columns; ++i) {
+    columnHz.push_back(ColumnFrequency(front, front.left() + i, fmin, fmax));
+  }
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  for (size_t s = slices; s-- > 0;) {
+    const std::vector<double>& levels = decay.levelDb[s];
+    if (levels.size() != decay.frequencyHz.size()) continue;
+    const QPointF offset = shift(s);
+    QPolygonF outline;
+    std::vector<bool> onFloor;
+    outline << QPointF(front.left(), front.bottom()) + offset;
+    for (int i = 0; i <= columns; ++i) {
+      double db = LevelAt(decay.frequencyHz, levels, columnHz[static_cast<size_t>(i)]);
+      if (!std::isfinite(db)) db = -kDecaySpanDb;
+      onFloor.push_back(db <= -kDecaySpanDb);
+      db = std::clamp(db, -kDecaySpanDb, 0.0);
+      const double y = front.bottom() - (db + kDecaySpanDb) / kDecaySpanDb * front.height();
+      outline << QPointF(front.left() + i, y) + offset;
+    }
+    outline << QPointF(front.left() + columns, front.bottom()) + offset;
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(PlotColour(kColorBackground));
+    painter.drawPolygon(outline);
+    // the first slice darkest, the later ones lighter along the level scale; a slice is not
+    // drawn where it lies below the scale (the front one keeps its floor)
+    const double share =
+        slices > 1 ? static_cast<double>(s) / static_cast<double>(slices - 1) : 0.0;
+    painter.setPen(PlotPen(LevelScaleColour(0.85 * share), s == 0 ? 2.0 : 1.0));
+    QPolygonF run;
+    for (int i = 0; i <= columns; ++i) {
+      const bool hidden = s > 0 && onFloor[static_cast<size_t>(i)] &&
+                          (i == 0 || onFloor[static_cast<size_t>(i - 1)]);
+      if (hidden) {
+        if (run.size() > 1) painter.drawPolyline(run);
+        run.clear();
+        continue;
+      }
+      run << outline[i + 1];
+    }
+    if (run.size() > 1) painter.drawPolyline(run);
+  }
+  painter.setBrush(Qt::NoBrush);
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.setPen(QPen(Qt::black, 1));
+  painter.drawLine(front.bottomLeft(), front.topLeft());
+  painter.restore();
+}
+
+void PaintSpectrogramPlot(QPainter& painter, const QRect& rect, const Spectrogram& map) {
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.setClipRect(rect);
+  const PlotFonts fonts = MakePlotFonts();
+  const size_t times = map.timeMs.size();
+  const size_t bands = map.frequencyHz.size();
+  const bool any = times > 1 && bands > 1 && map.levelDb.size() == times * bands;
+  std::string title = "Spectrogram of the impulse response";
+  if (any) title += ", " + FormatGeneral(map.windowMs, 3) + " ms Hann window, dB re the largest";
+  const QRectF plot = DrawPlotFrame(painter, rect, fonts, title, {}, false)
+                          .adjusted(0, 0, -(kLevelBarWidth + 40), 0);
+  if (!any || plot.width() < 20 || plot.height() < 20) {
+    painter.restore();
+    return;
+  }
+  const double fmin = map.frequencyHz.front();
+  const double fmax = map.frequencyHz.back();
+  const double t0 = map.timeMs.front();
+  const double t1 = map.timeMs.back();
+  // each pixel of the plot takes the cell nearest it (in time, and in log frequency)
+  const int width = static_cast<int>(plot.width());
+  const int height = static_cast<int>(plot.height());
+  QImage cells(width, height, QImage::Format_RGB32);
+  for (int y = 0; y < height; ++y) {
+    const double f = fmin * std::pow(fmax / fmin, 1.0 - (y + 0.5) / height);
+    const auto upper = std::lower_bound(map.frequencyHz.begin(), map.frequencyHz.end(), f);
+    size_t band = std::min(static_cast<size_t>(upper - map.frequencyHz.begin()), bands - 1);
+    if (band > 0 && std::log(map.frequencyHz[band] / f) > std::log(f / map.frequencyHz[band - 1])) {
+      --band;
+    }
+    auto* line = reinterpret_cast<QRgb*>(cells.scanLine(y));
+    for (int x = 0; x < width; ++x) {
+      const double t = t0 + (x + 0.5) / width * (t1 - t0);
+      const auto time = std::min(
+          times - 1,
+          static_cast<size_t>(std::lround((t - t0) / (t1 - t0) * static_cast<double>(times - 1))));
+      const double db = map.At(time, band);
+      line[x] = LevelScaleColour(1.0 + db / kSpectrogramSpanDb).rgb();
+    }
+  }
+  painter.drawImage(QPointF(plot.left(), plot.top()), cells);
+  // frequency up the left, time along the bottom
+  FrequencyTick ticks[kMaxFrequencyTicks];
+  const int count = BuildFrequencyTicks(fmin, fmax, ticks);
+  const QColor label = PlotColour(kColorPlotLabel);
+  double lastLabel = HUGE_VAL;
+  for (int i = 0; i < count; ++i) {
+    const double y =
+        plot.bottom() - std::log(ticks[i].frequency / fmin) / std::log(fmax / fmin) * plot.height();
+    painter.setPen(QPen(Qt::black, 1));
+    painter.drawLine(QPointF(plot.left() - (ticks[i].decadeStart ? 6 : 3), y),
+                     QPointF(plot.left(), y));
+    if (!ticks[i].labelled || lastLabel - y < 14.0) continue;
+    PlotText(painter, fonts.small, label, CGraphical::FormatAxisNumber(6, ticks[i].frequency),
+             plot.left() - 8, y + 4, Align::kRight);
+    lastLabel = y;
+  }
+  PlotText(painter, fonts.small, label, "Hz", plot.left() - 8, plot.top() - 6, Align::kRight);
+  const double tick = NiceStep((t1 - t0) / 11.0);
+  for (double ms = std::ceil(t0 / tick) * tick; ms <= t1 + 1e-9; ms += tick) {
+    const double x = plot.left() + (ms - t0) / (t1 - t0) * plot.width();
+    painter.setPen(QPen(Qt::black, 1));
+    painter.drawLine(QPointF(x, plot.bottom()), QPointF(x, plot.bottom() + 4));
+    PlotText(painter, fonts.small, label,
+             CGraphical::FormatAxisNumber(6, std::round(ms / tick) * tick), x, plot.bottom() + 17,
+             Align::kCenter);
+  }
+  PlotText(painter, fonts.small, label, "ms", plot.right() + 8, plot.bottom() + 17, Align::kLeft);
+  painter.setPen(PlotPen(kColorFrame));
+  painter.drawRect(plot);
+  DrawLevelBar(painter, QRectF(plot.right() + 14, plot.top(), kLevelBarWidth, plot.height()), fonts,
+               -kSpectrogramSpanDb, 0.0, 10.0);
+  painter.restore();
+}
+
+bool SaveDecayPicture(const std::string& path, const CImpulseAnalysis& analysis,
+                      std::string* failureWords) {
+  if (!analysis.HasResult()) return Fails(failureWords);
+  const DecaySpectrum decay = CumulativeDecay(analysis);
+  return SavePlotPicture(
+      path, kViewPictureWidth, kViewPictureHeight,
+      [&](QPainter& painter) {
+        PaintDecayPlot(painter, QRect(0, 0, kViewPictureWidth, kViewPictureHeight), decay);
+      },
+      failureWords);
+}
+
+bool SaveSpectrogramPicture(const std::string& path, const CImpulseAnalysis& analysis,
+                            std::string* failureWords) {
+  if (!analysis.HasResult()) return Fails(failureWords);
+  const Spectrogram map = ImpulseSpectrogram(analysis);
+  return SavePlotPicture(
+      path, kViewPictureWidth, kViewPictureHeight,
+      [&](QPainter& painter) {
+        PaintSpectrogramPlot(painter, QRect(0, 0, kViewPictureWidth, kViewPictureHeight), map);
+      },
+      failureWords);
+}
+
+}  // namespace quorvel

@@ -1,0 +1,37 @@
+#pragma once
+// The pictures of the views of one response: the cumulative spectral decay (a waterfall) and the
+// spectrogram of the impulse response, in the response graph's style.
+// User-interface thread (or quorvel-cli's main thread); a QGuiApplication must exist.
+#include <QPainter>
+#include <QRect>
+#include <string>
+
+namespace quorvel {
+
+class CImpulseAnalysis;
+struct DecaySpectrum;
+struct Spectrogram;
+
+// The size of quorvel-cli's --csd and --spectrogram pictures.
+inline constexpr int kViewPictureWidth = 1065;
+inline constexpr int kViewPictureHeight = 600;
+
+// The waterfall: each slice's level over log frequency, the first in front, the later ones
+// stepped up and to the right behind it (each hides what lies behind it), 50 dB down from the
+// first slice's largest level; the slices' start times along the depth. An empty decay draws
+// the frame with its title.
+void PaintDecayPlot(QPainter& painter, const QRect& rect, const DecaySpectrum& decay);
+
+// Time after the peak across, log frequency up, the level (dB re the largest) as the level
+// scale's colour over 60 dB, with its bar. An empty map draws the frame with its title.
+void PaintSpectrogramPlot(QPainter& painter, const QRect& rect, const Spectrogram& map);
+
+// The pictures of an analysis (its ungated linear response), kViewPictureWidth x
+// kViewPictureHeight, written as SavePlotPicture writes (graph/plot_frame.h); an analysis
+// without a result writes nothing.
+[[nodiscard]] bool SaveDecayPicture(const std::string& path, const CImpulseAnalysis& analysis,
+                                    std::string* failureWords);
+[[nodiscard]] bool SaveSpectrogramPicture(const std::string& path, const CImpulseAnalysis& analysis,
+                                          std::string* failureWords);
+
+}  // namespace quorvel
