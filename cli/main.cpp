@@ -95,8 +95,8 @@ int RunCommandLine(int argc, char** argv) {
   // Out of memory (or of threads), a command stops with a message instead of aborting; every
   // file it wrote before is whole, the one it was writing is not there.
   try {
-    if (command == "measure" || command == "analyze" || command == "response" ||
-        command == "eq" || command == "overlay" || command == "average" || command == "polar") {
+    if (command == "measure" || command == "analyze" || command == "response" || command == "eq" ||
+        command == "overlay" || command == "average" || command == "polar") {
       if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
       static int qtArgc = 1;
       static char name[] = "quorvel-cli";
