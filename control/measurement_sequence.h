@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/messages.h"
 #include "control/measurement_request.h"
 #include "control/replay_verdict.h"
 
@@ -38,18 +39,6 @@ constexpr char kMsgOutputNotStarted[] =
     "connected and that no other program holds it";
 constexpr char kMsgDropout[] =
     "The measurement was interrupted by a dropout during the sweep: %s. Measure again";
-constexpr char kMsgInputClipped[] =
-    "The Audio Input clipped during the sweep (%d of 1001 points at full scale): lower the input "
-    "gain and measure again";
-// The input reached full scale as the device delivered it, before the capture gain.
-constexpr char kMsgInputClippedBeforeGain[] =
-    "The Audio Input clipped during the sweep (%d of 1001 points at full scale): lower the level "
-    "of the input device or of the signal feeding it and measure again";
-// Another program's stream played to the output while the sweep played: with the programs'
-// names in parentheses after "measurement" when the server names them.
-constexpr char kMsgOtherProgram[] =
-    "Another program played to the Audio Output during the measurement: its sound is in the "
-    "curve. Stop it and measure again";
 constexpr char kMsgWaitInput[] = "waiting for the Audio Input \"%s\" to deliver...";
 constexpr char kMsgWaitOutput[] = "waiting for the Audio Output \"%s\" to start...";
 
