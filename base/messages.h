@@ -23,9 +23,4 @@ constexpr char kMsgInputClippedBeforeGain[] =
 constexpr char kMsgOtherProgram[] =
     "Another program played to the Audio Output during the measurement: its sound is in the "
     "curve. Stop it and measure again";
-// Of a replayed recording.
-constexpr char kMsgRecordingLacksPoints[] = "the recording lacks %d of the %d points of a curve";
-constexpr char kMsgRecordingClipped[] =
-    "the recording reached full scale (%d of 1001 points): the input clipped when it was recorded";
-
 }  // namespace quorvel

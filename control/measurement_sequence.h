@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "base/messages.h"
 #include "control/measurement_request.h"
 #include "control/replay_verdict.h"
+#include "measurement/measurement.h"
 
 namespace quorvel {
 
@@ -124,6 +126,11 @@ class CMeasurementSequence {
   // Every warning a complete measurement carries, in the order to show them.
   std::vector<std::string> Warnings() const;
 
+  // The last run that ended complete (a measurement, or a replay whose curve stands), as a
+  // value; none before one. Its recording is copied out of the record track once, when the run
+  // is finished, so the next run leaves it as it was.
+  const std::optional<Measurement>& LastMeasurement() const { return m_lastMeasurement; }
+
   // ---- the capture control's steps ----
   // Opens input `index` of the engine's list and starts its capture thread. False after a
   // message, with the input closed and calibration off.
@@ -188,6 +195,8 @@ class CMeasurementSequence {
   void TakeCurveBaseline();
   void TakePointBaseline();
   void TakeCurveChart();
+  // The finished run as a Measurement (analysis stopped, user-interface thread).
+  void KeepMeasurement(bool replayed, const std::vector<std::string>& replayWarnings);
 
   CAudio& m_audio;
   CGraphical& m_graph;
@@ -216,6 +225,7 @@ class CMeasurementSequence {
   int m_clippedPoints = 0;
   int m_deviceClippedPoints = 0;
   std::vector<std::string> m_otherPrograms;
+  std::optional<Measurement> m_lastMeasurement;
 };
 
 }  // namespace quorvel

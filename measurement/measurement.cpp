@@ -4,23 +4,12 @@
 
 #include "base/messages.h"
 #include "base/util.h"
-#include "engine/point_timing.h"
 
 namespace quorvel {
 
 std::vector<std::string> MeasurementWarnings::Texts() const {
   std::vector<std::string> texts;
-  if (replayed) {
-    // A recording that ends before the curve is whole (one saved before the points were timed
-    // on their own frequencies ends a few blocks early) gives the points it holds, and no more.
-    if (missingPoints > 0) {
-      texts.push_back(
-          CUtil::FormatString(kMsgRecordingLacksPoints, missingPoints, kPointsPerCurve));
-    }
-    if (clippedPoints > 0)
-      texts.push_back(CUtil::FormatString(kMsgRecordingClipped, clippedPoints));
-    return texts;
-  }
+  if (replayed) return replayTexts;
   if (clippedPoints > 0) {
     // Lowering the gain cannot mend a device that clipped; lowering its level mends both.
     texts.push_back(CUtil::FormatString(

@@ -18,11 +18,11 @@ struct MeasurementWarnings {
   bool replayed = false;        // from a replay of a saved recording
   int clippedPoints = 0;        // of the 1001 points: those whose block reached full scale,
   int deviceClippedPoints = 0;  // of those, at the input device's own full scale
-  int missingPoints = 0;        // points a replayed recording lacks at its end
-  int silentPoints = 0;         // points with a gap of silence (a dropout)
   // Other programs' streams that played to the output during the sweep, by the names the
   // server gave them (a name may be empty): any of them is a warning.
   std::vector<std::string> otherPrograms;
+  // A replay's warnings, as the verdict on the replayed recording words them.
+  std::vector<std::string> replayTexts;
 
   // The warnings in words, in the order to show them (base/messages.h).
   [[nodiscard]] std::vector<std::string> Texts() const;
