@@ -490,6 +490,10 @@ void CQuorvelDlg::EnableInputButton(bool enabled) {
   m_btnInput->setEnabled(enabled);
 }
 
+void CQuorvelDlg::EnableCalibrationButton(bool enabled) {
+  m_btnCalibration->setEnabled(enabled);
+}
+
 void CQuorvelDlg::SetCalibrationButton(bool applied) {
   m_btnCalibration->SetChecked(applied);
   m_btnCalibration->SetFace(applied ? kCalibrationAppliedFace : m_faceColor);

@@ -109,6 +109,7 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   void SetInputButton(bool open) override;
   void EnableInputButton(bool enabled) override;
   void SetCalibrationButton(bool applied) override;
+  void EnableCalibrationButton(bool enabled) override;
   void SetRangeFieldTexts(const std::string& fminText, const std::string& fmaxText) override;
   void RequestGraphRepaint() override;
   void SetInputList(const std::vector<std::string>& names, int selection) override;

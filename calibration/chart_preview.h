@@ -3,7 +3,7 @@
 #include <array>
 #include <string>
 
-#include "calibration/chart_file.h"
+#include "files/chart_file.h"
 
 // The arithmetic of the microphone dialog's chart preview: the selected chart resampled over
 // 20..20000 Hz, one preview row per plot column, and the rule that decides whether the chart

@@ -13,7 +13,7 @@
 #include "base/shared_state.h"
 #include "base/user_messages.h"
 #include "base/util.h"
-#include "calibration/chart_file.h"
+#include "files/chart_file.h"
 #include "graph/graphical.h"
 
 namespace quorvel {

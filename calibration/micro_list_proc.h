@@ -2,17 +2,14 @@
 
 #include <string>
 
+#include "base/messages.h"
+
 namespace quorvel {
 
 class CGraphical;
 class IPreferences;
 class IUserMessages;
 struct CSharedState;
-
-// The message of a chart that cannot be used: no chart file, or one without a point, or (in the
-// selection dialog) one whose curve lies at the bottom of the preview's scale.
-inline constexpr char kMsgChartNotValid[] =
-    "The response curve of the selected microphone is not valid";
 
 // The microphone calibration charts as Load Audio File asks for them (CMicroListProc, or a
 // stand-in in tests): FindChart gives the index (into CSharedState::m_chartPaths /

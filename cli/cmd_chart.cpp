@@ -5,7 +5,6 @@
 #include <string>
 
 #include "base/atomic_file.h"
-#include "calibration/chart_file.h"
 #include "calibration/micro_list_proc.h"
 #include "cli/cli_options.h"
 #include "cli/command_files.h"
@@ -13,6 +12,7 @@
 #include "cli/curve_outputs.h"
 #include "control/failure_words.h"
 #include "control/measurement_request.h"
+#include "files/chart_file.h"
 
 namespace quorvel {
 

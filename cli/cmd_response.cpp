@@ -144,7 +144,7 @@ int RunResponse(const Arguments& args) {
   // Before the analysis: each output that cannot be saved where it is to go is named.
   if (!files.CheckTargets()) return kExitFailure;
 
-  CImpulseAnalysis analysis(core.Audio());  // the core's engine plays nothing here
+  CImpulseAnalysis analysis;
   std::vector<std::string> warnings;
   switch (AnalyzeCaptureResponse(core, loaded, request.gateMs, &analysis, &warnings)) {
     case CaptureResponseResult::kOk:

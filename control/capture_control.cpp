@@ -122,6 +122,11 @@ void CCaptureControl::SyncButtons() {
     m_shownInputEnabled = enabled;
     m_window.EnableInputButton(enabled != 0);
   }
+  const int calibrationEnabled = capturing != 0 ? 0 : 1;
+  if (calibrationEnabled != m_shownCalibrationEnabled) {
+    m_shownCalibrationEnabled = calibrationEnabled;
+    m_window.EnableCalibrationButton(calibrationEnabled != 0);
+  }
 }
 
 void CCaptureControl::SmoothingOff() {
@@ -154,6 +159,7 @@ void CCaptureControl::SetCalibrationButton(bool on) {
 }
 
 void CCaptureControl::OnCalibrationButton() {
+  if (Capturing()) return;  // the running curve keeps the chart it started with
   if (m_shared.m_bCalibrationApplied.load(std::memory_order_acquire) != 0) {
     SetCalibrationButton(false);  // a second press takes the calibration off, no dialog
     return;

@@ -42,6 +42,9 @@ class ICaptureWindow : public ICaptureView {
   // The input button: enabled or greyed out (while a loaded file replays: its play thread is
   // then the one thread that feeds the analysis).
   virtual void EnableInputButton(bool enabled) = 0;
+  // The calibration button: greyed out while a measurement runs, whose curve takes the chart
+  // chosen at its start, point by point, as its recording's analysis does.
+  virtual void EnableCalibrationButton(bool enabled) = 0;
   // The smoothing button: on is checked on RGB(100, 150, 250), off unchecked on the neutral face.
   virtual void SetSmoothButton(bool on) = 0;
   // The level meter's slots changed (CCaptureControl::Meter()).
@@ -183,6 +186,7 @@ class CCaptureControl {
   int m_shownCalibration = -1;
   int m_shownStartEnabled = -1;
   int m_shownInputEnabled = -1;
+  int m_shownCalibrationEnabled = -1;
 };
 
 }  // namespace quorvel

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <memory>
 
-#include "calibration/chart_file.h"
+#include "files/chart_file.h"
 
 namespace quorvel {
 

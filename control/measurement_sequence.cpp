@@ -2,9 +2,11 @@
 // quorvel-cli.
 #include "control/measurement_sequence.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <thread>
 #include <utility>
 
@@ -544,6 +546,7 @@ SequenceStatus CMeasurementSequence::Finish() {
   if (mode == Mode::kMeasurement) {
     EndCapture();
     static_cast<void>(m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs));
+    if (m_status == SequenceStatus::kComplete) KeepMeasurement(false, {});
     return m_status;
   }
   static_cast<void>(m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs));
@@ -562,7 +565,11 @@ SequenceStatus CMeasurementSequence::Finish() {
     const ReplayVerdict verdict =
         JudgeReplay(m_audio.Counters(), m_graph.m_count.load(std::memory_order_acquire),
                     m_replaySamples, m_shared.m_curveFmin, m_shared.m_curveFmax);
-    if (!verdict.failure.empty()) m_status = RefuseReplayCurve(verdict.failure);
+    if (!verdict.failure.empty()) {
+      m_status = RefuseReplayCurve(verdict.failure);
+    } else {
+      KeepMeasurement(true, verdict.warnings);
+    }
   }
   m_replaySamples = {};
   ReleaseReplaySamples();
@@ -573,6 +580,37 @@ SequenceStatus CMeasurementSequence::RefuseReplayCurve(const std::string& messag
   ShowMessage(message);
   m_shared.m_bCurveEndNotified.store(0, std::memory_order_release);
   return SequenceStatus::kFailed;
+}
+
+void CMeasurementSequence::KeepMeasurement(bool replayed,
+                                           const std::vector<std::string>& replayWarnings) {
+  Measurement::Parts parts;
+  parts.fmin = m_shared.m_curveFmin;
+  parts.fmax = m_shared.m_curveFmax;
+  const int count =
+      std::clamp(m_graph.m_count.load(std::memory_order_acquire), 0, CGraphical::kLastPoint + 1);
+  parts.levels.reserve(static_cast<size_t>(count));
+  for (int k = 0; k < count; ++k) {
+    parts.levels.push_back(m_graph.m_points[k].load(std::memory_order_relaxed));
+  }
+  parts.warnings.replayed = replayed;
+  if (replayed) {
+    parts.warnings.replayTexts = replayWarnings;
+  } else {
+    parts.warnings.clippedPoints = m_clippedPoints;
+    parts.warnings.deviceClippedPoints = m_deviceClippedPoints;
+    parts.warnings.otherPrograms = m_otherPrograms;
+  }
+  // The one copy of the record track: the next run writes over the track, not over this.
+  auto recording = std::make_shared<Recording>();
+  const std::span<const int16_t> samples = m_audio.Recording();
+  recording->samples.assign(samples.begin(), samples.end());
+  parts.recording = std::move(recording);
+  parts.tags.comment = m_curveChartName;
+  parts.caption.assign(m_shared.m_szGraphCaption,
+                       strnlen(m_shared.m_szGraphCaption, sizeof m_shared.m_szGraphCaption));
+  parts.madeAt = std::chrono::system_clock::now();
+  m_lastMeasurement.emplace(std::move(parts));
 }
 
 }  // namespace quorvel

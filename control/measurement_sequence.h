@@ -2,12 +2,15 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "base/messages.h"
 #include "control/measurement_request.h"
 #include "control/replay_verdict.h"
+#include "measurement/measurement.h"
 
 namespace quorvel {
 
@@ -38,18 +41,6 @@ constexpr char kMsgOutputNotStarted[] =
     "connected and that no other program holds it";
 constexpr char kMsgDropout[] =
     "The measurement was interrupted by a dropout during the sweep: %s. Measure again";
-constexpr char kMsgInputClipped[] =
-    "The Audio Input clipped during the sweep (%d of 1001 points at full scale): lower the input "
-    "gain and measure again";
-// The input reached full scale as the device delivered it, before the capture gain.
-constexpr char kMsgInputClippedBeforeGain[] =
-    "The Audio Input clipped during the sweep (%d of 1001 points at full scale): lower the level "
-    "of the input device or of the signal feeding it and measure again";
-// Another program's stream played to the output while the sweep played: with the programs'
-// names in parentheses after "measurement" when the server names them.
-constexpr char kMsgOtherProgram[] =
-    "Another program played to the Audio Output during the measurement: its sound is in the "
-    "curve. Stop it and measure again";
 constexpr char kMsgWaitInput[] = "waiting for the Audio Input \"%s\" to deliver...";
 constexpr char kMsgWaitOutput[] = "waiting for the Audio Output \"%s\" to start...";
 
@@ -135,6 +126,11 @@ class CMeasurementSequence {
   // Every warning a complete measurement carries, in the order to show them.
   std::vector<std::string> Warnings() const;
 
+  // The last run that ended complete (a measurement, or a replay whose curve stands), as a
+  // value; none before one. Its recording is copied out of the record track once, when the run
+  // is finished, so the next run leaves it as it was.
+  const std::optional<Measurement>& LastMeasurement() const { return m_lastMeasurement; }
+
   // ---- the capture control's steps ----
   // Opens input `index` of the engine's list and starts its capture thread. False after a
   // message, with the input closed and calibration off.
@@ -199,6 +195,8 @@ class CMeasurementSequence {
   void TakeCurveBaseline();
   void TakePointBaseline();
   void TakeCurveChart();
+  // The finished run as a Measurement (analysis stopped, user-interface thread).
+  void KeepMeasurement(bool replayed, const std::vector<std::string>& replayWarnings);
 
   CAudio& m_audio;
   CGraphical& m_graph;
@@ -227,6 +225,7 @@ class CMeasurementSequence {
   int m_clippedPoints = 0;
   int m_deviceClippedPoints = 0;
   std::vector<std::string> m_otherPrograms;
+  std::optional<Measurement> m_lastMeasurement;
 };
 
 }  // namespace quorvel

@@ -14,23 +14,19 @@
 #include "audio/audio_services.h"
 #include "audio/auto_reset_event.h"
 #include "audio/one_shot_timer.h"
+#include "engine/capture_analysis.h"
 #include "engine/device_enumeration.h"
 #include "engine/point_timing.h"
+#include "engine/sweep_signal.h"
 
 namespace quorvel {
 
 class COutputWatchdog;
 class ICurveListener;
 
-// What a front end watches of a measurement, each value read on its own (acquire).
-struct EngineCounters {
-  bool synced = false;              // the sync burst has been found
-  bool noiseFloorReady = false;     // the detector has measured the input's floor
-  int32_t clippedPoints = 0;        // of the curve's 1001 points: those at full scale,
-  int32_t deviceClippedPoints = 0;  // of those, the ones the device delivered at its full scale,
-  int32_t silentPoints = 0;   // and those with a gap (64 zero frames) after a point with signal
-  int32_t syncFrames = 0;     // [frames] from the reset to the end of the block that found the
-                              // sync burst (a replay: the samples played up to there)
+// What a front end watches of a measurement, each value read on its own (acquire): the
+// analysis' counters (engine/capture_analysis.h), then the recording's and the devices'.
+struct EngineCounters : AnalysisCounters {
   int32_t recordCount = 0;    // [samples] recorded since the capture started
   int32_t capturedCount = 0;  // [samples] the finished recording's length
   int32_t captureResult = 0;  // what the capture thread ended with, 0 = nothing
@@ -83,18 +79,20 @@ using LoadedSamples = std::unique_ptr<int16_t[], FreeSamples>;
 //                                                           R: play thread, UI (Loaded)
 //   m_filePlayPos, m_sweepPos
 //                      W: play thread; UI before playback   R: play thread, UI (Counters)
-//   m_blockFill        W: analysing thread; play thread (0 while it plays silence); the reset
-//                                                           R: analysing thread
-//   m_pointDelayBlocks W: UI (GenerateSweep, SetPointTiming)  R: analysing thread
-//   m_synced, m_syncFrames, m_recordCount, m_recordStart, m_capturedCount
+//   m_recordCount, m_recordStart, m_capturedCount
 //                      W: analysing thread (the captured count at the end of the curve);
 //                         UI (TakeRecordingAsCapture); the reset
 //                                                           R: UI (Counters, Recording),
 //                                                              analysing thread (curve store)
 //   m_peakLeft, m_peakRight
 //                      W: analysing thread (raise), UI (HalvePeaks, ClearPeaks)  R: UI (Counters)
-//   m_noiseFloorReady, m_clippedPoints, m_deviceClippedPoints, m_silentPoints
-//                      W: analysing thread; the reset       R: UI (Counters)
+//
+//   CCaptureAnalysis m_analysis (engine/capture_analysis.h)
+//   m_blockFill        W: analysing thread; play thread (RestartBlock, while it plays silence);
+//                         the reset                         R: analysing thread
+//   m_pointDelayBlocks W: UI (GenerateSweep, SetPointTiming)  R: analysing thread
+//   m_synced, m_syncFrames, m_noiseFloorReady, m_clippedPoints, m_deviceClippedPoints,
+//   m_silentPoints     W: analysing thread; the reset       R: UI (Counters)
 //   m_playVolume       W: UI (SetPlayVolume)                R: play thread
 //   m_hWaveOut         W: UI (open, close), timer thread (close)
 //                                                           R: play thread, UI (IsOutputOpen)
@@ -127,14 +125,14 @@ using LoadedSamples = std::unique_ptr<int16_t[], FreeSamples>;
 class CAudio {
  public:
   static constexpr int kSampleRate = 48000;
-  static constexpr int kRingSize = 8192;  // input rings, mask 0x1fff
-  static constexpr int kRingMask = 0x1fff;
+  static constexpr int kRingSize = CCaptureAnalysis::kRingSize;  // input rings, mask 0x1fff
+  static constexpr int kRingMask = CCaptureAnalysis::kRingMask;
   static constexpr int kRecordSize = 4194304;  // record track, mask 0x3fffff
   static constexpr int kRecordMask = 0x3fffff;
-  static constexpr int kSweepCapacity = 1280000;
-  static constexpr int kSineTableSize = 12001;
-  static constexpr int kBurstLength = 24000;
-  static constexpr int kBlockLength = 960;  // one analysis block: 20 ms at 48000 Hz
+  static constexpr int kSweepCapacity = kSignalCapacity;
+  static constexpr int kSineTableSize = kSineTableEntries;
+  static constexpr int kBurstLength = kSyncBurstLength;
+  static constexpr int kBlockLength = CCaptureAnalysis::kBlockLength;  // 20 ms at 48000 Hz
   static constexpr int kPlayBufferCount = 128;
   static constexpr int kPlayBufferBytes = 512;  // 128 frames of two 16-bit samples
   static constexpr int kMaxDevices = 32;
@@ -150,7 +148,7 @@ class CAudio {
   CAudio& operator=(const CAudio&) = delete;
 
   // Set while no analysing thread runs.
-  void SetCurveListener(ICurveListener* listener) { m_listener = listener; }
+  void SetCurveListener(ICurveListener* listener) { m_analysis.SetListener(listener); }
   IAudioServices* Services() const { return m_services; }
 
   // ---- engine state ----
@@ -164,11 +162,11 @@ class CAudio {
   [[nodiscard]] EngineCounters Counters() const;
 
   // ---- sweep signal generator ----
-  // Fills the signal with the playback signal for fmin..fmax [Hz]; returns its length
-  // [samples], 0 for a refused range (then the signal is silence). Precondition: no sweep plays
-  // (the play thread reads the signal while the sweep flag is set).
+  // Fills the signal with the playback signal for fmin..fmax [Hz] (engine/sweep_signal.h) and
+  // times the analysis' points for it; returns its length [samples], 0 for a refused range
+  // (then the signal is silence). Precondition: no sweep plays (the play thread reads the
+  // signal while the sweep flag is set).
   [[nodiscard]] int GenerateSweep(double fmin, double fmax);
-  void GenerateSyncBurst();
   // The generated signal and the sync burst it starts with.
   std::span<const int16_t> Sweep() const { return {m_sweep, static_cast<size_t>(m_sweepLength)}; }
   std::span<const int16_t> SyncBurst() const { return {m_syncBurst, kBurstLength}; }
@@ -180,9 +178,7 @@ class CAudio {
   // Points are taken at the instants a sweep from fmin [Hz] passes them (point_timing.h).
   // GenerateSweep sets this for its own range; a replay sets it for the range it replays with.
   // Called before the analysis starts (before the sweep or file flag is set).
-  void SetPointTiming(double fmin) {
-    m_pointDelayBlocks.store(PointDelayBlocks(fmin), std::memory_order_relaxed);
-  }
+  void SetPointTiming(double fmin) { m_analysis.SetPointTiming(fmin); }
   // A replay's sample, as the file holds it: the analysis takes the frame (s * 65535, s * 65535),
   // with the sample's clipping noted, and the record track keeps s itself, so the recording of
   // a replay is the file's samples. Analysing thread (the play thread); never blocks.
@@ -374,14 +370,14 @@ class CAudio {
 
   // PushFrame with the record sample given.
   void PushFrameRecording(int32_t left, int32_t right, int16_t recordSample);
+  // A block of a running sweep or replay is complete: its analysis, then what it found for the
+  // record track (the sync: the recording kept from before the burst) and the listener (the
+  // curve's end, once the recording's length is in place). Analysing thread; never blocks.
+  void EndBlock();
+  void KeepRecordingFromSync();
   // The end of a replay's samples: a curve completed on the way keeps every sample as its
   // recording, those after its completion too. On the thread that replayed them.
   void TakeReplayAsCapture();
-  void ProcessBlock();
-  // The point quality counters for a curve point whose block peaked at `blockPeak`.
-  void CountPoint(uint32_t blockPeak);
-  int DetectSync(double x);
-  double BandFilter(int k, double x);
   void ClearAnalysisState();  // the reset steps proper, on whichever thread owns the analysis
   // The counters, record track and peaks a new capture starts from: the first part of the
   // reset, and what the capture thread clears when it starts. On the thread that owns the
@@ -404,7 +400,6 @@ class CAudio {
   }
 
   IAudioServices* m_services;
-  ICurveListener* m_listener;
 
   // Fields, in the order of the engine's state table; every one starts at zero unless its
   // initialiser says otherwise. The cross-thread ones are mapped above.
@@ -432,23 +427,14 @@ class CAudio {
   int32_t m_recordWrite = 0;
   std::atomic<int32_t> m_recordStart{0};
   char m_playData[kPlayBufferCount][kPlayBufferBytes] = {};
-  double m_sineTable[kSineTableSize] = {};
   int16_t m_sweep[kSweepCapacity] = {};
   int16_t m_record[kRecordSize] = {};
   int16_t m_syncBurst[kBurstLength] = {};
-  int32_t m_ringLeft[kRingSize] = {};
-  int32_t m_ringRight[kRingSize] = {};
   char m_inputNames[kMaxDevices][kDeviceNameBytes] = {};
   char m_outputNames[kMaxDevices][kDeviceNameBytes] = {};
   char m_inputName[1024] = {};
   char m_outputName[1024] = {};
-  double m_bandEnvelope[3] = {};
-  // The band filters' delay values w1, w2: 3 filters x 4 second-order sections. The engine's
-  // own, so that another engine (a new analysis) never disturbs a running capture's detector.
-  double m_filterState[3][4][2] = {};
-  double m_syncThreshold = 0.0;
   std::atomic<double> m_inputGain{1.0};
-  double m_noiseFloor = 0.0;
   std::atomic<int32_t> m_filePlaying{0};
   LoadedSamples m_fileSamples;
   std::atomic<int32_t> m_fileSampleCount{0};
@@ -457,28 +443,15 @@ class CAudio {
   std::atomic<int32_t> m_hCaptureThread{0};  // a capture thread exists; it clears this itself
   std::atomic<int32_t> m_peakLeft{0};
   std::atomic<int32_t> m_peakRight{0};
-  std::atomic<int32_t> m_blockFill{0};
   int32_t m_nextHeader = 0;  // play thread: the next buffer to refill
   // Play thread: buffers queued since the (re)start; one never queued is free to fill, so the
   // sweep starts as soon as its flag is set.
   bool m_queuedOnce[kPlayBufferCount] = {};
-  int32_t m_blocksSinceSync = 0;
-  // D: blocks skipped after the 48 settling blocks before the first point (point_timing.h); the
-  // default range's until a sweep or a replay sets it.
-  std::atomic<int32_t> m_pointDelayBlocks{PointDelayBlocks(20.0)};
-  // Analysing thread: the frames of the current block include one at full scale (after the
-  // capture gain: kClippedAtGain; as the device delivered it: kClippedBeforeGain); the zero
-  // frames in a row up to the newest one; the current block holds kGapFrames of them in a row;
-  // a curve point with signal has been taken since the reset.
-  static constexpr int32_t kClippedAtGain = 1;
-  static constexpr int32_t kClippedBeforeGain = 2;
-  static constexpr int32_t kGapFrames = 64;
-  int32_t m_blockClipped = 0;
-  int32_t m_zeroRun = 0;
-  int32_t m_blockGap = 0;
-  int32_t m_pointsWithSignal = 0;
   std::atomic<int32_t> m_captureResult{0};
-  int32_t m_ringWrite = 0;
+  // The analysis of the frames: rings, blocks, detector, point timing and counters. The
+  // engine's own, so that another engine (a new analysis) never disturbs a running capture's
+  // detector.
+  CCaptureAnalysis m_analysis;
 
   // ---- flags shared between threads ----
   std::atomic<int32_t> m_capturing{0};        // capture thread run flag
@@ -488,18 +461,11 @@ class CAudio {
   std::atomic<int32_t> m_waveOutOpened{0};    // set by the open notice, cleared by the close notice
   std::atomic<int32_t> m_playThreadAlive{0};  // set by the play thread while it runs
   std::atomic<int32_t> m_closingOutput{0};    // guard of CloseOutputDevice
-  std::atomic<int32_t> m_synced{0};           // the sync burst has been found
-  std::atomic<int32_t> m_syncFrames{0};       // frames from the reset to the end of the sync block
   std::atomic<int32_t> m_resetRequested{0};   // ResetAnalysis handed to the running capture thread
-  std::atomic<int32_t> m_noiseFloorReady{0};  // the detector has measured the input's floor
-  // Of the curve's 1001 points (not the blocks that follow them):
-  std::atomic<int32_t> m_clippedPoints{0};        // points whose block reached full scale
-  std::atomic<int32_t> m_deviceClippedPoints{0};  // of those, at the device's own full scale
-  std::atomic<int32_t> m_silentPoints{0};         // points with a gap, after one with signal
-  std::atomic<int32_t> m_outputStarted{0};        // the output plays (started, no underflow since)
-  std::atomic<int32_t> m_outputUnderflows{0};     // underflows since the output was opened
-  std::atomic<int32_t> m_outputStalled{0};        // the play thread ended a sweep on a stall
-  std::atomic<int32_t> m_outputFailure{0};        // the code of a buffer the output refused
+  std::atomic<int32_t> m_outputStarted{0};    // the output plays (started, no underflow since)
+  std::atomic<int32_t> m_outputUnderflows{0};  // underflows since the output was opened
+  std::atomic<int32_t> m_outputStalled{0};     // the play thread ended a sweep on a stall
+  std::atomic<int32_t> m_outputFailure{0};     // the code of a buffer the output refused
 
   // ---- device objects ----
   CaptureFormat m_captureFormat{};      // the capture stream format after the rewrite

@@ -1,16 +1,12 @@
-// Capture analysis: every captured frame goes into the input rings, the record track and the
-// peak meter; while a sweep or a replay runs, every 960 frames make one analysis block. Until
-// the sync burst is found each sample also runs through three band filters tuned to the
-// burst's tones; after the 48 settling blocks and the D blocks that centre each point's block on
-// the instant the sweep passes the point's frequency (point_timing.h), each block's peak level
-// is one curve point.
-//
-// Everything here runs on the thread that calls PushFrame (the capture thread, or the play
-// thread during a replay), without locks, allocation or system calls.
+// The capture analysis: 960-frame blocks, the sync detector, the point timing and the point
+// quality counters (engine/capture_analysis.h). Everything here but Clear and Counters runs on
+// the analysing thread, without locks, allocation or system calls.
+#include "engine/capture_analysis.h"
+
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
-#include "engine/audio_engine.h"
 #include "engine/curve_listener.h"
 
 namespace quorvel {
@@ -64,8 +60,6 @@ constexpr double kNoiseFloorKeep = 0.999;
 constexpr double kNoiseFloorTake = 0.001;
 constexpr double kSyncMarginDb = 15.0;    // the burst must exceed the noise floor by this much
 constexpr int32_t kNoiseSamples = 16000;  // [samples] the noise floor is measured over these
-// [samples] kept before the end of the sync block: covers the silence before the burst.
-constexpr int32_t kPreSyncSamples = 25440;
 constexpr int32_t kInt32Max = 2147483647;
 
 // |s| without overflow for the most negative 32-bit value.
@@ -73,102 +67,7 @@ inline uint32_t Magnitude(int32_t s) {
   return s < 0 ? 0u - static_cast<uint32_t>(s) : static_cast<uint32_t>(s);
 }
 
-// Meter value of one sample: 1.25 x the sample in single precision, rounded to the nearest
-// integer with halves away from zero, as a magnitude. Samples above 0.8 of full scale
-// saturate at 2147483647.
-inline int32_t MeterValue(int32_t s) {
-  const float scaled = static_cast<float>(1.25 * static_cast<double>(s));
-  // Such a float (below 2^32) plus 0.5 is exact in double, so truncation rounds half away from
-  // zero.
-  const double rounded = std::fabs(static_cast<double>(scaled)) + 0.5;
-  return rounded >= 2147483647.0 ? kInt32Max : static_cast<int32_t>(rounded);
-}
-
-inline void RaisePeak(std::atomic<int32_t>& peak, int32_t sample) {
-  // The user-interface thread halves the peak after each meter update; a halving lost to a
-  // concurrent raise is harmless, so a plain load and store suffice.
-  const int32_t held = peak.load(std::memory_order_relaxed);
-  // 1.25 x the magnitude, plus the largest single-precision rounding below 2^32 (128) and the
-  // final rounding, bounds the meter value from above: most samples stay below the held
-  // peak and skip the exact rounding.
-  // (At most 2^31 + 2^29 + 130: no overflow in 32 unsigned bits.)
-  const uint32_t m = Magnitude(sample);
-  if (held >= 0 && m + (m >> 2) + 130u <= static_cast<uint32_t>(held)) return;
-  if (held == kInt32Max) return;  // saturated: nothing reads higher
-  const int32_t value = MeterValue(sample);
-  if (value > held) peak.store(value, std::memory_order_relaxed);
-}
-
 }  // namespace
-
-// PushFrame and PushReplaySample: always inlined, so a live frame pays no call. Analysing
-// thread; never blocks or allocates.
-[[gnu::always_inline]] inline void CAudio::PushFrameRecording(int32_t left, int32_t right,
-                                                              int16_t recordSample) {
-  const int write = m_ringWrite & kRingMask;
-  m_ringLeft[write] = left;
-  m_ringRight[write] = right;
-
-  const int recordWrite = m_recordWrite & kRecordMask;
-  m_record[recordWrite] = recordSample;
-  const int32_t recorded = m_recordCount.load(std::memory_order_relaxed);
-  m_recordCount.store(recorded + (recorded != kInt32Max ? 1 : 0), std::memory_order_relaxed);
-  m_recordWrite = (recordWrite + 1) & kRecordMask;
-
-  RaisePeak(m_peakLeft, left);
-  RaisePeak(m_peakRight, right);
-
-  // A run of zero frames: a real input always carries some noise, so kGapFrames of exact zeros
-  // in a row are frames the server or the device dropped.
-  m_zeroRun = (left | right) == 0 ? m_zeroRun + (m_zeroRun < kGapFrames ? 1 : 0) : 0;
-  if (m_zeroRun >= kGapFrames) m_blockGap = 1;
-
-  // The play thread may set m_blockFill to 0 whenever it writes silence.
-  const int32_t fill = m_blockFill.load(std::memory_order_relaxed) + 1;
-  if (fill < kBlockLength) [[likely]] {
-    m_blockFill.store(fill, std::memory_order_relaxed);
-    m_ringWrite = (write + 1) & kRingMask;
-    return;
-  }
-  m_blockFill.store(fill - kBlockLength, std::memory_order_relaxed);
-  if (m_sweepPlaying.load(std::memory_order_relaxed) != 0 ||
-      m_filePlaying.load(std::memory_order_relaxed) != 0) {
-    m_ringWrite = write;
-    ProcessBlock();
-  }
-  m_ringWrite = (write + 1) & kRingMask;
-}
-
-// Called on the analysing thread (the capture thread, or the play thread during a replay) for
-// every frame; never blocks or allocates.
-void CAudio::PushFrame(int32_t left, int32_t right) {
-  // Record track: the louder channel (left when both are equal), its upper 16 bits rounded
-  // toward zero.
-  const int32_t louder = Magnitude(right) > Magnitude(left) ? right : left;
-  PushFrameRecording(left, right, static_cast<int16_t>(louder / 65536));
-}
-
-void CAudio::PushReplaySample(int16_t sample) {
-  // A recorded sample at 16-bit full scale was clipped when it was recorded.
-  if (sample >= 32767 || sample <= -32767) m_blockClipped |= kClippedAtGain;
-  // The analysis' scale is the capture's: s * 65535 (s * 65535 / 65536 on the track would lose
-  // a step of every sample at each load and save).
-  PushFrameRecording(sample * 65535, sample * 65535, sample);
-}
-
-void CAudio::ReplayAtFullSpeed(const int16_t* samples, int count, double fmin) {
-  SetPointTiming(fmin);
-  ResetAnalysis();
-  SetFilePlaying(true);
-  for (int i = 0; i < count; ++i) PushReplaySample(samples[i]);
-  TakeReplayAsCapture();
-  SetFilePlaying(false);
-}
-
-void CAudio::TakeReplayAsCapture() {
-  if (m_capturedCount.load(std::memory_order_relaxed) <= 0) return;
-  m_capturedCount.store(m_recordCount.load(std::memory_order_relaxed), std::memory_order_release);
-}
 
 namespace {
 
@@ -190,9 +89,10 @@ inline uint32_t PeakOf(const int32_t* left, const int32_t* right, int from, int 
 
 }  // namespace
 
-// Analyses the 960 samples before the newest one (m_ringWrite still points at the newest).
-void CAudio::ProcessBlock() {
-  const int first = (m_ringWrite - kBlockLength) & kRingMask;
+// Analyses the 960 samples before the newest one (m_ringWrite points just after the newest).
+uint32_t CCaptureAnalysis::AnalyseBlock(int32_t recorded) {
+  const int first = (m_ringWrite - 1 - kBlockLength) & kRingMask;
+  uint32_t events = 0;
   uint32_t blockPeak = 0;
   bool synced = m_synced.load(std::memory_order_relaxed) != 0;
   if (synced) {
@@ -217,7 +117,9 @@ void CAudio::ProcessBlock() {
       const bool takeRight = r > l;
       const uint32_t m = takeRight ? r : l;
       if (!synced) {
-        synced = DetectSync(static_cast<double>(takeRight ? rightSample : leftSample)) != 0;
+        synced =
+            DetectSync(static_cast<double>(takeRight ? rightSample : leftSample), recorded) != 0;
+        if (synced) events |= kSyncFound;
       }
       read = (read + 1) & kRingMask;
       if (m > blockPeak) blockPeak = m;
@@ -236,22 +138,19 @@ void CAudio::ProcessBlock() {
     if (m_blocksSinceSync > dropped && m_listener != nullptr) {
       // The blocks after the curve's last point only tell the curve store that it is full.
       if (m_blocksSinceSync - dropped <= kPointsPerCurve) CountPoint(blockPeak);
-      if (m_listener->AddPoint(levelDb)) {
-        m_capturedCount.store(m_recordCount.load(std::memory_order_relaxed),
-                              std::memory_order_release);
-        m_listener->CurveEnded();
-      }
+      if (m_listener->AddPoint(levelDb)) events |= kCurveEnded;
     }
   }
   m_blockClipped = 0;  // the next block starts unmarked
   m_blockGap = 0;
+  return events;
 }
 
 // A point from a block that reached full scale is clipped; one the device delivered at its own
 // full scale clipped before the capture gain. A point whose block holds 64 zero frames in a row
 // after the curve has had signal has a gap in its recording: no microphone, and no sweep that
 // still plays, gives that much exact silence (a whole block of it is the longest such gap).
-void CAudio::CountPoint(uint32_t blockPeak) {
+void CCaptureAnalysis::CountPoint(uint32_t blockPeak) {
   if (m_blockClipped != 0) m_clippedPoints.fetch_add(1, std::memory_order_relaxed);
   if ((m_blockClipped & kClippedBeforeGain) != 0) {
     m_deviceClippedPoints.fetch_add(1, std::memory_order_relaxed);
@@ -263,8 +162,9 @@ void CAudio::CountPoint(uint32_t blockPeak) {
   }
 }
 
-// Runs the sync detector on one sample; returns 1 once the burst has been found.
-int CAudio::DetectSync(double x) {
+// Runs the sync detector on one sample; returns 1 once the burst has been found. recorded: the
+// frames recorded up to the end of this block.
+int CCaptureAnalysis::DetectSync(double x, int32_t recorded) {
   if (m_synced.load(std::memory_order_relaxed) != 0) return 1;
 
   double y[3];
@@ -278,30 +178,7 @@ int CAudio::DetectSync(double x) {
   }
 
   if (bandDb[0] > m_syncThreshold && bandDb[1] > m_syncThreshold && bandDb[2] > m_syncThreshold) {
-    const int32_t recorded = m_recordCount.load(std::memory_order_relaxed);
     m_syncFrames.store(recorded, std::memory_order_relaxed);
-    // A replay's recording is the file's samples, from the first: nothing is cut.
-    if (m_filePlaying.load(std::memory_order_relaxed) != 0) {
-      m_synced.store(1, std::memory_order_relaxed);
-      return 1;
-    }
-    // Keep the 25440 samples before the end of this block: they hold the silence before the
-    // burst, so a saved capture is synchronised again the same way when replayed.
-    int32_t start = 0;
-    int32_t kept = kPreSyncSamples;
-    if (m_recordWrite >= kPreSyncSamples) {
-      start = m_recordWrite - kPreSyncSamples;
-    } else if (recorded >= kRecordSize) {
-      // The track has wrapped: the samples before the write index lie at its end.
-      start = (m_recordWrite - kPreSyncSamples) & kRecordMask;
-    } else {
-      // Fewer samples than that have been recorded since the reset: the capture is what was
-      // recorded. Counting 25440 would take in track entries not yet written, which a replay's
-      // play thread may be writing while the finished recording is moved and saved.
-      kept = m_recordWrite;
-    }
-    m_recordStart.store(start, std::memory_order_relaxed);
-    m_recordCount.store(kept, std::memory_order_relaxed);
     m_synced.store(1, std::memory_order_relaxed);
     return 1;
   }
@@ -319,7 +196,7 @@ int CAudio::DetectSync(double x) {
 }
 
 // Runs band filter k (0..2) on one raw 32-bit sample value.
-double CAudio::BandFilter(int k, double x) {
+double CCaptureAnalysis::BandFilter(int k, double x) {
   double in = x;
   double out = 0.0;
   for (int s = 0; s < 4; ++s) {
@@ -332,6 +209,41 @@ double CAudio::BandFilter(int k, double x) {
     in = out;
   }
   return out;
+}
+
+void CCaptureAnalysis::Clear() {
+  ClearBlock();
+  std::memset(m_ringLeft, 0, sizeof(m_ringLeft));
+  std::memset(m_ringRight, 0, sizeof(m_ringRight));
+  std::memset(m_filterState, 0, sizeof(m_filterState));
+
+  for (double& envelope : m_bandEnvelope) envelope = 0.0;
+  m_noiseFloor = 0.0;
+  m_syncThreshold = 0.0;
+  m_noiseCount = 0;
+  m_noiseFloorReady.store(0, std::memory_order_relaxed);
+
+  m_synced.store(0, std::memory_order_relaxed);
+  m_syncFrames.store(0, std::memory_order_relaxed);
+  m_blocksSinceSync = 0;
+
+  m_blockClipped = 0;
+  m_zeroRun = 0;
+  m_blockGap = 0;
+  m_pointsWithSignal = 0;
+  m_clippedPoints.store(0, std::memory_order_relaxed);
+  m_deviceClippedPoints.store(0, std::memory_order_relaxed);
+  m_silentPoints.store(0, std::memory_order_relaxed);
+}
+
+AnalysisCounters CCaptureAnalysis::Counters() const {
+  constexpr auto kAcquire = std::memory_order_acquire;
+  return {.synced = m_synced.load(kAcquire) != 0,
+          .noiseFloorReady = m_noiseFloorReady.load(kAcquire) != 0,
+          .clippedPoints = m_clippedPoints.load(kAcquire),
+          .deviceClippedPoints = m_deviceClippedPoints.load(kAcquire),
+          .silentPoints = m_silentPoints.load(kAcquire),
+          .syncFrames = m_syncFrames.load(kAcquire)};
 }
 
 }  // namespace quorvel

@@ -272,10 +272,10 @@ int32_t CAudio::CaptureThreadProc() {
           const int32_t rightSample = ConvertCaptureSample(data[2 * i + 1], gain);
           // The marks belong to the block this frame completes or continues.
           if (AtDeviceFullScale(data[2 * i]) || AtDeviceFullScale(data[2 * i + 1])) {
-            m_blockClipped |= kClippedBeforeGain;
+            m_analysis.MarkClipped(CCaptureAnalysis::kClippedBeforeGain);
           }
           if (AtFullScale(leftSample) || AtFullScale(rightSample)) {
-            m_blockClipped |= kClippedAtGain;
+            m_analysis.MarkClipped(CCaptureAnalysis::kClippedAtGain);
           }
           PushFrame(leftSample, rightSample);
         }

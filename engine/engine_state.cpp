@@ -1,6 +1,7 @@
 // CAudio's own state: construction, destruction and the reset before each measurement.
 #include <chrono>
 #include <cstring>
+#include <span>
 #include <thread>
 
 #include "engine/audio_engine.h"
@@ -26,7 +27,7 @@ void SleepOneMs() {
 
 // Every field has its initialiser in the class.
 CAudio::CAudio(IAudioServices* services, ICurveListener* listener)
-    : m_services(services), m_listener(listener) {}
+    : m_services(services), m_analysis(listener) {}
 
 CAudio::~CAudio() {
   // Stops a running capture thread before anything it uses goes away.
@@ -75,8 +76,7 @@ void CAudio::ServiceResetRequest() {
 
 void CAudio::ClearCaptureCounters() {
   m_captureResult.store(0, std::memory_order_relaxed);
-  m_blockFill.store(0, std::memory_order_relaxed);
-  m_ringWrite = 0;
+  m_analysis.ClearBlock();
   m_capturedCount.store(0, std::memory_order_relaxed);
   m_recordCount.store(0, std::memory_order_relaxed);
   m_recordWrite = 0;
@@ -90,51 +90,41 @@ void CAudio::ClearCaptureCounters() {
 
 void CAudio::ClearAnalysisState() {
   ClearCaptureCounters();
-
-  std::memset(m_ringLeft, 0, sizeof(m_ringLeft));
-  std::memset(m_ringRight, 0, sizeof(m_ringRight));
-
-  std::memset(m_filterState, 0, sizeof(m_filterState));
-
-  for (double& envelope : m_bandEnvelope) envelope = 0.0;
-  m_noiseFloor = 0.0;
-  m_syncThreshold = 0.0;
-  m_noiseCount = 0;
-  m_noiseFloorReady.store(0, std::memory_order_relaxed);
-
-  m_synced.store(0, std::memory_order_relaxed);
-  m_syncFrames.store(0, std::memory_order_relaxed);
-  m_blocksSinceSync = 0;
-
-  m_blockClipped = 0;
-  m_zeroRun = 0;
-  m_blockGap = 0;
-  m_pointsWithSignal = 0;
-  m_clippedPoints.store(0, std::memory_order_relaxed);
-  m_deviceClippedPoints.store(0, std::memory_order_relaxed);
-  m_silentPoints.store(0, std::memory_order_relaxed);
+  m_analysis.Clear();
 }
 
 // ---- what the front ends read and set (user-interface thread) ----
 
 EngineCounters CAudio::Counters() const {
   constexpr auto kAcquire = std::memory_order_acquire;
-  return {.synced = m_synced.load(kAcquire) != 0,
-          .noiseFloorReady = m_noiseFloorReady.load(kAcquire) != 0,
-          .clippedPoints = m_clippedPoints.load(kAcquire),
-          .deviceClippedPoints = m_deviceClippedPoints.load(kAcquire),
-          .silentPoints = m_silentPoints.load(kAcquire),
-          .syncFrames = m_syncFrames.load(kAcquire),
-          .recordCount = m_recordCount.load(kAcquire),
-          .capturedCount = m_capturedCount.load(kAcquire),
-          .captureResult = m_captureResult.load(kAcquire),
-          .peakLeft = m_peakLeft.load(std::memory_order_relaxed),
-          .peakRight = m_peakRight.load(std::memory_order_relaxed),
-          .outputStarted = m_outputStarted.load(kAcquire) != 0,
-          .outputUnderflows = m_outputUnderflows.load(kAcquire),
-          .outputStalled = m_outputStalled.load(kAcquire) != 0,
-          .outputFailure = m_outputFailure.load(kAcquire),
-          .sweepPos = m_sweepPos.load(std::memory_order_relaxed)};
+  EngineCounters counters;
+  static_cast<AnalysisCounters&>(counters) = m_analysis.Counters();
+  counters.recordCount = m_recordCount.load(kAcquire);
+  counters.capturedCount = m_capturedCount.load(kAcquire);
+  counters.captureResult = m_captureResult.load(kAcquire);
+  counters.peakLeft = m_peakLeft.load(std::memory_order_relaxed);
+  counters.peakRight = m_peakRight.load(std::memory_order_relaxed);
+  counters.outputStarted = m_outputStarted.load(kAcquire) != 0;
+  counters.outputUnderflows = m_outputUnderflows.load(kAcquire);
+  counters.outputStalled = m_outputStalled.load(kAcquire) != 0;
+  counters.outputFailure = m_outputFailure.load(kAcquire);
+  counters.sweepPos = m_sweepPos.load(std::memory_order_relaxed);
+  return counters;
+}
+
+// ---- the signal ----
+
+int CAudio::GenerateSweep(double fmin, double fmax) {
+  m_sweepPos.store(0, std::memory_order_relaxed);
+  m_sampleRate = kSampleRate;
+  m_sweepLength = quorvel::GenerateSweep(fmin, fmax, std::span<int16_t, kSweepCapacity>(m_sweep));
+  // The analysis of this signal takes its points at the instants the sweep passes them; a
+  // refused range (no signal) writes no lead-in.
+  m_analysis.SetPointTimingForLeadIn(m_sweepLength > 0 ? SweepLeadInSamples(fmin) : 0);
+  if (m_sweepLength > 0) {
+    std::memcpy(m_syncBurst, m_sweep + kSampleRate / 2, sizeof(m_syncBurst));
+  }
+  return m_sweepLength;
 }
 
 }  // namespace quorvel

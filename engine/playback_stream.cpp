@@ -235,7 +235,7 @@ int32_t CAudio::PlayThreadProc() {
 bool CAudio::PrepareQueue() {
   for (bool& once : m_queuedOnce) once = false;
   m_nextHeader = 0;
-  m_blockFill.store(0, std::memory_order_relaxed);
+  m_analysis.RestartBlock();
   for (int i = 0; i < kPlayBufferCount; ++i) {
     PlayHeader& header = m_playHeaders[i];
     header.flags.store(0, std::memory_order_release);
@@ -257,7 +257,7 @@ bool CAudio::RefillBuffer(int i, bool* queued) {
     if (FillFileBuffer(i) == 0) return false;
     *queued = true;
   } else {
-    m_blockFill.store(0, std::memory_order_relaxed);
+    m_analysis.RestartBlock();
     m_sweepPos.store(0, std::memory_order_relaxed);
   }
   if (*queued) {
@@ -273,7 +273,7 @@ void CAudio::PrefillQueue() {
     bool queued = false;
     if (!RefillBuffer(i, &queued)) {
       m_stopPlay.store(1, std::memory_order_release);
-      m_blockFill.store(0, std::memory_order_relaxed);
+      m_analysis.RestartBlock();
       m_sweepPos.store(0, std::memory_order_relaxed);
       return;
     }
@@ -329,7 +329,7 @@ int CAudio::FillSweepBuffer(int index) {
       if (++pos >= m_sweepLength) pos = 0;
       out += PutSample(out, OutputSample(sample, m_playVolume.load(std::memory_order_relaxed)));
     } else {
-      m_blockFill.store(0, std::memory_order_relaxed);
+      m_analysis.RestartBlock();
       out += PutSample(out, 0);
       pos = 0;
     }
@@ -352,7 +352,7 @@ int CAudio::FillFileBuffer(int index) {
     const int32_t count = m_fileSampleCount.load(std::memory_order_acquire);
     const int32_t pos = m_filePlayPos.load(std::memory_order_relaxed);
     if (count == 0) {
-      m_blockFill.store(0, std::memory_order_relaxed);
+      m_analysis.RestartBlock();
       out += PutSample(out, 0);
     } else if (pos >= count || pos < 0) {
       TakeReplayAsCapture();

@@ -1,9 +1,12 @@
-// The playback signal: half a second of silence, the three-tone sync burst, half a second of
-// silence, one period of fmin, the 20-second logarithmic sweep and a short steady tail.
-#include <cmath>
-#include <cstring>
+// The playback signal (engine/sweep_signal.h): half a second of silence, the three-tone sync
+// burst, half a second of silence, one period of fmin, the 20-second logarithmic sweep and a
+// short steady tail.
+#include "engine/sweep_signal.h"
 
-#include "engine/audio_engine.h"
+#include <algorithm>
+#include <array>
+#include <cmath>
+
 #include "engine/point_timing.h"
 
 namespace quorvel {
@@ -13,8 +16,6 @@ namespace {
 constexpr double kTwoPi = 6.283185307179586;
 constexpr int kTableCycle = 12000;  // [table entries] one cycle of the sine table
 constexpr double kFullScale16 = 32767.0;
-
-static_assert(kSignalCapacity == CAudio::kSweepCapacity);
 
 // The sync burst's tones as oscillator steps [table entries per sample]: 1567.98 Hz,
 // 2637.02 Hz and 4186.01 Hz at 48000 Hz, one in the pass band of each band filter.
@@ -58,55 +59,54 @@ int16_t ToSample16(double v) {
 
 }  // namespace
 
-void CAudio::GenerateSyncBurst() {
-  TableOscillator tones[3] = {TableOscillator(m_sineTable), TableOscillator(m_sineTable),
-                              TableOscillator(m_sineTable)};
-  for (int n = 0; n < kBurstLength; ++n) {
+std::span<const double, kSineTableEntries> SineTable() {
+  static const std::array<double, kSineTableEntries> table = [] {
+    std::array<double, kSineTableEntries> t{};
+    for (int i = 0; i < kSineTableEntries; ++i) t[i] = std::sin(i * kTwoPi / kTableCycle);
+    return t;
+  }();
+  return table;
+}
+
+void GenerateSyncBurst(std::span<int16_t, kSyncBurstLength> burst) {
+  const double* table = SineTable().data();
+  TableOscillator tones[3] = {TableOscillator(table), TableOscillator(table),
+                              TableOscillator(table)};
+  for (int n = 0; n < kSyncBurstLength; ++n) {
     const double v1 = tones[0].Next(kBurstSteps[0]);
     const double v2 = tones[1].Next(kBurstSteps[1]);
     const double v3 = tones[2].Next(kBurstSteps[2]);
     // The sum of three unit sines divided by 3 never leaves -1..1, so the burst stays
     // within -32767..32767.
-    m_syncBurst[n] = static_cast<int16_t>((v1 + v2 + v3) * kFullScale16 / 3);
+    burst[n] = static_cast<int16_t>((v1 + v2 + v3) * kFullScale16 / 3);
   }
 }
 
-int CAudio::GenerateSweep(double fmin, double fmax) {
-  m_sweepPos.store(0, std::memory_order_relaxed);
-  m_sweepLength = 0;
-  std::memset(m_sweep, 0, sizeof(m_sweep));
-  m_sampleRate = kSampleRate;
-
+int GenerateSweep(double fmin, double fmax, std::span<int16_t, kSignalCapacity> signal) {
+  std::fill(signal.begin(), signal.end(), int16_t{0});
   // Refused: fmin <= 0, fmin >= fmax, a value that is not a number, or an infinite limit.
-  const bool refused = !(fmin > 0.0) || !(fmin < fmax) || !std::isfinite(fmax);
-  // The analysis of this signal takes its points at the instants the sweep passes them; a
-  // refused range writes no lead-in.
-  const int leadIn = refused ? 0 : SweepLeadInSamples(fmin);
-  m_pointDelayBlocks.store(PointDelayBlocksForLeadIn(leadIn), std::memory_order_relaxed);
-  if (refused) return 0;
-
-  for (int i = 0; i < kSineTableSize; ++i) {
-    m_sineTable[i] = std::sin(i * kTwoPi / kTableCycle);
-  }
+  if (!(fmin > 0.0) || !(fmin < fmax) || !std::isfinite(fmax)) return 0;
+  const int leadIn = SweepLeadInSamples(fmin);
+  constexpr int kRate = 48000;
+  int16_t* out = signal.data();
 
   int p = 0;  // write position [samples]
-  const int halfSecond = m_sampleRate / 2;
+  const int halfSecond = kRate / 2;
 
   p += halfSecond;  // silence (the buffer is already zeroed)
 
-  GenerateSyncBurst();
-  std::memcpy(m_sweep + p, m_syncBurst, sizeof(m_syncBurst));
-  p += kBurstLength;
+  GenerateSyncBurst(std::span<int16_t, kSyncBurstLength>(out + p, kSyncBurstLength));
+  p += kSyncBurstLength;
 
   p += halfSecond;  // silence
 
-  TableOscillator oscillator(m_sineTable);
+  TableOscillator oscillator(SineTable().data());
 
   // Lead-in: one period of fmin, so that the first analysis blocks of the sweep follow a
   // steady tone. Very low fmin (below about 0.2 Hz) is cut at the end of the buffer.
   if (leadIn >= 1) {
     const double step = fmin * 12000.0 / 48000.0;
-    for (int n = 0; n < leadIn; ++n) m_sweep[p++] = ToSample16(oscillator.Next(step));
+    for (int n = 0; n < leadIn; ++n) out[p++] = ToSample16(oscillator.Next(step));
   }
 
   // The sweep covers its range in exactly 960,000 sample steps whatever fmin and fmax are,
@@ -115,7 +115,7 @@ int CAudio::GenerateSweep(double fmin, double fmax) {
   // the keeping of the last sample the same way for every range.
   oscillator.SetPhase(0.0);
   const double decades = std::log10(fmax / fmin);
-  const int sweepSteps = 20 * m_sampleRate;
+  const int sweepSteps = 20 * kRate;
   double step = 0.0;  // [table entries per sample] of the last sweep sample written
   // The frequencies are computed a batch at a time ahead of the oscillator, which then runs
   // without a library call in its loop.
@@ -130,23 +130,29 @@ int CAudio::GenerateSweep(double fmin, double fmax) {
     }
     for (int k = 0; k < count; ++k) {
       // Rounding can push the last value above fmax, which drops the final sample.
-      if (!(frequency[k] <= fmax) || p >= kSweepCapacity) {
+      if (!(frequency[k] <= fmax) || p >= kSignalCapacity) {
         ended = true;
         break;
       }
       step = frequency[k] * 12000.0 / 48000.0;
-      m_sweep[p++] = ToSample16(oscillator.Next(step));
+      out[p++] = ToSample16(oscillator.Next(step));
     }
   }
 
   // Tail: the last sweep frequency held for a fifth of a second, phase continuous.
-  const int tail = m_sampleRate / 5 + 1;
-  for (int n = 0; n < tail && p < kSweepCapacity; ++n) {
-    m_sweep[p++] = ToSample16(oscillator.Next(step));
+  const int tail = kRate / 5 + 1;
+  for (int n = 0; n < tail && p < kSignalCapacity; ++n) {
+    out[p++] = ToSample16(oscillator.Next(step));
   }
 
-  m_sweepLength = p;
   return p;
+}
+
+std::vector<int16_t> GenerateSweep(double fmin, double fmax) {
+  std::vector<int16_t> signal(kSignalCapacity);
+  const int length = GenerateSweep(fmin, fmax, std::span<int16_t, kSignalCapacity>(signal));
+  signal.resize(static_cast<std::size_t>(length));
+  return signal;
 }
 
 }  // namespace quorvel

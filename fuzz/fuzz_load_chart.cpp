@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "calibration/chart_file.h"
+#include "files/chart_file.h"
 
 namespace {
 

@@ -4,9 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
-#include "engine/audio_engine.h"
 #include "engine/point_timing.h"
+#include "engine/sweep_signal.h"
 #include "response/real_fft.h"
 #include "response/response_window.h"
 
@@ -16,6 +17,8 @@ namespace {
 
 constexpr double kFullScale16 = 32767.0;
 constexpr long kSweepSteps = 960000;  // the sweep passes fmin..fmax in exactly 20 s
+// No capture is longer than the record track [samples].
+constexpr std::size_t kLongestRecording = 4194304;
 
 // Coarse alignment: a stretch of the played sweep around its middle (in log frequency, so inside
 // the range the loudspeaker was measured over) is sought in the recording. A capture holds the
@@ -59,8 +62,6 @@ constexpr long kGuard = 4800;
 
 CImpulseAnalysis::CImpulseAnalysis() = default;
 
-CImpulseAnalysis::CImpulseAnalysis(CAudio& generator) : m_pGenerator(&generator) {}
-
 CImpulseAnalysis::~CImpulseAnalysis() {
   if (m_pFull) CRealFft::FreeSpectrum(m_referenceSpectrum);
   CRealFft::FreeSpectrum(m_chunkSpectrum);
@@ -68,6 +69,32 @@ CImpulseAnalysis::~CImpulseAnalysis() {
 
 ResponseStatus CImpulseAnalysis::Analyze(const int16_t* samples, std::size_t count, double fmin,
                                          double fmax) {
+  try {
+    return AnalyzeSignal(samples, count, fmin, fmax);
+  } catch (const std::bad_alloc&) {
+    // Whatever was half made goes: the next call starts as a new object would.
+    ReleaseTransforms();
+    throw;
+  }
+}
+
+void CImpulseAnalysis::ReleaseTransforms() {
+  m_bValid = false;
+  if (m_pFull) CRealFft::FreeSpectrum(m_referenceSpectrum);
+  m_referenceSpectrum = nullptr;
+  m_pFull.reset();
+  CRealFft::FreeSpectrum(m_chunkSpectrum);
+  m_chunkSpectrum = nullptr;
+  m_windowFfts.clear();
+  m_signal.clear();
+  m_signal.shrink_to_fit();
+  m_signalFmin = 0.0;
+  m_signalFmax = 0.0;
+  m_referenceLength = 0;
+}
+
+ResponseStatus CImpulseAnalysis::AnalyzeSignal(const int16_t* samples, std::size_t count,
+                                               double fmin, double fmax) {
   m_bValid = false;
   if (!(fmin > 0.0) || !(fmin < fmax) || !(fmax <= kRate / 2)) return ResponseStatus::kRangeRefused;
   if (!PrepareSignal(fmin, fmax)) return ResponseStatus::kRangeRefused;
@@ -78,7 +105,7 @@ ResponseStatus CImpulseAnalysis::Analyze(const int16_t* samples, std::size_t cou
   }
   // No capture is longer than the record track; what a longer recording holds beyond that is
   // not looked at (it would only make the transforms larger).
-  count = std::min(count, static_cast<std::size_t>(CAudio::kRecordSize));
+  count = std::min(count, kLongestRecording);
 
   // The recording holds silence, the sync burst, silence, then the lead-in and the sweep. The
   // burst is no part of the reference (which starts at the lead-in), so it is cut out of the
@@ -103,16 +130,12 @@ ResponseStatus CImpulseAnalysis::Analyze(const int16_t* samples, std::size_t cou
 }
 
 bool CImpulseAnalysis::PrepareSignal(double fmin, double fmax) {
-  if (!m_pGenerator) {
-    m_pOwnGenerator = std::make_unique<CAudio>();
-    m_pGenerator = m_pOwnGenerator.get();
-  }
   if (fmin != m_signalFmin || fmax != m_signalFmax || m_referenceLength == 0) {
+    m_signal = GenerateSweep(fmin, fmax);
     m_signalFmin = fmin;
     m_signalFmax = fmax;
-    const int length = m_pGenerator->GenerateSweep(fmin, fmax);
     m_leadIn = SweepLeadInSamples(fmin);
-    m_referenceLength = length - kSamplesBeforeLeadIn;
+    m_referenceLength = static_cast<int>(m_signal.size()) - kSamplesBeforeLeadIn;
   }
   // Below about 0.2 Hz the lead-in leaves no room for the whole sweep in the signal.
   if (m_referenceLength < m_leadIn + kSweepSteps) return false;
@@ -133,7 +156,7 @@ bool CImpulseAnalysis::PrepareSignal(double fmin, double fmax) {
 long CImpulseAnalysis::CoarseLag(const int16_t* samples, std::size_t count) {
   CRealFft& fft = WindowFft(kAlignSize);
   if (m_chunkSpectrum == nullptr) m_chunkSpectrum = fft.AllocateSpectrum();
-  const int16_t* reference = m_pGenerator->Sweep().data() + kSamplesBeforeLeadIn;
+  const int16_t* reference = m_signal.data() + kSamplesBeforeLeadIn;
   const long chunkStart = m_leadIn + kSweepSteps / 2 - kChunk / 2;
   double* t = fft.Time();
   std::fill(t, t + kAlignSize, 0.0);
@@ -163,7 +186,7 @@ void CImpulseAnalysis::Deconvolve(const int16_t* samples, std::size_t count, lon
   // Reference index i (from the lead-in on) is heard at recording index i + lag. Both are used
   // where they overlap, and where the recording ends before the signal does, both fade out
   // together, so the reference always matches what was recorded.
-  const int16_t* reference = m_pGenerator->Sweep().data() + kSamplesBeforeLeadIn;
+  const int16_t* reference = m_signal.data() + kSamplesBeforeLeadIn;
   const long n = static_cast<long>(count);
   const long refStart = std::max(0L, -lag);
   const long refEnd = std::max(refStart, std::min<long>(m_referenceLength, n - lag));
@@ -182,8 +205,10 @@ void CImpulseAnalysis::Deconvolve(const int16_t* samples, std::size_t count, lon
     if (m_pFull) CRealFft::FreeSpectrum(m_referenceSpectrum);
     m_referenceSpectrum = nullptr;
     m_pFull.reset();
-    m_pFull = std::make_unique<CRealFft>(size);
-    m_referenceSpectrum = m_pFull->AllocateSpectrum();
+    // Both made before either is kept: a transform is never kept without its spectrum.
+    auto full = std::make_unique<CRealFft>(size);
+    m_referenceSpectrum = full->AllocateSpectrum();
+    m_pFull = std::move(full);
   }
 
   double* t = m_pFull->Time();

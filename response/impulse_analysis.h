@@ -36,7 +36,6 @@
 
 namespace quorvel {
 
-class CAudio;
 class CRealFft;
 
 // What a user reads when a recording holds no measurable response.
@@ -77,18 +76,15 @@ class CImpulseAnalysis {
   static constexpr int kAlignSize = 262144;
 
   CImpulseAnalysis();
-  // Regenerates the played signal in generator's sweep buffer instead of an engine of its own
-  // (which would cost its 14 MB): for a front end whose engine plays nothing meanwhile. The
-  // generator outlives the analysis.
-  explicit CImpulseAnalysis(CAudio& generator);
   ~CImpulseAnalysis();
   CImpulseAnalysis(const CImpulseAnalysis&) = delete;
   CImpulseAnalysis& operator=(const CImpulseAnalysis&) = delete;
 
   // Deconvolves a recording (16-bit mono samples at 48000 Hz, as a capture file holds them) by
-  // the signal played for fmin..fmax [Hz], regenerated bit-exactly with the engine's sweep
-  // generator. At most the record track's length (4194304 samples) is used. On kOk the queries
-  // below answer for it; otherwise they answer NaN and empty.
+  // the signal played for fmin..fmax [Hz], regenerated bit-exactly (engine/sweep_signal.h). At
+  // most the record track's length (4194304 samples) is used. On kOk the queries below answer
+  // for it; otherwise (also when memory runs out: std::bad_alloc, the object left as a new one
+  // for the next call) they answer NaN and empty.
   [[nodiscard]] ResponseStatus Analyze(const int16_t* samples, std::size_t count, double fmin,
                                        double fmax);
 
@@ -163,6 +159,9 @@ class CImpulseAnalysis {
     double delay = 0.0;  // [samples] from the window's centre sample to the time reference
   };
 
+  ResponseStatus AnalyzeSignal(const int16_t* samples, std::size_t count, double fmin, double fmax);
+  // Every transform, buffer and the regenerated signal freed: the state of a new object.
+  void ReleaseTransforms();
   bool PrepareSignal(double fmin, double fmax);
   long CoarseLag(const int16_t* samples, std::size_t count);
   void Deconvolve(const int16_t* samples, std::size_t count, long lag);
@@ -180,8 +179,7 @@ class CImpulseAnalysis {
   CRealFft& WindowFft(int size);
 
   // The played signal, regenerated for each new range, and its timing.
-  std::unique_ptr<CAudio> m_pOwnGenerator;
-  CAudio* m_pGenerator = nullptr;
+  std::vector<int16_t> m_signal;
   double m_signalFmin = 0.0;
   double m_signalFmax = 0.0;
   int m_leadIn = 0;           // [samples] of the signal before the sweep proper

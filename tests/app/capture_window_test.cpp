@@ -171,6 +171,20 @@ TEST_F(CaptureWindowTest, StopMidwayKeepsTheCurveWithNothingToSave) {
   EXPECT_EQ(m_messages.Messages().back(), "No new capture performed");
 }
 
+TEST_F(CaptureWindowTest, TheCalibrationButtonIsGreyedOutWhileTheCurveIsMeasured) {
+  OpenWindow();
+  EXPECT_TRUE(Dialog().CalibrationButton()->isEnabled());
+  Click(Dialog().StartButton());
+  ASSERT_TRUE(ProcessUntil([&] { return Points() >= 100; })) << m_messages.All();
+  EXPECT_FALSE(Dialog().CalibrationButton()->isEnabled());
+  // a press that still arrives leaves the running curve's calibration as it began
+  Dialog().Control().OnCalibrationButton();
+  EXPECT_EQ(Shared().m_bCalibrationApplied.load(), 0);
+  WaitForTheEnd();
+  EXPECT_EQ(Points(), 1001);
+  EXPECT_TRUE(ProcessUntil([&] { return Dialog().CalibrationButton()->isEnabled(); }));
+}
+
 TEST_F(CaptureWindowTest, PressingStartTwiceQuicklyStartsAndStops) {
   OpenWindow();
   Click(Dialog().StartButton());

@@ -17,7 +17,7 @@
 #include "base/memory_preferences.h"
 #include "base/preferences.h"
 #include "base/shared_state.h"
-#include "calibration/chart_file.h"
+#include "files/chart_file.h"
 #include "graph/graphical.h"
 #include "tests/base/scripted_messages.h"
 

@@ -17,8 +17,8 @@
 
 #include "engine/audio_engine.h"
 #include "files/wave_file.h"
-#include "tests/calibration/chart_reference.h"
 #include "tests/cli/cli_test_support.h"
+#include "tests/files/chart_reference.h"
 #include "tests/files/wave_builder.h"
 
 namespace quorvel {

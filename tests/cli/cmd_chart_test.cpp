@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/calibration/chart_reference.h"
 #include "tests/cli/cli_test_support.h"
+#include "tests/files/chart_reference.h"
 #include "tests/files/wave_builder.h"
 
 namespace quorvel {

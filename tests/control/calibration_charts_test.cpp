@@ -14,8 +14,8 @@
 
 #include "base/memory_preferences.h"
 #include "base/preferences.h"
-#include "calibration/chart_file.h"
 #include "control/quorvel_core.h"
+#include "files/chart_file.h"
 #include "files/wave_file.h"
 #include "tests/base/scripted_messages.h"
 #include "tests/files/wave_builder.h"

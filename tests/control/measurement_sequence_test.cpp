@@ -117,6 +117,11 @@ TEST(MeasurementSequence, CompleteMeasurementFollowsTheLoudspeakerAndItsReplayRe
   for (int k : MidBandPoints()) {
     EXPECT_NEAR(replayed[k], live[k], 0.1) << "point " << k;
   }
+  // the replay ends in a measurement of its own, with the same recording and curve
+  const Measurement& measurement = *rig.Sequence().LastMeasurement();
+  EXPECT_TRUE(measurement.Warnings().replayed);
+  EXPECT_EQ(measurement.GetRecording().samples, recorded);
+  EXPECT_TRUE(std::ranges::equal(measurement.Levels(), replayed));
 }
 
 // Where in the cycle a stop request comes.
@@ -176,6 +181,32 @@ TEST(MeasurementSequence, StopAfterCompletionChangesNothingAndANewMeasurementRun
       << testing::PrintToString(rig.messages.Messages());
   EXPECT_EQ(rig.Graph().m_count.load(), 1001);
   EXPECT_TRUE(DevicesAtRest(rig.Audio(), *rig.sim));
+}
+
+TEST(MeasurementSequence, TwoMeasurementsInARowKeepTheirOwnRecordings) {
+  Rig rig;
+  EXPECT_FALSE(rig.Sequence().LastMeasurement().has_value());
+  ASSERT_EQ(rig.Measure(), SequenceStatus::kComplete)
+      << testing::PrintToString(rig.messages.Messages());
+  const Measurement first = *rig.Sequence().LastMeasurement();
+  const std::vector<int16_t> firstSamples(rig.Audio().Recording().begin(),
+                                          rig.Audio().Recording().end());
+  ASSERT_EQ(first.PointCount(), 1001);
+  EXPECT_EQ(first.GetRecording().samples, firstSamples);
+  // The second run writes the record track afresh; the first measurement keeps its samples.
+  ASSERT_EQ(rig.Measure(), SequenceStatus::kComplete)
+      << testing::PrintToString(rig.messages.Messages());
+  const Measurement second = *rig.Sequence().LastMeasurement();
+  EXPECT_NE(&first.GetRecording(), &second.GetRecording());
+  EXPECT_EQ(first.GetRecording().samples, firstSamples);
+  EXPECT_TRUE(std::equal(second.GetRecording().samples.begin(), second.GetRecording().samples.end(),
+                         rig.Audio().Recording().begin(), rig.Audio().Recording().end()));
+  EXPECT_FALSE(first.GetRecording().samples.empty());
+  for (int k = 0; k < 1001; ++k) {
+    ASSERT_EQ(second.Levels()[static_cast<size_t>(k)], rig.Graph().m_points[k].load()) << k;
+  }
+  EXPECT_EQ(first.Fmin(), 20.0);
+  EXPECT_EQ(first.Fmax(), 20000.0);
 }
 
 TEST(MeasurementSequence, AReplayStoppedMidwayEndsAndFreesItsSamples) {

@@ -11,8 +11,8 @@
 
 #include "base/memory_preferences.h"
 #include "base/preferences.h"
-#include "calibration/chart_file.h"
 #include "calibration/micro_list_proc.h"
+#include "files/chart_file.h"
 #include "tests/control/control_test_support.h"
 #include "tests/engine/device_test_support.h"
 #include "tests/files/wave_builder.h"

@@ -16,6 +16,7 @@ class CRecordingWindow : public ICaptureWindow {
   void SetStartButton(bool capturing) override { startCapturing = capturing; }
   void SetInputButton(bool open) override { inputOpen = open; }
   void EnableInputButton(bool enabled) override { inputEnabled = enabled; }
+  void EnableCalibrationButton(bool enabled) override { calibrationEnabled = enabled; }
   void SetCalibrationButton(bool applied) override { calibrationApplied = applied; }
   void SetRangeFieldTexts(const std::string& fmin, const std::string& fmax) override {
     fminText = fmin;
@@ -43,6 +44,7 @@ class CRecordingWindow : public ICaptureWindow {
 
   bool startEnabled = true;
   bool inputEnabled = true;
+  bool calibrationEnabled = true;
   bool startCapturing = false;
   bool inputOpen = false;
   bool calibrationApplied = false;

@@ -13,31 +13,33 @@ namespace quorvel {
 
 struct CAudioProbe {
   // ---- the analysis ----
-  static const int32_t* RingLeft(const CAudio& a) { return a.m_ringLeft; }
-  static const int32_t* RingRight(const CAudio& a) { return a.m_ringRight; }
-  static int32_t RingWrite(const CAudio& a) { return a.m_ringWrite; }
+  static const int32_t* RingLeft(const CAudio& a) { return a.m_analysis.m_ringLeft; }
+  static const int32_t* RingRight(const CAudio& a) { return a.m_analysis.m_ringRight; }
+  static int32_t RingWrite(const CAudio& a) { return a.m_analysis.m_ringWrite; }
   static const int16_t* RecordTrack(const CAudio& a) { return a.m_record; }  // all of it
   static int32_t& RecordWrite(CAudio& a) { return a.m_recordWrite; }
   static std::atomic<int32_t>& RecordCount(CAudio& a) { return a.m_recordCount; }
   static int32_t RecordStart(const CAudio& a) { return a.m_recordStart.load(); }
-  static std::atomic<int32_t>& BlockFill(CAudio& a) { return a.m_blockFill; }
+  static std::atomic<int32_t>& BlockFill(CAudio& a) { return a.m_analysis.m_blockFill; }
   static std::atomic<int32_t>& PeakLeft(CAudio& a) { return a.m_peakLeft; }
-  static int32_t BlocksSinceSync(const CAudio& a) { return a.m_blocksSinceSync; }
-  static int32_t PointDelayBlocks(const CAudio& a) { return a.m_pointDelayBlocks.load(); }
-  static void MarkBlockClipped(CAudio& a) { a.m_blockClipped = 1; }
-  static int32_t& BlockClipped(CAudio& a) { return a.m_blockClipped; }
-  static int32_t NoiseCount(const CAudio& a) { return a.m_noiseCount; }
-  static double NoiseFloor(const CAudio& a) { return a.m_noiseFloor; }
-  static double SyncThreshold(const CAudio& a) { return a.m_syncThreshold; }
-  static const double* BandEnvelope(const CAudio& a) { return a.m_bandEnvelope; }
+  static int32_t BlocksSinceSync(const CAudio& a) { return a.m_analysis.m_blocksSinceSync; }
+  static int32_t PointDelayBlocks(const CAudio& a) {
+    return a.m_analysis.m_pointDelayBlocks.load();
+  }
+  static void MarkBlockClipped(CAudio& a) { a.m_analysis.m_blockClipped = 1; }
+  static int32_t& BlockClipped(CAudio& a) { return a.m_analysis.m_blockClipped; }
+  static int32_t NoiseCount(const CAudio& a) { return a.m_analysis.m_noiseCount; }
+  static double NoiseFloor(const CAudio& a) { return a.m_analysis.m_noiseFloor; }
+  static double SyncThreshold(const CAudio& a) { return a.m_analysis.m_syncThreshold; }
+  static const double* BandEnvelope(const CAudio& a) { return a.m_analysis.m_bandEnvelope; }
   using FilterState = double[3][4][2];
-  static const FilterState& BandFilterState(const CAudio& a) { return a.m_filterState; }
+  static const FilterState& BandFilterState(const CAudio& a) { return a.m_analysis.m_filterState; }
   static std::atomic<int32_t>& Capturing(CAudio& a) { return a.m_capturing; }
   static std::atomic<int32_t>& CaptureResult(CAudio& a) { return a.m_captureResult; }
   static int32_t ResetRequested(const CAudio& a) { return a.m_resetRequested.load(); }
   // ---- the signal ----
   static const int16_t* SignalBuffer(const CAudio& a) { return a.m_sweep; }  // all of it
-  static const double* SineTable(const CAudio& a) { return a.m_sineTable; }
+  static const double* SineTable(const CAudio&) { return quorvel::SineTable().data(); }
   static std::atomic<int32_t>& SweepPos(CAudio& a) { return a.m_sweepPos; }
   static std::atomic<int32_t>& FilePlayPos(CAudio& a) { return a.m_filePlayPos; }
   // ---- the devices ----

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "engine/audio_engine.h"
+#include "engine/sweep_signal.h"
 #include "tests/engine/engine_probe.h"
 
 namespace quorvel {
@@ -275,6 +276,20 @@ TEST_F(SweepGeneratorTest, GeneratingAgainGivesTheSameSignal) {
   for (int i = 0; i < CAudio::kSweepCapacity; ++i) {
     ASSERT_EQ(m_audio->Sweep()[i], other->Sweep()[i]) << "sample " << i;
   }
+}
+
+// The free generator, which the impulse-response analysis uses without an engine, writes what the
+// engine plays, and the engine's burst is the signal's.
+TEST_F(SweepGeneratorTest, FreeGeneratorWritesTheEnginesSignal) {
+  for (const auto& [fmin, fmax] : {std::pair{20.0, 20000.0}, {2.0, 2000.0}, {0.1, 5.0}}) {
+    const int length = m_audio->GenerateSweep(fmin, fmax);
+    const std::vector<int16_t> signal = GenerateSweep(fmin, fmax);
+    ASSERT_EQ(static_cast<int>(signal.size()), length) << fmin;
+    EXPECT_TRUE(std::equal(signal.begin(), signal.end(), m_audio->Sweep().begin())) << fmin;
+    EXPECT_TRUE(std::equal(m_audio->SyncBurst().begin(), m_audio->SyncBurst().end(),
+                           signal.begin() + 24000));
+  }
+  EXPECT_TRUE(GenerateSweep(100.0, 100.0).empty());
 }
 
 }  // namespace

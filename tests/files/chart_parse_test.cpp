@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <string>
 
-#include "calibration/chart_file.h"
-#include "tests/calibration/chart_reference.h"
+#include "files/chart_file.h"
+#include "tests/files/chart_reference.h"
 
 namespace {
 

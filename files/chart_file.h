@@ -83,6 +83,12 @@ int ParseChart(const std::string& text, ChartPointTable* table);
 void ResampleChart(const ChartPointTable& table, double fmin, double fmax,
                    std::span<double, kChartCurveSize> curve);
 
+// ResampleChart when the chart is usable for fmin..fmax [Hz]: it holds a point, every resampled
+// level lies within +-kMaxChartLevelDb (and is finite), and the range is positive and finite.
+// False, with curve untouched, otherwise.
+bool ResampleUsableChart(const ChartPointTable& table, double fmin, double fmax,
+                         std::span<double, kChartCurveSize> curve);
+
 // Reads, parses and resamples the chart file at path for the range fmin..fmax [Hz] into curve.
 // False, with curve untouched, when the file is unusable (ReadChartText fails), no point is
 // taken from it, a resampled level lies beyond +-kMaxChartLevelDb (or is not finite), or the

@@ -13,8 +13,8 @@
 #include <fstream>
 #include <string>
 
-#include "calibration/chart_file.h"
-#include "tests/calibration/chart_reference.h"
+#include "files/chart_file.h"
+#include "tests/files/chart_reference.h"
 
 namespace fs = std::filesystem;
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "base/util.h"
-#include "calibration/chart_file.h"
+#include "files/chart_file.h"
 
 namespace quorvel {
 

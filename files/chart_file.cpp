@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "base/util.h"
-#include "calibration/chart_file.h"
+#include "files/chart_file.h"
 
 namespace quorvel {
 
@@ -106,17 +106,14 @@ void ResampleChart(const ChartPointTable& table, double fmin, double fmax,
   curve[kChartGridSteps + 2] = curve[kChartGridSteps];
 }
 
-bool LoadChart(const std::string& path, double fmin, double fmax,
-               std::span<double, kChartCurveSize> curve) {
+bool ResampleUsableChart(const ChartPointTable& table, double fmin, double fmax,
+                         std::span<double, kChartCurveSize> curve) {
   if (!(fmin > 0.0 && fmax > 0.0 && std::isfinite(fmin) && std::isfinite(fmax))) return false;
-  std::string text;
-  if (!ReadChartText(path, &text)) return false;
-  const auto table = std::make_unique<ChartPointTable>();
   // A template or a UTF-16 file gives no point: applied as 0 dB it would be shown as a
   // calibration that is not there.
-  if (ParseChart(text, table.get()) == 0) return false;
+  if (table.count == 0) return false;
   std::array<double, kChartCurveSize> resampled;
-  ResampleChart(*table, fmin, fmax, resampled);
+  ResampleChart(table, fmin, fmax, resampled);
   // An absolute chart (levels near 94 dB SPL) or one of 1e307 dB would push every point off the
   // graph, and levels near the limits of a double overflow in the interpolation: one rule for
   // every front end.
@@ -126,6 +123,16 @@ bool LoadChart(const std::string& path, double fmin, double fmax,
   }
   std::copy(resampled.begin(), resampled.end(), curve.begin());
   return true;
+}
+
+bool LoadChart(const std::string& path, double fmin, double fmax,
+               std::span<double, kChartCurveSize> curve) {
+  if (!(fmin > 0.0 && fmax > 0.0 && std::isfinite(fmin) && std::isfinite(fmax))) return false;
+  std::string text;
+  if (!ReadChartText(path, &text)) return false;
+  const auto table = std::make_unique<ChartPointTable>();
+  static_cast<void>(ParseChart(text, table.get()));
+  return ResampleUsableChart(*table, fmin, fmax, curve);
 }
 
 }  // namespace quorvel

@@ -1,0 +1,26 @@
+#pragma once
+
+// The program's message texts, each written once: every layer that reports a failure or a
+// warning takes its words from here, and only the front ends show them.
+namespace quorvel {
+
+// ---- microphone calibration charts ----
+// A chart that cannot be used: no chart file, one without a point, or one whose resampled
+// levels lie beyond +-60 dB.
+inline constexpr char kMsgChartNotValid[] =
+    "The response curve of the selected microphone is not valid";
+
+// ---- the warnings a finished curve carries ----
+constexpr char kMsgInputClipped[] =
+    "The Audio Input clipped during the sweep (%d of 1001 points at full scale): lower the input "
+    "gain and measure again";
+// The input reached full scale as the device delivered it, before the capture gain.
+constexpr char kMsgInputClippedBeforeGain[] =
+    "The Audio Input clipped during the sweep (%d of 1001 points at full scale): lower the level "
+    "of the input device or of the signal feeding it and measure again";
+// Another program's stream played to the output while the sweep played: with the programs'
+// names in parentheses after "measurement" when the server names them.
+constexpr char kMsgOtherProgram[] =
+    "Another program played to the Audio Output during the measurement: its sound is in the "
+    "curve. Stop it and measure again";
+}  // namespace quorvel
