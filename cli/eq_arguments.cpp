@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "base/number_text.h"
-#include "calibration/chart_file.h"
 #include "cli/cli_options.h"
+#include "files/chart_file.h"
 
 namespace quorvel {
 
