@@ -25,7 +25,7 @@ int LoadCaptureTraces(const std::vector<std::string>& paths, double gateMs, cons
   const std::string folder = StoredChartFolder();
   if (!folder.empty()) session.Preferences().WriteString(kPrefCalibFiles, folder);
   // one analysis for all: it keeps its transforms' plans and buffers from one capture to the next
-  CImpulseAnalysis analysis(core.Audio());
+  CImpulseAnalysis analysis;
   bool warned = false;
   traces->clear();
   for (std::size_t i = 0; i < paths.size(); ++i) {

@@ -75,7 +75,7 @@ int RunEq(const Arguments& args) {
   // Before the analysis: each output that cannot be saved where it is to go is named.
   if (!files.CheckTargets()) return kExitFailure;
 
-  CImpulseAnalysis analysis(core.Audio());  // the core's engine plays nothing here
+  CImpulseAnalysis analysis;
   std::vector<std::string> warnings;
   if (AnalyzeCaptureResponse(core, loaded, asked.gateMs, &analysis, &warnings) !=
       CaptureResponseResult::kOk) {

@@ -203,7 +203,7 @@ int RunPolar(const Arguments& args) {
   CQuorvelCore& core = session.Core();
   const std::string folder = StoredChartFolder();
   if (!folder.empty()) session.Preferences().WriteString(kPrefCalibFiles, folder);
-  CImpulseAnalysis analysis(core.Audio());  // the core's engine plays nothing here
+  CImpulseAnalysis analysis;
   PolarSeries series;
   series.series = captures.front().name.series;
   series.gateMs = gateMs;
