@@ -50,6 +50,10 @@ constexpr char kMsgInputClippedBeforeGain[] =
 constexpr char kMsgOtherProgram[] =
     "Another program played to the Audio Output during the measurement: its sound is in the "
     "curve. Stop it and measure again";
+// A device that runs at another rate than the sweep's 48000 Hz: the server resamples to and from
+// it, and the top of the curve shows the resampler's filter. (On PipeWire its graph's rate
+// follows "resamples".)
+constexpr char kMsgResampled[] = "%s: the server resamples%s. Set %s to 48000 Hz and measure again";
 constexpr char kMsgWaitInput[] = "waiting for the Audio Input \"%s\" to deliver...";
 constexpr char kMsgWaitOutput[] = "waiting for the Audio Output \"%s\" to start...";
 
@@ -59,6 +63,11 @@ constexpr uint32_t kStartWaitMs = 10000;
 
 // kMsgCannotOpenOutput with the text of an output result code (none for other codes).
 [[nodiscard]] std::string OutputOpenMessage(int32_t code);
+// The warning of a measurement whose input or output runs at another rate than 48000 Hz, in
+// one sentence for both ("The Audio Output runs at 44100 Hz: the server resamples..."), with
+// the graph's rate when not 0; empty when both run at 48000 Hz or at a rate not known (0).
+[[nodiscard]] std::string ResampledWarning(uint32_t inputRate, uint32_t outputRate,
+                                           uint32_t graphRate);
 
 // What a run's step reports: still running, or how it ended.
 enum class SequenceStatus { kRunning, kComplete, kStopped, kFailed };
@@ -132,6 +141,9 @@ class CMeasurementSequence {
   // After a complete measurement: the warning that another program played to the output during
   // the sweep, naming the programs the server named (empty when none played).
   std::string OtherProgramWarning() const;
+  // The devices' rates when the measurement started, as a warning (ResampledWarning): the
+  // front ends say it before the sweep, and the complete curve carries it.
+  const std::string& RateWarning() const { return m_rateWarning; }
   // Every warning a complete measurement carries, in the order to show them.
   std::vector<std::string> Warnings() const;
 
@@ -227,6 +239,7 @@ class CMeasurementSequence {
   int m_clippedPoints = 0;
   int m_deviceClippedPoints = 0;
   std::vector<std::string> m_otherPrograms;
+  std::string m_rateWarning;  // of the running or last measurement
 };
 
 }  // namespace quorvel
