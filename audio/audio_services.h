@@ -146,6 +146,9 @@ class IAudioServices {
   [[nodiscard]] virtual bool ListOutputDescriptions(std::vector<std::string>* descriptions) = 0;
   // The sample rate device `id` (-1: the default output) runs at [Hz]; 0 when unknown.
   [[nodiscard]] virtual uint32_t OutputDeviceRate(int id) = 0;
+  // The rate the server's own processing graph runs at, apart from its devices (PipeWire's
+  // clock) [Hz]; 0 for a server without one, or one that does not tell. User-interface thread.
+  [[nodiscard]] virtual uint32_t GraphRate() { return 0; }
 
   // ---- output stream ----
   // Threads: OpenOutput, PauseOutput and RestartOutput on the user-interface thread;

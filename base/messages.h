@@ -23,4 +23,8 @@ constexpr char kMsgInputClippedBeforeGain[] =
 constexpr char kMsgOtherProgram[] =
     "Another program played to the Audio Output during the measurement: its sound is in the "
     "curve. Stop it and measure again";
+// A device that runs at another rate than the sweep's 48000 Hz: the server resamples to and from
+// it, and the top of the curve shows the resampler's filter. (On PipeWire its graph's rate
+// follows "resamples".)
+constexpr char kMsgResampled[] = "%s: the server resamples%s. Set %s to 48000 Hz and measure again";
 }  // namespace quorvel

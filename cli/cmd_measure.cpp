@@ -49,18 +49,6 @@ extern "C" void OnInterrupt(int) {
   g_wakeLoop.Signal();
 }
 
-// A line that names a device the server resamples, or empty for one at 48000 Hz (or of an
-// unknown rate).
-std::string ResampledNote(const char* role, const char* name, uint32_t rate) {
-  if (rate == 0 || rate == static_cast<uint32_t>(CAudio::kSampleRate)) return std::string();
-  char line[1400];
-  std::snprintf(line, sizeof(line),
-                "Note: the %s \"%s\" runs at %u Hz; the audio server resamples to and from "
-                "48000 Hz, and the top octave shows its resampler",
-                role, name, rate);
-  return line;
-}
-
 // The measurement's steps with its progress between them: what the start waits for, then the
 // points of 1001 and the frequency of the last one. On a terminal one line rewrites itself;
 // into a pipe or a log a line is printed at every change of phase and every 100 points.
@@ -95,6 +83,10 @@ SequenceStatus RunWithProgress(CQuorvelCore& core, CConsoleMessages& console,
   g_running.store(&sequence);
   std::signal(SIGINT, OnInterrupt);
   if (sequence.Start(request)) {
+    // A device the server resamples is said before the sweep, and again with the curve.
+    if (!sequence.RateWarning().empty()) {
+      std::fprintf(stderr, "Warning: %s\n", sequence.RateWarning().c_str());
+    }
     while (sequence.Tick() == SequenceStatus::kRunning) {
       progress();
       static_cast<void>(g_wakeLoop.Wait(std::chrono::milliseconds(kTickMs)));
@@ -122,8 +114,7 @@ bool ReadMeasureOptions(const CliOptions& options, MeasurementRequest* request,
 }
 
 // The devices the options name (the first input and the default output when they name none),
-// said on stderr with a note for each that the server resamples. False after the message of a
-// name that names no device.
+// said on stderr. False after the message of a name that names no device.
 bool ChooseDevices(CCliSession& session, const CliOptions& options, MeasurementRequest* request) {
   CQuorvelCore& core = session.Core();
   const std::vector<std::string> inputs = core.InputNames();
@@ -143,14 +134,6 @@ bool ChooseDevices(CCliSession& session, const CliOptions& options, MeasurementR
   const std::string& input = inputs[static_cast<size_t>(request->inputIndex)];
   const std::string& output = outputs[static_cast<size_t>(request->outputIndex)];
   std::fprintf(stderr, "Input: %s\nOutput: %s\n", input.c_str(), output.c_str());
-  IAudioServices* services = core.Services();
-  const int outputId = OutputDeviceId(request->outputIndex, static_cast<int>(outputs.size()));
-  for (const std::string& note :
-       {ResampledNote("Audio Input", input.c_str(),
-                      services->CaptureEndpointRate(request->inputIndex)),
-        ResampledNote("Audio Output", output.c_str(), services->OutputDeviceRate(outputId))}) {
-    if (!note.empty()) std::fprintf(stderr, "%s\n", note.c_str());
-  }
   return true;
 }
 

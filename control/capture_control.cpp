@@ -256,6 +256,13 @@ void CCaptureControl::OnCaptureButton() {
     started = m_sequence.Start(request);
   }
   if (started) m_preferences.WriteString(kPrefAudioOutPeripheral, m_audio.ChosenOutputName());
+  // A device the server resamples is named in the caption until the curve ends (the waits
+  // before the sweep show theirs meanwhile), and with the curve's warnings.
+  const std::string& rates = m_sequence.RateWarning();
+  if (started && !rates.empty()) {
+    std::snprintf(m_shared.m_szGraphCaption, sizeof m_shared.m_szGraphCaption, "%s",
+                  rates.substr(0, rates.find(". ")).c_str());
+  }
   SyncButtons();
   m_window.RepaintNow();
 }

@@ -59,6 +59,29 @@ std::string OutputOpenMessage(int32_t code) {
   }
 }
 
+std::string ResampledWarning(uint32_t inputRate, uint32_t outputRate, uint32_t graphRate) {
+  const auto resampled = [](uint32_t rate) {
+    return rate != 0 && rate != static_cast<uint32_t>(CAudio::kSampleRate);
+  };
+  const std::string in = std::to_string(inputRate);
+  const std::string out = std::to_string(outputRate);
+  std::string devices;
+  if (resampled(inputRate) && resampled(outputRate)) {
+    devices = inputRate == outputRate
+                  ? "The Audio Input and the Audio Output run at " + in + " Hz"
+                  : "The Audio Input runs at " + in + " Hz and the Audio Output at " + out + " Hz";
+  } else if (resampled(inputRate) || resampled(outputRate)) {
+    devices = resampled(inputRate) ? "The Audio Input runs at " + in + " Hz"
+                                   : "The Audio Output runs at " + out + " Hz";
+  } else {
+    return std::string();
+  }
+  const std::string graph =
+      graphRate != 0 ? " (PipeWire's graph runs at " + std::to_string(graphRate) + " Hz)" : "";
+  const bool both = resampled(inputRate) && resampled(outputRate);
+  return CUtil::FormatString(kMsgResampled, devices.c_str(), graph.c_str(), both ? "them" : "it");
+}
+
 CMeasurementSequence::CMeasurementSequence(CAudio& audio, CGraphical& graph, CSharedState& shared,
                                            IUserMessages& messages)
     : m_audio(audio), m_graph(graph), m_shared(shared), m_messages(messages) {
@@ -275,6 +298,7 @@ void CMeasurementSequence::RequestStop() {
 // ---- a run, step by step ----
 
 bool CMeasurementSequence::Start(const MeasurementRequest& request) {
+  m_rateWarning.clear();
   TakeCurveBaseline();
   TakeCurveChart();
   m_stopRequested.store(0, std::memory_order_release);
@@ -303,7 +327,13 @@ bool CMeasurementSequence::Start(const MeasurementRequest& request) {
   }
   m_shared.m_bCapturing.store(1, std::memory_order_release);
 
-  m_startedMs = m_audio.Services()->MilliSeconds();
+  // Asked with both streams open: a server may switch a device's rate for them.
+  IAudioServices* services = m_audio.Services();
+  m_rateWarning = ResampledWarning(
+      services->CaptureEndpointRate(request.inputIndex),
+      services->OutputDeviceRate(OutputDeviceId(request.outputIndex, m_audio.OutputCount())),
+      services->GraphRate());
+  m_startedMs = services->MilliSeconds();
   m_timeoutMs = request.timeoutMs;
   m_phase = Phase::kWaitInput;
   m_phaseStartedMs = m_startedMs;
@@ -497,7 +527,7 @@ std::string CMeasurementSequence::OtherProgramWarning() const {
 
 std::vector<std::string> CMeasurementSequence::Warnings() const {
   std::vector<std::string> warnings;
-  for (std::string warning : {ClipWarning(), OtherProgramWarning()}) {
+  for (std::string warning : {ClipWarning(), OtherProgramWarning(), m_rateWarning}) {
     if (!warning.empty()) warnings.push_back(std::move(warning));
   }
   return warnings;
@@ -600,6 +630,7 @@ void CMeasurementSequence::KeepMeasurement(bool replayed,
     parts.warnings.clippedPoints = m_clippedPoints;
     parts.warnings.deviceClippedPoints = m_deviceClippedPoints;
     parts.warnings.otherPrograms = m_otherPrograms;
+    parts.warnings.resampled = m_rateWarning;
   }
   // The one copy of the record track: the next run writes over the track, not over this.
   auto recording = std::make_shared<Recording>();

@@ -50,6 +50,11 @@ constexpr uint32_t kStartWaitMs = 10000;
 
 // kMsgCannotOpenOutput with the text of an output result code (none for other codes).
 [[nodiscard]] std::string OutputOpenMessage(int32_t code);
+// The warning of a measurement whose input or output runs at another rate than 48000 Hz, in
+// one sentence for both ("The Audio Output runs at 44100 Hz: the server resamples..."), with
+// the graph's rate when not 0; empty when both run at 48000 Hz or at a rate not known (0).
+[[nodiscard]] std::string ResampledWarning(uint32_t inputRate, uint32_t outputRate,
+                                           uint32_t graphRate);
 
 // What a run's step reports: still running, or how it ended.
 enum class SequenceStatus { kRunning, kComplete, kStopped, kFailed };
@@ -123,6 +128,9 @@ class CMeasurementSequence {
   // After a complete measurement: the warning that another program played to the output during
   // the sweep, naming the programs the server named (empty when none played).
   std::string OtherProgramWarning() const;
+  // The devices' rates when the measurement started, as a warning (ResampledWarning): the
+  // front ends say it before the sweep, and the complete curve carries it.
+  const std::string& RateWarning() const { return m_rateWarning; }
   // Every warning a complete measurement carries, in the order to show them.
   std::vector<std::string> Warnings() const;
 
@@ -226,6 +234,7 @@ class CMeasurementSequence {
   int m_deviceClippedPoints = 0;
   std::vector<std::string> m_otherPrograms;
   std::optional<Measurement> m_lastMeasurement;
+  std::string m_rateWarning;  // of the running or last measurement
 };
 
 }  // namespace quorvel

@@ -25,6 +25,7 @@ std::vector<std::string> MeasurementWarnings::Texts() const {
     if (!names.empty()) text.insert(text.find(':'), " (" + names + ")");
     texts.push_back(std::move(text));
   }
+  if (!resampled.empty()) texts.push_back(resampled);
   return texts;
 }
 

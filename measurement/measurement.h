@@ -21,6 +21,8 @@ struct MeasurementWarnings {
   // Other programs' streams that played to the output during the sweep, by the names the
   // server gave them (a name may be empty): any of them is a warning.
   std::vector<std::string> otherPrograms;
+  // That the server resampled the sweep or the recording, in words (empty: it did not).
+  std::string resampled;
   // A replay's warnings, as the verdict on the replayed recording words them.
   std::vector<std::string> replayTexts;
 

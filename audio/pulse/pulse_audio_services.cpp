@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 
 #include "audio/pulse/pulse_services.h"
 #include "audio/thread_priority.h"
@@ -230,7 +231,6 @@ bool CPulseAudioServices::QuerySinks(std::vector<DeviceEntry>* sinks) {
     entry.description = (info->description != nullptr && info->description[0] != '\0')
                             ? info->description
                             : entry.name;
-    entry.rate = info->sample_spec.rate;
     target->sinks->push_back(entry);
   };
   return WaitOperation(pa_context_get_sink_info_list(m_pContext, onSink, &listing));
@@ -244,6 +244,23 @@ bool CPulseAudioServices::DefaultSinkName(std::string* name) {
   };
   name->clear();
   return WaitOperation(pa_context_get_server_info(m_pContext, onServer, name)) && !name->empty();
+}
+
+uint32_t CPulseAudioServices::GraphRate() {
+  CMainloopLock lock(m_pMainloop);
+  if (!ContextReady()) return 0;
+  // PipeWire's PulseAudio server names itself "PulseAudio (on PipeWire x.y.z)" and gives its
+  // graph's default clock rate as the default sample rate; PulseAudio's default rate is only
+  // what a new sink starts with, not a rate anything runs at.
+  auto onServer = [](pa_context*, const pa_server_info* info, void* data) {
+    if (info != nullptr && info->server_name != nullptr &&
+        std::strstr(info->server_name, "PipeWire") != nullptr) {
+      *static_cast<uint32_t*>(data) = info->sample_spec.rate;
+    }
+  };
+  uint32_t rate = 0;
+  if (!WaitOperation(pa_context_get_server_info(m_pContext, onServer, &rate))) return 0;
+  return rate;
 }
 
 bool CPulseAudioServices::SinkNameFor(int deviceId, std::string* name) {

@@ -66,6 +66,7 @@ class CPulseAudioServices final : public IAudioServices {
   std::string OutputProductName(int id) override;
   bool ListOutputDescriptions(std::vector<std::string>* descriptions) override;
   uint32_t OutputDeviceRate(int id) override;
+  uint32_t GraphRate() override;
   int32_t OpenOutput(int deviceId, const PlayFormat& format, OutputNotifyRoutine routine,
                      void* context) override;
   int32_t PrepareHeader(PlayHeader* header) override;
@@ -92,7 +93,6 @@ class CPulseAudioServices final : public IAudioServices {
   struct DeviceEntry {
     std::string name;         // the server's name of the source or sink
     std::string description;  // what the user sees
-    uint32_t rate = 0;        // the rate the device runs at [Hz]
   };
 
   CPulseAudioServices();

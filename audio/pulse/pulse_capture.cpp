@@ -78,7 +78,6 @@ int32_t CPulseAudioServices::ListCaptureEndpoints(std::vector<std::string>* name
     entry.description = (info->description != nullptr && info->description[0] != '\0')
                             ? info->description
                             : entry.name;
-    entry.rate = info->sample_spec.rate;
     // A monitor records what a sink plays; it is listed after the real inputs.
     if (info->monitor_of_sink != PA_INVALID_INDEX) {
       target->monitors.push_back(entry);
@@ -131,7 +130,18 @@ int32_t CPulseAudioServices::OpenCaptureEndpoint(int index, std::string* name) {
 
 uint32_t CPulseAudioServices::CaptureEndpointRate(int index) {
   if (index < 0 || static_cast<size_t>(index) >= m_sources.size()) return 0;
-  return m_sources[static_cast<size_t>(index)].rate;
+  // Asked again: a server may switch a device's rate for the streams that open on it.
+  CMainloopLock lock(m_pMainloop);
+  const std::string& name = m_sources[static_cast<size_t>(index)].name;
+  uint32_t rate = 0;
+  auto onSource = [](pa_context*, const pa_source_info* info, int eol, void* data) {
+    if (eol == 0 && info != nullptr) *static_cast<uint32_t*>(data) = info->sample_spec.rate;
+  };
+  if (!ContextReady() || !WaitOperation(pa_context_get_source_info_by_name(m_pContext, name.c_str(),
+                                                                           onSource, &rate))) {
+    return 0;
+  }
+  return rate;
 }
 
 void CPulseAudioServices::ReleaseCaptureEndpoint() {

@@ -80,14 +80,16 @@ bool CPulseAudioServices::ListOutputDescriptions(std::vector<std::string>* descr
 }
 
 uint32_t CPulseAudioServices::OutputDeviceRate(int id) {
+  // Asked again: a server may switch a device's rate for the streams that open on it.
   CMainloopLock lock(m_pMainloop);
-  if (id >= 0) return static_cast<size_t>(id) < m_sinks.size() ? m_sinks[id].rate : 0;
   std::string name;
-  std::vector<DeviceEntry> sinks;
-  if (!DefaultSinkName(&name) || !QuerySinks(&sinks)) return 0;
+  if (!SinkNameFor(id, &name)) return 0;
   uint32_t rate = 0;
-  for (const DeviceEntry& sink : sinks) {
-    if (sink.name == name) rate = sink.rate;
+  auto onSink = [](pa_context*, const pa_sink_info* info, int eol, void* data) {
+    if (eol == 0 && info != nullptr) *static_cast<uint32_t*>(data) = info->sample_spec.rate;
+  };
+  if (!WaitOperation(pa_context_get_sink_info_by_name(m_pContext, name.c_str(), onSink, &rate))) {
+    return 0;
   }
   return rate;
 }

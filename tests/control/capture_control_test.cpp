@@ -37,9 +37,20 @@ class CFixedVolumeServices : public CScriptedServices {
   bool m_readable;
 };
 
+// Its output runs at `outputRate`.
+class CRatedServices : public CFixedVolumeServices {
+ public:
+  CRatedServices(bool readable, uint32_t outputRate)
+      : CFixedVolumeServices(readable), m_rate(outputRate) {}
+  uint32_t OutputDeviceRate(int) override { return m_rate; }
+
+ private:
+  uint32_t m_rate;
+};
+
 struct Rig {
-  explicit Rig(bool readable)
-      : core(std::make_unique<CFixedVolumeServices>(readable), preferences, messages) {
+  explicit Rig(bool readable, uint32_t outputRate = 48000)
+      : core(std::make_unique<CRatedServices>(readable, outputRate), preferences, messages) {
     control.Initialise();
   }
   ~Rig() {
@@ -107,6 +118,21 @@ TEST(CaptureControlWait, TheCaptionNamesTheInputAwaited) {
   EXPECT_STREQ(rig.core.Shared().m_szGraphCaption,
                "waiting for the Audio Input \"Mic\" to deliver...");
   rig.control.OnCaptureButton();
+}
+
+// An output the server resamples: the caption names it from the start on, until the wait
+// before the sweep shows its own text.
+TEST(CaptureControlWait, TheCaptionNamesAnOutputTheServerResamples) {
+  Rig rig(true, 44100);
+  rig.control.OnCaptureButton();
+  ASSERT_TRUE(rig.control.Capturing()) << rig.messages.All();
+  EXPECT_STREQ(rig.core.Shared().m_szGraphCaption,
+               "The Audio Output runs at 44100 Hz: the server resamples");
+  rig.control.OnMeterTimer();
+  EXPECT_STREQ(rig.core.Shared().m_szGraphCaption,
+               "waiting for the Audio Input \"Mic\" to deliver...");
+  rig.control.OnCaptureButton();
+  EXPECT_STREQ(rig.core.Shared().m_szGraphCaption, "Quorvel Capture");
 }
 
 // The window's timers sleep only once the closed meter is drawn and nothing runs.

@@ -365,6 +365,39 @@ TEST(MeasurementFailure, SilentLoudspeakerTimesOutWithoutSync) {
   EXPECT_TRUE(DevicesAtRest(rig.Audio(), *rig.sim));
 }
 
+// Devices at another rate than 48000 Hz, the graph's rate named after "resamples" when known;
+// devices at 48000 Hz or of an unknown rate give no warning.
+TEST(ResampledWarning, NamesEachDeviceTheServerResamples) {
+  const struct {
+    uint32_t input, output, graph;
+    const char* warning;
+  } cases[] = {
+      {48000, 48000, 48000, ""},
+      {0, 0, 0, ""},
+      {0, 44100, 0,
+       "The Audio Output runs at 44100 Hz: the server resamples. Set it to 48000 Hz and measure "
+       "again"},
+      {96000, 48000, 48000,
+       "The Audio Input runs at 96000 Hz: the server resamples (PipeWire's graph runs at 48000 "
+       "Hz). Set it to 48000 Hz and measure again"},
+      {44100, 44100, 0,
+       "The Audio Input and the Audio Output run at 44100 Hz: the server resamples. Set them to "
+       "48000 Hz and measure again"},
+      {32000, 44100, 44100,
+       "The Audio Input runs at 32000 Hz and the Audio Output at 44100 Hz: the server resamples "
+       "(PipeWire's graph runs at 44100 Hz). Set them to 48000 Hz and measure again"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ResampledWarning(c.input, c.output, c.graph), c.warning)
+        << c.input << " " << c.output << " " << c.graph;
+  }
+  // The simulated devices run at 48000 Hz: a complete measurement carries no such warning.
+  Rig rig;
+  ASSERT_EQ(rig.Measure(), SequenceStatus::kComplete) << rig.messages.All();
+  EXPECT_EQ(rig.Sequence().RateWarning(), "");
+  EXPECT_TRUE(rig.Sequence().Warnings().empty());
+}
+
 }  // namespace
 
 }  // namespace quorvel
