@@ -56,6 +56,7 @@ TraceLook* CWorkbenchList::LookOf(const std::string& id) {
 }
 
 bool CWorkbenchList::Write(std::string* failureWords) {
+  if (m_sessionFolder.empty()) return true;  // nothing measured yet: no folder to keep it in
   return WriteSession(m_sessionFolder, m_document, failureWords);
 }
 

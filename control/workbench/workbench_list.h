@@ -3,6 +3,7 @@
 // rewrites the folder's session.json at once, so the session on disk is always the list the
 // user sees and nothing asks "save before closing?". Plain C++; user-interface thread.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "measurement/session_document.h"
@@ -11,8 +12,13 @@ namespace quorvel {
 
 class CWorkbenchList {
  public:
-  // A list over a session folder that already exists (it is not read; see Open).
+  // A list over a session folder that already exists (it is not read; see Open). Without a
+  // folder yet (empty), changes stay in memory until MoveTo names one.
   explicit CWorkbenchList(std::string sessionFolder);
+
+  // The list's session is now that folder (made already); session.json is written there with
+  // the next change.
+  void MoveTo(std::string sessionFolder) { m_sessionFolder = std::move(sessionFolder); }
 
   // Replaces the list by the folder's session.json; what could not be opened comes back one
   // line each in *problems. False when nothing could be opened (the list is then unchanged).
