@@ -16,64 +16,38 @@ namespace fs = std::filesystem;
 
 // The list's rules: each change is on disk at once (session.json opened afresh equals the list),
 // and removals take what was derived from the removed trace with them.
+using Change = bool (*)(CWorkbenchList&, std::string*);
 struct ListCase {
   const char* what;
-  std::function<bool(CWorkbenchList&, std::string*)> change;
+  Change change;
   bool accepted;
-  std::vector<std::string> entryIds;    // measurements after the change, in order
-  std::vector<std::string> derivedIds;  // derived traces after the change
+  const char* ids;  // the measurements, then "|" and the derived traces, after the change
 };
 
 TEST(WorkbenchList, EachChangeIsOnDiskAndKeepsRecipesSound) {
   const std::vector<ListCase> cases = {
-      {"rename",
-       [](CWorkbenchList& l, std::string* w) { return l.Rename("m2", "Left", w); },
-       true,
-       {"m1", "m2", "m3"},
-       {"d1", "d2"}},
-      {"hide",
-       [](CWorkbenchList& l, std::string* w) { return l.SetShown("d1", false, w); },
-       true,
-       {"m1", "m2", "m3"},
-       {"d1", "d2"}},
-      {"move down",
-       [](CWorkbenchList& l, std::string* w) { return l.Move("m1", 1, w); },
-       true,
-       {"m2", "m1", "m3"},
-       {"d1", "d2"}},
-      {"move past the top",
-       [](CWorkbenchList& l, std::string* w) { return l.Move("m1", -1, w); },
-       false,
-       {"m1", "m2", "m3"},
-       {"d1", "d2"}},
-      {"derived before its source",
-       [](CWorkbenchList& l, std::string* w) { return l.Move("d2", -1, w); },
-       false,
-       {"m1", "m2", "m3"},
-       {"d1", "d2"}},
-      {"remove a source of both",
-       [](CWorkbenchList& l, std::string* w) { return l.Remove("m1", w); },
-       true,
-       {"m2", "m3"},
-       {}},
-      {"remove a source of the difference only",
-       [](CWorkbenchList& l, std::string* w) { return l.Remove("m3", w); },
-       true,
-       {"m1", "m2"},
-       {"d1"}},
-      {"a difference of three",
+      {"rename", [](CWorkbenchList& l, std::string* w) { return l.Rename("m2", "L", w); }, true,
+       "m1 m2 m3 | d1 d2"},
+      {"hide", [](CWorkbenchList& l, std::string* w) { return l.SetShown("d1", false, w); }, true,
+       "m1 m2 m3 | d1 d2"},
+      {"down", [](CWorkbenchList& l, std::string* w) { return l.Move("m1", 1, w); }, true,
+       "m2 m1 m3 | d1 d2"},
+      {"past the top", [](CWorkbenchList& l, std::string* w) { return l.Move("m1", -1, w); }, false,
+       "m1 m2 m3 | d1 d2"},
+      {"before a source", [](CWorkbenchList& l, std::string* w) { return l.Move("d2", -1, w); },
+       false, "m1 m2 m3 | d1 d2"},
+      {"source of both", [](CWorkbenchList& l, std::string* w) { return l.Remove("m1", w); }, true,
+       "m2 m3 |"},
+      {"source of one", [](CWorkbenchList& l, std::string* w) { return l.Remove("m3", w); }, true,
+       "m1 m2 | d1"},
+      {"difference of three",
        [](CWorkbenchList& l, std::string* w) {
          std::string id;
          return l.AddDerived(DerivedKind::kDifference, {"m1", "m2", "m3"}, "x", &id, w);
        },
-       false,
-       {"m1", "m2", "m3"},
-       {"d1", "d2"}},
-      {"unknown id",
-       [](CWorkbenchList& l, std::string* w) { return l.SetNote("m9", "n", w); },
-       false,
-       {"m1", "m2", "m3"},
-       {"d1", "d2"}},
+       false, "m1 m2 m3 | d1 d2"},
+      {"unknown id", [](CWorkbenchList& l, std::string* w) { return l.SetNote("m9", "n", w); },
+       false, "m1 m2 m3 | d1 d2"},
   };
   for (const ListCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -90,16 +64,14 @@ TEST(WorkbenchList, EachChangeIsOnDiskAndKeepsRecipesSound) {
     EXPECT_NE(list.Document().entries[0].look.colour, list.Document().entries[1].look.colour);
 
     EXPECT_EQ(c.change(list, &words), c.accepted) << words;
-    std::vector<std::string> entries, derived;
-    for (const SessionEntry& e : list.Document().entries) entries.push_back(e.id);
-    for (const DerivedTrace& d : list.Document().derived) derived.push_back(d.id);
-    EXPECT_EQ(entries, c.entryIds);
-    EXPECT_EQ(derived, c.derivedIds);
-
+    std::string ids;
+    for (const SessionEntry& e : list.Document().entries) ids += e.id + " ";
+    ids += "|";
+    for (const DerivedTrace& d : list.Document().derived) ids += " " + d.id;
+    EXPECT_EQ(ids, c.ids);
     CWorkbenchList reopened("");
-    std::vector<std::string> problems;
+    std::vector<std::string> problems;  // the captures were never written here
     ASSERT_TRUE(reopened.Open(folder.string(), &problems));
-    // The captures were never written here; everything else must be as the list holds it.
     EXPECT_EQ(reopened.Document(), list.Document());
   }
 }
