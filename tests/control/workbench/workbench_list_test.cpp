@@ -1,0 +1,80 @@
+#include "control/workbench/workbench_list.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "measurement/session_store.h"
+
+namespace quorvel {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The list's rules: each change is on disk at once (session.json opened afresh equals the list),
+// and removals take what was derived from the removed trace with them.
+using Change = bool (*)(CWorkbenchList&, std::string*);
+struct ListCase {
+  const char* what;
+  Change change;
+  bool accepted;
+  const char* ids;  // the measurements, then "|" and the derived traces, after the change
+};
+
+TEST(WorkbenchList, EachChangeIsOnDiskAndKeepsRecipesSound) {
+  const std::vector<ListCase> cases = {
+      {"rename", [](CWorkbenchList& l, std::string* w) { return l.Rename("m2", "L", w); }, true,
+       "m1 m2 m3 | d1 d2"},
+      {"hide", [](CWorkbenchList& l, std::string* w) { return l.SetShown("d1", false, w); }, true,
+       "m1 m2 m3 | d1 d2"},
+      {"down", [](CWorkbenchList& l, std::string* w) { return l.Move("m1", 1, w); }, true,
+       "m2 m1 m3 | d1 d2"},
+      {"past the top", [](CWorkbenchList& l, std::string* w) { return l.Move("m1", -1, w); }, false,
+       "m1 m2 m3 | d1 d2"},
+      {"before a source", [](CWorkbenchList& l, std::string* w) { return l.Move("d2", -1, w); },
+       false, "m1 m2 m3 | d1 d2"},
+      {"source of both", [](CWorkbenchList& l, std::string* w) { return l.Remove("m1", w); }, true,
+       "m2 m3 |"},
+      {"source of one", [](CWorkbenchList& l, std::string* w) { return l.Remove("m3", w); }, true,
+       "m1 m2 | d1"},
+      {"difference of three",
+       [](CWorkbenchList& l, std::string* w) {
+         std::string id;
+         return l.AddDerived(DerivedKind::kDifference, {"m1", "m2", "m3"}, "x", &id, w);
+       },
+       false, "m1 m2 m3 | d1 d2"},
+      {"unknown id", [](CWorkbenchList& l, std::string* w) { return l.SetNote("m9", "n", w); },
+       false, "m1 m2 m3 | d1 d2"},
+  };
+  for (const ListCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    const fs::path folder = fs::path(testing::TempDir()) / "workbench list";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    CWorkbenchList list(folder.string());
+    std::string id, words;
+    for (const char* name : {"a.wav", "b.wav", "c.wav"}) {
+      ASSERT_TRUE(list.Add((folder / name).string(), name, 1765380612, &id, &words)) << words;
+    }
+    ASSERT_TRUE(list.AddDerived(DerivedKind::kAveragePower, {"m1", "m2"}, "Mean", &id, &words));
+    ASSERT_TRUE(list.AddDerived(DerivedKind::kDifference, {"d1", "m3"}, "Diff", &id, &words));
+    EXPECT_NE(list.Document().entries[0].look.colour, list.Document().entries[1].look.colour);
+
+    EXPECT_EQ(c.change(list, &words), c.accepted) << words;
+    std::string ids;
+    for (const SessionEntry& e : list.Document().entries) ids += e.id + " ";
+    ids += "|";
+    for (const DerivedTrace& d : list.Document().derived) ids += " " + d.id;
+    EXPECT_EQ(ids, c.ids);
+    CWorkbenchList reopened("");
+    std::vector<std::string> problems;  // the captures were never written here
+    ASSERT_TRUE(reopened.Open(folder.string(), &problems));
+    EXPECT_EQ(reopened.Document(), list.Document());
+  }
+}
+
+}  // namespace
+}  // namespace quorvel
