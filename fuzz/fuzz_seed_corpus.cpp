@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "files/wave_file.h"
-#include "tests/calibration/chart_reference.h"
+#include "tests/files/chart_reference.h"
 
 using namespace quorvel;
 
