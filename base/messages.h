@@ -26,5 +26,8 @@ constexpr char kMsgOtherProgram[] =
 // A device that runs at another rate than the sweep's 48000 Hz: the server resamples to and from
 // it, and the top of the curve shows the resampler's filter. (On PipeWire its graph's rate
 // follows "resamples".)
+// The impulse-response analysis of the window ran out of memory.
+constexpr char kMsgNoMemoryForResponse[] =
+    "Not enough memory to analyse the impulse response of this recording";
 constexpr char kMsgResampled[] = "%s: the server resamples%s. Set %s to 48000 Hz and measure again";
 }  // namespace quorvel

@@ -2,8 +2,10 @@
 
 #include <cctype>
 #include <cmath>
+#include <new>
 #include <span>
 
+#include "base/messages.h"
 #include "base/number_text.h"
 #include "base/preferences.h"
 #include "base/shared_state.h"
@@ -102,7 +104,16 @@ bool CResponseSession::Analyse() {
   m_analysis->SetCorrection(std::move(correction), chartName);
 
   const std::span<const int16_t> recording = m_core.Audio().Recording();
-  if (m_analysis->Analyze(recording.data(), recording.size(), fmin, fmax) != ResponseStatus::kOk) {
+  ResponseStatus status = ResponseStatus::kOk;
+  try {
+    status = m_analysis->Analyze(recording.data(), recording.size(), fmin, fmax);
+  } catch (const std::bad_alloc&) {
+    // The transforms of a long recording did not fit: the window stays, with no analysis.
+    ForgetAnalysis();
+    messages.ShowMessage(kMsgNoMemoryForResponse);
+    return false;
+  }
+  if (status != ResponseStatus::kOk) {
     messages.ShowMessage(kMsgNoImpulse);
     return false;
   }
@@ -121,6 +132,12 @@ bool CResponseSession::SetGate(const std::string& text) {
   }
   if (gateMs != m_analysis->GateMs()) m_analysis->SetGate(gateMs);
   return true;
+}
+
+void CResponseSession::ForgetAnalysis() {
+  // A fresh analysis holds nothing half-made from the one that ran out of memory.
+  m_analysis = std::make_unique<CImpulseAnalysis>();
+  m_description.clear();
 }
 
 bool CResponseSession::ExportFrd() {

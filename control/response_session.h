@@ -72,6 +72,8 @@ class CResponseSession {
   using Writer = bool (*)(const std::string& path, const CImpulseAnalysis& analysis,
                           std::string* failure);
   bool Export(const char* extension, Writer write);
+  // After a lack of memory: no analysis, and none half-made.
+  void ForgetAnalysis();
 
   CQuorvelCore& m_core;
   IUserMessages& m_messages;
