@@ -1,8 +1,6 @@
 // quorvel-cli eq's picture: levels above the residual, over log frequency.
 #include "graph/eq_plot.h"
 
-#include <QBuffer>
-#include <QByteArray>
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
@@ -11,10 +9,10 @@
 #include <cmath>
 #include <utility>
 
-#include "base/atomic_file.h"
 #include "graph/graph_resources.h"
 #include "graph/graph_scales.h"
 #include "graph/graphical.h"
+#include "graph/plot_frame.h"
 
 namespace quorvel {
 
@@ -182,16 +180,8 @@ bool SaveEqPicture(const std::string& path, const EqPlotCurves& curves, std::str
     painter.setRenderHint(QPainter::TextAntialiasing, false);
     PaintEqPlots(painter, curves);
   }
-  // encoded in memory, then written whole: a save straight to a file reports no failed write
-  QByteArray encoded;
-  QBuffer buffer(&encoded);
-  if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
-    return fail(path + ": the picture cannot be encoded as PNG");
-  }
   std::string words;
-  if (!WriteWholeFile(path, encoded.constData(), static_cast<size_t>(encoded.size()), &words)) {
-    return fail(words);
-  }
+  if (!WritePngWhole(image, path, &words)) return fail(words);
   return true;
 }
 

@@ -1,8 +1,6 @@
 // quorvel-cli's overlay picture: traces together over log frequency, with a legend.
 #include "graph/overlay_picture.h"
 
-#include <QBuffer>
-#include <QByteArray>
 #include <QFontMetrics>
 #include <QImage>
 #include <QPointF>
@@ -11,9 +9,9 @@
 #include <cmath>
 #include <vector>
 
-#include "base/atomic_file.h"
 #include "base/number_text.h"
 #include "graph/graph_resources.h"
+#include "graph/plot_frame.h"
 
 namespace quorvel {
 
@@ -44,14 +42,6 @@ struct Fonts {
 };
 
 // A step of 1, 2 or 5 times a power of ten, at least `least`.
-double NiceStep(double least) {
-  const double power = std::pow(10.0, std::floor(std::log10(least)));
-  for (const double m : {1.0, 2.0, 5.0}) {
-    if (m * power >= least * (1.0 - 1e-12)) return m * power;
-  }
-  return 10.0 * power;
-}
-
 // The pen of trace i: a colour of the palette, then the same colours dashed, then dotted; the
 // sources of a result leave its black out.
 QPen TracePen(std::size_t i, bool result, bool sourcesOfResult) {
@@ -262,16 +252,8 @@ bool SaveOverlayPicture(const std::string& path, std::span<const Trace> traces,
     PaintOverlay(painter, QRect(0, 0, kOverlayPictureWidth, kOverlayPictureHeight), traces,
                  options);
   }
-  // encoded in memory, then written whole: a save straight to a file reports no failed write
-  QByteArray encoded;
-  QBuffer buffer(&encoded);
-  if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
-    return fail(path + ": the picture cannot be encoded as PNG");
-  }
   std::string words;
-  if (!WriteWholeFile(path, encoded.constData(), static_cast<size_t>(encoded.size()), &words)) {
-    return fail(words);
-  }
+  if (!WritePngWhole(image, path, &words)) return fail(words);
   return true;
 }
 

@@ -192,7 +192,8 @@ std::vector<std::string> AxisLabels(double bottom, double step, int divisions, c
 double NiceStep(double least) {
   const double power = std::pow(10.0, std::floor(std::log10(least)));
   for (const double m : {1.0, 2.0, 5.0, 10.0}) {
-    if (m * power >= least) return m * power;
+    // a step that is already round stays itself despite the rounding of its quotient
+    if (m * power >= least * (1.0 - 1e-12)) return m * power;
   }
   return 10.0 * power;
 }
@@ -216,6 +217,17 @@ void DrawLevelBar(QPainter& painter, const QRectF& rect, const PlotFonts& fonts,
   }
 }
 
+bool WritePngWhole(const QImage& image, const std::string& path, std::string* words) {
+  // encoded in memory, then written whole: a save straight to a file reports no failed write
+  QByteArray encoded;
+  QBuffer buffer(&encoded);
+  if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
+    *words = path + ": the picture cannot be encoded as PNG";
+    return false;
+  }
+  return WriteWholeFile(path, encoded.constData(), static_cast<size_t>(encoded.size()), words);
+}
+
 bool SavePlotPicture(const std::string& path, int width, int height,
                      const std::function<void(QPainter&)>& paint, std::string* failureWords) {
   const auto fail = [&](const std::string& words) {
@@ -233,16 +245,8 @@ bool SavePlotPicture(const std::string& path, int width, int height,
     QPainter painter(&image);
     paint(painter);
   }
-  // encoded in memory, then written whole: a save straight to a file reports no failed write
-  QByteArray encoded;
-  QBuffer buffer(&encoded);
-  if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
-    return fail(path + ": the picture cannot be encoded as PNG");
-  }
   std::string words;
-  if (!WriteWholeFile(path, encoded.constData(), static_cast<size_t>(encoded.size()), &words)) {
-    return fail(words);
-  }
+  if (!WritePngWhole(image, path, &words)) return fail(words);
   return true;
 }
 

@@ -5,6 +5,7 @@
 // User-interface thread (or quorvel-cli's main thread); a QGuiApplication must exist.
 #include <QColor>
 #include <QFont>
+#include <QImage>
 #include <QPainter>
 #include <QPen>
 #include <QRect>
@@ -93,6 +94,10 @@ void DrawFrequencyCurve(QPainter& painter, const QRectF& plot, const QPen& pen, 
 // `topDb` at its head, labelled every `stepDb` on its right.
 void DrawLevelBar(QPainter& painter, const QRectF& rect, const PlotFonts& fonts, double bottomDb,
                   double topDb, double stepDb);
+
+// Writes image to path as PNG, whole or not at all (CAtomicFile). False when nothing was
+// written, with *words naming the path and the reason.
+[[nodiscard]] bool WritePngWhole(const QImage& image, const std::string& path, std::string* words);
 
 // Draws width x height logical pixels with `paint` and writes them to path as PNG (2777
 // pixels per metre, as the curve pictures), whole or not at all (CAtomicFile). False when

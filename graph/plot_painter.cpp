@@ -1,8 +1,6 @@
 // The workbench plot drawn with QPainter, and its PNG picture.
 #include "graph/plot_painter.h"
 
-#include <QBuffer>
-#include <QByteArray>
 #include <QColor>
 #include <QFont>
 #include <QFontMetricsF>
@@ -11,10 +9,10 @@
 #include <QString>
 #include <algorithm>
 
-#include "base/atomic_file.h"
 #include "graph/dialog_font.h"
 #include "graph/graph_resources.h"
 #include "graph/plot_cursor.h"
+#include "graph/plot_frame.h"
 #include "graph/plot_ticks.h"
 
 namespace quorvel {
@@ -453,16 +451,8 @@ bool SavePlotPicture(const std::string& path, const CPlotView& view, const PlotS
   };
   const QImage image = RenderPlotImage(view, scene, size, devicePixelRatio);
   if (image.isNull()) return fail(path + ": the picture cannot be made");
-  // encoded in memory, then written whole: a save straight to a file reports no failed write
-  QByteArray encoded;
-  QBuffer buffer(&encoded);
-  if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
-    return fail(path + ": the picture cannot be encoded as PNG");
-  }
   std::string words;
-  if (!WriteWholeFile(path, encoded.constData(), static_cast<size_t>(encoded.size()), &words)) {
-    return fail(words);
-  }
+  if (!WritePngWhole(image, path, &words)) return fail(words);
   return true;
 }
 
