@@ -11,9 +11,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <span>
+#include <utility>
+#include <vector>
 
 #include "base/atomic_file.h"
+#include "base/messages.h"
 #include "base/number_text.h"
 #include "base/shared_state.h"
 #include "base/user_messages.h"
@@ -138,10 +142,19 @@ bool IsMeasurementActive(const CaptureFileContext& ctx) {
 
 namespace {
 
-// The size test on the file as it is on disk. Opened without waiting: a named pipe would
-// otherwise block the command until some program writes to it. Only a regular file has a size;
-// anything else is too short. False after its message.
-bool CheckCaptureFileSize(const std::string& path, IUserMessages& messages) {
+// How far the reading of a capture file went.
+enum class ReadOutcome {
+  kSizeRefused,  // it did not open, or its size is not a capture's: nothing else happened
+  kRefused,      // refused after the size test
+  kRead,
+};
+
+// The file's bytes, read once: the size test on the file as it is on disk, then its whole
+// content. Opened without waiting: a named pipe would otherwise block the command until some
+// program writes to it. Only a regular file has a size; anything else is too short. The size
+// test bounds what is read. kSizeRefused or kRefused after its message.
+ReadOutcome ReadCaptureBytes(const std::string& path, IUserMessages& messages,
+                             std::vector<uint8_t>* bytes) {
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     const int error = errno;
@@ -149,60 +162,73 @@ bool CheckCaptureFileSize(const std::string& path, IUserMessages& messages) {
     messages.ShowMessage(
         WithWords(CUtil::FormatString("Could not open File %s: error %d\n", path.c_str(), error),
                   SystemErrorWords(error)));
-    return false;
+    return ReadOutcome::kSizeRefused;
   }
   struct stat st {};
   const uint64_t size = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0
                             ? static_cast<uint64_t>(st.st_size)
                             : 0;
+  if (size < kSmallestCaptureFile || size > kLargestCaptureFile) {
+    close(fd);
+    messages.ShowMessage(size < kSmallestCaptureFile
+                             ? "Sorry this file is too short to be a valid 'Quorvel' file..."
+                             : "Sorry this file is too big to be a valid 'Quorvel' file...");
+    return ReadOutcome::kSizeRefused;
+  }
+  bytes->assign(static_cast<size_t>(size), 0);
+  size_t got = 0;
+  while (got < bytes->size()) {
+    const ssize_t n = read(fd, bytes->data() + got, bytes->size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
   close(fd);
-  if (size < kSmallestCaptureFile) {
-    messages.ShowMessage("Sorry this file is too short to be a valid 'Quorvel' file...");
-    return false;
+  // a file that shrank since its size was taken is read as far as it goes
+  bytes->resize(got);
+  if (got == 0) {
+    messages.ShowMessage("Sorry this file is not convenient...");
+    return ReadOutcome::kRefused;
   }
-  if (size > kLargestCaptureFile) {
-    messages.ShowMessage("Sorry this file is too big to be a valid 'Quorvel' file...");
-    return false;
-  }
-  return true;
+  return ReadOutcome::kRead;
 }
 
-// The samples into the engine: at least 1,000,000 samples of a layout Quorvel replays (16-bit
-// PCM, mono, 48000 Hz, its header consistent with itself). False after its message, with no
-// samples loaded.
-bool LoadSamples(CAudio& audio, const std::string& path, IUserMessages& messages) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) {
-    messages.ShowMessage("Sorry this file is not convenient...");
-    return false;
-  }
+// The bytes as a stream for the WAV readers (closed by them).
+std::FILE* StreamOf(std::vector<uint8_t>& bytes) {
+  return fmemopen(bytes.data(), bytes.size(), "rb");
+}
+
+// The samples: at least 1,000,000 samples of a layout Quorvel replays (16-bit PCM, mono,
+// 48000 Hz, its header consistent with itself). False after its message.
+bool ReadSamples(std::vector<uint8_t>& bytes, IUserMessages& messages, Recording* recording) {
   uint32_t sampleCount = 0;
   int32_t channels = 0;
   int16_t* samples = nullptr;
   int32_t rate = 0;
   WaveFormat format;
-  if (!ReadCaptureSamples(file, &sampleCount, &channels, &samples, &rate, &format)) {
+  if (!ReadCaptureSamples(StreamOf(bytes), &sampleCount, &channels, &samples, &rate, &format)) {
     messages.ShowMessage("Sorry this file is not convenient...");
     return false;
   }
-  audio.LoadSamples(LoadedSamples(samples), static_cast<int32_t>(sampleCount));
+  const std::unique_ptr<int16_t, void (*)(void*)> held(samples, std::free);
   if (sampleCount < kFewestSamples || CaptureLayoutOf(format) != CaptureLayout::kMono16) {
-    audio.ReleaseSamples();
     messages.ShowMessage("Sorry this file is not convenient for 'Quorvel'...");
     return false;
   }
+  recording->channels = 1;
+  recording->samples.assign(samples, samples + sampleCount);
   return true;
 }
 
 // The microphone whose chart was in force when the file was saved: its chart selected and
 // applied for fmin..fmax. When it has no usable chart, its message; nothing is selected and
 // "MicroSelected" keeps its earlier value. True when the chart was applied.
-bool ApplyFileMicrophone(const CaptureFileContext& ctx, const char* microphone, double fmin,
+bool ApplyFileMicrophone(const CaptureReadContext& ctx, const char* microphone, double fmin,
                          double fmax) {
   CSharedState& state = ctx.state;
   const std::string kept = ctx.preferences.ReadString(kPrefMicroSelected, kDefaultMicroSelected);
   ctx.preferences.WriteString(kPrefMicroSelected, microphone);
-  std::string message = "The response curve of the selected microphone is not valid";
+  std::string message = kMsgChartNotValid;
   const int index = ctx.charts != nullptr ? ctx.charts->FindChart(microphone) : -1;
   if (index < 0 || static_cast<size_t>(index) >= state.m_chartPaths.size()) {
     message =
@@ -223,16 +249,15 @@ bool ApplyFileMicrophone(const CaptureFileContext& ctx, const char* microphone, 
 
 // The tags: a tagged file must name the tool as its artist; the title gives the range, the
 // comment the microphone. False after the message of a foreign file, or (withinLimits) of a
-// title range beyond a measurement's limits, with its samples freed.
-bool ReadCaptureTags(const CaptureFileContext& ctx, const std::string& path, bool withinLimits,
-                     LoadedCaptureFile* loaded) {
+// title range beyond a measurement's limits.
+bool ReadCaptureTags(const CaptureReadContext& ctx, std::vector<uint8_t>& bytes, bool withinLimits,
+                     LoadedCaptureFile* loaded, CaptureTags* tags) {
   CWave& wave = ctx.wave;
   // The samples have passed their checks; the tags are read as far as they go.
-  static_cast<void>(wave.ReadWave(path.c_str()));
+  static_cast<void>(wave.ReadWaveStream(StreamOf(bytes)));
   const WaveInfo& info = wave.m_info;
   if (wave.m_nTagCount > 0 &&
       (info.artist[0] == '\0' || CUtil::FindNoCase(info.artist, "Quorvel") < 0)) {
-    ctx.audio.ReleaseSamples();
     ctx.messages.ShowMessage("Sorry this file is not a genuine 'Quorvel' wav file...");
     return false;
   }
@@ -253,10 +278,13 @@ bool ReadCaptureTags(const CaptureFileContext& ctx, const std::string& path, boo
   std::string why;
   if (withinLimits && !CheckRange(loaded->fmin, loaded->fmax, RangeRule::kAnyWithinLimits, &why)) {
     static_cast<void>(CheckRange(loaded->fmin, loaded->fmax, RangeRule::kSteps, &why));
-    ctx.audio.ReleaseSamples();
     ctx.messages.ShowMessage(why);
     return false;
   }
+  tags->title = info.title;
+  tags->artist = info.artist;
+  tags->album = info.album;
+  tags->comment = info.comment;
   loaded->calibrationApplied =
       info.comment[0] != '\0' && ApplyFileMicrophone(ctx, info.comment, loaded->fmin, loaded->fmax);
   loaded->name =
@@ -266,21 +294,21 @@ bool ReadCaptureTags(const CaptureFileContext& ctx, const std::string& path, boo
   return true;
 }
 
-}  // namespace
-
-namespace {
-
-bool LoadCapture(const CaptureFileContext& ctx, const std::string& path, bool withinLimits,
-                 LoadedCaptureFile* result) {
+ReadOutcome ReadCapture(const CaptureReadContext& ctx, const std::string& path, bool withinLimits,
+                        CaptureFileContents* contents) {
   CSharedState& state = ctx.state;
-  if (!CheckCaptureFileSize(path, ctx.messages)) return false;
-  ctx.audio.ReleaseSamples();
+  std::vector<uint8_t> bytes;
+  const ReadOutcome outcome = ReadCaptureBytes(path, ctx.messages, &bytes);
+  if (outcome == ReadOutcome::kSizeRefused) return outcome;
   CUtil::CopyText(state.m_szWavPath, path.c_str());
-  // The full path is opened (m_szWavPath keeps at most 519 characters).
+  // The full path is read (m_szWavPath keeps at most 519 characters).
+  if (outcome != ReadOutcome::kRead) return outcome;
+  auto recording = std::make_shared<Recording>();
   LoadedCaptureFile loaded;
-  if (!LoadSamples(ctx.audio, path, ctx.messages) ||
-      !ReadCaptureTags(ctx, path, withinLimits, &loaded)) {
-    return false;
+  CaptureTags tags;
+  if (!ReadSamples(bytes, ctx.messages, recording.get()) ||
+      !ReadCaptureTags(ctx, bytes, withinLimits, &loaded, &tags)) {
+    return ReadOutcome::kRefused;
   }
 
   state.m_bCurveEndNotified.store(0);
@@ -298,11 +326,43 @@ bool LoadCapture(const CaptureFileContext& ctx, const std::string& path, bool wi
                       "Playing \"%s\" captured with microphone \"%s\"", loaded.name.c_str(),
                       state.m_chartNames[static_cast<size_t>(chart)].c_str());
   }
-  if (result != nullptr) *result = loaded;
+  if (contents != nullptr) {
+    contents->loaded = std::move(loaded);
+    contents->recording = std::move(recording);
+    contents->tags = std::move(tags);
+    contents->caption.assign(state.m_szGraphCaption,
+                             strnlen(state.m_szGraphCaption, sizeof state.m_szGraphCaption));
+  }
+  return ReadOutcome::kRead;
+}
+
+// The engine's samples: earlier ones are freed once the file has passed its size test, and a
+// file read whole takes their place.
+bool LoadCapture(const CaptureFileContext& ctx, const std::string& path, bool withinLimits,
+                 LoadedCaptureFile* result) {
+  CaptureFileContents contents;
+  const ReadOutcome outcome = ReadCapture(ctx.Reading(), path, withinLimits, &contents);
+  if (outcome == ReadOutcome::kSizeRefused) return false;
+  ctx.audio.ReleaseSamples();
+  if (outcome != ReadOutcome::kRead) return false;
+  const std::vector<int16_t>& samples = contents.recording->samples;
+  LoadedSamples copy(static_cast<int16_t*>(std::malloc(samples.size() * sizeof(int16_t))));
+  if (!copy) {
+    ctx.messages.ShowMessage("Sorry this file is not convenient...");
+    return false;
+  }
+  std::memcpy(copy.get(), samples.data(), samples.size() * sizeof(int16_t));
+  ctx.audio.LoadSamples(std::move(copy), static_cast<int32_t>(samples.size()));
+  if (result != nullptr) *result = contents.loaded;
   return true;
 }
 
 }  // namespace
+
+bool ReadCaptureFile(const CaptureReadContext& ctx, const std::string& path,
+                     CaptureFileContents* contents) {
+  return ReadCapture(ctx, path, false, contents) == ReadOutcome::kRead;
+}
 
 bool LoadCaptureFile(const CaptureFileContext& ctx, const std::string& path,
                      LoadedCaptureFile* result) {

@@ -1,7 +1,11 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
+
+#include "measurement/measurement.h"
+#include "measurement/recording.h"
 
 namespace quorvel {
 
@@ -18,6 +22,15 @@ struct CSharedState;
 // every message goes through IUserMessages. All of it runs on the user-interface thread, while
 // no measurement is running.
 
+// What reading a capture file works on: no engine. charts as in CaptureFileContext.
+struct CaptureReadContext {
+  CSharedState& state;
+  CWave& wave;
+  IUserMessages& messages;
+  IPreferences& preferences;  // "Wav" and "MicroSelected" are read and written here
+  ICalibrationCharts* charts = nullptr;
+};
+
 // What the operations work on. charts (the core's CMicroListProc) may be null: a microphone
 // named by a file is then reported as not found and the file is replayed without calibration.
 struct CaptureFileContext {
@@ -27,6 +40,10 @@ struct CaptureFileContext {
   IUserMessages& messages;
   IPreferences& preferences;  // "Wav" and "MicroSelected" are read and written here
   ICalibrationCharts* charts = nullptr;
+
+  [[nodiscard]] CaptureReadContext Reading() const {
+    return CaptureReadContext{state, wave, messages, preferences, charts};
+  }
 };
 
 // ---- the range in the title tag ----
@@ -80,6 +97,20 @@ struct LoadedCaptureFile {
   std::string name;                 // the album tag, or the file's title
   bool calibrationApplied = false;  // a chart named by the file was loaded and selected
 };
+
+// A capture file as one reading of its bytes gives it: what a load hands back, the file's
+// samples, its tags as read and the caption of its replay.
+struct CaptureFileContents {
+  LoadedCaptureFile loaded;
+  std::shared_ptr<const Recording> recording;
+  CaptureTags tags;
+  std::string caption;
+};
+
+// LoadCaptureFile without an engine: the same checks, messages and shared-state changes, the
+// file opened and read once; its samples go to *contents (may be null) instead of an engine.
+[[nodiscard]] bool ReadCaptureFile(const CaptureReadContext& ctx, const std::string& path,
+                                   CaptureFileContents* contents);
 
 // True while anything of a measurement is active: a capture, a playing sweep, an open input or
 // output, a play thread or a capture thread.

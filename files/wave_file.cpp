@@ -125,8 +125,11 @@ bool CWave::WritePendingSamples() {
 // ---- reader ----
 
 int CWave::ReadWave(const char* path) {
+  return ReadWaveStream(path != nullptr ? std::fopen(path, "rb") : nullptr);
+}
+
+int CWave::ReadWaveStream(std::FILE* file) {
   ClearReaderResults();
-  std::FILE* file = path != nullptr ? std::fopen(path, "rb") : nullptr;
   if (file == nullptr) return kReadDone;
   CBoundedReader in(file);  // closes the file on every return
 

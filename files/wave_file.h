@@ -88,6 +88,9 @@ class CWave {
   // ---- reader ----
   // Walks the file's chunks; returns kReadDone, kReadNotWave, kReadShort or kReadNoMemory.
   [[nodiscard]] int ReadWave(const char* path);
+  // The same walk over a stream opened for reading (a file, or bytes already read held by
+  // fmemopen), which it closes in every case; a null stream is a file that could not be opened.
+  [[nodiscard]] int ReadWaveStream(std::FILE* file);
 
   // ---- tag texts to write (filled by the caller before CloseCaptureFile) ----
   char m_szTitle[kTextBytes];
