@@ -10,6 +10,11 @@ namespace quorvel {
 inline constexpr char kMsgChartNotValid[] =
     "The response curve of the selected microphone is not valid";
 
+// ---- files ----
+// A file (a picture, a curve, a response's export) that could not be written; the path and the
+// system's reason follow on a second line.
+inline constexpr char kMsgCannotSaveFile[] = "Cannot save the file to disk...";
+
 // ---- the warnings a finished curve carries ----
 constexpr char kMsgInputClipped[] =
     "The Audio Input clipped during the sweep (%d of 1001 points at full scale): lower the input "

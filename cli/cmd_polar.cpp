@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/atomic_file.h"
+#include "base/messages.h"
 #include "base/number_text.h"
 #include "base/preferences.h"
 #include "cli/cli_options.h"
@@ -36,7 +37,6 @@ const char kPolarUsage[] =
 constexpr double kDefaultGateMs = 5.0;
 constexpr double kMaxGateMs = 500.0;
 constexpr size_t kMaxCaptures = 1000;
-constexpr char kMsgCannotSave[] = "Cannot save the file to disk...";
 // A line every 1/48 octave from 1.9 to 24000 Hz under 48 bytes, and the comments.
 constexpr uint64_t kPolarFrdBytes = 48 * 700 + 4096;
 
@@ -182,16 +182,17 @@ int RunPolar(const Arguments& args) {
   for (const SeriesCapture& capture : captures) files.AddInput("the capture", capture.path);
   if (options.Has("frd-set")) {
     for (const SeriesCapture& capture : captures) {
-      files.AddOutput("frd-set", FrdPath(options, capture.name), kMsgCannotSave, kPolarFrdBytes);
+      files.AddOutput("frd-set", FrdPath(options, capture.name), kMsgCannotSaveFile,
+                      kPolarFrdBytes);
     }
   }
   const int planes = 2;
   if (options.Has("map")) {
-    files.AddOutput("map", options.Value("map"), kMsgCannotSave,
+    files.AddOutput("map", options.Value("map"), kMsgCannotSaveFile,
                     PngBytesBound(kPolarMapWidth, planes * kPolarMapPanelHeight));
   }
   if (options.Has("polar")) {
-    files.AddOutput("polar", options.Value("polar"), kMsgCannotSave,
+    files.AddOutput("polar", options.Value("polar"), kMsgCannotSaveFile,
                     PngBytesBound(planes * kPolarPlotPanelSize, kPolarPlotPanelSize));
   }
   if (const int refused = files.RefuseSharedFiles(kPolarUsage); refused != kExitOk) {
@@ -275,7 +276,7 @@ int RunPolar(const Arguments& args) {
       std::string words;
       const std::string path = FrdPath(options, series.responses[i].name);
       report(WriteWholeFile(path, text.data(), text.size(), &words),
-             WithWords(kMsgCannotSave, words));
+             WithWords(kMsgCannotSaveFile, words));
     }
   }
   const bool normalized = options.Has("normalize");

@@ -64,7 +64,7 @@ void AddResponseFiles(const CliOptions& options, CCommandFiles* files) {
   if (options.Has("calibration")) files->AddInput("--calibration", options.Value("calibration"));
   for (const ResponseOutput& output : kOutputs) {
     if (!options.Has(output.option)) continue;
-    files->AddOutput(output.option, OutputPath(options, output.option), kMsgCannotSaveResponseFile,
+    files->AddOutput(output.option, OutputPath(options, output.option), kMsgCannotSaveFile,
                      output.bytes);
   }
 }
@@ -126,14 +126,14 @@ int RunResponse(const Arguments& args) {
     return refused;
   }
 
-  CCliSession session(AudioChoice::kNone);
-  CQuorvelCore& core = session.Core();
+  // The capture is read once and analysed offline: no engine is made.
+  CCliReading session;
   // A microphone the file names is looked up as analyze looks it up.
   const std::string folder =
       options.Has("chart-folder") ? options.Value("chart-folder") : StoredChartFolder();
   if (!folder.empty()) session.Preferences().WriteString(kPrefCalibFiles, folder);
   LoadedResponseCapture loaded;
-  switch (LoadCaptureForResponse(core, request, &loaded, &error)) {
+  switch (LoadCaptureForResponse(session.Reading(), request, &loaded, &error)) {
     case CaptureResponseResult::kOk:
       break;
     case CaptureResponseResult::kRangeRefused:
@@ -146,7 +146,8 @@ int RunResponse(const Arguments& args) {
 
   CImpulseAnalysis analysis;
   std::vector<std::string> warnings;
-  switch (AnalyzeCaptureResponse(core, loaded, request.gateMs, &analysis, &warnings)) {
+  switch (
+      AnalyzeCaptureResponse(session.Messages(), loaded, request.gateMs, &analysis, &warnings)) {
     case CaptureResponseResult::kOk:
       break;
     case CaptureResponseResult::kRangeRefused:

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "base/messages.h"
 #include "cli/cli_options.h"
 #include "cli/commands.h"
 #include "control/failure_words.h"
@@ -43,13 +44,11 @@ void AddCurveCommandFiles(const CliOptions& options, CCommandFiles* files) {
     files->AddOutput("csv", path, "Could not write the curve to " + path, kCurveCsvBytes);
   }
   if (options.Has("png")) {
-    files->AddOutput("png", WithImageExtension(options.Value("png"), "png"),
-                     "Cannot save the file to disk...",
+    files->AddOutput("png", WithImageExtension(options.Value("png"), "png"), kMsgCannotSaveFile,
                      PngBytesBound(kGraphAreaWidth, kGraphAreaHeight));
   }
   if (options.Has("bmp")) {
-    files->AddOutput("bmp", WithImageExtension(options.Value("bmp"), "bmp"),
-                     "Cannot save the file to disk...",
+    files->AddOutput("bmp", WithImageExtension(options.Value("bmp"), "bmp"), kMsgCannotSaveFile,
                      BmpBytes(kGraphAreaWidth, kGraphAreaHeight));
   }
   if (options.Has("save")) {

@@ -1,22 +1,26 @@
 #include "cli/curve_outputs.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <memory>
+#include <span>
 
 #include "base/atomic_file.h"
+#include "base/messages.h"
 #include "base/number_text.h"
 #include "base/point_frequency.h"
+#include "base/shared_state.h"
 #include "base/util.h"
 #include "cli/cli_options.h"
 #include "control/failure_words.h"
 #include "control/quorvel_core.h"
 #include "graph/curve_image_export.h"
+#include "graph/graphical.h"
 
 namespace quorvel {
 
 namespace {
-
-constexpr char kMsgCannotSaveFile[] = "Cannot save the file to disk...";
 
 std::string CurveCsvFailure(const std::string& path) {
   return "Could not write the curve to " + path;
@@ -46,9 +50,11 @@ bool WriteCurveCsv(const std::string& path, const double* levelsDb, int count, d
   return WriteWholeFile(path, text.data(), text.size(), failureWords);
 }
 
-bool WriteCurveOutputs(const CliOptions& options, CQuorvelCore& core, double fmin, double fmax,
+namespace {
+
+// The outputs of a curve the graph holds over fmin..fmax.
+bool WriteGraphOutputs(const CliOptions& options, CGraphical& graph, double fmin, double fmax,
                        bool needCurveOnScreen) {
-  CGraphical& graph = core.Graph();
   const int points = graph.m_count.load();
   double levels[CGraphical::kCurveCapacity];
   for (int k = 0; k < points; ++k) levels[k] = graph.m_points[k].load();
@@ -76,13 +82,48 @@ bool WriteCurveOutputs(const CliOptions& options, CQuorvelCore& core, double fmi
   return ok;
 }
 
-void PrintCurveEnds(CQuorvelCore& core, double fmin, double fmax) {
-  CGraphical& graph = core.Graph();
-  const int points = graph.m_count.load();
+void PrintEnds(const double* levels, int points, double fmin, double fmax) {
   if (points <= 0) return;
   std::printf("first point: %.6f Hz %.4f dB\nlast point: %.6f Hz %.4f dB\n",
-              PointFrequency(0, fmin, fmax), graph.m_points[0].load(),
-              PointFrequency(points - 1, fmin, fmax), graph.m_points[points - 1].load());
+              PointFrequency(0, fmin, fmax), levels[0], PointFrequency(points - 1, fmin, fmax),
+              levels[points - 1]);
+}
+
+}  // namespace
+
+bool WriteCurveOutputs(const CliOptions& options, CQuorvelCore& core, double fmin, double fmax,
+                       bool needCurveOnScreen) {
+  return WriteGraphOutputs(options, core.Graph(), fmin, fmax, needCurveOnScreen);
+}
+
+bool WriteCurveOutputs(const CliOptions& options, const Measurement& measurement,
+                       bool needCurveOnScreen) {
+  // the graph as the window shows the measurement: its curve, range and caption
+  auto shared = std::make_unique<CSharedState>();
+  shared->m_curveFmin = shared->m_fmin = measurement.Fmin();
+  shared->m_curveFmax = shared->m_fmax = measurement.Fmax();
+  CUtil::CopyText(shared->m_szGraphCaption, sizeof shared->m_szGraphCaption,
+                  measurement.Caption().c_str());
+  auto graph = std::make_unique<CGraphical>(*shared);
+  const std::span<const double> levels = measurement.Levels();
+  const int count = std::min(measurement.PointCount(), CGraphical::kCurveCapacity);
+  for (int k = 0; k < count; ++k) graph->m_points[k].store(levels[static_cast<size_t>(k)]);
+  graph->m_count.store(count);
+  return WriteGraphOutputs(options, *graph, measurement.Fmin(), measurement.Fmax(),
+                           needCurveOnScreen);
+}
+
+void PrintCurveEnds(CQuorvelCore& core, double fmin, double fmax) {
+  CGraphical& graph = core.Graph();
+  const int points = std::clamp(graph.m_count.load(), 0, CGraphical::kCurveCapacity);
+  double levels[CGraphical::kCurveCapacity];
+  for (int k = 0; k < points; ++k) levels[k] = graph.m_points[k].load();
+  PrintEnds(levels, points, fmin, fmax);
+}
+
+void PrintCurveEnds(const Measurement& measurement) {
+  PrintEnds(measurement.Levels().data(), measurement.PointCount(), measurement.Fmin(),
+            measurement.Fmax());
 }
 
 }  // namespace quorvel

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "measurement/measurement.h"
+
 namespace quorvel {
 
 class CliOptions;
@@ -29,8 +31,14 @@ class CQuorvelCore;
 [[nodiscard]] bool WriteCurveOutputs(const CliOptions& options, CQuorvelCore& core, double fmin,
                                      double fmax, bool needCurveOnScreen);
 
+// The same outputs of a Measurement's curve: its levels over its range, the picture with its
+// caption, as the window shows it after its replay.
+[[nodiscard]] bool WriteCurveOutputs(const CliOptions& options, const Measurement& measurement,
+                                     bool needCurveOnScreen);
+
 // The closing lines every curve command prints on stdout: the first and the last stored point,
 // "first point: F Hz L dB" and "last point: F Hz L dB" (nothing for an empty curve).
 void PrintCurveEnds(CQuorvelCore& core, double fmin, double fmax);
+void PrintCurveEnds(const Measurement& measurement);
 
 }  // namespace quorvel

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "base/atomic_file.h"
+#include "base/messages.h"
 #include "base/number_text.h"
 #include "cli/cli_options.h"
 #include "cli/command_files.h"
@@ -14,8 +15,6 @@
 namespace quorvel {
 
 namespace {
-
-constexpr char kMsgCannotSave[] = "Cannot save the file to disk...";
 
 enum class EqFile { kPipeWire, kEasyEffects, kCamillaDsp, kApo, kCsv, kPng };
 
@@ -103,7 +102,8 @@ std::string EqCsvText(const EqOutcome& o) {
 void AddEqOutputs(const CliOptions& options, CCommandFiles* files) {
   for (const EqOutput& output : kOutputs) {
     if (options.Has(output.option)) {
-      files->AddOutput(output.option, OutputPath(options, output), kMsgCannotSave, output.bytes);
+      files->AddOutput(output.option, OutputPath(options, output), kMsgCannotSaveFile,
+                       output.bytes);
     }
   }
 }
@@ -143,7 +143,7 @@ bool WriteEqOutputs(const CliOptions& options, const EqOutcome& outcome) {
     } else {
       const std::string text = Text(output.file, outcome);
       ok = WriteWholeFile(path, text.data(), text.size(), &words);
-      if (!ok) words = std::string(kMsgCannotSave) + "\n" + words;
+      if (!ok) words = std::string(kMsgCannotSaveFile) + "\n" + words;
     }
     if (!ok) std::fprintf(stderr, "%s\n", words.c_str());
     written = written && ok;

@@ -15,7 +15,7 @@ bool SaveText(const std::string& path, const std::string& text, std::string* fai
   std::string words;
   // an analysis without a result has nothing to write: no empty file stands in for it
   if (!text.empty() && WriteWholeFile(path, text.data(), text.size(), &words)) return true;
-  if (failureWords != nullptr) *failureWords = WithWords(kMsgCannotSaveResponseFile, words);
+  if (failureWords != nullptr) *failureWords = WithWords(kMsgCannotSaveFile, words);
   return false;
 }
 

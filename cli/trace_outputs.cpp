@@ -60,15 +60,15 @@ void AddTraceCommandFiles(const CliOptions& options, std::size_t columns, CComma
   }
   const uint64_t csv = 4096 + names + kGridLines * kFieldBytes * (columns + 1);
   if (options.Has("csv")) {
-    files->AddOutput("csv", options.Value("csv"), kMsgCannotSaveResponseFile, csv);
+    files->AddOutput("csv", options.Value("csv"), kMsgCannotSaveFile, csv);
   }
   if (options.Has("frd")) {
     // the comments name each source; a line every 1/48 octave under 48 bytes
-    files->AddOutput("frd", options.Value("frd"), kMsgCannotSaveResponseFile,
+    files->AddOutput("frd", options.Value("frd"), kMsgCannotSaveFile,
                      4096 + names + kGridLines * 48);
   }
   if (options.Has("png")) {
-    files->AddOutput("png", PicturePath(options), kMsgCannotSaveResponseFile,
+    files->AddOutput("png", PicturePath(options), kMsgCannotSaveFile,
                      PngBytesBound(kOverlayPictureWidth, kOverlayPictureHeight));
   }
 }
@@ -82,7 +82,7 @@ std::string PictureTitle(const std::string& what, int smoothingBands, double gat
 bool SaveTraceText(const std::string& path, const std::string& text) {
   std::string words;
   if (WriteWholeFile(path, text.data(), text.size(), &words)) return true;
-  std::fprintf(stderr, "%s\n", WithWords(kMsgCannotSaveResponseFile, words).c_str());
+  std::fprintf(stderr, "%s\n", WithWords(kMsgCannotSaveFile, words).c_str());
   return false;
 }
 

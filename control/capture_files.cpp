@@ -85,7 +85,13 @@ std::string CaptureFileStartFolder(const CSharedState& state) {
   return ChooserStartFolder(state.m_szWavPath, state.m_szExeDir);
 }
 
-bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path) {
+namespace {
+
+// The one writer of a capture file: the samples, then the tags (the range the recording's sweep
+// covered as title, the tool as artist, the file's own title as album, the chart as comment).
+bool WriteCaptureFile(const CaptureReadContext& ctx, const std::string& path,
+                      std::span<const int16_t> recording, double fmin, double fmax,
+                      const std::string& chartName) {
   CWave& wave = ctx.wave;
   CSharedState& state = ctx.state;
   if (!wave.CreateCaptureFile(path.c_str())) {
@@ -95,7 +101,6 @@ bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path) {
   CUtil::CopyText(state.m_szWavPath, path.c_str());
   ctx.preferences.WriteString(kPrefWav, state.m_szWavPath);
 
-  const std::span<const int16_t> recording = ctx.audio.Recording();
   if (!wave.WriteSamples(recording.data(), recording.size())) {
     // The unfinished file is gone; an earlier file of that name stays as it was.
     ctx.messages.ShowMessage(WithWords("Could not write to File...", wave.FailureWords()));
@@ -105,21 +110,38 @@ bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path) {
   CUtil::CopyText(wave.m_szArtist, sizeof wave.m_szArtist, "Quorvel");
   CUtil::CopyText(wave.m_szAlbum, sizeof wave.m_szAlbum,
                   CUtil::StripExtension(CUtil::FileNameOfPath(state.m_szWavPath)));
-  // the range the recording's sweep covered, whatever the range fields show since
-  CUtil::CopyText(wave.m_szTitle, sizeof wave.m_szTitle,
-                  FormatRangeTitle(state.m_curveFmin, state.m_curveFmax).c_str());
-  wave.m_szComment[0] = '\0';
-  const int32_t chart = state.m_nSelectedChart.load();
-  if (chart >= 0 && state.m_bCalibrationApplied.load() != 0 &&
-      static_cast<size_t>(chart) < state.m_chartNames.size()) {
-    CUtil::CopyText(wave.m_szComment, sizeof wave.m_szComment,
-                    state.m_chartNames[static_cast<size_t>(chart)].c_str());
-  }
+  CUtil::CopyText(wave.m_szTitle, sizeof wave.m_szTitle, FormatRangeTitle(fmin, fmax).c_str());
+  CUtil::CopyText(wave.m_szComment, sizeof wave.m_szComment, chartName.c_str());
   if (!wave.CloseCaptureFile(true)) {
     ctx.messages.ShowMessage(WithWords("Could not write to File...", wave.FailureWords()));
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path) {
+  const CSharedState& state = ctx.state;
+  // the chart in force names the microphone
+  std::string chartName;
+  const int32_t chart = state.m_nSelectedChart.load();
+  if (chart >= 0 && state.m_bCalibrationApplied.load() != 0 &&
+      static_cast<size_t>(chart) < state.m_chartNames.size()) {
+    chartName = state.m_chartNames[static_cast<size_t>(chart)];
+  }
+  // the range the recording's sweep covered, whatever the range fields show since
+  return WriteCaptureFile(ctx.Reading(), path, ctx.audio.Recording(), state.m_curveFmin,
+                          state.m_curveFmax, chartName);
+}
+
+bool SaveMeasurementCapture(const CaptureReadContext& ctx, const Measurement& measurement,
+                            const std::string& path) {
+  const Recording& recording = measurement.GetRecording();
+  const std::vector<int16_t> microphone =
+      recording.channels == 1 ? std::vector<int16_t>() : recording.Channel(0);
+  return WriteCaptureFile(ctx, path, recording.channels == 1 ? recording.samples : microphone,
+                          measurement.Fmin(), measurement.Fmax(), measurement.ChartName());
 }
 
 bool SaveAudioFile(const CaptureFileContext& ctx) {

@@ -84,6 +84,11 @@ void ReadRangeTitle(const char* title, double* fmin, double* fmax);
 // system's reason. The caller has passed CheckCaptureToSave.
 [[nodiscard]] bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path);
 
+// SaveCaptureFile of a Measurement: its recording's microphone channel, its range as title and
+// its chart's name as comment. False after the same messages.
+[[nodiscard]] bool SaveMeasurementCapture(const CaptureReadContext& ctx,
+                                          const Measurement& measurement, const std::string& path);
+
 // The whole command: CheckCaptureToSave, the save-file chooser (".wav", starting in
 // CaptureFileStartFolder), SaveCaptureFile. False when nothing was saved.
 [[nodiscard]] bool SaveAudioFile(const CaptureFileContext& ctx);

@@ -1,30 +1,43 @@
 #include "control/capture_response.h"
 
-#include <cstdint>
-#include <span>
+#include <chrono>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
+#include "base/messages.h"
 #include "base/shared_state.h"
 #include "base/user_messages.h"
-#include "calibration/micro_list_proc.h"
-#include "control/capture_files.h"
-#include "control/chart_correction.h"
-#include "control/curve_completion.h"
+#include "base/util.h"
+#include "control/failure_words.h"
 #include "control/measurement_request.h"
 #include "control/quorvel_core.h"
 #include "control/replay_verdict.h"
-#include "engine/audio_engine.h"
+#include "measurement/measurement_response.h"
+#include "measurement/offline_analysis.h"
 
 namespace quorvel {
 
-CaptureResponseResult LoadCaptureForResponse(CQuorvelCore& core,
+namespace {
+
+// The name a chart given by its path goes by, as the chart lists name it: the title of its
+// full path.
+std::string GivenChartName(const std::string& path) {
+  std::error_code ec;
+  const std::filesystem::path full = std::filesystem::absolute(path, ec);
+  return CUtil::FileTitleOfPath(ec ? path : full.string());
+}
+
+}  // namespace
+
+CaptureResponseResult LoadCaptureForResponse(const CaptureReadContext& ctx,
                                              const CaptureResponseRequest& request,
                                              LoadedResponseCapture* loaded, std::string* why) {
-  LoadedCaptureFile file;
-  if (!LoadCaptureFile(core.FileContext(), request.path, &file)) {
+  LoadedResponseCapture result;
+  if (!ReadCaptureFile(ctx, request.path, &result.file)) {
     return CaptureResponseResult::kFileRefused;
   }
-  LoadedResponseCapture result;
+  const LoadedCaptureFile& file = result.file.loaded;
   result.fmin = request.fminGiven ? request.fmin : file.fmin;
   result.fmax = request.fmaxGiven ? request.fmax : file.fmax;
   // given or from the title, the range keeps a measurement's limits (a title below 1.9 Hz
@@ -34,41 +47,70 @@ CaptureResponseResult LoadCaptureForResponse(CQuorvelCore& core,
     if (why != nullptr) *why = reason;
     return CaptureResponseResult::kRangeRefused;
   }
-  // a chart given is listed and selected as `analyze` applies it, so both name it alike
-  CMicroListProc& charts = core.MicroList();
-  if (!request.chartPath.empty() &&
-      !charts.ApplyChartFile(request.chartPath, result.fmin, result.fmax)) {
-    return CaptureResponseResult::kChartRefused;
+  // a chart given is named as `analyze` lists it; else the microphone the file names
+  std::string chartPath = request.chartPath;
+  std::string chartName;
+  if (!chartPath.empty()) {
+    chartName = GivenChartName(chartPath);
+  } else if (file.calibrationApplied) {
+    const int chart = ctx.state.m_nSelectedChart.load();
+    if (chart >= 0 && static_cast<size_t>(chart) < ctx.state.m_chartPaths.size() &&
+        static_cast<size_t>(chart) < ctx.state.m_chartNames.size()) {
+      chartPath = ctx.state.m_chartPaths[static_cast<size_t>(chart)];
+      chartName = ctx.state.m_chartNames[static_cast<size_t>(chart)];
+    }
   }
   if (!request.chartPath.empty() || file.calibrationApplied) {
-    const int chart = core.Shared().m_nSelectedChart.load();
-    if (!LoadChartCorrection(charts.ChartPath(chart), result.fmin, result.fmax,
-                             &result.correction)) {
-      core.Messages().ShowMessage(kMsgChartNotValid);
+    Result<ResolvedChart> chart = ResolveChart(chartPath, chartName, result.fmin, result.fmax);
+    if (!chart) {
+      ctx.messages.ShowMessage(chart.Message());
       return CaptureResponseResult::kChartRefused;
     }
-    result.chartName = charts.ChartName(chart);
+    result.chart = std::move(*chart);
   }
   if (loaded != nullptr) *loaded = std::move(result);
   return CaptureResponseResult::kOk;
 }
 
-CaptureResponseResult AnalyzeCaptureResponse(CQuorvelCore& core,
+CaptureResponseResult LoadCaptureForResponse(CQuorvelCore& core,
+                                             const CaptureResponseRequest& request,
+                                             LoadedResponseCapture* loaded, std::string* why) {
+  return LoadCaptureForResponse(core.FileContext().Reading(), request, loaded, why);
+}
+
+std::optional<Measurement> MeasureLoadedCapture(IUserMessages& messages,
+                                                const LoadedResponseCapture& loaded) {
+  const Recording& recording = *loaded.file.recording;
+  const OfflineCurve curve = AnalyseRecording(recording.samples, loaded.fmin, loaded.chart);
+  // the recording is judged as a replay of it is
+  ReplayVerdict verdict = JudgeReplay(curve.counters, static_cast<int>(curve.levels.size()),
+                                      recording.samples, loaded.fmin, loaded.fmax);
+  if (!verdict.failure.empty()) {
+    messages.ShowMessage(verdict.failure);
+    return std::nullopt;
+  }
+  Measurement::Parts parts;
+  parts.fmin = loaded.fmin;
+  parts.fmax = loaded.fmax;
+  parts.levels = curve.levels;
+  parts.warnings.replayed = true;
+  parts.warnings.replayTexts = std::move(verdict.warnings);
+  parts.recording = loaded.file.recording;
+  parts.chart = loaded.chart;
+  parts.tags = loaded.file.tags;
+  parts.caption = loaded.file.caption;
+  parts.madeAt = std::chrono::system_clock::now();
+  return Measurement(std::move(parts));
+}
+
+CaptureResponseResult AnalyzeCaptureResponse(IUserMessages& messages,
                                              const LoadedResponseCapture& loaded, double gateMs,
                                              CImpulseAnalysis* analysis,
                                              std::vector<std::string>* warnings) {
-  // the recording is judged as `analyze` judges it, from its replay
-  static_cast<void>(AnalyzeLoadedSamples(core.Audio(), core.Graph(), loaded.fmin, loaded.fmax));
-  ReplayVerdict verdict = JudgeLoadedReplay(core.Audio(), core.Graph(), loaded.fmin, loaded.fmax);
-  if (!verdict.failure.empty()) {
-    core.Messages().ShowMessage(verdict.failure);
-    return CaptureResponseResult::kRecordingRefused;
-  }
-  *warnings = std::move(verdict.warnings);
-  const std::span<const int16_t> samples = core.Audio().Loaded();
-  analysis->SetGate(gateMs);
-  analysis->SetCorrection(loaded.correction, loaded.chartName);
-  switch (analysis->Analyze(samples.data(), samples.size(), loaded.fmin, loaded.fmax)) {
+  const std::optional<Measurement> measurement = MeasureLoadedCapture(messages, loaded);
+  if (!measurement) return CaptureResponseResult::kRecordingRefused;
+  *warnings = measurement->Warnings().Texts();
+  switch (AnalyseMeasurementResponse(*measurement, gateMs, analysis)) {
     case ResponseStatus::kOk:
       return CaptureResponseResult::kOk;
     case ResponseStatus::kRangeRefused:
@@ -77,8 +119,15 @@ CaptureResponseResult AnalyzeCaptureResponse(CQuorvelCore& core,
     case ResponseStatus::kNoImpulse:
       break;
   }
-  core.Messages().ShowMessage(kMsgNoImpulse);
+  messages.ShowMessage(kMsgNoImpulse);
   return CaptureResponseResult::kNoImpulse;
+}
+
+CaptureResponseResult AnalyzeCaptureResponse(CQuorvelCore& core,
+                                             const LoadedResponseCapture& loaded, double gateMs,
+                                             CImpulseAnalysis* analysis,
+                                             std::vector<std::string>* warnings) {
+  return AnalyzeCaptureResponse(core.Messages(), loaded, gateMs, analysis, warnings);
 }
 
 }  // namespace quorvel

@@ -2,14 +2,19 @@
 // The impulse-response analysis of a saved capture file, as quorvel-cli's response command runs
 // it: the file loaded with Load Audio File's checks and messages, the range from its title tag
 // (or the one given), the microphone chart given or the one the file names, then the analysis.
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "control/capture_files.h"
+#include "measurement/measurement.h"
 #include "response/impulse_analysis.h"
 
 namespace quorvel {
 
 class CQuorvelCore;
+class IUserMessages;
 
 // What to analyse.
 struct CaptureResponseRequest {
@@ -31,28 +36,45 @@ enum class CaptureResponseResult {
   kRecordingRefused,  // the replay's verdict refuses the recording; its message has been shown
 };
 
-// The loaded capture, ready for AnalyzeCaptureResponse.
+// The loaded capture, ready for AnalyzeCaptureResponse: the file as it was read, the range
+// to analyse and the chart resolved for it.
 struct LoadedResponseCapture {
   double fmin = 0.0;  // the range analysed [Hz]
   double fmax = 0.0;
-  LevelCorrection correction;  // empty: no chart
-  std::string chartName;       // the chart's name, for the FRD comment
+  CaptureFileContents file;
+  std::optional<ResolvedChart> chart;  // none: no chart
 };
 
-// Loads the capture file into the core's engine and settles the range and the chart: the
-// load's refusals and "could not find microphone" go through the core's messages, as Load
-// Audio File shows them; a chart given replaces the file's own (as `analyze` applies it).
-// The range, given or the title's, follows a measurement's limits. Main thread, no measurement
-// running.
+// Reads the capture file once (ReadCaptureFile: no engine) and settles the range and the chart:
+// the read's refusals and "could not find microphone" go through ctx's messages, as Load Audio
+// File shows them; a chart given replaces the file's own and is read once. The range, given or
+// the title's, follows a measurement's limits. Main thread.
+[[nodiscard]] CaptureResponseResult LoadCaptureForResponse(const CaptureReadContext& ctx,
+                                                           const CaptureResponseRequest& request,
+                                                           LoadedResponseCapture* loaded,
+                                                           std::string* why);
+// The same with the core's file context and messages; the core's engine is not touched.
 [[nodiscard]] CaptureResponseResult LoadCaptureForResponse(CQuorvelCore& core,
                                                            const CaptureResponseRequest& request,
                                                            LoadedResponseCapture* loaded,
                                                            std::string* why);
 
-// Judges the samples the core's engine holds from LoadCaptureForResponse as `analyze` does
-// (their replay into the core's curve, then JudgeReplay: kRecordingRefused after its message,
-// else its warnings in *warnings), then analyses them over the loaded range, with its chart and
-// the request's gate, into *analysis. kNoImpulse after kMsgNoImpulse.
+// The Measurement of a loaded capture, as a replay of it gives one: its recording replayed
+// offline (measurement/offline_analysis.h) and judged by JudgeReplay. Without one
+// (kRecordingRefused) after the verdict's message; with one, the verdict's warnings are its
+// warnings.
+[[nodiscard]] std::optional<Measurement> MeasureLoadedCapture(IUserMessages& messages,
+                                                              const LoadedResponseCapture& loaded);
+
+// MeasureLoadedCapture, then the impulse-response analysis of that Measurement with the
+// request's gate into *analysis; the verdict's warnings in *warnings. kNoImpulse after
+// kMsgNoImpulse. No engine is used.
+[[nodiscard]] CaptureResponseResult AnalyzeCaptureResponse(IUserMessages& messages,
+                                                           const LoadedResponseCapture& loaded,
+                                                           double gateMs,
+                                                           CImpulseAnalysis* analysis,
+                                                           std::vector<std::string>* warnings);
+// The same with the core's messages.
 [[nodiscard]] CaptureResponseResult AnalyzeCaptureResponse(CQuorvelCore& core,
                                                            const LoadedResponseCapture& loaded,
                                                            double gateMs,

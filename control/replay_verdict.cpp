@@ -14,7 +14,7 @@ constexpr int kCurvePoints = CGraphical::kLastPoint + 1;
 
 }  // namespace
 
-ReplayVerdict JudgeReplay(const EngineCounters& counters, int points,
+ReplayVerdict JudgeReplay(const AnalysisCounters& counters, int points,
                           std::span<const int16_t> recording, double fmin, double fmax) {
   ReplayVerdict verdict;
   if (!counters.synced) {

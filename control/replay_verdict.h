@@ -14,7 +14,7 @@ namespace quorvel {
 
 class CAudio;
 class CGraphical;
-struct EngineCounters;
+struct AnalysisCounters;
 
 // Why a replayed recording gives no curve.
 constexpr char kMsgRecordingNoSync[] =
@@ -33,9 +33,9 @@ struct ReplayVerdict {
 };
 
 // The verdict on a replay of `recording` (its samples from the first one the analysis took)
-// over fmin..fmax, from the engine's counters after it and the points the curve took. Allocates;
+// over fmin..fmax, from the analysis' counters after it and the points the curve took. Allocates;
 // a few milliseconds.
-[[nodiscard]] ReplayVerdict JudgeReplay(const EngineCounters& counters, int points,
+[[nodiscard]] ReplayVerdict JudgeReplay(const AnalysisCounters& counters, int points,
                                         std::span<const int16_t> recording, double fmin,
                                         double fmax);
 

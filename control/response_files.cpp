@@ -17,7 +17,7 @@ bool SaveBytes(const std::string& path, const void* data, std::size_t count,
   std::string words;
   // an analysis without a result has nothing to write: no empty file stands in for it
   if (count > 0 && WriteWholeFile(path, data, count, &words)) return true;
-  if (failureWords != nullptr) *failureWords = WithWords(kMsgCannotSaveResponseFile, words);
+  if (failureWords != nullptr) *failureWords = WithWords(kMsgCannotSaveFile, words);
   return false;
 }
 

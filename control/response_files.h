@@ -3,16 +3,14 @@
 // not at all (base/atomic_file.h). Both front ends save through these.
 #include <string>
 
+#include "base/messages.h"
 #include "response/impulse_analysis.h"
 
 namespace quorvel {
 
-// The first line of a failed save's message, as Save Curve words it.
-inline constexpr char kMsgCannotSaveResponseFile[] = "Cannot save the file to disk...";
-
 // Each writes its file for an analysis with a result (response/response_export.h has the
 // formats) and returns true; false when nothing was written, with *failureWords (may be null)
-// set to kMsgCannotSaveResponseFile and, on a second line, the path and the system's reason
+// set to kMsgCannotSaveFile and, on a second line, the path and the system's reason
 // ("/data/speaker.frd: No space left on device"). An analysis without a result writes nothing.
 // User-interface thread (or quorvel-cli's main thread).
 

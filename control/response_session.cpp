@@ -98,7 +98,7 @@ bool CResponseSession::Analyse() {
     if (LoadChartCorrection(sequence.CurveChartPath(), fmin, fmax, &correction)) {
       chartName = sequence.CurveChartName();
     } else {
-      messages.ShowMessage("The response curve of the selected microphone is not valid");
+      messages.ShowMessage(kMsgChartNotValid);
     }
   }
   m_analysis->SetCorrection(std::move(correction), chartName);
@@ -130,7 +130,15 @@ bool CResponseSession::SetGate(const std::string& text) {
     m_messages.ShowMessage(refusal);
     return false;
   }
-  if (gateMs != m_analysis->GateMs()) m_analysis->SetGate(gateMs);
+  if (gateMs == m_analysis->GateMs()) return true;
+  try {
+    m_analysis->SetGate(gateMs);
+  } catch (const std::bad_alloc&) {
+    // the gated response did not fit: the window stays, with no analysis
+    ForgetAnalysis();
+    m_messages.ShowMessage(kMsgNoMemoryForResponse);
+    return false;
+  }
   return true;
 }
 
@@ -165,7 +173,7 @@ bool CResponseSession::Export(const char* extension, Writer write) {
   m_lastExport = path;
   std::string failure;
   if (!write(path, *m_analysis, &failure)) {
-    messages.ShowMessage(failure.empty() ? std::string(kMsgCannotSaveResponseFile) : failure);
+    messages.ShowMessage(failure.empty() ? std::string(kMsgCannotSaveFile) : failure);
     return false;
   }
   return true;

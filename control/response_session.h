@@ -57,7 +57,8 @@ class CResponseSession {
 
   // The gate from a choice or a typed text (ParseGate against the result's ungated window).
   // True when it is taken (also unchanged); false after a message naming the rule, the gate
-  // kept as it was. GateMs is the gate as applied to the result (0: none).
+  // kept as it was. GateMs is the gate as applied to the result (0: none). When memory runs
+  // out for the gated response, false after "Not enough memory...", with no analysis left.
   bool SetGate(const std::string& text);
   [[nodiscard]] double GateMs() const { return m_analysis->AppliedGateMs(); }
 

@@ -1,5 +1,6 @@
 #include "control/save_curve.h"
 
+#include "base/messages.h"
 #include "base/preferences.h"
 #include "base/user_messages.h"
 #include "control/capture_files.h"
@@ -20,7 +21,7 @@ bool SaveCurve(CGraphical& graph, IPreferences& preferences, IUserMessages& mess
   preferences.WriteString(kPrefCurves, path);
   std::string failureWords;
   if (!writePicture || !writePicture(path, &failureWords)) {
-    messages.ShowMessage(WithWords("Cannot save the file to disk...", failureWords));
+    messages.ShowMessage(WithWords(kMsgCannotSaveFile, failureWords));
     return false;
   }
   return true;

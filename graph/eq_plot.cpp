@@ -9,6 +9,7 @@
 #include <cmath>
 #include <utility>
 
+#include "base/messages.h"
 #include "graph/graph_resources.h"
 #include "graph/graph_scales.h"
 #include "graph/graphical.h"
@@ -22,8 +23,7 @@ constexpr int kMarginLeft = 52;  // room for the title, the labels and the legen
 constexpr int kMarginRight = 52;
 constexpr int kMarginTop = 26;
 constexpr int kMarginBottom = 26;
-constexpr int kPngDotsPerMetre = 2777;  // as the other pictures carry it
-constexpr char kMsgCannotSave[] = "Cannot save the file to disk...";
+constexpr int kPngDotsPerMetre = 2777;    // as the other pictures carry it
 constexpr int kColorLabel = 17;           // 64, 64, 64
 constexpr int kColorTarget = 17;          // the target in the labels' grey
 constexpr double kResidualSpanDb = 12.0;  // -6 .. +6 dB, 2 dB a row
@@ -167,7 +167,7 @@ void PaintEqPlots(QPainter& painter, const EqPlotCurves& c) {
 
 bool SaveEqPicture(const std::string& path, const EqPlotCurves& curves, std::string* failureWords) {
   const auto fail = [&](const std::string& words) {
-    *failureWords = std::string(kMsgCannotSave) + "\n" + words;
+    *failureWords = std::string(kMsgCannotSaveFile) + "\n" + words;
     return false;
   };
   QImage image(kEqPictureWidth, 2 * kEqPlotHeight, QImage::Format_RGB32);

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <vector>
 
+#include "base/messages.h"
 #include "base/number_text.h"
 #include "graph/graph_resources.h"
 #include "graph/plot_frame.h"
@@ -24,7 +25,6 @@ constexpr int kLegendWidth = 230;  // right of the plot: a line sample and the n
 constexpr int kLegendRow = 16;
 constexpr int kPngDotsPerMetre = 2777;  // as the curve pictures carry it
 constexpr double kFitDepthDb = 100.0;   // a fitted axis reaches at most this below the top
-constexpr char kMsgCannotSave[] = "Cannot save the file to disk...";
 
 // Okabe and Ito's colours, told apart with each kind of colour blindness; black last, so a
 // result drawn in black stands alone among up to seven sources.
@@ -240,7 +240,7 @@ void PaintOverlay(QPainter& painter, const QRect& rect, std::span<const Trace> t
 bool SaveOverlayPicture(const std::string& path, std::span<const Trace> traces,
                         const OverlayPictureOptions& options, std::string* failureWords) {
   const auto fail = [&](const std::string& words) {
-    if (failureWords != nullptr) *failureWords = kMsgCannotSave + ("\n" + words);
+    if (failureWords != nullptr) *failureWords = kMsgCannotSaveFile + ("\n" + words);
     return false;
   };
   QImage image(kOverlayPictureWidth, kOverlayPictureHeight, QImage::Format_RGB32);

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "base/atomic_file.h"
+#include "base/messages.h"
 #include "base/number_text.h"
 #include "graph/graph_resources.h"
 #include "graph/graph_scales.h"
@@ -21,7 +22,6 @@ namespace quorvel {
 namespace {
 
 constexpr int kPngDotsPerMetre = 2777;  // as the curve pictures carry it
-constexpr char kMsgCannotSave[] = "Cannot save the file to disk...";
 
 QString Latin1(const std::string& text) {
   return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
@@ -232,7 +232,8 @@ bool SavePlotPicture(const std::string& path, int width, int height,
                      const std::function<void(QPainter&)>& paint, std::string* failureWords) {
   const auto fail = [&](const std::string& words) {
     if (failureWords != nullptr) {
-      *failureWords = words.empty() ? std::string(kMsgCannotSave) : kMsgCannotSave + ("\n" + words);
+      *failureWords =
+          words.empty() ? std::string(kMsgCannotSaveFile) : kMsgCannotSaveFile + ("\n" + words);
     }
     return false;
   };

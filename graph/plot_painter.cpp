@@ -9,6 +9,7 @@
 #include <QString>
 #include <algorithm>
 
+#include "base/messages.h"
 #include "graph/dialog_font.h"
 #include "graph/graph_resources.h"
 #include "graph/plot_cursor.h"
@@ -40,7 +41,6 @@ constexpr double kPhaseOpacity = 0.7;
 constexpr double kFarOff = 1e4;  // [pixels] beyond the area: where a far point is clamped
 constexpr int kMonoPixels = 11;
 constexpr int kPngDotsPerMetre = 2777;  // as the curve pictures carry it, at 1x
-constexpr char kMsgCannotSave[] = "Cannot save the file to disk...";
 
 // The fixed light look.
 const QColor kBackground(255, 255, 255);
@@ -446,7 +446,7 @@ QImage RenderPlotImage(const CPlotView& view, const PlotScene& scene, const QSiz
 bool SavePlotPicture(const std::string& path, const CPlotView& view, const PlotScene& scene,
                      const QSize& size, double devicePixelRatio, std::string* failureWords) {
   const auto fail = [&](const std::string& words) {
-    if (failureWords != nullptr) *failureWords = kMsgCannotSave + ("\n" + words);
+    if (failureWords != nullptr) *failureWords = kMsgCannotSaveFile + ("\n" + words);
     return false;
   };
   const QImage image = RenderPlotImage(view, scene, size, devicePixelRatio);

@@ -10,6 +10,7 @@
 
 #include <functional>
 
+#include "base/messages.h"
 #include "base/number_text.h"
 #include "graph/graph_resources.h"
 #include "graph/graphical.h"
@@ -252,7 +253,7 @@ void PaintResponsePlot(QPainter& painter, const QRect& rect, ResponsePlot plot,
 bool SaveResponsePicture(const std::string& path, const CImpulseAnalysis& analysis,
                          std::string* failureWords) {
   if (!analysis.HasResult()) {  // nothing to show: no empty picture stands in
-    if (failureWords != nullptr) *failureWords = "Cannot save the file to disk...";
+    if (failureWords != nullptr) *failureWords = kMsgCannotSaveFile;
     return false;
   }
   return SavePlotPicture(

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <vector>
 
+#include "base/messages.h"
 #include "base/number_text.h"
 #include "graph/graph_resources.h"
 #include "graph/graph_scales.h"
@@ -30,7 +31,7 @@ constexpr double kSpectrogramSpanDb = 60.0;
 constexpr int kLevelBarWidth = 14;
 
 bool Fails(std::string* failureWords) {
-  if (failureWords != nullptr) *failureWords = "Cannot save the file to disk...";
+  if (failureWords != nullptr) *failureWords = kMsgCannotSaveFile;
   return false;
 }
 

@@ -93,7 +93,8 @@ class CImpulseAnalysis {
   // half of the gate. 0 or less: no gate, the linear response is kept up to half-way to the
   // second harmonic's response and as far before the peak (at most 1.5 s either side), with
   // half-Hann tapers over the outer eighth of each side. A gate longer than that is cut to it.
-  // Kept across analyses.
+  // Kept across analyses. When memory runs out for the gated response (std::bad_alloc), the
+  // object is left as a new one, as after a failed Analyze.
   void SetGate(double gateMs);
   [[nodiscard]] double GateMs() const { return m_gateMs; }
   // The gate as it is applied [ms]: GateMs() cut to UngatedWindowMs() (once a signal has been

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <new>
 #include <utility>
 
 #include "response/impulse_analysis.h"
@@ -111,7 +112,14 @@ double CImpulseAnalysis::Correction(double frequencyHz) const {
 
 void CImpulseAnalysis::SetGate(double gateMs) {
   m_gateMs = gateMs > 0.0 ? gateMs : 0.0;
-  if (m_bValid) BuildGated();
+  if (!m_bValid) return;
+  try {
+    BuildGated();
+  } catch (const std::bad_alloc&) {
+    // a gated spectrum half made is no result: the object starts again as a new one would
+    ReleaseTransforms();
+    throw;
+  }
 }
 
 void CImpulseAnalysis::SetCorrection(LevelCorrection correction, std::string name) {
