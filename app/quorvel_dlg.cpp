@@ -11,6 +11,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
+#include <QStandardPaths>
+#include <ctime>
 
 #include "app/about_dlg.h"
 #include "app/app_icon.h"
@@ -23,7 +25,9 @@
 #include "app/up_down.h"
 #include "base/shared_state.h"
 #include "calibration/micro_select.h"
+#include "control/data_folders.h"
 #include "control/quorvel_core.h"
+#include "control/settings_file.h"
 #include "control/slider_positions.h"
 #include "control/window_placement.h"
 #include "graph/curve_image_export.h"
@@ -90,6 +94,7 @@ CQuorvelDlg::CQuorvelDlg(CQuorvelCore& core, QWidget* parent)
   m_control.SetCurvePictureWriter([this](const std::string& path, std::string* failureWords) {
     return m_core.Graph().SaveCurveImage(path, &m_core.Messages(), failureWords);
   });
+  StartWorkbench();
   m_control.Initialise();
 
   m_pollTimer.setInterval(kPollTimerMs);
@@ -98,6 +103,17 @@ CQuorvelDlg::CQuorvelDlg(CQuorvelCore& core, QWidget* parent)
   connect(&m_meterTimer, &QTimer::timeout, this, &CQuorvelDlg::OnMeterTimer);
   m_pollTimer.start();
   m_meterTimer.start();
+}
+
+void CQuorvelDlg::StartWorkbench() {
+  // The session starts with the window, in the data folders' base (never a build tree).
+  const CSharedState& shared = m_core.Shared();
+  const std::string userDataDir = ApplicationFolder(
+      QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toStdString());
+  m_core.StartWorkbench(DataFolderBase(shared.m_szInstallDataDir, shared.m_szExeDir,
+                                       IsPortableCopy(shared.m_szExeDir), userDataDir),
+                        static_cast<int64_t>(std::time(nullptr)));
+  // The Measurements window refreshes its list through m_control.SetOnMeasurementKept.
 }
 
 CQuorvelDlg::~CQuorvelDlg() {

@@ -148,6 +148,7 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   void Place(QWidget* widget, const QRect& where, Anchor anchor = Anchor::kStay);
   void PlaceLabel(const char* text, const QRect& where, Anchor anchor = Anchor::kStay);
   void CreateControls();
+  void StartWorkbench();
   void SetToolTips();
   void LayOutControls();
   void PlaceOnScreen();

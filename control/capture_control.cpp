@@ -9,16 +9,20 @@
 #include <cstring>
 #include <thread>
 
+#include "base/messages.h"
 #include "base/preferences.h"
 #include "base/shared_state.h"
 #include "base/user_messages.h"
 #include "base/util.h"
 #include "control/capture_files.h"
 #include "control/curve_completion.h"
+#include "control/failure_words.h"
 #include "control/measurement_request.h"
 #include "control/measurement_sequence.h"
 #include "control/quorvel_core.h"
 #include "control/slider_positions.h"
+#include "control/workbench/workbench_session.h"
+#include "control/workbench/workbench_traces.h"
 #include "engine/audio_engine.h"
 #include "graph/graphical.h"
 
@@ -221,6 +225,7 @@ void CCaptureControl::OnCaptureButton() {
   m_shared.m_curveFmin = m_range.ReadFminField();
   m_shared.m_curveFmax = m_range.ReadFmaxField();
   m_graph.ClearCurve();
+  ShowWorkbenchTraces();
   m_shared.m_bCurveEndNotified.store(0, std::memory_order_release);
   // the selected or remembered chart for the coming range; it may ask whether to apply it
   m_core.MicroList().PrepareCalibration(m_shared.m_curveFmin, m_shared.m_curveFmax);
@@ -270,6 +275,7 @@ void CCaptureControl::OnCaptureButton() {
 void CCaptureControl::EndCapture() {
   if (m_sequence.IsRunning()) {
     static_cast<void>(m_sequence.Finish());  // EndCapture, then the playback stop waited for
+    KeepFinishedRun();
   } else {
     m_sequence.EndCapture();
   }
@@ -302,6 +308,7 @@ void CCaptureControl::OnLoadAudioFile() {
     m_window.RepaintNow();
     return;
   }
+  m_replayFile = loaded.path;
   SetCalibrationButton(loaded.calibrationApplied);
   ApplySmoothing(false);
   m_graph.ClearCurve();
@@ -324,6 +331,7 @@ void CCaptureControl::OnSaveCurve() {
 bool CCaptureControl::StartReplay() {
   if (Capturing() || m_sequence.IsRunning()) return false;
   m_graph.ClearCurve();
+  ShowWorkbenchTraces();
   m_window.RepaintNow();
   m_pointsSeen = m_graph.m_pointsAdded.load(std::memory_order_acquire);
   m_replaying = true;
@@ -383,6 +391,8 @@ void CCaptureControl::ShowWaitInCaption() {
 void CCaptureControl::OnRunEnded(SequenceStatus status) {
   if (m_replaying) {
     static_cast<void>(m_sequence.Finish());  // the playback stopped, the samples freed
+    KeepFinishedRun();
+    m_replayFile.clear();
     m_replaying = false;
     m_graph.UpdateHasCurve();
     SyncButtons();
@@ -395,6 +405,33 @@ void CCaptureControl::OnRunEnded(SequenceStatus status) {
   EndCapture();
   if (status != SequenceStatus::kComplete) return;
   for (const std::string& warning : m_sequence.Warnings()) m_messages.ShowMessage(warning);
+}
+
+void CCaptureControl::KeepFinishedRun() {
+  const std::optional<Measurement>& last = m_sequence.LastMeasurement();
+  if (!last || m_keptMadeAt == last->MadeAt()) return;  // no new complete run
+  m_keptMadeAt = last->MadeAt();
+  CWorkbenchSession& workbench = m_core.Workbench();
+  if (workbench.DataFolder().empty()) return;  // no session: a front end without one
+  std::string id;
+  std::string words;
+  bool kept = false;
+  if (!last->Warnings().replayed) {
+    kept = workbench.KeepMeasurement(m_core.FileContext(), *last, &id, &words);
+  } else if (!m_replayFile.empty()) {
+    kept = workbench.KeepReplay(m_replayFile, *last, &id, &words);
+  } else {
+    return;  // samples replayed from no file
+  }
+  if (!kept) m_messages.ShowMessage(WithWords(kMsgNotKept, words));
+  if (!id.empty()) {
+    ShowWorkbenchTraces();
+    if (m_onKept) m_onKept();
+  }
+}
+
+void CCaptureControl::ShowWorkbenchTraces() {
+  m_graph.SetTraces(ShownLiveTraces(m_core.Workbench()));
 }
 
 void CCaptureControl::Quit() {

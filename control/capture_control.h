@@ -1,7 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -104,6 +106,12 @@ class CCaptureControl {
   // (SetCurvePictureWriter).
   void OnSaveCurve();
   void SetCurvePictureWriter(CurvePictureWriter write) { m_writePicture = std::move(write); }
+  // The graph draws the workbench's shown measurements behind its live curve: at the start of
+  // every run, once a run is kept, and whenever the Measurements window changes what it shows.
+  void ShowWorkbenchTraces();
+  // Called once a completed measurement or replay has been kept in the workbench's session
+  // (the Measurements window refreshes its list).
+  void SetOnMeasurementKept(std::function<void()> kept) { m_onKept = std::move(kept); }
   // The replay of the samples Load Audio File put into the engine: the start button is greyed
   // until the samples have run out. False (after a message) when the playback cannot start.
   bool StartReplay();
@@ -150,6 +158,10 @@ class CCaptureControl {
   void InputFailureShown();
   void TickMeasurement();
   void OnRunEnded(SequenceStatus status);
+  // A run that ended with a new complete measurement: its capture into the workbench's session
+  // (a replay by its file's path) before the window shows its end. A failure is said once and
+  // the measurement stays in memory (the sequence's last measurement, Save Audio File).
+  void KeepFinishedRun();
   void ShowWaitInCaption();
   // The buttons as the shared flags say, each told only when it changes.
   void SyncButtons();
@@ -167,6 +179,9 @@ class CCaptureControl {
   CLevelMeter m_meter;
   std::function<bool()> m_selectMicrophone;
   CurvePictureWriter m_writePicture;
+  std::function<void()> m_onKept;
+  std::string m_replayFile;  // the capture file Load Audio File replays; empty for none
+  std::optional<std::chrono::system_clock::time_point> m_keptMadeAt;  // of the last run kept
 
   int m_lastGainPos = -1;
   int m_lastVolumePos = -1;

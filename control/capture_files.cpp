@@ -81,15 +81,20 @@ std::string CaptureFileStartFolder(const CSharedState& state) {
   return ChooserStartFolder(state.m_szWavPath, state.m_szExeDir);
 }
 
-bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path) {
+namespace {
+
+// remember: the file becomes the last capture file (m_szWavPath and "Wav") once it is created.
+bool WriteCaptureFile(const CaptureFileContext& ctx, const std::string& path, bool remember) {
   CWave& wave = ctx.wave;
   CSharedState& state = ctx.state;
   if (!wave.CreateCaptureFile(path.c_str())) {
     ctx.messages.ShowMessage(WithWords("Could not create File!", wave.FailureWords()));
     return false;
   }
-  CUtil::CopyText(state.m_szWavPath, path.c_str());
-  ctx.preferences.WriteString(kPrefWav, state.m_szWavPath);
+  if (remember) {
+    CUtil::CopyText(state.m_szWavPath, path.c_str());
+    ctx.preferences.WriteString(kPrefWav, state.m_szWavPath);
+  }
 
   const std::span<const int16_t> recording = ctx.audio.Recording();
   if (!wave.WriteSamples(recording.data(), recording.size())) {
@@ -99,8 +104,9 @@ bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path) {
   }
 
   CUtil::CopyText(wave.m_szArtist, sizeof wave.m_szArtist, "Quorvel");
-  CUtil::CopyText(wave.m_szAlbum, sizeof wave.m_szAlbum,
-                  CUtil::StripExtension(CUtil::FileNameOfPath(state.m_szWavPath)));
+  CUtil::CopyText(
+      wave.m_szAlbum, sizeof wave.m_szAlbum,
+      CUtil::StripExtension(CUtil::FileNameOfPath(remember ? state.m_szWavPath : path.c_str())));
   // the range the recording's sweep covered, whatever the range fields show since
   CUtil::CopyText(wave.m_szTitle, sizeof wave.m_szTitle,
                   FormatRangeTitle(state.m_curveFmin, state.m_curveFmax).c_str());
@@ -116,6 +122,16 @@ bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path) {
     return false;
   }
   return true;
+}
+
+}  // namespace
+
+bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path) {
+  return WriteCaptureFile(ctx, path, true);
+}
+
+bool KeepCaptureFile(const CaptureFileContext& ctx, const std::string& path) {
+  return WriteCaptureFile(ctx, path, false);
 }
 
 bool SaveAudioFile(const CaptureFileContext& ctx) {
@@ -298,6 +314,7 @@ bool LoadCapture(const CaptureFileContext& ctx, const std::string& path, bool wi
                       "Playing \"%s\" captured with microphone \"%s\"", loaded.name.c_str(),
                       state.m_chartNames[static_cast<size_t>(chart)].c_str());
   }
+  loaded.path = path;
   if (result != nullptr) *result = loaded;
   return true;
 }

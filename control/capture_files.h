@@ -67,6 +67,10 @@ void ReadRangeTitle(const char* title, double* fmin, double* fmax);
 // system's reason. The caller has passed CheckCaptureToSave.
 [[nodiscard]] bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path);
 
+// The same file, written as SaveCaptureFile writes it, that does not become the last capture
+// file: the session's own copy of a finished measurement leaves the choosers where they were.
+[[nodiscard]] bool KeepCaptureFile(const CaptureFileContext& ctx, const std::string& path);
+
 // The whole command: CheckCaptureToSave, the save-file chooser (".wav", starting in
 // CaptureFileStartFolder), SaveCaptureFile. False when nothing was saved.
 [[nodiscard]] bool SaveAudioFile(const CaptureFileContext& ctx);
@@ -79,6 +83,7 @@ struct LoadedCaptureFile {
   double fmax = 20000.0;
   std::string name;                 // the album tag, or the file's title
   bool calibrationApplied = false;  // a chart named by the file was loaded and selected
+  std::string path;                 // the file, as given
 };
 
 // True while anything of a measurement is active: a capture, a playing sweep, an open input or
