@@ -186,9 +186,17 @@ void CGraphical::DrawLevelLabels(double bottom, double top) {
 
 void CGraphical::DrawTraces(const View& view) {
   CGraphCanvas& canvas = *m_pResources->m_canvas;
+  // smoothed as the live curve is, so that they compare alike
+  const bool smoothing = m_shared.m_bSmoothing.load(std::memory_order_acquire) != 0;
+  double smoothed[kLastPoint + 1];
   for (const TraceCurve& trace : m_traces) {
     const int count = static_cast<int>(trace.levels.size());
     if (count == 0 || !(trace.fmin > 0.0) || !(trace.fmax > trace.fmin)) continue;
+    const double* levels = trace.levels.data();
+    if (smoothing && count == kLastPoint + 1) {
+      SmoothLevels(levels, smoothed);
+      levels = smoothed;
+    }
     const QRgb colour =
         qRgb(static_cast<int>((trace.rgb >> 16) & 0xff), static_cast<int>((trace.rgb >> 8) & 0xff),
              static_cast<int>(trace.rgb & 0xff));
@@ -200,7 +208,7 @@ void CGraphical::DrawTraces(const View& view) {
       const int index = DisplayedCurveIndex(k, view.fmin, view.fmax, trace.fmin, trace.fmax);
       const bool covered =
           f >= trace.fmin * (1.0 - 1e-9) && f <= trace.fmax * (1.0 + 1e-9) && index < count;
-      const double v = covered ? trace.levels[static_cast<size_t>(index)] : kEmptyLevel;
+      const double v = covered ? levels[index] : kEmptyLevel;
       if (!(v >= kNoSignalLevel)) {
         joined = false;
         continue;

@@ -83,6 +83,9 @@ class CGraphical : public ICurveListener {
   // 1000 it reads the curve mirrored about its last point (x(1000 + i) = point 1000 - i), so a
   // constant curve stays constant and the last points are smoothed with the curve's own shape.
   void Smooth();
+  // The same smoothing of any whole curve: levels[0..1000] into smoothed[0..1000], by the kernel
+  // BuildSmoothingKernel made.
+  void SmoothLevels(const double* levels, double* smoothed) const;
 
   // Row of the microphone dialog's chart preview for a level: -30..+20 dB over rows 0..249.
   [[nodiscard]] static int ChartLevelToRow(double levelDb);

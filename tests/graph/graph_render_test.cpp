@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "base/shared_state.h"
@@ -254,33 +255,25 @@ TEST_F(GraphRenderTest, CurveLevelsSitAtTheirHeights) {
   EXPECT_EQ(At(500, 22), kRed);  // 426 - 404.55 rounds to 21, raised to the axis
 }
 
-// Traces behind the live curve: each in its colour over its own range only, under the live
-// curve; without any, the very picture drawn before.
+// Traces: in their colours over their own ranges only (200 Hz at x 365.3, 2000 Hz at 698.7),
+// under the live curve (-20 dB at 336); without any, the very picture drawn before.
 TEST_F(GraphRenderTest, TracesAreDrawnBehindTheLiveCurveOverTheirOwnRange) {
   FillCurve([](int) { return -20.0; });
   const QImage without = Paint().copy();
   const auto flat = [](double fmin, double fmax, double level) {
     return CGraphical::TraceCurve{fmin, fmax, std::vector<double>(1001, level), 0xCC3311};
   };
-  const QRgb colour = Rgb(0xCC, 0x33, 0x11);
-  struct Case {
-    const char* what;
-    CGraphical::TraceCurve trace;
-    int x, h;  // 426 + round(4.5 * level): -33 dB at 277, -20 dB at 336
-    QRgb expected;
+  const std::vector<std::tuple<CGraphical::TraceCurve, int, int, QRgb>> cases = {
+      {flat(20, 20000, -33), 500, 277, Rgb(0xCC, 0x33, 0x11)},
+      {flat(200, 2000, -33), 366, 277, Rgb(0xCC, 0x33, 0x11)},
+      {flat(200, 2000, -33), 360, 277, kBackground},
+      {flat(200, 2000, -33), 710, 277, kBackground},
+      {flat(20, 20000, -20), 500, 336, kRed},
   };
-  const std::vector<Case> cases = {
-      {"in its colour", flat(20, 20000, -33), 500, 277, colour},
-      {"from its fmin", flat(200, 2000, -33), 366, 277, colour},  // 200 Hz at x 365.3
-      {"not below it", flat(200, 2000, -33), 360, 277, kBackground},
-      {"nor above its fmax", flat(200, 2000, -33), 710, 277, kBackground},  // 2000 Hz at 698.7
-      {"under the live curve", flat(20, 20000, -20), 500, 336, kRed},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    graph.SetTraces({c.trace});
+  for (const auto& [trace, x, h, expected] : cases) {
+    graph.SetTraces({trace});
     Paint();
-    EXPECT_EQ(At(c.x, c.h), c.expected);
+    EXPECT_EQ(At(x, h), expected) << x << " " << h;
   }
   graph.SetTraces({});
   EXPECT_EQ(Paint(), without);
