@@ -119,7 +119,9 @@ void CPolarSeriesDialog::CreateControls() {
   m_status = new QLabel(this);
   m_progress = new QProgressBar(this);
   m_progress->setFormat("%v of %m angles");
+  m_status->setWordWrap(true);
   m_angleList = new QListWidget(this);
+  m_angleList->setMaximumHeight(160);
   m_angleList->setToolTip("Each angle of the series and where it stands");
   m_views = new CPolarSeriesViews(m_messages, this);
 
@@ -142,17 +144,21 @@ void CPolarSeriesDialog::CreateControls() {
   buttons->addWidget(m_resume);
   buttons->addStretch(1);
   buttons->addWidget(m_showViews);
+  // the fields and buttons beside the angles' progress, the views under them
   auto* left = new QVBoxLayout;
   left->addLayout(form);
   left->addLayout(buttons);
-  left->addWidget(m_status);
-  left->addWidget(m_progress);
-  left->addWidget(m_angleList, 1);
+  left->addStretch(1);
+  auto* right = new QVBoxLayout;
+  right->addWidget(m_status);
+  right->addWidget(m_progress);
+  right->addWidget(m_angleList, 1);
   auto* top = new QHBoxLayout;
-  top->addLayout(left, 2);
+  top->addLayout(left, 3);
+  top->addLayout(right, 2);
   auto* layout = new QVBoxLayout(this);
-  layout->addLayout(top, 2);
-  layout->addWidget(m_views, 3);
+  layout->addLayout(top);
+  layout->addWidget(m_views, 1);
 }
 
 bool CPolarSeriesDialog::ReadPlan(PolarSeriesPlan* plan) {
@@ -357,6 +363,17 @@ bool CPolarSeriesDialog::ShowViews() {
     m_messages.ShowMessage(failure, kTitle);
     return false;
   }
+  m_status->setText(
+      QString("Views of %1 captures of \"%2\", gated at %3 ms%4")
+          .arg(series.responses.size())
+          .arg(QString::fromStdString(name))
+          .arg(m_gate->value())
+          .arg(warnings.empty() ? QString() : QString("; %1 warnings").arg(warnings.size())));
+  m_status->setToolTip(QString::fromStdString([&] {
+    std::string all;
+    for (const std::string& warning : warnings) all += warning + "\n";
+    return all;
+  }()));
   m_views->SetSeries(std::move(series));
   return true;
 }

@@ -104,7 +104,10 @@ void PaintDirectivityMap(QPainter& painter, const QRect& rect, const PolarSeries
                     std::isfinite(db) ? LevelScaleColour(1.0 + (db - top) / kSpanDb).rgb()
                                       : PaletteColor(kColorBackground));
     }
-    painter.drawImage(QRectF(plot.left(), y0, columns, std::max(1.0, y1 - y0)), line);
+    // whole pixel rows, so that neighbouring bands meet without a seam at any size
+    const double rowTop = std::floor(y0);
+    painter.drawImage(QRectF(plot.left(), rowTop, columns, std::max(1.0, std::ceil(y1) - rowTop)),
+                      line);
   }
   DrawFrequencyAxis(painter, plot, fonts, series.fmin, series.fmax);
   // the angles up the left, each measured one ticked
