@@ -60,8 +60,8 @@ CPolarSeriesDialog::CPolarSeriesDialog(CQuorvelCore& core, PolarRequestSource re
 CPolarSeriesDialog::~CPolarSeriesDialog() {
   m_tick.stop();
   m_pauseTimer.stop();
-  m_run.reset();  // a measurement still running ends here
-  if (m_running && m_runningHook) m_runningHook(false);
+  // a measurement still running ends here; the opener, going away itself, is not told
+  m_run.reset();
 }
 
 void CPolarSeriesDialog::CreateControls() {
@@ -390,6 +390,11 @@ void CPolarSeriesDialog::SyncButtons() {
 void CPolarSeriesDialog::closeEvent(QCloseEvent* event) {
   StopSeries();
   QDialog::closeEvent(event);
+}
+
+void CPolarSeriesDialog::reject() {
+  StopSeries();
+  QDialog::reject();
 }
 
 }  // namespace quorvel

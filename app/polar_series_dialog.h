@@ -72,7 +72,9 @@ class CPolarSeriesDialog : public QDialog {
   CPolarSeriesViews* Views() const { return m_views; }
 
  protected:
+  // Closed (or Escape): a running series stops first, its saved angles kept.
   void closeEvent(QCloseEvent* event) override;
+  void reject() override;
 
  private:
   void CreateControls();
