@@ -21,6 +21,7 @@
 #include "app/graph_area.h"
 #include "app/help_window.h"
 #include "app/level_meter_widget.h"
+#include "app/polar_series_dialog.h"
 #include "app/screen_fit.h"
 #include "app/up_down.h"
 #include "base/shared_state.h"
@@ -429,10 +430,22 @@ void CQuorvelDlg::ShowResponseWindow() {
   static_cast<void>(m_responseWindow->ShowAnalysis());
 }
 
+void CQuorvelDlg::ShowPolarSeries() {
+  auto* polar = new CPolarSeriesDialog(
+      m_core, [this](MeasurementRequest* request) { return m_control.CurrentRequest(request); },
+      CaptureFileStartFolder(m_core.Shared()), this, m_windowMessages);
+  polar->setAttribute(Qt::WA_DeleteOnClose);
+  polar->setWindowModality(Qt::WindowModal);
+  polar->SetRunningHook([this](bool running) { m_control.SetRunElsewhere(running); });
+  polar->show();
+}
+
 QMenu* CQuorvelDlg::CreateWindowMenu() {
   auto* menu = new QMenu(this);
   QAction* response = menu->addAction(kResponseEntry, this, [this] { ShowResponseWindow(); });
   response->setEnabled(CResponseSession::Available(m_core));
+  menu->addAction(kPolarEntry, this, [this] { ShowPolarSeries(); })
+      ->setEnabled(!m_control.Capturing());
   menu->addAction(kAboutEntry, this, [this] { ShowAbout(); });
   return menu;
 }

@@ -53,6 +53,7 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   static constexpr int kCommandSettleMs = 2000;
   static constexpr char kAboutEntry[] = "&About Quorvel...";
   static constexpr char kResponseEntry[] = "&Impulse Response and Distortion...";
+  static constexpr char kPolarEntry[] = "&Polar Series...";
   // The graph area's least height on a small screen [pixels].
   static constexpr int kLeastGraphHeight = 240;
 
@@ -99,6 +100,8 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   void ShowAbout();
   // The impulse response window over the current recording, analysed afresh.
   void ShowResponseWindow();
+  // "Polar Series", window-modal over this window, which leaves the measurements to it.
+  void ShowPolarSeries();
   // The context menu holding the impulse response entry (enabled while the command can run)
   // and the about entry.
   QMenu* CreateWindowMenu();

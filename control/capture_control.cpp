@@ -244,19 +244,8 @@ void CCaptureControl::OnCaptureButton() {
   m_preferences.WriteDouble(kPrefFmin, fmin);
   m_preferences.WriteDouble(kPrefFmax, fmax);
   MeasurementRequest request;
-  request.inputIndex = m_audio.ChosenInput();
-  request.outputIndex = m_window.OutputSelection();
-  request.fmin = fmin;
-  request.fmax = fmax;
-  request.gainDb = GainDbOfPosition(m_lastGainPos);
-  request.range = RangeRule::kSteps;
-  request.timeoutMs = 0;  // the window waits for its user
-  std::string why;
   bool started = false;
-  if (BuildMeasurementRequest(m_core.InputNames(), m_core.OutputNames(), nullptr, nullptr, &request,
-                              &why) != RequestFault::kNone) {
-    m_messages.ShowMessage(why);  // the range fields always hold a range of their steps
-  } else {
+  if (CurrentRequest(&request)) {
     m_pointsSeen = m_graph.m_pointsAdded.load(std::memory_order_acquire);
     started = m_sequence.Start(request);
   }
@@ -270,6 +259,23 @@ void CCaptureControl::OnCaptureButton() {
   }
   SyncButtons();
   m_window.RepaintNow();
+}
+
+bool CCaptureControl::CurrentRequest(MeasurementRequest* request) {
+  request->inputIndex = m_audio.ChosenInput();
+  request->outputIndex = m_window.OutputSelection();
+  request->fmin = m_range.ReadFminField();
+  request->fmax = m_range.ReadFmaxField();
+  request->gainDb = GainDbOfPosition(m_lastGainPos);
+  request->range = RangeRule::kSteps;
+  request->timeoutMs = 0;  // the window waits for its user
+  std::string why;
+  if (BuildMeasurementRequest(m_core.InputNames(), m_core.OutputNames(), nullptr, nullptr, request,
+                              &why) != RequestFault::kNone) {
+    m_messages.ShowMessage(why);  // the range fields always hold a range of their steps
+    return false;
+  }
+  return true;
 }
 
 void CCaptureControl::EndCapture() {
@@ -351,7 +357,7 @@ bool CCaptureControl::StartReplay() {
 // ---- the end of a run ----
 
 void CCaptureControl::TickMeasurement() {
-  if (m_ticking || !m_sequence.IsRunning()) return;
+  if (m_ticking || m_runElsewhere || !m_sequence.IsRunning()) return;
   // A capture whose input the user closed waits for Stop: its curve cannot grow any more.
   if (!m_replaying && m_inputClosedDuringCapture) return;
   m_ticking = true;  // a message box shown by the step runs this timer's loop again

@@ -11,6 +11,7 @@
 
 #include "control/capture_view.h"
 #include "control/level_meter.h"
+#include "control/measurement_request.h"
 #include "control/range_fields.h"
 
 namespace quorvel {
@@ -126,6 +127,13 @@ class CCaptureControl {
   // freed). Leaves no device thread running.
   void Quit();
 
+  // The measurement the start button would make now: the devices chosen, the range fields'
+  // range, the gain slider's gain (BuildMeasurementRequest's rules; false after its message).
+  [[nodiscard]] bool CurrentRequest(MeasurementRequest* request);
+  // Another window runs measurements on the core's sequence (a polar series): the meter timer
+  // leaves its steps to it meanwhile.
+  void SetRunElsewhere(bool elsewhere) { m_runElsewhere = elsewhere; }
+
   // ---- window timers ----
   // The sliders' timer (27 ms): PollInputGain, SyncVolumeFromDevice, PollOutputVolume.
   void OnPollTimer();
@@ -167,6 +175,7 @@ class CCaptureControl {
   void SyncButtons();
   void ApplySoftwareVolume();
 
+  bool m_runElsewhere = false;
   CQuorvelCore& m_core;
   CAudio& m_audio;
   CGraphical& m_graph;
