@@ -20,11 +20,14 @@
 #include "app/help_window.h"
 #include "app/level_meter_widget.h"
 #include "app/screen_fit.h"
+#include "app/spl_calibrate_dialog.h"
 #include "app/up_down.h"
+#include "base/number_text.h"
 #include "base/shared_state.h"
 #include "calibration/micro_select.h"
 #include "control/quorvel_core.h"
 #include "control/slider_positions.h"
+#include "control/spl_calibration.h"
 #include "control/window_placement.h"
 #include "graph/curve_image_export.h"
 #include "graph/dialog_font.h"
@@ -413,10 +416,20 @@ void CQuorvelDlg::ShowResponseWindow() {
   static_cast<void>(m_responseWindow->ShowAnalysis());
 }
 
+void CQuorvelDlg::ShowSplCalibration() {
+  const SplInput input{m_core.Audio().ChosenInputName(), kSplChannelLouder,
+                       GainDbOfPosition(GainSliderPosition())};
+  CSplCalibrateDialog dialog(m_core, m_core.Audio().ChosenInput(), input, this);
+  dialog.exec();
+  m_splLookedUp.clear();  // a new calibration shows on the meter
+}
+
 QMenu* CQuorvelDlg::CreateWindowMenu() {
   auto* menu = new QMenu(this);
   QAction* response = menu->addAction(kResponseEntry, this, [this] { ShowResponseWindow(); });
   response->setEnabled(CResponseSession::Available(m_core));
+  menu->addAction(kSplEntry, this, [this] { ShowSplCalibration(); })
+      ->setEnabled(m_core.Shared().m_bCapturing.load() == 0 && !m_core.Audio().IsFilePlaying());
   menu->addAction(kAboutEntry, this, [this] { ShowAbout(); });
   return menu;
 }
@@ -555,6 +568,18 @@ void CQuorvelDlg::SetVolumeSliderPosition(int position) {
 
 void CQuorvelDlg::LevelMeterChanged() {
   m_meter->SlotsChanged();
+  // With a calibration for the input and gain in use the meter reads dB SPL as well.
+  const SplInput input{m_core.Audio().ChosenInputName(), kSplChannelLouder,
+                       GainDbOfPosition(GainSliderPosition())};
+  const std::string key = input.device + "\n" + FormatFixed(input.gainDb, 1);
+  if (key != m_splLookedUp) {
+    CWindowSplStore store;
+    m_splCalibrated = FindSplOffset(store, input, &m_splOffsetDb);
+    m_splLookedUp = key;
+  }
+  m_meter->SetReading(m_splCalibrated ? QString::fromStdString(
+                                            SplMeterText(m_control.Meter().Level(), m_splOffsetDb))
+                                      : QString());
 }
 
 // The dialog's own repaint does not reach its opaque graph area: both are painted.

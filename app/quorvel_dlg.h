@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
+#include <string>
 #include <vector>
 
 #include "app/help_window.h"
@@ -53,6 +54,7 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   static constexpr int kCommandSettleMs = 2000;
   static constexpr char kAboutEntry[] = "&About Quorvel...";
   static constexpr char kResponseEntry[] = "&Impulse Response and Distortion...";
+  static constexpr char kSplEntry[] = "Calibrate &SPL...";
   // The graph area's least height on a small screen [pixels].
   static constexpr int kLeastGraphHeight = 240;
 
@@ -99,6 +101,8 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   void ShowAbout();
   // The impulse response window over the current recording, analysed afresh.
   void ShowResponseWindow();
+  // "Calibrate SPL...": the input in use at the gain set (not while a run or replay plays).
+  void ShowSplCalibration();
   // The context menu holding the impulse response entry (enabled while the command can run)
   // and the about entry.
   QMenu* CreateWindowMenu();
@@ -194,6 +198,10 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   CColourButton* m_btnCapture = nullptr;
   CColourButton* m_btnSmooth = nullptr;
   CLevelMeterWidget* m_meter = nullptr;
+  // The SPL calibration of the input and gain in use, looked up again when either changes.
+  std::string m_splLookedUp;
+  bool m_splCalibrated = false;
+  double m_splOffsetDb = 0.0;
   QSlider* m_gainSlider = nullptr;
   QSlider* m_volumeSlider = nullptr;
   QLineEdit* m_fminField = nullptr;

@@ -116,6 +116,13 @@ std::string NoSplCalibrationMessage(const SplInput& input) {
          ", gain " + GainText(input.gainDb) + " dB): calibrate it first";
 }
 
+std::string SplMeterText(float meterLevel, double offsetDb) {
+  if (!(meterLevel > 0.0f)) return std::string();
+  const double magnitude = std::exp((meterLevel + 18.0) / 4.725) / 1.25;  // of 32768
+  return FormatFixed(SplOfCurveLevel(20.0 * std::log10(magnitude / 32768.0), offsetDb), 1) +
+         " dB SPL";
+}
+
 SplScale SplScaleOf(const SplInput& input, double offsetDb) {
   return {
       true, offsetDb,

@@ -87,6 +87,11 @@ struct SplCalibration {
 [[nodiscard]] double SplOfCurveLevel(double curveDb, double offsetDb);
 [[nodiscard]] double SplOfTransferLevel(double transferDb, double offsetDb);
 
+// The level meter's reading in dB SPL of a sine: its level in segments (CLevelMeter::Level:
+// 4.725 ln(a) - 18, a the 16-bit magnitude of 1.25 x the peak), as "87.3 dB SPL"; empty at 0
+// (nothing lit).
+[[nodiscard]] std::string SplMeterText(float meterLevel, double offsetDb);
+
 // Whether a command's levels are in dB SPL, and by which calibration.
 struct SplScale {
   bool spl = false;

@@ -47,6 +47,10 @@ TEST(SplCalibration, OffsetIsTheReferenceLessTheRmsLevelAndIsKeptPerChannelAndGa
   // read -3.01 dBFS RMS.
   EXPECT_NEAR(SplOfCurveLevel(0.0, 124.0), 120.99, 0.005);
   EXPECT_NEAR(SplOfTransferLevel(0.0, 124.0), 120.99, 0.005);
+  // The meter lit by that sine's peak (a 16-bit magnitude of 1.25 x 32768) reads the same.
+  EXPECT_EQ(SplMeterText(static_cast<float>(4.725 * std::log(1.25 * 32768) - 18), 124.0),
+            "121.0 dB SPL");
+  EXPECT_EQ(SplMeterText(0.0f, 124.0), "");
 }
 
 }  // namespace
