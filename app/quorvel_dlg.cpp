@@ -19,6 +19,7 @@
 #include "app/graph_area.h"
 #include "app/help_window.h"
 #include "app/level_meter_widget.h"
+#include "app/qt_preferences.h"
 #include "app/screen_fit.h"
 #include "app/spl_calibrate_dialog.h"
 #include "app/up_down.h"
@@ -419,7 +420,10 @@ void CQuorvelDlg::ShowResponseWindow() {
 void CQuorvelDlg::ShowSplCalibration() {
   const SplInput input{m_core.Audio().ChosenInputName(), kSplChannelLouder,
                        GainDbOfPosition(GainSliderPosition())};
-  CSplCalibrateDialog dialog(m_core, m_core.Audio().ChosenInput(), input, this);
+  const auto* preferences = dynamic_cast<const CPreferences*>(&m_core.Preferences());
+  CSplCalibrateDialog dialog(m_core, m_core.Audio().ChosenInput(), input, this,
+                             preferences != nullptr ? preferences->NotWritable() : "");
+  m_meterTimer.start();  // the meter follows the calibrator while it records
   dialog.exec();
   m_splLookedUp.clear();  // a new calibration shows on the meter
 }

@@ -44,11 +44,12 @@ bool CWindowSplStore::Store(const std::string& key, const std::string& text, std
   const QString file = CPreferences::FileName();
   const std::string path = file.toStdString();
   const SettingsFileKind kind = InspectSettingsFile(path);
-  std::string words = kind == SettingsFileKind::kOther      ? NotARegularFileWords(path)
+  std::string words = !m_notWritable.empty()                ? m_notWritable
+                      : kind == SettingsFileKind::kOther    ? NotARegularFileWords(path)
                       : kind == SettingsFileKind::kTooLarge ? path + " is larger than 1 MB"
                                                             : SettingsFileAccessWords(path);
-  QSettings settings(file, QSettings::IniFormat);
   if (words.empty()) {
+    QSettings settings(file, QSettings::IniFormat);
     settings.setValue(Key(key), QString::fromStdString(text));
     settings.sync();
     if (settings.status() != QSettings::NoError) words = path + ": could not be written";
@@ -58,10 +59,15 @@ bool CWindowSplStore::Store(const std::string& key, const std::string& text, std
 }
 
 CSplCalibrateDialog::CSplCalibrateDialog(CQuorvelCore& core, int inputIndex, SplInput input,
-                                         QWidget* parent)
-    : QDialog(parent), m_core(core), m_inputIndex(inputIndex), m_input(std::move(input)) {
+                                         QWidget* parent, std::string settingsNotWritable)
+    : QDialog(parent),
+      m_core(core),
+      m_inputIndex(inputIndex),
+      m_input(std::move(input)),
+      m_settingsNotWritable(std::move(settingsNotWritable)) {
   setWindowTitle("Calibrate SPL");
   auto* layout = new QVBoxLayout(this);
+  layout->setSizeConstraint(QLayout::SetMinimumSize);  // grows with the result's lines
   auto* intro = new QLabel(
       QString::fromStdString("Hold the calibrator to the microphone of \"" + m_input.device +
                              "\" (gain " + FormatFixed(m_input.gainDb, 1) +
@@ -141,7 +147,7 @@ void CSplCalibrateDialog::Poll() {
       JudgeCalibration(samples, m_reference->value(), m_frequency->value());
   std::string text = calibration.message;
   if (calibration.accepted) {
-    CWindowSplStore store;
+    CWindowSplStore store(m_settingsNotWritable);
     std::string reason;
     text += StoreSplOffset(store, m_input, calibration.offsetDb, &reason)
                 ? "; stored for this input, channel and gain."

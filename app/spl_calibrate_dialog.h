@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "control/spl_calibration.h"
 
@@ -17,11 +18,17 @@ class CQuorvelCore;
 
 // The SPL calibrations in the window's settings file, group "SplCalibration" beside the
 // preferences (the file quorvel-cli spl-calibrate writes too). A file that cannot be written is
-// refused with its reason; nothing is stored in memory only.
+// refused with its reason, as is every write while the preferences live in memory only
+// (notWritable: CPreferences::NotWritable, which also covers a file that could not be parsed);
+// nothing is stored in memory only.
 class CWindowSplStore final : public ISplCalibrationStore {
  public:
+  explicit CWindowSplStore(std::string notWritable = "") : m_notWritable(std::move(notWritable)) {}
   bool Load(const std::string& key, std::string* text) override;
   bool Store(const std::string& key, const std::string& text, std::string* reason) override;
+
+ private:
+  std::string m_notWritable;
 };
 
 // "Calibrate SPL...": the calibrator's level and frequency, Record (3 s of the input in use at
@@ -31,7 +38,9 @@ class CSplCalibrateDialog : public QDialog {
   Q_OBJECT
 
  public:
-  CSplCalibrateDialog(CQuorvelCore& core, int inputIndex, SplInput input, QWidget* parent);
+  // settingsNotWritable: why the preferences cannot be stored (empty: they can).
+  CSplCalibrateDialog(CQuorvelCore& core, int inputIndex, SplInput input, QWidget* parent,
+                      std::string settingsNotWritable = "");
   ~CSplCalibrateDialog() override;
 
   QDoubleSpinBox* Reference() const { return m_reference; }
@@ -51,6 +60,7 @@ class CSplCalibrateDialog : public QDialog {
   CQuorvelCore& m_core;
   int m_inputIndex;
   SplInput m_input;
+  std::string m_settingsNotWritable;
   QDoubleSpinBox* m_reference = nullptr;
   QDoubleSpinBox* m_frequency = nullptr;
   QPushButton* m_record = nullptr;

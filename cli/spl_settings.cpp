@@ -32,7 +32,10 @@ bool CStoredSplCalibrations::Load(const std::string& key, std::string* text) {
   // A named pipe is never opened, a huge file never parsed.
   if (InspectSettingsFile(path) != SettingsFileKind::kRegular) return false;
   const QSettings settings(QString::fromStdString(path), QSettings::IniFormat);
-  if (settings.status() != QSettings::NoError) return false;
+  if (settings.status() != QSettings::NoError) {
+    m_unparsable = true;
+    return false;
+  }
   const QVariant stored = settings.value(Key(key));
   if (!stored.isValid()) return false;
   *text = stored.toString().toStdString();
@@ -58,7 +61,7 @@ bool CStoredSplCalibrations::Store(const std::string& key, const std::string& te
   }
   QSettings settings(QString::fromStdString(path), QSettings::IniFormat);
   settings.sync();
-  if (settings.status() != QSettings::NoError) {
+  if (m_unparsable || settings.status() != QSettings::NoError) {
     *reason = path + " cannot be parsed: the window keeps it aside when it starts";
     return false;
   }

@@ -18,6 +18,11 @@ class CStoredSplCalibrations final : public ISplCalibrationStore {
   bool Store(const std::string& key, const std::string& text, std::string* reason) override;
   // The settings file's path.
   [[nodiscard]] static std::string Path();
+
+ private:
+  // Load found the file unparsable. QSettings parses a file once per process and says so only
+  // to the first object that reads it: Store trusts what Load saw.
+  bool m_unparsable = false;
 };
 
 class CliOptions;

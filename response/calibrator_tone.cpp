@@ -101,7 +101,8 @@ CalibratorTone CheckCalibratorTone(std::span<const int16_t> samples, double expe
   } else if (tone.aboveRestDb < kCalibratorMinAboveRestDb) {
     tone.verdict = CalibratorVerdict::kTooLittleAbove;
     tone.message = "The calibrator's tone is not clear enough: " + heard + found + " only " +
-                   FormatFixed(tone.aboveRestDb, 1) + " dB above the noise (at least " +
+                   FormatFixed(tone.aboveRestDb, 1) +
+                   " dB above the rest (noise or distortion; at least " +
                    FormatFixed(kCalibratorMinAboveRestDb, 0) + " dB are needed)";
   } else if (tone.swingDb > kMaxSwingDb) {
     tone.verdict = CalibratorVerdict::kNotSteady;

@@ -37,7 +37,7 @@ TEST(CalibratorTone, JudgesWhatWasHeard) {
       {500.0, -30.0, -90.0, CalibratorVerdict::kWrongFrequency, "a tone at 500.0 Hz"},
       {1000.0, -300.0, -30.0, CalibratorVerdict::kNoise, "noise"},
       {1000.0, -300.0, -300.0, CalibratorVerdict::kSilence, "silence"},
-      {1000.0, -30.0, -50.0, CalibratorVerdict::kTooLittleAbove, "only 20.0 dB above the noise"},
+      {1000.0, -30.0, -50.0, CalibratorVerdict::kTooLittleAbove, "only 20.0 dB above the rest"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.hz);
