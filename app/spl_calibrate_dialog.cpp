@@ -74,6 +74,8 @@ CSplCalibrateDialog::CSplCalibrateDialog(CQuorvelCore& core, int inputIndex, Spl
                              " dB), switch it on, then Record: 3 s of its tone are recorded."),
       this);
   intro->setWordWrap(true);
+  const int line = fontMetrics().lineSpacing();
+  intro->setMinimumSize(40 * fontMetrics().averageCharWidth(), 3 * line);
   layout->addWidget(intro);
   auto* form = new QFormLayout();
   m_reference = new QDoubleSpinBox(this);
@@ -94,7 +96,7 @@ CSplCalibrateDialog::CSplCalibrateDialog(CQuorvelCore& core, int inputIndex, Spl
   m_result = new QLabel(this);
   m_result->setWordWrap(true);
   m_result->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  m_result->setMinimumWidth(360);
+  m_result->setMinimumHeight(4 * line);
   layout->addWidget(m_result);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
   m_record = buttons->addButton("Record", QDialogButtonBox::ActionRole);

@@ -159,6 +159,8 @@ double SplOfTransferLevel(double transferDb, double offsetDb) {
 }
 
 bool CSplRecorder::Start(int inputIndex, double gainDb) {
+  m_wasOpen = m_audio.IsCaptureThreadRunning();
+  m_inputIndex = inputIndex;
   m_sequence.CloseInputPeripheral();
   m_audio.SetInputGain(GainFactor(gainDb));
   if (!m_sequence.OpenInputPeripheral(inputIndex)) return false;
@@ -188,6 +190,7 @@ std::vector<int16_t> CSplRecorder::Finish() {
   std::vector<int16_t> samples(static_cast<size_t>(std::clamp(recorded, 0, kRecordSamples)));
   samples.resize(static_cast<size_t>(
       m_audio.CopyLatestRecording(samples.data(), static_cast<int>(samples.size()))));
+  if (m_wasOpen) static_cast<void>(m_sequence.OpenInputPeripheral(m_inputIndex));
   return samples;
 }
 

@@ -105,7 +105,8 @@ struct SplScale {
 
 // The recording of a calibrator, step by step as a measurement goes: Start opens the input at
 // the gain (closing it first when it is open), Done tells when the settling and three seconds
-// are recorded, Finish closes the input and gives the three seconds.
+// are recorded, Finish closes the input (and opens it again when it was open before, as the
+// window's meter had it) and gives the three seconds.
 class CSplRecorder {
  public:
   CSplRecorder(CAudio& audio, CMeasurementSequence& sequence)
@@ -122,6 +123,8 @@ class CSplRecorder {
   CAudio& m_audio;
   CMeasurementSequence& m_sequence;
   int32_t m_startCount = 0;
+  int m_inputIndex = 0;
+  bool m_wasOpen = false;
   bool m_running = false;
 };
 
