@@ -22,14 +22,18 @@
 #include "app/help_window.h"
 #include "app/level_meter_widget.h"
 #include "app/polar_series_dialog.h"
+#include "app/qt_preferences.h"
 #include "app/screen_fit.h"
+#include "app/spl_calibrate_dialog.h"
 #include "app/up_down.h"
+#include "base/number_text.h"
 #include "base/shared_state.h"
 #include "calibration/micro_select.h"
 #include "control/data_folders.h"
 #include "control/quorvel_core.h"
 #include "control/settings_file.h"
 #include "control/slider_positions.h"
+#include "control/spl_calibration.h"
 #include "control/window_placement.h"
 #include "graph/curve_image_export.h"
 #include "graph/dialog_font.h"
@@ -440,12 +444,25 @@ void CQuorvelDlg::ShowPolarSeries() {
   polar->show();
 }
 
+void CQuorvelDlg::ShowSplCalibration() {
+  const SplInput input{m_core.Audio().ChosenInputName(), kSplChannelLouder,
+                       GainDbOfPosition(GainSliderPosition())};
+  const auto* preferences = dynamic_cast<const CPreferences*>(&m_core.Preferences());
+  CSplCalibrateDialog dialog(m_core, m_core.Audio().ChosenInput(), input, this,
+                             preferences != nullptr ? preferences->NotWritable() : "");
+  m_meterTimer.start();  // the meter follows the calibrator while it records
+  dialog.exec();
+  m_splLookedUp.clear();  // a new calibration shows on the meter
+}
+
 QMenu* CQuorvelDlg::CreateWindowMenu() {
   auto* menu = new QMenu(this);
   QAction* response = menu->addAction(kResponseEntry, this, [this] { ShowResponseWindow(); });
   response->setEnabled(CResponseSession::Available(m_core));
   menu->addAction(kPolarEntry, this, [this] { ShowPolarSeries(); })
       ->setEnabled(!m_control.Capturing());
+  menu->addAction(kSplEntry, this, [this] { ShowSplCalibration(); })
+      ->setEnabled(m_core.Shared().m_bCapturing.load() == 0 && !m_core.Audio().IsFilePlaying());
   menu->addAction(kAboutEntry, this, [this] { ShowAbout(); });
   return menu;
 }
@@ -584,6 +601,18 @@ void CQuorvelDlg::SetVolumeSliderPosition(int position) {
 
 void CQuorvelDlg::LevelMeterChanged() {
   m_meter->SlotsChanged();
+  // With a calibration for the input and gain in use the meter reads dB SPL as well.
+  const SplInput input{m_core.Audio().ChosenInputName(), kSplChannelLouder,
+                       GainDbOfPosition(GainSliderPosition())};
+  const std::string key = input.device + "\n" + FormatFixed(input.gainDb, 1);
+  if (key != m_splLookedUp) {
+    CWindowSplStore store;
+    m_splCalibrated = FindSplOffset(store, input, &m_splOffsetDb);
+    m_splLookedUp = key;
+  }
+  m_meter->SetReading(m_splCalibrated ? QString::fromStdString(
+                                            SplMeterText(m_control.Meter().Level(), m_splOffsetDb))
+                                      : QString());
 }
 
 // The dialog's own repaint does not reach its opaque graph area: both are painted.

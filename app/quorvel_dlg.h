@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
+#include <string>
 #include <vector>
 
 #include "app/help_window.h"
@@ -54,6 +55,7 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   static constexpr char kAboutEntry[] = "&About Quorvel...";
   static constexpr char kResponseEntry[] = "&Impulse Response and Distortion...";
   static constexpr char kPolarEntry[] = "&Polar Series...";
+  static constexpr char kSplEntry[] = "Calibrate &SPL...";
   // The graph area's least height on a small screen [pixels].
   static constexpr int kLeastGraphHeight = 240;
 
@@ -102,6 +104,8 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   void ShowResponseWindow();
   // "Polar Series", window-modal over this window, which leaves the measurements to it.
   void ShowPolarSeries();
+  // "Calibrate SPL...": the input in use at the gain set (not while a run or replay plays).
+  void ShowSplCalibration();
   // The context menu holding the impulse response entry (enabled while the command can run)
   // and the about entry.
   QMenu* CreateWindowMenu();
@@ -198,6 +202,10 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   CColourButton* m_btnCapture = nullptr;
   CColourButton* m_btnSmooth = nullptr;
   CLevelMeterWidget* m_meter = nullptr;
+  // The SPL calibration of the input and gain in use, looked up again when either changes.
+  std::string m_splLookedUp;
+  bool m_splCalibrated = false;
+  double m_splOffsetDb = 0.0;
   QSlider* m_gainSlider = nullptr;
   QSlider* m_volumeSlider = nullptr;
   QLineEdit* m_fminField = nullptr;

@@ -9,6 +9,7 @@
 #include "cli/command_files.h"
 #include "cli/commands.h"
 #include "cli/curve_outputs.h"
+#include "cli/spl_settings.h"
 #include "cli/stored_settings.h"
 #include "control/capture_files.h"
 #include "control/curve_completion.h"
@@ -23,13 +24,15 @@ namespace {
 
 const char kAnalyzeUsage[] =
     "quorvel-cli analyze CAPTURE.wav [--fmin F] [--fmax F] [--calibration CHART]"
-    " [--chart-folder DIR] [--csv FILE] [--png FILE] [--bmp FILE] [--save COPY.wav]";
+    " [--chart-folder DIR] [--csv FILE] [--png FILE] [--bmp FILE] [--save COPY.wav]"
+    " [--spl [--input NAME] [--gain DB]]";
 
 }  // namespace
 
 int RunAnalyze(const Arguments& args) {
-  CliOptions options({"fmin", "fmax", "calibration", "chart-folder", "csv", "png", "bmp", "save"},
-                     {}, 1);
+  CliOptions options(
+      {"fmin", "fmax", "calibration", "chart-folder", "csv", "png", "bmp", "save", "input", "gain"},
+      {"spl"}, 1);
   std::string error;
   if (!options.Parse(args, &error)) return ArgumentError(error, kAnalyzeUsage);
   if (options.Positional().empty()) return ArgumentError("no capture file given", kAnalyzeUsage);
@@ -39,6 +42,8 @@ int RunAnalyze(const Arguments& args) {
       !options.Number("fmax", 20000.0, &fmax, &error)) {
     return ArgumentError(error, kAnalyzeUsage);
   }
+  SplScale scale;
+  if (const int bad = CaptureSplScale(options, kAnalyzeUsage, &scale); bad != kExitOk) return bad;
   const std::string& path = options.Positional()[0];
   CCommandFiles commandFiles;
   commandFiles.AddInput("the capture", path);
@@ -96,7 +101,7 @@ int RunAnalyze(const Arguments& args) {
 
   // --csv, --png / --bmp: the curve, and the graph as the window shows it after replaying the
   // file; every output that can be written is.
-  bool written = WriteCurveOutputs(options, core, fmin, fmax, true);
+  bool written = WriteCurveOutputs(options, core, fmin, fmax, true, scale);
   // --save: what Save Audio File writes once the replay's curve is complete: the recording,
   // which is the file's samples, with the tags.
   if (options.Has("save")) {
@@ -107,7 +112,7 @@ int RunAnalyze(const Arguments& args) {
   }
   std::printf("%s: %u samples, %d of 1001 points%s\n", path.c_str(), sampleCount, points,
               complete ? ", curve complete" : "");
-  PrintCurveEnds(core, fmin, fmax);
+  PrintCurveEnds(core, fmin, fmax, scale);
   if (!written) return kExitFailure;
   return verdict.warnings.empty() ? kExitOk : kExitWarning;
 }

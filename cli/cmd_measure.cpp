@@ -18,9 +18,11 @@
 #include "cli/commands.h"
 #include "cli/console_messages.h"
 #include "cli/curve_outputs.h"
+#include "cli/spl_settings.h"
 #include "control/capture_files.h"
 #include "control/measurement_request.h"
 #include "control/measurement_sequence.h"
+#include "control/spl_calibration.h"
 
 namespace quorvel {
 
@@ -29,7 +31,7 @@ namespace {
 const char kMeasureUsage[] =
     "quorvel-cli measure [--input NAME] [--output NAME] [--simulated] [--fmin F] [--fmax F]"
     " [--gain DB] [--calibration CHART] [--save CAPTURE.wav] [--csv FILE] [--png FILE]"
-    " [--bmp FILE] [--sim-angle DEG]";
+    " [--bmp FILE] [--sim-angle DEG] [--spl]";
 
 // The longest wait for the curve, on the devices' clock: a sweep lasts about 22 s [ms].
 constexpr uint32_t kMeasureTimeoutMs = 60000;
@@ -152,8 +154,8 @@ bool CheckCaptureName(const CliOptions& options) {
 // (--save), then the summary lines and the curve's warnings. kExitFailure when one of them
 // could not be written, else kExitWarning when the curve carries a warning.
 int WriteMeasureOutputs(const CliOptions& options, CQuorvelCore& core,
-                        const MeasurementRequest& request) {
-  bool written = WriteCurveOutputs(options, core, request.fmin, request.fmax, false);
+                        const MeasurementRequest& request, const SplScale& scale) {
+  bool written = WriteCurveOutputs(options, core, request.fmin, request.fmax, false, scale);
   if (options.Has("save")) {
     // What Save Audio File writes: the recording (already at the start of the record track)
     // with its tags.
@@ -165,7 +167,7 @@ int WriteMeasureOutputs(const CliOptions& options, CQuorvelCore& core,
   std::printf("%d of 1001 points, %.2f-%.2f Hz, recording of %d samples\n",
               core.Graph().m_count.load(), request.fmin, request.fmax,
               core.Audio().Counters().capturedCount);
-  PrintCurveEnds(core, request.fmin, request.fmax);
+  PrintCurveEnds(core, request.fmin, request.fmax, scale);
   // The curve is whole, but a clipped input or another program's sound corrupted it.
   const std::vector<std::string> warnings = core.Sequence().Warnings();
   for (const std::string& warning : warnings)
@@ -179,7 +181,7 @@ int WriteMeasureOutputs(const CliOptions& options, CQuorvelCore& core,
 int RunMeasure(const Arguments& args) {
   CliOptions options({"input", "output", "fmin", "fmax", "gain", "calibration", "save", "csv",
                       "png", "bmp", "sim-angle"},
-                     {"simulated"}, 0);
+                     {"simulated", "spl"}, 0);
   std::string error;
   MeasurementRequest request;
   double simAngle = 0.0;
@@ -209,6 +211,21 @@ int RunMeasure(const Arguments& args) {
                          kMeasureUsage);
   }
   if (!ChooseDevices(session, options, &request)) return kExitFailure;
+  // Levels in dB SPL need the calibration of the input, channel and gain measured with.
+  SplScale scale;
+  if (options.Has("spl")) {
+    const std::vector<std::string> inputs = core.InputNames();
+    const SplInput input{request.inputIndex < static_cast<int>(inputs.size())
+                             ? inputs[static_cast<size_t>(request.inputIndex)]
+                             : std::string(),
+                         kSplChannelLouder, request.gainDb};
+    CStoredSplCalibrations store;
+    double offsetDb = 0.0;
+    if (!FindSplOffset(store, input, &offsetDb)) {
+      return ArgumentError(NoSplCalibrationMessage(input), kMeasureUsage);
+    }
+    scale = SplScaleOf(input, offsetDb);
+  }
 
   core.Graph().ClearCurve();
   // The chart for the coming curve's range, before the sweep plays.
@@ -222,7 +239,7 @@ int RunMeasure(const Arguments& args) {
     return kExitFailure;
   }
   if (outcome == SequenceStatus::kFailed) return kExitFailure;
-  return WriteMeasureOutputs(options, core, request);
+  return WriteMeasureOutputs(options, core, request, scale);
 }
 
 }  // namespace quorvel

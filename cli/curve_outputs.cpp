@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include "control/spl_calibration.h"
 
 #include "base/atomic_file.h"
 #include "base/number_text.h"
@@ -10,6 +11,7 @@
 #include "cli/cli_options.h"
 #include "control/failure_words.h"
 #include "control/quorvel_core.h"
+#include "control/spl_calibration.h"
 #include "graph/curve_image_export.h"
 
 namespace quorvel {
@@ -41,13 +43,21 @@ std::string CurveCsvText(const double* levelsDb, int count, double fmin, double 
 }
 
 bool WriteCurveCsv(const std::string& path, const double* levelsDb, int count, double fmin,
-                   double fmax, std::string* failureWords) {
-  const std::string text = CurveCsvText(levelsDb, count, fmin, fmax);
+                   double fmax, std::string* failureWords, const SplScale& scale) {
+  std::string text = CurveCsvText(levelsDb, count, fmin, fmax);
+  if (scale.spl) {
+    double spl[CGraphical::kCurveCapacity];
+    for (int k = 0; k < count && k < CGraphical::kCurveCapacity; ++k) {
+      spl[k] = SplOfCurveLevel(levelsDb[k], scale.offsetDb);
+    }
+    text = CurveCsvText(spl, count, fmin, fmax);
+    text.replace(0, text.find('\n'), "index,frequency_hz,level_db_spl");
+  }
   return WriteWholeFile(path, text.data(), text.size(), failureWords);
 }
 
 bool WriteCurveOutputs(const CliOptions& options, CQuorvelCore& core, double fmin, double fmax,
-                       bool needCurveOnScreen) {
+                       bool needCurveOnScreen, const SplScale& scale) {
   CGraphical& graph = core.Graph();
   const int points = graph.m_count.load();
   double levels[CGraphical::kCurveCapacity];
@@ -55,7 +65,7 @@ bool WriteCurveOutputs(const CliOptions& options, CQuorvelCore& core, double fmi
   bool ok = true;
   std::string failureWords;
   if (options.Has("csv") &&
-      !WriteCurveCsv(options.Value("csv"), levels, points, fmin, fmax, &failureWords)) {
+      !WriteCurveCsv(options.Value("csv"), levels, points, fmin, fmax, &failureWords, scale)) {
     PrintFailure(CurveCsvFailure(options.Value("csv")), failureWords);
     ok = false;
   }
@@ -76,13 +86,18 @@ bool WriteCurveOutputs(const CliOptions& options, CQuorvelCore& core, double fmi
   return ok;
 }
 
-void PrintCurveEnds(CQuorvelCore& core, double fmin, double fmax) {
+void PrintCurveEnds(CQuorvelCore& core, double fmin, double fmax, const SplScale& scale) {
   CGraphical& graph = core.Graph();
   const int points = graph.m_count.load();
   if (points <= 0) return;
-  std::printf("first point: %.6f Hz %.4f dB\nlast point: %.6f Hz %.4f dB\n",
-              PointFrequency(0, fmin, fmax), graph.m_points[0].load(),
-              PointFrequency(points - 1, fmin, fmax), graph.m_points[points - 1].load());
+  auto level = [&](int k) {
+    const double db = graph.m_points[k].load();
+    return scale.spl ? SplOfCurveLevel(db, scale.offsetDb) : db;
+  };
+  const char* unit = scale.spl ? "dB SPL" : "dB";
+  std::printf("first point: %.6f Hz %.4f %s\nlast point: %.6f Hz %.4f %s\n",
+              PointFrequency(0, fmin, fmax), level(0), unit, PointFrequency(points - 1, fmin, fmax),
+              level(points - 1), unit);
 }
 
 }  // namespace quorvel

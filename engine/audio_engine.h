@@ -212,6 +212,9 @@ class CAudio {
   // entry i takes entry (m_recordStart + i) mod the track size, for i < the captured count.
   // Once the analysing thread has stopped; a saved capture file is written from index 0.
   void RotateRecordTrack();
+  // The last `count` samples recorded since the reset (fewer when fewer were), oldest first,
+  // into out; returns their number. Once the analysing thread has stopped.
+  int CopyLatestRecording(int16_t* out, int count) const;
 
   // ---- device lists and the chosen devices (device_enumeration.cpp) ----
   // The capture endpoints (at most 32, counted in *count and InputCount) and the output devices

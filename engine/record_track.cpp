@@ -21,4 +21,11 @@ void CAudio::RotateRecordTrack() {
   std::rotate(m_record, m_record + start, m_record + kRecordSize);
 }
 
+int CAudio::CopyLatestRecording(int16_t* out, int count) const {
+  const int n =
+      std::clamp(std::min(count, m_recordCount.load(std::memory_order_acquire)), 0, kRecordSize);
+  for (int i = 0; i < n; ++i) out[i] = m_record[(m_recordWrite - n + i) & kRecordMask];
+  return n;
+}
+
 }  // namespace quorvel

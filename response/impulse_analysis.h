@@ -103,6 +103,11 @@ class CImpulseAnalysis {
   // The microphone correction (empty: none) and its name for the FRD comment.
   void SetCorrection(LevelCorrection correction, std::string name);
   [[nodiscard]] const std::string& CorrectionName() const { return m_correctionName; }
+  // Levels on another scale than the transfer's: addedDb added to every level (the
+  // correction's too: CorrectionDb then includes -addedDb), and the scale in words for the FRD
+  // comment ("dB SPL of a sine ..."); empty words: the transfer's dB.
+  void SetLevelScale(double addedDb, std::string words);
+  [[nodiscard]] const std::string& LevelScaleWords() const { return m_levelScaleWords; }
 
   [[nodiscard]] bool HasResult() const { return m_bValid; }
   [[nodiscard]] double Fmin() const { return m_fmin; }
@@ -211,6 +216,8 @@ class CImpulseAnalysis {
   double m_gateMs = 0.0;
   LevelCorrection m_correction;
   std::string m_correctionName;
+  double m_levelAddedDb = 0.0;
+  std::string m_levelScaleWords;
 };
 
 }  // namespace quorvel

@@ -87,9 +87,13 @@ std::string FormatFrd(const CImpulseAnalysis& analysis) {
   }
   text += "* Time reference: the impulse response's peak, " +
           FormatFixed(analysis.PeakPosition() / 48.0, 3) + " ms into the recording\n";
-  text +=
-      "* Level: dB of the transfer from the played samples to the recorded samples (0 dB: "
-      "the recording equals the played signal)\n";
+  if (analysis.LevelScaleWords().empty()) {
+    text +=
+        "* Level: dB of the transfer from the played samples to the recorded samples (0 dB: "
+        "the recording equals the played signal)\n";
+  } else {
+    text += "* Level: " + OneLine(analysis.LevelScaleWords()) + "\n";
+  }
   if (!analysis.CorrectionName().empty()) {
     text += "* Microphone correction subtracted: " + OneLine(analysis.CorrectionName()) + "\n";
   }

@@ -106,7 +106,12 @@ std::complex<double> CImpulseAnalysis::Interpolate(const Spectrum& s, double fre
 }
 
 double CImpulseAnalysis::Correction(double frequencyHz) const {
-  return m_correction ? m_correction(frequencyHz) : 0.0;
+  return (m_correction ? m_correction(frequencyHz) : 0.0) - m_levelAddedDb;
+}
+
+void CImpulseAnalysis::SetLevelScale(double addedDb, std::string words) {
+  m_levelAddedDb = addedDb;
+  m_levelScaleWords = std::move(words);
 }
 
 void CImpulseAnalysis::SetGate(double gateMs) {

@@ -23,6 +23,11 @@ constexpr int kTicksPerWake = 4;
 constexpr int kIdleWaitSeconds = 60;
 // The capture thread's wake-ups come this often [frames]: 10 ms.
 constexpr uint64_t kWakeFrames = 480;
+// The simulated microphone's sensitivity: dB SPL - dBFS RMS of what the capture stream delivers
+// (its samples x 1.33) at gain 0 dB; 94 dB SPL reads -30 dBFS RMS.
+constexpr double kCalibratorOffsetDb = 124.0;
+constexpr double kCaptureScale = 1.33;
+constexpr double kCalibratorStep = 2.0 * 3.141592653589793 * 1000.0 / 48000.0;  // [radians]
 
 int64_t NowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -51,6 +56,11 @@ CSimulatedAudioServices::CSimulatedAudioServices(const SimulatedAudioOptions& op
       m_captureRing(kCaptureRingFrames),
       m_tickTimes(new std::atomic<int64_t>[kTickTimeSlots]) {
   if (!(m_options.clockFactor >= 0.01)) m_options.clockFactor = 1.0;
+  if (std::isfinite(m_options.calibratorDb)) {
+    m_calibratorAmplitude = std::sqrt(2.0) *
+                            std::pow(10.0, (m_options.calibratorDb - kCalibratorOffsetDb) / 20.0) /
+                            kCaptureScale;
+  }
   for (uint32_t i = 0; i < kTickTimeSlots; ++i) m_tickTimes[i].store(0);
   for (int i = 0; i < m_options.inputCount; ++i) {
     m_inputNames.push_back(i == 0 ? std::string(kInputName)
@@ -221,7 +231,14 @@ void CSimulatedAudioServices::RunFrames(OutputNotifyRoutine routine, void* conte
   uint32_t inputWait = inputWaitAtStart;
   for (int frame = 0; frame < kTickFrames; ++frame) {
     const double x = playing ? PlayFrame(routine, context, volume) : 0.0;
-    const double y = m_model.Process(x);
+    double y = 0.0;
+    if (m_calibratorAmplitude > 0.0) [[unlikely]] {
+      // The microphone hears the calibrator and its own noise, not the loudspeaker.
+      y = m_model.Process(0.0) + m_calibratorAmplitude * std::sin(m_calibratorPhase);
+      m_calibratorPhase = std::fmod(m_calibratorPhase + kCalibratorStep, 2.0 * 3.141592653589793);
+    } else {
+      y = m_model.Process(x);
+    }
     if (!recording) continue;
     if (inputWait > 0) {
       --inputWait;  // the input does not deliver yet

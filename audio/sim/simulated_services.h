@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -32,6 +33,10 @@ struct SimulatedAudioOptions {
   // The direction the microphone hears the loudspeaker from [degrees off axis]: a rigid piston
   // in an infinite baffle (CLoudspeakerModel).
   double angleDeg = 0.0;
+  // A sound level calibrator held to the microphone instead of the loudspeaker [dB SPL]: a
+  // 1 kHz tone over the microphone's own noise; NaN: none. The microphone's sensitivity: 94 dB
+  // SPL reads -30 dBFS RMS once the capture stream's x1.33 has scaled it, at gain 0 dB.
+  double calibratorDb = std::numeric_limits<double>::quiet_NaN();
 };
 
 // The built-in simulated loudspeaker: an audio services implementation with one input, the
@@ -189,9 +194,11 @@ class CSimulatedAudioServices final : public IAudioServices {
   // Device thread: frames still to wait before the output plays, and whether it plays now
   // (between its started and underflow notices).
   uint32_t m_startWait = 0;
-  uint32_t m_gapLeft = 0;   // frames of a gap still to play
-  uint32_t m_loseLeft = 0;  // recorded frames still to lose
-  uint32_t m_zeroLeft = 0;  // recorded frames still to zero
+  uint32_t m_gapLeft = 0;              // frames of a gap still to play
+  uint32_t m_loseLeft = 0;             // recorded frames still to lose
+  uint32_t m_zeroLeft = 0;             // recorded frames still to zero
+  double m_calibratorAmplitude = 0.0;  // the calibrator's peak (full scale 1.0); 0: none
+  double m_calibratorPhase = 0.0;      // [radians], device thread only
   bool m_running = false;
   std::atomic<int32_t> m_restarted{0};      // open or restart: the start wait begins again
   std::atomic<uint64_t> m_playedFrames{0};  // frames taken from buffers since the open
