@@ -1,0 +1,103 @@
+// The equaliser window's rules without a window: a room with known peaks is cut flat, a target
+// file is read by the chart rules, the exported text reads back as the fitted filters, and the
+// PipeWire install never writes over a file Quorvel did not write.
+#include "control/eq_design.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "control/eq_install.h"
+#include "eq/eq_apo_reader.h"
+#include "eq/eq_writers.h"
+#include "response/response_export.h"
+
+namespace quorvel {
+namespace {
+
+using T = EqFilterType;
+
+class EqDesignTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directories(m_dir);
+    m_room.name = "Living room";
+    m_room.frequenciesHz = FrdFrequencies(20.0, 20000.0);
+    const std::vector<EqFilter> peaks = {{T::kPeaking, 200.0, 8.0, 2.0},
+                                         {T::kPeaking, 2000.0, 6.0, 4.0}};
+    for (const double f : m_room.frequenciesHz) {
+      m_room.levelsDb.push_back(80.0 + CascadeGainDb(peaks, f));
+    }
+  }
+  void TearDown() override { std::filesystem::remove_all(m_dir); }
+
+  std::filesystem::path m_dir =
+      std::filesystem::temp_directory_path() / ("quorvel_eq_design_" + std::to_string(::getpid()));
+  Trace m_room;
+};
+
+TEST_F(EqDesignTest, TheRoomsPeaksAreCutAndTheFileReadsBackAsTheFilters) {
+  const EqDesign flat = DesignEqualiser(m_room, {});
+  ASSERT_EQ(flat.error, "");
+  // cut only: the target sits at the trace's mean, the peaks stand less than 1.5 dB above it
+  EXPECT_LT(*std::max_element(flat.residualDb.begin(), flat.residualDb.end()), 1.5);
+  EXPECT_EQ(ResidualSummary(flat).rfind("Residual ", 0), 0u) << ResidualSummary(flat);
+  for (size_t i = 0; i < flat.frequenciesHz.size(); ++i) {
+    EXPECT_NEAR(flat.predictedDb[i] - flat.measuredDb[i],
+                CascadeGainDb(flat.fit.filterSet.filters, flat.frequenciesHz[i]), 1e-9);
+  }
+  const std::string apo = (m_dir / "eq.txt").string();
+  std::string words;
+  ASSERT_TRUE(WriteEqExport(apo, EqExportFormat::kApo, flat, &words)) << words;
+  EqFilterSet read;
+  ASSERT_TRUE(ReadApoFile(apo, &read, &words)) << words;
+  EXPECT_EQ(ApoText(read), ApoText(flat.fit.filterSet));
+  EXPECT_FALSE(WriteEqExport("/missing/eq.conf", EqExportFormat::kPipeWire, flat, &words));
+  EXPECT_EQ(words.rfind("Cannot save the file to disk...\n/missing/eq.conf: ", 0), 0u) << words;
+
+  // a target file with decimal commas: a 6 dB step between 100 Hz and 1 kHz
+  std::ofstream(m_dir / "target.txt") << "20,0\t6,0\n100,0\t6,0\n1000,0\t0,0\n20000,0\t0,0\n";
+  EqDesignSettings file;
+  file.target.kind = EqTargetKind::kPoints;
+  file.targetPath = (m_dir / "target.txt").string();
+  const EqDesign stepped = DesignEqualiser(m_room, file);
+  ASSERT_EQ(stepped.error, "");
+  EXPECT_NEAR(stepped.targetDb.front() - stepped.targetDb.back(), 6.0, 1e-9);
+  file.targetPath = (m_dir / "none.txt").string();
+  EXPECT_NE(DesignEqualiser(m_room, file).error.find("holds no curve"), std::string::npos);
+}
+
+TEST_F(EqDesignTest, InstallWritesItsOwnDropInAndLeavesOthersAlone) {
+  const EqDesign design = DesignEqualiser(m_room, {});
+  const std::string folder = (m_dir / "pipewire.conf.d").string();
+  const std::string path = folder + "/" + PipeWireDropInFileName(design.name);
+  EXPECT_EQ(PipeWireDropInFileName(design.name), "quorvel-eq-living_room.conf");
+  EXPECT_EQ(CheckDropInPlace(path), DropInPlace::kFree);
+  std::string words;
+  ASSERT_TRUE(InstallPipeWireDropIn(folder, design.fit.filterSet, design.name, &words)) << words;
+  EXPECT_NE(words.find(kPipeWireRestartCommand), std::string::npos) << words;
+  EXPECT_EQ(CheckDropInPlace(path), DropInPlace::kOurs);
+  ASSERT_TRUE(InstallPipeWireDropIn(folder, design.fit.filterSet, design.name, &words)) << words;
+  for (const char* other : {"# my own equaliser\n", ""}) {  // another's file, an empty one
+    std::ofstream(path) << other;
+    EXPECT_EQ(CheckDropInPlace(path), DropInPlace::kForeign);
+    EXPECT_FALSE(InstallPipeWireDropIn(folder, design.fit.filterSet, design.name, &words));
+    std::ifstream in(path);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), other);
+  }
+  std::filesystem::remove(path);
+  std::filesystem::create_symlink(m_dir / "elsewhere.conf", path);
+  EXPECT_EQ(CheckDropInPlace(path), DropInPlace::kForeign);
+
+  ::setenv("XDG_CONFIG_HOME", "/tmp/config", 1);
+  EXPECT_EQ(PipeWireDropInFolder(), "/tmp/config/pipewire/pipewire.conf.d");
+  ::setenv("XDG_CONFIG_HOME", "relative", 1);
+  ::setenv("HOME", "/home/user", 1);
+  EXPECT_EQ(PipeWireDropInFolder(), "/home/user/.config/pipewire/pipewire.conf.d");
+}
+
+}  // namespace
+}  // namespace quorvel
