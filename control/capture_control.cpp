@@ -211,6 +211,14 @@ void CCaptureControl::OnInputButton() {
 
 // ---- capture ----
 
+bool CCaptureControl::StartThroughEq(const EqFilterSet& set) {
+  if (Capturing() || m_replaying) return false;
+  m_throughEq = set;
+  OnCaptureButton();
+  m_throughEq.reset();
+  return Capturing();
+}
+
 void CCaptureControl::OnCaptureButton() {
   if (Capturing()) {
     EndCapture();  // the curve measured so far stays
@@ -246,6 +254,7 @@ void CCaptureControl::OnCaptureButton() {
   request.gainDb = GainDbOfPosition(m_lastGainPos);
   request.range = RangeRule::kSteps;
   request.timeoutMs = 0;  // the window waits for its user
+  request.throughEq = m_throughEq;
   std::string why;
   bool started = false;
   if (BuildMeasurementRequest(m_core.InputNames(), m_core.OutputNames(), nullptr, nullptr, &request,

@@ -269,8 +269,9 @@ TEST_F(WindowTest, TheFolderChooserIsTheChartFolderBrowser) {
 TEST_F(WindowTest, TheWindowMenuOpensTheAboutBox) {
   OpenWindow();
   std::unique_ptr<QMenu> menu(Dialog().CreateWindowMenu());
-  ASSERT_EQ(menu->actions().size(), 2);  // the impulse response window's entry, then About
-  QAction* about = menu->actions()[1];
+  // the impulse response window's entry, the equaliser's, then About
+  ASSERT_EQ(menu->actions().size(), 3);
+  QAction* about = menu->actions()[2];
   EXPECT_EQ(about->text(), "&About Quorvel...");
 
   QString caption, version, date;

@@ -1,6 +1,6 @@
 // The equaliser window's rules without a window: a room with known peaks is cut flat, a target
-// file is read by the chart rules, the exported text reads back as the fitted filters, and the
-// PipeWire install never writes over a file Quorvel did not write.
+// file is read by the chart rules, a file that cannot be written is named, and the PipeWire
+// install never writes over a file Quorvel did not write.
 #include "control/eq_design.h"
 
 #include <gtest/gtest.h>
@@ -11,8 +11,7 @@
 #include <fstream>
 
 #include "control/eq_install.h"
-#include "eq/eq_apo_reader.h"
-#include "eq/eq_writers.h"
+#include "eq/biquad.h"
 #include "response/response_export.h"
 
 namespace quorvel {
@@ -39,22 +38,13 @@ class EqDesignTest : public testing::Test {
   Trace m_room;
 };
 
-TEST_F(EqDesignTest, TheRoomsPeaksAreCutAndTheFileReadsBackAsTheFilters) {
+TEST_F(EqDesignTest, TheRoomsPeaksAreCutAndATargetFileIsRead) {
   const EqDesign flat = DesignEqualiser(m_room, {});
   ASSERT_EQ(flat.error, "");
   // cut only: the target sits at the trace's mean, the peaks stand less than 1.5 dB above it
   EXPECT_LT(*std::max_element(flat.residualDb.begin(), flat.residualDb.end()), 1.5);
   EXPECT_EQ(ResidualSummary(flat).rfind("Residual ", 0), 0u) << ResidualSummary(flat);
-  for (size_t i = 0; i < flat.frequenciesHz.size(); ++i) {
-    EXPECT_NEAR(flat.predictedDb[i] - flat.measuredDb[i],
-                CascadeGainDb(flat.fit.filterSet.filters, flat.frequenciesHz[i]), 1e-9);
-  }
-  const std::string apo = (m_dir / "eq.txt").string();
   std::string words;
-  ASSERT_TRUE(WriteEqExport(apo, EqExportFormat::kApo, flat, &words)) << words;
-  EqFilterSet read;
-  ASSERT_TRUE(ReadApoFile(apo, &read, &words)) << words;
-  EXPECT_EQ(ApoText(read), ApoText(flat.fit.filterSet));
   EXPECT_FALSE(WriteEqExport("/missing/eq.conf", EqExportFormat::kPipeWire, flat, &words));
   EXPECT_EQ(words.rfind("Cannot save the file to disk...\n/missing/eq.conf: ", 0), 0u) << words;
 
