@@ -204,9 +204,8 @@ TEST_F(CliMeasure, BadArgumentsExitWithTwo) {
   EXPECT_EQ(Cli("devices extra").status, 2);
 }
 
-// The curve measured through an equaliser file is the plain curve plus that equaliser's
-// response (its preamp included), the sync burst still found; a file that is no equaliser is
-// refused before anything plays.
+// Through an equaliser file: the plain curve plus the equaliser's response, preamp included; a
+// file that is no equaliser is refused before anything plays.
 TEST_F(CliMeasure, MeasuringThroughAnEqualiserAddsItsResponse) {
   const EqFilterSet set = {-3.0,
                            {{EqFilterType::kLowShelf, 100.0, 4.0, kShelfQ},
@@ -222,13 +221,11 @@ TEST_F(CliMeasure, MeasuringThroughAnEqualiserAddsItsResponse) {
       if (run.status != 1 || run.err.find("interrupted by a dropout") == std::string::npos) break;
     }
     std::istringstream lines(ReadAll(csv));
-    std::string line;
-    std::getline(lines, line);
     int index = 0;
     double f = 0.0, level = 0.0;
-    while (std::getline(lines, line) &&
-           std::sscanf(line.c_str(), "%d,%lf,%lf", &index, &f, &level) == 3) {
-      levels->push_back(level);
+    for (std::string line; std::getline(lines, line);) {
+      if (std::sscanf(line.c_str(), "%d,%lf,%lf", &index, &f, &level) == 3)
+        levels->push_back(level);
     }
     return run;
   };
@@ -239,8 +236,7 @@ TEST_F(CliMeasure, MeasuringThroughAnEqualiserAddsItsResponse) {
   EXPECT_NE(run.err.find("Through the equaliser: room + EQ, 3 filters, preamp -3.0 dB"),
             std::string::npos)
       << run.err;
-  ASSERT_EQ(plain.size(), 1001u);
-  ASSERT_EQ(through.size(), 1001u);
+  ASSERT_TRUE(plain.size() == 1001u && through.size() == 1001u);
   double worst = 0.0;
   for (int k = 0; k < 1001; ++k) {
     const double hz = PointFrequency(k, 20.0, 20000.0);

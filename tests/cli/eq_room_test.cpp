@@ -1,8 +1,5 @@
-// The equaliser measured through where it will be used: a private PipeWire whose "room" (a
-// filter-chain with two known peaks, in front of a null sink) is measured by quorvel-cli, the
-// equaliser made from that capture by quorvel-cli eq, its drop-in loaded by a fresh server (its
-// own configuration folder) and the room measured again through the "Quorvel EQ" sink. Real
-// time; skipped where PipeWire is missing.
+// A private PipeWire's "room" measured, its equaliser made by quorvel-cli eq, the drop-in loaded
+// by a fresh server and the room measured through it. Real time; skipped without PipeWire.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -31,22 +28,19 @@ std::string Room() {
   return text.replace(text.find(passive), passive.size(), "target.object = \"quorvel_null\"\n");
 }
 
-// The server with the room (and the drop-ins given), the room the default output, so that the
-// equaliser's sink plays into it, at a volume of about -13 dB that keeps its peaks below full
-// scale.
-bool StartRoom(CPipeWireTestServer* server,
-               const std::vector<std::pair<std::string, std::string>>& dropIns, bool* missing,
+// The server with the room as the default output (the equaliser plays into it), at a volume
+// of about -13 dB that keeps its peaks below full scale.
+bool StartRoom(CPipeWireTestServer* server, const std::string& eq, bool* missing,
                std::string* why) {
   server->AddPipeWireDropIn("room.conf", Room());
-  for (const auto& [file, text] : dropIns) server->AddPipeWireDropIn(file, text);
+  if (!eq.empty()) server->AddPipeWireDropIn("quorvel-eq-room.conf", eq);
   if (!server->Start(why, missing)) return false;
   server->Pactl("set-default-sink quorvel_eq.test_room");
   server->Pactl("set-sink-volume quorvel_eq.test_room 60%");
   return true;
 }
 
-// A measurement from `output` into the null sink's monitor (PULSE_SERVER names the server),
-// repeated after a dropout of a busy machine.
+// A measurement from `output` into the null sink's monitor, again after a dropout.
 CliOutcome Measure(const std::string& output, const std::string& extra) {
   CliOutcome run;
   for (int attempt = 0; attempt < 3; ++attempt) {
@@ -65,7 +59,7 @@ TEST(EqRoom, TheRoomMeasuredThroughItsEqualiserIsFlatWhereItsPeaksWere) {
   bool missing = false;
   {
     CPipeWireTestServer server;
-    if (!StartRoom(&server, {}, &missing, &why)) {
+    if (!StartRoom(&server, "", &missing, &why)) {
       if (missing) GTEST_SKIP() << why;
       FAIL() << why;
     }
@@ -77,9 +71,7 @@ TEST(EqRoom, TheRoomMeasuredThroughItsEqualiserIsFlatWhereItsPeaksWere) {
     ASSERT_EQ(eq.status, 0) << eq.output;
   }
   CPipeWireTestServer server;
-  ASSERT_TRUE(StartRoom(&server, {{"quorvel-eq-room.conf", ReadTextFile(dir + "/room.conf")}},
-                        &missing, &why))
-      << why;
+  ASSERT_TRUE(StartRoom(&server, ReadTextFile(dir + "/room.conf"), &missing, &why)) << why;
   const CliOutcome run = Measure("Quorvel EQ (room)", "--csv " + ShellQuote(dir + "/through.csv"));
   ASSERT_EQ(run.status, 0) << run.output;
   std::vector<double> through;

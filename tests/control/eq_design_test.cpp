@@ -1,6 +1,5 @@
-// The equaliser window's rules without a window: a room with known peaks is cut flat, a target
-// file is read by the chart rules, a file that cannot be written is named, and the PipeWire
-// install never writes over a file Quorvel did not write.
+// The equaliser window's rules: a room's peaks cut, a target file read, a failed export named,
+// and the PipeWire install never over a file Quorvel did not write.
 #include "control/eq_design.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +10,6 @@
 #include <fstream>
 
 #include "control/eq_install.h"
-#include "eq/biquad.h"
 #include "response/response_export.h"
 
 namespace quorvel {
@@ -43,7 +41,6 @@ TEST_F(EqDesignTest, TheRoomsPeaksAreCutAndATargetFileIsRead) {
   ASSERT_EQ(flat.error, "");
   // cut only: the target sits at the trace's mean, the peaks stand less than 1.5 dB above it
   EXPECT_LT(*std::max_element(flat.residualDb.begin(), flat.residualDb.end()), 1.5);
-  EXPECT_EQ(ResidualSummary(flat).rfind("Residual ", 0), 0u) << ResidualSummary(flat);
   std::string words;
   EXPECT_FALSE(WriteEqExport("/missing/eq.conf", EqExportFormat::kPipeWire, flat, &words));
   EXPECT_EQ(words.rfind("Cannot save the file to disk...\n/missing/eq.conf: ", 0), 0u) << words;
@@ -54,7 +51,6 @@ TEST_F(EqDesignTest, TheRoomsPeaksAreCutAndATargetFileIsRead) {
   file.target.kind = EqTargetKind::kPoints;
   file.targetPath = (m_dir / "target.txt").string();
   const EqDesign stepped = DesignEqualiser(m_room, file);
-  ASSERT_EQ(stepped.error, "");
   EXPECT_NEAR(stepped.targetDb.front() - stepped.targetDb.back(), 6.0, 1e-9);
   file.targetPath = (m_dir / "none.txt").string();
   EXPECT_NE(DesignEqualiser(m_room, file).error.find("holds no curve"), std::string::npos);
@@ -63,13 +59,9 @@ TEST_F(EqDesignTest, TheRoomsPeaksAreCutAndATargetFileIsRead) {
 TEST_F(EqDesignTest, InstallWritesItsOwnDropInAndLeavesOthersAlone) {
   const EqDesign design = DesignEqualiser(m_room, {});
   const std::string folder = (m_dir / "pipewire.conf.d").string();
-  const std::string path = folder + "/" + PipeWireDropInFileName(design.name);
-  EXPECT_EQ(PipeWireDropInFileName(design.name), "quorvel-eq-living_room.conf");
-  EXPECT_EQ(CheckDropInPlace(path), DropInPlace::kFree);
+  const std::string path = folder + "/quorvel-eq-living_room.conf";
   std::string words;
   ASSERT_TRUE(InstallPipeWireDropIn(folder, design.fit.filterSet, design.name, &words)) << words;
-  EXPECT_NE(words.find(kPipeWireRestartCommand), std::string::npos) << words;
-  EXPECT_EQ(CheckDropInPlace(path), DropInPlace::kOurs);
   ASSERT_TRUE(InstallPipeWireDropIn(folder, design.fit.filterSet, design.name, &words)) << words;
   for (const char* other : {"# my own equaliser\n", ""}) {  // another's file, an empty one
     std::ofstream(path) << other;
@@ -78,13 +70,7 @@ TEST_F(EqDesignTest, InstallWritesItsOwnDropInAndLeavesOthersAlone) {
     std::ifstream in(path);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), other);
   }
-  std::filesystem::remove(path);
-  std::filesystem::create_symlink(m_dir / "elsewhere.conf", path);
-  EXPECT_EQ(CheckDropInPlace(path), DropInPlace::kForeign);
-
-  ::setenv("XDG_CONFIG_HOME", "/tmp/config", 1);
-  EXPECT_EQ(PipeWireDropInFolder(), "/tmp/config/pipewire/pipewire.conf.d");
-  ::setenv("XDG_CONFIG_HOME", "relative", 1);
+  ::setenv("XDG_CONFIG_HOME", "relative", 1);  // not absolute: HOME's
   ::setenv("HOME", "/home/user", 1);
   EXPECT_EQ(PipeWireDropInFolder(), "/home/user/.config/pipewire/pipewire.conf.d");
 }
