@@ -43,7 +43,7 @@ bool StartRoom(CPipeWireTestServer* server, const std::string& eq, bool* missing
 // A measurement from `output` into the null sink's monitor, again after a dropout.
 CliOutcome Measure(const std::string& output, const std::string& extra) {
   CliOutcome run;
-  for (int attempt = 0; attempt < 3; ++attempt) {
+  for (int attempt = 0; attempt < 4; ++attempt) {
     run = RunCli("measure --input 'Monitor of Quorvel Null Output' --output '" + output + "' " +
                  extra);
     if (run.status != 1 || run.output.find("interrupted by a dropout") == std::string::npos) break;
