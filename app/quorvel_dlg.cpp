@@ -18,6 +18,7 @@
 #include "app/app_icon.h"
 #include "app/colour_button.h"
 #include "app/dialog_units.h"
+#include "app/eq_window.h"
 #include "app/graph_area.h"
 #include "app/help_window.h"
 #include "app/level_meter_widget.h"
@@ -360,6 +361,13 @@ void CQuorvelDlg::WakeTimers() {
   if (!m_meterTimer.isActive()) m_meterTimer.start();
 }
 
+bool CQuorvelDlg::StartThroughEq(const EqFilterSet& set) {
+  WakeTimers();
+  const bool started = m_control.StartThroughEq(set);
+  WakeTimers();
+  return started;
+}
+
 void CQuorvelDlg::OnPollTimer() {
   m_control.OnPollTimer();
   // Idle, and no slider held: only a volume changed elsewhere can move a slider now.
@@ -463,6 +471,11 @@ QMenu* CQuorvelDlg::CreateWindowMenu() {
       ->setEnabled(!m_control.Capturing());
   menu->addAction(kSplEntry, this, [this] { ShowSplCalibration(); })
       ->setEnabled(m_core.Shared().m_bCapturing.load() == 0 && !m_core.Audio().IsFilePlaying());
+  menu->addAction("Equaliser...", this, [this] {
+    OpenEqualiserWindow(
+        m_core, m_control.Capturing() || m_control.Replaying(), this,
+        [this](const EqFilterSet& set, const std::string&) { return StartThroughEq(set); });
+  });
   menu->addAction(kAboutEntry, this, [this] { ShowAbout(); });
   return menu;
 }

@@ -69,6 +69,8 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   ~CQuorvelDlg() override;
 
   CCaptureControl& Control() { return m_control; }
+  // A measurement as the start button makes it, its sweep played through `set`.
+  bool StartThroughEq(const EqFilterSet& set);
   // The controls, for the tests.
   CColourButton* StartButton() const { return m_btnCapture; }
   CColourButton* InputButton() const { return m_btnInput; }

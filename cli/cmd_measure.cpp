@@ -5,11 +5,14 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "audio/auto_reset_event.h"
 #include "audio/backend/audio_backend.h"
+#include "base/number_text.h"
 #include "base/point_frequency.h"
 #include "base/util.h"
 #include "cli/cli_options.h"
@@ -23,6 +26,8 @@
 #include "control/measurement_request.h"
 #include "control/measurement_sequence.h"
 #include "control/spl_calibration.h"
+#include "control/through_eq.h"
+#include "eq/eq_apo_reader.h"
 
 namespace quorvel {
 
@@ -31,7 +36,7 @@ namespace {
 const char kMeasureUsage[] =
     "quorvel-cli measure [--input NAME] [--output NAME] [--simulated] [--fmin F] [--fmax F]"
     " [--gain DB] [--calibration CHART] [--save CAPTURE.wav] [--csv FILE] [--png FILE]"
-    " [--bmp FILE] [--sim-angle DEG] [--spl]";
+    " [--bmp FILE] [--sim-angle DEG] [--spl] [--through-eq EQ.txt]";
 
 // The longest wait for the curve, on the devices' clock: a sweep lasts about 22 s [ms].
 constexpr uint32_t kMeasureTimeoutMs = 60000;
@@ -180,7 +185,7 @@ int WriteMeasureOutputs(const CliOptions& options, CQuorvelCore& core,
 
 int RunMeasure(const Arguments& args) {
   CliOptions options({"input", "output", "fmin", "fmax", "gain", "calibration", "save", "csv",
-                      "png", "bmp", "sim-angle"},
+                      "png", "bmp", "sim-angle", "through-eq"},
                      {"simulated", "spl"}, 0);
   std::string error;
   MeasurementRequest request;
@@ -193,6 +198,7 @@ int RunMeasure(const Arguments& args) {
     return ArgumentError("--sim-angle is an angle in degrees, -360 to 360", kMeasureUsage);
   }
   CCommandFiles files;
+  if (options.Has("through-eq")) files.AddInput("--through-eq", options.Value("through-eq"));
   AddCurveCommandFiles(options, &files);
   if (const int refused = files.RefuseSharedFiles(kMeasureUsage); refused != kExitOk) {
     return refused;
@@ -201,6 +207,19 @@ int RunMeasure(const Arguments& args) {
   // with room for it.
   const bool named = CheckCaptureName(options);
   if (!files.CheckTargets() || !named) return kExitFailure;
+  // The equaliser to measure through, as quorvel-cli eq --apo writes it (or AutoEQ).
+  if (options.Has("through-eq")) {
+    const std::string path = options.Value("through-eq");
+    EqFilterSet set;
+    if (!ReadApoFile(path, &set, &error)) {
+      std::fprintf(stderr, "quorvel-cli: no equaliser to measure through: %s\n", error.c_str());
+      return kExitFailure;
+    }
+    std::fprintf(stderr, "Through the equaliser: %s, %zu filters, preamp %s dB\n",
+                 ThroughEqName(std::filesystem::path(path).stem().string()).c_str(),
+                 set.filters.size(), FormatFixed(set.preampDb, 1).c_str());
+    request.throughEq = std::move(set);
+  }
 
   CCliSession session(options.Has("simulated") ? AudioChoice::kSimulated : AudioChoice::kDefault);
   CQuorvelCore& core = session.Core();

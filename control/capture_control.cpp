@@ -215,6 +215,14 @@ void CCaptureControl::OnInputButton() {
 
 // ---- capture ----
 
+bool CCaptureControl::StartThroughEq(const EqFilterSet& set) {
+  if (Capturing() || m_replaying) return false;
+  m_throughEq = set;
+  OnCaptureButton();
+  m_throughEq.reset();
+  return Capturing();
+}
+
 void CCaptureControl::OnCaptureButton() {
   if (Capturing()) {
     EndCapture();  // the curve measured so far stays
@@ -246,6 +254,7 @@ void CCaptureControl::OnCaptureButton() {
   MeasurementRequest request;
   bool started = false;
   if (CurrentRequest(&request)) {
+    request.throughEq = m_throughEq;
     m_pointsSeen = m_graph.m_pointsAdded.load(std::memory_order_acquire);
     started = m_sequence.Start(request);
   }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "control/save_curve.h"
+#include "eq/eq_fit.h"
 
 #include "control/capture_view.h"
 #include "control/level_meter.h"
@@ -116,6 +117,9 @@ class CCaptureControl {
   // The replay of the samples Load Audio File put into the engine: the start button is greyed
   // until the samples have run out. False (after a message) when the playback cannot start.
   bool StartReplay();
+  // Start a measurement as the start button does, its sweep played through `set`
+  // (control/through_eq.h). False when a measurement or a replay runs already.
+  bool StartThroughEq(const EqFilterSet& set);
   // The range fields' arrows.
   void OnFminSpin(bool up) { m_range.OnFminSpin(up); }
   void OnFmaxSpin(bool up) { m_range.OnFmaxSpin(up); }
@@ -198,6 +202,7 @@ class CCaptureControl {
   bool m_outputWasOpen = false;
   bool m_replaying = false;
   bool m_replayCurveEnded = false;          // the replay's curve is complete: calibration went off
+  std::optional<EqFilterSet> m_throughEq;   // of the measurement being started
   bool m_inputClosedDuringCapture = false;  // the user closed the input of a running capture
   std::string m_waitShown;                  // the wait the graph caption names, empty for none
   std::string m_captionBeforeWait;          // the caption the wait replaced

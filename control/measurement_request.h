@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "engine/device_enumeration.h"
+#include "eq/eq_fit.h"
 
 namespace quorvel {
 
@@ -32,6 +34,8 @@ struct MeasurementRequest {
   RangeRule range = RangeRule::kSteps;
   // Longest wait for the curve on the devices' clock [ms]; 0: none (the window waits for its user).
   uint32_t timeoutMs = 0;
+  // The equaliser to play the sweep through (control/through_eq.h); none: the plain sweep.
+  std::optional<EqFilterSet> throughEq;
 };
 
 // How a name finds its device, letters compared case-blind (at most 520 characters).

@@ -17,6 +17,7 @@
 #include "control/curve_completion.h"
 #include "control/failure_words.h"
 #include "control/measurement_request.h"
+#include "control/through_eq.h"
 #include "engine/audio_engine.h"
 #include "engine/device_enumeration.h"
 #include "graph/graphical.h"
@@ -150,9 +151,11 @@ void CMeasurementSequence::CloseInputPeripheral() {
 
 // ---- sweep and playback ----
 
-bool CMeasurementSequence::StartSweep(double fmin, double fmax, int outputIndex) {
+bool CMeasurementSequence::StartSweep(double fmin, double fmax, int outputIndex,
+                                      const EqFilterSet* throughEq) {
   // A refused range leaves the sweep silent: the measurement then finds no sync burst.
   static_cast<void>(m_audio.GenerateSweep(fmin, fmax));
+  if (throughEq != nullptr) ShapeSweepThroughEq(m_audio.SweepToShape(), *throughEq);
   m_audio.SetFilePlaying(false);
   m_audio.ResetAnalysis();
   // The output is held until the detector has measured the input's own floor: the leading
@@ -321,7 +324,8 @@ bool CMeasurementSequence::Start(const MeasurementRequest& request) {
   }
   // An output that cannot be opened, or a play thread that cannot start, leaves the input
   // open, as its button shows it: the next start measures without opening it again.
-  if (!StartSweep(request.fmin, request.fmax, request.outputIndex)) {
+  if (!StartSweep(request.fmin, request.fmax, request.outputIndex,
+                  request.throughEq ? &*request.throughEq : nullptr)) {
     static_cast<void>(m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs));
     return false;
   }

@@ -169,6 +169,9 @@ class CAudio {
   [[nodiscard]] int GenerateSweep(double fmin, double fmax);
   // The generated signal and the sync burst it starts with.
   std::span<const int16_t> Sweep() const { return {m_sweep, static_cast<size_t>(m_sweepLength)}; }
+  // The generated signal to shape before it plays (the sweep heard through an equaliser);
+  // same precondition as GenerateSweep.
+  std::span<int16_t> SweepToShape() { return {m_sweep, static_cast<size_t>(m_sweepLength)}; }
   std::span<const int16_t> SyncBurst() const { return {m_syncBurst, kBurstLength}; }
 
   // ---- capture analysis ----
