@@ -19,14 +19,6 @@
 namespace quorvel {
 namespace {
 
-// The phase difference a - b [deg], wrapped to (-180, 180].
-double PhaseApart(double a, double b) {
-  double d = std::fmod(a - b, 360.0);
-  if (d > 180.0) d -= 360.0;
-  if (d <= -180.0) d += 360.0;
-  return d;
-}
-
 TEST(CaptureResponse, ALoopbackReferenceTimesEveryMeasurementAlikeWhateverTheLatency) {
   SimulatedCore rig;
   rig.sim->SetLoopbackChannel(2);
@@ -46,8 +38,7 @@ TEST(CaptureResponse, ALoopbackReferenceTimesEveryMeasurementAlikeWhateverTheLat
     ASSERT_EQ(recording.channels, 2);
     const std::vector<int16_t> heard = recording.Channel(0);
     const std::vector<int16_t> looped = recording.Channel(1);
-    CImpulseAnalysis measured;
-    CImpulseAnalysis reference;
+    CImpulseAnalysis measured, reference;
     ASSERT_EQ(measured.Analyze(heard.data(), heard.size(), 20.0, 20000.0), ResponseStatus::kOk);
     ASSERT_EQ(reference.Analyze(looped.data(), looped.size(), 20.0, 20000.0), ResponseStatus::kOk);
     const ResponseTiming timing = TimeFromReference(measured, reference);
@@ -67,7 +58,7 @@ TEST(CaptureResponse, ALoopbackReferenceTimesEveryMeasurementAlikeWhateverTheLat
   EXPECT_GT(*least, 0.0);
   for (const std::vector<double>& at : phases) {
     for (std::size_t i = 0; i < at.size(); ++i) {
-      EXPECT_LT(std::abs(PhaseApart(at[i], phases[0][i])), 2.0) << probes[i] << " Hz";
+      EXPECT_LT(std::abs(std::remainder(at[i] - phases[0][i], 360.0)), 2.0) << probes[i] << " Hz";
     }
   }
   // timed from its own sync burst, each recording's peak moves with the latency drawn
@@ -126,8 +117,6 @@ TEST(CaptureResponse, AStereoCaptureOfAnotherProgramIsTimedFromItsSecondChannel)
   std::string why;
   ASSERT_EQ(LoadCaptureForResponse(core, request, &loaded, &why), CaptureResponseResult::kOk)
       << (messages.Messages().empty() ? why : messages.Messages().back());
-  EXPECT_EQ(loaded.fmin, 20.0);
-  EXPECT_EQ(loaded.fmax, 20000.0);
   CImpulseAnalysis analysis;
   std::vector<std::string> warnings;
   ASSERT_EQ(AnalyzeCaptureResponse(core, loaded, 0.0, &analysis, &warnings),

@@ -131,14 +131,12 @@ TEST(MeasurementRequest, TheChannelChoiceNamesTheMeasuredAndTheReferenceChannel)
     int32_t sample;  // of the frame (left -300, right 200)
   } cases[] = {
       {nullptr, nullptr, true, kLouder, ReferenceChannel::kNone, -300},
-      {"louder", nullptr, true, kLouder, ReferenceChannel::kNone, -300},
       {"right", nullptr, true, kRight, ReferenceChannel::kNone, 200},
       {"left", nullptr, true, kLeft, ReferenceChannel::kNone, -300},
       {nullptr, "left", true, kRight, ReferenceChannel::kLeft, 200},
       {"louder", "right", true, kLeft, ReferenceChannel::kRight, -300},
       {"left", "right", true, kLeft, ReferenceChannel::kRight, -300},
       {"left", "left", false, kLouder, ReferenceChannel::kNone, 0},
-      {"Left", nullptr, false, kLouder, ReferenceChannel::kNone, 0},
       {nullptr, "both", false, kLouder, ReferenceChannel::kNone, 0},
   };
   for (const auto& c : cases) {
