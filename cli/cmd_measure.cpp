@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,6 +24,7 @@
 #include "cli/curve_outputs.h"
 #include "cli/spl_settings.h"
 #include "control/capture_files.h"
+#include "control/capture_response.h"
 #include "control/measurement_request.h"
 #include "control/measurement_sequence.h"
 #include "control/spl_calibration.h"
@@ -36,7 +38,8 @@ namespace {
 const char kMeasureUsage[] =
     "quorvel-cli measure [--input NAME] [--output NAME] [--simulated] [--fmin F] [--fmax F]"
     " [--gain DB] [--calibration CHART] [--save CAPTURE.wav] [--csv FILE] [--png FILE]"
-    " [--bmp FILE] [--sim-angle DEG] [--spl] [--through-eq EQ.txt]";
+    " [--bmp FILE] [--sim-angle DEG] [--spl] [--through-eq EQ.txt]"
+    " [--channel louder|left|right] [--reference left|right]";
 
 // The longest wait for the curve, on the devices' clock: a sweep lasts about 22 s [ms].
 constexpr uint32_t kMeasureTimeoutMs = 60000;
@@ -114,7 +117,11 @@ bool ReadMeasureOptions(const CliOptions& options, MeasurementRequest* request,
                         std::string* error) {
   request->range = RangeRule::kAnyWithinLimits;
   request->timeoutMs = kMeasureTimeoutMs;
-  return options.Number("fmin", 20.0, &request->fmin, error) &&
+  const std::string channel = options.Value("channel");
+  const std::string reference = options.Value("reference");
+  return ReadInputChannels(options.Has("channel") ? &channel : nullptr,
+                           options.Has("reference") ? &reference : nullptr, request, error) &&
+         options.Number("fmin", 20.0, &request->fmin, error) &&
          options.Number("fmax", 20000.0, &request->fmax, error) &&
          options.Number("gain", 0.0, &request->gainDb, error) &&
          CheckRequestNumbers(*request, error);
@@ -155,6 +162,26 @@ bool CheckCaptureName(const CliOptions& options) {
   return false;
 }
 
+// The delay and the clocks' drift the timing reference gives the finished recording.
+void PrintReferenceTiming(CQuorvelCore& core, const MeasurementRequest& request,
+                          std::vector<std::string>* warnings) {
+  const std::optional<Measurement>& last = core.Sequence().LastMeasurement();
+  ResponseTiming timing;
+  if (!last.has_value() ||
+      !TimeRecordingFromReference(last->GetRecording(), request.fmin, request.fmax, &timing)) {
+    warnings->push_back("the timing reference holds no impulse response: no delay was measured");
+    return;
+  }
+  std::printf("delay %s ms (%s samples, %s m at 343 m/s) from the timing reference\n",
+              FormatFixed(timing.delaySamples / 48.0, 3).c_str(),
+              FormatFixed(timing.delaySamples, 2).c_str(),
+              FormatFixed(timing.delaySamples / 48000.0 * 343.0, 2).c_str());
+  std::printf("clock drift %s ppm (input against output)\n",
+              FormatFixed(timing.driftPpm, 1).c_str());
+  const std::string drift = ClockDriftWarning(timing);
+  if (!drift.empty()) warnings->push_back(drift);
+}
+
 // The outputs of a complete measurement: the curve (--csv, --png, --bmp) and the recording
 // (--save), then the summary lines and the curve's warnings. kExitFailure when one of them
 // could not be written, else kExitWarning when the curve carries a warning.
@@ -174,7 +201,8 @@ int WriteMeasureOutputs(const CliOptions& options, CQuorvelCore& core,
               core.Audio().Counters().capturedCount);
   PrintCurveEnds(core, request.fmin, request.fmax, scale);
   // The curve is whole, but a clipped input or another program's sound corrupted it.
-  const std::vector<std::string> warnings = core.Sequence().Warnings();
+  std::vector<std::string> warnings = core.Sequence().Warnings();
+  if (request.reference != ReferenceChannel::kNone) PrintReferenceTiming(core, request, &warnings);
   for (const std::string& warning : warnings)
     std::fprintf(stderr, "Warning: %s\n", warning.c_str());
   if (!written) return kExitFailure;
@@ -185,7 +213,7 @@ int WriteMeasureOutputs(const CliOptions& options, CQuorvelCore& core,
 
 int RunMeasure(const Arguments& args) {
   CliOptions options({"input", "output", "fmin", "fmax", "gain", "calibration", "save", "csv",
-                      "png", "bmp", "sim-angle", "through-eq"},
+                      "png", "bmp", "sim-angle", "through-eq", "channel", "reference"},
                      {"simulated", "spl"}, 0);
   std::string error;
   MeasurementRequest request;
@@ -228,6 +256,10 @@ int RunMeasure(const Arguments& args) {
   if (options.Has("sim-angle") && !SetSimulatedLoudspeakerAngle(*core.Services(), simAngle)) {
     return ArgumentError("--sim-angle turns the simulated loudspeaker only (with --simulated)",
                          kMeasureUsage);
+  }
+  // The simulated input carries the played signal on the reference's channel when asked for.
+  if (request.reference != ReferenceChannel::kNone) {
+    static_cast<void>(SetSimulatedLoopback(*core.Services(), static_cast<int>(request.reference)));
   }
   if (!ChooseDevices(session, options, &request)) return kExitFailure;
   // Levels in dB SPL need the calibration of the input, channel and gain measured with.

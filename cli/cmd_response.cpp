@@ -99,6 +99,18 @@ void PrintSummary(const std::string& path, const CImpulseAnalysis& analysis) {
   }
 }
 
+// The delay from the timing reference and the devices' clocks, for a capture that has one.
+void PrintTiming(const CImpulseAnalysis& analysis) {
+  const ResponseTiming& timing = analysis.GetTimeReference();
+  if (!timing.loopback) return;
+  std::printf("delay %s ms (%s samples, %s m at 343 m/s) from the timing reference\n",
+              FormatFixed(timing.delaySamples * 1000.0 / CImpulseAnalysis::kRate, 3).c_str(),
+              FormatFixed(timing.delaySamples, 2).c_str(),
+              FormatFixed(timing.delaySamples / CImpulseAnalysis::kRate * 343.0, 2).c_str());
+  std::printf("timing reference peak at sample %s, clock drift %s ppm (input against output)\n",
+              FormatFixed(timing.position, 2).c_str(), Rounded(timing.driftPpm, 1).c_str());
+}
+
 }  // namespace
 
 int RunResponse(const Arguments& args) {
@@ -177,6 +189,7 @@ int RunResponse(const Arguments& args) {
     }
   }
   if (!asked) PrintSummary(request.path, analysis);
+  PrintTiming(analysis);
   if (!written) return kExitFailure;
   return warnings.empty() ? kExitOk : kExitWarning;
 }

@@ -10,8 +10,11 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <span>
+#include <utility>
+#include <vector>
 
 #include "base/atomic_file.h"
 #include "base/number_text.h"
@@ -35,6 +38,7 @@ constexpr uint64_t kSmallestCaptureFile = 1920000;  // [bytes] 20 s of samples a
 constexpr uint64_t kLargestCaptureFile = 2200000;   // [bytes]
 constexpr uint32_t kFewestSamples = 1000000;        // about 20.8 s at 48000 Hz
 constexpr int32_t kShortestRecording = 48000;       // [samples] one second
+constexpr char kMsgTooBig[] = "Sorry this file is too big to be a valid 'Quorvel' file...";
 
 bool IsFolder(const char* path) {
   struct stat st {};
@@ -97,7 +101,21 @@ bool WriteCaptureFile(const CaptureFileContext& ctx, const std::string& path, bo
   }
 
   const std::span<const int16_t> recording = ctx.audio.Recording();
-  if (!wave.WriteSamples(recording.data(), recording.size())) {
+  const std::span<const int16_t> reference = ctx.audio.RecordingReference();
+  bool written = false;
+  if (reference.empty()) {
+    written = wave.WriteSamples(recording.data(), recording.size());
+  } else {
+    // channel 1 the measurement, channel 2 the timing reference
+    wave.SetCaptureChannels(2);
+    std::vector<int16_t> frames(2 * recording.size());
+    for (std::size_t i = 0; i < recording.size(); ++i) {
+      frames[2 * i] = recording[i];
+      frames[2 * i + 1] = reference[i];
+    }
+    written = wave.WriteSamples(frames.data(), frames.size());
+  }
+  if (!written) {
     // The unfinished file is gone; an earlier file of that name stays as it was.
     ctx.messages.ShowMessage(WithWords("Could not write to File...", wave.FailureWords()));
     return false;
@@ -157,6 +175,19 @@ namespace {
 // The size test on the file as it is on disk. Opened without waiting: a named pipe would
 // otherwise block the command until some program writes to it. Only a regular file has a size;
 // anything else is too short. False after its message.
+// Whether the file holds a capture with its timing reference (two channels).
+bool IsStereoCapture(const std::string& path) {
+  uint32_t count = 0;
+  int32_t channels = 0;
+  int16_t* samples = nullptr;
+  int32_t rate = 0;
+  WaveFormat format;
+  const bool read = ReadCaptureSamples(std::fopen(path.c_str(), "rb"), &count, &channels, &samples,
+                                       &rate, &format);
+  std::free(samples);
+  return read && CaptureLayoutOf(format) == CaptureLayout::kStereo16;
+}
+
 bool CheckCaptureFileSize(const std::string& path, IUserMessages& messages) {
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
@@ -176,11 +207,22 @@ bool CheckCaptureFileSize(const std::string& path, IUserMessages& messages) {
     messages.ShowMessage("Sorry this file is too short to be a valid 'Quorvel' file...");
     return false;
   }
-  if (size > kLargestCaptureFile) {
-    messages.ShowMessage("Sorry this file is too big to be a valid 'Quorvel' file...");
+  // only a two-channel capture may be larger, up to twice the size
+  if (size > kLargestCaptureFile && (size > 2 * kLargestCaptureFile || !IsStereoCapture(path))) {
+    messages.ShowMessage(kMsgTooBig);
     return false;
   }
   return true;
+}
+
+// The timing reference of a two-channel capture goes beside the measurement, which takes the
+// first half of the interleaved buffer as a mono capture holds it.
+void SplitReference(int16_t* samples, uint32_t frames, std::vector<int16_t>* reference) {
+  reference->resize(frames);
+  for (uint32_t i = 0; i < frames; ++i) {
+    (*reference)[i] = samples[2 * static_cast<std::size_t>(i) + 1];
+    samples[i] = samples[2 * static_cast<std::size_t>(i)];
+  }
 }
 
 // The samples into the engine: at least 1,000,000 samples of a layout Quorvel replays (16-bit
@@ -197,16 +239,21 @@ bool LoadSamples(CAudio& audio, const std::string& path, IUserMessages& messages
   int16_t* samples = nullptr;
   int32_t rate = 0;
   WaveFormat format;
-  if (!ReadCaptureSamples(file, &sampleCount, &channels, &samples, &rate, &format)) {
+  const bool read = ReadCaptureSamples(file, &sampleCount, &channels, &samples, &rate, &format);
+  const CaptureLayout layout = read ? CaptureLayoutOf(format) : CaptureLayout::kUnsupported;
+  if (!read) {
     messages.ShowMessage("Sorry this file is not convenient...");
     return false;
   }
+  std::vector<int16_t> reference;
+  if (layout == CaptureLayout::kStereo16) SplitReference(samples, sampleCount, &reference);
   audio.LoadSamples(LoadedSamples(samples), static_cast<int32_t>(sampleCount));
-  if (sampleCount < kFewestSamples || CaptureLayoutOf(format) != CaptureLayout::kMono16) {
+  if (sampleCount < kFewestSamples || layout == CaptureLayout::kUnsupported) {
     audio.ReleaseSamples();
     messages.ShowMessage("Sorry this file is not convenient for 'Quorvel'...");
     return false;
   }
+  audio.LoadReferenceSamples(std::move(reference));
   return true;
 }
 

@@ -312,6 +312,8 @@ bool CMeasurementSequence::Start(const MeasurementRequest& request) {
   m_shared.m_fmax = request.fmax;
   m_shared.m_bCurveEndNotified.store(0, std::memory_order_release);
   m_audio.SetInputGain(GainFactor(request.gainDb));
+  m_audio.SetInputChannels(request.channel, request.reference);
+  m_audio.LoadReferenceSamples({});
   m_audio.ResetAnalysis();
   SleepMs(20);
 
@@ -356,6 +358,8 @@ bool CMeasurementSequence::StartReplay(int outputIndex, uint32_t timeoutMs) {
   m_mode = Mode::kIdle;
   m_status = SequenceStatus::kFailed;
   m_replaySamples = m_audio.Loaded();
+  // a replay's reference is the file's own
+  m_audio.SetInputChannels(InputChannel::kLouder, ReferenceChannel::kNone);
   if (!PlayLoadedSamples(outputIndex)) {
     static_cast<void>(m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs));
     m_replaySamples = {};
@@ -639,7 +643,18 @@ void CMeasurementSequence::KeepMeasurement(bool replayed,
   // The one copy of the record track: the next run writes over the track, not over this.
   auto recording = std::make_shared<Recording>();
   const std::span<const int16_t> samples = m_audio.Recording();
-  recording->samples.assign(samples.begin(), samples.end());
+  const std::span<const int16_t> reference = m_audio.RecordingReference();
+  if (reference.size() == samples.size() && !reference.empty()) {
+    // the measurement as channel 0, the timing reference as channel 1
+    recording->channels = 2;
+    recording->samples.resize(2 * samples.size());
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+      recording->samples[2 * i] = samples[i];
+      recording->samples[2 * i + 1] = reference[i];
+    }
+  } else {
+    recording->samples.assign(samples.begin(), samples.end());
+  }
   parts.recording = std::move(recording);
   parts.tags.comment = m_curveChartName;
   parts.caption.assign(m_shared.m_szGraphCaption,

@@ -63,6 +63,15 @@ struct DistortionRow {
   double thdPercent = 0.0;
 };
 
+// Where a response's phase is timed from: its own peak, or (loopback) the peak of a timing
+// reference recorded beside it, the moment the sound left the output.
+struct ResponseTiming {
+  bool loopback = false;
+  double position = 0.0;      // [samples into the recording] the reference's peak
+  double delaySamples = 0.0;  // from the reference's peak to the measurement's
+  double driftPpm = 0.0;      // the input's clock against the output's (positive: faster)
+};
+
 // The microphone's correction [dB] at a frequency [Hz]; subtracted from every level.
 using LevelCorrection = std::function<double(double frequencyHz)>;
 
@@ -108,6 +117,11 @@ class CImpulseAnalysis {
   // comment ("dB SPL of a sine ..."); empty words: the transfer's dB.
   void SetLevelScale(double addedDb, std::string words);
   [[nodiscard]] const std::string& LevelScaleWords() const { return m_levelScaleWords; }
+
+  // The time reference of ResponseAt's phases (a loopback's keeps the delay in them); a new
+  // analysis goes back to its own peak.
+  void SetTimeReference(const ResponseTiming& reference) { m_timing = reference; }
+  [[nodiscard]] const ResponseTiming& GetTimeReference() const { return m_timing; }
 
   [[nodiscard]] bool HasResult() const { return m_bValid; }
   [[nodiscard]] double Fmin() const { return m_fmin; }
@@ -199,6 +213,8 @@ class CImpulseAnalysis {
   // The smaller transforms (coarse alignment, windows), one per size.
   std::vector<std::unique_ptr<CRealFft>> m_windowFfts;
   std::complex<double>* m_chunkSpectrum = nullptr;  // of the coarse alignment's transform
+
+  ResponseTiming m_timing;
 
   // The result.
   bool m_bValid = false;

@@ -135,7 +135,12 @@ double CImpulseAnalysis::AppliedGateMs() const {
 
 LevelPhase CImpulseAnalysis::ResponseAt(double frequencyHz) const {
   if (!m_bValid || !(frequencyHz > 0.0) || !(frequencyHz <= kRate / 2)) return {kNaN, kNaN};
-  const std::complex<double> v = Interpolate(m_gateMs > 0.0 ? m_gated : m_linear, frequencyHz);
+  std::complex<double> v = Interpolate(m_gateMs > 0.0 ? m_gated : m_linear, frequencyHz);
+  if (m_timing.loopback) {
+    // timed from the reference's peak, earlier than the own one by the delay
+    const double shift = m_peakPosition - m_timing.position;  // [samples]
+    v *= std::polar(1.0, -2.0 * kPi * frequencyHz * shift / kRate);
+  }
   double phase = std::arg(v) * 180.0 / kPi;
   if (phase <= -180.0) phase += 360.0;
   return {LevelDb(v) - Correction(frequencyHz), phase};

@@ -38,6 +38,13 @@ bool SetSimulatedLoudspeakerAngle(IAudioServices& services, double angleDeg) {
   return true;
 }
 
+bool SetSimulatedLoopback(IAudioServices& services, int channel) {
+  auto* simulated = dynamic_cast<CSimulatedAudioServices*>(&services);
+  if (simulated == nullptr) return false;
+  simulated->SetLoopbackChannel(channel);
+  return true;
+}
+
 std::unique_ptr<IAudioServices> CreateSimulatedAudioServices(const SimulatedAudioOptions& options) {
   return std::make_unique<CSimulatedAudioServices>(options);
 }

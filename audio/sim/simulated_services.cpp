@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <random>
 
 #include "audio/output_buffer_flags.h"
 
@@ -229,6 +230,12 @@ void CSimulatedAudioServices::RunFrames(OutputNotifyRoutine routine, void* conte
   uint32_t count = 0;
   uint32_t inputWaitAtStart = recording ? m_inputWait.load(std::memory_order_acquire) : 0;
   uint32_t inputWait = inputWaitAtStart;
+  const int loopback = m_loopbackChannel.load(std::memory_order_relaxed);
+  const uint32_t latency = m_latencyFrames.load(std::memory_order_relaxed);
+  if (m_delayLineReset.exchange(0, std::memory_order_acq_rel) != 0) {
+    std::memset(m_delayLine, 0, sizeof m_delayLine);
+    m_delayWrite = 0;
+  }
   for (int frame = 0; frame < kTickFrames; ++frame) {
     const double x = playing ? PlayFrame(routine, context, volume) : 0.0;
     double y = 0.0;
@@ -240,6 +247,19 @@ void CSimulatedAudioServices::RunFrames(OutputNotifyRoutine routine, void* conte
       y = m_model.Process(x);
     }
     if (!recording) continue;
+    int32_t microphone = MicrophoneSample(y * m_options.microphoneGain);
+    int32_t reference = microphone;
+    if (loopback != 0) {
+      // both channels through the devices' latency
+      int32_t* in = m_delayLine[m_delayWrite];
+      in[0] = microphone;
+      in[1] = MicrophoneSample(0.5 * x);
+      const int32_t* out =
+          m_delayLine[(m_delayWrite + kDelayLineFrames - latency) % kDelayLineFrames];
+      microphone = out[0];
+      reference = out[1];
+      m_delayWrite = (m_delayWrite + 1) % kDelayLineFrames;
+    }
     if (inputWait > 0) {
       --inputWait;  // the input does not deliver yet
       continue;
@@ -249,9 +269,10 @@ void CSimulatedAudioServices::RunFrames(OutputNotifyRoutine routine, void* conte
       m_lostFrames.fetch_add(1, std::memory_order_acq_rel);
       continue;
     }
-    recorded[2 * count] = m_zeroLeft > 0 ? 0 : MicrophoneSample(y * m_options.microphoneGain);
+    if (m_zeroLeft > 0) microphone = reference = 0;
     m_zeroLeft -= m_zeroLeft > 0 ? 1 : 0;
-    recorded[2 * count + 1] = recorded[2 * count];
+    recorded[2 * count] = loopback == 1 ? reference : microphone;
+    recorded[2 * count + 1] = loopback == 1 ? microphone : reference;
     ++count;
   }
   // A start of the stream meanwhile (a new wait) wins over this tick's count.
@@ -357,6 +378,13 @@ int32_t CSimulatedAudioServices::StartCaptureStream() {
     m_captureRing.Consume(m_captureRing.ReadableFrames());
     m_packetFrames = 0;
     m_inputWait.store(m_inputStartDelayFrames.load(), std::memory_order_release);
+    uint32_t latency = 0;
+    if (m_loopbackChannel.load() != 0) {
+      std::random_device entropy;
+      latency = std::uniform_int_distribution<uint32_t>(5 * 48, 40 * 48)(entropy);
+    }
+    m_latencyFrames.store(latency);
+    m_delayLineReset.store(1, std::memory_order_release);
     m_captureRunning.store(1, std::memory_order_release);
     m_deviceWake.Signal();
   }

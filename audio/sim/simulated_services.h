@@ -131,6 +131,15 @@ class CSimulatedAudioServices final : public IAudioServices {
   // under the control mutex; the device thread only copies it.
   void SetLoudspeakerAngle(double angleDeg);
 
+  // ---- the loopback timing reference (any thread) ----
+  // channel 1 (left) or 2 (right) carries the played signal electrically, at half its level,
+  // and the other the microphone; 0: the microphone on both, with its fixed timing. With a
+  // loopback, each capture stream start draws a device latency of 5 to 40 ms that delays both
+  // channels alike, as a real input and output add their buffers.
+  void SetLoopbackChannel(int channel) { m_loopbackChannel.store(channel); }
+  // The latency the last capture start drew [frames] (0 without a loopback).
+  uint32_t LoopbackLatencyFrames() const { return m_latencyFrames.load(); }
+
   // ---- observation (any thread) ----
   bool IsOutputOpen() const { return m_outputState.load() != kOutputClosed; }
   bool IsCaptureOpen() const { return m_captureOpen.load() != 0; }
@@ -221,6 +230,15 @@ class CSimulatedAudioServices final : public IAudioServices {
   std::atomic<int64_t> m_overruns{0};
   std::atomic<int64_t> m_maxCaptureLatencyNs{0};
   std::atomic<uint64_t> m_deviceFrames{0};
+
+  // The loopback: its channel, the drawn latency and the delay line both channels pass through
+  // (device thread), cleared at each capture start.
+  static constexpr uint32_t kDelayLineFrames = 2048;  // above 40 ms
+  std::atomic<int32_t> m_loopbackChannel{0};
+  std::atomic<uint32_t> m_latencyFrames{0};
+  std::atomic<int32_t> m_delayLineReset{0};
+  int32_t m_delayLine[kDelayLineFrames][2] = {};
+  uint32_t m_delayWrite = 0;
 
   std::atomic<int32_t> m_quit{0};
   CAutoResetEvent m_deviceWake;  // a stream opened, or the services go: the device thread runs
