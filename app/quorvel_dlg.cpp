@@ -11,6 +11,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
+#include <QStandardPaths>
+#include <ctime>
 
 #include "app/about_dlg.h"
 #include "app/app_icon.h"
@@ -26,6 +28,7 @@
 #include "control/quorvel_core.h"
 #include "control/slider_positions.h"
 #include "control/window_placement.h"
+#include "control/workbench/workbench_session.h"
 #include "graph/curve_image_export.h"
 #include "graph/dialog_font.h"
 #include "graph/graph_resources.h"
@@ -109,6 +112,7 @@ CQuorvelDlg::~CQuorvelDlg() {
   }
   delete m_helpWindow;
   delete m_responseWindow;
+  delete m_workbenchWindow;
 }
 
 void CQuorvelDlg::Place(QWidget* widget, const QRect& where, Anchor anchor) {
@@ -193,6 +197,10 @@ void CQuorvelDlg::CreateControls() {
   m_btnHelp = bottomButton("Help", 523);
   m_btnQuit = bottomButton("Quit", 625);
   m_btnQuit->setDefault(true);
+  // The workbench's row, below the others.
+  m_btnWorkbench = new QPushButton("Measurements", this);
+  m_btnWorkbench->setAutoDefault(false);
+  Place(m_btnWorkbench, DialogRect(13, 397, 88, 16), Anchor::kBottom);
 
   m_frame->lower();  // the frame stays behind the graph
   for (CColourButton* button : {m_btnInput, m_btnCalibration, m_btnSmooth}) {
@@ -238,6 +246,9 @@ void CQuorvelDlg::SetToolTips() {
        "points"},
       {m_btnHelp, "Opens the help page in a window of its own"},
       {m_btnQuit, "Ends Quorvel"},
+      {m_btnWorkbench,
+       "Opens the list of this session's measurements, drawn together, with averages, "
+       "differences and exports"},
   };
   for (const auto& entry : tips) entry.widget->setToolTip(QString::fromUtf8(entry.tip));
 }
@@ -308,6 +319,7 @@ void CQuorvelDlg::ConnectControls() {
   onClick(m_btnSaveCurve, [this] { m_control.OnSaveCurve(); });
   onClick(m_btnPrint, [this] { OnPrintButton(); });
   onClick(m_btnHelp, [this] { OnHelpButton(); });
+  onClick(m_btnWorkbench, [this] { ShowWorkbenchWindow(); });
   connect(m_btnQuit, &QPushButton::clicked, this, &CQuorvelDlg::reject);
   // The sliders' timer picks up a moved slider.
   for (QSlider* slider : {m_gainSlider, m_volumeSlider}) {
@@ -355,7 +367,7 @@ void CQuorvelDlg::OnMeterTimer() {
 }
 
 QSize CQuorvelDlg::OwnSize() {
-  return QSize(DialogUnitsX(730), DialogUnitsY(398));
+  return QSize(DialogUnitsX(730), DialogUnitsY(418));
 }
 
 // The controls' row fits in 1071 pixels (the start button then 3 pixels right of the volume
@@ -413,10 +425,23 @@ void CQuorvelDlg::ShowResponseWindow() {
   static_cast<void>(m_responseWindow->ShowAnalysis());
 }
 
+void CQuorvelDlg::ShowWorkbenchWindow() {
+  if (!m_workbench) {
+    m_workbench = std::make_unique<CWorkbenchSession>(
+        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation).toStdString(),
+        static_cast<int64_t>(std::time(nullptr)));
+  }
+  if (!m_workbenchWindow) {
+    m_workbenchWindow = new CWorkbenchWindow(*m_workbench, m_core, this, m_windowMessages);
+  }
+  m_workbenchWindow->ShowBeside();
+}
+
 QMenu* CQuorvelDlg::CreateWindowMenu() {
   auto* menu = new QMenu(this);
   QAction* response = menu->addAction(kResponseEntry, this, [this] { ShowResponseWindow(); });
   response->setEnabled(CResponseSession::Available(m_core));
+  menu->addAction(kWorkbenchEntry, this, [this] { ShowWorkbenchWindow(); });
   menu->addAction(kAboutEntry, this, [this] { ShowAbout(); });
   return menu;
 }

@@ -4,10 +4,12 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
+#include <memory>
 #include <vector>
 
 #include "app/help_window.h"
 #include "app/response_window.h"
+#include "app/workbench_window.h"
 #include "control/capture_control.h"
 #include "control/curve_marker.h"
 
@@ -53,10 +55,11 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   static constexpr int kCommandSettleMs = 2000;
   static constexpr char kAboutEntry[] = "&About Quorvel...";
   static constexpr char kResponseEntry[] = "&Impulse Response and Distortion...";
+  static constexpr char kWorkbenchEntry[] = "&Measurements...";
   // The graph area's least height on a small screen [pixels].
   static constexpr int kLeastGraphHeight = 240;
 
-  // The window's own size, 730 x 398 dialog units (the graph area then 1065 x 455 pixels), and
+  // The window's own size, 730 x 418 dialog units (the graph area then 1065 x 455 pixels), and
   // the least it can be made. It opens at its own size, or smaller on a small screen, or where
   // it was when it last closed; it can be resized and maximised, the graph taking the room.
   [[nodiscard]] static QSize OwnSize();
@@ -89,6 +92,8 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   CLevelMeterWidget* LevelMeter() const { return m_meter; }
   CHelpWindow* HelpWindow() const { return m_helpWindow; }
   CResponseWindow* ResponseWindow() const { return m_responseWindow; }
+  CWorkbenchWindow* WorkbenchWindow() const { return m_workbenchWindow; }
+  QPushButton* WorkbenchButton() const { return m_btnWorkbench; }
   // How the windows opened from this one make their own messages and choosers (the desktop's
   // boxes over them); unset, they speak through the core's.
   void SetWindowMessages(WindowMessagesMaker make) { m_windowMessages = std::move(make); }
@@ -99,6 +104,8 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   void ShowAbout();
   // The impulse response window over the current recording, analysed afresh.
   void ShowResponseWindow();
+  // The "Measurements" window, beside this one.
+  void ShowWorkbenchWindow();
   // The context menu holding the impulse response entry (enabled while the command can run)
   // and the about entry.
   QMenu* CreateWindowMenu();
@@ -208,6 +215,9 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   QPushButton* m_btnQuit = nullptr;
   QPointer<CHelpWindow> m_helpWindow;
   QPointer<CResponseWindow> m_responseWindow;
+  QPushButton* m_btnWorkbench = nullptr;
+  std::unique_ptr<CWorkbenchSession> m_workbench;  // made when its window first opens
+  QPointer<CWorkbenchWindow> m_workbenchWindow;
   WindowMessagesMaker m_windowMessages;
   std::vector<Placed> m_placed;
 };

@@ -53,7 +53,7 @@ using WindowTest = GuiTest;
 TEST_F(WindowTest, FirstRunShowsTheWindowAndStoresTheDefaults) {
   OpenWindow();
   EXPECT_EQ(Dialog().windowTitle(), "Quorvel");
-  EXPECT_EQ(Dialog().size(), QSize(1095, 647));  // 730 x 398 dialog units
+  EXPECT_EQ(Dialog().size(), QSize(1095, 679));  // 730 x 418 dialog units
   EXPECT_EQ(Dialog().GraphArea()->size(), QSize(1065, 455));
   EXPECT_EQ(Entries(Dialog().InputList()), QStringList{"Simulated measurement microphone"});
   ASSERT_EQ(Dialog().OutputList()->count(), 2);
@@ -269,8 +269,9 @@ TEST_F(WindowTest, TheFolderChooserIsTheChartFolderBrowser) {
 TEST_F(WindowTest, TheWindowMenuOpensTheAboutBox) {
   OpenWindow();
   std::unique_ptr<QMenu> menu(Dialog().CreateWindowMenu());
-  ASSERT_EQ(menu->actions().size(), 2);  // the impulse response window's entry, then About
-  QAction* about = menu->actions()[1];
+  // the impulse response window's entry, the measurements' entry, then About
+  ASSERT_EQ(menu->actions().size(), 3);
+  QAction* about = menu->actions()[2];
   EXPECT_EQ(about->text(), "&About Quorvel...");
 
   QString caption, version, date;
