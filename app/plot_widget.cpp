@@ -7,7 +7,6 @@
 #include <cmath>
 #include <utility>
 
-#include "graph/plot_cursor.h"
 #include "graph/plot_input.h"
 
 namespace quorvel {
@@ -67,13 +66,7 @@ void CPlotWidget::Reset() {
 
 void CPlotWidget::MoveCursor(double x) {
   m_cursorHz = std::isnan(x) ? NAN : CursorFrequencyAt(m_view, Area(), x);
-  update();
-  if (std::isnan(m_cursorHz)) {
-    emit CursorRead(QString());
-    return;
-  }
-  const CursorReadout readout = ReadCursor(m_traces, m_cursorHz, m_reference);
-  emit CursorRead(QString::fromStdString(CursorReadoutText(m_traces, readout)));
+  update();  // the painter draws the readout beside the cursor
 }
 
 void CPlotWidget::paintEvent(QPaintEvent*) {

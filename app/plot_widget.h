@@ -39,8 +39,6 @@ class CPlotWidget : public QWidget {
 
  signals:
   void ViewChanged();
-  // The cursor's readout on one line ("1.23 kHz: A -3.4 dB, ..."); empty when it left the plot.
-  void CursorRead(const QString& readout);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

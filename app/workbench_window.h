@@ -111,7 +111,6 @@ class CWorkbenchWindow : public QWidget {
 
   QTableWidget* m_list = nullptr;
   CPlotWidget* m_plot = nullptr;
-  QLabel* m_readout = nullptr;
   QLabel* m_folder = nullptr;
   QComboBox* m_smoothing = nullptr;
   QComboBox* m_gate = nullptr;
