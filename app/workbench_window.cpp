@@ -18,6 +18,7 @@
 #include "control/quorvel_core.h"
 #include "control/response_session.h"
 #include "control/workbench/workbench_exports.h"
+#include "control/workbench/workbench_recent.h"
 #include "control/workbench/workbench_session.h"
 #include "measurement/trace_average.h"
 #include "measurement/trace_offset.h"
@@ -95,6 +96,10 @@ CWorkbenchWindow::CWorkbenchWindow(CWorkbenchSession& session, CQuorvelCore& cor
       m_chooseCaptures(ChooseCaptureFiles) {
   setWindowFlag(Qt::Window);
   setWindowTitle(kTitle);
+  if (m_session.RecentSessions().empty()) {
+    m_session.SetRecentSessions(ReadRecentSessions(m_core.Preferences()));
+  }
+  m_storedRecent = m_session.RecentSessions();
   CreateControls();
   Refresh();
 }
@@ -161,6 +166,10 @@ void CWorkbenchWindow::Fill() {
                         : QString::fromStdString("Session: " + ListModel().SessionFolder()));
   SyncViewControls();
   ShowTraces();
+  if (m_session.RecentSessions() != m_storedRecent) {
+    m_storedRecent = m_session.RecentSessions();
+    WriteRecentSessions(m_core.Preferences(), m_storedRecent);
+  }
 }
 
 void CWorkbenchWindow::SyncViewControls() {

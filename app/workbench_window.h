@@ -106,6 +106,7 @@ class CWorkbenchWindow : public QWidget {
   CapturesChooser m_chooseCaptures;
   CWorkbenchTraces m_traces;
   std::vector<WorkbenchTrace> m_built;
+  std::vector<std::string> m_storedRecent;  // the recent sessions as the preferences hold them
   bool m_filling = false;
   bool m_placed = false;
 
