@@ -130,6 +130,11 @@ void CWorkbenchWindow::Refresh() {
 }
 
 void CWorkbenchWindow::Fill() {
+  // a zoom not yet kept is kept first: the view below is taken from the session
+  if (m_viewSave->isActive()) {
+    m_viewSave->stop();
+    KeepView();
+  }
   const SessionDocument& document = ListModel().Document();
   m_built = m_traces.Build(document);
   const std::vector<int> selected = SelectedRows();
