@@ -36,6 +36,7 @@
 #include "control/slider_positions.h"
 #include "control/spl_calibration.h"
 #include "control/window_placement.h"
+#include "control/workbench/workbench_session.h"
 #include "graph/curve_image_export.h"
 #include "graph/dialog_font.h"
 #include "graph/graph_resources.h"
@@ -119,7 +120,9 @@ void CQuorvelDlg::StartWorkbench() {
   m_core.StartWorkbench(DataFolderBase(shared.m_szInstallDataDir, shared.m_szExeDir,
                                        IsPortableCopy(shared.m_szExeDir), userDataDir),
                         static_cast<int64_t>(std::time(nullptr)));
-  // The Measurements window refreshes its list through m_control.SetOnMeasurementKept.
+  m_control.SetOnMeasurementKept([this] {
+    if (m_workbenchWindow) m_workbenchWindow->Refresh();
+  });
 }
 
 CQuorvelDlg::~CQuorvelDlg() {
@@ -131,6 +134,7 @@ CQuorvelDlg::~CQuorvelDlg() {
   }
   delete m_helpWindow;
   delete m_responseWindow;
+  delete m_workbenchWindow;
 }
 
 void CQuorvelDlg::Place(QWidget* widget, const QRect& where, Anchor anchor) {
@@ -215,6 +219,10 @@ void CQuorvelDlg::CreateControls() {
   m_btnHelp = bottomButton("Help", 523);
   m_btnQuit = bottomButton("Quit", 625);
   m_btnQuit->setDefault(true);
+  // The workbench's row, below the others.
+  m_btnWorkbench = new QPushButton("Measurements", this);
+  m_btnWorkbench->setAutoDefault(false);
+  Place(m_btnWorkbench, DialogRect(13, 397, 88, 16), Anchor::kBottom);
 
   m_frame->lower();  // the frame stays behind the graph
   for (CColourButton* button : {m_btnInput, m_btnCalibration, m_btnSmooth}) {
@@ -260,6 +268,9 @@ void CQuorvelDlg::SetToolTips() {
        "points"},
       {m_btnHelp, "Opens the help page in a window of its own"},
       {m_btnQuit, "Ends Quorvel"},
+      {m_btnWorkbench,
+       "Opens the list of this session's measurements, drawn together, with averages, "
+       "differences and exports"},
   };
   for (const auto& entry : tips) entry.widget->setToolTip(QString::fromUtf8(entry.tip));
 }
@@ -330,6 +341,7 @@ void CQuorvelDlg::ConnectControls() {
   onClick(m_btnSaveCurve, [this] { m_control.OnSaveCurve(); });
   onClick(m_btnPrint, [this] { OnPrintButton(); });
   onClick(m_btnHelp, [this] { OnHelpButton(); });
+  onClick(m_btnWorkbench, [this] { ShowWorkbenchWindow(); });
   connect(m_btnQuit, &QPushButton::clicked, this, &CQuorvelDlg::reject);
   // The sliders' timer picks up a moved slider.
   for (QSlider* slider : {m_gainSlider, m_volumeSlider}) {
@@ -384,7 +396,7 @@ void CQuorvelDlg::OnMeterTimer() {
 }
 
 QSize CQuorvelDlg::OwnSize() {
-  return QSize(DialogUnitsX(730), DialogUnitsY(398));
+  return QSize(DialogUnitsX(730), DialogUnitsY(418));
 }
 
 // The controls' row fits in 1071 pixels (the start button then 3 pixels right of the volume
@@ -463,10 +475,19 @@ void CQuorvelDlg::ShowSplCalibration() {
   m_splLookedUp.clear();  // a new calibration shows on the meter
 }
 
+void CQuorvelDlg::ShowWorkbenchWindow() {
+  if (!m_workbenchWindow) {
+    m_workbenchWindow = new CWorkbenchWindow(m_core.Workbench(), m_core, this, m_windowMessages);
+    m_workbenchWindow->SetOnShownChanged([this] { m_control.ShowWorkbenchTraces(); });
+  }
+  m_workbenchWindow->ShowBeside();
+}
+
 QMenu* CQuorvelDlg::CreateWindowMenu() {
   auto* menu = new QMenu(this);
   QAction* response = menu->addAction(kResponseEntry, this, [this] { ShowResponseWindow(); });
   response->setEnabled(CResponseSession::Available(m_core));
+  menu->addAction(kWorkbenchEntry, this, [this] { ShowWorkbenchWindow(); });
   menu->addAction(kPolarEntry, this, [this] { ShowPolarSeries(); })
       ->setEnabled(!m_control.Capturing());
   menu->addAction(kSplEntry, this, [this] { ShowSplCalibration(); })

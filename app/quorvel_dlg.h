@@ -5,10 +5,12 @@
 #include <QPointer>
 #include <QTimer>
 #include <string>
+#include <memory>
 #include <vector>
 
 #include "app/help_window.h"
 #include "app/response_window.h"
+#include "app/workbench_window.h"
 #include "control/capture_control.h"
 #include "control/curve_marker.h"
 
@@ -56,10 +58,11 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   static constexpr char kResponseEntry[] = "&Impulse Response and Distortion...";
   static constexpr char kPolarEntry[] = "&Polar Series...";
   static constexpr char kSplEntry[] = "Calibrate &SPL...";
+  static constexpr char kWorkbenchEntry[] = "&Measurements...";
   // The graph area's least height on a small screen [pixels].
   static constexpr int kLeastGraphHeight = 240;
 
-  // The window's own size, 730 x 398 dialog units (the graph area then 1065 x 455 pixels), and
+  // The window's own size, 730 x 418 dialog units (the graph area then 1065 x 455 pixels), and
   // the least it can be made. It opens at its own size, or smaller on a small screen, or where
   // it was when it last closed; it can be resized and maximised, the graph taking the room.
   [[nodiscard]] static QSize OwnSize();
@@ -94,6 +97,8 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   CLevelMeterWidget* LevelMeter() const { return m_meter; }
   CHelpWindow* HelpWindow() const { return m_helpWindow; }
   CResponseWindow* ResponseWindow() const { return m_responseWindow; }
+  CWorkbenchWindow* WorkbenchWindow() const { return m_workbenchWindow; }
+  QPushButton* WorkbenchButton() const { return m_btnWorkbench; }
   // How the windows opened from this one make their own messages and choosers (the desktop's
   // boxes over them); unset, they speak through the core's.
   void SetWindowMessages(WindowMessagesMaker make) { m_windowMessages = std::move(make); }
@@ -108,6 +113,8 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   void ShowPolarSeries();
   // "Calibrate SPL...": the input in use at the gain set (not while a run or replay plays).
   void ShowSplCalibration();
+  // The "Measurements" window, beside this one.
+  void ShowWorkbenchWindow();
   // The context menu holding the impulse response entry (enabled while the command can run)
   // and the about entry.
   QMenu* CreateWindowMenu();
@@ -222,6 +229,8 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   QPushButton* m_btnQuit = nullptr;
   QPointer<CHelpWindow> m_helpWindow;
   QPointer<CResponseWindow> m_responseWindow;
+  QPushButton* m_btnWorkbench = nullptr;
+  QPointer<CWorkbenchWindow> m_workbenchWindow;
   WindowMessagesMaker m_windowMessages;
   std::vector<Placed> m_placed;
 };

@@ -22,7 +22,7 @@
 #include "control/quorvel_core.h"
 #include "control/slider_positions.h"
 #include "control/workbench/workbench_session.h"
-#include "control/workbench/workbench_traces.h"
+#include "control/workbench/main_graph_traces.h"
 #include "engine/audio_engine.h"
 #include "graph/graphical.h"
 

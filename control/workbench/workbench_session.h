@@ -57,12 +57,14 @@ class CWorkbenchSession {
   [[nodiscard]] bool SaveAs(const std::string& folder, std::vector<std::string>* notCopied,
                             std::string* failureWords);
 
- private:
+  // Makes the session folder when there is none yet (the list is then written there with its
+  // next change); false with *failureWords when it cannot be made.
   [[nodiscard]] bool EnsureFolder(std::string* failureWords);
   [[nodiscard]] bool AddKept(const std::string& path, const std::string& name,
                              const Measurement& measurement, std::string* id,
                              std::string* failureWords);
 
+ private:
   std::string m_dataFolder;
   int64_t m_startedUtcSeconds;
   CWorkbenchList m_list;
