@@ -33,6 +33,12 @@ void CLevelMeterWidget::SlotsChanged() {
   update();
 }
 
+void CLevelMeterWidget::SetReading(const QString& reading) {
+  if (reading == m_reading) return;
+  m_reading = reading;
+  update();
+}
+
 void CLevelMeterWidget::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), palette().color(QPalette::Window));
@@ -50,6 +56,15 @@ void CLevelMeterWidget::paintEvent(QPaintEvent*) {
     painter.fillRect(r, QColor::fromRgb(PaletteColor(colour)));
     painter.setPen(outline);
     painter.drawRect(r.adjusted(0, 0, -1, -1));
+  }
+  if (!m_reading.isEmpty()) {
+    // black on the grey, green and blue slots alike, on a light band
+    const QRect band = rect().adjusted(kBorder, kBorder, -kBorder, -kBorder);
+    const int width = painter.fontMetrics().horizontalAdvance(m_reading) + 6;
+    const QRect box(band.right() - width + 1, band.top(), width, band.height());
+    painter.fillRect(box, QColor(255, 255, 255, 200));
+    painter.setPen(QColor(0, 0, 0));
+    painter.drawText(box, Qt::AlignCenter, m_reading);
   }
 }
 

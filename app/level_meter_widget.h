@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QWidget>
 
 #include "control/level_meter.h"
@@ -22,6 +23,8 @@ class CLevelMeterWidget : public QWidget {
   const CLevelMeter::Geometry& Geometry() const { return m_geometry; }
   // Some slot changed: the meter is drawn again.
   void SlotsChanged();
+  // A reading drawn over the meter's right end ("87.3 dB SPL"); empty: none.
+  void SetReading(const QString& reading);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -31,6 +34,7 @@ class CLevelMeterWidget : public QWidget {
 
   const CLevelMeter& m_meter;
   CLevelMeter::Geometry m_geometry;
+  QString m_reading;
 };
 
 }  // namespace quorvel

@@ -11,21 +11,32 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
+#include <QStandardPaths>
+#include <ctime>
 
 #include "app/about_dlg.h"
 #include "app/app_icon.h"
 #include "app/colour_button.h"
 #include "app/dialog_units.h"
+#include "app/eq_window.h"
 #include "app/graph_area.h"
 #include "app/help_window.h"
 #include "app/level_meter_widget.h"
+#include "app/polar_series_dialog.h"
+#include "app/qt_preferences.h"
 #include "app/screen_fit.h"
+#include "app/spl_calibrate_dialog.h"
 #include "app/up_down.h"
+#include "base/number_text.h"
 #include "base/shared_state.h"
 #include "calibration/micro_select.h"
+#include "control/data_folders.h"
 #include "control/quorvel_core.h"
+#include "control/settings_file.h"
 #include "control/slider_positions.h"
+#include "control/spl_calibration.h"
 #include "control/window_placement.h"
+#include "control/workbench/workbench_session.h"
 #include "graph/curve_image_export.h"
 #include "graph/dialog_font.h"
 #include "graph/graph_resources.h"
@@ -90,6 +101,7 @@ CQuorvelDlg::CQuorvelDlg(CQuorvelCore& core, QWidget* parent)
   m_control.SetCurvePictureWriter([this](const std::string& path, std::string* failureWords) {
     return m_core.Graph().SaveCurveImage(path, &m_core.Messages(), failureWords);
   });
+  StartWorkbench();
   m_control.Initialise();
 
   m_pollTimer.setInterval(kPollTimerMs);
@@ -98,6 +110,19 @@ CQuorvelDlg::CQuorvelDlg(CQuorvelCore& core, QWidget* parent)
   connect(&m_meterTimer, &QTimer::timeout, this, &CQuorvelDlg::OnMeterTimer);
   m_pollTimer.start();
   m_meterTimer.start();
+}
+
+void CQuorvelDlg::StartWorkbench() {
+  // The session starts with the window, in the data folders' base (never a build tree).
+  const CSharedState& shared = m_core.Shared();
+  const std::string userDataDir = ApplicationFolder(
+      QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toStdString());
+  m_core.StartWorkbench(DataFolderBase(shared.m_szInstallDataDir, shared.m_szExeDir,
+                                       IsPortableCopy(shared.m_szExeDir), userDataDir),
+                        static_cast<int64_t>(std::time(nullptr)));
+  m_control.SetOnMeasurementKept([this] {
+    if (m_workbenchWindow) m_workbenchWindow->Refresh();
+  });
 }
 
 CQuorvelDlg::~CQuorvelDlg() {
@@ -109,6 +134,7 @@ CQuorvelDlg::~CQuorvelDlg() {
   }
   delete m_helpWindow;
   delete m_responseWindow;
+  delete m_workbenchWindow;
 }
 
 void CQuorvelDlg::Place(QWidget* widget, const QRect& where, Anchor anchor) {
@@ -193,6 +219,10 @@ void CQuorvelDlg::CreateControls() {
   m_btnHelp = bottomButton("Help", 523);
   m_btnQuit = bottomButton("Quit", 625);
   m_btnQuit->setDefault(true);
+  // The workbench's row, below the others.
+  m_btnWorkbench = new QPushButton("Measurements", this);
+  m_btnWorkbench->setAutoDefault(false);
+  Place(m_btnWorkbench, DialogRect(13, 397, 88, 16), Anchor::kBottom);
 
   m_frame->lower();  // the frame stays behind the graph
   for (CColourButton* button : {m_btnInput, m_btnCalibration, m_btnSmooth}) {
@@ -238,6 +268,9 @@ void CQuorvelDlg::SetToolTips() {
        "points"},
       {m_btnHelp, "Opens the help page in a window of its own"},
       {m_btnQuit, "Ends Quorvel"},
+      {m_btnWorkbench,
+       "Opens the list of this session's measurements, drawn together, with averages, "
+       "differences and exports"},
   };
   for (const auto& entry : tips) entry.widget->setToolTip(QString::fromUtf8(entry.tip));
 }
@@ -308,6 +341,7 @@ void CQuorvelDlg::ConnectControls() {
   onClick(m_btnSaveCurve, [this] { m_control.OnSaveCurve(); });
   onClick(m_btnPrint, [this] { OnPrintButton(); });
   onClick(m_btnHelp, [this] { OnHelpButton(); });
+  onClick(m_btnWorkbench, [this] { ShowWorkbenchWindow(); });
   connect(m_btnQuit, &QPushButton::clicked, this, &CQuorvelDlg::reject);
   // The sliders' timer picks up a moved slider.
   for (QSlider* slider : {m_gainSlider, m_volumeSlider}) {
@@ -339,6 +373,13 @@ void CQuorvelDlg::WakeTimers() {
   if (!m_meterTimer.isActive()) m_meterTimer.start();
 }
 
+bool CQuorvelDlg::StartThroughEq(const EqFilterSet& set) {
+  WakeTimers();
+  const bool started = m_control.StartThroughEq(set);
+  WakeTimers();
+  return started;
+}
+
 void CQuorvelDlg::OnPollTimer() {
   m_control.OnPollTimer();
   // Idle, and no slider held: only a volume changed elsewhere can move a slider now.
@@ -355,7 +396,7 @@ void CQuorvelDlg::OnMeterTimer() {
 }
 
 QSize CQuorvelDlg::OwnSize() {
-  return QSize(DialogUnitsX(730), DialogUnitsY(398));
+  return QSize(DialogUnitsX(730), DialogUnitsY(418));
 }
 
 // The controls' row fits in 1071 pixels (the start button then 3 pixels right of the volume
@@ -413,10 +454,49 @@ void CQuorvelDlg::ShowResponseWindow() {
   static_cast<void>(m_responseWindow->ShowAnalysis());
 }
 
+void CQuorvelDlg::ShowPolarSeries() {
+  auto* polar = new CPolarSeriesDialog(
+      m_core, [this](MeasurementRequest* request) { return m_control.CurrentRequest(request); },
+      CaptureFileStartFolder(m_core.Shared()), this, m_windowMessages);
+  polar->setAttribute(Qt::WA_DeleteOnClose);
+  polar->setWindowModality(Qt::WindowModal);
+  polar->SetRunningHook([this](bool running) { m_control.SetRunElsewhere(running); });
+  polar->show();
+}
+
+void CQuorvelDlg::ShowSplCalibration() {
+  const SplInput input{m_core.Audio().ChosenInputName(), kSplChannelLouder,
+                       GainDbOfPosition(GainSliderPosition())};
+  const auto* preferences = dynamic_cast<const CPreferences*>(&m_core.Preferences());
+  CSplCalibrateDialog dialog(m_core, m_core.Audio().ChosenInput(), input, this,
+                             preferences != nullptr ? preferences->NotWritable() : "");
+  m_meterTimer.start();  // the meter follows the calibrator while it records
+  dialog.exec();
+  m_splLookedUp.clear();  // a new calibration shows on the meter
+}
+
+void CQuorvelDlg::ShowWorkbenchWindow() {
+  if (!m_workbenchWindow) {
+    m_workbenchWindow = new CWorkbenchWindow(m_core.Workbench(), m_core, this, m_windowMessages);
+    m_workbenchWindow->SetOnShownChanged([this] { m_control.ShowWorkbenchTraces(); });
+  }
+  m_workbenchWindow->ShowBeside();
+}
+
 QMenu* CQuorvelDlg::CreateWindowMenu() {
   auto* menu = new QMenu(this);
   QAction* response = menu->addAction(kResponseEntry, this, [this] { ShowResponseWindow(); });
   response->setEnabled(CResponseSession::Available(m_core));
+  menu->addAction(kWorkbenchEntry, this, [this] { ShowWorkbenchWindow(); });
+  menu->addAction(kPolarEntry, this, [this] { ShowPolarSeries(); })
+      ->setEnabled(!m_control.Capturing());
+  menu->addAction(kSplEntry, this, [this] { ShowSplCalibration(); })
+      ->setEnabled(m_core.Shared().m_bCapturing.load() == 0 && !m_core.Audio().IsFilePlaying());
+  menu->addAction("Equaliser...", this, [this] {
+    OpenEqualiserWindow(
+        m_core, m_control.Capturing() || m_control.Replaying(), this,
+        [this](const EqFilterSet& set, const std::string&) { return StartThroughEq(set); });
+  });
   menu->addAction(kAboutEntry, this, [this] { ShowAbout(); });
   return menu;
 }
@@ -555,6 +635,18 @@ void CQuorvelDlg::SetVolumeSliderPosition(int position) {
 
 void CQuorvelDlg::LevelMeterChanged() {
   m_meter->SlotsChanged();
+  // With a calibration for the input and gain in use the meter reads dB SPL as well.
+  const SplInput input{m_core.Audio().ChosenInputName(), kSplChannelLouder,
+                       GainDbOfPosition(GainSliderPosition())};
+  const std::string key = input.device + "\n" + FormatFixed(input.gainDb, 1);
+  if (key != m_splLookedUp) {
+    CWindowSplStore store;
+    m_splCalibrated = FindSplOffset(store, input, &m_splOffsetDb);
+    m_splLookedUp = key;
+  }
+  m_meter->SetReading(m_splCalibrated ? QString::fromStdString(
+                                            SplMeterText(m_control.Meter().Level(), m_splOffsetDb))
+                                      : QString());
 }
 
 // The dialog's own repaint does not reach its opaque graph area: both are painted.

@@ -4,10 +4,13 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "app/help_window.h"
 #include "app/response_window.h"
+#include "app/workbench_window.h"
 #include "control/capture_control.h"
 #include "control/curve_marker.h"
 
@@ -53,10 +56,13 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   static constexpr int kCommandSettleMs = 2000;
   static constexpr char kAboutEntry[] = "&About Quorvel...";
   static constexpr char kResponseEntry[] = "&Impulse Response and Distortion...";
+  static constexpr char kPolarEntry[] = "&Polar Series...";
+  static constexpr char kSplEntry[] = "Calibrate &SPL...";
+  static constexpr char kWorkbenchEntry[] = "&Measurements...";
   // The graph area's least height on a small screen [pixels].
   static constexpr int kLeastGraphHeight = 240;
 
-  // The window's own size, 730 x 398 dialog units (the graph area then 1065 x 455 pixels), and
+  // The window's own size, 730 x 418 dialog units (the graph area then 1065 x 455 pixels), and
   // the least it can be made. It opens at its own size, or smaller on a small screen, or where
   // it was when it last closed; it can be resized and maximised, the graph taking the room.
   [[nodiscard]] static QSize OwnSize();
@@ -66,6 +72,8 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   ~CQuorvelDlg() override;
 
   CCaptureControl& Control() { return m_control; }
+  // A measurement as the start button makes it, its sweep played through `set`.
+  bool StartThroughEq(const EqFilterSet& set);
   // The controls, for the tests.
   CColourButton* StartButton() const { return m_btnCapture; }
   CColourButton* InputButton() const { return m_btnInput; }
@@ -89,6 +97,8 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   CLevelMeterWidget* LevelMeter() const { return m_meter; }
   CHelpWindow* HelpWindow() const { return m_helpWindow; }
   CResponseWindow* ResponseWindow() const { return m_responseWindow; }
+  CWorkbenchWindow* WorkbenchWindow() const { return m_workbenchWindow; }
+  QPushButton* WorkbenchButton() const { return m_btnWorkbench; }
   // How the windows opened from this one make their own messages and choosers (the desktop's
   // boxes over them); unset, they speak through the core's.
   void SetWindowMessages(WindowMessagesMaker make) { m_windowMessages = std::move(make); }
@@ -99,6 +109,12 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   void ShowAbout();
   // The impulse response window over the current recording, analysed afresh.
   void ShowResponseWindow();
+  // "Polar Series", window-modal over this window, which leaves the measurements to it.
+  void ShowPolarSeries();
+  // "Calibrate SPL...": the input in use at the gain set (not while a run or replay plays).
+  void ShowSplCalibration();
+  // The "Measurements" window, beside this one.
+  void ShowWorkbenchWindow();
   // The context menu holding the impulse response entry (enabled while the command can run)
   // and the about entry.
   QMenu* CreateWindowMenu();
@@ -148,6 +164,7 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   void Place(QWidget* widget, const QRect& where, Anchor anchor = Anchor::kStay);
   void PlaceLabel(const char* text, const QRect& where, Anchor anchor = Anchor::kStay);
   void CreateControls();
+  void StartWorkbench();
   void SetToolTips();
   void LayOutControls();
   void PlaceOnScreen();
@@ -194,6 +211,10 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   CColourButton* m_btnCapture = nullptr;
   CColourButton* m_btnSmooth = nullptr;
   CLevelMeterWidget* m_meter = nullptr;
+  // The SPL calibration of the input and gain in use, looked up again when either changes.
+  std::string m_splLookedUp;
+  bool m_splCalibrated = false;
+  double m_splOffsetDb = 0.0;
   QSlider* m_gainSlider = nullptr;
   QSlider* m_volumeSlider = nullptr;
   QLineEdit* m_fminField = nullptr;
@@ -208,6 +229,8 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   QPushButton* m_btnQuit = nullptr;
   QPointer<CHelpWindow> m_helpWindow;
   QPointer<CResponseWindow> m_responseWindow;
+  QPushButton* m_btnWorkbench = nullptr;
+  QPointer<CWorkbenchWindow> m_workbenchWindow;
   WindowMessagesMaker m_windowMessages;
   std::vector<Placed> m_placed;
 };

@@ -7,10 +7,13 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
 #include "app/screen_fit.h"
 #include "control/quorvel_core.h"
+#include "control/response_view_files.h"
+#include "graph/response_view_plots.h"
 
 namespace quorvel {
 
@@ -24,6 +27,18 @@ CResponsePlotView::CResponsePlotView(const CResponseSession& session, ResponsePl
 void CResponsePlotView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   PaintResponsePlot(painter, rect(), m_plot, m_session.Analysis());
+}
+
+CResponseViewPanel::CResponseViewPanel(std::function<void(QPainter&, const QRect&)> paint,
+                                       QWidget* parent)
+    : QWidget(parent), m_paint(std::move(paint)) {
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setMinimumSize(200, 120);
+}
+
+void CResponseViewPanel::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  m_paint(painter, rect());
 }
 
 CResponseWindow::CResponseWindow(CQuorvelCore& core, QWidget* parent,
@@ -100,11 +115,109 @@ void CResponseWindow::CreateControls() {
   grid->addWidget(m_plots[2], 1, 1);
   grid->setRowStretch(0, 3);
   grid->setRowStretch(1, 2);
+  auto* response = new QWidget(this);
+  response->setLayout(grid);
+  grid->setContentsMargins(0, 0, 0, 0);
+  m_views = new QTabWidget(this);
+  m_views->addTab(response, "Response");
+  CreateViews();
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(m_description);
   layout->addLayout(controls);
-  layout->addLayout(grid, 1);
+  layout->addWidget(m_views, 1);
   setMinimumSize(kLeastWidth, kLeastHeight);
+}
+
+void CResponseWindow::CreateViews() {
+  const auto add = [this](std::function<void(QPainter&, const QRect&)> paint, const char* name,
+                          const char* tip) {
+    auto* panel = new CResponseViewPanel(std::move(paint), m_views);
+    panel->setToolTip(tip);
+    m_views->addTab(panel, name);
+  };
+  add([this](QPainter& p, const QRect& r) { PaintGroupDelayPlot(p, r, GroupDelay()); },
+      "Group Delay",
+      "Group delay from the phase (ms after the impulse response's peak, gated as chosen), the "
+      "minimum-phase group delay of the same level and the excess between them");
+  add([this](QPainter& p, const QRect& r) { PaintStepPlot(p, r, Step()); }, "Step Response",
+      "The running sum of the impulse response, from 1 ms before its peak to 20 ms after it");
+  add([this](QPainter& p, const QRect& r) { PaintDecayPlot(p, r, Decay()); }, "Waterfall (CSD)",
+      "The cumulative spectral decay: slices starting 0 to 10 ms after the peak, all ending "
+      "together, in dB re the first slice's largest level");
+  add([this](QPainter& p, const QRect& r) { PaintSpectrogramPlot(p, r, SpectrogramMap()); },
+      "Spectrogram", "The impulse response's level over time and frequency");
+  m_viewPng = new QPushButton("Export View PNG...", this);
+  m_viewPng->setToolTip("Saves the view shown as a PNG picture");
+  m_viewCsv = new QPushButton("Export View CSV...", this);
+  m_viewCsv->setToolTip("Saves the group delay, the step response or the decay's slices as CSV");
+  connect(m_viewPng, &QPushButton::clicked, this, [this] { ExportView(false); });
+  connect(m_viewCsv, &QPushButton::clicked, this, [this] { ExportView(true); });
+  connect(m_views, &QTabWidget::currentChanged, this, [this] { SyncViewButtons(); });
+  auto* corner = new QWidget(this);
+  auto* buttons = new QHBoxLayout(corner);
+  buttons->setContentsMargins(0, 0, 0, 0);
+  buttons->addWidget(m_viewPng);
+  buttons->addWidget(m_viewCsv);
+  m_views->setCornerWidget(corner);
+  SyncViewButtons();
+}
+
+QWidget* CResponseWindow::ViewPage(View view) const {
+  return m_views->widget(static_cast<int>(view));
+}
+
+void CResponseWindow::SyncViewButtons() {
+  const auto view = static_cast<View>(m_views->currentIndex());
+  m_viewCsv->setEnabled(view == View::kGroupDelay || view == View::kStep || view == View::kDecay);
+}
+
+void CResponseWindow::ExportView(bool csv) {
+  CResponseSession::Writer write = nullptr;
+  switch (static_cast<View>(m_views->currentIndex())) {
+    case View::kResponse:
+      write = csv ? nullptr : &SaveResponsePicture;
+      break;
+    case View::kGroupDelay:
+      write = csv ? &SaveGroupDelayCsv : &SaveGroupDelayPicture;
+      break;
+    case View::kStep:
+      write = csv ? &SaveStepCsv : &SaveStepPicture;
+      break;
+    case View::kDecay:
+      write = csv ? &SaveDecayCsv : &SaveDecayPicture;
+      break;
+    case View::kSpectrogram:
+      write = csv ? nullptr : &SaveSpectrogramPicture;
+      break;
+  }
+  if (write != nullptr) static_cast<void>(m_session.Export(csv ? "csv" : "png", write));
+}
+
+const std::vector<GroupDelayRow>& CResponseWindow::GroupDelay() {
+  if (!m_groupDelay)
+    m_groupDelay =
+        m_session.HasResult() ? GroupDelayRows(m_session.Analysis()) : std::vector<GroupDelayRow>();
+  return *m_groupDelay;
+}
+
+const std::vector<StepRow>& CResponseWindow::Step() {
+  if (!m_step)
+    m_step = m_session.HasResult() ? StepResponse(m_session.Analysis()) : std::vector<StepRow>();
+  return *m_step;
+}
+
+const DecaySpectrum& CResponseWindow::Decay() {
+  if (!m_decay)
+    m_decay = m_session.HasResult() ? CumulativeDecay(m_session.Analysis()) : DecaySpectrum();
+  return *m_decay;
+}
+
+const Spectrogram& CResponseWindow::SpectrogramMap() {
+  if (!m_spectrogram) {
+    m_spectrogram =
+        m_session.HasResult() ? ImpulseSpectrogram(m_session.Analysis()) : Spectrogram();
+  }
+  return *m_spectrogram;
 }
 
 bool CResponseWindow::ShowAnalysis() {
@@ -147,7 +260,12 @@ void CResponseWindow::ApplyGate(const QString& text) {
 }
 
 void CResponseWindow::Redraw() {
+  m_groupDelay.reset();
+  m_step.reset();
+  m_decay.reset();
+  m_spectrogram.reset();
   for (CResponsePlotView* plot : m_plots) plot->update();
+  m_views->currentWidget()->update();
 }
 
 }  // namespace quorvel

@@ -3,14 +3,21 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "base/user_messages.h"
 #include "control/response_session.h"
 #include "graph/response_plot.h"
+#include "response/decay_spectrum.h"
+#include "response/group_delay.h"
+#include "response/spectrogram.h"
+#include "response/step_response.h"
 
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QTabWidget;
 
 namespace quorvel {
 
@@ -35,11 +42,28 @@ class CResponsePlotView : public QWidget {
   ResponsePlot m_plot;
 };
 
+// One view of the response drawn by `paint` over the whole widget.
+class CResponseViewPanel : public QWidget {
+  Q_OBJECT
+
+ public:
+  CResponseViewPanel(std::function<void(QPainter&, const QRect&)> paint, QWidget* parent);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  std::function<void(QPainter&, const QRect&)> m_paint;
+};
+
 // The "Impulse Response and Distortion" window: a separate, resizable, non-modal window over
 // the main window's current recording. It shows the impulse response over time, the level and
 // phase over frequency and the distortion (H2, H3, THD) of the analysis, a gate selector that
-// draws them again, and the three exports. Every command goes to CResponseSession; its messages
-// and the export choosers open over this window (makeMessages), not over the main window.
+// draws them again, and the three exports; beside them, as tabs, the views a designer reads:
+// group delay (with the minimum-phase and the excess), the step response, the cumulative
+// spectral decay and the spectrogram, each exported as PNG (and the first three as CSV). Every
+// command goes to CResponseSession; its messages and the export choosers open over this window
+// (makeMessages), not over the main window.
 class CResponseWindow : public QWidget {
   Q_OBJECT
 
@@ -65,11 +89,25 @@ class CResponseWindow : public QWidget {
   QPushButton* ImpulseButton() const { return m_impulse; }
   QPushButton* DistortionButton() const { return m_distortion; }
   CResponsePlotView* Plot(ResponsePlot plot) const;
+  // The tabs: the response's plots, then the views.
+  enum class View { kResponse, kGroupDelay, kStep, kDecay, kSpectrogram };
+  QTabWidget* Views() const { return m_views; }
+  QWidget* ViewPage(View view) const;
+  QPushButton* ViewPngButton() const { return m_viewPng; }
+  QPushButton* ViewCsvButton() const { return m_viewCsv; }
 
  private:
   void CreateControls();
+  void CreateViews();
   void ApplyGate(const QString& text);
   void Redraw();
+  void ExportView(bool csv);
+  void SyncViewButtons();
+  // The views of the result, made when first drawn after each change of it.
+  const std::vector<GroupDelayRow>& GroupDelay();
+  const std::vector<StepRow>& Step();
+  const DecaySpectrum& Decay();
+  const Spectrogram& SpectrogramMap();
 
   std::unique_ptr<IUserMessages> m_messages;  // before the session that speaks through them
   CResponseSession m_session;
@@ -80,6 +118,13 @@ class CResponseWindow : public QWidget {
   QPushButton* m_impulse = nullptr;
   QPushButton* m_distortion = nullptr;
   CResponsePlotView* m_plots[3] = {};
+  QTabWidget* m_views = nullptr;
+  QPushButton* m_viewPng = nullptr;
+  QPushButton* m_viewCsv = nullptr;
+  std::optional<std::vector<GroupDelayRow>> m_groupDelay;
+  std::optional<std::vector<StepRow>> m_step;
+  std::optional<DecaySpectrum> m_decay;
+  std::optional<Spectrogram> m_spectrogram;
 };
 
 }  // namespace quorvel

@@ -35,4 +35,11 @@ constexpr char kMsgOtherProgram[] =
 constexpr char kMsgNoMemoryForResponse[] =
     "Not enough memory to analyse the impulse response of this recording";
 constexpr char kMsgResampled[] = "%s: the server resamples%s. Set %s to 48000 Hz and measure again";
+
+// ---- the workbench's session ----
+// A completed measurement or replay whose capture or session.json could not be written into
+// the session folder; the path and the reason follow on a line of their own.
+constexpr char kMsgNotKept[] =
+    "This measurement could not be kept in the session folder: it stays in memory until the next "
+    "measurement, and Save Audio File can still save it";
 }  // namespace quorvel

@@ -33,7 +33,7 @@ struct PlotFixture {
         levels[t].push_back(-24.0 + 0.35 * t + 10.0 * std::log10(rolloff / (1.0 + rolloff)) +
                             1.5 * std::sin(std::log(hz) * (2.0 + 0.13 * t) + t));
       }
-      const TraceLook look = TraceLookAt(t);
+      const PaletteLook look = TraceLookAt(t);
       traces.push_back({"Position " + std::to_string(t + 1),
                         look.colour,
                         look.style,

@@ -15,7 +15,7 @@
 namespace quorvel {
 
 int LoadCaptureTraces(const std::vector<std::string>& paths, double gateMs, const char* usage,
-                      std::vector<Trace>* traces) {
+                      std::vector<Trace>* traces, const SplScale& scale) {
   std::vector<std::string> names;
   for (const std::string& path : paths) names.push_back(std::filesystem::path(path).stem());
   names = UniqueTraceNames(names);
@@ -26,6 +26,7 @@ int LoadCaptureTraces(const std::vector<std::string>& paths, double gateMs, cons
   if (!folder.empty()) session.Preferences().WriteString(kPrefCalibFiles, folder);
   // one analysis for all: it keeps its transforms' plans and buffers from one capture to the next
   CImpulseAnalysis analysis;
+  if (scale.spl) analysis.SetLevelScale(SplOfTransferLevel(0.0, scale.offsetDb), scale.words);
   bool warned = false;
   traces->clear();
   for (std::size_t i = 0; i < paths.size(); ++i) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "control/spl_calibration.h"
 #include "measurement/trace.h"
 
 namespace quorvel {
@@ -17,8 +18,10 @@ namespace quorvel {
 // Returns kExitOk, kExitWarning (the traces made; a recording carries a warning, printed on
 // stderr with its capture's path), kExitBadArguments (a title range outside a measurement's
 // limits, after the reason and the usage) or kExitFailure (a capture that gives no trace, named
-// on stderr after the load's or the analysis's own message). Main thread.
+// on stderr after the load's or the analysis's own message). With an SPL scale the levels are
+// in dB SPL (SplOfTransferLevel), named so in each trace. Main thread.
 [[nodiscard]] int LoadCaptureTraces(const std::vector<std::string>& paths, double gateMs,
-                                    const char* usage, std::vector<Trace>* traces);
+                                    const char* usage, std::vector<Trace>* traces,
+                                    const SplScale& scale = {});
 
 }  // namespace quorvel

@@ -10,6 +10,7 @@
 #include "cli/command_files.h"
 #include "cli/commands.h"
 #include "cli/curve_outputs.h"
+#include "cli/spl_settings.h"
 #include "cli/stored_settings.h"
 #include "control/capture_files.h"
 #include "control/capture_response.h"
@@ -21,13 +22,15 @@ namespace {
 
 const char kAnalyzeUsage[] =
     "quorvel-cli analyze CAPTURE.wav [--fmin F] [--fmax F] [--calibration CHART]"
-    " [--chart-folder DIR] [--csv FILE] [--png FILE] [--bmp FILE] [--save COPY.wav]";
+    " [--chart-folder DIR] [--csv FILE] [--png FILE] [--bmp FILE] [--save COPY.wav]"
+    " [--spl [--input NAME] [--gain DB]]";
 
 }  // namespace
 
 int RunAnalyze(const Arguments& args) {
-  CliOptions options({"fmin", "fmax", "calibration", "chart-folder", "csv", "png", "bmp", "save"},
-                     {}, 1);
+  CliOptions options(
+      {"fmin", "fmax", "calibration", "chart-folder", "csv", "png", "bmp", "save", "input", "gain"},
+      {"spl"}, 1);
   std::string error;
   if (!options.Parse(args, &error)) return ArgumentError(error, kAnalyzeUsage);
   if (options.Positional().empty()) return ArgumentError("no capture file given", kAnalyzeUsage);
@@ -37,6 +40,8 @@ int RunAnalyze(const Arguments& args) {
       !options.Number("fmax", 20000.0, &fmax, &error)) {
     return ArgumentError(error, kAnalyzeUsage);
   }
+  SplScale scale;
+  if (const int bad = CaptureSplScale(options, kAnalyzeUsage, &scale); bad != kExitOk) return bad;
   const std::string& path = options.Positional()[0];
   CCommandFiles commandFiles;
   commandFiles.AddInput("the capture", path);
@@ -72,7 +77,7 @@ int RunAnalyze(const Arguments& args) {
     default:
       return kExitFailure;
   }
-  const auto sampleCount = static_cast<uint32_t>(loaded.file.recording->samples.size());
+  const auto sampleCount = static_cast<uint32_t>(loaded.file.recording->Frames());
   // A recording that gives no clean curve is no success: the verdict says why.
   const std::optional<Measurement> measurement = MeasureLoadedCapture(session.Messages(), loaded);
   if (!measurement) return kExitFailure;
@@ -86,7 +91,7 @@ int RunAnalyze(const Arguments& args) {
 
   // --csv, --png / --bmp: the curve, and the graph as the window shows it after replaying the
   // file; every output that can be written is.
-  bool written = WriteCurveOutputs(options, *measurement, true);
+  bool written = WriteCurveOutputs(options, *measurement, true, scale);
   // --save: what Save Audio File writes once the replay's curve is complete: the recording,
   // which is the file's samples, with the tags.
   if (options.Has("save")) {
@@ -99,7 +104,7 @@ int RunAnalyze(const Arguments& args) {
   }
   std::printf("%s: %u samples, %d of 1001 points%s\n", path.c_str(), sampleCount,
               measurement->PointCount(), complete ? ", curve complete" : "");
-  PrintCurveEnds(*measurement);
+  PrintCurveEnds(*measurement, scale);
   if (!written) return kExitFailure;
   return warnings.empty() ? kExitOk : kExitWarning;
 }

@@ -10,6 +10,7 @@
 #include "cli/cli_options.h"
 #include "cli/command_files.h"
 #include "cli/commands.h"
+#include "cli/spl_settings.h"
 #include "cli/trace_outputs.h"
 #include "graph/overlay_picture.h"
 #include "measurement/trace_average.h"
@@ -23,7 +24,8 @@ namespace {
 
 const char kAverageUsage[] =
     "quorvel-cli average CAPTURE.wav... --mode db|power|vector [--no-align] [--gate MS]"
-    " [--smooth N] [--fmin F --fmax F] [--frd FILE] [--csv FILE] [--png FILE]";
+    " [--smooth N] [--fmin F --fmax F] [--frd FILE] [--csv FILE] [--png FILE]"
+    " [--spl [--input NAME] [--gain DB]]";
 
 constexpr std::size_t kMaxCaptures = 4096;
 
@@ -47,8 +49,9 @@ void PrintSummary(const Trace& mean, const std::vector<Trace>& sources) {
 }  // namespace
 
 int RunAverage(const Arguments& args) {
-  CliOptions options({"mode", "gate", "smooth", "fmin", "fmax", "frd", "csv", "png"}, {"no-align"},
-                     kMaxCaptures);
+  CliOptions options(
+      {"mode", "gate", "smooth", "fmin", "fmax", "frd", "csv", "png", "input", "gain"},
+      {"no-align", "spl"}, kMaxCaptures);
   std::string error;
   if (!options.Parse(args, &error)) return ArgumentError(error, kAverageUsage);
   if (options.Positional().size() < 2) {
@@ -68,6 +71,8 @@ int RunAverage(const Arguments& args) {
       bad != kExitOk) {
     return bad;
   }
+  SplScale scale;
+  if (const int bad = CaptureSplScale(options, kAverageUsage, &scale); bad != kExitOk) return bad;
   if (!options.Number("fmin", 0.0, &average.fminHz, &error) ||
       !options.Number("fmax", 0.0, &average.fmaxHz, &error)) {
     return ArgumentError(error, kAverageUsage);
@@ -86,7 +91,7 @@ int RunAverage(const Arguments& args) {
   if (!files.CheckTargets()) return kExitFailure;
 
   std::vector<Trace> traces;
-  const int loaded = LoadCaptureTraces(options.Positional(), gateMs, kAverageUsage, &traces);
+  const int loaded = LoadCaptureTraces(options.Positional(), gateMs, kAverageUsage, &traces, scale);
   if (loaded != kExitOk && loaded != kExitWarning) return loaded;
   // ranges without overlap, or --fmin / --fmax outside the common range, are bad arguments
   const OrMessage<TraceRange> range = CommonRange(traces, average.fminHz, average.fmaxHz);

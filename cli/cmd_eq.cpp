@@ -14,6 +14,7 @@
 #include "cli/eq_outputs.h"
 #include "cli/stored_settings.h"
 #include "control/capture_response.h"
+#include "control/eq_design.h"
 #include "measurement/trace.h"
 
 namespace quorvel {

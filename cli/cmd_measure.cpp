@@ -5,11 +5,15 @@
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "audio/auto_reset_event.h"
 #include "audio/backend/audio_backend.h"
+#include "base/number_text.h"
 #include "base/point_frequency.h"
 #include "base/util.h"
 #include "cli/cli_options.h"
@@ -18,9 +22,14 @@
 #include "cli/commands.h"
 #include "cli/console_messages.h"
 #include "cli/curve_outputs.h"
+#include "cli/spl_settings.h"
 #include "control/capture_files.h"
+#include "control/capture_response.h"
 #include "control/measurement_request.h"
 #include "control/measurement_sequence.h"
+#include "control/spl_calibration.h"
+#include "control/through_eq.h"
+#include "eq/eq_apo_reader.h"
 
 namespace quorvel {
 
@@ -29,7 +38,8 @@ namespace {
 const char kMeasureUsage[] =
     "quorvel-cli measure [--input NAME] [--output NAME] [--simulated] [--fmin F] [--fmax F]"
     " [--gain DB] [--calibration CHART] [--save CAPTURE.wav] [--csv FILE] [--png FILE]"
-    " [--bmp FILE] [--sim-angle DEG]";
+    " [--bmp FILE] [--sim-angle DEG] [--spl] [--through-eq EQ.txt]"
+    " [--channel louder|left|right] [--reference left|right]";
 
 // The longest wait for the curve, on the devices' clock: a sweep lasts about 22 s [ms].
 constexpr uint32_t kMeasureTimeoutMs = 60000;
@@ -107,7 +117,11 @@ bool ReadMeasureOptions(const CliOptions& options, MeasurementRequest* request,
                         std::string* error) {
   request->range = RangeRule::kAnyWithinLimits;
   request->timeoutMs = kMeasureTimeoutMs;
-  return options.Number("fmin", 20.0, &request->fmin, error) &&
+  const std::string channel = options.Value("channel");
+  const std::string reference = options.Value("reference");
+  return ReadInputChannels(options.Has("channel") ? &channel : nullptr,
+                           options.Has("reference") ? &reference : nullptr, request, error) &&
+         options.Number("fmin", 20.0, &request->fmin, error) &&
          options.Number("fmax", 20000.0, &request->fmax, error) &&
          options.Number("gain", 0.0, &request->gainDb, error) &&
          CheckRequestNumbers(*request, error);
@@ -148,12 +162,32 @@ bool CheckCaptureName(const CliOptions& options) {
   return false;
 }
 
+// The delay and the clocks' drift the timing reference gives the finished recording.
+void PrintReferenceTiming(CQuorvelCore& core, const MeasurementRequest& request,
+                          std::vector<std::string>* warnings) {
+  const std::optional<Measurement>& last = core.Sequence().LastMeasurement();
+  ResponseTiming timing;
+  if (!last.has_value() ||
+      !TimeRecordingFromReference(last->GetRecording(), request.fmin, request.fmax, &timing)) {
+    warnings->push_back("the timing reference holds no impulse response: no delay was measured");
+    return;
+  }
+  std::printf("delay %s ms (%s samples, %s m at 343 m/s) from the timing reference\n",
+              FormatFixed(timing.delaySamples / 48.0, 3).c_str(),
+              FormatFixed(timing.delaySamples, 2).c_str(),
+              FormatFixed(timing.delaySamples / 48000.0 * 343.0, 2).c_str());
+  std::printf("clock drift %s ppm (input against output)\n",
+              FormatFixed(timing.driftPpm, 1).c_str());
+  const std::string drift = ClockDriftWarning(timing);
+  if (!drift.empty()) warnings->push_back(drift);
+}
+
 // The outputs of a complete measurement: the curve (--csv, --png, --bmp) and the recording
 // (--save), then the summary lines and the curve's warnings. kExitFailure when one of them
 // could not be written, else kExitWarning when the curve carries a warning.
 int WriteMeasureOutputs(const CliOptions& options, CQuorvelCore& core,
-                        const MeasurementRequest& request) {
-  bool written = WriteCurveOutputs(options, core, request.fmin, request.fmax, false);
+                        const MeasurementRequest& request, const SplScale& scale) {
+  bool written = WriteCurveOutputs(options, core, request.fmin, request.fmax, false, scale);
   if (options.Has("save")) {
     // What Save Audio File writes: the recording (already at the start of the record track)
     // with its tags.
@@ -165,9 +199,10 @@ int WriteMeasureOutputs(const CliOptions& options, CQuorvelCore& core,
   std::printf("%d of 1001 points, %.2f-%.2f Hz, recording of %d samples\n",
               core.Graph().m_count.load(), request.fmin, request.fmax,
               core.Audio().Counters().capturedCount);
-  PrintCurveEnds(core, request.fmin, request.fmax);
+  PrintCurveEnds(core, request.fmin, request.fmax, scale);
   // The curve is whole, but a clipped input or another program's sound corrupted it.
-  const std::vector<std::string> warnings = core.Sequence().Warnings();
+  std::vector<std::string> warnings = core.Sequence().Warnings();
+  if (request.reference != ReferenceChannel::kNone) PrintReferenceTiming(core, request, &warnings);
   for (const std::string& warning : warnings)
     std::fprintf(stderr, "Warning: %s\n", warning.c_str());
   if (!written) return kExitFailure;
@@ -178,8 +213,8 @@ int WriteMeasureOutputs(const CliOptions& options, CQuorvelCore& core,
 
 int RunMeasure(const Arguments& args) {
   CliOptions options({"input", "output", "fmin", "fmax", "gain", "calibration", "save", "csv",
-                      "png", "bmp", "sim-angle"},
-                     {"simulated"}, 0);
+                      "png", "bmp", "sim-angle", "through-eq", "channel", "reference"},
+                     {"simulated", "spl"}, 0);
   std::string error;
   MeasurementRequest request;
   double simAngle = 0.0;
@@ -191,6 +226,7 @@ int RunMeasure(const Arguments& args) {
     return ArgumentError("--sim-angle is an angle in degrees, -360 to 360", kMeasureUsage);
   }
   CCommandFiles files;
+  if (options.Has("through-eq")) files.AddInput("--through-eq", options.Value("through-eq"));
   AddCurveCommandFiles(options, &files);
   if (const int refused = files.RefuseSharedFiles(kMeasureUsage); refused != kExitOk) {
     return refused;
@@ -199,6 +235,19 @@ int RunMeasure(const Arguments& args) {
   // with room for it.
   const bool named = CheckCaptureName(options);
   if (!files.CheckTargets() || !named) return kExitFailure;
+  // The equaliser to measure through, as quorvel-cli eq --apo writes it (or AutoEQ).
+  if (options.Has("through-eq")) {
+    const std::string path = options.Value("through-eq");
+    EqFilterSet set;
+    if (!ReadApoFile(path, &set, &error)) {
+      std::fprintf(stderr, "quorvel-cli: no equaliser to measure through: %s\n", error.c_str());
+      return kExitFailure;
+    }
+    std::fprintf(stderr, "Through the equaliser: %s, %zu filters, preamp %s dB\n",
+                 ThroughEqName(std::filesystem::path(path).stem().string()).c_str(),
+                 set.filters.size(), FormatFixed(set.preampDb, 1).c_str());
+    request.throughEq = std::move(set);
+  }
 
   CCliSession session(options.Has("simulated") ? AudioChoice::kSimulated : AudioChoice::kDefault);
   CQuorvelCore& core = session.Core();
@@ -208,7 +257,26 @@ int RunMeasure(const Arguments& args) {
     return ArgumentError("--sim-angle turns the simulated loudspeaker only (with --simulated)",
                          kMeasureUsage);
   }
+  // The simulated input carries the played signal on the reference's channel when asked for.
+  if (request.reference != ReferenceChannel::kNone) {
+    static_cast<void>(SetSimulatedLoopback(*core.Services(), static_cast<int>(request.reference)));
+  }
   if (!ChooseDevices(session, options, &request)) return kExitFailure;
+  // Levels in dB SPL need the calibration of the input, channel and gain measured with.
+  SplScale scale;
+  if (options.Has("spl")) {
+    const std::vector<std::string> inputs = core.InputNames();
+    const SplInput input{request.inputIndex < static_cast<int>(inputs.size())
+                             ? inputs[static_cast<size_t>(request.inputIndex)]
+                             : std::string(),
+                         kSplChannelLouder, request.gainDb};
+    CStoredSplCalibrations store;
+    double offsetDb = 0.0;
+    if (!FindSplOffset(store, input, &offsetDb)) {
+      return ArgumentError(NoSplCalibrationMessage(input), kMeasureUsage);
+    }
+    scale = SplScaleOf(input, offsetDb);
+  }
 
   core.Graph().ClearCurve();
   // The chart for the coming curve's range, before the sweep plays.
@@ -222,7 +290,7 @@ int RunMeasure(const Arguments& args) {
     return kExitFailure;
   }
   if (outcome == SequenceStatus::kFailed) return kExitFailure;
-  return WriteMeasureOutputs(options, core, request);
+  return WriteMeasureOutputs(options, core, request, scale);
 }
 
 }  // namespace quorvel

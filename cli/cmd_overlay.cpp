@@ -9,6 +9,7 @@
 #include "cli/cli_options.h"
 #include "cli/command_files.h"
 #include "cli/commands.h"
+#include "cli/spl_settings.h"
 #include "cli/trace_outputs.h"
 #include "graph/overlay_picture.h"
 #include "measurement/trace_export.h"
@@ -21,7 +22,8 @@ namespace {
 
 const char kOverlayUsage[] =
     "quorvel-cli overlay CAPTURE.wav... [--gate MS] [--smooth N] [--level-range DB] [--png FILE]"
-    " [--csv FILE]";
+    " [--csv FILE]"
+    " [--spl [--input NAME] [--gain DB]]";
 
 constexpr std::size_t kMaxCaptures = 4096;
 constexpr double kMaxLevelRangeDb = 400.0;
@@ -29,7 +31,8 @@ constexpr double kMaxLevelRangeDb = 400.0;
 }  // namespace
 
 int RunOverlay(const Arguments& args) {
-  CliOptions options({"gate", "smooth", "level-range", "png", "csv"}, {}, kMaxCaptures);
+  CliOptions options({"gate", "smooth", "level-range", "png", "csv", "input", "gain"}, {"spl"},
+                     kMaxCaptures);
   std::string error;
   if (!options.Parse(args, &error)) return ArgumentError(error, kOverlayUsage);
   if (options.Positional().empty()) return ArgumentError("no capture file given", kOverlayUsage);
@@ -38,6 +41,8 @@ int RunOverlay(const Arguments& args) {
   if (const int bad = ReadTraceOptions(options, kOverlayUsage, &gateMs, &bands); bad != kExitOk) {
     return bad;
   }
+  SplScale scale;
+  if (const int bad = CaptureSplScale(options, kOverlayUsage, &scale); bad != kExitOk) return bad;
   double levelRangeDb = 0.0;
   if (!options.Number("level-range", 0.0, &levelRangeDb, &error)) {
     return ArgumentError(error, kOverlayUsage);
@@ -56,7 +61,7 @@ int RunOverlay(const Arguments& args) {
   if (!files.CheckTargets()) return kExitFailure;
 
   std::vector<Trace> traces;
-  const int loaded = LoadCaptureTraces(options.Positional(), gateMs, kOverlayUsage, &traces);
+  const int loaded = LoadCaptureTraces(options.Positional(), gateMs, kOverlayUsage, &traces, scale);
   if (loaded != kExitOk && loaded != kExitWarning) return loaded;
   for (Trace& trace : traces) trace = Smoothed(trace, bands);
 

@@ -2,7 +2,6 @@
 // degree capture's time axis, as an FRD set for crossover tools, a directivity map and a polar
 // plot.
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -19,8 +18,9 @@
 #include "cli/command_files.h"
 #include "cli/commands.h"
 #include "cli/stored_settings.h"
-#include "control/capture_response.h"
 #include "control/failure_words.h"
+#include "control/polar_angles.h"
+#include "control/polar_series_analysis.h"
 #include "graph/polar_plots.h"
 #include "measurement/polar_series.h"
 #include "measurement/trace_smoothing.h"
@@ -40,11 +40,6 @@ constexpr size_t kMaxCaptures = 1000;
 // A line every 1/48 octave from 1.9 to 24000 Hz under 48 bytes, and the comments.
 constexpr uint64_t kPolarFrdBytes = 48 * 700 + 4096;
 
-struct SeriesCapture {
-  std::string path;
-  PolarName name;
-};
-
 // The captures the arguments name: each file by its name, each folder's files whose names are
 // a series' (the others are passed over). False after the usage error.
 bool CollectCaptures(const std::vector<std::string>& arguments,
@@ -52,20 +47,7 @@ bool CollectCaptures(const std::vector<std::string>& arguments,
   for (const std::string& argument : arguments) {
     std::error_code code;
     if (std::filesystem::is_directory(argument, code)) {
-      std::vector<std::string> paths;
-      for (const auto& entry : std::filesystem::directory_iterator(argument, code)) {
-        if (paths.size() > kMaxCaptures) break;
-        paths.push_back(entry.path().string());
-      }
-      if (code) {
-        *error = argument + ": " + code.message();
-        return false;
-      }
-      std::sort(paths.begin(), paths.end());
-      for (const std::string& path : paths) {
-        const auto name = ParsePolarName(std::filesystem::path(path).filename().string());
-        if (name) captures->push_back({path, *name});
-      }
+      if (!SeriesCapturesInFolder(argument, kMaxCaptures, captures, error)) return false;
       continue;
     }
     const auto name = ParsePolarName(std::filesystem::path(argument).filename().string());
@@ -102,37 +84,6 @@ bool CollectCaptures(const std::vector<std::string>& arguments,
   return true;
 }
 
-// The 0 degree capture whose direct sound starts the gate: the horizontal one, else the
-// vertical one; captures->size() when there is none.
-size_t ReferenceCapture(const std::vector<SeriesCapture>& captures) {
-  size_t found = captures.size();
-  for (size_t i = 0; i < captures.size(); ++i) {
-    if (captures[i].name.angleDeg != 0) continue;
-    if (found == captures.size() || captures[i].name.plane == PolarPlane::kHorizontal) found = i;
-  }
-  return found;
-}
-
-// "F1,F2,...": frequencies above 0. False with the reason.
-bool ParseFrequencies(const std::string& text, std::vector<double>* frequencies,
-                      std::string* error) {
-  size_t start = 0;
-  while (start <= text.size()) {
-    const size_t comma = std::min(text.find(',', start), text.size());
-    const std::string item = text.substr(start, comma - start);
-    double f = 0.0;
-    const auto [end, code] = std::from_chars(item.data(), item.data() + item.size(), f);
-    if (item.empty() || code != std::errc() || end != item.data() + item.size() ||
-        !std::isfinite(f) || f <= 0.0 || f > 24000.0 || frequencies->size() >= 8) {
-      *error = "--at takes up to 8 frequencies in Hz, 0 < F <= 24000, separated by commas";
-      return false;
-    }
-    frequencies->push_back(f);
-    start = comma + 1;
-  }
-  return true;
-}
-
 std::string FrdPath(const CliOptions& options, const PolarName& name) {
   return (std::filesystem::path(options.Value("frd-set")) / PolarFileName(name, ".frd")).string();
 }
@@ -162,8 +113,8 @@ int RunPolar(const Arguments& args) {
   if (options.Has("polar") != options.Has("at")) {
     return ArgumentError("--polar and --at go together", kPolarUsage);
   }
-  if (options.Has("at") && !ParseFrequencies(options.Value("at"), &at, &error)) {
-    return ArgumentError(error, kPolarUsage);
+  if (options.Has("at") && !ParsePolarFrequencies(options.Value("at"), &at, &error)) {
+    return ArgumentError("--at takes " + error, kPolarUsage);
   }
   std::vector<SeriesCapture> captures;
   if (!CollectCaptures(options.Positional(), &captures, &error)) {
@@ -175,8 +126,6 @@ int RunPolar(const Arguments& args) {
                              PolarFileName({captures.front().name.series}, ".wav") + ")",
                          kPolarUsage);
   }
-  // the reference first: its peak is every gate's origin
-  std::swap(captures[0], captures[reference]);
 
   CCommandFiles files;
   for (const SeriesCapture& capture : captures) files.AddInput("the capture", capture.path);
@@ -204,61 +153,22 @@ int RunPolar(const Arguments& args) {
   CQuorvelCore& core = session.Core();
   const std::string folder = StoredChartFolder();
   if (!folder.empty()) session.Preferences().WriteString(kPrefCalibFiles, folder);
-  CImpulseAnalysis analysis;
   PolarSeries series;
-  series.series = captures.front().name.series;
-  series.gateMs = gateMs;
-  series.referenceName = PolarFileName(captures.front().name, ".wav");
   std::vector<std::string> warnings;
-  PolarReference axis;
-  for (const SeriesCapture& capture : captures) {
-    CaptureResponseRequest request;
-    request.path = capture.path;
-    LoadedResponseCapture loaded;
-    CaptureResponseResult result = LoadCaptureForResponse(core, request, &loaded, &error);
-    std::vector<std::string> captureWarnings;
-    if (result == CaptureResponseResult::kOk) {
-      result = AnalyzeCaptureResponse(core, loaded, 0.0, &analysis, &captureWarnings);
-    }
-    if (result != CaptureResponseResult::kOk) {
-      if (!error.empty()) std::fprintf(stderr, "%s\n", error.c_str());
-      std::fprintf(stderr, "quorvel-cli polar: %s could not be analysed\n", capture.path.c_str());
-      return kExitFailure;
-    }
-    for (const std::string& warning : captureWarnings) {
-      warnings.push_back(capture.path + ": " + warning);
-    }
-    if (series.frequenciesHz.empty()) {
-      series.fmin = analysis.Fmin();
-      series.fmax = analysis.Fmax();
-      series.frequenciesHz = FrdFrequencies(series.fmin, series.fmax);
-      axis = MakePolarReference(analysis);
-    } else if (analysis.Fmin() != series.fmin || analysis.Fmax() != series.fmax) {
-      std::fprintf(stderr,
-                   "quorvel-cli polar: %s was measured over %s-%s Hz, the 0 degree capture over "
-                   "%s-%s Hz: a series shares one range\n",
-                   capture.path.c_str(), FormatFixed(analysis.Fmin(), 2).c_str(),
-                   FormatFixed(analysis.Fmax(), 2).c_str(), FormatFixed(series.fmin, 2).c_str(),
-                   FormatFixed(series.fmax, 2).c_str());
-      return kExitFailure;
-    }
-    PolarResponse response = CommonGateResponse(
-        analysis, capture.name, AlignedReferencePeak(axis, analysis), gateMs, series.frequenciesHz);
-    const double lag = response.peakAfterReferenceMs;
-    if (lag < -CImpulseAnalysis::kPreGateMs || lag > gateMs / 2.0) {
-      warnings.push_back(capture.path + ": its direct sound lies " + FormatFixed(lag, 3) +
-                         " ms from the 0 degree capture's, outside the gate's full weight");
-    }
+  const auto said = [](const PolarResponse& response) {
     std::printf("%s: peak %s ms after the 0 degree capture's\n",
-                PolarFileName(capture.name, "").c_str(), FormatFixed(lag + 0.0, 3).c_str());
-    series.responses.push_back(std::move(response));
+                PolarFileName(response.name, "").c_str(),
+                FormatFixed(response.peakAfterReferenceMs + 0.0, 3).c_str());
+  };
+  if (!AnalysePolarCaptures(core, captures, gateMs, bands.Value(), &series, &warnings, &error,
+                            said)) {
+    // the load's own reason first, then which capture it was
+    const size_t cut = error.rfind('\n');
+    if (cut != std::string::npos) std::fprintf(stderr, "%s\n", error.substr(0, cut).c_str());
+    std::fprintf(stderr, "quorvel-cli polar: %s\n",
+                 error.substr(cut == std::string::npos ? 0 : cut + 1).c_str());
+    return kExitFailure;
   }
-  std::sort(series.responses.begin(), series.responses.end(),
-            [](const PolarResponse& a, const PolarResponse& b) {
-              return a.name.plane != b.name.plane ? a.name.plane < b.name.plane
-                                                  : a.name.angleDeg < b.name.angleDeg;
-            });
-  SmoothPolarSeries(&series, bands.Value());
   for (const std::string& warning : warnings)
     std::fprintf(stderr, "warning: %s\n", warning.c_str());
 

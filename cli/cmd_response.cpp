@@ -13,6 +13,7 @@
 #include "cli/command_files.h"
 #include "cli/commands.h"
 #include "cli/response_view_outputs.h"
+#include "cli/spl_settings.h"
 #include "cli/stored_settings.h"
 #include "control/capture_response.h"
 #include "control/failure_words.h"
@@ -28,7 +29,7 @@ const char kResponseUsage[] =
     "quorvel-cli response CAPTURE.wav [--fmin F --fmax F] [--gate MS] [--calibration CHART]"
     " [--chart-folder DIR] [--frd FILE] [--ir FILE.wav] [--distortion FILE.csv] [--png FILE]"
     " [--group-delay FILE.csv] [--step FILE.csv] [--csd FILE.png] [--csd-csv FILE.csv]"
-    " [--spectrogram FILE.png]";
+    " [--spectrogram FILE.png] [--spl [--input NAME] [--gain DB]]";
 
 using ResponseWriter = bool (*)(const std::string&, const CImpulseAnalysis&, std::string*);
 
@@ -84,7 +85,8 @@ void PrintSummary(const std::string& path, const CImpulseAnalysis& analysis) {
               FormatFixed(peak * 1000.0 / CImpulseAnalysis::kRate, 3).c_str());
   if (analysis.Fmin() <= 1000.0 && 1000.0 <= analysis.Fmax()) {
     const LevelPhase at1k = analysis.ResponseAt(1000.0);
-    std::printf("at 1 kHz: %s dB, %s deg\n", Rounded(at1k.levelDb, 2).c_str(),
+    std::printf("at 1 kHz: %s %s, %s deg\n", Rounded(at1k.levelDb, 2).c_str(),
+                analysis.LevelScaleWords().empty() ? "dB" : "dB SPL",
                 Rounded(at1k.phaseDeg, 1).c_str());
   } else {
     std::printf("at 1 kHz: outside the range\n");
@@ -97,12 +99,25 @@ void PrintSummary(const std::string& path, const CImpulseAnalysis& analysis) {
   }
 }
 
+// The delay from the timing reference and the devices' clocks, for a capture that has one.
+void PrintTiming(const CImpulseAnalysis& analysis) {
+  const ResponseTiming& timing = analysis.GetTimeReference();
+  if (!timing.loopback) return;
+  std::printf("delay %s ms (%s samples, %s m at 343 m/s) from the timing reference\n",
+              FormatFixed(timing.delaySamples * 1000.0 / CImpulseAnalysis::kRate, 3).c_str(),
+              FormatFixed(timing.delaySamples, 2).c_str(),
+              FormatFixed(timing.delaySamples / CImpulseAnalysis::kRate * 343.0, 2).c_str());
+  std::printf("timing reference peak at sample %s, clock drift %s ppm (input against output)\n",
+              FormatFixed(timing.position, 2).c_str(), Rounded(timing.driftPpm, 1).c_str());
+}
+
 }  // namespace
 
 int RunResponse(const Arguments& args) {
-  CliOptions options({"fmin", "fmax", "gate", "calibration", "chart-folder", "frd", "ir",
-                      "distortion", "png", "group-delay", "step", "csd", "csd-csv", "spectrogram"},
-                     {}, 1);
+  CliOptions options(
+      {"fmin", "fmax", "gate", "calibration", "chart-folder", "frd", "ir", "distortion", "png",
+       "group-delay", "step", "csd", "csd-csv", "spectrogram", "input", "gain"},
+      {"spl"}, 1);
   std::string error;
   if (!options.Parse(args, &error)) return ArgumentError(error, kResponseUsage);
   if (options.Positional().empty()) return ArgumentError("no capture file given", kResponseUsage);
@@ -119,6 +134,8 @@ int RunResponse(const Arguments& args) {
   if (request.gateMs < 0.0) {
     return ArgumentError("the gate is a length in ms, 0 or more", kResponseUsage);
   }
+  SplScale scale;
+  if (const int bad = CaptureSplScale(options, kResponseUsage, &scale); bad != kExitOk) return bad;
 
   CCommandFiles files;
   AddResponseFiles(options, &files);
@@ -158,6 +175,7 @@ int RunResponse(const Arguments& args) {
   for (const std::string& warning : warnings) {
     std::fprintf(stderr, "warning: %s\n", warning.c_str());
   }
+  if (scale.spl) analysis.SetLevelScale(SplOfTransferLevel(0.0, scale.offsetDb), scale.words);
 
   // every output that can be written is; each that fails is named
   bool asked = false;
@@ -172,6 +190,7 @@ int RunResponse(const Arguments& args) {
     }
   }
   if (!asked) PrintSummary(request.path, analysis);
+  PrintTiming(analysis);
   if (!written) return kExitFailure;
   return warnings.empty() ? kExitOk : kExitWarning;
 }

@@ -59,4 +59,8 @@ int RunChart(const Arguments& args);
 //                [--camilladsp FILE] [--apo FILE] [--png FILE] [--csv FILE]
 int RunEq(const Arguments& args);
 
+// quorvel-cli spl-calibrate [--input NAME] [--gain DB] [--simulated] --reference DB
+//                           [--frequency HZ]
+int RunSplCalibrate(const Arguments& args);
+
 }  // namespace quorvel

@@ -15,6 +15,7 @@
 #include "cli/cli_options.h"
 #include "control/failure_words.h"
 #include "control/quorvel_core.h"
+#include "control/spl_calibration.h"
 #include "graph/curve_image_export.h"
 #include "graph/graphical.h"
 
@@ -45,8 +46,16 @@ std::string CurveCsvText(const double* levelsDb, int count, double fmin, double 
 }
 
 bool WriteCurveCsv(const std::string& path, const double* levelsDb, int count, double fmin,
-                   double fmax, std::string* failureWords) {
-  const std::string text = CurveCsvText(levelsDb, count, fmin, fmax);
+                   double fmax, std::string* failureWords, const SplScale& scale) {
+  std::string text = CurveCsvText(levelsDb, count, fmin, fmax);
+  if (scale.spl) {
+    double spl[CGraphical::kCurveCapacity];
+    for (int k = 0; k < count && k < CGraphical::kCurveCapacity; ++k) {
+      spl[k] = SplOfCurveLevel(levelsDb[k], scale.offsetDb);
+    }
+    text = CurveCsvText(spl, count, fmin, fmax);
+    text.replace(0, text.find('\n'), "index,frequency_hz,level_db_spl");
+  }
   return WriteWholeFile(path, text.data(), text.size(), failureWords);
 }
 
@@ -54,14 +63,14 @@ namespace {
 
 // The outputs of a curve the graph holds over fmin..fmax.
 bool WriteGraphOutputs(const CliOptions& options, CGraphical& graph, double fmin, double fmax,
-                       bool needCurveOnScreen) {
+                       bool needCurveOnScreen, const SplScale& scale) {
   const int points = graph.m_count.load();
   double levels[CGraphical::kCurveCapacity];
   for (int k = 0; k < points; ++k) levels[k] = graph.m_points[k].load();
   bool ok = true;
   std::string failureWords;
   if (options.Has("csv") &&
-      !WriteCurveCsv(options.Value("csv"), levels, points, fmin, fmax, &failureWords)) {
+      !WriteCurveCsv(options.Value("csv"), levels, points, fmin, fmax, &failureWords, scale)) {
     PrintFailure(CurveCsvFailure(options.Value("csv")), failureWords);
     ok = false;
   }
@@ -82,22 +91,27 @@ bool WriteGraphOutputs(const CliOptions& options, CGraphical& graph, double fmin
   return ok;
 }
 
-void PrintEnds(const double* levels, int points, double fmin, double fmax) {
+void PrintEnds(const double* levels, int points, double fmin, double fmax, const SplScale& scale) {
   if (points <= 0) return;
-  std::printf("first point: %.6f Hz %.4f dB\nlast point: %.6f Hz %.4f dB\n",
-              PointFrequency(0, fmin, fmax), levels[0], PointFrequency(points - 1, fmin, fmax),
-              levels[points - 1]);
+  auto level = [&](int k) {
+    const double db = levels[k];
+    return scale.spl ? SplOfCurveLevel(db, scale.offsetDb) : db;
+  };
+  const char* unit = scale.spl ? "dB SPL" : "dB";
+  std::printf("first point: %.6f Hz %.4f %s\nlast point: %.6f Hz %.4f %s\n",
+              PointFrequency(0, fmin, fmax), level(0), unit, PointFrequency(points - 1, fmin, fmax),
+              level(points - 1), unit);
 }
 
 }  // namespace
 
 bool WriteCurveOutputs(const CliOptions& options, CQuorvelCore& core, double fmin, double fmax,
-                       bool needCurveOnScreen) {
-  return WriteGraphOutputs(options, core.Graph(), fmin, fmax, needCurveOnScreen);
+                       bool needCurveOnScreen, const SplScale& scale) {
+  return WriteGraphOutputs(options, core.Graph(), fmin, fmax, needCurveOnScreen, scale);
 }
 
 bool WriteCurveOutputs(const CliOptions& options, const Measurement& measurement,
-                       bool needCurveOnScreen) {
+                       bool needCurveOnScreen, const SplScale& scale) {
   // the graph as the window shows the measurement: its curve, range and caption
   auto shared = std::make_unique<CSharedState>();
   shared->m_curveFmin = shared->m_fmin = measurement.Fmin();
@@ -110,20 +124,20 @@ bool WriteCurveOutputs(const CliOptions& options, const Measurement& measurement
   for (int k = 0; k < count; ++k) graph->m_points[k].store(levels[static_cast<size_t>(k)]);
   graph->m_count.store(count);
   return WriteGraphOutputs(options, *graph, measurement.Fmin(), measurement.Fmax(),
-                           needCurveOnScreen);
+                           needCurveOnScreen, scale);
 }
 
-void PrintCurveEnds(CQuorvelCore& core, double fmin, double fmax) {
+void PrintCurveEnds(CQuorvelCore& core, double fmin, double fmax, const SplScale& scale) {
   CGraphical& graph = core.Graph();
   const int points = std::clamp(graph.m_count.load(), 0, CGraphical::kCurveCapacity);
   double levels[CGraphical::kCurveCapacity];
   for (int k = 0; k < points; ++k) levels[k] = graph.m_points[k].load();
-  PrintEnds(levels, points, fmin, fmax);
+  PrintEnds(levels, points, fmin, fmax, scale);
 }
 
-void PrintCurveEnds(const Measurement& measurement) {
+void PrintCurveEnds(const Measurement& measurement, const SplScale& scale) {
   PrintEnds(measurement.Levels().data(), measurement.PointCount(), measurement.Fmin(),
-            measurement.Fmax());
+            measurement.Fmax(), scale);
 }
 
 }  // namespace quorvel

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "control/spl_calibration.h"
 #include "measurement/measurement.h"
 
 namespace quorvel {
@@ -20,7 +21,8 @@ class CQuorvelCore;
 // no program reads is refused at once). False with the path and the system's reason in
 // *failureWords.
 [[nodiscard]] bool WriteCurveCsv(const std::string& path, const double* levelsDb, int count,
-                                 double fmin, double fmax, std::string* failureWords);
+                                 double fmin, double fmax, std::string* failureWords,
+                                 const SplScale& scale = {});
 
 // The curve outputs a command was asked for, from the core's curve measured over fmin..fmax:
 // --csv FILE (WriteCurveCsv), --png FILE and --bmp FILE (the graph as the window shows it,
@@ -29,16 +31,19 @@ class CQuorvelCore;
 // each that fails is named on stderr with the reason on a second line, and the result is
 // false. Main thread, while no measurement feeds the curve.
 [[nodiscard]] bool WriteCurveOutputs(const CliOptions& options, CQuorvelCore& core, double fmin,
-                                     double fmax, bool needCurveOnScreen);
+                                     double fmax, bool needCurveOnScreen,
+                                     const SplScale& scale = {});
 
 // The same outputs of a Measurement's curve: its levels over its range, the picture with its
 // caption, as the window shows it after its replay.
 [[nodiscard]] bool WriteCurveOutputs(const CliOptions& options, const Measurement& measurement,
-                                     bool needCurveOnScreen);
+                                     bool needCurveOnScreen, const SplScale& scale = {});
 
 // The closing lines every curve command prints on stdout: the first and the last stored point,
 // "first point: F Hz L dB" and "last point: F Hz L dB" (nothing for an empty curve).
-void PrintCurveEnds(CQuorvelCore& core, double fmin, double fmax);
-void PrintCurveEnds(const Measurement& measurement);
+// With an SPL scale the CSV's and these lines' levels are in dB SPL (SplOfCurveLevel), the CSV's
+// header "index,frequency_hz,level_db_spl"; the pictures keep the graph's dB of full scale.
+void PrintCurveEnds(CQuorvelCore& core, double fmin, double fmax, const SplScale& scale = {});
+void PrintCurveEnds(const Measurement& measurement, const SplScale& scale = {});
 
 }  // namespace quorvel

@@ -2,11 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
 
 #include "base/number_text.h"
 #include "cli/cli_options.h"
-#include "files/chart_file.h"
 
 namespace quorvel {
 
@@ -83,23 +81,6 @@ bool FitMatchRange(double fmin, double fmax, EqArguments* a, std::string* error)
   if (!error->empty() && !a->matchGiven) {
     *error = "the capture's range " + name(fmin, fmax) + " leaves no match range (" + *error + ")";
   }
-  return error->empty();
-}
-
-bool ReadEqTargetFile(const std::string& path, EqTarget* target, std::string* error) {
-  std::string text;
-  auto table = std::make_unique<ChartPointTable>();
-  if (!ReadChartText(path, &text) || ParseChart(text, table.get()) == 0) {
-    *error = "the target file " + path + " holds no curve (frequency level lines)";
-    return false;
-  }
-  target->kind = EqTargetKind::kPoints;
-  target->points.clear();
-  for (int i = 0; i < table->count; ++i) {
-    target->points.push_back({std::pow(10.0, table->logFrequency[i]), table->level[i]});
-  }
-  *error = CheckTarget(*target);
-  if (!error->empty()) *error = "the target file " + path + ": " + *error;
   return error->empty();
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // What quorvel-cli eq is asked for: the target, the fit's options and the gate, from its
-// arguments, and a target file read by the chart rules.
+// arguments (a target file is read by control/eq_design.h's ReadEqTargetFile).
 #include <string>
 
 #include "eq/eq_fit.h"
@@ -28,11 +28,5 @@ struct EqArguments {
 // it, the default is cut to it. False with the reason in *error.
 [[nodiscard]] bool FitMatchRange(double fmin, double fmax, EqArguments* arguments,
                                  std::string* error);
-
-// The target file's "frequency level" lines as the target's points, read with a calibration
-// chart's rules (its comments, decimal commas, at most 2000 points); its levels may be absolute,
-// as the target is moved to the trace's level. False with the reason in *error when the file
-// cannot be read or holds no usable curve.
-[[nodiscard]] bool ReadEqTargetFile(const std::string& path, EqTarget* target, std::string* error);
 
 }  // namespace quorvel

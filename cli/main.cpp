@@ -41,7 +41,7 @@ const char kUsage[] =
     "  devices [--simulated]                    list the input and output devices\n"
     "  measure [--input NAME] [--output NAME] [--simulated] [--fmin F] [--fmax F] [--gain DB]\n"
     "          [--calibration CHART] [--save CAPTURE.wav] [--csv FILE] [--png FILE] [--bmp FILE]\n"
-    "          [--sim-angle DEG]\n"
+    "          [--sim-angle DEG] [--spl]\n"
     "                                           measure a loudspeaker (the simulated one when\n"
     "                                           no PulseAudio server answers)\n"
     "  chart CHART [--fmin F] [--fmax F] [--csv FILE]\n"
@@ -59,6 +59,11 @@ const char kUsage[] =
     "                                           the off-axis series NAME hor|ver ANGLE.wav:\n"
     "                                           FRD set on one time axis, directivity map,\n"
     "                                           polar plot\n"
+    "  spl-calibrate [--input NAME] [--gain DB] [--simulated] --reference DB [--frequency HZ]\n"
+    "                                           record a sound level calibrator (1 kHz unless\n"
+    "                                           told) and store the input's offset to dB SPL;\n"
+    "                                           then --spl on measure, analyze, response,\n"
+    "                                           overlay, average gives levels in dB SPL\n"
     "exit status: 0 success, 1 failure, 2 bad arguments, 3 (measure, analyze, response, eq,\n"
     "overlay, average, polar) the outputs were written but a recording carries a warning (the\n"
     "input clipped, another program played to the output, points missing)\n";
@@ -81,6 +86,7 @@ int RunCommand(int argc, char** argv) {
   if (command == "polar") return RunPolar(args);
   if (command == "chart") return RunChart(args);
   if (command == "eq") return RunEq(args);
+  if (command == "spl-calibrate") return RunSplCalibrate(args);
   std::fprintf(stderr, "quorvel-cli: unknown command %s\n%s", command.c_str(), kUsage);
   return kExitBadArguments;
 }

@@ -91,7 +91,8 @@ std::string TraceSummary(const Trace& trace) {
                      FormatFixed(trace.range.fmaxHz, 2) + " Hz, at 1 kHz: ";
   const OrMessage<double> at1k = AnchorLevelDb(trace, {1000.0, 1000.0});
   if (!at1k.Ok()) return line + "outside the range";
-  return line + FormatFixed(std::round(at1k.Value() * 100.0) / 100.0 + 0.0, 2) + " dB";
+  return line + FormatFixed(std::round(at1k.Value() * 100.0) / 100.0 + 0.0, 2) +
+         (trace.levelScale.empty() ? " dB" : " dB SPL");
 }
 
 }  // namespace quorvel

@@ -9,16 +9,20 @@
 #include <cstring>
 #include <thread>
 
+#include "base/messages.h"
 #include "base/preferences.h"
 #include "base/shared_state.h"
 #include "base/user_messages.h"
 #include "base/util.h"
 #include "control/capture_files.h"
 #include "control/curve_completion.h"
+#include "control/failure_words.h"
 #include "control/measurement_request.h"
 #include "control/measurement_sequence.h"
 #include "control/quorvel_core.h"
 #include "control/slider_positions.h"
+#include "control/workbench/main_graph_traces.h"
+#include "control/workbench/workbench_session.h"
 #include "engine/audio_engine.h"
 #include "graph/graphical.h"
 
@@ -211,6 +215,14 @@ void CCaptureControl::OnInputButton() {
 
 // ---- capture ----
 
+bool CCaptureControl::StartThroughEq(const EqFilterSet& set) {
+  if (Capturing() || m_replaying) return false;
+  m_throughEq = set;
+  OnCaptureButton();
+  m_throughEq.reset();
+  return Capturing();
+}
+
 void CCaptureControl::OnCaptureButton() {
   if (Capturing()) {
     EndCapture();  // the curve measured so far stays
@@ -221,6 +233,7 @@ void CCaptureControl::OnCaptureButton() {
   m_shared.m_curveFmin = m_range.ReadFminField();
   m_shared.m_curveFmax = m_range.ReadFmaxField();
   m_graph.ClearCurve();
+  ShowWorkbenchTraces();
   m_shared.m_bCurveEndNotified.store(0, std::memory_order_release);
   // the selected or remembered chart for the coming range; it may ask whether to apply it
   m_core.MicroList().PrepareCalibration(m_shared.m_curveFmin, m_shared.m_curveFmax);
@@ -239,19 +252,9 @@ void CCaptureControl::OnCaptureButton() {
   m_preferences.WriteDouble(kPrefFmin, fmin);
   m_preferences.WriteDouble(kPrefFmax, fmax);
   MeasurementRequest request;
-  request.inputIndex = m_audio.ChosenInput();
-  request.outputIndex = m_window.OutputSelection();
-  request.fmin = fmin;
-  request.fmax = fmax;
-  request.gainDb = GainDbOfPosition(m_lastGainPos);
-  request.range = RangeRule::kSteps;
-  request.timeoutMs = 0;  // the window waits for its user
-  std::string why;
   bool started = false;
-  if (BuildMeasurementRequest(m_core.InputNames(), m_core.OutputNames(), nullptr, nullptr, &request,
-                              &why) != RequestFault::kNone) {
-    m_messages.ShowMessage(why);  // the range fields always hold a range of their steps
-  } else {
+  if (CurrentRequest(&request)) {
+    request.throughEq = m_throughEq;
     m_pointsSeen = m_graph.m_pointsAdded.load(std::memory_order_acquire);
     started = m_sequence.Start(request);
   }
@@ -267,9 +270,27 @@ void CCaptureControl::OnCaptureButton() {
   m_window.RepaintNow();
 }
 
+bool CCaptureControl::CurrentRequest(MeasurementRequest* request) {
+  request->inputIndex = m_audio.ChosenInput();
+  request->outputIndex = m_window.OutputSelection();
+  request->fmin = m_range.ReadFminField();
+  request->fmax = m_range.ReadFmaxField();
+  request->gainDb = GainDbOfPosition(m_lastGainPos);
+  request->range = RangeRule::kSteps;
+  request->timeoutMs = 0;  // the window waits for its user
+  std::string why;
+  if (BuildMeasurementRequest(m_core.InputNames(), m_core.OutputNames(), nullptr, nullptr, request,
+                              &why) != RequestFault::kNone) {
+    m_messages.ShowMessage(why);  // the range fields always hold a range of their steps
+    return false;
+  }
+  return true;
+}
+
 void CCaptureControl::EndCapture() {
   if (m_sequence.IsRunning()) {
     static_cast<void>(m_sequence.Finish());  // EndCapture, then the playback stop waited for
+    KeepFinishedRun();
   } else {
     m_sequence.EndCapture();
   }
@@ -302,6 +323,7 @@ void CCaptureControl::OnLoadAudioFile() {
     m_window.RepaintNow();
     return;
   }
+  m_replayFile = loaded.path;
   SetCalibrationButton(loaded.calibrationApplied);
   ApplySmoothing(false);
   m_graph.ClearCurve();
@@ -324,6 +346,7 @@ void CCaptureControl::OnSaveCurve() {
 bool CCaptureControl::StartReplay() {
   if (Capturing() || m_sequence.IsRunning()) return false;
   m_graph.ClearCurve();
+  ShowWorkbenchTraces();
   m_window.RepaintNow();
   m_pointsSeen = m_graph.m_pointsAdded.load(std::memory_order_acquire);
   m_replaying = true;
@@ -343,7 +366,7 @@ bool CCaptureControl::StartReplay() {
 // ---- the end of a run ----
 
 void CCaptureControl::TickMeasurement() {
-  if (m_ticking || !m_sequence.IsRunning()) return;
+  if (m_ticking || m_runElsewhere || !m_sequence.IsRunning()) return;
   // A capture whose input the user closed waits for Stop: its curve cannot grow any more.
   if (!m_replaying && m_inputClosedDuringCapture) return;
   m_ticking = true;  // a message box shown by the step runs this timer's loop again
@@ -383,6 +406,8 @@ void CCaptureControl::ShowWaitInCaption() {
 void CCaptureControl::OnRunEnded(SequenceStatus status) {
   if (m_replaying) {
     static_cast<void>(m_sequence.Finish());  // the playback stopped, the samples freed
+    KeepFinishedRun();
+    m_replayFile.clear();
     m_replaying = false;
     m_graph.UpdateHasCurve();
     SyncButtons();
@@ -395,6 +420,33 @@ void CCaptureControl::OnRunEnded(SequenceStatus status) {
   EndCapture();
   if (status != SequenceStatus::kComplete) return;
   for (const std::string& warning : m_sequence.Warnings()) m_messages.ShowMessage(warning);
+}
+
+void CCaptureControl::KeepFinishedRun() {
+  const std::optional<Measurement>& last = m_sequence.LastMeasurement();
+  if (!last || m_keptMadeAt == last->MadeAt()) return;  // no new complete run
+  m_keptMadeAt = last->MadeAt();
+  CWorkbenchSession& workbench = m_core.Workbench();
+  if (workbench.DataFolder().empty()) return;  // no session: a front end without one
+  std::string id;
+  std::string words;
+  bool kept = false;
+  if (!last->Warnings().replayed) {
+    kept = workbench.KeepMeasurement(m_core.FileContext(), *last, &id, &words);
+  } else if (!m_replayFile.empty()) {
+    kept = workbench.KeepReplay(m_replayFile, *last, &id, &words);
+  } else {
+    return;  // samples replayed from no file
+  }
+  if (!kept) m_messages.ShowMessage(WithWords(kMsgNotKept, words));
+  if (!id.empty()) {
+    ShowWorkbenchTraces();
+    if (m_onKept) m_onKept();
+  }
+}
+
+void CCaptureControl::ShowWorkbenchTraces() {
+  m_graph.SetTraces(ShownLiveTraces(m_core.Workbench()));
 }
 
 void CCaptureControl::Quit() {

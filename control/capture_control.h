@@ -1,14 +1,18 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "control/save_curve.h"
+#include "eq/eq_fit.h"
 
 #include "control/capture_view.h"
 #include "control/level_meter.h"
+#include "control/measurement_request.h"
 #include "control/range_fields.h"
 
 namespace quorvel {
@@ -104,9 +108,18 @@ class CCaptureControl {
   // (SetCurvePictureWriter).
   void OnSaveCurve();
   void SetCurvePictureWriter(CurvePictureWriter write) { m_writePicture = std::move(write); }
+  // The graph draws the workbench's shown measurements behind its live curve: at the start of
+  // every run, once a run is kept, and whenever the Measurements window changes what it shows.
+  void ShowWorkbenchTraces();
+  // Called once a completed measurement or replay has been kept in the workbench's session
+  // (the Measurements window refreshes its list).
+  void SetOnMeasurementKept(std::function<void()> kept) { m_onKept = std::move(kept); }
   // The replay of the samples Load Audio File put into the engine: the start button is greyed
   // until the samples have run out. False (after a message) when the playback cannot start.
   bool StartReplay();
+  // Start a measurement as the start button does, its sweep played through `set`
+  // (control/through_eq.h). False when a measurement or a replay runs already.
+  bool StartThroughEq(const EqFilterSet& set);
   // The range fields' arrows.
   void OnFminSpin(bool up) { m_range.OnFminSpin(up); }
   void OnFmaxSpin(bool up) { m_range.OnFmaxSpin(up); }
@@ -117,6 +130,13 @@ class CCaptureControl {
   // replay is finished (input closed, playback stopped and waited for, the replay's samples
   // freed). Leaves no device thread running.
   void Quit();
+
+  // The measurement the start button would make now: the devices chosen, the range fields'
+  // range, the gain slider's gain (BuildMeasurementRequest's rules; false after its message).
+  [[nodiscard]] bool CurrentRequest(MeasurementRequest* request);
+  // Another window runs measurements on the core's sequence (a polar series): the meter timer
+  // leaves its steps to it meanwhile.
+  void SetRunElsewhere(bool elsewhere) { m_runElsewhere = elsewhere; }
 
   // ---- window timers ----
   // The sliders' timer (27 ms): PollInputGain, SyncVolumeFromDevice, PollOutputVolume.
@@ -150,11 +170,16 @@ class CCaptureControl {
   void InputFailureShown();
   void TickMeasurement();
   void OnRunEnded(SequenceStatus status);
+  // A run that ended with a new complete measurement: its capture into the workbench's session
+  // (a replay by its file's path) before the window shows its end. A failure is said once and
+  // the measurement stays in memory (the sequence's last measurement, Save Audio File).
+  void KeepFinishedRun();
   void ShowWaitInCaption();
   // The buttons as the shared flags say, each told only when it changes.
   void SyncButtons();
   void ApplySoftwareVolume();
 
+  bool m_runElsewhere = false;
   CQuorvelCore& m_core;
   CAudio& m_audio;
   CGraphical& m_graph;
@@ -167,6 +192,9 @@ class CCaptureControl {
   CLevelMeter m_meter;
   std::function<bool()> m_selectMicrophone;
   CurvePictureWriter m_writePicture;
+  std::function<void()> m_onKept;
+  std::string m_replayFile;  // the capture file Load Audio File replays; empty for none
+  std::optional<std::chrono::system_clock::time_point> m_keptMadeAt;  // of the last run kept
 
   int m_lastGainPos = -1;
   int m_lastVolumePos = -1;
@@ -174,6 +202,7 @@ class CCaptureControl {
   bool m_outputWasOpen = false;
   bool m_replaying = false;
   bool m_replayCurveEnded = false;          // the replay's curve is complete: calibration went off
+  std::optional<EqFilterSet> m_throughEq;   // of the measurement being started
   bool m_inputClosedDuringCapture = false;  // the user closed the input of a running capture
   std::string m_waitShown;                  // the wait the graph caption names, empty for none
   std::string m_captionBeforeWait;          // the caption the wait replaced

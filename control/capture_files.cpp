@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <span>
@@ -38,7 +39,8 @@ namespace {
 constexpr uint64_t kSmallestCaptureFile = 1920000;  // [bytes] 20 s of samples at 48000 Hz
 constexpr uint64_t kLargestCaptureFile = 2200000;   // [bytes]
 constexpr uint32_t kFewestSamples = 1000000;        // about 20.8 s at 48000 Hz
-constexpr int32_t kShortestRecording = 48000;       // [samples] one second
+constexpr char kMsgTooBig[] = "Sorry this file is too big to be a valid 'Quorvel' file...";
+constexpr int32_t kShortestRecording = 48000;  // [samples] one second
 
 bool IsFolder(const char* path) {
   struct stat st {};
@@ -87,31 +89,46 @@ std::string CaptureFileStartFolder(const CSharedState& state) {
 
 namespace {
 
+// What a capture file holds: the samples, one or two interleaved channels (channel 1 the
+// measurement, channel 2 the timing reference), and the tags' range and chart.
+struct CaptureToWrite {
+  std::span<const int16_t> samples;
+  int channels = 1;
+  double fmin = 20.0;
+  double fmax = 20000.0;
+  std::string chartName;
+};
+
 // The one writer of a capture file: the samples, then the tags (the range the recording's sweep
 // covered as title, the tool as artist, the file's own title as album, the chart as comment).
+// remember: the file becomes the last capture file (m_szWavPath and "Wav") once it is created.
 bool WriteCaptureFile(const CaptureReadContext& ctx, const std::string& path,
-                      std::span<const int16_t> recording, double fmin, double fmax,
-                      const std::string& chartName) {
+                      const CaptureToWrite& capture, bool remember) {
   CWave& wave = ctx.wave;
   CSharedState& state = ctx.state;
   if (!wave.CreateCaptureFile(path.c_str())) {
     ctx.messages.ShowMessage(WithWords("Could not create File!", wave.FailureWords()));
     return false;
   }
-  CUtil::CopyText(state.m_szWavPath, path.c_str());
-  ctx.preferences.WriteString(kPrefWav, state.m_szWavPath);
+  if (remember) {
+    CUtil::CopyText(state.m_szWavPath, path.c_str());
+    ctx.preferences.WriteString(kPrefWav, state.m_szWavPath);
+  }
 
-  if (!wave.WriteSamples(recording.data(), recording.size())) {
+  if (capture.channels == 2) wave.SetCaptureChannels(2);
+  if (!wave.WriteSamples(capture.samples.data(), capture.samples.size())) {
     // The unfinished file is gone; an earlier file of that name stays as it was.
     ctx.messages.ShowMessage(WithWords("Could not write to File...", wave.FailureWords()));
     return false;
   }
 
   CUtil::CopyText(wave.m_szArtist, sizeof wave.m_szArtist, "Quorvel");
-  CUtil::CopyText(wave.m_szAlbum, sizeof wave.m_szAlbum,
-                  CUtil::StripExtension(CUtil::FileNameOfPath(state.m_szWavPath)));
-  CUtil::CopyText(wave.m_szTitle, sizeof wave.m_szTitle, FormatRangeTitle(fmin, fmax).c_str());
-  CUtil::CopyText(wave.m_szComment, sizeof wave.m_szComment, chartName.c_str());
+  CUtil::CopyText(
+      wave.m_szAlbum, sizeof wave.m_szAlbum,
+      CUtil::StripExtension(CUtil::FileNameOfPath(remember ? state.m_szWavPath : path.c_str())));
+  CUtil::CopyText(wave.m_szTitle, sizeof wave.m_szTitle,
+                  FormatRangeTitle(capture.fmin, capture.fmax).c_str());
+  CUtil::CopyText(wave.m_szComment, sizeof wave.m_szComment, capture.chartName.c_str());
   if (!wave.CloseCaptureFile(true)) {
     ctx.messages.ShowMessage(WithWords("Could not write to File...", wave.FailureWords()));
     return false;
@@ -119,29 +136,55 @@ bool WriteCaptureFile(const CaptureReadContext& ctx, const std::string& path,
   return true;
 }
 
-}  // namespace
-
-bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path) {
+// The engine's finished recording, with its timing reference when it has one.
+bool WriteEngineCapture(const CaptureFileContext& ctx, const std::string& path, bool remember) {
   const CSharedState& state = ctx.state;
+  CaptureToWrite capture;
   // the chart in force names the microphone
-  std::string chartName;
   const int32_t chart = state.m_nSelectedChart.load();
   if (chart >= 0 && state.m_bCalibrationApplied.load() != 0 &&
       static_cast<size_t>(chart) < state.m_chartNames.size()) {
-    chartName = state.m_chartNames[static_cast<size_t>(chart)];
+    capture.chartName = state.m_chartNames[static_cast<size_t>(chart)];
   }
   // the range the recording's sweep covered, whatever the range fields show since
-  return WriteCaptureFile(ctx.Reading(), path, ctx.audio.Recording(), state.m_curveFmin,
-                          state.m_curveFmax, chartName);
+  capture.fmin = state.m_curveFmin;
+  capture.fmax = state.m_curveFmax;
+  const std::span<const int16_t> recording = ctx.audio.Recording();
+  const std::span<const int16_t> reference = ctx.audio.RecordingReference();
+  if (reference.empty()) {
+    capture.samples = recording;
+    return WriteCaptureFile(ctx.Reading(), path, capture, remember);
+  }
+  std::vector<int16_t> frames(2 * recording.size());
+  for (std::size_t i = 0; i < recording.size(); ++i) {
+    frames[2 * i] = recording[i];
+    frames[2 * i + 1] = reference[i];
+  }
+  capture.samples = frames;
+  capture.channels = 2;
+  return WriteCaptureFile(ctx.Reading(), path, capture, remember);
+}
+
+}  // namespace
+
+bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path) {
+  return WriteEngineCapture(ctx, path, true);
+}
+
+bool KeepCaptureFile(const CaptureFileContext& ctx, const std::string& path) {
+  return WriteEngineCapture(ctx, path, false);
 }
 
 bool SaveMeasurementCapture(const CaptureReadContext& ctx, const Measurement& measurement,
                             const std::string& path) {
   const Recording& recording = measurement.GetRecording();
-  const std::vector<int16_t> microphone =
-      recording.channels == 1 ? std::vector<int16_t>() : recording.Channel(0);
-  return WriteCaptureFile(ctx, path, recording.channels == 1 ? recording.samples : microphone,
-                          measurement.Fmin(), measurement.Fmax(), measurement.ChartName());
+  CaptureToWrite capture;
+  capture.samples = recording.samples;
+  capture.channels = recording.channels == 2 ? 2 : 1;
+  capture.fmin = measurement.Fmin();
+  capture.fmax = measurement.Fmax();
+  capture.chartName = measurement.ChartName();
+  return WriteCaptureFile(ctx, path, capture, true);
 }
 
 bool SaveAudioFile(const CaptureFileContext& ctx) {
@@ -174,9 +217,10 @@ enum class ReadOutcome {
 // The file's bytes, read once: the size test on the file as it is on disk, then its whole
 // content. Opened without waiting: a named pipe would otherwise block the command until some
 // program writes to it. Only a regular file has a size; anything else is too short. The size
-// test bounds what is read. kSizeRefused or kRefused after its message.
+// test bounds what is read: a two-channel capture may be up to twice a mono one's largest size,
+// which the samples decide. kSizeRefused after its message; *size the file's size.
 ReadOutcome ReadCaptureBytes(const std::string& path, IUserMessages& messages,
-                             std::vector<uint8_t>* bytes) {
+                             std::vector<uint8_t>* bytes, uint64_t* fileSize) {
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     const int error = errno;
@@ -190,13 +234,14 @@ ReadOutcome ReadCaptureBytes(const std::string& path, IUserMessages& messages,
   const uint64_t size = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0
                             ? static_cast<uint64_t>(st.st_size)
                             : 0;
-  if (size < kSmallestCaptureFile || size > kLargestCaptureFile) {
+  if (size < kSmallestCaptureFile || size > 2 * kLargestCaptureFile) {
     close(fd);
     messages.ShowMessage(size < kSmallestCaptureFile
                              ? "Sorry this file is too short to be a valid 'Quorvel' file..."
-                             : "Sorry this file is too big to be a valid 'Quorvel' file...");
+                             : kMsgTooBig);
     return ReadOutcome::kSizeRefused;
   }
+  *fileSize = size;
   bytes->assign(static_cast<size_t>(size), 0);
   size_t got = 0;
   while (got < bytes->size()) {
@@ -208,10 +253,6 @@ ReadOutcome ReadCaptureBytes(const std::string& path, IUserMessages& messages,
   close(fd);
   // a file that shrank since its size was taken is read as far as it goes
   bytes->resize(got);
-  if (got == 0) {
-    messages.ShowMessage("Sorry this file is not convenient...");
-    return ReadOutcome::kRefused;
-  }
   return ReadOutcome::kRead;
 }
 
@@ -220,26 +261,35 @@ std::FILE* StreamOf(std::vector<uint8_t>& bytes) {
   return fmemopen(bytes.data(), bytes.size(), "rb");
 }
 
-// The samples: at least 1,000,000 samples of a layout Quorvel replays (16-bit PCM, mono,
-// 48000 Hz, its header consistent with itself). False after its message.
-bool ReadSamples(std::vector<uint8_t>& bytes, IUserMessages& messages, Recording* recording) {
+// What the samples of a file are.
+enum class SamplesRead {
+  kUnreadable,   // no WAV samples at all
+  kUnsupported,  // too few, or of a layout Quorvel does not replay
+  kMono,
+  kStereo,  // channel 1 the measurement, channel 2 the timing reference
+};
+
+// The samples: at least 1,000,000 frames of a layout Quorvel replays (16-bit PCM, 48000 Hz,
+// mono or with its timing reference, its header consistent with itself), into *recording.
+SamplesRead ReadSamples(std::vector<uint8_t>& bytes, Recording* recording) {
   uint32_t sampleCount = 0;
   int32_t channels = 0;
   int16_t* samples = nullptr;
   int32_t rate = 0;
   WaveFormat format;
-  if (!ReadCaptureSamples(StreamOf(bytes), &sampleCount, &channels, &samples, &rate, &format)) {
-    messages.ShowMessage("Sorry this file is not convenient...");
-    return false;
+  if (bytes.empty() ||
+      !ReadCaptureSamples(StreamOf(bytes), &sampleCount, &channels, &samples, &rate, &format)) {
+    return SamplesRead::kUnreadable;
   }
   const std::unique_ptr<int16_t, void (*)(void*)> held(samples, std::free);
-  if (sampleCount < kFewestSamples || CaptureLayoutOf(format) != CaptureLayout::kMono16) {
-    messages.ShowMessage("Sorry this file is not convenient for 'Quorvel'...");
-    return false;
+  const CaptureLayout layout = CaptureLayoutOf(format);
+  if (sampleCount < kFewestSamples || layout == CaptureLayout::kUnsupported) {
+    return SamplesRead::kUnsupported;
   }
-  recording->channels = 1;
-  recording->samples.assign(samples, samples + sampleCount);
-  return true;
+  recording->channels = layout == CaptureLayout::kStereo16 ? 2 : 1;
+  recording->samples.assign(samples,
+                            samples + static_cast<std::size_t>(sampleCount) * recording->channels);
+  return recording->channels == 2 ? SamplesRead::kStereo : SamplesRead::kMono;
 }
 
 // The microphone whose chart was in force when the file was saved: its chart selected and
@@ -320,18 +370,29 @@ ReadOutcome ReadCapture(const CaptureReadContext& ctx, const std::string& path, 
                         CaptureFileContents* contents) {
   CSharedState& state = ctx.state;
   std::vector<uint8_t> bytes;
-  const ReadOutcome outcome = ReadCaptureBytes(path, ctx.messages, &bytes);
-  if (outcome == ReadOutcome::kSizeRefused) return outcome;
+  uint64_t fileSize = 0;
+  if (ReadCaptureBytes(path, ctx.messages, &bytes, &fileSize) == ReadOutcome::kSizeRefused) {
+    return ReadOutcome::kSizeRefused;
+  }
+  auto recording = std::make_shared<Recording>();
+  const SamplesRead samples = ReadSamples(bytes, recording.get());
+  // only a two-channel capture may be larger
+  if (fileSize > kLargestCaptureFile && samples != SamplesRead::kStereo) {
+    ctx.messages.ShowMessage(kMsgTooBig);
+    return ReadOutcome::kSizeRefused;
+  }
   CUtil::CopyText(state.m_szWavPath, path.c_str());
   // The full path is read (m_szWavPath keeps at most 519 characters).
-  if (outcome != ReadOutcome::kRead) return outcome;
-  auto recording = std::make_shared<Recording>();
-  LoadedCaptureFile loaded;
-  CaptureTags tags;
-  if (!ReadSamples(bytes, ctx.messages, recording.get()) ||
-      !ReadCaptureTags(ctx, bytes, withinLimits, &loaded, &tags)) {
+  if (samples == SamplesRead::kUnreadable || samples == SamplesRead::kUnsupported) {
+    ctx.messages.ShowMessage(samples == SamplesRead::kUnreadable
+                                 ? "Sorry this file is not convenient..."
+                                 : "Sorry this file is not convenient for 'Quorvel'...");
     return ReadOutcome::kRefused;
   }
+  LoadedCaptureFile loaded;
+  CaptureTags tags;
+  if (!ReadCaptureTags(ctx, bytes, withinLimits, &loaded, &tags)) return ReadOutcome::kRefused;
+  loaded.path = path;
 
   state.m_bCurveEndNotified.store(0);
   state.m_curveFmin = loaded.fmin;
@@ -367,7 +428,11 @@ bool LoadCapture(const CaptureFileContext& ctx, const std::string& path, bool wi
   if (outcome == ReadOutcome::kSizeRefused) return false;
   ctx.audio.ReleaseSamples();
   if (outcome != ReadOutcome::kRead) return false;
-  const std::vector<int16_t>& samples = contents.recording->samples;
+  const Recording& recording = *contents.recording;
+  // the timing reference of a two-channel capture goes beside the measurement
+  const std::vector<int16_t> microphone =
+      recording.channels == 2 ? recording.Channel(0) : std::vector<int16_t>();
+  const std::vector<int16_t>& samples = recording.channels == 2 ? microphone : recording.samples;
   LoadedSamples copy(static_cast<int16_t*>(std::malloc(samples.size() * sizeof(int16_t))));
   if (!copy) {
     ctx.messages.ShowMessage("Sorry this file is not convenient...");
@@ -375,6 +440,8 @@ bool LoadCapture(const CaptureFileContext& ctx, const std::string& path, bool wi
   }
   std::memcpy(copy.get(), samples.data(), samples.size() * sizeof(int16_t));
   ctx.audio.LoadSamples(std::move(copy), static_cast<int32_t>(samples.size()));
+  ctx.audio.LoadReferenceSamples(recording.channels == 2 ? recording.Channel(1)
+                                                         : std::vector<int16_t>());
   if (result != nullptr) *result = contents.loaded;
   return true;
 }

@@ -84,8 +84,13 @@ void ReadRangeTitle(const char* title, double* fmin, double* fmax);
 // system's reason. The caller has passed CheckCaptureToSave.
 [[nodiscard]] bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path);
 
-// SaveCaptureFile of a Measurement: its recording's microphone channel, its range as title and
-// its chart's name as comment. False after the same messages.
+// The same file, written as SaveCaptureFile writes it, that does not become the last capture
+// file: the session's own copy of a finished measurement leaves the choosers where they were.
+[[nodiscard]] bool KeepCaptureFile(const CaptureFileContext& ctx, const std::string& path);
+
+// SaveCaptureFile of a Measurement: its recording (with its timing reference as channel 2 when
+// it has one), its range as title and its chart's name as comment. False after the same
+// messages.
 [[nodiscard]] bool SaveMeasurementCapture(const CaptureReadContext& ctx,
                                           const Measurement& measurement, const std::string& path);
 
@@ -101,6 +106,7 @@ struct LoadedCaptureFile {
   double fmax = 20000.0;
   std::string name;                 // the album tag, or the file's title
   bool calibrationApplied = false;  // a chart named by the file was loaded and selected
+  std::string path;                 // the file, as given
 };
 
 // A capture file as one reading of its bytes gives it: what a load hands back, the file's

@@ -1,11 +1,15 @@
 #include "control/capture_response.h"
 
 #include <chrono>
+#include <cmath>
+#include <cstdint>
 #include <filesystem>
+#include <span>
 #include <system_error>
 #include <utility>
 
 #include "base/messages.h"
+#include "base/number_text.h"
 #include "base/shared_state.h"
 #include "base/user_messages.h"
 #include "base/util.h"
@@ -15,6 +19,8 @@
 #include "control/replay_verdict.h"
 #include "measurement/measurement_response.h"
 #include "measurement/offline_analysis.h"
+#include "measurement/recording.h"
+#include "response/reference_timing.h"
 
 namespace quorvel {
 
@@ -81,10 +87,15 @@ CaptureResponseResult LoadCaptureForResponse(CQuorvelCore& core,
 std::optional<Measurement> MeasureLoadedCapture(IUserMessages& messages,
                                                 const LoadedResponseCapture& loaded) {
   const Recording& recording = *loaded.file.recording;
-  const OfflineCurve curve = AnalyseRecording(recording.samples, loaded.fmin, loaded.chart);
+  // the microphone's channel is replayed; a timing reference beside it is not heard
+  const std::vector<int16_t> microphone =
+      recording.channels == 1 ? std::vector<int16_t>() : recording.Channel(0);
+  const std::span<const int16_t> heard =
+      recording.channels == 1 ? std::span<const int16_t>(recording.samples) : microphone;
+  const OfflineCurve curve = AnalyseRecording(heard, loaded.fmin, loaded.chart);
   // the recording is judged as a replay of it is
-  ReplayVerdict verdict = JudgeReplay(curve.counters, static_cast<int>(curve.levels.size()),
-                                      recording.samples, loaded.fmin, loaded.fmax);
+  ReplayVerdict verdict = JudgeReplay(curve.counters, static_cast<int>(curve.levels.size()), heard,
+                                      loaded.fmin, loaded.fmax);
   if (!verdict.failure.empty()) {
     messages.ShowMessage(verdict.failure);
     return std::nullopt;
@@ -103,6 +114,54 @@ std::optional<Measurement> MeasureLoadedCapture(IUserMessages& messages,
   return Measurement(std::move(parts));
 }
 
+namespace {
+
+// Above this the input and the output cannot share one clock [ppm].
+constexpr double kLargestSharedClockDrift = 50.0;
+
+// A two-channel capture's response timed from its second channel, the loopback reference; the
+// reference that shows no impulse response leaves the measurement timed from its own peak.
+void TimeFromLoadedReference(const Recording& recording, CImpulseAnalysis* analysis,
+                             std::vector<std::string>* warnings) {
+  if (recording.channels != 2) return;
+  const std::vector<int16_t> reference = recording.Channel(1);
+  CImpulseAnalysis timing;
+  if (timing.Analyze(reference.data(), reference.size(), analysis->Fmin(), analysis->Fmax()) !=
+      ResponseStatus::kOk) {
+    warnings->push_back(
+        "the timing reference holds no impulse response: the response is timed from its own "
+        "peak");
+    return;
+  }
+  const ResponseTiming time = TimeFromReference(*analysis, timing);
+  analysis->SetTimeReference(time);
+  const std::string drift = ClockDriftWarning(time);
+  if (!drift.empty()) warnings->push_back(drift);
+}
+
+}  // namespace
+
+std::string ClockDriftWarning(const ResponseTiming& timing) {
+  if (!timing.loopback || !(std::abs(timing.driftPpm) > kLargestSharedClockDrift)) return {};
+  return "the input and the output run on different clocks (drift " +
+         FormatFixed(timing.driftPpm, 1) + " ppm)";
+}
+
+bool TimeRecordingFromReference(const Recording& recording, double fmin, double fmax,
+                                ResponseTiming* timing) {
+  if (recording.channels != 2) return false;
+  const std::vector<int16_t> heard = recording.Channel(0);
+  const std::vector<int16_t> looped = recording.Channel(1);
+  CImpulseAnalysis measured;
+  CImpulseAnalysis reference;
+  if (measured.Analyze(heard.data(), heard.size(), fmin, fmax) != ResponseStatus::kOk ||
+      reference.Analyze(looped.data(), looped.size(), fmin, fmax) != ResponseStatus::kOk) {
+    return false;
+  }
+  *timing = TimeFromReference(measured, reference);
+  return true;
+}
+
 CaptureResponseResult AnalyzeCaptureResponse(IUserMessages& messages,
                                              const LoadedResponseCapture& loaded, double gateMs,
                                              CImpulseAnalysis* analysis,
@@ -112,6 +171,7 @@ CaptureResponseResult AnalyzeCaptureResponse(IUserMessages& messages,
   *warnings = measurement->Warnings().Texts();
   switch (AnalyseMeasurementResponse(*measurement, gateMs, analysis)) {
     case ResponseStatus::kOk:
+      TimeFromLoadedReference(measurement->GetRecording(), analysis, warnings);
       return CaptureResponseResult::kOk;
     case ResponseStatus::kRangeRefused:
       // within a measurement's limits the signal always holds the whole sweep

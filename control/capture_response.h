@@ -15,6 +15,7 @@ namespace quorvel {
 
 class CQuorvelCore;
 class IUserMessages;
+struct Recording;
 
 // What to analyse.
 struct CaptureResponseRequest {
@@ -80,5 +81,14 @@ struct LoadedResponseCapture {
                                                            double gateMs,
                                                            CImpulseAnalysis* analysis,
                                                            std::vector<std::string>* warnings);
+
+// The timing of a two-channel recording (the measurement, then its loopback reference) swept
+// over fmin..fmax [Hz]: both deconvolved, the delay and the clocks' drift in *timing. False when
+// the recording has no reference or either channel shows no impulse response.
+[[nodiscard]] bool TimeRecordingFromReference(const Recording& recording, double fmin, double fmax,
+                                              ResponseTiming* timing);
+
+// The warning of a drift that two devices on one clock never show; empty below it.
+[[nodiscard]] std::string ClockDriftWarning(const ResponseTiming& timing);
 
 }  // namespace quorvel

@@ -82,4 +82,41 @@ RequestFault BuildMeasurementRequest(std::span<const std::string> inputs,
   return RequestFault::kNone;
 }
 
+bool ReadInputChannels(const std::string* channel, const std::string* reference,
+                       MeasurementRequest* request, std::string* why) {
+  InputChannel measured = InputChannel::kLouder;
+  if (channel != nullptr) {
+    if (*channel == "left") {
+      measured = InputChannel::kLeft;
+    } else if (*channel == "right") {
+      measured = InputChannel::kRight;
+    } else if (*channel != "louder") {
+      *why = "the channel is louder, left or right";
+      return false;
+    }
+  }
+  ReferenceChannel timing = ReferenceChannel::kNone;
+  if (reference != nullptr) {
+    if (*reference == "left") {
+      timing = ReferenceChannel::kLeft;
+    } else if (*reference == "right") {
+      timing = ReferenceChannel::kRight;
+    } else {
+      *why = "the timing reference is the left or the right channel";
+      return false;
+    }
+    // the loudspeaker is heard on the channel that does not carry the loopback
+    const InputChannel other =
+        timing == ReferenceChannel::kLeft ? InputChannel::kRight : InputChannel::kLeft;
+    if (measured != InputChannel::kLouder && measured != other) {
+      *why = "the measured channel cannot also be the timing reference";
+      return false;
+    }
+    measured = other;
+  }
+  request->channel = measured;
+  request->reference = timing;
+  return true;
+}
+
 }  // namespace quorvel

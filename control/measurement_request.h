@@ -1,11 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "engine/device_enumeration.h"
+#include "engine/input_channel.h"
+#include "eq/eq_fit.h"
 
 namespace quorvel {
 
@@ -28,10 +31,14 @@ struct MeasurementRequest {
   int outputIndex = -1;  // entry of the output list; -1 or the last entry: the default output
   double fmin = 20.0;    // [Hz]
   double fmax = 20000.0;
-  double gainDb = 0.0;  // input gain, -12..+12 dB
+  double gainDb = 0.0;                                   // input gain, -12..+12 dB
+  InputChannel channel = InputChannel::kLouder;          // the channel measured
+  ReferenceChannel reference = ReferenceChannel::kNone;  // the loopback timing reference's
   RangeRule range = RangeRule::kSteps;
   // Longest wait for the curve on the devices' clock [ms]; 0: none (the window waits for its user).
   uint32_t timeoutMs = 0;
+  // The equaliser to play the sweep through (control/through_eq.h); none: the plain sweep.
+  std::optional<EqFilterSet> throughEq;
 };
 
 // How a name finds its device, letters compared case-blind (at most 520 characters).
@@ -61,6 +68,12 @@ inline constexpr const char* kDefaultAudioOutPeripheral = kOutputMapperName;
 [[nodiscard]] bool CheckRange(double fmin, double fmax, RangeRule rule, std::string* why);
 // The range of a request by its rule, and its gain within -12..+12 dB; the reason when not.
 [[nodiscard]] bool CheckRequestNumbers(const MeasurementRequest& request, std::string* why);
+
+// The input channels a front end names: channel "louder", "left" or "right" (null: louder),
+// reference "left", "right" or null (none). With a reference the measurement is the other
+// channel; a channel named the same as the reference is refused. False with the reason.
+[[nodiscard]] bool ReadInputChannels(const std::string* channel, const std::string* reference,
+                                     MeasurementRequest* request, std::string* why);
 
 enum class RequestFault { kNone, kNumbers, kInput, kOutput };
 

@@ -17,6 +17,7 @@
 #include "control/curve_completion.h"
 #include "control/failure_words.h"
 #include "control/measurement_request.h"
+#include "control/through_eq.h"
 #include "engine/audio_engine.h"
 #include "engine/device_enumeration.h"
 #include "graph/graphical.h"
@@ -150,9 +151,11 @@ void CMeasurementSequence::CloseInputPeripheral() {
 
 // ---- sweep and playback ----
 
-bool CMeasurementSequence::StartSweep(double fmin, double fmax, int outputIndex) {
+bool CMeasurementSequence::StartSweep(double fmin, double fmax, int outputIndex,
+                                      const EqFilterSet* throughEq) {
   // A refused range leaves the sweep silent: the measurement then finds no sync burst.
   static_cast<void>(m_audio.GenerateSweep(fmin, fmax));
+  if (throughEq != nullptr) ShapeSweepThroughEq(m_audio.SweepToShape(), *throughEq);
   m_audio.SetFilePlaying(false);
   m_audio.ResetAnalysis();
   // The output is held until the detector has measured the input's own floor: the leading
@@ -309,6 +312,8 @@ bool CMeasurementSequence::Start(const MeasurementRequest& request) {
   m_shared.m_fmax = request.fmax;
   m_shared.m_bCurveEndNotified.store(0, std::memory_order_release);
   m_audio.SetInputGain(GainFactor(request.gainDb));
+  m_audio.SetInputChannels(request.channel, request.reference);
+  m_audio.LoadReferenceSamples({});
   m_audio.ResetAnalysis();
   SleepMs(20);
 
@@ -321,7 +326,8 @@ bool CMeasurementSequence::Start(const MeasurementRequest& request) {
   }
   // An output that cannot be opened, or a play thread that cannot start, leaves the input
   // open, as its button shows it: the next start measures without opening it again.
-  if (!StartSweep(request.fmin, request.fmax, request.outputIndex)) {
+  if (!StartSweep(request.fmin, request.fmax, request.outputIndex,
+                  request.throughEq ? &*request.throughEq : nullptr)) {
     static_cast<void>(m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs));
     return false;
   }
@@ -352,6 +358,8 @@ bool CMeasurementSequence::StartReplay(int outputIndex, uint32_t timeoutMs) {
   m_mode = Mode::kIdle;
   m_status = SequenceStatus::kFailed;
   m_replaySamples = m_audio.Loaded();
+  // a replay's reference is the file's own
+  m_audio.SetInputChannels(InputChannel::kLouder, ReferenceChannel::kNone);
   if (!PlayLoadedSamples(outputIndex)) {
     static_cast<void>(m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs));
     m_replaySamples = {};
@@ -635,7 +643,18 @@ void CMeasurementSequence::KeepMeasurement(bool replayed,
   // The one copy of the record track: the next run writes over the track, not over this.
   auto recording = std::make_shared<Recording>();
   const std::span<const int16_t> samples = m_audio.Recording();
-  recording->samples.assign(samples.begin(), samples.end());
+  const std::span<const int16_t> reference = m_audio.RecordingReference();
+  if (reference.size() == samples.size() && !reference.empty()) {
+    // the measurement as channel 0, the timing reference as channel 1
+    recording->channels = 2;
+    recording->samples.resize(2 * samples.size());
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+      recording->samples[2 * i] = samples[i];
+      recording->samples[2 * i + 1] = reference[i];
+    }
+  } else {
+    recording->samples.assign(samples.begin(), samples.end());
+  }
   parts.recording = std::move(recording);
   parts.tags.comment = m_curveChartName;
   parts.caption.assign(m_shared.m_szGraphCaption,

@@ -148,7 +148,9 @@ class CMeasurementSequence {
   // entry `outputIndex` with the output held (RestartOutputDevice lets it play); sets the sweep
   // flag on success, so the play thread queues the sweep's start and the analysis measures the
   // input's floor. False after a message.
-  [[nodiscard]] bool StartSweep(double fmin, double fmax, int outputIndex);
+  // With `throughEq`, the sweep plays through that equaliser (control/through_eq.h).
+  [[nodiscard]] bool StartSweep(double fmin, double fmax, int outputIndex,
+                                const EqFilterSet* throughEq = nullptr);
   // Opens the output when none is open (held when `paused`) and starts the play thread. False
   // after a message.
   [[nodiscard]] bool StartPlayback(int outputIndex, bool paused = false);

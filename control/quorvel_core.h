@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "audio/audio_services.h"
@@ -10,6 +11,7 @@
 #include "calibration/micro_list_proc.h"
 #include "control/capture_files.h"
 #include "control/measurement_sequence.h"
+#include "control/workbench/workbench_session.h"
 #include "engine/audio_engine.h"
 #include "files/wave_file.h"
 #include "graph/graphical.h"
@@ -70,6 +72,15 @@ class CQuorvelCore {
   // What the capture-file commands work on, with the core's calibration charts.
   CaptureFileContext FileContext();
 
+  // The workbench's session: every measurement and replay the window completes is kept in it.
+  // Until StartWorkbench names the data folder it keeps nothing (quorvel-cli never does).
+  CWorkbenchSession& Workbench() { return m_workbench; }
+  // A new session in dataFolder/Sessions, named for startedUtcSeconds [s since 1970, UTC]; the
+  // window calls it as it starts.
+  void StartWorkbench(std::string dataFolder, int64_t startedUtcSeconds) {
+    m_workbench = CWorkbenchSession(std::move(dataFolder), startedUtcSeconds);
+  }
+
  private:
   struct ChosenServices {
     std::unique_ptr<IAudioServices> services;
@@ -88,6 +99,7 @@ class CQuorvelCore {
   CWave m_wave;
   CMicroListProc m_microList;  // the chart lists live in m_shared, the chart curve in m_graph
   CMeasurementSequence m_sequence;
+  CWorkbenchSession m_workbench{"", 0};
   int32_t m_inputListResult = kE_UNEXPECTED;
 };
 

@@ -69,10 +69,13 @@ class CResponseSession {
   bool ExportImpulseResponse();
   bool ExportDistortionCsv();
 
- private:
+  // Any other export of the result with the same chooser and messages: a writer of the
+  // response files' shape (control/response_view_files.h, the views' pictures).
   using Writer = bool (*)(const std::string& path, const CImpulseAnalysis& analysis,
                           std::string* failure);
   bool Export(const char* extension, Writer write);
+
+ private:
   // After a lack of memory: no analysis, and none half-made.
   void ForgetAnalysis();
 

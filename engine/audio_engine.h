@@ -16,6 +16,7 @@
 #include "audio/one_shot_timer.h"
 #include "engine/capture_analysis.h"
 #include "engine/device_enumeration.h"
+#include "engine/input_channel.h"
 #include "engine/point_timing.h"
 #include "engine/sweep_signal.h"
 
@@ -169,6 +170,9 @@ class CAudio {
   [[nodiscard]] int GenerateSweep(double fmin, double fmax);
   // The generated signal and the sync burst it starts with.
   std::span<const int16_t> Sweep() const { return {m_sweep, static_cast<size_t>(m_sweepLength)}; }
+  // The generated signal to shape before it plays (the sweep heard through an equaliser);
+  // same precondition as GenerateSweep.
+  std::span<int16_t> SweepToShape() { return {m_sweep, static_cast<size_t>(m_sweepLength)}; }
   std::span<const int16_t> SyncBurst() const { return {m_syncBurst, kBurstLength}; }
 
   // ---- capture analysis ----
@@ -208,10 +212,31 @@ class CAudio {
   void TakeRecordingAsCapture() {
     m_capturedCount.store(m_recordCount.load(std::memory_order_acquire), std::memory_order_release);
   }
+  // The channel measured and the timing reference's channel (kNone: no reference track is
+  // written). Before a capture starts; the analysing thread takes them for the next frame.
+  void SetInputChannels(InputChannel channel, ReferenceChannel reference) {
+    m_inputChannel.store(static_cast<int32_t>(channel), std::memory_order_relaxed);
+    m_referenceChannel.store(static_cast<int32_t>(reference), std::memory_order_relaxed);
+  }
+  [[nodiscard]] InputChannel MeasuredChannel() const {
+    return static_cast<InputChannel>(m_inputChannel.load(std::memory_order_relaxed));
+  }
+  [[nodiscard]] ReferenceChannel TimingReference() const {
+    return static_cast<ReferenceChannel>(m_referenceChannel.load(std::memory_order_relaxed));
+  }
+  // The timing reference's samples beside Recording(), entry for entry; empty without a
+  // reference.
+  [[nodiscard]] std::span<const int16_t> ReferenceRecording() const {
+    if (TimingReference() == ReferenceChannel::kNone) return {};
+    return {m_referenceTrack.get(), Recording().size()};
+  }
   // Moves the finished recording to the start of the track, also one that runs over its end:
   // entry i takes entry (m_recordStart + i) mod the track size, for i < the captured count.
   // Once the analysing thread has stopped; a saved capture file is written from index 0.
   void RotateRecordTrack();
+  // The last `count` samples recorded since the reset (fewer when fewer were), oldest first,
+  // into out; returns their number. Once the analysing thread has stopped.
+  int CopyLatestRecording(int16_t* out, int count) const;
 
   // ---- device lists and the chosen devices (device_enumeration.cpp) ----
   // The capture endpoints (at most 32, counted in *count and InputCount) and the output devices
@@ -331,6 +356,21 @@ class CAudio {
   void LoadSamples(LoadedSamples samples, int32_t count) {
     m_fileSamples = std::move(samples);
     m_fileSampleCount.store(m_fileSamples != nullptr ? count : 0, std::memory_order_release);
+    // freed after a replay, the file's reference stays for its save
+    if (m_fileSamples != nullptr) m_loadedReference.clear();
+  }
+  // The timing reference of a loaded two-channel capture (its second channel), after
+  // LoadSamples; empty for a mono capture.
+  void LoadReferenceSamples(std::vector<int16_t> reference) {
+    m_loadedReference = std::move(reference);
+  }
+  [[nodiscard]] std::span<const int16_t> LoadedReference() const { return m_loadedReference; }
+  // The timing reference of the finished recording: the live reference track, or a replayed
+  // file's own; empty when it has none.
+  [[nodiscard]] std::span<const int16_t> RecordingReference() const {
+    if (TimingReference() != ReferenceChannel::kNone) return ReferenceRecording();
+    if (m_loadedReference.size() == Recording().size()) return m_loadedReference;
+    return {};
   }
   // Frees them, once no play thread reads them any more.
   void ReleaseSamples() { LoadSamples(nullptr, 0); }
@@ -370,6 +410,8 @@ class CAudio {
 
   // PushFrame with the record sample given.
   void PushFrameRecording(int32_t left, int32_t right, int16_t recordSample);
+  // PushFrameRecording without the level meter.
+  void PushMeasuredFrame(int32_t left, int32_t right, int16_t recordSample);
   // A block of a running sweep or replay is complete: its analysis, then what it found for the
   // record track (the sync: the recording kept from before the burst) and the listener (the
   // curve's end, once the recording's length is in place). Analysing thread; never blocks.
@@ -429,6 +471,10 @@ class CAudio {
   char m_playData[kPlayBufferCount][kPlayBufferBytes] = {};
   int16_t m_sweep[kSweepCapacity] = {};
   int16_t m_record[kRecordSize] = {};
+  // The timing reference's track, beside m_record; allocated with the engine.
+  std::unique_ptr<int16_t[]> m_referenceTrack{new int16_t[kRecordSize]()};
+  std::atomic<int32_t> m_inputChannel{0};      // InputChannel; W: UI  R: analysing thread
+  std::atomic<int32_t> m_referenceChannel{0};  // ReferenceChannel; W: UI  R: analysing thread
   int16_t m_syncBurst[kBurstLength] = {};
   char m_inputNames[kMaxDevices][kDeviceNameBytes] = {};
   char m_outputNames[kMaxDevices][kDeviceNameBytes] = {};
@@ -437,6 +483,7 @@ class CAudio {
   std::atomic<double> m_inputGain{1.0};
   std::atomic<int32_t> m_filePlaying{0};
   LoadedSamples m_fileSamples;
+  std::vector<int16_t> m_loadedReference;  // UI thread only
   std::atomic<int32_t> m_fileSampleCount{0};
   std::atomic<int32_t> m_filePlayPos{0};
   std::atomic<int32_t> m_hPlayThread{0};     // a play thread exists

@@ -264,6 +264,11 @@ int32_t CAudio::CaptureThreadProc() {
       result = services.GetPacket(&data, &count, &silent);
       if (result != 0) break;
       const double gain = m_inputGain.load(std::memory_order_relaxed);
+      // Only the measured channel's full scale clips the curve.
+      const auto channel =
+          static_cast<InputChannel>(m_inputChannel.load(std::memory_order_relaxed));
+      const bool leftCounts = CountsForClipping(channel, false);
+      const bool rightCounts = CountsForClipping(channel, true);
       if (silent || data == nullptr) {
         for (uint32_t i = 0; i < count; ++i) PushFrame(0, 0);
       } else {
@@ -271,10 +276,12 @@ int32_t CAudio::CaptureThreadProc() {
           const int32_t leftSample = ConvertCaptureSample(data[2 * i], gain);
           const int32_t rightSample = ConvertCaptureSample(data[2 * i + 1], gain);
           // The marks belong to the block this frame completes or continues.
-          if (AtDeviceFullScale(data[2 * i]) || AtDeviceFullScale(data[2 * i + 1])) {
+          if ((leftCounts && AtDeviceFullScale(data[2 * i])) ||
+              (rightCounts && AtDeviceFullScale(data[2 * i + 1]))) {
             m_analysis.MarkClipped(CCaptureAnalysis::kClippedBeforeGain);
           }
-          if (AtFullScale(leftSample) || AtFullScale(rightSample)) {
+          if ((leftCounts && AtFullScale(leftSample)) ||
+              (rightCounts && AtFullScale(rightSample))) {
             m_analysis.MarkClipped(CCaptureAnalysis::kClippedAtGain);
           }
           PushFrame(leftSample, rightSample);

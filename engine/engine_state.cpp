@@ -83,6 +83,9 @@ void CAudio::ClearCaptureCounters() {
   m_recordStart.store(0, std::memory_order_relaxed);
 
   std::memset(m_record, 0, sizeof(m_record));
+  if (m_referenceChannel.load(std::memory_order_relaxed) != 0) {
+    std::memset(m_referenceTrack.get(), 0, sizeof(int16_t) * kRecordSize);
+  }
 
   m_peakLeft.store(0, std::memory_order_relaxed);
   m_peakRight.store(0, std::memory_order_relaxed);

@@ -55,14 +55,18 @@ inline void RaisePeak(std::atomic<int32_t>& peak, int32_t sample) {
 // thread; never blocks or allocates.
 [[gnu::always_inline]] inline void CAudio::PushFrameRecording(int32_t left, int32_t right,
                                                               int16_t recordSample) {
+  RaisePeak(m_peakLeft, left);
+  RaisePeak(m_peakRight, right);
+  PushMeasuredFrame(left, right, recordSample);
+}
+
+[[gnu::always_inline]] inline void CAudio::PushMeasuredFrame(int32_t left, int32_t right,
+                                                             int16_t recordSample) {
   const int recordWrite = m_recordWrite & kRecordMask;
   m_record[recordWrite] = recordSample;
   const int32_t recorded = m_recordCount.load(std::memory_order_relaxed);
   m_recordCount.store(recorded + (recorded != kInt32Max ? 1 : 0), std::memory_order_relaxed);
   m_recordWrite = (recordWrite + 1) & kRecordMask;
-
-  RaisePeak(m_peakLeft, left);
-  RaisePeak(m_peakRight, right);
 
   if (m_analysis.PushFrame(left, right) && (m_sweepPlaying.load(std::memory_order_relaxed) != 0 ||
                                             m_filePlaying.load(std::memory_order_relaxed) != 0))
@@ -108,10 +112,24 @@ void CAudio::KeepRecordingFromSync() {
 // Called on the analysing thread (the capture thread, or the play thread during a replay) for
 // every frame; never blocks or allocates.
 void CAudio::PushFrame(int32_t left, int32_t right) {
-  // Record track: the louder channel (left when both are equal), its upper 16 bits rounded
-  // toward zero.
-  const int32_t louder = Magnitude(right) > Magnitude(left) ? right : left;
-  PushFrameRecording(left, right, static_cast<int16_t>(louder / 65536));
+  // The reference track takes the same index as the record track's entry of this frame.
+  const auto reference =
+      static_cast<ReferenceChannel>(m_referenceChannel.load(std::memory_order_relaxed));
+  if (reference != ReferenceChannel::kNone) {
+    m_referenceTrack[m_recordWrite & kRecordMask] =
+        static_cast<int16_t>((reference == ReferenceChannel::kLeft ? left : right) / 65536);
+  }
+  // Record track: the chosen channel (by default the louder one, left when both are equal), its
+  // upper 16 bits rounded toward zero. The meter shows both channels whatever is measured.
+  const auto channel = static_cast<InputChannel>(m_inputChannel.load(std::memory_order_relaxed));
+  const int32_t measured = MeasuredSample(left, right, channel);
+  if (channel == InputChannel::kLouder) {
+    PushFrameRecording(left, right, static_cast<int16_t>(measured / 65536));
+    return;
+  }
+  RaisePeak(m_peakLeft, left);
+  RaisePeak(m_peakRight, right);
+  PushMeasuredFrame(measured, measured, static_cast<int16_t>(measured / 65536));
 }
 
 void CAudio::PushReplaySample(int16_t sample) {
@@ -124,6 +142,7 @@ void CAudio::PushReplaySample(int16_t sample) {
 
 void CAudio::ReplayAtFullSpeed(const int16_t* samples, int count, double fmin) {
   SetPointTiming(fmin);
+  SetInputChannels(InputChannel::kLouder, ReferenceChannel::kNone);
   ResetAnalysis();
   SetFilePlaying(true);
   for (int i = 0; i < count; ++i) PushReplaySample(samples[i]);

@@ -46,6 +46,7 @@ bool CWave::CreateCaptureFile(const char* path) {
   m_out.Discard();
   m_pending.clear();
   m_pending.shrink_to_fit();
+  m_writeChannels = 1;
 
   char mended[1024];
   if (path == nullptr || CUtil::CheckFileName(mended, path) != 0) return false;
@@ -94,9 +95,14 @@ bool CWave::CloseCaptureFile(bool withMetadata) {
 }
 
 bool CWave::WriteHeader(uint32_t riffSize, uint32_t dataBytes) {
-  // PCM, 1 channel, 48000 Hz, 96000 bytes per second, block align 2, 16 bits.
-  static const uint8_t kFormat[16] = {1,    0,    1,    0, 0x80, 0xBB, 0,  0,
-                                      0x00, 0x77, 0x01, 0, 2,    0,    16, 0};
+  // PCM, 1 channel, 48000 Hz, 96000 bytes per second, block align 2, 16 bits; or 2 channels,
+  // 192000 bytes per second, block align 4.
+  uint8_t kFormat[16] = {1, 0, 1, 0, 0x80, 0xBB, 0, 0, 0x00, 0x77, 0x01, 0, 2, 0, 16, 0};
+  if (m_writeChannels == 2) {
+    wavebytes::PutLe16(kFormat + 2, 2);
+    wavebytes::PutLe32(kFormat + 8, 192000);
+    wavebytes::PutLe16(kFormat + 12, 4);
+  }
   return m_out.Write("RIFF", 4) && WriteU32(riffSize) && m_out.Write("WAVEfmt ", 8) &&
          WriteU32(16) && m_out.Write(kFormat, sizeof kFormat) && m_out.Write("data", 4) &&
          WriteU32(dataBytes);

@@ -55,6 +55,9 @@ class CWave {
   // Appends signed 16-bit samples to the recording of the open file. False (and the file
   // dropped) when no file is open or the samples cannot be held.
   [[nodiscard]] bool WriteSample(int16_t value);
+  // The channels of the open file's samples (interleaved): 1 (the default each create sets)
+  // or 2, the measurement and its timing reference.
+  void SetCaptureChannels(uint16_t channels) { m_writeChannels = channels == 2 ? 2 : 1; }
   [[nodiscard]] bool WriteSamples(const int16_t* values, size_t count);
   // Writes the file: the 44-byte header with its final RIFF and data sizes, the samples
   // (little-endian), and the metadata chunks when withMetadata is set; then puts it in place of
@@ -137,6 +140,7 @@ class CWave {
   void HandleId3Frame(const uint8_t* id, const uint8_t* content, size_t size);
 
   CAtomicFile m_out;
+  uint16_t m_writeChannels = 1;
   std::vector<int16_t> m_pending;  // the samples of the open file, written by CloseCaptureFile
 };
 

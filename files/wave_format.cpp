@@ -49,7 +49,8 @@ CaptureLayout CaptureLayoutOf(const WaveFormat& format) {
     return CaptureLayout::kUnsupported;
   }
   if (format.sampleRate != kCaptureRate) return CaptureLayout::kUnsupported;
-  return format.channels == 1 ? CaptureLayout::kMono16 : CaptureLayout::kUnsupported;
+  if (format.channels == 1) return CaptureLayout::kMono16;
+  return format.channels == 2 ? CaptureLayout::kStereo16 : CaptureLayout::kUnsupported;
 }
 
 }  // namespace quorvel

@@ -36,6 +36,9 @@ inline constexpr size_t kWaveFormatBytes = 40;
 enum class CaptureLayout {
   kUnsupported,
   kMono16,  // 16-bit PCM (16 valid bits), 1 channel, 48000 Hz
+  // the same with 2 channels: the measurement, then the timing reference (a loopback of the
+  // output)
+  kStereo16,
 };
 
 // The layout of a format, checked whole: the block align and the byte rate must be those the

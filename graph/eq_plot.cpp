@@ -165,6 +165,10 @@ void PaintEqPlots(QPainter& painter, const EqPlotCurves& c) {
 
 }  // namespace
 
+void PaintEqPicture(QPainter& painter, const EqPlotCurves& curves) {
+  PaintEqPlots(painter, curves);
+}
+
 bool SaveEqPicture(const std::string& path, const EqPlotCurves& curves, std::string* failureWords) {
   const auto fail = [&](const std::string& words) {
     *failureWords = std::string(kMsgCannotSaveFile) + "\n" + words;

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+class QPainter;
+
 namespace quorvel {
 
 struct EqPlotCurves {
@@ -25,6 +27,10 @@ struct EqPlotCurves {
 // The picture's size: two plots, each as wide as the main window's graph area.
 constexpr int kEqPictureWidth = 1065;
 constexpr int kEqPlotHeight = 400;
+
+// Paints the picture at kEqPictureWidth x 2 kEqPlotHeight (the caller scales the painter to
+// its own size), as the PNG shows it.
+void PaintEqPicture(QPainter& painter, const EqPlotCurves& curves);
 
 // Writes the picture (kEqPictureWidth x 2 kEqPlotHeight pixels) to path as PNG, whole or not at
 // all (CAtomicFile). False with *failureWords set to "Cannot save the file to disk..." and, on

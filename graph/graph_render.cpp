@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/point_frequency.h"
 #include "base/shared_state.h"
 #include "graph/curve_image_export.h"
 #include "graph/graph_resources.h"
@@ -67,6 +68,7 @@ bool CGraphical::PaintGraph(CGraphCanvas& canvas, int width, int height, const V
   resources.m_canvas = &canvas;
 
   DrawGrid(view.fmin, view.fmax);
+  DrawTraces(view);
   DrawCurve(view);
 
   // the caption, centred at the top
@@ -180,6 +182,47 @@ void CGraphical::DrawLevelLabels(double bottom, double top) {
   }
   canvas.Text(resources.m_fontSmall, kBlack, QStringLiteral("dB"), 38, m_height - 442,
               Align::kRight);
+}
+
+void CGraphical::DrawTraces(const View& view) {
+  CGraphCanvas& canvas = *m_pResources->m_canvas;
+  // smoothed as the live curve is, so that they compare alike
+  const bool smoothing = m_shared.m_bSmoothing.load(std::memory_order_acquire) != 0;
+  double smoothed[kLastPoint + 1];
+  for (const TraceCurve& trace : m_traces) {
+    const int count = static_cast<int>(trace.levels.size());
+    if (count == 0 || !(trace.fmin > 0.0) || !(trace.fmax > trace.fmin)) continue;
+    const double* levels = trace.levels.data();
+    if (smoothing && count == kLastPoint + 1) {
+      SmoothLevels(levels, smoothed);
+      levels = smoothed;
+    }
+    const QRgb colour =
+        qRgb(static_cast<int>((trace.rgb >> 16) & 0xff), static_cast<int>((trace.rgb >> 8) & 0xff),
+             static_cast<int>(trace.rgb & 0xff));
+    // as the live curve: point step k at x = 32 + k, joined to the next; a silent point or a
+    // frequency the trace does not cover leaves a gap
+    bool joined = false;
+    for (int k = 0; k < kPlotWidth; ++k) {
+      const double f = PointFrequency(k, view.fmin, view.fmax);
+      const int index = DisplayedCurveIndex(k, view.fmin, view.fmax, trace.fmin, trace.fmax);
+      const bool covered =
+          f >= trace.fmin * (1.0 - 1e-9) && f <= trace.fmax * (1.0 + 1e-9) && index < count;
+      const double v = covered ? levels[index] : kEmptyLevel;
+      if (!(v >= kNoSignalLevel)) {
+        joined = false;
+        continue;
+      }
+      const int x = PointToX(k);
+      const int h = LevelToHeight(v);
+      if (joined) {
+        canvas.LineToH(x + 1, h, colour);
+      } else {
+        canvas.MoveToH(x, h);
+        joined = true;
+      }
+    }
+  }
 }
 
 void CGraphical::DrawCurve(const View& view) {

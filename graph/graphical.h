@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/curve_listener.h"
 
@@ -81,9 +83,29 @@ class CGraphical : public ICurveListener {
   // 1000 it reads the curve mirrored about its last point (x(1000 + i) = point 1000 - i), so a
   // constant curve stays constant and the last points are smoothed with the curve's own shape.
   void Smooth();
+  // The same smoothing of any whole curve: levels[0..1000] into smoothed[0..1000], by the kernel
+  // BuildSmoothingKernel made.
+  void SmoothLevels(const double* levels, double* smoothed) const;
 
   // Row of the microphone dialog's chart preview for a level: -30..+20 dB over rows 0..249.
   [[nodiscard]] static int ChartLevelToRow(double levelDb);
+
+  // ---- the traces behind the live curve ----
+
+  // A finished curve drawn behind the live one, in its colour: the live curve grows over it.
+  // Its points lie as the live curve's do, over its own range; a display of another range
+  // shows the point nearest each pixel's frequency, and nothing outside the trace's range.
+  struct TraceCurve {
+    double fmin = 0.0;  // the range it was measured over [Hz]
+    double fmax = 0.0;
+    std::vector<double> levels;  // point k at PointFrequency(k, fmin, fmax) [dB]
+    uint32_t rgb = 0;            // 0xRRGGBB
+  };
+
+  // The traces the graph draws behind the live curve, first drawn first (underneath). Without
+  // any, the graph is drawn exactly as it always was. User-interface thread.
+  void SetTraces(std::vector<TraceCurve> traces) { m_traces = std::move(traces); }
+  [[nodiscard]] const std::vector<TraceCurve>& Traces() const { return m_traces; }
 
   // ---- labels (graph/axis_format.cpp) ----
 
@@ -141,8 +163,10 @@ class CGraphical : public ICurveListener {
   void DrawGrid(double fmin, double fmax);
   void DrawLevelLabels(double bottom, double top);
   void DrawCurve(const View& view);
+  void DrawTraces(const View& view);
 
   CSharedState& m_shared;
+  std::vector<TraceCurve> m_traces;
 
  public:
   // The drawing resources; made and freed by the render library, which supplies the deleter.

@@ -11,6 +11,7 @@
 #include "base/number_text.h"
 #include "graph/graph_resources.h"
 #include "graph/graphical.h"
+#include "graph/overlay_picture.h"
 #include "graph/plot_colours.h"
 #include "graph/plot_frame.h"
 
@@ -103,7 +104,10 @@ void PaintDirectivityMap(QPainter& painter, const QRect& rect, const PolarSeries
                     std::isfinite(db) ? LevelScaleColour(1.0 + (db - top) / kSpanDb).rgb()
                                       : PaletteColor(kColorBackground));
     }
-    painter.drawImage(QRectF(plot.left(), y0, columns, std::max(1.0, y1 - y0)), line);
+    // whole pixel rows, so that neighbouring bands meet without a seam at any size
+    const double rowTop = std::floor(y0);
+    painter.drawImage(QRectF(plot.left(), rowTop, columns, std::max(1.0, std::ceil(y1) - rowTop)),
+                      line);
   }
   DrawFrequencyAxis(painter, plot, fonts, series.fmin, series.fmax);
   // the angles up the left, each measured one ticked
@@ -229,6 +233,47 @@ bool SavePolarPlot(const std::string& path, const PolarSeries& series,
                          QRect(static_cast<int>(p) * kPolarPlotPanelSize, 0, kPolarPlotPanelSize,
                                kPolarPlotPanelSize),
                          series, planes[p], frequenciesHz, normalized);
+        }
+      },
+      failureWords);
+}
+
+void PaintOffAxisOverlay(QPainter& painter, const QRect& rect, const PolarSeries& series,
+                         PolarPlane plane, bool normalized) {
+  std::vector<Trace> traces;
+  for (const size_t i : PlaneIndices(series, plane)) {
+    Trace trace;
+    trace.name = std::string(PlaneWord(plane)) + " " +
+                 std::to_string(series.responses[i].name.angleDeg) + " deg";
+    trace.range = {series.fmin, series.fmax};
+    trace.frequenciesHz = series.frequenciesHz;
+    trace.smoothingBands = series.smoothingBands;
+    trace.gateMs = series.gateMs;
+    for (const double f : series.frequenciesHz) {
+      const double db = PolarLevelDb(series, i, f, normalized);
+      trace.levelsDb.push_back(std::isfinite(db) ? db : -200.0);
+    }
+    traces.push_back(std::move(trace));
+  }
+  OverlayPictureOptions options;
+  options.title = series.series + " " + PlaneWord(plane) + ": off-axis levels" +
+                  (normalized ? " re 0 degrees" : "");
+  options.levelRangeDb = normalized ? 0.0 : 50.0;
+  PaintOverlay(painter, rect, traces, options);
+}
+
+bool SaveOffAxisOverlay(const std::string& path, const PolarSeries& series, bool normalized,
+                        std::string* failureWords) {
+  const std::vector<PolarPlane> planes = SeriesPlanes(series);
+  const int panels = std::max(1, static_cast<int>(planes.size()));
+  return SavePlotPicture(
+      path, kOverlayPictureWidth, panels * kOverlayPictureHeight,
+      [&](QPainter& painter) {
+        for (size_t p = 0; p < planes.size(); ++p) {
+          PaintOffAxisOverlay(painter,
+                              QRect(0, static_cast<int>(p) * kOverlayPictureHeight,
+                                    kOverlayPictureWidth, kOverlayPictureHeight),
+                              series, planes[p], normalized);
         }
       },
       failureWords);

@@ -25,6 +25,11 @@ void PaintDirectivityMap(QPainter& painter, const QRect& rect, const PolarSeries
 void PaintPolarPlot(QPainter& painter, const QRect& rect, const PolarSeries& series,
                     PolarPlane plane, const std::vector<double>& frequenciesHz, bool normalized);
 
+// The off-axis curves of one plane overlaid: each angle's level over log frequency (re the 0
+// degree level at each frequency when normalized), named by its angle, in the overlay's palette.
+void PaintOffAxisOverlay(QPainter& painter, const QRect& rect, const PolarSeries& series,
+                         PolarPlane plane, bool normalized);
+
 // The planes the series holds, horizontal first.
 [[nodiscard]] std::vector<PolarPlane> SeriesPlanes(const PolarSeries& series);
 
@@ -35,5 +40,9 @@ void PaintPolarPlot(QPainter& painter, const QRect& rect, const PolarSeries& ser
 [[nodiscard]] bool SavePolarPlot(const std::string& path, const PolarSeries& series,
                                  const std::vector<double>& frequenciesHz, bool normalized,
                                  std::string* failureWords);
+
+// The overlay, a panel per plane stacked, kOverlayPictureWidth x kOverlayPictureHeight each.
+[[nodiscard]] bool SaveOffAxisOverlay(const std::string& path, const PolarSeries& series,
+                                      bool normalized, std::string* failureWords);
 
 }  // namespace quorvel

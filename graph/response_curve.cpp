@@ -79,22 +79,25 @@ void CGraphical::BuildSmoothingKernel() {
 
 void CGraphical::Smooth() {
   BuildSmoothingKernel();
+  double points[kLastPoint + 1];
+  for (int i = 0; i <= kLastPoint; ++i) points[i] = m_points[i].load(std::memory_order_relaxed);
+  SmoothLevels(points, m_smoothed);
+}
+
+void CGraphical::SmoothLevels(const double* levels, double* smoothed) const {
   // A copy of points 0..1000 with seven extension values on each side:
   // before point 0 the points 7..13 mirrored (x(-i) = point 6 + i), beyond point 1000 the curve
   // mirrored about its last point (x(1000 + i) = point 1000 - i).
   double x[kLastPoint + 1 + 2 * kKernelHalf];
-  for (int i = 0; i <= kLastPoint; ++i) {
-    x[i + kKernelHalf] = m_points[i].load(std::memory_order_relaxed);
-  }
+  for (int i = 0; i <= kLastPoint; ++i) x[i + kKernelHalf] = levels[i];
   for (int i = 1; i <= kKernelHalf; ++i) {
     x[kKernelHalf - i] = x[kKernelHalf + 6 + i];
     x[kKernelHalf + kLastPoint + i] = x[kKernelHalf + kLastPoint - i];
   }
-  for (int k = 0; k <= kLastPoint; ++k) m_smoothed[k] = 0.0;
   for (int k = 0; k <= kLastPoint; ++k) {
     double sum = 0.0;
     for (int j = 0; j < kKernelSize; ++j) sum += m_kernel[j] * x[k + j];
-    m_smoothed[k] = sum;
+    smoothed[k] = sum;
   }
 }
 

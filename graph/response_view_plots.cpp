@@ -16,8 +16,10 @@
 #include "graph/plot_colours.h"
 #include "graph/plot_frame.h"
 #include "response/decay_spectrum.h"
+#include "response/group_delay.h"
 #include "response/impulse_analysis.h"
 #include "response/spectrogram.h"
+#include "response/step_response.h"
 
 namespace quorvel {
 
@@ -29,6 +31,28 @@ constexpr double kDepthShareX = 0.22;  // the last slice lies this share of the 
 constexpr double kDepthShareY = 0.40;  // and this share of the height up
 constexpr double kSpectrogramSpanDb = 60.0;
 constexpr int kLevelBarWidth = 14;
+constexpr int kCurveDivisions = 6;
+constexpr double kLeastDelayMs = -5.0;  // the group delay's scale at most from here
+constexpr double kMostDelayMs = 20.0;   // to here
+
+// A scale over low .. high in kCurveDivisions nice steps, its bottom a whole step.
+struct CurveScale {
+  double bottom = 0.0;
+  double step = 1.0;
+};
+CurveScale FitScale(double low, double high) {
+  if (!(high > low)) {
+    low -= 0.5;
+    high += 0.5;
+  }
+  CurveScale scale;
+  scale.step = NiceStep((high - low) / kCurveDivisions);
+  scale.bottom = std::floor(low / scale.step) * scale.step;
+  while (scale.bottom + kCurveDivisions * scale.step < high)
+    scale.step = NiceStep(scale.step * 1.01);
+  scale.bottom = std::floor(low / scale.step) * scale.step;
+  return scale;
+}
 
 bool Fails(std::string* failureWords) {
   if (failureWords != nullptr) *failureWords = kMsgCannotSaveFile;
@@ -226,6 +250,124 @@ void PaintSpectrogramPlot(QPainter& painter, const QRect& rect, const Spectrogra
   painter.restore();
 }
 
+void PaintGroupDelayPlot(QPainter& painter, const QRect& rect,
+                         const std::vector<GroupDelayRow>& rows) {
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.setClipRect(rect);
+  const PlotFonts fonts = MakePlotFonts();
+  const QPen total = PlotPen(QColor::fromRgb(kThdRgb), 2.0);
+  const QPen minimum = PlotPen(QColor::fromRgb(kHarmonic3Rgb), 1.0, Qt::DashLine);
+  const QPen excess = PlotPen(QColor::fromRgb(kHarmonic2Rgb), 1.0);
+  const std::vector<LegendEntry> legend = {
+      {"group delay", total}, {"minimum phase", minimum}, {"excess", excess}};
+  const QRectF plot =
+      DrawPlotFrame(painter, rect, fonts, "Group delay, ms after the peak", legend, true);
+  if (rows.size() < 2 || plot.width() < 40 || plot.height() < 40) {
+    painter.restore();
+    return;
+  }
+  const double fmin = rows.front().frequencyHz;
+  const double fmax = rows.back().frequencyHz;
+  double low = 0.0;
+  double high = 0.0;
+  for (const GroupDelayRow& row : rows) {
+    if (row.frequencyHz < 2.0 * fmin) continue;  // the sweep's own roll-off below
+    for (const double ms : {row.groupDelayMs, row.minimumPhaseDelayMs, row.excessGroupDelayMs}) {
+      if (!std::isfinite(ms)) continue;
+      low = std::min(low, std::max(ms, kLeastDelayMs));
+      high = std::max(high, std::min(ms, kMostDelayMs));
+    }
+  }
+  const CurveScale scale = FitScale(low, high);
+  const double top = scale.bottom + kCurveDivisions * scale.step;
+  DrawPlotRows(painter, plot, fonts, kCurveDivisions,
+               AxisLabels(scale.bottom, scale.step, kCurveDivisions, ""), {});
+  DrawFrequencyAxis(painter, plot, fonts, fmin, fmax);
+  PlotUpwardText(painter, fonts.small, PlotColour(kColorPlotLabel), "ms", rect.left() + 14,
+                 plot.center().y());
+  const auto toY = [&](double ms) {
+    return plot.bottom() - (std::clamp(ms, scale.bottom, top) - scale.bottom) /
+                               (top - scale.bottom) * plot.height();
+  };
+  std::vector<double> hz;
+  std::vector<double> values[3];
+  for (const GroupDelayRow& row : rows) {
+    hz.push_back(row.frequencyHz);
+    values[0].push_back(row.groupDelayMs);
+    values[1].push_back(row.minimumPhaseDelayMs);
+    values[2].push_back(row.excessGroupDelayMs);
+  }
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  const QPen pens[3] = {minimum, excess, total};
+  const int order[3] = {1, 2, 0};  // the total one over the others
+  for (int k = 0; k < 3; ++k) {
+    const std::vector<double>& curve = values[order[k]];
+    DrawFrequencyCurve(
+        painter, plot, pens[k], fmin, fmax, [&](double f) { return LevelAt(hz, curve, f); }, toY);
+  }
+  DrawPlotAxes(painter, plot);
+  painter.restore();
+}
+
+void PaintStepPlot(QPainter& painter, const QRect& rect, const std::vector<StepRow>& rows) {
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.setClipRect(rect);
+  const PlotFonts fonts = MakePlotFonts();
+  const QRectF plot =
+      DrawPlotFrame(painter, rect, fonts, "Step response, in the transfer's units", {}, false);
+  if (rows.size() < 2 || plot.width() < 40 || plot.height() < 40) {
+    painter.restore();
+    return;
+  }
+  double low = 0.0;
+  double high = 0.0;
+  for (const StepRow& row : rows) {
+    low = std::min(low, row.amplitude);
+    high = std::max(high, row.amplitude);
+  }
+  const CurveScale scale = FitScale(low, high);
+  const double top = scale.bottom + kCurveDivisions * scale.step;
+  const double t0 = rows.front().timeMs;
+  const double t1 = rows.back().timeMs;
+  std::vector<std::string> labels;
+  for (int i = 0; i <= kCurveDivisions; ++i) {
+    labels.push_back(FormatGeneral(
+        std::round((scale.bottom + i * scale.step) / scale.step) * scale.step + 0.0, 3));
+  }
+  DrawPlotRows(painter, plot, fonts, kCurveDivisions, labels, {});
+  const auto toX = [&](double ms) { return plot.left() + (ms - t0) / (t1 - t0) * plot.width(); };
+  const auto toY = [&](double a) {
+    return plot.bottom() - (a - scale.bottom) / (top - scale.bottom) * plot.height();
+  };
+  const QColor label = PlotColour(kColorPlotLabel);
+  const double tick = NiceStep((t1 - t0) / 11.0);
+  for (double ms = std::ceil(t0 / tick) * tick; ms <= t1 + 1e-9; ms += tick) {
+    const double x = toX(ms);
+    painter.setPen(PlotPen(kColorMinorGrid));
+    painter.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
+    painter.setPen(QPen(Qt::black, 1));
+    painter.drawLine(QPointF(x, plot.bottom()), QPointF(x, plot.bottom() + 4));
+    PlotText(painter, fonts.small, label,
+             CGraphical::FormatAxisNumber(6, std::round(ms / tick) * tick + 0.0), x,
+             plot.bottom() + 17, Align::kCenter);
+  }
+  PlotText(painter, fonts.small, label, "ms", plot.right() + 8, plot.bottom() + 17, Align::kLeft);
+  // the zero line and the peak's instant
+  painter.setPen(QPen(Qt::black, 1));
+  painter.drawLine(QPointF(plot.left(), toY(0.0)), QPointF(plot.right(), toY(0.0)));
+  painter.setPen(PlotPen(PlotColour(kColorFrame), 1.0, Qt::DashLine));
+  painter.drawLine(QPointF(toX(0.0), plot.top()), QPointF(toX(0.0), plot.bottom()));
+  QPolygonF line;
+  for (const StepRow& row : rows) line << QPointF(toX(row.timeMs), toY(row.amplitude));
+  painter.setRenderHint(QPainter::Antialiasing, true);
+  painter.setPen(PlotPen(QColor::fromRgb(kHarmonic3Rgb), 2.0));
+  painter.drawPolyline(line);
+  DrawPlotAxes(painter, plot);
+  painter.restore();
+}
+
 bool SaveDecayPicture(const std::string& path, const CImpulseAnalysis& analysis,
                       std::string* failureWords) {
   if (!analysis.HasResult()) return Fails(failureWords);
@@ -246,6 +388,30 @@ bool SaveSpectrogramPicture(const std::string& path, const CImpulseAnalysis& ana
       path, kViewPictureWidth, kViewPictureHeight,
       [&](QPainter& painter) {
         PaintSpectrogramPlot(painter, QRect(0, 0, kViewPictureWidth, kViewPictureHeight), map);
+      },
+      failureWords);
+}
+
+bool SaveGroupDelayPicture(const std::string& path, const CImpulseAnalysis& analysis,
+                           std::string* failureWords) {
+  if (!analysis.HasResult()) return Fails(failureWords);
+  const std::vector<GroupDelayRow> rows = GroupDelayRows(analysis);
+  return SavePlotPicture(
+      path, kViewPictureWidth, kViewPictureHeight,
+      [&](QPainter& painter) {
+        PaintGroupDelayPlot(painter, QRect(0, 0, kViewPictureWidth, kViewPictureHeight), rows);
+      },
+      failureWords);
+}
+
+bool SaveStepPicture(const std::string& path, const CImpulseAnalysis& analysis,
+                     std::string* failureWords) {
+  if (!analysis.HasResult()) return Fails(failureWords);
+  const std::vector<StepRow> rows = StepResponse(analysis);
+  return SavePlotPicture(
+      path, kViewPictureWidth, kViewPictureHeight,
+      [&](QPainter& painter) {
+        PaintStepPlot(painter, QRect(0, 0, kViewPictureWidth, kViewPictureHeight), rows);
       },
       failureWords);
 }

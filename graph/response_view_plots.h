@@ -5,12 +5,15 @@
 #include <QPainter>
 #include <QRect>
 #include <string>
+#include <vector>
 
 namespace quorvel {
 
 class CImpulseAnalysis;
 struct DecaySpectrum;
+struct GroupDelayRow;
 struct Spectrogram;
+struct StepRow;
 
 // The size of quorvel-cli's --csd and --spectrogram pictures.
 inline constexpr int kViewPictureWidth = 1065;
@@ -26,6 +29,16 @@ void PaintDecayPlot(QPainter& painter, const QRect& rect, const DecaySpectrum& d
 // scale's colour over 60 dB, with its bar. An empty map draws the frame with its title.
 void PaintSpectrogramPlot(QPainter& painter, const QRect& rect, const Spectrogram& map);
 
+// The group delay over log frequency [ms]: the total one (black), the minimum-phase one (blue,
+// dashed) and the excess (vermillion), their scale fitted to them above fmin's first octave
+// (within -5 .. 20 ms). No rows draw the frame with its title.
+void PaintGroupDelayPlot(QPainter& painter, const QRect& rect,
+                         const std::vector<GroupDelayRow>& rows);
+
+// The step response over time after the peak [ms], its amplitude in the transfer's units, the
+// zero line marked. No rows draw the frame with its title.
+void PaintStepPlot(QPainter& painter, const QRect& rect, const std::vector<StepRow>& rows);
+
 // The pictures of an analysis (its ungated linear response), kViewPictureWidth x
 // kViewPictureHeight, written as SavePlotPicture writes (graph/plot_frame.h); an analysis
 // without a result writes nothing.
@@ -33,5 +46,10 @@ void PaintSpectrogramPlot(QPainter& painter, const QRect& rect, const Spectrogra
                                     std::string* failureWords);
 [[nodiscard]] bool SaveSpectrogramPicture(const std::string& path, const CImpulseAnalysis& analysis,
                                           std::string* failureWords);
+// The group delay (gated as the analysis is) and the step response, likewise.
+[[nodiscard]] bool SaveGroupDelayPicture(const std::string& path, const CImpulseAnalysis& analysis,
+                                         std::string* failureWords);
+[[nodiscard]] bool SaveStepPicture(const std::string& path, const CImpulseAnalysis& analysis,
+                                   std::string* failureWords);
 
 }  // namespace quorvel

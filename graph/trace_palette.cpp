@@ -36,7 +36,7 @@ const std::array<TraceRgb, kTraceColourCount>& TraceColours() {
   return kColours;
 }
 
-TraceLook TraceLookAt(int index) {
+PaletteLook TraceLookAt(int index) {
   const int i = index < 0 ? 0 : index;
   constexpr TraceLineStyle kStyles[] = {TraceLineStyle::kSolid, TraceLineStyle::kDashed,
                                         TraceLineStyle::kDotted};

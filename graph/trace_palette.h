@@ -28,7 +28,7 @@ struct TraceRgb {
 
 enum class TraceLineStyle { kSolid, kDashed, kDotted };
 
-struct TraceLook {
+struct PaletteLook {
   TraceRgb colour;
   TraceLineStyle style = TraceLineStyle::kSolid;
 };
@@ -41,6 +41,6 @@ inline constexpr int kTraceColourCount = 16;
 // The look of the index-th trace (from 0): traces 0-7 solid in the first eight colours, 8-15
 // dashed in the other eight, then dotted, solid, ... so that no two of the first 48 traces look
 // alike. A negative index counts as 0.
-[[nodiscard]] TraceLook TraceLookAt(int index);
+[[nodiscard]] PaletteLook TraceLookAt(int index);
 
 }  // namespace quorvel

@@ -41,6 +41,7 @@ OrMessage<Trace> TraceFromAnalysis(const CImpulseAnalysis& analysis, std::string
   trace.timeReference = timeReference;
   trace.gateMs = analysis.AppliedGateMs();
   trace.correctionName = analysis.CorrectionName();
+  trace.levelScale = analysis.LevelScaleWords();
   const std::size_t n = trace.frequenciesHz.size();
   trace.levelsDb.reserve(n);
   trace.phasesDeg.reserve(n);

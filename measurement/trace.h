@@ -103,6 +103,7 @@ struct Trace {
   double offsetDb = 0.0;       // the level offset applied (measurement/trace_offset.h)
   double gateMs = 0.0;         // the gate applied [ms after the peak]; 0: none
   std::string correctionName;  // the microphone correction subtracted; empty: none
+  std::string levelScale;      // what the levels are when not the transfer's dB ("dB SPL ...")
   TraceOrigin origin;
   TraceTiming timing;
 };

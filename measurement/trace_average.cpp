@@ -53,6 +53,11 @@ Trace DerivedTrace(std::span<const Trace> sources, AverageWay way, const Average
                    : way == AverageWay::kPowerMean ? TraceWay::kPowerMean
                                                    : TraceWay::kVectorMean;
   for (const Trace& s : sources) out.origin.sources.push_back(s.name);
+  // Sources on one level scale (dB SPL by one calibration) give their mean on it.
+  const bool oneScale = std::all_of(sources.begin(), sources.end(), [&](const Trace& s) {
+    return s.levelScale == sources.front().levelScale;
+  });
+  if (!sources.empty() && oneScale) out.levelScale = sources.front().levelScale;
   return out;
 }
 

@@ -112,10 +112,15 @@ std::string FormatTraceFrd(const Trace& trace) {
           (trace.smoothingBands > 0 ? " (power average over the band; levels only)\n" : "\n");
   text += "* Phase: " + PhaseLine(trace) + "\n";
   text += TimeReferenceLine(trace);
-  text += trace.origin.way == TraceWay::kDifference
-              ? "* Level: dB of the first trace's transfer relative to the second's\n"
-              : "* Level: dB of the transfer from the played samples to the recorded samples (0 "
-                "dB: the recording equals the played signal)\n";
+  if (trace.origin.way == TraceWay::kDifference) {
+    text += "* Level: dB of the first trace's transfer relative to the second's\n";
+  } else if (!trace.levelScale.empty()) {
+    text += "* Level: " + OneLine(trace.levelScale) + "\n";
+  } else {
+    text +=
+        "* Level: dB of the transfer from the played samples to the recorded samples (0 dB: the "
+        "recording equals the played signal)\n";
+  }
   if (trace.offsetDb != 0.0) text += "* Level offset: " + OffsetText(trace.offsetDb) + "\n";
   if (!trace.correctionName.empty()) {
     text += "* Microphone correction subtracted: " + OneLine(trace.correctionName) + "\n";

@@ -96,6 +96,7 @@ void CImpulseAnalysis::ReleaseTransforms() {
 ResponseStatus CImpulseAnalysis::AnalyzeSignal(const int16_t* samples, std::size_t count,
                                                double fmin, double fmax) {
   m_bValid = false;
+  m_timing = {};
   if (!(fmin > 0.0) || !(fmin < fmax) || !(fmax <= kRate / 2)) return ResponseStatus::kRangeRefused;
   if (!PrepareSignal(fmin, fmax)) return ResponseStatus::kRangeRefused;
   m_fmin = fmin;

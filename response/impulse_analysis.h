@@ -63,6 +63,15 @@ struct DistortionRow {
   double thdPercent = 0.0;
 };
 
+// Where a response's phase is timed from: its own peak, or (loopback) the peak of a timing
+// reference recorded beside it, the moment the sound left the output.
+struct ResponseTiming {
+  bool loopback = false;
+  double position = 0.0;      // [samples into the recording] the reference's peak
+  double delaySamples = 0.0;  // from the reference's peak to the measurement's
+  double driftPpm = 0.0;      // the input's clock against the output's (positive: faster)
+};
+
 // The microphone's correction [dB] at a frequency [Hz]; subtracted from every level.
 using LevelCorrection = std::function<double(double frequencyHz)>;
 
@@ -104,6 +113,16 @@ class CImpulseAnalysis {
   // The microphone correction (empty: none) and its name for the FRD comment.
   void SetCorrection(LevelCorrection correction, std::string name);
   [[nodiscard]] const std::string& CorrectionName() const { return m_correctionName; }
+  // Levels on another scale than the transfer's: addedDb added to every level (the
+  // correction's too: CorrectionDb then includes -addedDb), and the scale in words for the FRD
+  // comment ("dB SPL of a sine ..."); empty words: the transfer's dB.
+  void SetLevelScale(double addedDb, std::string words);
+  [[nodiscard]] const std::string& LevelScaleWords() const { return m_levelScaleWords; }
+
+  // The time reference of ResponseAt's phases (a loopback's keeps the delay in them); a new
+  // analysis goes back to its own peak.
+  void SetTimeReference(const ResponseTiming& reference) { m_timing = reference; }
+  [[nodiscard]] const ResponseTiming& GetTimeReference() const { return m_timing; }
 
   [[nodiscard]] bool HasResult() const { return m_bValid; }
   [[nodiscard]] double Fmin() const { return m_fmin; }
@@ -196,6 +215,8 @@ class CImpulseAnalysis {
   std::vector<std::unique_ptr<CRealFft>> m_windowFfts;
   std::complex<double>* m_chunkSpectrum = nullptr;  // of the coarse alignment's transform
 
+  ResponseTiming m_timing;
+
   // The result.
   bool m_bValid = false;
   double m_fmin = 0.0;
@@ -212,6 +233,8 @@ class CImpulseAnalysis {
   double m_gateMs = 0.0;
   LevelCorrection m_correction;
   std::string m_correctionName;
+  double m_levelAddedDb = 0.0;
+  std::string m_levelScaleWords;
 };
 
 }  // namespace quorvel

@@ -85,11 +85,21 @@ std::string FormatFrd(const CImpulseAnalysis& analysis) {
     text += "* Gate: none (the linear response " + FormatFixed(analysis.UngatedWindowMs(), 1) +
             " ms either side of its peak, half-way to the second harmonic's)\n";
   }
-  text += "* Time reference: the impulse response's peak, " +
-          FormatFixed(analysis.PeakPosition() / 48.0, 3) + " ms into the recording\n";
-  text +=
-      "* Level: dB of the transfer from the played samples to the recorded samples (0 dB: "
-      "the recording equals the played signal)\n";
+  const ResponseTiming& timing = analysis.GetTimeReference();
+  if (timing.loopback) {
+    text += "* time reference: loopback, delay " + FormatFixed(timing.delaySamples / 48.0, 3) +
+            " ms (" + FormatFixed(timing.delaySamples / 48000.0 * 343.0, 2) + " m)\n";
+  } else {
+    text += "* Time reference: the impulse response's peak, " +
+            FormatFixed(analysis.PeakPosition() / 48.0, 3) + " ms into the recording\n";
+  }
+  if (analysis.LevelScaleWords().empty()) {
+    text +=
+        "* Level: dB of the transfer from the played samples to the recorded samples (0 dB: "
+        "the recording equals the played signal)\n";
+  } else {
+    text += "* Level: " + OneLine(analysis.LevelScaleWords()) + "\n";
+  }
   if (!analysis.CorrectionName().empty()) {
     text += "* Microphone correction subtracted: " + OneLine(analysis.CorrectionName()) + "\n";
   }

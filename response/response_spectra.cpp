@@ -107,7 +107,12 @@ std::complex<double> CImpulseAnalysis::Interpolate(const Spectrum& s, double fre
 }
 
 double CImpulseAnalysis::Correction(double frequencyHz) const {
-  return m_correction ? m_correction(frequencyHz) : 0.0;
+  return (m_correction ? m_correction(frequencyHz) : 0.0) - m_levelAddedDb;
+}
+
+void CImpulseAnalysis::SetLevelScale(double addedDb, std::string words) {
+  m_levelAddedDb = addedDb;
+  m_levelScaleWords = std::move(words);
 }
 
 void CImpulseAnalysis::SetGate(double gateMs) {
@@ -138,7 +143,12 @@ double CImpulseAnalysis::AppliedGateMs() const {
 
 LevelPhase CImpulseAnalysis::ResponseAt(double frequencyHz) const {
   if (!m_bValid || !(frequencyHz > 0.0) || !(frequencyHz <= kRate / 2)) return {kNaN, kNaN};
-  const std::complex<double> v = Interpolate(m_gateMs > 0.0 ? m_gated : m_linear, frequencyHz);
+  std::complex<double> v = Interpolate(m_gateMs > 0.0 ? m_gated : m_linear, frequencyHz);
+  if (m_timing.loopback) {
+    // timed from the reference's peak, earlier than the own one by the delay
+    const double shift = m_peakPosition - m_timing.position;  // [samples]
+    v *= std::polar(1.0, -2.0 * kPi * frequencyHz * shift / kRate);
+  }
   double phase = std::arg(v) * 180.0 / kPi;
   if (phase <= -180.0) phase += 360.0;
   return {LevelDb(v) - Correction(frequencyHz), phase};

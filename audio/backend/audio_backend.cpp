@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 #include "audio/sim/simulated_services.h"
 
@@ -15,16 +16,17 @@ namespace quorvel {
 
 namespace {
 
-// QUORVEL_SIM_ANGLE in degrees, read with a decimal point whatever the locale; 0 when it is not
-// set or not a finite number.
-double AngleFromEnvironment() {
-  const char* text = std::getenv("QUORVEL_SIM_ANGLE");
-  if (text == nullptr) return 0.0;
+// A number from the environment (QUORVEL_SIM_ANGLE in degrees, QUORVEL_SIM_CALIBRATOR in dB
+// SPL), read with a decimal point whatever the locale; fallback when it is not set or not a
+// finite number.
+double NumberFromEnvironment(const char* name, double fallback) {
+  const char* text = std::getenv(name);
+  if (text == nullptr) return fallback;
   const char* end = text + std::strlen(text);
   if (*text == '+') ++text;
   double angle = 0.0;
   const auto [at, error] = std::from_chars(text, end, angle);
-  return error == std::errc() && at == end && std::isfinite(angle) ? angle : 0.0;
+  return error == std::errc() && at == end && std::isfinite(angle) ? angle : fallback;
 }
 
 }  // namespace
@@ -33,6 +35,13 @@ bool SetSimulatedLoudspeakerAngle(IAudioServices& services, double angleDeg) {
   auto* simulated = dynamic_cast<CSimulatedAudioServices*>(&services);
   if (simulated == nullptr) return false;
   simulated->SetLoudspeakerAngle(angleDeg);
+  return true;
+}
+
+bool SetSimulatedLoopback(IAudioServices& services, int channel) {
+  auto* simulated = dynamic_cast<CSimulatedAudioServices*>(&services);
+  if (simulated == nullptr) return false;
+  simulated->SetLoopbackChannel(channel);
   return true;
 }
 
@@ -59,7 +68,9 @@ std::unique_ptr<IAudioServices> CreateAudioServices(bool simulated, std::string*
   // Tests run the simulated devices faster than real time.
   const char* factor = std::getenv("QUORVEL_SIM_CLOCK_FACTOR");
   if (factor != nullptr && std::atof(factor) >= 1.0) options.clockFactor = std::atof(factor);
-  options.angleDeg = AngleFromEnvironment();
+  options.angleDeg = NumberFromEnvironment("QUORVEL_SIM_ANGLE", 0.0);
+  options.calibratorDb =
+      NumberFromEnvironment("QUORVEL_SIM_CALIBRATOR", std::numeric_limits<double>::quiet_NaN());
   if (description != nullptr) *description = "simulated loudspeaker (" + why + ")";
   return CreateSimulatedAudioServices(options);
 }

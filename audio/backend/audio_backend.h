@@ -23,6 +23,11 @@ std::unique_ptr<IAudioServices> CreateAudioServices(bool simulated, std::string*
 // ones. Any thread.
 bool SetSimulatedLoudspeakerAngle(IAudioServices& services, double angleDeg);
 
+// Makes the simulated input's channel `channel` (1 left, 2 right; 0 none) a loopback of the
+// output with a device latency drawn at each capture start (CSimulatedAudioServices); false,
+// and nothing done, when `services` are not the simulated ones. Before a capture starts.
+bool SetSimulatedLoopback(IAudioServices& services, int channel);
+
 // The simulated loudspeaker with the given options (tests, benchmarks).
 std::unique_ptr<IAudioServices> CreateSimulatedAudioServices(const SimulatedAudioOptions& options);
 

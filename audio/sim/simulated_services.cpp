@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <random>
 
 #include "audio/output_buffer_flags.h"
 
@@ -23,6 +24,11 @@ constexpr int kTicksPerWake = 4;
 constexpr int kIdleWaitSeconds = 60;
 // The capture thread's wake-ups come this often [frames]: 10 ms.
 constexpr uint64_t kWakeFrames = 480;
+// The simulated microphone's sensitivity: dB SPL - dBFS RMS of what the capture stream delivers
+// (its samples x 1.33) at gain 0 dB; 94 dB SPL reads -30 dBFS RMS.
+constexpr double kCalibratorOffsetDb = 124.0;
+constexpr double kCaptureScale = 1.33;
+constexpr double kCalibratorStep = 2.0 * 3.141592653589793 * 1000.0 / 48000.0;  // [radians]
 
 int64_t NowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -51,6 +57,11 @@ CSimulatedAudioServices::CSimulatedAudioServices(const SimulatedAudioOptions& op
       m_captureRing(kCaptureRingFrames),
       m_tickTimes(new std::atomic<int64_t>[kTickTimeSlots]) {
   if (!(m_options.clockFactor >= 0.01)) m_options.clockFactor = 1.0;
+  if (std::isfinite(m_options.calibratorDb)) {
+    m_calibratorAmplitude = std::sqrt(2.0) *
+                            std::pow(10.0, (m_options.calibratorDb - kCalibratorOffsetDb) / 20.0) /
+                            kCaptureScale;
+  }
   for (uint32_t i = 0; i < kTickTimeSlots; ++i) m_tickTimes[i].store(0);
   for (int i = 0; i < m_options.inputCount; ++i) {
     m_inputNames.push_back(i == 0 ? std::string(kInputName)
@@ -219,10 +230,36 @@ void CSimulatedAudioServices::RunFrames(OutputNotifyRoutine routine, void* conte
   uint32_t count = 0;
   uint32_t inputWaitAtStart = recording ? m_inputWait.load(std::memory_order_acquire) : 0;
   uint32_t inputWait = inputWaitAtStart;
+  const int loopback = m_loopbackChannel.load(std::memory_order_relaxed);
+  const uint32_t latency = m_latencyFrames.load(std::memory_order_relaxed);
+  if (m_delayLineReset.exchange(0, std::memory_order_acq_rel) != 0) {
+    std::memset(m_delayLine, 0, sizeof m_delayLine);
+    m_delayWrite = 0;
+  }
   for (int frame = 0; frame < kTickFrames; ++frame) {
     const double x = playing ? PlayFrame(routine, context, volume) : 0.0;
-    const double y = m_model.Process(x);
+    double y = 0.0;
+    if (m_calibratorAmplitude > 0.0) [[unlikely]] {
+      // The microphone hears the calibrator and its own noise, not the loudspeaker.
+      y = m_model.Process(0.0) + m_calibratorAmplitude * std::sin(m_calibratorPhase);
+      m_calibratorPhase = std::fmod(m_calibratorPhase + kCalibratorStep, 2.0 * 3.141592653589793);
+    } else {
+      y = m_model.Process(x);
+    }
     if (!recording) continue;
+    int32_t microphone = MicrophoneSample(y * m_options.microphoneGain);
+    int32_t reference = microphone;
+    if (loopback != 0) {
+      // both channels through the devices' latency
+      int32_t* in = m_delayLine[m_delayWrite];
+      in[0] = microphone;
+      in[1] = MicrophoneSample(0.5 * x);
+      const int32_t* out =
+          m_delayLine[(m_delayWrite + kDelayLineFrames - latency) % kDelayLineFrames];
+      microphone = out[0];
+      reference = out[1];
+      m_delayWrite = (m_delayWrite + 1) % kDelayLineFrames;
+    }
     if (inputWait > 0) {
       --inputWait;  // the input does not deliver yet
       continue;
@@ -232,9 +269,10 @@ void CSimulatedAudioServices::RunFrames(OutputNotifyRoutine routine, void* conte
       m_lostFrames.fetch_add(1, std::memory_order_acq_rel);
       continue;
     }
-    recorded[2 * count] = m_zeroLeft > 0 ? 0 : MicrophoneSample(y * m_options.microphoneGain);
+    if (m_zeroLeft > 0) microphone = reference = 0;
     m_zeroLeft -= m_zeroLeft > 0 ? 1 : 0;
-    recorded[2 * count + 1] = recorded[2 * count];
+    recorded[2 * count] = loopback == 1 ? reference : microphone;
+    recorded[2 * count + 1] = loopback == 1 ? microphone : reference;
     ++count;
   }
   // A start of the stream meanwhile (a new wait) wins over this tick's count.
@@ -340,6 +378,13 @@ int32_t CSimulatedAudioServices::StartCaptureStream() {
     m_captureRing.Consume(m_captureRing.ReadableFrames());
     m_packetFrames = 0;
     m_inputWait.store(m_inputStartDelayFrames.load(), std::memory_order_release);
+    uint32_t latency = 0;
+    if (m_loopbackChannel.load() != 0) {
+      std::random_device entropy;
+      latency = std::uniform_int_distribution<uint32_t>(5 * 48, 40 * 48)(entropy);
+    }
+    m_latencyFrames.store(latency);
+    m_delayLineReset.store(1, std::memory_order_release);
     m_captureRunning.store(1, std::memory_order_release);
     m_deviceWake.Signal();
   }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -32,6 +33,10 @@ struct SimulatedAudioOptions {
   // The direction the microphone hears the loudspeaker from [degrees off axis]: a rigid piston
   // in an infinite baffle (CLoudspeakerModel).
   double angleDeg = 0.0;
+  // A sound level calibrator held to the microphone instead of the loudspeaker [dB SPL]: a
+  // 1 kHz tone over the microphone's own noise; NaN: none. The microphone's sensitivity: 94 dB
+  // SPL reads -30 dBFS RMS once the capture stream's x1.33 has scaled it, at gain 0 dB.
+  double calibratorDb = std::numeric_limits<double>::quiet_NaN();
 };
 
 // The built-in simulated loudspeaker: an audio services implementation with one input, the
@@ -126,6 +131,15 @@ class CSimulatedAudioServices final : public IAudioServices {
   // under the control mutex; the device thread only copies it.
   void SetLoudspeakerAngle(double angleDeg);
 
+  // ---- the loopback timing reference (any thread) ----
+  // channel 1 (left) or 2 (right) carries the played signal electrically, at half its level,
+  // and the other the microphone; 0: the microphone on both, with its fixed timing. With a
+  // loopback, each capture stream start draws a device latency of 5 to 40 ms that delays both
+  // channels alike, as a real input and output add their buffers.
+  void SetLoopbackChannel(int channel) { m_loopbackChannel.store(channel); }
+  // The latency the last capture start drew [frames] (0 without a loopback).
+  uint32_t LoopbackLatencyFrames() const { return m_latencyFrames.load(); }
+
   // ---- observation (any thread) ----
   bool IsOutputOpen() const { return m_outputState.load() != kOutputClosed; }
   bool IsCaptureOpen() const { return m_captureOpen.load() != 0; }
@@ -189,9 +203,11 @@ class CSimulatedAudioServices final : public IAudioServices {
   // Device thread: frames still to wait before the output plays, and whether it plays now
   // (between its started and underflow notices).
   uint32_t m_startWait = 0;
-  uint32_t m_gapLeft = 0;   // frames of a gap still to play
-  uint32_t m_loseLeft = 0;  // recorded frames still to lose
-  uint32_t m_zeroLeft = 0;  // recorded frames still to zero
+  uint32_t m_gapLeft = 0;              // frames of a gap still to play
+  uint32_t m_loseLeft = 0;             // recorded frames still to lose
+  uint32_t m_zeroLeft = 0;             // recorded frames still to zero
+  double m_calibratorAmplitude = 0.0;  // the calibrator's peak (full scale 1.0); 0: none
+  double m_calibratorPhase = 0.0;      // [radians], device thread only
   bool m_running = false;
   std::atomic<int32_t> m_restarted{0};      // open or restart: the start wait begins again
   std::atomic<uint64_t> m_playedFrames{0};  // frames taken from buffers since the open
@@ -214,6 +230,15 @@ class CSimulatedAudioServices final : public IAudioServices {
   std::atomic<int64_t> m_overruns{0};
   std::atomic<int64_t> m_maxCaptureLatencyNs{0};
   std::atomic<uint64_t> m_deviceFrames{0};
+
+  // The loopback: its channel, the drawn latency and the delay line both channels pass through
+  // (device thread), cleared at each capture start.
+  static constexpr uint32_t kDelayLineFrames = 2048;  // above 40 ms
+  std::atomic<int32_t> m_loopbackChannel{0};
+  std::atomic<uint32_t> m_latencyFrames{0};
+  std::atomic<int32_t> m_delayLineReset{0};
+  int32_t m_delayLine[kDelayLineFrames][2] = {};
+  uint32_t m_delayWrite = 0;
 
   std::atomic<int32_t> m_quit{0};
   CAutoResetEvent m_deviceWake;  // a stream opened, or the services go: the device thread runs

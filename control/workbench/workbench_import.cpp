@@ -1,8 +1,15 @@
 #include "control/workbench/workbench_import.h"
 
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <string>
 #include <utility>
 
+#include "base/preferences.h"
+#include "base/shared_state.h"
+#include "base/util.h"
 #include "control/capture_response.h"
 #include "control/quorvel_core.h"
 #include "response/impulse_analysis.h"
@@ -29,7 +36,44 @@ std::string Reason(CaptureResponseResult result, const std::string& why) {
   return "it could not be analysed";
 }
 
+// What a capture's reading sets as Load Audio File would: the main window's last capture file,
+// its finished run and caption. A capture analysed for the list leaves them as they were, so
+// Save Audio File still saves the run the window shows.
+class CMainWindowCapture {
+ public:
+  explicit CMainWindowCapture(CQuorvelCore& core)
+      : m_core(core),
+        m_wavPath(core.Shared().m_szWavPath),
+        m_storedWav(core.Preferences().ReadString(kPrefWav, "")),
+        m_caption(core.Shared().m_szGraphCaption,
+                  strnlen(core.Shared().m_szGraphCaption, sizeof core.Shared().m_szGraphCaption)),
+        m_curveEndNotified(core.Shared().m_bCurveEndNotified.load()),
+        m_curveFmin(core.Shared().m_curveFmin),
+        m_curveFmax(core.Shared().m_curveFmax) {}
+  CMainWindowCapture(const CMainWindowCapture&) = delete;
+  CMainWindowCapture& operator=(const CMainWindowCapture&) = delete;
+  ~CMainWindowCapture() {
+    CSharedState& shared = m_core.Shared();
+    CUtil::CopyText(shared.m_szWavPath, m_wavPath.c_str());
+    m_core.Preferences().WriteString(kPrefWav, m_storedWav);
+    std::snprintf(shared.m_szGraphCaption, sizeof shared.m_szGraphCaption, "%s", m_caption.c_str());
+    shared.m_bCurveEndNotified.store(m_curveEndNotified);
+    shared.m_curveFmin = m_curveFmin;
+    shared.m_curveFmax = m_curveFmax;
+  }
+
+ private:
+  CQuorvelCore& m_core;
+  std::string m_wavPath;
+  std::string m_storedWav;
+  std::string m_caption;
+  int32_t m_curveEndNotified;
+  double m_curveFmin;
+  double m_curveFmax;
+};
+
 ImportedCapture AnalyseOne(CQuorvelCore& core, const std::string& path, double gateMs) {
+  const CMainWindowCapture kept(core);
   ImportedCapture imported;
   imported.path = path;
   CaptureResponseRequest request;

@@ -1,6 +1,5 @@
 #pragma once
-// The palette colour of the index-th trace of the list as 0xRRGGBB. Kept apart from the list:
-// the palette's and the session's looks share a name, so no file includes both headers.
+// The palette colour of the index-th trace of the list as 0xRRGGBB.
 #include <cstdint>
 
 namespace quorvel {

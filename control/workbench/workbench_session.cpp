@@ -1,12 +1,17 @@
 #include "control/workbench/workbench_session.h"
 
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <span>
 #include <system_error>
 #include <utility>
 
+#include "base/user_messages.h"
+#include "base/util.h"
 #include "control/capture_files.h"
+#include "measurement/measurement.h"
 #include "measurement/recent_sessions.h"
 #include "measurement/session_paths.h"
 #include "measurement/session_store.h"
@@ -18,6 +23,10 @@ CWorkbenchSession::CWorkbenchSession(std::string dataFolder, int64_t startedUtcS
 
 bool CWorkbenchSession::EnsureFolder(std::string* failureWords) {
   if (!m_list.SessionFolder().empty()) return true;
+  if (m_dataFolder.empty()) {
+    *failureWords = "no data folder to keep the session in";
+    return false;
+  }
   std::string folder;
   if (!CreateSessionFolder(m_dataFolder, LocalTimeOf(m_startedUtcSeconds), &folder, failureWords)) {
     return false;
@@ -27,29 +36,86 @@ bool CWorkbenchSession::EnsureFolder(std::string* failureWords) {
   return true;
 }
 
-bool CWorkbenchSession::KeepMeasurement(const CaptureFileContext& ctx, const std::string& caption,
-                                        int64_t madeUtcSeconds, std::string* id,
+namespace {
+
+// What a capture save would have shown, kept as words for the one message the caller shows.
+class CMessageWords final : public IUserMessages {
+ public:
+  void ShowMessage(const std::string& text, const std::string&) override {
+    // the save's first line is its own command's; the second names the path and the reason
+    const size_t line = text.find('\n');
+    if (words.empty()) words = line == std::string::npos ? text : text.substr(line + 1);
+  }
+  bool AskYesNo(const std::string&, const std::string&) override { return false; }
+  bool ChooseSaveFile(const std::string&, const std::string&, std::string*) override {
+    return false;
+  }
+  bool ChooseOpenFile(const std::string&, const std::string&, std::string*) override {
+    return false;
+  }
+  bool ChooseFolder(const std::string&, const std::string&, std::string*) override { return false; }
+  std::string words;
+};
+
+int64_t UtcSecondsOf(const Measurement& measurement) {
+  return std::chrono::duration_cast<std::chrono::seconds>(measurement.MadeAt().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+bool CWorkbenchSession::KeepMeasurement(const CaptureFileContext& ctx,
+                                        const Measurement& measurement, std::string* id,
                                         std::string* failureWords) {
   if (!EnsureFolder(failureWords)) return false;
   const std::string folder = m_list.SessionFolder();
-  const std::tm made = LocalTimeOf(madeUtcSeconds);
+  const std::string& caption = measurement.Caption();
+  const std::tm made = LocalTimeOf(UtcSecondsOf(measurement));
   const std::string name = NewCaptureFileName(folder, caption, made);
   if (name.empty()) {
     *failureWords = folder + ": no free name for the capture";
     return false;
   }
   const std::string path = folder + "/" + name;
-  if (!SaveCaptureFile(ctx, path)) {
-    *failureWords = path + ": the capture could not be saved";
+  CMessageWords words;
+  const CaptureFileContext quiet{ctx.audio, ctx.state,       ctx.wave,
+                                 words,     ctx.preferences, ctx.charts};
+  if (!KeepCaptureFile(quiet, path)) {
+    *failureWords = words.words.empty() ? path + ": the capture could not be saved" : words.words;
     return false;
   }
   char time[16];
   std::snprintf(time, sizeof time, " %02d:%02d:%02d", made.tm_hour, made.tm_min, made.tm_sec);
-  return m_list.Add(path, caption + time, madeUtcSeconds, id, failureWords);
+  return AddKept(path, caption + time, measurement, id, failureWords);
+}
+
+bool CWorkbenchSession::KeepReplay(const std::string& capturePath, const Measurement& measurement,
+                                   std::string* id, std::string* failureWords) {
+  if (!EnsureFolder(failureWords)) return false;
+  const std::string path = NormalPath(capturePath);
+  return AddKept(path, CUtil::StripExtension(CUtil::FileNameOfPath(path.c_str())), measurement, id,
+                 failureWords);
+}
+
+bool CWorkbenchSession::AddKept(const std::string& path, const std::string& name,
+                                const Measurement& measurement, std::string* id,
+                                std::string* failureWords) {
+  // In the list even when session.json could not be written: the next change writes it.
+  const bool written = m_list.Add(path, name, UtcSecondsOf(measurement), id, failureWords);
+  const std::span<const double> levels = measurement.Levels();
+  m_liveCurves[*id] =
+      LiveCurve{measurement.Fmin(), measurement.Fmax(), {levels.begin(), levels.end()}};
+  return written;
+}
+
+const CWorkbenchSession::LiveCurve* CWorkbenchSession::LiveCurveOf(const std::string& id) const {
+  const auto found = m_liveCurves.find(id);
+  return found == m_liveCurves.end() ? nullptr : &found->second;
 }
 
 bool CWorkbenchSession::Open(const std::string& folder, std::vector<std::string>* problems) {
   if (!m_list.Open(folder, problems)) return false;
+  m_liveCurves.clear();  // the opened session's ids name other measurements
   m_recent = PushRecentSession(m_recent, folder);
   return true;
 }

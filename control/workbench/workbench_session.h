@@ -4,7 +4,9 @@
 // the keeping of each completed measurement's capture in the folder before it is shown.
 // User-interface thread.
 #include <cstdint>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "control/workbench/workbench_list.h"
@@ -12,22 +14,39 @@
 namespace quorvel {
 
 struct CaptureFileContext;
+class Measurement;
 
 class CWorkbenchSession {
  public:
-  // A new session named for when it started, in dataFolder/Sessions.
+  // A new session named for when it started, in dataFolder/Sessions. Without a data folder
+  // (empty) nothing is kept.
   CWorkbenchSession(std::string dataFolder, int64_t startedUtcSeconds);
 
+  [[nodiscard]] const std::string& DataFolder() const { return m_dataFolder; }
   CWorkbenchList& List() { return m_list; }
+  const CWorkbenchList& List() const { return m_list; }
   const std::vector<std::string>& RecentSessions() const { return m_recent; }
   void SetRecentSessions(std::vector<std::string> recent) { m_recent = std::move(recent); }
 
-  // Writes the finished recording into the session folder as Save Audio File writes a capture
-  // ("<caption> YYYY-MM-DD HHMMSS.wav") and adds it to the list as "<caption> HH:MM:SS"; its
-  // id in *id. False with *failureWords; a failed save has shown its message already.
-  [[nodiscard]] bool KeepMeasurement(const CaptureFileContext& ctx, const std::string& caption,
-                                     int64_t madeUtcSeconds, std::string* id,
-                                     std::string* failureWords);
+  // Writes the finished measurement's recording into the session folder as Save Audio File
+  // writes a capture ("<caption> YYYY-MM-DD HHMMSS.wav"; the last capture file the choosers
+  // start from stays as it was) and adds it to the list as "<caption> HH:MM:SS"; its id in
+  // *id. False with "<path>: <reason>" in *failureWords, having shown nothing.
+  [[nodiscard]] bool KeepMeasurement(const CaptureFileContext& ctx, const Measurement& measurement,
+                                     std::string* id, std::string* failureWords);
+  // A replayed capture file, added to the list by its own path (not copied) and named after
+  // the file; as KeepMeasurement otherwise.
+  [[nodiscard]] bool KeepReplay(const std::string& capturePath, const Measurement& measurement,
+                                std::string* id, std::string* failureWords);
+
+  // The live curve of a measurement or replay this session kept, by its id in the list; null
+  // for any other (one opened from a session.json, a capture added).
+  struct LiveCurve {
+    double fmin = 0.0;
+    double fmax = 0.0;
+    std::vector<double> levels;
+  };
+  [[nodiscard]] const LiveCurve* LiveCurveOf(const std::string& id) const;
 
   // Open Session: the folder's session.json replaces the list (see CWorkbenchList::Open) and
   // leads the recent sessions.
@@ -38,13 +57,19 @@ class CWorkbenchSession {
   [[nodiscard]] bool SaveAs(const std::string& folder, std::vector<std::string>* notCopied,
                             std::string* failureWords);
 
- private:
+  // Makes the session folder when there is none yet (the list is then written there with its
+  // next change); false with *failureWords when it cannot be made.
   [[nodiscard]] bool EnsureFolder(std::string* failureWords);
+  [[nodiscard]] bool AddKept(const std::string& path, const std::string& name,
+                             const Measurement& measurement, std::string* id,
+                             std::string* failureWords);
 
+ private:
   std::string m_dataFolder;
   int64_t m_startedUtcSeconds;
   CWorkbenchList m_list;
   std::vector<std::string> m_recent;
+  std::map<std::string, LiveCurve> m_liveCurves;  // by list id
 };
 
 }  // namespace quorvel

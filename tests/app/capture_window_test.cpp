@@ -6,6 +6,7 @@
 #include <QSlider>
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <vector>
 
@@ -19,6 +20,7 @@
 #include "control/capture_files.h"
 #include "control/measurement_request.h"
 #include "control/slider_positions.h"
+#include "control/workbench/workbench_palette.h"
 #include "graph/graph_resources.h"
 #include "graph/graphical.h"
 #include "tests/app/gui_test_support.h"
@@ -396,6 +398,30 @@ TEST_F(CaptureWindowTest, AReplayRedrawsTheCurveAndItsRecordingCanBeSavedAgain) 
   EXPECT_FALSE(Dialog().CalibrationButton()->IsChecked());  // off at the end of a replay
   EXPECT_TRUE(ProcessUntil([&] { return bool(DevicesAtRest(Audio(), *m_sim)); }));
   EXPECT_TRUE(CheckCaptureToSave(m_core->FileContext())) << m_messages.All();
+}
+
+// Nothing is lost: both measurements are in the session folder without a save command, and
+// the first is drawn (in the plot, clear of the axes and labels) behind the second as it grows.
+TEST_F(CaptureWindowTest, TwoMeasurementsInARowAreKeptInTheSessionAndOverlaid) {
+  OpenWindow();
+  Click(Dialog().StartButton());
+  WaitForTheEnd();
+  Click(Dialog().StartButton());
+  ASSERT_TRUE(ProcessUntil([&] { return Points() > 100; }));
+  const QImage plot = GraphPicture(Graph()).copy(40, 25, 1000, 380);  // clear of axes, labels
+  const auto* pixels = reinterpret_cast<const QRgb*>(plot.constBits());
+  EXPECT_GT(std::count(pixels, pixels + 1000 * 380, WorkbenchColourAt(0) | 0xff000000u), 500);
+  WaitForTheEnd();
+  EXPECT_TRUE(m_messages.Messages().empty()) << m_messages.All();
+  const std::filesystem::path folder = m_core->Workbench().List().SessionFolder();
+  EXPECT_EQ(folder.parent_path(), m_folder / "data/Velkar/Quorvel/Sessions");
+  m_dialog.reset();  // closed and opened again
+  m_core.reset();
+  OpenWindow();
+  std::vector<std::string> problems;
+  ASSERT_TRUE(m_core->Workbench().Open(folder.string(), &problems));
+  EXPECT_TRUE(problems.empty());  // else a capture would be missing
+  EXPECT_EQ(m_core->Workbench().List().Document().entries.size(), 2u);
 }
 
 TEST_F(CaptureWindowTest, QuitDuringACaptureLeavesNothingRunning) {

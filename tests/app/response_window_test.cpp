@@ -5,8 +5,10 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QTabWidget>
 #include <QTimer>
 #include <array>
 #include <fstream>
@@ -15,6 +17,9 @@
 #include "app/colour_button.h"
 #include "app/qt_user_messages.h"
 #include "base/preferences.h"
+#include "graph/response_view_plots.h"
+#include "response/decay_spectrum.h"
+#include "response/spectrogram.h"
 #include "tests/app/gui_test_support.h"
 
 namespace quorvel {
@@ -146,6 +151,59 @@ TEST_F(ResponseWindowTest, ItsMessagesAndChoosersOpenOverItNotOverTheMainWindow)
   Click(window->FrdButton());
   Click(window->ImpulseButton());
   EXPECT_EQ(owners, (std::vector<QWidget*>{window, window, window}));
+}
+
+TEST_F(ResponseWindowTest, EachViewOfTheResponseDrawsItsOwnPictureAndExports) {
+  OpenWindow();
+  Click(Dialog().StartButton());
+  ASSERT_NO_FATAL_FAILURE(RunToEnd());
+  ASSERT_TRUE(ResponseEntry(true)) << m_messages.All();
+  CResponseWindow* window = Dialog().ResponseWindow();
+  ASSERT_TRUE(window != nullptr && QTest::qWaitForWindowExposed(window));
+  using View = CResponseWindow::View;
+  std::vector<QImage> pictures;
+  for (const View view :
+       {View::kResponse, View::kGroupDelay, View::kStep, View::kDecay, View::kSpectrogram}) {
+    window->Views()->setCurrentWidget(window->ViewPage(view));
+    const QImage picture = window->ViewPage(view)->grab().toImage();
+    // against the view's empty frame of the same size, a drawing holds its curves
+    if (view != View::kResponse) {
+      QImage empty(picture.size(), picture.format());
+      empty.setDevicePixelRatio(picture.devicePixelRatio());
+      QPainter painter(&empty);
+      const QRect rect = window->ViewPage(view)->rect();
+      if (view == View::kGroupDelay) PaintGroupDelayPlot(painter, rect, {});
+      if (view == View::kStep) PaintStepPlot(painter, rect, {});
+      if (view == View::kDecay) PaintDecayPlot(painter, rect, DecaySpectrum());
+      if (view == View::kSpectrogram) PaintSpectrogramPlot(painter, rect, Spectrogram());
+      painter.end();
+      int differing = 0;
+      for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+          differing += picture.pixel(x, y) != empty.pixel(x, y) ? 1 : 0;
+        }
+      }
+      EXPECT_GT(differing, picture.width() * picture.height() / 100) << static_cast<int>(view);
+    }
+    for (const QImage& other : pictures) EXPECT_NE(picture, other) << static_cast<int>(view);
+    pictures.push_back(picture);
+  }
+  // each view's CSV is the quorvel-cli's
+  window->Views()->setCurrentWidget(window->ViewPage(View::kGroupDelay));
+  const std::string csv = (m_folder / "delay.csv").string();
+  m_messages.ChooseNext(csv);
+  Click(window->ViewCsvButton());
+  std::ifstream file(csv);
+  std::string header;
+  ASSERT_TRUE(std::getline(file, header)) << m_messages.All();
+  EXPECT_EQ(header, "frequency_hz,group_delay_ms,excess_group_delay_ms");
+  window->Views()->setCurrentWidget(window->ViewPage(View::kSpectrogram));
+  EXPECT_FALSE(window->ViewCsvButton()->isEnabled());
+  const std::string png = (m_folder / "map.png").string();
+  m_messages.ChooseNext(png);
+  Click(window->ViewPngButton());
+  EXPECT_EQ(QImage(QString::fromStdString(png)).size(),
+            QSize(kViewPictureWidth, kViewPictureHeight));
 }
 
 }  // namespace

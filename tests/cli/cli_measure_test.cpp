@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 
 #include <unistd.h>
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +17,9 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "base/point_frequency.h"
+#include "eq/eq_writers.h"
 
 namespace quorvel {
 
@@ -197,6 +202,55 @@ TEST_F(CliMeasure, BadArgumentsExitWithTwo) {
   EXPECT_EQ(Cli("measure --simulated --gain 13").status, 2);
   EXPECT_EQ(Cli("measure --simulated --volume 3").status, 2);
   EXPECT_EQ(Cli("devices extra").status, 2);
+}
+
+// Through an equaliser file: the plain curve plus the equaliser's response, preamp included; a
+// file that is no equaliser is refused before anything plays.
+TEST_F(CliMeasure, MeasuringThroughAnEqualiserAddsItsResponse) {
+  const EqFilterSet set = {-3.0,
+                           {{EqFilterType::kLowShelf, 100.0, 4.0, kShelfQ},
+                            {EqFilterType::kPeaking, 400.0, -8.0, 1.5},
+                            {EqFilterType::kPeaking, 3000.0, -6.0, 3.0}}};
+  const auto apo = m_dir / "room.txt";
+  std::ofstream(apo) << ApoText(set);
+  auto measure = [&](const std::string& extra, std::vector<double>* levels) {
+    const auto csv = m_dir / "curve.csv";
+    CliRun run;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      run = Cli("measure --simulated --fmin 20 --fmax 20000 --csv '" + csv.string() + "'" + extra);
+      if (run.status != 1 || run.err.find("interrupted by a dropout") == std::string::npos) break;
+    }
+    std::istringstream lines(ReadAll(csv));
+    int index = 0;
+    double f = 0.0, level = 0.0;
+    for (std::string line; std::getline(lines, line);) {
+      if (std::sscanf(line.c_str(), "%d,%lf,%lf", &index, &f, &level) == 3)
+        levels->push_back(level);
+    }
+    return run;
+  };
+  std::vector<double> plain, through;
+  ASSERT_EQ(measure("", &plain).status, 0);
+  const CliRun run = measure(" --through-eq '" + apo.string() + "'", &through);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("Through the equaliser: room + EQ, 3 filters, preamp -3.0 dB"),
+            std::string::npos)
+      << run.err;
+  ASSERT_TRUE(plain.size() == 1001u && through.size() == 1001u);
+  double worst = 0.0;
+  for (int k = 0; k < 1001; ++k) {
+    const double hz = PointFrequency(k, 20.0, 20000.0);
+    if (hz < 30.0 || hz > 10000.0) continue;
+    const double predicted = plain[k] + set.preampDb + CascadeGainDb(set.filters, hz);
+    worst = std::max(worst, std::fabs(through[k] - predicted));
+  }
+  EXPECT_LT(worst, 1.0);
+
+  std::ofstream(m_dir / "bad.txt") << "Filter 1: ON PK Fc 400 Hz Gain -8 dB\n";
+  const CliRun bad = Cli("measure --simulated --through-eq '" + (m_dir / "bad.txt").string() + "'");
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.err.find("bad.txt: line 1: a peaking filter's Q"), std::string::npos) << bad.err;
+  EXPECT_EQ(bad.err.find("waiting"), std::string::npos) << bad.err;
 }
 
 }  // namespace

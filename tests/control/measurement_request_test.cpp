@@ -112,3 +112,54 @@ TEST(MeasurementRequest, TheRequestIsBuiltFromNamesAndNumbers) {
 }  // namespace
 
 }  // namespace quorvel
+
+namespace quorvel {
+namespace {
+
+// The channel a measurement hears and the one that times it, as --channel and --reference name
+// them, and the sample each frame then gives the analysis.
+TEST(MeasurementRequest, TheChannelChoiceNamesTheMeasuredAndTheReferenceChannel) {
+  constexpr InputChannel kLouder = InputChannel::kLouder;
+  constexpr InputChannel kLeft = InputChannel::kLeft;
+  constexpr InputChannel kRight = InputChannel::kRight;
+  const struct {
+    const char* channel;  // null: not named
+    const char* reference;
+    bool accepted;
+    InputChannel measured;
+    ReferenceChannel timing;
+    int32_t sample;  // of the frame (left -300, right 200)
+  } cases[] = {
+      {nullptr, nullptr, true, kLouder, ReferenceChannel::kNone, -300},
+      {"right", nullptr, true, kRight, ReferenceChannel::kNone, 200},
+      {"left", nullptr, true, kLeft, ReferenceChannel::kNone, -300},
+      {nullptr, "left", true, kRight, ReferenceChannel::kLeft, 200},
+      {"louder", "right", true, kLeft, ReferenceChannel::kRight, -300},
+      {"left", "right", true, kLeft, ReferenceChannel::kRight, -300},
+      {"left", "left", false, kLouder, ReferenceChannel::kNone, 0},
+      {nullptr, "both", false, kLouder, ReferenceChannel::kNone, 0},
+  };
+  for (const auto& c : cases) {
+    const std::string channel = c.channel != nullptr ? c.channel : "";
+    const std::string reference = c.reference != nullptr ? c.reference : "";
+    MeasurementRequest request;
+    std::string why;
+    const bool accepted =
+        ReadInputChannels(c.channel != nullptr ? &channel : nullptr,
+                          c.reference != nullptr ? &reference : nullptr, &request, &why);
+    SCOPED_TRACE(channel + " / " + reference);
+    ASSERT_EQ(accepted, c.accepted);
+    if (!accepted) {
+      EXPECT_FALSE(why.empty());
+      continue;
+    }
+    EXPECT_EQ(request.channel, c.measured);
+    EXPECT_EQ(request.reference, c.timing);
+    EXPECT_EQ(MeasuredSample(-300, 200, request.channel), c.sample);
+  }
+  // equal magnitudes: the louder rule takes the left
+  EXPECT_EQ(MeasuredSample(-5, 5, kLouder), -5);
+}
+
+}  // namespace
+}  // namespace quorvel

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "base/shared_state.h"
 #include "graph/graph_resources.h"
@@ -251,6 +253,30 @@ TEST_F(GraphRenderTest, CurveLevelsSitAtTheirHeights) {
   FillCurve([](int) { return -89.9; });
   Paint();
   EXPECT_EQ(At(500, 22), kRed);  // 426 - 404.55 rounds to 21, raised to the axis
+}
+
+// Traces: in their colours over their own ranges only (200 Hz at x 365.3, 2000 Hz at 698.7),
+// under the live curve (-20 dB at 336); without any, the very picture drawn before.
+TEST_F(GraphRenderTest, TracesAreDrawnBehindTheLiveCurveOverTheirOwnRange) {
+  FillCurve([](int) { return -20.0; });
+  const QImage without = Paint().copy();
+  const auto flat = [](double fmin, double fmax, double level) {
+    return CGraphical::TraceCurve{fmin, fmax, std::vector<double>(1001, level), 0xCC3311};
+  };
+  const std::vector<std::tuple<CGraphical::TraceCurve, int, int, QRgb>> cases = {
+      {flat(20, 20000, -33), 500, 277, Rgb(0xCC, 0x33, 0x11)},
+      {flat(200, 2000, -33), 366, 277, Rgb(0xCC, 0x33, 0x11)},
+      {flat(200, 2000, -33), 360, 277, kBackground},
+      {flat(200, 2000, -33), 710, 277, kBackground},
+      {flat(20, 20000, -20), 500, 336, kRed},
+  };
+  for (const auto& [trace, x, h, expected] : cases) {
+    graph.SetTraces({trace});
+    Paint();
+    EXPECT_EQ(At(x, h), expected) << x << " " << h;
+  }
+  graph.SetTraces({});
+  EXPECT_EQ(Paint(), without);
 }
 
 // Through the painter canvas, a curve rising and falling by up to 15 pixels a point: at scale 1

@@ -29,7 +29,7 @@ struct Sixteen {
     for (int i = 0; i <= 480; ++i) f.push_back(20.0 * std::pow(1000.0, i / 480.0));
     for (int t = 0; t < kTraces; ++t) {
       for (const double hz : f) levels[t].push_back(t == 15 && hz > 8000 ? 1e6 : LevelOf(t));
-      const TraceLook look = TraceLookAt(t);
+      const PaletteLook look = TraceLookAt(t);
       traces.push_back(
           {"Trace " + std::to_string(t + 1), look.colour, look.style, f, levels[t], {}, 0.0, true});
     }

@@ -29,7 +29,7 @@ TEST(TracePalette, SixteenColoursVisibleOnWhiteAndFortyEightLooks) {
   EXPECT_EQ(colours.size(), 16u);
   std::set<std::tuple<int, int, int, int>> looks;
   for (int i = 0; i < 48; ++i) {
-    const TraceLook look = TraceLookAt(i);
+    const PaletteLook look = TraceLookAt(i);
     looks.emplace(look.colour.red, look.colour.green, look.colour.blue,
                   static_cast<int>(look.style));
     EXPECT_EQ(look.style == TraceLineStyle::kSolid, i < 8 || (i >= 24 && i < 32)) << i;

@@ -1,4 +1,4 @@
-#include "cli/response_view_outputs.h"
+#include "control/response_view_files.h"
 
 #include "base/atomic_file.h"
 #include "control/failure_words.h"

@@ -1,0 +1,70 @@
+// Opening a workbench session of 50 captures of the simulated loudspeaker, as Open Session does
+// it: session.json read and checked, then every capture analysed into its trace, and the list's
+// traces built (offsets, no smoothing). The captures are written once, before the timing.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "audio/sim/simulated_services.h"
+#include "base/memory_preferences.h"
+#include "bench/cli_bench_support.h"
+#include "control/quorvel_core.h"
+#include "control/workbench/workbench_session.h"
+#include "control/workbench/workbench_traces.h"
+#include "tests/base/scripted_messages.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+constexpr int kCaptures = 50;
+
+// The session folder with its captures and session.json; empty when it could not be made.
+std::string MakeSession(const fs::path& root) {
+  const std::string folder = (root / "session").string();
+  fs::create_directories(folder);
+  quorvel::CWorkbenchList list(folder);
+  for (int i = 0; i < kCaptures; ++i) {
+    const std::string path = folder + "/take " + std::to_string(i) + ".wav";
+    std::string id, why;
+    if (!quorvel::WriteSimulatedCapture(path, 1000 + 37 * i) ||
+        !list.Add(path, "take " + std::to_string(i), 1765380000 + i, &id, &why)) {
+      return "";
+    }
+  }
+  return folder;
+}
+
+void BM_OpenSessionOf50Captures(benchmark::State& state) {
+  const fs::path root =
+      fs::temp_directory_path() / ("quorvel_bench_open_" + std::to_string(getpid()));
+  const std::string folder = MakeSession(root);
+  if (folder.empty()) {
+    state.SkipWithError("the captures could not be written");
+    return;
+  }
+  quorvel::CMemoryPreferences preferences;
+  quorvel::CScriptedMessages messages;
+  quorvel::CQuorvelCore core(std::make_unique<quorvel::CSimulatedAudioServices>(), preferences,
+                             messages);
+  size_t shown = 0;
+  for (auto _ : state) {
+    quorvel::CWorkbenchSession session(root.string(), 1765390000);
+    std::vector<std::string> problems;
+    if (!session.Open(folder, &problems)) state.SkipWithError("the session did not open");
+    quorvel::CWorkbenchTraces traces;
+    const auto failures = traces.Analyse(core, session.List().Document(), 0.0, {});
+    if (!failures.empty()) state.SkipWithError(failures[0].c_str());
+    shown = traces.Build(session.List().Document()).size();
+    benchmark::DoNotOptimize(shown);
+  }
+  state.counters["captures"] = static_cast<double>(shown);
+  fs::remove_all(root);
+}
+BENCHMARK(BM_OpenSessionOf50Captures)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();

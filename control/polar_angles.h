@@ -1,0 +1,41 @@
+#pragma once
+// The plan of an off-axis series as the user gives it: the series' name, its plane, its angles
+// (a list, or from/to/step) and the names of its captures ("woofer hor 30.wav") in one folder.
+// Plain C++.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "measurement/polar_series.h"
+
+namespace quorvel {
+
+// The widest series: every degree from -180 to 180.
+inline constexpr size_t kMostPolarAngles = 361;
+
+// Angles as the user types them: a list of whole degrees separated by commas or spaces
+// ("0, 30, 60"), or a range "FROM to TO by STEP" ("-90 to 90 by 15"). True with *angles in the
+// order given; false, *angles untouched, with the rule in *refusal.
+[[nodiscard]] bool ParsePolarAngles(std::string_view text, std::vector<int>* angles,
+                                    std::string* refusal);
+
+// The angles from `from` to `to` in steps of `step` (its sign is taken from the direction; the
+// last step may stop short of `to`, which is then added). Each -180 .. 180, step not 0, at most
+// kMostPolarAngles. False with the rule in *refusal.
+[[nodiscard]] bool PolarAngleRange(int from, int to, int step, std::vector<int>* angles,
+                                   std::string* refusal);
+
+// A series' name as its captures carry it: not empty, no "/" nor NUL, no space at either end,
+// and read back from "NAME hor 0.wav" as itself. False with the rule in *refusal.
+[[nodiscard]] bool CheckSeriesName(std::string_view name, std::string* refusal);
+
+// The frequencies of a polar plot: "F1,F2,..." (spaces allowed), up to 8, each 0 < F <= 24000
+// Hz. False with the rule in *refusal, in words to follow "takes".
+[[nodiscard]] bool ParsePolarFrequencies(std::string_view text, std::vector<double>* frequencies,
+                                         std::string* refusal);
+
+// folder/"NAME hor 30.wav".
+[[nodiscard]] std::string PolarCapturePath(const std::string& folder, std::string_view name,
+                                           PolarPlane plane, int angleDeg);
+
+}  // namespace quorvel

@@ -1,0 +1,57 @@
+#include "control/workbench/workbench_exports.h"
+
+#include <algorithm>
+
+#include "base/atomic_file.h"
+#include "measurement/trace_export.h"
+#include "measurement/trace_names.h"
+
+namespace quorvel {
+
+std::vector<std::string> FrdFileNames(const std::vector<Trace>& traces) {
+  std::vector<std::string> names;
+  for (const Trace& trace : traces) {
+    std::string name = trace.name;
+    std::replace(name.begin(), name.end(), '/', '-');
+    std::replace(name.begin(), name.end(), '\0', '-');
+    names.push_back(name);
+  }
+  // the names made unique as they will be written: "take.frd" and "take (2).frd"
+  names = UniqueTraceNames(names);
+  for (std::string& name : names) name += ".frd";
+  return names;
+}
+
+bool ExportTracesFrd(const std::vector<Trace>& traces, const std::string& folder,
+                     std::vector<std::string>* written, std::vector<std::string>* failures) {
+  const std::vector<std::string> names = FrdFileNames(traces);
+  for (size_t i = 0; i < traces.size(); ++i) {
+    const std::string path = folder + "/" + names[i];
+    const std::string text = FormatTraceFrd(traces[i]);
+    std::string why;
+    if (WriteWholeFile(path, text.data(), text.size(), &why)) {
+      written->push_back(path);
+    } else {
+      failures->push_back(path + ": " + why);
+    }
+  }
+  return failures->empty();
+}
+
+bool ExportOverlayCsv(const std::vector<Trace>& traces, const std::string& path,
+                      std::string* failureWords) {
+  // a column each, told apart as the list tells them apart
+  std::vector<Trace> named = traces;
+  std::vector<std::string> names;
+  for (const Trace& trace : traces) names.push_back(trace.name);
+  names = UniqueTraceNames(names);
+  for (size_t i = 0; i < named.size(); ++i) named[i].name = names[i];
+  const OrMessage<std::string> text = FormatOverlayCsv(named);
+  if (!text.Ok()) {
+    *failureWords = text.Message();
+    return false;
+  }
+  return WriteWholeFile(path, text.Value().data(), text.Value().size(), failureWords);
+}
+
+}  // namespace quorvel

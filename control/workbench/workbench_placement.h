@@ -1,0 +1,15 @@
+#pragma once
+// Where the workbench window opens: beside the main window, so that it covers none of the main
+// window's controls. Plain C++; desktop logical pixels, frames included.
+#include "control/window_placement.h"
+
+namespace quorvel {
+
+// The frame for a window of size own (at least least) next to main within the available area:
+// to its right, else to its left, else below, else above, each where at least least fits
+// (narrowed or lowered to the room, never below least). Where no side has room, at the right
+// end of the area, as narrow as least allows.
+[[nodiscard]] WindowRect PlaceBeside(const WindowRect& main, WindowSize own, WindowSize least,
+                                     const WindowRect& area);
+
+}  // namespace quorvel

@@ -1,0 +1,110 @@
+#include "control/workbench/workbench_traces.h"
+
+#include <utility>
+
+#include "measurement/trace_average.h"
+#include "measurement/trace_difference.h"
+#include "measurement/trace_offset.h"
+#include "measurement/trace_smoothing.h"
+
+namespace quorvel {
+
+std::vector<std::string> CWorkbenchTraces::Analyse(CQuorvelCore& core,
+                                                   const SessionDocument& document, double gateMs,
+                                                   const ImportProgress& progress) {
+  if (gateMs != m_gateMs) {
+    m_captures.clear();
+    m_gateMs = gateMs;
+  }
+  std::vector<std::string> paths;
+  for (const SessionEntry& entry : document.entries) {
+    if (!m_captures.contains(entry.capturePath)) paths.push_back(entry.capturePath);
+  }
+  std::vector<std::string> failures;
+  if (paths.empty()) return failures;
+  for (ImportedCapture& imported : AnalyseCaptures(core, paths, gateMs, progress)) {
+    if (!imported.ok) failures.push_back(imported.failure);
+    std::string path = imported.path;
+    m_captures[path] = std::move(imported);
+  }
+  return failures;
+}
+
+void CWorkbenchTraces::Keep(const std::string& capturePath, double gateMs, Trace trace) {
+  if (gateMs != m_gateMs) return;  // analysed at another gate: analysed again when shown
+  ImportedCapture& imported = m_captures[capturePath];
+  imported.path = capturePath;
+  imported.ok = true;
+  imported.trace = std::move(trace);
+}
+
+bool CWorkbenchTraces::Holds(const std::string& capturePath) const {
+  return m_captures.contains(capturePath);
+}
+
+std::vector<WorkbenchTrace> CWorkbenchTraces::Build(const SessionDocument& document) const {
+  std::vector<WorkbenchTrace> traces;
+  std::map<std::string, size_t> byId;
+  const auto finish = [&](WorkbenchTrace item, OrMessage<Trace> made) {
+    if (made.Ok()) {
+      item.ok = true;
+      item.raw = WithOffset(made.Value(), item.look.offsetDb);
+      item.raw.name = item.look.name;
+      item.shown = Smoothed(item.raw, document.view.smoothingPerOctave);
+    } else {
+      item.failure = made.Message();
+    }
+    byId[item.id] = traces.size();
+    traces.push_back(std::move(item));
+  };
+  for (const SessionEntry& entry : document.entries) {
+    WorkbenchTrace item;
+    item.id = entry.id;
+    item.look = entry.look;
+    const auto held = m_captures.find(entry.capturePath);
+    if (held == m_captures.end()) {
+      finish(std::move(item), Refusal{entry.capturePath + ": not analysed"});
+    } else if (!held->second.ok) {
+      finish(std::move(item), Refusal{held->second.failure});
+    } else {
+      finish(std::move(item), held->second.trace);
+    }
+  }
+  for (const DerivedTrace& recipe : document.derived) {
+    WorkbenchTrace item;
+    item.id = recipe.id;
+    item.derived = true;
+    item.look = recipe.look;
+    std::vector<Trace> sources;
+    std::string missing;
+    for (const std::string& source : recipe.sources) {
+      const auto found = byId.find(source);
+      if (found == byId.end() || !traces[found->second].ok) {
+        missing = found == byId.end() ? source : traces[found->second].look.name;
+        break;
+      }
+      sources.push_back(traces[found->second].raw);
+    }
+    if (!missing.empty()) {
+      finish(std::move(item), Refusal{"its source " + missing + " has no trace"});
+    } else {
+      finish(std::move(item), ComputeDerived(recipe, sources));
+    }
+  }
+  return traces;
+}
+
+OrMessage<Trace> ComputeDerived(const DerivedTrace& recipe, const std::vector<Trace>& sources) {
+  if (recipe.kind == DerivedKind::kDifference) {
+    if (sources.size() != 2) return Refusal{"a difference takes two traces"};
+    return DifferenceOfTraces(sources[0], sources[1], DifferenceOptions{});
+  }
+  AverageWay way = AverageWay::kDbMean;
+  if (recipe.kind == DerivedKind::kAveragePower) way = AverageWay::kPowerMean;
+  if (recipe.kind == DerivedKind::kAverageVector) way = AverageWay::kVectorMean;
+  AverageOptions options;
+  options.align = recipe.align;
+  return AverageTraces(sources, way, options);
+}
+
+}  // namespace quorvel

@@ -1,0 +1,53 @@
+#pragma once
+// The traces the workbench shows, made from its list: each measurement's capture analysed once
+// (as Add Captures analyses it, at the view's gate) and kept by its path, each derived trace
+// computed again from its recipe, every trace moved by its offset, then smoothed as the view
+// asks. A measurement whose capture cannot be analysed, or a recipe that cannot be computed,
+// is listed with the reason and drawn as nothing. User-interface thread.
+#include <map>
+#include <string>
+#include <vector>
+
+#include "control/workbench/workbench_import.h"
+#include "measurement/session_document.h"
+#include "measurement/trace.h"
+
+namespace quorvel {
+
+class CQuorvelCore;
+
+struct WorkbenchTrace {
+  std::string id;
+  bool derived = false;
+  TraceLook look;
+  bool ok = false;
+  Trace raw;            // when ok: as measured or computed, with its offset, not smoothed
+  Trace shown;          // when ok: raw smoothed as the view asks
+  std::string failure;  // when not ok: why there is no trace
+};
+
+class CWorkbenchTraces {
+ public:
+  // Analyses the captures of the document not held yet at gateMs (all of them again when the
+  // gate changed); progress as AnalyseCaptures reports it. The failures, one line each.
+  std::vector<std::string> Analyse(CQuorvelCore& core, const SessionDocument& document,
+                                   double gateMs, const ImportProgress& progress);
+  // A capture's trace analysed elsewhere (Add Captures) at gateMs, kept for its path.
+  void Keep(const std::string& capturePath, double gateMs, Trace trace);
+  // Whether the capture is held at the current gate.
+  [[nodiscard]] bool Holds(const std::string& capturePath) const;
+
+  // Every trace of the document in list order: the measurements, then the derived traces.
+  [[nodiscard]] std::vector<WorkbenchTrace> Build(const SessionDocument& document) const;
+
+ private:
+  double m_gateMs = 0.0;
+  std::map<std::string, ImportedCapture> m_captures;  // by capture path
+};
+
+// The recipe of a derived trace computed from its sources (each with its offset, unsmoothed):
+// an average of two or more, or the difference of the first and the second.
+[[nodiscard]] OrMessage<Trace> ComputeDerived(const DerivedTrace& recipe,
+                                              const std::vector<Trace>& sources);
+
+}  // namespace quorvel

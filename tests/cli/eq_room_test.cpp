@@ -1,0 +1,100 @@
+// A private PipeWire's "room" measured, its equaliser made by quorvel-cli eq, the drop-in loaded
+// by a fresh server and the room measured through it. Real time; skipped without PipeWire.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "eq/eq_writers.h"
+#include "tests/audio/pulse/pipewire_test_server.h"
+#include "tests/cli/trace_command_support.h"
+
+namespace quorvel {
+namespace {
+
+// The room: +8 dB at 250 Hz and +6 dB at 2500 Hz, a filter-chain as the drop-in writer writes
+// one, that plays into the null sink the monitor records.
+std::string Room() {
+  const EqFilterSet room = {
+      -10.0,
+      {{EqFilterType::kPeaking, 250.0, 8.0, 2.0}, {EqFilterType::kPeaking, 2500.0, 6.0, 3.0}}};
+  std::string text = PipeWireDropIn(room, "Test room");
+  const std::string passive = "node.passive = true\n";
+  return text.replace(text.find(passive), passive.size(), "target.object = \"quorvel_null\"\n");
+}
+
+// The server with the room as the default output (the equaliser plays into it), at a volume
+// of about -13 dB that keeps its peaks below full scale.
+bool StartRoom(CPipeWireTestServer* server, const std::string& eq, bool* missing,
+               std::string* why) {
+  server->AddPipeWireDropIn("room.conf", Room());
+  if (!eq.empty()) server->AddPipeWireDropIn("quorvel-eq-room.conf", eq);
+  if (!server->Start(why, missing)) return false;
+  server->Pactl("set-default-sink quorvel_eq.test_room");
+  server->Pactl("set-sink-volume quorvel_eq.test_room 60%");
+  return true;
+}
+
+// A measurement from `output` into the null sink's monitor, again after a dropout.
+CliOutcome Measure(const std::string& output, const std::string& extra) {
+  CliOutcome run;
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    run = RunCli("measure --input 'Monitor of Quorvel Null Output' --output '" + output + "' " +
+                 extra);
+    if (run.status != 1 || run.output.find("interrupted by a dropout") == std::string::npos) break;
+  }
+  return run;
+}
+
+TEST(EqRoom, TheRoomMeasuredThroughItsEqualiserIsFlatWhereItsPeaksWere) {
+  const std::string dir =
+      std::filesystem::temp_directory_path() / ("quorvel_eq_room_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  std::string why;
+  bool missing = false;
+  {
+    CPipeWireTestServer server;
+    if (!StartRoom(&server, "", &missing, &why)) {
+      if (missing) GTEST_SKIP() << why;
+      FAIL() << why;
+    }
+    const CliOutcome room =
+        Measure("Quorvel EQ (Test room)", "--save " + ShellQuote(dir + "/room.wav"));
+    ASSERT_EQ(room.status, 0) << room.output;
+    const CliOutcome eq = RunCli("eq " + ShellQuote(dir + "/room.wav") + " --pipewire " +
+                                 ShellQuote(dir + "/room.conf"));
+    ASSERT_EQ(eq.status, 0) << eq.output;
+  }
+  CPipeWireTestServer server;
+  ASSERT_TRUE(StartRoom(&server, ReadTextFile(dir + "/room.conf"), &missing, &why)) << why;
+  const CliOutcome run = Measure("Quorvel EQ (room)", "--csv " + ShellQuote(dir + "/through.csv"));
+  ASSERT_EQ(run.status, 0) << run.output;
+  std::vector<double> through;
+  for (const auto& row : NumberRows(dir + "/through.csv")) {
+    if (row.size() == 3) through.push_back(row[2]);
+  }
+  ASSERT_EQ(through.size(), 1001u);
+  // Around the peaks (an octave either side), against the curve's median over the match range.
+  std::vector<double> match, peaks;
+  for (int k = 0; k < 1001; ++k) {
+    const double hz = 20.0 * std::pow(1000.0, k / 1000.0);
+    if (hz >= 30.0 && hz <= 10000.0) match.push_back(through[k]);
+    if ((hz >= 125.0 && hz <= 500.0) || (hz >= 1250.0 && hz <= 5000.0)) peaks.push_back(through[k]);
+  }
+  std::nth_element(match.begin(), match.begin() + match.size() / 2, match.end());
+  const double level = match[match.size() / 2];
+  double power = 0.0;
+  for (const double v : peaks) power += (v - level) * (v - level);
+  EXPECT_LT(std::sqrt(power / static_cast<double>(peaks.size())), 1.5) << run.output;
+  const std::string log = ReadTextFile(server.Folder() + "/pipewire.log");
+  EXPECT_FALSE(std::regex_search(log, std::regex(R"((^|\n)\[[WE]\])"))) << log;
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace quorvel

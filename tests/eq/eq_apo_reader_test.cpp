@@ -1,0 +1,46 @@
+// Equalizer APO text read back: what the writer writes returns as the same filters, other
+// programs' forms are read, and a text that is no equaliser is refused with its wrong line.
+#include "eq/eq_apo_reader.h"
+
+#include <gtest/gtest.h>
+
+#include "eq/eq_writers.h"
+
+namespace quorvel {
+namespace {
+
+TEST(EqApoReader, ReadsWhatIsWrittenAndNamesTheWrongLine) {
+  const EqFilterSet set = {-4.2,
+                           {{EqFilterType::kLowShelf, 80.0, 3.5, kShelfQ},
+                            {EqFilterType::kPeaking, 2345.6, -12.0, 0.333},
+                            {EqFilterType::kHighShelf, 8000.0, -2.0, kShelfQ}}};
+  std::string many;
+  for (int i = 0; i <= kMaxReadFilters; ++i) many += "Filter: ON PK Fc 100 Hz Gain -1 dB Q 1\n";
+  // text, the start of the reason ("": read), the filters read (none when refused)
+  const std::tuple<std::string, const char*, size_t> cases[] = {
+      {"# AutoEQ\r\nPreamp: -6.1 dB\r\n\r\nFilter 1: ON LS Fc 105 Hz Gain 5.0 dB Q 0.70\r\n"
+       "Filter 2: OFF PK Fc 300 Hz Gain -3 dB Q 1\r\nFilter: ON HS Fc 9000 Hz Gain -1 dB\r\n",
+       "", 2},
+      {"", "no preamp", 0},
+      {"Preamp: 3 dB\n", "line 1:", 0},
+      {"Filter 1: ON PK Fc 1,5 Hz Gain -3 dB Q 1\n", "line 1: the frequency", 0},
+      {"Filter 1: ON PK Fc 100 Hz Gain -3 dB\n", "line 1: a peaking", 0},
+      {"Filter 1: ON BP Fc 100 Hz Gain -3 dB Q 1\n", "line 1: the filter type", 0},
+      {many, "line 65: more than 64", 0}};
+  for (const auto& [text, reason, filters] : cases) {
+    EqFilterSet read;
+    std::string error;
+    EXPECT_EQ(ReadApoText(text, &read, &error), reason[0] == '\0') << text << error;
+    EXPECT_EQ(error.rfind(reason, 0), 0u) << text << " -> " << error;
+    EXPECT_EQ(read.filters.size(), filters) << text;
+  }
+  EqFilterSet read;
+  std::string error;
+  ASSERT_TRUE(ReadApoText(ApoText(set), &read, &error));
+  EXPECT_EQ(ApoText(read), ApoText(set));
+  EXPECT_FALSE(ReadApoFile("/nonexistent/eq.txt", &read, &error));
+  EXPECT_EQ(error, "/nonexistent/eq.txt: No such file or directory");
+}
+
+}  // namespace
+}  // namespace quorvel
