@@ -4,8 +4,8 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QTimer>
-#include <string>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/help_window.h"

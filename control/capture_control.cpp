@@ -21,8 +21,8 @@
 #include "control/measurement_sequence.h"
 #include "control/quorvel_core.h"
 #include "control/slider_positions.h"
-#include "control/workbench/workbench_session.h"
 #include "control/workbench/main_graph_traces.h"
+#include "control/workbench/workbench_session.h"
 #include "engine/audio_engine.h"
 #include "graph/graphical.h"
 

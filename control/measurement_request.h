@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "engine/device_enumeration.h"
-#include "eq/eq_fit.h"
 #include "engine/input_channel.h"
+#include "eq/eq_fit.h"
 
 namespace quorvel {
 
