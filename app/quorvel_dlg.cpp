@@ -13,6 +13,9 @@
 #include <QSlider>
 #include <QStandardPaths>
 #include <ctime>
+#include <filesystem>
+#include <memory>
+#include <utility>
 
 #include "app/about_dlg.h"
 #include "app/app_icon.h"
@@ -460,8 +463,33 @@ void CQuorvelDlg::ShowPolarSeries() {
       CaptureFileStartFolder(m_core.Shared()), this, m_windowMessages);
   polar->setAttribute(Qt::WA_DeleteOnClose);
   polar->setWindowModality(Qt::WindowModal);
-  polar->SetRunningHook([this](bool running) { m_control.SetRunElsewhere(running); });
+  // The series' captures join the session's list once the series stops: the list's analysis
+  // takes the engine the series measures with.
+  auto saved = std::make_shared<std::vector<std::string>>();
+  polar->SetCaptureSavedHook([saved](const std::string& path) { saved->push_back(path); });
+  polar->SetRunningHook([this, saved](bool running) {
+    m_control.SetRunElsewhere(running);
+    if (!running) AddToWorkbench(std::exchange(*saved, {}));
+  });
   polar->show();
+}
+
+void CQuorvelDlg::AddToWorkbench(const std::vector<std::string>& captures) {
+  if (captures.empty()) return;
+  CWorkbenchSession& session = m_core.Workbench();
+  std::string why;
+  std::vector<std::string> failures;
+  if (!session.EnsureFolder(&why)) failures.push_back(why);
+  for (size_t i = 0; failures.empty() && i < captures.size(); ++i) {
+    const std::string name = std::filesystem::path(captures[i]).stem().string();
+    std::string id;
+    if (!session.List().Add(captures[i], name, static_cast<int64_t>(std::time(nullptr)), &id,
+                            &why)) {
+      failures.push_back(why);
+    }
+  }
+  for (const std::string& failure : failures) m_core.Messages().ShowMessage(failure);
+  if (m_workbenchWindow) m_workbenchWindow->Refresh();
 }
 
 void CQuorvelDlg::ShowSplCalibration() {
@@ -479,6 +507,9 @@ void CQuorvelDlg::ShowWorkbenchWindow() {
   if (!m_workbenchWindow) {
     m_workbenchWindow = new CWorkbenchWindow(m_core.Workbench(), m_core, this, m_windowMessages);
     m_workbenchWindow->SetOnShownChanged([this] { m_control.ShowWorkbenchTraces(); });
+    m_workbenchWindow->SetPolarSeriesOpener([this] { ShowPolarSeries(); });
+    m_workbenchWindow->SetEqualiserMeasure(
+        [this](const EqFilterSet& set, const std::string&) { return StartThroughEq(set); });
   }
   m_workbenchWindow->ShowBeside();
 }

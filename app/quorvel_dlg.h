@@ -111,6 +111,8 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   void ShowResponseWindow();
   // "Polar Series", window-modal over this window, which leaves the measurements to it.
   void ShowPolarSeries();
+  // Captures measured elsewhere (a polar series) added to the session's list.
+  void AddToWorkbench(const std::vector<std::string>& captures);
   // "Calibrate SPL...": the input in use at the gain set (not while a run or replay plays).
   void ShowSplCalibration();
   // The "Measurements" window, beside this one.

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QTimer>
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/eq_window.h"
 #include "app/plot_widget.h"
 #include "control/quorvel_core.h"
 #include "control/response_session.h"
@@ -557,6 +559,23 @@ void CWorkbenchWindow::SavePicture(const std::string& path) {
   if (!SavePlotPicture(path, m_plot->View(), m_plot->Scene(), m_plot->size(), 1.0, &why)) {
     Report(why);
   }
+}
+
+void CWorkbenchWindow::SetPolarSeriesOpener(std::function<void()> open) {
+  m_openPolarSeries = std::move(open);
+  m_polarSeries->setEnabled(static_cast<bool>(m_openPolarSeries));
+}
+
+void CWorkbenchWindow::OpenEqualiser(const MeasureThroughEq& measure) {
+  const std::vector<Trace> selected = SelectedTraces(false);
+  if (selected.empty()) {
+    Report("Select the trace to make an equaliser for.");
+    return;
+  }
+  auto* window = new CEqWindow(selected.front(), Messages(), this);
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  if (measure) window->SetMeasureThrough(measure);
+  window->show();
 }
 
 }  // namespace quorvel

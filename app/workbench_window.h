@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/eq_window.h"
 #include "app/response_window.h"
 #include "control/workbench/workbench_traces.h"
 #include "measurement/session_document.h"
@@ -71,6 +72,13 @@ class CWorkbenchWindow : public QWidget {
   void SelectRows(const std::vector<int>& rows);
 
   void SetCapturesChooser(CapturesChooser choose) { m_chooseCaptures = std::move(choose); }
+  // What "Polar Series..." opens (the main window's series dialog); without it the button is
+  // greyed.
+  void SetPolarSeriesOpener(std::function<void()> open);
+  // The equaliser window over the first selected trace, measuring through its filters by
+  // `measure` (the main window's devices).
+  void OpenEqualiser(const MeasureThroughEq& measure);
+  void SetEqualiserMeasure(MeasureThroughEq measure) { m_eqMeasure = std::move(measure); }
   // Called whenever the shown traces change, for the main graph to draw them too.
   void SetOnShownChanged(std::function<void()> changed) { m_onShownChanged = std::move(changed); }
 
@@ -107,6 +115,9 @@ class CWorkbenchWindow : public QWidget {
   std::unique_ptr<IUserMessages> m_messages;
   CapturesChooser m_chooseCaptures;
   std::function<void()> m_onShownChanged;
+  std::function<void()> m_openPolarSeries;
+  MeasureThroughEq m_eqMeasure;
+  QPushButton* m_polarSeries = nullptr;
   CWorkbenchTraces m_traces;
   std::vector<WorkbenchTrace> m_built;
   std::vector<std::string> m_storedRecent;  // the recent sessions as the preferences hold them

@@ -139,6 +139,18 @@ void CWorkbenchWindow::CreateControls() {
   exports->addWidget(exportCsv);
   exports->addWidget(png);
 
+  m_polarSeries =
+      button("Polar Series...",
+             "Measures a speaker angle by angle and adds the captures to this list", [this] {
+               if (m_openPolarSeries) m_openPolarSeries();
+             });
+  m_polarSeries->setEnabled(false);
+  auto* equaliser = button("Equaliser...", "An equaliser fitted to the first selected trace",
+                           [this] { OpenEqualiser(m_eqMeasure); });
+  auto* design = new QHBoxLayout;
+  design->addWidget(m_polarSeries);
+  design->addWidget(equaliser);
+
   auto* side = new QWidget(this);
   auto* sideLayout = new QVBoxLayout(side);
   sideLayout->setContentsMargins(0, 0, 0, 0);
@@ -147,6 +159,7 @@ void CWorkbenchWindow::CreateControls() {
   sideLayout->addWidget(m_list, 1);
   sideLayout->addLayout(commands);
   sideLayout->addLayout(exports);
+  sideLayout->addLayout(design);
 
   m_plot = new CPlotWidget(this);
   m_plot->setToolTip(

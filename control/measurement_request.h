@@ -38,7 +38,7 @@ struct MeasurementRequest {
   // Longest wait for the curve on the devices' clock [ms]; 0: none (the window waits for its user).
   uint32_t timeoutMs = 0;
   // The equaliser to play the sweep through (control/through_eq.h); none: the plain sweep.
-  std::optional<EqFilterSet> throughEq;
+  std::optional<EqFilterSet> throughEq{};
 };
 
 // How a name finds its device, letters compared case-blind (at most 520 characters).

@@ -1,9 +1,12 @@
 #include "eq/eq_apo_reader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <fstream>
 #include <vector>
 
 #include "base/number_text.h"
@@ -139,18 +142,34 @@ bool ReadApoText(std::string_view text, EqFilterSet* set, std::string* error) {
 }
 
 bool ReadApoFile(const std::string& path, EqFilterSet* set, std::string* error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  // Opened without waiting, and only a regular file is read: a named pipe given for the
+  // equaliser must never hold the command.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
     *error = path + ": " + std::strerror(errno);
     return false;
   }
-  std::string text(static_cast<size_t>(kMaxFileBytes) + 1, '\0');
-  in.read(text.data(), kMaxFileBytes + 1);
-  if (in.bad()) {
-    *error = path + ": could not be read";
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    *error = path + ": not a regular file";
     return false;
   }
-  text.resize(static_cast<size_t>(in.gcount()));
+  std::string text(static_cast<size_t>(kMaxFileBytes) + 1, '\0');
+  size_t got = 0;
+  while (got < text.size()) {
+    const ssize_t n = read(fd, text.data() + got, text.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      close(fd);
+      *error = path + ": could not be read";
+      return false;
+    }
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  close(fd);
+  text.resize(got);
   if (text.size() > static_cast<size_t>(kMaxFileBytes)) {
     *error = path + ": larger than 1 MB: not an equaliser";
     return false;

@@ -13,6 +13,7 @@
 
 #include "app/polar_series_views.h"
 #include "control/polar_angles.h"
+#include "control/workbench/workbench_session.h"
 #include "graph/polar_plots.h"
 #include "tests/app/gui_test_support.h"
 
@@ -62,6 +63,10 @@ TEST_F(PolarSeriesDialogTest, ASeriesRunsFromTheMenuSavesItsCapturesAndDrawsItsV
   EXPECT_TRUE(IsWholeCapture(folder + "/woofer hor 45.wav"));
   ASSERT_EQ(polar->AngleList()->count(), 2);
   EXPECT_EQ(polar->AngleList()->item(1)->text(), "hor 45: saved");
+  // the series' captures joined the session's list once it stopped
+  const std::vector<SessionEntry>& entries = m_core->Workbench().List().Document().entries;
+  ASSERT_EQ(entries.size(), 2U) << m_messages.All();
+  EXPECT_EQ(entries[1].capturePath, folder + "/woofer hor 45.wav");
 
   // the views of the series read back from its captures, each its own picture
   CPolarSeriesViews* views = polar->Views();

@@ -2,6 +2,10 @@
 // programs' forms are read, and a text that is no equaliser is refused with its wrong line.
 #include "eq/eq_apo_reader.h"
 
+#include <sys/stat.h>
+
+#include <cstdio>
+
 #include <gtest/gtest.h>
 
 #include "eq/eq_writers.h"
@@ -40,6 +44,13 @@ TEST(EqApoReader, ReadsWhatIsWrittenAndNamesTheWrongLine) {
   EXPECT_EQ(ApoText(read), ApoText(set));
   EXPECT_FALSE(ReadApoFile("/nonexistent/eq.txt", &read, &error));
   EXPECT_EQ(error, "/nonexistent/eq.txt: No such file or directory");
+  // a named pipe without a writer is refused at once, never waited on
+  const std::string fifo = testing::TempDir() + "/eq-fifo.txt";
+  std::remove(fifo.c_str());
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_FALSE(ReadApoFile(fifo, &read, &error));
+  EXPECT_EQ(error, fifo + ": not a regular file");
+  std::remove(fifo.c_str());
 }
 
 }  // namespace
