@@ -233,6 +233,7 @@ void CCaptureControl::OnCaptureButton() {
   m_shared.m_curveFmin = m_range.ReadFminField();
   m_shared.m_curveFmax = m_range.ReadFmaxField();
   m_graph.ClearCurve();
+  m_liveEntryId.clear();  // the curve last kept is now one of the traces behind the new one
   ShowWorkbenchTraces();
   m_shared.m_bCurveEndNotified.store(0, std::memory_order_release);
   // the selected or remembered chart for the coming range; it may ask whether to apply it
@@ -346,6 +347,7 @@ void CCaptureControl::OnSaveCurve() {
 bool CCaptureControl::StartReplay() {
   if (Capturing() || m_sequence.IsRunning()) return false;
   m_graph.ClearCurve();
+  m_liveEntryId.clear();  // the curve last kept is now one of the traces behind the new one
   ShowWorkbenchTraces();
   m_window.RepaintNow();
   m_pointsSeen = m_graph.m_pointsAdded.load(std::memory_order_acquire);
@@ -440,13 +442,14 @@ void CCaptureControl::KeepFinishedRun() {
   }
   if (!kept) m_messages.ShowMessage(WithWords(kMsgNotKept, words));
   if (!id.empty()) {
+    m_liveEntryId = id;  // the graph's own curve: not drawn behind itself
     ShowWorkbenchTraces();
     if (m_onKept) m_onKept();
   }
 }
 
 void CCaptureControl::ShowWorkbenchTraces() {
-  m_graph.SetTraces(ShownLiveTraces(m_core.Workbench()));
+  m_graph.SetTraces(ShownLiveTraces(m_core.Workbench(), m_liveEntryId));
 }
 
 void CCaptureControl::Quit() {

@@ -195,6 +195,7 @@ class CCaptureControl {
   std::function<void()> m_onKept;
   std::string m_replayFile;  // the capture file Load Audio File replays; empty for none
   std::optional<std::chrono::system_clock::time_point> m_keptMadeAt;  // of the last run kept
+  std::string m_liveEntryId;  // the list's entry of the curve the graph shows, once kept
 
   int m_lastGainPos = -1;
   int m_lastVolumePos = -1;

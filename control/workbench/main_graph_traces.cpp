@@ -4,11 +4,12 @@
 
 namespace quorvel {
 
-std::vector<CGraphical::TraceCurve> ShownLiveTraces(const CWorkbenchSession& session) {
+std::vector<CGraphical::TraceCurve> ShownLiveTraces(const CWorkbenchSession& session,
+                                                    const std::string& liveId) {
   std::vector<CGraphical::TraceCurve> traces;
   for (const SessionEntry& entry : session.List().Document().entries) {
     const CWorkbenchSession::LiveCurve* live = session.LiveCurveOf(entry.id);
-    if (!entry.look.shown || live == nullptr) continue;
+    if (!entry.look.shown || live == nullptr || entry.id == liveId) continue;
     CGraphical::TraceCurve trace;
     trace.fmin = live->fmin;
     trace.fmax = live->fmax;
