@@ -122,6 +122,7 @@ void CWorkbenchWindow::Refresh() {
   // The analysis takes the engine: while a measurement runs, what is new waits for the next
   // refresh (the one after the measurement).
   if (m_core.Shared().m_bCapturing.load(std::memory_order_acquire) == 0) {
+    m_traces.UseCacheIn(ListModel().SessionFolder());
     CProgress progress(this);
     failures = m_traces.Analyse(m_core, document, document.view.gateMs, progress.Callback());
   }
