@@ -154,6 +154,9 @@ std::optional<Trace> TraceFrom(const Json& json) {
       trace.timing.impulse.size() > kMostImpulse) {
     return std::nullopt;
   }
+  for (size_t i = 1; i < count; ++i) {
+    if (!(trace.frequenciesHz[i] > trace.frequenciesHz[i - 1])) return std::nullopt;
+  }
   trace.phase = static_cast<PhaseKind>(phase);
   trace.timing.transfer.reserve(transfer.size() / 2);
   for (size_t i = 0; i + 1 < transfer.size(); i += 2) {
