@@ -2,9 +2,13 @@
 
 #include <QColorDialog>
 #include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
-#include <QInputDialog>
+#include <QFormLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QPainter>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -124,6 +128,7 @@ void CWorkbenchWindow::Refresh() {
   // The analysis takes the engine: while a measurement runs, what is new waits for the next
   // refresh (the one after the measurement).
   if (m_core.Shared().m_bCapturing.load(std::memory_order_acquire) == 0) {
+    m_traces.UseCacheIn(ListModel().SessionFolder());
     CProgress progress(this);
     failures = m_traces.Analyse(m_core, document, document.view.gateMs, progress.Callback());
   }
@@ -330,7 +335,7 @@ void CWorkbenchWindow::AddCaptures(const std::vector<std::string>& paths) {
     }
     m_traces.Keep(capture.path, gateMs, std::move(capture.trace));
   }
-  Fill();
+  Refresh();  // nothing is analysed again: it puts the new traces into the session's cache
   if (!failures.empty()) Report("These captures could not be added:", failures);
 }
 
@@ -416,11 +421,31 @@ void CWorkbenchWindow::DifferenceOfSelected() {
 }
 
 void CWorkbenchWindow::OnAlign() {
-  bool ok = false;
-  const double hz = QInputDialog::getDouble(
-      this, kCaption, "Bring the traces to the first one's level at (Hz):", 1000.0, 1.0, 24000.0, 1,
-      &ok);
-  if (ok) AlignSelected(hz, hz);
+  QDialog dialog(this);
+  dialog.setWindowTitle(kCaption);
+  auto* form = new QFormLayout(&dialog);
+  form->addRow(
+      new QLabel("Bring the traces to the first one's level at a frequency (From and To\n"
+                 "alike) or to its mean level over a band:"));
+  const auto field = [&](const char* label) {
+    auto* hz = new QDoubleSpinBox;
+    hz->setLocale(QLocale::c());  // the figures read alike in every language
+    hz->setRange(1.0, 24000.0);
+    hz->setDecimals(1);
+    hz->setSuffix(" Hz");
+    hz->setValue(1000.0);
+    form->addRow(label, hz);
+    return hz;
+  };
+  QDoubleSpinBox* from = field("From:");
+  QDoubleSpinBox* to = field("To:");
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  form->addRow(buttons);
+  if (dialog.exec() != QDialog::Accepted) return;
+  // a band given high to low is the same band
+  AlignSelected(std::min(from->value(), to->value()), std::max(from->value(), to->value()));
 }
 
 void CWorkbenchWindow::AlignSelected(double fromHz, double toHz) {

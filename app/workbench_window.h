@@ -62,6 +62,8 @@ class CWorkbenchWindow : public QWidget {
   // The selected traces (all shown ones when fewer than two are selected) brought to the first
   // one's level over fromHz..toHz (one frequency when equal), as offsets in the list.
   void AlignSelected(double fromHz, double toHz);
+  // "Align Levels...": asks for the frequency, or the band, then aligns as above.
+  void OnAlign();
   void SetSmoothing(int perOctave);
   void SetGate(double gateMs);
   void OpenSession(const std::string& folder);
@@ -105,7 +107,6 @@ class CWorkbenchWindow : public QWidget {
   void OnItemChanged(QTableWidgetItem* item);
   void OnAddCaptures();
   void OnRecolour();
-  void OnAlign();
   void Report(const std::string& failure);
   void Report(const std::string& heading, const std::vector<std::string>& lines);
   std::string StartFolder() const;

@@ -1,5 +1,6 @@
 #include "control/workbench/workbench_traces.h"
 
+#include <optional>
 #include <utility>
 
 #include "measurement/trace_average.h"
@@ -14,6 +15,7 @@ std::vector<std::string> CWorkbenchTraces::Analyse(CQuorvelCore& core,
                                                    const ImportProgress& progress) {
   if (gateMs != m_gateMs) {
     m_captures.clear();
+    m_stamps.clear();
     m_gateMs = gateMs;
   }
   std::vector<std::string> paths;
@@ -21,13 +23,68 @@ std::vector<std::string> CWorkbenchTraces::Analyse(CQuorvelCore& core,
     if (!m_captures.contains(entry.capturePath)) paths.push_back(entry.capturePath);
   }
   std::vector<std::string> failures;
-  if (paths.empty()) return failures;
-  for (ImportedCapture& imported : AnalyseCaptures(core, paths, gateMs, progress)) {
-    if (!imported.ok) failures.push_back(imported.failure);
-    std::string path = imported.path;
-    m_captures[path] = std::move(imported);
+  if (!paths.empty() && !m_cacheFolder.empty()) paths = TakeFromCache(paths);
+  if (!paths.empty()) {
+    // each file as it was before its analysis: one rewritten meanwhile is not taken for it
+    std::vector<std::optional<CaptureStamp>> stamps;
+    stamps.reserve(paths.size());
+    for (const std::string& path : paths) stamps.push_back(StampOf(path));
+    std::vector<ImportedCapture> analysed = AnalyseCaptures(core, paths, gateMs, progress);
+    for (size_t i = 0; i < analysed.size(); ++i) {
+      if (!analysed[i].ok) failures.push_back(analysed[i].failure);
+      if (analysed[i].ok && stamps[i]) {
+        m_stamps[paths[i]] = *stamps[i];
+        m_cacheChanged = true;
+      }
+      m_captures[paths[i]] = std::move(analysed[i]);
+    }
   }
+  if (m_cacheChanged && !m_cacheFolder.empty()) WriteCache(document);
   return failures;
+}
+
+void CWorkbenchTraces::UseCacheIn(const std::string& sessionFolder) {
+  m_cacheFolder = sessionFolder;
+}
+
+std::vector<std::string> CWorkbenchTraces::TakeFromCache(const std::vector<std::string>& paths) {
+  std::map<std::string, CachedTrace> cached;
+  for (CachedTrace& entry : ReadTraceCache(m_cacheFolder)) {
+    if (entry.gateMs == m_gateMs) cached[entry.capturePath] = std::move(entry);
+  }
+  std::vector<std::string> rest;
+  for (const std::string& path : paths) {
+    const auto found = cached.find(path);
+    const std::optional<CaptureStamp> stamp = StampOf(path);
+    if (found == cached.end() || !stamp || found->second.stamp != *stamp) {
+      rest.push_back(path);
+      continue;
+    }
+    ImportedCapture& imported = m_captures[path];
+    imported.path = path;
+    imported.ok = true;
+    imported.trace = std::move(found->second.trace);
+    m_stamps[path] = *stamp;
+  }
+  return rest;
+}
+
+void CWorkbenchTraces::WriteCache(const SessionDocument& document) {
+  std::vector<CachedTrace> entries;
+  std::map<std::string, bool> written;
+  for (const SessionEntry& entry : document.entries) {
+    const auto held = m_captures.find(entry.capturePath);
+    const auto stamp = m_stamps.find(entry.capturePath);
+    if (held == m_captures.end() || !held->second.ok || stamp == m_stamps.end() ||
+        written[entry.capturePath]) {
+      continue;
+    }
+    written[entry.capturePath] = true;
+    entries.push_back({entry.capturePath, stamp->second, m_gateMs, held->second.trace});
+  }
+  // a folder that takes no file keeps no cache: the session opens as before, by analysis
+  static_cast<void>(WriteTraceCache(m_cacheFolder, entries));
+  m_cacheChanged = false;
 }
 
 void CWorkbenchTraces::Keep(const std::string& capturePath, double gateMs, Trace trace) {
@@ -36,6 +93,10 @@ void CWorkbenchTraces::Keep(const std::string& capturePath, double gateMs, Trace
   imported.path = capturePath;
   imported.ok = true;
   imported.trace = std::move(trace);
+  if (const std::optional<CaptureStamp> stamp = StampOf(capturePath)) {
+    m_stamps[capturePath] = *stamp;
+    m_cacheChanged = true;
+  }
 }
 
 bool CWorkbenchTraces::Holds(const std::string& capturePath) const {

@@ -3,12 +3,15 @@
 // (as Add Captures analyses it, at the view's gate) and kept by its path, each derived trace
 // computed again from its recipe, every trace moved by its offset, then smoothed as the view
 // asks. A measurement whose capture cannot be analysed, or a recipe that cannot be computed,
-// is listed with the reason and drawn as nothing. User-interface thread.
+// is listed with the reason and drawn as nothing. With a cache folder, the captures' traces are
+// read from its cache where they are still good, and the cache is written again whenever a
+// capture was analysed (workbench_trace_cache.h). User-interface thread.
 #include <map>
 #include <string>
 #include <vector>
 
 #include "control/workbench/workbench_import.h"
+#include "control/workbench/workbench_trace_cache.h"
 #include "measurement/session_document.h"
 #include "measurement/trace.h"
 
@@ -32,6 +35,8 @@ class CWorkbenchTraces {
   // gate changed); progress as AnalyseCaptures reports it. The failures, one line each.
   std::vector<std::string> Analyse(CQuorvelCore& core, const SessionDocument& document,
                                    double gateMs, const ImportProgress& progress);
+  // The session folder whose trace cache is read and written; empty: none.
+  void UseCacheIn(const std::string& sessionFolder);
   // A capture's trace analysed elsewhere (Add Captures) at gateMs, kept for its path.
   void Keep(const std::string& capturePath, double gateMs, Trace trace);
   // Whether the capture is held at the current gate.
@@ -41,8 +46,15 @@ class CWorkbenchTraces {
   [[nodiscard]] std::vector<WorkbenchTrace> Build(const SessionDocument& document) const;
 
  private:
+  // The paths whose trace the cache holds still good are taken from it; returns the rest.
+  std::vector<std::string> TakeFromCache(const std::vector<std::string>& paths);
+  void WriteCache(const SessionDocument& document);
+
   double m_gateMs = 0.0;
   std::map<std::string, ImportedCapture> m_captures;  // by capture path
+  std::map<std::string, CaptureStamp> m_stamps;       // the files as they were analysed
+  std::string m_cacheFolder;
+  bool m_cacheChanged = false;  // a trace is held that the cache does not have yet
 };
 
 // The recipe of a derived trace computed from its sources (each with its offset, unsmoothed):

@@ -1,7 +1,11 @@
 // The "Measurements" window over two captures of the simulated loudspeaker: listed as added,
 // averaged and differenced, and shown again from the session folder they were kept in.
+#include <QApplication>
+#include <QDialog>
+#include <QDoubleSpinBox>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTimer>
 #include <algorithm>
 #include <filesystem>
 
@@ -10,6 +14,7 @@
 #include "app/workbench_window.h"
 #include "control/workbench/workbench_session.h"
 #include "graph/plot_trace.h"
+#include "measurement/trace_offset.h"
 #include "tests/app/gui_test_support.h"
 
 namespace quorvel {
@@ -84,6 +89,23 @@ TEST_F(WorkbenchWindowTest, TwoCapturesAveragedDifferencedAndShownAgainFromTheir
       EXPECT_GE(LevelAt(traces[2], hz), std::min(a, b) - 0.01) << hz;
       EXPECT_LE(LevelAt(traces[2], hz), std::max(a, b) + 0.01) << hz;
     }
+    // Align Levels over a band: both traces meet at their mean level from 500 Hz to 2 kHz
+    QTimer::singleShot(0, [] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      ASSERT_TRUE(dialog != nullptr);
+      const auto fields = dialog->findChildren<QDoubleSpinBox*>();
+      ASSERT_EQ(fields.size(), 2);
+      fields[0]->setValue(2000.0);  // high to low is the same band
+      fields[1]->setValue(500.0);
+      static_cast<QDialog*>(dialog)->accept();
+    });
+    window.SelectRows({0, 1});
+    window.OnAlign();
+    const auto band = [&](int row) {
+      return AnchorLevelDb(window.Traces()[row].raw, LevelAnchor{500.0, 2000.0}).Value();
+    };
+    EXPECT_NEAR(band(1), band(0), 1e-9);
+    EXPECT_NE(window.Traces()[1].look.offsetDb, 0.0);
     folder = session.List().SessionFolder();
     ASSERT_TRUE(std::filesystem::exists(std::filesystem::path(folder) / "session.json"));
   }
