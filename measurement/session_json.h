@@ -36,6 +36,10 @@ inline constexpr size_t kMostListedProblems = 100;
 // JSON nested deeper than this is no session (it would only cost memory): refused as damaged.
 inline constexpr int kMostSessionJsonDepth = 16;
 
+// Whether a JSON text nests its arrays and objects (outside strings) deeper than most: a reader
+// refuses such a text before parsing it.
+[[nodiscard]] bool NestsDeeperThan(const std::string& text, int most);
+
 // Reads session.json's text; relative capture paths are taken from sessionFolder. Takes what it
 // can: an item that makes no sense is left out, a value of the wrong type takes its default, a
 // missing or repeated id gets a fresh one, a recipe naming a trace that is not in the session

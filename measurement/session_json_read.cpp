@@ -13,30 +13,6 @@ namespace {
 
 using Json = nlohmann::json;
 
-// The deepest nesting of arrays and objects outside strings, counted up to one past the most
-// a session has.
-int NestingDepth(const std::string& text) {
-  int depth = 0;
-  bool inString = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (inString) {
-      if (c == '\\') {
-        ++i;
-      } else if (c == '"') {
-        inString = false;
-      }
-    } else if (c == '"') {
-      inString = true;
-    } else if (c == '[' || c == '{') {
-      if (++depth > kMostSessionJsonDepth) return depth;
-    } else if (c == ']' || c == '}') {
-      --depth;
-    }
-  }
-  return 0;
-}
-
 std::string Quoted(const std::string& text) {
   return "\"" + ReadableUtf8(text) + "\"";
 }
@@ -449,10 +425,32 @@ std::string ParseErrorWords(const std::string& what) {
 
 }  // namespace
 
+bool NestsDeeperThan(const std::string& text, int most) {
+  int depth = 0;
+  bool inString = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (inString) {
+      if (c == '\\') {
+        ++i;
+      } else if (c == '"') {
+        inString = false;
+      }
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > most) return true;
+    } else if (c == ']' || c == '}') {
+      --depth;
+    }
+  }
+  return false;
+}
+
 SessionReading ReadSessionJson(const std::string& text, const std::string& sessionFolder) {
   SessionReading reading;
   Json root;
-  if (NestingDepth(text) > kMostSessionJsonDepth) {
+  if (NestsDeeperThan(text, kMostSessionJsonDepth)) {
     // Refused before parsing: each of millions of "[" would cost a value's memory.
     reading.problems.push_back("session.json nests deeper than the " +
                                std::to_string(kMostSessionJsonDepth) +

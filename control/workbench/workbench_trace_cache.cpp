@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/atomic_file.h"
+#include "measurement/session_json.h"
 
 namespace quorvel {
 
@@ -22,28 +23,6 @@ constexpr size_t kMostImpulse = TraceTiming::kImpulseLast - TraceTiming::kImpuls
 
 std::string FilePath(const std::string& folder) {
   return folder + "/" + kTraceCacheFileName;
-}
-
-bool TooDeep(const std::string& text) {
-  int depth = 0;
-  bool inString = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (inString) {
-      if (c == '\\') {
-        ++i;
-      } else if (c == '"') {
-        inString = false;
-      }
-    } else if (c == '"') {
-      inString = true;
-    } else if (c == '[' || c == '{') {
-      if (++depth > kMostDepth) return true;
-    } else if (c == ']' || c == '}') {
-      --depth;
-    }
-  }
-  return false;
 }
 
 // The file's bytes, at most kMaxTraceCacheBytes of a regular file; nothing otherwise.
@@ -178,7 +157,7 @@ std::optional<CaptureStamp> StampOf(const std::string& path) {
 std::vector<CachedTrace> ReadTraceCache(const std::string& sessionFolder) {
   std::vector<CachedTrace> entries;
   const std::optional<std::string> text = ReadLimited(FilePath(sessionFolder));
-  if (!text || TooDeep(*text)) return entries;
+  if (!text || NestsDeeperThan(*text, kMostDepth)) return entries;
   const Json json = Json::parse(*text, nullptr, false);
   if (!json.is_object() || !json.contains("version") || json["version"] != kTraceAnalysisVersion ||
       !json.contains("entries") || !json["entries"].is_array()) {
