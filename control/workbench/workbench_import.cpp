@@ -72,7 +72,8 @@ class CMainWindowCapture {
   double m_curveFmax;
 };
 
-ImportedCapture AnalyseOne(CQuorvelCore& core, const std::string& path, double gateMs) {
+ImportedCapture AnalyseOne(CQuorvelCore& core, const std::string& path, double gateMs,
+                           CImpulseAnalysis& analysis) {
   const CMainWindowCapture kept(core);
   ImportedCapture imported;
   imported.path = path;
@@ -83,7 +84,6 @@ ImportedCapture AnalyseOne(CQuorvelCore& core, const std::string& path, double g
   std::string why;
   CaptureResponseResult result = LoadCaptureForResponse(core, request, &loaded, &why);
   if (result == CaptureResponseResult::kOk) {
-    CImpulseAnalysis analysis;
     result = AnalyzeCaptureResponse(core, loaded, gateMs, &analysis, &imported.warnings);
     if (result == CaptureResponseResult::kOk) {
       OrMessage<Trace> trace =
@@ -108,9 +108,11 @@ std::vector<ImportedCapture> AnalyseCaptures(CQuorvelCore& core,
                                              const ImportProgress& progress) {
   std::vector<ImportedCapture> imported;
   imported.reserve(paths.size());
+  // one analysis for all: it keeps its transforms' plans and buffers from one capture to the next
+  CImpulseAnalysis analysis;
   for (const std::string& path : paths) {
     if (progress && !progress(imported.size(), paths.size())) return imported;
-    imported.push_back(AnalyseOne(core, path, gateMs));
+    imported.push_back(AnalyseOne(core, path, gateMs, analysis));
   }
   if (progress) progress(imported.size(), paths.size());
   return imported;
