@@ -167,8 +167,8 @@ class CCaptureWorkers {
     {
       const std::lock_guard<std::mutex> guard(m_lock);
       m_stopping = true;
+      m_wake.notify_all();
     }
-    m_wake.notify_all();
     for (std::thread& thread : m_threads) thread.join();
   }
   CCaptureWorkers(const CCaptureWorkers&) = delete;
