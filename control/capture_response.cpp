@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <system_error>
 #include <utility>
@@ -122,10 +123,14 @@ constexpr double kLargestSharedClockDrift = 50.0;
 // A two-channel capture's response timed from its second channel, the loopback reference; the
 // reference that shows no impulse response leaves the measurement timed from its own peak.
 void TimeFromLoadedReference(const Recording& recording, CImpulseAnalysis* analysis,
-                             std::vector<std::string>* warnings) {
+                             std::vector<std::string>* warnings, CImpulseAnalysis* kept) {
   if (recording.channels != 2) return;
   const std::vector<int16_t> reference = recording.Channel(1);
-  CImpulseAnalysis timing;
+  std::unique_ptr<CImpulseAnalysis> own;
+  if (kept == nullptr) own = std::make_unique<CImpulseAnalysis>();
+  CImpulseAnalysis& timing = kept != nullptr ? *kept : *own;
+  // the reference is analysed as it was recorded: no gate, no correction
+  timing.SetGate(0.0);
   if (timing.Analyze(reference.data(), reference.size(), analysis->Fmin(), analysis->Fmax()) !=
       ResponseStatus::kOk) {
     warnings->push_back(
@@ -165,13 +170,14 @@ bool TimeRecordingFromReference(const Recording& recording, double fmin, double 
 CaptureResponseResult AnalyzeCaptureResponse(IUserMessages& messages,
                                              const LoadedResponseCapture& loaded, double gateMs,
                                              CImpulseAnalysis* analysis,
-                                             std::vector<std::string>* warnings) {
+                                             std::vector<std::string>* warnings,
+                                             CImpulseAnalysis* timing) {
   const std::optional<Measurement> measurement = MeasureLoadedCapture(messages, loaded);
   if (!measurement) return CaptureResponseResult::kRecordingRefused;
   *warnings = measurement->Warnings().Texts();
   switch (AnalyseMeasurementResponse(*measurement, gateMs, analysis)) {
     case ResponseStatus::kOk:
-      TimeFromLoadedReference(measurement->GetRecording(), analysis, warnings);
+      TimeFromLoadedReference(measurement->GetRecording(), analysis, warnings, timing);
       return CaptureResponseResult::kOk;
     case ResponseStatus::kRangeRefused:
       // within a measurement's limits the signal always holds the whole sweep

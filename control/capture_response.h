@@ -69,12 +69,15 @@ struct LoadedResponseCapture {
 
 // MeasureLoadedCapture, then the impulse-response analysis of that Measurement with the
 // request's gate into *analysis; the verdict's warnings in *warnings. kNoImpulse after
-// kMsgNoImpulse. No engine is used.
+// kMsgNoImpulse. No engine is used. A two-channel capture's timing reference is analysed in
+// *timing when given (an object kept for many captures keeps its transforms and the played
+// signal), else in an analysis of its own. Any thread, with objects of its own.
 [[nodiscard]] CaptureResponseResult AnalyzeCaptureResponse(IUserMessages& messages,
                                                            const LoadedResponseCapture& loaded,
                                                            double gateMs,
                                                            CImpulseAnalysis* analysis,
-                                                           std::vector<std::string>* warnings);
+                                                           std::vector<std::string>* warnings,
+                                                           CImpulseAnalysis* timing = nullptr);
 // The same with the core's messages.
 [[nodiscard]] CaptureResponseResult AnalyzeCaptureResponse(CQuorvelCore& core,
                                                            const LoadedResponseCapture& loaded,

@@ -62,10 +62,7 @@ constexpr long kGuard = 4800;
 
 CImpulseAnalysis::CImpulseAnalysis() = default;
 
-CImpulseAnalysis::~CImpulseAnalysis() {
-  if (m_pFull) CRealFft::FreeSpectrum(m_referenceSpectrum);
-  CRealFft::FreeSpectrum(m_chunkSpectrum);
-}
+CImpulseAnalysis::~CImpulseAnalysis() = default;
 
 ResponseStatus CImpulseAnalysis::Analyze(const int16_t* samples, std::size_t count, double fmin,
                                          double fmax) {
@@ -80,17 +77,11 @@ ResponseStatus CImpulseAnalysis::Analyze(const int16_t* samples, std::size_t cou
 
 void CImpulseAnalysis::ReleaseTransforms() {
   m_bValid = false;
-  if (m_pFull) CRealFft::FreeSpectrum(m_referenceSpectrum);
-  m_referenceSpectrum = nullptr;
   m_pFull.reset();
-  CRealFft::FreeSpectrum(m_chunkSpectrum);
-  m_chunkSpectrum = nullptr;
   m_windowFfts.clear();
-  m_signal.clear();
-  m_signal.shrink_to_fit();
-  m_signalFmin = 0.0;
-  m_signalFmax = 0.0;
-  m_referenceLength = 0;
+  m_played = nullptr;
+  m_playedSignals.clear();
+  m_playedSignals.shrink_to_fit();
 }
 
 ResponseStatus CImpulseAnalysis::AnalyzeSignal(const int16_t* samples, std::size_t count,
@@ -131,15 +122,25 @@ ResponseStatus CImpulseAnalysis::AnalyzeSignal(const int16_t* samples, std::size
 }
 
 bool CImpulseAnalysis::PrepareSignal(double fmin, double fmax) {
-  if (fmin != m_signalFmin || fmax != m_signalFmax || m_referenceLength == 0) {
-    m_signal = GenerateSweep(fmin, fmax);
-    m_signalFmin = fmin;
-    m_signalFmax = fmax;
-    m_leadIn = SweepLeadInSamples(fmin);
-    m_referenceLength = static_cast<int>(m_signal.size()) - kSamplesBeforeLeadIn;
+  const auto kept = std::find_if(
+      m_playedSignals.begin(), m_playedSignals.end(),
+      [&](const std::unique_ptr<PlayedSignal>& p) { return p->fmin == fmin && p->fmax == fmax; });
+  if (kept != m_playedSignals.end()) {
+    // the most recent first, so that the least used range goes first
+    std::rotate(m_playedSignals.begin(), kept, kept + 1);
+  } else {
+    auto played = std::make_unique<PlayedSignal>();
+    played->fmin = fmin;
+    played->fmax = fmax;
+    played->samples = GenerateSweep(fmin, fmax);
+    played->leadIn = SweepLeadInSamples(fmin);
+    played->referenceLength = static_cast<int>(played->samples.size()) - kSamplesBeforeLeadIn;
+    if (m_playedSignals.size() >= kKeptRanges) m_playedSignals.pop_back();
+    m_playedSignals.insert(m_playedSignals.begin(), std::move(played));
   }
+  m_played = m_playedSignals.front().get();
   // Below about 0.2 Hz the lead-in leaves no room for the whole sweep in the signal.
-  if (m_referenceLength < m_leadIn + kSweepSteps) return false;
+  if (m_played->referenceLength < m_played->leadIn + kSweepSteps) return false;
 
   // The sweep's frequency grows by a factor e every kSweepSteps / ln(fmax / fmin) samples, so
   // it reaches k f that many times ln k samples after f: harmonic k's response lies that much
@@ -156,13 +157,17 @@ bool CImpulseAnalysis::PrepareSignal(double fmin, double fmax) {
 
 long CImpulseAnalysis::CoarseLag(const int16_t* samples, std::size_t count) {
   CRealFft& fft = WindowFft(kAlignSize);
-  if (m_chunkSpectrum == nullptr) m_chunkSpectrum = fft.AllocateSpectrum();
-  const int16_t* reference = m_signal.data() + kSamplesBeforeLeadIn;
-  const long chunkStart = m_leadIn + kSweepSteps / 2 - kChunk / 2;
+  PlayedSignal& played = *m_played;
+  const long chunkStart = played.leadIn + kSweepSteps / 2 - kChunk / 2;
   double* t = fft.Time();
-  std::fill(t, t + kAlignSize, 0.0);
-  for (long i = 0; i < kChunk; ++i) t[i] = reference[chunkStart + i];
-  fft.Forward(m_chunkSpectrum);
+  if (played.chunkSpectrum.empty()) {
+    const int16_t* reference = played.samples.data() + kSamplesBeforeLeadIn;
+    std::fill(t, t + kAlignSize, 0.0);
+    for (long i = 0; i < kChunk; ++i) t[i] = reference[chunkStart + i];
+    fft.Forward();
+    played.chunkSpectrum.assign(fft.Spectrum(), fft.Spectrum() + fft.Bins());
+  }
+  const std::complex<double>* chunkSpectrum = played.chunkSpectrum.data();
 
   const long lowestLag = kNominalLeadIn - (kAlignSize - kChunk) / 2;
   const long windowStart = chunkStart + lowestLag;
@@ -173,7 +178,7 @@ long CImpulseAnalysis::CoarseLag(const int16_t* samples, std::size_t count) {
   }
   fft.Forward();
   std::complex<double>* spectrum = fft.Spectrum();
-  for (int j = 0; j < fft.Bins(); ++j) spectrum[j] *= std::conj(m_chunkSpectrum[j]);
+  for (int j = 0; j < fft.Bins(); ++j) spectrum[j] *= std::conj(chunkSpectrum[j]);
   fft.Inverse();
   // Circular correlation: lags 0 .. kAlignSize - kChunk see the chunk whole inside the window.
   long best = 0;
@@ -187,12 +192,12 @@ void CImpulseAnalysis::Deconvolve(const int16_t* samples, std::size_t count, lon
   // Reference index i (from the lead-in on) is heard at recording index i + lag. Both are used
   // where they overlap, and where the recording ends before the signal does, both fade out
   // together, so the reference always matches what was recorded.
-  const int16_t* reference = m_signal.data() + kSamplesBeforeLeadIn;
+  PlayedSignal& played = *m_played;
   const long n = static_cast<long>(count);
   const long refStart = std::max(0L, -lag);
-  const long refEnd = std::max(refStart, std::min<long>(m_referenceLength, n - lag));
-  const bool endsEarly = refEnd < m_referenceLength;
-  const long recEnd = endsEarly ? n : std::min(n, lag + m_referenceLength + kAfterSignal);
+  const long refEnd = std::max(refStart, std::min<long>(played.referenceLength, n - lag));
+  const bool endsEarly = refEnd < played.referenceLength;
+  const long recEnd = endsEarly ? n : std::min(n, lag + played.referenceLength + kAfterSignal);
 
   // The transform holds the recording, and the responses' windows (linear ones after the peak,
   // harmonics up to 960000 samples before it, wrapped round) never meet.
@@ -203,24 +208,16 @@ void CImpulseAnalysis::Deconvolve(const int16_t* samples, std::size_t count, lon
                               harmonicsSpan + m_ungatedSide + kGuard});
   const int size = CRealFft::SmoothSize(static_cast<std::size_t>(need));
   if (!m_pFull || m_pFull->Size() != size) {
-    if (m_pFull) CRealFft::FreeSpectrum(m_referenceSpectrum);
-    m_referenceSpectrum = nullptr;
     m_pFull.reset();
-    // Both made before either is kept: a transform is never kept without its spectrum.
-    auto full = std::make_unique<CRealFft>(size);
-    m_referenceSpectrum = full->AllocateSpectrum();
-    m_pFull = std::move(full);
+    m_pFull = std::make_unique<CRealFft>(size);
+  }
+  // The recordings of one range are mostly cut alike: the reference's division serves them all.
+  if (played.divisionSize != size || played.divisionStart != refStart ||
+      played.divisionEnd != refEnd) {
+    MakeDivision(played, size, refStart, refEnd);
   }
 
   double* t = m_pFull->Time();
-  std::fill(t, t + size, 0.0);
-  for (long i = refStart; i < refEnd; ++i) {
-    const double fade =
-        endsEarly ? HalfHannRamp(static_cast<double>(refEnd - i) - 0.5, kEndFade) : 1.0;
-    t[i] = reference[i] * fade;
-  }
-  m_pFull->Forward(m_referenceSpectrum);
-
   std::fill(t, t + size, 0.0);
   const long cut = lag - kBeforeLeadIn;
   const long recStart = std::max(0L, cut - kStartFade);
@@ -236,30 +233,54 @@ void CImpulseAnalysis::Deconvolve(const int16_t* samples, std::size_t count, lon
     t[i] = samples[i] * fadeIn * fadeOut;
   }
   m_pFull->Forward();
+  std::complex<double>* y = m_pFull->Spectrum();
+  const std::complex<double>* division = played.division.data();
+  for (int j = 0; j < m_pFull->Bins(); ++j) y[j] *= division[j];
+  m_pFull->Inverse();
+}
+
+void CImpulseAnalysis::MakeDivision(PlayedSignal& played, int size, long refStart, long refEnd) {
+  // a division half made is never taken for a whole one
+  played.divisionSize = 0;
+  const int16_t* reference = played.samples.data() + kSamplesBeforeLeadIn;
+  const bool endsEarly = refEnd < played.referenceLength;
+  double* t = m_pFull->Time();
+  std::fill(t, t + size, 0.0);
+  for (long i = refStart; i < refEnd; ++i) {
+    const double fade =
+        endsEarly ? HalfHannRamp(static_cast<double>(refEnd - i) - 0.5, kEndFade) : 1.0;
+    t[i] = reference[i] * fade;
+  }
+  m_pFull->Forward();
 
   // H = Y X* / (|X|^2 + eps), eps = 0 in the range but for a tiny floor. The power of the
   // exponential sweep at f is fs A^2 S / (4 f ln(fmax / fmin)) in these units (A its amplitude,
   // S its length in samples); the regularisation scales with it at the band edges.
+  const double fmin = played.fmin;
+  const double fmax = played.fmax;
   const double binHz = static_cast<double>(kRate) / size;
   const double sweepPower = kRate * kFullScale16 * kFullScale16 * static_cast<double>(kSweepSteps) /
-                            (4.0 * std::log(m_fmax / m_fmin));
-  const double lowEdge = kOutOfBand * sweepPower / m_fmin;
-  const double highEdge = kOutOfBand * sweepPower / m_fmax;
-  const double floor = kFloor * sweepPower / m_fmax;
-  std::complex<double>* y = m_pFull->Spectrum();
+                            (4.0 * std::log(fmax / fmin));
+  const double lowEdge = kOutOfBand * sweepPower / fmin;
+  const double highEdge = kOutOfBand * sweepPower / fmax;
+  const double floor = kFloor * sweepPower / fmax;
+  const std::complex<double>* x = m_pFull->Spectrum();
   const double scale = 1.0 / size;
+  played.division.resize(static_cast<std::size_t>(m_pFull->Bins()));
   for (int j = 0; j < m_pFull->Bins(); ++j) {
     const double f = j * binHz;
     double eps = floor;
-    if (f < m_fmin) {
-      eps += lowEdge * HalfHannRamp(std::log2(m_fmin / f), 1.0);
-    } else if (f > m_fmax) {
-      eps += highEdge * HalfHannRamp(std::log2(f / m_fmax), kHighTransitionOctaves);
+    if (f < fmin) {
+      eps += lowEdge * HalfHannRamp(std::log2(fmin / f), 1.0);
+    } else if (f > fmax) {
+      eps += highEdge * HalfHannRamp(std::log2(f / fmax), kHighTransitionOctaves);
     }
-    const std::complex<double> x = m_referenceSpectrum[j];
-    y[j] *= std::conj(x) * (scale / (std::norm(x) + eps));
+    played.division[static_cast<std::size_t>(j)] =
+        std::conj(x[j]) * (scale / (std::norm(x[j]) + eps));
   }
-  m_pFull->Inverse();
+  played.divisionSize = size;
+  played.divisionStart = refStart;
+  played.divisionEnd = refEnd;
 }
 
 bool CImpulseAnalysis::FindPeak() {

@@ -4,7 +4,7 @@
 // frequency (gated or not), the harmonic distortion, and the samples of the linear impulse
 // response. Plain C++; FFTW does every transform.
 //
-//   CImpulseAnalysis analysis;  // keeps its FFT plans, buffers and the regenerated sweep
+//   CImpulseAnalysis analysis;  // keeps its FFT plans, buffers and the regenerated sweeps
 //   if (analysis.Analyze(samples, count, fmin, fmax) == ResponseStatus::kNoImpulse)
 //     ... tell the user kMsgNoImpulse ...
 //   analysis.SetGate(3.5);                   // [ms] after the peak; 0 (the default): no gate
@@ -179,12 +179,36 @@ class CImpulseAnalysis {
     double delay = 0.0;  // [samples] from the window's centre sample to the time reference
   };
 
+  // The played signal of one range and what follows from it alone, kept for the next
+  // recording of that range: generating and transforming it again would take a third of each
+  // analysis of a session's captures.
+  struct PlayedSignal {
+    double fmin = 0.0;
+    double fmax = 0.0;
+    std::vector<int16_t> samples;
+    int leadIn = 0;           // [samples] of the signal before the sweep proper
+    int referenceLength = 0;  // [samples] of the signal from the lead-in on
+    // The spectrum of the coarse alignment's stretch of the sweep; empty until first needed.
+    std::vector<std::complex<double>> chunkSpectrum;
+    // The division's factor per bin, conj(X) / (|X|^2 + eps) / size, for the reference cut to
+    // [divisionStart, divisionEnd) in a transform of divisionSize (0: none yet).
+    std::vector<std::complex<double>> division;
+    int divisionSize = 0;
+    long divisionStart = 0;
+    long divisionEnd = 0;
+  };
+  // The ranges kept, the most recent first.
+  static constexpr std::size_t kKeptRanges = 3;
+
   ResponseStatus AnalyzeSignal(const int16_t* samples, std::size_t count, double fmin, double fmax);
   // Every transform, buffer and the regenerated signal freed: the state of a new object.
   void ReleaseTransforms();
   bool PrepareSignal(double fmin, double fmax);
   long CoarseLag(const int16_t* samples, std::size_t count);
   void Deconvolve(const int16_t* samples, std::size_t count, long lag);
+  // The division by the played signal cut to reference samples [refStart, refEnd) (faded out
+  // at refEnd when the recording ends before the signal), in a transform of `size`: m_pFull.
+  void MakeDivision(PlayedSignal& played, int size, long refStart, long refEnd);
   bool FindPeak();
   void BuildSpectra();
   void BuildGated();
@@ -198,22 +222,17 @@ class CImpulseAnalysis {
   [[nodiscard]] long Wrap(long index) const;
   CRealFft& WindowFft(int size);
 
-  // The played signal, regenerated for each new range, and its timing.
-  std::vector<int16_t> m_signal;
-  double m_signalFmin = 0.0;
-  double m_signalFmax = 0.0;
-  int m_leadIn = 0;           // [samples] of the signal before the sweep proper
-  int m_referenceLength = 0;  // [samples] of the signal from the lead-in on
+  // The played signals of the last few ranges; m_played is the one of the current range.
+  std::vector<std::unique_ptr<PlayedSignal>> m_playedSignals;
+  PlayedSignal* m_played = nullptr;
   double m_harmonicOffset[kMaxHarmonic + 2] = {};  // [samples] harmonic k before the linear
   int m_harmonics = 0;    // the highest harmonic within the range (1: none)
   int m_ungatedSide = 0;  // [samples] the ungated linear window on either side of the peak
 
-  // The whole deconvolution (recording length) and the coarse alignment.
+  // The whole deconvolution (recording length).
   std::unique_ptr<CRealFft> m_pFull;
-  std::complex<double>* m_referenceSpectrum = nullptr;
   // The smaller transforms (coarse alignment, windows), one per size.
   std::vector<std::unique_ptr<CRealFft>> m_windowFfts;
-  std::complex<double>* m_chunkSpectrum = nullptr;  // of the coarse alignment's transform
 
   ResponseTiming m_timing;
 

@@ -1,14 +1,22 @@
 #include "control/workbench/workbench_import.h"
 
+#include <algorithm>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <exception>
 #include <filesystem>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "base/preferences.h"
 #include "base/shared_state.h"
+#include "base/user_messages.h"
 #include "base/util.h"
 #include "control/capture_response.h"
 #include "control/quorvel_core.h"
@@ -17,6 +25,9 @@
 namespace quorvel {
 
 namespace {
+
+// The analyses run on this many threads at most.
+constexpr size_t kWorkers = 2;
 
 std::string Reason(CaptureResponseResult result, const std::string& why) {
   switch (result) {
@@ -72,33 +83,151 @@ class CMainWindowCapture {
   double m_curveFmax;
 };
 
-ImportedCapture AnalyseOne(CQuorvelCore& core, const std::string& path, double gateMs,
-                           CImpulseAnalysis& analysis) {
-  const CMainWindowCapture kept(core);
+// The messages of one capture's reading and analysis, kept until that capture is handed back,
+// so that they show in the order of the captures whichever worker analysed them.
+class CKeptMessages final : public IUserMessages {
+ public:
+  void ShowMessage(const std::string& text, const std::string& caption) override {
+    m_kept.emplace_back(text, caption);
+  }
+  bool AskYesNo(const std::string&, const std::string&) override { return false; }
+  bool ChooseSaveFile(const std::string&, const std::string&, std::string*) override {
+    return false;
+  }
+  bool ChooseOpenFile(const std::string&, const std::string&, std::string*) override {
+    return false;
+  }
+  bool ChooseFolder(const std::string&, const std::string&, std::string*) override { return false; }
+  void ShowIn(IUserMessages& messages) const {
+    for (const auto& [text, caption] : m_kept) messages.ShowMessage(text, caption);
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::string>> m_kept;
+};
+
+// One capture on its way: read on the calling thread, analysed on a worker, handed back.
+struct CaptureJob {
   ImportedCapture imported;
-  imported.path = path;
+  CaptureResponseResult result = CaptureResponseResult::kOk;
+  std::string why;
+  LoadedResponseCapture loaded;
+  CKeptMessages messages;
+  std::exception_ptr error;  // what the analysis threw (no memory), thrown again when handed back
+  bool done = false;
+};
+
+// Reads the file through the core's state as Load Audio File's reading does (the main window's
+// capture kept as it was), its messages kept with the job. Calling thread.
+std::unique_ptr<CaptureJob> ReadJob(CQuorvelCore& core, const std::string& path, double gateMs) {
+  auto job = std::make_unique<CaptureJob>();
+  job->imported.path = path;
+  const CMainWindowCapture kept(core);
+  const CaptureReadContext reading = core.FileContext().Reading();
+  const CaptureReadContext ctx{reading.state, reading.wave, job->messages, reading.preferences,
+                               reading.charts};
   CaptureResponseRequest request;
   request.path = path;
   request.gateMs = gateMs;
-  LoadedResponseCapture loaded;
-  std::string why;
-  CaptureResponseResult result = LoadCaptureForResponse(core, request, &loaded, &why);
-  if (result == CaptureResponseResult::kOk) {
-    result = AnalyzeCaptureResponse(core, loaded, gateMs, &analysis, &imported.warnings);
-    if (result == CaptureResponseResult::kOk) {
-      OrMessage<Trace> trace =
-          TraceFromAnalysis(analysis, std::filesystem::path(path).stem().string());
-      if (!trace.Ok()) {
-        imported.failure = path + ": " + trace.Message();
-        return imported;
+  job->result = LoadCaptureForResponse(ctx, request, &job->loaded, &job->why);
+  job->done = job->result != CaptureResponseResult::kOk;
+  return job;
+}
+
+// The analysis of a job read well. It touches nothing but the job and the worker's analyses.
+void AnalyseJob(CaptureJob& job, double gateMs, CImpulseAnalysis& analysis,
+                CImpulseAnalysis& timing) {
+  ImportedCapture& imported = job.imported;
+  job.result = AnalyzeCaptureResponse(job.messages, job.loaded, gateMs, &analysis,
+                                      &imported.warnings, &timing);
+  // the recording is not needed any more while the job waits its turn
+  job.loaded = LoadedResponseCapture();
+  if (job.result != CaptureResponseResult::kOk) return;
+  OrMessage<Trace> trace =
+      TraceFromAnalysis(analysis, std::filesystem::path(imported.path).stem().string());
+  if (!trace.Ok()) {
+    imported.failure = imported.path + ": " + trace.Message();
+    return;
+  }
+  imported.trace = std::move(trace).Value();
+  imported.ok = true;
+}
+
+// Worker threads that analyse the jobs given to them, each worker with impulse-response
+// analyses of its own (their transforms and played signals serve every capture it takes), and
+// hand the jobs back in the order they were given. Destroyed, it drops the jobs no worker has
+// begun, lets the running ones finish and joins the workers: no thread is ever killed. Give and
+// Next are called on one thread, the one that made the object.
+class CCaptureWorkers {
+ public:
+  CCaptureWorkers(size_t workers, double gateMs) : m_gateMs(gateMs) {
+    for (size_t i = 0; i < workers; ++i) m_threads.emplace_back([this] { Work(); });
+  }
+  ~CCaptureWorkers() {
+    {
+      const std::lock_guard<std::mutex> guard(m_lock);
+      m_stopping = true;
+      m_wake.notify_all();
+    }
+    for (std::thread& thread : m_threads) thread.join();
+  }
+  CCaptureWorkers(const CCaptureWorkers&) = delete;
+  CCaptureWorkers& operator=(const CCaptureWorkers&) = delete;
+
+  void Give(std::unique_ptr<CaptureJob> job) {
+    const std::lock_guard<std::mutex> guard(m_lock);
+    if (!job->done) m_waiting.push_back(job.get());
+    m_given.push_back(std::move(job));
+    m_wake.notify_one();
+  }
+  [[nodiscard]] size_t Given() const { return m_given.size(); }
+
+  // The earliest job given and not yet handed back, once it is done; blocks until then.
+  [[nodiscard]] std::unique_ptr<CaptureJob> Next() {
+    std::unique_lock<std::mutex> lock(m_lock);
+    m_finished.wait(lock, [this] { return m_given.front()->done; });
+    std::unique_ptr<CaptureJob> job = std::move(m_given.front());
+    m_given.pop_front();
+    return job;
+  }
+
+ private:
+  // Each worker's loop, on its own thread.
+  void Work() {
+    CImpulseAnalysis analysis;
+    CImpulseAnalysis timing;
+    std::unique_lock<std::mutex> lock(m_lock);
+    for (;;) {
+      m_wake.wait(lock, [this] { return m_stopping || !m_waiting.empty(); });
+      if (m_stopping) return;
+      CaptureJob* job = m_waiting.front();
+      m_waiting.pop_front();
+      lock.unlock();
+      try {
+        AnalyseJob(*job, m_gateMs, analysis, timing);
+      } catch (...) {
+        job->error = std::current_exception();
       }
-      imported.trace = std::move(trace).Value();
-      imported.ok = true;
-      return imported;
+      lock.lock();
+      job->done = true;
+      m_finished.notify_all();
     }
   }
-  imported.failure = path + ": " + Reason(result, why);
-  return imported;
+
+  const double m_gateMs;
+  std::mutex m_lock;
+  std::condition_variable m_wake;                   // a job to analyse, or the end
+  std::condition_variable m_finished;               // a job done
+  std::deque<std::unique_ptr<CaptureJob>> m_given;  // in order; handed back from the front
+  std::deque<CaptureJob*> m_waiting;                // given, to be analysed, in order
+  bool m_stopping = false;
+  std::vector<std::thread> m_threads;
+};
+
+// Two workers where the machine has two cores: each capture's analysis is independent.
+size_t WorkerCount(size_t captures) {
+  const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  return std::min({captures, cores, kWorkers});
 }
 
 }  // namespace
@@ -106,15 +235,28 @@ ImportedCapture AnalyseOne(CQuorvelCore& core, const std::string& path, double g
 std::vector<ImportedCapture> AnalyseCaptures(CQuorvelCore& core,
                                              const std::vector<std::string>& paths, double gateMs,
                                              const ImportProgress& progress) {
+  const size_t total = paths.size();
   std::vector<ImportedCapture> imported;
-  imported.reserve(paths.size());
-  // one analysis for all: it keeps its transforms' plans and buffers from one capture to the next
-  CImpulseAnalysis analysis;
-  for (const std::string& path : paths) {
-    if (progress && !progress(imported.size(), paths.size())) return imported;
-    imported.push_back(AnalyseOne(core, path, gateMs, analysis));
+  imported.reserve(total);
+  {
+    const size_t workers = WorkerCount(total);
+    CCaptureWorkers pool(workers, gateMs);
+    while (imported.size() < total) {
+      if (progress && !progress(imported.size(), total)) return imported;
+      // the files are read one ahead of the workers, so that none of them waits for one
+      while (imported.size() + pool.Given() < total && pool.Given() <= workers) {
+        pool.Give(ReadJob(core, paths[imported.size() + pool.Given()], gateMs));
+      }
+      std::unique_ptr<CaptureJob> job = pool.Next();
+      if (job->error) std::rethrow_exception(job->error);
+      job->messages.ShowIn(core.Messages());
+      if (!job->imported.ok && job->imported.failure.empty()) {
+        job->imported.failure = job->imported.path + ": " + Reason(job->result, job->why);
+      }
+      imported.push_back(std::move(job->imported));
+    }
   }
-  if (progress) progress(imported.size(), paths.size());
+  if (progress) progress(total, total);
   return imported;
 }
 

@@ -1,7 +1,10 @@
 #pragma once
 // "Add Captures...": the impulse-response analysis of capture files, each as quorvel-cli's
 // `response` analyses it (no replay in real time), into the workbench's traces. A file that
-// cannot be analysed is named and the others go on. Main thread, no measurement running.
+// cannot be analysed is named and the others go on. Called on the main thread, no measurement
+// running: the files are read there, one after another, and analysed on up to two worker
+// threads of its own (each capture's analysis is independent of the others'), which are joined
+// before it returns.
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -21,12 +24,13 @@ struct ImportedCapture {
   std::vector<std::string> warnings;  // the replay's verdict on a recording it still takes
 };
 
-// Called before each file (done files so far, of total) and once at the end; returning false
-// stops before the next file (the files done so far stay done).
+// Called on the calling thread before each file (done files so far, of total) and once at the
+// end; returning false stops before the next file (the files done so far stay done; an analysis
+// already begun is let finish and dropped).
 using ImportProgress = std::function<bool(size_t done, size_t total)>;
 
-// Analyses the files in order at the gate (0: none). The core's engine holds the last file's
-// samples afterwards, as after Load Audio File.
+// Analyses the files at the gate (0: none); the results and each file's messages (through the
+// core's) come in the files' order. The core's engine is not touched.
 [[nodiscard]] std::vector<ImportedCapture> AnalyseCaptures(CQuorvelCore& core,
                                                            const std::vector<std::string>& paths,
                                                            double gateMs,

@@ -225,6 +225,38 @@ TEST(ImpulseAnalysis, RefusesNoiseAndBadRanges) {
             ResponseStatus::kRangeRefused);
 }
 
+// One object analyses recordings of several ranges in turn, at other latencies and one cut
+// shorter (its division by a reference cut alike), over more ranges than it keeps signals for,
+// and answers each exactly as a new object does.
+TEST(ImpulseAnalysis, OneObjectForManyRangesAnswersAsNewOnes) {
+  const struct {
+    double fmin, fmax;
+    int latency;
+    size_t cut;  // samples cut off the recording's end
+  } takes[] = {{20, 20000, 240, 0}, {20, 20000, 1200, 0}, {20, 20000, 240, 400},
+               {100, 5000, 240, 0}, {50, 16000, 240, 0},  {200, 10000, 240, 0},
+               {20, 20000, 600, 0}, {50, 16000, 900, 0},  {50, 10000, 240, 0}};
+  const Chain chain{.model = true};
+  CImpulseAnalysis reused;
+  for (const auto& take : takes) {
+    std::vector<int16_t> recording = chain.Record(take.fmin, take.fmax, take.latency);
+    recording.resize(recording.size() - take.cut);
+    CImpulseAnalysis fresh;
+    ASSERT_EQ(fresh.Analyze(recording.data(), recording.size(), take.fmin, take.fmax),
+              ResponseStatus::kOk);
+    ASSERT_EQ(reused.Analyze(recording.data(), recording.size(), take.fmin, take.fmax),
+              ResponseStatus::kOk);
+    EXPECT_EQ(reused.PeakPosition(), fresh.PeakPosition()) << take.fmin << " " << take.cut;
+    for (double f = take.fmin; f <= take.fmax; f *= 1.05) {
+      EXPECT_EQ(reused.ResponseAt(f).levelDb, fresh.ResponseAt(f).levelDb) << f;
+      EXPECT_EQ(reused.ResponseAt(f).phaseDeg, fresh.ResponseAt(f).phaseDeg) << f;
+      if (2 * f <= take.fmax) {
+        EXPECT_EQ(reused.HarmonicDb(2, f), fresh.HarmonicDb(2, f)) << f;
+      }
+    }
+  }
+}
+
 }  // namespace
 
 }  // namespace quorvel

@@ -47,9 +47,8 @@ double LevelNear1k(const Trace& trace) {
 
 TEST(WorkbenchImport, AnalysesEachFileAndNamesTheOnesItCannot) {
   wavetest::ScratchFolder dir;
-  const std::vector<std::string> paths = {Capture(dir, "one.wav", 1), dir.File("missing.wav"),
-                                          Capture(dir, "silent.wav", 0),
-                                          Capture(dir, "two.wav", 2)};
+  const std::vector<std::string> paths = {Capture(dir, "one.wav", 1), Capture(dir, "silent.wav", 0),
+                                          dir.File("missing.wav"), Capture(dir, "two.wav", 2)};
   SimulatedCore core;
   std::vector<size_t> reported;
   const std::vector<ImportedCapture> imported =
@@ -65,9 +64,26 @@ TEST(WorkbenchImport, AnalysesEachFileAndNamesTheOnesItCannot) {
     EXPECT_FALSE(imported[bad].ok);
     EXPECT_EQ(imported[bad].failure.rfind(paths[bad] + ": ", 0), 0u) << imported[bad].failure;
   }
+  // each file's messages in the files' order: the silent one's verdict, then the missing one's
+  // reading, though that was read while the silent one was analysed
+  const std::vector<std::string> shown = core.messages.Messages();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0].find("missing.wav"), std::string::npos) << shown[0];
+  EXPECT_NE(shown[1].find("missing.wav"), std::string::npos) << shown[1];
   EXPECT_EQ(imported[0].trace.name, "one");
   // Half the samples: 20 log10(2) dB less.
   EXPECT_NEAR(LevelNear1k(imported[0].trace) - LevelNear1k(imported[3].trace), 6.0206, 0.05);
+}
+
+TEST(WorkbenchImport, StopsBeforeTheNextFileWhenTheProgressSaysSo) {
+  wavetest::ScratchFolder dir;
+  const std::vector<std::string> paths = {Capture(dir, "a.wav", 1), Capture(dir, "b.wav", 2),
+                                          Capture(dir, "c.wav", 3), Capture(dir, "d.wav", 4)};
+  SimulatedCore core;
+  const std::vector<ImportedCapture> imported =
+      AnalyseCaptures(*core.core, paths, 0.0, [](size_t done, size_t) { return done < 2; });
+  ASSERT_EQ(imported.size(), 2u);
+  EXPECT_EQ(imported[1].trace.name, "b");
 }
 
 }  // namespace
