@@ -40,7 +40,6 @@ bool StartRoom(CPipeWireTestServer* server, const std::string& eq, bool* missing
   return true;
 }
 
-// The live curve's levels of a measurement's CSV file, 1001 of them from 20 Hz to 20 kHz.
 std::vector<double> CurveLevels(const std::string& path) {
   std::vector<double> levels;
   for (const auto& row : NumberRows(path)) {
