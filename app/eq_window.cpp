@@ -19,6 +19,8 @@
 #include "control/quorvel_core.h"
 #include "control/through_eq.h"
 #include "control/workbench/workbench_import.h"
+#include "control/workbench/workbench_session.h"
+#include "eq/eq_writers.h"
 
 namespace quorvel {
 
@@ -95,6 +97,14 @@ void CEqWindow::SetMeasureThrough(MeasureThroughEq measure) {
   SyncControls();
 }
 
+void CEqWindow::SetWorkbench(CWorkbenchSession* session, EqWorkbenchSource source,
+                             std::function<void()> changed) {
+  m_workbench = session;
+  m_source = std::move(source);
+  m_workbenchChanged = std::move(changed);
+  SyncControls();
+}
+
 void CEqWindow::CreateControls() {
   const EqFitOptions defaults;
   m_target = new QComboBox;
@@ -163,11 +173,14 @@ void CEqWindow::CreateControls() {
   m_export = new QPushButton("Export...");
   m_install = new QPushButton("Install for PipeWire...");
   m_measure = new QPushButton("Measure through the equaliser");
+  m_addPrediction = new QPushButton("Add to Measurements");
+  m_addPrediction->setToolTip("The prediction joins the Measurements window's list");
   auto* close = new QPushButton("Close");
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(m_format);
   buttons->addWidget(m_export);
   buttons->addWidget(m_install);
+  buttons->addWidget(m_addPrediction);
   buttons->addWidget(m_measure);
   buttons->addStretch(1);
   buttons->addWidget(close);
@@ -193,6 +206,8 @@ void CEqWindow::CreateControls() {
   connect(m_install, &QPushButton::clicked, this,
           [this] { static_cast<void>(Install(PipeWireDropInFolder())); });
   connect(m_measure, &QPushButton::clicked, this, [this] { MeasureThrough(); });
+  connect(m_addPrediction, &QPushButton::clicked, this,
+          [this] { static_cast<void>(AddPrediction()); });
   connect(close, &QPushButton::clicked, this, &QWidget::close);
   SyncControls();
 }
@@ -209,6 +224,7 @@ void CEqWindow::SyncControls() {
   m_export->setEnabled(made);
   m_install->setEnabled(made);
   m_measure->setEnabled(made && m_measureThrough != nullptr);
+  m_addPrediction->setEnabled(made && m_workbench != nullptr);
 }
 
 EqDesignSettings CEqWindow::Settings() const {
@@ -277,14 +293,33 @@ bool CEqWindow::Install(const std::string& folder) {
   return installed;
 }
 
+bool CEqWindow::AddPrediction() {
+  if (m_workbench == nullptr || !m_design.error.empty()) return false;
+  const std::string equaliser = ApoText(m_design.fit.filterSet);
+  if (equaliser == m_predictionAdded &&
+      HasTraceId(m_workbench->List().Document(), m_predictionId)) {
+    return true;
+  }
+  std::string words;
+  const bool added = AddEqPrediction(*m_workbench, &m_source, m_design.fit.filterSet, m_design.name,
+                                     &m_predictionId, &words);
+  if (!m_predictionId.empty()) m_predictionAdded = equaliser;
+  if (m_workbenchChanged) m_workbenchChanged();
+  if (!added)
+    m_messages.ShowMessage("The prediction could not join the Measurements:\n" + words, kTitle);
+  return added;
+}
+
 void CEqWindow::MeasureThrough() {
   if (m_measureThrough == nullptr || !m_design.error.empty()) return;
+  if (m_workbench != nullptr) static_cast<void>(AddPrediction());
   if (!m_measureThrough(m_design.fit.filterSet, ThroughEqName(m_design.name))) {
     m_messages.ShowMessage("A measurement or a replay runs: wait for its end, or stop it", kTitle);
   }
 }
 
-void OpenEqualiserWindow(CQuorvelCore& core, bool busy, QWidget* parent, MeasureThroughEq measure) {
+void OpenEqualiserWindow(CQuorvelCore& core, bool busy, QWidget* parent, MeasureThroughEq measure,
+                         std::function<void()> changed) {
   if (busy) {
     core.Messages().ShowMessage("A measurement or a replay runs: wait for its end, or stop it",
                                 CEqWindow::kTitle);
@@ -296,6 +331,7 @@ void OpenEqualiserWindow(CQuorvelCore& core, bool busy, QWidget* parent, Measure
   if (window == nullptr) return;
   window->setAttribute(Qt::WA_DeleteOnClose);
   window->SetMeasureThrough(std::move(measure));
+  window->SetWorkbench(&core.Workbench(), {"", path}, std::move(changed));
   window->show();
 }
 

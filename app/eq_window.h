@@ -5,6 +5,7 @@
 #include <string>
 
 #include "control/eq_design.h"
+#include "control/eq_workbench.h"
 #include "graph/eq_plot.h"
 #include "measurement/trace.h"
 
@@ -19,6 +20,7 @@ class QSpinBox;
 namespace quorvel {
 
 class CQuorvelCore;
+class CWorkbenchSession;
 class IUserMessages;
 
 // The equaliser's plot (graph/eq_plot.h) over the whole widget: the measured level, the
@@ -62,6 +64,10 @@ class CEqWindow : public QWidget {
 
   // What "Measure through the equaliser" does; without it the button is greyed.
   void SetMeasureThrough(MeasureThroughEq measure);
+  // The workbench the prediction joins, where the window's trace stands in it, and what to
+  // call when its list changed; without it "Add to Measurements" is greyed.
+  void SetWorkbench(CWorkbenchSession* session, EqWorkbenchSource source,
+                    std::function<void()> changed);
 
   // The controls' settings, then the fit shown. True when there is an equaliser.
   bool Fit();
@@ -70,6 +76,9 @@ class CEqWindow : public QWidget {
   // Install for PipeWire into `folder` (the user's PipeWire configuration by default), after
   // the question. True when installed.
   bool Install(const std::string& folder);
+  // The prediction of the equaliser shown joins the workbench (once for each equaliser). True
+  // when it is in the list.
+  bool AddPrediction();
 
   const EqDesign& Design() const { return m_design; }
   EqDesignSettings Settings() const;
@@ -82,6 +91,7 @@ class CEqWindow : public QWidget {
   QPushButton* FitButton() const { return m_fit; }
   QPushButton* InstallButton() const { return m_install; }
   QPushButton* MeasureButton() const { return m_measure; }
+  QPushButton* AddPredictionButton() const { return m_addPrediction; }
   QLabel* Summary() const { return m_summary; }
   QPlainTextEdit* FilterText() const { return m_filterText; }
 
@@ -93,6 +103,11 @@ class CEqWindow : public QWidget {
   Trace m_trace;
   IUserMessages& m_messages;
   MeasureThroughEq m_measureThrough;
+  CWorkbenchSession* m_workbench = nullptr;
+  EqWorkbenchSource m_source;
+  std::function<void()> m_workbenchChanged;
+  std::string m_predictionAdded;  // the equaliser whose prediction joined last, as APO's text
+  std::string m_predictionId;     // its id in the list
   EqDesign m_design;
   CEqPlotView* m_plot = nullptr;
   QComboBox* m_target = nullptr;
@@ -113,11 +128,13 @@ class CEqWindow : public QWidget {
   QPushButton* m_export = nullptr;
   QPushButton* m_install = nullptr;
   QPushButton* m_measure = nullptr;
+  QPushButton* m_addPrediction = nullptr;
 };
 
 // The main window's "Equaliser...": unless a run is `busy`, a capture file chosen, analysed and
 // opened in an equaliser window that measures through its filters by `measure` (the main
-// window's devices).
-void OpenEqualiserWindow(CQuorvelCore& core, bool busy, QWidget* parent, MeasureThroughEq measure);
+// window's devices); its prediction joins the core's workbench, after which `changed` is called.
+void OpenEqualiserWindow(CQuorvelCore& core, bool busy, QWidget* parent, MeasureThroughEq measure,
+                         std::function<void()> changed);
 
 }  // namespace quorvel

@@ -376,9 +376,9 @@ void CQuorvelDlg::WakeTimers() {
   if (!m_meterTimer.isActive()) m_meterTimer.start();
 }
 
-bool CQuorvelDlg::StartThroughEq(const EqFilterSet& set) {
+bool CQuorvelDlg::StartThroughEq(const EqFilterSet& set, const std::string& name) {
   WakeTimers();
-  const bool started = m_control.StartThroughEq(set);
+  const bool started = m_control.StartThroughEq(set, name);
   WakeTimers();
   return started;
 }
@@ -508,8 +508,9 @@ void CQuorvelDlg::ShowWorkbenchWindow() {
     m_workbenchWindow = new CWorkbenchWindow(m_core.Workbench(), m_core, this, m_windowMessages);
     m_workbenchWindow->SetOnShownChanged([this] { m_control.ShowWorkbenchTraces(); });
     m_workbenchWindow->SetPolarSeriesOpener([this] { ShowPolarSeries(); });
-    m_workbenchWindow->SetEqualiserMeasure(
-        [this](const EqFilterSet& set, const std::string&) { return StartThroughEq(set); });
+    m_workbenchWindow->SetEqualiserMeasure([this](const EqFilterSet& set, const std::string& name) {
+      return StartThroughEq(set, name);
+    });
   }
   m_workbenchWindow->ShowBeside();
 }
@@ -526,7 +527,12 @@ QMenu* CQuorvelDlg::CreateWindowMenu() {
   menu->addAction("Equaliser...", this, [this] {
     OpenEqualiserWindow(
         m_core, m_control.Capturing() || m_control.Replaying(), this,
-        [this](const EqFilterSet& set, const std::string&) { return StartThroughEq(set); });
+        [this](const EqFilterSet& set, const std::string& name) {
+          return StartThroughEq(set, name);
+        },
+        [this] {
+          if (m_workbenchWindow) m_workbenchWindow->Refresh();
+        });
   });
   menu->addAction(kAboutEntry, this, [this] { ShowAbout(); });
   return menu;

@@ -73,7 +73,7 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
 
   CCaptureControl& Control() { return m_control; }
   // A measurement as the start button makes it, its sweep played through `set`.
-  bool StartThroughEq(const EqFilterSet& set);
+  bool StartThroughEq(const EqFilterSet& set, const std::string& name);
   // The controls, for the tests.
   CColourButton* StartButton() const { return m_btnCapture; }
   CColourButton* InputButton() const { return m_btnInput; }

@@ -592,14 +592,17 @@ void CWorkbenchWindow::SetPolarSeriesOpener(std::function<void()> open) {
 }
 
 void CWorkbenchWindow::OpenEqualiser(const MeasureThroughEq& measure) {
-  const std::vector<Trace> selected = SelectedTraces(false);
-  if (selected.empty()) {
+  const std::vector<int> rows = SelectedRows();
+  const auto first =
+      std::find_if(rows.begin(), rows.end(), [this](int row) { return m_built[row].ok; });
+  if (first == rows.end()) {
     Report("Select the trace to make an equaliser for.");
     return;
   }
-  auto* window = new CEqWindow(selected.front(), Messages(), this);
+  auto* window = new CEqWindow(m_built[*first].raw, Messages(), this);
   window->setAttribute(Qt::WA_DeleteOnClose);
   if (measure) window->SetMeasureThrough(measure);
+  window->SetWorkbench(&m_session, {m_built[*first].id, ""}, [this] { Refresh(); });
   window->show();
 }
 

@@ -159,6 +159,8 @@ bool CAtomicFile::Start(const std::string& path, bool openStream) {
                (realpath(folder.c_str(), realFolder) != nullptr &&
                 (IsUnder(realFolder, "/dev") || IsUnder(realFolder, "/proc")));
   if (m_streamed) {
+    // nothing is created there: a name that is not there now cannot be written
+    if (!exists) return Fail(ENOENT);
     if (!openStream) return true;
     // Opened without waiting: a named pipe that no program reads is refused rather than
     // blocking the command until one does.

@@ -215,9 +215,10 @@ void CCaptureControl::OnInputButton() {
 
 // ---- capture ----
 
-bool CCaptureControl::StartThroughEq(const EqFilterSet& set) {
+bool CCaptureControl::StartThroughEq(const EqFilterSet& set, const std::string& name) {
   if (Capturing() || m_replaying) return false;
   m_throughEq = set;
+  m_throughEqName = name;
   OnCaptureButton();
   m_throughEq.reset();
   return Capturing();
@@ -256,6 +257,7 @@ void CCaptureControl::OnCaptureButton() {
   bool started = false;
   if (CurrentRequest(&request)) {
     request.throughEq = m_throughEq;
+    m_runName = m_throughEq ? m_throughEqName : std::string();
     m_pointsSeen = m_graph.m_pointsAdded.load(std::memory_order_acquire);
     started = m_sequence.Start(request);
   }
@@ -440,6 +442,8 @@ void CCaptureControl::KeepFinishedRun() {
   } else {
     return;  // samples replayed from no file
   }
+  if (kept && !m_runName.empty()) kept = workbench.List().Rename(id, m_runName, &words);
+  m_runName.clear();
   if (!kept) m_messages.ShowMessage(WithWords(kMsgNotKept, words));
   if (!id.empty()) {
     m_liveEntryId = id;  // the graph's own curve: not drawn behind itself

@@ -118,8 +118,9 @@ class CCaptureControl {
   // until the samples have run out. False (after a message) when the playback cannot start.
   bool StartReplay();
   // Start a measurement as the start button does, its sweep played through `set`
-  // (control/through_eq.h). False when a measurement or a replay runs already.
-  bool StartThroughEq(const EqFilterSet& set);
+  // (control/through_eq.h); the workbench keeps it named `name` ("NAME + EQ"). False when a
+  // measurement or a replay runs already.
+  bool StartThroughEq(const EqFilterSet& set, const std::string& name);
   // The range fields' arrows.
   void OnFminSpin(bool up) { m_range.OnFminSpin(up); }
   void OnFmaxSpin(bool up) { m_range.OnFmaxSpin(up); }
@@ -204,6 +205,8 @@ class CCaptureControl {
   bool m_replaying = false;
   bool m_replayCurveEnded = false;          // the replay's curve is complete: calibration went off
   std::optional<EqFilterSet> m_throughEq;   // of the measurement being started
+  std::string m_throughEqName;              // its name in the workbench
+  std::string m_runName;                    // the running measurement's, when it has one
   bool m_inputClosedDuringCapture = false;  // the user closed the input of a running capture
   std::string m_waitShown;                  // the wait the graph caption names, empty for none
   std::string m_captionBeforeWait;          // the caption the wait replaced

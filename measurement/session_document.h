@@ -53,6 +53,7 @@ enum class DerivedKind {
   kAveragePower,   // RMS of the magnitudes
   kAverageVector,  // complex mean, after time alignment when `align` is set
   kDifference,     // sources[0] - sources[1]
+  kEqualised,      // sources[0] played through `equaliser`: the prediction of an equaliser
 };
 
 // A trace computed from others, kept as its recipe: the workbench computes it again on opening.
@@ -61,9 +62,12 @@ struct DerivedTrace {
   DerivedKind kind = DerivedKind::kAverageDb;
   bool align = true;  // for the vector average: align the sources in time first
   // By id: measurements, or derived traces listed before this one (so no recipe loops). Two or
-  // more for an average; exactly A then B for a difference.
+  // more for an average; exactly A then B for a difference; one for an equalised trace.
   std::vector<std::string> sources;
   TraceLook look;
+  // For an equalised trace: its preamp and filters as Equalizer APO's text, kept in the recipe
+  // itself (the values as rounded and written), so the session holds all it needs.
+  std::string equaliser{};
   friend bool operator==(const DerivedTrace&, const DerivedTrace&) = default;
 };
 

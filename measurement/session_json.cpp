@@ -40,6 +40,7 @@ Json Derived(const DerivedTrace& trace) {
   object["kind"] = DerivedKindName(trace.kind);
   if (trace.kind == DerivedKind::kAverageVector) object["align"] = trace.align;
   object["sources"] = trace.sources;
+  if (trace.kind == DerivedKind::kEqualised) object["equaliser"] = trace.equaliser;
   PutLook(trace.look, &object);
   return object;
 }

@@ -15,7 +15,8 @@ struct KindName {
 constexpr KindName kKindNames[] = {{DerivedKind::kAverageDb, "average_db"},
                                    {DerivedKind::kAveragePower, "average_power"},
                                    {DerivedKind::kAverageVector, "average_vector"},
-                                   {DerivedKind::kDifference, "difference"}};
+                                   {DerivedKind::kDifference, "difference"},
+                                   {DerivedKind::kEqualised, "equalised"}};
 
 // The length of the well-formed UTF-8 sequence at text[at], 0 when none starts there.
 size_t SequenceAt(const std::string& text, size_t at) {

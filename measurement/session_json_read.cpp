@@ -43,6 +43,8 @@ const char* DefaultDerivedName(DerivedKind kind) {
       return "Power average";
     case DerivedKind::kAverageVector:
       return "Vector average";
+    case DerivedKind::kEqualised:
+      return "Equalised";
     case DerivedKind::kDifference:
       break;
   }
@@ -300,10 +302,17 @@ bool CSessionReader::ReadSources(const Json& item, const std::string& where, Der
     }
     trace->sources.push_back(id);
   }
-  const bool difference = trace->kind == DerivedKind::kDifference;
-  if (difference ? trace->sources.size() != 2 : trace->sources.size() < 2) {
-    Lost(where + " has " + std::to_string(trace->sources.size()) + " sources where " +
-         (difference ? "a difference takes 2" : "an average takes 2 or more") + "; left out");
+  const size_t count = trace->sources.size();
+  const char* takes = nullptr;
+  if (trace->kind == DerivedKind::kDifference) {
+    if (count != 2) takes = "a difference takes 2";
+  } else if (trace->kind == DerivedKind::kEqualised) {
+    if (count != 1) takes = "an equalised trace takes 1";
+  } else if (count < 2) {
+    takes = "an average takes 2 or more";
+  }
+  if (takes != nullptr) {
+    Lost(where + " has " + std::to_string(count) + " sources where " + takes + "; left out");
     return false;
   }
   return true;
@@ -329,6 +338,15 @@ void CSessionReader::ReadDerived(const Json& list) {
       continue;
     }
     if (!ReadSources(item, where, &trace)) continue;
+    if (trace.kind == DerivedKind::kEqualised) {
+      const auto equaliser = item.find("equaliser");
+      if (equaliser == item.end() || !equaliser->is_string() ||
+          equaliser->get_ref<const std::string&>().empty()) {
+        Lost(where + " holds no equaliser; left out");
+        continue;
+      }
+      trace.equaliser = equaliser->get<std::string>();
+    }
     CFields fields(item, where, *this);
     if (trace.kind == DerivedKind::kAverageVector) fields.Flag("align", &trace.align);
     trace.look.name = DefaultDerivedName(trace.kind);

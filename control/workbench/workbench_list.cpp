@@ -187,6 +187,22 @@ bool CWorkbenchList::AddDerived(DerivedKind kind, const std::vector<std::string>
   return Write(failureWords);
 }
 
+bool CWorkbenchList::AddEqualised(const std::string& source, const std::string& equaliser,
+                                  const std::string& name, std::string* id,
+                                  std::string* failureWords) {
+  if (!HasTraceId(m_document, source)) return Unknown(source, failureWords);
+  DerivedTrace derived;
+  derived.id = NextTraceId(m_document, 'd');
+  derived.kind = DerivedKind::kEqualised;
+  derived.sources = {source};
+  derived.equaliser = equaliser;
+  derived.look.name = name;
+  derived.look.colour = NextColour();
+  *id = derived.id;
+  m_document.derived.push_back(std::move(derived));
+  return Write(failureWords);
+}
+
 bool CWorkbenchList::SetView(const SessionView& view, std::string* failureWords) {
   m_document.view = view;
   return Write(failureWords);

@@ -51,6 +51,11 @@ class CWorkbenchList {
   [[nodiscard]] bool AddDerived(DerivedKind kind, const std::vector<std::string>& sources,
                                 const std::string& name, std::string* id,
                                 std::string* failureWords);
+  // The equalised trace of one source (its prediction through the equaliser given as
+  // Equalizer APO's text) at the end of the list; its id in *id.
+  [[nodiscard]] bool AddEqualised(const std::string& source, const std::string& equaliser,
+                                  const std::string& name, std::string* id,
+                                  std::string* failureWords);
   [[nodiscard]] bool SetView(const SessionView& view, std::string* failureWords);
 
  private:

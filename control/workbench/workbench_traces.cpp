@@ -3,6 +3,8 @@
 #include <optional>
 #include <utility>
 
+#include "eq/eq_apo_reader.h"
+#include "eq/eq_prediction.h"
 #include "measurement/trace_average.h"
 #include "measurement/trace_difference.h"
 #include "measurement/trace_offset.h"
@@ -159,6 +161,13 @@ OrMessage<Trace> ComputeDerived(const DerivedTrace& recipe, const std::vector<Tr
   if (recipe.kind == DerivedKind::kDifference) {
     if (sources.size() != 2) return Refusal{"a difference takes two traces"};
     return DifferenceOfTraces(sources[0], sources[1], DifferenceOptions{});
+  }
+  if (recipe.kind == DerivedKind::kEqualised) {
+    EqFilterSet set;
+    std::string error;
+    if (sources.size() != 1) return Refusal{"an equalised trace takes one trace"};
+    if (!ReadApoText(recipe.equaliser, &set, &error)) return Refusal{"its equaliser: " + error};
+    return PredictedTrace(sources[0], set);
   }
   AverageWay way = AverageWay::kDbMean;
   if (recipe.kind == DerivedKind::kAveragePower) way = AverageWay::kPowerMean;

@@ -58,7 +58,8 @@ class CWorkbenchTraces {
 };
 
 // The recipe of a derived trace computed from its sources (each with its offset, unsmoothed):
-// an average of two or more, or the difference of the first and the second.
+// an average of two or more, the difference of the first and the second, or one through an
+// equaliser.
 [[nodiscard]] OrMessage<Trace> ComputeDerived(const DerivedTrace& recipe,
                                               const std::vector<Trace>& sources);
 

@@ -6,10 +6,15 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTableWidget>
 #include <fstream>
 
+#include "app/colour_button.h"
+#include "app/workbench_window.h"
 #include "control/eq_install.h"
+#include "control/through_eq.h"
 #include "eq/eq_writers.h"
+#include "graph/plot_trace.h"
 #include "response/response_export.h"
 #include "tests/app/gui_test_support.h"
 
@@ -30,7 +35,7 @@ class EqWindowTest : public GuiTest {
   }
 };
 
-TEST_F(EqWindowTest, FitsExportsInstallsAndMeasuresThrough) {
+TEST_F(EqWindowTest, FitsExportsAndInstallsAskingFirst) {
   OpenWindow();
   CEqWindow window(Room(), m_messages, nullptr);
   window.show();
@@ -41,12 +46,6 @@ TEST_F(EqWindowTest, FitsExportsInstallsAndMeasuresThrough) {
   Click(window.FitButton());
   EXPECT_EQ(window.FilterText()->toPlainText().toStdString(),
             ApoText(window.Design().fit.filterSet));
-
-  window.SetMeasureThrough(
-      [&](const EqFilterSet& set, const std::string&) { return Dialog().StartThroughEq(set); });
-  Click(window.MeasureButton());
-  ASSERT_TRUE(ProcessUntil([&] { return !Dialog().Control().Capturing(); })) << m_messages.All();
-  EXPECT_TRUE(m_core->Sequence().LastMeasurement().has_value()) << m_messages.All();
 
   const std::string apo = (m_folder / "den.txt").string();
   m_messages.ChooseNext(apo);
@@ -62,6 +61,43 @@ TEST_F(EqWindowTest, FitsExportsInstallsAndMeasuresThrough) {
   ASSERT_TRUE(window.Install(folder));
   EXPECT_EQ(CheckDropInPlace(folder + "/quorvel-eq-den.conf"), DropInPlace::kOurs);
   EXPECT_NE(m_messages.All().find(kPipeWireRestartCommand), std::string::npos);
+}
+
+TEST_F(EqWindowTest, ItsPredictionAndItsMeasurementThroughTheEqualiserJoinTheWorkbench) {
+  OpenWindow();
+  Click(Dialog().StartButton());
+  ASSERT_TRUE(ProcessUntil([&] { return !Dialog().Control().Capturing(); })) << m_messages.All();
+  Click(Dialog().WorkbenchButton());
+  CWorkbenchWindow* workbench = Dialog().WorkbenchWindow();
+  ASSERT_TRUE(workbench != nullptr);
+  const std::string name = workbench->Traces()[0].look.name;
+  workbench->SelectRows({0});
+  for (QPushButton* button : workbench->findChildren<QPushButton*>()) {
+    if (button->text() == "Equaliser...") Click(button);
+  }
+  auto* window = workbench->findChild<CEqWindow*>();
+  ASSERT_TRUE(window != nullptr) << m_messages.All();
+  Click(window->MeasureButton());
+  ASSERT_TRUE(ProcessUntil([&] { return !Dialog().Control().Capturing(); })) << m_messages.All();
+  ASSERT_TRUE(ProcessUntil([&] { return workbench->List()->rowCount() == 3; })) << m_messages.All();
+
+  // the measurement through the equaliser, then the prediction (derived traces come last)
+  const std::vector<WorkbenchTrace>& traces = workbench->Traces();
+  EXPECT_EQ(traces[1].look.name, ThroughEqName(name));
+  EXPECT_EQ(traces[2].look.name, EqPredictionName(name));
+  ASSERT_TRUE(traces[1].ok && traces[2].ok) << traces[1].failure << traces[2].failure;
+  for (double hz = 100.0; hz <= 10000.0; hz *= 1.25) {
+    EXPECT_NEAR(ValueAtFrequency(traces[1].raw.frequenciesHz, traces[1].raw.levelsDb, hz),
+                ValueAtFrequency(traces[2].raw.frequenciesHz, traces[2].raw.levelsDb, hz), 1.0)
+        << hz << " Hz";
+  }
+  // kept in the session: the capture in its folder, the recipe with its filters as written
+  const SessionDocument& document = m_core->Workbench().List().Document();
+  ASSERT_TRUE(document.entries.size() == 2u && document.derived.size() == 1u);
+  const std::filesystem::path capture = document.entries[1].capturePath;
+  EXPECT_TRUE(std::filesystem::exists(capture) &&
+              capture.parent_path() == m_core->Workbench().List().SessionFolder());
+  EXPECT_EQ(document.derived[0].equaliser, window->FilterText()->toPlainText().toStdString());
 }
 
 }  // namespace

@@ -169,6 +169,7 @@ TEST_F(CmdEqTest, RefusesBadArgumentsAndPathsWritingNothing) {
       {"--target " + F("empty.txt"), 1, "holds no curve"},
       {"--gate -2", 2, "the gate is a length"},
       {"--csv " + F("no/folder/x.csv"), 1, "Cannot save the file to disk..."},
+      {"--csv /dev/quorvel-none.csv", 1, "/dev/quorvel-none.csv: No such file or directory"},
       {"--csv " + F("out.txt"), 2, "names the same file as"},
       {"--frd x.frd", 2, ""},
   };

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "eq/eq_apo_reader.h"
 #include "eq/eq_writers.h"
 #include "tests/audio/pulse/pipewire_test_server.h"
 #include "tests/cli/trace_command_support.h"
@@ -17,27 +18,34 @@
 namespace quorvel {
 namespace {
 
-// The room: +8 dB at 250 Hz and +6 dB at 2500 Hz, a filter-chain as the drop-in writer writes
-// one, that plays into the null sink the monitor records.
+// The room: +8 dB at 250 Hz, -6 dB at 700 Hz, +6 dB at 2500 Hz and a preamp of -20 dB, a
+// filter-chain as the drop-in writer writes one, that plays into the null sink the monitor records.
 std::string Room() {
-  const EqFilterSet room = {
-      -10.0,
-      {{EqFilterType::kPeaking, 250.0, 8.0, 2.0}, {EqFilterType::kPeaking, 2500.0, 6.0, 3.0}}};
+  const EqFilterSet room = {-20.0,
+                            {{EqFilterType::kPeaking, 250.0, 8.0, 2.0},
+                             {EqFilterType::kPeaking, 700.0, -6.0, 1.4},
+                             {EqFilterType::kPeaking, 2500.0, 6.0, 3.0}}};
   std::string text = PipeWireDropIn(room, "Test room");
   const std::string passive = "node.passive = true\n";
   return text.replace(text.find(passive), passive.size(), "target.object = \"quorvel_null\"\n");
 }
 
-// The server with the room as the default output (the equaliser plays into it), at a volume
-// of about -13 dB that keeps its peaks below full scale.
+// The server with the room as the default output (the equaliser plays into it).
 bool StartRoom(CPipeWireTestServer* server, const std::string& eq, bool* missing,
                std::string* why) {
   server->AddPipeWireDropIn("room.conf", Room());
   if (!eq.empty()) server->AddPipeWireDropIn("quorvel-eq-room.conf", eq);
   if (!server->Start(why, missing)) return false;
   server->Pactl("set-default-sink quorvel_eq.test_room");
-  server->Pactl("set-sink-volume quorvel_eq.test_room 60%");
   return true;
+}
+
+std::vector<double> CurveLevels(const std::string& path) {
+  std::vector<double> levels;
+  for (const auto& row : NumberRows(path)) {
+    if (row.size() == 3) levels.push_back(row[2]);
+  }
+  return levels;
 }
 
 // A measurement from `output` into the null sink's monitor, again after a dropout.
@@ -51,7 +59,7 @@ CliOutcome Measure(const std::string& output, const std::string& extra) {
   return run;
 }
 
-TEST(EqRoom, TheRoomMeasuredThroughItsEqualiserIsFlatWhereItsPeaksWere) {
+TEST(EqRoom, TheRoomThroughItsEqualiserIsAtThePredictedLevelAndFlatWhereItsPeaksWere) {
   const std::string dir =
       std::filesystem::temp_directory_path() / ("quorvel_eq_room_" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
@@ -64,26 +72,33 @@ TEST(EqRoom, TheRoomMeasuredThroughItsEqualiserIsFlatWhereItsPeaksWere) {
       FAIL() << why;
     }
     const CliOutcome room =
-        Measure("Quorvel EQ (Test room)", "--save " + ShellQuote(dir + "/room.wav"));
+        Measure("Quorvel EQ (Test room)", "--save " + ShellQuote(dir + "/room.wav") + " --csv " +
+                                              ShellQuote(dir + "/room.csv"));
     ASSERT_EQ(room.status, 0) << room.output;
-    const CliOutcome eq = RunCli("eq " + ShellQuote(dir + "/room.wav") + " --pipewire " +
-                                 ShellQuote(dir + "/room.conf"));
+    const CliOutcome eq =
+        RunCli("eq " + ShellQuote(dir + "/room.wav") + " --max-boost 6 --pipewire " +
+               ShellQuote(dir + "/room.conf") + " --apo " + ShellQuote(dir + "/room.txt"));
     ASSERT_EQ(eq.status, 0) << eq.output;
   }
   CPipeWireTestServer server;
   ASSERT_TRUE(StartRoom(&server, ReadTextFile(dir + "/room.conf"), &missing, &why)) << why;
   const CliOutcome run = Measure("Quorvel EQ (room)", "--csv " + ShellQuote(dir + "/through.csv"));
   ASSERT_EQ(run.status, 0) << run.output;
-  std::vector<double> through;
-  for (const auto& row : NumberRows(dir + "/through.csv")) {
-    if (row.size() == 3) through.push_back(row[2]);
-  }
-  ASSERT_EQ(through.size(), 1001u);
-  // Around the peaks (an octave either side), against the curve's median over the match range.
-  std::vector<double> match, peaks;
+  const std::vector<double> through = CurveLevels(dir + "/through.csv");
+  const std::vector<double> room = CurveLevels(dir + "/room.csv");
+  ASSERT_TRUE(through.size() == 1001u && room.size() == 1001u);
+  EqFilterSet set;
+  ASSERT_TRUE(ReadApoFile(dir + "/room.txt", &set, &why)) << why;
+  EXPECT_LT(set.preampDb, -3.0);  // the boost's: a preamp the server ignored would stand out
+  // Over the match range at the level predicted, the preamp included; around the peaks (an
+  // octave either side) flat against the curve's median.
+  std::vector<double> match, peaks, off;
   for (int k = 0; k < 1001; ++k) {
     const double hz = 20.0 * std::pow(1000.0, k / 1000.0);
-    if (hz >= 30.0 && hz <= 10000.0) match.push_back(through[k]);
+    if (hz >= 30.0 && hz <= 10000.0) {
+      match.push_back(through[k]);
+      off.push_back(through[k] - room[k] - CascadeGainDb(set.filters, hz) - set.preampDb);
+    }
     if ((hz >= 125.0 && hz <= 500.0) || (hz >= 1250.0 && hz <= 5000.0)) peaks.push_back(through[k]);
   }
   std::nth_element(match.begin(), match.begin() + match.size() / 2, match.end());
@@ -91,6 +106,8 @@ TEST(EqRoom, TheRoomMeasuredThroughItsEqualiserIsFlatWhereItsPeaksWere) {
   double power = 0.0;
   for (const double v : peaks) power += (v - level) * (v - level);
   EXPECT_LT(std::sqrt(power / static_cast<double>(peaks.size())), 1.5) << run.output;
+  const auto [low, high] = std::minmax_element(off.begin(), off.end());
+  EXPECT_TRUE(*low > -1.0 && *high < 1.0) << *low << " to " << *high << " dB";
   const std::string log = ReadTextFile(server.Folder() + "/pipewire.log");
   EXPECT_FALSE(std::regex_search(log, std::regex(R"((^|\n)\[[WE]\])"))) << log;
   std::filesystem::remove_all(dir);

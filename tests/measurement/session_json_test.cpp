@@ -35,7 +35,13 @@ SessionDocument EveryField() {
       {"d1", DerivedKind::kAverageVector, false, {"m1", "m2", "m7"}, {"vector", {}, true, "", 2}},
       {"d2", DerivedKind::kAverageDb, true, {"m1", "m2"}, {"dB", {9, 8, 7}, false, "x", 0}},
       {"d3", DerivedKind::kAveragePower, true, {"m2", "m7"}, {"power", {}, true, "", -1}},
-      {"d4", DerivedKind::kDifference, true, {"d1", "m7"}, {"A - B", {}, true, "", 0}}};
+      {"d4", DerivedKind::kDifference, true, {"d1", "m7"}, {"A - B", {}, true, "", 0}},
+      {"d5",
+       DerivedKind::kEqualised,
+       true,
+       {"m1"},
+       {"m1 + EQ", {}, true, "", 0},
+       "Preamp: -4.2 dB\nFilter 1: ON PK Fc 120.0 Hz Gain -5.3 dB Q 2.100\n"}};
   document.view = {12, 4.5, -30.5, 12, 200, 2000.5, LevelCurve::kResponse, {"m2", "d4"}, "d1"};
   return document;
 }
@@ -132,6 +138,8 @@ TEST(SessionJson, ADamagedFileOpensWhatItCanAndSaysWhatItCouldNot) {
                R"({"id":"d1","kind":"average_db","sources":["m1","d2"]},
                   {"id":"d2","kind":"difference","sources":["m1","m2"]})"),
        "derived trace 1 names \"d2\", which is neither", 2, 1, true},
+      {session(a + "," + b, R"({"id":"d1","kind":"equalised","sources":["m1"]})"),
+       "derived trace 1 holds no equaliser; left out", 2, 0, true},
       {session(a + "," + b, R"({"id":"d1","kind":"median","sources":["m1","m2"]})"),
        "derived trace 1 is of the unknown kind \"median\"; left out", 2, 0, true},
       {session(a).replace(session(a).find("\"none\""), 6, "\"1/5\""),
