@@ -9,6 +9,7 @@
 
 #include "base/preferences.h"
 #include "base/shared_state.h"
+#include "base/user_messages.h"
 #include "base/util.h"
 #include "control/capture_response.h"
 #include "control/quorvel_core.h"
@@ -116,6 +117,22 @@ std::vector<ImportedCapture> AnalyseCaptures(CQuorvelCore& core,
   }
   if (progress) progress(imported.size(), paths.size());
   return imported;
+}
+
+std::optional<Measurement> MeasureListCapture(CQuorvelCore& core, IUserMessages& messages,
+                                              const std::string& path) {
+  const CMainWindowCapture kept(core);
+  const CaptureReadContext reading = core.FileContext().Reading();
+  const CaptureReadContext ctx{reading.state, reading.wave, messages, reading.preferences,
+                               reading.charts};
+  CaptureResponseRequest request;
+  request.path = path;
+  LoadedResponseCapture loaded;
+  std::string why;
+  const CaptureResponseResult result = LoadCaptureForResponse(ctx, request, &loaded, &why);
+  if (result == CaptureResponseResult::kRangeRefused) messages.ShowMessage(why);
+  if (result != CaptureResponseResult::kOk) return std::nullopt;
+  return MeasureLoadedCapture(messages, loaded);
 }
 
 }  // namespace quorvel
