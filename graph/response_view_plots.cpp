@@ -35,10 +35,14 @@ constexpr int kCurveDivisions = 6;
 constexpr double kLeastDelayMs = -5.0;  // the group delay's scale at most from here
 constexpr double kMostDelayMs = 20.0;   // to here
 
-// A scale over low .. high in kCurveDivisions nice steps, its bottom a whole step.
+// A scale over low .. high in nice steps, at most about kCurveDivisions of them: its bottom a
+// whole step at or below low, its top the first whole step at or above high (a scale of six
+// steps over data that fills three would leave half the plot empty).
 struct CurveScale {
   double bottom = 0.0;
   double step = 1.0;
+  int divisions = kCurveDivisions;
+  [[nodiscard]] double Top() const { return bottom + divisions * step; }
 };
 CurveScale FitScale(double low, double high) {
   if (!(high > low)) {
@@ -48,9 +52,9 @@ CurveScale FitScale(double low, double high) {
   CurveScale scale;
   scale.step = NiceStep((high - low) / kCurveDivisions);
   scale.bottom = std::floor(low / scale.step) * scale.step;
-  while (scale.bottom + kCurveDivisions * scale.step < high)
-    scale.step = NiceStep(scale.step * 1.01);
-  scale.bottom = std::floor(low / scale.step) * scale.step;
+  // a step's rounding never leaves the top a hair below the data
+  scale.divisions =
+      std::max(1, static_cast<int>(std::ceil((high - scale.bottom) / scale.step - 1e-9)));
   return scale;
 }
 
@@ -280,9 +284,9 @@ void PaintGroupDelayPlot(QPainter& painter, const QRect& rect,
     }
   }
   const CurveScale scale = FitScale(low, high);
-  const double top = scale.bottom + kCurveDivisions * scale.step;
-  DrawPlotRows(painter, plot, fonts, kCurveDivisions,
-               AxisLabels(scale.bottom, scale.step, kCurveDivisions, ""), {});
+  const double top = scale.Top();
+  DrawPlotRows(painter, plot, fonts, scale.divisions,
+               AxisLabels(scale.bottom, scale.step, scale.divisions, ""), {});
   DrawFrequencyAxis(painter, plot, fonts, fmin, fmax);
   PlotUpwardText(painter, fonts.small, PlotColour(kColorPlotLabel), "ms", rect.left() + 14,
                  plot.center().y());
@@ -328,15 +332,15 @@ void PaintStepPlot(QPainter& painter, const QRect& rect, const std::vector<StepR
     high = std::max(high, row.amplitude);
   }
   const CurveScale scale = FitScale(low, high);
-  const double top = scale.bottom + kCurveDivisions * scale.step;
+  const double top = scale.Top();
   const double t0 = rows.front().timeMs;
   const double t1 = rows.back().timeMs;
   std::vector<std::string> labels;
-  for (int i = 0; i <= kCurveDivisions; ++i) {
+  for (int i = 0; i <= scale.divisions; ++i) {
     labels.push_back(FormatGeneral(
         std::round((scale.bottom + i * scale.step) / scale.step) * scale.step + 0.0, 3));
   }
-  DrawPlotRows(painter, plot, fonts, kCurveDivisions, labels, {});
+  DrawPlotRows(painter, plot, fonts, scale.divisions, labels, {});
   const auto toX = [&](double ms) { return plot.left() + (ms - t0) / (t1 - t0) * plot.width(); };
   const auto toY = [&](double a) {
     return plot.bottom() - (a - scale.bottom) / (top - scale.bottom) * plot.height();
