@@ -20,7 +20,7 @@ constexpr double kMaxMs = 1000.0;
 // deconvolution's band limit rings on as long as the response lasts (-30 dB at the top
 // frequency 5 ms after the peak, where the speaker's own sound has long gone below -80 dB), and
 // every later slice would stand there alone.
-constexpr double kTopMarginOctaves = 1.0 / 12.0;
+constexpr double kTopMarginOctaves = 1.0 / 6.0;
 
 // The slices' transform: at least four times the longest slice, so that the power between two
 // bins can be interpolated.

@@ -29,7 +29,7 @@ struct DecayOptions {
 };
 
 struct DecaySpectrum {
-  // the FRD's frequencies of the band, up to a twelfth of an octave below its top (where the
+  // the FRD's frequencies of the band, up to a sixth of an octave below its top (where the
   // sweep's band limit rings)
   std::vector<double> frequencyHz;
   std::vector<double> startMs;  // each slice's start after the peak
