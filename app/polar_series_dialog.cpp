@@ -94,6 +94,14 @@ void CPolarSeriesDialog::CreateControls() {
       m_folder->setText(QString::fromStdString(chosen));
     }
   });
+  m_reference = new QComboBox(this);
+  m_reference->addItem("None");
+  m_reference->addItem("Left input channel");
+  m_reference->addItem("Right input channel");
+  m_reference->setToolTip(
+      "The input channel that records the output looped back, if the devices have one: each "
+      "capture keeps it beside the microphone, and the series' phases are timed from it "
+      "(as quorvel-cli measure --reference)");
   m_gate = new QDoubleSpinBox(this);
   m_gate->setRange(0.5, 500.0);
   m_gate->setDecimals(1);
@@ -137,6 +145,7 @@ void CPolarSeriesDialog::CreateControls() {
   form->addRow("Angles:", m_angles);
   form->addRow("Move on:", pause);
   form->addRow("Folder:", folderRow);
+  form->addRow("Timing reference:", m_reference);
   form->addRow("Views' gate:", m_gate);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(m_start);
@@ -181,6 +190,14 @@ bool CPolarSeriesDialog::StartSeries(bool resume) {
   PolarSeriesPlan plan;
   MeasurementRequest request;
   if (!ReadPlan(&plan) || !m_request || !m_request(&request)) return false;
+  if (m_reference->currentIndex() > 0) {
+    const std::string channel = m_reference->currentIndex() == 1 ? "left" : "right";
+    std::string why;
+    if (!ReadInputChannels(nullptr, &channel, &request, &why)) {
+      m_messages.ShowMessage(why, kTitle);
+      return false;
+    }
+  }
   plan.remeasure = !resume;
   if (!resume) {
     int there = 0;
@@ -381,7 +398,7 @@ bool CPolarSeriesDialog::ShowViews() {
 void CPolarSeriesDialog::SyncButtons() {
   for (QWidget* field :
        std::initializer_list<QWidget*>{m_name, m_plane, m_angles, m_advance, m_pause, m_folder,
-                                       m_browse, m_start, m_resume, m_showViews}) {
+                                       m_browse, m_reference, m_start, m_resume, m_showViews}) {
     field->setEnabled(!m_running);
   }
   m_stop->setEnabled(m_running);

@@ -62,6 +62,7 @@ class CPolarSeriesDialog : public QDialog {
   QComboBox* PlaneBox() const { return m_plane; }
   QLineEdit* AnglesEdit() const { return m_angles; }
   QComboBox* AdvanceBox() const { return m_advance; }
+  QComboBox* ReferenceBox() const { return m_reference; }
   QSpinBox* PauseBox() const { return m_pause; }
   QLineEdit* FolderEdit() const { return m_folder; }
   QPushButton* StartButton() const { return m_start; }
@@ -106,6 +107,7 @@ class CPolarSeriesDialog : public QDialog {
   QComboBox* m_plane = nullptr;
   QLineEdit* m_angles = nullptr;
   QComboBox* m_advance = nullptr;
+  QComboBox* m_reference = nullptr;  // the input channel that carries the loopback, if any
   QSpinBox* m_pause = nullptr;
   QLineEdit* m_folder = nullptr;
   QPushButton* m_browse = nullptr;

@@ -54,8 +54,8 @@ CResponseWindow::CResponseWindow(CQuorvelCore& core, QWidget* parent,
 void CResponseWindow::CreateControls() {
   m_description = new QLabel(this);
   m_description->setToolTip(
-      "The recording analysed: the graph's caption when it was analysed, "
-      "the sweep's range and the microphone chart applied to its levels");
+      "The measurement analysed: its caption, the sweep's range, the microphone chart applied "
+      "to its levels and what its timing reference told");
 
   auto* gateLabel = new QLabel("Gate:", this);
   m_gate = new QComboBox(this);
@@ -221,7 +221,15 @@ const Spectrogram& CResponseWindow::SpectrogramMap() {
 }
 
 bool CResponseWindow::ShowAnalysis() {
-  if (!m_session.Analyse()) {
+  return ShowResult(m_session.Analyse());
+}
+
+bool CResponseWindow::ShowCapture(const std::string& capturePath) {
+  return ShowResult(m_session.AnalyseCapture(capturePath));
+}
+
+bool CResponseWindow::ShowResult(bool analysed) {
+  if (!analysed) {
     hide();
     return false;
   }

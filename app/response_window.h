@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "base/user_messages.h"
@@ -56,14 +57,14 @@ class CResponseViewPanel : public QWidget {
   std::function<void(QPainter&, const QRect&)> m_paint;
 };
 
-// The "Impulse Response and Distortion" window: a separate, resizable, non-modal window over
-// the main window's current recording. It shows the impulse response over time, the level and
-// phase over frequency and the distortion (H2, H3, THD) of the analysis, a gate selector that
-// draws them again, and the three exports; beside them, as tabs, the views a designer reads:
-// group delay (with the minimum-phase and the excess), the step response, the cumulative
-// spectral decay and the spectrogram, each exported as PNG (and the first three as CSV). Every
-// command goes to CResponseSession; its messages and the export choosers open over this window
-// (makeMessages), not over the main window.
+// The "Impulse Response and Distortion" window: a separate, resizable, non-modal view of one
+// measurement, the main window's last one or one chosen in the Measurements window. It shows the
+// impulse response over time, the level and phase over frequency and the distortion (H2, H3, THD)
+// of the analysis, a gate selector that draws them again, and the three exports; beside them, as
+// tabs, the views a designer reads: group delay (with the minimum-phase and the excess), the step
+// response, the cumulative spectral decay and the spectrogram, each exported as PNG (and the first
+// three as CSV). Every command goes to CResponseSession; its messages and the export choosers open
+// over this window (makeMessages), not over the main window.
 class CResponseWindow : public QWidget {
   Q_OBJECT
 
@@ -78,9 +79,11 @@ class CResponseWindow : public QWidget {
   CResponseWindow(CQuorvelCore& core, QWidget* parent,
                   const WindowMessagesMaker& makeMessages = nullptr);
 
-  // Analyses the current recording and shows the window (sized for its screen the first time).
-  // False after the session's message: the window is then hidden.
+  // Analyses the main window's measurement and shows the window (sized for its screen the
+  // first time). False after the session's message: the window is then hidden.
   bool ShowAnalysis();
+  // The same for a measurement of the workbench's list, read from its capture file.
+  bool ShowCapture(const std::string& capturePath);
 
   // The controls, for the tests.
   CResponseSession& Session() { return m_session; }
@@ -97,6 +100,7 @@ class CResponseWindow : public QWidget {
   QPushButton* ViewCsvButton() const { return m_viewCsv; }
 
  private:
+  bool ShowResult(bool analysed);
   void CreateControls();
   void CreateViews();
   void ApplyGate(const QString& text);

@@ -99,6 +99,7 @@ CWorkbenchWindow::CWorkbenchWindow(CWorkbenchSession& session, CQuorvelCore& cor
       m_session(session),
       m_core(core),
       m_messages(makeMessages ? makeMessages(this) : nullptr),
+      m_makeMessages(makeMessages),
       m_chooseCaptures(ChooseCaptureFiles) {
   setWindowFlag(Qt::Window);
   setWindowTitle(kTitle);
@@ -604,6 +605,28 @@ void CWorkbenchWindow::OpenEqualiser(const MeasureThroughEq& measure) {
   if (measure) window->SetMeasureThrough(measure);
   window->SetWorkbench(&m_session, {m_built[*first].id, ""}, [this] { Refresh(); });
   window->show();
+}
+
+void CWorkbenchWindow::OpenResponse() {
+  const std::vector<int> rows = SelectedRows();
+  const SessionEntry* entry = nullptr;
+  for (const SessionEntry& candidate : ListModel().Document().entries) {
+    if (!rows.empty() && candidate.id == m_built[rows.front()].id) entry = &candidate;
+  }
+  if (entry == nullptr) {
+    Report("Select the measurement to show the impulse response of.");
+    return;
+  }
+  // reading a capture takes the microphone charts the measurement corrects with
+  if (m_core.Shared().m_bCapturing.load(std::memory_order_acquire) != 0) {
+    Report("The impulse response can be shown when no measurement is running.");
+    return;
+  }
+  if (!m_responseWindow) {
+    m_responseWindow = new CResponseWindow(m_core, this, m_makeMessages);
+    m_responseWindow->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  static_cast<void>(m_responseWindow->ShowCapture(entry->capturePath));
 }
 
 }  // namespace quorvel

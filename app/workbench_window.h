@@ -3,6 +3,7 @@
 // zoomable plot of the shown ones. Every change goes to the session's list, which rewrites the
 // session folder's session.json at once; the traces drawn come from control/workbench's
 // CWorkbenchTraces. Separate, resizable, non-modal; user-interface thread.
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -41,6 +42,8 @@ class CWorkbenchWindow : public QWidget {
   static constexpr int kHeight = 700;
   static constexpr int kLeastWidth = 720;
   static constexpr int kLeastHeight = 480;
+  // The button and the list's context menu entry of the selected measurement's response window.
+  static constexpr char kResponseEntry[] = "Impulse Response...";
   // The list's columns.
   enum Column { kShownColumn, kNameColumn, kOffsetColumn, kNoteColumn, kColumnCount };
 
@@ -80,6 +83,10 @@ class CWorkbenchWindow : public QWidget {
   // The equaliser window over the first selected trace, measuring through its filters by
   // `measure` (the main window's devices).
   void OpenEqualiser(const MeasureThroughEq& measure);
+  // The "Impulse Response and Distortion" window over the first selected measurement, read
+  // from its capture (one window, shown again for each).
+  void OpenResponse();
+  CResponseWindow* ResponseWindow() const { return m_responseWindow; }
   void SetEqualiserMeasure(MeasureThroughEq measure) { m_eqMeasure = std::move(measure); }
   // Called whenever the shown traces change, for the main graph to draw them too.
   void SetOnShownChanged(std::function<void()> changed) { m_onShownChanged = std::move(changed); }
@@ -114,6 +121,8 @@ class CWorkbenchWindow : public QWidget {
   CWorkbenchSession& m_session;
   CQuorvelCore& m_core;
   std::unique_ptr<IUserMessages> m_messages;
+  WindowMessagesMaker m_makeMessages;  // for the windows it opens
+  QPointer<CResponseWindow> m_responseWindow;
   CapturesChooser m_chooseCaptures;
   std::function<void()> m_onShownChanged;
   std::function<void()> m_openPolarSeries;

@@ -40,6 +40,13 @@ void CWorkbenchWindow::CreateControls() {
       "Every measurement of the session and the traces made from them: the box shows or hides "
       "a trace; a double click edits its name or note");
   connect(m_list, &QTableWidget::itemChanged, this, &CWorkbenchWindow::OnItemChanged);
+  m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(m_list, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    auto* menu = new QMenu(m_list);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(kResponseEntry, this, [this] { OpenResponse(); });
+    menu->popup(m_list->viewport()->mapToGlobal(at));
+  });
 
   const auto button = [this](const char* text, const char* tip, auto handler) {
     auto* b = new QPushButton(text, this);
@@ -147,9 +154,14 @@ void CWorkbenchWindow::CreateControls() {
   m_polarSeries->setEnabled(false);
   auto* equaliser = button("Equaliser...", "An equaliser fitted to the first selected trace",
                            [this] { OpenEqualiser(m_eqMeasure); });
+  auto* response = button(kResponseEntry,
+                          "The impulse response, distortion and the views of one response of "
+                          "the first selected measurement",
+                          [this] { OpenResponse(); });
   auto* design = new QHBoxLayout;
   design->addWidget(m_polarSeries);
   design->addWidget(equaliser);
+  design->addWidget(response);
 
   auto* side = new QWidget(this);
   auto* sideLayout = new QVBoxLayout(side);

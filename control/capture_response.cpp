@@ -120,6 +120,8 @@ namespace {
 // Above this the input and the output cannot share one clock [ppm].
 constexpr double kLargestSharedClockDrift = 50.0;
 
+}  // namespace
+
 // A two-channel capture's response timed from its second channel, the loopback reference; the
 // reference that shows no impulse response leaves the measurement timed from its own peak.
 void TimeFromLoadedReference(const Recording& recording, CImpulseAnalysis* analysis,
@@ -143,8 +145,6 @@ void TimeFromLoadedReference(const Recording& recording, CImpulseAnalysis* analy
   const std::string drift = ClockDriftWarning(time);
   if (!drift.empty()) warnings->push_back(drift);
 }
-
-}  // namespace
 
 std::string ClockDriftWarning(const ResponseTiming& timing) {
   if (!timing.loopback || !(std::abs(timing.driftPpm) > kLargestSharedClockDrift)) return {};

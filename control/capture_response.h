@@ -91,6 +91,12 @@ struct LoadedResponseCapture {
 [[nodiscard]] bool TimeRecordingFromReference(const Recording& recording, double fmin, double fmax,
                                               ResponseTiming* timing);
 
+// A two-channel recording's response in *analysis timed from its second channel, the loopback
+// reference; a reference that shows no impulse response leaves it timed from its own peak. What
+// the reference tells (that, or a drift two devices on one clock never show) in *warnings.
+void TimeFromLoadedReference(const Recording& recording, CImpulseAnalysis* analysis,
+                             std::vector<std::string>* warnings);
+
 // The warning of a drift that two devices on one clock never show; empty below it.
 [[nodiscard]] std::string ClockDriftWarning(const ResponseTiming& timing);
 

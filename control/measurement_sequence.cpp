@@ -656,6 +656,12 @@ void CMeasurementSequence::KeepMeasurement(bool replayed,
     recording->samples.assign(samples.begin(), samples.end());
   }
   parts.recording = std::move(recording);
+  if (!m_curveChartPath.empty()) {
+    // the chart the curve was corrected with, for the analyses of this measurement
+    Result<ResolvedChart> chart =
+        ResolveChart(m_curveChartPath, m_curveChartName, parts.fmin, parts.fmax);
+    if (chart) parts.chart = std::move(*chart);
+  }
   parts.tags.comment = m_curveChartName;
   parts.caption.assign(m_shared.m_szGraphCaption,
                        strnlen(m_shared.m_szGraphCaption, sizeof m_shared.m_szGraphCaption));

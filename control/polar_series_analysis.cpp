@@ -2,6 +2,7 @@
 #include "control/polar_series_analysis.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <system_error>
 
@@ -58,6 +59,8 @@ bool AnalysePolarCaptures(CQuorvelCore& core, std::vector<SeriesCapture> capture
   series->gateMs = gateMs;
   series->referenceName = PolarFileName(captures.front().name, ".wav");
   PolarReference axis;
+  // the 0 degree capture's delay after its loopback reference [samples]; NaN without one
+  double axisDelay = NAN;
   for (const SeriesCapture& capture : captures) {
     CaptureResponseRequest request;
     request.path = capture.path;
@@ -81,6 +84,8 @@ bool AnalysePolarCaptures(CQuorvelCore& core, std::vector<SeriesCapture> capture
       series->fmax = analysis.Fmax();
       series->frequenciesHz = FrdFrequencies(series->fmin, series->fmax);
       axis = MakePolarReference(analysis);
+      if (analysis.GetTimeReference().loopback)
+        axisDelay = analysis.GetTimeReference().delaySamples;
     } else if (analysis.Fmin() != series->fmin || analysis.Fmax() != series->fmax) {
       *failure = capture.path + " was measured over " + FormatFixed(analysis.Fmin(), 2) + "-" +
                  FormatFixed(analysis.Fmax(), 2) + " Hz, the 0 degree capture over " +
@@ -88,9 +93,15 @@ bool AnalysePolarCaptures(CQuorvelCore& core, std::vector<SeriesCapture> capture
                  " Hz: a series shares one range";
       return false;
     }
+    // the gate's origin in this recording: where the 0 degree capture's direct sound lies after
+    // this capture's reference, or its impulse response lined up to this one
+    const ResponseTiming& timing = analysis.GetTimeReference();
+    const bool loopback = timing.loopback && std::isfinite(axisDelay);
+    const double origin =
+        loopback ? timing.position + axisDelay : AlignedReferencePeak(axis, analysis);
     PolarResponse response =
-        CommonGateResponse(analysis, capture.name, AlignedReferencePeak(axis, analysis), gateMs,
-                           series->frequenciesHz);
+        CommonGateResponse(analysis, capture.name, origin, gateMs, series->frequenciesHz);
+    response.loopback = loopback;
     const double lag = response.peakAfterReferenceMs;
     if (lag < -CImpulseAnalysis::kPreGateMs || lag > gateMs / 2.0) {
       warnings->push_back(capture.path + ": its direct sound lies " + FormatFixed(lag, 3) +

@@ -19,7 +19,8 @@ namespace quorvel {
 
 namespace {
 
-// A whole capture as Load Audio File takes it [bytes, samples].
+// A whole capture as Load Audio File takes it [bytes, samples]; one with its timing reference
+// beside it twice as large.
 constexpr off_t kSmallestCapture = 1920000;
 constexpr off_t kLargestCapture = 2200000;
 constexpr uint32_t kFewestSamples = 1000000;
@@ -53,7 +54,7 @@ bool CheckPolarPlan(const PolarSeriesPlan& plan, std::string* refusal) {
 bool IsWholeCapture(const std::string& path) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < kSmallestCapture ||
-      st.st_size > kLargestCapture) {
+      st.st_size > 2 * kLargestCapture) {
     return false;
   }
   std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -65,7 +66,10 @@ bool IsWholeCapture(const std::string& path) {
   WaveFormat format;
   const bool read = ReadCaptureSamples(file, &count, &channels, &samples, &rate, &format);
   std::free(samples);
-  return read && count >= kFewestSamples && CaptureLayoutOf(format) == CaptureLayout::kMono16;
+  const CaptureLayout layout = CaptureLayoutOf(format);
+  return read && count >= kFewestSamples &&
+         ((layout == CaptureLayout::kMono16 && st.st_size <= kLargestCapture) ||
+          layout == CaptureLayout::kStereo16);
 }
 
 std::string TurnPrompt(int angleDeg) {
@@ -114,6 +118,11 @@ PolarRunState CPolarSeriesRun::Measure() {
   if (m_core.Services() != nullptr) {
     // only the simulated loudspeaker turns by itself; a real one has been turned by the user
     static_cast<void>(SetSimulatedLoudspeakerAngle(*m_core.Services(), CurrentAngle()));
+    // and carries the played signal on the timing reference's channel, as a loopback does
+    if (m_request.reference != ReferenceChannel::kNone) {
+      static_cast<void>(
+          SetSimulatedLoopback(*m_core.Services(), static_cast<int>(m_request.reference)));
+    }
   }
   CSharedState& shared = m_core.Shared();
   shared.m_curveFmin = m_request.fmin;

@@ -1,6 +1,7 @@
 #pragma once
 // A polar series measured: one measurement per angle through the measurement sequence, with
-// the same devices, gain, range and chart, each saved as Save Audio File writes a capture
+// the same devices, gain, range, chart and timing reference, each saved as Save Audio File writes a
+// capture
 // ("woofer hor 30.wav") in one folder. The front end turns the speaker (or waits for a
 // turntable) before each angle and ticks the run as it ticks a measurement. A stopped series
 // resumes where it stopped: angles whose capture is already whole are not measured again. A
@@ -37,8 +38,8 @@ struct PolarSeriesPlan {
 // The plan can run: a name, angles, a pause of 0 to 600 s, a folder. False with the rule.
 [[nodiscard]] bool CheckPolarPlan(const PolarSeriesPlan& plan, std::string* refusal);
 
-// A capture at path that a resumed series keeps: a 16-bit mono 48000 Hz WAV of a whole
-// recording, as Load Audio File takes it.
+// A capture at path that a resumed series keeps: a 16-bit 48000 Hz WAV of a whole recording, as
+// Load Audio File takes it (mono, or with its timing reference).
 [[nodiscard]] bool IsWholeCapture(const std::string& path);
 
 // The prompt of an angle: "Turn the speaker to 30 degrees, then press OK".

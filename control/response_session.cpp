@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cmath>
 #include <new>
-#include <span>
+#include <vector>
 
 #include "base/messages.h"
 #include "base/number_text.h"
@@ -11,9 +11,11 @@
 #include "base/shared_state.h"
 #include "base/user_messages.h"
 #include "control/capture_files.h"
-#include "control/chart_correction.h"
+#include "control/capture_response.h"
 #include "control/quorvel_core.h"
 #include "control/response_files.h"
+#include "control/workbench/workbench_import.h"
+#include "measurement/measurement_response.h"
 
 namespace quorvel {
 
@@ -75,38 +77,44 @@ CResponseSession::CResponseSession(CQuorvelCore& core, IUserMessages& messages)
 
 CResponseSession::~CResponseSession() = default;
 
-bool CResponseSession::Available(CQuorvelCore& core) {
+const Measurement* CResponseSession::Current(CQuorvelCore& core) {
   const CaptureFileContext ctx = core.FileContext();
-  return HasCaptureToSave(ctx) && !IsMeasurementActive(ctx) && !core.Sequence().IsRunning();
+  const std::optional<Measurement>& last = core.Sequence().LastMeasurement();
+  if (!last || !HasCaptureToSave(ctx) || IsMeasurementActive(ctx) || core.Sequence().IsRunning()) {
+    return nullptr;
+  }
+  return &*last;
 }
 
 bool CResponseSession::Analyse() {
-  IUserMessages& messages = m_messages;
-  const CSharedState& shared = m_core.Shared();
-  if (!Available(m_core)) {
-    messages.ShowMessage("No new capture performed");
+  const Measurement* current = Current(m_core);
+  if (current == nullptr) {
+    m_messages.ShowMessage("No new capture performed");
     return false;
   }
-  const double fmin = shared.m_curveFmin;
-  const double fmax = shared.m_curveFmax;
-  // The chart the curve was corrected with; one that has become unusable since is said so, and
-  // the analysis goes on without it, as a capture file's missing microphone does.
-  const CMeasurementSequence& sequence = m_core.Sequence();
-  LevelCorrection correction;
-  std::string chartName;
-  if (!sequence.CurveChartPath().empty()) {
-    if (LoadChartCorrection(sequence.CurveChartPath(), fmin, fmax, &correction)) {
-      chartName = sequence.CurveChartName();
-    } else {
-      messages.ShowMessage(kMsgChartNotValid);
-    }
-  }
-  m_analysis->SetCorrection(std::move(correction), chartName);
+  // a copy: the next run replaces the sequence's
+  const Measurement measurement = *current;
+  return Analyse(measurement);
+}
 
-  const std::span<const int16_t> recording = m_core.Audio().Recording();
+bool CResponseSession::AnalyseCapture(const std::string& capturePath) {
+  const std::optional<Measurement> measurement =
+      MeasureListCapture(m_core, m_messages, capturePath);
+  return measurement && Analyse(*measurement);
+}
+
+bool CResponseSession::Analyse(const Measurement& measurement) {
+  IUserMessages& messages = m_messages;
   ResponseStatus status = ResponseStatus::kOk;
+  std::vector<std::string> timing;
+  // a new analysis, as quorvel-cli's of the capture: nothing of the last result is redone first
+  const double gateMs = m_analysis->GateMs();
+  m_analysis = std::make_unique<CImpulseAnalysis>();
   try {
-    status = m_analysis->Analyze(recording.data(), recording.size(), fmin, fmax);
+    status = AnalyseMeasurementResponse(measurement, gateMs, m_analysis.get());
+    if (status == ResponseStatus::kOk) {
+      TimeFromLoadedReference(measurement.GetRecording(), m_analysis.get(), &timing);
+    }
   } catch (const std::bad_alloc&) {
     // The transforms of a long recording did not fit: the window stays, with no analysis.
     ForgetAnalysis();
@@ -114,11 +122,18 @@ bool CResponseSession::Analyse() {
     return false;
   }
   if (status != ResponseStatus::kOk) {
+    m_source.reset();
+    m_description.clear();
     messages.ShowMessage(kMsgNoImpulse);
     return false;
   }
-  m_description = std::string(shared.m_szGraphCaption) + ", " + FormatRangeTitle(fmin, fmax);
-  if (!chartName.empty()) m_description += ", microphone \"" + chartName + "\"";
+  m_source = measurement;
+  m_description =
+      measurement.Caption() + ", " + FormatRangeTitle(measurement.Fmin(), measurement.Fmax());
+  if (!measurement.ChartName().empty()) {
+    m_description += ", microphone \"" + measurement.ChartName() + "\"";
+  }
+  for (const std::string& line : timing) m_description += "\n" + line;
   return true;
 }
 
@@ -145,6 +160,7 @@ bool CResponseSession::SetGate(const std::string& text) {
 void CResponseSession::ForgetAnalysis() {
   // A fresh analysis holds nothing half-made from the one that ran out of memory.
   m_analysis = std::make_unique<CImpulseAnalysis>();
+  m_source.reset();
   m_description.clear();
 }
 

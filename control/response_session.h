@@ -1,8 +1,10 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "measurement/measurement.h"
 #include "response/impulse_analysis.h"
 
 namespace quorvel {
@@ -28,10 +30,11 @@ inline constexpr GateChoice kGateChoices[] = {
 // A gate as the window shows it: "Off", or "%g ms" in the C locale ("2.5 ms").
 [[nodiscard]] std::string FormatGate(double gateMs);
 
-// The window's impulse-response command over the core's current recording: the samples of the
-// last complete measurement or replayed capture file (the engine's record track), the range
-// their curve was measured over, and the microphone chart that was applied to that curve. It
-// runs the analysis, keeps the gate, and writes the three exports through the atomic save.
+// The window's impulse-response command over one measurement: the main window's last complete
+// measurement or replayed capture file, or a measurement of the workbench's list read from its
+// capture. It runs the analysis of the measurement's recording over its range, corrected by its
+// chart (as quorvel-cli response analyses a capture, timed from the loopback reference when the
+// recording has one), keeps the gate, and writes the exports through the atomic save.
 // User-interface thread only; every message and chooser goes through the core's IUserMessages,
 // or those of the window the session belongs to.
 class CResponseSession {
@@ -42,17 +45,28 @@ class CResponseSession {
   CResponseSession(const CResponseSession&) = delete;
   CResponseSession& operator=(const CResponseSession&) = delete;
 
-  // The command can run: a complete curve whose recording is still there (as Save Audio File
-  // would save it), and nothing of a measurement or replay runs (the record track stays still).
-  [[nodiscard]] static bool Available(CQuorvelCore& core);
+  // The main window's measurement the command runs on: the last complete run while its curve
+  // stands (as Save Audio File would save it) and nothing of a measurement or replay runs. Null
+  // when there is none.
+  [[nodiscard]] static const Measurement* Current(CQuorvelCore& core);
+  [[nodiscard]] static bool Available(CQuorvelCore& core) { return Current(core) != nullptr; }
 
-  // Analyses the current recording with the gate kept so far. False after a message: nothing
-  // to analyse ("No new capture performed"; an earlier result stays), or no impulse response
-  // above the noise (the earlier result is gone).
+  // Analyses the main window's measurement (Current) with the gate kept so far. False after
+  // "No new capture performed" (an earlier result stays), or as Analyse(measurement).
   bool Analyse();
+  // Analyses this measurement with the gate kept so far. False after a message: no impulse
+  // response above the noise (the earlier result is gone), or no memory for it.
+  bool Analyse(const Measurement& measurement);
+  // Reads the workbench's capture file (as Add Captures reads it, the main window's capture and
+  // caption left as they were) and analyses its measurement. False after the read's message.
+  bool AnalyseCapture(const std::string& capturePath);
+
   [[nodiscard]] const CImpulseAnalysis& Analysis() const { return *m_analysis; }
   [[nodiscard]] bool HasResult() const { return m_analysis->HasResult(); }
-  // What the result was made from: the graph's caption at the time, the range, the microphone.
+  // The measurement of the result (null without one).
+  [[nodiscard]] const Measurement* Source() const { return m_source ? &*m_source : nullptr; }
+  // What the result was made from: the measurement's caption, its range, the microphone, and
+  // what the timing reference said (a line of its own).
   [[nodiscard]] const std::string& Description() const { return m_description; }
 
   // The gate from a choice or a typed text (ParseGate against the result's ungated window).
@@ -82,6 +96,7 @@ class CResponseSession {
   CQuorvelCore& m_core;
   IUserMessages& m_messages;
   std::unique_ptr<CImpulseAnalysis> m_analysis;
+  std::optional<Measurement> m_source;
   std::string m_description;
   std::string m_lastExport;  // the last export's path: the next chooser opens beside it
 };

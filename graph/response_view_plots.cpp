@@ -27,18 +27,24 @@ namespace {
 
 constexpr double kDecaySpanDb = 50.0;  // shown below the first slice's largest level
 constexpr int kDecayDivisions = 5;     // 10 dB each
-constexpr double kDepthShareX = 0.22;  // the last slice lies this share of the width right
-constexpr double kDepthShareY = 0.40;  // and this share of the height up
+// The first slice lies at the back, this share of the width right and this share of the height
+// up; the later ones come forward to the last at the front, each drawn over those behind it.
+constexpr double kDepthShareX = 0.25;
+constexpr double kDepthShareY = 0.30;
 constexpr double kSpectrogramSpanDb = 60.0;
 constexpr int kLevelBarWidth = 14;
 constexpr int kCurveDivisions = 6;
 constexpr double kLeastDelayMs = -5.0;  // the group delay's scale at most from here
 constexpr double kMostDelayMs = 20.0;   // to here
 
-// A scale over low .. high in kCurveDivisions nice steps, its bottom a whole step.
+// A scale over low .. high in nice steps, at most about kCurveDivisions of them: its bottom a
+// whole step at or below low, its top the first whole step at or above high (a scale of six
+// steps over data that fills three would leave half the plot empty).
 struct CurveScale {
   double bottom = 0.0;
   double step = 1.0;
+  int divisions = kCurveDivisions;
+  [[nodiscard]] double Top() const { return bottom + divisions * step; }
 };
 CurveScale FitScale(double low, double high) {
   if (!(high > low)) {
@@ -48,9 +54,9 @@ CurveScale FitScale(double low, double high) {
   CurveScale scale;
   scale.step = NiceStep((high - low) / kCurveDivisions);
   scale.bottom = std::floor(low / scale.step) * scale.step;
-  while (scale.bottom + kCurveDivisions * scale.step < high)
-    scale.step = NiceStep(scale.step * 1.01);
-  scale.bottom = std::floor(low / scale.step) * scale.step;
+  // a step's rounding never leaves the top a hair below the data
+  scale.divisions =
+      std::max(1, static_cast<int>(std::ceil((high - scale.bottom) / scale.step - 1e-9)));
   return scale;
 }
 
@@ -102,19 +108,23 @@ void PaintDecayPlot(QPainter& painter, const QRect& rect, const DecaySpectrum& d
                  front.center().y());
   const size_t slices = decay.startMs.size();
   const double lastMs = decay.startMs.back() - decay.startMs.front();
+  // how far back a time after the first slice's start lies: the first slice at the back, the
+  // last at the front, so that what decays comes forward and down, never hidden behind what
+  // was louder before it
+  const auto depth = [&](double ms) {
+    const double back = lastMs > 0.0 ? 1.0 - ms / lastMs : 0.0;
+    return QPointF(back * depthX, -back * depthY);
+  };
   const auto shift = [&](size_t slice) {
-    const double share =
-        lastMs > 0.0 ? (decay.startMs[slice] - decay.startMs.front()) / lastMs : 0.0;
-    return QPointF(share * depthX, -share * depthY);
+    return depth(decay.startMs[slice] - decay.startMs.front());
   };
   // the time axis along the depth, from the front slice's right end
   const QColor label = PlotColour(kColorPlotLabel);
   painter.setPen(QPen(Qt::black, 1));
-  painter.drawLine(front.bottomRight(), front.bottomRight() + shift(slices - 1));
+  painter.drawLine(front.bottomRight(), front.bottomRight() + shift(0));
   const double tick = NiceStep(std::max(lastMs, 1e-3) / 5.0);
   for (double ms = 0.0; ms <= lastMs + 1e-9; ms += tick) {
-    const double share = lastMs > 0.0 ? ms / lastMs : 0.0;
-    const QPointF at = front.bottomRight() + QPointF(share * depthX, -share * depthY);
+    const QPointF at = front.bottomRight() + depth(ms);
     painter.setPen(QPen(Qt::black, 1));
     painter.drawLine(at, at + QPointF(4, 0));
     PlotText(painter, fonts.small, label,
@@ -123,14 +133,15 @@ void PaintDecayPlot(QPainter& painter, const QRect& rect, const DecaySpectrum& d
   }
   PlotText(painter, fonts.small, label, "ms", front.right() + depthX + 6,
            front.bottom() - depthY - 12, Align::kLeft);
-  // back to front: each slice filled with the background hides the ones behind it
+  // back to front, the first slice first: each slice filled with the background hides the ones
+  // behind it
   const int columns = static_cast<int>(front.width());
   std::vector<double> columnHz;
   for (int i = 0; i <= columns; ++i) {
     columnHz.push_back(ColumnFrequency(front, front.left() + i, fmin, fmax));
   }
   painter.setRenderHint(QPainter::Antialiasing, true);
-  for (size_t s = slices; s-- > 0;) {
+  for (size_t s = 0; s < slices; ++s) {
     const std::vector<double>& levels = decay.levelDb[s];
     if (levels.size() != decay.frequencyHz.size()) continue;
     const QPointF offset = shift(s);
@@ -156,7 +167,7 @@ void PaintDecayPlot(QPainter& painter, const QRect& rect, const DecaySpectrum& d
     painter.setPen(PlotPen(LevelScaleColour(0.85 * share), s == 0 ? 2.0 : 1.0));
     QPolygonF run;
     for (int i = 0; i <= columns; ++i) {
-      const bool hidden = s > 0 && onFloor[static_cast<size_t>(i)] &&
+      const bool hidden = s + 1 < slices && onFloor[static_cast<size_t>(i)] &&
                           (i == 0 || onFloor[static_cast<size_t>(i - 1)]);
       if (hidden) {
         if (run.size() > 1) painter.drawPolyline(run);
@@ -280,9 +291,9 @@ void PaintGroupDelayPlot(QPainter& painter, const QRect& rect,
     }
   }
   const CurveScale scale = FitScale(low, high);
-  const double top = scale.bottom + kCurveDivisions * scale.step;
-  DrawPlotRows(painter, plot, fonts, kCurveDivisions,
-               AxisLabels(scale.bottom, scale.step, kCurveDivisions, ""), {});
+  const double top = scale.Top();
+  DrawPlotRows(painter, plot, fonts, scale.divisions,
+               AxisLabels(scale.bottom, scale.step, scale.divisions, ""), {});
   DrawFrequencyAxis(painter, plot, fonts, fmin, fmax);
   PlotUpwardText(painter, fonts.small, PlotColour(kColorPlotLabel), "ms", rect.left() + 14,
                  plot.center().y());
@@ -328,15 +339,15 @@ void PaintStepPlot(QPainter& painter, const QRect& rect, const std::vector<StepR
     high = std::max(high, row.amplitude);
   }
   const CurveScale scale = FitScale(low, high);
-  const double top = scale.bottom + kCurveDivisions * scale.step;
+  const double top = scale.Top();
   const double t0 = rows.front().timeMs;
   const double t1 = rows.back().timeMs;
   std::vector<std::string> labels;
-  for (int i = 0; i <= kCurveDivisions; ++i) {
+  for (int i = 0; i <= scale.divisions; ++i) {
     labels.push_back(FormatGeneral(
         std::round((scale.bottom + i * scale.step) / scale.step) * scale.step + 0.0, 3));
   }
-  DrawPlotRows(painter, plot, fonts, kCurveDivisions, labels, {});
+  DrawPlotRows(painter, plot, fonts, scale.divisions, labels, {});
   const auto toX = [&](double ms) { return plot.left() + (ms - t0) / (t1 - t0) * plot.width(); };
   const auto toY = [&](double a) {
     return plot.bottom() - (a - scale.bottom) / (top - scale.bottom) * plot.height();

@@ -156,9 +156,13 @@ std::string FormatPolarFrd(const PolarSeries& series, size_t index) {
       FormatFixed(CImpulseAnalysis::kPreGateMs, 2) + " ms before it, the same for every angle\n";
   text += GateValidityComment(series.gateMs);
   text += "* Time reference: the impulse response's peak of " + series.referenceName +
-          ", for every angle (the captures hold no timing reference: each is lined up to it by"
-          " the cross-correlation of the impulse responses); the set's phases share one time"
-          " axis. This capture's own peak lies " +
+          (response.loopback
+               ? " on the loopback timing reference, for every angle (each capture is timed from"
+                 " the reference channel of its own recording: the devices' latencies drop out,"
+                 " the angles' own delays stay)"
+               : ", for every angle (the captures hold no timing reference: each is lined up to"
+                 " it by the cross-correlation of the impulse responses)") +
+          "; the set's phases share one time axis. This capture's own peak lies " +
           FormatFixed(response.peakAfterReferenceMs + 0.0, 3) + " ms after it\n";
   text += "* Smoothing: " + SmoothingName(series.smoothingBands) + " (levels; phase unsmoothed)\n";
   text += "* Level: dB of the transfer from the played samples to the recorded samples\n";

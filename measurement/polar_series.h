@@ -38,6 +38,10 @@ struct PolarResponse {
   // Where this capture's own peak lies after the 0 degree capture's [ms]: outside the gate
   // (before its start, or after its end) the response is not the direct sound.
   double peakAfterReferenceMs = 0.0;
+  // Timed, as the 0 degree capture, from the loopback timing reference its recording holds
+  // (device latencies drop out, the angles' own delays stay); else lined up to the 0 degree
+  // capture by the cross-correlation of the impulse responses.
+  bool loopback = false;
 };
 
 struct PolarSeries {

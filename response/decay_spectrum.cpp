@@ -16,6 +16,11 @@ namespace {
 constexpr double kFloorDb = -300.0;
 constexpr int kMaxSlices = 1000;
 constexpr double kMaxMs = 1000.0;
+// The slices stop this share of an octave below the top of the sweep: up there the
+// deconvolution's band limit rings on as long as the response lasts (-30 dB at the top
+// frequency 5 ms after the peak, where the speaker's own sound has long gone below -80 dB), and
+// every later slice would stand there alone.
+constexpr double kTopMarginOctaves = 1.0 / 6.0;
 
 // The slices' transform: at least four times the longest slice, so that the power between two
 // bins can be interpolated.
@@ -35,7 +40,8 @@ DecaySpectrum CumulativeDecay(const ImpulseResponse& response, const DecayOption
       !(options.fallMs >= 0.0) || !(options.fallMs <= options.tailMs)) {
     return decay;
   }
-  decay.frequencyHz = FrdFrequencies(response.fmin, std::min(response.fmax, rate / 2));
+  decay.frequencyHz = FrdFrequencies(
+      response.fmin, std::min(response.fmax, rate / 2) * std::exp2(-kTopMarginOctaves));
   if (decay.frequencyHz.empty() ||
       static_cast<double>(decay.frequencyHz.size()) * options.slices > kMaxViewCells) {
     return {};

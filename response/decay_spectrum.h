@@ -29,8 +29,10 @@ struct DecayOptions {
 };
 
 struct DecaySpectrum {
-  std::vector<double> frequencyHz;  // the FRD's frequencies of the band
-  std::vector<double> startMs;      // each slice's start after the peak
+  // the FRD's frequencies of the band, up to a sixth of an octave below its top (where the
+  // sweep's band limit rings)
+  std::vector<double> frequencyHz;
+  std::vector<double> startMs;  // each slice's start after the peak
   // levelDb[slice][frequency], dB re the first slice's largest level
   std::vector<std::vector<double>> levelDb;
 };

@@ -260,4 +260,20 @@ std::vector<ImportedCapture> AnalyseCaptures(CQuorvelCore& core,
   return imported;
 }
 
+std::optional<Measurement> MeasureListCapture(CQuorvelCore& core, IUserMessages& messages,
+                                              const std::string& path) {
+  const CMainWindowCapture kept(core);
+  const CaptureReadContext reading = core.FileContext().Reading();
+  const CaptureReadContext ctx{reading.state, reading.wave, messages, reading.preferences,
+                               reading.charts};
+  CaptureResponseRequest request;
+  request.path = path;
+  LoadedResponseCapture loaded;
+  std::string why;
+  const CaptureResponseResult result = LoadCaptureForResponse(ctx, request, &loaded, &why);
+  if (result == CaptureResponseResult::kRangeRefused) messages.ShowMessage(why);
+  if (result != CaptureResponseResult::kOk) return std::nullopt;
+  return MeasureLoadedCapture(messages, loaded);
+}
+
 }  // namespace quorvel

@@ -7,14 +7,17 @@
 // before it returns.
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "measurement/measurement.h"
 #include "measurement/trace.h"
 
 namespace quorvel {
 
 class CQuorvelCore;
+class IUserMessages;
 
 struct ImportedCapture {
   std::string path;
@@ -35,5 +38,12 @@ using ImportProgress = std::function<bool(size_t done, size_t total)>;
                                                            const std::vector<std::string>& paths,
                                                            double gateMs,
                                                            const ImportProgress& progress);
+
+// One capture of the list as a Measurement, read as AnalyseCaptures reads it (the main window's
+// capture file, caption and curve left as they were), its messages through `messages`. None
+// after the read's, the range's or the replay verdict's message.
+[[nodiscard]] std::optional<Measurement> MeasureListCapture(CQuorvelCore& core,
+                                                            IUserMessages& messages,
+                                                            const std::string& path);
 
 }  // namespace quorvel

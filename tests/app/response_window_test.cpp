@@ -16,11 +16,13 @@
 
 #include "app/colour_button.h"
 #include "app/qt_user_messages.h"
+#include "app/workbench_window.h"
 #include "base/preferences.h"
 #include "graph/response_view_plots.h"
 #include "response/decay_spectrum.h"
 #include "response/spectrogram.h"
 #include "tests/app/gui_test_support.h"
+#include "tests/print/print_test_support.h"
 
 namespace quorvel {
 
@@ -204,6 +206,46 @@ TEST_F(ResponseWindowTest, EachViewOfTheResponseDrawsItsOwnPictureAndExports) {
   Click(window->ViewPngButton());
   EXPECT_EQ(QImage(QString::fromStdString(png)).size(),
             QSize(kViewPictureWidth, kViewPictureHeight));
+}
+
+// The window is a view of a chosen measurement: after a second run (over another range), the
+// Measurements window's view of the first gives the first capture's response exactly as
+// quorvel-cli response gives it, and the main window's view the second's.
+TEST_F(ResponseWindowTest, TheMeasurementsWindowShowsTheChosenMeasurementAsQuorvelCliDoes) {
+  OpenWindow();
+  Click(Dialog().StartButton());
+  ASSERT_NO_FATAL_FAILURE(RunToEnd());
+  Dialog().Control().Range().SetFminField(true, 100.0);
+  Click(Dialog().StartButton());
+  ASSERT_NO_FATAL_FAILURE(RunToEnd());
+  const std::vector<SessionEntry>& entries = m_core->Workbench().List().Document().entries;
+  ASSERT_EQ(entries.size(), 2u) << m_messages.All();
+  const auto cli = [&](const SessionEntry& entry) {
+    return quorvel::Run("env -u QT_SCALE_FACTOR '" QUORVEL_CLI_PATH "' response '" +
+                        entry.capturePath + "' --frd /dev/stdout 2> /dev/null");
+  };
+  const std::string frd = (m_folder / "view.frd").string();
+  const auto exported = [&](CResponseWindow* window) {
+    m_messages.ChooseNext(frd);
+    Click(window->FrdButton());
+    return quorvel::Run("cat '" + frd + "'");
+  };
+  const std::string first = cli(entries[0]);
+  const std::string second = cli(entries[1]);
+  ASSERT_NE(first, second);
+
+  Click(Dialog().WorkbenchButton());
+  CWorkbenchWindow* workbench = Dialog().WorkbenchWindow();
+  ASSERT_TRUE(workbench != nullptr);
+  workbench->SelectRows({0});
+  workbench->OpenResponse();
+  CResponseWindow* chosen = workbench->ResponseWindow();
+  ASSERT_TRUE(chosen != nullptr && chosen->isVisible()) << m_messages.All();
+  EXPECT_EQ(first, exported(chosen)) << m_messages.All();
+
+  ASSERT_TRUE(ResponseEntry(true)) << m_messages.All();
+  EXPECT_EQ(second, exported(Dialog().ResponseWindow()));
+  EXPECT_TRUE(m_messages.Messages().empty()) << m_messages.All();
 }
 
 }  // namespace

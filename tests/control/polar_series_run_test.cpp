@@ -14,6 +14,7 @@
 
 #include "base/point_frequency.h"
 #include "control/polar_angles.h"
+#include "control/polar_series_analysis.h"
 #include "tests/control/control_test_support.h"
 
 namespace quorvel {
@@ -48,6 +49,7 @@ struct SeriesRig : SimulatedCore {
       if (Graph().m_count.load() > kPoint) {
         levelAtPoint[angle] = Graph().m_points[kPoint].load();
       }
+      latency[angle] = sim->LoopbackLatencyFrames();
     }
     return run.State();
   }
@@ -55,6 +57,7 @@ struct SeriesRig : SimulatedCore {
   PolarSeriesPlan plan;
   MeasurementRequest request;
   std::map<int, double> levelAtPoint;
+  std::map<int, uint32_t> latency;  // the simulated loopback's device latency [frames]
 };
 
 TEST(PolarSeriesRun, SeriesOnTheSimulationSavesEachAngleAndResumesWhereItStopped) {
@@ -122,6 +125,40 @@ TEST(PolarSeriesRun, AnAngleThatKeepsFailingStopsTheSeriesNamingIt) {
   rig.plan.folder += "/missing";
   EXPECT_FALSE(run.Begin(rig.plan, rig.request, &refusal));
   EXPECT_NE(refusal.find("does not exist"), std::string::npos);
+}
+
+// With a loopback on the right input channel the captures keep it beside the microphone, and the
+// series is timed from it: the device latency drawn anew at each start drops out, so the
+// piston's zero-phase directivity leaves the phase of every angle that of 0 degrees.
+TEST(PolarSeriesRun, ASeriesWithItsLoopbackIsTimedFromItDespiteTheDevicesLatency) {
+  SeriesRig rig;
+  rig.plan.anglesDeg = {0, 30};
+  const std::string right = "right";
+  std::string failure;
+  ASSERT_TRUE(ReadInputChannels(nullptr, &right, &rig.request, &failure)) << failure;
+  CPolarSeriesRun run(*rig.core);
+  ASSERT_TRUE(run.Begin(rig.plan, rig.request, nullptr));
+  ASSERT_EQ(rig.RunUntil(run, 999), PolarRunState::kDone) << run.Failure();
+  ASSERT_NE(rig.latency[0], rig.latency[30]);  // 5 to 40 ms, drawn at each start
+  std::vector<SeriesCapture> captures;
+  ASSERT_TRUE(SeriesCapturesInFolder(rig.plan.folder, 10, &captures, nullptr));
+  ASSERT_EQ(captures.size(), 2u);
+  EXPECT_TRUE(IsWholeCapture(captures[0].path));
+  PolarSeries series;
+  std::vector<std::string> warnings;
+  ASSERT_TRUE(AnalysePolarCaptures(*rig.core, captures, 4.0, 0, &series, &warnings, &failure))
+      << failure;
+  ASSERT_EQ(series.responses.size(), 2u);
+  for (size_t i = 0; i < 2; ++i) {
+    EXPECT_TRUE(series.responses[i].loopback);
+    EXPECT_NEAR(series.responses[i].peakAfterReferenceMs, 0.0, 0.05);  // the latency: 5 to 40 ms
+    EXPECT_NE(FormatPolarFrd(series, i).find("on the loopback timing"), std::string::npos);
+  }
+  for (size_t k = 0; k < series.frequenciesHz.size(); ++k) {
+    if (series.frequenciesHz[k] < 300.0 || series.frequenciesHz[k] > 5000.0) continue;
+    const double turn = series.responses[1].phasesDeg[k] - series.responses[0].phasesDeg[k];
+    EXPECT_NEAR(std::remainder(turn, 360.0), 0.0, 3.0) << series.frequenciesHz[k];
+  }
 }
 
 }  // namespace
