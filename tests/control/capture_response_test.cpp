@@ -93,54 +93,62 @@ TEST(CaptureResponse, AStereoCaptureOfAnotherProgramIsTimedFromItsReferenceChann
   CQuorvelCore core(AudioChoice::kNone, preferences, messages);
   ASSERT_GT(core.Audio().GenerateSweep(20.0, 20000.0), 0);
   const std::span<const int16_t> sweep = core.Audio().Sweep();
-  // the reference 0.1 s in, the measurement 168 samples (3.5 ms, 1.20 m) after it, at -6 dB;
-  // the measurement on channel 1 as Quorvel writes it, then on channel 2 as others may
-  for (const bool second : {false, true}) {
-    SCOPED_TRACE(second ? "measured on channel 2" : "measured on channel 1");
-    constexpr std::size_t kLead = 4800;
-    constexpr std::size_t kDelay = 168;
-    const std::size_t frames = sweep.size() + 24000;
-    std::vector<int16_t> interleaved(2 * frames, 0);
-    for (std::size_t i = 0; i < sweep.size(); ++i) {
-      interleaved[2 * (i + kLead + kDelay) + (second ? 1 : 0)] = static_cast<int16_t>(sweep[i] / 2);
-      interleaved[2 * (i + kLead) + (second ? 0 : 1)] = static_cast<int16_t>(sweep[i] / 2);
-    }
-    wavetest::ScratchFolder folder;
-    const std::string raw = folder.File("frames.raw");
-    const std::string script = folder.File("write.py");
-    const std::string path = folder.File("two channels.wav");
-    std::ofstream(raw, std::ios::binary)
-        .write(reinterpret_cast<const char*>(interleaved.data()),
-               static_cast<std::streamsize>(interleaved.size() * 2));
-    std::ofstream(script) << kWriteStereoCapture;
-    ASSERT_EQ(std::system(("python3 '" + script + "' '" + raw + "' '" + path + "'").c_str()), 0);
-
-    CaptureResponseRequest request;
-    request.path = path;
-    request.measuredOnChannel2 = second;
-    LoadedResponseCapture loaded;
-    std::string why;
-    ASSERT_EQ(LoadCaptureForResponse(core, request, &loaded, &why), CaptureResponseResult::kOk)
-        << (messages.Messages().empty() ? why : messages.Messages().back());
-    CImpulseAnalysis analysis;
-    std::vector<std::string> warnings;
-    ASSERT_EQ(AnalyzeCaptureResponse(core, loaded, 0.0, &analysis, &warnings),
-              CaptureResponseResult::kOk);
-    EXPECT_TRUE(warnings.empty());
-    // the replayed curve is the measurement's: whole
-    const std::optional<Measurement> measurement = MeasureLoadedCapture(messages, loaded);
-    ASSERT_TRUE(measurement.has_value());
-    EXPECT_EQ(measurement->PointCount(), 1001);
-    EXPECT_EQ(measurement->GetRecording().channels, 2);
-    const ResponseTiming& timing = analysis.GetTimeReference();
-    ASSERT_TRUE(timing.loopback);
-    EXPECT_NEAR(timing.delaySamples, static_cast<double>(kDelay), 0.05);
-    EXPECT_NEAR(timing.driftPpm, 0.0, 0.5);
-    // a pure delay: -6 dB, and the phase that 3.5 ms makes at 1 kHz (-1260 degrees, -180)
-    const LevelPhase at1k = analysis.ResponseAt(1000.0);
-    EXPECT_NEAR(at1k.levelDb, -6.02, 0.1);
-    EXPECT_NEAR(std::abs(at1k.phaseDeg), 180.0, 2.0);
+  // the reference 0.1 s in, the measurement 168 samples (3.5 ms, 1.20 m) after it, at -6 dB
+  constexpr std::size_t kLead = 4800;
+  constexpr std::size_t kDelay = 168;
+  const std::size_t frames = sweep.size() + 24000;
+  std::vector<int16_t> interleaved(2 * frames, 0);
+  for (std::size_t i = 0; i < sweep.size(); ++i) {
+    interleaved[2 * (i + kLead + kDelay)] = static_cast<int16_t>(sweep[i] / 2);
+    interleaved[2 * (i + kLead) + 1] = static_cast<int16_t>(sweep[i] / 2);
   }
+  wavetest::ScratchFolder folder;
+  const std::string raw = folder.File("frames.raw");
+  const std::string script = folder.File("write.py");
+  const std::string path = folder.File("two channels.wav");
+  std::ofstream(raw, std::ios::binary)
+      .write(reinterpret_cast<const char*>(interleaved.data()),
+             static_cast<std::streamsize>(interleaved.size() * 2));
+  std::ofstream(script) << kWriteStereoCapture;
+  ASSERT_EQ(std::system(("python3 '" + script + "' '" + raw + "' '" + path + "'").c_str()), 0);
+
+  CaptureResponseRequest request;
+  request.path = path;
+  LoadedResponseCapture loaded;
+  std::string why;
+  ASSERT_EQ(LoadCaptureForResponse(core, request, &loaded, &why), CaptureResponseResult::kOk)
+      << (messages.Messages().empty() ? why : messages.Messages().back());
+  CImpulseAnalysis analysis;
+  std::vector<std::string> warnings;
+  ASSERT_EQ(AnalyzeCaptureResponse(core, loaded, 0.0, &analysis, &warnings),
+            CaptureResponseResult::kOk);
+  EXPECT_TRUE(warnings.empty());
+  // the replayed curve is channel 1's: whole
+  const std::optional<Measurement> measurement = MeasureLoadedCapture(messages, loaded);
+  ASSERT_TRUE(measurement.has_value());
+  EXPECT_EQ(measurement->PointCount(), 1001);
+  EXPECT_EQ(measurement->GetRecording().channels, 2);
+  const ResponseTiming& timing = analysis.GetTimeReference();
+  ASSERT_TRUE(timing.loopback);
+  EXPECT_NEAR(timing.delaySamples, static_cast<double>(kDelay), 0.05);
+  EXPECT_NEAR(timing.driftPpm, 0.0, 0.5);
+  // a pure delay: -6 dB, and the phase that 3.5 ms makes at 1 kHz (-1260 degrees, -180)
+  const LevelPhase at1k = analysis.ResponseAt(1000.0);
+  EXPECT_NEAR(at1k.levelDb, -6.02, 0.1);
+  EXPECT_NEAR(std::abs(at1k.phaseDeg), 180.0, 2.0);
+
+  // the channels the other way round, as some programs write them, and said so
+  for (std::size_t i = 0; i < interleaved.size(); i += 2)
+    std::swap(interleaved[i], interleaved[i + 1]);
+  std::ofstream(raw, std::ios::binary)
+      .write(reinterpret_cast<const char*>(interleaved.data()),
+             static_cast<std::streamsize>(interleaved.size() * 2));
+  ASSERT_EQ(std::system(("python3 '" + script + "' '" + raw + "' '" + path + "'").c_str()), 0);
+  request.measuredOnChannel2 = true;
+  ASSERT_EQ(LoadCaptureForResponse(core, request, &loaded, &why), CaptureResponseResult::kOk);
+  ASSERT_EQ(AnalyzeCaptureResponse(core, loaded, 0.0, &analysis, &warnings),
+            CaptureResponseResult::kOk);
+  EXPECT_NEAR(analysis.GetTimeReference().delaySamples, static_cast<double>(kDelay), 0.05);
 }
 
 }  // namespace
