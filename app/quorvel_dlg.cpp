@@ -610,6 +610,9 @@ void CQuorvelDlg::EnableInputButton(bool enabled) {
 
 void CQuorvelDlg::EnableCalibrationButton(bool enabled) {
   m_btnCalibration->setEnabled(enabled);
+  // nor does the channel change under a running measurement
+  m_channelList->setEnabled(enabled);
+  m_timingReference->setEnabled(enabled && m_channelChoice.channel != InputChannel::kLouder);
 }
 
 void CQuorvelDlg::SetCalibrationButton(bool applied) {
@@ -729,7 +732,8 @@ void CQuorvelDlg::ShowInputChannelChoice() {
   m_channelList->setCurrentIndex(
       m_channelList->findData(static_cast<int>(m_channelChoice.channel)));
   m_timingReference->setChecked(m_channelChoice.timingReference);
-  m_timingReference->setEnabled(m_channelChoice.channel != InputChannel::kLouder);
+  m_timingReference->setEnabled(m_channelList->isEnabled() &&
+                                m_channelChoice.channel != InputChannel::kLouder);
   m_control.SetInputChannelChoice(m_channelChoice);
   m_splLookedUp.clear();  // the meter's calibration is the channel's
 }

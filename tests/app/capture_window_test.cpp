@@ -135,6 +135,7 @@ TEST_F(CaptureWindowTest, AMeasurementWithTheTimingReferenceIsSavedWithBothChann
   Click(Dialog().TimingReferenceBox());
   EXPECT_EQ(Stored("InputChannel/Simulated measurement microphone").toString(), "left reference");
   Click(Dialog().StartButton());
+  EXPECT_FALSE(Dialog().ChannelList()->isEnabled());  // not while it measures
   WaitForTheEnd();
   ASSERT_EQ(Points(), 1001) << m_messages.All();
   const std::string path = (m_folder / "loopback.wav").string();
