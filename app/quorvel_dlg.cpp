@@ -2,6 +2,7 @@
 // ICaptureWindow. Every command goes to CCaptureControl.
 #include "app/quorvel_dlg.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QGroupBox>
@@ -106,6 +107,7 @@ CQuorvelDlg::CQuorvelDlg(CQuorvelCore& core, QWidget* parent)
   });
   StartWorkbench();
   m_control.Initialise();
+  ShowInputChannelChoice();
 
   m_pollTimer.setInterval(kPollTimerMs);
   m_meterTimer.setInterval(kMeterTimerMs);
@@ -227,6 +229,7 @@ void CQuorvelDlg::CreateControls() {
   m_btnWorkbench->setAutoDefault(false);
   Place(m_btnWorkbench, DialogRect(13, 397, 88, 16), Anchor::kBottom);
 
+  CreateChannelControls();
   m_frame->lower();  // the frame stays behind the graph
   for (CColourButton* button : {m_btnInput, m_btnCalibration, m_btnSmooth}) {
     button->SetFace(m_faceColor);
@@ -336,6 +339,9 @@ void CQuorvelDlg::ConnectControls() {
     connect(button, &QAbstractButton::clicked, this, Command(handler));
   };
   onClick(m_btnCapture, [this] { m_control.OnCaptureButton(); });
+  connect(m_inputList, &QComboBox::currentIndexChanged, this, [this] { ShowInputChannelChoice(); });
+  connect(m_channelList, &QComboBox::activated, this, [this] { OnInputChannelChanged(); });
+  connect(m_timingReference, &QCheckBox::toggled, this, [this] { OnInputChannelChanged(); });
   onClick(m_btnInput, [this] { m_control.OnInputButton(); });
   onClick(m_btnCalibration, [this] { m_control.OnCalibrationButton(); });
   onClick(m_btnSmooth, [this] { m_control.OnSmoothButton(); });
@@ -493,7 +499,7 @@ void CQuorvelDlg::AddToWorkbench(const std::vector<std::string>& captures) {
 }
 
 void CQuorvelDlg::ShowSplCalibration() {
-  const SplInput input{m_core.Audio().ChosenInputName(), kSplChannelLouder,
+  const SplInput input{m_core.Audio().ChosenInputName(), InputChannelName(m_channelChoice.channel),
                        GainDbOfPosition(GainSliderPosition())};
   const auto* preferences = dynamic_cast<const CPreferences*>(&m_core.Preferences());
   CSplCalibrateDialog dialog(m_core, m_core.Audio().ChosenInput(), input, this,
@@ -507,6 +513,7 @@ void CQuorvelDlg::ShowWorkbenchWindow() {
   if (!m_workbenchWindow) {
     m_workbenchWindow = new CWorkbenchWindow(m_core.Workbench(), m_core, this, m_windowMessages);
     m_workbenchWindow->SetOnShownChanged([this] { m_control.ShowWorkbenchTraces(); });
+    m_workbenchWindow->SetLevelScaleSource([this] { return WorkbenchLevelScale(); });
     m_workbenchWindow->SetPolarSeriesOpener([this] { ShowPolarSeries(); });
     m_workbenchWindow->SetEqualiserMeasure([this](const EqFilterSet& set, const std::string& name) {
       return StartThroughEq(set, name);
@@ -609,6 +616,9 @@ void CQuorvelDlg::EnableInputButton(bool enabled) {
 
 void CQuorvelDlg::EnableCalibrationButton(bool enabled) {
   m_btnCalibration->setEnabled(enabled);
+  // nor does the channel change under a running measurement
+  m_channelList->setEnabled(enabled);
+  m_timingReference->setEnabled(enabled && m_channelChoice.channel != InputChannel::kLouder);
 }
 
 void CQuorvelDlg::SetCalibrationButton(bool applied) {
@@ -673,9 +683,9 @@ void CQuorvelDlg::SetVolumeSliderPosition(int position) {
 void CQuorvelDlg::LevelMeterChanged() {
   m_meter->SlotsChanged();
   // With a calibration for the input and gain in use the meter reads dB SPL as well.
-  const SplInput input{m_core.Audio().ChosenInputName(), kSplChannelLouder,
+  const SplInput input{m_core.Audio().ChosenInputName(), InputChannelName(m_channelChoice.channel),
                        GainDbOfPosition(GainSliderPosition())};
-  const std::string key = input.device + "\n" + FormatFixed(input.gainDb, 1);
+  const std::string key = input.device + "\n" + input.channel + "\n" + FormatFixed(input.gainDb, 1);
   if (key != m_splLookedUp) {
     CWindowSplStore store;
     m_splCalibrated = FindSplOffset(store, input, &m_splOffsetDb);
@@ -694,6 +704,63 @@ void CQuorvelDlg::RepaintNow() {
 
 uint32_t CQuorvelDlg::NowMs() const {
   return static_cast<uint32_t>(m_clock.elapsed());
+}
+
+}  // namespace quorvel
+
+namespace quorvel {
+
+// The bottom row has room right of the workbench's button: no control moves for the choice.
+void CQuorvelDlg::CreateChannelControls() {
+  PlaceLabel("Input channel", DialogRect(113, 401, 48, 8), Anchor::kBottom);
+  m_channelList = new QComboBox(this);
+  for (const InputChannel channel :
+       {InputChannel::kLouder, InputChannel::kLeft, InputChannel::kRight}) {
+    m_channelList->addItem(InputChannelName(channel), static_cast<int>(channel));
+  }
+  Place(m_channelList, DialogRect(163, 398, 52, kComboHeight), Anchor::kBottom);
+  m_timingReference = new QCheckBox("Timing reference: the other channel", this);
+  Place(m_timingReference, DialogRect(223, 399, 150, 12), Anchor::kBottom);
+  m_channelList->setToolTip(
+      "The input channel measured: the louder of the two at every moment, the left or the right");
+  m_timingReference->setToolTip(
+      "The other channel carries the output looped back by a cable: the measurement is timed "
+      "from it and its capture keeps both channels");
+}
+
+void CQuorvelDlg::ShowInputChannelChoice() {
+  m_channelChoice =
+      m_inputList->currentIndex() < 0
+          ? InputChannelChoice()
+          : ReadInputChannelChoice(m_core.Preferences(), m_inputList->currentText().toStdString());
+  const QSignalBlocker listBlocked(m_channelList);
+  const QSignalBlocker boxBlocked(m_timingReference);
+  m_channelList->setCurrentIndex(
+      m_channelList->findData(static_cast<int>(m_channelChoice.channel)));
+  m_timingReference->setChecked(m_channelChoice.timingReference);
+  m_timingReference->setEnabled(m_channelList->isEnabled() &&
+                                m_channelChoice.channel != InputChannel::kLouder);
+  m_control.SetInputChannelChoice(m_channelChoice);
+  m_splLookedUp.clear();  // the meter's calibration is the channel's
+}
+
+void CQuorvelDlg::OnInputChannelChanged() {
+  InputChannelChoice choice;
+  choice.channel = static_cast<InputChannel>(m_channelList->currentData().toInt());
+  choice.timingReference =
+      choice.channel != InputChannel::kLouder && m_timingReference->isChecked();
+  if (m_inputList->currentIndex() >= 0) {
+    WriteInputChannelChoice(m_core.Preferences(), m_inputList->currentText().toStdString(), choice);
+  }
+  ShowInputChannelChoice();
+}
+
+SplScale CQuorvelDlg::WorkbenchLevelScale() {
+  const SplInput input{m_core.Audio().ChosenInputName(), InputChannelName(m_channelChoice.channel),
+                       GainDbOfPosition(GainSliderPosition())};
+  CWindowSplStore store;
+  double offsetDb = 0.0;
+  return FindSplOffset(store, input, &offsetDb) ? SplScaleOf(input, offsetDb) : SplScale();
 }
 
 }  // namespace quorvel

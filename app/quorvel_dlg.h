@@ -14,6 +14,7 @@
 #include "control/capture_control.h"
 #include "control/curve_marker.h"
 
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -87,6 +88,8 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   QPushButton* QuitButton() const { return m_btnQuit; }
   QComboBox* InputList() const { return m_inputList; }
   QComboBox* OutputList() const { return m_outputList; }
+  QComboBox* ChannelList() const { return m_channelList; }
+  QCheckBox* TimingReferenceBox() const { return m_timingReference; }
   QSlider* GainSlider() const { return m_gainSlider; }
   QSlider* VolumeSlider() const { return m_volumeSlider; }
   QLineEdit* FminField() const { return m_fminField; }
@@ -153,6 +156,13 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  // The input channel choice: beside the workbench's button, read for the input listed, and
+  // remembered for it when changed.
+  void CreateChannelControls();
+  void ShowInputChannelChoice();
+  void OnInputChannelChanged();
+  // The SPL calibration of the input, channel and gain in use, for the workbench's levels.
+  SplScale WorkbenchLevelScale();
   // How a control follows the window's size: it stays, keeps to the right edge, the bottom
   // edge or both, or grows with the window.
   enum class Anchor { kStay, kRight, kBottom, kBottomRight, kGrow };
@@ -235,6 +245,9 @@ class CQuorvelDlg : public QDialog, public ICaptureWindow {
   QPointer<CWorkbenchWindow> m_workbenchWindow;
   WindowMessagesMaker m_windowMessages;
   std::vector<Placed> m_placed;
+  QComboBox* m_channelList = nullptr;
+  QCheckBox* m_timingReference = nullptr;
+  InputChannelChoice m_channelChoice;
 };
 
 }  // namespace quorvel

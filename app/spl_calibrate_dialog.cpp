@@ -123,7 +123,8 @@ void CSplCalibrateDialog::reject() {
 void CSplCalibrateDialog::Record() {
   if (m_recorder) return;
   m_recorder = std::make_unique<CSplRecorder>(m_core.Audio(), m_core.Sequence());
-  if (!m_recorder->Start(m_inputIndex, m_input.gainDb)) {  // the message was shown
+  if (!m_recorder->Start(m_inputIndex, m_input.gainDb,
+                         InputChannelNamed(m_input.channel))) {  // the message was shown
     m_recorder.reset();
     m_result->setText("The input could not be opened.");
     return;

@@ -144,6 +144,7 @@ void CWorkbenchWindow::Fill() {
     KeepView();
   }
   const SessionDocument& document = ListModel().Document();
+  m_traces.SetLevelScale(m_levelScale ? m_levelScale() : SplScale());
   m_built = m_traces.Build(document);
   const std::vector<int> selected = SelectedRows();
   m_filling = true;

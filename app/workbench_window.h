@@ -90,6 +90,8 @@ class CWorkbenchWindow : public QWidget {
   void SetEqualiserMeasure(MeasureThroughEq measure) { m_eqMeasure = std::move(measure); }
   // Called whenever the shown traces change, for the main graph to draw them too.
   void SetOnShownChanged(std::function<void()> changed) { m_onShownChanged = std::move(changed); }
+  // The SPL calibration of the input the captures were recorded on, asked at every redraw.
+  void SetLevelScaleSource(std::function<SplScale()> source) { m_levelScale = std::move(source); }
 
   // For the tests.
   QTableWidget* List() const { return m_list; }
@@ -125,6 +127,7 @@ class CWorkbenchWindow : public QWidget {
   QPointer<CResponseWindow> m_responseWindow;
   CapturesChooser m_chooseCaptures;
   std::function<void()> m_onShownChanged;
+  std::function<SplScale()> m_levelScale;
   std::function<void()> m_openPolarSeries;
   MeasureThroughEq m_eqMeasure;
   QPushButton* m_polarSeries = nullptr;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/preferences.h"
+#include "cli/capture_channel.h"
 #include "cli/cli_options.h"
 #include "cli/cli_session.h"
 #include "cli/command_files.h"
@@ -23,14 +24,14 @@ namespace {
 const char kAnalyzeUsage[] =
     "quorvel-cli analyze CAPTURE.wav [--fmin F] [--fmax F] [--calibration CHART]"
     " [--chart-folder DIR] [--csv FILE] [--png FILE] [--bmp FILE] [--save COPY.wav]"
-    " [--spl [--input NAME] [--gain DB]]";
+    " [--channel left|right] [--spl [--input NAME] [--gain DB]]";
 
 }  // namespace
 
 int RunAnalyze(const Arguments& args) {
-  CliOptions options(
-      {"fmin", "fmax", "calibration", "chart-folder", "csv", "png", "bmp", "save", "input", "gain"},
-      {"spl"}, 1);
+  CliOptions options({"fmin", "fmax", "calibration", "chart-folder", "csv", "png", "bmp", "save",
+                      "input", "gain", "channel"},
+                     {"spl"}, 1);
   std::string error;
   if (!options.Parse(args, &error)) return ArgumentError(error, kAnalyzeUsage);
   if (options.Positional().empty()) return ArgumentError("no capture file given", kAnalyzeUsage);
@@ -68,6 +69,9 @@ int RunAnalyze(const Arguments& args) {
   request.fmin = fmin;
   request.fmax = fmax;
   request.chartPath = options.Value("calibration");
+  if (const int bad = ReadCaptureChannel(options, kAnalyzeUsage, &request); bad != kExitOk) {
+    return bad;
+  }
   LoadedResponseCapture loaded;
   switch (LoadCaptureForResponse(session.Reading(), request, &loaded, &error)) {
     case CaptureResponseResult::kOk:

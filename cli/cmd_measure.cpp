@@ -269,7 +269,7 @@ int RunMeasure(const Arguments& args) {
     const SplInput input{request.inputIndex < static_cast<int>(inputs.size())
                              ? inputs[static_cast<size_t>(request.inputIndex)]
                              : std::string(),
-                         kSplChannelLouder, request.gainDb};
+                         InputChannelName(request.channel), request.gainDb};
     CStoredSplCalibrations store;
     double offsetDb = 0.0;
     if (!FindSplOffset(store, input, &offsetDb)) {

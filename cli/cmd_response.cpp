@@ -8,6 +8,7 @@
 
 #include "base/number_text.h"
 #include "base/preferences.h"
+#include "cli/capture_channel.h"
 #include "cli/cli_options.h"
 #include "cli/cli_session.h"
 #include "cli/command_files.h"
@@ -29,7 +30,7 @@ const char kResponseUsage[] =
     "quorvel-cli response CAPTURE.wav [--fmin F --fmax F] [--gate MS] [--calibration CHART]"
     " [--chart-folder DIR] [--frd FILE] [--ir FILE.wav] [--distortion FILE.csv] [--png FILE]"
     " [--group-delay FILE.csv] [--step FILE.csv] [--csd FILE.png] [--csd-csv FILE.csv]"
-    " [--spectrogram FILE.png] [--spl [--input NAME] [--gain DB]]";
+    " [--spectrogram FILE.png] [--channel left|right] [--spl [--input NAME] [--gain DB]]";
 
 using ResponseWriter = bool (*)(const std::string&, const CImpulseAnalysis&, std::string*);
 
@@ -116,7 +117,7 @@ void PrintTiming(const CImpulseAnalysis& analysis) {
 int RunResponse(const Arguments& args) {
   CliOptions options(
       {"fmin", "fmax", "gate", "calibration", "chart-folder", "frd", "ir", "distortion", "png",
-       "group-delay", "step", "csd", "csd-csv", "spectrogram", "input", "gain"},
+       "group-delay", "step", "csd", "csd-csv", "spectrogram", "input", "gain", "channel"},
       {"spl"}, 1);
   std::string error;
   if (!options.Parse(args, &error)) return ArgumentError(error, kResponseUsage);
@@ -126,6 +127,9 @@ int RunResponse(const Arguments& args) {
   request.fminGiven = options.Has("fmin");
   request.fmaxGiven = options.Has("fmax");
   request.chartPath = options.Value("calibration");
+  if (const int bad = ReadCaptureChannel(options, kResponseUsage, &request); bad != kExitOk) {
+    return bad;
+  }
   if (!options.Number("fmin", 20.0, &request.fmin, &error) ||
       !options.Number("fmax", 20000.0, &request.fmax, &error) ||
       !options.Number("gate", 0.0, &request.gateMs, &error)) {

@@ -1,5 +1,6 @@
-// quorvel-cli spl-calibrate: three seconds of a sound level calibrator on the chosen input and
-// gain, checked to be its steady tone, and the offset stored for that input, channel and gain.
+// quorvel-cli spl-calibrate: three seconds of a sound level calibrator on the chosen input,
+// channel and gain, checked to be its steady tone, and the offset stored for that input, channel
+// and gain.
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -21,8 +22,8 @@ namespace quorvel {
 namespace {
 
 const char kSplCalibrateUsage[] =
-    "quorvel-cli spl-calibrate [--input NAME] [--gain DB] [--simulated] --reference DB"
-    " [--frequency HZ]";
+    "quorvel-cli spl-calibrate [--input NAME] [--channel louder|left|right] [--gain DB]"
+    " [--simulated] --reference DB [--frequency HZ]";
 
 constexpr int kTickMs = 100;
 // The longest wait for the recording on the wall clock: 3.5 s of it, and a device that takes
@@ -32,7 +33,7 @@ constexpr int kRecordTimeoutMs = 15000;
 }  // namespace
 
 int RunSplCalibrate(const Arguments& args) {
-  CliOptions options({"input", "gain", "reference", "frequency"}, {"simulated"}, 0);
+  CliOptions options({"input", "channel", "gain", "reference", "frequency"}, {"simulated"}, 0);
   std::string error;
   MeasurementRequest request;
   double referenceDb = 0.0;
@@ -41,6 +42,10 @@ int RunSplCalibrate(const Arguments& args) {
       !options.Number("reference", 0.0, &referenceDb, &error) ||
       !options.Number("frequency", kDefaultCalibratorHz, &frequencyHz, &error) ||
       !CheckRequestNumbers(request, &error)) {
+    return ArgumentError(error, kSplCalibrateUsage);
+  }
+  const std::string channel = options.Value("channel");
+  if (!ReadInputChannels(options.Has("channel") ? &channel : nullptr, nullptr, &request, &error)) {
     return ArgumentError(error, kSplCalibrateUsage);
   }
   if (!options.Has("reference")) {
@@ -70,13 +75,12 @@ int RunSplCalibrate(const Arguments& args) {
     session.Messages().ShowMessage(kMsgInvalidInput);
     return kExitFailure;
   }
-  // The channel the record track takes: the louder, until a channel is chosen.
-  const SplInput input{inputs[static_cast<size_t>(request.inputIndex)], kSplChannelLouder,
-                       request.gainDb};
+  const SplInput input{inputs[static_cast<size_t>(request.inputIndex)],
+                       InputChannelName(request.channel), request.gainDb};
   std::fprintf(stderr, "Input: %s\n", input.device.c_str());
 
   CSplRecorder recorder(core.Audio(), core.Sequence());
-  if (!recorder.Start(request.inputIndex, request.gainDb)) return kExitFailure;
+  if (!recorder.Start(request.inputIndex, request.gainDb, request.channel)) return kExitFailure;
   int waitedMs = 0;
   while (!recorder.Done() && waitedMs < kRecordTimeoutMs) {
     std::this_thread::sleep_for(std::chrono::milliseconds(kTickMs));

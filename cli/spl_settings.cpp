@@ -9,6 +9,7 @@
 #include "cli/cli_options.h"
 #include "cli/commands.h"
 #include "cli/stored_settings.h"
+#include "control/input_channel_choice.h"
 #include "control/settings_file.h"
 #include "control/slider_positions.h"
 
@@ -94,6 +95,11 @@ int CaptureSplScale(const CliOptions& options, const char* usage, SplScale* scal
     }
     input.gainDb = GainDbOfPosition(SliderPositionFromPreference(static_cast<int>(stored)));
   }
+  // the channel the window measures that input on
+  input.channel =
+      InputChannelName(ParseInputChannelChoice(
+                           StoredPreferenceText(InputChannelPreferenceName(input.device).c_str()))
+                           .channel);
   CStoredSplCalibrations store;
   double offsetDb = 0.0;
   if (!FindSplOffset(store, input, &offsetDb)) {

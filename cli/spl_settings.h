@@ -31,8 +31,8 @@ class CliOptions;
 // --spl none. A capture does not name the input it was recorded on, so --spl takes the
 // calibration of --input NAME at --gain DB, each by default the window's remembered input
 // ("AudioInPeripheral") and gain ("AudioInGain"): a capture saved from the window was recorded
-// there. kExitOk, or kExitBadArguments after the message (no input known, or no calibration for
-// it, named).
+// there; the channel is the one the window measures that input on ("InputChannel/NAME"). kExitOk,
+// or kExitBadArguments after the message (no input known, or no calibration for it, named).
 [[nodiscard]] int CaptureSplScale(const CliOptions& options, const char* usage, SplScale* scale);
 
 }  // namespace quorvel

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <thread>
 
+#include "audio/backend/audio_backend.h"
 #include "base/messages.h"
 #include "base/preferences.h"
 #include "base/shared_state.h"
@@ -273,6 +274,13 @@ void CCaptureControl::OnCaptureButton() {
   m_window.RepaintNow();
 }
 
+void CCaptureControl::SetInputChannelChoice(const InputChannelChoice& choice) {
+  m_inputChannels = choice;
+  if (IAudioServices* services = m_core.Services()) {
+    static_cast<void>(SetSimulatedLoopback(*services, static_cast<int>(ReferenceOf(choice))));
+  }
+}
+
 bool CCaptureControl::CurrentRequest(MeasurementRequest* request) {
   request->inputIndex = m_audio.ChosenInput();
   request->outputIndex = m_window.OutputSelection();
@@ -281,6 +289,7 @@ bool CCaptureControl::CurrentRequest(MeasurementRequest* request) {
   request->gainDb = GainDbOfPosition(m_lastGainPos);
   request->range = RangeRule::kSteps;
   request->timeoutMs = 0;  // the window waits for its user
+  ApplyInputChannelChoice(m_inputChannels, request);
   std::string why;
   if (BuildMeasurementRequest(m_core.InputNames(), m_core.OutputNames(), nullptr, nullptr, request,
                               &why) != RequestFault::kNone) {

@@ -11,6 +11,7 @@
 #include "eq/eq_fit.h"
 
 #include "control/capture_view.h"
+#include "control/input_channel_choice.h"
 #include "control/level_meter.h"
 #include "control/measurement_request.h"
 #include "control/range_fields.h"
@@ -138,6 +139,9 @@ class CCaptureControl {
   // Another window runs measurements on the core's sequence (a polar series): the meter timer
   // leaves its steps to it meanwhile.
   void SetRunElsewhere(bool elsewhere) { m_runElsewhere = elsewhere; }
+  // The channel the next measurements take, and their timing reference (on the simulated
+  // devices the reference's channel then carries the output looped back).
+  void SetInputChannelChoice(const InputChannelChoice& choice);
 
   // ---- window timers ----
   // The sliders' timer (27 ms): PollInputGain, SyncVolumeFromDevice, PollOutputVolume.
@@ -207,6 +211,7 @@ class CCaptureControl {
   std::optional<EqFilterSet> m_throughEq;   // of the measurement being started
   std::string m_throughEqName;              // its name in the workbench
   std::string m_runName;                    // the running measurement's, when it has one
+  InputChannelChoice m_inputChannels;       // the window's channel choice
   bool m_inputClosedDuringCapture = false;  // the user closed the input of a running capture
   std::string m_waitShown;                  // the wait the graph caption names, empty for none
   std::string m_captionBeforeWait;          // the caption the wait replaced

@@ -44,6 +44,19 @@ CaptureResponseResult LoadCaptureForResponse(const CaptureReadContext& ctx,
   if (!ReadCaptureFile(ctx, request.path, &result.file)) {
     return CaptureResponseResult::kFileRefused;
   }
+  if (request.measuredOnChannel2) {
+    // the channels trade places: from here on the capture is as Quorvel writes it
+    const Recording& read = *result.file.recording;
+    if (read.channels != 2) {
+      ctx.messages.ShowMessage(kMsgOneChannel);
+      return CaptureResponseResult::kFileRefused;
+    }
+    auto swapped = std::make_shared<Recording>(read);
+    for (size_t i = 0; i + 1 < swapped->samples.size(); i += 2) {
+      std::swap(swapped->samples[i], swapped->samples[i + 1]);
+    }
+    result.file.recording = std::move(swapped);
+  }
   const LoadedCaptureFile& file = result.file.loaded;
   result.fmin = request.fminGiven ? request.fmin : file.fmin;
   result.fmax = request.fmaxGiven ? request.fmax : file.fmax;

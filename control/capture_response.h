@@ -26,7 +26,14 @@ struct CaptureResponseRequest {
   double fmax = 20000.0;   // [Hz]
   std::string chartPath;   // a chart to apply; empty: the microphone the file names, if any
   double gateMs = 0.0;     // see CImpulseAnalysis::SetGate
+  // A two-channel capture's channel 2 is the measurement and channel 1 its timing reference
+  // (as some programs write them); false: channel 1 measures, as Quorvel writes them.
+  bool measuredOnChannel2 = false;
 };
+
+// A capture of one channel asked for its channel 2.
+inline constexpr char kMsgOneChannel[] =
+    "The capture has one channel: its measurement is channel 1 (the left)";
 
 enum class CaptureResponseResult {
   kOk,

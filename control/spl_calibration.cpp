@@ -158,12 +158,16 @@ double SplOfTransferLevel(double transferDb, double offsetDb) {
   return transferDb + playedDbfs + offsetDb;
 }
 
-bool CSplRecorder::Start(int inputIndex, double gainDb) {
+bool CSplRecorder::Start(int inputIndex, double gainDb, InputChannel channel) {
   m_wasOpen = m_audio.IsCaptureThreadRunning();
   m_inputIndex = inputIndex;
   m_sequence.CloseInputPeripheral();
   m_audio.SetInputGain(GainFactor(gainDb));
-  if (!m_sequence.OpenInputPeripheral(inputIndex)) return false;
+  m_audio.SetInputChannels(channel, ReferenceChannel::kNone);
+  if (!m_sequence.OpenInputPeripheral(inputIndex)) {
+    m_audio.SetInputChannels(InputChannel::kLouder, ReferenceChannel::kNone);
+    return false;
+  }
   m_startCount = m_audio.Counters().recordCount;
   m_running = true;
   return true;
@@ -186,6 +190,7 @@ std::vector<int16_t> CSplRecorder::Finish() {
   m_running = false;
   // The record track is read once its writer has stopped.
   m_sequence.CloseInputPeripheral();
+  m_audio.SetInputChannels(InputChannel::kLouder, ReferenceChannel::kNone);
   const int recorded = m_audio.Counters().recordCount - m_startCount - kSettleSamples;
   std::vector<int16_t> samples(static_cast<size_t>(std::clamp(recorded, 0, kRecordSamples)));
   samples.resize(static_cast<size_t>(

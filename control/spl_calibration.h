@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/input_channel.h"
 #include "response/calibrator_tone.h"
 
 namespace quorvel {
@@ -16,8 +17,6 @@ class CMeasurementSequence;
 // channel and gain, its offset (dB SPL - dBFS RMS) kept per device in the settings, and the
 // levels that offset turns into dB SPL. User-interface thread.
 
-// The channel the record track takes by default; a channel choice names its own.
-inline constexpr char kSplChannelLouder[] = "louder";
 inline constexpr double kSplRecordSeconds = 3.0;
 // Recorded before the calibrator's three seconds and left out: the input settles [s].
 inline constexpr double kSplSettleSeconds = 0.5;
@@ -28,9 +27,11 @@ inline constexpr double kSinePeakOverRmsDb = 3.0102999566398121;
 
 // What a calibration belongs to.
 struct SplInput {
-  std::string device;                       // the input device's name
-  std::string channel = kSplChannelLouder;  // the channel the recording takes
-  double gainDb = 0.0;                      // the input gain [dB], kept to 0.1 dB
+  std::string device;  // the input device's name
+  // the channel the recording takes (InputChannelName: "louder", as calibrations made before the
+  // channel choice are stored, "left" or "right")
+  std::string channel = InputChannelName(InputChannel::kLouder);
+  double gainDb = 0.0;  // the input gain [dB], kept to 0.1 dB
 };
 
 // The settings key of a device in group kSplSettingsGroup: its name with "/", "\" and "%" as
@@ -111,8 +112,9 @@ class CSplRecorder {
  public:
   CSplRecorder(CAudio& audio, CMeasurementSequence& sequence)
       : m_audio(audio), m_sequence(sequence) {}
-  // False after the input's message (the sequence's).
-  [[nodiscard]] bool Start(int inputIndex, double gainDb);
+  // False after the input's message (the sequence's). The record track takes channel.
+  [[nodiscard]] bool Start(int inputIndex, double gainDb,
+                           InputChannel channel = InputChannel::kLouder);
   [[nodiscard]] bool Done() const;
   // The fraction recorded, 0..1.
   [[nodiscard]] double Progress() const;

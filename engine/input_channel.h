@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 namespace quorvel {
 
@@ -17,6 +18,26 @@ enum class ReferenceChannel : int32_t {
   kLeft = 1,
   kRight = 2,
 };
+
+// The channel's name in settings, options and messages: "louder", "left" or "right".
+[[nodiscard]] inline const char* InputChannelName(InputChannel channel) {
+  switch (channel) {
+    case InputChannel::kLeft:
+      return "left";
+    case InputChannel::kRight:
+      return "right";
+    case InputChannel::kLouder:
+      break;
+  }
+  return "louder";
+}
+
+// The channel of a name InputChannelName gives; any other name is the louder.
+[[nodiscard]] inline InputChannel InputChannelNamed(std::string_view name) {
+  if (name == "left") return InputChannel::kLeft;
+  if (name == "right") return InputChannel::kRight;
+  return InputChannel::kLouder;
+}
 
 // The sample a frame gives the measurement on the chosen channel. Analysing thread; never
 // blocks.

@@ -40,9 +40,11 @@ void PaintLevelPhase(QPainter& painter, const QRect& rect, const Fonts& fonts,
   const double gate = analysis.HasResult() ? analysis.AppliedGateMs() : 0.0;
   const std::string title = gate > 0.0 ? "Level and phase, gated " + FormatGeneral(gate, 4) + " ms"
                                        : std::string("Level and phase");
+  // levels on a scale of their own (dB SPL) say so
+  const char* levelLabel = analysis.LevelScaleWords().empty() ? "level dB" : "level dB SPL";
   const QRectF plot =
       DrawPlotFrame(painter, rect, fonts, title,
-                    {{"level dB", PlotPen(kColorCurve)}, {"phase deg", PlotPen(kColorMarker)}},
+                    {{levelLabel, PlotPen(kColorCurve)}, {"phase deg", PlotPen(kColorMarker)}},
                     analysis.HasResult());
   if (!analysis.HasResult() || plot.width() < 10 || plot.height() < 10) return;
   const double fmin = analysis.Fmin();

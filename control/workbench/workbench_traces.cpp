@@ -129,6 +129,12 @@ std::vector<WorkbenchTrace> CWorkbenchTraces::Build(const SessionDocument& docum
       finish(std::move(item), Refusal{entry.capturePath + ": not analysed"});
     } else if (!held->second.ok) {
       finish(std::move(item), Refusal{held->second.failure});
+    } else if (m_levelScale.spl) {
+      // in dB SPL as quorvel-cli's --spl makes them: the level moved, no offset of the user's
+      Trace inSpl = WithOffset(held->second.trace, SplOfTransferLevel(0.0, m_levelScale.offsetDb));
+      inSpl.offsetDb = held->second.trace.offsetDb;
+      inSpl.levelScale = m_levelScale.words;
+      finish(std::move(item), std::move(inSpl));
     } else {
       finish(std::move(item), held->second.trace);
     }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "control/spl_calibration.h"
 #include "control/workbench/workbench_import.h"
 #include "control/workbench/workbench_trace_cache.h"
 #include "measurement/session_document.h"
@@ -42,6 +43,10 @@ class CWorkbenchTraces {
   // Whether the capture is held at the current gate.
   [[nodiscard]] bool Holds(const std::string& capturePath) const;
 
+  // The measurements' levels in dB SPL by scale's calibration (none: the transfer's dB), from
+  // the next Build on.
+  void SetLevelScale(SplScale scale) { m_levelScale = std::move(scale); }
+
   // Every trace of the document in list order: the measurements, then the derived traces.
   [[nodiscard]] std::vector<WorkbenchTrace> Build(const SessionDocument& document) const;
 
@@ -55,6 +60,7 @@ class CWorkbenchTraces {
   std::map<std::string, CaptureStamp> m_stamps;       // the files as they were analysed
   std::string m_cacheFolder;
   bool m_cacheChanged = false;  // a trace is held that the cache does not have yet
+  SplScale m_levelScale;
 };
 
 // The recipe of a derived trace computed from its sources (each with its offset, unsmoothed):

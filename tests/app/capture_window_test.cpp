@@ -1,7 +1,9 @@
 // Measuring from the window on the simulated loudspeaker (on a fast clock): a whole
 // measurement from the start button, a stop midway, failures with their messages, the sliders,
 // the marker dragged with the mouse, the level meter's colours, replays and Quit in the middle
-// of a run.
+// of a run; a measurement timed from a loopback on the other channel.
+#include <QCheckBox>
+#include <QComboBox>
 #include <QEvent>
 #include <QSlider>
 #include <algorithm>
@@ -18,6 +20,7 @@
 #include "base/shared_state.h"
 #include "base/util.h"
 #include "control/capture_files.h"
+#include "control/capture_response.h"
 #include "control/measurement_request.h"
 #include "control/slider_positions.h"
 #include "control/workbench/workbench_palette.h"
@@ -122,6 +125,30 @@ TEST_F(CaptureWindowTest, StartMeasuresTheLoudspeakerAndEndsByItself) {
   EXPECT_EQ(Stored(kPrefAudioInPeripheral).toString(), "Simulated measurement microphone");
   EXPECT_EQ(Stored(kPrefAudioOutPeripheral).toString(), "Default Audio Output");
   EXPECT_TRUE(CheckCaptureToSave(m_core->FileContext()));
+}
+
+TEST_F(CaptureWindowTest, AMeasurementWithTheTimingReferenceIsSavedWithBothChannels) {
+  OpenWindow();
+  EXPECT_FALSE(Dialog().TimingReferenceBox()->isEnabled());  // louder leaves none to time from
+  QTest::keyClick(Dialog().ChannelList(), Qt::Key_Down);
+  ASSERT_EQ(Dialog().ChannelList()->currentText(), "left");
+  Click(Dialog().TimingReferenceBox());
+  EXPECT_EQ(Stored("InputChannel/Simulated measurement microphone").toString(), "left reference");
+  Click(Dialog().StartButton());
+  EXPECT_FALSE(Dialog().ChannelList()->isEnabled());  // not while it measures
+  WaitForTheEnd();
+  ASSERT_EQ(Points(), 1001) << m_messages.All();
+  const std::string path = (m_folder / "loopback.wav").string();
+  m_messages.ChooseNext(path);
+  Click(Dialog().SaveButton());
+  // the loudspeaker's own delay (its filters move the peak by a fraction of a sample), one clock
+  CaptureFileContents contents;
+  ASSERT_TRUE(ReadCaptureFile(m_core->FileContext().Reading(), path, &contents));
+  ASSERT_EQ(contents.recording->channels, 2);
+  ResponseTiming timing;
+  ASSERT_TRUE(TimeRecordingFromReference(*contents.recording, 20.0, 20000.0, &timing));
+  EXPECT_NEAR(timing.delaySamples, CLoudspeakerModel::kDelaySamples, 1.0);
+  EXPECT_LT(std::abs(timing.driftPpm), 5.0);
 }
 
 TEST_F(CaptureWindowTest, ARememberedChartIsOfferedAtTheStartAndNamedInTheCaption) {

@@ -335,7 +335,7 @@ TEST_F(WindowTest, EveryControlHasATooltip) {
     ++controls;
     EXPECT_FALSE(widget->toolTip().isEmpty()) << widget->metaObject()->className();
   }
-  EXPECT_EQ(controls, 21);  // the Measurements button among them
+  EXPECT_EQ(controls, 23);  // the Measurements button and the channel choice among them
 }
 
 TEST_F(WindowTest, QuitClosesTheWindow) {

@@ -29,7 +29,7 @@ TEST_F(SplCalibrateDialogTest, StoresTheOffsetOfTheInputInUseAndRefusesAWrongTon
   for (QAction* action : menu->actions()) listed |= action->text() == CQuorvelDlg::kSplEntry;
   EXPECT_TRUE(listed);
 
-  const SplInput input{Audio().ChosenInputName(), kSplChannelLouder, 0.0};
+  const SplInput input{Audio().ChosenInputName(), InputChannelName(InputChannel::kLouder), 0.0};
   CSplCalibrateDialog dialog(*m_core, Audio().ChosenInput(), input, &Dialog());
   dialog.show();
   auto record = [&](double hz) {

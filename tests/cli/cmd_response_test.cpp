@@ -221,6 +221,9 @@ TEST_F(CmdResponseTest, RefusesBadInputAndArguments) {
       {capture + " --fmin 500 --fmax 400 --frd " + frd, 2, ""},
       {capture + " --gate -1 --frd " + frd, 2, ""},
       {capture + " --window 5 --frd " + frd, 2, ""},
+      // a mono capture has no channel 2; a capture's channel is left or right
+      {capture + " --channel right --frd " + frd, 1, "The capture has one channel"},
+      {capture + " --channel louder --frd " + frd, 2, "left (channel 1) or right (channel 2)"},
       {"", 2, ""},
       // an output on the capture, by any spelling
       {capture + " --ir " + ShellQuote(m_dir.Path().string() + "/./capture.wav"), 2,

@@ -1,5 +1,5 @@
 // quorvel-cli spl-calibrate on the simulated microphone holding a 94 dB calibrator, then
-// measure and analyze --spl with that calibration; wrong tones refused.
+// measure and analyze --spl with that calibration; wrong tones refused; a channel's own.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -68,6 +68,15 @@ TEST(SplCalibrate, TheCalibratorsOffsetGivesTheCurveInDbSpl) {
       << settings;
   const double offset = std::stod(stored[1]);
   EXPECT_NEAR(offset, 124.0, 0.1);
+  // Each channel has its own calibration: the right one stored beside the louder's.
+  run = RunCli("spl-calibrate --simulated --channel right --reference 104",
+               env + " QUORVEL_SIM_CALIBRATOR=104");
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_TRUE(std::regex_search(ReadAll(dir / "Velkar" / "Quorvel.conf"),
+                                std::regex("right 0\\.0 12[34]\\.[0-9]+; louder 0\\.0 ")));
+  run = RunCli("measure --simulated --channel left --spl", env);
+  EXPECT_EQ(run.status, 2) << run.output;
+  EXPECT_NE(run.output.find("(channel left, gain 0.0 dB)"), std::string::npos) << run.output;
 
   const std::string capture = ShellQuote((dir / "cap.wav").string());
   run = RunCli("measure --simulated --spl --save " + capture, env);

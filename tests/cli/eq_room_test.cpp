@@ -1,5 +1,6 @@
 // A private PipeWire's "room" measured, its equaliser made by quorvel-cli eq, the drop-in loaded
-// by a fresh server and the room measured through it. Real time; skipped without PipeWire.
+// by a fresh server and the room measured through it; an output that delays one channel,
+// measured with the other as the timing reference. Real time; skipped without PipeWire.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -111,6 +112,45 @@ TEST(EqRoom, TheRoomThroughItsEqualiserIsAtThePredictedLevelAndFlatWhereItsPeaks
   const std::string log = ReadTextFile(server.Folder() + "/pipewire.log");
   EXPECT_FALSE(std::regex_search(log, std::regex(R"((^|\n)\[[WE]\])"))) << log;
   std::filesystem::remove_all(dir);
+}
+
+// The right channel 3.5 ms (168 samples) late, a filter-chain's builtin delay, into the null sink.
+constexpr char kDelayChain[] = R"chain(context.modules = [
+  { name = libpipewire-module-filter-chain
+    args = {
+      node.description = "Delayed right"
+      filter.graph = {
+        nodes = [ { type = builtin name = l label = delay config = { "max-delay" = 1.0 }
+                    control = { "Delay (s)" = 0.0 } }
+                  { type = builtin name = r label = delay config = { "max-delay" = 1.0 }
+                    control = { "Delay (s)" = 0.0035 } } ]
+        inputs = [ "l:In" "r:In" ]
+        outputs = [ "l:Out" "r:Out" ]
+      }
+      audio.channels = 2
+      audio.position = [ FL FR ]
+      capture.props = { node.name = "quorvel_delayed" media.class = Audio/Sink }
+      playback.props = { node.name = "quorvel_delayed.output" target.object = "quorvel_null" } } } ]
+)chain";
+
+TEST(EqRoom, TheDelayOfOneChannelIsMeasuredWithinASampleFromTheOther) {
+  CPipeWireTestServer server;
+  server.AddPipeWireDropIn("delayed.conf", kDelayChain);
+  std::string why;
+  bool missing = false;
+  if (!server.Start(&why, &missing)) {
+    if (missing) GTEST_SKIP() << why;
+    FAIL() << why;
+  }
+  server.Pactl("set-sink-volume quorvel_delayed 50%");
+  const CliOutcome run = Measure("Delayed right", "--reference left");
+  ASSERT_EQ(run.status, 0) << run.output;
+  std::smatch found;
+  ASSERT_TRUE(std::regex_search(
+      run.output, found, std::regex(R"(\(([-0-9.]+) samples.*\nclock drift ([-0-9.]+) ppm)")))
+      << run.output;
+  EXPECT_NEAR(std::stod(found[1]), 168.0, 1.0) << run.output;
+  EXPECT_LT(std::abs(std::stod(found[2])), 5.0) << run.output;
 }
 
 }  // namespace

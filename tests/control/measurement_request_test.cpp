@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "base/memory_preferences.h"
+#include "control/input_channel_choice.h"
+
 namespace quorvel {
 
 namespace {
@@ -128,14 +131,15 @@ TEST(MeasurementRequest, TheChannelChoiceNamesTheMeasuredAndTheReferenceChannel)
     bool accepted;
     InputChannel measured;
     ReferenceChannel timing;
-    int32_t sample;  // of the frame (left -300, right 200)
+    int32_t sample;           // of the frame (left -300, right 200)
+    const char* stored = "";  // the window's choice of the same, as its settings keep it
   } cases[] = {
-      {nullptr, nullptr, true, kLouder, ReferenceChannel::kNone, -300},
-      {"right", nullptr, true, kRight, ReferenceChannel::kNone, 200},
-      {"left", nullptr, true, kLeft, ReferenceChannel::kNone, -300},
-      {nullptr, "left", true, kRight, ReferenceChannel::kLeft, 200},
-      {"louder", "right", true, kLeft, ReferenceChannel::kRight, -300},
-      {"left", "right", true, kLeft, ReferenceChannel::kRight, -300},
+      {nullptr, nullptr, true, kLouder, ReferenceChannel::kNone, -300, "louder"},
+      {"right", nullptr, true, kRight, ReferenceChannel::kNone, 200, "right"},
+      {"left", nullptr, true, kLeft, ReferenceChannel::kNone, -300, "left"},
+      {nullptr, "left", true, kRight, ReferenceChannel::kLeft, 200, "right reference"},
+      {"louder", "right", true, kLeft, ReferenceChannel::kRight, -300, "left reference"},
+      {"left", "right", true, kLeft, ReferenceChannel::kRight, -300, "left reference"},
       {"left", "left", false, kLouder, ReferenceChannel::kNone, 0},
       {nullptr, "both", false, kLouder, ReferenceChannel::kNone, 0},
   };
@@ -156,6 +160,19 @@ TEST(MeasurementRequest, TheChannelChoiceNamesTheMeasuredAndTheReferenceChannel)
     EXPECT_EQ(request.channel, c.measured);
     EXPECT_EQ(request.reference, c.timing);
     EXPECT_EQ(MeasuredSample(-300, 200, request.channel), c.sample);
+    CMemoryPreferences preferences;  // the window's, per input device
+    preferences.WriteString("InputChannel/USB%2F2", c.stored);
+    const InputChannelChoice choice = ReadInputChannelChoice(preferences, "USB/2");
+    MeasurementRequest window;
+    ApplyInputChannelChoice(choice, &window);
+    EXPECT_EQ(window.channel, request.channel);
+    EXPECT_EQ(window.reference, request.reference);
+    EXPECT_EQ(InputChannelChoiceText(choice), c.stored);
+    EXPECT_EQ(ReadInputChannelChoice(preferences, "USB/3"), InputChannelChoice());
+  }
+  // a stored choice the window cannot make is its default
+  for (const char* text : {"louder reference", "Left", "right  reference"}) {
+    EXPECT_EQ(ParseInputChannelChoice(text), InputChannelChoice()) << text;
   }
   // equal magnitudes: the louder rule takes the left
   EXPECT_EQ(MeasuredSample(-5, 5, kLouder), -5);

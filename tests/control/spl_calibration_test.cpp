@@ -26,7 +26,7 @@ TEST(SplCalibration, OffsetIsTheReferenceLessTheRmsLevelAndIsKeptPerChannelAndGa
 
   CMemorySplCalibrationStore store;
   std::string reason;
-  const SplInput a{"Mic/USB 1", kSplChannelLouder, 0.0};
+  const SplInput a{"Mic/USB 1", InputChannelName(InputChannel::kLouder), 0.0};
   const SplInput b{"Mic/USB 1", "left", 6.0};
   ASSERT_TRUE(StoreSplOffset(store, a, calibration.offsetDb, &reason));
   ASSERT_TRUE(StoreSplOffset(store, b, 121.0, &reason));
@@ -37,7 +37,8 @@ TEST(SplCalibration, OffsetIsTheReferenceLessTheRmsLevelAndIsKeptPerChannelAndGa
   ASSERT_TRUE(FindSplOffset(store, b, &offset));
   EXPECT_DOUBLE_EQ(offset, 121.0);
   EXPECT_FALSE(FindSplOffset(store, SplInput{"Mic/USB 1", "left", 0.0}, &offset));
-  EXPECT_FALSE(FindSplOffset(store, SplInput{"Mic", kSplChannelLouder, 0.0}, &offset));
+  EXPECT_FALSE(
+      FindSplOffset(store, SplInput{"Mic", InputChannelName(InputChannel::kLouder), 0.0}, &offset));
   EXPECT_EQ(store.texts.count("Mic%2FUSB 1"), 1u);
   store.texts["Mic%2FUSB 1"] = "louder 0.0 nan; left 6.0";  // damaged entries are none
   EXPECT_FALSE(FindSplOffset(store, a, &offset));

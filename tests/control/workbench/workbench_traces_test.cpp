@@ -71,6 +71,14 @@ TEST(WorkbenchTraces, OffsetsRecipesAndMissingTraces) {
   // The common range of a and b.
   EXPECT_DOUBLE_EQ(built[3].raw.range.fminHz, 100.0);
   EXPECT_DOUBLE_EQ(built[3].raw.range.fmaxHz, 10000.0);
+
+  // In dB SPL by a calibration of 124 dB: a transfer of -10 dB reads 124 - 10 - 3.01 (the
+  // sweep's sine at its RMS); a difference stays 4 dB.
+  traces.SetLevelScale(SplScale{true, 124.0, "dB SPL of a sine"});
+  const std::vector<WorkbenchTrace> spl = traces.Build(document);
+  EXPECT_NEAR(ValueAtFrequency(spl[0].raw.frequenciesHz, spl[0].raw.levelsDb, 1e3), 110.99, 1e-3);
+  EXPECT_EQ(spl[0].raw.levelScale, "dB SPL of a sine");
+  EXPECT_NEAR(ValueAtFrequency(spl[3].raw.frequenciesHz, spl[3].raw.levelsDb, 1e3), 4.0, 1e-6);
 }
 
 }  // namespace
