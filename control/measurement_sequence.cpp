@@ -284,8 +284,10 @@ void CMeasurementSequence::TakeCurveChart(double fmin, double fmax) {
                        static_cast<size_t>(chart) < m_shared.m_chartNames.size();
   m_curveChartPath = applied ? m_shared.m_chartPaths[static_cast<size_t>(chart)] : std::string();
   m_curveChartName = applied ? m_shared.m_chartNames[static_cast<size_t>(chart)] : std::string();
-  // No point is added meanwhile: the analysis is reset after this, before the run feeds it.
+  // The analysis is reset after this, before the run feeds the curve; an input left open may
+  // still add a point meanwhile, reading the entries of the run before, kept until the next.
   m_graph.SetLiveCorrection(nullptr);
+  m_previousRunChart = std::move(m_runChart);
   m_runChart.reset();
   if (applied) {
     Result<ResolvedChart> resolved = ResolveChart(m_curveChartPath, m_curveChartName, fmin, fmax);

@@ -237,7 +237,9 @@ class CMeasurementSequence {
   std::string m_curveChartPath;
   std::string m_curveChartName;
   std::optional<ResolvedChart> m_runChart;  // the running or last run's; the curve reads it
-  double m_runFmin = 0.0;                   // the range of the running or last run [Hz]
+  // The run before's: a point the analysis adds while the next run starts may still read it.
+  std::optional<ResolvedChart> m_previousRunChart;
+  double m_runFmin = 0.0;  // the range of the running or last run [Hz]
   double m_runFmax = 0.0;
   bool m_lastRunKept = false;
   std::span<const int16_t> m_replaySamples;  // the running replay's, until they are released

@@ -232,12 +232,9 @@ TEST_F(FileCommandsTest, TheCalibrationButtonIsGreyedOutWhileACaptureReplays) {
   const std::string capture = File("tilted.wav");
   m_messages.ChooseNext(capture);
   Click(Dialog().SaveButton());
-  ASSERT_TRUE(m_messages.Messages().empty()) << m_messages.All();
-
   m_messages.ChooseNext(capture);
   Click(Dialog().LoadButton());
   ASSERT_TRUE(Replaying());
-  EXPECT_TRUE(Dialog().CalibrationButton()->IsChecked());
   EXPECT_FALSE(Dialog().CalibrationButton()->isEnabled());
   ASSERT_TRUE(ProcessUntil([&] { return Graph().m_count.load() >= 100; })) << m_messages.All();
   Dialog().Control().OnCalibrationButton();
@@ -249,10 +246,8 @@ TEST_F(FileCommandsTest, TheCalibrationButtonIsGreyedOutWhileACaptureReplays) {
   const std::vector<double> replayed = Curve();
   ASSERT_EQ(replayed.size(), 1001u);
   for (int k = 300; k <= 950; ++k) ASSERT_NEAR(replayed[k], live[k], 0.1) << "point " << k;
-
   const Measurement* replay = Dialog().Control().CurrentMeasurement();
   ASSERT_NE(replay, nullptr);
-  EXPECT_TRUE(replay->Warnings().replayed);
   EXPECT_EQ(replay->ChartName(), "Tilt");
   EXPECT_NE(&replay->GetRecording(), &measured.GetRecording());
   EXPECT_EQ(replay->GetRecording().samples, measured.GetRecording().samples);

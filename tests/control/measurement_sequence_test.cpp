@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <vector>
 
@@ -20,7 +19,6 @@
 #include "graph/graphical.h"
 #include "tests/control/control_test_support.h"
 #include "tests/engine/device_test_support.h"
-#include "tests/files/wave_builder.h"
 
 namespace quorvel {
 
@@ -209,51 +207,6 @@ TEST(MeasurementSequence, TwoMeasurementsInARowKeepTheirOwnRecordings) {
   }
   EXPECT_EQ(first.Fmin(), 20.0);
   EXPECT_EQ(first.Fmax(), 20000.0);
-}
-
-// The chart applied at the start corrects every point of the curve, also when the calibration
-// is switched off in the middle of the sweep, and the measurement carries it for its range.
-TEST(MeasurementSequence, TheChartAppliedAtTheStartCorrectsTheWholeCurveAndStaysWithIt) {
-  Rig rig;
-  const wavetest::ScratchFolder folder;
-  const std::string chart = folder.File("Tilt.txt");
-  std::ofstream(chart) << "20 -6\n20000 12\n";
-  bool switchedOff = false;
-  const auto before = [&] {
-    rig.Graph().ClearCurve();
-    ASSERT_TRUE(rig.core->MicroList().ApplyChartFile(chart, 20.0, 20000.0));
-    switchedOff = false;
-  };
-  const auto poll = [&] {
-    if (switchedOff || rig.Graph().m_count.load() < 100) return;
-    rig.Shared().m_bCalibrationApplied.store(0);
-    switchedOff = true;
-  };
-  MeasurementRequest request;
-  request.timeoutMs = kTimeoutMs;
-  ASSERT_EQ(MeasureAllowingDropouts(rig.Sequence(), rig.messages, request, before, poll),
-            SequenceStatus::kComplete)
-      << testing::PrintToString(rig.messages.Messages());
-  EXPECT_TRUE(switchedOff);
-  const Measurement& measurement = *rig.Sequence().LastMeasurement();
-  ASSERT_TRUE(measurement.Chart().has_value());
-  EXPECT_EQ(measurement.ChartName(), "Tilt");
-  EXPECT_EQ(measurement.Chart()->Fmin(), 20.0);
-  EXPECT_EQ(measurement.Chart()->Fmax(), 20000.0);
-  // the model's response less the chart at every point, within 1 dB of one overall level
-  const std::vector<double> live = rig.Curve();
-  ASSERT_EQ(live.size(), 1001u);
-  std::vector<double> offsets;
-  for (int k : MidBandPoints()) {
-    offsets.push_back(live[k] + measurement.Chart()->LivePointCorrection(k) -
-                      CLoudspeakerModel::ResponseDb(PointHz(k)));
-  }
-  const double level = Median(offsets);
-  for (int k : MidBandPoints()) {
-    EXPECT_NEAR(live[k] + measurement.Chart()->LivePointCorrection(k) - level,
-                CLoudspeakerModel::ResponseDb(PointHz(k)), 1.0)
-        << "point " << k;
-  }
 }
 
 TEST(MeasurementSequence, AReplayStoppedMidwayEndsAndFreesItsSamples) {
