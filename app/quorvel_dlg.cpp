@@ -438,7 +438,8 @@ bool CQuorvelDlg::SelectMicrophone() {
 void CQuorvelDlg::OnPrintButton() {
   CPrintDialogChooser printDialog(this);
   IPrinterChooser& chooser = m_printerChooser != nullptr ? *m_printerChooser : printDialog;
-  static_cast<void>(PrintShownGraph(m_core.Graph(), m_core.Messages(), chooser));
+  static_cast<void>(
+      PrintShownGraph(m_core.Graph(), m_core.Messages(), chooser, m_control.CurrentMeasurement()));
 }
 
 void CQuorvelDlg::OnHelpButton() {

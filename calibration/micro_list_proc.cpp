@@ -33,8 +33,8 @@ bool Openable(const std::string& path) {
 }  // namespace
 
 CMicroListProc::CMicroListProc(CSharedState& state, IPreferences& preferences,
-                               IUserMessages& messages, CGraphical& graph)
-    : m_state(state), m_preferences(preferences), m_messages(messages), m_graph(graph) {}
+                               IUserMessages& messages, CGraphical& /*graph*/)
+    : m_state(state), m_preferences(preferences), m_messages(messages) {}
 
 CMicroListProc::~CMicroListProc() = default;
 
@@ -92,7 +92,8 @@ bool CMicroListProc::ValidateChart(int index) {
 }
 
 bool CMicroListProc::LoadCalibration(const std::string& path, double fmin, double fmax) {
-  return LoadChart(path, fmin, fmax, m_graph.m_calibration);
+  std::array<double, kChartCurveSize> scratch;
+  return LoadChart(path, fmin, fmax, scratch);
 }
 
 void CMicroListProc::Reset() {

@@ -27,12 +27,11 @@ class ICalibrationCharts {
 // CMicroListProc: the calibration state's operations. The charts of the chart folder (the
 // preference "CalibFiles") are listed in the shared state (m_chartPaths, m_chartNames,
 // m_nChartCount), the chosen one is m_nSelectedChart and the remembered microphone is the
-// preference "MicroSelected". The chosen chart, resampled onto the coming curve's range, goes to
-// the curve store's m_calibration, which AddPoint subtracts while m_bCalibrationApplied is set
-// and a chart is selected.
+// preference "MicroSelected". The chosen chart is checked for the coming curve's range; the
+// measurement that starts with the calibration applied resolves it once (measurement/
+// resolved_chart.h) and its curve subtracts that chart's correction.
 //
-// Every operation runs on the user-interface thread (or quorvel-cli's main thread) while no
-// measurement feeds the curve: m_calibration is complete before the first point that reads it.
+// Every operation runs on the user-interface thread (or quorvel-cli's main thread).
 class CMicroListProc : public ICalibrationCharts {
  public:
   // The question asked at a capture start when a remembered chart is not applied yet
@@ -60,8 +59,7 @@ class CMicroListProc : public ICalibrationCharts {
   // True when the chart at index loads (into a scratch curve).
   bool ValidateChart(int index) override;
 
-  // LoadChart of the chart file at path for fmin..fmax [Hz] into the curve store's
-  // m_calibration; false (the curve untouched) when the chart is unusable.
+  // True when the chart file at path is usable for fmin..fmax [Hz] (LoadChart's rules).
   bool LoadCalibration(const std::string& path, double fmin, double fmax) override;
 
   // The chart file at path as the only chart, selected and applied for fmin..fmax [Hz]
@@ -104,7 +102,6 @@ class CMicroListProc : public ICalibrationCharts {
   CSharedState& m_state;
   IPreferences& m_preferences;
   IUserMessages& m_messages;
-  CGraphical& m_graph;
 };
 
 }  // namespace quorvel

@@ -127,7 +127,8 @@ void CCaptureControl::SyncButtons() {
     m_shownInputEnabled = enabled;
     m_window.EnableInputButton(enabled != 0);
   }
-  const int calibrationEnabled = capturing != 0 ? 0 : 1;
+  // a replay's curve, like a measurement's, keeps the chart it began with
+  const int calibrationEnabled = capturing != 0 || m_replaying ? 0 : 1;
   if (calibrationEnabled != m_shownCalibrationEnabled) {
     m_shownCalibrationEnabled = calibrationEnabled;
     m_window.EnableCalibrationButton(calibrationEnabled != 0);
@@ -164,7 +165,7 @@ void CCaptureControl::SetCalibrationButton(bool on) {
 }
 
 void CCaptureControl::OnCalibrationButton() {
-  if (Capturing()) return;  // the running curve keeps the chart it started with
+  if (Capturing() || m_replaying) return;  // the running curve keeps the chart it started with
   if (m_shared.m_bCalibrationApplied.load(std::memory_order_acquire) != 0) {
     SetCalibrationButton(false);  // a second press takes the calibration off, no dialog
     return;
@@ -317,8 +318,16 @@ void CCaptureControl::EndCapture() {
 
 // ---- capture files and pictures ----
 
+const Measurement* CCaptureControl::CurrentMeasurement() const {
+  // A reset by a wider range empties the curve and leaves no range for its recording.
+  if (m_sequence.IsRunning() || m_graph.m_count.load(std::memory_order_acquire) == 0) {
+    return nullptr;
+  }
+  return m_sequence.FinishedRunMeasurement();
+}
+
 void CCaptureControl::OnSaveAudioFile() {
-  static_cast<void>(SaveAudioFile(m_core.FileContext()));
+  static_cast<void>(SaveAudioFile(m_core.FileContext().Reading(), CurrentMeasurement()));
 }
 
 void CCaptureControl::OnLoadAudioFile() {

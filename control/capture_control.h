@@ -21,6 +21,7 @@ namespace quorvel {
 class CAudio;
 class CGraphical;
 class CMeasurementSequence;
+class Measurement;
 enum class SequenceStatus;
 class CQuorvelCore;
 class IPreferences;
@@ -166,6 +167,10 @@ class CCaptureControl {
   [[nodiscard]] bool SoftwareVolume() const { return m_softwareVolume; }
   [[nodiscard]] const CLevelMeter& Meter() const { return m_meter; }
   [[nodiscard]] CRangeFields& Range() { return m_range; }
+  // The window's current measurement: the one the last run ended in while the graph still shows
+  // its curve (a new run, a load or a reset of the curve by a wider range ends it); null when
+  // there is none. Save Audio File saves it and Print prints it.
+  [[nodiscard]] const Measurement* CurrentMeasurement() const;
 
  private:
   bool OpenInputPeripheral();

@@ -41,6 +41,7 @@ constexpr uint64_t kLargestCaptureFile = 2200000;   // [bytes]
 constexpr uint32_t kFewestSamples = 1000000;        // about 20.8 s at 48000 Hz
 constexpr char kMsgTooBig[] = "Sorry this file is too big to be a valid 'Quorvel' file...";
 constexpr int32_t kShortestRecording = 48000;  // [samples] one second
+constexpr char kMsgNoNewCapture[] = "No new capture performed";
 
 bool IsFolder(const char* path) {
   struct stat st {};
@@ -74,7 +75,7 @@ bool HasCaptureToSave(const CaptureFileContext& ctx) {
 
 bool CheckCaptureToSave(const CaptureFileContext& ctx) {
   if (HasCaptureToSave(ctx)) return true;
-  ctx.messages.ShowMessage("No new capture performed");
+  ctx.messages.ShowMessage(kMsgNoNewCapture);
   return false;
 }
 
@@ -136,7 +137,8 @@ bool WriteCaptureFile(const CaptureReadContext& ctx, const std::string& path,
   return true;
 }
 
-// The engine's finished recording, with its timing reference when it has one.
+// The engine's finished recording, with its timing reference when it has one (quorvel-cli
+// measure and the polar series save their run from the engine).
 bool WriteEngineCapture(const CaptureFileContext& ctx, const std::string& path, bool remember) {
   const CSharedState& state = ctx.state;
   CaptureToWrite capture;
@@ -171,12 +173,10 @@ bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path) {
   return WriteEngineCapture(ctx, path, true);
 }
 
-bool KeepCaptureFile(const CaptureFileContext& ctx, const std::string& path) {
-  return WriteEngineCapture(ctx, path, false);
-}
+namespace {
 
-bool SaveMeasurementCapture(const CaptureReadContext& ctx, const Measurement& measurement,
-                            const std::string& path) {
+bool WriteMeasurementCapture(const CaptureReadContext& ctx, const Measurement& measurement,
+                             const std::string& path, bool remember) {
   const Recording& recording = measurement.GetRecording();
   CaptureToWrite capture;
   capture.samples = recording.samples;
@@ -184,7 +184,19 @@ bool SaveMeasurementCapture(const CaptureReadContext& ctx, const Measurement& me
   capture.fmin = measurement.Fmin();
   capture.fmax = measurement.Fmax();
   capture.chartName = measurement.ChartName();
-  return WriteCaptureFile(ctx, path, capture, true);
+  return WriteCaptureFile(ctx, path, capture, remember);
+}
+
+}  // namespace
+
+bool SaveMeasurementCapture(const CaptureReadContext& ctx, const Measurement& measurement,
+                            const std::string& path) {
+  return WriteMeasurementCapture(ctx, measurement, path, true);
+}
+
+bool KeepMeasurementCapture(const CaptureReadContext& ctx, const Measurement& measurement,
+                            const std::string& path) {
+  return WriteMeasurementCapture(ctx, measurement, path, false);
 }
 
 bool SaveAudioFile(const CaptureFileContext& ctx) {
@@ -194,6 +206,24 @@ bool SaveAudioFile(const CaptureFileContext& ctx) {
     return false;
   }
   return SaveCaptureFile(ctx, path);
+}
+
+bool HasMeasurementToSave(const Measurement* measurement) {
+  return measurement != nullptr &&
+         measurement->GetRecording().Frames() >= static_cast<std::size_t>(kShortestRecording) &&
+         measurement->Fmin() > 0.0 && measurement->Fmin() < measurement->Fmax();
+}
+
+bool SaveAudioFile(const CaptureReadContext& ctx, const Measurement* measurement) {
+  if (!HasMeasurementToSave(measurement)) {
+    ctx.messages.ShowMessage(kMsgNoNewCapture);
+    return false;
+  }
+  std::string path;
+  if (!ctx.messages.ChooseSaveFile(CaptureFileStartFolder(ctx.state), "wav", &path)) {
+    return false;
+  }
+  return SaveMeasurementCapture(ctx, *measurement, path);
 }
 
 // ---- Load Audio File ----

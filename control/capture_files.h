@@ -84,19 +84,31 @@ void ReadRangeTitle(const char* title, double* fmin, double* fmax);
 // system's reason. The caller has passed CheckCaptureToSave.
 [[nodiscard]] bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path);
 
-// The same file, written as SaveCaptureFile writes it, that does not become the last capture
-// file: the session's own copy of a finished measurement leaves the choosers where they were.
-[[nodiscard]] bool KeepCaptureFile(const CaptureFileContext& ctx, const std::string& path);
-
 // SaveCaptureFile of a Measurement: its recording (with its timing reference as channel 2 when
 // it has one), its range as title and its chart's name as comment. False after the same
 // messages.
 [[nodiscard]] bool SaveMeasurementCapture(const CaptureReadContext& ctx,
                                           const Measurement& measurement, const std::string& path);
 
+// The same file, written as SaveMeasurementCapture writes it, that does not become the last
+// capture file: the session's own copy of a finished measurement leaves the choosers where they
+// were.
+[[nodiscard]] bool KeepMeasurementCapture(const CaptureReadContext& ctx,
+                                          const Measurement& measurement, const std::string& path);
+
 // The whole command: CheckCaptureToSave, the save-file chooser (".wav", starting in
 // CaptureFileStartFolder), SaveCaptureFile. False when nothing was saved.
 [[nodiscard]] bool SaveAudioFile(const CaptureFileContext& ctx);
+
+// True when measurement (may be null: none) can be saved: a recording of at least one second,
+// over a range.
+[[nodiscard]] bool HasMeasurementToSave(const Measurement* measurement);
+
+// The window's command over its current measurement (may be null: none): "No new capture
+// performed" when HasMeasurementToSave is false, else the save-file chooser (".wav", starting in
+// CaptureFileStartFolder) and SaveMeasurementCapture, which writes the bytes SaveCaptureFile
+// writes for the same run. False when nothing was saved.
+[[nodiscard]] bool SaveAudioFile(const CaptureReadContext& ctx, const Measurement* measurement);
 
 // ---- Load Audio File ----
 

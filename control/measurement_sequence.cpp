@@ -276,7 +276,7 @@ void CMeasurementSequence::TakePointBaseline() {
   m_pointsBefore = m_graph.m_pointsAdded.load(std::memory_order_acquire);
 }
 
-void CMeasurementSequence::TakeCurveChart() {
+void CMeasurementSequence::TakeCurveChart(double fmin, double fmax) {
   const int32_t chart = m_shared.m_nSelectedChart.load(std::memory_order_acquire);
   const bool applied = chart >= 0 &&
                        m_shared.m_bCalibrationApplied.load(std::memory_order_acquire) != 0 &&
@@ -284,6 +284,17 @@ void CMeasurementSequence::TakeCurveChart() {
                        static_cast<size_t>(chart) < m_shared.m_chartNames.size();
   m_curveChartPath = applied ? m_shared.m_chartPaths[static_cast<size_t>(chart)] : std::string();
   m_curveChartName = applied ? m_shared.m_chartNames[static_cast<size_t>(chart)] : std::string();
+  // The analysis is reset after this, before the run feeds the curve; an input left open may
+  // still add a point meanwhile, reading the entries of the run before, kept until the next.
+  m_graph.SetLiveCorrection(nullptr);
+  m_previousRunChart = std::move(m_runChart);
+  m_runChart.reset();
+  if (applied) {
+    Result<ResolvedChart> resolved = ResolveChart(m_curveChartPath, m_curveChartName, fmin, fmax);
+    if (resolved) m_runChart = std::move(*resolved);
+  }
+  static_assert(kChartCurveSize == CGraphical::kCurveCapacity);
+  if (m_runChart) m_graph.SetLiveCorrection(m_runChart->LiveCorrection().data());
 }
 
 bool CMeasurementSequence::CurveComplete() const {
@@ -302,8 +313,11 @@ void CMeasurementSequence::RequestStop() {
 
 bool CMeasurementSequence::Start(const MeasurementRequest& request) {
   m_rateWarning.clear();
+  m_lastRunKept = false;
+  m_runFmin = request.fmin;
+  m_runFmax = request.fmax;
   TakeCurveBaseline();
-  TakeCurveChart();
+  TakeCurveChart(request.fmin, request.fmax);
   m_stopRequested.store(0, std::memory_order_release);
   TakePointBaseline();
   m_shared.m_curveFmin = request.fmin;
@@ -353,7 +367,11 @@ bool CMeasurementSequence::Start(const MeasurementRequest& request) {
 
 bool CMeasurementSequence::StartReplay(int outputIndex, uint32_t timeoutMs) {
   m_stopRequested.store(0, std::memory_order_release);
-  TakeCurveChart();
+  m_lastRunKept = false;
+  // the range of the curve the loaded file replays (its title tag's)
+  m_runFmin = m_shared.m_curveFmin;
+  m_runFmax = m_shared.m_curveFmax;
+  TakeCurveChart(m_runFmin, m_runFmax);
   TakePointBaseline();
   m_mode = Mode::kIdle;
   m_status = SequenceStatus::kFailed;
@@ -602,7 +620,7 @@ SequenceStatus CMeasurementSequence::Finish() {
     // The play thread has gone: the samples it played are still there.
     const ReplayVerdict verdict =
         JudgeReplay(m_audio.Counters(), m_graph.m_count.load(std::memory_order_acquire),
-                    m_replaySamples, m_shared.m_curveFmin, m_shared.m_curveFmax);
+                    m_replaySamples, m_runFmin, m_runFmax);
     if (!verdict.failure.empty()) {
       m_status = RefuseReplayCurve(verdict.failure);
     } else {
@@ -623,8 +641,8 @@ SequenceStatus CMeasurementSequence::RefuseReplayCurve(const std::string& messag
 void CMeasurementSequence::KeepMeasurement(bool replayed,
                                            const std::vector<std::string>& replayWarnings) {
   Measurement::Parts parts;
-  parts.fmin = m_shared.m_curveFmin;
-  parts.fmax = m_shared.m_curveFmax;
+  parts.fmin = m_runFmin;
+  parts.fmax = m_runFmax;
   const int count =
       std::clamp(m_graph.m_count.load(std::memory_order_acquire), 0, CGraphical::kLastPoint + 1);
   parts.levels.reserve(static_cast<size_t>(count));
@@ -663,10 +681,12 @@ void CMeasurementSequence::KeepMeasurement(bool replayed,
     if (chart) parts.chart = std::move(*chart);
   }
   parts.tags.comment = m_curveChartName;
+  parts.chart = m_runChart;
   parts.caption.assign(m_shared.m_szGraphCaption,
                        strnlen(m_shared.m_szGraphCaption, sizeof m_shared.m_szGraphCaption));
   parts.madeAt = std::chrono::system_clock::now();
   m_lastMeasurement.emplace(std::move(parts));
+  m_lastRunKept = true;
 }
 
 }  // namespace quorvel

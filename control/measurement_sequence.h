@@ -138,6 +138,11 @@ class CMeasurementSequence {
   // value; none before one. Its recording is copied out of the record track once, when the run
   // is finished, so the next run leaves it as it was.
   const std::optional<Measurement>& LastMeasurement() const { return m_lastMeasurement; }
+  // The measurement the last run ended in: LastMeasurement when the last run that started
+  // ended complete and was kept; null while a run goes and after one that failed or stopped.
+  const Measurement* FinishedRunMeasurement() const {
+    return m_lastRunKept && m_lastMeasurement ? &*m_lastMeasurement : nullptr;
+  }
 
   // ---- the capture control's steps ----
   // Opens input `index` of the engine's list and starts its capture thread. False after a
@@ -204,7 +209,9 @@ class CMeasurementSequence {
   // The curve store's counters as the run found them at its start.
   void TakeCurveBaseline();
   void TakePointBaseline();
-  void TakeCurveChart();
+  // The chart applied at the start of a run, resolved once for the run's range [Hz]: the live
+  // curve's correction for the whole run, and the kept measurement's chart.
+  void TakeCurveChart(double fmin, double fmax);
   // The finished run as a Measurement (analysis stopped, user-interface thread).
   void KeepMeasurement(bool replayed, const std::vector<std::string>& replayWarnings);
 
@@ -229,6 +236,12 @@ class CMeasurementSequence {
   uint64_t m_framesLostBefore = 0;
   std::string m_curveChartPath;
   std::string m_curveChartName;
+  std::optional<ResolvedChart> m_runChart;  // the running or last run's; the curve reads it
+  // The run before's: a point the analysis adds while the next run starts may still read it.
+  std::optional<ResolvedChart> m_previousRunChart;
+  double m_runFmin = 0.0;  // the range of the running or last run [Hz]
+  double m_runFmax = 0.0;
+  bool m_lastRunKept = false;
   std::span<const int16_t> m_replaySamples;  // the running replay's, until they are released
   // Of the last complete measurement: its clipped points, those clipped before the gain, and
   // the other programs that played to its output.

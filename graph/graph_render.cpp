@@ -72,8 +72,10 @@ bool CGraphical::PaintGraph(CGraphCanvas& canvas, int width, int height, const V
   DrawCurve(view);
 
   // the caption, centred at the top
-  const char* caption = m_shared.m_szGraphCaption;
-  const size_t captionLength = strnlen(caption, sizeof m_shared.m_szGraphCaption);
+  const char* caption = view.caption != nullptr ? view.caption->c_str() : m_shared.m_szGraphCaption;
+  const size_t captionLength = view.caption != nullptr
+                                   ? view.caption->size()
+                                   : strnlen(caption, sizeof m_shared.m_szGraphCaption);
   if (captionLength >= 1 && captionLength <= kMaxCaptionLength) {
     const QString text = QString::fromUtf8(caption, static_cast<qsizetype>(captionLength));
     const int ascent = QFontMetrics(resources.m_fontMedium).ascent();

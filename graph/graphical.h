@@ -18,8 +18,9 @@ struct CSharedState;
 struct CGraphResources;
 
 // CGraphical: the response graph. One object for the whole run holds the measured response
-// curve (1001 levels in dB over a logarithmic frequency axis), its smoothed copy, the
-// calibration curve a microphone chart supplies and the marker point, and draws them.
+// curve (1001 levels in dB over a logarithmic frequency axis), its smoothed copy and the marker
+// point, and draws them. The correction a microphone chart supplies is the running
+// measurement's (its resolved chart), handed over when the run starts.
 //
 // The class is split over two libraries so that its header and the curve store stay free of Qt:
 //   quorvel_curve (plain C++): construction, the curve store (graph/response_curve.cpp),
@@ -41,7 +42,7 @@ struct CGraphResources;
 // m_pointsAdded and m_curvesCompleted, which the front end polls on its own thread.
 class CGraphical : public ICurveListener {
  public:
-  static constexpr int kCurveCapacity = 1020;  // entries of m_points, m_smoothed, m_calibration
+  static constexpr int kCurveCapacity = 1020;  // entries of m_points, m_smoothed, a correction
   static constexpr int kLastPoint = 1000;      // a complete curve holds points 0..1000
   static constexpr int kKernelSize = 15;
   static constexpr double kEmptyLevel = -200.0;     // marks an empty entry [dB]
@@ -58,8 +59,9 @@ class CGraphical : public ICurveListener {
 
   // ---- curve store (graph/response_curve.cpp) ----
 
-  // Stores the next level of the curve and raises m_pointsAdded. Called on the analysing thread
-  // once per analysis block; never blocks, locks, allocates or waits. When the curve already
+  // Stores the next level of the curve, less the live correction's entry for its index when
+  // there is one, and raises m_pointsAdded. Called on the analysing thread once per analysis
+  // block; never blocks, locks, allocates or waits. When the curve already
   // holds its 1001 points, the first call after that sets m_bCurveEndNotified and returns true
   // (the engine then fixes the recording's length and calls CurveEnded); later calls do nothing
   // until m_bCurveEndNotified is cleared again.
@@ -67,6 +69,18 @@ class CGraphical : public ICurveListener {
   // Raises m_curvesCompleted. Analysing thread (or the user-interface thread once the analysis
   // has stopped); never blocks.
   void CurveEnded() override;
+
+  // The correction AddPoint subtracts from point k: correction[k] of kCurveCapacity entries
+  // (the running measurement's resolved chart for its range), or none (null). Taken once when a
+  // run starts, so a calibration switched on or off meanwhile never leaves a half-corrected
+  // curve; the caller keeps the entries alive until the next call. User-interface thread,
+  // before the run feeds the curve.
+  void SetLiveCorrection(const double* correction) {
+    m_liveCorrection.store(correction, std::memory_order_release);
+  }
+  [[nodiscard]] const double* LiveCorrection() const {
+    return m_liveCorrection.load(std::memory_order_acquire);
+  }
 
   // Empties the curve: every entry -200.0, m_count, m_hasCurve and m_cursorIndex 0.
   // User-interface thread, while no measurement feeds the curve.
@@ -118,20 +132,21 @@ class CGraphical : public ICurveListener {
   // ---- drawing (quorvel_graph_render, graph/graph_render.cpp) ----
 
   // The ranges a paint shows: the displayed one (the range fields') and the one the curve was
-  // measured over [Hz].
+  // measured over [Hz]; and the caption drawn at the top (null: the shared state's).
   struct View {
     double fmin = 20.0;
     double fmax = 20000.0;
     double curveFmin = 0.0;
     double curveFmax = 0.0;
+    const std::string* caption = nullptr;
   };
 
   // Draws the whole graph into the off-screen picture for a graph area of width x height
   // pixels: background, axes, frequency and level grid with labels, marker, curve, and the
-  // caption m_szGraphCaption of the shared state. The picture is made on the first paint at
-  // that size and keeps it for the rest of the run. Returns false (and draws nothing) for an
-  // empty area. User-interface thread. The first form shows the ranges of the shared state, as
-  // the window does.
+  // view's caption (m_szGraphCaption of the shared state without one). The picture is made on the
+  // first paint at that size and keeps it for the rest of the run. Returns false (and draws
+  // nothing) for an empty area. User-interface thread. The first form shows the ranges of the
+  // shared state, as the window does.
   [[nodiscard]] bool PaintGraph(int width, int height);
   [[nodiscard]] bool PaintGraph(int width, int height, const View& view);
 
@@ -167,6 +182,7 @@ class CGraphical : public ICurveListener {
 
   CSharedState& m_shared;
   std::vector<TraceCurve> m_traces;
+  std::atomic<const double*> m_liveCorrection{nullptr};  // the running curve's, or none
 
  public:
   // The drawing resources; made and freed by the render library, which supplies the deleter.
@@ -189,7 +205,6 @@ class CGraphical : public ICurveListener {
   std::atomic<double> m_points[kCurveCapacity];  // the curve [dB]; -200.0 = empty
   double m_smoothed[kCurveCapacity];             // the smoothed curve, filled by Smooth [dB]
   double m_kernel[kKernelSize];                  // the smoothing kernel
-  double m_calibration[kCurveCapacity];          // correction of point k [dB]
   int32_t m_cursorIndex = 0;                     // marker point index; 0 or less: no marker
   int32_t m_cursorY = -1;                        // height of the marker at the last paint [pixels]
   double m_dbScale = 0.0;                        // pixels per dB (4.5 once drawn)

@@ -24,7 +24,6 @@ CGraphical::CGraphical(CSharedState& shared) : m_shared(shared) {
   for (auto& point : m_points) point.store(kEmptyLevel, std::memory_order_relaxed);
   for (double& v : m_smoothed) v = 0.0;
   for (double& v : m_kernel) v = 0.0;
-  for (double& v : m_calibration) v = 0.0;
 }
 
 CGraphical::~CGraphical() = default;
@@ -38,10 +37,8 @@ bool CGraphical::AddPoint(double levelDb) {
   }
   if (count < 0) return false;  // only a direct write by the window could make it so
   double v = levelDb;
-  if (m_shared.m_bCalibrationApplied.load(std::memory_order_acquire) != 0 &&
-      m_shared.m_nSelectedChart.load(std::memory_order_acquire) >= 0) {
-    v -= m_calibration[count];
-  }
+  const double* correction = m_liveCorrection.load(std::memory_order_acquire);
+  if (correction != nullptr) v -= correction[count];
   // the entry first, then the count: a paint never sees a counted point it cannot read
   m_points[count].store(v, std::memory_order_relaxed);
   m_count.store(count + 1, std::memory_order_release);

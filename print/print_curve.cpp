@@ -12,6 +12,7 @@
 #include "base/util.h"
 #include "graph/graph_resources.h"
 #include "graph/graphical.h"
+#include "measurement/measurement.h"
 #include "print/print_page.h"
 
 namespace quorvel {
@@ -43,7 +44,7 @@ std::string PrintTitle(const char* wavPath) {
 }
 
 bool PrintCurve(const std::string& title, CGraphical& graph, IUserMessages& messages,
-                IPrinterChooser& chooser) {
+                IPrinterChooser& chooser, const CGraphical::View* view) {
   // nothing painted yet: nothing shown to print
   if (GraphPicture(graph).isNull()) return false;
 
@@ -70,7 +71,7 @@ bool PrintCurve(const std::string& title, CGraphical& graph, IUserMessages& mess
   }
   DrawPrintPage(painter, graph,
                 QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())), area,
-                GraphResources(graph).m_fontMedium);
+                GraphResources(graph).m_fontMedium, view);
   if (!painter.end()) {
     messages.ShowMessage(kMsgPrintJob);
     return false;
@@ -78,10 +79,15 @@ bool PrintCurve(const std::string& title, CGraphical& graph, IUserMessages& mess
   return true;
 }
 
-bool PrintShownGraph(CGraphical& graph, IUserMessages& messages, IPrinterChooser& chooser) {
+bool PrintShownGraph(CGraphical& graph, IUserMessages& messages, IPrinterChooser& chooser,
+                     const Measurement* measurement) {
   if (GraphPicture(graph).isNull()) return false;
   const std::string title = PrintTitle(graph.Shared().m_szWavPath);
-  return PrintCurve(title, graph, messages, chooser);
+  if (measurement == nullptr) return PrintCurve(title, graph, messages, chooser);
+  const CSharedState& shared = graph.Shared();
+  const CGraphical::View view{shared.m_fmin, shared.m_fmax, measurement->Fmin(),
+                              measurement->Fmax(), &measurement->Caption()};
+  return PrintCurve(title, graph, messages, chooser, &view);
 }
 
 }  // namespace quorvel

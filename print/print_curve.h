@@ -3,13 +3,15 @@
 #include <string>
 #include <utility>
 
+#include "graph/graphical.h"
+
 class QPrinter;
 class QWidget;
 
 namespace quorvel {
 
-class CGraphical;
 class IUserMessages;
+class Measurement;
 
 // The messages of printing (OK boxes).
 inline constexpr char kMsgPrinterNotFound[] =
@@ -61,13 +63,16 @@ class CPdfFileChooser final : public IPrinterChooser {
 // message when the graph has not been painted yet; false after a message (through messages)
 // when the chosen printer is not a valid printer of the system (kMsgPrinterNotFound), or the job
 // cannot be started or finished (kMsgPrintJob, e.g. a PDF file that cannot be written).
-// User-interface thread; a QApplication must exist for the print dialog.
+// User-interface thread; a QApplication must exist for the print dialog. view (may be null: the
+// shared state's) is what the graph shows (graph/graphical.h).
 [[nodiscard]] bool PrintCurve(const std::string& title, CGraphical& graph, IUserMessages& messages,
-                              IPrinterChooser& chooser);
+                              IPrinterChooser& chooser, const CGraphical::View* view = nullptr);
 
 // The Print button: nothing (false) while the graph has not been painted; otherwise PrintCurve
 // with the title of the graph's capture path (PrintTitle of m_szWavPath), whose result it
-// returns.
-bool PrintShownGraph(CGraphical& graph, IUserMessages& messages, IPrinterChooser& chooser);
+// returns. With the window's current measurement (may be null: none), its curve is printed over
+// the range it was measured over, with its caption, in the range fields' display range.
+bool PrintShownGraph(CGraphical& graph, IUserMessages& messages, IPrinterChooser& chooser,
+                     const Measurement* measurement = nullptr);
 
 }  // namespace quorvel

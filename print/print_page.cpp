@@ -47,7 +47,8 @@ QFont TitleFont() {
 
 }  // namespace
 
-void DrawPrintPicture(QPainter& painter, double scale, CGraphical& graph, const QString& title) {
+void DrawPrintPicture(QPainter& painter, double scale, CGraphical& graph, const QString& title,
+                      const CGraphical::View* view) {
   const int w = graph.m_width;
   const int h = graph.m_height;
   if (GraphPicture(graph).isNull() || w <= 0 || h <= 0 || !(scale > 0.0)) return;
@@ -63,17 +64,18 @@ void DrawPrintPicture(QPainter& painter, double scale, CGraphical& graph, const 
   painter.translate(0.0, std::floor(kTitleBandHeight * scale + 0.5));
   {
     CPainterCanvas below(painter, h, scale, scale);
-    static_cast<void>(graph.PaintGraph(below, w, h));
+    static_cast<void>(view != nullptr ? graph.PaintGraph(below, w, h, *view)
+                                      : graph.PaintGraph(below, w, h));
   }
   painter.restore();
 }
 
-QImage MakePrintPicture(CGraphical& graph, const QString& title) {
+QImage MakePrintPicture(CGraphical& graph, const QString& title, const CGraphical::View* view) {
   if (GraphPicture(graph).isNull() || graph.m_width <= 0 || graph.m_height <= 0) return QImage();
   QImage picture(graph.m_width, graph.m_height + kTitleBandHeight, QImage::Format_RGB32);
   if (picture.isNull()) return picture;
   QPainter painter(&picture);
-  DrawPrintPicture(painter, 1.0, graph, title);
+  DrawPrintPicture(painter, 1.0, graph, title, view);
   return picture;
 }
 
@@ -83,12 +85,13 @@ PrintableArea PrintableAreaOf(const QPaintDevice& device) {
 }
 
 PrintLayout DrawPrintPage(QPainter& painter, CGraphical& graph, const QString& title,
-                          const PrintableArea& area, const QFont& captionFont) {
+                          const PrintableArea& area, const QFont& captionFont,
+                          const CGraphical::View* view) {
   const PrintLayout layout = ComputePrintLayout(graph.m_width, graph.m_height, area.sizeMm.width(),
                                                 area.sizeMm.height(), area.dpi.x(), area.dpi.y());
   painter.save();
   painter.translate(layout.pictureLeft, layout.pictureTop);
-  DrawPrintPicture(painter, layout.scale, graph, title);
+  DrawPrintPicture(painter, layout.scale, graph, title, view);
   painter.restore();
 
   // The caption keeps the size it has beside the graph on screen: its font grows with the

@@ -4,6 +4,7 @@
 #include <QSizeF>
 #include <QString>
 
+#include "graph/graphical.h"
 #include "print/print_layout.h"
 
 class QFont;
@@ -12,8 +13,6 @@ class QPaintDevice;
 class QPainter;
 
 namespace quorvel {
-
-class CGraphical;
 
 inline constexpr int kTitleBandHeight = 40;  // above the graph in the print picture [pixels]
 inline constexpr char kPrintCaption[] = "Response curve created with Quorvel";
@@ -26,12 +25,15 @@ inline constexpr char kPrintCaption[] = "Response curve created with Quorvel";
 // again through the graph's painter canvas (graph/painter_canvas.h). On a printer or a PDF file
 // it is drawn at the device's resolution, in lines and text, never enlarged from pixels. Nothing
 // is drawn while the graph has not been painted. User-interface thread (the default font needs
-// the QGuiApplication).
-void DrawPrintPicture(QPainter& painter, double scale, CGraphical& graph, const QString& title);
+// the QGuiApplication). view (may be null: the shared state's ranges and caption, as the window
+// shows them) is what the graph shows.
+void DrawPrintPicture(QPainter& painter, double scale, CGraphical& graph, const QString& title,
+                      const CGraphical::View* view = nullptr);
 
 // The print picture at its own size, w x (h + 40) pixels in RGB32; a null image while the graph
 // has not been painted.
-[[nodiscard]] QImage MakePrintPicture(CGraphical& graph, const QString& title);
+[[nodiscard]] QImage MakePrintPicture(CGraphical& graph, const QString& title,
+                                      const CGraphical::View* view = nullptr);
 
 // The printable area of a paint device as the device reports it.
 struct PrintableArea {
@@ -46,6 +48,7 @@ struct PrintableArea {
 // RGB(100,120,250) with its top-right corner at the layout's caption point. Returns the layout
 // it used. The painter's state is left as it was.
 PrintLayout DrawPrintPage(QPainter& painter, CGraphical& graph, const QString& title,
-                          const PrintableArea& area, const QFont& captionFont);
+                          const PrintableArea& area, const QFont& captionFont,
+                          const CGraphical::View* view = nullptr);
 
 }  // namespace quorvel

@@ -80,7 +80,7 @@ bool CWorkbenchSession::KeepMeasurement(const CaptureFileContext& ctx,
   CMessageWords words;
   const CaptureFileContext quiet{ctx.audio, ctx.state,       ctx.wave,
                                  words,     ctx.preferences, ctx.charts};
-  if (!KeepCaptureFile(quiet, path)) {
+  if (!KeepMeasurementCapture(quiet.Reading(), measurement, path)) {
     *failureWords = words.words.empty() ? path + ": the capture could not be saved" : words.words;
     return false;
   }

@@ -19,6 +19,7 @@
 #include "calibration/micro_select.h"
 #include "calibration/radio_list_box.h"
 #include "graph/graphical.h"
+#include "measurement/measurement.h"
 #include "print/print_curve.h"
 #include "tests/app/gui_test_support.h"
 #include "tests/print/print_test_support.h"
@@ -211,6 +212,45 @@ TEST_F(FileCommandsTest, AChartChosenInTheDialogIsAppliedAndAMissingOneIsReporte
   EXPECT_STREQ(Shared().m_szGraphCaption, "Playing File \"with mic\"");
   EXPECT_EQ(Graph().m_count.load(), 1001);
   EXPECT_EQ(Stored(kPrefMicroSelected).toString(), "Mic 7");  // the earlier choice kept
+}
+
+// A replay, like a measurement, keeps the chart it began with: the calibration button is greyed
+// out until its curve is whole, and a press that still arrives changes nothing. The measured
+// run and the replay of its capture stay two measurements, each with its own recording.
+TEST_F(FileCommandsTest, TheCalibrationButtonIsGreyedOutWhileACaptureReplays) {
+  const auto charts = m_folder / "charts";
+  std::filesystem::create_directories(charts);
+  std::ofstream(charts / "Tilt.txt") << "20 -6\n20000 12\n";
+  Store(kPrefCalibFiles, QString::fromStdString(charts.string()));
+  Store(kPrefMicroSelected, "Tilt");
+  OpenWindow();
+  m_messages.AnswerNext(true);  // apply the remembered microphone
+  ASSERT_NO_FATAL_FAILURE(Measure());
+  const Measurement measured = *Dialog().Control().CurrentMeasurement();
+  EXPECT_EQ(measured.ChartName(), "Tilt");
+  const std::vector<double> live = Curve();
+  const std::string capture = File("tilted.wav");
+  m_messages.ChooseNext(capture);
+  Click(Dialog().SaveButton());
+  m_messages.ChooseNext(capture);
+  Click(Dialog().LoadButton());
+  ASSERT_TRUE(Replaying());
+  EXPECT_FALSE(Dialog().CalibrationButton()->isEnabled());
+  ASSERT_TRUE(ProcessUntil([&] { return Graph().m_count.load() >= 100; })) << m_messages.All();
+  Dialog().Control().OnCalibrationButton();
+  EXPECT_EQ(Shared().m_bCalibrationApplied.load(), 1);
+  ASSERT_TRUE(ProcessUntil([&] { return !Replaying(); })) << m_messages.All();
+  EXPECT_TRUE(m_messages.Messages().empty()) << m_messages.All();
+  EXPECT_TRUE(Dialog().CalibrationButton()->isEnabled());
+  // corrected by the same chart at every point (compared from about 160 Hz to 14 kHz)
+  const std::vector<double> replayed = Curve();
+  ASSERT_EQ(replayed.size(), 1001u);
+  for (int k = 300; k <= 950; ++k) ASSERT_NEAR(replayed[k], live[k], 0.1) << "point " << k;
+  const Measurement* replay = Dialog().Control().CurrentMeasurement();
+  ASSERT_NE(replay, nullptr);
+  EXPECT_EQ(replay->ChartName(), "Tilt");
+  EXPECT_NE(&replay->GetRecording(), &measured.GetRecording());
+  EXPECT_EQ(replay->GetRecording().samples, measured.GetRecording().samples);
 }
 
 }  // namespace

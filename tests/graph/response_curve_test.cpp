@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <vector>
 
 #include "base/shared_state.h"
 #include "graph/graphical.h"
@@ -94,24 +95,27 @@ TEST_F(ResponseCurveTest, CompletionIsReportedOnceAfterThe1001stPoint) {
   EXPECT_EQ(ends, 1);
 }
 
-TEST_F(ResponseCurveTest, CalibrationIsSubtractedOnlyWithAChartSelected) {
-  graph.m_calibration[0] = 3.0;
-  graph.m_calibration[1] = -1.25;
+// The correction taken at the start is subtracted from every point of the curve, whatever
+// the calibration flags do meanwhile: a calibration switched off mid-curve never leaves it half
+// corrected.
+TEST_F(ResponseCurveTest, TheCorrectionTakenAtTheStartHoldsForTheWholeCurve) {
+  std::vector<double> correction(CGraphical::kCurveCapacity, 0.0);
+  correction[0] = 3.0;
+  correction[1] = -1.25;
   shared.m_bCalibrationApplied.store(1);
   shared.m_nSelectedChart.store(0);
+  graph.SetLiveCorrection(correction.data());
   graph.AddPoint(-20.0);
+  shared.m_bCalibrationApplied.store(0);
+  shared.m_nSelectedChart.store(-1);
   graph.AddPoint(-20.0);
   EXPECT_DOUBLE_EQ(graph.m_points[0].load(), -23.0);
   EXPECT_DOUBLE_EQ(graph.m_points[1].load(), -18.75);
 
   graph.ClearCurve();
-  shared.m_nSelectedChart.store(-1);
-  graph.AddPoint(-20.0);
-  EXPECT_DOUBLE_EQ(graph.m_points[0].load(), -20.0);
-
-  graph.ClearCurve();
-  shared.m_nSelectedChart.store(2);
-  shared.m_bCalibrationApplied.store(0);
+  graph.SetLiveCorrection(nullptr);
+  shared.m_bCalibrationApplied.store(1);
+  shared.m_nSelectedChart.store(0);
   graph.AddPoint(-20.0);
   EXPECT_DOUBLE_EQ(graph.m_points[0].load(), -20.0);
 }
