@@ -1,8 +1,12 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "base/messages.h"
+#include "base/result.h"
+#include "measurement/resolved_chart.h"
 
 namespace quorvel {
 
@@ -16,12 +20,23 @@ struct CSharedState;
 // m_chartNames) of the usable chart of that name or -1; LoadCalibration resamples the chart at
 // path onto the curve grid of fmin..fmax [Hz] into the calibration curve and says whether the
 // chart was usable.
+// The chart a capture file names, as ApplyFileChart finds it.
+struct FileChart {
+  int index = -1;        // FindChart's index; -1: no usable chart of that name
+  bool applied = false;  // usable for the file's range too, and loaded as the calibration curve
+  std::optional<ResolvedChart> chart;  // when applied and read here: the chart as it was read
+};
+
 class ICalibrationCharts {
  public:
   virtual ~ICalibrationCharts() = default;
   virtual int FindChart(const std::string& name) = 0;
   virtual bool ValidateChart(int index) = 0;
   virtual bool LoadCalibration(const std::string& path, double fmin, double fmax) = 0;
+  // The chart a capture file names: FindChart, then ValidateChart and LoadCalibration of
+  // paths[index] for fmin..fmax [Hz]. CMicroListProc reads the chart's file once for all three.
+  virtual FileChart ApplyFileChart(const std::vector<std::string>& paths, const std::string& name,
+                                   double fmin, double fmax);
 };
 
 // CMicroListProc: the calibration state's operations. The charts of the chart folder (the
@@ -63,12 +78,17 @@ class CMicroListProc : public ICalibrationCharts {
   // LoadChart of the chart file at path for fmin..fmax [Hz] into the curve store's
   // m_calibration; false (the curve untouched) when the chart is unusable.
   bool LoadCalibration(const std::string& path, double fmin, double fmax) override;
+  // The chart of that name found in a new scan (which opens each listed file once) and read
+  // once: checked over 20 Hz..20 kHz as ValidateChart checks it, then resampled for fmin..fmax
+  // into the calibration curve.
+  FileChart ApplyFileChart(const std::vector<std::string>& paths, const std::string& name,
+                           double fmin, double fmax) override;
 
   // The chart file at path as the only chart, selected and applied for fmin..fmax [Hz]
   // (quorvel-cli's --calibration): listed under its full path, named by its file title, so the
-  // caption and a saved capture name it. False after kMsgChartNotValid when the chart is
+  // caption and a saved capture name it. Fails with kMsgChartNotValid when the chart is
   // unusable; nothing changes then.
-  bool ApplyChartFile(const std::string& path, double fmin, double fmax);
+  [[nodiscard]] Result<void> ApplyChartFile(const std::string& path, double fmin, double fmax);
 
   // The capture-start step, with the range of the coming curve [Hz]: loads the selected chart
   // (or the remembered one, found again) for that range; when the calibration is not applied
@@ -76,7 +96,8 @@ class CMicroListProc : public ICalibrationCharts {
   // no longer loads is forgotten and the not-applied state shown.
   void PrepareCalibration(double fmin, double fmax);
 
-  // Sets m_bCalibrationApplied, which the window's calibration button shows.
+  // Sets m_bCalibrationApplied, which the window's calibration button shows
+  // (calibration/calibration_flag.h).
   void SetCalibrationApplied(bool applied);
 
   // ---- what the selection dialog changes ----

@@ -15,6 +15,8 @@
 #include "audio/backend/audio_backend.h"
 #include "base/number_text.h"
 #include "base/point_frequency.h"
+#include "base/result.h"
+#include "base/user_messages.h"
 #include "base/util.h"
 #include "cli/cli_options.h"
 #include "cli/cli_session.h"
@@ -280,9 +282,13 @@ int RunMeasure(const Arguments& args) {
 
   core.Graph().ClearCurve();
   // The chart for the coming curve's range, before the sweep plays.
-  if (options.Has("calibration") &&
-      !core.MicroList().ApplyChartFile(options.Value("calibration"), request.fmin, request.fmax)) {
-    return kExitFailure;
+  if (options.Has("calibration")) {
+    const Result<void> applied =
+        core.MicroList().ApplyChartFile(options.Value("calibration"), request.fmin, request.fmax);
+    if (!applied) {
+      core.Messages().ShowMessage(applied.Message());
+      return kExitFailure;
+    }
   }
   const SequenceStatus outcome = RunWithProgress(core, session.Messages(), request);
   if (outcome == SequenceStatus::kStopped) {

@@ -202,7 +202,6 @@ class CCaptureControl {
   bool m_softwareVolume = false;  // the endpoint volume could not be set: the samples are scaled
   bool m_outputWasOpen = false;
   bool m_replaying = false;
-  bool m_replayCurveEnded = false;          // the replay's curve is complete: calibration went off
   std::optional<EqFilterSet> m_throughEq;   // of the measurement being started
   bool m_inputClosedDuringCapture = false;  // the user closed the input of a running capture
   std::string m_waitShown;                  // the wait the graph caption names, empty for none

@@ -205,6 +205,8 @@ class CMeasurementSequence {
   void TakeCurveBaseline();
   void TakePointBaseline();
   void TakeCurveChart();
+  // The last complete measurement's warnings, worded by the measurement layer.
+  MeasurementWarnings LiveWarnings() const;
   // The finished run as a Measurement (analysis stopped, user-interface thread).
   void KeepMeasurement(bool replayed, const std::vector<std::string>& replayWarnings);
 
