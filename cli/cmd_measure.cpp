@@ -31,6 +31,7 @@
 #include "control/measurement_sequence.h"
 #include "control/spl_calibration.h"
 #include "control/through_eq.h"
+#include "engine/point_timing.h"
 #include "eq/eq_apo_reader.h"
 
 namespace quorvel {
@@ -84,7 +85,7 @@ SequenceStatus RunWithProgress(CQuorvelCore& core, CConsoleMessages& console,
     }
     if (text == shown) return;
     if (pointLine && !console.ProgressOnTerminal() && points / 100 == shownPoints / 100 &&
-        points < 1001) {
+        points < kPointsPerCurve) {
       return;
     }
     shown = text;

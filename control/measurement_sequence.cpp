@@ -618,8 +618,7 @@ void CMeasurementSequence::KeepMeasurement(bool replayed,
   Measurement::Parts parts;
   parts.fmin = m_shared.m_curveFmin;
   parts.fmax = m_shared.m_curveFmax;
-  const int count =
-      std::clamp(m_graph.m_count.load(std::memory_order_acquire), 0, CGraphical::kLastPoint + 1);
+  const int count = std::clamp(m_graph.m_count.load(std::memory_order_acquire), 0, kPointsPerCurve);
   parts.levels.reserve(static_cast<size_t>(count));
   for (int k = 0; k < count; ++k) {
     parts.levels.push_back(m_graph.m_points[k].load(std::memory_order_relaxed));
