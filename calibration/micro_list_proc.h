@@ -15,11 +15,6 @@ class IPreferences;
 class IUserMessages;
 struct CSharedState;
 
-// The microphone calibration charts as Load Audio File asks for them (CMicroListProc, or a
-// stand-in in tests): FindChart gives the index (into CSharedState::m_chartPaths /
-// m_chartNames) of the usable chart of that name or -1; LoadCalibration resamples the chart at
-// path onto the curve grid of fmin..fmax [Hz] into the calibration curve and says whether the
-// chart was usable.
 // The chart a capture file names, as ApplyFileChart finds it.
 struct FileChart {
   int index = -1;        // FindChart's index; -1: no usable chart of that name
@@ -27,6 +22,11 @@ struct FileChart {
   std::optional<ResolvedChart> chart;  // when applied and read here: the chart as it was read
 };
 
+// The microphone calibration charts as Load Audio File asks for them (CMicroListProc, or a
+// stand-in in tests): FindChart gives the index (into CSharedState::m_chartPaths /
+// m_chartNames) of the usable chart of that name or -1; LoadCalibration resamples the chart at
+// path onto the curve grid of fmin..fmax [Hz] into the calibration curve and says whether the
+// chart was usable.
 class ICalibrationCharts {
  public:
   virtual ~ICalibrationCharts() = default;
