@@ -26,14 +26,15 @@
 #include "app/graph_area.h"
 #include "app/help_window.h"
 #include "app/level_meter_widget.h"
+#include "app/micro_select.h"
 #include "app/polar_series_dialog.h"
 #include "app/qt_preferences.h"
 #include "app/screen_fit.h"
 #include "app/spl_calibrate_dialog.h"
 #include "app/up_down.h"
+#include "base/messages.h"
 #include "base/number_text.h"
 #include "base/shared_state.h"
-#include "calibration/micro_select.h"
 #include "control/data_folders.h"
 #include "control/quorvel_core.h"
 #include "control/settings_file.h"
@@ -103,7 +104,10 @@ CQuorvelDlg::CQuorvelDlg(CQuorvelCore& core, QWidget* parent)
   PlaceOnScreen();
   m_control.SetMicrophoneSelection([this] { return SelectMicrophone(); });
   m_control.SetCurvePictureWriter([this](const std::string& path, std::string* failureWords) {
-    return m_core.Graph().SaveCurveImage(path, &m_core.Messages(), failureWords);
+    ImageSave save = m_core.Graph().SaveCurveImage(path);
+    if (save.copyFailed) m_core.Messages().ShowMessage(kMsgCannotCopyImage, kCaptionError);
+    *failureWords = std::move(save.failureWords);
+    return save.written;
   });
   StartWorkbench();
   m_control.Initialise();

@@ -21,6 +21,7 @@
 
 #include "app/eq_window.h"
 #include "app/plot_widget.h"
+#include "base/messages.h"
 #include "control/quorvel_core.h"
 #include "control/response_session.h"
 #include "control/workbench/workbench_exports.h"
@@ -564,7 +565,7 @@ void CWorkbenchWindow::ExportFrd(const std::string& folder) {
   }
   std::vector<std::string> written, failures;
   if (!ExportTracesFrd(traces, folder, &written, &failures)) {
-    Report("Cannot save the file to disk...", failures);
+    Report(kMsgCannotSaveFile, failures);
   }
 }
 

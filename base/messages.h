@@ -14,6 +14,10 @@ inline constexpr char kMsgChartNotValid[] =
 // A file (a picture, a curve, a response's export) that could not be written; the path and the
 // system's reason follow on a second line.
 inline constexpr char kMsgCannotSaveFile[] = "Cannot save the file to disk...";
+// The curve's picture could not be copied into the form a BMP file is written from; shown with
+// kCaptionError before the save's failure.
+inline constexpr char kMsgCannotCopyImage[] = "Could not copy image bitmap";
+inline constexpr char kCaptionError[] = "ERROR";
 
 // ---- the warnings a finished curve carries ----
 constexpr char kMsgInputClipped[] =

@@ -66,7 +66,7 @@ void COutputSet::AddOutput(const std::string& label, const std::string& path, ui
   m_entries.push_back({label, path, bytes, true});
 }
 
-bool COutputSet::CheckDistinct(std::string* why) const {
+Result<void> COutputSet::CheckDistinct() const {
   std::map<std::string, const Entry*> seen;  // identity -> the first entry that reaches it
   // The inputs first: an output that would replace one names it.
   for (const bool outputs : {false, true}) {
@@ -76,12 +76,11 @@ bool COutputSet::CheckDistinct(std::string* why) const {
       if (identity.empty()) continue;
       const auto [it, added] = seen.emplace(identity, &e);
       if (added || !e.output) continue;
-      *why = Named(e.label, e.path) + " names the same file as " +
-             Named(it->second->label, it->second->path);
-      return false;
+      return Failure{Named(e.label, e.path) + " names the same file as " +
+                     Named(it->second->label, it->second->path)};
     }
   }
-  return true;
+  return {};
 }
 
 std::vector<std::string> COutputSet::CheckTargets() {

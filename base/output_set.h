@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
+
 namespace quorvel {
 
 // The files one command reads and writes, checked together before it runs: no output may
@@ -26,9 +28,9 @@ class COutputSet {
   // Whether every output reaches a file of its own, apart from every input. Files are compared
   // by what they are, not by how they are spelled: an existing file (also through a link) by
   // its device and inode, a name that does not exist yet by the real path of its folder and the
-  // name. A character device (/dev/null, a terminal) takes any number of outputs. False with
-  // "--png o.png names the same file as --csv ./o.png" in *why.
-  [[nodiscard]] bool CheckDistinct(std::string* why) const;
+  // name. A character device (/dev/null, a terminal) takes any number of outputs. Fails with
+  // "--png o.png names the same file as --csv ./o.png".
+  [[nodiscard]] Result<void> CheckDistinct() const;
 
   // Whether each output can be saved where it is to go now (CAtomicFile::CheckCanBeSaved; a
   // named pipe with a reader is kept open until this set is gone, so the reader waits for the

@@ -7,7 +7,7 @@
 
 // The arithmetic of the microphone dialog's chart preview: the selected chart resampled over
 // 20..20000 Hz, one preview row per plot column, and the rule that decides whether the chart
-// may be selected. No drawing here; the dialog draws the rows (calibration/micro_select.cpp).
+// may be selected. No drawing here; the dialog draws the rows (app/micro_select.cpp).
 
 namespace quorvel {
 

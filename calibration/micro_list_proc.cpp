@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <system_error>
@@ -13,12 +14,17 @@
 #include "base/shared_state.h"
 #include "base/user_messages.h"
 #include "base/util.h"
+#include "calibration/calibration_flag.h"
 #include "files/chart_file.h"
 #include "graph/graphical.h"
 
 namespace quorvel {
 
 namespace {
+
+// The range a chart must be usable over to be found at all [Hz].
+constexpr double kValidationFmin = 20.0;
+constexpr double kValidationFmax = 20000.0;
 
 // A chart candidate opens for reading; opened without waiting so a named pipe never blocks.
 bool Openable(const std::string& path) {
@@ -85,10 +91,46 @@ int CMicroListProc::FindChart(const std::string& name) {
   return -1;
 }
 
+FileChart ICalibrationCharts::ApplyFileChart(const std::vector<std::string>& paths,
+                                             const std::string& name, double fmin, double fmax) {
+  FileChart found;
+  const int index = FindChart(name);
+  if (index < 0 || static_cast<size_t>(index) >= paths.size()) return found;
+  found.index = index;
+  found.applied =
+      ValidateChart(index) && LoadCalibration(paths[static_cast<size_t>(index)], fmin, fmax);
+  return found;
+}
+
+FileChart CMicroListProc::ApplyFileChart(const std::vector<std::string>& /*paths*/,
+                                         const std::string& name, double fmin, double fmax) {
+  FileChart found;
+  if (ScanCharts() <= 0) return found;
+  for (int i = 0; i < m_state.m_nChartCount; ++i) {
+    if (CUtil::CompareNoCase(m_state.m_chartNames[static_cast<size_t>(i)].c_str(), name.c_str()) !=
+        0) {
+      continue;
+    }
+    // the first chart of that name decides, as in FindChart
+    const Result<ResolvedChart> valid =
+        ResolveChart(ChartPath(i), ChartName(i), kValidationFmin, kValidationFmax);
+    if (!valid) return found;
+    found.index = i;
+    Result<ResolvedChart> chart = valid->ForRange(fmin, fmax);
+    if (!chart) return found;
+    const std::array<double, kChartCurveSize>& entries = chart->LiveCorrection();
+    std::copy(entries.begin(), entries.end(), m_graph.m_calibration);
+    found.applied = true;
+    found.chart = std::move(*chart);
+    return found;
+  }
+  return found;
+}
+
 bool CMicroListProc::ValidateChart(int index) {
   if (index < 0 || index >= ChartCount()) return false;
   std::array<double, kChartCurveSize> scratch;
-  return LoadChart(ChartPath(index), 20.0, 20000.0, scratch);
+  return LoadChart(ChartPath(index), kValidationFmin, kValidationFmax, scratch);
 }
 
 bool CMicroListProc::LoadCalibration(const std::string& path, double fmin, double fmax) {
@@ -142,7 +184,7 @@ void CMicroListProc::PrepareCalibration(double fmin, double fmax) {
 }
 
 void CMicroListProc::SetCalibrationApplied(bool applied) {
-  m_state.m_bCalibrationApplied.store(applied ? 1 : 0);
+  SetCalibrationFlag(m_state, applied);
 }
 
 void CMicroListProc::ReadChartFolder() {
@@ -166,11 +208,8 @@ void CMicroListProc::ForgetSelection() {
   Reset();
 }
 
-bool CMicroListProc::ApplyChartFile(const std::string& path, double fmin, double fmax) {
-  if (!LoadCalibration(path, fmin, fmax)) {
-    m_messages.ShowMessage(kMsgChartNotValid);
-    return false;
-  }
+Result<void> CMicroListProc::ApplyChartFile(const std::string& path, double fmin, double fmax) {
+  if (!LoadCalibration(path, fmin, fmax)) return Failure{kMsgChartNotValid};
   std::error_code ec;
   const std::filesystem::path full = std::filesystem::absolute(path, ec);
   m_state.m_chartPaths = {ec ? path : full.string()};
@@ -178,7 +217,7 @@ bool CMicroListProc::ApplyChartFile(const std::string& path, double fmin, double
   m_state.m_nChartCount = 1;
   SelectChart(0);
   SetCalibrationApplied(true);
-  return true;
+  return {};
 }
 
 std::string CMicroListProc::ChartName(int index) const {

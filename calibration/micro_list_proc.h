@@ -1,8 +1,12 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "base/messages.h"
+#include "base/result.h"
+#include "measurement/resolved_chart.h"
 
 namespace quorvel {
 
@@ -10,6 +14,13 @@ class CGraphical;
 class IPreferences;
 class IUserMessages;
 struct CSharedState;
+
+// The chart a capture file names, as ApplyFileChart finds it.
+struct FileChart {
+  int index = -1;        // FindChart's index; -1: no usable chart of that name
+  bool applied = false;  // usable for the file's range too, and loaded as the calibration curve
+  std::optional<ResolvedChart> chart;  // when applied and read here: the chart as it was read
+};
 
 // The microphone calibration charts as Load Audio File asks for them (CMicroListProc, or a
 // stand-in in tests): FindChart gives the index (into CSharedState::m_chartPaths /
@@ -22,6 +33,10 @@ class ICalibrationCharts {
   virtual int FindChart(const std::string& name) = 0;
   virtual bool ValidateChart(int index) = 0;
   virtual bool LoadCalibration(const std::string& path, double fmin, double fmax) = 0;
+  // The chart a capture file names: FindChart, then ValidateChart and LoadCalibration of
+  // paths[index] for fmin..fmax [Hz]. CMicroListProc reads the chart's file once for all three.
+  virtual FileChart ApplyFileChart(const std::vector<std::string>& paths, const std::string& name,
+                                   double fmin, double fmax);
 };
 
 // CMicroListProc: the calibration state's operations. The charts of the chart folder (the
@@ -61,12 +76,17 @@ class CMicroListProc : public ICalibrationCharts {
 
   // True when the chart file at path is usable for fmin..fmax [Hz] (LoadChart's rules).
   bool LoadCalibration(const std::string& path, double fmin, double fmax) override;
+  // The chart of that name found in a new scan (which opens each listed file once) and read
+  // once: checked over 20 Hz..20 kHz as ValidateChart checks it, then resampled for fmin..fmax
+  // into the calibration curve.
+  FileChart ApplyFileChart(const std::vector<std::string>& paths, const std::string& name,
+                           double fmin, double fmax) override;
 
   // The chart file at path as the only chart, selected and applied for fmin..fmax [Hz]
   // (quorvel-cli's --calibration): listed under its full path, named by its file title, so the
-  // caption and a saved capture name it. False after kMsgChartNotValid when the chart is
+  // caption and a saved capture name it. Fails with kMsgChartNotValid when the chart is
   // unusable; nothing changes then.
-  bool ApplyChartFile(const std::string& path, double fmin, double fmax);
+  [[nodiscard]] Result<void> ApplyChartFile(const std::string& path, double fmin, double fmax);
 
   // The capture-start step, with the range of the coming curve [Hz]: loads the selected chart
   // (or the remembered one, found again) for that range; when the calibration is not applied
@@ -74,7 +94,8 @@ class CMicroListProc : public ICalibrationCharts {
   // no longer loads is forgotten and the not-applied state shown.
   void PrepareCalibration(double fmin, double fmax);
 
-  // Sets m_bCalibrationApplied, which the window's calibration button shows.
+  // Sets m_bCalibrationApplied, which the window's calibration button shows
+  // (calibration/calibration_flag.h).
   void SetCalibrationApplied(bool applied);
 
   // ---- what the selection dialog changes ----

@@ -15,6 +15,8 @@
 #include "audio/backend/audio_backend.h"
 #include "base/number_text.h"
 #include "base/point_frequency.h"
+#include "base/result.h"
+#include "base/user_messages.h"
 #include "base/util.h"
 #include "cli/cli_options.h"
 #include "cli/cli_session.h"
@@ -29,6 +31,7 @@
 #include "control/measurement_sequence.h"
 #include "control/spl_calibration.h"
 #include "control/through_eq.h"
+#include "engine/point_timing.h"
 #include "eq/eq_apo_reader.h"
 
 namespace quorvel {
@@ -82,7 +85,7 @@ SequenceStatus RunWithProgress(CQuorvelCore& core, CConsoleMessages& console,
     }
     if (text == shown) return;
     if (pointLine && !console.ProgressOnTerminal() && points / 100 == shownPoints / 100 &&
-        points < 1001) {
+        points < kPointsPerCurve) {
       return;
     }
     shown = text;
@@ -280,9 +283,13 @@ int RunMeasure(const Arguments& args) {
 
   core.Graph().ClearCurve();
   // The chart for the coming curve's range, before the sweep plays.
-  if (options.Has("calibration") &&
-      !core.MicroList().ApplyChartFile(options.Value("calibration"), request.fmin, request.fmax)) {
-    return kExitFailure;
+  if (options.Has("calibration")) {
+    const Result<void> applied =
+        core.MicroList().ApplyChartFile(options.Value("calibration"), request.fmin, request.fmax);
+    if (!applied) {
+      core.Messages().ShowMessage(applied.Message());
+      return kExitFailure;
+    }
   }
   const SequenceStatus outcome = RunWithProgress(core, session.Messages(), request);
   if (outcome == SequenceStatus::kStopped) {

@@ -22,8 +22,8 @@ void CCommandFiles::AddOutput(const std::string& option, const std::string& path
 }
 
 int CCommandFiles::RefuseSharedFiles(const char* usage) const {
-  std::string why;
-  return m_set.CheckDistinct(&why) ? kExitOk : ArgumentError(why, usage);
+  const Result<void> distinct = m_set.CheckDistinct();
+  return distinct ? kExitOk : ArgumentError(distinct.Message(), usage);
 }
 
 bool CCommandFiles::CheckTargets() {

@@ -38,7 +38,7 @@ std::string CurveCsvText(const double* levelsDb, int count, double fmin, double 
   std::string text = "index,frequency_hz,level_db\n";
   for (int k = 0; k < count; ++k) {
     // "%d,%.6f,%.4f" with a decimal point whatever the locale
-    const double frequency = fmin * std::pow(fmax / fmin, static_cast<double>(k) / gridSteps);
+    const double frequency = GridFrequency(k, fmin, fmax, gridSteps);
     text += std::to_string(k) + "," + FormatFixed(frequency, 6) + "," +
             FormatFixed(levelsDb[k], 4) + "\n";
   }
@@ -81,10 +81,10 @@ bool WriteGraphOutputs(const CliOptions& options, CGraphical& graph, double fmin
       ok = false;
       continue;
     }
-    failureWords.clear();
-    if (!RenderCurveImage(graph, fmin, fmax, WithImageExtension(options.Value(format), format),
-                          &failureWords)) {
-      PrintFailure(kMsgCannotSaveFile, failureWords);
+    const ImageSave save =
+        RenderCurveImage(graph, fmin, fmax, WithImageExtension(options.Value(format), format));
+    if (!save) {
+      PrintFailure(kMsgCannotSaveFile, save.failureWords);
       ok = false;
     }
   }

@@ -30,7 +30,7 @@ void AddTraceCommandFiles(const CliOptions& options, std::size_t columns, CComma
 [[nodiscard]] std::string PictureTitle(const std::string& what, int smoothingBands, double gateMs);
 
 // Writes text to path whole or not at all; false after naming the failure on stderr
-// ("Cannot save the file to disk..." and, on a second line, the path and the reason).
+// (kMsgCannotSaveFile and, on a second line, the path and the reason).
 [[nodiscard]] bool SaveTraceText(const std::string& path, const std::string& text);
 
 // The summary line of a trace: "NAME: 20.00-20000.00 Hz, at 1 kHz: -7.52 dB" (or "at 1 kHz:

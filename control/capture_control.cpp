@@ -15,6 +15,7 @@
 #include "base/shared_state.h"
 #include "base/user_messages.h"
 #include "base/util.h"
+#include "calibration/calibration_flag.h"
 #include "control/capture_files.h"
 #include "control/curve_completion.h"
 #include "control/failure_words.h"
@@ -160,7 +161,7 @@ void CCaptureControl::OnSmoothButton() {
 }
 
 void CCaptureControl::SetCalibrationButton(bool on) {
-  m_shared.m_bCalibrationApplied.store(on ? 1 : 0, std::memory_order_release);
+  SetCalibrationFlag(m_shared, on);
   SyncButtons();
 }
 
@@ -188,7 +189,7 @@ bool CCaptureControl::OpenInputPeripheral() {
 
 // After a failed opening of the input (its message shown): calibration off, the meter at zero.
 void CCaptureControl::InputFailureShown() {
-  m_shared.m_bCalibrationApplied.store(0, std::memory_order_release);
+  SetCalibrationFlag(m_shared, false);
   const bool cleared = m_meter.Draw(0, false, m_audio.IsSweepPlaying(), m_window.NowMs());
   if (cleared) m_audio.ClearPeaks();
   m_window.LevelMeterChanged();
@@ -372,7 +373,6 @@ bool CCaptureControl::StartReplay() {
   m_window.RepaintNow();
   m_pointsSeen = m_graph.m_pointsAdded.load(std::memory_order_acquire);
   m_replaying = true;
-  m_replayCurveEnded = false;
   SyncButtons();
   if (!m_sequence.StartReplay(m_window.OutputSelection(), 0)) {
     m_replaying = false;
@@ -394,12 +394,6 @@ void CCaptureControl::TickMeasurement() {
   m_ticking = true;  // a message box shown by the step runs this timer's loop again
   if (m_replaying) {
     if (m_sequence.ReplayEnded()) static_cast<void>(TakeWholeCurveAsComplete(m_audio, m_graph));
-    // The end of a replay's curve switches the calibration off, whether the samples run out
-    // just after it or a while later.
-    if (!m_replayCurveEnded && m_sequence.CurveComplete()) {
-      m_replayCurveEnded = true;
-      m_shared.m_bCalibrationApplied.store(0, std::memory_order_release);
-    }
   }
   const SequenceStatus status = m_sequence.Tick();
   if (!m_replaying) ShowWaitInCaption();

@@ -212,7 +212,6 @@ class CCaptureControl {
   bool m_softwareVolume = false;  // the endpoint volume could not be set: the samples are scaled
   bool m_outputWasOpen = false;
   bool m_replaying = false;
-  bool m_replayCurveEnded = false;          // the replay's curve is complete: calibration went off
   std::optional<EqFilterSet> m_throughEq;   // of the measurement being started
   std::string m_throughEqName;              // its name in the workbench
   std::string m_runName;                    // the running measurement's, when it has one

@@ -23,6 +23,7 @@
 #include "base/shared_state.h"
 #include "base/user_messages.h"
 #include "base/util.h"
+#include "calibration/calibration_flag.h"
 #include "calibration/micro_list_proc.h"
 #include "control/data_folders.h"
 #include "control/failure_words.h"
@@ -326,25 +327,27 @@ SamplesRead ReadSamples(std::vector<uint8_t>& bytes, Recording* recording) {
 // applied for fmin..fmax. When it has no usable chart, its message; nothing is selected and
 // "MicroSelected" keeps its earlier value. True when the chart was applied.
 bool ApplyFileMicrophone(const CaptureReadContext& ctx, const char* microphone, double fmin,
-                         double fmax) {
+                         double fmax, std::optional<ResolvedChart>* resolved) {
   CSharedState& state = ctx.state;
   const std::string kept = ctx.preferences.ReadString(kPrefMicroSelected, kDefaultMicroSelected);
   ctx.preferences.WriteString(kPrefMicroSelected, microphone);
   std::string message = kMsgChartNotValid;
-  const int index = ctx.charts != nullptr ? ctx.charts->FindChart(microphone) : -1;
-  if (index < 0 || static_cast<size_t>(index) >= state.m_chartPaths.size()) {
+  FileChart found;
+  if (ctx.charts != nullptr) {
+    found = ctx.charts->ApplyFileChart(state.m_chartPaths, microphone, fmin, fmax);
+  }
+  if (found.index < 0 || static_cast<size_t>(found.index) >= state.m_chartPaths.size()) {
     message =
         CUtil::FormatString("Sorry, could not find microphone \"%s\" for calibration", microphone);
-  } else if (ctx.charts->ValidateChart(index) &&
-             ctx.charts->LoadCalibration(state.m_chartPaths[static_cast<size_t>(index)], fmin,
-                                         fmax)) {
-    state.m_nSelectedChart.store(index);
-    state.m_bCalibrationApplied.store(1);
+  } else if (found.applied) {
+    state.m_nSelectedChart.store(found.index);
+    SetCalibrationFlag(state, true);
+    *resolved = std::move(found.chart);
     return true;
   }
   ctx.messages.ShowMessage(message);
   state.m_nSelectedChart.store(-1);
-  state.m_bCalibrationApplied.store(0);
+  SetCalibrationFlag(state, false);
   ctx.preferences.WriteString(kPrefMicroSelected, kept);
   return false;
 }
@@ -353,7 +356,8 @@ bool ApplyFileMicrophone(const CaptureReadContext& ctx, const char* microphone, 
 // comment the microphone. False after the message of a foreign file, or (withinLimits) of a
 // title range beyond a measurement's limits.
 bool ReadCaptureTags(const CaptureReadContext& ctx, std::vector<uint8_t>& bytes, bool withinLimits,
-                     LoadedCaptureFile* loaded, CaptureTags* tags) {
+                     LoadedCaptureFile* loaded, CaptureTags* tags,
+                     std::optional<ResolvedChart>* chart) {
   CWave& wave = ctx.wave;
   // The samples have passed their checks; the tags are read as far as they go.
   static_cast<void>(wave.ReadWaveStream(StreamOf(bytes)));
@@ -388,7 +392,8 @@ bool ReadCaptureTags(const CaptureReadContext& ctx, std::vector<uint8_t>& bytes,
   tags->album = info.album;
   tags->comment = info.comment;
   loaded->calibrationApplied =
-      info.comment[0] != '\0' && ApplyFileMicrophone(ctx, info.comment, loaded->fmin, loaded->fmax);
+      info.comment[0] != '\0' &&
+      ApplyFileMicrophone(ctx, info.comment, loaded->fmin, loaded->fmax, chart);
   loaded->name =
       info.album[0] != '\0'
           ? std::string(info.album)
@@ -421,7 +426,10 @@ ReadOutcome ReadCapture(const CaptureReadContext& ctx, const std::string& path, 
   }
   LoadedCaptureFile loaded;
   CaptureTags tags;
-  if (!ReadCaptureTags(ctx, bytes, withinLimits, &loaded, &tags)) return ReadOutcome::kRefused;
+  std::optional<ResolvedChart> fileChart;
+  if (!ReadCaptureTags(ctx, bytes, withinLimits, &loaded, &tags, &fileChart)) {
+    return ReadOutcome::kRefused;
+  }
   loaded.path = path;
 
   state.m_bCurveEndNotified.store(0);
@@ -443,6 +451,7 @@ ReadOutcome ReadCapture(const CaptureReadContext& ctx, const std::string& path, 
     contents->loaded = std::move(loaded);
     contents->recording = std::move(recording);
     contents->tags = std::move(tags);
+    contents->chart = std::move(fileChart);
     contents->caption.assign(state.m_szGraphCaption,
                              strnlen(state.m_szGraphCaption, sizeof state.m_szGraphCaption));
   }
@@ -495,7 +504,7 @@ bool LoadAudioFile(const CaptureFileContext& ctx, const std::function<void()>& e
   const std::string folder = CaptureFileStartFolder(state);
   if (IsMeasurementActive(ctx)) {
     if (endMeasurement) endMeasurement();
-    state.m_bCalibrationApplied.store(0);
+    SetCalibrationFlag(state, false);
     state.m_bCapturing.store(0);
   }
   std::string path;

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "measurement/measurement.h"
@@ -128,6 +129,9 @@ struct CaptureFileContents {
   std::shared_ptr<const Recording> recording;
   CaptureTags tags;
   std::string caption;
+  // The chart the file names as it was read for the file's range, when it was applied and read
+  // whole (CMicroListProc); a stand-in's lookup leaves it empty.
+  std::optional<ResolvedChart> chart;
 };
 
 // LoadCaptureFile without an engine: the same checks, messages and shared-state changes, the

@@ -80,7 +80,15 @@ CaptureResponseResult LoadCaptureForResponse(const CaptureReadContext& ctx,
       chartName = ctx.state.m_chartNames[static_cast<size_t>(chart)];
     }
   }
-  if (!request.chartPath.empty() || file.calibrationApplied) {
+  if (request.chartPath.empty() && file.calibrationApplied && result.file.chart) {
+    // the chart the load has read, for this range: its file is not read again
+    Result<ResolvedChart> chart = result.file.chart->ForRange(result.fmin, result.fmax);
+    if (!chart) {
+      ctx.messages.ShowMessage(chart.Message());
+      return CaptureResponseResult::kChartRefused;
+    }
+    result.chart = std::move(*chart);
+  } else if (!request.chartPath.empty() || file.calibrationApplied) {
     Result<ResolvedChart> chart = ResolveChart(chartPath, chartName, result.fmin, result.fmax);
     if (!chart) {
       ctx.messages.ShowMessage(chart.Message());

@@ -2,13 +2,14 @@
 
 #include "base/shared_state.h"
 #include "engine/audio_engine.h"
+#include "engine/point_timing.h"
 #include "graph/graphical.h"
 
 namespace quorvel {
 
 bool TakeWholeCurveAsComplete(CAudio& audio, CGraphical& graph) {
   CSharedState& shared = graph.Shared();
-  if (graph.m_count.load(std::memory_order_acquire) <= CGraphical::kLastPoint) return false;
+  if (!CurveWholeAtSamplesEnd(graph.m_count.load(std::memory_order_acquire))) return false;
   if (shared.m_bCurveEndNotified.exchange(1, std::memory_order_acq_rel) == 0) {
     audio.TakeRecordingAsCapture();
     graph.CurveEnded();

@@ -5,11 +5,8 @@ namespace quorvel {
 class CAudio;
 class CGraphical;
 
-// A replay whose samples run out after the curve's last point counts as complete. A saved
-// recording ends with the block that completed the live curve, while a replay's blocks start at
-// the file's first sample: its last block can need a few hundred samples more than the file
-// holds, so the samples run out after the 1001st point but before the block that reports the
-// curve complete. The curve is whole all the same, and it is taken as complete here as the
+// A replay whose samples run out after the curve's last point counts as complete
+// (engine/point_timing.h, CurveWholeAtSamplesEnd), and it is taken as complete here as the
 // curve store would have: the end is noted once (m_bCurveEndNotified), the recording's length
 // becomes the captured count and m_curvesCompleted rises, so that Save Audio File can save it.
 //

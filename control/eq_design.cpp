@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "base/atomic_file.h"
+#include "base/messages.h"
 #include "base/number_text.h"
 #include "eq/eq_writers.h"
 #include "files/chart_file.h"
@@ -115,7 +116,7 @@ bool WriteEqExport(const std::string& path, EqExportFormat format, const EqDesig
   const std::string text = EqExportText(format, design);
   std::string words;
   if (WriteWholeFile(path, text.data(), text.size(), &words)) return true;
-  *failureWords = "Cannot save the file to disk...\n" + words;
+  *failureWords = std::string(kMsgCannotSaveFile) + "\n" + words;
   return false;
 }
 

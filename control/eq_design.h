@@ -61,7 +61,7 @@ struct EqExportKind {
 // The text of `format` for the design's filters and name.
 [[nodiscard]] std::string EqExportText(EqExportFormat format, const EqDesign& design);
 
-// Writes it to path, whole or not at all. False with "Cannot save the file to disk..." and, on
+// Writes it to path, whole or not at all. False with kMsgCannotSaveFile and, on
 // a second line, the path and the system's reason.
 [[nodiscard]] bool WriteEqExport(const std::string& path, EqExportFormat format,
                                  const EqDesign& design, std::string* failureWords);

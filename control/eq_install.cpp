@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "base/atomic_file.h"
+#include "base/messages.h"
 #include "eq/eq_writers.h"
 
 namespace quorvel {
@@ -63,7 +64,7 @@ bool InstallPipeWireDropIn(const std::string& folder, const EqFilterSet& set,
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   if (error) {
-    *words = "Cannot save the file to disk...\n" + folder + ": " + error.message();
+    *words = std::string(kMsgCannotSaveFile) + "\n" + folder + ": " + error.message();
     return false;
   }
   if (CheckDropInPlace(path) == DropInPlace::kForeign) {
@@ -73,7 +74,7 @@ bool InstallPipeWireDropIn(const std::string& folder, const EqFilterSet& set,
   const std::string text = PipeWireDropIn(set, name);
   std::string failure;
   if (!WriteWholeFile(path, text.data(), text.size(), &failure)) {
-    *words = "Cannot save the file to disk...\n" + failure;
+    *words = std::string(kMsgCannotSaveFile) + "\n" + failure;
     return false;
   }
   *words = "Installed " + path + ".\nTo make it active, restart PipeWire:\n  " +

@@ -14,12 +14,14 @@
 #include "base/shared_state.h"
 #include "base/user_messages.h"
 #include "base/util.h"
+#include "calibration/calibration_flag.h"
 #include "control/curve_completion.h"
 #include "control/failure_words.h"
 #include "control/measurement_request.h"
 #include "control/through_eq.h"
 #include "engine/audio_engine.h"
 #include "engine/device_enumeration.h"
+#include "engine/point_timing.h"
 #include "graph/graphical.h"
 
 namespace quorvel {
@@ -33,9 +35,6 @@ void SleepMs(int ms) {
 // The deferred stop runs 20 ms after it is asked for, or 100 ms after the play thread ends, and
 // each stop hand-shake is bounded by about one second.
 constexpr int kPlaybackStopWaitMs = 3000;
-
-// Points of a complete curve.
-constexpr int kCurvePoints = 1001;
 
 }  // namespace
 
@@ -98,7 +97,7 @@ void CMeasurementSequence::ShowMessage(const std::string& text) {
 }
 
 void CMeasurementSequence::CalibrationOff() {
-  m_shared.m_bCalibrationApplied.store(0, std::memory_order_release);
+  SetCalibrationFlag(m_shared, false);
 }
 
 // ---- input peripheral ----
@@ -532,38 +531,34 @@ std::string CMeasurementSequence::WaitingText() const {
   return std::string();
 }
 
+MeasurementWarnings CMeasurementSequence::LiveWarnings() const {
+  MeasurementWarnings warnings;
+  warnings.clippedPoints = m_clippedPoints;
+  warnings.deviceClippedPoints = m_deviceClippedPoints;
+  warnings.otherPrograms = m_otherPrograms;
+  warnings.resampled = m_rateWarning;
+  return warnings;
+}
+
 std::string CMeasurementSequence::ClipWarning() const {
-  if (m_clippedPoints <= 0) return std::string();
-  // Lowering the gain cannot mend a device that clipped; lowering its level mends both.
-  return CUtil::FormatString(
-      m_deviceClippedPoints > 0 ? kMsgInputClippedBeforeGain : kMsgInputClipped, m_clippedPoints);
+  return LiveWarnings().ClipText();
 }
 
 std::string CMeasurementSequence::OtherProgramWarning() const {
-  if (m_otherPrograms.empty()) return std::string();
-  std::string names;
-  for (const std::string& name : m_otherPrograms) {
-    if (name.empty()) continue;
-    names += (names.empty() ? "" : ", ") + name;
-  }
-  std::string text = kMsgOtherProgram;
-  if (!names.empty()) text.insert(text.find(':'), " (" + names + ")");
-  return text;
+  return LiveWarnings().OtherProgramText();
 }
 
 std::vector<std::string> CMeasurementSequence::Warnings() const {
-  std::vector<std::string> warnings;
-  for (std::string warning : {ClipWarning(), OtherProgramWarning(), m_rateWarning}) {
-    if (!warning.empty()) warnings.push_back(std::move(warning));
-  }
-  return warnings;
+  return LiveWarnings().Texts();
 }
 
 SequenceStatus CMeasurementSequence::TickReplay() {
   if (CurveComplete() && !m_completionHandled) {
     m_completionHandled = true;
     EndCapture();
-    if (m_audio.IsFilePlaying()) CalibrationOff();
+    // The calibration goes off with the replay's curve, whether the samples run out just after
+    // it or a while later.
+    CalibrationOff();
   }
   // The rule of a live sweep: a gap of silence ends it at once.
   if (m_audio.Counters().silentPoints != 0) {
@@ -606,11 +601,9 @@ SequenceStatus CMeasurementSequence::Finish() {
     return m_status;
   }
   static_cast<void>(m_audio.WaitPlaybackStopped(kPlaybackStopWaitMs));
-  // A saved recording ends with the block that completed the live curve; the replay's blocks
-  // start at the file's first sample, so its last block can need a few hundred samples more
-  // than the file holds: the samples then run out after the 1001st point but before the block
-  // that would report the curve complete. The curve is whole all the same.
-  if (m_status == SequenceStatus::kComplete && !CurveComplete() && PointsAdded() < kCurvePoints) {
+  // A curve whose samples ran out after its last point is whole all the same.
+  if (m_status == SequenceStatus::kComplete && !CurveComplete() &&
+      !CurveWholeAtSamplesEnd(PointsAdded())) {
     // The samples ran out first: the curve stays incomplete, or never began when the recording
     // holds no sync burst.
     ShowMessage(m_audio.Counters().synced ? kMsgNotComplete : kMsgRecordingNoSync);
@@ -643,20 +636,16 @@ void CMeasurementSequence::KeepMeasurement(bool replayed,
   Measurement::Parts parts;
   parts.fmin = m_runFmin;
   parts.fmax = m_runFmax;
-  const int count =
-      std::clamp(m_graph.m_count.load(std::memory_order_acquire), 0, CGraphical::kLastPoint + 1);
+  const int count = std::clamp(m_graph.m_count.load(std::memory_order_acquire), 0, kPointsPerCurve);
   parts.levels.reserve(static_cast<size_t>(count));
   for (int k = 0; k < count; ++k) {
     parts.levels.push_back(m_graph.m_points[k].load(std::memory_order_relaxed));
   }
-  parts.warnings.replayed = replayed;
   if (replayed) {
+    parts.warnings.replayed = true;
     parts.warnings.replayTexts = replayWarnings;
   } else {
-    parts.warnings.clippedPoints = m_clippedPoints;
-    parts.warnings.deviceClippedPoints = m_deviceClippedPoints;
-    parts.warnings.otherPrograms = m_otherPrograms;
-    parts.warnings.resampled = m_rateWarning;
+    parts.warnings = LiveWarnings();
   }
   // The one copy of the record track: the next run writes over the track, not over this.
   auto recording = std::make_shared<Recording>();

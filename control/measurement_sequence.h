@@ -212,6 +212,8 @@ class CMeasurementSequence {
   // The chart applied at the start of a run, resolved once for the run's range [Hz]: the live
   // curve's correction for the whole run, and the kept measurement's chart.
   void TakeCurveChart(double fmin, double fmax);
+  // The last complete measurement's warnings, worded by the measurement layer.
+  MeasurementWarnings LiveWarnings() const;
   // The finished run as a Measurement (analysis stopped, user-interface thread).
   void KeepMeasurement(bool replayed, const std::vector<std::string>& replayWarnings);
 

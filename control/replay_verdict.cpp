@@ -3,16 +3,11 @@
 #include "base/util.h"
 #include "control/capture_files.h"
 #include "engine/audio_engine.h"
+#include "engine/point_timing.h"
 #include "graph/graphical.h"
 #include "response/sweep_presence.h"
 
 namespace quorvel {
-
-namespace {
-
-constexpr int kCurvePoints = CGraphical::kLastPoint + 1;
-
-}  // namespace
 
 ReplayVerdict JudgeReplay(const AnalysisCounters& counters, int points,
                           std::span<const int16_t> recording, double fmin, double fmax) {
@@ -40,9 +35,10 @@ ReplayVerdict JudgeReplay(const AnalysisCounters& counters, int points,
   if (!verdict.failure.empty()) return verdict;
   // A recording that ends before the curve is whole (one saved before the points were timed on
   // their own frequencies ends a few blocks early) gives the points it holds, and no more.
-  if (points < kCurvePoints) {
-    verdict.warnings.push_back(CUtil::FormatString(
-        "the recording lacks %d of the %d points of a curve", kCurvePoints - points, kCurvePoints));
+  if (points < kPointsPerCurve) {
+    verdict.warnings.push_back(
+        CUtil::FormatString("the recording lacks %d of the %d points of a curve",
+                            kPointsPerCurve - points, kPointsPerCurve));
   }
   if (counters.clippedPoints > 0) {
     verdict.warnings.push_back(CUtil::FormatString(

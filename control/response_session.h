@@ -78,7 +78,7 @@ class CResponseSession {
 
   // The exports of the result: a save-file chooser ("frd", "wav", "csv"), then the file written
   // whole or not at all. False when nothing was written (cancelled, no result, or after
-  // "Cannot save the file to disk..." with the path and the system's reason).
+  // kMsgCannotSaveFile with the path and the system's reason).
   bool ExportFrd();
   bool ExportImpulseResponse();
   bool ExportDistortionCsv();

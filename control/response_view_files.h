@@ -2,7 +2,7 @@
 // The files of the views of one response as CSV: group delay, step response and the cumulative
 // spectral decay. Each has the response files' shape (control/response_files.h): it writes its
 // file for an analysis with a result, whole or not at all, and returns true; false when nothing
-// was written, with *failureWords set to "Cannot save the file to disk..." and, on a second
+// was written, with *failureWords set to kMsgCannotSaveFile and, on a second
 // line, the path and the system's reason. Both front ends save through these.
 // User-interface thread (or quorvel-cli's main thread).
 #include <string>

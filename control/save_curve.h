@@ -17,7 +17,7 @@ using CurvePictureWriter = std::function<bool(const std::string& path, std::stri
 // The Save Curve command: "No Response Curve on screen" without a curve; otherwise the
 // save-file chooser (default extension "png", opening in the folder of the last picture, the
 // preference "Curves", or in exeDir before the first), the chosen path stored as "Curves"
-// whatever comes of it, then the picture written, or "Cannot save the file to disk..." with the
+// whatever comes of it, then the picture written, or kMsgCannotSaveFile with the
 // path and the system's reason on a second line. True when a picture was saved.
 // User-interface thread.
 bool SaveCurve(CGraphical& graph, IPreferences& preferences, IUserMessages& messages,

@@ -21,6 +21,14 @@ namespace quorvel {
 inline constexpr int kSettlingBlocks = 48;
 // Points of a whole curve: blocks 49 + D .. 1049 + D.
 inline constexpr int kPointsPerCurve = 1001;
+// Whether a replay's curve of `points` points is whole when its samples run out. A saved
+// recording ends with the block that completed the live curve, while a replay's blocks start at
+// the file's first sample, so its last block can need a few hundred samples more than the file
+// holds: the samples then run out after the last point but before the block that reports the
+// curve complete. The curve is whole all the same.
+[[nodiscard]] constexpr bool CurveWholeAtSamplesEnd(int points) {
+  return points >= kPointsPerCurve;
+}
 
 // Samples of the signal before the lead-in: silence, burst, silence.
 inline constexpr int kSamplesBeforeLeadIn = 72000;

@@ -11,7 +11,6 @@
 #include <limits>
 
 #include "base/atomic_file.h"
-#include "base/user_messages.h"
 #include "graph/graphical.h"
 
 namespace quorvel {
@@ -211,13 +210,13 @@ std::vector<uint8_t> EncodeBmp24(const BitmapInfoHeader& header, const uint8_t* 
   return out;
 }
 
-bool WriteImageFile(CurvePicture* picture, const std::string& basePath,
-                    const std::string& extension, IUserMessages* messages,
-                    std::string* failureWords) {
-  if (picture == nullptr) return false;
+ImageSave WriteImageFile(CurvePicture* picture, const std::string& basePath,
+                         const std::string& extension) {
+  ImageSave save;
+  if (picture == nullptr) return save;
   const bool png = EqualsNoCase(extension, "png");
   const bool bmp = EqualsNoCase(extension, "bmp");
-  if (!png && !bmp) return false;
+  if (!png && !bmp) return save;
 
   // "curve.png" saved as png stays curve.png, not curve.png.png
   std::string base = basePath;
@@ -230,27 +229,27 @@ bool WriteImageFile(CurvePicture* picture, const std::string& basePath,
   const CurvePicture* source = picture;
   if (bmp) {
     const int depth = picture->isDib ? picture->header.bitCount : picture->screen.depth();
-    if (depth != 32) return false;
+    if (depth != 32) return save;
     copy = CopyToDib32(*picture);
     if (copy == nullptr) {
-      if (messages != nullptr) messages->ShowMessage("Could not copy image bitmap", "ERROR");
-      return false;
+      save.copyFailed = true;
+      return save;
     }
     source = copy.get();
   }
 
   const std::string path = base + "." + extension;
-  if (path.size() > kMaxImagePath) return false;
+  if (path.size() > kMaxImagePath) return save;
 
   BitmapInfoHeader header;
   const uint8_t* bits = nullptr;
-  if (!FillDibHeader(*source, &header, &bits)) return false;
+  if (!FillDibHeader(*source, &header, &bits)) return save;
 
   if (png) {
     const std::string encoder = FindImageEncoder(extension);
-    if (encoder.empty()) return false;
+    if (encoder.empty()) return save;
     QImage image(header.width, header.height, QImage::Format_RGB32);
-    if (image.isNull()) return false;
+    if (image.isNull()) return save;
     // The resolution the picture carries, as in the BMP header (Qt's own default is 3780).
     image.setDotsPerMeterX(header.xPelsPerMeter);
     image.setDotsPerMeterY(header.yPelsPerMeter);
@@ -264,32 +263,32 @@ bool WriteImageFile(CurvePicture* picture, const std::string& basePath,
     QByteArray encoded;
     QBuffer buffer(&encoded);
     if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, encoder.c_str(), kPngQuality)) {
-      return false;
+      return save;
     }
-    return WriteWholeFile(path, encoded.constData(), static_cast<size_t>(encoded.size()),
-                          failureWords);
+    save.written = WriteWholeFile(path, encoded.constData(), static_cast<size_t>(encoded.size()),
+                                  &save.failureWords);
+    return save;
   }
 
   const std::vector<uint8_t> file = EncodeBmp24(header, bits, source->bits.size());
-  if (file.empty()) return false;
-  return WriteWholeFile(path, file.data(), file.size(), failureWords);
+  if (file.empty()) return save;
+  save.written = WriteWholeFile(path, file.data(), file.size(), &save.failureWords);
+  return save;
 }
 
-bool SaveBitmapByExtension(const std::string& path, CurvePicture& picture, IUserMessages* messages,
-                           std::string* failureWords) {
+ImageSave SaveBitmapByExtension(const std::string& path, CurvePicture& picture) {
   const size_t dot = ExtensionDot(path);
   const std::string extension = dot == std::string::npos ? std::string() : path.substr(dot + 1);
-  if (!EqualsNoCase(extension, "png") && !EqualsNoCase(extension, "bmp")) return false;
-  return WriteImageFile(&picture, path.substr(0, dot), extension, messages, failureWords);
+  if (!EqualsNoCase(extension, "png") && !EqualsNoCase(extension, "bmp")) return {};
+  return WriteImageFile(&picture, path.substr(0, dot), extension);
 }
 
-bool RenderCurveImage(CGraphical& graph, double fmin, double fmax, const std::string& path,
-                      std::string* failureWords) {
+ImageSave RenderCurveImage(CGraphical& graph, double fmin, double fmax, const std::string& path) {
   if (!graph.PaintGraph(kGraphAreaWidth, kGraphAreaHeight,
                         CGraphical::View{fmin, fmax, fmin, fmax})) {
-    return false;
+    return {};
   }
-  return graph.SaveCurveImage(path, nullptr, failureWords);
+  return graph.SaveCurveImage(path);
 }
 
 std::string WithImageExtension(const std::string& path, const std::string& extension) {

@@ -9,7 +9,6 @@
 namespace quorvel {
 
 class CGraphical;
-class IUserMessages;
 
 // Curve image export: the graph's picture saved as a PNG file (through Qt's PNG writer) or as a
 // 24-bit BMP file written byte for byte here. The picture goes the same way for both: the
@@ -48,6 +47,19 @@ struct CurvePicture {
   std::vector<uint32_t> colorTable;  // when isDib with 8 bits per pixel or fewer: 2^depth entries
 };
 
+// How a picture's save went: written, or not and what the front end tells the user (the save's
+// failure, kMsgCannotSaveFile, with failureWords on its second line). Tests and callers read it
+// as a bool: written or not.
+struct ImageSave {
+  bool written = false;
+  // The 32-bit copy a BMP file is made from could not be made: the front end shows
+  // kMsgCannotCopyImage (captioned kCaptionError) before the save's failure.
+  bool copyFailed = false;
+  std::string failureWords;  // when writing the file failed: the path and the system's reason
+
+  explicit operator bool() const { return written; }
+};
+
 // Bytes per row of a device-independent picture: width * bits rounded up to 4 bytes.
 [[nodiscard]] uint32_t DibRowStride(int32_t width, int bitsPerPixel);
 
@@ -57,12 +69,8 @@ struct CurvePicture {
 [[nodiscard]] bool ConvertToDib(CurvePicture& picture);
 
 // Writes the picture to path as PNG or BMP, chosen by the extension after the file name's last
-// "." (any case); any other extension fails. messages (may be null) shows the export's own error
-// box. Returns whether the file was written; when writing it failed, *failureWords (may be
-// null) names the path and the system's reason.
-[[nodiscard]] bool SaveBitmapByExtension(const std::string& path, CurvePicture& picture,
-                                         IUserMessages* messages = nullptr,
-                                         std::string* failureWords = nullptr);
+// "." (any case); any other extension fails.
+[[nodiscard]] ImageSave SaveBitmapByExtension(const std::string& path, CurvePicture& picture);
 
 // Writes the picture to basePath + "." + extension ("png" or "bmp", any case); a base path that
 // already ends in the same extension loses it ("curve.png" + "png" gives curve.png). The file is
@@ -70,11 +78,9 @@ struct CurvePicture {
 // replaced only by the whole new one, a symbolic link there is replaced rather than written
 // through, and a folder there makes the save fail and stays. PNG needs a 32-bit
 // device-independent picture and carries its 2777 pixels per metre; BMP a 32-bit picture,
-// which is copied and converted to 24-bit rows. *failureWords (may be null) as for
-// SaveBitmapByExtension.
-[[nodiscard]] bool WriteImageFile(CurvePicture* picture, const std::string& basePath,
-                                  const std::string& extension, IUserMessages* messages = nullptr,
-                                  std::string* failureWords = nullptr);
+// which is copied and converted to 24-bit rows.
+[[nodiscard]] ImageSave WriteImageFile(CurvePicture* picture, const std::string& basePath,
+                                       const std::string& extension);
 
 // The image writer for an extension ("png", any case, gives the writer of "image/png"), as the
 // format name QImage::save takes; empty when there is none.
@@ -102,11 +108,10 @@ constexpr int kGraphAreaHeight = 455;
 // Saves the graph as the main window would show it after a measurement over fmin..fmax [Hz],
 // for front ends without a window (quorvel-cli's analyze and measure): painted at 1065 x 455
 // pixels over that range with the shared state's graph caption, saved as PNG or BMP by the
-// path's extension. False when nothing was written; *failureWords (may be null) then names the
-// path and the system's reason. The program's QGuiApplication must exist (for the fonts). Main
-// thread, never while a measurement feeds the curve.
-[[nodiscard]] bool RenderCurveImage(CGraphical& graph, double fmin, double fmax,
-                                    const std::string& path, std::string* failureWords = nullptr);
+// path's extension. The program's QGuiApplication must exist (for the fonts). Main thread,
+// never while a measurement feeds the curve.
+[[nodiscard]] ImageSave RenderCurveImage(CGraphical& graph, double fmin, double fmax,
+                                         const std::string& path);
 
 // The path with ".extension" appended unless it already ends in it (any case), as the save
 // dialog adds its default extension: ("curve", "png") gives "curve.png", ("a.PNG", "png") stays.

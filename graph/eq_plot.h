@@ -33,7 +33,7 @@ constexpr int kEqPlotHeight = 400;
 void PaintEqPicture(QPainter& painter, const EqPlotCurves& curves);
 
 // Writes the picture (kEqPictureWidth x 2 kEqPlotHeight pixels) to path as PNG, whole or not at
-// all (CAtomicFile). False with *failureWords set to "Cannot save the file to disk..." and, on
+// all (CAtomicFile). False with *failureWords set to kMsgCannotSaveFile and, on
 // a second line, the path and the system's reason. Needs the program's QGuiApplication (the
 // fonts); main thread.
 [[nodiscard]] bool SaveEqPicture(const std::string& path, const EqPlotCurves& curves,

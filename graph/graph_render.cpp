@@ -304,13 +304,12 @@ void CGraphical::DrawCurve(const View& view) {
   }
 }
 
-bool CGraphical::SaveCurveImage(const std::string& path, IUserMessages* messages,
-                                std::string* failureWords) {
+ImageSave CGraphical::SaveCurveImage(const std::string& path) {
   CurvePicture picture;
   picture.screen = SnapshotBitmap(*this);
-  if (picture.screen.isNull()) return false;
-  if (!ConvertToDib(picture)) return false;
-  return SaveBitmapByExtension(path, picture, messages, failureWords);
+  if (picture.screen.isNull()) return {};
+  if (!ConvertToDib(picture)) return {};
+  return SaveBitmapByExtension(path, picture);
 }
 
 }  // namespace quorvel

@@ -9,11 +9,12 @@
 #include <vector>
 
 #include "engine/curve_listener.h"
+#include "engine/point_timing.h"
 
 namespace quorvel {
 
 class CGraphCanvas;
-class IUserMessages;
+struct ImageSave;
 struct CSharedState;
 struct CGraphResources;
 
@@ -43,7 +44,7 @@ struct CGraphResources;
 class CGraphical : public ICurveListener {
  public:
   static constexpr int kCurveCapacity = 1020;  // entries of m_points, m_smoothed, a correction
-  static constexpr int kLastPoint = 1000;      // a complete curve holds points 0..1000
+  static constexpr int kLastPoint = kPointsPerCurve - 1;  // a complete curve: points 0..1000
   static constexpr int kKernelSize = 15;
   static constexpr double kEmptyLevel = -200.0;     // marks an empty entry [dB]
   static constexpr double kNoSignalLevel = -90.0;   // at or below: no signal [dB]
@@ -158,12 +159,9 @@ class CGraphical : public ICurveListener {
   [[nodiscard]] bool PaintGraph(CGraphCanvas& canvas, int width, int height);
   [[nodiscard]] bool PaintGraph(CGraphCanvas& canvas, int width, int height, const View& view);
 
-  // Saves the last painted picture as a PNG or BMP file chosen by the path's extension;
-  // messages (may be null) shows the export's own error box. Returns whether the file was
-  // written; when writing it failed, *failureWords (may be null) names the path and the
-  // system's reason. User-interface thread.
-  [[nodiscard]] bool SaveCurveImage(const std::string& path, IUserMessages* messages = nullptr,
-                                    std::string* failureWords = nullptr);
+  // Saves the last painted picture as a PNG or BMP file chosen by the path's extension
+  // (graph/curve_image_export.h: whether it was written, and why not). User-interface thread.
+  [[nodiscard]] ImageSave SaveCurveImage(const std::string& path);
 
   struct Rect {
     int left = 0;

@@ -39,7 +39,7 @@ void PaintOverlay(QPainter& painter, const QRect& rect, std::span<const Trace> t
 
 // Writes the picture (kOverlayPictureWidth x kOverlayPictureHeight, 2777 pixels per metre) to
 // path as PNG, whole or not at all. False when nothing was written, with *failureWords (may be
-// null) "Cannot save the file to disk..." and, on a second line, the path and the reason.
+// null) kMsgCannotSaveFile and, on a second line, the path and the reason.
 [[nodiscard]] bool SaveOverlayPicture(const std::string& path, std::span<const Trace> traces,
                                       const OverlayPictureOptions& options,
                                       std::string* failureWords);

@@ -56,7 +56,7 @@ void PaintPlot(QPainter& painter, const QRect& rect, const CPlotView& view, cons
                                      const QSize& size, double devicePixelRatio);
 
 // Writes RenderPlotImage as PNG to path, whole or not at all (CAtomicFile). False when nothing
-// was written, with *failureWords (may be null) set to "Cannot save the file to disk..." and,
+// was written, with *failureWords (may be null) set to kMsgCannotSaveFile and,
 // on a second line, the path and the reason.
 [[nodiscard]] bool SavePlotPicture(const std::string& path, const CPlotView& view,
                                    const PlotScene& scene, const QSize& size,

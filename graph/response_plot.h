@@ -33,7 +33,7 @@ constexpr int kResponsePlotHeight = 400;
 // 2 kResponsePlotHeight pixels, 2777 pixels per metre) to path as PNG, whole or not at all
 // (CAtomicFile). An analysis without a result writes nothing. False when nothing was written,
 // with *failureWords (may be null) set to
-// "Cannot save the file to disk..." and, on a second line, the path and the system's reason.
+// kMsgCannotSaveFile and, on a second line, the path and the system's reason.
 [[nodiscard]] bool SaveResponsePicture(const std::string& path, const CImpulseAnalysis& analysis,
                                        std::string* failureWords);
 

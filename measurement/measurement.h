@@ -28,6 +28,11 @@ struct MeasurementWarnings {
 
   // The warnings in words, in the order to show them (base/messages.h).
   [[nodiscard]] std::vector<std::string> Texts() const;
+  // Of a live measurement: that the input clipped and what to lower (the input device's level
+  // when any point clipped before the gain, else the gain), and that other programs played to
+  // the output, naming those the server named; each empty when it does not apply.
+  [[nodiscard]] std::string ClipText() const;
+  [[nodiscard]] std::string OtherProgramText() const;
 };
 
 // The tags of a capture file (files/wave_file.h), as read or as a save writes them.

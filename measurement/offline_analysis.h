@@ -15,12 +15,9 @@ struct OfflineCurve {
   std::vector<double> levels;  // the points [dB] as the live curve stores them, at most 1001
   AnalysisCounters counters;   // sync, clipping and gaps, as the engine counts them
 
-  // The curve holds all its points. A replay whose samples run out after the last point is
-  // whole all the same: a saved recording ends with the block that completed the live curve,
-  // while the replay's blocks start at the file's first sample, so its last block can need a
-  // few hundred samples more than the file holds.
+  // The curve holds all its points when the samples have run out (CurveWholeAtSamplesEnd).
   [[nodiscard]] bool Complete() const {
-    return levels.size() == static_cast<std::size_t>(kPointsPerCurve);
+    return CurveWholeAtSamplesEnd(static_cast<int>(levels.size()));
   }
 };
 

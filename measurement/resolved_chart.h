@@ -38,7 +38,7 @@ class ResolvedChart {
   [[nodiscard]] LevelCorrection ResponseCorrection() const;
 
   // The same chart for another range, from the points read (no file is read again); fails with
-  // "The response curve of the selected microphone is not valid" where it is not usable there.
+  // kMsgChartNotValid where it is not usable there.
   [[nodiscard]] Result<ResolvedChart> ForRange(double fmin, double fmax) const;
 
  private:
@@ -53,8 +53,8 @@ class ResolvedChart {
 };
 
 // Reads the chart file at path once (files/chart_file.h) and resamples it for fmin..fmax [Hz],
-// named `name` (empty: its file title). Fails with "The response curve of the selected
-// microphone is not valid" when the chart is unusable (LoadChart's rules).
+// named `name` (empty: its file title). Fails with kMsgChartNotValid when the chart is unusable
+// (LoadChart's rules).
 [[nodiscard]] Result<ResolvedChart> ResolveChart(const std::string& path, const std::string& name,
                                                  double fmin, double fmax);
 

@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "app/colour_button.h"
+#include "app/micro_select.h"
 #include "base/preferences.h"
 #include "base/shared_state.h"
-#include "calibration/micro_select.h"
 #include "calibration/radio_list_box.h"
 #include "graph/graphical.h"
 #include "measurement/measurement.h"

@@ -46,9 +46,9 @@ TEST(OutputSet, OutputsMeetingOnOneFileAreFound) {
       if (path[0] == '<') set.AddInput("the input", path.substr(1));
       if (path[0] != '<') set.AddOutput("--" + std::to_string(i + 1), path, 0);
     }
-    std::string why;
-    EXPECT_EQ(set.CheckDistinct(&why), c.why == nullptr) << why;
-    EXPECT_EQ(why, c.why == nullptr ? "" : c.why);
+    const Result<void> distinct = set.CheckDistinct();
+    EXPECT_EQ(distinct.Ok(), c.why == nullptr) << distinct.Message();
+    EXPECT_EQ(distinct.Message(), c.why == nullptr ? "" : c.why);
   }
   fs::current_path(before);
   fs::remove_all(folder);

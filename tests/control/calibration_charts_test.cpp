@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "base/memory_preferences.h"
+#include "base/messages.h"
 #include "base/preferences.h"
+#include "control/capture_response.h"
 #include "control/quorvel_core.h"
 #include "files/chart_file.h"
 #include "files/wave_file.h"
@@ -37,13 +39,13 @@ class CalibrationChartsTest : public ::testing::Test {
   void Write(const std::string& name, const std::string& text) {
     std::ofstream(m_charts / name, std::ios::binary) << text;
   }
-  // A capture file of this tool naming the microphone `comment`, over 40..12000 Hz.
-  std::string Capture(const char* comment) {
+  // A capture file of this tool naming the microphone `comment`, over 40..12000 Hz (or `title`).
+  std::string Capture(const char* comment, const char* title = "40.00-12000.00 Hz") {
     const std::string path = m_dir.File("capture.wav");
     CWave wave;
     EXPECT_TRUE(wave.CreateCaptureFile(path.c_str()));
     for (int16_t s : wavetest::Ramp(1000500, 11)) EXPECT_TRUE(wave.WriteSample(s));
-    std::strcpy(wave.m_szTitle, "40.00-12000.00 Hz");
+    std::strcpy(wave.m_szTitle, title);
     std::strcpy(wave.m_szArtist, "Quorvel");
     std::strcpy(wave.m_szAlbum, "session");
     std::strcpy(wave.m_szComment, comment);
@@ -87,6 +89,32 @@ TEST_F(CalibrationChartsTest, AMicrophoneWithoutAUsableChartIsReported) {
     EXPECT_EQ(core.Shared().m_bCalibrationApplied.load(), 0);
     EXPECT_EQ(m_preferences.StoredText(kPrefMicroSelected), "Other");
     EXPECT_STREQ(core.Shared().m_szGraphCaption, "Playing File \"session\"");
+  }
+}
+
+// One read of the chart serves the whole lookup: found as usable over 20 Hz..20 kHz, it is still
+// refused for a recording whose range reaches its +90 dB below 20 Hz, and over its own range
+// the response analysis takes it as the load read it.
+TEST_F(CalibrationChartsTest, TheChartNamedIsCheckedForTheFilesRange) {
+  Write("Low.txt", "2 90\n20 0\n20000 3\n");
+  CQuorvelCore core(AudioChoice::kNone, m_preferences, m_messages);
+  LoadedCaptureFile loaded;
+  ASSERT_TRUE(LoadCaptureFile(core.FileContext(), Capture("Low", "2.00-2000.00 Hz"), &loaded));
+  EXPECT_EQ(m_messages.Messages().back(), kMsgChartNotValid);
+  EXPECT_FALSE(loaded.calibrationApplied);
+
+  CaptureResponseRequest request;
+  request.path = Capture("Low");
+  LoadedResponseCapture response;
+  std::string why;
+  ASSERT_EQ(LoadCaptureForResponse(core, request, &response, &why), CaptureResponseResult::kOk);
+  ASSERT_TRUE(response.chart.has_value());
+  const Result<ResolvedChart> fresh =
+      ResolveChart((m_charts / "Low.txt").string(), "Low", 40.0, 12000.0);
+  ASSERT_TRUE(fresh.Ok());
+  EXPECT_EQ(response.chart->Name(), "Low");
+  for (double f : {30.0, 1000.0, 15000.0}) {
+    EXPECT_EQ(response.chart->CorrectionDb(f), fresh->CorrectionDb(f)) << f;
   }
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/shared_state.h"
+#include "graph/curve_image_export.h"
 #include "graph/graph_resources.h"
 #include "graph/graph_scales.h"
 #include "graph/graphical.h"

@@ -24,8 +24,7 @@ class IUserMessages;
 // -30..+20 dB, and ends with "OK, Apply" (the selected chart is remembered as "MicroSelected"),
 // "Cancel" (no selection, nothing remembered, not applied) or the title bar's close (the
 // selection and "MicroSelected" stay). A chart that cannot be loaded, or whose curve lies at
-// the bottom of the scale, is refused with "The response curve of the selected microphone is not
-// valid" and the dialog stays open.
+// the bottom of the scale, is refused with kMsgChartNotValid and the dialog stays open.
 //
 // The dialog works on CMicroListProc's chart lists; messages and the folder chooser go through
 // IUserMessages; the preview is drawn with the response graph's palette and font.

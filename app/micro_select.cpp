@@ -1,6 +1,6 @@
 // CMicroSelect: the microphone selection dialog, laid out as its template (dialog units at base
 // units 6 x 13: x*6/4, y*13/8 pixels).
-#include "calibration/micro_select.h"
+#include "app/micro_select.h"
 
 #include <QCloseEvent>
 #include <QFont>

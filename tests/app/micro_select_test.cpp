@@ -21,13 +21,13 @@
 #include <string>
 #include <vector>
 
+#include "app/micro_select.h"
 #include "base/memory_preferences.h"
 #include "base/preferences.h"
 #include "base/shared_state.h"
 #include "calibration/chart_folder_browser.h"
 #include "calibration/chart_preview_render.h"
 #include "calibration/micro_list_proc.h"
-#include "calibration/micro_select.h"
 #include "calibration/radio_list_box.h"
 #include "graph/graph_resources.h"
 #include "graph/graphical.h"
