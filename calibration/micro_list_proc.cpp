@@ -118,8 +118,6 @@ FileChart CMicroListProc::ApplyFileChart(const std::vector<std::string>& /*paths
     found.index = i;
     Result<ResolvedChart> chart = valid->ForRange(fmin, fmax);
     if (!chart) return found;
-    const std::array<double, kChartCurveSize>& entries = chart->LiveCorrection();
-    std::copy(entries.begin(), entries.end(), m_graph.m_calibration);
     found.applied = true;
     found.chart = std::move(*chart);
     return found;

@@ -100,9 +100,10 @@ struct LoadedResponseCapture {
 
 // A two-channel recording's response in *analysis timed from its second channel, the loopback
 // reference; a reference that shows no impulse response leaves it timed from its own peak. What
-// the reference tells (that, or a drift two devices on one clock never show) in *warnings.
+// the reference tells (that, or a drift two devices on one clock never show) in *warnings. The
+// reference is analysed in *kept when given (kept for many captures), else in its own analysis.
 void TimeFromLoadedReference(const Recording& recording, CImpulseAnalysis* analysis,
-                             std::vector<std::string>* warnings);
+                             std::vector<std::string>* warnings, CImpulseAnalysis* kept = nullptr);
 
 // The warning of a drift that two devices on one clock never show; empty below it.
 [[nodiscard]] std::string ClockDriftWarning(const ResponseTiming& timing);
