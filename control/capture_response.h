@@ -68,13 +68,12 @@ struct LoadedResponseCapture {
                                                               const LoadedResponseCapture& loaded);
 
 // MeasureLoadedCapture, then the impulse-response analysis of that Measurement with the
-// request's gate into *analysis; the verdict's warnings in *warnings. kNoImpulse after
-// kMsgNoImpulse. No engine is used.
-[[nodiscard]] CaptureResponseResult AnalyzeCaptureResponse(IUserMessages& messages,
-                                                           const LoadedResponseCapture& loaded,
-                                                           double gateMs,
-                                                           CImpulseAnalysis* analysis,
-                                                           std::vector<std::string>* warnings);
+// request's gate into *analysis; the verdict's warnings in *warnings, and, when liveLevels is
+// given, the replay's live curve points. kNoImpulse after kMsgNoImpulse. No engine is used.
+[[nodiscard]] CaptureResponseResult AnalyzeCaptureResponse(
+    IUserMessages& messages, const LoadedResponseCapture& loaded, double gateMs,
+    CImpulseAnalysis* analysis, std::vector<std::string>* warnings,
+    std::vector<double>* liveLevels = nullptr);
 // The same with the core's messages.
 [[nodiscard]] CaptureResponseResult AnalyzeCaptureResponse(CQuorvelCore& core,
                                                            const LoadedResponseCapture& loaded,

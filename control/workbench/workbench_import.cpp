@@ -9,6 +9,7 @@
 
 #include "base/preferences.h"
 #include "base/shared_state.h"
+#include "base/user_messages.h"
 #include "base/util.h"
 #include "control/capture_response.h"
 #include "control/quorvel_core.h"
@@ -72,6 +73,25 @@ class CMainWindowCapture {
   double m_curveFmax;
 };
 
+// What the load and the analysis would have shown, kept as words for the one summary the
+// caller shows: the first message, its lines joined.
+class CFirstMessage final : public IUserMessages {
+ public:
+  void ShowMessage(const std::string& text, const std::string&) override {
+    if (!words.empty()) return;
+    for (const char c : text) words.push_back(c == '\n' ? ' ' : c);
+  }
+  bool AskYesNo(const std::string&, const std::string&) override { return false; }
+  bool ChooseSaveFile(const std::string&, const std::string&, std::string*) override {
+    return false;
+  }
+  bool ChooseOpenFile(const std::string&, const std::string&, std::string*) override {
+    return false;
+  }
+  bool ChooseFolder(const std::string&, const std::string&, std::string*) override { return false; }
+  std::string words;
+};
+
 ImportedCapture AnalyseOne(CQuorvelCore& core, const std::string& path, double gateMs,
                            CImpulseAnalysis& analysis) {
   const CMainWindowCapture kept(core);
@@ -82,9 +102,16 @@ ImportedCapture AnalyseOne(CQuorvelCore& core, const std::string& path, double g
   request.gateMs = gateMs;
   LoadedResponseCapture loaded;
   std::string why;
-  CaptureResponseResult result = LoadCaptureForResponse(core, request, &loaded, &why);
+  CFirstMessage said;
+  CaptureReadContext reading = core.FileContext().Reading();
+  const CaptureReadContext quiet{reading.state, reading.wave, said, reading.preferences,
+                                 reading.charts};
+  CaptureResponseResult result = LoadCaptureForResponse(quiet, request, &loaded, &why);
   if (result == CaptureResponseResult::kOk) {
-    result = AnalyzeCaptureResponse(core, loaded, gateMs, &analysis, &imported.warnings);
+    result = AnalyzeCaptureResponse(said, loaded, gateMs, &analysis, &imported.warnings,
+                                    &imported.live.levels);
+    imported.live.fmin = loaded.fmin;
+    imported.live.fmax = loaded.fmax;
     if (result == CaptureResponseResult::kOk) {
       OrMessage<Trace> trace =
           TraceFromAnalysis(analysis, std::filesystem::path(path).stem().string());
@@ -94,10 +121,12 @@ ImportedCapture AnalyseOne(CQuorvelCore& core, const std::string& path, double g
       }
       imported.trace = std::move(trace).Value();
       imported.ok = true;
+      // what the load said of a file it still took ("could not find microphone")
+      if (!said.words.empty()) imported.warnings.push_back(said.words);
       return imported;
     }
   }
-  imported.failure = path + ": " + Reason(result, why);
+  imported.failure = path + ": " + (said.words.empty() ? Reason(result, why) : said.words);
   return imported;
 }
 
