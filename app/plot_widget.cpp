@@ -17,9 +17,11 @@ CPlotWidget::CPlotWidget(QWidget* parent) : QWidget(parent), m_cursorHz(NAN) {
   setMinimumSize(400, 240);
 }
 
-void CPlotWidget::SetTraces(std::vector<PlotTrace> traces, std::string smoothing, bool showPhase) {
+void CPlotWidget::SetTraces(std::vector<PlotTrace> traces, std::string smoothing, bool showPhase,
+                            std::string heading) {
   m_traces = std::move(traces);
   m_smoothing = std::move(smoothing);
+  m_heading = std::move(heading);
   m_showPhase = showPhase;
   if (m_reference >= static_cast<int>(m_traces.size())) m_reference = -1;
   update();
@@ -34,6 +36,7 @@ PlotScene CPlotWidget::Scene() const {
   PlotScene scene;
   scene.traces = m_traces;
   scene.smoothing = m_smoothing;
+  scene.heading = m_heading;
   scene.showLevel = !m_showPhase;
   scene.showPhase = m_showPhase;
   scene.cursorHz = m_cursorHz;

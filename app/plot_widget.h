@@ -21,8 +21,9 @@ class CPlotWidget : public QWidget {
   explicit CPlotWidget(QWidget* parent);
 
   // The traces drawn (their data kept alive by the caller until the next call), the smoothing
-  // named in the legend, the levels or the phases.
-  void SetTraces(std::vector<PlotTrace> traces, std::string smoothing, bool showPhase);
+  // named in the legend, the levels or the phases; a heading in the smoothing's place.
+  void SetTraces(std::vector<PlotTrace> traces, std::string smoothing, bool showPhase,
+                 std::string heading = {});
   // The cursor's reference, an index into the traces; -1: none.
   void SetReference(int trace);
 
@@ -56,6 +57,7 @@ class CPlotWidget : public QWidget {
   CPlotView m_view;
   std::vector<PlotTrace> m_traces;
   std::string m_smoothing;
+  std::string m_heading;
   bool m_showPhase = false;
   int m_reference = -1;
   double m_cursorHz;

@@ -133,6 +133,8 @@ void CWorkbenchWindow::Refresh() {
     m_traces.UseCacheIn(ListModel().SessionFolder());
     CProgress progress(this);
     failures = m_traces.Analyse(m_core, document, document.view.gateMs, progress.Callback());
+    // the main graph draws the opened and added captures by their analysed live curves
+    m_session.KeepAnalysedCurves(m_traces.LiveCurves());
   }
   Fill();
   if (!failures.empty()) Report("These captures could not be analysed:", failures);
@@ -189,6 +191,10 @@ void CWorkbenchWindow::Fill() {
 
 void CWorkbenchWindow::SyncViewControls() {
   const SessionView& view = ListModel().Document().view;
+  m_curve->setCurrentIndex(std::max(0, m_curve->findData(static_cast<int>(view.curve))));
+  // the live curves are drawn as measured: neither smoothed nor gated
+  m_smoothing->setEnabled(view.curve != ViewCurve::kLive);
+  m_gate->setEnabled(view.curve != ViewCurve::kLive);
   m_smoothing->setCurrentIndex(std::max(0, m_smoothing->findData(view.smoothingPerOctave)));
   int gate = m_gate->findData(view.gateMs);
   if (gate < 0) {
@@ -207,9 +213,37 @@ void CWorkbenchWindow::SyncViewControls() {
   m_plot->View().SetLevel(view.levelMinDb, view.levelMaxDb);
 }
 
+void CWorkbenchWindow::ShowLiveCurves() {
+  const SessionView& view = ListModel().Document().view;
+  m_liveShown = ShownLiveViewCurves(m_session);
+  std::vector<PlotTrace> traces;
+  int reference = -1;
+  for (const LiveViewCurve& curve : m_liveShown) {
+    const auto built = std::find_if(m_built.begin(), m_built.end(),
+                                    [&](const WorkbenchTrace& t) { return t.id == curve.id; });
+    if (built == m_built.end()) continue;
+    if (curve.id == view.referenceId) reference = static_cast<int>(traces.size());
+    PlotTrace plot;
+    plot.name = built->look.name;
+    plot.colour =
+        TraceRgb{built->look.colour.red, built->look.colour.green, built->look.colour.blue};
+    plot.style = TraceLookAt(static_cast<int>(traces.size())).style;
+    plot.frequenciesHz = curve.frequenciesHz;
+    plot.levelsDb = curve.levelsDb;
+    traces.push_back(std::move(plot));
+  }
+  m_plot->SetTraces(std::move(traces), "", false, "Live curves, as measured");
+  m_plot->SetReference(reference);
+  if (m_onShownChanged) m_onShownChanged();
+}
+
 void CWorkbenchWindow::ShowTraces() {
   const SessionView& view = ListModel().Document().view;
-  const bool phase = m_curve->currentIndex() == 1;
+  if (view.curve == ViewCurve::kLive) {
+    ShowLiveCurves();
+    return;
+  }
+  const bool phase = view.curve == ViewCurve::kPhase;
   std::vector<PlotTrace> traces;
   int reference = -1;
   for (const WorkbenchTrace& trace : m_built) {
@@ -336,7 +370,7 @@ void CWorkbenchWindow::AddCaptures(const std::vector<std::string>& paths) {
     if (!ListModel().Add(capture.path, capture.trace.name, FileTimeUtc(capture.path), &id, &why)) {
       failures.push_back(why);
     }
-    m_traces.Keep(capture.path, gateMs, std::move(capture.trace));
+    m_traces.Keep(capture.path, gateMs, std::move(capture.trace), std::move(capture.live));
   }
   Refresh();  // nothing is analysed again: it puts the new traces into the session's cache
   if (!failures.empty()) Report("These captures could not be added:", failures);
@@ -504,6 +538,14 @@ void CWorkbenchWindow::OnRecolour() {
 void CWorkbenchWindow::SetSmoothing(int perOctave) {
   SessionView view = ListModel().Document().view;
   view.smoothingPerOctave = perOctave;
+  std::string why;
+  if (!ListModel().SetView(view, &why)) Report(why);
+  Fill();
+}
+
+void CWorkbenchWindow::SetCurve(ViewCurve curve) {
+  SessionView view = ListModel().Document().view;
+  view.curve = curve;
   std::string why;
   if (!ListModel().SetView(view, &why)) Report(why);
   Fill();

@@ -12,6 +12,7 @@
 
 #include "app/eq_window.h"
 #include "app/response_window.h"
+#include "control/workbench/main_graph_traces.h"
 #include "control/workbench/workbench_traces.h"
 #include "measurement/session_document.h"
 
@@ -68,6 +69,8 @@ class CWorkbenchWindow : public QWidget {
   // "Align Levels...": asks for the frequency, or the band, then aligns as above.
   void OnAlign();
   void SetSmoothing(int perOctave);
+  // "Show:": the levels, the phases or the live curves, kept in the session's view.
+  void SetCurve(ViewCurve curve);
   void SetGate(double gateMs);
   void OpenSession(const std::string& folder);
   void SaveSessionAs(const std::string& folder);
@@ -109,6 +112,7 @@ class CWorkbenchWindow : public QWidget {
   CWorkbenchList& ListModel();
   void Fill();
   void ShowTraces();
+  void ShowLiveCurves();
   void SyncViewControls();
   void KeepView();
   [[nodiscard]] std::vector<int> SelectedRows() const;
@@ -133,6 +137,7 @@ class CWorkbenchWindow : public QWidget {
   QPushButton* m_polarSeries = nullptr;
   CWorkbenchTraces m_traces;
   std::vector<WorkbenchTrace> m_built;
+  std::vector<LiveViewCurve> m_liveShown;   // what the live curve view draws
   std::vector<std::string> m_storedRecent;  // the recent sessions as the preferences hold them
   bool m_filling = false;
   bool m_placed = false;

@@ -215,9 +215,15 @@ QWidget* CWorkbenchWindow::CreateViewControls() {
     layout->addWidget(buddy);
   };
   m_curve = new QComboBox(row);
-  m_curve->addItems({"Level", "Phase"});
-  m_curve->setToolTip("Draws the traces' levels or their phases");
-  connect(m_curve, &QComboBox::activated, this, [this] { ShowTraces(); });
+  m_curve->addItem("Level", static_cast<int>(ViewCurve::kLevel));
+  m_curve->addItem("Phase", static_cast<int>(ViewCurve::kPhase));
+  m_curve->addItem("Live curve", static_cast<int>(ViewCurve::kLive));
+  m_curve->setToolTip(
+      "Draws the traces' levels or their phases (from the impulse response), or each "
+      "measurement's live curve, its 1001 points as measured");
+  connect(m_curve, &QComboBox::activated, this, [this](int index) {
+    SetCurve(static_cast<ViewCurve>(m_curve->itemData(index).toInt()));
+  });
   label("Show:", m_curve);
   m_smoothing = new QComboBox(row);
   for (int bands : kViewSmoothings) {

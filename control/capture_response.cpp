@@ -192,10 +192,13 @@ CaptureResponseResult AnalyzeCaptureResponse(IUserMessages& messages,
                                              const LoadedResponseCapture& loaded, double gateMs,
                                              CImpulseAnalysis* analysis,
                                              std::vector<std::string>* warnings,
-                                             CImpulseAnalysis* timing) {
+                                             CImpulseAnalysis* timing,
+                                             std::vector<double>* liveLevels) {
   const std::optional<Measurement> measurement = MeasureLoadedCapture(messages, loaded);
   if (!measurement) return CaptureResponseResult::kRecordingRefused;
   *warnings = measurement->Warnings().Texts();
+  if (liveLevels != nullptr)
+    liveLevels->assign(measurement->Levels().begin(), measurement->Levels().end());
   switch (AnalyseMeasurementResponse(*measurement, gateMs, analysis)) {
     case ResponseStatus::kOk:
       TimeFromLoadedReference(measurement->GetRecording(), analysis, warnings, timing);

@@ -75,16 +75,15 @@ struct LoadedResponseCapture {
                                                               const LoadedResponseCapture& loaded);
 
 // MeasureLoadedCapture, then the impulse-response analysis of that Measurement with the
-// request's gate into *analysis; the verdict's warnings in *warnings. kNoImpulse after
-// kMsgNoImpulse. No engine is used. A two-channel capture's timing reference is analysed in
-// *timing when given (an object kept for many captures keeps its transforms and the played
-// signal), else in an analysis of its own. Any thread, with objects of its own.
-[[nodiscard]] CaptureResponseResult AnalyzeCaptureResponse(IUserMessages& messages,
-                                                           const LoadedResponseCapture& loaded,
-                                                           double gateMs,
-                                                           CImpulseAnalysis* analysis,
-                                                           std::vector<std::string>* warnings,
-                                                           CImpulseAnalysis* timing = nullptr);
+// request's gate into *analysis; the verdict's warnings in *warnings, and, when liveLevels is
+// given, the replay's live curve points. kNoImpulse after kMsgNoImpulse. No engine is used. A
+// two-channel capture's timing reference is analysed in *timing when given (an object kept for
+// many captures keeps its transforms and the played signal), else in an analysis of its own.
+// Any thread, with objects of its own.
+[[nodiscard]] CaptureResponseResult AnalyzeCaptureResponse(
+    IUserMessages& messages, const LoadedResponseCapture& loaded, double gateMs,
+    CImpulseAnalysis* analysis, std::vector<std::string>* warnings,
+    CImpulseAnalysis* timing = nullptr, std::vector<double>* liveLevels = nullptr);
 // The same with the core's messages.
 [[nodiscard]] CaptureResponseResult AnalyzeCaptureResponse(CQuorvelCore& core,
                                                            const LoadedResponseCapture& loaded,

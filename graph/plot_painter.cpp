@@ -400,8 +400,9 @@ PlotLayout LayoutPlot(const QRect& rect, const PlotScene& scene) {
 }
 
 std::vector<std::string> PlotLegendLines(const PlotScene& scene) {
-  std::vector<std::string> lines{scene.smoothing.empty() ? std::string("No smoothing")
-                                                         : "Smoothing: " + scene.smoothing};
+  std::vector<std::string> lines{!scene.heading.empty()    ? scene.heading
+                                 : scene.smoothing.empty() ? std::string("No smoothing")
+                                                           : "Smoothing: " + scene.smoothing};
   for (const PlotTrace& trace : scene.traces) {
     if (trace.visible) lines.push_back(trace.name);
   }

@@ -28,6 +28,7 @@ namespace quorvel {
 struct PlotScene {
   std::span<const PlotTrace> traces;  // kept alive by the caller while it is drawn
   std::string smoothing;              // named atop the legend ("1/6 octave"); empty: none
+  std::string heading;                // atop the legend in the smoothing's place; empty: none
   bool showLevel = true;              // the traces' levels, on the level axis at the left
   bool showPhase = false;             // their phases, on a phase axis at the right
   double cursorHz = NAN;              // the reading cursor; NaN: none
@@ -43,8 +44,8 @@ struct PlotLayout {
 };
 [[nodiscard]] PlotLayout LayoutPlot(const QRect& rect, const PlotScene& scene);
 
-// The legend's lines: the smoothing ("Smoothing: 1/6 octave", "No smoothing"), then the name
-// of each visible trace.
+// The legend's lines: the heading, or else the smoothing ("Smoothing: 1/6 octave", "No
+// smoothing"), then the name of each visible trace.
 [[nodiscard]] std::vector<std::string> PlotLegendLines(const PlotScene& scene);
 
 // Draws the plot into rect. The painter's state is restored.

@@ -38,6 +38,29 @@ inline constexpr int kTraceColourCount = 16;
 // The sixteen colours: the first eight drawn solid, the next eight dashed.
 [[nodiscard]] const std::array<TraceRgb, kTraceColourCount>& TraceColours();
 
+// A colour in CIELAB (D65 white).
+struct CieLab {
+  double l = 0.0;
+  double a = 0.0;
+  double b = 0.0;
+};
+[[nodiscard]] CieLab LabOf(TraceRgb srgb);
+// The CIEDE2000 colour difference: about 1 is the least a viewer sees side by side; above 30
+// two colours are not taken for each other in thin lines.
+[[nodiscard]] double ColourDifference(const CieLab& first, const CieLab& second);
+[[nodiscard]] double ColourDifference(TraceRgb first, TraceRgb second);
+
+// The main window's live curve, as the graph draws it.
+inline constexpr TraceRgb kLiveCurveColour{0xFF, 0x00, 0x00};
+// Closer than this to the live curve's red a trace on the main graph would be taken for it.
+inline constexpr double kLeastDifferenceToLiveCurve = 30.0;
+
+// The colour the main graph draws a trace of this colour in: its own, unless it lies within
+// kLeastDifferenceToLiveCurve of the live curve. The palette's four reds are then drawn each in
+// its own stand-in (Tol's high-contrast blue, muted teal and medium-contrast dark yellow, and a
+// dark grey), any other such colour in the first of them.
+[[nodiscard]] TraceRgb MainGraphColour(TraceRgb colour);
+
 // The look of the index-th trace (from 0): traces 0-7 solid in the first eight colours, 8-15
 // dashed in the other eight, then dotted, solid, ... so that no two of the first 48 traces look
 // alike. A negative index counts as 0.

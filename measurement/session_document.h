@@ -77,6 +77,13 @@ enum class LevelCurve {
   kResponse,  // the impulse-response analysis of the recording
 };
 
+// What the workbench's plot shows of its traces.
+enum class ViewCurve {
+  kLevel,  // the response levels of the impulse-response analysis
+  kPhase,  // their phases
+  kLive,   // each measurement's live curve, its 1001 points as measured
+};
+
 struct SessionView {
   int smoothingPerOctave = 0;  // N of 1/N octave: 1, 3, 6, 12, 24 or 48; 0 for none
   double gateMs = 0;           // 0: no gate
@@ -87,6 +94,9 @@ struct SessionView {
   LevelCurve levelCurve = LevelCurve::kLive;
   std::vector<std::string> phaseIds;  // the traces whose phase is drawn
   std::string referenceId;            // the cursor's reference trace; empty for none
+  // What the plot shows; a session written before the plot could show anything else shows
+  // the levels. (The level curve above is kept as such sessions have it: the plot never read it.)
+  ViewCurve curve = ViewCurve::kLevel;
   friend bool operator==(const SessionView&, const SessionView&) = default;
 };
 

@@ -54,6 +54,7 @@ Json View(const SessionView& view) {
   object["level_curve"] = LevelCurveName(view.levelCurve);
   object["phase"] = view.phaseIds;
   object["reference"] = view.referenceId;
+  object["curve"] = ViewCurveName(view.curve);
   return object;
 }
 

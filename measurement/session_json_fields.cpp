@@ -61,6 +61,28 @@ bool ParseLevelCurveName(const std::string& name, LevelCurve* curve) {
   return true;
 }
 
+const char* ViewCurveName(ViewCurve curve) {
+  switch (curve) {
+    case ViewCurve::kLevel:
+      break;
+    case ViewCurve::kPhase:
+      return "phase";
+    case ViewCurve::kLive:
+      return "live";
+  }
+  return "level";
+}
+
+bool ParseViewCurveName(const std::string& name, ViewCurve* curve) {
+  for (const ViewCurve each : {ViewCurve::kLevel, ViewCurve::kPhase, ViewCurve::kLive}) {
+    if (name == ViewCurveName(each)) {
+      *curve = each;
+      return true;
+    }
+  }
+  return false;
+}
+
 bool IsValidUtf8(const std::string& text) {
   for (size_t at = 0; at < text.size();) {
     const size_t length = SequenceAt(text, at);

@@ -13,6 +13,8 @@ namespace quorvel {
 [[nodiscard]] bool ParseDerivedKindName(const std::string& name, DerivedKind* kind);
 [[nodiscard]] const char* LevelCurveName(LevelCurve curve);  // "live", "response"
 [[nodiscard]] bool ParseLevelCurveName(const std::string& name, LevelCurve* curve);
+[[nodiscard]] const char* ViewCurveName(ViewCurve curve);  // "level", "phase", "live"
+[[nodiscard]] bool ParseViewCurveName(const std::string& name, ViewCurve* curve);
 
 [[nodiscard]] bool IsValidUtf8(const std::string& text);
 // The text with each byte that starts no well-formed UTF-8 sequence replaced by U+FFFD.

@@ -420,6 +420,16 @@ void CSessionReader::ReadView(const Json& object) {
       }
     }
   }
+  // a session written before the plot showed its curve has none: it shows the levels, unsaid
+  std::string shows = ViewCurveName(view.curve);
+  if (const Json* shown = fields.Find("curve", false);
+      shown != nullptr && fields.Is("curve", *shown, shown->is_string(), "a text")) {
+    shows = shown->get<std::string>();
+  }
+  if (!ParseViewCurveName(shows, &view.curve)) {
+    Lost("the view: the curve " + Quoted(shows) +
+         " is none of \"level\", \"phase\" and \"live\"; \"level\" is taken");
+  }
   std::string reference;
   fields.Text("reference", &reference);
   if (reference.empty() || m_ids.count(reference) > 0) {

@@ -83,8 +83,8 @@ class CMainWindowCapture {
   double m_curveFmax;
 };
 
-// The messages of one capture's reading and analysis, kept until that capture is handed back,
-// so that they show in the order of the captures whichever worker analysed them.
+// The messages of one capture's reading and analysis, kept as words for the one summary the
+// caller shows, in the order of the captures whichever worker analysed them.
 class CKeptMessages final : public IUserMessages {
  public:
   void ShowMessage(const std::string& text, const std::string& caption) override {
@@ -98,8 +98,12 @@ class CKeptMessages final : public IUserMessages {
     return false;
   }
   bool ChooseFolder(const std::string&, const std::string&, std::string*) override { return false; }
-  void ShowIn(IUserMessages& messages) const {
-    for (const auto& [text, caption] : m_kept) messages.ShowMessage(text, caption);
+  // The first message, its lines joined, for the one summary the caller shows.
+  [[nodiscard]] std::string FirstWords() const {
+    std::string words;
+    if (m_kept.empty()) return words;
+    for (const char c : m_kept.front().first) words.push_back(c == '\n' ? ' ' : c);
+    return words;
   }
 
  private:
@@ -139,7 +143,9 @@ void AnalyseJob(CaptureJob& job, double gateMs, CImpulseAnalysis& analysis,
                 CImpulseAnalysis& timing) {
   ImportedCapture& imported = job.imported;
   job.result = AnalyzeCaptureResponse(job.messages, job.loaded, gateMs, &analysis,
-                                      &imported.warnings, &timing);
+                                      &imported.warnings, &timing, &imported.live.levels);
+  imported.live.fmin = job.loaded.fmin;
+  imported.live.fmax = job.loaded.fmax;
   // the recording is not needed any more while the job waits its turn
   job.loaded = LoadedResponseCapture();
   if (job.result != CaptureResponseResult::kOk) return;
@@ -249,9 +255,13 @@ std::vector<ImportedCapture> AnalyseCaptures(CQuorvelCore& core,
       }
       std::unique_ptr<CaptureJob> job = pool.Next();
       if (job->error) std::rethrow_exception(job->error);
-      job->messages.ShowIn(core.Messages());
-      if (!job->imported.ok && job->imported.failure.empty()) {
-        job->imported.failure = job->imported.path + ": " + Reason(job->result, job->why);
+      const std::string said = job->messages.FirstWords();
+      if (job->imported.ok) {
+        // what the load said of a file it still took ("could not find microphone")
+        if (!said.empty()) job->imported.warnings.push_back(said);
+      } else if (job->imported.failure.empty()) {
+        job->imported.failure =
+            job->imported.path + ": " + (said.empty() ? Reason(job->result, job->why) : said);
       }
       imported.push_back(std::move(job->imported));
     }

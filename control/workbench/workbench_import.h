@@ -19,11 +19,21 @@ namespace quorvel {
 class CQuorvelCore;
 class IUserMessages;
 
+// A measurement's live curve, as the main window's graph stores it: what the workbench's
+// "Live curve" view and the main graph's traces draw.
+struct LiveCurve {
+  double fmin = 0.0;  // the range it was measured over [Hz]
+  double fmax = 0.0;
+  std::vector<double> levels;  // point k at PointFrequency(k, fmin, fmax) [dB], at most 1001
+};
+
 struct ImportedCapture {
   std::string path;
   bool ok = false;
   Trace trace;                        // when ok: named after the file, without its extension
-  std::string failure;                // when not: "<path>: <reason>"
+  LiveCurve live;                     // when ok: the points a replay of the file gives
+  std::string failure;                // when not: "<path>: <reason>", the reason in the words
+                                      // Load Audio File would show (nothing is shown)
   std::vector<std::string> warnings;  // the replay's verdict on a recording it still takes
 };
 

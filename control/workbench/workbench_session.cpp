@@ -108,9 +108,15 @@ bool CWorkbenchSession::AddKept(const std::string& path, const std::string& name
   return written;
 }
 
-const CWorkbenchSession::LiveCurve* CWorkbenchSession::LiveCurveOf(const std::string& id) const {
+const LiveCurve* CWorkbenchSession::LiveCurveOf(const std::string& id) const {
   const auto found = m_liveCurves.find(id);
   return found == m_liveCurves.end() ? nullptr : &found->second;
+}
+
+const LiveCurve* CWorkbenchSession::LiveCurveOf(const SessionEntry& entry) const {
+  if (const LiveCurve* measured = LiveCurveOf(entry.id)) return measured;
+  const auto found = m_analysedCurves.find(entry.capturePath);
+  return found == m_analysedCurves.end() ? nullptr : &found->second;
 }
 
 bool CWorkbenchSession::Open(const std::string& folder, std::vector<std::string>* problems) {

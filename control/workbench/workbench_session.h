@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "control/workbench/workbench_import.h"
 #include "control/workbench/workbench_list.h"
 
 namespace quorvel {
@@ -41,12 +42,15 @@ class CWorkbenchSession {
 
   // The live curve of a measurement or replay this session kept, by its id in the list; null
   // for any other (one opened from a session.json, a capture added).
-  struct LiveCurve {
-    double fmin = 0.0;
-    double fmax = 0.0;
-    std::vector<double> levels;
-  };
   [[nodiscard]] const LiveCurve* LiveCurveOf(const std::string& id) const;
+  // The live curves of captures as their offline analysis gives them (the points a replay of
+  // the capture would give), by capture path; they replace those held before.
+  void KeepAnalysedCurves(std::map<std::string, LiveCurve> byPath) {
+    m_analysedCurves = std::move(byPath);
+  }
+  // The entry's live curve: the one measured when this session kept it, else its capture's
+  // analysed one; null when there is neither.
+  [[nodiscard]] const LiveCurve* LiveCurveOf(const SessionEntry& entry) const;
 
   // Open Session: the folder's session.json replaces the list (see CWorkbenchList::Open) and
   // leads the recent sessions.
@@ -69,7 +73,8 @@ class CWorkbenchSession {
   int64_t m_startedUtcSeconds;
   CWorkbenchList m_list;
   std::vector<std::string> m_recent;
-  std::map<std::string, LiveCurve> m_liveCurves;  // by list id
+  std::map<std::string, LiveCurve> m_liveCurves;      // by list id
+  std::map<std::string, LiveCurve> m_analysedCurves;  // by capture path
 };
 
 }  // namespace quorvel

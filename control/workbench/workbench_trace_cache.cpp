@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/atomic_file.h"
+#include "engine/point_timing.h"
 #include "measurement/session_json.h"
 
 namespace quorvel {
@@ -144,6 +145,21 @@ std::optional<Trace> TraceFrom(const Json& json) {
   return trace;
 }
 
+Json LiveJson(const LiveCurve& live) {
+  return {{"fmin", live.fmin}, {"fmax", live.fmax}, {"levels", live.levels}};
+}
+
+// A live curve back from its JSON; throws Json::exception on a field of the wrong type.
+std::optional<LiveCurve> LiveFrom(const Json& json) {
+  LiveCurve live{json.at("fmin").get<double>(), json.at("fmax").get<double>(),
+                 json.at("levels").get<std::vector<double>>()};
+  if (!(live.fmin > 0 && live.fmin < live.fmax && std::isfinite(live.fmax)) ||
+      live.levels.size() > static_cast<size_t>(kPointsPerCurve) || !AllFinite(live.levels)) {
+    return std::nullopt;
+  }
+  return live;
+}
+
 }  // namespace
 
 std::optional<CaptureStamp> StampOf(const std::string& path) {
@@ -170,8 +186,10 @@ std::vector<CachedTrace> ReadTraceCache(const std::string& sessionFolder) {
       entry.stamp = {item.at("size").get<uint64_t>(), item.at("modifiedNs").get<int64_t>()};
       entry.gateMs = item.at("gate").get<double>();
       std::optional<Trace> trace = TraceFrom(item.at("trace"));
-      if (!trace) continue;
+      std::optional<LiveCurve> live = LiveFrom(item.at("live"));
+      if (!trace || !live) continue;
       entry.trace = std::move(*trace);
+      entry.live = std::move(*live);
       entries.push_back(std::move(entry));
     } catch (const Json::exception&) {
       // a damaged entry: its capture is analysed again
@@ -183,12 +201,15 @@ std::vector<CachedTrace> ReadTraceCache(const std::string& sessionFolder) {
 bool WriteTraceCache(const std::string& sessionFolder, const std::vector<CachedTrace>& entries) {
   Json list = Json::array();
   for (const CachedTrace& entry : entries) {
-    if (!Storable(entry.trace) || !std::isfinite(entry.gateMs)) continue;
+    if (!Storable(entry.trace) || !std::isfinite(entry.gateMs) || !AllFinite(entry.live.levels)) {
+      continue;
+    }
     list.push_back({{"capture", entry.capturePath},
                     {"size", entry.stamp.sizeBytes},
                     {"modifiedNs", entry.stamp.modifiedNs},
                     {"gate", entry.gateMs},
-                    {"trace", TraceJson(entry.trace)}});
+                    {"trace", TraceJson(entry.trace)},
+                    {"live", LiveJson(entry.live)}});
   }
   const Json json = {{"version", kTraceAnalysisVersion}, {"entries", std::move(list)}};
   // a path that is no valid UTF-8 loses its odd bytes here: its capture is analysed again

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "control/workbench/workbench_import.h"
 #include "measurement/trace.h"
 
 namespace quorvel {
@@ -18,9 +19,9 @@ namespace quorvel {
 inline constexpr const char* kTraceCacheFileName = ".traces-cache.json";
 // A cache larger than this is not read (a trace takes about 80 kB).
 inline constexpr uint64_t kMaxTraceCacheBytes = 64u << 20;
-// Raised whenever the analysis of a capture gives other numbers than before: older entries are
-// then analysed again.
-inline constexpr int kTraceAnalysisVersion = 1;
+// Raised whenever the analysis of a capture gives other numbers than before, or an entry holds
+// more: older entries are then analysed again.
+inline constexpr int kTraceAnalysisVersion = 2;
 
 // What a capture file is on disk: a rewritten capture has another.
 struct CaptureStamp {
@@ -37,6 +38,7 @@ struct CachedTrace {
   CaptureStamp stamp;
   double gateMs = 0.0;
   Trace trace;
+  LiveCurve live;  // the points a replay of the capture gives
 };
 
 // The whole entries of the folder's cache made by this analysis version; nothing when there is

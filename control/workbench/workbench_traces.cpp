@@ -66,6 +66,7 @@ std::vector<std::string> CWorkbenchTraces::TakeFromCache(const std::vector<std::
     imported.path = path;
     imported.ok = true;
     imported.trace = std::move(found->second.trace);
+    imported.live = std::move(found->second.live);
     m_stamps[path] = *stamp;
   }
   return rest;
@@ -82,23 +83,34 @@ void CWorkbenchTraces::WriteCache(const SessionDocument& document) {
       continue;
     }
     written[entry.capturePath] = true;
-    entries.push_back({entry.capturePath, stamp->second, m_gateMs, held->second.trace});
+    entries.push_back(
+        {entry.capturePath, stamp->second, m_gateMs, held->second.trace, held->second.live});
   }
   // a folder that takes no file keeps no cache: the session opens as before, by analysis
   static_cast<void>(WriteTraceCache(m_cacheFolder, entries));
   m_cacheChanged = false;
 }
 
-void CWorkbenchTraces::Keep(const std::string& capturePath, double gateMs, Trace trace) {
+void CWorkbenchTraces::Keep(const std::string& capturePath, double gateMs, Trace trace,
+                            LiveCurve live) {
   if (gateMs != m_gateMs) return;  // analysed at another gate: analysed again when shown
   ImportedCapture& imported = m_captures[capturePath];
   imported.path = capturePath;
   imported.ok = true;
   imported.trace = std::move(trace);
+  imported.live = std::move(live);
   if (const std::optional<CaptureStamp> stamp = StampOf(capturePath)) {
     m_stamps[capturePath] = *stamp;
     m_cacheChanged = true;
   }
+}
+
+std::map<std::string, LiveCurve> CWorkbenchTraces::LiveCurves() const {
+  std::map<std::string, LiveCurve> curves;
+  for (const auto& [path, capture] : m_captures) {
+    if (capture.ok && !capture.live.levels.empty()) curves[path] = capture.live;
+  }
+  return curves;
 }
 
 bool CWorkbenchTraces::Holds(const std::string& capturePath) const {

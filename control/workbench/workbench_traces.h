@@ -38,8 +38,11 @@ class CWorkbenchTraces {
                                    double gateMs, const ImportProgress& progress);
   // The session folder whose trace cache is read and written; empty: none.
   void UseCacheIn(const std::string& sessionFolder);
-  // A capture's trace analysed elsewhere (Add Captures) at gateMs, kept for its path.
-  void Keep(const std::string& capturePath, double gateMs, Trace trace);
+  // A capture's trace and live curve analysed elsewhere (Add Captures) at gateMs, kept for its
+  // path.
+  void Keep(const std::string& capturePath, double gateMs, Trace trace, LiveCurve live = {});
+  // The live curves of the captures held, by path.
+  [[nodiscard]] std::map<std::string, LiveCurve> LiveCurves() const;
   // Whether the capture is held at the current gate.
   [[nodiscard]] bool Holds(const std::string& capturePath) const;
 

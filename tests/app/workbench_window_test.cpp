@@ -12,6 +12,8 @@
 #include "app/colour_button.h"
 #include "app/plot_widget.h"
 #include "app/workbench_window.h"
+#include "base/point_frequency.h"
+#include "control/workbench/main_graph_traces.h"
 #include "control/workbench/workbench_session.h"
 #include "graph/plot_trace.h"
 #include "measurement/trace_offset.h"
@@ -64,11 +66,14 @@ TEST_F(WorkbenchWindowTest, TwoCapturesAveragedDifferencedAndShownAgainFromTheir
   {
     CWorkbenchWindow window(session, *m_core, nullptr);
     window.AddCaptures({near, (m_folder / "missing.wav").string(), far});
-    // the missing one named (after the load's own message), the others added
-    ASSERT_FALSE(m_messages.Messages().empty());
-    EXPECT_EQ(m_messages.Messages().back(), "These captures could not be added:\n" +
-                                                (m_folder / "missing.wav").string() +
-                                                ": the file could not be loaded");
+    // the missing one named with the load's own words in one message, the others added
+    const std::string missing = (m_folder / "missing.wav").string();
+    ASSERT_EQ(m_messages.Messages().size(), 1u) << m_messages.All();
+    EXPECT_EQ(m_messages.Messages()[0].rfind("These captures could not be added:\n" + missing +
+                                                 ": Could not open File " + missing,
+                                             0),
+              0u)
+        << m_messages.All();
     EXPECT_EQ(Names(window), (std::vector<std::string>{"near", "far"}));
     window.SelectRows({0, 1});
     window.AverageSelected(DerivedKind::kAveragePower);
@@ -122,6 +127,38 @@ TEST_F(WorkbenchWindowTest, TwoCapturesAveragedDifferencedAndShownAgainFromTheir
   EXPECT_TRUE(window.Traces()[2].ok) << window.Traces()[2].failure;
   EXPECT_NEAR(LevelAt(window.Traces()[3], 1000.0),
               LevelAt(window.Traces()[0], 1000.0) - LevelAt(window.Traces()[1], 1000.0), 0.01);
+
+  // The live curves: the opened captures' points as their replay gives them, as the main window
+  // measured them, in the window's view and behind the main graph's live curve alike.
+  std::vector<const LiveCurve*> measured;
+  for (const SessionEntry& entry : m_core->Workbench().List().Document().entries) {
+    measured.push_back(m_core->Workbench().LiveCurveOf(entry.id));
+  }
+  ASSERT_EQ(measured.size(), 2u);
+  const std::vector<CGraphical::TraceCurve> behind = ShownLiveTraces(later, "");
+  ASSERT_EQ(behind.size(), 2u);
+  window.SetCurve(ViewCurve::kLive);
+  const std::vector<PlotTrace>& plotted = window.Plot()->Traces();
+  ASSERT_EQ(plotted.size(), 2u);
+  for (size_t i = 0; i < 2; ++i) {
+    ASSERT_TRUE(measured[i] != nullptr);
+    ASSERT_EQ(behind[i].levels.size(), 1001u);
+    ASSERT_EQ(plotted[i].levelsDb.size(), 1001u);
+    EXPECT_EQ(plotted[i].name, i == 0 ? "near" : "far");
+    const double offset = later.List().Document().entries[i].look.offsetDb;
+    for (int k = 50; k < 1000; k += 50) {
+      EXPECT_NEAR(behind[i].levels[k] - offset, measured[i]->levels[k], 0.5) << i << " " << k;
+      EXPECT_EQ(plotted[i].levelsDb[k], behind[i].levels[k]);
+      EXPECT_NEAR(plotted[i].frequenciesHz[k], PointFrequency(k, behind[i].fmin, behind[i].fmax),
+                  1e-9);
+    }
+  }
+  // the view is kept in the session: a window opened on it shows the live curves again
+  CWorkbenchSession again((m_folder / "data").string(), 1765400000);
+  CWorkbenchWindow reopened(again, *m_core, nullptr);
+  reopened.OpenSession(folder);
+  EXPECT_EQ(again.List().Document().view.curve, ViewCurve::kLive);
+  EXPECT_EQ(reopened.Plot()->Traces().size(), 2u);
 }
 
 }  // namespace

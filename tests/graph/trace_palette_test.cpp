@@ -38,6 +38,40 @@ TEST(TracePalette, SixteenColoursVisibleOnWhiteAndFortyEightLooks) {
   EXPECT_EQ(TraceLookAt(48).colour, TraceLookAt(0).colour);
 }
 
+TEST(TracePalette, ColourDifferencesAsPublishedAndNoTraceLikeTheLiveCurve) {
+  // Sharma, Wu and Dalal's test pairs (2005, table 1: pairs 1, 7, 17, 25, 34)
+  const struct {
+    CieLab first, second;
+    double difference;
+  } pairs[] = {{{50, 2.6772, -79.7751}, {50, 0, -82.7485}, 2.0425},
+               {{50, 0, 0}, {50, -1, 2}, 2.3669},
+               {{50, 2.5, 0}, {73, 25, -18}, 27.1492},
+               {{60.2574, -34.0099, 36.2677}, {60.4626, -34.1751, 39.4387}, 1.2644},
+               {{90.8027, -2.0831, 1.4410}, {91.1528, -1.6435, 0.0447}, 1.4441}};
+  for (const auto& pair : pairs) {
+    EXPECT_NEAR(ColourDifference(pair.first, pair.second), pair.difference, 1e-4);
+    EXPECT_NEAR(ColourDifference(pair.second, pair.first), pair.difference, 1e-4);
+  }
+  const CieLab white = LabOf({255, 255, 255});
+  EXPECT_NEAR(white.l, 100.0, 1e-3);
+  EXPECT_NEAR(std::hypot(white.a, white.b), 0.0, 1e-3);
+
+  // on the main graph every palette colour stays one of its own and none is near the live curve
+  std::set<std::tuple<int, int, int>> drawn;
+  for (const TraceRgb& c : TraceColours()) {
+    const TraceRgb main = MainGraphColour(c);
+    drawn.emplace(main.red, main.green, main.blue);
+    EXPECT_GE(ColourDifference(main, kLiveCurveColour), kLeastDifferenceToLiveCurve)
+        << int{c.red} << " " << int{c.green} << " " << int{c.blue};
+    if (ColourDifference(c, kLiveCurveColour) >= kLeastDifferenceToLiveCurve) {
+      EXPECT_EQ(main, c);
+    }
+  }
+  EXPECT_EQ(drawn.size(), 16u);
+  EXPECT_GE(ColourDifference(MainGraphColour({250, 10, 20}), kLiveCurveColour),
+            kLeastDifferenceToLiveCurve);
+}
+
 }  // namespace
 
 }  // namespace quorvel

@@ -42,7 +42,8 @@ SessionDocument EveryField() {
        {"m1"},
        {"m1 + EQ", {}, true, "", 0},
        "Preamp: -4.2 dB\nFilter 1: ON PK Fc 120.0 Hz Gain -5.3 dB Q 2.100\n"}};
-  document.view = {12, 4.5, -30.5, 12, 200, 2000.5, LevelCurve::kResponse, {"m2", "d4"}, "d1"};
+  document.view = {12,           4.5,  -30.5,           12, 200, 2000.5, LevelCurve::kResponse,
+                   {"m2", "d4"}, "d1", ViewCurve::kLive};
   return document;
 }
 
@@ -150,6 +151,8 @@ TEST(SessionJson, ADamagedFileOpensWhatItCanAndSaysWhatItCouldNot) {
        1, 0, true},
       {session(a).replace(session(a).find("\"reference\":\"\""), 14, "\"reference\":\"m5\""),
        "the view's reference \"m5\" is not in the session", 1, 0, true},
+      {session(a).replace(session(a).find("\"reference\""), 0, "\"curve\":\"polar\","),
+       "the view: the curve \"polar\" is none of \"level\", \"phase\" and \"live\"", 1, 0, true},
       {R"({"version":1,"entries":{}})", "its entries are an object, not an array", 0, 0, true},
       {session(noCaptures), "session.json: 50 more problems are not listed", 0, 0, true},
       {session("{\"id\":\"m1\",\"path\":\"a\",\"x\":" + std::string(16, '[') + "\"[\"" +
@@ -167,6 +170,8 @@ TEST(SessionJson, ADamagedFileOpensWhatItCanAndSaysWhatItCouldNot) {
     EXPECT_EQ(reading.document.entries.size(), c.entries) << c.text;
     EXPECT_EQ(reading.document.derived.size(), c.derived) << c.text;
     EXPECT_EQ(reading.damaged, c.damaged) << c.text << "\n" << problems;
+    // written before the plot's curve was kept, or with one unknown: the levels
+    EXPECT_EQ(reading.document.view.curve, ViewCurve::kLevel) << c.text;
     EXPECT_TRUE(IsValidUtf8(problems)) << problems;
     EXPECT_LE(reading.problems.size(), kMostListedProblems + 1);
   }

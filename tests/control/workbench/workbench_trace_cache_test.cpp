@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 
 #include "control/workbench/workbench_traces.h"
@@ -35,10 +36,12 @@ void WriteCapture(const std::string& path, int divisor) {
 }
 
 std::vector<Trace> Open(SimulatedCore& core, const std::string& folder,
-                        const SessionDocument& document) {
+                        const SessionDocument& document,
+                        std::map<std::string, LiveCurve>* live = nullptr) {
   CWorkbenchTraces traces;
   traces.UseCacheIn(folder);
   EXPECT_TRUE(traces.Analyse(*core.core, document, 0.0, {}).empty());
+  if (live != nullptr) *live = traces.LiveCurves();
   std::vector<Trace> raw;
   for (const WorkbenchTrace& trace : traces.Build(document)) raw.push_back(trace.raw);
   return raw;
@@ -57,7 +60,8 @@ TEST(WorkbenchTraceCache, ReopenedSessionReadsGoodEntriesAndAnalysesTheRest) {
       document.entries.push_back(entry);
     }
     SimulatedCore core;
-    const std::vector<Trace> fresh = Open(core, dir.Path(), document);
+    std::map<std::string, LiveCurve> freshLive, reopenedLive;
+    const std::vector<Trace> fresh = Open(core, dir.Path(), document, &freshLive);
     ASSERT_EQ(fresh.size(), 2u);
 
     // the cache marked: a trace read from it shows 7 dB more at its first frequency
@@ -75,8 +79,14 @@ TEST(WorkbenchTraceCache, ReopenedSessionReadsGoodEntriesAndAnalysesTheRest) {
       std::ofstream(dir.File(kTraceCacheFileName), std::ios::trunc) << "{\"version\":1,\"entr";
     }
 
-    const std::vector<Trace> reopened = Open(core, dir.Path(), document);
+    const std::vector<Trace> reopened = Open(core, dir.Path(), document, &reopenedLive);
     ASSERT_EQ(reopened.size(), 2u);
+    // the live curves, read or analysed again, are the replay's 1001 points
+    ASSERT_EQ(reopenedLive.size(), 2u);
+    const LiveCurve& live = reopenedLive[document.entries[1].capturePath];
+    EXPECT_EQ(live.levels, freshLive[document.entries[1].capturePath].levels);
+    EXPECT_EQ(live.levels.size(), 1001u);
+    EXPECT_EQ(live.fmin, 50.0);
     for (size_t i = 0; i < 2; ++i) {
       const bool fromCache = harm == Harm::kNone || (harm == Harm::kCaptureRewritten && i == 1);
       const bool rewritten = harm == Harm::kCaptureRewritten && i == 0;
