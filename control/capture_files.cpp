@@ -184,7 +184,15 @@ bool WriteMeasurementCapture(const CaptureReadContext& ctx, const Measurement& m
   capture.channels = recording.channels == 2 ? 2 : 1;
   capture.fmin = measurement.Fmin();
   capture.fmax = measurement.Fmax();
+  // the chart the curve was corrected with names the microphone; a curve measured without one
+  // takes the chart in force now, as the calibration button shows it corrected
   capture.chartName = measurement.ChartName();
+  const CSharedState& state = ctx.state;
+  const int32_t chart = state.m_nSelectedChart.load();
+  if (capture.chartName.empty() && chart >= 0 && state.m_bCalibrationApplied.load() != 0 &&
+      static_cast<size_t>(chart) < state.m_chartNames.size()) {
+    capture.chartName = state.m_chartNames[static_cast<size_t>(chart)];
+  }
   return WriteCaptureFile(ctx, path, capture, remember);
 }
 

@@ -75,8 +75,26 @@ QRectF DrawPlotFrame(QPainter& painter, const QRect& rect, const PlotFonts& font
   painter.drawRect(QRectF(rect).adjusted(0.5, 0.5, -0.5, -0.5));
   painter.setBrush(Qt::NoBrush);
   const double titleRow = rect.top() + 18.0;
-  PlotText(painter, fonts.medium, PlotColour(kColorCaption), title, rect.left() + kPlotMarginLeft,
-           titleRow, Align::kLeft);
+  // the title gives way to the legend where both do not fit on the row (a narrow window):
+  // it is cut with an ellipsis, the legend names every curve
+  const QFontMetrics small(fonts.small);
+  double legendWidth = 0.0;
+  for (const LegendEntry& entry : legend) {
+    if (withLegend) legendWidth += small.horizontalAdvance(Latin1(entry.text)) + 4 + 14 + 14;
+  }
+  const double titleRoom =
+      rect.width() - kPlotMarginLeft - kPlotMarginRight - legendWidth - (withLegend ? 8.0 : 0.0);
+  const QFontMetrics medium(fonts.medium);
+  std::string shownTitle = title;
+  if (medium.horizontalAdvance(Latin1(shownTitle)) > titleRoom) {
+    while (!shownTitle.empty() &&
+           medium.horizontalAdvance(Latin1(shownTitle + "...")) > titleRoom) {
+      shownTitle.pop_back();
+    }
+    shownTitle += "...";
+  }
+  PlotText(painter, fonts.medium, PlotColour(kColorCaption), shownTitle,
+           rect.left() + kPlotMarginLeft, titleRow, Align::kLeft);
   // the legend from the right, each entry in its curve's colour after a stretch of its pen
   double x = rect.right() - kPlotMarginRight;
   for (auto it = legend.rbegin(); withLegend && it != legend.rend(); ++it) {

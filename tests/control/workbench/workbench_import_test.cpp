@@ -65,8 +65,8 @@ TEST(WorkbenchImport, AnalysesEachFileAndNamesTheOnesItCannot) {
     EXPECT_EQ(imported[bad].failure.rfind(paths[bad] + ": ", 0), 0u) << imported[bad].failure;
   }
   // the load's own words, in the failure only: nothing was shown
-  EXPECT_NE(imported[1].failure.find("Could not open File"), std::string::npos)
-      << imported[1].failure;
+  EXPECT_NE(imported[2].failure.find("Could not open File"), std::string::npos)
+      << imported[2].failure;
   EXPECT_EQ(core.messages.Messages(), std::vector<std::string>{});
   EXPECT_EQ(imported[0].trace.name, "one");
   // Half the samples: 20 log10(2) dB less.
