@@ -27,6 +27,7 @@
 #include "control/workbench/workbench_exports.h"
 #include "control/workbench/workbench_recent.h"
 #include "control/workbench/workbench_session.h"
+#include "measurement/session_paths.h"
 #include "measurement/trace_average.h"
 #include "measurement/trace_offset.h"
 #include "measurement/trace_smoothing.h"
@@ -83,14 +84,6 @@ class CProgress {
  private:
   QProgressDialog m_dialog;
 };
-
-int64_t FileTimeUtc(const std::string& path) {
-  std::error_code error;
-  const auto time = std::filesystem::last_write_time(path, error);
-  if (error) return 0;
-  const auto system = std::chrono::file_clock::to_sys(time);
-  return std::chrono::duration_cast<std::chrono::seconds>(system.time_since_epoch()).count();
-}
 
 }  // namespace
 

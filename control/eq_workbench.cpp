@@ -11,18 +11,6 @@
 
 namespace quorvel {
 
-namespace {
-
-int64_t FileTimeUtc(const std::string& path) {
-  std::error_code error;
-  const auto time = std::filesystem::last_write_time(path, error);
-  if (error) return 0;
-  const auto system = std::chrono::file_clock::to_sys(time);
-  return std::chrono::duration_cast<std::chrono::seconds>(system.time_since_epoch()).count();
-}
-
-}  // namespace
-
 std::string EqPredictionName(const std::string& name) {
   return name + " + EQ predicted";
 }

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -10,6 +11,14 @@
 #include "base/atomic_file.h"
 
 namespace quorvel {
+
+int64_t FileTimeUtc(const std::string& path) {
+  std::error_code error;
+  const auto time = std::filesystem::last_write_time(path, error);
+  if (error) return 0;
+  const auto system = std::chrono::file_clock::to_sys(time);
+  return std::chrono::duration_cast<std::chrono::seconds>(system.time_since_epoch()).count();
+}
 
 namespace {
 

@@ -12,6 +12,10 @@ namespace quorvel {
 inline constexpr char kSessionFileName[] = "session.json";
 inline constexpr char kSessionsFolderName[] = "Sessions";
 
+// When a file was last written [s since 1970, UTC]: the time a list entry made from a capture
+// file shows. 0 when the file cannot be asked.
+[[nodiscard]] int64_t FileTimeUtc(const std::string& path);
+
 // The local time of a moment [s since 1970, UTC], for the names below.
 [[nodiscard]] std::tm LocalTimeOf(int64_t utcSeconds);
 
