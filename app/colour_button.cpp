@@ -3,7 +3,7 @@
 #include <QPainter>
 #include <QPalette>
 
-#include "control/text_contrast.h"
+#include "control/window/text_contrast.h"
 
 namespace quorvel {
 

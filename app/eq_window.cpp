@@ -15,9 +15,9 @@
 #include <utility>
 
 #include "base/user_messages.h"
-#include "control/eq_install.h"
+#include "control/eq/eq_install.h"
+#include "control/eq/through_eq.h"
 #include "control/quorvel_core.h"
-#include "control/through_eq.h"
 #include "control/workbench/workbench_import.h"
 #include "control/workbench/workbench_session.h"
 #include "eq/eq_writers.h"

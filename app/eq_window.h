@@ -4,8 +4,8 @@
 #include <functional>
 #include <string>
 
-#include "control/eq_design.h"
-#include "control/eq_workbench.h"
+#include "control/eq/eq_design.h"
+#include "control/eq/eq_workbench.h"
 #include "graph/eq_plot.h"
 #include "measurement/trace.h"
 

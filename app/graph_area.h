@@ -4,7 +4,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "control/graph_view.h"
+#include "control/window/graph_view.h"
 
 namespace quorvel {
 

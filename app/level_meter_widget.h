@@ -3,7 +3,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "control/level_meter.h"
+#include "control/window/level_meter.h"
 
 namespace quorvel {
 

@@ -4,7 +4,7 @@
 #include <csignal>
 
 #include "app/quorvel_app.h"
-#include "control/settings_file.h"
+#include "control/settings/settings_file.h"
 
 int main(int argc, char** argv) {
   // A save beyond the file size limit, or into a pipe whose reader has gone, fails with its

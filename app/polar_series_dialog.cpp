@@ -18,8 +18,8 @@
 
 #include "app/polar_series_views.h"
 #include "app/screen_fit.h"
-#include "control/polar_angles.h"
-#include "control/polar_series_analysis.h"
+#include "control/polar/polar_angles.h"
+#include "control/polar/polar_series_analysis.h"
 #include "control/quorvel_core.h"
 #include "graph/dialog_font.h"
 #include "graph/graphical.h"

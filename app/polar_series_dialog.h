@@ -7,8 +7,8 @@
 #include <string>
 
 #include "app/response_window.h"
-#include "control/measurement_request.h"
-#include "control/polar_series_run.h"
+#include "control/polar/polar_series_run.h"
+#include "control/run/measurement_request.h"
 
 class QComboBox;
 class QDoubleSpinBox;

@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 
 #include "base/user_messages.h"
-#include "control/polar_angles.h"
+#include "control/polar/polar_angles.h"
 #include "graph/polar_plots.h"
 
 namespace quorvel {

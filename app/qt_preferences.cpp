@@ -9,7 +9,7 @@
 #include <ctime>
 #include <limits>
 
-#include "control/settings_file.h"
+#include "control/settings/settings_file.h"
 
 namespace quorvel {
 

@@ -10,10 +10,10 @@
 #include "app/quorvel_dlg.h"
 #include "base/shared_state.h"
 #include "base/util.h"
-#include "control/data_folders.h"
-#include "control/failure_words.h"
 #include "control/quorvel_core.h"
-#include "control/settings_file.h"
+#include "control/run/failure_words.h"
+#include "control/settings/data_folders.h"
+#include "control/settings/settings_file.h"
 
 #ifndef QUORVEL_DATA_FROM_BIN
 #define QUORVEL_DATA_FROM_BIN "../share/quorvel"

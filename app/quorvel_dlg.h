@@ -11,8 +11,8 @@
 #include "app/help_window.h"
 #include "app/response_window.h"
 #include "app/workbench_window.h"
-#include "control/capture_control.h"
-#include "control/curve_marker.h"
+#include "control/run/capture_control.h"
+#include "control/window/curve_marker.h"
 
 class QCheckBox;
 class QComboBox;

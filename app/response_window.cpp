@@ -11,8 +11,8 @@
 #include <QVBoxLayout>
 
 #include "app/screen_fit.h"
+#include "control/captures/response_view_files.h"
 #include "control/quorvel_core.h"
-#include "control/response_view_files.h"
 #include "graph/response_view_plots.h"
 
 namespace quorvel {

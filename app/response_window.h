@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/user_messages.h"
-#include "control/response_session.h"
+#include "control/response/response_session.h"
 #include "graph/response_plot.h"
 #include "response/decay_spectrum.h"
 #include "response/group_delay.h"

@@ -4,7 +4,7 @@
 #include <QSize>
 #include <vector>
 
-#include "control/window_placement.h"
+#include "control/window/window_placement.h"
 
 class QScreen;
 class QWidget;

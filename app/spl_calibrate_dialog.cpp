@@ -11,9 +11,9 @@
 #include "app/qt_preferences.h"
 #include "base/number_text.h"
 #include "base/util.h"
-#include "control/measurement_sequence.h"
 #include "control/quorvel_core.h"
-#include "control/settings_file.h"
+#include "control/run/measurement_sequence.h"
+#include "control/settings/settings_file.h"
 #include "engine/audio_engine.h"
 
 namespace quorvel {

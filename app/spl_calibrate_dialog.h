@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "control/spl_calibration.h"
+#include "control/settings/spl_calibration.h"
 
 class QDoubleSpinBox;
 class QLabel;

@@ -23,7 +23,7 @@
 #include "app/plot_widget.h"
 #include "base/messages.h"
 #include "control/quorvel_core.h"
-#include "control/response_session.h"
+#include "control/response/response_session.h"
 #include "control/workbench/workbench_exports.h"
 #include "control/workbench/workbench_recent.h"
 #include "control/workbench/workbench_session.h"

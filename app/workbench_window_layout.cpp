@@ -18,7 +18,7 @@
 #include "app/screen_fit.h"
 #include "app/workbench_window.h"
 #include "base/number_text.h"
-#include "control/response_session.h"
+#include "control/response/response_session.h"
 #include "control/workbench/workbench_placement.h"
 #include "control/workbench/workbench_session.h"
 #include "measurement/recent_sessions.h"

@@ -12,7 +12,7 @@
 
 #include "audio/sim/simulated_services.h"
 #include "bench/audio_bench_support.h"
-#include "control/measurement_sequence.h"
+#include "control/run/measurement_sequence.h"
 #include "engine/audio_engine.h"
 #include "engine/curve_listener.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "control/capture_response.h"
+#include "control/response/capture_response.h"
 
 namespace quorvel {
 

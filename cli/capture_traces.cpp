@@ -8,7 +8,7 @@
 #include "cli/cli_session.h"
 #include "cli/commands.h"
 #include "cli/stored_settings.h"
-#include "control/capture_response.h"
+#include "control/response/capture_response.h"
 #include "measurement/trace_names.h"
 #include "response/impulse_analysis.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "control/spl_calibration.h"
+#include "control/settings/spl_calibration.h"
 #include "measurement/trace.h"
 
 namespace quorvel {

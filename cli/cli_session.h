@@ -4,7 +4,7 @@
 #include "base/shared_state.h"
 #include "calibration/micro_list_proc.h"
 #include "cli/console_messages.h"
-#include "control/capture_files.h"
+#include "control/captures/capture_files.h"
 #include "control/quorvel_core.h"
 #include "files/wave_file.h"
 #include "graph/graphical.h"

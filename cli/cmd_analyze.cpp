@@ -13,8 +13,8 @@
 #include "cli/curve_outputs.h"
 #include "cli/spl_settings.h"
 #include "cli/stored_settings.h"
-#include "control/capture_files.h"
-#include "control/capture_response.h"
+#include "control/captures/capture_files.h"
+#include "control/response/capture_response.h"
 #include "engine/point_timing.h"
 
 namespace quorvel {

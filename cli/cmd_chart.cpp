@@ -10,8 +10,8 @@
 #include "cli/command_files.h"
 #include "cli/commands.h"
 #include "cli/curve_outputs.h"
-#include "control/failure_words.h"
-#include "control/measurement_request.h"
+#include "control/run/failure_words.h"
+#include "control/run/measurement_request.h"
 #include "files/chart_file.h"
 
 namespace quorvel {

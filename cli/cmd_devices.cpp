@@ -6,7 +6,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"
-#include "control/measurement_request.h"
+#include "control/run/measurement_request.h"
 
 namespace quorvel {
 

@@ -13,8 +13,8 @@
 #include "cli/eq_arguments.h"
 #include "cli/eq_outputs.h"
 #include "cli/stored_settings.h"
-#include "control/capture_response.h"
-#include "control/eq_design.h"
+#include "control/eq/eq_design.h"
+#include "control/response/capture_response.h"
 #include "measurement/trace.h"
 
 namespace quorvel {

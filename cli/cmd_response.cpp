@@ -16,9 +16,9 @@
 #include "cli/response_view_outputs.h"
 #include "cli/spl_settings.h"
 #include "cli/stored_settings.h"
-#include "control/capture_response.h"
-#include "control/failure_words.h"
-#include "control/response_files.h"
+#include "control/captures/response_files.h"
+#include "control/response/capture_response.h"
+#include "control/run/failure_words.h"
 #include "graph/curve_image_export.h"
 #include "graph/response_plot.h"
 

@@ -13,9 +13,9 @@
 #include "cli/cli_session.h"
 #include "cli/commands.h"
 #include "cli/spl_settings.h"
-#include "control/measurement_request.h"
-#include "control/measurement_sequence.h"
-#include "control/spl_calibration.h"
+#include "control/run/measurement_request.h"
+#include "control/run/measurement_sequence.h"
+#include "control/settings/spl_calibration.h"
 
 namespace quorvel {
 

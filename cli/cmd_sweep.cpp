@@ -4,8 +4,8 @@
 #include "cli/cli_options.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"
-#include "control/failure_words.h"
-#include "control/measurement_request.h"
+#include "control/run/failure_words.h"
+#include "control/run/measurement_request.h"
 
 namespace quorvel {
 

@@ -5,7 +5,7 @@
 #include "base/messages.h"
 #include "cli/cli_options.h"
 #include "cli/commands.h"
-#include "control/failure_words.h"
+#include "control/run/failure_words.h"
 #include "graph/curve_image_export.h"
 
 namespace quorvel {

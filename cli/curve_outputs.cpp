@@ -13,9 +13,9 @@
 #include "base/shared_state.h"
 #include "base/util.h"
 #include "cli/cli_options.h"
-#include "control/failure_words.h"
 #include "control/quorvel_core.h"
-#include "control/spl_calibration.h"
+#include "control/run/failure_words.h"
+#include "control/settings/spl_calibration.h"
 #include "graph/curve_image_export.h"
 #include "graph/graphical.h"
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "control/spl_calibration.h"
+#include "control/settings/spl_calibration.h"
 #include "measurement/measurement.h"
 
 namespace quorvel {

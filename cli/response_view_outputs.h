@@ -7,7 +7,7 @@
 #include <string>
 
 #include "cli/command_files.h"
-#include "control/response_view_files.h"
+#include "control/captures/response_view_files.h"
 #include "graph/response_view_plots.h"
 #include "response/impulse_analysis.h"
 

@@ -9,9 +9,9 @@
 #include "cli/cli_options.h"
 #include "cli/commands.h"
 #include "cli/stored_settings.h"
-#include "control/input_channel_choice.h"
-#include "control/settings_file.h"
-#include "control/slider_positions.h"
+#include "control/run/input_channel_choice.h"
+#include "control/settings/settings_file.h"
+#include "control/window/slider_positions.h"
 
 namespace quorvel {
 

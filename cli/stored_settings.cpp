@@ -9,8 +9,8 @@
 
 #include "base/preferences.h"
 #include "base/util.h"
-#include "control/data_folders.h"
-#include "control/settings_file.h"
+#include "control/settings/data_folders.h"
+#include "control/settings/settings_file.h"
 
 namespace quorvel {
 

@@ -7,7 +7,7 @@
 #include <clocale>
 #include <cstdlib>
 
-#include "control/settings_file.h"
+#include "control/settings/settings_file.h"
 
 #ifdef QT_WIDGETS_LIB
 #include <QApplication>

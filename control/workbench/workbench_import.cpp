@@ -18,8 +18,8 @@
 #include "base/shared_state.h"
 #include "base/user_messages.h"
 #include "base/util.h"
-#include "control/capture_response.h"
 #include "control/quorvel_core.h"
+#include "control/response/capture_response.h"
 #include "response/impulse_analysis.h"
 
 namespace quorvel {

@@ -1,7 +1,7 @@
 #pragma once
 // Where the workbench window opens: beside the main window, so that it covers none of the main
 // window's controls. Plain C++; desktop logical pixels, frames included.
-#include "control/window_placement.h"
+#include "control/window/window_placement.h"
 
 namespace quorvel {
 

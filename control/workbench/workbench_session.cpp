@@ -10,7 +10,7 @@
 
 #include "base/user_messages.h"
 #include "base/util.h"
-#include "control/capture_files.h"
+#include "control/captures/capture_files.h"
 #include "measurement/measurement.h"
 #include "measurement/recent_sessions.h"
 #include "measurement/session_paths.h"

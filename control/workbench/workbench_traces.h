@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "control/spl_calibration.h"
+#include "control/settings/spl_calibration.h"
 #include "control/workbench/workbench_import.h"
 #include "control/workbench/workbench_trace_cache.h"
 #include "measurement/session_document.h"

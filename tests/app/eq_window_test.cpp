@@ -11,8 +11,8 @@
 
 #include "app/colour_button.h"
 #include "app/workbench_window.h"
-#include "control/eq_install.h"
-#include "control/through_eq.h"
+#include "control/eq/eq_install.h"
+#include "control/eq/through_eq.h"
 #include "eq/eq_writers.h"
 #include "graph/plot_trace.h"
 #include "response/response_export.h"

@@ -12,7 +12,7 @@
 #include <QTabWidget>
 
 #include "app/polar_series_views.h"
-#include "control/polar_angles.h"
+#include "control/polar/polar_angles.h"
 #include "control/workbench/workbench_session.h"
 #include "graph/polar_plots.h"
 #include "tests/app/gui_test_support.h"

@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "base/shared_state.h"
-#include "control/settings_file.h"
+#include "control/settings/settings_file.h"
 #include "tests/app/gui_test_support.h"
 
 namespace quorvel {

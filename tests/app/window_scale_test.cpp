@@ -16,7 +16,7 @@
 #include "app/help_window.h"
 #include "base/point_frequency.h"
 #include "base/shared_state.h"
-#include "control/text_contrast.h"
+#include "control/window/text_contrast.h"
 #include "graph/curve_image_export.h"
 #include "graph/graph_resources.h"
 #include "graph/graph_scales.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "calibration/micro_list_proc.h"
-#include "control/capture_files.h"
+#include "control/captures/capture_files.h"
 #include "tests/base/scripted_messages.h"
 
 namespace quorvel {

@@ -16,8 +16,8 @@
 
 #include "audio/sim/simulated_services.h"
 #include "base/memory_preferences.h"
-#include "control/measurement_sequence.h"
 #include "control/quorvel_core.h"
+#include "control/run/measurement_sequence.h"
 #include "tests/audio/audio_test_support.h"
 #include "tests/base/scripted_messages.h"
 

@@ -16,7 +16,7 @@
 
 #include "base/memory_preferences.h"
 #include "base/shared_state.h"
-#include "control/capture_files.h"
+#include "control/captures/capture_files.h"
 #include "engine/audio_engine.h"
 #include "files/wave_file.h"
 #include "tests/control/capture_test_support.h"

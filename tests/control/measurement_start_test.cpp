@@ -10,7 +10,7 @@
 #include <tuple>
 #include <vector>
 
-#include "control/measurement_sequence.h"
+#include "control/run/measurement_sequence.h"
 #include "tests/control/control_test_support.h"
 #include "tests/engine/device_test_support.h"
 

@@ -17,7 +17,7 @@
 
 #include "audio/pulse/pulse_audio_services.h"
 #include "base/shared_state.h"
-#include "control/measurement_sequence.h"
+#include "control/run/measurement_sequence.h"
 #include "engine/audio_engine.h"
 #include "engine/curve_listener.h"
 #include "graph/graphical.h"

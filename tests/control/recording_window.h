@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "control/capture_control.h"
+#include "control/run/capture_control.h"
 
 namespace quorvel {
 

@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "base/preferences.h"
-#include "control/capture_files.h"
+#include "control/captures/capture_files.h"
 #include "tests/control/control_test_support.h"
 
 namespace quorvel {

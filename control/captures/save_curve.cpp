@@ -1,0 +1,30 @@
+#include "control/captures/save_curve.h"
+
+#include "base/messages.h"
+#include "base/preferences.h"
+#include "base/user_messages.h"
+#include "control/captures/capture_files.h"
+#include "control/run/failure_words.h"
+#include "graph/graphical.h"
+
+namespace quorvel {
+
+bool SaveCurve(CGraphical& graph, IPreferences& preferences, IUserMessages& messages,
+               const std::string& exeDir, const CurvePictureWriter& writePicture) {
+  if (graph.UpdateHasCurve() == 0) {
+    messages.ShowMessage("No Response Curve on screen");
+    return false;
+  }
+  const std::string folder = ChooserStartFolder(preferences.ReadString(kPrefCurves, ""), exeDir);
+  std::string path;
+  if (!messages.ChooseSaveFile(folder, "png", &path)) return false;
+  preferences.WriteString(kPrefCurves, path);
+  std::string failureWords;
+  if (!writePicture || !writePicture(path, &failureWords)) {
+    messages.ShowMessage(WithWords(kMsgCannotSaveFile, failureWords));
+    return false;
+  }
+  return true;
+}
+
+}  // namespace quorvel

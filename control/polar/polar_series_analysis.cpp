@@ -1,0 +1,122 @@
+// An off-axis series read from its captures.
+#include "control/polar/polar_series_analysis.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <system_error>
+
+#include "base/number_text.h"
+#include "control/response/capture_response.h"
+#include "measurement/trace.h"
+#include "response/impulse_analysis.h"
+#include "response/response_export.h"
+
+namespace quorvel {
+
+bool SeriesCapturesInFolder(const std::string& folder, size_t most,
+                            std::vector<SeriesCapture>* captures, std::string* failure) {
+  std::error_code code;
+  std::vector<std::string> paths;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, code)) {
+    if (paths.size() > most) break;
+    paths.push_back(entry.path().string());
+  }
+  if (code) {
+    *failure = folder + ": " + code.message();
+    return false;
+  }
+  std::sort(paths.begin(), paths.end());
+  for (const std::string& path : paths) {
+    const auto name = ParsePolarName(std::filesystem::path(path).filename().string());
+    if (name) captures->push_back({path, *name});
+  }
+  return true;
+}
+
+size_t ReferenceCapture(const std::vector<SeriesCapture>& captures) {
+  size_t found = captures.size();
+  for (size_t i = 0; i < captures.size(); ++i) {
+    if (captures[i].name.angleDeg != 0) continue;
+    if (found == captures.size() || captures[i].name.plane == PolarPlane::kHorizontal) found = i;
+  }
+  return found;
+}
+
+bool AnalysePolarCaptures(CQuorvelCore& core, std::vector<SeriesCapture> captures, double gateMs,
+                          int bands, PolarSeries* series, std::vector<std::string>* warnings,
+                          std::string* failure, const PolarAnalysed& analysed) {
+  const size_t reference = ReferenceCapture(captures);
+  if (reference == captures.size()) {
+    *failure = "the series has no 0 degree capture";
+    return false;
+  }
+  // the reference first: its peak is every gate's origin
+  std::swap(captures[0], captures[reference]);
+  CImpulseAnalysis analysis;
+  *series = PolarSeries{};
+  series->series = captures.front().name.series;
+  series->gateMs = gateMs;
+  series->referenceName = PolarFileName(captures.front().name, ".wav");
+  PolarReference axis;
+  // the 0 degree capture's delay after its loopback reference [samples]; NaN without one
+  double axisDelay = NAN;
+  for (const SeriesCapture& capture : captures) {
+    CaptureResponseRequest request;
+    request.path = capture.path;
+    LoadedResponseCapture loaded;
+    std::string why;
+    CaptureResponseResult result = LoadCaptureForResponse(core, request, &loaded, &why);
+    std::vector<std::string> captureWarnings;
+    if (result == CaptureResponseResult::kOk) {
+      result = AnalyzeCaptureResponse(core, loaded, 0.0, &analysis, &captureWarnings);
+    }
+    if (result != CaptureResponseResult::kOk) {
+      *failure =
+          (why.empty() ? std::string() : why + "\n") + capture.path + " could not be analysed";
+      return false;
+    }
+    for (const std::string& warning : captureWarnings) {
+      warnings->push_back(capture.path + ": " + warning);
+    }
+    if (series->frequenciesHz.empty()) {
+      series->fmin = analysis.Fmin();
+      series->fmax = analysis.Fmax();
+      series->frequenciesHz = FrdFrequencies(series->fmin, series->fmax);
+      axis = MakePolarReference(analysis);
+      if (analysis.GetTimeReference().loopback)
+        axisDelay = analysis.GetTimeReference().delaySamples;
+    } else if (analysis.Fmin() != series->fmin || analysis.Fmax() != series->fmax) {
+      *failure = capture.path + " was measured over " + FormatFixed(analysis.Fmin(), 2) + "-" +
+                 FormatFixed(analysis.Fmax(), 2) + " Hz, the 0 degree capture over " +
+                 FormatFixed(series->fmin, 2) + "-" + FormatFixed(series->fmax, 2) +
+                 " Hz: a series shares one range";
+      return false;
+    }
+    // the gate's origin in this recording: where the 0 degree capture's direct sound lies after
+    // this capture's reference, or its impulse response lined up to this one
+    const ResponseTiming& timing = analysis.GetTimeReference();
+    const bool loopback = timing.loopback && std::isfinite(axisDelay);
+    const double origin =
+        loopback ? timing.position + axisDelay : AlignedReferencePeak(axis, analysis);
+    PolarResponse response =
+        CommonGateResponse(analysis, capture.name, origin, gateMs, series->frequenciesHz);
+    response.loopback = loopback;
+    const double lag = response.peakAfterReferenceMs;
+    if (lag < -CImpulseAnalysis::kPreGateMs || lag > gateMs / 2.0) {
+      warnings->push_back(capture.path + ": its direct sound lies " + FormatFixed(lag, 3) +
+                          " ms from the 0 degree capture's, outside the gate's full weight");
+    }
+    if (analysed) analysed(response);
+    series->responses.push_back(std::move(response));
+  }
+  std::sort(series->responses.begin(), series->responses.end(),
+            [](const PolarResponse& a, const PolarResponse& b) {
+              return a.name.plane != b.name.plane ? a.name.plane < b.name.plane
+                                                  : a.name.angleDeg < b.name.angleDeg;
+            });
+  SmoothPolarSeries(series, bands);
+  return true;
+}
+
+}  // namespace quorvel
