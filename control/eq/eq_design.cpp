@@ -65,8 +65,10 @@ std::string ResidualSummary(const EqDesign& d) {
                      FormatFixed(d.fit.residualLargestDb, 2) + " dB over " +
                      Range(d.options.matchLowHz, d.options.matchHighHz);
   if (!d.fit.dipsLeftAlone.empty()) {
-    text += "; " + FormatFixed(d.fit.residualRmsOutsideDipsDb, 2) + " dB RMS outside the " +
-            std::to_string(d.fit.dipsLeftAlone.size()) + " dips left alone";
+    const size_t dips = d.fit.dipsLeftAlone.size();
+    text += "; " + FormatFixed(d.fit.residualRmsOutsideDipsDb, 2) + " dB RMS outside " +
+            (dips == 1 ? std::string("the dip left alone")
+                       : "the " + std::to_string(dips) + " dips left alone");
   }
   return text;
 }

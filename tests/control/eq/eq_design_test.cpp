@@ -56,6 +56,22 @@ TEST_F(EqDesignTest, TheRoomsPeaksAreCutAndATargetFileIsRead) {
   EXPECT_NE(DesignEqualiser(m_room, file).error.find("holds no curve"), std::string::npos);
 }
 
+TEST_F(EqDesignTest, TheSummaryCountsTheDipsLeftAlone) {
+  // deep narrow nulls that no cut can mend: one, then two
+  const std::vector<std::pair<std::vector<EqFilter>, std::string>> rooms = {
+      {{{T::kPeaking, 500.0, -20.0, 8.0}}, " dB RMS outside the dip left alone"},
+      {{{T::kPeaking, 500.0, -20.0, 8.0}, {T::kPeaking, 4000.0, -20.0, 8.0}},
+       " dB RMS outside the 2 dips left alone"}};
+  for (const auto& [nulls, ending] : rooms) {
+    Trace room = m_room;
+    for (size_t j = 0; j < room.frequenciesHz.size(); ++j) {
+      room.levelsDb[j] += CascadeGainDb(nulls, room.frequenciesHz[j]);
+    }
+    const std::string summary = ResidualSummary(DesignEqualiser(room, {}));
+    EXPECT_TRUE(summary.ends_with(ending)) << summary;
+  }
+}
+
 TEST_F(EqDesignTest, InstallWritesItsOwnDropInAndLeavesOthersAlone) {
   const EqDesign design = DesignEqualiser(m_room, {});
   const std::string folder = (m_dir / "pipewire.conf.d").string();
