@@ -524,7 +524,7 @@ void CQuorvelDlg::ShowWorkbenchWindow() {
       return StartThroughEq(set, name);
     });
   }
-  m_workbenchWindow->ShowBeside();
+  m_workbenchWindow->ShowBeside(QRect(m_graphArea->mapToGlobal(QPoint(0, 0)), m_graphArea->size()));
 }
 
 QMenu* CQuorvelDlg::CreateWindowMenu() {

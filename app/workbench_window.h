@@ -42,7 +42,7 @@ class CWorkbenchWindow : public QWidget {
   static constexpr int kWidth = 1100;
   static constexpr int kHeight = 700;
   static constexpr int kLeastWidth = 720;
-  static constexpr int kLeastHeight = 480;
+  static constexpr int kLeastHeight = 400;
   // The button and the list's context menu entry of the selected measurement's response window.
   static constexpr char kResponseEntry[] = "Impulse Response...";
   // The list's columns.
@@ -55,7 +55,9 @@ class CWorkbenchWindow : public QWidget {
   ~CWorkbenchWindow() override;
 
   // Shows the window beside the main window the first time (its parent), raised.
-  void ShowBeside();
+  // Opens it beside its main window (the first time), else over coverable only: the main window's
+  // graph in global coordinates, which the window may cover where no side has room.
+  void ShowBeside(const QRect& coverable = {});
 
   // The commands, as the buttons give them (the tests call them directly).
   void AddCaptures(const std::vector<std::string>& paths);

@@ -196,7 +196,9 @@ void CWorkbenchWindow::CreateControls() {
   splitter->setSizes({360, 740});
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(splitter);
-  setMinimumSize(kLeastWidth, kLeastHeight);
+  // never narrower than the view's choices and the list's buttons need: a window squeezed below
+  // that would cut them off
+  setMinimumSize(layout->minimumSize().expandedTo(QSize(kLeastWidth, kLeastHeight)));
 }
 
 QWidget* CWorkbenchWindow::CreateViewControls() {
@@ -279,20 +281,21 @@ std::string CWorkbenchWindow::StartFolder() const {
   return m_session.List().SessionFolder();
 }
 
-void CWorkbenchWindow::ShowBeside() {
+void CWorkbenchWindow::ShowBeside(const QRect& coverable) {
   if (!m_placed) {
     m_placed = true;
     const QWidget* owner = parentWidget();
     const QScreen* on = owner != nullptr ? owner->screen() : screen();
-    const QSize size = FittedSize(on, QSize(kWidth, kHeight), QSize(kLeastWidth, kLeastHeight));
+    const QSize least = minimumSize();
+    const QSize size = FittedSize(on, QSize(kWidth, kHeight), least);
     if (owner != nullptr && on != nullptr) {
       const WindowRect frame =
           PlaceBeside(ToWindowRect(owner->frameGeometry()),
                       WindowSize{size.width() + kFrameAllowance.left + kFrameAllowance.right,
                                  size.height() + kFrameAllowance.top + kFrameAllowance.bottom},
-                      WindowSize{kLeastWidth + kFrameAllowance.left + kFrameAllowance.right,
-                                 kLeastHeight + kFrameAllowance.top + kFrameAllowance.bottom},
-                      ToWindowRect(on->availableGeometry()));
+                      WindowSize{least.width() + kFrameAllowance.left + kFrameAllowance.right,
+                                 least.height() + kFrameAllowance.top + kFrameAllowance.bottom},
+                      ToWindowRect(on->availableGeometry()), ToWindowRect(coverable));
       resize(frame.width - kFrameAllowance.left - kFrameAllowance.right,
              frame.height - kFrameAllowance.top - kFrameAllowance.bottom);
       move(frame.left, frame.top);

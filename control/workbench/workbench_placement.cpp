@@ -5,7 +5,7 @@
 namespace quorvel {
 
 WindowRect PlaceBeside(const WindowRect& main, WindowSize own, WindowSize least,
-                       const WindowRect& area) {
+                       const WindowRect& area, const WindowRect& coverable) {
   own.width = std::max(own.width, least.width);
   own.height = std::max(own.height, least.height);
   const int areaRight = area.left + area.width;
@@ -35,7 +35,15 @@ WindowRect PlaceBeside(const WindowRect& main, WindowSize own, WindowSize least,
     const int h = std::min(own.height, above);
     return {x, main.top - h, width, h};
   }
-  return {std::max(area.left, areaRight - least.width), top, least.width, height};
+  if (coverable.width <= 0 || coverable.height <= 0) {
+    return {std::max(area.left, areaRight - least.width), top, least.width, height};
+  }
+  // over the graph alone where least fits there, else as little below it as least needs
+  const int overHeight =
+      std::clamp(coverable.height, least.height, std::max(least.height, own.height));
+  const int overTop =
+      std::clamp(coverable.top, area.top, std::max(area.top, areaBottom - overHeight));
+  return {std::max(area.left, areaRight - least.width), overTop, least.width, overHeight};
 }
 
 }  // namespace quorvel
