@@ -5,6 +5,7 @@
 
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "base/shared_state.h"
@@ -16,7 +17,6 @@ namespace {
 TEST(GraphCaptionTest, NamesTheSubjectAndTheAppliedChartsMicrophone) {
   CSharedState shared;
   shared.m_chartNames = {"Mic 1", "Mic 7"};
-  shared.m_nChartCount = 2;
   using S = CaptionSubject;
   // subject, selected chart, correction applied, file name, caption
   const std::vector<std::tuple<S, int, bool, std::string, std::string>> cases = {
@@ -36,14 +36,13 @@ TEST(GraphCaptionTest, NamesTheSubjectAndTheAppliedChartsMicrophone) {
 
 TEST(GraphCaptionTest, TheBufferKeepsTheTextUpToItsSizeAndItsFirstZeroByte) {
   CSharedState shared;
-  SetGraphCaption(shared, "Quorvel Capture");
-  EXPECT_EQ(GraphCaption(shared), "Quorvel Capture");
-  SetGraphCaption(shared, std::string(3000, 'A'));
-  EXPECT_EQ(GraphCaption(shared), std::string(2047, 'A'));
-  SetGraphCaption(shared, std::string("wait\0ing", 8));
-  EXPECT_EQ(GraphCaption(shared), "wait");
-  SetGraphCaption(shared, "");
-  EXPECT_EQ(GraphCaption(shared), "");
+  for (const auto& [text, kept] : std::vector<std::pair<std::string, std::string>>{
+           {"Quorvel Capture", "Quorvel Capture"},
+           {std::string(3000, 'A'), std::string(2047, 'A')},
+           {std::string("wait\0ing", 8), "wait"}}) {
+    SetGraphCaption(shared, text);
+    EXPECT_EQ(GraphCaption(shared), kept);
+  }
 }
 
 }  // namespace

@@ -278,8 +278,7 @@ TEST_F(GraphRenderTest, TracesAreDrawnBehindTheLiveCurveOverTheirOwnRange) {
   }
   graph.SetCurvesBehind({});
   EXPECT_EQ(Paint(), without);
-  // the live curve, first of the list, holds what was painted: its points over its range
-  EXPECT_EQ(graph.Curves()[0].levels[700], -20.0);
+  EXPECT_EQ(graph.Curves()[0].levels[700], -20.0);  // the live curve as painted
   EXPECT_EQ(graph.Curves()[0].fmax, 20000.0);
 }
 
