@@ -7,10 +7,12 @@
 
 namespace quorvel {
 
-// The state that several parts of the program share: the measurement flags, the range of the
-// curve and of the range fields, the data paths, the graph caption and the calibration choice.
-// The application object owns one for the whole run (quorvel-cli and the tests own their own);
-// the curve store, the drawing, the capture control and the capture files read and write it.
+// The state that several parts of the program share, as the application object holds it: the
+// measurement flags, the range of the curve on screen, the data paths, the graph caption (written
+// only through graph/graph_caption.h) and the calibration choice; and the main window's range
+// fields, which the graph, the capture control and the capture files read. A finished
+// measurement's own data (its levels, recording, chart, caption and range) is its Measurement's.
+// The application object owns one for the whole run (quorvel-cli and the tests own their own).
 // Flags that another thread reads are atomics.
 struct CSharedState {
   std::atomic<int32_t> m_bCapturing{0};

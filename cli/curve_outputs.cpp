@@ -17,6 +17,7 @@
 #include "control/run/failure_words.h"
 #include "control/settings/spl_calibration.h"
 #include "graph/curve_image_export.h"
+#include "graph/graph_caption.h"
 #include "graph/graphical.h"
 
 namespace quorvel {
@@ -116,8 +117,7 @@ bool WriteCurveOutputs(const CliOptions& options, const Measurement& measurement
   auto shared = std::make_unique<CSharedState>();
   shared->m_curveFmin = shared->m_fmin = measurement.Fmin();
   shared->m_curveFmax = shared->m_fmax = measurement.Fmax();
-  CUtil::CopyText(shared->m_szGraphCaption, sizeof shared->m_szGraphCaption,
-                  measurement.Caption().c_str());
+  SetGraphCaption(*shared, measurement.Caption());
   auto graph = std::make_unique<CGraphical>(*shared);
   const std::span<const double> levels = measurement.Levels();
   const int count = std::min(measurement.PointCount(), CGraphical::kCurveCapacity);

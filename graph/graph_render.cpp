@@ -12,6 +12,7 @@
 #include "base/point_frequency.h"
 #include "base/shared_state.h"
 #include "graph/curve_image_export.h"
+#include "graph/graph_caption.h"
 #include "graph/graph_resources.h"
 #include "graph/graph_scales.h"
 #include "graph/graphical.h"
@@ -27,6 +28,12 @@ using Align = CGraphCanvas::Align;
 
 QString Latin(const std::string& text) {
   return QString::fromLatin1(text.data(), text.size());
+}
+
+// A curve's 0xRRGGBB as the picture's colour.
+QRgb CurveColour(uint32_t rgb) {
+  return qRgb(static_cast<int>((rgb >> 16) & 0xff), static_cast<int>((rgb >> 8) & 0xff),
+              static_cast<int>(rgb & 0xff));
 }
 
 }  // namespace
@@ -68,16 +75,19 @@ bool CGraphical::PaintGraph(CGraphCanvas& canvas, int width, int height, const V
   resources.m_canvas = &canvas;
 
   DrawGrid(view.fmin, view.fmax);
-  DrawTraces(view);
-  DrawCurve(view);
+  TakeLivePoints(view);
+  // the finished curves first, in their order, and the live one over them
+  for (const Curve& curve : m_curves) {
+    if (!curve.live) DrawCurveBehind(curve, view);
+  }
+  for (const Curve& curve : m_curves) {
+    if (curve.live) DrawLiveCurve(curve, view);
+  }
 
   // the caption, centred at the top
-  const char* caption = view.caption != nullptr ? view.caption->c_str() : m_shared.m_szGraphCaption;
-  const size_t captionLength = view.caption != nullptr
-                                   ? view.caption->size()
-                                   : strnlen(caption, sizeof m_shared.m_szGraphCaption);
-  if (captionLength >= 1 && captionLength <= kMaxCaptionLength) {
-    const QString text = QString::fromUtf8(caption, static_cast<qsizetype>(captionLength));
+  const std::string shown = view.caption != nullptr ? *view.caption : GraphCaption(m_shared);
+  if (!shown.empty() && shown.size() <= kMaxCaptionLength) {
+    const QString text = QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size()));
     const int ascent = QFontMetrics(resources.m_fontMedium).ascent();
     canvas.Text(resources.m_fontMedium, PaletteColor(kColorCaption), text, m_width / 2, 8 + ascent,
                 Align::kCenter);
@@ -186,64 +196,71 @@ void CGraphical::DrawLevelLabels(double bottom, double top) {
               Align::kRight);
 }
 
-void CGraphical::DrawTraces(const View& view) {
-  CGraphCanvas& canvas = *m_pResources->m_canvas;
-  // smoothed as the live curve is, so that they compare alike
-  const bool smoothing = m_shared.m_bSmoothing.load(std::memory_order_acquire) != 0;
-  double smoothed[kLastPoint + 1];
-  for (const TraceCurve& trace : m_traces) {
-    const int count = static_cast<int>(trace.levels.size());
-    if (count == 0 || !(trace.fmin > 0.0) || !(trace.fmax > trace.fmin)) continue;
-    const double* levels = trace.levels.data();
-    if (smoothing && count == kLastPoint + 1) {
-      SmoothLevels(levels, smoothed);
-      levels = smoothed;
-    }
-    const QRgb colour =
-        qRgb(static_cast<int>((trace.rgb >> 16) & 0xff), static_cast<int>((trace.rgb >> 8) & 0xff),
-             static_cast<int>(trace.rgb & 0xff));
-    // as the live curve: point step k at x = 32 + k, joined to the next; a silent point or a
-    // frequency the trace does not cover leaves a gap
-    bool joined = false;
-    for (int k = 0; k < kPlotWidth; ++k) {
-      const double f = PointFrequency(k, view.fmin, view.fmax);
-      const int index = DisplayedCurveIndex(k, view.fmin, view.fmax, trace.fmin, trace.fmax);
-      const bool covered =
-          f >= trace.fmin * (1.0 - 1e-9) && f <= trace.fmax * (1.0 + 1e-9) && index < count;
-      const double v = covered ? levels[index] : kEmptyLevel;
-      if (!(v >= kNoSignalLevel)) {
-        joined = false;
-        continue;
-      }
-      const int x = PointToX(k);
-      const int h = LevelToHeight(v);
-      if (joined) {
-        canvas.LineToH(x + 1, h, colour);
-      } else {
-        canvas.MoveToH(x, h);
-        joined = true;
-      }
+void CGraphical::TakeLivePoints(const View& view) {
+  Curve& live = m_curves.front();
+  live.fmin = view.curveFmin;
+  live.fmax = view.curveFmax;
+  live.rgb = PaletteColor(kColorCurve) & 0xffffff;
+  // a copy first: the analysing thread may be adding points meanwhile
+  live.levels.resize(kLastPoint + 1);
+  if (m_shared.m_bSmoothing.load(std::memory_order_acquire) != 0) {
+    std::copy(m_smoothed, m_smoothed + kLastPoint + 1, live.levels.begin());
+  } else {
+    for (int k = 0; k <= kLastPoint; ++k) {
+      live.levels[static_cast<size_t>(k)] = m_points[k].load(std::memory_order_relaxed);
     }
   }
 }
 
-void CGraphical::DrawCurve(const View& view) {
+void CGraphical::DrawCurveBehind(const Curve& curve, const View& view) {
+  CGraphCanvas& canvas = *m_pResources->m_canvas;
+  // smoothed as the live curve is, so that they compare alike
+  const bool smoothing = m_shared.m_bSmoothing.load(std::memory_order_acquire) != 0;
+  double smoothed[kLastPoint + 1];
+  const int count = static_cast<int>(curve.levels.size());
+  if (count == 0 || !(curve.fmin > 0.0) || !(curve.fmax > curve.fmin)) return;
+  const double* levels = curve.levels.data();
+  if (smoothing && count == kLastPoint + 1) {
+    SmoothLevels(levels, smoothed);
+    levels = smoothed;
+  }
+  const QRgb colour = CurveColour(curve.rgb);
+  // as the live curve: point step k at x = 32 + k, joined to the next; a silent point or a
+  // frequency the curve does not cover leaves a gap
+  bool joined = false;
+  for (int k = 0; k < kPlotWidth; ++k) {
+    const double f = PointFrequency(k, view.fmin, view.fmax);
+    const int index = DisplayedCurveIndex(k, view.fmin, view.fmax, curve.fmin, curve.fmax);
+    const bool covered =
+        f >= curve.fmin * (1.0 - 1e-9) && f <= curve.fmax * (1.0 + 1e-9) && index < count;
+    const double v = covered ? levels[index] : kEmptyLevel;
+    if (!(v >= kNoSignalLevel)) {
+      joined = false;
+      continue;
+    }
+    const int x = PointToX(k);
+    const int h = LevelToHeight(v);
+    if (joined) {
+      canvas.LineToH(x + 1, h, colour);
+    } else {
+      canvas.MoveToH(x, h);
+      joined = true;
+    }
+  }
+}
+
+void CGraphical::DrawLiveCurve(const Curve& curve, const View& view) {
   if (UpdateHasCurve() == 0) return;
+  if (curve.levels.size() != static_cast<size_t>(kLastPoint + 1)) return;
   CGraphResources& resources = *m_pResources;
   CGraphCanvas& canvas = *resources.m_canvas;
 
-  // copy what the drawing needs first: the analysing thread may be adding points meanwhile
-  double source[kLastPoint + 1];
-  if (m_shared.m_bSmoothing.load(std::memory_order_acquire) != 0) {
-    std::copy(m_smoothed, m_smoothed + kLastPoint + 1, source);
-  } else {
-    for (int k = 0; k <= kLastPoint; ++k) source[k] = m_points[k].load(std::memory_order_relaxed);
-  }
+  const double* source = curve.levels.data();
   m_dbScale = kPixelsPerDb;
   const double fmin = view.fmin;
   const double fmax = view.fmax;
-  const double curveFmin = view.curveFmin;
-  const double curveFmax = view.curveFmax;
+  const double curveFmin = curve.fmin;
+  const double curveFmax = curve.fmax;
 
   // the marker: a vertical and a horizontal line meeting at the point
   bool markerDrawn = false;
@@ -269,7 +286,7 @@ void CGraphical::DrawCurve(const View& view) {
   }
 
   // the curve: point k at x = 32 + k; a point below -90 dB takes the pen to the x axis
-  const QRgb curve = PaletteColor(kColorCurve);
+  const QRgb colour = CurveColour(curve.rgb);
   const bool sameRange = curveFmin == fmin && curveFmax == fmax;
   for (int k = 0; k < kPlotWidth; ++k) {
     const int x = PointToX(k);
@@ -289,7 +306,7 @@ void CGraphical::DrawCurve(const View& view) {
     if (k <= 1) {
       canvas.MoveToH(x, h);
     } else {
-      canvas.LineToH(x + 1, h, curve);
+      canvas.LineToH(x + 1, h, colour);
     }
   }
 

@@ -35,7 +35,7 @@ struct CGraphResources {
   QFont m_fontLarge;               // the main window's start button: cell 29, advance 8, bold
   QImage m_bitmap;                 // the off-screen picture (RGB32), null before the first paint
 
-  // Valid only while PaintGraph runs: where DrawGrid, DrawLevelLabels and DrawCurve draw.
+  // Valid only while PaintGraph runs: where DrawGrid, DrawLevelLabels and the curves draw.
   CGraphCanvas* m_canvas = nullptr;
 };
 

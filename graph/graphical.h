@@ -20,13 +20,16 @@ struct CGraphResources;
 
 // CGraphical: the response graph. One object for the whole run holds the measured response
 // curve (1001 levels in dB over a logarithmic frequency axis), its smoothed copy and the marker
-// point, and draws them. The correction a microphone chart supplies is the running
-// measurement's (its resolved chart), handed over when the run starts.
+// point, and paints a list of curves over its scales: that live curve, and the finished curves
+// drawn behind it (Curves). Its caption is composed and written by graph/graph_caption.h. The
+// correction a microphone chart supplies is the running measurement's (its resolved chart), handed
+// over when the run starts.
 //
 // The class is split over two libraries so that its header and the curve store stay free of Qt:
-//   quorvel_curve (plain C++): construction, the curve store (graph/response_curve.cpp),
-//     FormatAxisNumber (graph/axis_format.cpp); the scales live in graph/graph_scales.h.
-//   quorvel_graph_render (QtGui): PaintGraph, DrawGrid, DrawLevelLabels, DrawCurve and
+//   quorvel_curve (plain C++): construction, the curve store and the list of curves
+//     (graph/response_curve.cpp), FormatAxisNumber (graph/axis_format.cpp); the scales live in
+//     graph/graph_scales.h.
+//   quorvel_graph_render (QtGui): PaintGraph, DrawGrid, DrawLevelLabels, the curves and
 //     SaveCurveImage (graph/graph_render.cpp, graph/graph_resources.cpp). The pens, brushes,
 //     fonts and the off-screen picture live in CGraphResources (graph/graph_resources.h), made
 //     on first use by the render library and owned through m_pResources, whose deleter the
@@ -105,22 +108,29 @@ class CGraphical : public ICurveListener {
   // Row of the microphone dialog's chart preview for a level: -30..+20 dB over rows 0..249.
   [[nodiscard]] static int ChartLevelToRow(double levelDb);
 
-  // ---- the traces behind the live curve ----
+  // ---- the list of curves the graph paints ----
 
-  // A finished curve drawn behind the live one, in its colour: the live curve grows over it.
-  // Its points lie as the live curve's do, over its own range; a display of another range
-  // shows the point nearest each pixel's frequency, and nothing outside the trace's range.
-  struct TraceCurve {
+  // A curve the graph paints: its levels over the range it was measured with, in its colour.
+  // The live one is the curve the store fills (m_points, or m_smoothed while smoothing is on):
+  // drawn last, with the marker, a silent point taking its pen down to the x axis. Every other
+  // one is a finished curve drawn behind it, smoothed as the live one is; a display of another
+  // range shows the point nearest each pixel's frequency, and a silent point or a frequency the
+  // curve does not cover leaves a gap.
+  struct Curve {
     double fmin = 0.0;  // the range it was measured over [Hz]
     double fmax = 0.0;
     std::vector<double> levels;  // point k at PointFrequency(k, fmin, fmax) [dB]
     uint32_t rgb = 0;            // 0xRRGGBB
+    bool live = false;           // the curve store's own
   };
 
-  // The traces the graph draws behind the live curve, first drawn first (underneath). Without
-  // any, the graph is drawn exactly as it always was. User-interface thread.
-  void SetTraces(std::vector<TraceCurve> traces) { m_traces = std::move(traces); }
-  [[nodiscard]] const std::vector<TraceCurve>& Traces() const { return m_traces; }
+  // The curves the graph paints: the live one first, then the finished ones behind it, first
+  // drawn first (underneath). The live entry holds what the last paint drew (its points and the
+  // view's curve range); before the first paint its levels are empty. User-interface thread.
+  [[nodiscard]] const std::vector<Curve>& Curves() const { return m_curves; }
+  // Replaces the finished curves behind the live one (entries 1.. of the list; none is live).
+  // Without any, the graph is drawn exactly as it always was. User-interface thread.
+  void SetCurvesBehind(std::vector<Curve> curves);
 
   // ---- labels (graph/axis_format.cpp) ----
 
@@ -175,11 +185,13 @@ class CGraphical : public ICurveListener {
   [[nodiscard]] View SharedView() const;
   void DrawGrid(double fmin, double fmax);
   void DrawLevelLabels(double bottom, double top);
-  void DrawCurve(const View& view);
-  void DrawTraces(const View& view);
+  // The live entry of the list takes the stored points as a paint of view shows them.
+  void TakeLivePoints(const View& view);
+  void DrawLiveCurve(const Curve& curve, const View& view);
+  void DrawCurveBehind(const Curve& curve, const View& view);
 
   CSharedState& m_shared;
-  std::vector<TraceCurve> m_traces;
+  std::vector<Curve> m_curves;  // the live curve first, then the ones behind it
   std::atomic<const double*> m_liveCorrection{nullptr};  // the running curve's, or none
 
  public:

@@ -1,5 +1,6 @@
-// CGraphical's curve store: construction, AddPoint, ClearCurve, UpdateHasCurve, smoothing and
-// the chart preview's level scale. No Qt here; the drawing lives in quorvel_graph_render.
+// CGraphical's curve store: construction, the list of curves, AddPoint, ClearCurve, UpdateHasCurve,
+// smoothing and the chart preview's level scale. No Qt here; the drawing lives in
+// quorvel_graph_render.
 #include <cmath>
 
 #include "base/shared_state.h"
@@ -24,9 +25,19 @@ CGraphical::CGraphical(CSharedState& shared) : m_shared(shared) {
   for (auto& point : m_points) point.store(kEmptyLevel, std::memory_order_relaxed);
   for (double& v : m_smoothed) v = 0.0;
   for (double& v : m_kernel) v = 0.0;
+  m_curves.resize(1);
+  m_curves[0].live = true;
 }
 
 CGraphical::~CGraphical() = default;
+
+void CGraphical::SetCurvesBehind(std::vector<Curve> curves) {
+  m_curves.resize(1);  // the live curve stays first
+  for (Curve& curve : curves) {
+    curve.live = false;
+    m_curves.push_back(std::move(curve));
+  }
+}
 
 bool CGraphical::AddPoint(double levelDb) {
   const int32_t count = m_count.load(std::memory_order_acquire);

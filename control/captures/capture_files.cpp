@@ -32,6 +32,7 @@
 #include "files/capture_samples.h"
 #include "files/wave_file.h"
 #include "files/wave_format.h"
+#include "graph/graph_caption.h"
 
 namespace quorvel {
 
@@ -446,22 +447,14 @@ ReadOutcome ReadCapture(const CaptureReadContext& ctx, const std::string& path, 
   ctx.preferences.WriteString(kPrefWav, state.m_szWavPath);
   // The microphone words only for the chart this file named and that was applied: a chart
   // selected before names no microphone of this recording.
-  const int32_t chart = loaded.calibrationApplied ? state.m_nSelectedChart.load() : -1;
-  if (chart < 0 || static_cast<size_t>(chart) >= state.m_chartNames.size()) {
-    CUtil::FormatText(state.m_szGraphCaption, sizeof state.m_szGraphCaption, "Playing File \"%s\"",
-                      loaded.name.c_str());
-  } else {
-    CUtil::FormatText(state.m_szGraphCaption, sizeof state.m_szGraphCaption,
-                      "Playing \"%s\" captured with microphone \"%s\"", loaded.name.c_str(),
-                      state.m_chartNames[static_cast<size_t>(chart)].c_str());
-  }
+  SetGraphCaption(state, ComposeGraphCaption(state, CaptionSubject::kReplay,
+                                             loaded.calibrationApplied, loaded.name));
   if (contents != nullptr) {
     contents->loaded = std::move(loaded);
     contents->recording = std::move(recording);
     contents->tags = std::move(tags);
     contents->chart = std::move(fileChart);
-    contents->caption.assign(state.m_szGraphCaption,
-                             strnlen(state.m_szGraphCaption, sizeof state.m_szGraphCaption));
+    contents->caption = GraphCaption(state);
   }
   return ReadOutcome::kRead;
 }

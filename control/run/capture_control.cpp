@@ -26,6 +26,7 @@
 #include "control/workbench/main_graph_traces.h"
 #include "control/workbench/workbench_session.h"
 #include "engine/audio_engine.h"
+#include "graph/graph_caption.h"
 #include "graph/graphical.h"
 
 namespace quorvel {
@@ -269,8 +270,7 @@ void CCaptureControl::OnCaptureButton() {
   // before the sweep show theirs meanwhile), and with the curve's warnings.
   const std::string& rates = m_sequence.RateWarning();
   if (started && !rates.empty()) {
-    std::snprintf(m_shared.m_szGraphCaption, sizeof m_shared.m_szGraphCaption, "%s",
-                  rates.substr(0, rates.find(". ")).c_str());
+    SetGraphCaption(m_shared, rates.substr(0, rates.find(". ")));
   }
   SyncButtons();
   m_window.RepaintNow();
@@ -410,11 +410,8 @@ void CCaptureControl::TickMeasurement() {
 void CCaptureControl::ShowWaitInCaption() {
   const std::string wait = m_sequence.WaitingText();
   if (wait == m_waitShown) return;
-  char* caption = m_shared.m_szGraphCaption;
-  const size_t size = sizeof m_shared.m_szGraphCaption;
-  if (m_waitShown.empty()) m_captionBeforeWait.assign(caption, strnlen(caption, size));
-  const std::string& text = wait.empty() ? m_captionBeforeWait : wait;
-  std::snprintf(caption, size, "%s", text.c_str());
+  if (m_waitShown.empty()) m_captionBeforeWait = GraphCaption(m_shared);
+  SetGraphCaption(m_shared, wait.empty() ? m_captionBeforeWait : wait);
   m_waitShown = wait;
   m_window.RepaintNow();
 }
@@ -465,7 +462,7 @@ void CCaptureControl::KeepFinishedRun() {
 }
 
 void CCaptureControl::ShowWorkbenchTraces() {
-  m_graph.SetTraces(ShownLiveTraces(m_core.Workbench(), m_liveEntryId));
+  m_graph.SetCurvesBehind(ShownLiveTraces(m_core.Workbench(), m_liveEntryId));
 }
 
 void CCaptureControl::Quit() {

@@ -22,6 +22,7 @@
 #include "engine/audio_engine.h"
 #include "engine/device_enumeration.h"
 #include "engine/point_timing.h"
+#include "graph/graph_caption.h"
 #include "graph/graphical.h"
 
 namespace quorvel {
@@ -210,16 +211,8 @@ void CMeasurementSequence::EndCapture() {
   // A replay keeps its "Playing ..." caption, also when its samples ran out just before its
   // curve was complete.
   if (m_mode != Mode::kReplay && !m_audio.IsFilePlaying()) {
-    const int chart = m_shared.m_nSelectedChart.load(std::memory_order_acquire);
-    if (chart >= 0 && m_shared.m_bCalibrationApplied.load(std::memory_order_acquire) != 0 &&
-        static_cast<size_t>(chart) < m_shared.m_chartNames.size()) {
-      std::snprintf(m_shared.m_szGraphCaption, sizeof(m_shared.m_szGraphCaption),
-                    "Quorvel Capture with microphone \"%s\"",
-                    m_shared.m_chartNames[static_cast<size_t>(chart)].c_str());
-    } else {
-      std::snprintf(m_shared.m_szGraphCaption, sizeof(m_shared.m_szGraphCaption), "%s",
-                    "Quorvel Capture");
-    }
+    const bool applied = m_shared.m_bCalibrationApplied.load(std::memory_order_acquire) != 0;
+    SetGraphCaption(m_shared, ComposeGraphCaption(m_shared, CaptionSubject::kCapture, applied));
   }
 }
 
@@ -671,8 +664,7 @@ void CMeasurementSequence::KeepMeasurement(bool replayed,
   }
   parts.tags.comment = m_curveChartName;
   parts.chart = m_runChart;
-  parts.caption.assign(m_shared.m_szGraphCaption,
-                       strnlen(m_shared.m_szGraphCaption, sizeof m_shared.m_szGraphCaption));
+  parts.caption = GraphCaption(m_shared);
   parts.madeAt = std::chrono::system_clock::now();
   m_lastMeasurement.emplace(std::move(parts));
   m_lastRunKept = true;

@@ -8,13 +8,13 @@
 
 namespace quorvel {
 
-std::vector<CGraphical::TraceCurve> ShownLiveTraces(const CWorkbenchSession& session,
-                                                    const std::string& liveId) {
-  std::vector<CGraphical::TraceCurve> traces;
+std::vector<CGraphical::Curve> ShownLiveTraces(const CWorkbenchSession& session,
+                                               const std::string& liveId) {
+  std::vector<CGraphical::Curve> traces;
   for (const SessionEntry& entry : session.List().Document().entries) {
     const LiveCurve* live = session.LiveCurveOf(entry);
     if (!entry.look.shown || live == nullptr || entry.id == liveId) continue;
-    CGraphical::TraceCurve trace;
+    CGraphical::Curve trace;
     trace.fmin = live->fmin;
     trace.fmax = live->fmax;
     trace.levels = live->levels;

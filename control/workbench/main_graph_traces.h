@@ -15,8 +15,8 @@ class CWorkbenchSession;
 // session or added from a file is drawn with its capture's analysed live curve once the
 // workbench has analysed it. Derived traces have no live curve to draw. The entry liveId is the
 // graph's own curve and is left out.
-[[nodiscard]] std::vector<CGraphical::TraceCurve> ShownLiveTraces(const CWorkbenchSession& session,
-                                                                  const std::string& liveId);
+[[nodiscard]] std::vector<CGraphical::Curve> ShownLiveTraces(const CWorkbenchSession& session,
+                                                             const std::string& liveId);
 
 // A shown measurement's live curve as the workbench's "Live curve" view draws it: its points
 // at their frequencies, moved by the measurement's offset, an empty point a gap (NaN).

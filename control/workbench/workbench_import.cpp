@@ -20,6 +20,7 @@
 #include "base/util.h"
 #include "control/quorvel_core.h"
 #include "control/response/capture_response.h"
+#include "graph/graph_caption.h"
 #include "response/impulse_analysis.h"
 
 namespace quorvel {
@@ -56,8 +57,7 @@ class CMainWindowCapture {
       : m_core(core),
         m_wavPath(core.Shared().m_szWavPath),
         m_storedWav(core.Preferences().ReadString(kPrefWav, "")),
-        m_caption(core.Shared().m_szGraphCaption,
-                  strnlen(core.Shared().m_szGraphCaption, sizeof core.Shared().m_szGraphCaption)),
+        m_caption(GraphCaption(core.Shared())),
         m_curveEndNotified(core.Shared().m_bCurveEndNotified.load()),
         m_curveFmin(core.Shared().m_curveFmin),
         m_curveFmax(core.Shared().m_curveFmax) {}
@@ -67,7 +67,7 @@ class CMainWindowCapture {
     CSharedState& shared = m_core.Shared();
     CUtil::CopyText(shared.m_szWavPath, m_wavPath.c_str());
     m_core.Preferences().WriteString(kPrefWav, m_storedWav);
-    std::snprintf(shared.m_szGraphCaption, sizeof shared.m_szGraphCaption, "%s", m_caption.c_str());
+    SetGraphCaption(shared, m_caption);
     shared.m_bCurveEndNotified.store(m_curveEndNotified);
     shared.m_curveFmin = m_curveFmin;
     shared.m_curveFmax = m_curveFmax;

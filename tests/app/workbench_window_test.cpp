@@ -135,7 +135,7 @@ TEST_F(WorkbenchWindowTest, TwoCapturesAveragedDifferencedAndShownAgainFromTheir
     measured.push_back(m_core->Workbench().LiveCurveOf(entry.id));
   }
   ASSERT_EQ(measured.size(), 2u);
-  const std::vector<CGraphical::TraceCurve> behind = ShownLiveTraces(later, "");
+  const std::vector<CGraphical::Curve> behind = ShownLiveTraces(later, "");
   ASSERT_EQ(behind.size(), 2u);
   window.SetCurve(ViewCurve::kLive);
   const std::vector<PlotTrace>& plotted = window.Plot()->Traces();

@@ -262,9 +262,9 @@ TEST_F(GraphRenderTest, TracesAreDrawnBehindTheLiveCurveOverTheirOwnRange) {
   FillCurve([](int) { return -20.0; });
   const QImage without = Paint().copy();
   const auto flat = [](double fmin, double fmax, double level) {
-    return CGraphical::TraceCurve{fmin, fmax, std::vector<double>(1001, level), 0xCC3311};
+    return CGraphical::Curve{fmin, fmax, std::vector<double>(1001, level), 0xCC3311};
   };
-  const std::vector<std::tuple<CGraphical::TraceCurve, int, int, QRgb>> cases = {
+  const std::vector<std::tuple<CGraphical::Curve, int, int, QRgb>> cases = {
       {flat(20, 20000, -33), 500, 277, Rgb(0xCC, 0x33, 0x11)},
       {flat(200, 2000, -33), 366, 277, Rgb(0xCC, 0x33, 0x11)},
       {flat(200, 2000, -33), 360, 277, kBackground},
@@ -272,12 +272,14 @@ TEST_F(GraphRenderTest, TracesAreDrawnBehindTheLiveCurveOverTheirOwnRange) {
       {flat(20, 20000, -20), 500, 336, kRed},
   };
   for (const auto& [trace, x, h, expected] : cases) {
-    graph.SetTraces({trace});
+    graph.SetCurvesBehind({trace});
     Paint();
     EXPECT_EQ(At(x, h), expected) << x << " " << h;
   }
-  graph.SetTraces({});
+  graph.SetCurvesBehind({});
   EXPECT_EQ(Paint(), without);
+  EXPECT_EQ(graph.Curves()[0].levels[700], -20.0);  // the live curve as painted
+  EXPECT_EQ(graph.Curves()[0].fmax, 20000.0);
 }
 
 // Through the painter canvas, a curve rising and falling by up to 15 pixels a point: at scale 1

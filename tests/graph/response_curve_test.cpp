@@ -175,6 +175,20 @@ TEST(ChartLevelToRow, MapsMinus30To20DbOnto249Rows) {
   EXPECT_EQ(CGraphical::ChartLevelToRow(std::nan("")), 0);
 }
 
+// The list the graph paints: its own live curve first, whatever curves are put behind it.
+TEST_F(ResponseCurveTest, TheLiveCurveStaysFirstOfTheListAndAloneLive) {
+  ASSERT_EQ(graph.Curves().size(), 1u);
+  EXPECT_TRUE(graph.Curves()[0].live);
+  const CGraphical::Curve behind{100.0, 5000.0, std::vector<double>(1001, -30.0), 0x3366AA, true};
+  graph.SetCurvesBehind({behind, behind});
+  ASSERT_EQ(graph.Curves().size(), 3u);
+  EXPECT_TRUE(graph.Curves()[0].live);
+  EXPECT_FALSE(graph.Curves()[1].live || graph.Curves()[2].live);
+  EXPECT_EQ(graph.Curves()[2].levels, behind.levels);
+  graph.SetCurvesBehind({});
+  EXPECT_EQ(graph.Curves().size(), 1u);
+}
+
 }  // namespace
 
 }  // namespace quorvel
