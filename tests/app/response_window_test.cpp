@@ -150,6 +150,11 @@ TEST_F(ResponseWindowTest, ItsSummaryGivesTheDelayFromTheTimingReferenceOrSaysTh
   EXPECT_NE(untimed.find(" ms into the recording, a time that includes the devices' latency"),
             std::string::npos)
       << untimed;
+  std::string comments;
+  ExportFrd((m_folder / "untimed.frd").string(), &comments);
+  EXPECT_NE(comments.find(" ms into the recording (a time that includes the devices' latency)\n"),
+            std::string::npos)
+      << comments;
 
   QTest::keyClick(Dialog().ChannelList(), Qt::Key_Down);  // left, the right its reference
   Click(Dialog().TimingReferenceBox());
@@ -165,7 +170,7 @@ TEST_F(ResponseWindowTest, ItsSummaryGivesTheDelayFromTheTimingReferenceOrSaysTh
       << timed;
   EXPECT_NEAR(std::stod(found[2]), CLoudspeakerModel::kDelaySamples, 1.0) << timed;
   EXPECT_LT(std::abs(std::stod(found[3])), 5.0) << timed;
-  std::string comments;
+  comments.clear();
   ExportFrd((m_folder / "timed.frd").string(), &comments);
   EXPECT_NE(comments.find("* time reference: loopback, delay " + found[1].str() + " ms"),
             std::string::npos)
