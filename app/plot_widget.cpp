@@ -27,6 +27,11 @@ void CPlotWidget::SetTraces(std::vector<PlotTrace> traces, std::string smoothing
   update();
 }
 
+void CPlotWidget::SetLevelUnit(std::string unit) {
+  m_levelUnit = std::move(unit);
+  update();
+}
+
 void CPlotWidget::SetReference(int trace) {
   m_reference = trace;
   MoveCursor(std::isnan(m_cursorHz) ? NAN : m_view.XOfFrequency(Area(), m_cursorHz));
@@ -39,6 +44,7 @@ PlotScene CPlotWidget::Scene() const {
   scene.heading = m_heading;
   scene.showLevel = !m_showPhase;
   scene.showPhase = m_showPhase;
+  scene.levelUnit = m_levelUnit;
   scene.cursorHz = m_cursorHz;
   scene.referenceTrace = m_reference;
   scene.hasZoomBox = m_drag == Drag::kBox;

@@ -24,6 +24,8 @@ class CPlotWidget : public QWidget {
   // named in the legend, the levels or the phases; a heading in the smoothing's place.
   void SetTraces(std::vector<PlotTrace> traces, std::string smoothing, bool showPhase,
                  std::string heading = {});
+  // What the levels are, named atop the level axis ("dB", "dB SPL", "dBFS").
+  void SetLevelUnit(std::string unit);
   // The cursor's reference, an index into the traces; -1: none.
   void SetReference(int trace);
 
@@ -58,6 +60,7 @@ class CPlotWidget : public QWidget {
   std::vector<PlotTrace> m_traces;
   std::string m_smoothing;
   std::string m_heading;
+  std::string m_levelUnit = "dB";
   bool m_showPhase = false;
   int m_reference = -1;
   double m_cursorHz;

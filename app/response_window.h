@@ -87,6 +87,7 @@ class CResponseWindow : public QWidget {
 
   // The controls, for the tests.
   CResponseSession& Session() { return m_session; }
+  QLabel* DescriptionLabel() const { return m_description; }
   QComboBox* GateBox() const { return m_gate; }
   QPushButton* FrdButton() const { return m_frd; }
   QPushButton* ImpulseButton() const { return m_impulse; }

@@ -225,6 +225,7 @@ void CWorkbenchWindow::ShowLiveCurves() {
     plot.levelsDb = curve.levelsDb;
     traces.push_back(std::move(plot));
   }
+  m_plot->SetLevelUnit("dBFS");  // the main graph's block peaks, never calibrated
   m_plot->SetTraces(std::move(traces), "", false, "Live curves, as measured");
   m_plot->SetReference(reference);
   if (m_onShownChanged) m_onShownChanged();
@@ -239,8 +240,11 @@ void CWorkbenchWindow::ShowTraces() {
   const bool phase = view.curve == ViewCurve::kPhase;
   std::vector<PlotTrace> traces;
   int reference = -1;
+  // dB SPL when every trace shown is (as its export says), else the transfer's dB
+  bool spl = true;
   for (const WorkbenchTrace& trace : m_built) {
     if (!trace.ok || !trace.look.shown) continue;
+    spl = spl && !trace.shown.levelScale.empty() && trace.shown.origin.way != TraceWay::kDifference;
     if (trace.id == view.referenceId) reference = static_cast<int>(traces.size());
     PlotTrace plot;
     plot.name = trace.look.name;
@@ -257,6 +261,7 @@ void CWorkbenchWindow::ShowTraces() {
   }
   const std::string smoothing =
       view.smoothingPerOctave == 0 ? std::string() : SmoothingName(view.smoothingPerOctave);
+  m_plot->SetLevelUnit(spl && !traces.empty() ? "dB SPL" : "dB");
   m_plot->SetTraces(std::move(traces), smoothing, phase);
   m_plot->SetReference(reference);
   if (m_onShownChanged) m_onShownChanged();

@@ -2,8 +2,9 @@
 """Gaps of silence through a private audio server: whose are they?
 
 Starts a private server as the real-server tests do (--server pipewire: pipewire, wireplumber
-and pipewire-pulse with the tests' quanta drop-in; --server pulseaudio: PulseAudio 16), with a
-null sink "Loop" at 48000 Hz stereo whose monitor is the input, and then --runs times either
+and pipewire-pulse with the tests' quanta drop-in; --server pulseaudio: PulseAudio 16; --server
+both: the one, then the other), with a null sink "Loop" at 48000 Hz stereo whose monitor is
+the input, and then --runs times either
 
   --mode pacat (the default): plays the signal a 20 Hz - 20 kHz measurement plays
     (`quorvel-cli sweep`, as 16-bit stereo) with pacat at the playback stream's settings
@@ -19,7 +20,8 @@ null sink "Loop" at 48000 Hz stereo whose monitor is the input, and then --runs 
 N/48000; the tests use 1024); --quantum-max N also its default.clock.max-quantum.
 --pipewire-latency sets PIPEWIRE_LATENCY for the clients (e.g. 1024/48000).
 
-Prints one line per run and the sums, with the load average at the start and at the end.
+Prints one line per run and the sums, with the load average at the start and at the end; exits
+1 when a run was wrong. `--mode measure --server both --runs 20` is the soak test's run.
 Needs pulseaudio-utils and the server's programs (as bench/pulse_measure_cpu.py).
 """
 import argparse
@@ -139,7 +141,7 @@ def measure_once(server, cli):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--server", choices=("pipewire", "pulseaudio"), default="pipewire")
+    parser.add_argument("--server", choices=("pipewire", "pulseaudio", "both"), default="pipewire")
     parser.add_argument("--mode", choices=("pacat", "measure"), default="pacat")
     parser.add_argument("--runs", type=int, default=20)
     parser.add_argument("--latency-ms", type=int, default=300)
@@ -152,10 +154,16 @@ def main():
     args = parser.parse_args()
     if args.pipewire_latency:
         os.environ["PIPEWIRE_LATENCY"] = args.pipewire_latency
+    names = ("pipewire", "pulseaudio") if args.server == "both" else (args.server,)
+    return 0 if all([run_server(name, args) for name in names]) else 1
+
+
+def run_server(name, args):
+    """The runs through one private server; True when every one was right."""
     folder = tempfile.mkdtemp(prefix="quorvel-gaps.")
-    if args.server == "pipewire":
+    if name == "pipewire":
         write_quanta(folder, args.quantum if args.quantum > 0 else None, args.quantum_max)
-    server = servers.start_server(args.server, folder)
+    server = servers.start_server(name, folder)
     load_start = servers.load_average()
     bad = 0
     try:
@@ -178,9 +186,9 @@ def main():
     finally:
         server.stop()
     print("%s %s: %d of %d right; load average %.2f at the start, %.2f at the end" %
-          (args.server, args.mode, args.runs - bad, args.runs, load_start,
-           servers.load_average()))
-
+          (name, args.mode, args.runs - bad, args.runs, load_start, servers.load_average()),
+          flush=True)
+    return bad == 0
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())

@@ -172,7 +172,11 @@ void DrawGrid(QPainter& painter, const PlotArea& area, const CPlotView& view,
     if (!t.label.empty())
       DrawText(painter, Text(t.label), area.left - kTick - 2.0, t.pixel + half, 1.0);
   }
-  DrawText(painter, QStringLiteral("dB"), area.left - kTick - 2.0, area.top - half - 6.0, 1.0);
+  // Above the level labels, moved right as far as a wider unit ("dB SPL") needs to stay in view.
+  const QString unit = Text(scene.levelUnit);
+  const double unitRight = std::max(
+      area.left - kTick - 2.0, area.left - kMarginLeft + 2.0 + metrics.horizontalAdvance(unit));
+  DrawText(painter, unit, unitRight, area.top - half - 6.0, 1.0);
   for (const PlotTick& t : phase) {
     if (!t.label.empty()) {
       DrawText(painter, Text(t.label) + QChar(0x00B0), right + kTick + 2.0, t.pixel + half, 0.0);

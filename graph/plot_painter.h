@@ -31,6 +31,7 @@ struct PlotScene {
   std::string heading;                // atop the legend in the smoothing's place; empty: none
   bool showLevel = true;              // the traces' levels, on the level axis at the left
   bool showPhase = false;             // their phases, on a phase axis at the right
+  std::string levelUnit = "dB";       // named atop the level axis: "dB", "dB SPL", "dBFS"
   double cursorHz = NAN;              // the reading cursor; NaN: none
   int referenceTrace = -1;            // the cursor's reference, an index into traces; -1: none
   bool hasZoomBox = false;            // a zoom box being dragged, in logical pixels

@@ -91,7 +91,8 @@ std::string FormatFrd(const CImpulseAnalysis& analysis) {
             " ms (" + FormatFixed(timing.delaySamples / 48000.0 * 343.0, 2) + " m)\n";
   } else {
     text += "* Time reference: the impulse response's peak, " +
-            FormatFixed(analysis.PeakPosition() / 48.0, 3) + " ms into the recording\n";
+            FormatFixed(analysis.PeakPosition() / 48.0, 3) +
+            " ms into the recording (a time that includes the devices' latency)\n";
   }
   if (analysis.LevelScaleWords().empty()) {
     text +=

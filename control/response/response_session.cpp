@@ -21,6 +21,30 @@ namespace quorvel {
 
 namespace {
 
+// What the window says of the response's timing: the delay and the clocks' drift from the
+// loopback reference, or where the peak lies without one.
+std::string TimingLine(const CImpulseAnalysis& analysis) {
+  const ResponseTiming& timing = analysis.GetTimeReference();
+  const double perMs = CImpulseAnalysis::kRate / 1000.0;
+  std::string line;
+  if (!timing.loopback) {
+    line = "No timing reference: the impulse response peaks ";
+    line += FormatFixed(analysis.PeakPosition() / perMs, 3);
+    line += " ms into the recording, a time that includes the devices' latency";
+    return line;
+  }
+  line = "Delay ";
+  line += FormatFixed(timing.delaySamples / perMs, 3);
+  line += " ms (";
+  line += FormatFixed(timing.delaySamples, 2);
+  line += " samples, ";
+  line += FormatFixed(timing.delaySamples / CImpulseAnalysis::kRate * 343.0, 2);
+  line += " m at 343 m/s) from the timing reference; clock drift ";
+  line += FormatFixed(timing.driftPpm, 1);
+  line += " ppm (input against output)";
+  return line;
+}
+
 bool IsBlank(char c) {
   return std::isspace(static_cast<unsigned char>(c)) != 0;
 }
@@ -133,6 +157,7 @@ bool CResponseSession::Analyse(const Measurement& measurement) {
   if (!measurement.ChartName().empty()) {
     m_description += ", microphone \"" + measurement.ChartName() + "\"";
   }
+  m_description += "\n" + TimingLine(*m_analysis);
   for (const std::string& line : timing) m_description += "\n" + line;
   return true;
 }

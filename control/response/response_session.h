@@ -66,7 +66,8 @@ class CResponseSession {
   // The measurement of the result (null without one).
   [[nodiscard]] const Measurement* Source() const { return m_source ? &*m_source : nullptr; }
   // What the result was made from: the measurement's caption, its range, the microphone, and
-  // what the timing reference said (a line of its own).
+  // the timing on a line of its own (the delay and the clocks' drift from the timing reference,
+  // or where the peak lies without one), then what the reference warned of.
   [[nodiscard]] const std::string& Description() const { return m_description; }
 
   // The gate from a choice or a typed text (ParseGate against the result's ungated window).

@@ -2,7 +2,9 @@
 // loudspeaker: available only with a complete curve and its recording, its gate re-draws the
 // level, its FRD export reads back, and a replayed capture is corrected by its microphone.
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
@@ -11,12 +13,15 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <array>
+#include <cmath>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "app/colour_button.h"
 #include "app/qt_user_messages.h"
 #include "app/workbench_window.h"
+#include "audio/sim/loudspeaker_model.h"
 #include "base/preferences.h"
 #include "graph/response_view_plots.h"
 #include "response/decay_spectrum.h"
@@ -129,6 +134,47 @@ TEST_F(ResponseWindowTest, OpensOnACompleteCurveAndItsGateAndExportWorkOnItsReco
                 std::abs(corrected[i][1] - (rows[i][1] - 6.0)) < 0.3)
         << rows[i][0];
   }
+}
+
+// The summary gives the time a user reads: the delay and the clocks' drift from the timing
+// reference (the loudspeaker's 3.5 ms, as the FRD's comment gives it), or without one where the
+// peak lies, which includes the devices' latency.
+TEST_F(ResponseWindowTest, ItsSummaryGivesTheDelayFromTheTimingReferenceOrSaysThereIsNone) {
+  OpenWindow();
+  Click(Dialog().StartButton());
+  ASSERT_NO_FATAL_FAILURE(RunToEnd());
+  ASSERT_TRUE(ResponseEntry(true)) << m_messages.All();
+  const std::string untimed = Dialog().ResponseWindow()->DescriptionLabel()->text().toStdString();
+  EXPECT_NE(untimed.find("\nNo timing reference: the impulse response peaks "), std::string::npos)
+      << untimed;
+  EXPECT_NE(untimed.find(" ms into the recording, a time that includes the devices' latency"),
+            std::string::npos)
+      << untimed;
+  std::string comments;
+  ExportFrd((m_folder / "untimed.frd").string(), &comments);
+  EXPECT_NE(comments.find(" ms into the recording (a time that includes the devices' latency)\n"),
+            std::string::npos)
+      << comments;
+
+  QTest::keyClick(Dialog().ChannelList(), Qt::Key_Down);  // left, the right its reference
+  Click(Dialog().TimingReferenceBox());
+  Click(Dialog().StartButton());
+  ASSERT_NO_FATAL_FAILURE(RunToEnd());
+  ASSERT_TRUE(ResponseEntry(true)) << m_messages.All();
+  const std::string timed = Dialog().ResponseWindow()->DescriptionLabel()->text().toStdString();
+  std::smatch found;
+  ASSERT_TRUE(std::regex_search(
+      timed, found,
+      std::regex(R"(\nDelay ([0-9.]+) ms \(([0-9.]+) samples, [0-9.]+ m at 343 m/s\) from the )"
+                 R"(timing reference; clock drift (-?[0-9.]+) ppm \(input against output\))")))
+      << timed;
+  EXPECT_NEAR(std::stod(found[2]), CLoudspeakerModel::kDelaySamples, 1.0) << timed;
+  EXPECT_LT(std::abs(std::stod(found[3])), 5.0) << timed;
+  comments.clear();
+  ExportFrd((m_folder / "timed.frd").string(), &comments);
+  EXPECT_NE(comments.find("* time reference: loopback, delay " + found[1].str() + " ms"),
+            std::string::npos)
+      << comments;
 }
 
 // An invalid gate's message and the export choosers, the desktop's own, open over the window.

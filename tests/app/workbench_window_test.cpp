@@ -75,10 +75,16 @@ TEST_F(WorkbenchWindowTest, TwoCapturesAveragedDifferencedAndShownAgainFromTheir
               0u)
         << m_messages.All();
     EXPECT_EQ(Names(window), (std::vector<std::string>{"near", "far"}));
+    // the level axis names the traces' scale: the transfer's dB, or dB SPL by a calibration
+    EXPECT_EQ(window.Plot()->Scene().levelUnit, "dB");
+    window.SetLevelScaleSource([] { return SplScale{true, 124.0, "dB SPL of a sine"}; });
+    window.Refresh();
+    EXPECT_EQ(window.Plot()->Scene().levelUnit, "dB SPL");
     window.SelectRows({0, 1});
     window.AverageSelected(DerivedKind::kAveragePower);
     window.SelectRows({0, 1});
     window.DifferenceOfSelected();
+    EXPECT_EQ(window.Plot()->Scene().levelUnit, "dB");  // A - B beside them is relative
     EXPECT_EQ(Names(window),
               (std::vector<std::string>{"near", "far", "power mean of near, far", "near - far"}));
     const std::vector<WorkbenchTrace>& traces = window.Traces();
@@ -138,6 +144,7 @@ TEST_F(WorkbenchWindowTest, TwoCapturesAveragedDifferencedAndShownAgainFromTheir
   const std::vector<CGraphical::Curve> behind = ShownLiveTraces(later, "");
   ASSERT_EQ(behind.size(), 2u);
   window.SetCurve(ViewCurve::kLive);
+  EXPECT_EQ(window.Plot()->Scene().levelUnit, "dBFS");
   const std::vector<PlotTrace>& plotted = window.Plot()->Traces();
   ASSERT_EQ(plotted.size(), 2u);
   for (size_t i = 0; i < 2; ++i) {

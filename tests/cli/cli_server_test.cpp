@@ -122,6 +122,31 @@ TEST_P(CliOnServer, MeasuresTheWholeCurveWithItsProgressAsPlainLines) {
   EXPECT_EQ(rows, 1 + 1001);
 }
 
+// PulseAudio keeps the rate of a sink that already plays: with pacat playing 44100 Hz into it,
+// the measurement is resampled, warned of before the sweep and again with the curve, exit 3
+// (the other program playing there is a warning too).
+TEST_P(CliOnServer, ASinkHeldAt44100HzByAnotherProgramIsWarnedOfAndExits3) {
+  if (std::string(GetParam()) != "PulseAudio") GTEST_SKIP() << "PipeWire: the test above";
+  std::string why;
+  ASSERT_TRUE(m_server->AddNullSink("quorvel_slow", "Quorvel Slow Output", 44100, &why)) << why;
+  pid_t player = SpawnTestChild({FindTestProgram("pacat"), "--raw", "--rate=44100", "--channels=2",
+                                 "-d", "quorvel_slow", "/dev/zero"},
+                                EnvironmentWithout({}), "/dev/null");
+  ASSERT_GT(player, 0);
+  ASSERT_TRUE(m_server->WaitForSinkState("quorvel_slow", "RUNNING", 10000));
+  const int status =
+      WaitExit(StartCli("measure --input 'Monitor of Quorvel Slow Output' --output 'Quorvel Slow "
+                        "Output' --gain -12"));
+  ReapTestChild(&player, SIGTERM, 5000);
+  const std::string err = Err();
+  const std::string warning =
+      "Warning: The Audio Input and the Audio Output run at 44100 Hz: the server resamples";
+  EXPECT_EQ(status, 3) << err;
+  const size_t waiting = err.find("waiting for the Audio Output");
+  EXPECT_LT(err.find(warning), waiting) << err;
+  EXPECT_NE(err.find(warning, waiting), std::string::npos) << err;
+}
+
 // Two measurements at once into one sink, with a third program playing there too: each run
 // completes with the warning that names the others, and exits 3.
 TEST_P(CliOnServer, TwoMeasurementsAtOnceAndAThirdProgramEachNameTheOthersAndExit3) {

@@ -1,6 +1,7 @@
 // A private PipeWire's "room" measured, its equaliser made by quorvel-cli eq, the drop-in loaded
 // by a fresh server and the room measured through it; an output that delays one channel,
-// measured with the other as the timing reference. Real time; skipped without PipeWire.
+// measured with the other as the timing reference, through PipeWire and through PulseAudio.
+// Real time; skipped without the servers.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include "eq/eq_apo_reader.h"
 #include "eq/eq_writers.h"
 #include "tests/audio/pulse/pipewire_test_server.h"
+#include "tests/audio/pulse/pulse_test_server.h"
 #include "tests/cli/trace_command_support.h"
 
 namespace quorvel {
@@ -133,6 +135,19 @@ constexpr char kDelayChain[] = R"chain(context.modules = [
       playback.props = { node.name = "quorvel_delayed.output" target.object = "quorvel_null" } } } ]
 )chain";
 
+// A measurement into `output` that delays the right channel 168 samples behind the left, with
+// the left as the timing reference: the delay within a sample, the clocks one.
+void ExpectTheRightChannel168SamplesLate(const std::string& output) {
+  const CliOutcome run = Measure(output, "--reference left");
+  ASSERT_EQ(run.status, 0) << run.output;
+  std::smatch found;
+  ASSERT_TRUE(std::regex_search(
+      run.output, found, std::regex(R"(\(([-0-9.]+) samples.*\nclock drift ([-0-9.]+) ppm)")))
+      << run.output;
+  EXPECT_NEAR(std::stod(found[1]), 168.0, 1.0) << run.output;
+  EXPECT_LT(std::abs(std::stod(found[2])), 5.0) << run.output;
+}
+
 TEST(EqRoom, TheDelayOfOneChannelIsMeasuredWithinASampleFromTheOther) {
   CPipeWireTestServer server;
   server.AddPipeWireDropIn("delayed.conf", kDelayChain);
@@ -143,14 +158,29 @@ TEST(EqRoom, TheDelayOfOneChannelIsMeasuredWithinASampleFromTheOther) {
     FAIL() << why;
   }
   server.Pactl("set-sink-volume quorvel_delayed 50%");
-  const CliOutcome run = Measure("Delayed right", "--reference left");
-  ASSERT_EQ(run.status, 0) << run.output;
-  std::smatch found;
-  ASSERT_TRUE(std::regex_search(
-      run.output, found, std::regex(R"(\(([-0-9.]+) samples.*\nclock drift ([-0-9.]+) ppm)")))
-      << run.output;
-  EXPECT_NEAR(std::stod(found[1]), 168.0, 1.0) << run.output;
-  EXPECT_LT(std::abs(std::stod(found[2])), 5.0) << run.output;
+  ExpectTheRightChannel168SamplesLate("Delayed right");
+}
+
+// PulseAudio has no filter-chain: TAP's stereo echo as a LADSPA sink, no dry signal, no
+// feedback, the left echo 1 ms and the right 4.5 ms late (each a sample more: 49 and 217).
+TEST(EqRoom, TheDelayOfOneChannelIsMeasuredWithinASampleThroughPulseAudio) {
+  constexpr char kPlugin[] = "/usr/lib/ladspa/tap_echo.so";
+  if (!std::filesystem::exists(kPlugin)) {
+    GTEST_SKIP() << kPlugin << " is not installed (Debian package tap-plugins)";
+  }
+  CPulseTestServer server;
+  std::string why;
+  bool missing = false;
+  if (!server.Start(&why, &missing)) {
+    if (missing) GTEST_SKIP() << why;
+    FAIL() << why;
+  }
+  ASSERT_TRUE(server.AddLadspaSink("quorvel_delayed", "Delayed right", "tap_echo",
+                                   "tap_stereo_echo", "1,0,4.5,0,0,0,-70,0,0,0",
+                                   "TAP's stereo echo (Debian package tap-plugins)", &why))
+      << why;
+  server.Pactl("set-sink-volume quorvel_delayed 50%");
+  ExpectTheRightChannel168SamplesLate("Delayed right");
 }
 
 }  // namespace

@@ -265,23 +265,28 @@ bool CAudioTestServer::AddHighPassSink(const std::string& name, const std::strin
                                        double cutoffHz, std::string* whyNot) {
   char cutoff[32];
   std::snprintf(cutoff, sizeof(cutoff), "%d", static_cast<int>(cutoffHz + 0.5));
+  return AddLadspaSink(name, description, "filter", "hpf", cutoff,
+                       "the LADSPA SDK's hpf (Debian package ladspa-sdk)", whyNot);
+}
+
+bool CAudioTestServer::AddLadspaSink(const std::string& name, const std::string& description,
+                                     const std::string& plugin, const std::string& label,
+                                     const std::string& controls, const std::string& what,
+                                     std::string* whyNot) {
   int status = -1;
-  Pactl("load-module module-ladspa-sink sink_name=" + name +
-            " sink_master=quorvel_null plugin=filter label=hpf control=" + cutoff + " " +
+  Pactl("load-module module-ladspa-sink sink_name=" + name + " sink_master=quorvel_null plugin=" +
+            plugin + " label=" + label + " control=" + controls + " " +
             ShellQuoted("sink_properties=" + DescriptionProperty(description)),
         &status);
   if (status != 0) {
-    *whyNot = std::string(Name()) +
-              " did not load module-ladspa-sink with the LADSPA SDK's hpf (Debian package "
-              "ladspa-sdk):\n" +
-              Log();
+    *whyNot = std::string(Name()) + " did not load module-ladspa-sink with " + what + ":\n" + Log();
     return false;
   }
   // The sink appears a moment after its module has loaded.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (SinkState(name).empty()) {
     if (std::chrono::steady_clock::now() > deadline) {
-      *whyNot = "the high-pass sink " + name + " did not appear";
+      *whyNot = "the LADSPA sink " + name + " did not appear";
       return false;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(50));

@@ -56,6 +56,13 @@ class CAudioTestServer {
   bool AddHighPassSink(const std::string& name, const std::string& description, double cutoffHz,
                        std::string* whyNot);
 
+  // A sink `name` described as `description` that runs LADSPA plugin `label` of `plugin` with
+  // `controls` (comma-separated) and plays into quorvel_null; `what` names the plugin and its
+  // Debian package in the reason when the module cannot be loaded.
+  bool AddLadspaSink(const std::string& name, const std::string& description,
+                     const std::string& plugin, const std::string& label,
+                     const std::string& controls, const std::string& what, std::string* whyNot);
+
   // One more null sink `name`, described as `description`, running at `rate` [Hz] (its monitor
   // is one more input). False, with the reason, when the module cannot be loaded.
   bool AddNullSink(const std::string& name, const std::string& description, int rate,
