@@ -24,12 +24,22 @@ void CPlotWidget::SetTraces(std::vector<PlotTrace> traces, std::string smoothing
   m_heading = std::move(heading);
   m_showPhase = showPhase;
   if (m_reference >= static_cast<int>(m_traces.size())) m_reference = -1;
+  ResetIfScaleChanged();
   update();
 }
 
 void CPlotWidget::SetLevelUnit(std::string unit) {
+  // dB SPL lies some 100 dB above the full-scale levels: a view kept across that jump would
+  // show none of the traces
+  if ((unit == "dB SPL") != (m_levelUnit == "dB SPL")) m_resetPending = true;
   m_levelUnit = std::move(unit);
   update();
+}
+
+void CPlotWidget::ResetIfScaleChanged() {
+  if (!m_resetPending || m_traces.empty()) return;
+  m_resetPending = false;
+  Reset();
 }
 
 void CPlotWidget::SetReference(int trace) {

@@ -25,6 +25,7 @@ class CPlotWidget : public QWidget {
   void SetTraces(std::vector<PlotTrace> traces, std::string smoothing, bool showPhase,
                  std::string heading = {});
   // What the levels are, named atop the level axis ("dB", "dB SPL", "dBFS").
+  // A change to or from dB SPL resets the view onto the traces SetTraces gives next.
   void SetLevelUnit(std::string unit);
   // The cursor's reference, an index into the traces; -1: none.
   void SetReference(int trace);
@@ -53,6 +54,7 @@ class CPlotWidget : public QWidget {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  void ResetIfScaleChanged();
   [[nodiscard]] PlotArea Area() const;
   void MoveCursor(double x);
 
@@ -61,6 +63,7 @@ class CPlotWidget : public QWidget {
   std::string m_smoothing;
   std::string m_heading;
   std::string m_levelUnit = "dB";
+  bool m_resetPending = false;  // the level unit went to or from dB SPL: Reset with the traces
   bool m_showPhase = false;
   int m_reference = -1;
   double m_cursorHz;

@@ -80,6 +80,7 @@ TEST_F(WorkbenchWindowTest, TwoCapturesAveragedDifferencedAndShownAgainFromTheir
     window.SetLevelScaleSource([] { return SplScale{true, 124.0, "dB SPL of a sine"}; });
     window.Refresh();
     EXPECT_EQ(window.Plot()->Scene().levelUnit, "dB SPL");
+    EXPECT_GT(window.Plot()->View().Level().high, 100.0);  // the view moved up with the traces
     window.SelectRows({0, 1});
     window.AverageSelected(DerivedKind::kAveragePower);
     window.SelectRows({0, 1});
