@@ -594,7 +594,15 @@ void CWorkbenchWindow::SaveSessionAs(const std::string& folder) {
   if (!notCopied.empty()) Report("These captures were not there to copy:", notCopied);
 }
 
+bool CWorkbenchWindow::ShowsLiveCurves() {
+  return ListModel().Document().view.curve == ViewCurve::kLive;
+}
+
 void CWorkbenchWindow::ExportFrd(const std::string& folder) {
+  if (ShowsLiveCurves()) {
+    Report(kMsgLiveCurvesNoFrd);
+    return;
+  }
   std::vector<Trace> traces;
   for (int row : SelectedRows()) {
     if (m_built[row].ok) traces.push_back(m_built[row].shown);
@@ -610,6 +618,10 @@ void CWorkbenchWindow::ExportFrd(const std::string& folder) {
 }
 
 void CWorkbenchWindow::ExportCsv(const std::string& path) {
+  if (ShowsLiveCurves()) {
+    ExportLiveCsv(path);
+    return;
+  }
   std::vector<Trace> traces;
   for (const WorkbenchTrace& trace : m_built) {
     if (trace.ok && trace.look.shown) traces.push_back(trace.shown);
@@ -618,6 +630,23 @@ void CWorkbenchWindow::ExportCsv(const std::string& path) {
   if (traces.empty()) {
     Report("No trace is shown.");
   } else if (!ExportOverlayCsv(traces, path, &why)) {
+    Report(why);
+  }
+}
+
+void CWorkbenchWindow::ExportLiveCsv(const std::string& path) {
+  // the curves the view draws, named as the list names them
+  std::vector<NamedLiveCurve> curves;
+  for (const LiveViewCurve& curve : m_liveShown) {
+    const auto built = std::find_if(m_built.begin(), m_built.end(),
+                                    [&](const WorkbenchTrace& t) { return t.id == curve.id; });
+    if (built == m_built.end()) continue;
+    curves.push_back({built->look.name, curve.frequenciesHz, curve.levelsDb});
+  }
+  std::string why;
+  if (curves.empty()) {
+    Report("No live curve is shown.");
+  } else if (!ExportLiveCurvesCsv(curves, path, &why)) {
     Report(why);
   }
 }

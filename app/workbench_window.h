@@ -78,6 +78,9 @@ class CWorkbenchWindow : public QWidget {
   void SaveSessionAs(const std::string& folder);
   void ExportFrd(const std::string& folder);
   void ExportCsv(const std::string& path);
+  // In the "Live curve" view: the live curves shown, on their own frequencies.
+  void ExportLiveCsv(const std::string& path);
+  [[nodiscard]] bool ShowsLiveCurves();
   void SavePicture(const std::string& path);
   void SelectRows(const std::vector<int>& rows);
 

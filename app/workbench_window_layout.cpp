@@ -126,11 +126,15 @@ void CWorkbenchWindow::CreateControls() {
 
   auto* exportFrd = button("Export FRD...", "Writes each selected trace as an FRD file", [this] {
     std::string folder;
-    if (Messages().ChooseFolder(StartFolder(), "Export FRD", &folder)) ExportFrd(folder);
+    if (ShowsLiveCurves()) {
+      ExportFrd(folder);  // refused before a folder is asked for
+    } else if (Messages().ChooseFolder(StartFolder(), "Export FRD", &folder)) {
+      ExportFrd(folder);
+    }
   });
   auto* exportCsv = button("Export CSV...",
                            "Writes the shown traces, as drawn, into one CSV file every 1/48 "
-                           "octave",
+                           "octave (the live curves at their own points)",
                            [this] {
                              std::string path;
                              if (Messages().ChooseSaveFile(StartFolder(), "csv", &path)) {

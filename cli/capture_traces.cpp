@@ -2,13 +2,14 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <utility>
 
 #include "base/preferences.h"
 #include "cli/cli_options.h"
 #include "cli/cli_session.h"
 #include "cli/commands.h"
 #include "cli/stored_settings.h"
-#include "control/response/capture_response.h"
+#include "control/response/capture_analyses.h"
 #include "measurement/trace_names.h"
 #include "response/impulse_analysis.h"
 
@@ -24,42 +25,44 @@ int LoadCaptureTraces(const std::vector<std::string>& paths, double gateMs, cons
   CQuorvelCore& core = session.Core();
   const std::string folder = StoredChartFolder();
   if (!folder.empty()) session.Preferences().WriteString(kPrefCalibFiles, folder);
-  // one analysis for all: it keeps its transforms' plans and buffers from one capture to the next
-  CImpulseAnalysis analysis;
-  if (scale.spl) analysis.SetLevelScale(SplOfTransferLevel(0.0, scale.offsetDb), scale.words);
+  CaptureAnalysisSetup setup;
+  setup.gateMs = gateMs;
+  setup.names = names;
+  if (scale.spl) {
+    setup.prepare = [&scale](CImpulseAnalysis& analysis) {
+      analysis.SetLevelScale(SplOfTransferLevel(0.0, scale.offsetDb), scale.words);
+    };
+  }
   bool warned = false;
+  int exit = kExitOk;
   traces->clear();
-  for (std::size_t i = 0; i < paths.size(); ++i) {
-    const std::string& path = paths[i];
-    CaptureResponseRequest request;
-    request.path = path;
-    request.gateMs = gateMs;
-    LoadedResponseCapture loaded;
-    std::string why;
-    CaptureResponseResult result = LoadCaptureForResponse(core, request, &loaded, &why);
-    if (result == CaptureResponseResult::kRangeRefused) {
-      return ArgumentError(path + ": " + why, usage);
+  // each capture's messages and lines come in the files' order, whichever worker analysed it
+  AnalyseCapturesInOrder(core, paths, setup, [&](AnalysedCapture& capture) {
+    capture.messages.ShowTo(core.Messages());
+    const std::string& path = capture.path;
+    if (!capture.read && capture.result == CaptureResponseResult::kRangeRefused) {
+      exit = ArgumentError(path + ": " + capture.why, usage);
+      return false;
     }
-    std::vector<std::string> warnings;
-    if (result == CaptureResponseResult::kOk) {
-      result = AnalyzeCaptureResponse(core, loaded, gateMs, &analysis, &warnings);
-    }
-    if (result != CaptureResponseResult::kOk) {
+    if (capture.result != CaptureResponseResult::kOk) {
       std::fprintf(stderr, "quorvel-cli: %s gives no response\n", path.c_str());
-      return kExitFailure;
+      exit = kExitFailure;
+      return false;
     }
-    for (const std::string& warning : warnings) {
+    for (const std::string& warning : capture.warnings) {
       std::fprintf(stderr, "warning: %s: %s\n", path.c_str(), warning.c_str());
       warned = true;
     }
-    OrMessage<Trace> trace = TraceFromAnalysis(analysis, names[i]);
-    if (!trace.Ok()) {
-      std::fprintf(stderr, "%s\nquorvel-cli: %s gives no response\n", trace.Message().c_str(),
+    if (!capture.trace) {
+      std::fprintf(stderr, "%s\nquorvel-cli: %s gives no response\n", capture.traceRefusal.c_str(),
                    path.c_str());
-      return kExitFailure;
+      exit = kExitFailure;
+      return false;
     }
-    traces->push_back(std::move(trace).Value());
-  }
+    traces->push_back(std::move(*capture.trace));
+    return true;
+  });
+  if (exit != kExitOk) return exit;
   return warned ? kExitWarning : kExitOk;
 }
 

@@ -19,7 +19,10 @@ namespace quorvel {
 // stderr with its capture's path), kExitBadArguments (a title range outside a measurement's
 // limits, after the reason and the usage) or kExitFailure (a capture that gives no trace, named
 // on stderr after the load's or the analysis's own message). With an SPL scale the levels are
-// in dB SPL (SplOfTransferLevel), named so in each trace. Main thread.
+// in dB SPL (SplOfTransferLevel), named so in each trace. The captures are analysed as Add
+// Captures analyses them, on two worker threads (AnalyseCapturesInOrder); every message and
+// line comes in the files' order, and none of a capture after the one that stops it. Main
+// thread.
 [[nodiscard]] int LoadCaptureTraces(const std::vector<std::string>& paths, double gateMs,
                                     const char* usage, std::vector<Trace>* traces,
                                     const SplScale& scale = {});

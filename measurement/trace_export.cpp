@@ -22,16 +22,6 @@ std::string OneLine(const std::string& text) {
   return line;
 }
 
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (const char c : text) {
-    quoted += c;
-    if (c == '"') quoted += '"';
-  }
-  return quoted + "\"";
-}
-
 std::string WayLine(const Trace& trace) {
   const TraceOrigin& o = trace.origin;
   const std::string count = std::to_string(o.sources.size());
@@ -89,6 +79,16 @@ std::string PhaseText(double degrees) {
 }
 
 }  // namespace
+
+std::string CsvField(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (const char c : text) {
+    quoted += c;
+    if (c == '"') quoted += '"';
+  }
+  return quoted + "\"";
+}
 
 std::string FormatTraceFrd(const Trace& trace) {
   std::string text = "* Quorvel frequency response: " + WayLine(trace) + "\n";

@@ -18,6 +18,10 @@ namespace quorvel {
 // otherwise it is timed from the impulse response's peak. A trace without a phase writes 0.
 [[nodiscard]] std::string FormatTraceFrd(const Trace& trace);
 
+// A CSV field: the text as it is, or quoted as CSV quotes it when it holds a comma, a quote or a
+// line break.
+[[nodiscard]] std::string CsvField(const std::string& text);
+
 // The overlay CSV of traces over their common range: a header "frequency_hz,NAME1,NAME2,..."
 // (a name holding a comma, a quote or a line break quoted as CSV quotes it), then one line per
 // 1/48-octave frequency from the common fmin, levels in dB. Smoothing is the caller's

@@ -80,6 +80,7 @@ void CImpulseAnalysis::ReleaseTransforms() {
   m_pFull.reset();
   m_windowFfts.clear();
   m_played = nullptr;
+  m_noiseMagnitudes = std::vector<double>();
   m_playedSignals.clear();
   m_playedSignals.shrink_to_fit();
 }
@@ -218,20 +219,27 @@ void CImpulseAnalysis::Deconvolve(const int16_t* samples, std::size_t count, lon
   }
 
   double* t = m_pFull->Time();
-  std::fill(t, t + size, 0.0);
   const long cut = lag - kBeforeLeadIn;
   const long recStart = std::max(0L, cut - kStartFade);
   const int endFade = endsEarly ? kEndFade : (recEnd < n ? kStartFade : 0);
   m_recordingFirst = std::max(cut, recStart);
   m_recordingEnd = recEnd - endFade;
-  for (long i = recStart; i < recEnd; ++i) {
+  std::fill(t, t + std::min<long>(std::max(recStart, 0L), size), 0.0);
+  std::fill(t + std::max(recStart, recEnd), t + size, 0.0);
+  const auto faded = [&](long i) {
     const double fadeIn = i < cut ? HalfHannRamp(static_cast<double>(i - recStart) + 0.5,
                                                  static_cast<double>(cut - recStart))
                                   : 1.0;
     const double fadeOut =
         endFade > 0 ? HalfHannRamp(static_cast<double>(recEnd - i) - 0.5, endFade) : 1.0;
-    t[i] = samples[i] * fadeIn * fadeOut;
-  }
+    return samples[i] * fadeIn * fadeOut;
+  };
+  // between the fades every sample is taken as it is
+  const long wholeFrom = std::max(recStart, cut);
+  const long wholeTo = std::max(wholeFrom, recEnd - endFade);
+  for (long i = recStart; i < std::min(wholeFrom, recEnd); ++i) t[i] = faded(i);
+  for (long i = wholeFrom; i < std::min(wholeTo, recEnd); ++i) t[i] = samples[i];
+  for (long i = std::max(wholeTo, recStart); i < recEnd; ++i) t[i] = faded(i);
   m_pFull->Forward();
   std::complex<double>* y = m_pFull->Spectrum();
   const std::complex<double>* division = played.division.data();
@@ -290,8 +298,9 @@ bool CImpulseAnalysis::FindPeak() {
   for (long i = 1; i < size; ++i) {
     if (std::abs(h[i]) > std::abs(h[best])) best = i;
   }
-  std::vector<double> magnitudes;
-  magnitudes.reserve(static_cast<std::size_t>(size / kNoiseStride + 1));
+  // kept from one analysis to the next: a new one each time costs its pages again
+  std::vector<double>& magnitudes = m_noiseMagnitudes;
+  magnitudes.clear();
   for (long i = 0; i < size; i += kNoiseStride) magnitudes.push_back(std::abs(h[i]));
   const auto middle = magnitudes.begin() + static_cast<long>(magnitudes.size() / 2);
   std::nth_element(magnitudes.begin(), middle, magnitudes.end());

@@ -110,6 +110,12 @@ class CImpulseAnalysis {
   // analysed); 0 without a gate.
   [[nodiscard]] double AppliedGateMs() const;
 
+  // Whether Analyze windows and transforms the harmonics' responses (the default): a caller that
+  // reads only the linear response (level, phase, impulse) saves a transform per harmonic.
+  // Without them HarmonicDb answers NaN for k >= 2, as do DistortionRows' harmonics. Kept across
+  // analyses; it takes effect at the next Analyze.
+  void SetHarmonicsWanted(bool wanted) { m_harmonicsWanted = wanted; }
+
   // The microphone correction (empty: none) and its name for the FRD comment.
   void SetCorrection(LevelCorrection correction, std::string name);
   [[nodiscard]] const std::string& CorrectionName() const { return m_correctionName; }
@@ -236,6 +242,8 @@ class CImpulseAnalysis {
 
   ResponseTiming m_timing;
 
+  std::vector<double> m_noiseMagnitudes;  // FindPeak's, kept for the next analysis
+
   // The result.
   bool m_bValid = false;
   double m_fmin = 0.0;
@@ -250,6 +258,8 @@ class CImpulseAnalysis {
   Spectrum m_harmonic[kMaxHarmonic + 1];
 
   double m_gateMs = 0.0;
+  bool m_harmonicsWanted = true;
+  bool m_harmonicsBuilt = false;  // m_harmonic holds the last analysis's harmonics
   LevelCorrection m_correction;
   std::string m_correctionName;
   double m_levelAddedDb = 0.0;

@@ -39,8 +39,9 @@ void CImpulseAnalysis::BuildSpectra() {
   // Each harmonic's window reaches half-way to its neighbours' responses: harmonic k + 1 lies
   // before it, harmonic k - 1 (or the linear response) after it.
   const double* offset = m_harmonicOffset;
+  m_harmonicsBuilt = m_harmonicsWanted;
   for (int k = 2; k <= kMaxHarmonic; ++k) {
-    if (k > m_harmonics) {
+    if (k > m_harmonics || !m_harmonicsBuilt) {
       m_harmonic[k] = Spectrum();
       continue;
     }
@@ -166,6 +167,7 @@ LevelPhase CImpulseAnalysis::ResponseAt(double frequencyHz) const {
 // the scale of the linear response. The constant phase leaves the magnitude alone.
 double CImpulseAnalysis::HarmonicDb(int k, double frequencyHz) const {
   if (!m_bValid || k < 1 || k > m_harmonics || !(frequencyHz > 0.0)) return kNaN;
+  if (k > 1 && !m_harmonicsBuilt) return kNaN;
   const double sounding = k * frequencyHz;
   // A little room for rounding in the rows' frequencies.
   if (!(sounding <= m_fmax * (1.0 + 1e-9)) || !(sounding <= kRate / 2)) return kNaN;

@@ -1,8 +1,10 @@
 #include "control/workbench/workbench_exports.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "base/atomic_file.h"
+#include "base/number_text.h"
 #include "measurement/trace_export.h"
 #include "measurement/trace_names.h"
 
@@ -52,6 +54,41 @@ bool ExportOverlayCsv(const std::vector<Trace>& traces, const std::string& path,
     return false;
   }
   return WriteWholeFile(path, text.Value().data(), text.Value().size(), failureWords);
+}
+
+std::string FormatLiveCurvesCsv(const std::vector<NamedLiveCurve>& curves) {
+  std::vector<std::string> names;
+  for (const NamedLiveCurve& curve : curves) names.push_back(curve.name);
+  names = UniqueTraceNames(names);
+  std::string text;
+  size_t points = 0;
+  for (size_t i = 0; i < curves.size(); ++i) {
+    if (i > 0) text += ",";
+    text += CsvField(names[i] + " frequency_hz") + "," + CsvField(names[i] + " level_db");
+    points = std::max(points, curves[i].levelsDb.size());
+  }
+  text += "\n";
+  for (size_t k = 0; k < points; ++k) {
+    for (size_t i = 0; i < curves.size(); ++i) {
+      if (i > 0) text += ",";
+      const NamedLiveCurve& curve = curves[i];
+      const bool point = k < curve.levelsDb.size() && k < curve.frequenciesHz.size() &&
+                         std::isfinite(curve.levelsDb[k]);
+      if (point) {
+        text += FormatFixed(curve.frequenciesHz[k], 4) + "," + FormatFixed(curve.levelsDb[k], 3);
+      } else {
+        text += ",";
+      }
+    }
+    text += "\n";
+  }
+  return text;
+}
+
+bool ExportLiveCurvesCsv(const std::vector<NamedLiveCurve>& curves, const std::string& path,
+                         std::string* failureWords) {
+  const std::string text = FormatLiveCurvesCsv(curves);
+  return WriteWholeFile(path, text.data(), text.size(), failureWords);
 }
 
 }  // namespace quorvel

@@ -24,4 +24,29 @@ namespace quorvel {
 [[nodiscard]] bool ExportOverlayCsv(const std::vector<Trace>& traces, const std::string& path,
                                     std::string* failureWords);
 
+// A live curve as the "Live curve" view shows it: its points at their own frequencies (moved by
+// the measurement's offset; a gap NaN), named as the list names its measurement.
+struct NamedLiveCurve {
+  std::string name;
+  std::vector<double> frequenciesHz;
+  std::vector<double> levelsDb;
+};
+
+// Why the "Live curve" view writes no FRD: a live curve has no phase, and an FRD's phase column
+// is read as measured by the tools that sum responses; the Level and Phase views export the same
+// measurements with the phase of their impulse responses.
+inline constexpr char kMsgLiveCurvesNoFrd[] =
+    "The live curves have no phase to write in an FRD file.\nExport FRD from the Level or Phase "
+    "view: it writes the same measurements with their measured phase.";
+
+// The live curves as one CSV, each on its own frequencies: a header "NAME1 frequency_hz,NAME1
+// level_db,NAME2 frequency_hz,..." (names made unique, quoted as CSV quotes them), then one line
+// per point, frequencies to 4 decimals and levels in dB to 3; a gap, or a curve with fewer
+// points, leaves its two fields empty.
+[[nodiscard]] std::string FormatLiveCurvesCsv(const std::vector<NamedLiveCurve>& curves);
+
+// Writes FormatLiveCurvesCsv to path; false with *failureWords (the file's failure).
+[[nodiscard]] bool ExportLiveCurvesCsv(const std::vector<NamedLiveCurve>& curves,
+                                       const std::string& path, std::string* failureWords);
+
 }  // namespace quorvel

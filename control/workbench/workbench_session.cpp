@@ -8,7 +8,7 @@
 #include <system_error>
 #include <utility>
 
-#include "base/user_messages.h"
+#include "base/kept_messages.h"
 #include "base/util.h"
 #include "control/captures/capture_files.h"
 #include "measurement/measurement.h"
@@ -38,24 +38,13 @@ bool CWorkbenchSession::EnsureFolder(std::string* failureWords) {
 
 namespace {
 
-// What a capture save would have shown, kept as words for the one message the caller shows.
-class CMessageWords final : public IUserMessages {
- public:
-  void ShowMessage(const std::string& text, const std::string&) override {
-    // the save's first line is its own command's; the second names the path and the reason
-    const size_t line = text.find('\n');
-    if (words.empty()) words = line == std::string::npos ? text : text.substr(line + 1);
-  }
-  bool AskYesNo(const std::string&, const std::string&) override { return false; }
-  bool ChooseSaveFile(const std::string&, const std::string&, std::string*) override {
-    return false;
-  }
-  bool ChooseOpenFile(const std::string&, const std::string&, std::string*) override {
-    return false;
-  }
-  bool ChooseFolder(const std::string&, const std::string&, std::string*) override { return false; }
-  std::string words;
-};
+// The words of a capture save's failure for the one message the caller shows: the save's first
+// line is its own command's; the second names the path and the reason.
+std::string SaveFailureWords(const CKeptMessages& kept) {
+  const std::string text = kept.FirstText();
+  const size_t line = text.find('\n');
+  return line == std::string::npos ? text : text.substr(line + 1);
+}
 
 int64_t UtcSecondsOf(const Measurement& measurement) {
   return std::chrono::duration_cast<std::chrono::seconds>(measurement.MadeAt().time_since_epoch())
@@ -77,11 +66,11 @@ bool CWorkbenchSession::KeepMeasurement(const CaptureFileContext& ctx,
     return false;
   }
   const std::string path = folder + "/" + name;
-  CMessageWords words;
-  const CaptureFileContext quiet{ctx.audio, ctx.state,       ctx.wave,
-                                 words,     ctx.preferences, ctx.charts};
+  CKeptMessages kept;
+  const CaptureFileContext quiet{ctx.audio, ctx.state, ctx.wave, kept, ctx.preferences, ctx.charts};
   if (!KeepMeasurementCapture(quiet.Reading(), measurement, path)) {
-    *failureWords = words.words.empty() ? path + ": the capture could not be saved" : words.words;
+    const std::string words = SaveFailureWords(kept);
+    *failureWords = words.empty() ? path + ": the capture could not be saved" : words;
     return false;
   }
   char time[16];

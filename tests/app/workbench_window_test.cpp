@@ -8,12 +8,14 @@
 #include <QTimer>
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 #include "app/colour_button.h"
 #include "app/plot_widget.h"
 #include "app/workbench_window.h"
 #include "base/point_frequency.h"
 #include "control/workbench/main_graph_traces.h"
+#include "control/workbench/workbench_exports.h"
 #include "control/workbench/workbench_session.h"
 #include "graph/plot_trace.h"
 #include "measurement/trace_offset.h"
@@ -161,6 +163,20 @@ TEST_F(WorkbenchWindowTest, TwoCapturesAveragedDifferencedAndShownAgainFromTheir
                   1e-9);
     }
   }
+  // what the view shows is what it exports: the live curves' points; no FRD without a phase
+  const std::string live = (m_folder / "live.csv").string();
+  window.ExportCsv(live);
+  std::ifstream csv(live);
+  std::string line;
+  std::getline(csv, line);
+  EXPECT_EQ(line, "near frequency_hz,near level_db,far frequency_hz,far level_db");
+  int lines = 0;
+  while (std::getline(csv, line)) ++lines;
+  EXPECT_EQ(lines, 1001);
+  m_messages.Clear();
+  window.ExportFrd(m_folder.string());
+  EXPECT_EQ(m_messages.Messages(), (std::vector<std::string>{kMsgLiveCurvesNoFrd}));
+  EXPECT_FALSE(std::filesystem::exists(m_folder / "near.frd"));
   // the view is kept in the session: a window opened on it shows the live curves again
   CWorkbenchSession again((m_folder / "data").string(), 1765400000);
   CWorkbenchWindow reopened(again, *m_core, nullptr);

@@ -227,7 +227,8 @@ TEST(ImpulseAnalysis, RefusesNoiseAndBadRanges) {
 
 // One object analyses recordings of several ranges in turn, at other latencies and one cut
 // shorter (its division by a reference cut alike), over more ranges than it keeps signals for,
-// and answers each exactly as a new object does.
+// and answers each exactly as a new object does; so does one that leaves the harmonics out,
+// which answers no harmonic.
 TEST(ImpulseAnalysis, OneObjectForManyRangesAnswersAsNewOnes) {
   const struct {
     double fmin, fmax;
@@ -238,6 +239,8 @@ TEST(ImpulseAnalysis, OneObjectForManyRangesAnswersAsNewOnes) {
                {20, 20000, 600, 0}, {50, 16000, 900, 0},  {50, 10000, 240, 0}};
   const Chain chain{.model = true};
   CImpulseAnalysis reused;
+  CImpulseAnalysis linear;
+  linear.SetHarmonicsWanted(false);
   for (const auto& take : takes) {
     std::vector<int16_t> recording = chain.Record(take.fmin, take.fmax, take.latency);
     recording.resize(recording.size() - take.cut);
@@ -246,12 +249,18 @@ TEST(ImpulseAnalysis, OneObjectForManyRangesAnswersAsNewOnes) {
               ResponseStatus::kOk);
     ASSERT_EQ(reused.Analyze(recording.data(), recording.size(), take.fmin, take.fmax),
               ResponseStatus::kOk);
+    ASSERT_EQ(linear.Analyze(recording.data(), recording.size(), take.fmin, take.fmax),
+              ResponseStatus::kOk);
     EXPECT_EQ(reused.PeakPosition(), fresh.PeakPosition()) << take.fmin << " " << take.cut;
+    EXPECT_EQ(linear.PeakPosition(), fresh.PeakPosition()) << take.fmin << " " << take.cut;
     for (double f = take.fmin; f <= take.fmax; f *= 1.05) {
       EXPECT_EQ(reused.ResponseAt(f).levelDb, fresh.ResponseAt(f).levelDb) << f;
       EXPECT_EQ(reused.ResponseAt(f).phaseDeg, fresh.ResponseAt(f).phaseDeg) << f;
+      EXPECT_EQ(linear.ResponseAt(f).levelDb, fresh.ResponseAt(f).levelDb) << f;
+      EXPECT_EQ(linear.ResponseAt(f).phaseDeg, fresh.ResponseAt(f).phaseDeg) << f;
       if (2 * f <= take.fmax) {
         EXPECT_EQ(reused.HarmonicDb(2, f), fresh.HarmonicDb(2, f)) << f;
+        EXPECT_TRUE(std::isnan(linear.HarmonicDb(2, f))) << f;
       }
     }
   }
