@@ -117,21 +117,20 @@ bool CPolarSeriesViews::ExportCurrent() {
   if (m_series.responses.empty()) return false;
   std::string path;
   if (!m_messages.ChooseSaveFile("", "png", &path)) return false;
-  std::string words;
-  bool saved = false;
+  Result<void> saved = Failure{std::string()};
   switch (static_cast<View>(m_tabs->currentIndex())) {
     case View::kMap:
-      saved = SaveDirectivityMap(path, m_series, Normalized(), &words);
+      saved = SaveDirectivityMap(path, m_series, Normalized());
       break;
     case View::kPolar:
-      saved = SavePolarPlot(path, m_series, m_frequencies, Normalized(), &words);
+      saved = SavePolarPlot(path, m_series, m_frequencies, Normalized());
       break;
     case View::kOverlay:
-      saved = SaveOffAxisOverlay(path, m_series, Normalized(), &words);
+      saved = SaveOffAxisOverlay(path, m_series, Normalized());
       break;
   }
-  if (!saved) m_messages.ShowMessage(words);
-  return saved;
+  if (!saved) m_messages.ShowMessage(saved.Message());
+  return saved.Ok();
 }
 
 }  // namespace quorvel

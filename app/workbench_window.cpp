@@ -652,10 +652,9 @@ void CWorkbenchWindow::ExportLiveCsv(const std::string& path) {
 }
 
 void CWorkbenchWindow::SavePicture(const std::string& path) {
-  std::string why;
-  if (!SavePlotPicture(path, m_plot->View(), m_plot->Scene(), m_plot->size(), 1.0, &why)) {
-    Report(why);
-  }
+  const Result<void> saved =
+      SavePlotPicture(path, m_plot->View(), m_plot->Scene(), m_plot->size(), 1.0);
+  if (!saved) Report(saved.Message());
 }
 
 void CWorkbenchWindow::SetPolarSeriesOpener(std::function<void()> open) {

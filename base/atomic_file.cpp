@@ -115,8 +115,7 @@ void CAtomicFile::AllowUnnamedTemporaryFiles(bool allow) {
   g_unnamedAllowed.store(allow);
 }
 
-bool CAtomicFile::CheckCanBeSaved(const std::string& path, std::string* failureWords,
-                                  SaveCheck* found) {
+Result<void> CAtomicFile::CheckCanBeSaved(const std::string& path, SaveCheck* found) {
   CAtomicFile probe;
   bool ok = probe.Start(path, false);
   std::string words = probe.m_failure;
@@ -134,8 +133,8 @@ bool CAtomicFile::CheckCanBeSaved(const std::string& path, std::string* failureW
   } else if (pipe >= 0) {
     close(pipe);
   }
-  if (failureWords != nullptr) *failureWords = words;
-  return ok;
+  if (!ok) return Failure{words};
+  return {};
 }
 
 bool CAtomicFile::Start(const std::string& path, bool openStream) {
@@ -328,12 +327,10 @@ void CAtomicFile::Abandon() {
   m_buffer.clear();
 }
 
-bool WriteWholeFile(const std::string& path, const void* data, size_t count,
-                    std::string* failureWords) {
+Result<void> WriteWholeFile(const std::string& path, const void* data, size_t count) {
   CAtomicFile file;
-  const bool ok = file.Open(path) && file.Write(data, count) && file.Commit();
-  if (failureWords != nullptr) *failureWords = file.FailureWords();
-  return ok;
+  if (file.Open(path) && file.Write(data, count) && file.Commit()) return {};
+  return Failure{file.FailureWords()};
 }
 
 }  // namespace quorvel

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
+
 namespace quorvel {
 
 // A file written whole or not at all: every file Quorvel saves goes through it.
@@ -67,9 +69,9 @@ class CAtomicFile {
   // named pipe must have a reader: it is opened for writing without waiting, and refused when
   // no program reads it. Opening it wakes a reader that waits for a writer, and closing it
   // again would show that reader an empty stream: with `found` it stays open in found->pipe
-  // until the real save is done. False with the failure words in *failureWords (may be null).
-  [[nodiscard]] static bool CheckCanBeSaved(const std::string& path, std::string* failureWords,
-                                            SaveCheck* found = nullptr);
+  // until the real save is done. Fails with the failure words.
+  [[nodiscard]] static Result<void> CheckCanBeSaved(const std::string& path,
+                                                    SaveCheck* found = nullptr);
 
  private:
   // Open, with the target itself opened only when openStream is set and it is written directly.
@@ -94,10 +96,9 @@ class CAtomicFile {
   std::vector<uint8_t> m_buffer;
 };
 
-// Writes count bytes as the whole new content of path with CAtomicFile. False with the failure
-// words in *failureWords (may be null).
-[[nodiscard]] bool WriteWholeFile(const std::string& path, const void* data, size_t count,
-                                  std::string* failureWords);
+// Writes count bytes as the whole new content of path with CAtomicFile. Fails with the failure
+// words.
+[[nodiscard]] Result<void> WriteWholeFile(const std::string& path, const void* data, size_t count);
 
 // The system's reason for an error number, in English whatever the user's language: "No space
 // left on device", "Too many levels of symbolic links".

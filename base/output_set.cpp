@@ -92,7 +92,11 @@ std::vector<std::string> COutputSet::CheckTargets() {
     const Entry& e = m_entries[i];
     if (!e.output) continue;
     CAtomicFile::SaveCheck found;
-    if (!CAtomicFile::CheckCanBeSaved(e.path, &words[i], &found)) continue;
+    const Result<void> check = CAtomicFile::CheckCanBeSaved(e.path, &found);
+    if (!check) {
+      words[i] = check.Message();
+      continue;
+    }
     if (found.pipe >= 0) m_pipes.push_back(found.pipe);
     const std::string folder = SplitPath(e.path).first;
     struct stat st {};

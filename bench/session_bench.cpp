@@ -44,9 +44,10 @@ quorvel::SessionDocument FiftyEntries(const std::string& folder) {
 void BM_OpenSessionOf50(benchmark::State& state) {
   const std::string folder = Folder();
   fs::create_directories(folder);
-  std::string words;
-  if (!quorvel::WriteSession(folder, FiftyEntries(folder), &words))
-    state.SkipWithError(words.c_str());
+  if (const quorvel::Result<void> written = quorvel::WriteSession(folder, FiftyEntries(folder));
+      !written) {
+    state.SkipWithError(written.Message().c_str());
+  }
   for (auto _ : state) {
     quorvel::OpenedSession opened = quorvel::OpenSession(folder);
     if (opened.document.entries.size() != 50 || !opened.problems.empty()) {
@@ -62,9 +63,9 @@ void BM_WriteSessionOf50(benchmark::State& state) {
   const std::string folder = Folder() + "_write";
   fs::create_directories(folder);
   const quorvel::SessionDocument document = FiftyEntries(folder);
-  std::string words;
   for (auto _ : state) {
-    if (!quorvel::WriteSession(folder, document, &words)) state.SkipWithError(words.c_str());
+    const quorvel::Result<void> written = quorvel::WriteSession(folder, document);
+    if (!written) state.SkipWithError(written.Message().c_str());
   }
   fs::remove_all(folder);
 }

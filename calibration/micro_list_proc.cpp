@@ -44,7 +44,7 @@ CMicroListProc::CMicroListProc(CSharedState& state, IPreferences& preferences,
 
 CMicroListProc::~CMicroListProc() = default;
 
-int CMicroListProc::ScanCharts() {
+int CMicroListProc::ScanCharts(const std::string& readNext) {
   m_state.m_nSelectedChart.store(-1);
   ReadChartFolder();
   const std::string folder = m_state.m_szChartFolder;
@@ -60,12 +60,20 @@ int CMicroListProc::ScanCharts() {
   CUtil::ListFilesByExtension(folder, &listed, {".txt", ".frd"});
   for (const std::string& path : listed) {
     const uint32_t size = CUtil::FileSizeOf(path.c_str());
-    if (size < 1 || size > kMaxChartFileSize || !Openable(path)) continue;
+    const bool unopened =
+        !readNext.empty() &&
+        CUtil::CompareNoCase(CUtil::FileTitleOfPath(path).c_str(), readNext.c_str()) == 0;
+    if (size < 1 || size > kMaxChartFileSize || (!unopened && !Openable(path))) continue;
     m_state.m_chartPaths.push_back(path);
     m_state.m_chartNames.push_back(CUtil::FileTitleOfPath(path));
   }
   m_state.m_nChartCount = static_cast<int32_t>(m_state.m_chartPaths.size());
+  SelectRememberedChart();
+  return m_state.m_nChartCount;
+}
 
+void CMicroListProc::SelectRememberedChart() {
+  m_state.m_nSelectedChart.store(-1);
   // The last chart of the remembered name wins.
   const std::string remembered =
       m_preferences.ReadString(kPrefMicroSelected, kDefaultMicroSelected);
@@ -77,7 +85,6 @@ int CMicroListProc::ScanCharts() {
       }
     }
   }
-  return m_state.m_nChartCount;
 }
 
 int CMicroListProc::FindChart(const std::string& name) {
@@ -105,15 +112,26 @@ FileChart ICalibrationCharts::ApplyFileChart(const std::vector<std::string>& pat
 FileChart CMicroListProc::ApplyFileChart(const std::vector<std::string>& /*paths*/,
                                          const std::string& name, double fmin, double fmax) {
   FileChart found;
-  if (ScanCharts() <= 0) return found;
+  // the charts of that name are opened once, here, to be read
+  if (ScanCharts(name) <= 0) return found;
   for (int i = 0; i < m_state.m_nChartCount; ++i) {
     if (CUtil::CompareNoCase(m_state.m_chartNames[static_cast<size_t>(i)].c_str(), name.c_str()) !=
         0) {
       continue;
     }
     // the first chart of that name decides, as in FindChart
+    bool opened = false;
     const Result<ResolvedChart> valid =
-        ResolveChart(ChartPath(i), ChartName(i), kValidationFmin, kValidationFmax);
+        ResolveChart(ChartPath(i), ChartName(i), kValidationFmin, kValidationFmax, &opened);
+    if (!opened) {
+      // a chart that does not open is no chart of the folder, as the scan would have found
+      m_state.m_chartPaths.erase(m_state.m_chartPaths.begin() + i);
+      m_state.m_chartNames.erase(m_state.m_chartNames.begin() + i);
+      m_state.m_nChartCount = static_cast<int32_t>(m_state.m_chartPaths.size());
+      SelectRememberedChart();
+      --i;
+      continue;
+    }
     if (!valid) return found;
     found.index = i;
     Result<ResolvedChart> chart = valid->ForRange(fmin, fmax);

@@ -64,8 +64,9 @@ class CMicroListProc : public ICalibrationCharts {
   // and its subfolders that holds 1 to 128000 bytes and opens, in the order of the listing. The
   // selection becomes the last chart named like "MicroSelected" (case-blind), or -1. Returns
   // the number of charts, 0 when the folder is missing or not a folder, -1 when no chart folder
-  // is configured (the lists then stay as they were).
-  int ScanCharts();
+  // is configured (the lists then stay as they were). The charts named like `readNext`
+  // (case-blind) are listed without being opened: their caller opens them once to read them.
+  int ScanCharts(const std::string& readNext = {});
 
   // Rescans, then returns the index of the first chart named name (case-blind) when that chart
   // loads; -1 otherwise.
@@ -76,9 +77,9 @@ class CMicroListProc : public ICalibrationCharts {
 
   // True when the chart file at path is usable for fmin..fmax [Hz] (LoadChart's rules).
   bool LoadCalibration(const std::string& path, double fmin, double fmax) override;
-  // The chart of that name found in a new scan (which opens each listed file once) and read
-  // once: checked over 20 Hz..20 kHz as ValidateChart checks it, then resampled for fmin..fmax
-  // into the calibration curve.
+  // The chart of that name found in a new scan (which opens each other listed file once) and
+  // opened once, to be read: checked over 20 Hz..20 kHz as ValidateChart checks it, then resampled
+  // for fmin..fmax into the calibration curve.
   FileChart ApplyFileChart(const std::vector<std::string>& paths, const std::string& name,
                            double fmin, double fmax) override;
 
@@ -118,6 +119,8 @@ class CMicroListProc : public ICalibrationCharts {
   std::string ChartFolder() const;
 
  private:
+  // m_nSelectedChart: the last listed chart named like "MicroSelected" (case-blind), or -1.
+  void SelectRememberedChart();
   void Reset();
 
   CSharedState& m_state;

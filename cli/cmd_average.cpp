@@ -131,9 +131,9 @@ int RunAverage(const Arguments& args) {
     if (what[0] >= 'a' && what[0] <= 'z') what[0] = static_cast<char>(what[0] - 'a' + 'A');
     picture.title = PictureTitle(what, average.smoothingBands, gateMs);
     picture.lastIsResult = true;
-    std::string words;
-    if (!SaveOverlayPicture(PicturePath(options), shown, picture, &words)) {
-      std::fprintf(stderr, "%s\n", words.c_str());
+    if (const Result<void> saved = SaveOverlayPicture(PicturePath(options), shown, picture);
+        !saved) {
+      std::fprintf(stderr, "%s\n", saved.Message().c_str());
       written = false;
     }
   }

@@ -57,10 +57,9 @@ int RunChart(const Arguments& args) {
   }
   // Written whole or not at all; a named pipe without a reader is refused at once.
   const std::string path = options.Value("csv");
-  std::string failureWords;
-  if (!WriteWholeFile(path, text.data(), text.size(), &failureWords)) {
+  if (const Result<void> whole = WriteWholeFile(path, text.data(), text.size()); !whole) {
     std::fprintf(stderr, "%s\n",
-                 WithWords("Could not write the chart to " + path, failureWords).c_str());
+                 WithWords("Could not write the chart to " + path, whole.Message()).c_str());
     return kExitFailure;
   }
   return kExitOk;

@@ -192,10 +192,11 @@ int WriteMeasureOutputs(const CliOptions& options, CQuorvelCore& core,
                         const MeasurementRequest& request, const SplScale& scale) {
   bool written = WriteCurveOutputs(options, core, request.fmin, request.fmax, false, scale);
   if (options.Has("save")) {
-    // What Save Audio File writes: the recording (already at the start of the record track)
-    // with its tags.
-    const CaptureFileContext files = core.FileContext();
-    if (!CheckCaptureToSave(files) || !SaveCaptureFile(files, options.Value("save"))) {
+    // What Save Audio File writes: the finished measurement's recording with its tags.
+    const CaptureReadContext files = core.FileContext().Reading();
+    const Measurement* measurement = core.Sequence().FinishedRunMeasurement();
+    if (!CheckMeasurementToSave(files, measurement) ||
+        !SaveMeasurementCapture(files, *measurement, options.Value("save"))) {
       written = false;
     }
   }
@@ -241,15 +242,16 @@ int RunMeasure(const Arguments& args) {
   // The equaliser to measure through, as quorvel-cli eq --apo writes it (or AutoEQ).
   if (options.Has("through-eq")) {
     const std::string path = options.Value("through-eq");
-    EqFilterSet set;
-    if (!ReadApoFile(path, &set, &error)) {
-      std::fprintf(stderr, "quorvel-cli: no equaliser to measure through: %s\n", error.c_str());
+    Result<EqFilterSet> set = ReadApoFile(path);
+    if (!set) {
+      std::fprintf(stderr, "quorvel-cli: no equaliser to measure through: %s\n",
+                   set.Message().c_str());
       return kExitFailure;
     }
     std::fprintf(stderr, "Through the equaliser: %s, %zu filters, preamp %s dB\n",
                  ThroughEqName(std::filesystem::path(path).stem().string()).c_str(),
-                 set.filters.size(), FormatFixed(set.preampDb, 1).c_str());
-    request.throughEq = std::move(set);
+                 set->filters.size(), FormatFixed(set->preampDb, 1).c_str());
+    request.throughEq = std::move(*set);
   }
 
   CCliSession session(options.Has("simulated") ? AudioChoice::kSimulated : AudioChoice::kDefault);

@@ -82,9 +82,9 @@ int RunOverlay(const Arguments& args) {
     OverlayPictureOptions picture;
     picture.title = PictureTitle("Level", bands, gateMs);
     picture.levelRangeDb = levelRangeDb;
-    std::string words;
-    if (!SaveOverlayPicture(PicturePath(options), traces, picture, &words)) {
-      std::fprintf(stderr, "%s\n", words.c_str());
+    if (const Result<void> saved = SaveOverlayPicture(PicturePath(options), traces, picture);
+        !saved) {
+      std::fprintf(stderr, "%s\n", saved.Message().c_str());
       written = false;
     }
   }

@@ -183,19 +183,19 @@ int RunPolar(const Arguments& args) {
   if (options.Has("frd-set")) {
     for (size_t i = 0; i < series.responses.size(); ++i) {
       const std::string text = FormatPolarFrd(series, i);
-      std::string words;
       const std::string path = FrdPath(options, series.responses[i].name);
-      report(WriteWholeFile(path, text.data(), text.size(), &words),
-             WithWords(kMsgCannotSaveFile, words));
+      const Result<void> whole = WriteWholeFile(path, text.data(), text.size());
+      report(whole.Ok(), WithWords(kMsgCannotSaveFile, whole.Message()));
     }
   }
   const bool normalized = options.Has("normalize");
-  std::string words;
   if (options.Has("map")) {
-    report(SaveDirectivityMap(options.Value("map"), series, normalized, &words), words);
+    const Result<void> saved = SaveDirectivityMap(options.Value("map"), series, normalized);
+    report(saved.Ok(), saved.Message());
   }
   if (options.Has("polar")) {
-    report(SavePolarPlot(options.Value("polar"), series, at, normalized, &words), words);
+    const Result<void> saved = SavePolarPlot(options.Value("polar"), series, at, normalized);
+    report(saved.Ok(), saved.Message());
   }
   if (!written) return kExitFailure;
   return warnings.empty() ? kExitOk : kExitWarning;

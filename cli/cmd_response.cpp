@@ -32,7 +32,7 @@ const char kResponseUsage[] =
     " [--group-delay FILE.csv] [--step FILE.csv] [--csd FILE.png] [--csd-csv FILE.csv]"
     " [--spectrogram FILE.png] [--channel left|right] [--spl [--input NAME] [--gain DB]]";
 
-using ResponseWriter = bool (*)(const std::string&, const CImpulseAnalysis&, std::string*);
+using ResponseWriter = Result<void> (*)(const std::string&, const CImpulseAnalysis&);
 
 struct ResponseOutput {
   const char* option;
@@ -187,9 +187,9 @@ int RunResponse(const Arguments& args) {
   for (const ResponseOutput& output : kOutputs) {
     if (!options.Has(output.option)) continue;
     asked = true;
-    std::string words;
-    if (!output.write(OutputPath(options, output.option), analysis, &words)) {
-      std::fprintf(stderr, "%s\n", words.c_str());
+    if (const Result<void> saved = output.write(OutputPath(options, output.option), analysis);
+        !saved) {
+      std::fprintf(stderr, "%s\n", saved.Message().c_str());
       written = false;
     }
   }

@@ -57,7 +57,9 @@ bool WriteCurveCsv(const std::string& path, const double* levelsDb, int count, d
     text = CurveCsvText(spl, count, fmin, fmax);
     text.replace(0, text.find('\n'), "index,frequency_hz,level_db_spl");
   }
-  return WriteWholeFile(path, text.data(), text.size(), failureWords);
+  const Result<void> whole = WriteWholeFile(path, text.data(), text.size());
+  if (failureWords != nullptr) *failureWords = whole.Message();
+  return whole.Ok();
 }
 
 namespace {

@@ -139,11 +139,14 @@ bool WriteEqOutputs(const CliOptions& options, const EqOutcome& outcome) {
     std::string words;
     bool ok = false;
     if (output.file == EqFile::kPng) {
-      ok = SaveEqPicture(path, PlotCurves(outcome), &words);
+      const Result<void> saved = SaveEqPicture(path, PlotCurves(outcome));
+      ok = saved.Ok();
+      words = saved.Message();
     } else {
       const std::string text = Text(output.file, outcome);
-      ok = WriteWholeFile(path, text.data(), text.size(), &words);
-      if (!ok) words = std::string(kMsgCannotSaveFile) + "\n" + words;
+      const Result<void> whole = WriteWholeFile(path, text.data(), text.size());
+      ok = whole.Ok();
+      if (!ok) words = std::string(kMsgCannotSaveFile) + "\n" + whole.Message();
     }
     if (!ok) std::fprintf(stderr, "%s\n", words.c_str());
     written = written && ok;

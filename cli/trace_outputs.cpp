@@ -80,9 +80,9 @@ std::string PictureTitle(const std::string& what, int smoothingBands, double gat
 }
 
 bool SaveTraceText(const std::string& path, const std::string& text) {
-  std::string words;
-  if (WriteWholeFile(path, text.data(), text.size(), &words)) return true;
-  std::fprintf(stderr, "%s\n", WithWords(kMsgCannotSaveFile, words).c_str());
+  const Result<void> whole = WriteWholeFile(path, text.data(), text.size());
+  if (whole) return true;
+  std::fprintf(stderr, "%s\n", WithWords(kMsgCannotSaveFile, whole.Message()).c_str());
   return false;
 }
 

@@ -73,7 +73,7 @@ bool ReadFilter(const std::vector<std::string_view>& w, size_t at, EqFilter* fil
 
 }  // namespace
 
-bool ReadApoText(std::string_view text, EqFilterSet* set, std::string* error) {
+Result<EqFilterSet> ReadApoText(std::string_view text) {
   EqFilterSet read;
   bool preampSeen = false;
   int lineNumber = 0;
@@ -128,32 +128,25 @@ bool ReadApoText(std::string_view text, EqFilterSet* set, std::string* error) {
     } else {
       why = "neither a preamp nor a filter";
     }
-    if (!why.empty()) {
-      *error = "line " + std::to_string(lineNumber) + ": " + why;
-      return false;
-    }
+    if (!why.empty()) return Failure{"line " + std::to_string(lineNumber) + ": " + why};
   }
   if (read.filters.empty() && !preampSeen) {
-    *error = "no preamp and no filter: not an equaliser";
-    return false;
+    return Failure{"no preamp and no filter: not an equaliser"};
   }
-  *set = std::move(read);
-  return true;
+  return read;
 }
 
-bool ReadApoFile(const std::string& path, EqFilterSet* set, std::string* error) {
+Result<EqFilterSet> ReadApoFile(const std::string& path) {
   // Opened without waiting, and only a regular file is read: a named pipe given for the
   // equaliser must never hold the command.
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    *error = path + ": " + std::strerror(errno);
-    return false;
+    return Failure{path + ": " + std::strerror(errno)};
   }
   struct stat st {};
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(fd);
-    *error = path + ": not a regular file";
-    return false;
+    return Failure{path + ": not a regular file"};
   }
   std::string text(static_cast<size_t>(kMaxFileBytes) + 1, '\0');
   size_t got = 0;
@@ -162,8 +155,7 @@ bool ReadApoFile(const std::string& path, EqFilterSet* set, std::string* error) 
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       close(fd);
-      *error = path + ": could not be read";
-      return false;
+      return Failure{path + ": could not be read"};
     }
     if (n == 0) break;
     got += static_cast<size_t>(n);
@@ -171,15 +163,11 @@ bool ReadApoFile(const std::string& path, EqFilterSet* set, std::string* error) 
   close(fd);
   text.resize(got);
   if (text.size() > static_cast<size_t>(kMaxFileBytes)) {
-    *error = path + ": larger than 1 MB: not an equaliser";
-    return false;
+    return Failure{path + ": larger than 1 MB: not an equaliser"};
   }
-  std::string why;
-  if (!ReadApoText(text, set, &why)) {
-    *error = path + ": " + why;
-    return false;
-  }
-  return true;
+  Result<EqFilterSet> set = ReadApoText(text);
+  if (!set) return Failure{path + ": " + set.Message()};
+  return set;
 }
 
 }  // namespace quorvel

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.h"
 #include "eq/eq_fit.h"
 
 namespace quorvel {
@@ -17,10 +18,11 @@ namespace quorvel {
 
 inline constexpr int kMaxReadFilters = 64;
 
-// False with the reason ("line 3: ...") for a text that is not such an equaliser.
-[[nodiscard]] bool ReadApoText(std::string_view text, EqFilterSet* set, std::string* error);
+// The filter set; fails with the reason ("line 3: ...") for a text that is not such an
+// equaliser.
+[[nodiscard]] Result<EqFilterSet> ReadApoText(std::string_view text);
 
-// The same from a file of at most 1 MB. False with the reason (the path, then why).
-[[nodiscard]] bool ReadApoFile(const std::string& path, EqFilterSet* set, std::string* error);
+// The same from a file of at most 1 MB. Fails with the reason (the path, then why).
+[[nodiscard]] Result<EqFilterSet> ReadApoFile(const std::string& path);
 
 }  // namespace quorvel

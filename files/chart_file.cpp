@@ -64,8 +64,9 @@ std::string ChartTextOfBytes(const char* bytes, size_t count) {
   return text;
 }
 
-bool ReadChartText(const std::string& path, std::string* text) {
+bool ReadChartText(const std::string& path, std::string* text, bool* opened) {
   text->clear();
+  if (opened != nullptr) *opened = false;
   const uint32_t size = CUtil::FileSizeOf(path.c_str());
   if (size == 0 || size > kMaxChartFileSize) return false;
   char mended[CUtil::kCheckFileNameSize];
@@ -75,6 +76,7 @@ bool ReadChartText(const std::string& path, std::string* text) {
   // chart must never block the window.
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
+  if (opened != nullptr) *opened = true;
   struct stat st {};
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(fd);

@@ -65,8 +65,9 @@ std::string ChartTextOfBytes(const char* bytes, size_t count);
 
 // Reads the chart file at path into *text (see ChartTextOfBytes). False when the file is not a
 // regular file of 1 to 128000 bytes, holds a character that a file name may not hold in its
-// path, cannot be opened or read, or yields no text.
-bool ReadChartText(const std::string& path, std::string* text);
+// path, cannot be opened or read, or yields no text. *opened (may be null): whether the file
+// passed the size and name checks and opened, as the chart folder's scan requires of a chart.
+bool ReadChartText(const std::string& path, std::string* text, bool* opened = nullptr);
 
 // Parses a chart text into *table, one ParseChartLine after another: every piece with a finite
 // frequency above 0 and a finite level adds a point, until the text ends, the chart ends or

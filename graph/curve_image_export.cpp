@@ -265,14 +265,18 @@ ImageSave WriteImageFile(CurvePicture* picture, const std::string& basePath,
     if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, encoder.c_str(), kPngQuality)) {
       return save;
     }
-    save.written = WriteWholeFile(path, encoded.constData(), static_cast<size_t>(encoded.size()),
-                                  &save.failureWords);
+    const Result<void> whole =
+        WriteWholeFile(path, encoded.constData(), static_cast<size_t>(encoded.size()));
+    save.written = whole.Ok();
+    save.failureWords = whole.Message();
     return save;
   }
 
   const std::vector<uint8_t> file = EncodeBmp24(header, bits, source->bits.size());
   if (file.empty()) return save;
-  save.written = WriteWholeFile(path, file.data(), file.size(), &save.failureWords);
+  const Result<void> whole = WriteWholeFile(path, file.data(), file.size());
+  save.written = whole.Ok();
+  save.failureWords = whole.Message();
   return save;
 }
 

@@ -169,10 +169,9 @@ void PaintEqPicture(QPainter& painter, const EqPlotCurves& curves) {
   PaintEqPlots(painter, curves);
 }
 
-bool SaveEqPicture(const std::string& path, const EqPlotCurves& curves, std::string* failureWords) {
-  const auto fail = [&](const std::string& words) {
-    *failureWords = std::string(kMsgCannotSaveFile) + "\n" + words;
-    return false;
+Result<void> SaveEqPicture(const std::string& path, const EqPlotCurves& curves) {
+  const auto fail = [](const std::string& words) -> Result<void> {
+    return Failure{kMsgCannotSaveFile + ("\n" + words)};
   };
   QImage image(kEqPictureWidth, 2 * kEqPlotHeight, QImage::Format_RGB32);
   if (image.isNull()) return fail(path + ": the picture cannot be made");
@@ -184,9 +183,8 @@ bool SaveEqPicture(const std::string& path, const EqPlotCurves& curves, std::str
     painter.setRenderHint(QPainter::TextAntialiasing, false);
     PaintEqPlots(painter, curves);
   }
-  std::string words;
-  if (!WritePngWhole(image, path, &words)) return fail(words);
-  return true;
+  if (const Result<void> png = WritePngWhole(image, path); !png) return fail(png.Message());
+  return {};
 }
 
 }  // namespace quorvel

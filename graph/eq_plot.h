@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
+
 class QPainter;
 
 namespace quorvel {
@@ -33,10 +35,8 @@ constexpr int kEqPlotHeight = 400;
 void PaintEqPicture(QPainter& painter, const EqPlotCurves& curves);
 
 // Writes the picture (kEqPictureWidth x 2 kEqPlotHeight pixels) to path as PNG, whole or not at
-// all (CAtomicFile). False with *failureWords set to kMsgCannotSaveFile and, on
-// a second line, the path and the system's reason. Needs the program's QGuiApplication (the
-// fonts); main thread.
-[[nodiscard]] bool SaveEqPicture(const std::string& path, const EqPlotCurves& curves,
-                                 std::string* failureWords);
+// all (CAtomicFile). Fails with kMsgCannotSaveFile and, on a second line, the path and the system's
+// reason. Needs the program's QGuiApplication (the fonts); main thread.
+[[nodiscard]] Result<void> SaveEqPicture(const std::string& path, const EqPlotCurves& curves);
 
 }  // namespace quorvel

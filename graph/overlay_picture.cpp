@@ -237,11 +237,10 @@ void PaintOverlay(QPainter& painter, const QRect& rect, std::span<const Trace> t
   painter.restore();
 }
 
-bool SaveOverlayPicture(const std::string& path, std::span<const Trace> traces,
-                        const OverlayPictureOptions& options, std::string* failureWords) {
-  const auto fail = [&](const std::string& words) {
-    if (failureWords != nullptr) *failureWords = kMsgCannotSaveFile + ("\n" + words);
-    return false;
+Result<void> SaveOverlayPicture(const std::string& path, std::span<const Trace> traces,
+                                const OverlayPictureOptions& options) {
+  const auto fail = [](const std::string& words) -> Result<void> {
+    return Failure{kMsgCannotSaveFile + ("\n" + words)};
   };
   QImage image(kOverlayPictureWidth, kOverlayPictureHeight, QImage::Format_RGB32);
   if (image.isNull()) return fail(path + ": the picture cannot be made");
@@ -252,9 +251,8 @@ bool SaveOverlayPicture(const std::string& path, std::span<const Trace> traces,
     PaintOverlay(painter, QRect(0, 0, kOverlayPictureWidth, kOverlayPictureHeight), traces,
                  options);
   }
-  std::string words;
-  if (!WritePngWhole(image, path, &words)) return fail(words);
-  return true;
+  if (const Result<void> png = WritePngWhole(image, path); !png) return fail(png.Message());
+  return {};
 }
 
 }  // namespace quorvel

@@ -8,6 +8,8 @@
 #include <span>
 #include <string>
 
+#include "base/result.h"
+
 #include "measurement/trace.h"
 
 namespace quorvel {
@@ -38,10 +40,10 @@ void PaintOverlay(QPainter& painter, const QRect& rect, std::span<const Trace> t
                   const OverlayPictureOptions& options);
 
 // Writes the picture (kOverlayPictureWidth x kOverlayPictureHeight, 2777 pixels per metre) to
-// path as PNG, whole or not at all. False when nothing was written, with *failureWords (may be
-// null) kMsgCannotSaveFile and, on a second line, the path and the reason.
-[[nodiscard]] bool SaveOverlayPicture(const std::string& path, std::span<const Trace> traces,
-                                      const OverlayPictureOptions& options,
-                                      std::string* failureWords);
+// path as PNG, whole or not at all. Fails when nothing was written, with kMsgCannotSaveFile and,
+// on a second line, the path and the reason.
+[[nodiscard]] Result<void> SaveOverlayPicture(const std::string& path,
+                                              std::span<const Trace> traces,
+                                              const OverlayPictureOptions& options);
 
 }  // namespace quorvel

@@ -235,25 +235,21 @@ void DrawLevelBar(QPainter& painter, const QRectF& rect, const PlotFonts& fonts,
   }
 }
 
-bool WritePngWhole(const QImage& image, const std::string& path, std::string* words) {
+Result<void> WritePngWhole(const QImage& image, const std::string& path) {
   // encoded in memory, then written whole: a save straight to a file reports no failed write
   QByteArray encoded;
   QBuffer buffer(&encoded);
   if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
-    *words = path + ": the picture cannot be encoded as PNG";
-    return false;
+    return Failure{path + ": the picture cannot be encoded as PNG"};
   }
-  return WriteWholeFile(path, encoded.constData(), static_cast<size_t>(encoded.size()), words);
+  return WriteWholeFile(path, encoded.constData(), static_cast<size_t>(encoded.size()));
 }
 
-bool SavePlotPicture(const std::string& path, int width, int height,
-                     const std::function<void(QPainter&)>& paint, std::string* failureWords) {
-  const auto fail = [&](const std::string& words) {
-    if (failureWords != nullptr) {
-      *failureWords =
-          words.empty() ? std::string(kMsgCannotSaveFile) : kMsgCannotSaveFile + ("\n" + words);
-    }
-    return false;
+Result<void> SavePlotPicture(const std::string& path, int width, int height,
+                             const std::function<void(QPainter&)>& paint) {
+  const auto fail = [](const std::string& words) -> Result<void> {
+    return Failure{words.empty() ? std::string(kMsgCannotSaveFile)
+                                 : kMsgCannotSaveFile + ("\n" + words)};
   };
   QImage image(width, height, QImage::Format_RGB32);
   if (image.isNull()) return fail(path + ": the picture cannot be made");
@@ -264,9 +260,8 @@ bool SavePlotPicture(const std::string& path, int width, int height,
     QPainter painter(&image);
     paint(painter);
   }
-  std::string words;
-  if (!WritePngWhole(image, path, &words)) return fail(words);
-  return true;
+  if (const Result<void> png = WritePngWhole(image, path); !png) return fail(png.Message());
+  return {};
 }
 
 }  // namespace quorvel

@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/result.h"
+
 namespace quorvel {
 
 // Room around a plot area for the title, the axis labels and the legend [logical pixels].
@@ -95,16 +97,15 @@ void DrawFrequencyCurve(QPainter& painter, const QRectF& plot, const QPen& pen, 
 void DrawLevelBar(QPainter& painter, const QRectF& rect, const PlotFonts& fonts, double bottomDb,
                   double topDb, double stepDb);
 
-// Writes image to path as PNG, whole or not at all (CAtomicFile). False when nothing was
-// written, with *words naming the path and the reason.
-[[nodiscard]] bool WritePngWhole(const QImage& image, const std::string& path, std::string* words);
+// Writes image to path as PNG, whole or not at all (CAtomicFile). Fails when nothing was
+// written, with words naming the path and the reason.
+[[nodiscard]] Result<void> WritePngWhole(const QImage& image, const std::string& path);
 
 // Draws width x height logical pixels with `paint` and writes them to path as PNG (2777
-// pixels per metre, as the curve pictures), whole or not at all (CAtomicFile). False when
-// nothing was written, with *failureWords (may be null) set to "Cannot save the file to
-// disk..." and, on a second line, the path and the system's reason.
-[[nodiscard]] bool SavePlotPicture(const std::string& path, int width, int height,
-                                   const std::function<void(QPainter&)>& paint,
-                                   std::string* failureWords);
+// pixels per metre, as the curve pictures), whole or not at all (CAtomicFile). Fails when
+// nothing was written, with "Cannot save the file to disk..." and, on a second line, the path
+// and the system's reason.
+[[nodiscard]] Result<void> SavePlotPicture(const std::string& path, int width, int height,
+                                           const std::function<void(QPainter&)>& paint);
 
 }  // namespace quorvel

@@ -448,17 +448,15 @@ QImage RenderPlotImage(const CPlotView& view, const PlotScene& scene, const QSiz
   return image;
 }
 
-bool SavePlotPicture(const std::string& path, const CPlotView& view, const PlotScene& scene,
-                     const QSize& size, double devicePixelRatio, std::string* failureWords) {
-  const auto fail = [&](const std::string& words) {
-    if (failureWords != nullptr) *failureWords = kMsgCannotSaveFile + ("\n" + words);
-    return false;
+Result<void> SavePlotPicture(const std::string& path, const CPlotView& view, const PlotScene& scene,
+                             const QSize& size, double devicePixelRatio) {
+  const auto fail = [](const std::string& words) -> Result<void> {
+    return Failure{kMsgCannotSaveFile + ("\n" + words)};
   };
   const QImage image = RenderPlotImage(view, scene, size, devicePixelRatio);
   if (image.isNull()) return fail(path + ": the picture cannot be made");
-  std::string words;
-  if (!WritePngWhole(image, path, &words)) return fail(words);
-  return true;
+  if (const Result<void> png = WritePngWhole(image, path); !png) return fail(png.Message());
+  return {};
 }
 
 }  // namespace quorvel

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
+
 #include "graph/plot_trace.h"
 #include "graph/plot_view.h"
 
@@ -57,11 +59,10 @@ void PaintPlot(QPainter& painter, const QRect& rect, const CPlotView& view, cons
 [[nodiscard]] QImage RenderPlotImage(const CPlotView& view, const PlotScene& scene,
                                      const QSize& size, double devicePixelRatio);
 
-// Writes RenderPlotImage as PNG to path, whole or not at all (CAtomicFile). False when nothing
-// was written, with *failureWords (may be null) set to kMsgCannotSaveFile and,
-// on a second line, the path and the reason.
-[[nodiscard]] bool SavePlotPicture(const std::string& path, const CPlotView& view,
-                                   const PlotScene& scene, const QSize& size,
-                                   double devicePixelRatio, std::string* failureWords);
+// Writes RenderPlotImage as PNG to path, whole or not at all (CAtomicFile). Fails when nothing
+// was written, with kMsgCannotSaveFile and, on a second line, the path and the reason.
+[[nodiscard]] Result<void> SavePlotPicture(const std::string& path, const CPlotView& view,
+                                           const PlotScene& scene, const QSize& size,
+                                           double devicePixelRatio);
 
 }  // namespace quorvel

@@ -203,39 +203,34 @@ void PaintPolarPlot(QPainter& painter, const QRect& rect, const PolarSeries& ser
   painter.restore();
 }
 
-bool SaveDirectivityMap(const std::string& path, const PolarSeries& series, bool normalized,
-                        std::string* failureWords) {
+Result<void> SaveDirectivityMap(const std::string& path, const PolarSeries& series,
+                                bool normalized) {
   const std::vector<PolarPlane> planes = SeriesPlanes(series);
   const int panels = std::max(1, static_cast<int>(planes.size()));
   return SavePlotPicture(
-      path, kPolarMapWidth, panels * kPolarMapPanelHeight,
-      [&](QPainter& painter) {
+      path, kPolarMapWidth, panels * kPolarMapPanelHeight, [&](QPainter& painter) {
         for (size_t p = 0; p < planes.size(); ++p) {
           PaintDirectivityMap(painter,
                               QRect(0, static_cast<int>(p) * kPolarMapPanelHeight, kPolarMapWidth,
                                     kPolarMapPanelHeight),
                               series, planes[p], normalized);
         }
-      },
-      failureWords);
+      });
 }
 
-bool SavePolarPlot(const std::string& path, const PolarSeries& series,
-                   const std::vector<double>& frequenciesHz, bool normalized,
-                   std::string* failureWords) {
+Result<void> SavePolarPlot(const std::string& path, const PolarSeries& series,
+                           const std::vector<double>& frequenciesHz, bool normalized) {
   const std::vector<PolarPlane> planes = SeriesPlanes(series);
   const int panels = std::max(1, static_cast<int>(planes.size()));
-  return SavePlotPicture(
-      path, panels * kPolarPlotPanelSize, kPolarPlotPanelSize,
-      [&](QPainter& painter) {
-        for (size_t p = 0; p < planes.size(); ++p) {
-          PaintPolarPlot(painter,
-                         QRect(static_cast<int>(p) * kPolarPlotPanelSize, 0, kPolarPlotPanelSize,
-                               kPolarPlotPanelSize),
-                         series, planes[p], frequenciesHz, normalized);
-        }
-      },
-      failureWords);
+  return SavePlotPicture(path, panels * kPolarPlotPanelSize, kPolarPlotPanelSize,
+                         [&](QPainter& painter) {
+                           for (size_t p = 0; p < planes.size(); ++p) {
+                             PaintPolarPlot(painter,
+                                            QRect(static_cast<int>(p) * kPolarPlotPanelSize, 0,
+                                                  kPolarPlotPanelSize, kPolarPlotPanelSize),
+                                            series, planes[p], frequenciesHz, normalized);
+                           }
+                         });
 }
 
 void PaintOffAxisOverlay(QPainter& painter, const QRect& rect, const PolarSeries& series,
@@ -262,21 +257,19 @@ void PaintOffAxisOverlay(QPainter& painter, const QRect& rect, const PolarSeries
   PaintOverlay(painter, rect, traces, options);
 }
 
-bool SaveOffAxisOverlay(const std::string& path, const PolarSeries& series, bool normalized,
-                        std::string* failureWords) {
+Result<void> SaveOffAxisOverlay(const std::string& path, const PolarSeries& series,
+                                bool normalized) {
   const std::vector<PolarPlane> planes = SeriesPlanes(series);
   const int panels = std::max(1, static_cast<int>(planes.size()));
   return SavePlotPicture(
-      path, kOverlayPictureWidth, panels * kOverlayPictureHeight,
-      [&](QPainter& painter) {
+      path, kOverlayPictureWidth, panels * kOverlayPictureHeight, [&](QPainter& painter) {
         for (size_t p = 0; p < planes.size(); ++p) {
           PaintOffAxisOverlay(painter,
                               QRect(0, static_cast<int>(p) * kOverlayPictureHeight,
                                     kOverlayPictureWidth, kOverlayPictureHeight),
                               series, planes[p], normalized);
         }
-      },
-      failureWords);
+      });
 }
 
 }  // namespace quorvel

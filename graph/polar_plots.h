@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
+
 #include "measurement/polar_series.h"
 
 namespace quorvel {
@@ -35,14 +37,13 @@ void PaintOffAxisOverlay(QPainter& painter, const QRect& rect, const PolarSeries
 
 // The pictures, a panel per plane (the map's stacked, the polar plots side by side), written as
 // SavePlotPicture writes (graph/plot_frame.h).
-[[nodiscard]] bool SaveDirectivityMap(const std::string& path, const PolarSeries& series,
-                                      bool normalized, std::string* failureWords);
-[[nodiscard]] bool SavePolarPlot(const std::string& path, const PolarSeries& series,
-                                 const std::vector<double>& frequenciesHz, bool normalized,
-                                 std::string* failureWords);
+[[nodiscard]] Result<void> SaveDirectivityMap(const std::string& path, const PolarSeries& series,
+                                              bool normalized);
+[[nodiscard]] Result<void> SavePolarPlot(const std::string& path, const PolarSeries& series,
+                                         const std::vector<double>& frequenciesHz, bool normalized);
 
 // The overlay, a panel per plane stacked, kOverlayPictureWidth x kOverlayPictureHeight each.
-[[nodiscard]] bool SaveOffAxisOverlay(const std::string& path, const PolarSeries& series,
-                                      bool normalized, std::string* failureWords);
+[[nodiscard]] Result<void> SaveOffAxisOverlay(const std::string& path, const PolarSeries& series,
+                                              bool normalized);
 
 }  // namespace quorvel

@@ -252,22 +252,17 @@ void PaintResponsePlot(QPainter& painter, const QRect& rect, ResponsePlot plot,
   painter.restore();
 }
 
-bool SaveResponsePicture(const std::string& path, const CImpulseAnalysis& analysis,
-                         std::string* failureWords) {
-  if (!analysis.HasResult()) {  // nothing to show: no empty picture stands in
-    if (failureWords != nullptr) *failureWords = kMsgCannotSaveFile;
-    return false;
-  }
+Result<void> SaveResponsePicture(const std::string& path, const CImpulseAnalysis& analysis) {
+  // nothing to show: no empty picture stands in
+  if (!analysis.HasResult()) return Failure{kMsgCannotSaveFile};
   return SavePlotPicture(
-      path, kResponsePictureWidth, 2 * kResponsePlotHeight,
-      [&](QPainter& painter) {
+      path, kResponsePictureWidth, 2 * kResponsePlotHeight, [&](QPainter& painter) {
         PaintResponsePlot(painter, QRect(0, 0, kResponsePictureWidth, kResponsePlotHeight),
                           ResponsePlot::kLevelPhase, analysis);
         PaintResponsePlot(painter,
                           QRect(0, kResponsePlotHeight, kResponsePictureWidth, kResponsePlotHeight),
                           ResponsePlot::kDistortion, analysis);
-      },
-      failureWords);
+      });
 }
 
 }  // namespace quorvel

@@ -7,6 +7,8 @@
 #include <QRect>
 #include <string>
 
+#include "base/result.h"
+
 namespace quorvel {
 
 class CImpulseAnalysis;
@@ -31,10 +33,9 @@ constexpr int kResponsePlotHeight = 400;
 
 // Writes the response picture (kLevelPhase above kDistortion, kResponsePictureWidth x
 // 2 kResponsePlotHeight pixels, 2777 pixels per metre) to path as PNG, whole or not at all
-// (CAtomicFile). An analysis without a result writes nothing. False when nothing was written,
-// with *failureWords (may be null) set to
-// kMsgCannotSaveFile and, on a second line, the path and the system's reason.
-[[nodiscard]] bool SaveResponsePicture(const std::string& path, const CImpulseAnalysis& analysis,
-                                       std::string* failureWords);
+// (CAtomicFile). An analysis without a result writes nothing. Fails when nothing was written,
+// with kMsgCannotSaveFile and, on a second line, the path and the system's reason.
+[[nodiscard]] Result<void> SaveResponsePicture(const std::string& path,
+                                               const CImpulseAnalysis& analysis);
 
 }  // namespace quorvel

@@ -60,9 +60,8 @@ CurveScale FitScale(double low, double high) {
   return scale;
 }
 
-bool Fails(std::string* failureWords) {
-  if (failureWords != nullptr) *failureWords = kMsgCannotSaveFile;
-  return false;
+Result<void> Fails() {
+  return Failure{kMsgCannotSaveFile};
 }
 
 // The level of row `levels` at frequency f, linear in log frequency between the grid's points.
@@ -379,52 +378,36 @@ void PaintStepPlot(QPainter& painter, const QRect& rect, const std::vector<StepR
   painter.restore();
 }
 
-bool SaveDecayPicture(const std::string& path, const CImpulseAnalysis& analysis,
-                      std::string* failureWords) {
-  if (!analysis.HasResult()) return Fails(failureWords);
+Result<void> SaveDecayPicture(const std::string& path, const CImpulseAnalysis& analysis) {
+  if (!analysis.HasResult()) return Fails();
   const DecaySpectrum decay = CumulativeDecay(analysis);
-  return SavePlotPicture(
-      path, kViewPictureWidth, kViewPictureHeight,
-      [&](QPainter& painter) {
-        PaintDecayPlot(painter, QRect(0, 0, kViewPictureWidth, kViewPictureHeight), decay);
-      },
-      failureWords);
+  return SavePlotPicture(path, kViewPictureWidth, kViewPictureHeight, [&](QPainter& painter) {
+    PaintDecayPlot(painter, QRect(0, 0, kViewPictureWidth, kViewPictureHeight), decay);
+  });
 }
 
-bool SaveSpectrogramPicture(const std::string& path, const CImpulseAnalysis& analysis,
-                            std::string* failureWords) {
-  if (!analysis.HasResult()) return Fails(failureWords);
+Result<void> SaveSpectrogramPicture(const std::string& path, const CImpulseAnalysis& analysis) {
+  if (!analysis.HasResult()) return Fails();
   const Spectrogram map = ImpulseSpectrogram(analysis);
-  return SavePlotPicture(
-      path, kViewPictureWidth, kViewPictureHeight,
-      [&](QPainter& painter) {
-        PaintSpectrogramPlot(painter, QRect(0, 0, kViewPictureWidth, kViewPictureHeight), map);
-      },
-      failureWords);
+  return SavePlotPicture(path, kViewPictureWidth, kViewPictureHeight, [&](QPainter& painter) {
+    PaintSpectrogramPlot(painter, QRect(0, 0, kViewPictureWidth, kViewPictureHeight), map);
+  });
 }
 
-bool SaveGroupDelayPicture(const std::string& path, const CImpulseAnalysis& analysis,
-                           std::string* failureWords) {
-  if (!analysis.HasResult()) return Fails(failureWords);
+Result<void> SaveGroupDelayPicture(const std::string& path, const CImpulseAnalysis& analysis) {
+  if (!analysis.HasResult()) return Fails();
   const std::vector<GroupDelayRow> rows = GroupDelayRows(analysis);
-  return SavePlotPicture(
-      path, kViewPictureWidth, kViewPictureHeight,
-      [&](QPainter& painter) {
-        PaintGroupDelayPlot(painter, QRect(0, 0, kViewPictureWidth, kViewPictureHeight), rows);
-      },
-      failureWords);
+  return SavePlotPicture(path, kViewPictureWidth, kViewPictureHeight, [&](QPainter& painter) {
+    PaintGroupDelayPlot(painter, QRect(0, 0, kViewPictureWidth, kViewPictureHeight), rows);
+  });
 }
 
-bool SaveStepPicture(const std::string& path, const CImpulseAnalysis& analysis,
-                     std::string* failureWords) {
-  if (!analysis.HasResult()) return Fails(failureWords);
+Result<void> SaveStepPicture(const std::string& path, const CImpulseAnalysis& analysis) {
+  if (!analysis.HasResult()) return Fails();
   const std::vector<StepRow> rows = StepResponse(analysis);
-  return SavePlotPicture(
-      path, kViewPictureWidth, kViewPictureHeight,
-      [&](QPainter& painter) {
-        PaintStepPlot(painter, QRect(0, 0, kViewPictureWidth, kViewPictureHeight), rows);
-      },
-      failureWords);
+  return SavePlotPicture(path, kViewPictureWidth, kViewPictureHeight, [&](QPainter& painter) {
+    PaintStepPlot(painter, QRect(0, 0, kViewPictureWidth, kViewPictureHeight), rows);
+  });
 }
 
 }  // namespace quorvel

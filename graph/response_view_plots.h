@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
+
 namespace quorvel {
 
 class CImpulseAnalysis;
@@ -42,14 +44,14 @@ void PaintStepPlot(QPainter& painter, const QRect& rect, const std::vector<StepR
 // The pictures of an analysis (its ungated linear response), kViewPictureWidth x
 // kViewPictureHeight, written as SavePlotPicture writes (graph/plot_frame.h); an analysis
 // without a result writes nothing.
-[[nodiscard]] bool SaveDecayPicture(const std::string& path, const CImpulseAnalysis& analysis,
-                                    std::string* failureWords);
-[[nodiscard]] bool SaveSpectrogramPicture(const std::string& path, const CImpulseAnalysis& analysis,
-                                          std::string* failureWords);
+[[nodiscard]] Result<void> SaveDecayPicture(const std::string& path,
+                                            const CImpulseAnalysis& analysis);
+[[nodiscard]] Result<void> SaveSpectrogramPicture(const std::string& path,
+                                                  const CImpulseAnalysis& analysis);
 // The group delay (gated as the analysis is) and the step response, likewise.
-[[nodiscard]] bool SaveGroupDelayPicture(const std::string& path, const CImpulseAnalysis& analysis,
-                                         std::string* failureWords);
-[[nodiscard]] bool SaveStepPicture(const std::string& path, const CImpulseAnalysis& analysis,
-                                   std::string* failureWords);
+[[nodiscard]] Result<void> SaveGroupDelayPicture(const std::string& path,
+                                                 const CImpulseAnalysis& analysis);
+[[nodiscard]] Result<void> SaveStepPicture(const std::string& path,
+                                           const CImpulseAnalysis& analysis);
 
 }  // namespace quorvel

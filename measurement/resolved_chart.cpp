@@ -43,10 +43,11 @@ Result<ResolvedChart> ResolvedChart::ForRange(double fmin, double fmax) const {
 }
 
 Result<ResolvedChart> ResolveChart(const std::string& path, const std::string& name, double fmin,
-                                   double fmax) {
+                                   double fmax, bool* opened) {
   std::string text;
+  if (opened != nullptr) *opened = false;
   if (!(fmin > 0.0 && fmax > 0.0 && std::isfinite(fmin) && std::isfinite(fmax)) ||
-      !ReadChartText(path, &text)) {
+      !ReadChartText(path, &text, opened)) {
     return Failure{kMsgChartNotValid};
   }
   auto points = std::make_shared<ChartPointTable>();

@@ -43,7 +43,7 @@ class ResolvedChart {
 
  private:
   friend Result<ResolvedChart> ResolveChart(const std::string& path, const std::string& name,
-                                            double fmin, double fmax);
+                                            double fmin, double fmax, bool* opened);
   std::string m_name;
   std::string m_path;
   double m_fmin = 0.0;
@@ -54,8 +54,8 @@ class ResolvedChart {
 
 // Reads the chart file at path once (files/chart_file.h) and resamples it for fmin..fmax [Hz],
 // named `name` (empty: its file title). Fails with kMsgChartNotValid when the chart is unusable
-// (LoadChart's rules).
+// (LoadChart's rules). *opened (may be null) as ReadChartText sets it.
 [[nodiscard]] Result<ResolvedChart> ResolveChart(const std::string& path, const std::string& name,
-                                                 double fmin, double fmax);
+                                                 double fmin, double fmax, bool* opened = nullptr);
 
 }  // namespace quorvel

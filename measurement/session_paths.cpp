@@ -60,31 +60,20 @@ std::string SessionFolderName(const std::tm& started) {
   return TimeName(started);
 }
 
-bool CreateSessionFolder(const std::string& dataFolder, const std::tm& started, std::string* folder,
-                         std::string* failureWords) {
+Result<std::string> CreateSessionFolder(const std::string& dataFolder, const std::tm& started) {
   const std::string sessions = NormalPath(dataFolder) + "/" + kSessionsFolderName;
   std::error_code error;
   fs::create_directories(sessions, error);
-  if (error) {
-    *failureWords = sessions + ": " + SystemErrorWords(error.value());
-    return false;
-  }
+  if (error) return Failure{sessions + ": " + SystemErrorWords(error.value())};
   const std::string name = SessionFolderName(started);
   for (int n = 1; n <= kMostSuffixes; ++n) {
     const std::string path =
         sessions + "/" + name + (n == 1 ? std::string() : " (" + std::to_string(n) + ")");
     // mkdir, not a look first: of two windows started in the same second, one gets each name.
-    if (::mkdir(path.c_str(), 0777) == 0) {
-      *folder = path;
-      return true;
-    }
-    if (errno != EEXIST) {
-      *failureWords = path + ": " + SystemErrorWords(errno);
-      return false;
-    }
+    if (::mkdir(path.c_str(), 0777) == 0) return path;
+    if (errno != EEXIST) return Failure{path + ": " + SystemErrorWords(errno)};
   }
-  *failureWords = sessions + "/" + name + ": every name up to (1000) is taken";
-  return false;
+  return Failure{sessions + "/" + name + ": every name up to (1000) is taken"};
 }
 
 std::string SafeFileNamePart(const std::string& text) {

@@ -4,6 +4,8 @@
 #include <ctime>
 #include <string>
 
+#include "base/result.h"
+
 namespace quorvel {
 
 // Where a session's files live, and how session.json names them. Paths are byte strings, as
@@ -25,9 +27,9 @@ inline constexpr char kSessionsFolderName[] = "Sessions";
 // Makes the new session folder `dataFolder/Sessions/YYYY-MM-DD HHMMSS` (Sessions made as
 // needed), with " (2)", " (3)", ... when another window started in the same second took the
 // name. The workbench calls it when it saves its first measurement, so a window that measures
-// nothing leaves no empty folder behind. False with "<path>: <reason>" in *failureWords.
-[[nodiscard]] bool CreateSessionFolder(const std::string& dataFolder, const std::tm& started,
-                                       std::string* folder, std::string* failureWords);
+// nothing leaves no empty folder behind. The folder made; fails with "<path>: <reason>".
+[[nodiscard]] Result<std::string> CreateSessionFolder(const std::string& dataFolder,
+                                                      const std::tm& started);
 
 // The text with every byte a Linux file name may not hold ("/", NUL) and every control byte
 // (below 0x20, and 0x7F) replaced by "_", so a name made from a caption is one plain name.

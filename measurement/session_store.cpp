@@ -90,8 +90,10 @@ void KeepAside(const std::string& folder, const std::string& text, bool wholeTex
       opened->keptAside = kept;
     } else {
       why = SystemErrorWords(errno);
-      if (wholeText && WriteWholeFile(kept, text.data(), text.size(), &why)) {
-        opened->keptAside = kept;
+      if (wholeText) {
+        const Result<void> whole = WriteWholeFile(kept, text.data(), text.size());
+        if (whole) opened->keptAside = kept;
+        why = whole.Message();
       }
     }
   }
@@ -131,11 +133,10 @@ bool MakeFolders(const std::string& path, std::vector<std::string>* made,
 
 }  // namespace
 
-bool WriteSession(const std::string& sessionFolder, const SessionDocument& document,
-                  std::string* failureWords) {
+Result<void> WriteSession(const std::string& sessionFolder, const SessionDocument& document) {
   const std::string text = SessionJsonText(document, sessionFolder);
   return WriteWholeFile(NormalPath(sessionFolder) + "/" + kSessionFileName, text.data(),
-                        text.size(), failureWords);
+                        text.size());
 }
 
 OpenedSession OpenSession(const std::string& sessionFolder) {
@@ -189,56 +190,49 @@ OpenedSession OpenSession(const std::string& sessionFolder) {
   return opened;
 }
 
-bool CopyWholeFile(const std::string& source, const std::string& target,
-                   std::string* failureWords) {
+Result<void> CopyWholeFile(const std::string& source, const std::string& target) {
   CFileDescriptor file;
   struct stat info {};
-  if (!OpenRegular(source, &file, &info, failureWords)) return false;
+  std::string words;
+  if (!OpenRegular(source, &file, &info, &words)) return Failure{words};
   CAtomicFile copy;
-  if (!copy.Open(target)) {
-    *failureWords = copy.FailureWords();
-    return false;
-  }
+  if (!copy.Open(target)) return Failure{copy.FailureWords()};
   std::vector<char> chunk(kChunkBytes);
   for (;;) {
     const ssize_t count = ::read(file.fd, chunk.data(), chunk.size());
     if (count < 0 && errno == EINTR) continue;
     if (count < 0) {
-      *failureWords = source + ": " + SystemErrorWords(errno);
-      return false;  // the unfinished copy is discarded with `copy`
+      // the unfinished copy is discarded with `copy`
+      return Failure{source + ": " + SystemErrorWords(errno)};
     }
     if (count == 0) break;
     if (!copy.Write(chunk.data(), static_cast<size_t>(count))) {
-      *failureWords = copy.FailureWords();
-      return false;
+      return Failure{copy.FailureWords()};
     }
   }
-  if (!copy.Commit()) {
-    *failureWords = copy.FailureWords();
-    return false;
-  }
-  return true;
+  if (!copy.Commit()) return Failure{copy.FailureWords()};
+  return {};
 }
 
-bool SaveSessionAs(const SessionDocument& document, const std::string& oldFolder,
-                   const std::string& newFolder, SessionCopy* copy, std::string* failureWords) {
+Result<void> SaveSessionAs(const SessionDocument& document, const std::string& oldFolder,
+                           const std::string& newFolder, SessionCopy* copy) {
   const std::string from = NormalPath(oldFolder);
   const std::string to = NormalPath(newFolder);
   copy->document = document;
   copy->notCopied.clear();
-  if (from == to) return WriteSession(to, document, failureWords);
+  if (from == to) return WriteSession(to, document);
   struct stat info {};
   if (::lstat((to + "/" + kSessionFileName).c_str(), &info) == 0) {
-    *failureWords = to + ": holds a session already";
-    return false;
+    return Failure{to + ": holds a session already"};
   }
   std::vector<std::string> madeFolders, madeFiles;
-  auto fail = [&]() {
+  std::string words;
+  auto fail = [&]() -> Result<void> {
     RemoveMade(madeFiles, madeFolders);
     copy->document = document;
-    return false;
+    return Failure{words};
   };
-  if (!MakeFolders(to, &madeFolders, failureWords)) return fail();
+  if (!MakeFolders(to, &madeFolders, &words)) return fail();
   std::map<std::string, std::string> copied;  // one copy of a capture that entries share
   for (SessionEntry& entry : copy->document.entries) {
     const std::string capture = NormalPath(entry.capturePath);
@@ -253,21 +247,27 @@ bool SaveSessionAs(const SessionDocument& document, const std::string& oldFolder
     }
     const fs::path relative(StoredCapturePath(from, capture));
     const std::string folder = NormalPath(to + "/" + relative.parent_path().string());
-    if (!MakeFolders(folder, &madeFolders, failureWords)) return fail();
+    if (!MakeFolders(folder, &madeFolders, &words)) return fail();
     const std::string name =
         FreeFileName(folder, relative.stem().string(), relative.extension().string());
     if (name.empty()) {
-      *failureWords = folder + ": no free name for " + relative.filename().string();
+      words = folder + ": no free name for " + relative.filename().string();
       return fail();
     }
     const std::string target = folder + "/" + name;
-    if (!CopyWholeFile(capture, target, failureWords)) return fail();
+    if (const Result<void> whole = CopyWholeFile(capture, target); !whole) {
+      words = whole.Message();
+      return fail();
+    }
     madeFiles.push_back(target);
     copied[capture] = target;
     entry.capturePath = target;
   }
-  if (!WriteSession(to, copy->document, failureWords)) return fail();
-  return true;
+  if (const Result<void> written = WriteSession(to, copy->document); !written) {
+    words = written.Message();
+    return fail();
+  }
+  return {};
 }
 
 }  // namespace quorvel

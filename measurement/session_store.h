@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "measurement/session_document.h"
 
 namespace quorvel {
@@ -17,8 +18,8 @@ inline constexpr uint64_t kMaxSessionFileBytes = 16u << 20;
 
 // Writes the document as the folder's session.json, whole or not at all: a failed save leaves
 // the earlier session.json as it was.
-[[nodiscard]] bool WriteSession(const std::string& sessionFolder, const SessionDocument& document,
-                                std::string* failureWords);
+[[nodiscard]] Result<void> WriteSession(const std::string& sessionFolder,
+                                        const SessionDocument& document);
 
 struct OpenedSession {
   SessionDocument document;  // what could be opened; empty when nothing could
@@ -47,12 +48,11 @@ struct SessionCopy {
 // and the new folder's session.json names the copies relative to it. The new folder is made as
 // needed and must not hold a session.json yet. On a failure, every file and folder it made is
 // removed again, and the old session stays as it was in any case.
-[[nodiscard]] bool SaveSessionAs(const SessionDocument& document, const std::string& oldFolder,
-                                 const std::string& newFolder, SessionCopy* copy,
-                                 std::string* failureWords);
+[[nodiscard]] Result<void> SaveSessionAs(const SessionDocument& document,
+                                         const std::string& oldFolder, const std::string& newFolder,
+                                         SessionCopy* copy);
 
 // Copies a file with CAtomicFile: the target is written whole or not at all.
-[[nodiscard]] bool CopyWholeFile(const std::string& source, const std::string& target,
-                                 std::string* failureWords);
+[[nodiscard]] Result<void> CopyWholeFile(const std::string& source, const std::string& target);
 
 }  // namespace quorvel

@@ -139,44 +139,6 @@ bool WriteCaptureFile(const CaptureReadContext& ctx, const std::string& path,
   return true;
 }
 
-// The engine's finished recording, with its timing reference when it has one (quorvel-cli
-// measure and the polar series save their run from the engine).
-bool WriteEngineCapture(const CaptureFileContext& ctx, const std::string& path, bool remember) {
-  const CSharedState& state = ctx.state;
-  CaptureToWrite capture;
-  // the chart in force names the microphone
-  const int32_t chart = state.m_nSelectedChart.load();
-  if (chart >= 0 && state.m_bCalibrationApplied.load() != 0 &&
-      static_cast<size_t>(chart) < state.m_chartNames.size()) {
-    capture.chartName = state.m_chartNames[static_cast<size_t>(chart)];
-  }
-  // the range the recording's sweep covered, whatever the range fields show since
-  capture.fmin = state.m_curveFmin;
-  capture.fmax = state.m_curveFmax;
-  const std::span<const int16_t> recording = ctx.audio.Recording();
-  const std::span<const int16_t> reference = ctx.audio.RecordingReference();
-  if (reference.empty()) {
-    capture.samples = recording;
-    return WriteCaptureFile(ctx.Reading(), path, capture, remember);
-  }
-  std::vector<int16_t> frames(2 * recording.size());
-  for (std::size_t i = 0; i < recording.size(); ++i) {
-    frames[2 * i] = recording[i];
-    frames[2 * i + 1] = reference[i];
-  }
-  capture.samples = frames;
-  capture.channels = 2;
-  return WriteCaptureFile(ctx.Reading(), path, capture, remember);
-}
-
-}  // namespace
-
-bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path) {
-  return WriteEngineCapture(ctx, path, true);
-}
-
-namespace {
-
 bool WriteMeasurementCapture(const CaptureReadContext& ctx, const Measurement& measurement,
                              const std::string& path, bool remember) {
   const Recording& recording = measurement.GetRecording();
@@ -209,26 +171,20 @@ bool KeepMeasurementCapture(const CaptureReadContext& ctx, const Measurement& me
   return WriteMeasurementCapture(ctx, measurement, path, false);
 }
 
-bool SaveAudioFile(const CaptureFileContext& ctx) {
-  if (!CheckCaptureToSave(ctx)) return false;
-  std::string path;
-  if (!ctx.messages.ChooseSaveFile(CaptureFileStartFolder(ctx.state), "wav", &path)) {
-    return false;
-  }
-  return SaveCaptureFile(ctx, path);
-}
-
 bool HasMeasurementToSave(const Measurement* measurement) {
   return measurement != nullptr &&
          measurement->GetRecording().Frames() >= static_cast<std::size_t>(kShortestRecording) &&
          measurement->Fmin() > 0.0 && measurement->Fmin() < measurement->Fmax();
 }
 
+bool CheckMeasurementToSave(const CaptureReadContext& ctx, const Measurement* measurement) {
+  if (HasMeasurementToSave(measurement)) return true;
+  ctx.messages.ShowMessage(kMsgNoNewCapture);
+  return false;
+}
+
 bool SaveAudioFile(const CaptureReadContext& ctx, const Measurement* measurement) {
-  if (!HasMeasurementToSave(measurement)) {
-    ctx.messages.ShowMessage(kMsgNoNewCapture);
-    return false;
-  }
+  if (!CheckMeasurementToSave(ctx, measurement)) return false;
   std::string path;
   if (!ctx.messages.ChooseSaveFile(CaptureFileStartFolder(ctx.state), "wav", &path)) {
     return false;

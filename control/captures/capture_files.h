@@ -76,18 +76,13 @@ void ReadRangeTitle(const char* title, double* fmin, double* fmax);
 // The folder a capture file chooser opens in: ChooserStartFolder of m_szWavPath and m_szExeDir.
 [[nodiscard]] std::string CaptureFileStartFolder(const CSharedState& state);
 
-// Writes the finished recording (record track entries 0 .. m_capturedCount - 1, already
-// rotated to the start) to path with the tool's tags: the range the curve was measured over
-// (m_curveFmin, m_curveFmax, not the range fields) as title, "Quorvel" as artist,
-// the file's own title as album, the chart in force as comment, the year. Once the file is
-// created, m_szWavPath and the preference "Wav" name it. An earlier file at path is replaced
-// only by the whole new one. False after a message whose second line names the path and the
-// system's reason. The caller has passed CheckCaptureToSave.
-[[nodiscard]] bool SaveCaptureFile(const CaptureFileContext& ctx, const std::string& path);
-
-// SaveCaptureFile of a Measurement: its recording (with its timing reference as channel 2 when
-// it has one), its range as title and its chart's name as comment. False after the same
-// messages.
+// Writes a finished measurement's recording (with its timing reference as channel 2 when it has
+// one) to path with the tool's tags: the range the curve was measured over (not the range
+// fields) as title, "Quorvel" as artist, the file's own title as album, the chart the curve was
+// corrected with (else the chart in force) as comment, the year. Once the file is created,
+// m_szWavPath and the preference "Wav" name it. An earlier file at path is replaced only by the
+// whole new one. False after a message whose second line names the path and the system's
+// reason.
 [[nodiscard]] bool SaveMeasurementCapture(const CaptureReadContext& ctx,
                                           const Measurement& measurement, const std::string& path);
 
@@ -97,18 +92,17 @@ void ReadRangeTitle(const char* title, double* fmin, double* fmax);
 [[nodiscard]] bool KeepMeasurementCapture(const CaptureReadContext& ctx,
                                           const Measurement& measurement, const std::string& path);
 
-// The whole command: CheckCaptureToSave, the save-file chooser (".wav", starting in
-// CaptureFileStartFolder), SaveCaptureFile. False when nothing was saved.
-[[nodiscard]] bool SaveAudioFile(const CaptureFileContext& ctx);
-
 // True when measurement (may be null: none) can be saved: a recording of at least one second,
 // over a range.
 [[nodiscard]] bool HasMeasurementToSave(const Measurement* measurement);
 
-// The window's command over its current measurement (may be null: none): "No new capture
-// performed" when HasMeasurementToSave is false, else the save-file chooser (".wav", starting in
-// CaptureFileStartFolder) and SaveMeasurementCapture, which writes the bytes SaveCaptureFile
-// writes for the same run. False when nothing was saved.
+// HasMeasurementToSave; when there is none, shows "No new capture performed" and returns false.
+[[nodiscard]] bool CheckMeasurementToSave(const CaptureReadContext& ctx,
+                                          const Measurement* measurement);
+
+// Save Audio File over the window's current measurement (may be null: none):
+// CheckMeasurementToSave, the save-file chooser (".wav", starting in CaptureFileStartFolder),
+// SaveMeasurementCapture. False when nothing was saved.
 [[nodiscard]] bool SaveAudioFile(const CaptureReadContext& ctx, const Measurement* measurement);
 
 // ---- Load Audio File ----

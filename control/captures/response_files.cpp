@@ -12,35 +12,32 @@ namespace quorvel {
 
 namespace {
 
-bool SaveBytes(const std::string& path, const void* data, std::size_t count,
-               std::string* failureWords) {
-  std::string words;
+Result<void> SaveBytes(const std::string& path, const void* data, std::size_t count) {
   // an analysis without a result has nothing to write: no empty file stands in for it
-  if (count > 0 && WriteWholeFile(path, data, count, &words)) return true;
-  if (failureWords != nullptr) *failureWords = WithWords(kMsgCannotSaveFile, words);
-  return false;
+  if (count == 0) return Failure{kMsgCannotSaveFile};
+  const Result<void> whole = WriteWholeFile(path, data, count);
+  if (whole) return {};
+  return Failure{WithWords(kMsgCannotSaveFile, whole.Message())};
 }
 
 }  // namespace
 
-bool SaveFrd(const std::string& path, const CImpulseAnalysis& analysis, std::string* failureWords) {
+Result<void> SaveFrd(const std::string& path, const CImpulseAnalysis& analysis) {
   const std::string text = FormatFrd(analysis);
-  return SaveBytes(path, text.data(), text.size(), failureWords);
+  return SaveBytes(path, text.data(), text.size());
 }
 
-bool SaveImpulseWav(const std::string& path, const CImpulseAnalysis& analysis,
-                    std::string* failureWords) {
+Result<void> SaveImpulseWav(const std::string& path, const CImpulseAnalysis& analysis) {
   const std::vector<uint8_t> bytes = ImpulseWavBytes(analysis);
-  return SaveBytes(path, bytes.data(), bytes.size(), failureWords);
+  return SaveBytes(path, bytes.data(), bytes.size());
 }
 
-bool SaveDistortionCsv(const std::string& path, const CImpulseAnalysis& analysis,
-                       std::string* failureWords) {
-  if (!analysis.HasResult()) return SaveBytes(path, nullptr, 0, failureWords);
+Result<void> SaveDistortionCsv(const std::string& path, const CImpulseAnalysis& analysis) {
+  if (!analysis.HasResult()) return SaveBytes(path, nullptr, 0);
   // the recording's noise floor as the last column, on the harmonics' scale
   const std::vector<DistortionRow> rows = analysis.DistortionRows();
   const std::string text = FormatDistortionCsv(rows, DistortionNoiseDb(analysis, rows));
-  return SaveBytes(path, text.data(), text.size(), failureWords);
+  return SaveBytes(path, text.data(), text.size());
 }
 
 }  // namespace quorvel

@@ -11,35 +11,32 @@ namespace quorvel {
 
 namespace {
 
-bool SaveText(const std::string& path, const std::string& text, std::string* failureWords) {
-  std::string words;
+Result<void> SaveText(const std::string& path, const std::string& text) {
   // an analysis without a result has nothing to write: no empty file stands in for it
-  if (!text.empty() && WriteWholeFile(path, text.data(), text.size(), &words)) return true;
-  if (failureWords != nullptr) *failureWords = WithWords(kMsgCannotSaveFile, words);
-  return false;
+  if (text.empty()) return Failure{kMsgCannotSaveFile};
+  const Result<void> whole = WriteWholeFile(path, text.data(), text.size());
+  if (whole) return {};
+  return Failure{WithWords(kMsgCannotSaveFile, whole.Message())};
 }
 
 }  // namespace
 
-bool SaveGroupDelayCsv(const std::string& path, const CImpulseAnalysis& analysis,
-                       std::string* failureWords) {
+Result<void> SaveGroupDelayCsv(const std::string& path, const CImpulseAnalysis& analysis) {
   const std::string text =
       analysis.HasResult() ? FormatGroupDelayCsv(GroupDelayRows(analysis)) : std::string();
-  return SaveText(path, text, failureWords);
+  return SaveText(path, text);
 }
 
-bool SaveStepCsv(const std::string& path, const CImpulseAnalysis& analysis,
-                 std::string* failureWords) {
+Result<void> SaveStepCsv(const std::string& path, const CImpulseAnalysis& analysis) {
   const std::string text =
       analysis.HasResult() ? FormatStepCsv(StepResponse(analysis)) : std::string();
-  return SaveText(path, text, failureWords);
+  return SaveText(path, text);
 }
 
-bool SaveDecayCsv(const std::string& path, const CImpulseAnalysis& analysis,
-                  std::string* failureWords) {
+Result<void> SaveDecayCsv(const std::string& path, const CImpulseAnalysis& analysis) {
   const std::string text =
       analysis.HasResult() ? FormatDecayCsv(CumulativeDecay(analysis)) : std::string();
-  return SaveText(path, text, failureWords);
+  return SaveText(path, text);
 }
 
 }  // namespace quorvel

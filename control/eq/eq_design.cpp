@@ -116,9 +116,9 @@ std::string EqExportText(EqExportFormat format, const EqDesign& d) {
 bool WriteEqExport(const std::string& path, EqExportFormat format, const EqDesign& design,
                    std::string* failureWords) {
   const std::string text = EqExportText(format, design);
-  std::string words;
-  if (WriteWholeFile(path, text.data(), text.size(), &words)) return true;
-  *failureWords = std::string(kMsgCannotSaveFile) + "\n" + words;
+  const Result<void> whole = WriteWholeFile(path, text.data(), text.size());
+  if (whole) return true;
+  *failureWords = std::string(kMsgCannotSaveFile) + "\n" + whole.Message();
   return false;
 }
 

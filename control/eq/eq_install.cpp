@@ -72,9 +72,8 @@ bool InstallPipeWireDropIn(const std::string& folder, const EqFilterSet& set,
     return false;
   }
   const std::string text = PipeWireDropIn(set, name);
-  std::string failure;
-  if (!WriteWholeFile(path, text.data(), text.size(), &failure)) {
-    *words = std::string(kMsgCannotSaveFile) + "\n" + failure;
+  if (const Result<void> whole = WriteWholeFile(path, text.data(), text.size()); !whole) {
+    *words = std::string(kMsgCannotSaveFile) + "\n" + whole.Message();
     return false;
   }
   *words = "Installed " + path + ".\nTo make it active, restart PipeWire:\n  " +

@@ -159,8 +159,10 @@ PolarRunState CPolarSeriesRun::Ended(SequenceStatus status) {
   const std::string path =
       PolarCapturePath(m_plan.folder, m_plan.name, m_plan.plane, CurrentAngle());
   // a capture that cannot be written fails again at the next angle: the series stops here
-  const CaptureFileContext files = m_core.FileContext();
-  if (!CheckCaptureToSave(files) || !SaveCaptureFile(files, path)) {
+  const CaptureReadContext files = m_core.FileContext().Reading();
+  const Measurement* measurement = m_core.Sequence().FinishedRunMeasurement();
+  if (!CheckMeasurementToSave(files, measurement) ||
+      !SaveMeasurementCapture(files, *measurement, path)) {
     m_failure = "The capture of " + std::to_string(CurrentAngle()) +
                 " degrees could not be saved: the series stopped there";
     m_state = PolarRunState::kFailed;

@@ -212,9 +212,9 @@ bool CResponseSession::Export(const char* extension, Writer write) {
     return false;
   }
   m_lastExport = path;
-  std::string failure;
-  if (!write(path, *m_analysis, &failure)) {
-    messages.ShowMessage(failure.empty() ? std::string(kMsgCannotSaveFile) : failure);
+  if (const Result<void> written = write(path, *m_analysis); !written) {
+    messages.ShowMessage(written.Message().empty() ? std::string(kMsgCannotSaveFile)
+                                                   : written.Message());
     return false;
   }
   return true;

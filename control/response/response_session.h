@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "base/result.h"
 #include "measurement/measurement.h"
 #include "response/impulse_analysis.h"
 
@@ -86,8 +87,7 @@ class CResponseSession {
 
   // Any other export of the result with the same chooser and messages: a writer of the
   // response files' shape (control/response_view_files.h, the views' pictures).
-  using Writer = bool (*)(const std::string& path, const CImpulseAnalysis& analysis,
-                          std::string* failure);
+  using Writer = Result<void> (*)(const std::string& path, const CImpulseAnalysis& analysis);
   bool Export(const char* extension, Writer write);
 
  private:

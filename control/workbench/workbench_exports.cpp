@@ -30,11 +30,10 @@ bool ExportTracesFrd(const std::vector<Trace>& traces, const std::string& folder
   for (size_t i = 0; i < traces.size(); ++i) {
     const std::string path = folder + "/" + names[i];
     const std::string text = FormatTraceFrd(traces[i]);
-    std::string why;
-    if (WriteWholeFile(path, text.data(), text.size(), &why)) {
+    if (const Result<void> whole = WriteWholeFile(path, text.data(), text.size())) {
       written->push_back(path);
     } else {
-      failures->push_back(path + ": " + why);
+      failures->push_back(path + ": " + whole.Message());
     }
   }
   return failures->empty();
@@ -53,7 +52,9 @@ bool ExportOverlayCsv(const std::vector<Trace>& traces, const std::string& path,
     *failureWords = text.Message();
     return false;
   }
-  return WriteWholeFile(path, text.Value().data(), text.Value().size(), failureWords);
+  const Result<void> whole = WriteWholeFile(path, text.Value().data(), text.Value().size());
+  *failureWords = whole.Message();
+  return whole.Ok();
 }
 
 std::string FormatLiveCurvesCsv(const std::vector<NamedLiveCurve>& curves) {

@@ -57,7 +57,9 @@ TraceLook* CWorkbenchList::LookOf(const std::string& id) {
 
 bool CWorkbenchList::Write(std::string* failureWords) {
   if (m_sessionFolder.empty()) return true;  // nothing measured yet: no folder to keep it in
-  return WriteSession(m_sessionFolder, m_document, failureWords);
+  const Result<void> written = WriteSession(m_sessionFolder, m_document);
+  if (!written) *failureWords = written.Message();
+  return written.Ok();
 }
 
 bool CWorkbenchList::Add(const std::string& capturePath, const std::string& name,

@@ -27,12 +27,14 @@ bool CWorkbenchSession::EnsureFolder(std::string* failureWords) {
     *failureWords = "no data folder to keep the session in";
     return false;
   }
-  std::string folder;
-  if (!CreateSessionFolder(m_dataFolder, LocalTimeOf(m_startedUtcSeconds), &folder, failureWords)) {
+  const Result<std::string> folder =
+      CreateSessionFolder(m_dataFolder, LocalTimeOf(m_startedUtcSeconds));
+  if (!folder) {
+    *failureWords = folder.Message();
     return false;
   }
-  m_list.MoveTo(folder);
-  m_recent = PushRecentSession(m_recent, folder);
+  m_list.MoveTo(*folder);
+  m_recent = PushRecentSession(m_recent, *folder);
   return true;
 }
 
@@ -131,7 +133,10 @@ bool CWorkbenchSession::SaveAs(const std::string& folder, std::vector<std::strin
     return true;
   }
   SessionCopy copy;
-  if (!SaveSessionAs(m_list.Document(), m_list.SessionFolder(), folder, &copy, failureWords)) {
+  if (const Result<void> saved =
+          SaveSessionAs(m_list.Document(), m_list.SessionFolder(), folder, &copy);
+      !saved) {
+    *failureWords = saved.Message();
     return false;
   }
   *notCopied = copy.notCopied;

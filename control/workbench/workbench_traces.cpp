@@ -181,11 +181,10 @@ OrMessage<Trace> ComputeDerived(const DerivedTrace& recipe, const std::vector<Tr
     return DifferenceOfTraces(sources[0], sources[1], DifferenceOptions{});
   }
   if (recipe.kind == DerivedKind::kEqualised) {
-    EqFilterSet set;
-    std::string error;
     if (sources.size() != 1) return Refusal{"an equalised trace takes one trace"};
-    if (!ReadApoText(recipe.equaliser, &set, &error)) return Refusal{"its equaliser: " + error};
-    return PredictedTrace(sources[0], set);
+    const Result<EqFilterSet> set = ReadApoText(recipe.equaliser);
+    if (!set) return Refusal{"its equaliser: " + set.Message()};
+    return PredictedTrace(sources[0], *set);
   }
   AverageWay way = AverageWay::kDbMean;
   if (recipe.kind == DerivedKind::kAveragePower) way = AverageWay::kPowerMean;

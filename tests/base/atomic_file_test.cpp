@@ -69,7 +69,7 @@ TEST(AtomicFile, ATargetIsReplacedWholeOrStaysAsItWas) {
     if (made == "folder") fs::create_directory(dir / "folder");
     const std::string path = (dir / c.target).string();
     std::map<std::string, std::string> expected = Listing(dir);
-    EXPECT_EQ(CAtomicFile::CheckCanBeSaved(path, nullptr), c.probeSaves);
+    EXPECT_EQ(CAtomicFile::CheckCanBeSaved(path).Ok(), c.probeSaves);
 
     rlimit unlimited{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
@@ -77,8 +77,9 @@ TEST(AtomicFile, ATargetIsReplacedWholeOrStaysAsItWas) {
     limited.rlim_cur = 64 * 1024;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, c.fullDisk ? &limited : &unlimited), 0);
     const auto handler = std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails (EFBIG)
-    std::string words;
-    const bool saved = WriteWholeFile(path, content.data(), content.size(), &words);
+    const Result<void> whole = WriteWholeFile(path, content.data(), content.size());
+    const bool saved = whole.Ok();
+    const std::string& words = whole.Message();
     setrlimit(RLIMIT_FSIZE, &unlimited);
     std::signal(SIGXFSZ, handler);
 
@@ -107,7 +108,7 @@ TEST(AtomicFile, AReplacedFileKeepsItsAccessAndAKilledSaveLeavesNothing) {
   ASSERT_EQ(chmod(earlier.c_str(), 0640), 0);
   for (const bool unnamed : {true, false}) {
     CAtomicFile::AllowUnnamedTemporaryFiles(unnamed);
-    ASSERT_TRUE(WriteWholeFile(earlier, "new", 3, nullptr));
+    ASSERT_TRUE(WriteWholeFile(earlier, "new", 3));
     struct stat st {};
     ASSERT_EQ(stat(earlier.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u) << unnamed;
@@ -149,10 +150,10 @@ TEST(AtomicFile, TheProbeMeetsWhatTheSaveWouldMeet) {
       {pipe, true, nullptr}};
   for (const auto& c : cases) {
     const int reader = c.reader ? open(pipe.c_str(), O_RDONLY | O_NONBLOCK) : -1;
-    std::string words;
     CAtomicFile::SaveCheck found;
-    EXPECT_EQ(CAtomicFile::CheckCanBeSaved(c.path, &words, &found), c.reason == nullptr);
-    EXPECT_EQ(words, c.reason == nullptr ? "" : c.path + ": " + c.reason);
+    const Result<void> check = CAtomicFile::CheckCanBeSaved(c.path, &found);
+    EXPECT_EQ(check.Ok(), c.reason == nullptr);
+    EXPECT_EQ(check.Message(), c.reason == nullptr ? "" : c.path + ": " + c.reason);
     EXPECT_EQ(found.pipe >= 0, c.reader);
     if (reader < 0) continue;
     // the reader sees no end while the probe's descriptor is held, and the end once it is not

@@ -90,8 +90,9 @@ TEST(EqRoom, TheRoomThroughItsEqualiserIsAtThePredictedLevelAndFlatWhereItsPeaks
   const std::vector<double> through = CurveLevels(dir + "/through.csv");
   const std::vector<double> room = CurveLevels(dir + "/room.csv");
   ASSERT_TRUE(through.size() == 1001u && room.size() == 1001u);
-  EqFilterSet set;
-  ASSERT_TRUE(ReadApoFile(dir + "/room.txt", &set, &why)) << why;
+  const Result<EqFilterSet> read = ReadApoFile(dir + "/room.txt");
+  ASSERT_TRUE(read) << read.Message();
+  const EqFilterSet& set = *read;
   EXPECT_LT(set.preampDb, -3.0);  // the boost's: a preamp the server ignored would stand out
   // Over the match range at the level predicted, the preamp included; around the peaks (an
   // octave either side) flat against the curve's median.

@@ -12,6 +12,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/memory_preferences.h"
@@ -116,15 +117,18 @@ class InteropTest : public ::testing::Test {
       m_audio->PushFrame(sample * 65536, 0);
     }
     m_audio->TakeRecordingAsCapture();
-    m_state.m_bCurveEndNotified.store(1);
-    m_state.m_curveFmin = 50.0;
-    m_state.m_curveFmax = 15000.0;
+    Measurement::Parts parts;
+    parts.fmin = 50.0;
+    parts.fmax = 15000.0;
+    auto recording = std::make_shared<Recording>();
+    recording->samples.assign(m_audio->Recording().begin(), m_audio->Recording().end());
+    parts.recording = std::move(recording);
     m_state.m_chartNames = {kMicrophone};
     m_state.m_chartPaths = {"/charts/mic.txt"};
     m_state.m_nSelectedChart.store(0);
     m_state.m_bCalibrationApplied.store(1);
     const std::string path = m_dir.File("quorvel_capture.wav");
-    EXPECT_TRUE(SaveCaptureFile(m_ctx, path));
+    EXPECT_TRUE(SaveMeasurementCapture(m_ctx.Reading(), Measurement(std::move(parts)), path));
     EXPECT_TRUE(m_messages.Messages().empty());
     return path;
   }

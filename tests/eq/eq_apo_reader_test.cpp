@@ -32,24 +32,21 @@ TEST(EqApoReader, ReadsWhatIsWrittenAndNamesTheWrongLine) {
       {"Filter 1: ON BP Fc 100 Hz Gain -3 dB Q 1\n", "line 1: the filter type", 0},
       {many, "line 65: more than 64", 0}};
   for (const auto& [text, reason, filters] : cases) {
-    EqFilterSet read;
-    std::string error;
-    EXPECT_EQ(ReadApoText(text, &read, &error), reason[0] == '\0') << text << error;
-    EXPECT_EQ(error.rfind(reason, 0), 0u) << text << " -> " << error;
-    EXPECT_EQ(read.filters.size(), filters) << text;
+    const Result<EqFilterSet> read = ReadApoText(text);
+    EXPECT_EQ(read.Ok(), reason[0] == '\0') << text << read.Message();
+    EXPECT_EQ(read.Message().rfind(reason, 0), 0u) << text << " -> " << read.Message();
+    EXPECT_EQ(read ? read->filters.size() : 0u, filters) << text;
   }
-  EqFilterSet read;
-  std::string error;
-  ASSERT_TRUE(ReadApoText(ApoText(set), &read, &error));
-  EXPECT_EQ(ApoText(read), ApoText(set));
-  EXPECT_FALSE(ReadApoFile("/nonexistent/eq.txt", &read, &error));
-  EXPECT_EQ(error, "/nonexistent/eq.txt: No such file or directory");
+  const Result<EqFilterSet> read = ReadApoText(ApoText(set));
+  ASSERT_TRUE(read);
+  EXPECT_EQ(ApoText(*read), ApoText(set));
+  EXPECT_EQ(ReadApoFile("/nonexistent/eq.txt").Message(),
+            "/nonexistent/eq.txt: No such file or directory");
   // a named pipe without a writer is refused at once, never waited on
   const std::string fifo = testing::TempDir() + "/eq-fifo.txt";
   std::remove(fifo.c_str());
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  EXPECT_FALSE(ReadApoFile(fifo, &read, &error));
-  EXPECT_EQ(error, fifo + ": not a regular file");
+  EXPECT_EQ(ReadApoFile(fifo).Message(), fifo + ": not a regular file");
   std::remove(fifo.c_str());
 }
 

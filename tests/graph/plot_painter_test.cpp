@@ -132,12 +132,14 @@ TEST(PlotPainter, CursorAndZoomBoxStayInTheAreaAndThePictureIsSavedWhole) {
   }
   EXPECT_GT(dark, area.height() / 4);
   const std::string path = testing::TempDir() + "plot_painter_test.png";
-  std::string words;
-  ASSERT_TRUE(SavePlotPicture(path, s.view, scene, QSize(1065, 455), 2.0, &words)) << words;
+  const Result<void> saved = SavePlotPicture(path, s.view, scene, QSize(1065, 455), 2.0);
+  ASSERT_TRUE(saved) << saved.Message();
   EXPECT_EQ(QImage(QString::fromStdString(path)).size(), QSize(2130, 910));
   std::filesystem::remove(path);
-  EXPECT_FALSE(SavePlotPicture("/nonexistent-folder/plot.png", s.view, scene, QSize(1065, 455), 1.0,
-                               &words));
+  const Result<void> refused =
+      SavePlotPicture("/nonexistent-folder/plot.png", s.view, scene, QSize(1065, 455), 1.0);
+  EXPECT_FALSE(refused);
+  const std::string& words = refused.Message();
   EXPECT_EQ(words.substr(0, words.find('\n')), "Cannot save the file to disk...");
   EXPECT_NE(words.find("/nonexistent-folder/plot.png"), std::string::npos) << words;
 }

@@ -83,15 +83,16 @@ TEST(SessionPaths, ASessionFolderIsMadeOnlyWhenAskedAndTwoWindowsGetTwo) {
   const std::string data = sessiontest::MakeFolder() + "/data";
   const std::tm started{5, 4, 3, 2, 0, 126, 0, 0, 0, 0, nullptr};  // 2026-01-02 03:04:05
   EXPECT_FALSE(std::filesystem::exists(data));
-  std::string first, second, words;
-  ASSERT_TRUE(CreateSessionFolder(data, started, &first, &words)) << words;
-  ASSERT_TRUE(CreateSessionFolder(data, started, &second, &words)) << words;
-  EXPECT_EQ(first, data + "/Sessions/2026-01-02 030405");
-  EXPECT_EQ(second, data + "/Sessions/2026-01-02 030405 (2)");
-  EXPECT_TRUE(std::filesystem::is_directory(second));
+  const Result<std::string> first = CreateSessionFolder(data, started);
+  const Result<std::string> second = CreateSessionFolder(data, started);
+  ASSERT_TRUE(first && second) << first.Message() << second.Message();
+  EXPECT_EQ(*first, data + "/Sessions/2026-01-02 030405");
+  EXPECT_EQ(*second, data + "/Sessions/2026-01-02 030405 (2)");
+  EXPECT_TRUE(std::filesystem::is_directory(*second));
   sessiontest::Put(data + "/file", "");
-  EXPECT_FALSE(CreateSessionFolder(data + "/file", started, &first, &words));
-  EXPECT_EQ(words, data + "/file/Sessions: Not a directory");
+  const Result<std::string> refused = CreateSessionFolder(data + "/file", started);
+  EXPECT_FALSE(refused);
+  EXPECT_EQ(refused.Message(), data + "/file/Sessions: Not a directory");
 }
 
 }  // namespace

@@ -48,7 +48,7 @@ TEST(SessionStore, OpeningNamesMissingCapturesAndKeepsADamagedFileAside) {
   SessionDocument document;
   document.entries = {Entry("m1", folder + "/a.wav"), Entry("m2", folder + "/gone.wav")};
   std::string words;
-  ASSERT_TRUE(WriteSession(folder, document, &words)) << words;
+  ASSERT_EQ(WriteSession(folder, document).Message(), "");
   OpenedSession opened = OpenSession(folder);
   EXPECT_TRUE(opened.document == document);
   EXPECT_EQ(Joined(opened.problems),
@@ -69,7 +69,7 @@ TEST(SessionStore, OpeningNamesMissingCapturesAndKeepsADamagedFileAside) {
                 .find("session.json is kept as it was in \"session damaged "
                       "(2).json\""),
             std::string::npos);
-  ASSERT_TRUE(WriteSession(folder, opened.document, &words)) << words;
+  ASSERT_EQ(WriteSession(folder, opened.document).Message(), "");
   EXPECT_EQ(Bytes(opened.keptAside), damaged);
   EXPECT_EQ(Bytes(folder + "/session damaged.json"), "an earlier one");
 
@@ -93,13 +93,13 @@ TEST(SessionStore, AWriteOntoAReadOnlyFolderFailsWithWordsAndLeavesTheOldFile) {
   SessionDocument document;
   document.entries = {Entry("m1", folder + "/a.wav")};
   std::string words;
-  ASSERT_TRUE(WriteSession(folder, document, &words)) << words;
+  ASSERT_EQ(WriteSession(folder, document).Message(), "");
   const std::string before = Bytes(folder + "/session.json");
   document.entries[0].look.name = "renamed";
   ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
   {
     CPermissionsBindRoot bound;
-    EXPECT_FALSE(WriteSession(folder, document, &words));
+    words = WriteSession(folder, document).Message();
   }
   ::chmod(folder.c_str(), 0755);
   EXPECT_EQ(words, folder + "/session.json: Permission denied");
@@ -123,7 +123,7 @@ TEST(SessionStore, SaveSessionAsCopiesTheCapturesInsideAndRewritesTheirPaths) {
   document.derived = {{"d1", DerivedKind::kDifference, true, {"m1", "m2"}, {}}};
   document.view.referenceId = "d1";
   std::string words;
-  ASSERT_TRUE(WriteSession(from, document, &words)) << words;
+  ASSERT_EQ(WriteSession(from, document).Message(), "");
   const std::string oldJson = Bytes(from + "/session.json");
   fs::create_directories(to);
   Put(to + "/a.wav", "the user's own file");
@@ -131,13 +131,13 @@ TEST(SessionStore, SaveSessionAsCopiesTheCapturesInsideAndRewritesTheirPaths) {
   // A failure half-way removes what it made: here "takes" is a file in the new folder.
   Put(to + "/takes", "in the way");
   SessionCopy copy;
-  EXPECT_FALSE(SaveSessionAs(document, from, to, &copy, &words));
+  words = SaveSessionAs(document, from, to, &copy).Message();
   EXPECT_EQ(words, to + "/takes: Not a directory");
   EXPECT_FALSE(fs::exists(to + "/a (2).wav"));
   EXPECT_FALSE(fs::exists(to + "/session.json"));
   fs::remove(to + "/takes");
 
-  ASSERT_TRUE(SaveSessionAs(document, from, to, &copy, &words)) << words;
+  ASSERT_EQ(SaveSessionAs(document, from, to, &copy).Message(), "");
   EXPECT_EQ(Bytes(to + "/a (2).wav"), big);
   EXPECT_EQ(Bytes(to + "/a.wav"), "the user's own file");
   EXPECT_EQ(Bytes(to + "/takes/b.wav"), "b's bytes");
@@ -156,7 +156,7 @@ TEST(SessionStore, SaveSessionAsCopiesTheCapturesInsideAndRewritesTheirPaths) {
   EXPECT_EQ(Bytes(from + "/session.json"), oldJson);
 
   // A folder that holds a session already is not written over.
-  EXPECT_FALSE(SaveSessionAs(document, from, to, &copy, &words));
+  words = SaveSessionAs(document, from, to, &copy).Message();
   EXPECT_EQ(words, to + ": holds a session already");
   EXPECT_EQ(Bytes(to + "/session.json"), newJson);
 }

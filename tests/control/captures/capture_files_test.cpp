@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -100,6 +101,27 @@ class CaptureFilesTest : public ::testing::Test {
     m_state.m_curveFmin = 20.0;
     m_state.m_curveFmax = 20000.0;
   }
+  // The measurement the finished capture is, as the run's end makes it: the record track's
+  // samples over the curve's range; none before the curve is complete.
+  std::optional<Measurement> Finished() {
+    if (m_state.m_bCurveEndNotified.load() == 0) return std::nullopt;
+    Measurement::Parts parts;
+    parts.fmin = m_state.m_curveFmin;
+    parts.fmax = m_state.m_curveFmax;
+    auto recording = std::make_shared<Recording>();
+    recording->samples.assign(m_audio->Recording().begin(), m_audio->Recording().end());
+    parts.recording = std::move(recording);
+    return Measurement(std::move(parts));
+  }
+  bool SaveFinished(const std::string& path) {
+    const std::optional<Measurement> finished = Finished();
+    return CheckMeasurementToSave(m_ctx.Reading(), finished ? &*finished : nullptr) &&
+           SaveMeasurementCapture(m_ctx.Reading(), *finished, path);
+  }
+  bool SaveFinishedAudioFile() {
+    const std::optional<Measurement> finished = Finished();
+    return SaveAudioFile(m_ctx.Reading(), finished ? &*finished : nullptr);
+  }
   void LoadEarlierSamples() {
     m_audio->LoadSamples(LoadedSamples(static_cast<int16_t*>(std::calloc(32, 2))), 32);
   }
@@ -130,11 +152,11 @@ TEST_F(CaptureFilesTest, SaveRefusesWithoutACompletedCurve) {
   Record(100000);
   m_state.m_bCurveEndNotified.store(0);
   m_messages.ChooseNext(m_dir.File("never.wav"));
-  EXPECT_FALSE(SaveAudioFile(m_ctx));
+  EXPECT_FALSE(SaveFinishedAudioFile());
   EXPECT_EQ(m_messages.Messages(), std::vector<std::string>{"No new capture performed"});
   m_state.m_bCurveEndNotified.store(1);
   Record(47999);
-  EXPECT_FALSE(SaveAudioFile(m_ctx));
+  EXPECT_FALSE(SaveFinishedAudioFile());
   EXPECT_EQ(m_messages.Messages().size(), 2u);
   EXPECT_EQ(LastMessage(), "No new capture performed");
   EXPECT_TRUE(m_messages.Choosers().empty());  // the chooser was never shown
@@ -155,7 +177,7 @@ TEST_F(CaptureFilesTest, SaveWritesTheRecordingAndItsTags) {
   m_state.m_bCalibrationApplied.store(1);
   const std::string path = m_dir.File("living room.wav");
   m_messages.ChooseNext(path);
-  ASSERT_TRUE(SaveAudioFile(m_ctx));
+  ASSERT_TRUE(SaveFinishedAudioFile());
   EXPECT_TRUE(m_messages.Messages().empty());
   EXPECT_TRUE(LastChooser().ends_with("|wav"));
   EXPECT_STREQ(m_state.m_szWavPath, path.c_str());
@@ -194,7 +216,7 @@ TEST_F(CaptureFilesTest, SaveWithoutCalibrationHasNoComment) {
   m_state.m_nSelectedChart.store(0);
   m_state.m_bCalibrationApplied.store(0);
   const std::string path = m_dir.File("plain.wav");
-  ASSERT_TRUE(SaveCaptureFile(m_ctx, path));
+  ASSERT_TRUE(SaveFinished(path));
   CWave reader;
   ASSERT_EQ(reader.ReadWave(path.c_str()), CWave::kReadDone);
   EXPECT_STREQ(reader.m_info.comment, "");
@@ -216,7 +238,7 @@ TEST_F(CaptureFilesTest, ADiskThatFillsUpDuringTheSaveIsReported) {
   limited.rlim_cur = 64 * 1024;
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
   const std::string path = m_dir.File("full disk.wav");
-  const bool saved = SaveCaptureFile(m_ctx, path);
+  const bool saved = SaveFinished(path);
   setrlimit(RLIMIT_FSIZE, &before);
   std::signal(SIGXFSZ, oldHandler);
   EXPECT_FALSE(saved);
@@ -224,7 +246,7 @@ TEST_F(CaptureFilesTest, ADiskThatFillsUpDuringTheSaveIsReported) {
             std::vector<std::string>{"Could not write to File...\n" + path + ": File too large"});
   EXPECT_FALSE(std::filesystem::exists(path));  // nothing cut short is left
   EXPECT_TRUE(CheckCaptureToSave(m_ctx));
-  ASSERT_TRUE(SaveCaptureFile(m_ctx, m_dir.File("elsewhere.wav")));
+  ASSERT_TRUE(SaveFinished(m_dir.File("elsewhere.wav")));
   CWave reader;
   EXPECT_EQ(reader.ReadWave(m_dir.File("elsewhere.wav").c_str()), CWave::kReadDone);
 }
@@ -233,10 +255,10 @@ TEST_F(CaptureFilesTest, SaveAcceptsCharactersWindowsRefusesInALinuxName) {
   FinishCapture(50000);
   const std::string path = m_dir.File("what? 12:30.wav");
 #ifdef _WIN32
-  EXPECT_FALSE(SaveCaptureFile(m_ctx, path));
+  EXPECT_FALSE(SaveFinished(path));
   EXPECT_EQ(m_messages.Messages(), std::vector<std::string>{"Could not create File!"});
 #else
-  ASSERT_TRUE(SaveCaptureFile(m_ctx, path)) << testing::PrintToString(m_messages.Messages());
+  ASSERT_TRUE(SaveFinished(path)) << testing::PrintToString(m_messages.Messages());
   EXPECT_TRUE(m_messages.Messages().empty());
   EXPECT_STREQ(m_state.m_szWavPath, path.c_str());
   CWave reader;
@@ -252,7 +274,7 @@ TEST_F(CaptureFilesTest, TheRangeInTheTitleKeepsItsDecimalPointInEveryLocale) {
   const std::string saved = m_dir.File("comma.wav");
   {
     QUORVEL_IN_DECIMAL_COMMA_LOCALE(comma);
-    ASSERT_TRUE(SaveCaptureFile(m_ctx, saved));
+    ASSERT_TRUE(SaveFinished(saved));
     EXPECT_EQ(FormatRangeTitle(31.25, 16000.0), "31.25-16000.00 Hz");
     // A title read back in the same locale gives the range it names.
     LoadedCaptureFile loaded;
@@ -275,7 +297,7 @@ TEST_F(CaptureFilesTest, ChooserStartsInTheFolderOfTheLastFile) {
   FinishCapture(50000);
   const std::string last = m_dir.File("last.wav");
   std::strcpy(m_state.m_szWavPath, last.c_str());
-  EXPECT_FALSE(SaveAudioFile(m_ctx));  // cancelled
+  EXPECT_FALSE(SaveFinishedAudioFile());  // cancelled
   EXPECT_TRUE(m_messages.Messages().empty());
   EXPECT_EQ(LastChooser(), m_dir.Path().string() + "|wav");
   // A folder is taken as it is; an empty path falls back to the executable's folder.
@@ -601,7 +623,7 @@ TEST_F(CaptureFilesTest, SavedCaptureLoadsBackUnchanged) {
   m_state.m_curveFmin = 63.0;
   m_state.m_curveFmax = 12500.0;
   const std::string path = m_dir.File("round trip.wav");
-  ASSERT_TRUE(SaveCaptureFile(m_ctx, path));
+  ASSERT_TRUE(SaveFinished(path));
   LoadedCaptureFile loaded;
   ASSERT_TRUE(LoadCaptureFile(m_ctx, path, &loaded));
   EXPECT_TRUE(m_messages.Messages().empty());
