@@ -643,11 +643,10 @@ void CWorkbenchWindow::ExportLiveCsv(const std::string& path) {
     if (built == m_built.end()) continue;
     curves.push_back({built->look.name, curve.frequenciesHz, curve.levelsDb});
   }
-  std::string why;
   if (curves.empty()) {
     Report("No live curve is shown.");
-  } else if (!ExportLiveCurvesCsv(curves, path, &why)) {
-    Report(why);
+  } else if (const Result<void> saved = ExportLiveCurvesCsv(curves, path); !saved) {
+    Report(saved.Message());
   }
 }
 

@@ -86,10 +86,10 @@ std::string FormatLiveCurvesCsv(const std::vector<NamedLiveCurve>& curves) {
   return text;
 }
 
-bool ExportLiveCurvesCsv(const std::vector<NamedLiveCurve>& curves, const std::string& path,
-                         std::string* failureWords) {
+Result<void> ExportLiveCurvesCsv(const std::vector<NamedLiveCurve>& curves,
+                                 const std::string& path) {
   const std::string text = FormatLiveCurvesCsv(curves);
-  return WriteWholeFile(path, text.data(), text.size(), failureWords);
+  return WriteWholeFile(path, text.data(), text.size());
 }
 
 }  // namespace quorvel

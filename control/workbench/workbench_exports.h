@@ -3,7 +3,9 @@
 // traces as one CSV on their common 1/48-octave grid, each written whole or not at all. Plain
 // C++; user-interface thread.
 #include <string>
+
 #include <vector>
+#include "base/result.h"
 
 #include "measurement/trace.h"
 
@@ -45,8 +47,8 @@ inline constexpr char kMsgLiveCurvesNoFrd[] =
 // points, leaves its two fields empty.
 [[nodiscard]] std::string FormatLiveCurvesCsv(const std::vector<NamedLiveCurve>& curves);
 
-// Writes FormatLiveCurvesCsv to path; false with *failureWords (the file's failure).
-[[nodiscard]] bool ExportLiveCurvesCsv(const std::vector<NamedLiveCurve>& curves,
-                                       const std::string& path, std::string* failureWords);
+// Writes FormatLiveCurvesCsv to path, whole or not at all; else the file's failure.
+Result<void> ExportLiveCurvesCsv(const std::vector<NamedLiveCurve>& curves,
+                                 const std::string& path);
 
 }  // namespace quorvel

@@ -79,8 +79,8 @@ TEST(WorkbenchExports, TheLiveCurvesAsShownEachOnItsOwnPoints) {
   std::vector<NamedLiveCurve> curves = {Live("take", 20, 20000, 1001),
                                         Live("take", 100, 10000, 600)};
   curves[1].levelsDb[10] = std::numeric_limits<double>::quiet_NaN();
-  std::string why;
-  ASSERT_TRUE(ExportLiveCurvesCsv(curves, dir.File("live.csv"), &why)) << why;
+  const Result<void> saved = ExportLiveCurvesCsv(curves, dir.File("live.csv"));
+  ASSERT_TRUE(saved) << saved.Message();
   std::istringstream csv(Read(dir.File("live.csv")));
   std::string line;
   std::getline(csv, line);
@@ -102,7 +102,7 @@ TEST(WorkbenchExports, TheLiveCurvesAsShownEachOnItsOwnPoints) {
     }
   }
   EXPECT_EQ(k, 1001);
-  EXPECT_FALSE(ExportLiveCurvesCsv(curves, dir.File("no such folder/live.csv"), &why));
+  EXPECT_FALSE(ExportLiveCurvesCsv(curves, dir.File("no such folder/live.csv")));
 }
 
 }  // namespace
