@@ -24,11 +24,6 @@ function(quorvel_test name)
     if("threads" IN_LIST ARG_LABELS)
       set_property(GLOBAL APPEND PROPERTY QUORVEL_THREAD_TESTS ${name})
     endif()
-    # Measurements in real time through an audio server, one at a time: two at once on a busy
-    # 2-core machine starve each other's streams into dropouts.
-    if("realtime" IN_LIST ARG_LABELS OR "soak" IN_LIST ARG_LABELS)
-      list(APPEND properties RESOURCE_LOCK audio_server)
-    endif()
   endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
 endfunction()
