@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "app/quorvel_dlg.h"
+#include "base/messages.h"
 #include "base/shared_state.h"
 #include "base/util.h"
 #include "control/quorvel_core.h"

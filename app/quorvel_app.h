@@ -16,7 +16,6 @@ class IUserMessages;
 // The fatal start-up messages, with the caption kFatalCaption.
 inline constexpr char kFatalCaption[] = "FATAL ERROR";
 inline constexpr char kMsgNoExeDir[] = "Could not get current executable directory";
-inline constexpr char kMsgPreferences[] = "Could not Write to the Preferences File";
 
 // CQuorvelApp: the program's one application object. Its start-up finds the executable's
 // folder, opens the preferences, finds the data folders (creating the missing ones) and the

@@ -18,6 +18,10 @@ inline constexpr char kMsgCannotSaveFile[] = "Cannot save the file to disk...";
 // kCaptionError before the save's failure.
 inline constexpr char kMsgCannotCopyImage[] = "Could not copy image bitmap";
 inline constexpr char kCaptionError[] = "ERROR";
+// A save, an analysis or a response asked for when no measurement has been made or loaded.
+inline constexpr char kMsgNoNewCapture[] = "No new capture performed";
+// The settings file could not be written; the reason follows on the next line.
+inline constexpr char kMsgPreferences[] = "Could not Write to the Preferences File";
 
 // ---- the warnings a finished curve carries ----
 constexpr char kMsgInputClipped[] =

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/messages.h"
 #include "base/preferences.h"
 #include "cli/capture_channel.h"
 #include "cli/cli_options.h"
@@ -100,7 +101,7 @@ int RunAnalyze(const Arguments& args) {
   // which is the file's samples, with the tags.
   if (options.Has("save")) {
     if (!complete) {
-      session.Messages().ShowMessage("No new capture performed");
+      session.Messages().ShowMessage(kMsgNoNewCapture);
       written = false;
     } else if (!SaveMeasurementCapture(session.Reading(), *measurement, options.Value("save"))) {
       written = false;

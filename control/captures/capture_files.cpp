@@ -43,7 +43,6 @@ constexpr uint64_t kLargestCaptureFile = 2200000;   // [bytes]
 constexpr uint32_t kFewestSamples = 1000000;        // about 20.8 s at 48000 Hz
 constexpr char kMsgTooBig[] = "Sorry this file is too big to be a valid 'Quorvel' file...";
 constexpr int32_t kShortestRecording = 48000;  // [samples] one second
-constexpr char kMsgNoNewCapture[] = "No new capture performed";
 
 bool IsFolder(const char* path) {
   struct stat st {};

@@ -113,7 +113,7 @@ const Measurement* CResponseSession::Current(CQuorvelCore& core) {
 bool CResponseSession::Analyse() {
   const Measurement* current = Current(m_core);
   if (current == nullptr) {
-    m_messages.ShowMessage("No new capture performed");
+    m_messages.ShowMessage(kMsgNoNewCapture);
     return false;
   }
   // a copy: the next run replaces the sequence's

@@ -656,13 +656,8 @@ void CMeasurementSequence::KeepMeasurement(bool replayed,
     recording->samples.assign(samples.begin(), samples.end());
   }
   parts.recording = std::move(recording);
-  if (!m_curveChartPath.empty()) {
-    // the chart the curve was corrected with, for the analyses of this measurement
-    Result<ResolvedChart> chart =
-        ResolveChart(m_curveChartPath, m_curveChartName, parts.fmin, parts.fmax);
-    if (chart) parts.chart = std::move(*chart);
-  }
   parts.tags.comment = m_curveChartName;
+  // the chart the curve was corrected with, resolved once at the run's start
   parts.chart = m_runChart;
   parts.caption = GraphCaption(m_shared);
   parts.madeAt = std::chrono::system_clock::now();

@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "base/atomic_file.h"
+#include "base/messages.h"
 
 namespace quorvel {
 
@@ -60,7 +61,7 @@ std::string SettingsFileAccessWords(const std::string& path) {
 }
 
 std::string SettingsNotWritableMessage(const std::string& accessWords) {
-  return "Could not Write to the Preferences File\n" + accessWords +
+  return std::string(kMsgPreferences) + "\n" + accessWords +
          "\nSettings changed now are kept until Quorvel is closed.";
 }
 
