@@ -300,14 +300,17 @@ bool CEqWindow::AddPrediction() {
       HasTraceId(m_workbench->List().Document(), m_predictionId)) {
     return true;
   }
-  std::string words;
-  const bool added = AddEqPrediction(*m_workbench, &m_source, m_design.fit.filterSet, m_design.name,
-                                     &m_predictionId, &words);
+  const Result<AddedTrace> added =
+      AddEqPrediction(*m_workbench, &m_source, m_design.fit.filterSet, m_design.name);
+  if (added) m_predictionId = added->id;
   if (!m_predictionId.empty()) m_predictionAdded = equaliser;
   if (m_workbenchChanged) m_workbenchChanged();
-  if (!added)
-    m_messages.ShowMessage("The prediction could not join the Measurements:\n" + words, kTitle);
-  return added;
+  const Result<void> joined = AddedAndWritten(added);
+  if (!joined) {
+    m_messages.ShowMessage("The prediction could not join the Measurements:\n" + joined.Message(),
+                           kTitle);
+  }
+  return joined.Ok();
 }
 
 void CEqWindow::MeasureThrough() {

@@ -488,16 +488,13 @@ void CQuorvelDlg::ShowPolarSeries() {
 void CQuorvelDlg::AddToWorkbench(const std::vector<std::string>& captures) {
   if (captures.empty()) return;
   CWorkbenchSession& session = m_core.Workbench();
-  std::string why;
   std::vector<std::string> failures;
-  if (!session.EnsureFolder(&why)) failures.push_back(why);
+  if (const Result<void> made = session.EnsureFolder(); !made) failures.push_back(made.Message());
   for (size_t i = 0; failures.empty() && i < captures.size(); ++i) {
     const std::string name = std::filesystem::path(captures[i]).stem().string();
-    std::string id;
-    if (!session.List().Add(captures[i], name, static_cast<int64_t>(std::time(nullptr)), &id,
-                            &why)) {
-      failures.push_back(why);
-    }
+    const AddedTrace added =
+        session.List().Add(captures[i], name, static_cast<int64_t>(std::time(nullptr)));
+    if (!added.written) failures.push_back(added.written.Message());
   }
   for (const std::string& failure : failures) m_core.Messages().ShowMessage(failure);
   if (m_workbenchWindow) m_workbenchWindow->Refresh();

@@ -305,22 +305,21 @@ void CWorkbenchWindow::OnItemChanged(QTableWidgetItem* item) {
   if (m_filling || item->row() >= static_cast<int>(m_built.size())) return;
   const std::string id = m_built[item->row()].id;
   const std::string text = item->text().toStdString();
-  std::string why;
-  bool ok = true;
+  Result<void> changed;
   switch (item->column()) {
     case kShownColumn:
-      ok = ListModel().SetShown(id, item->checkState() == Qt::Checked, &why);
+      changed = ListModel().SetShown(id, item->checkState() == Qt::Checked);
       break;
     case kNameColumn:
-      ok = ListModel().Rename(id, text, &why);
+      changed = ListModel().Rename(id, text);
       break;
     case kNoteColumn:
-      ok = ListModel().SetNote(id, text, &why);
+      changed = ListModel().SetNote(id, text);
       break;
     default:
       return;
   }
-  if (!ok) Report(why);
+  if (!changed) Report(changed.Message());
   // a queued fill: the table is not rebuilt under its own editor
   QTimer::singleShot(0, this, [this] { Fill(); });
 }
@@ -347,9 +346,8 @@ void CWorkbenchWindow::AddCaptures(const std::vector<std::string>& paths) {
     Report("Captures can be added when no measurement is running.");
     return;
   }
-  std::string why;
-  if (!m_session.EnsureFolder(&why)) {
-    Report(why);
+  if (const Result<void> made = m_session.EnsureFolder(); !made) {
+    Report(made.Message());
     return;
   }
   const double gateMs = ListModel().Document().view.gateMs;
@@ -364,10 +362,9 @@ void CWorkbenchWindow::AddCaptures(const std::vector<std::string>& paths) {
       failures.push_back(capture.failure);
       continue;
     }
-    std::string id;
-    if (!ListModel().Add(capture.path, capture.trace.name, FileTimeUtc(capture.path), &id, &why)) {
-      failures.push_back(why);
-    }
+    const AddedTrace added =
+        ListModel().Add(capture.path, capture.trace.name, FileTimeUtc(capture.path));
+    if (!added.written) failures.push_back(added.written.Message());
     m_traces.Keep(capture.path, gateMs, std::move(capture.trace), std::move(capture.live));
   }
   Refresh();  // nothing is analysed again: it puts the new traces into the session's cache
@@ -377,11 +374,10 @@ void CWorkbenchWindow::AddCaptures(const std::vector<std::string>& paths) {
 void CWorkbenchWindow::RemoveSelected() {
   std::vector<std::string> ids;
   for (int row : SelectedRows()) ids.push_back(m_built[row].id);
-  std::string why;
   for (const std::string& id : ids) {
     // a derived trace may have gone with its source
     if (!HasTraceId(ListModel().Document(), id)) continue;
-    if (!ListModel().Remove(id, &why)) Report(why);
+    if (const Result<void> removed = ListModel().Remove(id); !removed) Report(removed.Message());
   }
   Fill();
 }
@@ -389,9 +385,8 @@ void CWorkbenchWindow::RemoveSelected() {
 void CWorkbenchWindow::MoveSelected(int step) {
   const std::vector<int> rows = SelectedRows();
   if (rows.size() != 1) return;
-  std::string why;
-  if (!ListModel().Move(m_built[rows[0]].id, step, &why)) {
-    if (!why.empty()) Report(why);
+  if (const Result<void> moved = ListModel().Move(m_built[rows[0]].id, step); !moved) {
+    if (!moved.Message().empty()) Report(moved.Message());
     return;
   }
   Fill();
@@ -424,10 +419,10 @@ void CWorkbenchWindow::AverageSelected(DerivedKind kind) {
   const AverageWay way = kind == DerivedKind::kAveragePower    ? AverageWay::kPowerMean
                          : kind == DerivedKind::kAverageVector ? AverageWay::kVectorMean
                                                                : AverageWay::kDbMean;
-  std::string id, why;
-  if (!ListModel().AddDerived(kind, ids, std::string(AverageWayName(way)) + " of " + names, &id,
-                              &why)) {
-    Report(why);
+  if (const Result<void> added = AddedAndWritten(
+          ListModel().AddDerived(kind, ids, std::string(AverageWayName(way)) + " of " + names));
+      !added) {
+    Report(added.Message());
   }
   Fill();
 }
@@ -446,11 +441,11 @@ void CWorkbenchWindow::DifferenceOfSelected() {
     Report(made.Message());
     return;
   }
-  std::string id, why;
-  if (!ListModel().AddDerived(DerivedKind::kDifference, {m_built[rows[0]].id, m_built[rows[1]].id},
-                              m_built[rows[0]].look.name + " - " + m_built[rows[1]].look.name, &id,
-                              &why)) {
-    Report(why);
+  if (const Result<void> added = AddedAndWritten(ListModel().AddDerived(
+          DerivedKind::kDifference, {m_built[rows[0]].id, m_built[rows[1]].id},
+          m_built[rows[0]].look.name + " - " + m_built[rows[1]].look.name));
+      !added) {
+    Report(added.Message());
   }
   Fill();
 }
@@ -507,11 +502,12 @@ void CWorkbenchWindow::AlignSelected(double fromHz, double toHz) {
     Report(steps.Message());
     return;
   }
-  std::string why;
   for (size_t i = 0; i < used.size(); ++i) {
     const WorkbenchTrace& trace = m_built[used[i]];
-    if (!ListModel().SetOffset(trace.id, trace.look.offsetDb + steps.Value()[i], &why)) {
-      Report(why);
+    if (const Result<void> shifted =
+            ListModel().SetOffset(trace.id, trace.look.offsetDb + steps.Value()[i]);
+        !shifted) {
+      Report(shifted.Message());
       break;
     }
   }
@@ -524,11 +520,12 @@ void CWorkbenchWindow::OnRecolour() {
   const QColor colour =
       QColorDialog::getColor(ToQColor(m_built[rows[0]].look.colour), this, "Trace Colour");
   if (!colour.isValid()) return;
-  std::string why;
   for (int row : rows) {
     const TraceColour c{static_cast<uint8_t>(colour.red()), static_cast<uint8_t>(colour.green()),
                         static_cast<uint8_t>(colour.blue())};
-    if (!ListModel().Recolour(m_built[row].id, c, &why)) Report(why);
+    if (const Result<void> done = ListModel().Recolour(m_built[row].id, c); !done) {
+      Report(done.Message());
+    }
   }
   Fill();
 }
@@ -536,24 +533,21 @@ void CWorkbenchWindow::OnRecolour() {
 void CWorkbenchWindow::SetSmoothing(int perOctave) {
   SessionView view = ListModel().Document().view;
   view.smoothingPerOctave = perOctave;
-  std::string why;
-  if (!ListModel().SetView(view, &why)) Report(why);
+  if (const Result<void> set = ListModel().SetView(view); !set) Report(set.Message());
   Fill();
 }
 
 void CWorkbenchWindow::SetCurve(ViewCurve curve) {
   SessionView view = ListModel().Document().view;
   view.curve = curve;
-  std::string why;
-  if (!ListModel().SetView(view, &why)) Report(why);
+  if (const Result<void> set = ListModel().SetView(view); !set) Report(set.Message());
   Fill();
 }
 
 void CWorkbenchWindow::SetGate(double gateMs) {
   SessionView view = ListModel().Document().view;
   view.gateMs = gateMs;
-  std::string why;
-  if (!ListModel().SetView(view, &why)) Report(why);
+  if (const Result<void> set = ListModel().SetView(view); !set) Report(set.Message());
   Refresh();
 }
 
@@ -565,8 +559,7 @@ void CWorkbenchWindow::KeepView() {
   view.levelMinDb = plot.Level().low;
   view.levelMaxDb = plot.Level().high;
   if (view == ListModel().Document().view) return;
-  std::string why;
-  if (!ListModel().SetView(view, &why)) Report(why);
+  if (const Result<void> set = ListModel().SetView(view); !set) Report(set.Message());
 }
 
 // ---- sessions and exports ----
@@ -584,14 +577,13 @@ void CWorkbenchWindow::OpenSession(const std::string& folder) {
 
 void CWorkbenchWindow::SaveSessionAs(const std::string& folder) {
   KeepView();
-  std::vector<std::string> notCopied;
-  std::string why;
-  if (!m_session.SaveAs(folder, &notCopied, &why)) {
-    Report(why);
+  const Result<std::vector<std::string>> notCopied = m_session.SaveAs(folder);
+  if (!notCopied) {
+    Report(notCopied.Message());
     return;
   }
   Refresh();
-  if (!notCopied.empty()) Report("These captures were not there to copy:", notCopied);
+  if (!notCopied->empty()) Report("These captures were not there to copy:", *notCopied);
 }
 
 bool CWorkbenchWindow::ShowsLiveCurves() {
@@ -626,11 +618,10 @@ void CWorkbenchWindow::ExportCsv(const std::string& path) {
   for (const WorkbenchTrace& trace : m_built) {
     if (trace.ok && trace.look.shown) traces.push_back(trace.shown);
   }
-  std::string why;
   if (traces.empty()) {
     Report("No trace is shown.");
-  } else if (!ExportOverlayCsv(traces, path, &why)) {
-    Report(why);
+  } else if (const Result<void> exported = ExportOverlayCsv(traces, path); !exported) {
+    Report(exported.Message());
   }
 }
 

@@ -255,8 +255,7 @@ QWidget* CWorkbenchWindow::CreateViewControls() {
     const QString id = m_reference->itemData(index).toString();
     SessionView view = ListModel().Document().view;
     view.referenceId = id.toStdString();
-    std::string why;
-    if (!ListModel().SetView(view, &why)) Report(why);
+    if (const Result<void> set = ListModel().SetView(view); !set) Report(set.Message());
     ShowTraces();
   });
   label("Reference:", m_reference);

@@ -39,9 +39,8 @@ std::string MakeSession(const fs::path& root) {
   quorvel::CWorkbenchList list(folder);
   for (int i = 0; i < kCaptures; ++i) {
     const std::string path = folder + "/take " + std::to_string(i) + ".wav";
-    std::string id, why;
     if (!quorvel::WriteSimulatedCapture(path, 1000 + 37 * i) ||
-        !list.Add(path, "take " + std::to_string(i), 1765380000 + i, &id, &why)) {
+        !list.Add(path, "take " + std::to_string(i), 1765380000 + i).written) {
       return "";
     }
   }

@@ -30,37 +30,32 @@ struct CFileDescriptor {
 };
 
 // Opens a regular file for reading; a named pipe or device is refused without waiting for it.
-bool OpenRegular(const std::string& path, CFileDescriptor* file, struct stat* info,
-                 std::string* failureWords) {
+Result<void> OpenRegular(const std::string& path, CFileDescriptor* file, struct stat* info) {
   file->fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (file->fd < 0 || ::fstat(file->fd, info) != 0) {
-    *failureWords = path + ": " + SystemErrorWords(errno);
-    return false;
+    return Failure{path + ": " + SystemErrorWords(errno)};
   }
   if (!S_ISREG(info->st_mode)) {
-    *failureWords = path + ": " + (S_ISDIR(info->st_mode) ? "Is a directory" : "Not a file");
-    return false;
+    return Failure{path + ": " + (S_ISDIR(info->st_mode) ? "Is a directory" : "Not a file")};
   }
-  return true;
+  return {};
 }
 
 // Reads at most `limit` bytes of the open file into *text (it grows as bytes arrive, never by a
-// size given in advance); false with the failure words, or when there is more than limit.
-bool ReadUpTo(int fd, uint64_t limit, std::string* text, bool* tooLarge, std::string* failureWords,
-              const std::string& path) {
+// size given in advance), stopping with *tooLarge when there is more than limit; else the
+// failure to read.
+Result<void> ReadUpTo(int fd, uint64_t limit, std::string* text, bool* tooLarge,
+                      const std::string& path) {
   std::vector<char> chunk(64 * 1024);
   *tooLarge = false;
   for (;;) {
     const ssize_t count = ::read(fd, chunk.data(), chunk.size());
     if (count < 0 && errno == EINTR) continue;
-    if (count < 0) {
-      *failureWords = path + ": " + SystemErrorWords(errno);
-      return false;
-    }
-    if (count == 0) return true;
+    if (count < 0) return Failure{path + ": " + SystemErrorWords(errno)};
+    if (count == 0) return {};
     if (text->size() + static_cast<size_t>(count) > limit) {
       *tooLarge = true;
-      return false;
+      return {};
     }
     text->append(chunk.data(), static_cast<size_t>(count));
   }
@@ -113,22 +108,21 @@ void RemoveMade(const std::vector<std::string>& files, const std::vector<std::st
 }
 
 // Makes a folder and its missing parents, noting each one made.
-bool MakeFolders(const std::string& path, std::vector<std::string>* made,
-                 std::string* failureWords) {
+Result<void> MakeFolders(const std::string& path, std::vector<std::string>* made) {
   struct stat info {};
   if (::stat(path.c_str(), &info) == 0) {
-    if (S_ISDIR(info.st_mode)) return true;
-    *failureWords = path + ": Not a directory";
-    return false;
+    if (S_ISDIR(info.st_mode)) return {};
+    return Failure{path + ": Not a directory"};
   }
   const std::string parent = fs::path(path).parent_path().string();
-  if (parent != path && !parent.empty() && !MakeFolders(parent, made, failureWords)) return false;
+  if (parent != path && !parent.empty()) {
+    if (Result<void> parentMade = MakeFolders(parent, made); !parentMade) return parentMade;
+  }
   if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) {
-    *failureWords = path + ": " + SystemErrorWords(errno);
-    return false;
+    return Failure{path + ": " + SystemErrorWords(errno)};
   }
   made->push_back(path);
-  return true;
+  return {};
 }
 
 }  // namespace
@@ -145,19 +139,20 @@ OpenedSession OpenSession(const std::string& sessionFolder) {
   const std::string path = folder + "/" + kSessionFileName;
   CFileDescriptor file;
   struct stat info {};
-  std::string words;
-  if (!OpenRegular(path, &file, &info, &words)) {
-    opened.problems.push_back("session.json could not be read: " + ReadableUtf8(words) +
+  if (const Result<void> open = OpenRegular(path, &file, &info); !open) {
+    opened.problems.push_back("session.json could not be read: " + ReadableUtf8(open.Message()) +
                               "; nothing is opened");
     return opened;
   }
   std::string text;
   bool tooLarge = static_cast<uint64_t>(info.st_size) > kMaxSessionFileBytes;
-  if (!tooLarge && !ReadUpTo(file.fd, kMaxSessionFileBytes, &text, &tooLarge, &words, path) &&
-      !tooLarge) {
-    opened.problems.push_back("session.json could not be read: " + ReadableUtf8(words) +
-                              "; nothing is opened");
-    return opened;
+  if (!tooLarge) {
+    if (const Result<void> read = ReadUpTo(file.fd, kMaxSessionFileBytes, &text, &tooLarge, path);
+        !read) {
+      opened.problems.push_back("session.json could not be read: " + ReadableUtf8(read.Message()) +
+                                "; nothing is opened");
+      return opened;
+    }
   }
   if (tooLarge) {
     opened.problems.push_back(
@@ -193,8 +188,7 @@ OpenedSession OpenSession(const std::string& sessionFolder) {
 Result<void> CopyWholeFile(const std::string& source, const std::string& target) {
   CFileDescriptor file;
   struct stat info {};
-  std::string words;
-  if (!OpenRegular(source, &file, &info, &words)) return Failure{words};
+  if (Result<void> open = OpenRegular(source, &file, &info); !open) return open;
   CAtomicFile copy;
   if (!copy.Open(target)) return Failure{copy.FailureWords()};
   std::vector<char> chunk(kChunkBytes);
@@ -232,7 +226,10 @@ Result<void> SaveSessionAs(const SessionDocument& document, const std::string& o
     copy->document = document;
     return Failure{words};
   };
-  if (!MakeFolders(to, &madeFolders, &words)) return fail();
+  if (const Result<void> made = MakeFolders(to, &madeFolders); !made) {
+    words = made.Message();
+    return fail();
+  }
   std::map<std::string, std::string> copied;  // one copy of a capture that entries share
   for (SessionEntry& entry : copy->document.entries) {
     const std::string capture = NormalPath(entry.capturePath);
@@ -247,7 +244,10 @@ Result<void> SaveSessionAs(const SessionDocument& document, const std::string& o
     }
     const fs::path relative(StoredCapturePath(from, capture));
     const std::string folder = NormalPath(to + "/" + relative.parent_path().string());
-    if (!MakeFolders(folder, &madeFolders, &words)) return fail();
+    if (const Result<void> made = MakeFolders(folder, &madeFolders); !made) {
+      words = made.Message();
+      return fail();
+    }
     const std::string name =
         FreeFileName(folder, relative.stem().string(), relative.extension().string());
     if (name.empty()) {

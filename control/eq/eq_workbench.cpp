@@ -15,22 +15,20 @@ std::string EqPredictionName(const std::string& name) {
   return name + " + EQ predicted";
 }
 
-bool AddEqPrediction(CWorkbenchSession& session, EqWorkbenchSource* source, const EqFilterSet& set,
-                     const std::string& name, std::string* id, std::string* failureWords) {
-  if (!session.EnsureFolder(failureWords)) return false;
+Result<AddedTrace> AddEqPrediction(CWorkbenchSession& session, EqWorkbenchSource* source,
+                                   const EqFilterSet& set, const std::string& name) {
+  if (const Result<void> made = session.EnsureFolder(); !made) return Failure{made.Message()};
   CWorkbenchList& list = session.List();
   if (!HasTraceId(list.Document(), source->id)) {
-    if (source->capturePath.empty()) {
-      *failureWords = "its trace is no longer in the list";
-      return false;
-    }
+    if (source->capturePath.empty()) return Failure{"its trace is no longer in the list"};
     const std::string path = NormalPath(source->capturePath);
     const std::string captureName = CUtil::StripExtension(CUtil::FileNameOfPath(path.c_str()));
     // in the list even when session.json could not be written: the next change writes it
-    const bool written = list.Add(path, captureName, FileTimeUtc(path), &source->id, failureWords);
-    if (!written) return false;
+    AddedTrace added = list.Add(path, captureName, FileTimeUtc(path));
+    source->id = added.id;
+    if (!added.written) return Failure{added.written.Message()};
   }
-  return list.AddEqualised(source->id, ApoText(set), EqPredictionName(name), id, failureWords);
+  return list.AddEqualised(source->id, ApoText(set), EqPredictionName(name));
 }
 
 }  // namespace quorvel

@@ -5,6 +5,7 @@
 // equaliser joins as any kept measurement does, named "NAME + EQ". User-interface thread.
 #include <string>
 
+#include "control/workbench/workbench_list.h"
 #include "eq/eq_fit.h"
 
 namespace quorvel {
@@ -23,9 +24,9 @@ struct EqWorkbenchSource {
 
 // The prediction of the source through `set` joins the session's list as an equalised trace
 // named EqPredictionName(name) (a capture source is added first, and source->id set to it).
-// False with the reason ("<path>: <reason>") in *failureWords.
-[[nodiscard]] bool AddEqPrediction(CWorkbenchSession& session, EqWorkbenchSource* source,
-                                   const EqFilterSet& set, const std::string& name, std::string* id,
-                                   std::string* failureWords);
+// A failure with the reason ("<path>: <reason>") when it was not added.
+[[nodiscard]] Result<AddedTrace> AddEqPrediction(CWorkbenchSession& session,
+                                                 EqWorkbenchSource* source, const EqFilterSet& set,
+                                                 const std::string& name);
 
 }  // namespace quorvel

@@ -441,19 +441,15 @@ void CCaptureControl::KeepFinishedRun() {
   m_keptMadeAt = last->MadeAt();
   CWorkbenchSession& workbench = m_core.Workbench();
   if (workbench.DataFolder().empty()) return;  // no session: a front end without one
-  std::string id;
-  std::string words;
-  bool kept = false;
-  if (!last->Warnings().replayed) {
-    kept = workbench.KeepMeasurement(m_core.FileContext(), *last, &id, &words);
-  } else if (!m_replayFile.empty()) {
-    kept = workbench.KeepReplay(m_replayFile, *last, &id, &words);
-  } else {
-    return;  // samples replayed from no file
-  }
-  if (kept && !m_runName.empty()) kept = workbench.List().Rename(id, m_runName, &words);
+  if (last->Warnings().replayed && m_replayFile.empty()) return;  // samples replayed from no file
+  const Result<AddedTrace> added = !last->Warnings().replayed
+                                       ? workbench.KeepMeasurement(m_core.FileContext(), *last)
+                                       : workbench.KeepReplay(m_replayFile, *last);
+  const std::string id = added ? added->id : "";
+  Result<void> kept = AddedAndWritten(added);
+  if (kept && !m_runName.empty()) kept = workbench.List().Rename(id, m_runName);
   m_runName.clear();
-  if (!kept) m_messages.ShowMessage(WithWords(kMsgNotKept, words));
+  if (!kept) m_messages.ShowMessage(WithWords(kMsgNotKept, kept.Message()));
   if (!id.empty()) {
     m_liveEntryId = id;  // the graph's own curve: not drawn behind itself
     ShowWorkbenchTraces();

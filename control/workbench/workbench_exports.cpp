@@ -39,8 +39,7 @@ bool ExportTracesFrd(const std::vector<Trace>& traces, const std::string& folder
   return failures->empty();
 }
 
-bool ExportOverlayCsv(const std::vector<Trace>& traces, const std::string& path,
-                      std::string* failureWords) {
+Result<void> ExportOverlayCsv(const std::vector<Trace>& traces, const std::string& path) {
   // a column each, told apart as the list tells them apart
   std::vector<Trace> named = traces;
   std::vector<std::string> names;
@@ -48,13 +47,8 @@ bool ExportOverlayCsv(const std::vector<Trace>& traces, const std::string& path,
   names = UniqueTraceNames(names);
   for (size_t i = 0; i < named.size(); ++i) named[i].name = names[i];
   const OrMessage<std::string> text = FormatOverlayCsv(named);
-  if (!text.Ok()) {
-    *failureWords = text.Message();
-    return false;
-  }
-  const Result<void> whole = WriteWholeFile(path, text.Value().data(), text.Value().size());
-  *failureWords = whole.Message();
-  return whole.Ok();
+  if (!text.Ok()) return Failure{text.Message()};
+  return WriteWholeFile(path, text.Value().data(), text.Value().size());
 }
 
 std::string FormatLiveCurvesCsv(const std::vector<NamedLiveCurve>& curves) {

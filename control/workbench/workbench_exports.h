@@ -22,9 +22,9 @@ namespace quorvel {
                                    std::vector<std::string>* failures);
 
 // Writes the traces' overlay CSV (FormatOverlayCsv) to path, their names made unique
-// (UniqueTraceNames); false with *failureWords (no common range, or the file's failure).
-[[nodiscard]] bool ExportOverlayCsv(const std::vector<Trace>& traces, const std::string& path,
-                                    std::string* failureWords);
+// (UniqueTraceNames); else its failure (no common range, or the file's failure).
+[[nodiscard]] Result<void> ExportOverlayCsv(const std::vector<Trace>& traces,
+                                            const std::string& path);
 
 // A live curve as the "Live curve" view shows it: its points at their own frequencies (moved by
 // the measurement's offset; a gap NaN), named as the list names its measurement.

@@ -10,9 +10,8 @@ namespace quorvel {
 
 namespace {
 
-bool Unknown(const std::string& id, std::string* failureWords) {
-  *failureWords = "No trace \"" + id + "\" in the list";
-  return false;
+Failure Unknown(const std::string& id) {
+  return Failure{"No trace \"" + id + "\" in the list"};
 }
 
 bool Uses(const DerivedTrace& derived, const std::vector<std::string>& gone) {
@@ -22,6 +21,11 @@ bool Uses(const DerivedTrace& derived, const std::vector<std::string>& gone) {
 }
 
 }  // namespace
+
+Result<void> AddedAndWritten(const Result<AddedTrace>& added) {
+  if (!added) return Failure{added.Message()};
+  return added->written;
+}
 
 CWorkbenchList::CWorkbenchList(std::string sessionFolder)
     : m_sessionFolder(std::move(sessionFolder)) {}
@@ -55,28 +59,26 @@ TraceLook* CWorkbenchList::LookOf(const std::string& id) {
   return nullptr;
 }
 
-bool CWorkbenchList::Write(std::string* failureWords) {
-  if (m_sessionFolder.empty()) return true;  // nothing measured yet: no folder to keep it in
-  const Result<void> written = WriteSession(m_sessionFolder, m_document);
-  if (!written) *failureWords = written.Message();
-  return written.Ok();
+Result<void> CWorkbenchList::Write() {
+  if (m_sessionFolder.empty()) return {};  // nothing measured yet: no folder to keep it in
+  return WriteSession(m_sessionFolder, m_document);
 }
 
-bool CWorkbenchList::Add(const std::string& capturePath, const std::string& name,
-                         int64_t madeUtcSeconds, std::string* id, std::string* failureWords) {
+AddedTrace CWorkbenchList::Add(const std::string& capturePath, const std::string& name,
+                               int64_t madeUtcSeconds) {
   SessionEntry entry;
   entry.id = NextTraceId(m_document, 'm');
   entry.capturePath = capturePath;
   entry.look.name = name;
   entry.look.colour = NextColour();
   entry.madeUtcSeconds = madeUtcSeconds;
-  *id = entry.id;
+  std::string id = entry.id;
   m_document.entries.push_back(std::move(entry));
-  return Write(failureWords);
+  return AddedTrace{std::move(id), Write()};
 }
 
-bool CWorkbenchList::Remove(const std::string& id, std::string* failureWords) {
-  if (LookOf(id) == nullptr) return Unknown(id, failureWords);
+Result<void> CWorkbenchList::Remove(const std::string& id) {
+  if (LookOf(id) == nullptr) return Unknown(id);
   std::vector<std::string> gone{id};
   std::erase_if(m_document.entries, [&](const SessionEntry& e) { return e.id == id; });
   // A derived trace only ever names traces before it, so one pass in order finds them all.
@@ -94,59 +96,55 @@ bool CWorkbenchList::Remove(const std::string& id, std::string* failureWords) {
     return std::find(gone.begin(), gone.end(), p) != gone.end();
   });
   if (std::find(gone.begin(), gone.end(), view.referenceId) != gone.end()) view.referenceId.clear();
-  return Write(failureWords);
+  return Write();
 }
 
-bool CWorkbenchList::Rename(const std::string& id, const std::string& name,
-                            std::string* failureWords) {
+Result<void> CWorkbenchList::Rename(const std::string& id, const std::string& name) {
   TraceLook* look = LookOf(id);
-  if (look == nullptr) return Unknown(id, failureWords);
+  if (look == nullptr) return Unknown(id);
   look->name = name;
-  return Write(failureWords);
+  return Write();
 }
 
-bool CWorkbenchList::Recolour(const std::string& id, TraceColour colour,
-                              std::string* failureWords) {
+Result<void> CWorkbenchList::Recolour(const std::string& id, TraceColour colour) {
   TraceLook* look = LookOf(id);
-  if (look == nullptr) return Unknown(id, failureWords);
+  if (look == nullptr) return Unknown(id);
   look->colour = colour;
-  return Write(failureWords);
+  return Write();
 }
 
-bool CWorkbenchList::SetShown(const std::string& id, bool shown, std::string* failureWords) {
+Result<void> CWorkbenchList::SetShown(const std::string& id, bool shown) {
   TraceLook* look = LookOf(id);
-  if (look == nullptr) return Unknown(id, failureWords);
+  if (look == nullptr) return Unknown(id);
   look->shown = shown;
-  return Write(failureWords);
+  return Write();
 }
 
-bool CWorkbenchList::SetNote(const std::string& id, const std::string& note,
-                             std::string* failureWords) {
+Result<void> CWorkbenchList::SetNote(const std::string& id, const std::string& note) {
   TraceLook* look = LookOf(id);
-  if (look == nullptr) return Unknown(id, failureWords);
+  if (look == nullptr) return Unknown(id);
   look->note = note;
-  return Write(failureWords);
+  return Write();
 }
 
-bool CWorkbenchList::SetOffset(const std::string& id, double offsetDb, std::string* failureWords) {
+Result<void> CWorkbenchList::SetOffset(const std::string& id, double offsetDb) {
   TraceLook* look = LookOf(id);
-  if (look == nullptr) return Unknown(id, failureWords);
+  if (look == nullptr) return Unknown(id);
   look->offsetDb = offsetDb;
-  return Write(failureWords);
+  return Write();
 }
 
-bool CWorkbenchList::Move(const std::string& id, int step, std::string* failureWords) {
-  if (LookOf(id) == nullptr) return Unknown(id, failureWords);
+Result<void> CWorkbenchList::Move(const std::string& id, int step) {
+  if (LookOf(id) == nullptr) return Unknown(id);
   auto& entries = m_document.entries;
   for (size_t i = 0; i < entries.size(); ++i) {
     if (entries[i].id != id) continue;
     const auto to = static_cast<std::ptrdiff_t>(i) + step;
     if (to < 0 || to >= static_cast<std::ptrdiff_t>(entries.size())) {
-      *failureWords = "\"" + entries[i].look.name + "\" is already at the end of the list";
-      return false;
+      return Failure{"\"" + entries[i].look.name + "\" is already at the end of the list"};
     }
     std::swap(entries[i], entries[static_cast<size_t>(to)]);
-    return Write(failureWords);
+    return Write();
   }
   auto& derived = m_document.derived;
   for (size_t i = 0; i < derived.size(); ++i) {
@@ -157,26 +155,24 @@ bool CWorkbenchList::Move(const std::string& id, int step, std::string* failureW
                          (step < 0 && Uses(derived[i], {derived[static_cast<size_t>(to)].id})) ||
                          (step > 0 && Uses(derived[static_cast<size_t>(to)], {derived[i].id}));
     if (blocked) {
-      *failureWords = "\"" + derived[i].look.name + "\" cannot move past its sources";
-      return false;
+      return Failure{"\"" + derived[i].look.name + "\" cannot move past its sources"};
     }
     std::swap(derived[i], derived[static_cast<size_t>(to)]);
-    return Write(failureWords);
+    return Write();
   }
-  return Unknown(id, failureWords);
+  return Unknown(id);
 }
 
-bool CWorkbenchList::AddDerived(DerivedKind kind, const std::vector<std::string>& sources,
-                                const std::string& name, std::string* id,
-                                std::string* failureWords) {
+Result<AddedTrace> CWorkbenchList::AddDerived(DerivedKind kind,
+                                              const std::vector<std::string>& sources,
+                                              const std::string& name) {
   const size_t needed = kind == DerivedKind::kDifference ? 2 : 0;
   if ((needed != 0 && sources.size() != needed) || (needed == 0 && sources.size() < 2)) {
-    *failureWords = kind == DerivedKind::kDifference ? "A difference takes exactly two traces"
-                                                     : "An average takes two or more traces";
-    return false;
+    return Failure{kind == DerivedKind::kDifference ? "A difference takes exactly two traces"
+                                                    : "An average takes two or more traces"};
   }
   for (const std::string& source : sources) {
-    if (!HasTraceId(m_document, source)) return Unknown(source, failureWords);
+    if (!HasTraceId(m_document, source)) return Unknown(source);
   }
   DerivedTrace derived;
   derived.id = NextTraceId(m_document, 'd');
@@ -184,15 +180,15 @@ bool CWorkbenchList::AddDerived(DerivedKind kind, const std::vector<std::string>
   derived.sources = sources;
   derived.look.name = name;
   derived.look.colour = NextColour();
-  *id = derived.id;
+  std::string id = derived.id;
   m_document.derived.push_back(std::move(derived));
-  return Write(failureWords);
+  return AddedTrace{std::move(id), Write()};
 }
 
-bool CWorkbenchList::AddEqualised(const std::string& source, const std::string& equaliser,
-                                  const std::string& name, std::string* id,
-                                  std::string* failureWords) {
-  if (!HasTraceId(m_document, source)) return Unknown(source, failureWords);
+Result<AddedTrace> CWorkbenchList::AddEqualised(const std::string& source,
+                                                const std::string& equaliser,
+                                                const std::string& name) {
+  if (!HasTraceId(m_document, source)) return Unknown(source);
   DerivedTrace derived;
   derived.id = NextTraceId(m_document, 'd');
   derived.kind = DerivedKind::kEqualised;
@@ -200,14 +196,14 @@ bool CWorkbenchList::AddEqualised(const std::string& source, const std::string& 
   derived.equaliser = equaliser;
   derived.look.name = name;
   derived.look.colour = NextColour();
-  *id = derived.id;
+  std::string id = derived.id;
   m_document.derived.push_back(std::move(derived));
-  return Write(failureWords);
+  return AddedTrace{std::move(id), Write()};
 }
 
-bool CWorkbenchList::SetView(const SessionView& view, std::string* failureWords) {
+Result<void> CWorkbenchList::SetView(const SessionView& view) {
   m_document.view = view;
-  return Write(failureWords);
+  return Write();
 }
 
 }  // namespace quorvel

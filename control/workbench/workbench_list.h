@@ -6,9 +6,20 @@
 #include <utility>
 #include <vector>
 
+#include "base/result.h"
 #include "measurement/session_document.h"
 
 namespace quorvel {
+
+// A trace the list took: its id, and whether session.json was written with it (when not, the
+// trace stays in the list all the same and the next change writes it).
+struct AddedTrace {
+  std::string id;
+  Result<void> written;
+};
+
+// Success only when the trace was taken and session.json written with it; else the failure.
+[[nodiscard]] Result<void> AddedAndWritten(const Result<AddedTrace>& added);
 
 class CWorkbenchList {
  public:
@@ -27,40 +38,39 @@ class CWorkbenchList {
   const std::string& SessionFolder() const { return m_sessionFolder; }
   const SessionDocument& Document() const { return m_document; }
 
-  // Each change below rewrites session.json; false with *failureWords ("<path>: <reason>")
-  // when that failed (the change stays in the list, and the next change tries again) or when
-  // the id is not in the list (nothing changes then).
+  // Each change below rewrites session.json; its failure ("<path>: <reason>") when that failed
+  // (the change stays in the list, and the next change tries again) or when the id is not in
+  // the list (nothing changes then).
 
-  // A new measurement at the end of the list, in the next colour of the palette; its id in *id.
-  [[nodiscard]] bool Add(const std::string& capturePath, const std::string& name,
-                         int64_t madeUtcSeconds, std::string* id, std::string* failureWords);
+  // A new measurement at the end of the list, in the next colour of the palette.
+  [[nodiscard]] AddedTrace Add(const std::string& capturePath, const std::string& name,
+                               int64_t madeUtcSeconds);
   // Removes a measurement or derived trace, with every derived trace computed from it.
-  [[nodiscard]] bool Remove(const std::string& id, std::string* failureWords);
-  [[nodiscard]] bool Rename(const std::string& id, const std::string& name,
-                            std::string* failureWords);
-  [[nodiscard]] bool Recolour(const std::string& id, TraceColour colour, std::string* failureWords);
-  [[nodiscard]] bool SetShown(const std::string& id, bool shown, std::string* failureWords);
-  [[nodiscard]] bool SetNote(const std::string& id, const std::string& note,
-                             std::string* failureWords);
-  [[nodiscard]] bool SetOffset(const std::string& id, double offsetDb, std::string* failureWords);
+  [[nodiscard]] Result<void> Remove(const std::string& id);
+  [[nodiscard]] Result<void> Rename(const std::string& id, const std::string& name);
+  [[nodiscard]] Result<void> Recolour(const std::string& id, TraceColour colour);
+  [[nodiscard]] Result<void> SetShown(const std::string& id, bool shown);
+  [[nodiscard]] Result<void> SetNote(const std::string& id, const std::string& note);
+  [[nodiscard]] Result<void> SetOffset(const std::string& id, double offsetDb);
   // Moves a measurement one place up (-1) or down (+1) among the measurements, or a derived
-  // trace among the derived ones where its sources still stand before it; false (and nothing
-  // written) at either end.
-  [[nodiscard]] bool Move(const std::string& id, int step, std::string* failureWords);
-  // A derived trace at the end of the list from sources in the list; its id in *id.
-  [[nodiscard]] bool AddDerived(DerivedKind kind, const std::vector<std::string>& sources,
-                                const std::string& name, std::string* id,
-                                std::string* failureWords);
+  // trace among the derived ones where its sources still stand before it; a failure (and
+  // nothing written) at either end.
+  [[nodiscard]] Result<void> Move(const std::string& id, int step);
+  // A derived trace at the end of the list from sources in the list; a failure (nothing added)
+  // for sources that do not make one.
+  [[nodiscard]] Result<AddedTrace> AddDerived(DerivedKind kind,
+                                              const std::vector<std::string>& sources,
+                                              const std::string& name);
   // The equalised trace of one source (its prediction through the equaliser given as
-  // Equalizer APO's text) at the end of the list; its id in *id.
-  [[nodiscard]] bool AddEqualised(const std::string& source, const std::string& equaliser,
-                                  const std::string& name, std::string* id,
-                                  std::string* failureWords);
-  [[nodiscard]] bool SetView(const SessionView& view, std::string* failureWords);
+  // Equalizer APO's text) at the end of the list.
+  [[nodiscard]] Result<AddedTrace> AddEqualised(const std::string& source,
+                                                const std::string& equaliser,
+                                                const std::string& name);
+  [[nodiscard]] Result<void> SetView(const SessionView& view);
 
  private:
   TraceLook* LookOf(const std::string& id);
-  [[nodiscard]] bool Write(std::string* failureWords);
+  [[nodiscard]] Result<void> Write();
   [[nodiscard]] TraceColour NextColour() const;
 
   std::string m_sessionFolder;

@@ -21,21 +21,15 @@ namespace quorvel {
 CWorkbenchSession::CWorkbenchSession(std::string dataFolder, int64_t startedUtcSeconds)
     : m_dataFolder(std::move(dataFolder)), m_startedUtcSeconds(startedUtcSeconds), m_list("") {}
 
-bool CWorkbenchSession::EnsureFolder(std::string* failureWords) {
-  if (!m_list.SessionFolder().empty()) return true;
-  if (m_dataFolder.empty()) {
-    *failureWords = "no data folder to keep the session in";
-    return false;
-  }
+Result<void> CWorkbenchSession::EnsureFolder() {
+  if (!m_list.SessionFolder().empty()) return {};
+  if (m_dataFolder.empty()) return Failure{"no data folder to keep the session in"};
   const Result<std::string> folder =
       CreateSessionFolder(m_dataFolder, LocalTimeOf(m_startedUtcSeconds));
-  if (!folder) {
-    *failureWords = folder.Message();
-    return false;
-  }
+  if (!folder) return Failure{folder.Message()};
   m_list.MoveTo(*folder);
   m_recent = PushRecentSession(m_recent, *folder);
-  return true;
+  return {};
 }
 
 namespace {
@@ -55,48 +49,41 @@ int64_t UtcSecondsOf(const Measurement& measurement) {
 
 }  // namespace
 
-bool CWorkbenchSession::KeepMeasurement(const CaptureFileContext& ctx,
-                                        const Measurement& measurement, std::string* id,
-                                        std::string* failureWords) {
-  if (!EnsureFolder(failureWords)) return false;
+Result<AddedTrace> CWorkbenchSession::KeepMeasurement(const CaptureFileContext& ctx,
+                                                      const Measurement& measurement) {
+  if (const Result<void> made = EnsureFolder(); !made) return Failure{made.Message()};
   const std::string folder = m_list.SessionFolder();
   const std::string& caption = measurement.Caption();
   const std::tm made = LocalTimeOf(UtcSecondsOf(measurement));
   const std::string name = NewCaptureFileName(folder, caption, made);
-  if (name.empty()) {
-    *failureWords = folder + ": no free name for the capture";
-    return false;
-  }
+  if (name.empty()) return Failure{folder + ": no free name for the capture"};
   const std::string path = folder + "/" + name;
   CKeptMessages kept;
   const CaptureFileContext quiet{ctx.audio, ctx.state, ctx.wave, kept, ctx.preferences, ctx.charts};
   if (!KeepMeasurementCapture(quiet.Reading(), measurement, path)) {
     const std::string words = SaveFailureWords(kept);
-    *failureWords = words.empty() ? path + ": the capture could not be saved" : words;
-    return false;
+    return Failure{words.empty() ? path + ": the capture could not be saved" : words};
   }
   char time[16];
   std::snprintf(time, sizeof time, " %02d:%02d:%02d", made.tm_hour, made.tm_min, made.tm_sec);
-  return AddKept(path, caption + time, measurement, id, failureWords);
+  return AddKept(path, caption + time, measurement);
 }
 
-bool CWorkbenchSession::KeepReplay(const std::string& capturePath, const Measurement& measurement,
-                                   std::string* id, std::string* failureWords) {
-  if (!EnsureFolder(failureWords)) return false;
+Result<AddedTrace> CWorkbenchSession::KeepReplay(const std::string& capturePath,
+                                                 const Measurement& measurement) {
+  if (const Result<void> made = EnsureFolder(); !made) return Failure{made.Message()};
   const std::string path = NormalPath(capturePath);
-  return AddKept(path, CUtil::StripExtension(CUtil::FileNameOfPath(path.c_str())), measurement, id,
-                 failureWords);
+  return AddKept(path, CUtil::StripExtension(CUtil::FileNameOfPath(path.c_str())), measurement);
 }
 
-bool CWorkbenchSession::AddKept(const std::string& path, const std::string& name,
-                                const Measurement& measurement, std::string* id,
-                                std::string* failureWords) {
+AddedTrace CWorkbenchSession::AddKept(const std::string& path, const std::string& name,
+                                      const Measurement& measurement) {
   // In the list even when session.json could not be written: the next change writes it.
-  const bool written = m_list.Add(path, name, UtcSecondsOf(measurement), id, failureWords);
+  AddedTrace added = m_list.Add(path, name, UtcSecondsOf(measurement));
   const std::span<const double> levels = measurement.Levels();
-  m_liveCurves[*id] =
+  m_liveCurves[added.id] =
       LiveCurve{measurement.Fmin(), measurement.Fmax(), {levels.begin(), levels.end()}};
-  return written;
+  return added;
 }
 
 const LiveCurve* CWorkbenchSession::LiveCurveOf(const std::string& id) const {
@@ -117,36 +104,31 @@ bool CWorkbenchSession::Open(const std::string& folder, std::vector<std::string>
   return true;
 }
 
-bool CWorkbenchSession::SaveAs(const std::string& folder, std::vector<std::string>* notCopied,
-                               std::string* failureWords) {
+Result<std::vector<std::string>> CWorkbenchSession::SaveAs(const std::string& folder) {
   if (m_list.SessionFolder().empty()) {
     // Nothing measured yet: the new folder simply becomes the session's.
     std::error_code error;
     std::filesystem::create_directories(folder, error);
-    if (error) {
-      *failureWords = folder + ": " + error.message();
-      return false;
-    }
+    if (error) return Failure{folder + ": " + error.message()};
     m_list.MoveTo(folder);
-    if (!m_list.SetView(m_list.Document().view, failureWords)) return false;
+    if (const Result<void> written = m_list.SetView(m_list.Document().view); !written) {
+      return Failure{written.Message()};
+    }
     m_recent = PushRecentSession(m_recent, folder);
-    return true;
+    return std::vector<std::string>{};
   }
   SessionCopy copy;
   if (const Result<void> saved =
           SaveSessionAs(m_list.Document(), m_list.SessionFolder(), folder, &copy);
       !saved) {
-    *failureWords = saved.Message();
-    return false;
+    return Failure{saved.Message()};
   }
-  *notCopied = copy.notCopied;
   std::vector<std::string> problems;
   if (!m_list.Open(folder, &problems)) {
-    *failureWords = folder + ": the saved session could not be opened again";
-    return false;
+    return Failure{folder + ": the saved session could not be opened again"};
   }
   m_recent = PushRecentSession(m_recent, folder);
-  return true;
+  return std::move(copy.notCopied);
 }
 
 }  // namespace quorvel

@@ -31,14 +31,14 @@ class CWorkbenchSession {
 
   // Writes the finished measurement's recording into the session folder as Save Audio File
   // writes a capture ("<caption> YYYY-MM-DD HHMMSS.wav"; the last capture file the choosers
-  // start from stays as it was) and adds it to the list as "<caption> HH:MM:SS"; its id in
-  // *id. False with "<path>: <reason>" in *failureWords, having shown nothing.
-  [[nodiscard]] bool KeepMeasurement(const CaptureFileContext& ctx, const Measurement& measurement,
-                                     std::string* id, std::string* failureWords);
+  // start from stays as it was) and adds it to the list as "<caption> HH:MM:SS". A failure
+  // ("<path>: <reason>") when it was not added, having shown nothing.
+  [[nodiscard]] Result<AddedTrace> KeepMeasurement(const CaptureFileContext& ctx,
+                                                   const Measurement& measurement);
   // A replayed capture file, added to the list by its own path (not copied) and named after
   // the file; as KeepMeasurement otherwise.
-  [[nodiscard]] bool KeepReplay(const std::string& capturePath, const Measurement& measurement,
-                                std::string* id, std::string* failureWords);
+  [[nodiscard]] Result<AddedTrace> KeepReplay(const std::string& capturePath,
+                                              const Measurement& measurement);
 
   // The live curve of a measurement or replay this session kept, by its id in the list; null
   // for any other (one opened from a session.json, a capture added).
@@ -57,16 +57,14 @@ class CWorkbenchSession {
   [[nodiscard]] bool Open(const std::string& folder, std::vector<std::string>* problems);
 
   // Save Session As (measurement/session_store.h); the new folder becomes the session's.
-  // *notCopied: captures of the old folder that were not there to copy.
-  [[nodiscard]] bool SaveAs(const std::string& folder, std::vector<std::string>* notCopied,
-                            std::string* failureWords);
+  // Its value: the captures of the old folder that were not there to copy.
+  [[nodiscard]] Result<std::vector<std::string>> SaveAs(const std::string& folder);
 
   // Makes the session folder when there is none yet (the list is then written there with its
-  // next change); false with *failureWords when it cannot be made.
-  [[nodiscard]] bool EnsureFolder(std::string* failureWords);
-  [[nodiscard]] bool AddKept(const std::string& path, const std::string& name,
-                             const Measurement& measurement, std::string* id,
-                             std::string* failureWords);
+  // next change); a failure when it cannot be made.
+  [[nodiscard]] Result<void> EnsureFolder();
+  [[nodiscard]] AddedTrace AddKept(const std::string& path, const std::string& name,
+                                   const Measurement& measurement);
 
  private:
   std::string m_dataFolder;

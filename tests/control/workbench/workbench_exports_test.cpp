@@ -41,13 +41,15 @@ TEST(WorkbenchExports, AnFrdFileForEachTraceNamedAfterItAndOneCsv) {
   ASSERT_TRUE(ExportTracesFrd(traces, dir.File("no such folder"), &written, &failures) == false);
   EXPECT_EQ(failures.size(), 3u);
 
-  std::string why;
-  ASSERT_TRUE(ExportOverlayCsv(traces, dir.File("all.csv"), &why)) << why;
+  const Result<void> all = ExportOverlayCsv(traces, dir.File("all.csv"));
+  ASSERT_TRUE(all) << all.Message();
   const std::string csv = Read(dir.File("all.csv"));
   EXPECT_EQ(csv.substr(0, csv.find('\n')), "frequency_hz,left/right,left-right,trace");
-  EXPECT_FALSE(ExportOverlayCsv({traces[1], Curve("low", 20, 100, [](double) { return 0.0; })},
-                                dir.File("none.csv"), &why));
-  EXPECT_NE(why.find("no frequency range in common"), std::string::npos) << why;
+  const Result<void> none = ExportOverlayCsv(
+      {traces[1], Curve("low", 20, 100, [](double) { return 0.0; })}, dir.File("none.csv"));
+  EXPECT_FALSE(none);
+  EXPECT_NE(none.Message().find("no frequency range in common"), std::string::npos)
+      << none.Message();
 }
 
 // A live curve of `points` points over fmin..fmax whose level at f is 20 log10(f / 1 kHz).

@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 
 // The list's rules: each change is on disk at once (session.json opened afresh equals the list),
 // and removals take what was derived from the removed trace with them.
-using Change = bool (*)(CWorkbenchList&, std::string*);
+using Change = Result<void> (*)(CWorkbenchList&);
 struct ListCase {
   const char* what;
   Change change;
@@ -26,28 +26,22 @@ struct ListCase {
 
 TEST(WorkbenchList, EachChangeIsOnDiskAndKeepsRecipesSound) {
   const std::vector<ListCase> cases = {
-      {"rename", [](CWorkbenchList& l, std::string* w) { return l.Rename("m2", "L", w); }, true,
+      {"rename", [](CWorkbenchList& l) { return l.Rename("m2", "L"); }, true, "m1 m2 m3 | d1 d2"},
+      {"hide", [](CWorkbenchList& l) { return l.SetShown("d1", false); }, true, "m1 m2 m3 | d1 d2"},
+      {"down", [](CWorkbenchList& l) { return l.Move("m1", 1); }, true, "m2 m1 m3 | d1 d2"},
+      {"past the top", [](CWorkbenchList& l) { return l.Move("m1", -1); }, false,
        "m1 m2 m3 | d1 d2"},
-      {"hide", [](CWorkbenchList& l, std::string* w) { return l.SetShown("d1", false, w); }, true,
+      {"before a source", [](CWorkbenchList& l) { return l.Move("d2", -1); }, false,
        "m1 m2 m3 | d1 d2"},
-      {"down", [](CWorkbenchList& l, std::string* w) { return l.Move("m1", 1, w); }, true,
-       "m2 m1 m3 | d1 d2"},
-      {"past the top", [](CWorkbenchList& l, std::string* w) { return l.Move("m1", -1, w); }, false,
-       "m1 m2 m3 | d1 d2"},
-      {"before a source", [](CWorkbenchList& l, std::string* w) { return l.Move("d2", -1, w); },
-       false, "m1 m2 m3 | d1 d2"},
-      {"source of both", [](CWorkbenchList& l, std::string* w) { return l.Remove("m1", w); }, true,
-       "m2 m3 |"},
-      {"source of one", [](CWorkbenchList& l, std::string* w) { return l.Remove("m3", w); }, true,
-       "m1 m2 | d1"},
+      {"source of both", [](CWorkbenchList& l) { return l.Remove("m1"); }, true, "m2 m3 |"},
+      {"source of one", [](CWorkbenchList& l) { return l.Remove("m3"); }, true, "m1 m2 | d1"},
       {"difference of three",
-       [](CWorkbenchList& l, std::string* w) {
-         std::string id;
-         return l.AddDerived(DerivedKind::kDifference, {"m1", "m2", "m3"}, "x", &id, w);
+       [](CWorkbenchList& l) {
+         return AddedAndWritten(l.AddDerived(DerivedKind::kDifference, {"m1", "m2", "m3"}, "x"));
        },
        false, "m1 m2 m3 | d1 d2"},
-      {"unknown id", [](CWorkbenchList& l, std::string* w) { return l.SetNote("m9", "n", w); },
-       false, "m1 m2 m3 | d1 d2"},
+      {"unknown id", [](CWorkbenchList& l) { return l.SetNote("m9", "n"); }, false,
+       "m1 m2 m3 | d1 d2"},
   };
   for (const ListCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -55,15 +49,16 @@ TEST(WorkbenchList, EachChangeIsOnDiskAndKeepsRecipesSound) {
     fs::remove_all(folder);
     fs::create_directories(folder);
     CWorkbenchList list(folder.string());
-    std::string id, words;
     for (const char* name : {"a.wav", "b.wav", "c.wav"}) {
-      ASSERT_TRUE(list.Add((folder / name).string(), name, 1765380612, &id, &words)) << words;
+      const AddedTrace added = list.Add((folder / name).string(), name, 1765380612);
+      ASSERT_TRUE(added.written) << added.written.Message();
     }
-    ASSERT_TRUE(list.AddDerived(DerivedKind::kAveragePower, {"m1", "m2"}, "Mean", &id, &words));
-    ASSERT_TRUE(list.AddDerived(DerivedKind::kDifference, {"d1", "m3"}, "Diff", &id, &words));
+    ASSERT_TRUE(AddedAndWritten(list.AddDerived(DerivedKind::kAveragePower, {"m1", "m2"}, "Mean")));
+    ASSERT_TRUE(AddedAndWritten(list.AddDerived(DerivedKind::kDifference, {"d1", "m3"}, "Diff")));
     EXPECT_NE(list.Document().entries[0].look.colour, list.Document().entries[1].look.colour);
 
-    EXPECT_EQ(c.change(list, &words), c.accepted) << words;
+    const Result<void> changed = c.change(list);
+    EXPECT_EQ(changed.Ok(), c.accepted) << changed.Message();
     std::string ids;
     for (const SessionEntry& e : list.Document().entries) ids += e.id + " ";
     ids += "|";

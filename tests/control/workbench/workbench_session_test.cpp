@@ -24,18 +24,20 @@ TEST(WorkbenchSession, KeepsMeasurementsOpensWhatItCanAndSavesAs) {
             SequenceStatus::kComplete);
   const Measurement made = *sim.Sequence().LastMeasurement();
   const fs::path root = fs::path(testing::TempDir()) / "workbench session";
-  std::string id, words;
   for (const bool captureGone : {true, false}) {  // else session.json damaged
     fs::remove_all(root);
     fs::create_directories(root);
     std::ofstream(root / "file");
-    EXPECT_FALSE(CWorkbenchSession((root / "file").string(), 0)
-                     .KeepMeasurement(sim.core->FileContext(), made, &id, &words));
-    EXPECT_EQ(words.rfind((root / "file").string(), 0), 0u) << words;
+    const Result<AddedTrace> refused = CWorkbenchSession((root / "file").string(), 0)
+                                           .KeepMeasurement(sim.core->FileContext(), made);
+    EXPECT_FALSE(refused);
+    EXPECT_EQ(refused.Message().rfind((root / "file").string(), 0), 0u) << refused.Message();
     CWorkbenchSession session((root / "data").string(), 1765380612);
     sim.preferences.WriteString(kPrefWav, "/music/last.wav");
     for (int i = 0; i < 2; ++i) {
-      ASSERT_TRUE(session.KeepMeasurement(sim.core->FileContext(), made, &id, &words)) << words;
+      const Result<void> kept =
+          AddedAndWritten(session.KeepMeasurement(sim.core->FileContext(), made));
+      ASSERT_TRUE(kept) << kept.Message();
     }
     EXPECT_EQ(sim.preferences.ReadString(kPrefWav, ""), "/music/last.wav");
     const std::vector<SessionEntry> entries = session.List().Document().entries;
@@ -45,12 +47,13 @@ TEST(WorkbenchSession, KeepsMeasurementsOpensWhatItCanAndSavesAs) {
     captureGone ? static_cast<void>(fs::remove(entries[0].capturePath))
                 : static_cast<void>(std::ofstream(folder / "session.json") << "{\"e");
     CWorkbenchSession reopened("", 0);
-    std::vector<std::string> problems, notCopied;
+    std::vector<std::string> problems;
     EXPECT_EQ(reopened.Open(folder.string(), &problems), captureGone);
     EXPECT_FALSE(problems.empty());
     EXPECT_EQ(reopened.List().Document().entries.size(), captureGone ? 2u : 0u);
-    ASSERT_TRUE(session.SaveAs((root / "saved").string(), &notCopied, &words)) << words;
-    EXPECT_EQ(notCopied.size(), captureGone ? 1u : 0u);
+    const Result<std::vector<std::string>> notCopied = session.SaveAs((root / "saved").string());
+    ASSERT_TRUE(notCopied) << notCopied.Message();
+    EXPECT_EQ(notCopied->size(), captureGone ? 1u : 0u);
     EXPECT_TRUE(fs::exists(root / "saved" / fs::path(entries[1].capturePath).filename()));
   }
 }
