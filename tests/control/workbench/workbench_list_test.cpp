@@ -71,5 +71,27 @@ TEST(WorkbenchList, EachChangeIsOnDiskAndKeepsRecipesSound) {
   }
 }
 
+// A measurement added while session.json cannot be written is in the list all the same, with its
+// id, and the next change that can write puts it on disk.
+TEST(WorkbenchList, AnAdditionNotWrittenStaysInTheListUntilTheNextChange) {
+  const fs::path folder = fs::path(testing::TempDir()) / "workbench list unwritten";
+  fs::remove_all(folder);
+  fs::create_directories(folder / "session.json");  // a folder where the file goes
+  CWorkbenchList list(folder.string());
+  const AddedTrace added = list.Add((folder / "a.wav").string(), "a", 1765380612);
+  EXPECT_FALSE(added.written);
+  EXPECT_NE(added.written.Message().find("session.json"), std::string::npos)
+      << added.written.Message();
+  EXPECT_EQ(AddedAndWritten(added).Message(), added.written.Message());
+  ASSERT_EQ(list.Document().entries.size(), 1u);
+  EXPECT_EQ(list.Document().entries[0].id, added.id);
+  fs::remove(folder / "session.json");
+  ASSERT_TRUE(list.Rename(added.id, "b"));
+  CWorkbenchList reopened("");
+  std::vector<std::string> problems;
+  ASSERT_TRUE(reopened.Open(folder.string(), &problems));
+  EXPECT_EQ(reopened.Document(), list.Document());
+}
+
 }  // namespace
 }  // namespace quorvel
