@@ -22,7 +22,6 @@ class QPushButton;
 class QTableWidget;
 class QTableWidgetItem;
 class QTimer;
-class QToolButton;
 
 namespace quorvel {
 
@@ -154,7 +153,7 @@ class CWorkbenchWindow : public QWidget {
   QComboBox* m_gate = nullptr;
   QComboBox* m_curve = nullptr;
   QComboBox* m_reference = nullptr;
-  QToolButton* m_recent = nullptr;
+  QPushButton* m_recent = nullptr;
   QTimer* m_viewSave = nullptr;
 };
 

@@ -11,7 +11,6 @@
 #include <QSplitter>
 #include <QTableWidget>
 #include <QTimer>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "app/plot_widget.h"
@@ -101,10 +100,10 @@ void CWorkbenchWindow::CreateControls() {
                             SaveSessionAs(folder);
                           }
                         });
-  m_recent = new QToolButton(this);
-  m_recent->setText("Recent");
+  // A push button with a menu leaves room for the menu's arrow beside its label; a tool
+  // button's instant popup draws the arrow over it.
+  m_recent = new QPushButton("Recent", this);
   m_recent->setToolTip("The sessions opened last");
-  m_recent->setPopupMode(QToolButton::InstantPopup);
   auto* recentMenu = new QMenu(m_recent);
   m_recent->setMenu(recentMenu);
   connect(recentMenu, &QMenu::aboutToShow, this, [this, recentMenu] {
