@@ -118,7 +118,7 @@ void CPulseAudioServices::ReconnectIfLost() {
       m_pOutputStream != nullptr) {
     return;
   }
-  // a server still gone is found gone again at the next listing
+  // a server still gone leaves m_bServerLost set: the next listing tries again
   static_cast<void>(ConnectContext(kReconnectTimeoutMs));
 }
 

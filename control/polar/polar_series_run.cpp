@@ -85,7 +85,7 @@ CPolarSeriesRun::~CPolarSeriesRun() {
 Result<void> CPolarSeriesRun::Begin(const PolarSeriesPlan& plan,
                                     const MeasurementRequest& request) {
   if (m_state == PolarRunState::kMeasuring || m_core.Sequence().IsRunning()) {
-    return quorvel::Failure{"A measurement is running"};  // not the run's own Failure()
+    return quorvel::Failure{"A measurement is running"};  // the struct: Failure() is the run's
   }
   if (Result<void> checked = CheckPolarPlan(plan); !checked) return checked;
   m_plan = plan;
