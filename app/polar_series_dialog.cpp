@@ -171,15 +171,19 @@ void CPolarSeriesDialog::CreateControls() {
 }
 
 bool CPolarSeriesDialog::ReadPlan(PolarSeriesPlan* plan) {
-  std::string refusal;
   plan->name = m_name->text().toStdString();
   plan->plane = m_plane->currentIndex() == 0 ? PolarPlane::kHorizontal : PolarPlane::kVertical;
   plan->advance = m_advance->currentIndex() == 0 ? PolarAdvance::kPrompt : PolarAdvance::kPause;
   plan->pauseSeconds = m_pause->value();
   plan->folder = m_folder->text().toStdString();
-  if (!ParsePolarAngles(m_angles->text().toStdString(), &plan->anglesDeg, &refusal) ||
-      !CheckPolarPlan(*plan, &refusal)) {
-    m_messages.ShowMessage(refusal, kTitle);
+  Result<std::vector<int>> angles = ParsePolarAngles(m_angles->text().toStdString());
+  if (!angles) {
+    m_messages.ShowMessage(angles.Message(), kTitle);
+    return false;
+  }
+  plan->anglesDeg = std::move(*angles);
+  if (const Result<void> checked = CheckPolarPlan(*plan); !checked) {
+    m_messages.ShowMessage(checked.Message(), kTitle);
     return false;
   }
   return true;
@@ -214,9 +218,8 @@ bool CPolarSeriesDialog::StartSeries(bool resume) {
       return false;
     }
   }
-  std::string refusal;
-  if (!m_run->Begin(plan, request, &refusal)) {
-    m_messages.ShowMessage(refusal, kTitle);
+  if (const Result<void> begun = m_run->Begin(plan, request); !begun) {
+    m_messages.ShowMessage(begun.Message(), kTitle);
     return false;
   }
   m_running = true;
@@ -361,25 +364,26 @@ void CPolarSeriesDialog::ShowAngles() {
 bool CPolarSeriesDialog::ShowViews() {
   const std::string name = m_name->text().toStdString();
   std::vector<SeriesCapture> captures;
-  std::vector<SeriesCapture> found;
-  std::string failure;
-  if (!SeriesCapturesInFolder(m_folder->text().toStdString(), kMostCaptures, &found, &failure)) {
-    m_messages.ShowMessage(failure, kTitle);
+  Result<std::vector<SeriesCapture>> found =
+      SeriesCapturesInFolder(m_folder->text().toStdString(), kMostCaptures);
+  if (!found) {
+    m_messages.ShowMessage(found.Message(), kTitle);
     return false;
   }
-  for (SeriesCapture& capture : found) {
+  for (SeriesCapture& capture : *found) {
     if (capture.name.series == name) captures.push_back(std::move(capture));
   }
   if (captures.empty()) {
     m_messages.ShowMessage("The folder holds no capture of the series \"" + name + "\"", kTitle);
     return false;
   }
-  PolarSeries series;
-  std::vector<std::string> warnings;
-  if (!AnalysePolarCaptures(m_core, captures, m_gate->value(), 0, &series, &warnings, &failure)) {
-    m_messages.ShowMessage(failure, kTitle);
+  Result<AnalysedPolarSeries> analysed = AnalysePolarCaptures(m_core, captures, m_gate->value(), 0);
+  if (!analysed) {
+    m_messages.ShowMessage(analysed.Message(), kTitle);
     return false;
   }
+  PolarSeries& series = analysed->series;
+  const std::vector<std::string>& warnings = analysed->warnings;
   m_status->setText(
       QString("Views of %1 captures of \"%2\", gated at %3 ms%4")
           .arg(series.responses.size())

@@ -80,11 +80,12 @@ bool CPolarSeriesViews::Normalized() const {
 }
 
 void CPolarSeriesViews::ApplyFrequencies() {
-  std::string refusal;
-  if (!ParsePolarFrequencies(m_at->text().toStdString(), &m_frequencies, &refusal)) {
-    m_messages.ShowMessage("The polar plot takes " + refusal);
+  Result<std::vector<double>> frequencies = ParsePolarFrequencies(m_at->text().toStdString());
+  if (!frequencies) {
+    m_messages.ShowMessage("The polar plot takes " + frequencies.Message());
     return;
   }
+  m_frequencies = std::move(*frequencies);
   m_tabs->currentWidget()->update();
 }
 

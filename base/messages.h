@@ -23,6 +23,33 @@ inline constexpr char kMsgNoNewCapture[] = "No new capture performed";
 // The settings file could not be written; the reason follows on the next line.
 inline constexpr char kMsgPreferences[] = "Could not Write to the Preferences File";
 
+// ---- the measurement run ----
+// Opening the devices and starting the threads of a measurement.
+inline constexpr char kMsgInvalidInput[] = "Not a valid Audio Input peripheral";
+inline constexpr char kMsgCannotOpenInput[] = "Could Not Open this Audio Input Device: \n%s";
+inline constexpr char kMsgInputThread[] = "Sorry, the Audio Input thread could not be started...";
+inline constexpr char kMsgCannotOpenOutput[] = "Could Not Open the Audio Output Device: ";
+inline constexpr char kMsgPlayThread[] = "Could not start Audio play thread";
+// Failures the window only shows as a curve that stops growing; the headless front end and the
+// window's watchdog report them with these texts.
+inline constexpr char kMsgInputStopped[] = "The Audio Input stopped during the measurement: \n%s";
+inline constexpr char kMsgOutputStopped[] = "The Audio Output stopped during the measurement";
+inline constexpr char kMsgNoSync[] =
+    "No sync burst was heard: check the loudspeaker and the microphone";
+inline constexpr char kMsgNotComplete[] = "The measurement did not complete in time";
+// The start of a measurement waits for the input to deliver and for the output to play, each
+// at most 10 s; a sweep with a dropout, and a clipped input, are reported.
+inline constexpr char kMsgInputSilent[] =
+    "The Audio Input \"%s\" delivered nothing within 10 s: check that the device is connected and "
+    "that no other program holds it";
+inline constexpr char kMsgOutputNotStarted[] =
+    "The Audio Output \"%s\" did not start playing within 10 s: check that the device is "
+    "connected and that no other program holds it";
+inline constexpr char kMsgDropout[] =
+    "The measurement was interrupted by a dropout during the sweep: %s. Measure again";
+inline constexpr char kMsgWaitInput[] = "waiting for the Audio Input \"%s\" to deliver...";
+inline constexpr char kMsgWaitOutput[] = "waiting for the Audio Output \"%s\" to start...";
+
 // ---- the warnings a finished curve carries ----
 constexpr char kMsgInputClipped[] =
     "The Audio Input clipped during the sweep (%d of 1001 points at full scale): lower the input "

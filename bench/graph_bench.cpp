@@ -4,9 +4,9 @@
 
 #include <QGuiApplication>
 #include <cmath>
-#include <cstring>
 
 #include "base/shared_state.h"
+#include "graph/graph_caption.h"
 #include "graph/graphical.h"
 
 namespace quorvel {
@@ -22,7 +22,7 @@ struct GraphFixture {
     shared.m_curveFmax = 20000.0;
     shared.m_fmin = fmin;
     shared.m_fmax = fmax;
-    std::strcpy(shared.m_szGraphCaption, "Quorvel Capture");
+    SetGraphCaption(shared, "Quorvel Capture");
     for (int k = 0; k <= CGraphical::kLastPoint; ++k) {
       graph.AddPoint(-30.0 + 10.0 * std::sin(k / 50.0));
     }

@@ -47,7 +47,12 @@ bool CollectCaptures(const std::vector<std::string>& arguments,
   for (const std::string& argument : arguments) {
     std::error_code code;
     if (std::filesystem::is_directory(argument, code)) {
-      if (!SeriesCapturesInFolder(argument, kMaxCaptures, captures, error)) return false;
+      Result<std::vector<SeriesCapture>> found = SeriesCapturesInFolder(argument, kMaxCaptures);
+      if (!found) {
+        *error = found.Message();
+        return false;
+      }
+      captures->insert(captures->end(), found->begin(), found->end());
       continue;
     }
     const auto name = ParsePolarName(std::filesystem::path(argument).filename().string());
@@ -113,8 +118,10 @@ int RunPolar(const Arguments& args) {
   if (options.Has("polar") != options.Has("at")) {
     return ArgumentError("--polar and --at go together", kPolarUsage);
   }
-  if (options.Has("at") && !ParsePolarFrequencies(options.Value("at"), &at, &error)) {
-    return ArgumentError("--at takes " + error, kPolarUsage);
+  if (options.Has("at")) {
+    Result<std::vector<double>> frequencies = ParsePolarFrequencies(options.Value("at"));
+    if (!frequencies) return ArgumentError("--at takes " + frequencies.Message(), kPolarUsage);
+    at = std::move(*frequencies);
   }
   std::vector<SeriesCapture> captures;
   if (!CollectCaptures(options.Positional(), &captures, &error)) {
@@ -153,23 +160,24 @@ int RunPolar(const Arguments& args) {
   CQuorvelCore& core = session.Core();
   const std::string folder = StoredChartFolder();
   if (!folder.empty()) session.Preferences().WriteString(kPrefCalibFiles, folder);
-  PolarSeries series;
-  std::vector<std::string> warnings;
   const auto said = [](const PolarResponse& response) {
     std::printf("%s: peak %s ms after the 0 degree capture's\n",
                 PolarFileName(response.name, "").c_str(),
                 FormatFixed(response.peakAfterReferenceMs + 0.0, 3).c_str());
   };
-  if (!AnalysePolarCaptures(core, captures, gateMs, bands.Value(), &series, &warnings, &error,
-                            said)) {
+  Result<AnalysedPolarSeries> analysed =
+      AnalysePolarCaptures(core, captures, gateMs, bands.Value(), said);
+  if (!analysed) {
     // the load's own reason first, then which capture it was
+    error = analysed.Message();
     const size_t cut = error.rfind('\n');
     if (cut != std::string::npos) std::fprintf(stderr, "%s\n", error.substr(0, cut).c_str());
     std::fprintf(stderr, "quorvel-cli polar: %s\n",
                  error.substr(cut == std::string::npos ? 0 : cut + 1).c_str());
     return kExitFailure;
   }
-  for (const std::string& warning : warnings)
+  const PolarSeries& series = analysed->series;
+  for (const std::string& warning : analysed->warnings)
     std::fprintf(stderr, "warning: %s\n", warning.c_str());
 
   // every output that can be written is; each that fails is named
@@ -198,7 +206,7 @@ int RunPolar(const Arguments& args) {
     report(saved.Ok(), saved.Message());
   }
   if (!written) return kExitFailure;
-  return warnings.empty() ? kExitOk : kExitWarning;
+  return analysed->warnings.empty() ? kExitOk : kExitWarning;
 }
 
 }  // namespace quorvel

@@ -51,7 +51,13 @@ std::vector<std::string> CQuorvelCore::OutputNames() const {
 }
 
 CaptureFileContext CQuorvelCore::FileContext() {
-  return CaptureFileContext{*m_audio, m_shared, m_wave, m_messages, m_preferences, &m_microList};
+  return CaptureFileContext{*m_audio,
+                            m_shared,
+                            m_wave,
+                            m_messages,
+                            m_preferences,
+                            &m_microList,
+                            m_sequence.FinishedRunMeasurement()};
 }
 
 }  // namespace quorvel

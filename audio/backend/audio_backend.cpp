@@ -53,13 +53,12 @@ std::unique_ptr<IAudioServices> CreateAudioServices(bool simulated, std::string*
   std::string why = "asked for";
   if (!simulated) {
 #ifdef QUORVEL_HAVE_PULSE
-    std::string whyNot;
-    std::unique_ptr<IAudioServices> pulse = CreatePulseAudioServices(&whyNot);
-    if (pulse != nullptr) {
+    Result<std::unique_ptr<IAudioServices>> pulse = CreatePulseAudioServices();
+    if (pulse) {
       if (description != nullptr) *description = "PulseAudio server";
-      return pulse;
+      return std::move(*pulse);
     }
-    why = "no PulseAudio server: " + whyNot;
+    why = "no PulseAudio server: " + pulse.Message();
 #else
     why = "built without PulseAudio";
 #endif

@@ -35,40 +35,38 @@ struct TimeoutFlag {
 
 CPulseAudioServices::CPulseAudioServices() : m_captureRing(kCaptureRingFrames) {}
 
-std::unique_ptr<CPulseAudioServices> CPulseAudioServices::Connect(std::string* whyNot,
-                                                                  int timeoutMs) {
+Result<std::unique_ptr<CPulseAudioServices>> CPulseAudioServices::Connect(int timeoutMs) {
   std::unique_ptr<CPulseAudioServices> services(new CPulseAudioServices());
-  if (!services->Start(whyNot, timeoutMs)) return nullptr;
+  if (Result<void> started = services->Start(timeoutMs); !started) {
+    return Failure{started.Message()};
+  }
   return services;
 }
 
-std::unique_ptr<IAudioServices> CreatePulseAudioServices(std::string* whyNot) {
-  return CPulseAudioServices::Connect(whyNot, 1000);
+Result<std::unique_ptr<IAudioServices>> CreatePulseAudioServices() {
+  Result<std::unique_ptr<CPulseAudioServices>> services = CPulseAudioServices::Connect(1000);
+  if (!services) return Failure{services.Message()};
+  return std::unique_ptr<IAudioServices>(std::move(*services));
 }
 
-bool CPulseAudioServices::Start(std::string* whyNot, int timeoutMs) {
-  auto fail = [whyNot](const std::string& reason) {
-    if (whyNot != nullptr) *whyNot = reason;
-    return false;
-  };
+Result<void> CPulseAudioServices::Start(int timeoutMs) {
   m_pMainloop = pa_threaded_mainloop_new();
-  if (m_pMainloop == nullptr) return fail("the PulseAudio main loop could not be created");
+  if (m_pMainloop == nullptr) return Failure{"the PulseAudio main loop could not be created"};
   m_pApi = pa_threaded_mainloop_get_api(m_pMainloop);
   if (pa_threaded_mainloop_start(m_pMainloop) < 0) {
-    return fail("the PulseAudio main loop thread could not be started");
+    return Failure{"the PulseAudio main loop thread could not be started"};
   }
   // The play thread's wake-up for an output that ran out: an event counter the mainloop
   // watches, written without blocking.
   m_wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  if (m_wakeFd < 0) return fail("the PulseAudio main loop's wake-up could not be created");
+  if (m_wakeFd < 0) return Failure{"the PulseAudio main loop's wake-up could not be created"};
   CMainloopLock lock(m_pMainloop);
   pa_mainloop_api_once(m_pApi, &OnMainloopStarted, this);
   m_pWakeEvent = m_pApi->io_new(m_pApi, m_wakeFd, PA_IO_EVENT_INPUT, &OnWake, this);
-  std::string reason;
-  if (!ConnectContext(timeoutMs, &reason)) return fail(reason);
+  if (Result<void> connected = ConnectContext(timeoutMs); !connected) return connected;
   m_pNoticeEvent = m_pApi->defer_new(m_pApi, &OnNotices, this);
   m_pApi->defer_enable(m_pNoticeEvent, 0);
-  return true;
+  return {};
 }
 
 // Mainloop thread, once at its start: it moves every sample between the server and the
@@ -77,18 +75,15 @@ void CPulseAudioServices::OnMainloopStarted(pa_mainloop_api*, void*) {
   RaiseCurrentThreadPriority(AudioThreadRole::kServices);
 }
 
-// Lock held: a new context, connected within `timeoutMs`; the reason in `whyNot` when not.
-bool CPulseAudioServices::ConnectContext(int timeoutMs, std::string* whyNot) {
+// Lock held: a new context, connected within `timeoutMs`; the reason when not.
+Result<void> CPulseAudioServices::ConnectContext(int timeoutMs) {
   DropContext();
   pa_proplist* properties = pa_proplist_new();
   pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, "Quorvel");
   pa_proplist_sets(properties, PA_PROP_APPLICATION_ID, "org.velkar.Quorvel");
   m_pContext = pa_context_new_with_proplist(m_pApi, "Quorvel", properties);
   pa_proplist_free(properties);
-  if (m_pContext == nullptr) {
-    *whyNot = "the PulseAudio context could not be created";
-    return false;
-  }
+  if (m_pContext == nullptr) return Failure{"the PulseAudio context could not be created"};
   pa_context_set_state_callback(m_pContext, &OnContextState, this);
   // Never autospawn: a server that is not running stays not running, and the caller falls
   // back to the simulated devices.
@@ -98,12 +93,12 @@ bool CPulseAudioServices::ConnectContext(int timeoutMs, std::string* whyNot) {
   }
   if (!ready) {
     const int error = pa_context_errno(m_pContext);
-    *whyNot = "no PulseAudio server answered";
-    if (error != PA_OK) *whyNot += std::string(": ") + pa_strerror(error);
-    return false;
+    std::string whyNot = "no PulseAudio server answered";
+    if (error != PA_OK) whyNot += std::string(": ") + pa_strerror(error);
+    return Failure{std::move(whyNot)};
   }
   m_bServerLost.store(0, std::memory_order_release);
-  return true;
+  return {};
 }
 
 // Lock held.
@@ -123,8 +118,8 @@ void CPulseAudioServices::ReconnectIfLost() {
       m_pOutputStream != nullptr) {
     return;
   }
-  std::string ignored;
-  ConnectContext(kReconnectTimeoutMs, &ignored);
+  // a server still gone leaves m_bServerLost set: the next listing tries again
+  static_cast<void>(ConnectContext(kReconnectTimeoutMs));
 }
 
 CPulseAudioServices::~CPulseAudioServices() {

@@ -15,6 +15,7 @@
 #include "audio/pulse/mainloop_lock.h"
 #include "audio/pulse/output_watch.h"
 #include "audio/spsc_ring.h"
+#include "base/result.h"
 
 namespace quorvel {
 
@@ -37,8 +38,8 @@ constexpr int32_t kMmErrInvalParam = 11;
 // them; sinks are the output devices, in the server's order; -1 is the default sink.
 class CPulseAudioServices final : public IAudioServices {
  public:
-  // Connects within `timeoutMs`; null with the reason in `whyNot` when no server answers.
-  static std::unique_ptr<CPulseAudioServices> Connect(std::string* whyNot, int timeoutMs);
+  // Connects within `timeoutMs`; the reason when no server answers.
+  [[nodiscard]] static Result<std::unique_ptr<CPulseAudioServices>> Connect(int timeoutMs);
 
   ~CPulseAudioServices() override;
   CPulseAudioServices(const CPulseAudioServices&) = delete;
@@ -96,8 +97,8 @@ class CPulseAudioServices final : public IAudioServices {
   };
 
   CPulseAudioServices();
-  bool Start(std::string* whyNot, int timeoutMs);
-  bool ConnectContext(int timeoutMs, std::string* whyNot);
+  Result<void> Start(int timeoutMs);
+  Result<void> ConnectContext(int timeoutMs);
   void DropContext();
   void ReconnectIfLost();
 

@@ -69,9 +69,8 @@ void ReadRangeTitle(const char* title, double* fmin, double* fmax) {
 bool HasCaptureToSave(const CaptureFileContext& ctx) {
   // A curve reset by a wider range leaves no range for the recording behind it: the reset
   // question asked whether to reset the capture.
-  return ctx.state.m_bCurveEndNotified.load() != 0 &&
-         ctx.audio.Counters().capturedCount >= kShortestRecording && ctx.state.m_curveFmin > 0.0 &&
-         ctx.state.m_curveFmin < ctx.state.m_curveFmax;
+  return ctx.state.m_bCurveEndNotified.load() != 0 && ctx.state.m_curveFmin > 0.0 &&
+         ctx.state.m_curveFmin < ctx.state.m_curveFmax && HasMeasurementToSave(ctx.finished);
 }
 
 bool CheckCaptureToSave(const CaptureFileContext& ctx) {

@@ -41,6 +41,9 @@ struct CaptureFileContext {
   IUserMessages& messages;
   IPreferences& preferences;  // "Wav" and "MicroSelected" are read and written here
   ICalibrationCharts* charts = nullptr;
+  // The measurement the last run ended in, when it ended complete and was kept (the sequence's
+  // FinishedRunMeasurement); null when there is none. Save Audio File saves it.
+  const Measurement* finished = nullptr;
 
   [[nodiscard]] CaptureReadContext Reading() const {
     return CaptureReadContext{state, wave, messages, preferences, charts};
@@ -59,9 +62,10 @@ void ReadRangeTitle(const char* title, double* fmin, double* fmax);
 
 // ---- Save Audio File ----
 
-// True when a completed curve with at least one second of recording can be saved, and the
-// curve's range (m_curveFmin, m_curveFmax) is still known: a curve reset by a wider range took
-// it. Shows nothing.
+// True when the finished measurement (ctx.finished) can be saved (HasMeasurementToSave), its
+// curve is complete (m_bCurveEndNotified: a file loaded since has not completed its replay yet)
+// and the curve's range (m_curveFmin, m_curveFmax) is still known: a curve reset by a wider range
+// took it. Reads no engine state. Shows nothing.
 [[nodiscard]] bool HasCaptureToSave(const CaptureFileContext& ctx);
 
 // HasCaptureToSave; when there is none, shows "No new capture performed" and returns false.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <utility>
 
 namespace quorvel {
 
@@ -38,28 +39,27 @@ bool ReadAngle(std::string_view word, int* angle) {
          *angle <= 180;
 }
 
-bool Refuse(std::string* refusal, const std::string& words) {
-  if (refusal != nullptr) *refusal = words;
-  return false;
+Failure Refuse(std::string words) {
+  return Failure{std::move(words)};
 }
 
 // Every angle once: a second 30 would overwrite the first's capture.
-bool CheckDistinct(const std::vector<int>& angles, std::string* refusal) {
+Result<void> CheckDistinct(const std::vector<int>& angles) {
   std::vector<int> sorted = angles;
   std::sort(sorted.begin(), sorted.end());
   const auto twice = std::adjacent_find(sorted.begin(), sorted.end());
   if (twice != sorted.end()) {
-    return Refuse(refusal, "The angle " + std::to_string(*twice) + " is given twice");
+    return Refuse("The angle " + std::to_string(*twice) + " is given twice");
   }
-  return true;
+  return {};
 }
 
 }  // namespace
 
-bool PolarAngleRange(int from, int to, int step, std::vector<int>* angles, std::string* refusal) {
+Result<std::vector<int>> PolarAngleRange(int from, int to, int step) {
   if (from < -180 || from > 180 || to < -180 || to > 180 || step == 0 || step < -360 ||
       step > 360) {
-    return Refuse(refusal, std::string(kAngleRule) + ", the step not 0");
+    return Refuse(std::string(kAngleRule) + ", the step not 0");
   }
   const int direction = to >= from ? 1 : -1;
   const int stride = direction * (step < 0 ? -step : step);
@@ -69,12 +69,11 @@ bool PolarAngleRange(int from, int to, int step, std::vector<int>* angles, std::
     if (made.size() > kMostPolarAngles) break;
   }
   if (made.back() != to) made.push_back(to);
-  if (made.size() > kMostPolarAngles) return Refuse(refusal, "A series of at most 361 angles");
-  *angles = std::move(made);
-  return true;
+  if (made.size() > kMostPolarAngles) return Refuse("A series of at most 361 angles");
+  return made;
 }
 
-bool ParsePolarAngles(std::string_view text, std::vector<int>* angles, std::string* refusal) {
+Result<std::vector<int>> ParsePolarAngles(std::string_view text) {
   const std::vector<std::string_view> words = Words(text);
   if (words.size() == 5 && (words[1] == "to" || words[1] == "TO") &&
       (words[3] == "by" || words[3] == "BY")) {
@@ -85,39 +84,37 @@ bool ParsePolarAngles(std::string_view text, std::vector<int>* angles, std::stri
         std::from_chars(words[4].data(), words[4].data() + words[4].size(), step);
     if (!ReadAngle(words[0], &from) || !ReadAngle(words[2], &to) || error != std::errc() ||
         end != words[4].data() + words[4].size()) {
-      return Refuse(refusal, kAngleRule);
+      return Refuse(kAngleRule);
     }
-    return PolarAngleRange(from, to, step, angles, refusal);
+    return PolarAngleRange(from, to, step);
   }
-  if (words.empty()) return Refuse(refusal, kAngleRule);
-  if (words.size() > kMostPolarAngles) return Refuse(refusal, "A series of at most 361 angles");
+  if (words.empty()) return Refuse(kAngleRule);
+  if (words.size() > kMostPolarAngles) return Refuse("A series of at most 361 angles");
   std::vector<int> read;
   for (const std::string_view word : words) {
     int angle = 0;
-    if (!ReadAngle(word, &angle)) return Refuse(refusal, kAngleRule);
+    if (!ReadAngle(word, &angle)) return Refuse(kAngleRule);
     read.push_back(angle);
   }
-  if (!CheckDistinct(read, refusal)) return false;
-  *angles = std::move(read);
-  return true;
+  if (Result<void> distinct = CheckDistinct(read); !distinct) return Failure{distinct.Message()};
+  return read;
 }
 
-bool CheckSeriesName(std::string_view name, std::string* refusal) {
+Result<void> CheckSeriesName(std::string_view name) {
   constexpr char kRule[] =
       "The series needs a name (no \"/\", no space at its ends) that crossover tools read back "
       "from \"NAME hor 0.wav\"";
   if (name.empty() || name.front() == ' ' || name.back() == ' ' ||
       name.find_first_of(std::string_view("/\0", 2)) != std::string_view::npos) {
-    return Refuse(refusal, kRule);
+    return Refuse(kRule);
   }
   const PolarName made{std::string(name), PolarPlane::kHorizontal, 0};
   const auto read = ParsePolarName(PolarFileName(made, ".wav"));
-  if (!read || read->series != name) return Refuse(refusal, kRule);
-  return true;
+  if (!read || read->series != name) return Refuse(kRule);
+  return {};
 }
 
-bool ParsePolarFrequencies(std::string_view text, std::vector<double>* frequencies,
-                           std::string* refusal) {
+Result<std::vector<double>> ParsePolarFrequencies(std::string_view text) {
   std::vector<double> read;
   size_t start = 0;
   while (start <= text.size()) {
@@ -129,13 +126,12 @@ bool ParsePolarFrequencies(std::string_view text, std::vector<double>* frequenci
     const auto [end, code] = std::from_chars(item.data(), item.data() + item.size(), f);
     if (item.empty() || code != std::errc() || end != item.data() + item.size() ||
         !std::isfinite(f) || f <= 0.0 || f > 24000.0 || read.size() >= 8) {
-      return Refuse(refusal, "up to 8 frequencies in Hz, 0 < F <= 24000, separated by commas");
+      return Refuse("up to 8 frequencies in Hz, 0 < F <= 24000, separated by commas");
     }
     read.push_back(f);
     start = comma + 1;
   }
-  *frequencies = std::move(read);
-  return true;
+  return read;
 }
 
 std::string PolarCapturePath(const std::string& folder, std::string_view name, PolarPlane plane,

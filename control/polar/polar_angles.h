@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/result.h"
 #include "measurement/polar_series.h"
 
 namespace quorvel {
@@ -14,25 +15,22 @@ namespace quorvel {
 inline constexpr size_t kMostPolarAngles = 361;
 
 // Angles as the user types them: a list of whole degrees separated by commas or spaces
-// ("0, 30, 60"), or a range "FROM to TO by STEP" ("-90 to 90 by 15"). True with *angles in the
-// order given; false, *angles untouched, with the rule in *refusal.
-[[nodiscard]] bool ParsePolarAngles(std::string_view text, std::vector<int>* angles,
-                                    std::string* refusal);
+// ("0, 30, 60"), or a range "FROM to TO by STEP" ("-90 to 90 by 15"). The angles in the order
+// given, or the rule.
+[[nodiscard]] Result<std::vector<int>> ParsePolarAngles(std::string_view text);
 
 // The angles from `from` to `to` in steps of `step` (its sign is taken from the direction; the
 // last step may stop short of `to`, which is then added). Each -180 .. 180, step not 0, at most
-// kMostPolarAngles. False with the rule in *refusal.
-[[nodiscard]] bool PolarAngleRange(int from, int to, int step, std::vector<int>* angles,
-                                   std::string* refusal);
+// kMostPolarAngles. Else the rule.
+[[nodiscard]] Result<std::vector<int>> PolarAngleRange(int from, int to, int step);
 
 // A series' name as its captures carry it: not empty, no "/" nor NUL, no space at either end,
-// and read back from "NAME hor 0.wav" as itself. False with the rule in *refusal.
-[[nodiscard]] bool CheckSeriesName(std::string_view name, std::string* refusal);
+// and read back from "NAME hor 0.wav" as itself. Else the rule.
+[[nodiscard]] Result<void> CheckSeriesName(std::string_view name);
 
 // The frequencies of a polar plot: "F1,F2,..." (spaces allowed), up to 8, each 0 < F <= 24000
-// Hz. False with the rule in *refusal, in words to follow "takes".
-[[nodiscard]] bool ParsePolarFrequencies(std::string_view text, std::vector<double>* frequencies,
-                                         std::string* refusal);
+// Hz. Else the rule, in words to follow "takes".
+[[nodiscard]] Result<std::vector<double>> ParsePolarFrequencies(std::string_view text);
 
 // folder/"NAME hor 30.wav".
 [[nodiscard]] std::string PolarCapturePath(const std::string& folder, std::string_view name,

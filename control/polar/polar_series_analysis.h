@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "measurement/polar_series.h"
 
 namespace quorvel {
@@ -19,10 +20,9 @@ struct SeriesCapture {
 };
 
 // The captures of a series in a folder: its files named as a series' (others passed over),
-// sorted by name; at most `most`. False with the system's reason.
-[[nodiscard]] bool SeriesCapturesInFolder(const std::string& folder, size_t most,
-                                          std::vector<SeriesCapture>* captures,
-                                          std::string* failure);
+// sorted by name; at most `most`. Else the system's reason.
+[[nodiscard]] Result<std::vector<SeriesCapture>> SeriesCapturesInFolder(const std::string& folder,
+                                                                        size_t most);
 
 // The 0 degree capture whose direct sound starts the gate: the horizontal one, else the
 // vertical one; captures.size() when there is none.
@@ -31,15 +31,20 @@ struct SeriesCapture {
 // Called after each capture's response, in the order analysed (the reference first).
 using PolarAnalysed = std::function<void(const PolarResponse& response)>;
 
-// Analyses the captures (of one series, the 0 degree one among them) into *series: the range of
-// the 0 degree capture, every capture gated at gateMs on its time axis, by plane then angle,
+// A series read from its captures, and what was noticed on the way.
+struct AnalysedPolarSeries {
+  PolarSeries series;
+  std::vector<std::string> warnings;  // "PATH: ..."
+};
+
+// Analyses the captures (of one series, the 0 degree one among them) into one series: the range
+// of the 0 degree capture, every capture gated at gateMs on its time axis, by plane then angle,
 // the levels smoothed over 1/bands octave (0: none). A capture whose direct sound lies outside
-// the gate's full weight, and the replay verdict's words, are warnings ("PATH: ..."). False when
-// a capture cannot be analysed (its message shown through the core's messages) or has another
-// range, with *failure naming it.
-[[nodiscard]] bool AnalysePolarCaptures(CQuorvelCore& core, std::vector<SeriesCapture> captures,
-                                        double gateMs, int bands, PolarSeries* series,
-                                        std::vector<std::string>* warnings, std::string* failure,
-                                        const PolarAnalysed& analysed = nullptr);
+// the gate's full weight, and the replay verdict's words, are warnings. A failure when a capture
+// cannot be analysed (its message shown through the core's messages) or has another range,
+// naming it.
+[[nodiscard]] Result<AnalysedPolarSeries> AnalysePolarCaptures(
+    CQuorvelCore& core, std::vector<SeriesCapture> captures, double gateMs, int bands,
+    const PolarAnalysed& analysed = nullptr);
 
 }  // namespace quorvel

@@ -33,22 +33,19 @@ bool IsFolder(const std::string& path) {
 
 }  // namespace
 
-bool CheckPolarPlan(const PolarSeriesPlan& plan, std::string* refusal) {
-  if (!CheckSeriesName(plan.name, refusal)) return false;
+Result<void> CheckPolarPlan(const PolarSeriesPlan& plan) {
+  if (Result<void> name = CheckSeriesName(plan.name); !name) return name;
   if (plan.anglesDeg.empty() || plan.anglesDeg.size() > kMostPolarAngles) {
-    if (refusal != nullptr) *refusal = "The series needs 1 to 361 angles";
-    return false;
+    return Failure{"The series needs 1 to 361 angles"};
   }
   if (plan.advance == PolarAdvance::kPause &&
       (plan.pauseSeconds < 0 || plan.pauseSeconds > kLongestPause)) {
-    if (refusal != nullptr) *refusal = "The pause is 0 to 600 seconds";
-    return false;
+    return Failure{"The pause is 0 to 600 seconds"};
   }
   if (!IsFolder(plan.folder)) {
-    if (refusal != nullptr) *refusal = "The folder \"" + plan.folder + "\" does not exist";
-    return false;
+    return Failure{"The folder \"" + plan.folder + "\" does not exist"};
   }
-  return true;
+  return {};
 }
 
 bool IsWholeCapture(const std::string& path) {
@@ -85,13 +82,12 @@ CPolarSeriesRun::~CPolarSeriesRun() {
   }
 }
 
-bool CPolarSeriesRun::Begin(const PolarSeriesPlan& plan, const MeasurementRequest& request,
-                            std::string* refusal) {
+Result<void> CPolarSeriesRun::Begin(const PolarSeriesPlan& plan,
+                                    const MeasurementRequest& request) {
   if (m_state == PolarRunState::kMeasuring || m_core.Sequence().IsRunning()) {
-    if (refusal != nullptr) *refusal = "A measurement is running";
-    return false;
+    return quorvel::Failure{"A measurement is running"};  // the struct: Failure() is the run's
   }
-  if (!CheckPolarPlan(plan, refusal)) return false;
+  if (Result<void> checked = CheckPolarPlan(plan); !checked) return checked;
   m_plan = plan;
   m_request = request;
   m_todo.clear();
@@ -106,7 +102,7 @@ bool CPolarSeriesRun::Begin(const PolarSeriesPlan& plan, const MeasurementReques
   m_saved.clear();
   m_failure.clear();
   m_state = m_todo.empty() ? PolarRunState::kDone : PolarRunState::kTurn;
-  return true;
+  return {};
 }
 
 int CPolarSeriesRun::CurrentAngle() const {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "control/run/measurement_request.h"
 #include "control/run/measurement_sequence.h"
 #include "measurement/polar_series.h"
@@ -35,8 +36,8 @@ struct PolarSeriesPlan {
   bool remeasure = false;  // every angle measured, whole captures replaced (else resumed)
 };
 
-// The plan can run: a name, angles, a pause of 0 to 600 s, a folder. False with the rule.
-[[nodiscard]] bool CheckPolarPlan(const PolarSeriesPlan& plan, std::string* refusal);
+// The plan can run: a name, angles, a pause of 0 to 600 s, a folder. Else the rule.
+[[nodiscard]] Result<void> CheckPolarPlan(const PolarSeriesPlan& plan);
 
 // A capture at path that a resumed series keeps: a 16-bit 48000 Hz WAV of a whole recording, as
 // Load Audio File takes it (mono, or with its timing reference).
@@ -63,10 +64,9 @@ class CPolarSeriesRun {
 
   // Starts the series, or resumes it: the angles whose capture is not whole yet (every angle
   // when the plan says remeasure) are to be measured, in the plan's order. The request's devices,
-  // gain and range serve every angle. kTurn (or kDone when nothing is left); false, nothing begun,
-  // with the rule in *refusal.
-  [[nodiscard]] bool Begin(const PolarSeriesPlan& plan, const MeasurementRequest& request,
-                           std::string* refusal);
+  // gain and range serve every angle. kTurn (or kDone when nothing is left); else nothing
+  // begun, and the rule.
+  [[nodiscard]] Result<void> Begin(const PolarSeriesPlan& plan, const MeasurementRequest& request);
 
   // In kTurn: measures the current angle (the simulated loudspeaker turned to it first).
   // kMeasuring, or a failed start counted as a failure of the angle.

@@ -103,11 +103,10 @@ CResponseSession::~CResponseSession() = default;
 
 const Measurement* CResponseSession::Current(CQuorvelCore& core) {
   const CaptureFileContext ctx = core.FileContext();
-  const std::optional<Measurement>& last = core.Sequence().LastMeasurement();
-  if (!last || !HasCaptureToSave(ctx) || IsMeasurementActive(ctx) || core.Sequence().IsRunning()) {
+  if (!HasCaptureToSave(ctx) || IsMeasurementActive(ctx) || core.Sequence().IsRunning()) {
     return nullptr;
   }
-  return &*last;
+  return ctx.finished;
 }
 
 bool CResponseSession::Analyse() {

@@ -19,31 +19,6 @@ class CGraphical;
 class IUserMessages;
 struct CSharedState;
 
-// The messages of the capture control.
-constexpr char kMsgInvalidInput[] = "Not a valid Audio Input peripheral";
-constexpr char kMsgCannotOpenInput[] = "Could Not Open this Audio Input Device: \n%s";
-constexpr char kMsgInputThread[] = "Sorry, the Audio Input thread could not be started...";
-constexpr char kMsgCannotOpenOutput[] = "Could Not Open the Audio Output Device: ";
-constexpr char kMsgPlayThread[] = "Could not start Audio play thread";
-// Failures the window only shows as a curve that stops growing; the headless front end and the
-// window's watchdog report them with these texts.
-constexpr char kMsgInputStopped[] = "The Audio Input stopped during the measurement: \n%s";
-constexpr char kMsgOutputStopped[] = "The Audio Output stopped during the measurement";
-constexpr char kMsgNoSync[] = "No sync burst was heard: check the loudspeaker and the microphone";
-constexpr char kMsgNotComplete[] = "The measurement did not complete in time";
-// The start of a measurement waits for the input to deliver and for the output to play, each
-// at most kStartWaitMs; a sweep with a dropout, and a clipped input, are reported.
-constexpr char kMsgInputSilent[] =
-    "The Audio Input \"%s\" delivered nothing within 10 s: check that the device is connected and "
-    "that no other program holds it";
-constexpr char kMsgOutputNotStarted[] =
-    "The Audio Output \"%s\" did not start playing within 10 s: check that the device is "
-    "connected and that no other program holds it";
-constexpr char kMsgDropout[] =
-    "The measurement was interrupted by a dropout during the sweep: %s. Measure again";
-constexpr char kMsgWaitInput[] = "waiting for the Audio Input \"%s\" to deliver...";
-constexpr char kMsgWaitOutput[] = "waiting for the Audio Output \"%s\" to start...";
-
 // The longest wait for the input to deliver, and then for the output to play, on the devices'
 // clock [ms]: a device that resumes from suspend can take seconds.
 constexpr uint32_t kStartWaitMs = 10000;

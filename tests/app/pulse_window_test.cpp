@@ -39,11 +39,11 @@ class PulseWindowTest : public GuiTest {
     }
     // The null sink kept busy, so that a new stream on it starts at once.
     m_server.KeepNullSinkBusy();
-    std::unique_ptr<CPulseAudioServices> services = CPulseAudioServices::Connect(&why, 10000);
-    ASSERT_NE(services, nullptr) << why << "\n" << m_server.Log();
+    Result<std::unique_ptr<CPulseAudioServices>> services = CPulseAudioServices::Connect(10000);
+    ASSERT_TRUE(services.Ok()) << services.Message() << "\n" << m_server.Log();
     // 1.33 x 0.5: the recorded sweep stays below full scale, so no block is clipped flat.
     Store(kPrefAudioInGain, 6);
-    OpenWindow(std::move(services));
+    OpenWindow(std::move(*services));
   }
   void TearDown() override {
     m_dialog.reset();

@@ -138,9 +138,9 @@ class ServerMeasurementTest : public testing::TestWithParam<const char*> {
     ASSERT_TRUE(m_server->AddHighPassSink("quorvel_hpf", "Quorvel High Pass", kCutoffHz, &why))
         << why;
     // A generous bound: the server has only just started, and the machine may be loaded.
-    std::unique_ptr<CPulseAudioServices> services = CPulseAudioServices::Connect(&why, 10000);
-    ASSERT_NE(services, nullptr) << why << "\n" << m_server->Log();
-    m_core = std::make_unique<CQuorvelCore>(std::move(services), m_preferences, m_messages);
+    Result<std::unique_ptr<CPulseAudioServices>> services = CPulseAudioServices::Connect(10000);
+    ASSERT_TRUE(services.Ok()) << services.Message() << "\n" << m_server->Log();
+    m_core = std::make_unique<CQuorvelCore>(std::move(*services), m_preferences, m_messages);
     ASSERT_EQ(m_core->InputListResult(), 0);
     m_monitorInput = Entry(Audio().InputNames(), "Monitor of Quorvel Null Output");
     m_highPassOutput = Entry(Audio().OutputNames(), "Quorvel High Pass");

@@ -10,7 +10,6 @@
 #include <QImage>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -18,6 +17,7 @@
 #include <vector>
 
 #include "base/shared_state.h"
+#include "graph/graph_caption.h"
 #include "graph/graph_resources.h"
 #include "graph/graph_scales.h"
 #include "graph/graphical.h"
@@ -324,7 +324,7 @@ TEST(RenderCurveImage, SavesTheGraphAsTheWindowWouldShowIt) {
   shared.m_curveFmax = 5000.0;
   shared.m_fmin = 1000.0;  // the range fields were changed after the measurement
   shared.m_fmax = 1500.0;
-  std::strcpy(shared.m_szGraphCaption, "Playing File \"sweep\"");
+  SetGraphCaption(shared, "Playing File \"sweep\"");
   CGraphical graph(shared);
   for (int k = 0; k <= CGraphical::kLastPoint; ++k) graph.AddPoint(-20.0);
 

@@ -6,7 +6,6 @@
 #include <QPainter>
 
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <tuple>
@@ -14,6 +13,7 @@
 
 #include "base/shared_state.h"
 #include "graph/curve_image_export.h"
+#include "graph/graph_caption.h"
 #include "graph/graph_resources.h"
 #include "graph/graph_scales.h"
 #include "graph/graphical.h"
@@ -411,7 +411,7 @@ TEST_F(GraphRenderTest, RangeUnderADecadeDrawsOnlyBackgroundAndFrame) {
 }
 
 TEST_F(GraphRenderTest, CaptionIsCentredAtTheTop) {
-  std::strcpy(shared.m_szGraphCaption, "Quorvel Capture");
+  SetGraphCaption(shared, "Quorvel Capture");
   const QImage& image = Paint();
   const CGraphResources& resources = GraphResources(graph);
   const QFontMetrics metrics(resources.m_fontMedium);
@@ -423,8 +423,7 @@ TEST_F(GraphRenderTest, CaptionIsCentredAtTheTop) {
   EXPECT_EQ(Count(image, kCaption, 0, 0, kWidth, 8), 0);
 
   // a caption longer than 517 characters is not drawn
-  std::memset(shared.m_szGraphCaption, 'A', 518);
-  shared.m_szGraphCaption[518] = '\0';
+  SetGraphCaption(shared, std::string(518, 'A'));
   EXPECT_EQ(Count(Paint(), kCaption, 0, 0, kWidth, kHeight), 0);
 }
 
@@ -449,7 +448,7 @@ TEST_F(GraphRenderTest, SaveCurveImageWritesWhatWasDrawn) {
   const std::string dir = ::testing::TempDir() + "quorvel_graph_save_" + std::to_string(::getpid());
   std::filesystem::create_directories(dir);
   FillCurve([](int k) { return -40.0 + 15.0 * std::sin(k / 80.0); });
-  std::strcpy(shared.m_szGraphCaption, "Playing File \"sweep\"");
+  SetGraphCaption(shared, "Playing File \"sweep\"");
   EXPECT_FALSE(graph.SaveCurveImage(dir + "/early.png"));  // nothing painted yet
   const QImage& picture = Paint();
 

@@ -73,20 +73,19 @@ class EnvironmentOverride {
 
 TEST(PulseConnection, NoServerGivesNullWithTheReason) {
   EnvironmentOverride server("PULSE_SERVER", "unix:/nonexistent/quorvel/pulse/native");
-  std::string whyNot;
-  std::unique_ptr<IAudioServices> services = CreatePulseAudioServices(&whyNot);
-  EXPECT_EQ(services, nullptr);
-  EXPECT_NE(whyNot.find("no PulseAudio server answered"), std::string::npos) << whyNot;
+  const Result<std::unique_ptr<IAudioServices>> services = CreatePulseAudioServices();
+  EXPECT_FALSE(services.Ok());
+  EXPECT_NE(services.Message().find("no PulseAudio server answered"), std::string::npos)
+      << services.Message();
 }
 
 using PulseAudioServicesTest = PulseServerTest;
 
 TEST_F(PulseAudioServicesTest, TheFactoryConnectsToARunningServer) {
-  std::string whyNot;
-  std::unique_ptr<IAudioServices> services = CreatePulseAudioServices(&whyNot);
-  ASSERT_NE(services, nullptr) << whyNot;
+  Result<std::unique_ptr<IAudioServices>> services = CreatePulseAudioServices();
+  ASSERT_TRUE(services.Ok()) << services.Message();
   std::vector<std::string> names;
-  EXPECT_EQ(services->ListCaptureEndpoints(&names), 0);
+  EXPECT_EQ((*services)->ListCaptureEndpoints(&names), 0);
   EXPECT_EQ(names.size(), 3u);
 }
 

@@ -79,8 +79,9 @@ class PulseServerTest : public ::testing::Test {
       FAIL() << why;
     }
     // A generous bound: the server has only just started, and the machine may be loaded.
-    m_services = CPulseAudioServices::Connect(&why, 10000);
-    ASSERT_NE(m_services, nullptr) << why << "\n" << m_server.Log();
+    Result<std::unique_ptr<CPulseAudioServices>> services = CPulseAudioServices::Connect(10000);
+    ASSERT_TRUE(services.Ok()) << services.Message() << "\n" << m_server.Log();
+    m_services = std::move(*services);
   }
   void TearDown() override {
     m_services.reset();

@@ -32,19 +32,17 @@ TEST(PolarAngles, ListsAndRangesAreReadAndEverythingElseRefused) {
       {"ten, 20", false, {}},
   };
   for (const Case& c : cases) {
-    std::vector<int> angles = {99};
-    std::string refusal;
-    EXPECT_EQ(ParsePolarAngles(c.text, &angles, &refusal), c.ok) << c.text;
+    const Result<std::vector<int>> angles = ParsePolarAngles(c.text);
+    EXPECT_EQ(angles.Ok(), c.ok) << c.text;
     if (c.ok) {
-      EXPECT_EQ(angles, c.angles) << c.text;
+      EXPECT_EQ(*angles, c.angles) << c.text;
     } else {
-      EXPECT_EQ(angles, std::vector<int>{99}) << c.text;
-      EXPECT_FALSE(refusal.empty()) << c.text;
+      EXPECT_FALSE(angles.Message().empty()) << c.text;
     }
   }
-  std::vector<int> every;
-  EXPECT_TRUE(ParsePolarAngles("-180 to 180 by 1", &every, nullptr));
-  EXPECT_EQ(every.size(), kMostPolarAngles);
+  const Result<std::vector<int>> every = ParsePolarAngles("-180 to 180 by 1");
+  ASSERT_TRUE(every.Ok());
+  EXPECT_EQ(every->size(), kMostPolarAngles);
 }
 
 TEST(PolarAngles, CapturesAreNamedAsCrossoverToolsReadThem) {
@@ -60,9 +58,9 @@ TEST(PolarAngles, CapturesAreNamedAsCrossoverToolsReadThem) {
   } names[] = {{"woofer", true}, {"left tweeter", true}, {"", false},       {" woofer", false},
                {"a/b", false},   {"w hor", true},        {"woofer ", false}};
   for (const auto& n : names) {
-    std::string refusal;
-    EXPECT_EQ(CheckSeriesName(n.name, &refusal), n.ok) << n.name;
-    EXPECT_EQ(refusal.empty(), n.ok) << n.name;
+    const Result<void> checked = CheckSeriesName(n.name);
+    EXPECT_EQ(checked.Ok(), n.ok) << n.name;
+    EXPECT_EQ(checked.Message().empty(), n.ok) << n.name;
   }
 }
 

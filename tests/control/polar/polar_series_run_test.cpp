@@ -67,7 +67,7 @@ TEST(PolarSeriesRun, SeriesOnTheSimulationSavesEachAngleAndResumesWhereItStopped
   const std::string at60 = PolarCapturePath(rig.plan.folder, "woofer", PolarPlane::kHorizontal, 60);
   {
     CPolarSeriesRun run(*rig.core);
-    ASSERT_TRUE(run.Begin(rig.plan, rig.request, nullptr));
+    ASSERT_TRUE(run.Begin(rig.plan, rig.request).Ok());
     EXPECT_EQ(rig.RunUntil(run, 60), PolarRunState::kTurn);
     run.Stop();
     EXPECT_EQ(run.State(), PolarRunState::kStopped);
@@ -80,7 +80,7 @@ TEST(PolarSeriesRun, SeriesOnTheSimulationSavesEachAngleAndResumesWhereItStopped
 
   // the resumed series measures only the angle still missing
   CPolarSeriesRun resumed(*rig.core);
-  ASSERT_TRUE(resumed.Begin(rig.plan, rig.request, nullptr));
+  ASSERT_TRUE(resumed.Begin(rig.plan, rig.request).Ok());
   EXPECT_EQ(resumed.CurrentAngle(), 60);
   EXPECT_EQ(resumed.AnglesDone(), 2U);
   EXPECT_EQ(rig.RunUntil(resumed, 999), PolarRunState::kDone) << resumed.Failure();
@@ -101,7 +101,7 @@ TEST(PolarSeriesRun, SeriesOnTheSimulationSavesEachAngleAndResumesWhereItStopped
   // a truncated capture is not whole: a resume measures it again
   std::filesystem::resize_file(at30, 100000);
   CPolarSeriesRun again(*rig.core);
-  ASSERT_TRUE(again.Begin(rig.plan, rig.request, nullptr));
+  ASSERT_TRUE(again.Begin(rig.plan, rig.request).Ok());
   EXPECT_EQ(again.CurrentAngle(), 30);
   EXPECT_EQ(again.AnglesTotal() - again.AnglesDone(), 1U);
 }
@@ -111,7 +111,7 @@ TEST(PolarSeriesRun, AnAngleThatKeepsFailingStopsTheSeriesNamingIt) {
   rig.plan.anglesDeg = {-15, 15};
   rig.request.inputIndex = 99;  // no such input: every start fails
   CPolarSeriesRun run(*rig.core);
-  ASSERT_TRUE(run.Begin(rig.plan, rig.request, nullptr));
+  ASSERT_TRUE(run.Begin(rig.plan, rig.request).Ok());
   for (int attempt = 1; attempt < kPolarAttempts; ++attempt) {
     EXPECT_EQ(run.Measure(), PolarRunState::kTurn);
     EXPECT_TRUE(run.Retrying());
@@ -121,10 +121,10 @@ TEST(PolarSeriesRun, AnAngleThatKeepsFailingStopsTheSeriesNamingIt) {
   EXPECT_NE(run.Failure().find("-15 degrees failed 3 times"), std::string::npos) << run.Failure();
   EXPECT_TRUE(run.SavedPaths().empty());
 
-  std::string refusal;
   rig.plan.folder += "/missing";
-  EXPECT_FALSE(run.Begin(rig.plan, rig.request, &refusal));
-  EXPECT_NE(refusal.find("does not exist"), std::string::npos);
+  const Result<void> begun = run.Begin(rig.plan, rig.request);
+  EXPECT_FALSE(begun.Ok());
+  EXPECT_NE(begun.Message().find("does not exist"), std::string::npos);
 }
 
 // With a loopback on the right input channel the captures keep it beside the microphone, and the
@@ -137,17 +137,17 @@ TEST(PolarSeriesRun, ASeriesWithItsLoopbackIsTimedFromItDespiteTheDevicesLatency
   std::string failure;
   ASSERT_TRUE(ReadInputChannels(nullptr, &right, &rig.request, &failure)) << failure;
   CPolarSeriesRun run(*rig.core);
-  ASSERT_TRUE(run.Begin(rig.plan, rig.request, nullptr));
+  ASSERT_TRUE(run.Begin(rig.plan, rig.request).Ok());
   ASSERT_EQ(rig.RunUntil(run, 999), PolarRunState::kDone) << run.Failure();
   ASSERT_NE(rig.latency[0], rig.latency[30]);  // 5 to 40 ms, drawn at each start
-  std::vector<SeriesCapture> captures;
-  ASSERT_TRUE(SeriesCapturesInFolder(rig.plan.folder, 10, &captures, nullptr));
+  const Result<std::vector<SeriesCapture>> found = SeriesCapturesInFolder(rig.plan.folder, 10);
+  ASSERT_TRUE(found.Ok()) << found.Message();
+  const std::vector<SeriesCapture>& captures = *found;
   ASSERT_EQ(captures.size(), 2u);
   EXPECT_TRUE(IsWholeCapture(captures[0].path));
-  PolarSeries series;
-  std::vector<std::string> warnings;
-  ASSERT_TRUE(AnalysePolarCaptures(*rig.core, captures, 4.0, 0, &series, &warnings, &failure))
-      << failure;
+  const Result<AnalysedPolarSeries> analysed = AnalysePolarCaptures(*rig.core, captures, 4.0, 0);
+  ASSERT_TRUE(analysed.Ok()) << analysed.Message();
+  const PolarSeries& series = analysed->series;
   ASSERT_EQ(series.responses.size(), 2u);
   for (size_t i = 0; i < 2; ++i) {
     EXPECT_TRUE(series.responses[i].loopback);
