@@ -16,7 +16,9 @@
 #include "base/point_frequency.h"
 #include "base/shared_state.h"
 #include "control/captures/capture_files.h"
+#include "control/response/capture_response.h"
 #include "graph/graphical.h"
+#include "measurement/measurement_response.h"
 #include "tests/control/control_test_support.h"
 #include "tests/engine/device_test_support.h"
 
@@ -396,6 +398,54 @@ TEST(ResampledWarning, NamesEachDeviceTheServerResamples) {
   ASSERT_EQ(rig.Measure(), SequenceStatus::kComplete) << rig.messages.All();
   EXPECT_EQ(rig.Sequence().RateWarning(), "");
   EXPECT_TRUE(rig.Sequence().Warnings().empty());
+}
+
+// Where a live measurement's recording holds the played signal. The loopback input puts a
+// device latency, drawn anew at every capture, in front of both channels: the played sweep's
+// delay is that much longer than the reference's, which stays the loudspeaker model's. The
+// fixed-timing microphone hears the model alone: its played sweep's delay is the reference's.
+TEST(PlayedSignalDelay, IsTheModelsDelayPlusTheDrawnDeviceLatency) {
+  struct Row {
+    int loopbackChannel;  // 0: the fixed-timing microphone
+    int runs;
+  };
+  SimulatedCore rig;
+  std::vector<double> acousticMs;  // the reference's delays
+  for (const Row row : {Row{2, 4}, Row{0, 2}}) {
+    rig.sim->SetLoopbackChannel(row.loopbackChannel);
+    MeasurementRequest request;
+    request.outputIndex = 0;
+    request.timeoutMs = 60000;
+    if (row.loopbackChannel != 0) {
+      request.reference = ReferenceChannel::kRight;
+      request.channel = InputChannel::kLeft;
+    }
+    for (int run = 0; run < row.runs; ++run) {
+      SCOPED_TRACE(testing::Message() << "loopback " << row.loopbackChannel << ", run " << run);
+      ASSERT_EQ(MeasureAllowingDropouts(rig.Sequence(), rig.messages, request,
+                                        [&] { rig.Graph().ClearCurve(); }),
+                SequenceStatus::kComplete);
+      const Measurement& measurement = *rig.Sequence().LastMeasurement();
+      CImpulseAnalysis analysis;
+      ASSERT_EQ(AnalyseMeasurementResponse(measurement, 0.0, &analysis), ResponseStatus::kOk);
+      ASSERT_TRUE(analysis.GetTimeReference().playedDelaySamples.has_value());
+      const double playedMs = *analysis.GetTimeReference().playedDelaySamples / 48.0;
+      if (row.loopbackChannel == 0) {
+        ASSERT_FALSE(acousticMs.empty());
+        EXPECT_NEAR(playedMs, acousticMs.front(), 0.02);
+        continue;
+      }
+      ResponseTiming timing;
+      ASSERT_TRUE(TimeRecordingFromReference(measurement.GetRecording(), 20.0, 20000.0, &timing));
+      acousticMs.push_back(timing.delaySamples / 48.0);
+      EXPECT_NEAR(acousticMs.back(), CLoudspeakerModel::kDelaySamples / 48.0, 0.05);
+      EXPECT_NEAR(acousticMs.back(), acousticMs.front(), 0.02);
+      const double latencyMs = rig.sim->LoopbackLatencyFrames() / 48.0;
+      EXPECT_GE(latencyMs, 5.0);
+      EXPECT_LE(latencyMs, 40.0);
+      EXPECT_NEAR(playedMs - acousticMs.back(), latencyMs, 0.03);
+    }
+  }
 }
 
 }  // namespace
