@@ -137,11 +137,34 @@ TEST_F(ResponseWindowTest, OpensOnACompleteCurveAndItsGateAndExportWorkOnItsReco
 }
 
 // The summary gives the time a user reads: the delay and the clocks' drift from the timing
-// reference (the loudspeaker's 3.5 ms, as the FRD's comment gives it), or without one where the
-// peak lies, which includes the devices' latency.
+// reference (the loudspeaker's 3.5 ms, as the FRD's comment gives it), or without one the delay
+// after the played sweep (the same 3.5 ms on the fixed-timing microphone), which includes the
+// devices' latency; a loaded capture, which does not know when it was played, where its peak lies.
 TEST_F(ResponseWindowTest, ItsSummaryGivesTheDelayFromTheTimingReferenceOrSaysThereIsNone) {
   OpenWindow();
   Click(Dialog().StartButton());
+  ASSERT_NO_FATAL_FAILURE(RunToEnd());
+  ASSERT_TRUE(ResponseEntry(true)) << m_messages.All();
+  const std::string played = Dialog().ResponseWindow()->DescriptionLabel()->text().toStdString();
+  std::smatch after;
+  ASSERT_TRUE(std::regex_search(
+      played, after,
+      std::regex(R"(\nNo timing reference: the impulse response peaks ([0-9.]+) ms \(([0-9.]+) )"
+                 R"(samples\) after the played sweep, a time that includes the devices' latency)")))
+      << played;
+  EXPECT_NEAR(std::stod(after[2]), CLoudspeakerModel::kDelaySamples, 1.0) << played;
+  std::string comments;
+  ExportFrd((m_folder / "played.frd").string(), &comments);
+  EXPECT_NE(comments.find("* Time reference: the impulse response's peak, " + after[1].str() +
+                          " ms after the played signal (the devices' latency included)\n"),
+            std::string::npos)
+      << comments;
+
+  const std::string capture = (m_folder / "untimed.wav").string();
+  m_messages.ChooseNext(capture);
+  Click(Dialog().SaveButton());
+  m_messages.ChooseNext(capture);
+  Click(Dialog().LoadButton());
   ASSERT_NO_FATAL_FAILURE(RunToEnd());
   ASSERT_TRUE(ResponseEntry(true)) << m_messages.All();
   const std::string untimed = Dialog().ResponseWindow()->DescriptionLabel()->text().toStdString();
@@ -150,7 +173,7 @@ TEST_F(ResponseWindowTest, ItsSummaryGivesTheDelayFromTheTimingReferenceOrSaysTh
   EXPECT_NE(untimed.find(" ms into the recording, a time that includes the devices' latency"),
             std::string::npos)
       << untimed;
-  std::string comments;
+  comments.clear();
   ExportFrd((m_folder / "untimed.frd").string(), &comments);
   EXPECT_NE(comments.find(" ms into the recording (a time that includes the devices' latency)\n"),
             std::string::npos)
