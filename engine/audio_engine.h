@@ -89,11 +89,9 @@ using LoadedSamples = std::unique_ptr<int16_t[], FreeSamples>;
 //   m_peakLeft, m_peakRight
 //                      W: analysing thread (raise), UI (HalvePeaks, ClearPeaks)  R: UI (Counters)
 //   m_intakeCount, m_recordStartIntake, m_captureLead
-//                      W: analysing thread; the reset       R: UI (PlayedSignalStart),
-//                                                              play thread (m_intakeCount)
+//                      W: analysing thread; the reset       R: UI (PlayedSignalStart)
 //   m_lastOutputPosition  capture thread only
-//   m_signalStartFrame, m_signalStartIntake
-//                      W: play thread; the reset            R: UI (PlayedSignalStart)
+//   m_signalStartFrame W: play thread; the reset            R: UI (PlayedSignalStart)
 //   m_framesQueued, m_signalStartNoted  play thread only
 //
 //   CCaptureAnalysis m_analysis (engine/capture_analysis.h)
@@ -453,10 +451,10 @@ class CAudio {
   int QueueFilledBuffer(PlayHeader& header, const std::atomic<int32_t>& sourcePlaying);
   void ShutDownDevices();
   // Capture thread, with no packet waiting: ties the output's position to the count of frames
-  // taken. Play thread, as buffer `index` takes the signal's first sample at `frame`: where
-  // that sample will play. Neither blocks or allocates.
+  // taken. Play thread, as a buffer takes the signal's first sample `frame` frames into it:
+  // the output's frame at which it will play. Neither blocks or allocates.
   void NoteCaptureLead();
-  void NoteSignalStart(int index, int frame);
+  void NoteSignalStart(int frame);
   static void StopTimerRoutine(void* context) {
     static_cast<CAudio*>(context)->StopPlaybackTimerProc();
   }
@@ -524,10 +522,9 @@ class CAudio {
   // caught up with the device at least once.
   std::atomic<int64_t> m_captureLead{kNoLead};
   uint64_t m_lastOutputPosition = 0;
-  std::atomic<int64_t> m_signalStartFrame{-1};   // the output's frame of the signal's first sample
-  std::atomic<int64_t> m_signalStartIntake{-1};  // the count taken then, plus the frames queued
-  int64_t m_framesQueued = 0;                    // through the output since the play thread began
-  bool m_signalStartNoted = false;               // for the sweep that plays now
+  std::atomic<int64_t> m_signalStartFrame{-1};  // the output's frame of the signal's first sample
+  int64_t m_framesQueued = 0;                   // through the output since the play thread began
+  bool m_signalStartNoted = false;              // for the sweep that plays now
   // The analysis of the frames: rings, blocks, detector, point timing and counters. The
   // engine's own, so that another engine (a new analysis) never disturbs a running capture's
   // detector.

@@ -333,7 +333,7 @@ int CAudio::FillSweepBuffer(int index) {
   for (int frame = 0; frame < kPlayBufferFrames; ++frame) {
     if (m_sweepPlaying.load(std::memory_order_acquire) != 0 && m_sweepLength > 0) {
       if (pos >= m_sweepLength || pos < 0) pos = 0;
-      if (pos == 0 && !m_signalStartNoted) NoteSignalStart(index, frame);
+      if (pos == 0 && !m_signalStartNoted) NoteSignalStart(frame);
       const int16_t sample = m_sweep[pos];
       if (++pos >= m_sweepLength) pos = 0;
       out += PutSample(out, OutputSample(sample, m_playVolume.load(std::memory_order_relaxed)));

@@ -7,7 +7,6 @@
 #include <optional>
 
 #include "engine/audio_engine.h"
-#include "engine/playback_stream.h"
 
 namespace quorvel {
 
@@ -28,21 +27,12 @@ void CAudio::NoteCaptureLead() {
   }
 }
 
-// Play thread, as buffer `index` (whose done flag is cleared) is filled.
-void CAudio::NoteSignalStart(int index, int frame) {
+// Play thread, as a buffer takes the signal's first sample, `frame` frames into it. The buffers
+// queued before it play first, whenever the output plays (it may be held until the input's
+// floor is measured): the sample's place is counted in the output's frames, not in time.
+void CAudio::NoteSignalStart(int frame) {
   m_signalStartNoted = true;
   m_signalStartFrame.store(m_framesQueued + frame, std::memory_order_release);
-  // Without the output's position: the frames taken now plus those queued ahead of the sample,
-  // a figure that also holds what the capture side has not taken yet.
-  int64_t ahead = frame;
-  for (int i = 0; i < kPlayBufferCount; ++i) {
-    if (i != index && m_queuedOnce[i] &&
-        (m_playHeaders[i].flags.load(std::memory_order_acquire) & kHeaderDone) == 0) {
-      ahead += kPlayBufferFrames;
-    }
-  }
-  m_signalStartIntake.store(m_intakeCount.load(std::memory_order_acquire) + ahead,
-                            std::memory_order_release);
 }
 
 std::optional<int64_t> CAudio::PlayedSignalStart() const {
@@ -50,10 +40,9 @@ std::optional<int64_t> CAudio::PlayedSignalStart() const {
   if (recordStart < 0) return std::nullopt;
   const int64_t frame = m_signalStartFrame.load(std::memory_order_acquire);
   const int64_t lead = m_captureLead.load(std::memory_order_acquire);
-  if (frame >= 0 && lead != kNoLead) return frame + lead - recordStart;
-  const int64_t taken = m_signalStartIntake.load(std::memory_order_acquire);
-  if (taken >= 0) return taken - recordStart;
-  return std::nullopt;
+  // An output that never told its position leaves the place unknown.
+  if (frame < 0 || lead == kNoLead) return std::nullopt;
+  return frame + lead - recordStart;
 }
 
 }  // namespace quorvel
