@@ -427,7 +427,6 @@ TEST(PlayedSignalDelay, IsTheModelsDelayPlusTheDrawnDeviceLatency) {
       ResponseTiming timing;
       ASSERT_TRUE(TimeRecordingFromReference(measurement.GetRecording(), 20.0, 20000.0, &timing));
       acousticMs.push_back(timing.delaySamples / 48.0);
-      EXPECT_NEAR(acousticMs.back(), acousticMs.front(), 0.02);
       const double latencyMs = rig.sim->LoopbackLatencyFrames() / 48.0;
       EXPECT_TRUE(latencyMs >= 5.0 && latencyMs <= 40.0) << latencyMs;
       EXPECT_NEAR(playedMs - acousticMs.back(), latencyMs, 0.03);
