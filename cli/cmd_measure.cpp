@@ -33,6 +33,7 @@
 #include "control/settings/spl_calibration.h"
 #include "engine/point_timing.h"
 #include "eq/eq_apo_reader.h"
+#include "measurement/measurement_response.h"
 
 namespace quorvel {
 
@@ -185,6 +186,21 @@ void PrintReferenceTiming(CQuorvelCore& core, const MeasurementRequest& request,
   if (!drift.empty()) warnings->push_back(drift);
 }
 
+// Without a timing reference: how long after the played sweep the impulse response peaks.
+void PrintPlayedTiming(CQuorvelCore& core) {
+  const std::optional<Measurement>& last = core.Sequence().LastMeasurement();
+  if (!last.has_value() || !last->PlayedStart()) return;
+  CImpulseAnalysis analysis;
+  analysis.SetHarmonicsWanted(false);
+  if (AnalyseMeasurementResponse(*last, 0.0, &analysis) != ResponseStatus::kOk) return;
+  const std::optional<double> delay = analysis.GetTimeReference().playedDelaySamples;
+  if (!delay) return;
+  std::printf(
+      "impulse response peak %s ms (%s samples) after the played sweep, a time that "
+      "includes the devices' latency\n",
+      FormatFixed(*delay / 48.0, 3).c_str(), FormatFixed(*delay, 2).c_str());
+}
+
 // The outputs of a complete measurement: the curve (--csv, --png, --bmp) and the recording
 // (--save), then the summary lines and the curve's warnings. kExitFailure when one of them
 // could not be written, else kExitWarning when the curve carries a warning.
@@ -206,7 +222,11 @@ int WriteMeasureOutputs(const CliOptions& options, CQuorvelCore& core,
   PrintCurveEnds(core, request.fmin, request.fmax, scale);
   // The curve is whole, but a clipped input or another program's sound corrupted it.
   std::vector<std::string> warnings = core.Sequence().Warnings();
-  if (request.reference != ReferenceChannel::kNone) PrintReferenceTiming(core, request, &warnings);
+  if (request.reference != ReferenceChannel::kNone) {
+    PrintReferenceTiming(core, request, &warnings);
+  } else {
+    PrintPlayedTiming(core);
+  }
   for (const std::string& warning : warnings)
     std::fprintf(stderr, "Warning: %s\n", warning.c_str());
   if (!written) return kExitFailure;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <thread>
@@ -87,6 +88,11 @@ using LoadedSamples = std::unique_ptr<int16_t[], FreeSamples>;
 //                                                              analysing thread (curve store)
 //   m_peakLeft, m_peakRight
 //                      W: analysing thread (raise), UI (HalvePeaks, ClearPeaks)  R: UI (Counters)
+//   m_intakeCount, m_recordStartIntake, m_captureLead
+//                      W: analysing thread; the reset       R: UI (PlayedSignalStart)
+//   m_lastOutputPosition  capture thread only
+//   m_signalStartFrame W: play thread; the reset            R: UI (PlayedSignalStart)
+//   m_framesQueued, m_signalStartNoted  play thread only
 //
 //   CCaptureAnalysis m_analysis (engine/capture_analysis.h)
 //   m_blockFill        W: analysing thread; play thread (RestartBlock, while it plays silence);
@@ -237,6 +243,13 @@ class CAudio {
   // The last `count` samples recorded since the reset (fewer when fewer were), oldest first,
   // into out; returns their number. Once the analysing thread has stopped.
   int CopyLatestRecording(int16_t* out, int count) const;
+
+  // ---- where the played signal lies in the recording (played_signal.cpp) ----
+  // The index in the finished recording of the played signal's first sample (the half second
+  // of silence before the sync burst); negative when it played before the recording's first
+  // kept sample. The time from it to the microphone's response holds the devices' latency.
+  // Empty when no sweep has played since the reset, for a replay, and before the sync.
+  [[nodiscard]] std::optional<int64_t> PlayedSignalStart() const;
 
   // ---- device lists and the chosen devices (device_enumeration.cpp) ----
   // The capture endpoints (at most 32, counted in *count and InputCount) and the output devices
@@ -437,6 +450,11 @@ class CAudio {
   // Play thread: the end of both fill routines (end-of-loop mark, queue, reset on a refusal).
   int QueueFilledBuffer(PlayHeader& header, const std::atomic<int32_t>& sourcePlaying);
   void ShutDownDevices();
+  // Capture thread, with no packet waiting: ties the output's position to the count of frames
+  // taken. Play thread, as a buffer takes the signal's first sample `frame` frames into it:
+  // the output's frame at which it will play. Neither blocks or allocates.
+  void NoteCaptureLead();
+  void NoteSignalStart(int frame);
   static void StopTimerRoutine(void* context) {
     static_cast<CAudio*>(context)->StopPlaybackTimerProc();
   }
@@ -495,6 +513,18 @@ class CAudio {
   // sweep starts as soon as its flag is set.
   bool m_queuedOnce[kPlayBufferCount] = {};
   std::atomic<int32_t> m_captureResult{0};
+  // Where the played signal lies in the capture's count of frames (PlayedSignalStart).
+  static constexpr int64_t kNoLead = INT64_MIN;
+  std::atomic<int64_t> m_intakeCount{0};         // frames the analysis has taken since the reset
+  std::atomic<int64_t> m_recordStartIntake{-1};  // that count at the recording's first sample
+  // The most that the count of frames taken has been ahead of the output's position: the
+  // offset between what plays and what is recorded at that moment, once the capture side has
+  // caught up with the device at least once.
+  std::atomic<int64_t> m_captureLead{kNoLead};
+  uint64_t m_lastOutputPosition = 0;
+  std::atomic<int64_t> m_signalStartFrame{-1};  // the output's frame of the signal's first sample
+  int64_t m_framesQueued = 0;                   // through the output since the play thread began
+  bool m_signalStartNoted = false;              // for the sweep that plays now
   // The analysis of the frames: rings, blocks, detector, point timing and counters. The
   // engine's own, so that another engine (a new analysis) never disturbs a running capture's
   // detector.

@@ -298,6 +298,7 @@ int32_t CAudio::CaptureThreadProc() {
       if (result != 0) break;
     }
     if (result != 0 || left) break;
+    NoteCaptureLead();
     // The services post this when frames arrive; a bounded wait, so m_capturing is looked at
     // again within kPacketWaitMs.
     static_cast<void>(services.WaitCapturePacket(kPacketWaitMs));

@@ -81,6 +81,10 @@ void CAudio::ClearCaptureCounters() {
   m_recordCount.store(0, std::memory_order_relaxed);
   m_recordWrite = 0;
   m_recordStart.store(0, std::memory_order_relaxed);
+  m_intakeCount.store(0, std::memory_order_relaxed);
+  m_recordStartIntake.store(-1, std::memory_order_relaxed);
+  m_captureLead.store(kNoLead, std::memory_order_relaxed);
+  m_signalStartFrame.store(-1, std::memory_order_relaxed);
 
   std::memset(m_record, 0, sizeof(m_record));
   if (m_referenceChannel.load(std::memory_order_relaxed) != 0) {

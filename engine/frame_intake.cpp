@@ -67,6 +67,7 @@ inline void RaisePeak(std::atomic<int32_t>& peak, int32_t sample) {
   const int32_t recorded = m_recordCount.load(std::memory_order_relaxed);
   m_recordCount.store(recorded + (recorded != kInt32Max ? 1 : 0), std::memory_order_relaxed);
   m_recordWrite = (recordWrite + 1) & kRecordMask;
+  m_intakeCount.store(m_intakeCount.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
 
   if (m_analysis.PushFrame(left, right) && (m_sweepPlaying.load(std::memory_order_relaxed) != 0 ||
                                             m_filePlaying.load(std::memory_order_relaxed) != 0))
@@ -107,6 +108,8 @@ void CAudio::KeepRecordingFromSync() {
   }
   m_recordStart.store(start, std::memory_order_relaxed);
   m_recordCount.store(kept, std::memory_order_relaxed);
+  m_recordStartIntake.store(m_intakeCount.load(std::memory_order_relaxed) - kept,
+                            std::memory_order_release);
 }
 
 // Called on the analysing thread (the capture thread, or the play thread during a replay) for

@@ -200,12 +200,19 @@ int32_t CAudio::PlayThreadProc() {
   m_playThreadAlive.store(1, std::memory_order_release);
 
   int32_t exitCode = kPlayEndedNormally;
+  m_framesQueued = 0;
+  m_signalStartNoted = false;
   COutputWatchdog watchdog;
   bool stalled = false;
   for (;;) {
     // (Re)start: after a stall the device first gives back every buffer it still holds, so
     // none is queued twice.
-    if (stalled) static_cast<void>(m_services->ResetOutput());
+    if (stalled) {
+      static_cast<void>(m_services->ResetOutput());
+      // What the device gave back never played: the next buffer plays where it stands.
+      uint64_t position = 0;
+      if (m_services->GetOutputPosition(&position)) m_framesQueued = static_cast<int64_t>(position);
+    }
     watchdog.Reset();
     if (!PrepareQueue()) {
       exitCode = kPlayPrepareFailed;
@@ -259,6 +266,7 @@ bool CAudio::RefillBuffer(int i, bool* queued) {
   } else {
     m_analysis.RestartBlock();
     m_sweepPos.store(0, std::memory_order_relaxed);
+    m_signalStartNoted = false;
   }
   if (*queued) {
     m_queuedOnce[i] = true;
@@ -325,6 +333,7 @@ int CAudio::FillSweepBuffer(int index) {
   for (int frame = 0; frame < kPlayBufferFrames; ++frame) {
     if (m_sweepPlaying.load(std::memory_order_acquire) != 0 && m_sweepLength > 0) {
       if (pos >= m_sweepLength || pos < 0) pos = 0;
+      if (pos == 0 && !m_signalStartNoted) NoteSignalStart(frame);
       const int16_t sample = m_sweep[pos];
       if (++pos >= m_sweepLength) pos = 0;
       out += PutSample(out, OutputSample(sample, m_playVolume.load(std::memory_order_relaxed)));
@@ -332,6 +341,7 @@ int CAudio::FillSweepBuffer(int index) {
       m_analysis.RestartBlock();
       out += PutSample(out, 0);
       pos = 0;
+      m_signalStartNoted = false;
     }
   }
   m_sweepPos.store(pos, std::memory_order_relaxed);
@@ -388,6 +398,7 @@ int CAudio::QueueFilledBuffer(PlayHeader& header, const std::atomic<int32_t>& so
     static_cast<void>(m_services->ResetOutput());  // the play thread stops after a refusal
     return 0;
   }
+  m_framesQueued += header.length / 4;  // frames of two 16-bit samples
   return 1;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <span>
@@ -59,6 +60,10 @@ class Measurement {
     CaptureTags tags;
     std::string caption;  // the graph's caption of the curve
     std::chrono::system_clock::time_point madeAt{};
+    // [samples into the recording] where the played signal's first sample lies, as the engine
+    // counted it (negative: before the recording's first sample); empty for a replayed or
+    // loaded capture, whose file does not hold it.
+    std::optional<int64_t> playedStart;
   };
 
   explicit Measurement(Parts parts);
@@ -79,6 +84,7 @@ class Measurement {
   [[nodiscard]] const CaptureTags& Tags() const { return m_parts->tags; }
   [[nodiscard]] const std::string& Caption() const { return m_parts->caption; }
   [[nodiscard]] std::chrono::system_clock::time_point MadeAt() const { return m_parts->madeAt; }
+  [[nodiscard]] const std::optional<int64_t>& PlayedStart() const { return m_parts->playedStart; }
 
  private:
   std::shared_ptr<const Parts> m_parts;

@@ -1,7 +1,10 @@
 #include "measurement/measurement_response.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
+
+#include "response/reference_timing.h"
 
 namespace quorvel {
 
@@ -14,13 +17,19 @@ ResponseStatus AnalyseMeasurementResponse(const Measurement& measurement, double
     analysis->SetCorrection({}, std::string());
   }
   const Recording& recording = measurement.GetRecording();
-  if (recording.channels == 1) {
-    return analysis->Analyze(recording.samples.data(), recording.samples.size(), measurement.Fmin(),
-                             measurement.Fmax());
+  const std::vector<int16_t> microphone =
+      recording.channels == 1 ? std::vector<int16_t>() : recording.Channel(0);
+  const int16_t* samples = recording.channels == 1 ? recording.samples.data() : microphone.data();
+  const std::size_t count = recording.channels == 1 ? recording.samples.size() : microphone.size();
+  const ResponseStatus status =
+      analysis->Analyze(samples, count, measurement.Fmin(), measurement.Fmax());
+  // A live measurement knows where the played signal began; a loopback reference, timed
+  // afterwards, takes the place of this.
+  if (status == ResponseStatus::kOk && measurement.PlayedStart()) {
+    analysis->SetTimeReference(
+        TimeFromPlayedSignal(*analysis, static_cast<double>(*measurement.PlayedStart())));
   }
-  const std::vector<int16_t> microphone = recording.Channel(0);
-  return analysis->Analyze(microphone.data(), microphone.size(), measurement.Fmin(),
-                           measurement.Fmax());
+  return status;
 }
 
 }  // namespace quorvel

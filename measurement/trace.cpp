@@ -39,6 +39,13 @@ OrMessage<Trace> TraceFromAnalysis(const CImpulseAnalysis& analysis, std::string
   trace.frequenciesHz = FrdFrequencies(analysis.Fmin(), analysis.Fmax());
   trace.phase = PhaseKind::kMeasured;
   trace.timeReference = timeReference;
+  // A live measurement's analysis knows its peak's delay after the played signal.
+  const ResponseTiming& timing = analysis.GetTimeReference();
+  if (!trace.timeReference && !timing.loopback && timing.playedDelaySamples) {
+    trace.timeReference =
+        TimeReference{TimeReferenceKind::kPlayedSignal,
+                      *timing.playedDelaySamples * 1000.0 / CImpulseAnalysis::kRate};
+  }
   trace.gateMs = analysis.AppliedGateMs();
   trace.correctionName = analysis.CorrectionName();
   trace.levelScale = analysis.LevelScaleWords();

@@ -31,6 +31,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,10 @@ struct ResponseTiming {
   double position = 0.0;      // [samples into the recording] the reference's peak
   double delaySamples = 0.0;  // from the reference's peak to the measurement's
   double driftPpm = 0.0;      // the input's clock against the output's (positive: faster)
+  // Without a loopback, when the recording knows where the played signal began (a live
+  // measurement): from the played lead-in's first sample to the measurement's peak [samples],
+  // the devices' latency included.
+  std::optional<double> playedDelaySamples;
 };
 
 // The microphone's correction [dB] at a frequency [Hz]; subtracted from every level.

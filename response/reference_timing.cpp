@@ -5,6 +5,8 @@
 #include <numbers>
 #include <vector>
 
+#include "engine/point_timing.h"
+
 namespace quorvel {
 
 namespace {
@@ -58,6 +60,13 @@ double InterpolatedPeak(const CImpulseAnalysis& analysis) {
   }
   const double peakSample = analysis.PeakPosition() - analysis.PeakFraction();
   return peakSample + 0.5 * (a + b) - kHalfTaps;
+}
+
+ResponseTiming TimeFromPlayedSignal(const CImpulseAnalysis& measurement, double playedStart) {
+  ResponseTiming timing;
+  if (!measurement.HasResult()) return timing;
+  timing.playedDelaySamples = InterpolatedPeak(measurement) - (playedStart + kSamplesBeforeLeadIn);
+  return timing;
 }
 
 ResponseTiming TimeFromReference(const CImpulseAnalysis& measurement,

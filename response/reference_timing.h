@@ -18,4 +18,10 @@ namespace quorvel {
 [[nodiscard]] ResponseTiming TimeFromReference(const CImpulseAnalysis& measurement,
                                                const CImpulseAnalysis& reference);
 
+// The measurement timed from the played signal, whose first sample lies playedStart samples
+// into the recording: the delay from the played lead-in to the measurement's peak, which holds
+// the devices' latency. Not loopback; no delay without a result.
+[[nodiscard]] ResponseTiming TimeFromPlayedSignal(const CImpulseAnalysis& measurement,
+                                                  double playedStart);
+
 }  // namespace quorvel

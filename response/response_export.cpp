@@ -89,6 +89,10 @@ std::string FormatFrd(const CImpulseAnalysis& analysis) {
   if (timing.loopback) {
     text += "* time reference: loopback, delay " + FormatFixed(timing.delaySamples / 48.0, 3) +
             " ms (" + FormatFixed(timing.delaySamples / 48000.0 * 343.0, 2) + " m)\n";
+  } else if (timing.playedDelaySamples) {
+    text += "* Time reference: the impulse response's peak, " +
+            FormatFixed(*timing.playedDelaySamples / 48.0, 3) +
+            " ms after the played signal (the devices' latency included)\n";
   } else {
     text += "* Time reference: the impulse response's peak, " +
             FormatFixed(analysis.PeakPosition() / 48.0, 3) +

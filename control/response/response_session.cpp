@@ -22,11 +22,18 @@ namespace quorvel {
 namespace {
 
 // What the window says of the response's timing: the delay and the clocks' drift from the
-// loopback reference, or where the peak lies without one.
+// loopback reference, or without one where the peak lies after the played sweep (a live
+// measurement) or in the recording (a loaded one).
 std::string TimingLine(const CImpulseAnalysis& analysis) {
   const ResponseTiming& timing = analysis.GetTimeReference();
   const double perMs = CImpulseAnalysis::kRate / 1000.0;
   std::string line;
+  if (!timing.loopback && timing.playedDelaySamples) {
+    const double delay = *timing.playedDelaySamples;
+    return std::string("No timing reference: the impulse response peaks ") +
+           FormatFixed(delay / perMs, 3) + " ms (" + FormatFixed(delay, 2) +
+           " samples) after the played sweep, a time that includes the devices' latency";
+  }
   if (!timing.loopback) {
     line = "No timing reference: the impulse response peaks ";
     line += FormatFixed(analysis.PeakPosition() / perMs, 3);
@@ -156,7 +163,8 @@ bool CResponseSession::Analyse(const Measurement& measurement) {
   if (!measurement.ChartName().empty()) {
     m_description += ", microphone \"" + measurement.ChartName() + "\"";
   }
-  m_description += "\n" + TimingLine(*m_analysis);
+  m_description += '\n';
+  m_description += TimingLine(*m_analysis);
   for (const std::string& line : timing) m_description += "\n" + line;
   return true;
 }

@@ -639,6 +639,7 @@ void CMeasurementSequence::KeepMeasurement(bool replayed,
     parts.warnings.replayTexts = replayWarnings;
   } else {
     parts.warnings = LiveWarnings();
+    parts.playedStart = m_audio.PlayedSignalStart();
   }
   // The one copy of the record track: the next run writes over the track, not over this.
   auto recording = std::make_shared<Recording>();

@@ -16,7 +16,9 @@
 #include "base/point_frequency.h"
 #include "base/shared_state.h"
 #include "control/captures/capture_files.h"
+#include "control/response/capture_response.h"
 #include "graph/graphical.h"
+#include "measurement/measurement_response.h"
 #include "tests/control/control_test_support.h"
 #include "tests/engine/device_test_support.h"
 
@@ -396,6 +398,40 @@ TEST(ResampledWarning, NamesEachDeviceTheServerResamples) {
   ASSERT_EQ(rig.Measure(), SequenceStatus::kComplete) << rig.messages.All();
   EXPECT_EQ(rig.Sequence().RateWarning(), "");
   EXPECT_TRUE(rig.Sequence().Warnings().empty());
+}
+
+// The loopback input's device latency, drawn at every capture, lengthens the played sweep's delay
+// past the reference's; the fixed-timing microphone's played sweep's delay is the reference's.
+TEST(PlayedSignalDelay, IsTheModelsDelayPlusTheDrawnDeviceLatency) {
+  SimulatedCore rig;
+  std::vector<double> acousticMs;  // the reference's delays
+  for (const auto& [loopback, runs] : {std::pair{2, 4}, std::pair{0, 2}}) {
+    rig.sim->SetLoopbackChannel(loopback);
+    MeasurementRequest request;
+    request.outputIndex = 0;
+    request.timeoutMs = 60000;
+    request.reference = loopback != 0 ? ReferenceChannel::kRight : ReferenceChannel::kNone;
+    request.channel = loopback != 0 ? InputChannel::kLeft : InputChannel::kLouder;
+    for (int run = 0; run < runs; ++run) {
+      ASSERT_EQ(MeasureAllowingDropouts(rig.Sequence(), rig.messages, request,
+                                        [&] { rig.Graph().ClearCurve(); }),
+                SequenceStatus::kComplete);
+      const Measurement& measurement = *rig.Sequence().LastMeasurement();
+      CImpulseAnalysis analysis;
+      ASSERT_EQ(AnalyseMeasurementResponse(measurement, 0.0, &analysis), ResponseStatus::kOk);
+      const double playedMs = analysis.GetTimeReference().playedDelaySamples.value() / 48.0;
+      if (loopback == 0) {
+        EXPECT_NEAR(playedMs, acousticMs.at(0), 0.02);
+        continue;
+      }
+      ResponseTiming timing;
+      ASSERT_TRUE(TimeRecordingFromReference(measurement.GetRecording(), 20.0, 20000.0, &timing));
+      acousticMs.push_back(timing.delaySamples / 48.0);
+      const double latencyMs = rig.sim->LoopbackLatencyFrames() / 48.0;
+      EXPECT_TRUE(latencyMs >= 5.0 && latencyMs <= 40.0) << latencyMs;
+      EXPECT_NEAR(playedMs - acousticMs.back(), latencyMs, 0.03);
+    }
+  }
 }
 
 }  // namespace
