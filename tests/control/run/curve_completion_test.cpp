@@ -5,13 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <vector>
 
 #include "base/memory_preferences.h"
 #include "base/shared_state.h"
+#include "control/captures/capture_files.h"
 #include "control/quorvel_core.h"
 #include "tests/base/scripted_messages.h"
+#include "tests/control/control_test_support.h"
 
 namespace quorvel {
 
@@ -101,5 +105,25 @@ TEST(CurveCompletion, ACurveTheAnalysisCompletedKeepsItsRecordingLength) {
 }
 
 }  // namespace
+
+// Through the run, as the window replays a loaded file: the replay ends in a finished
+// measurement of every sample, which Save Audio File accepts.
+TEST(CurveCompletion, AReplayEndingAfterTheLastPointEndsInAMeasurementToSave) {
+  const std::vector<int16_t> signal = PlaybackSignal();
+  const int count = SamplesToLastPoint(signal) + 480;
+  ASSERT_GT(count, 1000000);
+  SimulatedCore rig;
+  auto* samples = static_cast<int16_t*>(std::malloc(static_cast<size_t>(count) * 2));
+  std::memcpy(samples, signal.data(), static_cast<size_t>(count) * 2);
+  rig.Audio().LoadSamples(LoadedSamples(samples), count);
+  rig.Shared().m_curveFmin = 20.0;
+  rig.Shared().m_curveFmax = 20000.0;
+  ASSERT_EQ(RunReplay(rig.Sequence(), -1, 60000), SequenceStatus::kComplete)
+      << testing::PrintToString(rig.messages.Messages());
+  EXPECT_TRUE(CheckCaptureToSave(rig.core->FileContext()));
+  ASSERT_NE(rig.Sequence().FinishedRunMeasurement(), nullptr);
+  EXPECT_EQ(rig.Sequence().FinishedRunMeasurement()->GetRecording().Frames(),
+            static_cast<size_t>(count));
+}
 
 }  // namespace quorvel
