@@ -251,7 +251,7 @@ void CWorkbenchWindow::ShowTraces() {
     plot.colour = TraceRgb{trace.look.colour.red, trace.look.colour.green, trace.look.colour.blue};
     plot.frequenciesHz = trace.shown.frequenciesHz;
     plot.levelsDb = trace.shown.levelsDb;
-    if (phase) plot.phasesDeg = trace.shown.phasesDeg;
+    if (phase) plot.phasesDeg = TimedPhasesDeg(trace.shown);
     if (trace.shown.gateMs > 0) plot.validAboveHz = 1000.0 / trace.shown.gateMs;
     traces.push_back(std::move(plot));
   }

@@ -39,9 +39,16 @@ OrMessage<Trace> TraceFromAnalysis(const CImpulseAnalysis& analysis, std::string
   trace.frequenciesHz = FrdFrequencies(analysis.Fmin(), analysis.Fmax());
   trace.phase = PhaseKind::kMeasured;
   trace.timeReference = timeReference;
-  // A live measurement's analysis knows its peak's delay after the played signal.
   const ResponseTiming& timing = analysis.GetTimeReference();
-  if (!trace.timeReference && !timing.loopback && timing.playedDelaySamples) {
+  // An analysis timed from a loopback reference gives its phases from the reference's peak; a
+  // trace keeps them from its own peak and the delay beside them, which its FRD adds back and
+  // the vector average lines traces up by.
+  const double untimed = timing.loopback ? analysis.PeakPosition() - timing.position : 0.0;
+  if (!trace.timeReference && timing.loopback) {
+    trace.timeReference =
+        TimeReference{TimeReferenceKind::kLoopback, untimed * 1000.0 / CImpulseAnalysis::kRate};
+  } else if (!trace.timeReference && timing.playedDelaySamples) {
+    // a live measurement's analysis knows its peak's delay after the played signal
     trace.timeReference =
         TimeReference{TimeReferenceKind::kPlayedSignal,
                       *timing.playedDelaySamples * 1000.0 / CImpulseAnalysis::kRate};
@@ -56,7 +63,9 @@ OrMessage<Trace> TraceFromAnalysis(const CImpulseAnalysis& analysis, std::string
   for (const double f : trace.frequenciesHz) {
     const LevelPhase at = analysis.ResponseAt(f);
     trace.levelsDb.push_back(at.levelDb);
-    trace.phasesDeg.push_back(at.phaseDeg);
+    trace.phasesDeg.push_back(
+        timing.loopback ? WrapPhaseDeg(at.phaseDeg + 360.0 * f * untimed / CImpulseAnalysis::kRate)
+                        : at.phaseDeg);
     trace.timing.transfer.push_back(analysis.TransferAt(f) *
                                     std::pow(10.0, -analysis.CorrectionDb(f) / 20.0));
   }
@@ -76,6 +85,19 @@ double WrapPhaseDeg(double degrees) {
   double wrapped = std::remainder(degrees, 360.0);  // [-180, 180]
   if (wrapped <= -180.0) wrapped += 360.0;
   return wrapped;
+}
+
+std::vector<double> TimedPhasesDeg(const Trace& trace) {
+  if (trace.phasesDeg.size() != trace.frequenciesHz.size()) return {};
+  if (!trace.timeReference || trace.timeReference->kind != TimeReferenceKind::kLoopback) {
+    return trace.phasesDeg;
+  }
+  std::vector<double> phases(trace.phasesDeg.size());
+  for (std::size_t k = 0; k < phases.size(); ++k) {
+    phases[k] = WrapPhaseDeg(trace.phasesDeg[k] - 360.0 * trace.frequenciesHz[k] *
+                                                      trace.timeReference->delayMs / 1000.0);
+  }
+  return phases;
 }
 
 }  // namespace quorvel

@@ -122,4 +122,9 @@ struct Trace {
 // A phase [degrees] wrapped to (-180, 180].
 [[nodiscard]] double WrapPhaseDeg(double degrees);
 
+// The trace's phases as its FRD gives them and its phase view shows them: from the loopback
+// reference's peak when it has one (its own peak's phases delayed by the reference's delay),
+// else from its own peak. Empty without a phase.
+[[nodiscard]] std::vector<double> TimedPhasesDeg(const Trace& trace);
+
 }  // namespace quorvel

@@ -126,14 +126,10 @@ std::string FormatTraceFrd(const Trace& trace) {
     text += "* Microphone correction subtracted: " + OneLine(trace.correctionName) + "\n";
   }
   text += "* frequency_hz level_db phase_deg\n";
-  const bool loopback =
-      trace.timeReference && trace.timeReference->kind == TimeReferenceKind::kLoopback;
-  const bool phases = trace.phasesDeg.size() == trace.frequenciesHz.size();
+  const std::vector<double> timed = TimedPhasesDeg(trace);
   for (std::size_t k = 0; k < trace.frequenciesHz.size(); ++k) {
     const double f = trace.frequenciesHz[k];
-    double phase = phases ? trace.phasesDeg[k] : 0.0;
-    if (phases && loopback)
-      phase = WrapPhaseDeg(phase - 360.0 * f * trace.timeReference->delayMs / 1000.0);
+    const double phase = timed.empty() ? 0.0 : timed[k];
     text +=
         FormatFixed(f, 4) + " " + FormatFixed(trace.levelsDb[k], 3) + " " + PhaseText(phase) + "\n";
   }

@@ -21,7 +21,7 @@ inline constexpr const char* kTraceCacheFileName = ".traces-cache.json";
 inline constexpr uint64_t kMaxTraceCacheBytes = 64u << 20;
 // Raised whenever the analysis of a capture gives other numbers than before, or an entry holds
 // more: older entries are then analysed again.
-inline constexpr int kTraceAnalysisVersion = 2;
+inline constexpr int kTraceAnalysisVersion = 3;
 
 // What a capture file is on disk: a rewritten capture has another.
 struct CaptureStamp {

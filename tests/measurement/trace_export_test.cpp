@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
 #include <sstream>
 
 #include "measurement/trace_average.h"
 #include "measurement/trace_offset.h"
+#include "response/reference_timing.h"
 #include "tests/measurement/take_support.h"
 
 namespace quorvel {
@@ -61,6 +64,51 @@ TEST(TraceExport, FrdNamesTheWaySourcesSmoothingAndPhaseAndCsvHasAColumnPerTrace
   ASSERT_EQ(csv.size(), FrdFrequencies(250.0, 8000.0).size() + 1);
   EXPECT_EQ(csv[0], "frequency_hz,left,\"right, 2\",woofer");
   EXPECT_EQ(csv[1], "250.0000,-6.000,-8.000,-8.000");
+}
+
+// A take timed from its loopback reference (the measurement 168 samples, 3.5 ms, after it): its
+// trace names the delay, and its FRD gives the phases quorvel-cli's FRD of the analysis gives.
+TEST(TraceExport, ALoopbackTakeKeepsItsDelayAndItsFrdPhaseIsTheAnalysisOwn) {
+  auto audio = std::make_unique<CAudio>();
+  const int length = audio->GenerateSweep(20.0, 20000.0);
+  std::vector<int16_t> reference(static_cast<std::size_t>(length) + 12000, 0);
+  std::vector<int16_t> measured(reference.size(), 0);
+  for (int i = 0; i < length; ++i) {
+    reference[static_cast<std::size_t>(i) + 4800] = static_cast<int16_t>(audio->Sweep()[i] / 2);
+    measured[static_cast<std::size_t>(i) + 4968] = static_cast<int16_t>(audio->Sweep()[i] / 2);
+  }
+  CImpulseAnalysis heard, looped;
+  ASSERT_EQ(heard.Analyze(measured.data(), measured.size(), 20.0, 20000.0), ResponseStatus::kOk);
+  ASSERT_EQ(looped.Analyze(reference.data(), reference.size(), 20.0, 20000.0), ResponseStatus::kOk);
+  heard.SetTimeReference(TimeFromReference(heard, looped));
+  const Trace trace = TraceFromAnalysis(heard, "tweeter").Value();
+  ASSERT_TRUE(trace.timeReference.has_value());
+  EXPECT_EQ(trace.timeReference->kind, TimeReferenceKind::kLoopback);
+  EXPECT_NEAR(trace.timeReference->delayMs, 3.5, 0.01);
+  const std::vector<std::string> ours = Lines(FormatTraceFrd(trace));
+  const std::vector<std::string> theirs = Lines(FormatFrd(heard));
+  // the data rows, each as its three numbers (quorvel-cli writes a rounded zero as "-0.00")
+  const auto rows = [](const std::vector<std::string>& lines) {
+    std::vector<std::array<double, 3>> numbers;
+    for (const std::string& line : lines) {
+      std::istringstream row(line);
+      std::array<double, 3> n{};
+      if (line.empty() || line[0] == '*' || !(row >> n[0] >> n[1] >> n[2])) continue;
+      numbers.push_back(n);
+    }
+    return numbers;
+  };
+  const std::vector<std::array<double, 3>> a = rows(ours), b = rows(theirs);
+  ASSERT_EQ(a.size(), b.size());
+  ASSERT_GT(a.size(), 400u);
+  for (std::size_t k = 0; k < a.size(); ++k) {
+    EXPECT_EQ(a[k][0], b[k][0]);
+    EXPECT_EQ(a[k][1], b[k][1]) << a[k][0] << " Hz";
+    EXPECT_NEAR(std::remainder(a[k][2] - b[k][2], 360.0), 0.0, 0.011) << a[k][0] << " Hz";
+  }
+  EXPECT_NE(
+      std::find(ours.begin(), ours.end(), "* time reference: loopback, delay 3.500 ms (1.20 m)"),
+      ours.end());
 }
 
 }  // namespace
