@@ -5,6 +5,7 @@
 // equaliser joins as any kept measurement does, named "NAME + EQ". User-interface thread.
 #include <string>
 
+#include "base/result.h"
 #include "eq/eq_fit.h"
 
 namespace quorvel {
@@ -23,9 +24,10 @@ struct EqWorkbenchSource {
 
 // The prediction of the source through `set` joins the session's list as an equalised trace
 // named EqPredictionName(name) (a capture source is added first, and source->id set to it).
-// False with the reason ("<path>: <reason>") in *failureWords.
-[[nodiscard]] bool AddEqPrediction(CWorkbenchSession& session, EqWorkbenchSource* source,
-                                   const EqFilterSet& set, const std::string& name, std::string* id,
-                                   std::string* failureWords);
+// *id is set once the trace is in the list, even when session.json could not be written then;
+// the failure's reason is "<path>: <reason>".
+[[nodiscard]] Result<void> AddEqPrediction(CWorkbenchSession& session, EqWorkbenchSource* source,
+                                           const EqFilterSet& set, const std::string& name,
+                                           std::string* id);
 
 }  // namespace quorvel
