@@ -63,8 +63,9 @@ Result<std::string> InstallPipeWireDropIn(const std::string& folder, const EqFil
   const std::string path = folder + "/" + PipeWireDropInFileName(name);
   std::error_code error;
   std::filesystem::create_directories(folder, error);
-  if (error)
+  if (error) {
     return Failure{std::string(kMsgCannotSaveFile) + "\n" + folder + ": " + error.message()};
+  }
   if (CheckDropInPlace(path) == DropInPlace::kForeign) {
     return Failure{path + " was not written by Quorvel: it is left as it is"};
   }

@@ -38,7 +38,7 @@ inline constexpr char kMsgOneChannel[] =
 
 enum class CaptureResponseResult {
   kOk,
-  kFileRefused,       // the load refused the file; its message has been shown
+  kFileRefused,       // the load refused the file or its chart; its message has been shown
   kRangeRefused,      // a range outside 1.9 <= fmin < fmax <= 24000
   kNoImpulse,         // no impulse response stands above the noise; kMsgNoImpulse has been shown
   kRecordingRefused,  // the replay's verdict refuses the recording; its message has been shown
