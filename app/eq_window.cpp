@@ -269,9 +269,8 @@ bool CEqWindow::Export(EqExportFormat format) {
   }
   std::string path;
   if (!m_messages.ChooseSaveFile("", extension, &path)) return false;
-  std::string words;
-  if (!WriteEqExport(path, format, m_design, &words)) {
-    m_messages.ShowMessage(words);
+  if (const Result<void> written = WriteEqExport(path, format, m_design); !written) {
+    m_messages.ShowMessage(written.Message());
     return false;
   }
   return true;
@@ -286,11 +285,10 @@ bool CEqWindow::Install(const std::string& folder) {
     return false;
   }
   if (!m_messages.AskYesNo(InstallQuestion(path, place), kTitle)) return false;
-  std::string words;
-  const bool installed =
-      InstallPipeWireDropIn(folder, m_design.fit.filterSet, m_design.name, &words);
-  m_messages.ShowMessage(words, kTitle);
-  return installed;
+  const Result<std::string> installed =
+      InstallPipeWireDropIn(folder, m_design.fit.filterSet, m_design.name);
+  m_messages.ShowMessage(installed ? *installed : installed.Message(), kTitle);
+  return installed.Ok();
 }
 
 bool CEqWindow::AddPrediction() {

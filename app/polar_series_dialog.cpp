@@ -196,9 +196,8 @@ bool CPolarSeriesDialog::StartSeries(bool resume) {
   if (!ReadPlan(&plan) || !m_request || !m_request(&request)) return false;
   if (m_reference->currentIndex() > 0) {
     const std::string channel = m_reference->currentIndex() == 1 ? "left" : "right";
-    std::string why;
-    if (!ReadInputChannels(nullptr, &channel, &request, &why)) {
-      m_messages.ShowMessage(why, kTitle);
+    if (const Result<void> read = ReadInputChannels(nullptr, &channel, &request); !read) {
+      m_messages.ShowMessage(read.Message(), kTitle);
       return false;
     }
   }

@@ -57,14 +57,14 @@ bool CPreferences::OpenKeys() {
     // Nothing is written over a file that cannot be parsed, nor is a huge one parsed: it is
     // kept aside, and the settings start again from their defaults.
     settings.reset();
-    std::string reason;
-    m_keptAside = KeepSettingsFileAside(path, std::time(nullptr), &reason);
-    if (m_keptAside.empty()) {
+    const Result<std::string> keptAside = KeepSettingsFileAside(path, std::time(nullptr));
+    m_keptAside = keptAside ? *keptAside : std::string();
+    if (!keptAside) {
       // It stays as it is, unread: this run's settings live in memory from their defaults.
       m_notWritable =
           path +
           (kind == SettingsFileKind::kTooLarge ? " is larger than 1 MB" : " cannot be parsed") +
-          " and could not be kept aside: " + reason;
+          " and could not be kept aside: " + keptAside.Message();
       m_memoryOnly = true;
       return true;
     }

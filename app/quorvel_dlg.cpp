@@ -103,11 +103,11 @@ CQuorvelDlg::CQuorvelDlg(CQuorvelCore& core, QWidget* parent)
   ConnectControls();
   PlaceOnScreen();
   m_control.SetMicrophoneSelection([this] { return SelectMicrophone(); });
-  m_control.SetCurvePictureWriter([this](const std::string& path, std::string* failureWords) {
+  m_control.SetCurvePictureWriter([this](const std::string& path) -> Result<void> {
     ImageSave save = m_core.Graph().SaveCurveImage(path);
     if (save.copyFailed) m_core.Messages().ShowMessage(kMsgCannotCopyImage, kCaptionError);
-    *failureWords = std::move(save.failureWords);
-    return save.written;
+    if (!save.written) return Failure{std::move(save.failureWords)};
+    return {};
   });
   StartWorkbench();
   m_control.Initialise();

@@ -30,17 +30,16 @@ QString Key(const std::string& key) {
 
 }  // namespace
 
-bool CWindowSplStore::Load(const std::string& key, std::string* text) {
+std::optional<std::string> CWindowSplStore::Load(const std::string& key) {
   const QString file = CPreferences::FileName();
-  if (InspectSettingsFile(file.toStdString()) != SettingsFileKind::kRegular) return false;
+  if (InspectSettingsFile(file.toStdString()) != SettingsFileKind::kRegular) return std::nullopt;
   const QSettings settings(file, QSettings::IniFormat);
   const QVariant stored = settings.value(Key(key));
-  if (settings.status() != QSettings::NoError || !stored.isValid()) return false;
-  *text = stored.toString().toStdString();
-  return true;
+  if (settings.status() != QSettings::NoError || !stored.isValid()) return std::nullopt;
+  return stored.toString().toStdString();
 }
 
-bool CWindowSplStore::Store(const std::string& key, const std::string& text, std::string* reason) {
+Result<void> CWindowSplStore::Store(const std::string& key, const std::string& text) {
   const QString file = CPreferences::FileName();
   const std::string path = file.toStdString();
   const SettingsFileKind kind = InspectSettingsFile(path);
@@ -54,8 +53,8 @@ bool CWindowSplStore::Store(const std::string& key, const std::string& text, std
     settings.sync();
     if (settings.status() != QSettings::NoError) words = path + ": could not be written";
   }
-  *reason = words;
-  return words.empty();
+  if (!words.empty()) return Failure{words};
+  return {};
 }
 
 CSplCalibrateDialog::CSplCalibrateDialog(CQuorvelCore& core, int inputIndex, SplInput input,
@@ -151,10 +150,9 @@ void CSplCalibrateDialog::Poll() {
   std::string text = calibration.message;
   if (calibration.accepted) {
     CWindowSplStore store(m_settingsNotWritable);
-    std::string reason;
-    text += StoreSplOffset(store, m_input, calibration.offsetDb, &reason)
-                ? "; stored for this input, channel and gain."
-                : "\nCould not store the SPL calibration\n" + reason;
+    const quorvel::Result<void> stored = StoreSplOffset(store, m_input, calibration.offsetDb);
+    text += stored ? "; stored for this input, channel and gain."
+                   : "\nCould not store the SPL calibration\n" + stored.Message();
   }
   m_result->setText(QString::fromStdString(text));
 }

@@ -24,8 +24,8 @@ class CQuorvelCore;
 class CWindowSplStore final : public ISplCalibrationStore {
  public:
   explicit CWindowSplStore(std::string notWritable = "") : m_notWritable(std::move(notWritable)) {}
-  bool Load(const std::string& key, std::string* text) override;
-  bool Store(const std::string& key, const std::string& text, std::string* reason) override;
+  std::optional<std::string> Load(const std::string& key) override;
+  Result<void> Store(const std::string& key, const std::string& text) override;
 
  private:
   std::string m_notWritable;

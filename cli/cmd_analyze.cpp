@@ -73,15 +73,12 @@ int RunAnalyze(const Arguments& args) {
   if (const int bad = ReadCaptureChannel(options, kAnalyzeUsage, &request); bad != kExitOk) {
     return bad;
   }
-  LoadedResponseCapture loaded;
-  switch (LoadCaptureForResponse(session.Reading(), request, &loaded, &error)) {
-    case CaptureResponseResult::kOk:
-      break;
-    case CaptureResponseResult::kRangeRefused:
-      return ArgumentError(error, kAnalyzeUsage);
-    default:
-      return kExitFailure;
+  Result<LoadedResponseCapture> read = LoadCaptureForResponse(session.Reading(), request);
+  if (!read) {
+    // the range's refusal is the one left to say
+    return read.Message().empty() ? kExitFailure : ArgumentError(read.Message(), kAnalyzeUsage);
   }
+  const LoadedResponseCapture loaded = std::move(*read);
   const auto sampleCount = static_cast<uint32_t>(loaded.file.recording->Frames());
   // A recording that gives no clean curve is no success: the verdict says why.
   const std::optional<Measurement> measurement = MeasureLoadedCapture(session.Messages(), loaded);

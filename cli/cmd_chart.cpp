@@ -34,8 +34,8 @@ int RunChart(const Arguments& args) {
     return ArgumentError(error, kChartUsage);
   }
   // the values a measurement over the range would subtract: a range a measurement takes
-  if (!CheckRange(fmin, fmax, RangeRule::kAnyWithinLimits, &error)) {
-    return ArgumentError(error, kChartUsage);
+  if (const Result<void> range = CheckRange(fmin, fmax, RangeRule::kAnyWithinLimits); !range) {
+    return ArgumentError(range.Message(), kChartUsage);
   }
   CCommandFiles files;
   files.AddInput("the chart", options.Positional()[0]);

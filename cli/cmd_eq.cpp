@@ -57,21 +57,20 @@ int RunEq(const Arguments& args) {
   if (const std::string folder = StoredChartFolder(); !folder.empty()) {
     session.Preferences().WriteString(kPrefCalibFiles, folder);
   }
-  LoadedResponseCapture loaded;
-  switch (LoadCaptureForResponse(core, request, &loaded, &error)) {
-    case CaptureResponseResult::kOk:
-      break;
-    case CaptureResponseResult::kRangeRefused:
-      return ArgumentError(error, kEqUsage);
-    default:
-      return kExitFailure;
+  Result<LoadedResponseCapture> read = LoadCaptureForResponse(core, request);
+  if (!read) {
+    // the range's refusal is the one left to say
+    return read.Message().empty() ? kExitFailure : ArgumentError(read.Message(), kEqUsage);
   }
+  const LoadedResponseCapture loaded = std::move(*read);
   if (!FitMatchRange(loaded.fmin, loaded.fmax, &asked, &error)) {
     return ArgumentError(error, kEqUsage);
   }
-  if (!asked.targetPath.empty() && !ReadEqTargetFile(asked.targetPath, &asked.target, &error)) {
-    std::fprintf(stderr, "quorvel-cli: %s\n", error.c_str());
-    return kExitFailure;
+  if (!asked.targetPath.empty()) {
+    if (const Result<void> target = ReadEqTargetFile(asked.targetPath, &asked.target); !target) {
+      std::fprintf(stderr, "quorvel-cli: %s\n", target.Message().c_str());
+      return kExitFailure;
+    }
   }
   // Before the analysis: each output that cannot be saved where it is to go is named.
   if (!files.CheckTargets()) return kExitFailure;

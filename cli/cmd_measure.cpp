@@ -123,12 +123,21 @@ bool ReadMeasureOptions(const CliOptions& options, MeasurementRequest* request,
   request->timeoutMs = kMeasureTimeoutMs;
   const std::string channel = options.Value("channel");
   const std::string reference = options.Value("reference");
-  return ReadInputChannels(options.Has("channel") ? &channel : nullptr,
-                           options.Has("reference") ? &reference : nullptr, request, error) &&
-         options.Number("fmin", 20.0, &request->fmin, error) &&
-         options.Number("fmax", 20000.0, &request->fmax, error) &&
-         options.Number("gain", 0.0, &request->gainDb, error) &&
-         CheckRequestNumbers(*request, error);
+  if (const Result<void> read =
+          ReadInputChannels(options.Has("channel") ? &channel : nullptr,
+                            options.Has("reference") ? &reference : nullptr, request);
+      !read) {
+    *error = read.Message();
+    return false;
+  }
+  if (!options.Number("fmin", 20.0, &request->fmin, error) ||
+      !options.Number("fmax", 20000.0, &request->fmax, error) ||
+      !options.Number("gain", 0.0, &request->gainDb, error)) {
+    return false;
+  }
+  const Result<void> numbers = CheckRequestNumbers(*request);
+  if (!numbers) *error = numbers.Message();
+  return numbers.Ok();
 }
 
 // The devices the options name (the first input and the default output when they name none),
@@ -139,11 +148,11 @@ bool ChooseDevices(CCliSession& session, const CliOptions& options, MeasurementR
   const std::vector<std::string> outputs = core.OutputNames();
   const std::string inputName = options.Value("input");
   const std::string outputName = options.Value("output");
-  std::string why;
-  if (BuildMeasurementRequest(inputs, outputs, options.Has("input") ? &inputName : nullptr,
-                              options.Has("output") ? &outputName : nullptr, request,
-                              &why) != RequestFault::kNone) {
-    session.Messages().ShowMessage(why);
+  if (const Result<void> built =
+          BuildMeasurementRequest(inputs, outputs, options.Has("input") ? &inputName : nullptr,
+                                  options.Has("output") ? &outputName : nullptr, request);
+      !built) {
+    session.Messages().ShowMessage(built.Message());
     return false;
   }
   if (request->inputIndex >= static_cast<int>(inputs.size()) || request->outputIndex < 0) {

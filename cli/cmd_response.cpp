@@ -153,15 +153,12 @@ int RunResponse(const Arguments& args) {
   const std::string folder =
       options.Has("chart-folder") ? options.Value("chart-folder") : StoredChartFolder();
   if (!folder.empty()) session.Preferences().WriteString(kPrefCalibFiles, folder);
-  LoadedResponseCapture loaded;
-  switch (LoadCaptureForResponse(session.Reading(), request, &loaded, &error)) {
-    case CaptureResponseResult::kOk:
-      break;
-    case CaptureResponseResult::kRangeRefused:
-      return ArgumentError(error, kResponseUsage);
-    default:
-      return kExitFailure;
+  Result<LoadedResponseCapture> read = LoadCaptureForResponse(session.Reading(), request);
+  if (!read) {
+    // the range's refusal is the one left to say
+    return read.Message().empty() ? kExitFailure : ArgumentError(read.Message(), kResponseUsage);
   }
+  const LoadedResponseCapture loaded = std::move(*read);
   // Before the analysis: each output that cannot be saved where it is to go is named.
   if (!files.CheckTargets()) return kExitFailure;
 

@@ -40,13 +40,17 @@ int RunSplCalibrate(const Arguments& args) {
   double frequencyHz = 0.0;
   if (!options.Parse(args, &error) || !options.Number("gain", 0.0, &request.gainDb, &error) ||
       !options.Number("reference", 0.0, &referenceDb, &error) ||
-      !options.Number("frequency", kDefaultCalibratorHz, &frequencyHz, &error) ||
-      !CheckRequestNumbers(request, &error)) {
+      !options.Number("frequency", kDefaultCalibratorHz, &frequencyHz, &error)) {
     return ArgumentError(error, kSplCalibrateUsage);
   }
+  if (const Result<void> numbers = CheckRequestNumbers(request); !numbers) {
+    return ArgumentError(numbers.Message(), kSplCalibrateUsage);
+  }
   const std::string channel = options.Value("channel");
-  if (!ReadInputChannels(options.Has("channel") ? &channel : nullptr, nullptr, &request, &error)) {
-    return ArgumentError(error, kSplCalibrateUsage);
+  if (const Result<void> read =
+          ReadInputChannels(options.Has("channel") ? &channel : nullptr, nullptr, &request);
+      !read) {
+    return ArgumentError(read.Message(), kSplCalibrateUsage);
   }
   if (!options.Has("reference")) {
     return ArgumentError("--reference DB (the calibrator's level) is needed", kSplCalibrateUsage);
@@ -65,10 +69,11 @@ int RunSplCalibrate(const Arguments& args) {
   std::fprintf(stderr, "Audio services: %s\n", core.ServicesDescription().c_str());
   const std::vector<std::string> inputs = core.InputNames();
   const std::string inputName = options.Value("input");
-  if (BuildMeasurementRequest(inputs, core.OutputNames(),
-                              options.Has("input") ? &inputName : nullptr, nullptr, &request,
-                              &error) != RequestFault::kNone) {
-    session.Messages().ShowMessage(error);
+  if (const Result<void> built =
+          BuildMeasurementRequest(inputs, core.OutputNames(),
+                                  options.Has("input") ? &inputName : nullptr, nullptr, &request);
+      !built) {
+    session.Messages().ShowMessage(built.Message());
     return kExitFailure;
   }
   if (request.inputIndex >= static_cast<int>(inputs.size())) {
@@ -97,8 +102,8 @@ int RunSplCalibrate(const Arguments& args) {
     return kExitFailure;
   }
   CStoredSplCalibrations store;
-  if (!StoreSplOffset(store, input, calibration.offsetDb, &error)) {
-    std::fprintf(stderr, "Could not store the SPL calibration\n%s\n", error.c_str());
+  if (const Result<void> stored = StoreSplOffset(store, input, calibration.offsetDb); !stored) {
+    std::fprintf(stderr, "Could not store the SPL calibration\n%s\n", stored.Message().c_str());
     return kExitFailure;
   }
   std::printf("%s\nstored for the input \"%s\", channel %s, gain %.1f dB, in %s\n",

@@ -25,8 +25,8 @@ int RunSweep(const Arguments& args) {
   }
   if (!options.Has("out")) return ArgumentError("--out FILE.wav is required", kSweepUsage);
   // the signal a measurement over the range plays: a range a measurement takes
-  if (!CheckRange(fmin, fmax, RangeRule::kAnyWithinLimits, &error)) {
-    return ArgumentError(error, kSweepUsage);
+  if (const Result<void> range = CheckRange(fmin, fmax, RangeRule::kAnyWithinLimits); !range) {
+    return ArgumentError(range.Message(), kSweepUsage);
   }
 
   CCliSession session(AudioChoice::kNone);

@@ -28,51 +28,38 @@ std::string CStoredSplCalibrations::Path() {
       QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation).toStdString());
 }
 
-bool CStoredSplCalibrations::Load(const std::string& key, std::string* text) {
+std::optional<std::string> CStoredSplCalibrations::Load(const std::string& key) {
   const std::string path = Path();
   // A named pipe is never opened, a huge file never parsed.
-  if (InspectSettingsFile(path) != SettingsFileKind::kRegular) return false;
+  if (InspectSettingsFile(path) != SettingsFileKind::kRegular) return std::nullopt;
   const QSettings settings(QString::fromStdString(path), QSettings::IniFormat);
   if (settings.status() != QSettings::NoError) {
     m_unparsable = true;
-    return false;
+    return std::nullopt;
   }
   const QVariant stored = settings.value(Key(key));
-  if (!stored.isValid()) return false;
-  *text = stored.toString().toStdString();
-  return true;
+  if (!stored.isValid()) return std::nullopt;
+  return stored.toString().toStdString();
 }
 
-bool CStoredSplCalibrations::Store(const std::string& key, const std::string& text,
-                                   std::string* reason) {
+Result<void> CStoredSplCalibrations::Store(const std::string& key, const std::string& text) {
   const std::string path = Path();
   const SettingsFileKind kind = InspectSettingsFile(path);
-  if (kind == SettingsFileKind::kOther) {
-    *reason = NotARegularFileWords(path);
-    return false;
-  }
-  if (kind == SettingsFileKind::kTooLarge) {
-    *reason = path + " is larger than 1 MB";
-    return false;
-  }
+  if (kind == SettingsFileKind::kOther) return Failure{NotARegularFileWords(path)};
+  if (kind == SettingsFileKind::kTooLarge) return Failure{path + " is larger than 1 MB"};
   // Makes the folder when it is missing; a file or folder that cannot be written is said.
   if (std::string words = SettingsFileAccessWords(path); !words.empty()) {
-    *reason = words;
-    return false;
+    return Failure{std::move(words)};
   }
   QSettings settings(QString::fromStdString(path), QSettings::IniFormat);
   settings.sync();
   if (m_unparsable || settings.status() != QSettings::NoError) {
-    *reason = path + " cannot be parsed: the window keeps it aside when it starts";
-    return false;
+    return Failure{path + " cannot be parsed: the window keeps it aside when it starts"};
   }
   settings.setValue(Key(key), QString::fromStdString(text));
   settings.sync();
-  if (settings.status() != QSettings::NoError) {
-    *reason = path + ": could not be written";
-    return false;
-  }
-  return true;
+  if (settings.status() != QSettings::NoError) return Failure{path + ": could not be written"};
+  return {};
 }
 
 int CaptureSplScale(const CliOptions& options, const char* usage, SplScale* scale) {

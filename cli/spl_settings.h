@@ -14,8 +14,8 @@ namespace quorvel {
 // and never kept aside or mended: the window does that when it starts. Main thread.
 class CStoredSplCalibrations final : public ISplCalibrationStore {
  public:
-  bool Load(const std::string& key, std::string* text) override;
-  bool Store(const std::string& key, const std::string& text, std::string* reason) override;
+  std::optional<std::string> Load(const std::string& key) override;
+  Result<void> Store(const std::string& key, const std::string& text) override;
   // The settings file's path.
   [[nodiscard]] static std::string Path();
 

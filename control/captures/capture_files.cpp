@@ -344,10 +344,8 @@ bool ReadCaptureTags(const CaptureReadContext& ctx, std::vector<uint8_t>& bytes,
     }
   }
   // A title below 1.9 Hz passes that rule: refused as the range fields refuse such a range.
-  std::string why;
-  if (withinLimits && !CheckRange(loaded->fmin, loaded->fmax, RangeRule::kAnyWithinLimits, &why)) {
-    static_cast<void>(CheckRange(loaded->fmin, loaded->fmax, RangeRule::kSteps, &why));
-    ctx.messages.ShowMessage(why);
+  if (withinLimits && !CheckRange(loaded->fmin, loaded->fmax, RangeRule::kAnyWithinLimits)) {
+    ctx.messages.ShowMessage(CheckRange(loaded->fmin, loaded->fmax, RangeRule::kSteps).Message());
     return false;
   }
   tags->title = info.title;

@@ -19,9 +19,9 @@ bool SaveCurve(CGraphical& graph, IPreferences& preferences, IUserMessages& mess
   std::string path;
   if (!messages.ChooseSaveFile(folder, "png", &path)) return false;
   preferences.WriteString(kPrefCurves, path);
-  std::string failureWords;
-  if (!writePicture || !writePicture(path, &failureWords)) {
-    messages.ShowMessage(WithWords(kMsgCannotSaveFile, failureWords));
+  const Result<void> written = writePicture ? writePicture(path) : Result<void>(Failure{});
+  if (!written) {
+    messages.ShowMessage(WithWords(kMsgCannotSaveFile, written.Message()));
     return false;
   }
   return true;

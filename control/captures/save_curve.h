@@ -3,16 +3,18 @@
 #include <functional>
 #include <string>
 
+#include "base/result.h"
+
 namespace quorvel {
 
 class CGraphical;
 class IPreferences;
 class IUserMessages;
 
-// Writes the graph as last painted to a PNG or BMP file (by the path's extension); true when
-// the file was written, otherwise *failureWords names the path and the system's reason (empty
-// when there is none). The window hands in the graph's picture export.
-using CurvePictureWriter = std::function<bool(const std::string& path, std::string* failureWords)>;
+// Writes the graph as last painted to a PNG or BMP file (by the path's extension); when the file
+// was not written, the failure's message names the path and the system's reason (empty when
+// there is none). The window hands in the graph's picture export.
+using CurvePictureWriter = std::function<Result<void>(const std::string& path)>;
 
 // The Save Curve command: "No Response Curve on screen" without a curve; otherwise the
 // save-file chooser (default extension "png", opening in the folder of the last picture, the

@@ -25,9 +25,11 @@ EqDesign DesignEqualiser(const Trace& trace, const EqDesignSettings& settings) {
   d.name = trace.name;
   d.options = settings.fit;
   EqTarget target = settings.target;
-  if (target.kind == EqTargetKind::kPoints && !settings.targetPath.empty() &&
-      !ReadEqTargetFile(settings.targetPath, &target, &d.error)) {
-    return d;
+  if (target.kind == EqTargetKind::kPoints && !settings.targetPath.empty()) {
+    if (const Result<void> read = ReadEqTargetFile(settings.targetPath, &target); !read) {
+      d.error = read.Message();
+      return d;
+    }
   }
   if (trace.frequenciesHz.empty()) {
     d.error = "the trace holds no levels";
@@ -73,21 +75,21 @@ std::string ResidualSummary(const EqDesign& d) {
   return text;
 }
 
-bool ReadEqTargetFile(const std::string& path, EqTarget* target, std::string* error) {
+Result<void> ReadEqTargetFile(const std::string& path, EqTarget* target) {
   std::string text;
   auto table = std::make_unique<ChartPointTable>();
   if (!ReadChartText(path, &text) || ParseChart(text, table.get()) == 0) {
-    *error = "the target file " + path + " holds no curve (frequency level lines)";
-    return false;
+    return Failure{"the target file " + path + " holds no curve (frequency level lines)"};
   }
   target->kind = EqTargetKind::kPoints;
   target->points.clear();
   for (int i = 0; i < table->count; ++i) {
     target->points.push_back({std::pow(10.0, table->logFrequency[i]), table->level[i]});
   }
-  *error = CheckTarget(*target);
-  if (!error->empty()) *error = "the target file " + path + ": " + *error;
-  return error->empty();
+  if (const std::string error = CheckTarget(*target); !error.empty()) {
+    return Failure{"the target file " + path + ": " + error};
+  }
+  return {};
 }
 
 const std::vector<EqExportKind>& EqExportKinds() {
@@ -113,13 +115,11 @@ std::string EqExportText(EqExportFormat format, const EqDesign& d) {
   return ApoText(d.fit.filterSet);
 }
 
-bool WriteEqExport(const std::string& path, EqExportFormat format, const EqDesign& design,
-                   std::string* failureWords) {
+Result<void> WriteEqExport(const std::string& path, EqExportFormat format, const EqDesign& design) {
   const std::string text = EqExportText(format, design);
   const Result<void> whole = WriteWholeFile(path, text.data(), text.size());
-  if (whole) return true;
-  *failureWords = std::string(kMsgCannotSaveFile) + "\n" + whole.Message();
-  return false;
+  if (whole) return {};
+  return Failure{std::string(kMsgCannotSaveFile) + "\n" + whole.Message()};
 }
 
 }  // namespace quorvel

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "eq/eq_fit.h"
 #include "measurement/trace.h"
 
@@ -42,9 +43,9 @@ struct EqDesign {
 
 // The target file's "frequency level" lines as the target's points, read with a calibration
 // chart's rules (its comments, decimal commas, at most 2000 points); its levels may be absolute,
-// as the target is moved to the trace's level. False with the reason in *error when the file
-// cannot be read or holds no usable curve.
-[[nodiscard]] bool ReadEqTargetFile(const std::string& path, EqTarget* target, std::string* error);
+// as the target is moved to the trace's level. The reason when the file cannot be read or holds
+// no usable curve.
+[[nodiscard]] Result<void> ReadEqTargetFile(const std::string& path, EqTarget* target);
 
 // The four files one filter set is written as.
 enum class EqExportFormat { kPipeWire, kEasyEffects, kCamillaDsp, kApo };
@@ -61,9 +62,9 @@ struct EqExportKind {
 // The text of `format` for the design's filters and name.
 [[nodiscard]] std::string EqExportText(EqExportFormat format, const EqDesign& design);
 
-// Writes it to path, whole or not at all. False with kMsgCannotSaveFile and, on
-// a second line, the path and the system's reason.
-[[nodiscard]] bool WriteEqExport(const std::string& path, EqExportFormat format,
-                                 const EqDesign& design, std::string* failureWords);
+// Writes it to path, whole or not at all. The failure is kMsgCannotSaveFile and, on a second
+// line, the path and the system's reason.
+[[nodiscard]] Result<void> WriteEqExport(const std::string& path, EqExportFormat format,
+                                         const EqDesign& design);
 
 }  // namespace quorvel

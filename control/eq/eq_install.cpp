@@ -54,32 +54,28 @@ std::string InstallQuestion(const std::string& path, DropInPlace place) {
          path + "?\nPipeWire loads it when it restarts.";
 }
 
-bool InstallPipeWireDropIn(const std::string& folder, const EqFilterSet& set,
-                           const std::string& name, std::string* words) {
+Result<std::string> InstallPipeWireDropIn(const std::string& folder, const EqFilterSet& set,
+                                          const std::string& name) {
   if (folder.empty()) {
-    *words = "No folder for PipeWire's configuration: neither XDG_CONFIG_HOME nor HOME is set";
-    return false;
+    return Failure{
+        "No folder for PipeWire's configuration: neither XDG_CONFIG_HOME nor HOME is set"};
   }
   const std::string path = folder + "/" + PipeWireDropInFileName(name);
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   if (error) {
-    *words = std::string(kMsgCannotSaveFile) + "\n" + folder + ": " + error.message();
-    return false;
+    return Failure{std::string(kMsgCannotSaveFile) + "\n" + folder + ": " + error.message()};
   }
   if (CheckDropInPlace(path) == DropInPlace::kForeign) {
-    *words = path + " was not written by Quorvel: it is left as it is";
-    return false;
+    return Failure{path + " was not written by Quorvel: it is left as it is"};
   }
   const std::string text = PipeWireDropIn(set, name);
   if (const Result<void> whole = WriteWholeFile(path, text.data(), text.size()); !whole) {
-    *words = std::string(kMsgCannotSaveFile) + "\n" + whole.Message();
-    return false;
+    return Failure{std::string(kMsgCannotSaveFile) + "\n" + whole.Message()};
   }
-  *words = "Installed " + path + ".\nTo make it active, restart PipeWire:\n  " +
-           kPipeWireRestartCommand + "\nthen choose the output \"" + PipeWireSinkDescription(name) +
-           "\".";
-  return true;
+  return "Installed " + path + ".\nTo make it active, restart PipeWire:\n  " +
+         kPipeWireRestartCommand + "\nthen choose the output \"" + PipeWireSinkDescription(name) +
+         "\".";
 }
 
 }  // namespace quorvel

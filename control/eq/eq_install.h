@@ -3,6 +3,7 @@
 // configuration, never over a file another program (or the user) wrote there.
 #include <string>
 
+#include "base/result.h"
 #include "eq/eq_fit.h"
 
 namespace quorvel {
@@ -31,9 +32,10 @@ enum class DropInPlace {
 [[nodiscard]] std::string InstallQuestion(const std::string& path, DropInPlace place);
 
 // Writes the drop-in of `set` for `name` to folder/PipeWireDropInFileName(name), making the
-// folder when missing, whole or not at all; refuses a place that is kForeign. True with the
-// message that says how to make it active in *words, false with the reason in *words.
-[[nodiscard]] bool InstallPipeWireDropIn(const std::string& folder, const EqFilterSet& set,
-                                         const std::string& name, std::string* words);
+// folder when missing, whole or not at all; refuses a place that is kForeign. The message that
+// says how to make it active, or the reason it was not written.
+[[nodiscard]] Result<std::string> InstallPipeWireDropIn(const std::string& folder,
+                                                        const EqFilterSet& set,
+                                                        const std::string& name);
 
 }  // namespace quorvel

@@ -60,14 +60,11 @@ Result<AnalysedPolarSeries> AnalysePolarCaptures(CQuorvelCore& core,
   for (const SeriesCapture& capture : captures) {
     CaptureResponseRequest request;
     request.path = capture.path;
-    LoadedResponseCapture loaded;
-    std::string why;
-    CaptureResponseResult result = LoadCaptureForResponse(core, request, &loaded, &why);
+    const Result<LoadedResponseCapture> loaded = LoadCaptureForResponse(core, request);
+    const std::string& why = loaded.Message();
     std::vector<std::string> captureWarnings;
-    if (result == CaptureResponseResult::kOk) {
-      result = AnalyzeCaptureResponse(core, loaded, 0.0, &analysis, &captureWarnings);
-    }
-    if (result != CaptureResponseResult::kOk) {
+    if (!loaded || AnalyzeCaptureResponse(core, *loaded, 0.0, &analysis, &captureWarnings) !=
+                       CaptureResponseResult::kOk) {
       return Failure{(why.empty() ? std::string() : why + "\n") + capture.path +
                      " could not be analysed"};
     }

@@ -80,8 +80,17 @@ std::unique_ptr<CaptureJob> ReadJob(CQuorvelCore& core, const std::string& path,
   CaptureResponseRequest request;
   request.path = path;
   request.gateMs = gateMs;
-  job->capture.result = ReadCaptureLeavingWindow(core, job->capture.messages, request, &job->loaded,
-                                                 &job->capture.why);
+  Result<LoadedResponseCapture> read =
+      ReadCaptureLeavingWindow(core, job->capture.messages, request);
+  if (read) {
+    job->loaded = std::move(*read);
+    job->capture.result = CaptureResponseResult::kOk;
+  } else {
+    // only the range's refusal comes back unsaid
+    job->capture.why = read.Message();
+    job->capture.result = job->capture.why.empty() ? CaptureResponseResult::kFileRefused
+                                                   : CaptureResponseResult::kRangeRefused;
+  }
   job->capture.fmin = job->loaded.fmin;
   job->capture.fmax = job->loaded.fmax;
   job->capture.read = job->capture.result == CaptureResponseResult::kOk;
@@ -189,14 +198,13 @@ size_t WorkerCount(size_t captures) {
 
 }  // namespace
 
-CaptureResponseResult ReadCaptureLeavingWindow(CQuorvelCore& core, IUserMessages& messages,
-                                               const CaptureResponseRequest& request,
-                                               LoadedResponseCapture* loaded, std::string* why) {
+Result<LoadedResponseCapture> ReadCaptureLeavingWindow(CQuorvelCore& core, IUserMessages& messages,
+                                                       const CaptureResponseRequest& request) {
   const CMainWindowCapture kept(core);
   const CaptureReadContext reading = core.FileContext().Reading();
   const CaptureReadContext ctx{reading.state, reading.wave, messages, reading.preferences,
                                reading.charts};
-  return LoadCaptureForResponse(ctx, request, loaded, why);
+  return LoadCaptureForResponse(ctx, request);
 }
 
 void AnalyseCapturesInOrder(CQuorvelCore& core, const std::vector<std::string>& paths,

@@ -55,11 +55,8 @@ void AnalyseCapturesInOrder(CQuorvelCore& core, const std::vector<std::string>& 
                             const CaptureAnalysisSetup& setup, const TakeAnalysedCapture& take);
 
 // Reads one capture as AnalyseCapturesInOrder reads it, through `messages`, the main window's
-// capture left as it was. Main thread.
-[[nodiscard]] CaptureResponseResult ReadCaptureLeavingWindow(CQuorvelCore& core,
-                                                             IUserMessages& messages,
-                                                             const CaptureResponseRequest& request,
-                                                             LoadedResponseCapture* loaded,
-                                                             std::string* why);
+// capture left as it was; fails as LoadCaptureForResponse. Main thread.
+[[nodiscard]] Result<LoadedResponseCapture> ReadCaptureLeavingWindow(
+    CQuorvelCore& core, IUserMessages& messages, const CaptureResponseRequest& request);
 
 }  // namespace quorvel

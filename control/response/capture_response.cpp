@@ -37,19 +37,18 @@ std::string GivenChartName(const std::string& path) {
 
 }  // namespace
 
-CaptureResponseResult LoadCaptureForResponse(const CaptureReadContext& ctx,
-                                             const CaptureResponseRequest& request,
-                                             LoadedResponseCapture* loaded, std::string* why) {
+Result<LoadedResponseCapture> LoadCaptureForResponse(const CaptureReadContext& ctx,
+                                                     const CaptureResponseRequest& request) {
   LoadedResponseCapture result;
   if (!ReadCaptureFile(ctx, request.path, &result.file)) {
-    return CaptureResponseResult::kFileRefused;
+    return Failure{};
   }
   if (request.measuredOnChannel2) {
     // the channels trade places: from here on the capture is as Quorvel writes it
     const Recording& read = *result.file.recording;
     if (read.channels != 2) {
       ctx.messages.ShowMessage(kMsgOneChannel);
-      return CaptureResponseResult::kFileRefused;
+      return Failure{};
     }
     auto swapped = std::make_shared<Recording>(read);
     for (size_t i = 0; i + 1 < swapped->samples.size(); i += 2) {
@@ -62,10 +61,9 @@ CaptureResponseResult LoadCaptureForResponse(const CaptureReadContext& ctx,
   result.fmax = request.fmaxGiven ? request.fmax : file.fmax;
   // given or from the title, the range keeps a measurement's limits (a title below 1.9 Hz
   // passes the load's rule)
-  std::string reason;
-  if (!CheckRange(result.fmin, result.fmax, RangeRule::kAnyWithinLimits, &reason)) {
-    if (why != nullptr) *why = reason;
-    return CaptureResponseResult::kRangeRefused;
+  if (Result<void> range = CheckRange(result.fmin, result.fmax, RangeRule::kAnyWithinLimits);
+      !range) {
+    return Failure{range.Message()};
   }
   // a chart given is named as `analyze` lists it; else the microphone the file names
   std::string chartPath = request.chartPath;
@@ -85,25 +83,23 @@ CaptureResponseResult LoadCaptureForResponse(const CaptureReadContext& ctx,
     Result<ResolvedChart> chart = result.file.chart->ForRange(result.fmin, result.fmax);
     if (!chart) {
       ctx.messages.ShowMessage(chart.Message());
-      return CaptureResponseResult::kChartRefused;
+      return Failure{};
     }
     result.chart = std::move(*chart);
   } else if (!request.chartPath.empty() || file.calibrationApplied) {
     Result<ResolvedChart> chart = ResolveChart(chartPath, chartName, result.fmin, result.fmax);
     if (!chart) {
       ctx.messages.ShowMessage(chart.Message());
-      return CaptureResponseResult::kChartRefused;
+      return Failure{};
     }
     result.chart = std::move(*chart);
   }
-  if (loaded != nullptr) *loaded = std::move(result);
-  return CaptureResponseResult::kOk;
+  return result;
 }
 
-CaptureResponseResult LoadCaptureForResponse(CQuorvelCore& core,
-                                             const CaptureResponseRequest& request,
-                                             LoadedResponseCapture* loaded, std::string* why) {
-  return LoadCaptureForResponse(core.FileContext().Reading(), request, loaded, why);
+Result<LoadedResponseCapture> LoadCaptureForResponse(CQuorvelCore& core,
+                                                     const CaptureResponseRequest& request) {
+  return LoadCaptureForResponse(core.FileContext().Reading(), request);
 }
 
 std::optional<Measurement> MeasureLoadedCapture(IUserMessages& messages,

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "control/captures/capture_files.h"
 #include "measurement/measurement.h"
 #include "response/impulse_analysis.h"
@@ -37,9 +38,8 @@ inline constexpr char kMsgOneChannel[] =
 
 enum class CaptureResponseResult {
   kOk,
-  kFileRefused,       // the load refused the file; its message has been shown
-  kRangeRefused,      // a range outside 1.9 <= fmin < fmax <= 24000 (the reason in *why)
-  kChartRefused,      // the chart is unusable; kMsgChartNotValid has been shown
+  kFileRefused,       // the load refused the file or its chart; its message has been shown
+  kRangeRefused,      // a range outside 1.9 <= fmin < fmax <= 24000
   kNoImpulse,         // no impulse response stands above the noise; kMsgNoImpulse has been shown
   kRecordingRefused,  // the replay's verdict refuses the recording; its message has been shown
 };
@@ -56,16 +56,13 @@ struct LoadedResponseCapture {
 // Reads the capture file once (ReadCaptureFile: no engine) and settles the range and the chart:
 // the read's refusals and "could not find microphone" go through ctx's messages, as Load Audio
 // File shows them; a chart given replaces the file's own and is read once. The range, given or
-// the title's, follows a measurement's limits. Main thread.
-[[nodiscard]] CaptureResponseResult LoadCaptureForResponse(const CaptureReadContext& ctx,
-                                                           const CaptureResponseRequest& request,
-                                                           LoadedResponseCapture* loaded,
-                                                           std::string* why);
+// the title's, follows a measurement's limits. The failure of a range outside them is its reason,
+// for the caller to say; every other failure's message is empty, having been shown. Main thread.
+[[nodiscard]] Result<LoadedResponseCapture> LoadCaptureForResponse(
+    const CaptureReadContext& ctx, const CaptureResponseRequest& request);
 // The same with the core's file context and messages; the core's engine is not touched.
-[[nodiscard]] CaptureResponseResult LoadCaptureForResponse(CQuorvelCore& core,
-                                                           const CaptureResponseRequest& request,
-                                                           LoadedResponseCapture* loaded,
-                                                           std::string* why);
+[[nodiscard]] Result<LoadedResponseCapture> LoadCaptureForResponse(
+    CQuorvelCore& core, const CaptureResponseRequest& request);
 
 // The Measurement of a loaded capture, as a replay of it gives one: its recording replayed
 // offline (measurement/offline_analysis.h) and judged by JudgeReplay. Without one

@@ -75,12 +75,9 @@ bool EqualsNoCase(const std::string& text, const char* word) {
 
 }  // namespace
 
-bool ParseGate(const std::string& text, double maxMs, double* gateMs, std::string* refusal) {
+Result<double> ParseGate(const std::string& text, double maxMs) {
   std::string typed = Trimmed(text);
-  if (EqualsNoCase(typed, "off")) {
-    *gateMs = 0.0;
-    return true;
-  }
+  if (EqualsNoCase(typed, "off")) return 0.0;
   // a decimal comma reads as the point, whatever the locale
   if (const std::size_t comma = typed.find(','); comma != std::string::npos) typed[comma] = '.';
   double value = 0.0;
@@ -88,13 +85,9 @@ bool ParseGate(const std::string& text, double maxMs, double* gateMs, std::strin
   const char* rest = ScanDouble(typed.data(), end, &value);
   const bool unitOnly = rest != nullptr && (Trimmed(std::string(rest, end)).empty() ||
                                             EqualsNoCase(Trimmed(std::string(rest, end)), "ms"));
-  if (unitOnly && std::isfinite(value) && value > 0.0 && value <= maxMs) {
-    *gateMs = value;
-    return true;
-  }
-  *refusal = "The gate must be Off, or a time in milliseconds above 0 and at most " +
-             FormatFixed(std::floor(maxMs * 10.0) / 10.0, 1) + " ms after the peak";
-  return false;
+  if (unitOnly && std::isfinite(value) && value > 0.0 && value <= maxMs) return value;
+  return Failure{"The gate must be Off, or a time in milliseconds above 0 and at most " +
+                 FormatFixed(std::floor(maxMs * 10.0) / 10.0, 1) + " ms after the peak"};
 }
 
 std::string FormatGate(double gateMs) {
@@ -171,12 +164,12 @@ bool CResponseSession::Analyse(const Measurement& measurement) {
 
 bool CResponseSession::SetGate(const std::string& text) {
   const double maxMs = m_analysis->HasResult() ? m_analysis->UngatedWindowMs() : 0.0;
-  double gateMs = 0.0;
-  std::string refusal;
-  if (!ParseGate(text, maxMs, &gateMs, &refusal)) {
-    m_messages.ShowMessage(refusal);
+  const Result<double> parsed = ParseGate(text, maxMs);
+  if (!parsed) {
+    m_messages.ShowMessage(parsed.Message());
     return false;
   }
+  const double gateMs = *parsed;
   if (gateMs == m_analysis->GateMs()) return true;
   try {
     m_analysis->SetGate(gateMs);

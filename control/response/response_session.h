@@ -23,10 +23,9 @@ inline constexpr GateChoice kGateChoices[] = {
 
 // A gate as the user gives it: "Off" (any case) or a number of milliseconds with a decimal point
 // or comma, optionally followed by "ms" ("3.5", "3,5 ms"). A number must be finite, above 0 and
-// at most maxMs (the ungated window: a longer gate would keep nothing more). True with *gateMs
-// set (0 for Off); false, *gateMs untouched, with the words that say why in *refusal.
-[[nodiscard]] bool ParseGate(const std::string& text, double maxMs, double* gateMs,
-                             std::string* refusal);
+// at most maxMs (the ungated window: a longer gate would keep nothing more). The gate [ms] (0 for
+// Off), or the words that say why not.
+[[nodiscard]] Result<double> ParseGate(const std::string& text, double maxMs);
 
 // A gate as the window shows it: "Off", or "%g ms" in the C locale ("2.5 ms").
 [[nodiscard]] std::string FormatGate(double gateMs);

@@ -292,10 +292,10 @@ bool CCaptureControl::CurrentRequest(MeasurementRequest* request) {
   request->range = RangeRule::kSteps;
   request->timeoutMs = 0;  // the window waits for its user
   ApplyInputChannelChoice(m_inputChannels, request);
-  std::string why;
-  if (BuildMeasurementRequest(m_core.InputNames(), m_core.OutputNames(), nullptr, nullptr, request,
-                              &why) != RequestFault::kNone) {
-    m_messages.ShowMessage(why);  // the range fields always hold a range of their steps
+  if (const Result<void> built = BuildMeasurementRequest(m_core.InputNames(), m_core.OutputNames(),
+                                                         nullptr, nullptr, request);
+      !built) {
+    m_messages.ShowMessage(built.Message());  // the range fields always hold a range of their steps
     return false;
   }
   return true;

@@ -38,52 +38,46 @@ double GainFactor(double gainDb) {
   return std::pow(10.0, gainDb / 20.0);
 }
 
-bool CheckRange(double fmin, double fmax, RangeRule rule, std::string* why) {
+Result<void> CheckRange(double fmin, double fmax, RangeRule rule) {
   if (rule == RangeRule::kAnyWithinLimits) {
-    if (fmin >= 1.9 && fmin < fmax && fmax <= 24000.0) return true;
-    *why = "the range needs 1.9 <= fmin < fmax <= 24000";
-    return false;
+    if (fmin >= 1.9 && fmin < fmax && fmax <= 24000.0) return {};
+    return Failure{"the range needs 1.9 <= fmin < fmax <= 24000"};
   }
   double correctedFmin = fmin;
   double correctedFmax = fmax;
-  if (ValidateRange(&correctedFmin, &correctedFmax)) return true;
-  *why = "the range needs an fmax of the 25 steps and an fmin from 1.9 Hz to a decade below it";
-  return false;
+  if (ValidateRange(&correctedFmin, &correctedFmax)) return {};
+  return Failure{
+      "the range needs an fmax of the 25 steps and an fmin from 1.9 Hz to a decade below it"};
 }
 
-bool CheckRequestNumbers(const MeasurementRequest& request, std::string* why) {
-  if (!CheckRange(request.fmin, request.fmax, request.range, why)) return false;
-  if (request.gainDb >= -12.0 && request.gainDb <= 12.0) return true;
-  *why = "the gain lies within -12 .. +12 dB";
-  return false;
+Result<void> CheckRequestNumbers(const MeasurementRequest& request) {
+  if (Result<void> range = CheckRange(request.fmin, request.fmax, request.range); !range) {
+    return range;
+  }
+  if (request.gainDb >= -12.0 && request.gainDb <= 12.0) return {};
+  return Failure{"the gain lies within -12 .. +12 dB"};
 }
 
-RequestFault BuildMeasurementRequest(std::span<const std::string> inputs,
+Result<void> BuildMeasurementRequest(std::span<const std::string> inputs,
                                      std::span<const std::string> outputs,
                                      const std::string* inputName, const std::string* outputName,
-                                     MeasurementRequest* request, std::string* why) {
-  if (!CheckRequestNumbers(*request, why)) return RequestFault::kNumbers;
+                                     MeasurementRequest* request) {
+  if (Result<void> numbers = CheckRequestNumbers(*request); !numbers) return numbers;
   if (inputName != nullptr) {
     request->inputIndex = FindDevice(inputs, *inputName, NameRule::kInput);
-    if (request->inputIndex < 0) {
-      *why = kMsgInvalidInput;
-      return RequestFault::kInput;
-    }
+    if (request->inputIndex < 0) return Failure{kMsgInvalidInput};
   }
   if (outputName != nullptr) {
     request->outputIndex = FindDevice(outputs, *outputName, NameRule::kOutputOrContaining);
-    if (request->outputIndex < 0) {
-      *why = OutputOpenMessage(kMmErrBadDeviceId);
-      return RequestFault::kOutput;
-    }
+    if (request->outputIndex < 0) return Failure{OutputOpenMessage(kMmErrBadDeviceId)};
   }
   const int count = static_cast<int>(outputs.size());
   if (request->outputIndex < 0 && count > 0) request->outputIndex = DefaultOutputIndex(count);
-  return RequestFault::kNone;
+  return {};
 }
 
-bool ReadInputChannels(const std::string* channel, const std::string* reference,
-                       MeasurementRequest* request, std::string* why) {
+Result<void> ReadInputChannels(const std::string* channel, const std::string* reference,
+                               MeasurementRequest* request) {
   InputChannel measured = InputChannel::kLouder;
   if (channel != nullptr) {
     if (*channel == "left") {
@@ -91,8 +85,7 @@ bool ReadInputChannels(const std::string* channel, const std::string* reference,
     } else if (*channel == "right") {
       measured = InputChannel::kRight;
     } else if (*channel != "louder") {
-      *why = "the channel is louder, left or right";
-      return false;
+      return Failure{"the channel is louder, left or right"};
     }
   }
   ReferenceChannel timing = ReferenceChannel::kNone;
@@ -102,21 +95,19 @@ bool ReadInputChannels(const std::string* channel, const std::string* reference,
     } else if (*reference == "right") {
       timing = ReferenceChannel::kRight;
     } else {
-      *why = "the timing reference is the left or the right channel";
-      return false;
+      return Failure{"the timing reference is the left or the right channel"};
     }
     // the loudspeaker is heard on the channel that does not carry the loopback
     const InputChannel other =
         timing == ReferenceChannel::kLeft ? InputChannel::kRight : InputChannel::kLeft;
     if (measured != InputChannel::kLouder && measured != other) {
-      *why = "the measured channel cannot also be the timing reference";
-      return false;
+      return Failure{"the measured channel cannot also be the timing reference"};
     }
     measured = other;
   }
   request->channel = measured;
   request->reference = timing;
-  return true;
+  return {};
 }
 
 }  // namespace quorvel

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.h"
 #include "engine/device_enumeration.h"
 #include "engine/input_channel.h"
 #include "eq/eq_fit.h"
@@ -64,27 +65,26 @@ inline constexpr const char* kDefaultAudioOutPeripheral = kOutputMapperName;
 // The factor a gain in dB scales the captured samples by.
 [[nodiscard]] double GainFactor(double gainDb);
 
-// Whether fmin..fmax [Hz] follows the rule; the reason in *why when not.
-[[nodiscard]] bool CheckRange(double fmin, double fmax, RangeRule rule, std::string* why);
+// Whether fmin..fmax [Hz] follows the rule; the reason when not.
+[[nodiscard]] Result<void> CheckRange(double fmin, double fmax, RangeRule rule);
 // The range of a request by its rule, and its gain within -12..+12 dB; the reason when not.
-[[nodiscard]] bool CheckRequestNumbers(const MeasurementRequest& request, std::string* why);
+[[nodiscard]] Result<void> CheckRequestNumbers(const MeasurementRequest& request);
 
 // The input channels a front end names: channel "louder", "left" or "right" (null: louder),
 // reference "left", "right" or null (none). With a reference the measurement is the other
-// channel; a channel named the same as the reference is refused. False with the reason.
-[[nodiscard]] bool ReadInputChannels(const std::string* channel, const std::string* reference,
-                                     MeasurementRequest* request, std::string* why);
-
-enum class RequestFault { kNone, kNumbers, kInput, kOutput };
+// channel; a channel named the same as the reference is refused with the reason.
+[[nodiscard]] Result<void> ReadInputChannels(const std::string* channel,
+                                             const std::string* reference,
+                                             MeasurementRequest* request);
 
 // Checks a request's numbers and resolves the devices a front end names: a name (not null)
 // replaces the index by FindDevice's entry (inputs kInput, outputs kOutputOrContaining), and one
 // that finds none is refused with the message the window shows for that device; the default output
 // (-1) becomes the last entry.
-[[nodiscard]] RequestFault BuildMeasurementRequest(std::span<const std::string> inputs,
+[[nodiscard]] Result<void> BuildMeasurementRequest(std::span<const std::string> inputs,
                                                    std::span<const std::string> outputs,
                                                    const std::string* inputName,
                                                    const std::string* outputName,
-                                                   MeasurementRequest* request, std::string* why);
+                                                   MeasurementRequest* request);
 
 }  // namespace quorvel

@@ -199,7 +199,7 @@ std::string NotARegularFileWords(const std::string& path) {
   return path + " is not a regular file";
 }
 
-std::string KeepSettingsFileAside(const std::string& path, std::time_t when, std::string* reason) {
+Result<std::string> KeepSettingsFileAside(const std::string& path, std::time_t when) {
   std::tm local{};
   localtime_r(&when, &local);
   char stamp[64];  // room for any int the fields hold
@@ -211,8 +211,7 @@ std::string KeepSettingsFileAside(const std::string& path, std::time_t when, std
     if (RenameWithoutReplacing(path, name)) return name;
     if (errno != EEXIST) break;
   }
-  *reason = std::generic_category().message(errno);
-  return std::string();
+  return Failure{std::generic_category().message(errno)};
 }
 
 std::string SettingsKeptAsideMessage(const std::string& keptPath) {

@@ -3,6 +3,8 @@
 #include <ctime>
 #include <string>
 
+#include "base/result.h"
+
 namespace quorvel {
 
 // The settings file as a file, before anything parses it: what stands at its path, and keeping
@@ -67,10 +69,8 @@ enum class SettingsFileKind {
 
 // Moves the file at path aside, beside it, as PATH.unreadable-YYYYMMDD-HHMMSS (local time of
 // `when`), or with "-2", "-3", ... after that name while it is taken: an earlier kept file is
-// never replaced. Returns the new path; empty when the file could not be moved, with the
-// system's reason in *reason.
-[[nodiscard]] std::string KeepSettingsFileAside(const std::string& path, std::time_t when,
-                                                std::string* reason);
+// never replaced. The new path, or the system's reason when the file could not be moved.
+[[nodiscard]] Result<std::string> KeepSettingsFileAside(const std::string& path, std::time_t when);
 
 // What the window says once when it started after keeping its settings file aside (one that
 // could not be parsed, or was too large to be).

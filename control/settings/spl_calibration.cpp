@@ -73,23 +73,21 @@ std::string SplSettingsKey(const std::string& device) {
   return key;
 }
 
-bool CMemorySplCalibrationStore::Load(const std::string& key, std::string* text) {
+std::optional<std::string> CMemorySplCalibrationStore::Load(const std::string& key) {
   const auto found = texts.find(key);
-  if (found == texts.end()) return false;
-  *text = found->second;
-  return true;
+  if (found == texts.end()) return std::nullopt;
+  return found->second;
 }
 
-bool CMemorySplCalibrationStore::Store(const std::string& key, const std::string& text,
-                                       std::string*) {
+Result<void> CMemorySplCalibrationStore::Store(const std::string& key, const std::string& text) {
   texts[key] = text;
-  return true;
+  return {};
 }
 
 bool FindSplOffset(ISplCalibrationStore& store, const SplInput& input, double* offsetDb) {
-  std::string text;
-  if (!store.Load(SplSettingsKey(input.device), &text)) return false;
-  for (const Entry& entry : ReadEntries(text)) {
+  const std::optional<std::string> text = store.Load(SplSettingsKey(input.device));
+  if (!text) return false;
+  for (const Entry& entry : ReadEntries(*text)) {
     if (entry.channel == input.channel && entry.gain == GainText(input.gainDb)) {
       *offsetDb = entry.offsetDb;
       return true;
@@ -98,17 +96,15 @@ bool FindSplOffset(ISplCalibrationStore& store, const SplInput& input, double* o
   return false;
 }
 
-bool StoreSplOffset(ISplCalibrationStore& store, const SplInput& input, double offsetDb,
-                    std::string* reason) {
+Result<void> StoreSplOffset(ISplCalibrationStore& store, const SplInput& input, double offsetDb) {
   const std::string key = SplSettingsKey(input.device);
-  std::string text;
-  if (!store.Load(key, &text)) text.clear();
+  const std::string text = store.Load(key).value_or(std::string());
   std::string kept = input.channel + " " + GainText(input.gainDb) + " " + FormatFixed(offsetDb, 3);
   for (const Entry& entry : ReadEntries(text)) {
     if (entry.channel == input.channel && entry.gain == GainText(input.gainDb)) continue;
     kept += "; " + entry.channel + " " + entry.gain + " " + FormatFixed(entry.offsetDb, 3);
   }
-  return store.Store(key, kept, reason);
+  return store.Store(key, kept);
 }
 
 std::string NoSplCalibrationMessage(const SplInput& input) {

@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "base/result.h"
 #include "engine/input_channel.h"
 #include "response/calibrator_tone.h"
 
@@ -46,17 +48,16 @@ inline constexpr char kSplSettingsGroup[] = "SplCalibration";
 class ISplCalibrationStore {
  public:
   virtual ~ISplCalibrationStore() = default;
-  // The text under key; false when none is stored (or the store cannot be read).
-  [[nodiscard]] virtual bool Load(const std::string& key, std::string* text) = 0;
-  // Stores text under key at once; false with the reason in words.
-  [[nodiscard]] virtual bool Store(const std::string& key, const std::string& text,
-                                   std::string* reason) = 0;
+  // The text under key; none when none is stored (or the store cannot be read).
+  [[nodiscard]] virtual std::optional<std::string> Load(const std::string& key) = 0;
+  // Stores text under key at once; the reason when it cannot.
+  [[nodiscard]] virtual Result<void> Store(const std::string& key, const std::string& text) = 0;
 };
 
 class CMemorySplCalibrationStore final : public ISplCalibrationStore {
  public:
-  bool Load(const std::string& key, std::string* text) override;
-  bool Store(const std::string& key, const std::string& text, std::string* reason) override;
+  std::optional<std::string> Load(const std::string& key) override;
+  Result<void> Store(const std::string& key, const std::string& text) override;
   std::map<std::string, std::string> texts;
 };
 
@@ -65,9 +66,9 @@ class CMemorySplCalibrationStore final : public ISplCalibrationStore {
 [[nodiscard]] bool FindSplOffset(ISplCalibrationStore& store, const SplInput& input,
                                  double* offsetDb);
 // Stores the offset for input, replacing one of the same channel and gain and keeping the
-// device's others. False with the reason.
-[[nodiscard]] bool StoreSplOffset(ISplCalibrationStore& store, const SplInput& input,
-                                  double offsetDb, std::string* reason);
+// device's others. The reason when it cannot.
+[[nodiscard]] Result<void> StoreSplOffset(ISplCalibrationStore& store, const SplInput& input,
+                                          double offsetDb);
 
 // "No SPL calibration for the input "NAME" (channel louder, gain 0.0 dB): calibrate it first".
 [[nodiscard]] std::string NoSplCalibrationMessage(const SplInput& input);

@@ -18,8 +18,6 @@ std::string Reason(CaptureResponseResult result, const std::string& why) {
       return "the file could not be loaded";
     case CaptureResponseResult::kRangeRefused:
       return why.empty() ? "its frequency range cannot be analysed" : why;
-    case CaptureResponseResult::kChartRefused:
-      return "its microphone chart is not valid";
     case CaptureResponseResult::kNoImpulse:
       return "no impulse response stands above the noise";
     case CaptureResponseResult::kRecordingRefused:
@@ -73,13 +71,12 @@ std::optional<Measurement> MeasureListCapture(CQuorvelCore& core, IUserMessages&
                                               const std::string& path) {
   CaptureResponseRequest request;
   request.path = path;
-  LoadedResponseCapture loaded;
-  std::string why;
-  const CaptureResponseResult result =
-      ReadCaptureLeavingWindow(core, messages, request, &loaded, &why);
-  if (result == CaptureResponseResult::kRangeRefused) messages.ShowMessage(why);
-  if (result != CaptureResponseResult::kOk) return std::nullopt;
-  return MeasureLoadedCapture(messages, loaded);
+  const Result<LoadedResponseCapture> loaded = ReadCaptureLeavingWindow(core, messages, request);
+  if (!loaded) {
+    if (!loaded.Message().empty()) messages.ShowMessage(loaded.Message());  // the range's
+    return std::nullopt;
+  }
+  return MeasureLoadedCapture(messages, *loaded);
 }
 
 }  // namespace quorvel

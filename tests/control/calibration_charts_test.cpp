@@ -105,9 +105,9 @@ TEST_F(CalibrationChartsTest, TheChartNamedIsCheckedForTheFilesRange) {
 
   CaptureResponseRequest request;
   request.path = Capture("Low");
-  LoadedResponseCapture response;
-  std::string why;
-  ASSERT_EQ(LoadCaptureForResponse(core, request, &response, &why), CaptureResponseResult::kOk);
+  Result<LoadedResponseCapture> read = LoadCaptureForResponse(core, request);
+  ASSERT_TRUE(read);
+  const LoadedResponseCapture& response = *read;
   ASSERT_TRUE(response.chart.has_value());
   const Result<ResolvedChart> fresh =
       ResolveChart((m_charts / "Low.txt").string(), "Low", 40.0, 12000.0);

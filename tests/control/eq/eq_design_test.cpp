@@ -41,9 +41,10 @@ TEST_F(EqDesignTest, TheRoomsPeaksAreCutAndATargetFileIsRead) {
   ASSERT_EQ(flat.error, "");
   // cut only: the target sits at the trace's mean, the peaks stand less than 1.5 dB above it
   EXPECT_LT(*std::max_element(flat.residualDb.begin(), flat.residualDb.end()), 1.5);
-  std::string words;
-  EXPECT_FALSE(WriteEqExport("/missing/eq.conf", EqExportFormat::kPipeWire, flat, &words));
-  EXPECT_EQ(words.rfind("Cannot save the file to disk...\n/missing/eq.conf: ", 0), 0u) << words;
+  const Result<void> written = WriteEqExport("/missing/eq.conf", EqExportFormat::kPipeWire, flat);
+  EXPECT_FALSE(written);
+  EXPECT_EQ(written.Message().rfind("Cannot save the file to disk...\n/missing/eq.conf: ", 0), 0u)
+      << written.Message();
 
   // a target file with decimal commas: a 6 dB step between 100 Hz and 1 kHz
   std::ofstream(m_dir / "target.txt") << "20,0\t6,0\n100,0\t6,0\n1000,0\t0,0\n20000,0\t0,0\n";
@@ -76,13 +77,15 @@ TEST_F(EqDesignTest, InstallWritesItsOwnDropInAndLeavesOthersAlone) {
   const EqDesign design = DesignEqualiser(m_room, {});
   const std::string folder = (m_dir / "pipewire.conf.d").string();
   const std::string path = folder + "/quorvel-eq-living_room.conf";
-  std::string words;
-  ASSERT_TRUE(InstallPipeWireDropIn(folder, design.fit.filterSet, design.name, &words)) << words;
-  ASSERT_TRUE(InstallPipeWireDropIn(folder, design.fit.filterSet, design.name, &words)) << words;
+  for (int time = 0; time < 2; ++time) {  // and once more over its own
+    const Result<std::string> installed =
+        InstallPipeWireDropIn(folder, design.fit.filterSet, design.name);
+    ASSERT_TRUE(installed) << installed.Message();
+  }
   for (const char* other : {"# my own equaliser\n", ""}) {  // another's file, an empty one
     std::ofstream(path) << other;
     EXPECT_EQ(CheckDropInPlace(path), DropInPlace::kForeign);
-    EXPECT_FALSE(InstallPipeWireDropIn(folder, design.fit.filterSet, design.name, &words));
+    EXPECT_FALSE(InstallPipeWireDropIn(folder, design.fit.filterSet, design.name));
     std::ifstream in(path);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), other);
   }

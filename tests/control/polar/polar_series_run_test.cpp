@@ -134,8 +134,8 @@ TEST(PolarSeriesRun, ASeriesWithItsLoopbackIsTimedFromItDespiteTheDevicesLatency
   SeriesRig rig;
   rig.plan.anglesDeg = {0, 30};
   const std::string right = "right";
-  std::string failure;
-  ASSERT_TRUE(ReadInputChannels(nullptr, &right, &rig.request, &failure)) << failure;
+  const Result<void> read = ReadInputChannels(nullptr, &right, &rig.request);
+  ASSERT_TRUE(read) << read.Message();
   CPolarSeriesRun run(*rig.core);
   ASSERT_TRUE(run.Begin(rig.plan, rig.request).Ok());
   ASSERT_EQ(rig.RunUntil(run, 999), PolarRunState::kDone) << run.Failure();

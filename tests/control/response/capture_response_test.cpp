@@ -114,10 +114,9 @@ TEST(CaptureResponse, AStereoCaptureOfAnotherProgramIsTimedFromItsReferenceChann
 
   CaptureResponseRequest request;
   request.path = path;
-  LoadedResponseCapture loaded;
-  std::string why;
-  ASSERT_EQ(LoadCaptureForResponse(core, request, &loaded, &why), CaptureResponseResult::kOk)
-      << (messages.Messages().empty() ? why : messages.Messages().back());
+  Result<LoadedResponseCapture> read = LoadCaptureForResponse(core, request);
+  ASSERT_TRUE(read) << (messages.Messages().empty() ? read.Message() : messages.Messages().back());
+  LoadedResponseCapture loaded = std::move(*read);
   CImpulseAnalysis analysis;
   std::vector<std::string> warnings;
   ASSERT_EQ(AnalyzeCaptureResponse(core, loaded, 0.0, &analysis, &warnings),
@@ -145,7 +144,9 @@ TEST(CaptureResponse, AStereoCaptureOfAnotherProgramIsTimedFromItsReferenceChann
              static_cast<std::streamsize>(interleaved.size() * 2));
   ASSERT_EQ(std::system(("python3 '" + script + "' '" + raw + "' '" + path + "'").c_str()), 0);
   request.measuredOnChannel2 = true;
-  ASSERT_EQ(LoadCaptureForResponse(core, request, &loaded, &why), CaptureResponseResult::kOk);
+  read = LoadCaptureForResponse(core, request);
+  ASSERT_TRUE(read);
+  loaded = std::move(*read);
   ASSERT_EQ(AnalyzeCaptureResponse(core, loaded, 0.0, &analysis, &warnings),
             CaptureResponseResult::kOk);
   EXPECT_NEAR(analysis.GetTimeReference().delaySamples, static_cast<double>(kDelay), 0.05);

@@ -23,14 +23,12 @@ TEST(ResponseGate, AChoiceOrATypedTimeWithinTheUngatedWindowIsTakenAndAnythingEl
       {"1e400", false, 0.0}, {"Of", false, 0.0},
   };
   for (const auto& c : cases) {
-    double gateMs = -1.0;
-    std::string refusal;
-    EXPECT_EQ(ParseGate(c.text, maxMs, &gateMs, &refusal), c.taken) << c.text;
+    const Result<double> gate = ParseGate(c.text, maxMs);
+    EXPECT_EQ(gate.Ok(), c.taken) << c.text;
     if (c.taken) {
-      EXPECT_EQ(gateMs, c.gateMs) << c.text;
+      EXPECT_EQ(gate.Ok() ? *gate : -1.0, c.gateMs) << c.text;
     } else {
-      EXPECT_EQ(gateMs, -1.0) << c.text;
-      EXPECT_EQ(refusal,
+      EXPECT_EQ(gate.Message(),
                 "The gate must be Off, or a time in milliseconds above 0 and at most 750.0 ms "
                 "after the peak")
           << c.text;

@@ -65,10 +65,9 @@ TEST(MeasurementRequest, RangesFollowTheStepsOrTheLimits) {
       {2000, 1000, false, false}, {20, 20001, false, true},
   };
   for (const auto& c : cases) {
-    std::string why;
-    EXPECT_EQ(CheckRange(c.fmin, c.fmax, RangeRule::kSteps, &why), c.steps)
+    EXPECT_EQ(CheckRange(c.fmin, c.fmax, RangeRule::kSteps).Ok(), c.steps)
         << c.fmin << ".." << c.fmax;
-    EXPECT_EQ(CheckRange(c.fmin, c.fmax, RangeRule::kAnyWithinLimits, &why), c.anyWithinLimits)
+    EXPECT_EQ(CheckRange(c.fmin, c.fmax, RangeRule::kAnyWithinLimits).Ok(), c.anyWithinLimits)
         << c.fmin << ".." << c.fmax;
   }
 }
@@ -83,20 +82,16 @@ TEST(MeasurementRequest, TheRequestIsBuiltFromNamesAndNumbers) {
     const std::string* input;
     const std::string* output;
     double fmin, gainDb;
-    RequestFault fault;
     int inputIndex, outputIndex;
     const char* why;
   } cases[] = {
-      {nullptr, nullptr, 20, 0, RequestFault::kNone, 0, 1, ""},  // the default output: last
-      {&speak, &speak, 20, 12, RequestFault::kNone, 1, 0, ""},
-      {&nobody, nullptr, 20, 0, RequestFault::kInput, -1, -1, "Not a valid Audio Input peripheral"},
-      {&empty, nullptr, 20, 0, RequestFault::kInput, -1, -1, "Not a valid Audio Input peripheral"},
-      {nullptr, &nobody, 20, 0, RequestFault::kOutput, 0, -1,
-       "Could Not Open the Audio Output Device: Bad device Id"},
-      {nullptr, nullptr, 0.5, 0, RequestFault::kNumbers, 0, -1,
-       "the range needs 1.9 <= fmin < fmax <= 24000"},
-      {nullptr, nullptr, 20, 12.5, RequestFault::kNumbers, 0, -1,
-       "the gain lies within -12 .. +12 dB"},
+      {nullptr, nullptr, 20, 0, 0, 1, ""},  // the default output: last
+      {&speak, &speak, 20, 12, 1, 0, ""},
+      {&nobody, nullptr, 20, 0, -1, -1, "Not a valid Audio Input peripheral"},
+      {&empty, nullptr, 20, 0, -1, -1, "Not a valid Audio Input peripheral"},
+      {nullptr, &nobody, 20, 0, 0, -1, "Could Not Open the Audio Output Device: Bad device Id"},
+      {nullptr, nullptr, 0.5, 0, 0, -1, "the range needs 1.9 <= fmin < fmax <= 24000"},
+      {nullptr, nullptr, 20, 12.5, 0, -1, "the gain lies within -12 .. +12 dB"},
   };
   for (const auto& c : cases) {
     MeasurementRequest request;
@@ -104,9 +99,10 @@ TEST(MeasurementRequest, TheRequestIsBuiltFromNamesAndNumbers) {
     request.fmax = 16000.0;
     request.gainDb = c.gainDb;
     request.range = RangeRule::kAnyWithinLimits;
-    std::string why;
-    EXPECT_EQ(BuildMeasurementRequest(inputs, outputs, c.input, c.output, &request, &why), c.fault);
-    EXPECT_EQ(why, c.why);
+    const Result<void> built =
+        BuildMeasurementRequest(inputs, outputs, c.input, c.output, &request);
+    EXPECT_EQ(built.Ok(), c.why[0] == '\0');
+    EXPECT_EQ(built.Message(), c.why);
     EXPECT_EQ(request.inputIndex, c.inputIndex);
     EXPECT_EQ(request.outputIndex, c.outputIndex);
   }
@@ -147,14 +143,14 @@ TEST(MeasurementRequest, TheChannelChoiceNamesTheMeasuredAndTheReferenceChannel)
     const std::string channel = c.channel != nullptr ? c.channel : "";
     const std::string reference = c.reference != nullptr ? c.reference : "";
     MeasurementRequest request;
-    std::string why;
-    const bool accepted =
+    const Result<void> read =
         ReadInputChannels(c.channel != nullptr ? &channel : nullptr,
-                          c.reference != nullptr ? &reference : nullptr, &request, &why);
+                          c.reference != nullptr ? &reference : nullptr, &request);
+    const bool accepted = read.Ok();
     SCOPED_TRACE(channel + " / " + reference);
     ASSERT_EQ(accepted, c.accepted);
     if (!accepted) {
-      EXPECT_FALSE(why.empty());
+      EXPECT_FALSE(read.Message().empty());
       continue;
     }
     EXPECT_EQ(request.channel, c.measured);

@@ -25,12 +25,11 @@ TEST(SplCalibration, OffsetIsTheReferenceLessTheRmsLevelAndIsKeptPerChannelAndGa
   EXPECT_FALSE(JudgeCalibration(samples, 94.0, 500.0).accepted);
 
   CMemorySplCalibrationStore store;
-  std::string reason;
   const SplInput a{"Mic/USB 1", InputChannelName(InputChannel::kLouder), 0.0};
   const SplInput b{"Mic/USB 1", "left", 6.0};
-  ASSERT_TRUE(StoreSplOffset(store, a, calibration.offsetDb, &reason));
-  ASSERT_TRUE(StoreSplOffset(store, b, 121.0, &reason));
-  ASSERT_TRUE(StoreSplOffset(store, a, 125.5, &reason));  // replaces a's, keeps b's
+  ASSERT_TRUE(StoreSplOffset(store, a, calibration.offsetDb));
+  ASSERT_TRUE(StoreSplOffset(store, b, 121.0));
+  ASSERT_TRUE(StoreSplOffset(store, a, 125.5));  // replaces a's, keeps b's
   double offset = 0.0;
   ASSERT_TRUE(FindSplOffset(store, a, &offset));
   EXPECT_DOUBLE_EQ(offset, 125.5);
