@@ -411,7 +411,7 @@ void CWorkbenchWindow::AverageSelected(DerivedKind kind) {
   DerivedTrace recipe;
   recipe.kind = kind;
   recipe.sources = ids;
-  const OrMessage<Trace> made = ComputeDerived(recipe, sources);
+  const Result<Trace> made = ComputeDerived(recipe, sources);
   if (!made.Ok()) {
     Report(made.Message());
     return;
@@ -436,7 +436,7 @@ void CWorkbenchWindow::DifferenceOfSelected() {
   DerivedTrace recipe;
   recipe.kind = DerivedKind::kDifference;
   const std::vector<Trace> sources = {m_built[rows[0]].raw, m_built[rows[1]].raw};
-  const OrMessage<Trace> made = ComputeDerived(recipe, sources);
+  const Result<Trace> made = ComputeDerived(recipe, sources);
   if (!made.Ok()) {
     Report(made.Message());
     return;
@@ -497,7 +497,7 @@ void CWorkbenchWindow::AlignSelected(double fromHz, double toHz) {
     Report("Select two or more traces to align.");
     return;
   }
-  const OrMessage<std::vector<double>> steps = OffsetsToTrace(traces, 0, LevelAnchor{fromHz, toHz});
+  const Result<std::vector<double>> steps = OffsetsToTrace(traces, 0, LevelAnchor{fromHz, toHz});
   if (!steps.Ok()) {
     Report(steps.Message());
     return;
@@ -505,7 +505,7 @@ void CWorkbenchWindow::AlignSelected(double fromHz, double toHz) {
   for (size_t i = 0; i < used.size(); ++i) {
     const WorkbenchTrace& trace = m_built[used[i]];
     if (const Result<void> shifted =
-            ListModel().SetOffset(trace.id, trace.look.offsetDb + steps.Value()[i]);
+            ListModel().SetOffset(trace.id, trace.look.offsetDb + (*steps)[i]);
         !shifted) {
       Report(shifted.Message());
       break;

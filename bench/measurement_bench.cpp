@@ -33,7 +33,7 @@ const std::vector<Trace>& Takes() {
 void Average(benchmark::State& state, AverageWay way, int smoothing) {
   const std::vector<Trace>& traces = Takes();
   for (auto _ : state) {
-    OrMessage<Trace> mean = AverageTraces(traces, way, {.smoothingBands = smoothing});
+    Result<Trace> mean = AverageTraces(traces, way, {.smoothingBands = smoothing});
     if (!mean.Ok()) state.SkipWithError(mean.Message().c_str());
     benchmark::DoNotOptimize(mean);
   }

@@ -58,9 +58,9 @@ int RunAverage(const Arguments& args) {
     return ArgumentError("an average needs two or more captures", kAverageUsage);
   }
   if (!options.Has("mode")) return ArgumentError("--mode db|power|vector is needed", kAverageUsage);
-  const OrMessage<AverageWay> way = AverageWayOfMode(options.Value("mode"));
+  const Result<AverageWay> way = AverageWayOfMode(options.Value("mode"));
   if (!way.Ok()) return ArgumentError(way.Message(), kAverageUsage);
-  if (options.Has("no-align") && way.Value() != AverageWay::kVectorMean) {
+  if (options.Has("no-align") && *way != AverageWay::kVectorMean) {
     return ArgumentError("--no-align is for --mode vector: only a vector mean lines takes up",
                          kAverageUsage);
   }
@@ -94,9 +94,9 @@ int RunAverage(const Arguments& args) {
   const int loaded = LoadCaptureTraces(options.Positional(), gateMs, kAverageUsage, &traces, scale);
   if (loaded != kExitOk && loaded != kExitWarning) return loaded;
   // ranges without overlap, or --fmin / --fmax outside the common range, are bad arguments
-  const OrMessage<TraceRange> range = CommonRange(traces, average.fminHz, average.fmaxHz);
+  const Result<TraceRange> range = CommonRange(traces, average.fminHz, average.fmaxHz);
   if (!range.Ok()) return ArgumentError(range.Message(), kAverageUsage);
-  const OrMessage<Trace> mean = AverageTraces(traces, way.Value(), average);
+  const Result<Trace> mean = AverageTraces(traces, *way, average);
   if (!mean.Ok()) {
     std::fprintf(stderr, "quorvel-cli: %s\n", mean.Message().c_str());
     return kExitFailure;
@@ -104,30 +104,30 @@ int RunAverage(const Arguments& args) {
   // the sources as the average saw them, over its range, for the CSV and the picture
   std::vector<Trace> shown;
   for (const Trace& trace : traces) {
-    shown.push_back(Smoothed(Resampled(trace, range.Value()), average.smoothingBands));
+    shown.push_back(Smoothed(Resampled(trace, *range), average.smoothingBands));
   }
-  shown.push_back(mean.Value());
+  shown.push_back(*mean);
 
   const bool frd = options.Has("frd"), csv = options.Has("csv"), png = options.Has("png");
   if (!frd && !csv && !png) {
-    PrintSummary(mean.Value(), traces);
+    PrintSummary(*mean, traces);
     return loaded;
   }
   bool written = true;
-  if (frd && !SaveTraceText(options.Value("frd"), FormatTraceFrd(mean.Value()))) written = false;
+  if (frd && !SaveTraceText(options.Value("frd"), FormatTraceFrd(*mean))) written = false;
   if (csv) {
-    const OrMessage<std::string> text = FormatOverlayCsv(shown);
+    const Result<std::string> text = FormatOverlayCsv(shown);
     if (!text.Ok()) {
       std::fprintf(stderr, "quorvel-cli: %s\n", text.Message().c_str());
       written = false;
-    } else if (!SaveTraceText(options.Value("csv"), text.Value())) {
+    } else if (!SaveTraceText(options.Value("csv"), *text)) {
       written = false;
     }
   }
   if (png) {
     OverlayPictureOptions picture;
-    std::string what = std::string(AverageWayName(way.Value())) + " of " +
-                       std::to_string(traces.size()) + " captures";
+    std::string what =
+        std::string(AverageWayName(*way)) + " of " + std::to_string(traces.size()) + " captures";
     if (what[0] >= 'a' && what[0] <= 'z') what[0] = static_cast<char>(what[0] - 'a' + 'A');
     picture.title = PictureTitle(what, average.smoothingBands, gateMs);
     picture.lastIsResult = true;

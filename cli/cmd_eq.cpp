@@ -86,12 +86,12 @@ int RunEq(const Arguments& args) {
   }
   EqOutcome outcome;
   outcome.name = std::filesystem::path(request.path).stem().string();
-  OrMessage<Trace> trace = TraceFromAnalysis(analysis, outcome.name);
+  Result<Trace> trace = TraceFromAnalysis(analysis, outcome.name);
   if (!trace.Ok()) {
     std::fprintf(stderr, "%s\n", trace.Message().c_str());
     return kExitFailure;
   }
-  outcome.trace = {trace.Value().frequenciesHz, trace.Value().levelsDb};
+  outcome.trace = {trace->frequenciesHz, trace->levelsDb};
   outcome.options = asked.fit;
   outcome.fit = FitEqualiser(outcome.trace, asked.target, asked.fit);
   if (!outcome.fit.error.empty()) {

@@ -69,13 +69,13 @@ int RunOverlay(const Arguments& args) {
   if (!csv && !png) {
     std::printf("%zu traces, %s\n", traces.size(), SmoothingName(bands).c_str());
     for (const Trace& trace : traces) std::printf("%s\n", TraceSummary(trace).c_str());
-    const OrMessage<TraceRange> common = CommonRange(traces);
+    const Result<TraceRange> common = CommonRange(traces);
     std::printf("common range: %s\n",
-                common.Ok() ? RangeText(common.Value()).c_str() : common.Message().c_str());
+                common.Ok() ? RangeText(*common).c_str() : common.Message().c_str());
     return loaded;
   }
   // the CSV needs a range that every trace covers: refused before anything is written
-  OrMessage<std::string> text = csv ? FormatOverlayCsv(traces) : OrMessage<std::string>("");
+  Result<std::string> text = csv ? FormatOverlayCsv(traces) : Result<std::string>("");
   if (!text.Ok()) return ArgumentError(text.Message(), kOverlayUsage);
   bool written = true;
   if (png) {
@@ -88,7 +88,7 @@ int RunOverlay(const Arguments& args) {
       written = false;
     }
   }
-  if (csv && !SaveTraceText(options.Value("csv"), text.Value())) written = false;
+  if (csv && !SaveTraceText(options.Value("csv"), *text)) written = false;
   return written ? loaded : kExitFailure;
 }
 

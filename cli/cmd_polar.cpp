@@ -109,7 +109,7 @@ int RunPolar(const Arguments& args) {
     return ArgumentError("the gate is a length in ms, above 0 and at most 500", kPolarUsage);
   }
   // a number far out of range is refused as one just out of it, never cast
-  const OrMessage<int> bands = SmoothingBands(static_cast<int>(std::clamp(smooth, -1.0, 1000.0)));
+  const Result<int> bands = SmoothingBands(static_cast<int>(std::clamp(smooth, -1.0, 1000.0)));
   if (smooth != std::floor(smooth) || !bands.Ok()) {
     return ArgumentError(bands.Ok() ? "--smooth takes a whole number" : bands.Message(),
                          kPolarUsage);
@@ -165,8 +165,7 @@ int RunPolar(const Arguments& args) {
                 PolarFileName(response.name, "").c_str(),
                 FormatFixed(response.peakAfterReferenceMs + 0.0, 3).c_str());
   };
-  Result<AnalysedPolarSeries> analysed =
-      AnalysePolarCaptures(core, captures, gateMs, bands.Value(), said);
+  Result<AnalysedPolarSeries> analysed = AnalysePolarCaptures(core, captures, gateMs, *bands, said);
   if (!analysed) {
     // the load's own reason first, then which capture it was
     error = analysed.Message();

@@ -36,7 +36,7 @@ int ReadTraceOptions(const CliOptions& options, const char* usage, double* gateM
   }
   if (*gateMs < 0.0) return ArgumentError("the gate is a length in ms, 0 or more", usage);
   const bool whole = smooth == std::floor(smooth) && std::fabs(smooth) <= kMaxSmoothingBands;
-  const OrMessage<int> bands = SmoothingBands(whole ? static_cast<int>(smooth) : -1);
+  const Result<int> bands = SmoothingBands(whole ? static_cast<int>(smooth) : -1);
   if (!bands.Ok()) {
     return ArgumentError(
         "--smooth N smooths over 1/N octave: N is 0 (none) or a whole number from "
@@ -44,7 +44,7 @@ int ReadTraceOptions(const CliOptions& options, const char* usage, double* gateM
             std::to_string(kMaxSmoothingBands),
         usage);
   }
-  *smoothingBands = bands.Value();
+  *smoothingBands = *bands;
   return kExitOk;
 }
 
@@ -89,9 +89,9 @@ bool SaveTraceText(const std::string& path, const std::string& text) {
 std::string TraceSummary(const Trace& trace) {
   std::string line = trace.name + ": " + FormatFixed(trace.range.fminHz, 2) + "-" +
                      FormatFixed(trace.range.fmaxHz, 2) + " Hz, at 1 kHz: ";
-  const OrMessage<double> at1k = AnchorLevelDb(trace, {1000.0, 1000.0});
+  const Result<double> at1k = AnchorLevelDb(trace, {1000.0, 1000.0});
   if (!at1k.Ok()) return line + "outside the range";
-  return line + FormatFixed(std::round(at1k.Value() * 100.0) / 100.0 + 0.0, 2) +
+  return line + FormatFixed(std::round(*at1k * 100.0) / 100.0 + 0.0, 2) +
          (trace.levelScale.empty() ? " dB" : " dB SPL");
 }
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "measurement/or_message.h"
+#include "base/result.h"
 
 namespace quorvel {
 

@@ -30,9 +30,9 @@ std::vector<double> ImpulseAroundPeak(const CImpulseAnalysis& analysis) {
 
 }  // namespace
 
-OrMessage<Trace> TraceFromAnalysis(const CImpulseAnalysis& analysis, std::string name,
-                                   std::optional<TimeReference> timeReference) {
-  if (!analysis.HasResult()) return Refusal{kMsgNoImpulse};
+Result<Trace> TraceFromAnalysis(const CImpulseAnalysis& analysis, std::string name,
+                                std::optional<TimeReference> timeReference) {
+  if (!analysis.HasResult()) return Failure{kMsgNoImpulse};
   Trace trace;
   trace.name = std::move(name);
   trace.range = {analysis.Fmin(), analysis.Fmax()};

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "measurement/or_message.h"
+#include "base/result.h"
 
 namespace quorvel {
 
@@ -113,8 +113,8 @@ struct Trace {
 // gateMs after the peak when gated). timeReference: where the peak lies, when the caller knows
 // it (a loopback reference, or the played signal's place in the recording). Refused without a
 // result (kMsgNoImpulse).
-[[nodiscard]] OrMessage<Trace> TraceFromAnalysis(const CImpulseAnalysis& analysis, std::string name,
-                                                 std::optional<TimeReference> timeReference = {});
+[[nodiscard]] Result<Trace> TraceFromAnalysis(const CImpulseAnalysis& analysis, std::string name,
+                                              std::optional<TimeReference> timeReference = {});
 
 // Whether the trace holds what a vector average needs (the transfer and the impulse response).
 [[nodiscard]] bool HasTiming(const Trace& trace);

@@ -192,31 +192,31 @@ const char* AverageModeWord(AverageWay way) {
   return "vector";
 }
 
-OrMessage<AverageWay> AverageWayOfMode(const std::string& word) {
+Result<AverageWay> AverageWayOfMode(const std::string& word) {
   for (const AverageWay way :
        {AverageWay::kDbMean, AverageWay::kPowerMean, AverageWay::kVectorMean}) {
     if (word == AverageModeWord(way)) return way;
   }
-  return Refusal{"Unknown average mode \"" + word + "\": db, power or vector"};
+  return Failure{"Unknown average mode \"" + word + "\": db, power or vector"};
 }
 
-OrMessage<Trace> AverageTraces(std::span<const Trace> traces, AverageWay way,
-                               const AverageOptions& options) {
-  if (traces.size() < 2) return Refusal{"An average needs two or more traces"};
-  const OrMessage<int> smoothing = SmoothingBands(options.smoothingBands);
-  if (!smoothing.Ok()) return Refusal{smoothing.Message()};
+Result<Trace> AverageTraces(std::span<const Trace> traces, AverageWay way,
+                            const AverageOptions& options) {
+  if (traces.size() < 2) return Failure{"An average needs two or more traces"};
+  const Result<int> smoothing = SmoothingBands(options.smoothingBands);
+  if (!smoothing.Ok()) return Failure{smoothing.Message()};
   if (way == AverageWay::kVectorMean) {
     for (const Trace& trace : traces) {
       if (!HasTiming(trace)) {
-        return Refusal{"A vector mean needs each trace's impulse response, and " + trace.name +
+        return Failure{"A vector mean needs each trace's impulse response, and " + trace.name +
                        " has none: use a dB or power mean"};
       }
     }
   }
-  const OrMessage<TraceRange> range = CommonRange(traces, options.fminHz, options.fmaxHz);
-  if (!range.Ok()) return Refusal{range.Message()};
-  return way == AverageWay::kVectorMean ? VectorMean(traces, options, range.Value())
-                                        : LevelMean(traces, way, options, range.Value());
+  const Result<TraceRange> range = CommonRange(traces, options.fminHz, options.fmaxHz);
+  if (!range.Ok()) return Failure{range.Message()};
+  return way == AverageWay::kVectorMean ? VectorMean(traces, options, *range)
+                                        : LevelMean(traces, way, options, *range);
 }
 
 }  // namespace quorvel

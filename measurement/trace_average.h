@@ -10,7 +10,7 @@
 #include <span>
 #include <string>
 
-#include "measurement/or_message.h"
+#include "base/result.h"
 #include "measurement/trace.h"
 
 namespace quorvel {
@@ -35,14 +35,14 @@ struct AverageOptions {
 // kMinimum), for the vector mean that of the mean (kVectorMean). Refused with fewer than two
 // traces, without a common range, and for a vector mean when a source has no transfer or
 // impulse response (a derived dB or power mean, a difference).
-[[nodiscard]] OrMessage<Trace> AverageTraces(std::span<const Trace> traces, AverageWay way,
-                                             const AverageOptions& options);
+[[nodiscard]] Result<Trace> AverageTraces(std::span<const Trace> traces, AverageWay way,
+                                          const AverageOptions& options);
 
 // The way as legends, FRD comments and `--mode` name it: "dB mean" / "db", "power mean" /
 // "power", "vector mean" / "vector".
 [[nodiscard]] const char* AverageWayName(AverageWay way);
 [[nodiscard]] const char* AverageModeWord(AverageWay way);
 // The way a `--mode` word names; refused for any other word.
-[[nodiscard]] OrMessage<AverageWay> AverageWayOfMode(const std::string& word);
+[[nodiscard]] Result<AverageWay> AverageWayOfMode(const std::string& word);
 
 }  // namespace quorvel

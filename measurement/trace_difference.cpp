@@ -7,18 +7,17 @@
 
 namespace quorvel {
 
-OrMessage<Trace> DifferenceOfTraces(const Trace& a, const Trace& b,
-                                    const DifferenceOptions& options) {
-  const OrMessage<int> smoothing = SmoothingBands(options.smoothingBands);
-  if (!smoothing.Ok()) return Refusal{smoothing.Message()};
+Result<Trace> DifferenceOfTraces(const Trace& a, const Trace& b, const DifferenceOptions& options) {
+  const Result<int> smoothing = SmoothingBands(options.smoothingBands);
+  if (!smoothing.Ok()) return Failure{smoothing.Message()};
   const std::array<Trace, 2> pair = {a, b};
-  const OrMessage<TraceRange> range = CommonRange(pair, options.fminHz, options.fmaxHz);
-  if (!range.Ok()) return Refusal{range.Message()};
-  const Trace first = Resampled(Smoothed(a, options.smoothingBands), range.Value());
-  const Trace second = Resampled(Smoothed(b, options.smoothingBands), range.Value());
+  const Result<TraceRange> range = CommonRange(pair, options.fminHz, options.fmaxHz);
+  if (!range.Ok()) return Failure{range.Message()};
+  const Trace first = Resampled(Smoothed(a, options.smoothingBands), *range);
+  const Trace second = Resampled(Smoothed(b, options.smoothingBands), *range);
   Trace out;
   out.name = options.name.empty() ? a.name + " - " + b.name : options.name;
-  out.range = range.Value();
+  out.range = *range;
   out.frequenciesHz = first.frequenciesHz;
   out.smoothingBands = options.smoothingBands;
   out.origin.way = TraceWay::kDifference;

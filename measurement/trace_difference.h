@@ -3,7 +3,7 @@
 // The difference of two traces, A - B (before and after, left and right).
 #include <string>
 
-#include "measurement/or_message.h"
+#include "base/result.h"
 #include "measurement/trace.h"
 
 namespace quorvel {
@@ -18,7 +18,7 @@ struct DifferenceOptions {
 // A - B over their common range: the difference of the levels [dB] (each smoothed over its
 // own range first), of the phases when both have one (PhaseKind kDifference), and the ratio of
 // the transfers. Refused without a common range.
-[[nodiscard]] OrMessage<Trace> DifferenceOfTraces(const Trace& a, const Trace& b,
-                                                  const DifferenceOptions& options);
+[[nodiscard]] Result<Trace> DifferenceOfTraces(const Trace& a, const Trace& b,
+                                               const DifferenceOptions& options);
 
 }  // namespace quorvel

@@ -136,13 +136,13 @@ std::string FormatTraceFrd(const Trace& trace) {
   return text;
 }
 
-OrMessage<std::string> FormatOverlayCsv(std::span<const Trace> traces) {
-  const OrMessage<TraceRange> range = CommonRange(traces);
-  if (!range.Ok()) return Refusal{range.Message()};
+Result<std::string> FormatOverlayCsv(std::span<const Trace> traces) {
+  const Result<TraceRange> range = CommonRange(traces);
+  if (!range.Ok()) return Failure{range.Message()};
   std::vector<Trace> columns;
   std::string text = "frequency_hz";
   for (const Trace& trace : traces) {
-    columns.push_back(Resampled(trace, range.Value()));
+    columns.push_back(Resampled(trace, *range));
     text += "," + CsvField(trace.name);
   }
   text += "\n";

@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "measurement/or_message.h"
+#include "base/result.h"
 #include "measurement/trace.h"
 
 namespace quorvel {
@@ -26,6 +26,6 @@ namespace quorvel {
 // (a name holding a comma, a quote or a line break quoted as CSV quotes it), then one line per
 // 1/48-octave frequency from the common fmin, levels in dB. Smoothing is the caller's
 // (Smoothed). Refused without a common range.
-[[nodiscard]] OrMessage<std::string> FormatOverlayCsv(std::span<const Trace> traces);
+[[nodiscard]] Result<std::string> FormatOverlayCsv(std::span<const Trace> traces);
 
 }  // namespace quorvel

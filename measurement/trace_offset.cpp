@@ -15,7 +15,7 @@ constexpr double kBandPointsPerOctave = 192.0;
 
 }  // namespace
 
-OrMessage<double> AnchorLevelDb(const Trace& trace, LevelAnchor anchor) {
+Result<double> AnchorLevelDb(const Trace& trace, LevelAnchor anchor) {
   const double hair = 1e-9;
   if (trace.frequenciesHz.size() < 2 || !(anchor.fromHz <= anchor.toHz) ||
       anchor.fromHz < trace.range.fminHz * (1.0 - hair) ||
@@ -23,7 +23,7 @@ OrMessage<double> AnchorLevelDb(const Trace& trace, LevelAnchor anchor) {
     const std::string where = anchor.fromHz == anchor.toHz
                                   ? "at " + FormatGeneral(anchor.fromHz, 6) + " Hz"
                                   : "over " + RangeText({anchor.fromHz, anchor.toHz});
-    return Refusal{trace.name + " covers " + RangeText(trace.range) + ": its level " + where +
+    return Failure{trace.name + " covers " + RangeText(trace.range) + ": its level " + where +
                    " is not known"};
   }
   const auto at = [&](double f) {
@@ -37,25 +37,25 @@ OrMessage<double> AnchorLevelDb(const Trace& trace, LevelAnchor anchor) {
   return sum / steps;
 }
 
-OrMessage<std::vector<double>> OffsetsToLevel(std::span<const Trace> traces, LevelAnchor anchor,
-                                              double targetDb) {
+Result<std::vector<double>> OffsetsToLevel(std::span<const Trace> traces, LevelAnchor anchor,
+                                           double targetDb) {
   std::vector<double> offsets;
   for (const Trace& trace : traces) {
-    const OrMessage<double> level = AnchorLevelDb(trace, anchor);
-    if (!level.Ok()) return Refusal{level.Message()};
-    offsets.push_back(targetDb - level.Value());
+    const Result<double> level = AnchorLevelDb(trace, anchor);
+    if (!level.Ok()) return Failure{level.Message()};
+    offsets.push_back(targetDb - *level);
   }
   return offsets;
 }
 
-OrMessage<std::vector<double>> OffsetsToTrace(std::span<const Trace> traces, std::size_t reference,
-                                              LevelAnchor anchor) {
-  if (reference >= traces.size()) return Refusal{"There is no reference trace to align to"};
-  const OrMessage<double> level = AnchorLevelDb(traces[reference], anchor);
-  if (!level.Ok()) return Refusal{level.Message()};
-  OrMessage<std::vector<double>> offsets = OffsetsToLevel(traces, anchor, level.Value());
+Result<std::vector<double>> OffsetsToTrace(std::span<const Trace> traces, std::size_t reference,
+                                           LevelAnchor anchor) {
+  if (reference >= traces.size()) return Failure{"There is no reference trace to align to"};
+  const Result<double> level = AnchorLevelDb(traces[reference], anchor);
+  if (!level.Ok()) return Failure{level.Message()};
+  Result<std::vector<double>> offsets = OffsetsToLevel(traces, anchor, *level);
   if (offsets.Ok()) {
-    std::vector<double> values = std::move(offsets).Value();
+    std::vector<double> values = *std::move(offsets);
     values[reference] = 0.0;
     return values;
   }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "measurement/or_message.h"
+#include "base/result.h"
 #include "measurement/trace.h"
 
 namespace quorvel {
@@ -21,16 +21,15 @@ struct LevelAnchor {
 // points; over a band the mean of its levels in dB, each fraction of an octave weighing alike.
 // Refused when the anchor does not lie within the trace's range (or is not a band from low to
 // high).
-[[nodiscard]] OrMessage<double> AnchorLevelDb(const Trace& trace, LevelAnchor anchor);
+[[nodiscard]] Result<double> AnchorLevelDb(const Trace& trace, LevelAnchor anchor);
 
 // The offset for each trace that brings it to targetDb at the anchor.
-[[nodiscard]] OrMessage<std::vector<double>> OffsetsToLevel(std::span<const Trace> traces,
-                                                            LevelAnchor anchor, double targetDb);
+[[nodiscard]] Result<std::vector<double>> OffsetsToLevel(std::span<const Trace> traces,
+                                                         LevelAnchor anchor, double targetDb);
 // The offset for each trace that brings it to the level traces[reference] has at the anchor
 // (0 for the reference itself).
-[[nodiscard]] OrMessage<std::vector<double>> OffsetsToTrace(std::span<const Trace> traces,
-                                                            std::size_t reference,
-                                                            LevelAnchor anchor);
+[[nodiscard]] Result<std::vector<double>> OffsetsToTrace(std::span<const Trace> traces,
+                                                         std::size_t reference, LevelAnchor anchor);
 
 // The trace with offsetDb added to its levels and its transfer scaled alike; trace.offsetDb
 // adds it up, for the list and the FRD comment.

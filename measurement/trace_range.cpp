@@ -49,11 +49,11 @@ std::string RangeText(TraceRange range) {
   return FormatGeneral(range.fminHz, 6) + "-" + FormatGeneral(range.fmaxHz, 6) + " Hz";
 }
 
-OrMessage<TraceRange> CommonRange(std::span<const Trace> traces, double fminHz, double fmaxHz) {
-  if (traces.empty()) return Refusal{"There is no trace to combine"};
+Result<TraceRange> CommonRange(std::span<const Trace> traces, double fminHz, double fmaxHz) {
+  if (traces.empty()) return Failure{"There is no trace to combine"};
   for (const Trace& trace : traces) {
     if (trace.frequenciesHz.size() < 2 || trace.levelsDb.size() != trace.frequenciesHz.size()) {
-      return Refusal{trace.name + " holds no response to combine"};
+      return Failure{trace.name + " holds no response to combine"};
     }
   }
   std::size_t highestLow = 0, lowestHigh = 0;
@@ -63,7 +63,7 @@ OrMessage<TraceRange> CommonRange(std::span<const Trace> traces, double fminHz, 
   }
   const TraceRange common{traces[highestLow].range.fminHz, traces[lowestHigh].range.fmaxHz};
   if (!(common.fminHz < common.fmaxHz)) {
-    return Refusal{"The traces have no frequency range in common: " + traces[highestLow].name +
+    return Failure{"The traces have no frequency range in common: " + traces[highestLow].name +
                    " covers " + RangeText(traces[highestLow].range) + ", " +
                    traces[lowestHigh].name + " " + RangeText(traces[lowestHigh].range)};
   }
@@ -73,7 +73,7 @@ OrMessage<TraceRange> CommonRange(std::span<const Trace> traces, double fminHz, 
   const double hair = 1e-9;
   if (!(asked.fminHz < asked.fmaxHz) || asked.fminHz < common.fminHz * (1.0 - hair) ||
       asked.fmaxHz > common.fmaxHz * (1.0 + hair)) {
-    return Refusal{"The range asked for, " + RangeText(asked) +
+    return Failure{"The range asked for, " + RangeText(asked) +
                    ", does not lie within the traces' common range, " + RangeText(common)};
   }
   return TraceRange{std::max(asked.fminHz, common.fminHz), std::min(asked.fmaxHz, common.fmaxHz)};

@@ -4,7 +4,7 @@
 // grid from its fmin.
 #include <span>
 
-#include "measurement/or_message.h"
+#include "base/result.h"
 #include "measurement/trace.h"
 
 namespace quorvel {
@@ -14,8 +14,8 @@ namespace quorvel {
 // the two that do not meet), when there is no trace, or when a trace holds fewer than two
 // levels. fminHz / fmaxHz above 0 ask for a part of it (`--fmin` / `--fmax`); refused when that
 // part does not lie within it (the message says the common range).
-[[nodiscard]] OrMessage<TraceRange> CommonRange(std::span<const Trace> traces, double fminHz = 0.0,
-                                                double fmaxHz = 0.0);
+[[nodiscard]] Result<TraceRange> CommonRange(std::span<const Trace> traces, double fminHz = 0.0,
+                                             double fmaxHz = 0.0);
 
 // The trace read on the grid of `range` (which lies within its own): levels linear in log
 // frequency between its points, the phase likewise along its shortest turn, the transfer as

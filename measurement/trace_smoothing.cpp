@@ -4,9 +4,9 @@
 
 namespace quorvel {
 
-OrMessage<int> SmoothingBands(int bandsPerOctave) {
+Result<int> SmoothingBands(int bandsPerOctave) {
   if (bandsPerOctave < 0 || bandsPerOctave > kMaxSmoothingBands) {
-    return Refusal{"The smoothing is 1/N octave with N from 1 to " +
+    return Failure{"The smoothing is 1/N octave with N from 1 to " +
                    std::to_string(kMaxSmoothingBands) + ", or 0 for none"};
   }
   return bandsPerOctave;

@@ -5,7 +5,7 @@
 // (measurement/octave_smoothing.h).
 #include <string>
 
-#include "measurement/or_message.h"
+#include "base/result.h"
 #include "measurement/trace.h"
 
 namespace quorvel {
@@ -15,7 +15,7 @@ inline constexpr int kViewSmoothings[] = {0, 48, 24, 12, 6, 3, 1};
 inline constexpr int kMaxSmoothingBands = 96;
 
 // 1/N octave from a number a user gave (`--smooth N`): 0 (none) or 1 .. kMaxSmoothingBands.
-[[nodiscard]] OrMessage<int> SmoothingBands(int bandsPerOctave);
+[[nodiscard]] Result<int> SmoothingBands(int bandsPerOctave);
 
 // The smoothing as legends and exports name it: "no smoothing", "1/6 octave", "1/1 octave".
 [[nodiscard]] std::string SmoothingName(int bandsPerOctave);

@@ -107,9 +107,9 @@ void AnalyseJob(CaptureJob& job, double gateMs, CImpulseAnalysis& analysis,
   // the recording is not needed any more while the job waits its turn
   job.loaded = LoadedResponseCapture();
   if (capture.result != CaptureResponseResult::kOk) return;
-  OrMessage<Trace> trace = TraceFromAnalysis(analysis, std::move(job.name));
+  Result<Trace> trace = TraceFromAnalysis(analysis, std::move(job.name));
   if (trace.Ok()) {
-    capture.trace = std::move(trace).Value();
+    capture.trace = *std::move(trace);
   } else {
     capture.traceRefusal = trace.Message();
   }

@@ -46,9 +46,9 @@ Result<void> ExportOverlayCsv(const std::vector<Trace>& traces, const std::strin
   for (const Trace& trace : traces) names.push_back(trace.name);
   names = UniqueTraceNames(names);
   for (size_t i = 0; i < named.size(); ++i) named[i].name = names[i];
-  const OrMessage<std::string> text = FormatOverlayCsv(named);
+  const Result<std::string> text = FormatOverlayCsv(named);
   if (!text.Ok()) return Failure{text.Message()};
-  return WriteWholeFile(path, text.Value().data(), text.Value().size());
+  return WriteWholeFile(path, text->data(), text->size());
 }
 
 std::string FormatLiveCurvesCsv(const std::vector<NamedLiveCurve>& curves) {

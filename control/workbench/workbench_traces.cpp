@@ -120,10 +120,10 @@ bool CWorkbenchTraces::Holds(const std::string& capturePath) const {
 std::vector<WorkbenchTrace> CWorkbenchTraces::Build(const SessionDocument& document) const {
   std::vector<WorkbenchTrace> traces;
   std::map<std::string, size_t> byId;
-  const auto finish = [&](WorkbenchTrace item, OrMessage<Trace> made) {
+  const auto finish = [&](WorkbenchTrace item, Result<Trace> made) {
     if (made.Ok()) {
       item.ok = true;
-      item.raw = WithOffset(made.Value(), item.look.offsetDb);
+      item.raw = WithOffset(*made, item.look.offsetDb);
       item.raw.name = item.look.name;
       item.shown = Smoothed(item.raw, document.view.smoothingPerOctave);
     } else {
@@ -138,9 +138,9 @@ std::vector<WorkbenchTrace> CWorkbenchTraces::Build(const SessionDocument& docum
     item.look = entry.look;
     const auto held = m_captures.find(entry.capturePath);
     if (held == m_captures.end()) {
-      finish(std::move(item), Refusal{entry.capturePath + ": not analysed"});
+      finish(std::move(item), Failure{entry.capturePath + ": not analysed"});
     } else if (!held->second.ok) {
-      finish(std::move(item), Refusal{held->second.failure});
+      finish(std::move(item), Failure{held->second.failure});
     } else if (m_levelScale.spl) {
       // in dB SPL as quorvel-cli's --spl makes them: the level moved, no offset of the user's
       Trace inSpl = WithOffset(held->second.trace, SplOfTransferLevel(0.0, m_levelScale.offsetDb));
@@ -167,7 +167,7 @@ std::vector<WorkbenchTrace> CWorkbenchTraces::Build(const SessionDocument& docum
       sources.push_back(traces[found->second].raw);
     }
     if (!missing.empty()) {
-      finish(std::move(item), Refusal{"its source " + missing + " has no trace"});
+      finish(std::move(item), Failure{"its source " + missing + " has no trace"});
     } else {
       finish(std::move(item), ComputeDerived(recipe, sources));
     }
@@ -175,15 +175,15 @@ std::vector<WorkbenchTrace> CWorkbenchTraces::Build(const SessionDocument& docum
   return traces;
 }
 
-OrMessage<Trace> ComputeDerived(const DerivedTrace& recipe, const std::vector<Trace>& sources) {
+Result<Trace> ComputeDerived(const DerivedTrace& recipe, const std::vector<Trace>& sources) {
   if (recipe.kind == DerivedKind::kDifference) {
-    if (sources.size() != 2) return Refusal{"a difference takes two traces"};
+    if (sources.size() != 2) return Failure{"a difference takes two traces"};
     return DifferenceOfTraces(sources[0], sources[1], DifferenceOptions{});
   }
   if (recipe.kind == DerivedKind::kEqualised) {
-    if (sources.size() != 1) return Refusal{"an equalised trace takes one trace"};
+    if (sources.size() != 1) return Failure{"an equalised trace takes one trace"};
     const Result<EqFilterSet> set = ReadApoText(recipe.equaliser);
-    if (!set) return Refusal{"its equaliser: " + set.Message()};
+    if (!set) return Failure{"its equaliser: " + set.Message()};
     return PredictedTrace(sources[0], *set);
   }
   AverageWay way = AverageWay::kDbMean;

@@ -69,7 +69,7 @@ class CWorkbenchTraces {
 // The recipe of a derived trace computed from its sources (each with its offset, unsmoothed):
 // an average of two or more, the difference of the first and the second, or one through an
 // equaliser.
-[[nodiscard]] OrMessage<Trace> ComputeDerived(const DerivedTrace& recipe,
-                                              const std::vector<Trace>& sources);
+[[nodiscard]] Result<Trace> ComputeDerived(const DerivedTrace& recipe,
+                                           const std::vector<Trace>& sources);
 
 }  // namespace quorvel

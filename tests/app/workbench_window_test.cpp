@@ -116,7 +116,7 @@ TEST_F(WorkbenchWindowTest, TwoCapturesAveragedDifferencedAndShownAgainFromTheir
     window.SelectRows({0, 1});
     window.OnAlign();
     const auto band = [&](int row) {
-      return AnchorLevelDb(window.Traces()[row].raw, LevelAnchor{500.0, 2000.0}).Value();
+      return *AnchorLevelDb(window.Traces()[row].raw, LevelAnchor{500.0, 2000.0});
     };
     EXPECT_NEAR(band(1), band(0), 1e-9);
     EXPECT_NE(window.Traces()[1].look.offsetDb, 0.0);

@@ -53,7 +53,7 @@ inline Trace Take(const std::string& name, const Transfer& h, double delay, doub
     std::fprintf(stderr, "the take %s holds no impulse response\n", name.c_str());
     std::abort();  // the fixture is broken: nothing after it means anything
   }
-  return TraceFromAnalysis(analysis, name).Value();
+  return *TraceFromAnalysis(analysis, name);
 }
 
 // A trace built point by point: levelDb(f) on the grid of fmin..fmax, without a phase.

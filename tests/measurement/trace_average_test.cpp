@@ -57,9 +57,9 @@ TEST(TraceAverage, EachWayIsWithinAFifthOfADecibelOfTheExactAverage) {
        }},
   };
   for (const auto& row : cases) {
-    const OrMessage<Trace> mean = AverageTraces(row.traces, row.way, {});
+    const Result<Trace> mean = AverageTraces(row.traces, row.way, {});
     ASSERT_TRUE(mean.Ok());
-    const Trace& t = mean.Value();
+    const Trace& t = *mean;
     const char* what = AverageWayName(row.way);
     EXPECT_LE(takes::WorstDb(t, row.exactDb), 0.2) << what;
     EXPECT_EQ(t.origin.sources.size(), row.traces.size()) << what;
@@ -76,14 +76,13 @@ TEST(TraceAverage, VectorAlignmentFindsTheDelayBetweenTakesToAFractionOfASample)
   const Trace first = takes::Take("first", h, 100.0);
   for (const double delay : {37.4, 0.5, -12.2, 1000.25, 3.0}) {
     const std::vector<Trace> pair = {first, takes::Take("second", h, 100.0 + delay)};
-    const OrMessage<Trace> mean = AverageTraces(pair, AverageWay::kVectorMean, {});
-    ASSERT_TRUE(mean.Ok() && mean.Value().origin.delaysSamples.size() == 2) << delay;
-    EXPECT_NEAR(mean.Value().origin.delaysSamples[1], delay, 0.02);
+    const Result<Trace> mean = AverageTraces(pair, AverageWay::kVectorMean, {});
+    ASSERT_TRUE(mean.Ok() && mean->origin.delaysSamples.size() == 2) << delay;
+    EXPECT_NEAR(mean->origin.delaysSamples[1], delay, 0.02);
     double worst = 0.0;
     for (std::size_t k = 0; k < first.frequenciesHz.size(); ++k) {
       if (first.frequenciesHz[k] < 200.0 || first.frequenciesHz[k] > 10000.0) continue;
-      worst =
-          std::max(worst, std::abs(WrapPhaseDeg(mean.Value().phasesDeg[k] - first.phasesDeg[k])));
+      worst = std::max(worst, std::abs(WrapPhaseDeg(mean->phasesDeg[k] - first.phasesDeg[k])));
     }
     EXPECT_LE(worst, 2.0) << delay;
   }

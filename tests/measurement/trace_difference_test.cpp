@@ -24,9 +24,9 @@ TEST(TraceDifference, OfTwoTakesIsTheFilterBetweenThem) {
   for (const auto& c : cases) {
     const auto filtered = [&](double f) { return speaker(f) * c.filter.At(f, takes::kRate); };
     const Trace after = takes::Take("after", filtered, c.delay, c.fmin, c.fmax);
-    const OrMessage<Trace> difference = DifferenceOfTraces(after, before, {});
+    const Result<Trace> difference = DifferenceOfTraces(after, before, {});
     ASSERT_TRUE(difference.Ok());
-    const Trace& d = difference.Value();
+    const Trace& d = *difference;
     const auto exactDb = [&](double f) { return c.filter.MagnitudeDb(f, takes::kRate); };
     EXPECT_LE(takes::WorstDb(d, exactDb), 0.1) << c.filter.b0;
     EXPECT_EQ(d.name, "after - before");

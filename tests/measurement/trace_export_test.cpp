@@ -37,7 +37,7 @@ TEST(TraceExport, FrdNamesTheWaySourcesSmoothingAndPhaseAndCsvHasAColumnPerTrace
     std::vector<std::string> comments;  // lines the comment holds
     const char* firstLine;
   } cases[] = {
-      {AverageTraces(pair, AverageWay::kDbMean, {.smoothingBands = 6}).Value(),
+      {*AverageTraces(pair, AverageWay::kDbMean, {.smoothingBands = 6}),
        {"* Quorvel frequency response: dB mean of 2 traces (the mean of their smoothed levels in "
         "dB)",
         "* Source: left", "* Source: right, 2",
@@ -60,7 +60,7 @@ TEST(TraceExport, FrdNamesTheWaySourcesSmoothingAndPhaseAndCsvHasAColumnPerTrace
     EXPECT_EQ(header[1], c.firstLine);
   }
   const std::vector<Trace> shown = {left, right, woofer};
-  const std::vector<std::string> csv = Lines(FormatOverlayCsv(shown).Value());
+  const std::vector<std::string> csv = Lines(*FormatOverlayCsv(shown));
   ASSERT_EQ(csv.size(), FrdFrequencies(250.0, 8000.0).size() + 1);
   EXPECT_EQ(csv[0], "frequency_hz,left,\"right, 2\",woofer");
   EXPECT_EQ(csv[1], "250.0000,-6.000,-8.000,-8.000");
@@ -81,7 +81,7 @@ TEST(TraceExport, ALoopbackTakeKeepsItsDelayAndItsFrdPhaseIsTheAnalysisOwn) {
   ASSERT_EQ(heard.Analyze(measured.data(), measured.size(), 20.0, 20000.0), ResponseStatus::kOk);
   ASSERT_EQ(looped.Analyze(reference.data(), reference.size(), 20.0, 20000.0), ResponseStatus::kOk);
   heard.SetTimeReference(TimeFromReference(heard, looped));
-  const Trace trace = TraceFromAnalysis(heard, "tweeter").Value();
+  const Trace trace = *TraceFromAnalysis(heard, "tweeter");
   ASSERT_TRUE(trace.timeReference.has_value());
   EXPECT_EQ(trace.timeReference->kind, TimeReferenceKind::kLoopback);
   EXPECT_NEAR(trace.timeReference->delayMs, 3.5, 0.01);

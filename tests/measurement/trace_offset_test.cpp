@@ -26,17 +26,17 @@ TEST(TraceOffset, OffsetsBringTracesToALevelAtAFrequencyOrOverABand) {
       {{20.0, 20000.0}, 0.0, "raised covers 50-10000 Hz: its level over 20-20000 Hz is not known"},
   };
   for (const auto& c : cases) {
-    const OrMessage<std::vector<double>> toZero = OffsetsToLevel(traces, c.anchor, 0.0);
-    const OrMessage<std::vector<double>> toFirst = OffsetsToTrace(traces, 0, c.anchor);
-    EXPECT_EQ(toZero.Ok() ? OffsetText(toZero.Value()[0]) : toZero.Message(), c.text);
+    const Result<std::vector<double>> toZero = OffsetsToLevel(traces, c.anchor, 0.0);
+    const Result<std::vector<double>> toFirst = OffsetsToTrace(traces, 0, c.anchor);
+    EXPECT_EQ(toZero.Ok() ? OffsetText((*toZero)[0]) : toZero.Message(), c.text);
     ASSERT_EQ(toFirst.Ok(), toZero.Ok());
     if (!toZero.Ok()) continue;
-    EXPECT_NEAR(toZero.Value()[0], -c.levelDb, 1e-6);
-    EXPECT_NEAR(toZero.Value()[1], -c.levelDb - 5.0, 1e-6);
-    EXPECT_TRUE(toFirst.Value()[0] == 0.0 && std::abs(toFirst.Value()[1] + 5.0) < 1e-6);
-    const Trace moved = WithOffset(traces[1], toZero.Value()[1]);
-    EXPECT_NEAR(AnchorLevelDb(moved, c.anchor).Value(), 0.0, 1e-6);
-    EXPECT_EQ(moved.offsetDb, toZero.Value()[1]);
+    EXPECT_NEAR((*toZero)[0], -c.levelDb, 1e-6);
+    EXPECT_NEAR((*toZero)[1], -c.levelDb - 5.0, 1e-6);
+    EXPECT_TRUE((*toFirst)[0] == 0.0 && std::abs((*toFirst)[1] + 5.0) < 1e-6);
+    const Trace moved = WithOffset(traces[1], (*toZero)[1]);
+    EXPECT_NEAR(*AnchorLevelDb(moved, c.anchor), 0.0, 1e-6);
+    EXPECT_EQ(moved.offsetDb, (*toZero)[1]);
   }
 }
 

@@ -41,19 +41,19 @@ TEST(TraceRange, TracesCombineOverTheirCommonRangeAndRangesWithoutOverlapAreRefu
     for (const TraceRange r : c.ranges) {
       traces.push_back(takes::Curve("t" + std::to_string(traces.size()), r.fminHz, r.fmaxHz, Tilt));
     }
-    const OrMessage<TraceRange> range = CommonRange(traces, c.fmin, c.fmax);
-    const OrMessage<Trace> mean =
+    const Result<TraceRange> range = CommonRange(traces, c.fmin, c.fmax);
+    const Result<Trace> mean =
         AverageTraces(traces, AverageWay::kPowerMean, {.fminHz = c.fmin, .fmaxHz = c.fmax});
-    EXPECT_EQ(range.Ok() ? RangeText(range.Value()) : range.Message(), c.expected);
+    EXPECT_EQ(range.Ok() ? RangeText(*range) : range.Message(), c.expected);
     ASSERT_EQ(mean.Ok(), range.Ok());
     if (!mean.Ok()) {
       EXPECT_EQ(mean.Message(), c.expected);
       continue;
     }
-    const std::vector<double> grid = FrdFrequencies(range.Value().fminHz, range.Value().fmaxHz);
-    ASSERT_EQ(mean.Value().frequenciesHz, grid);
+    const std::vector<double> grid = FrdFrequencies(range->fminHz, range->fmaxHz);
+    ASSERT_EQ(mean->frequenciesHz, grid);
     for (std::size_t k = 0; k < grid.size(); ++k) {
-      ASSERT_NEAR(mean.Value().levelsDb[k], Tilt(grid[k]), 1e-6) << grid[k];
+      ASSERT_NEAR(mean->levelsDb[k], Tilt(grid[k]), 1e-6) << grid[k];
     }
   }
   const std::vector<Trace> one = {takes::Curve("one", 20, 20000, Tilt)};
