@@ -9,10 +9,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "engine/audio_engine.h"
 #include "response/reference_timing.h"
 #include "tests/control/control_test_support.h"
 #include "tests/files/wave_builder.h"
@@ -150,6 +153,41 @@ TEST(CaptureResponse, AStereoCaptureOfAnotherProgramIsTimedFromItsReferenceChann
   ASSERT_EQ(AnalyzeCaptureResponse(core, loaded, 0.0, &analysis, &warnings),
             CaptureResponseResult::kOk);
   EXPECT_NEAR(analysis.GetTimeReference().delaySamples, static_cast<double>(kDelay), 0.05);
+}
+
+// Two clocks: the input records the played sweep stretched by its clock's drift against the
+// output's (the reference directly, the measurement 168 samples later). The drift is read from
+// the reference within 0.5 ppm and 1.5 %, and above 50 ppm it is the warning that names it.
+TEST(CaptureResponse, TheDriftBetweenTheInputsAndTheOutputsClocksIsMeasuredAndWarnedOfAbove50Ppm) {
+  auto audio = std::make_unique<CAudio>();
+  const int length = audio->GenerateSweep(20.0, 20000.0);
+  const std::span<const int16_t> sweep = audio->Sweep();
+  for (const double ppm : {0.0, 20.0, -40.0, 100.0, -200.0}) {
+    // recorded sample n holds the played signal at n / (1 + ppm), linearly interpolated
+    const auto recorded = [&](double delay) {
+      std::vector<int16_t> out(static_cast<std::size_t>(length) + 14400, 0);
+      for (std::size_t n = 0; n < out.size(); ++n) {
+        const double t = (static_cast<double>(n) - 4800.0 - delay) / (1.0 + ppm * 1e-6);
+        const auto i = static_cast<long>(std::floor(t));
+        if (i < 0 || i + 1 >= length) continue;
+        const double a = t - static_cast<double>(i);
+        out[n] = static_cast<int16_t>(std::lround((1.0 - a) * sweep[i] + a * sweep[i + 1]) / 2);
+      }
+      return out;
+    };
+    const std::vector<int16_t> heard = recorded(168.0), looped = recorded(0.0);
+    CImpulseAnalysis measured, reference;
+    ASSERT_EQ(measured.Analyze(heard.data(), heard.size(), 20.0, 20000.0), ResponseStatus::kOk);
+    ASSERT_EQ(reference.Analyze(looped.data(), looped.size(), 20.0, 20000.0), ResponseStatus::kOk);
+    const ResponseTiming timing = TimeFromReference(measured, reference);
+    ASSERT_TRUE(timing.loopback);
+    EXPECT_NEAR(timing.driftPpm, ppm, 0.5 + 0.015 * std::abs(ppm));
+    EXPECT_NEAR(timing.delaySamples, 168.0, 0.5) << ppm << " ppm";
+    const std::string warning = ClockDriftWarning(timing);
+    EXPECT_EQ(warning.find("the input and the output run on different clocks") == 0,
+              std::abs(ppm) > 50.0)
+        << ppm << " ppm: " << warning;
+  }
 }
 
 }  // namespace
