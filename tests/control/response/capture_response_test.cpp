@@ -180,13 +180,11 @@ TEST(CaptureResponse, TheDriftBetweenTheInputsAndTheOutputsClocksIsMeasuredAndWa
     ASSERT_EQ(measured.Analyze(heard.data(), heard.size(), 20.0, 20000.0), ResponseStatus::kOk);
     ASSERT_EQ(reference.Analyze(looped.data(), looped.size(), 20.0, 20000.0), ResponseStatus::kOk);
     const ResponseTiming timing = TimeFromReference(measured, reference);
-    ASSERT_TRUE(timing.loopback);
     EXPECT_NEAR(timing.driftPpm, ppm, 0.5 + 0.015 * std::abs(ppm));
     EXPECT_NEAR(timing.delaySamples, 168.0, 0.5) << ppm << " ppm";
-    const std::string warning = ClockDriftWarning(timing);
-    EXPECT_EQ(warning.find("the input and the output run on different clocks") == 0,
-              std::abs(ppm) > 50.0)
-        << ppm << " ppm: " << warning;
+    EXPECT_EQ(
+        ClockDriftWarning(timing).rfind("the input and the output run on different clocks", 0),
+        std::abs(ppm) > 50.0 ? 0 : std::string::npos);
   }
 }
 
