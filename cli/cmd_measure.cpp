@@ -34,6 +34,7 @@
 #include "engine/point_timing.h"
 #include "eq/eq_apo_reader.h"
 #include "measurement/measurement_response.h"
+#include "response/reference_timing.h"
 
 namespace quorvel {
 
@@ -204,10 +205,7 @@ void PrintPlayedTiming(CQuorvelCore& core) {
   if (AnalyseMeasurementResponse(*last, 0.0, &analysis) != ResponseStatus::kOk) return;
   const std::optional<double> delay = analysis.GetTimeReference().playedDelaySamples;
   if (!delay) return;
-  std::printf(
-      "impulse response peak %s ms (%s samples) after the played sweep, a time that "
-      "includes the devices' latency\n",
-      FormatFixed(*delay / 48.0, 3).c_str(), FormatFixed(*delay, 2).c_str());
+  std::printf("impulse response peak %s\n", PlayedDelayWords(*delay).c_str());
 }
 
 // The outputs of a complete measurement: the curve (--csv, --png, --bmp) and the recording

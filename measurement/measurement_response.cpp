@@ -1,7 +1,7 @@
 #include "measurement/measurement_response.h"
 
-#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "response/reference_timing.h"
@@ -17,12 +17,15 @@ ResponseStatus AnalyseMeasurementResponse(const Measurement& measurement, double
     analysis->SetCorrection({}, std::string());
   }
   const Recording& recording = measurement.GetRecording();
-  const std::vector<int16_t> microphone =
-      recording.channels == 1 ? std::vector<int16_t>() : recording.Channel(0);
-  const int16_t* samples = recording.channels == 1 ? recording.samples.data() : microphone.data();
-  const std::size_t count = recording.channels == 1 ? recording.samples.size() : microphone.size();
+  // the measurement channel: channel 1 of a recording with a timing reference
+  std::vector<int16_t> microphone;
+  std::span<const int16_t> samples = recording.samples;
+  if (recording.channels != 1) {
+    microphone = recording.Channel(0);
+    samples = microphone;
+  }
   const ResponseStatus status =
-      analysis->Analyze(samples, count, measurement.Fmin(), measurement.Fmax());
+      analysis->Analyze(samples.data(), samples.size(), measurement.Fmin(), measurement.Fmax());
   // A live measurement knows where the played signal began; a loopback reference, timed
   // afterwards, takes the place of this.
   if (status == ResponseStatus::kOk && measurement.PlayedStart()) {

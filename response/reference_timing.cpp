@@ -5,6 +5,7 @@
 #include <numbers>
 #include <vector>
 
+#include "base/number_text.h"
 #include "engine/point_timing.h"
 
 namespace quorvel {
@@ -101,6 +102,12 @@ ResponseTiming TimeFromReference(const CImpulseAnalysis& measurement,
   const double spread = stt - st * st / n;
   if (spread > 0.0) timing.driftPpm = (std_ - st * sd / n) / spread * 1e6;
   return timing;
+}
+
+std::string PlayedDelayWords(double delaySamples) {
+  return FormatFixed(delaySamples * 1000.0 / CImpulseAnalysis::kRate, 3) + " ms (" +
+         FormatFixed(delaySamples, 2) +
+         " samples) after the played sweep, a time that includes the devices' latency";
 }
 
 }  // namespace quorvel

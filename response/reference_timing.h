@@ -2,6 +2,8 @@
 // The timing of a measurement from a loopback reference recorded beside it: both channels
 // deconvolved by the played sweep, the reference's impulse response marks the moment the sound
 // left the output, and the measurement's follows it by the acoustic delay.
+#include <string>
+
 #include "response/impulse_analysis.h"
 
 namespace quorvel {
@@ -23,5 +25,9 @@ namespace quorvel {
 // the devices' latency. Not loopback; no delay without a result.
 [[nodiscard]] ResponseTiming TimeFromPlayedSignal(const CImpulseAnalysis& measurement,
                                                   double playedStart);
+
+// The played-signal delay in words, as the window's summary and quorvel-cli measure give it:
+// "3.511 ms (168.54 samples) after the played sweep, a time that includes the devices' latency".
+[[nodiscard]] std::string PlayedDelayWords(double delaySamples);
 
 }  // namespace quorvel

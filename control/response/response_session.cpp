@@ -16,6 +16,7 @@
 #include "control/response/capture_response.h"
 #include "control/workbench/workbench_import.h"
 #include "measurement/measurement_response.h"
+#include "response/reference_timing.h"
 
 namespace quorvel {
 
@@ -28,14 +29,9 @@ std::string TimingLine(const CImpulseAnalysis& analysis) {
   const ResponseTiming& timing = analysis.GetTimeReference();
   const double perMs = CImpulseAnalysis::kRate / 1000.0;
   std::string line;
-  if (!timing.loopback && timing.playedDelaySamples) {
-    const double delay = *timing.playedDelaySamples;
-    return std::string("No timing reference: the impulse response peaks ") +
-           FormatFixed(delay / perMs, 3) + " ms (" + FormatFixed(delay, 2) +
-           " samples) after the played sweep, a time that includes the devices' latency";
-  }
   if (!timing.loopback) {
     line = "No timing reference: the impulse response peaks ";
+    if (timing.playedDelaySamples) return line + PlayedDelayWords(*timing.playedDelaySamples);
     line += FormatFixed(analysis.PeakPosition() / perMs, 3);
     line += " ms into the recording, a time that includes the devices' latency";
     return line;
